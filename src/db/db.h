@@ -31,6 +31,7 @@ struct DiagSatz {
 // Diagnostic capture: reads record 1 of the handle's diagnostics into the process-wide record.
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
 const DiagSatz& Db_Diag();
+void Db_Diag_Clear();
 
 // One value pasted into a statement text: a text (for %s) or an integer (for %d and %ld).
 class SqlArg {
@@ -92,3 +93,18 @@ int Db_Write(const std::string& statement, int passthrough = 0);
 
 // Variant fallback: which of its two statement texts a routine uses.
 enum class DbVariant { First, Second };
+
+// Runs a routine's statement under its variant flag: the first variant while the flag names it;
+// when that fails with the switch code as the server's native error, the flag moves to the second
+// variant for the rest of the run and the second variant runs at once, in the same call. Any
+// other failure of the first variant returns its code and leaves the flag.
+template <class Run>
+int Db_Variant_Run(DbVariant& flag, int switch_code, Run run) {
+  if (flag == DbVariant::First) {
+    Db_Diag_Clear();
+    int r = run(DbVariant::First);
+    if (r != DB_FAIL || Db_Diag().native != switch_code) return r;
+    flag = DbVariant::Second;
+  }
+  return run(DbVariant::Second);
+}
