@@ -60,14 +60,15 @@ const char* const kUsage =
 
 const std::map<std::string, std::string> kCommandHelp = {
     {"init",
-     "Usage: planex-db CONNECTION init --schema NAME [--first-day YYYYMMDD] [--script FILE]\n"
+     "Usage: planex-db CONNECTION init --schema NAME [--first-day YYYYMMDD] [--no-seed]\n"
+     "                                 [--script FILE]\n"
      "\n"
      "Installs the schema script (default " PLANEX_SCHEMA_SQL ")\n"
      "with $(CLIENT) replaced by NAME (upper-cased, at most 20 letters, digits or '_'). When the\n"
      "database already holds the system schema QXSYSTEM, only the client schema is installed.\n"
      "An empty base calendar then gets the day before --first-day (default: 1 January of the\n"
      "current year) with its weekday as the server numbers it, and week number and week-based\n"
-     "year as planex computes them.\n"},
+     "year as planex computes them. --no-seed leaves the base calendar empty.\n"},
     {"demo",
      "Usage: planex-db CONNECTION demo --schema NAME [--persons N] [--seed S]\n"
      "\n"
@@ -96,6 +97,7 @@ struct Args {
   std::set<std::string> given;  // options seen, for the per-command check
   std::string db, dsn, user, settings, schema, first_day, script;
   bool password_stdin = false;
+  bool no_seed = false;
   int date_first = 7;
   long persons = 1000;
   unsigned long long seed = 1;
@@ -130,8 +132,8 @@ int ParseArgs(int argc, char** argv, Args* a) {
       a->help = true;
       continue;
     }
-    if (arg == "--password-stdin") {
-      a->password_stdin = true;
+    if (arg == "--password-stdin" || arg == "--no-seed") {
+      (arg == "--no-seed" ? a->no_seed : a->password_stdin) = true;
       a->given.insert(arg);
       continue;
     }
@@ -179,7 +181,7 @@ int ParseArgs(int argc, char** argv, Args* a) {
 // Options that only some commands take.
 int CheckOptions(const Args& a) {
   static const std::map<std::string, std::set<std::string>> kOwn = {
-      {"init", {"--schema", "--first-day", "--script"}},
+      {"init", {"--schema", "--first-day", "--script", "--no-seed"}},
       {"demo", {"--schema", "--persons", "--seed"}},
       {"sql", {"--schema", "-v"}},
       {"counts", {"--schema"}},
@@ -385,6 +387,10 @@ int CmdInit(const Args& a, Session& session, const std::string& schema) {
   if (!session.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak", &count, &e)) {
     std::fprintf(stderr, "planex-db: cannot read the base calendar: %s\n", FormatError(e).c_str());
     return kExitFailure;
+  }
+  if (a.no_seed) {
+    std::printf("Base calendar left as it is (%s rows).\n", count.c_str());
+    return kExitOk;
   }
   if (count != "0") {
     std::printf("Base calendar already holds %s rows; not seeded%s.\n", count.c_str(),
