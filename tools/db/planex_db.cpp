@@ -430,11 +430,16 @@ int CmdDemo(const Args& a, Session& session, const std::string& schema) {
   options.seed = a.seed;
   std::map<std::string, long> rows;
   std::string message;
+  const auto start = std::chrono::steady_clock::now();
   if (!FillDemo(session, options, &rows, &message)) {
     std::fprintf(stderr, "planex-db: demo: %s\n", message.c_str());
     return kExitFailure;
   }
-  std::printf("Demo company written into %s (seed %llu):\n", schema.c_str(), a.seed);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  long total = 0;
+  for (const auto& entry : rows) total += entry.second;
+  std::printf("Demo company written into %s (seed %llu): %ld rows in %.1f s\n", schema.c_str(),
+              a.seed, total, took.count());
   for (const auto& [table, n] : rows) std::printf("  %-24s %8ld rows\n", table.c_str(), n);
   return kExitOk;
 }
