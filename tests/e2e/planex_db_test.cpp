@@ -273,6 +273,38 @@ TEST(PlanexDbUsage, UnknownDataSourceFailsWithStatus1) {
       << r.err;
 }
 
+TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
+  char tmpl[] = "/tmp/planex-settings-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  ProcResult w = fixture::RunWithInput(dir,
+                                       {BuildDir() + "/planex-settings", "write", "planex.ini",
+                                        "--login", "clerk", "--dsn", "PLANEX_NO_SUCH_DSN",
+                                        "--schema", "abc_1", "--password-stdin"},
+                                       "pw\n");
+  ASSERT_EQ(w.exit_code, 0) << w.err;
+  ProcResult r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
+                              {"ODBCSYSINI=/nonexistent", "ODBCINI=/nonexistent/odbc.ini"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("data source PLANEX_NO_SUCH_DSN as clerk"), std::string::npos) << r.err;
+  r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "missing.ini", "counts"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("cannot read the settings file"), std::string::npos) << r.err;
+  fixture::Run("/", {"rm", "-rf", dir});
+}
+
+TEST(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  company.WriteSettings();
+  ProcResult r = fixture::Run(company.Dir(),
+                              {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
+                              {"ODBCSYSINI=" + company.Dir(), "ODBCINI=" + company.Dir() + "/odbc.ini"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("ABC_1.Qxs300Pnr"), std::string::npos) << r.out;
+}
+
 // --- demo and counts --------------------------------------------------------------------------
 
 std::vector<std::vector<std::string>> Dump(Company& c) {

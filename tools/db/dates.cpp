@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "calendar/date.h"
+
 namespace pxdb {
 
 using namespace std::chrono;
@@ -44,14 +46,11 @@ int DayOfYear(Day d) {
 }
 
 WeekValues BaseCalendarWeek(Day d) {
-  // ISO 8601: week 1 is the Monday-to-Sunday week holding the year's first Thursday, so a day
-  // belongs to the week of the Thursday of its own week.
-  Day thursday = d + days{4 - IsoWeekday(d)};
-  int week = (DayOfYear(thursday) - 1) / 7 + 1;
   year_month_day ymd{d};
-  int y = static_cast<int>(ymd.year());
-  unsigned m = static_cast<unsigned>(ymd.month());
-  // The week-based year as the base calendar stores it: the year of the week BakWch.
+  const int y = static_cast<int>(ymd.year());
+  const int m = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  const int week = Dat_WeekNum(static_cast<int>(static_cast<unsigned>(ymd.day())), m, y);
+  // The week-based year as planex stores it: the year of the week BakWch.
   int week_year = y;
   if (m == 12 && week == 1) week_year = y + 1;
   if (m == 1 && week > 51) week_year = y - 1;
