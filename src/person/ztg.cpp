@@ -1,22 +1,14 @@
 #include "person/ztg.h"
 
-#include <cstring>
-
 #include "db/db.h"
 #include "driver/runlog.h"
+#include "driver/text.h"
 #include "person/field.h"
 
 namespace {
 // Writes the person's name until the client table turns out to have no name column (207).
 DbVariant name_column = DbVariant::First;
 constexpr int kNoColumn = 207;
-
-// Removes trailing blanks and tabs in place.
-char* Str_TrimRight(char* text) {
-  std::size_t n = std::strlen(text);
-  while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t')) text[--n] = '\0';
-  return text;
-}
 }  // namespace
 
 int Ztg_Day_Get(ZtgSatz& ztg) {
