@@ -304,7 +304,8 @@ bool IsReserved(std::string_view w) {
       "ELSE",   "END",    "INTO",   "VALUES",  "BY",       "ASC",     "DESC",   "DISTINCT",
       "TOP",    "ALL",    "DECLARE", "BEGIN",  "COMMIT",   "ROLLBACK", "WITH",  "OPTION",
       "FOR",    "COLLATE", "ESCAPE", "DEFAULT", "PRIMARY", "FOREIGN", "CONSTRAINT", "CHECK",
-      "UNIQUE", "REFERENCES", "IDENTITY", "ADD",
+      "UNIQUE", "REFERENCES", "IDENTITY", "ADD", "TRUNCATE", "IF", "WHILE", "EXEC",
+      "EXECUTE", "RETURN", "MERGE", "OUTPUT", "GRANT", "REVOKE", "DENY",
   };
   for (const char* k : kWords) {
     if (WordIs(w, k)) return true;
