@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "driver/driver.h"
 #include "driver/runlog.h"
@@ -102,6 +105,30 @@ TEST(Driver, ZeroBoundTakesEveryPerson) {
     EXPECT_EQ(von, c.out_von);
     EXPECT_EQ(bis, c.out_bis);
   }
+}
+
+// A run that dies must leave every completed line in the file; a started line may stay behind.
+TEST(RunLog, CompletedLinesReachTheFileAtOnce) {
+  char tmpl[] = "/tmp/planex-log-XXXXXX";
+  std::string path = std::string(mkdtemp(tmpl)) + "/PLANEX.LOG";
+  auto content = [&] {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  ASSERT_EQ(Log_Open(path.c_str(), nullptr), 0);
+  Log_Printf("Datum: %s\n", "20261208");
+  EXPECT_EQ(content(), "Datum: 20261208\n");
+  Log_Printf("Fehler(DB-Connect)! RC:%d ", -1);
+  Log_Printf("Name:%s \n", "x");
+  EXPECT_EQ(content(), "Datum: 20261208\nFehler(DB-Connect)! RC:-1 Name:x \n");
+  Log_Close();
+  const char* reason = nullptr;
+  EXPECT_EQ(Log_Open("/nonexistent/PLANEX.LOG", &reason), -1);
+  EXPECT_STREQ(reason, "No such file or directory");
+  std::remove(path.c_str());
+  rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
 TEST(RunValues, TodayAndSchemaAreKept) {

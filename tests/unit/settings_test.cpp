@@ -119,7 +119,7 @@ TEST(Settings, AdjacentSeparatorsCutToTheLineEnd) {
   SettingsFile file("0;;\n5;;" + Enc("v") + "\n");
   Cfg_Value_Read("", "", 5, file.Path());
   EXPECT_EQ(Cfg_Record().section, ";\n");
-  EXPECT_EQ(Cfg_Record().key, ";" + Enc("v") + "\n");
+  EXPECT_EQ(Cfg_Record().key, std::string(";") + Enc("v") + "\n");
   EXPECT_EQ(Cfg_Record().value, "v");
 }
 
