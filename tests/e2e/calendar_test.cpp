@@ -29,6 +29,7 @@ std::string MissingPiece() {
     if (!fs::exists(build + "/" + file)) return std::string("build/") + file + " not built";
   }
   if (!fs::exists(fixture::SourceDir() + "/db/schema.sql")) return "db/schema.sql missing";
+  if (!fixture::DriverAvailable()) return "embedded driver not built";
   return "";
 }
 
