@@ -328,9 +328,16 @@ bool TextToNumber(sqlite3_value* v, Operand& o) {
   return false;
 }
 
-// Days (possibly fractional) as milliseconds.
+// Days (possibly fractional) as milliseconds; a count far outside the datetime range maps to a
+// value that the range check refuses, rather than overflowing.
+constexpr int64_t kFarOut = int64_t{1} << 60;
+
 int64_t DaysToMs(const Operand& o) {
-  return o.type == Type::Int ? o.i * kMsPerDay : static_cast<int64_t>(std::llround(o.r * kMsPerDay));
+  if (o.type == Type::Int) {
+    return o.i > 10 * kMaxDay || o.i < 10 * kMinDay ? kFarOut : o.i * kMsPerDay;
+  }
+  if (!(o.r < 10.0 * kMaxDay && o.r > 10.0 * kMinDay)) return kFarOut;
+  return static_cast<int64_t>(std::llround(o.r * kMsPerDay));
 }
 
 void ResultDatetime(sqlite3_context* ctx, int64_t ms) {
@@ -456,11 +463,11 @@ void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, a
 bool ToDatetime(sqlite3_context* ctx, sqlite3_value* v, int style, int64_t& ms) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-      ms = sqlite3_value_int64(v) * kMsPerDay;
+    case SQLITE_FLOAT: {
+      Operand o = Classify(v);
+      ms = DaysToMs(o);
       break;
-    case SQLITE_FLOAT:
-      ms = static_cast<int64_t>(std::llround(sqlite3_value_double(v) * kMsPerDay));
-      break;
+    }
     default: {
       const ParseResult r = ParseDatetime(sqlite3_value_text(v), sqlite3_value_bytes(v), style, ms);
       if (r != ParseResult::Ok) {
@@ -606,6 +613,7 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   int64_t length = sqlite3_value_int64(argv[1]);
   if (length < 0) length = 30;
+  if (length > 8000) length = 8000;  // SQL Server's longest char/varchar
   const int style = sqlite3_value_type(argv[2]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[2]);
   const bool fixed = sqlite3_value_int(argv[3]) != 0;
   std::string s;

@@ -610,6 +610,11 @@ class Translator {
       }
     } else if (AcceptWord("GO")) {
       Emit(Statement::Kind::NoOp, "");
+    } else if (AcceptWord("TRUNCATE")) {
+      ObjectName table;
+      if (ExpectWord("TABLE") && ParseObjectName(table)) {
+        Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
+      }
     } else {
       Fail();
     }
@@ -1130,6 +1135,7 @@ class Translator {
     enum class Kind { Char, VarChar, Datetime, Int, Real } kind = Kind::Int;
     long length = -1;  // -1: none given
     bool max = false;
+    std::string decl;  // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
   };
 
   bool ParseType(Type& type) {
@@ -1153,10 +1159,14 @@ class Translator {
       --pos_;
       return Fail();
     }
+    type.decl.clear();
+    for (char c : w) type.decl.push_back(Upper(c));
+    if (type.decl == "INTEGER") type.decl = "INT";
     if (AcceptOp("(")) {
       const Token& n = Peek();
       if (n.type == Tok::Number) {
         type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
+        type.decl += "(" + std::string(n.text);
       } else if (n.type == Tok::Word && WordIs(n.text, "MAX")) {
         type.max = true;
       } else {
@@ -1165,9 +1175,11 @@ class Translator {
       ++pos_;
       if (AcceptOp(",")) {  // decimal(p, s)
         if (Peek().type != Tok::Number) return Fail();
+        type.decl += "," + std::string(Peek().text);
         ++pos_;
       }
       if (!ExpectOp(")")) return false;
+      if (!type.max) type.decl += ")";
     }
     return true;
   }
@@ -1405,10 +1417,15 @@ class Translator {
     if (t.type != Tok::Word) return Fail();
     if (!ParseType(type)) return false;
     const std::string quoted = Name(Token{Tok::Word, column, -1});
+    // The declared type keeps SQL Server's name, which gives SQLite the matching affinity (TEXT
+    // for the char types, INTEGER for the int types; NUMERIC for datetime, which leaves the
+    // storage form as text) and lets the catalog and column descriptions show the type. An int
+    // column is never declared INTEGER, which would make a primary key SQLite's rowid.
+    decl = type.decl;
     switch (type.kind) {
       case Type::Kind::Char:
       case Type::Kind::VarChar:
-        decl = "TEXT COLLATE RTRIM";
+        decl += " COLLATE RTRIM";
         if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
         if (!type.max) {
           checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(rtrim(" +
@@ -1416,15 +1433,11 @@ class Translator {
         }
         break;
       case Type::Kind::Datetime:
-        decl = "TEXT";
         checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (" + quoted +
                   " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][0-9]')";
         break;
       case Type::Kind::Int:
-        decl = "INTEGER";
-        break;
       case Type::Kind::Real:
-        decl = "REAL";
         break;
     }
     return true;

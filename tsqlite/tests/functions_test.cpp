@@ -132,6 +132,8 @@ TEST_F(Functions, DatetimeArithmeticCountsFrom1900) {
       {"ts_add('x', 1)", "error: tsqlite:245:Conversion failed when converting the varchar value 'x' to data type int."},
       {"ts_sub('a', 'b')", "error: tsqlite:8117:Operand data type varchar is invalid for subtract operator."},
       {"ts_add(NULL, 1)", "NULL"},
+      {"ts_add('2024-01-01 00:00:00.000', 9223372036854775807)", "error: tsqlite:517:Adding a value to a 'datetime' column caused an overflow."},
+      {"ts_to_datetime(1e300, 0)", "error: tsqlite:517:Adding a value to a 'datetime' column caused an overflow."},
       {"ts_add(9223372036854775807, 1)", "error: tsqlite:8115:Arithmetic overflow error converting expression to data type int."});
 }
 

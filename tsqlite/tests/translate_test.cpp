@@ -91,6 +91,19 @@ class Db {
     return rows.size() == 1 ? rows[0] : "rows: " + std::to_string(rows.size());
   }
 
+  // The declared column types of a table, as SQLite keeps them.
+  std::string DeclaredTypes(const char* table) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT group_concat(type, ',') FROM pragma_table_info(?1)", -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+    std::string out;
+    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0)) {
+      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    return out;
+  }
+
   int changes() const { return changes_; }
   int date_first() const { return date_first_; }
 
@@ -402,6 +415,17 @@ TEST_F(TranslateDb, TextWidthAndDatetimeFormAreEnforced) {
       {"SELECT d FROM ABC_1.W WHERE d IS NOT NULL", {"2020-02-29 13:14:15.000"}},
       {"INSERT INTO ABC_1.W (c, n) VALUES ('n', 'a long text without a limit')", {}},
   });
+  EXPECT_EQ(db.DeclaredTypes("ABC_1.W"), "CHAR(3),VARCHAR(5),DATETIME,NVARCHAR");
+}
+
+TEST_F(TranslateDb, IntegerKeysAreNotRowNumbers) {
+  // SQLite would number an INTEGER PRIMARY KEY itself; SQL Server refuses the NULL.
+  RunSteps(db, {
+      {"CREATE TABLE ABC_1.K (k integer NOT NULL PRIMARY KEY, d decimal(10, 2))", {}},
+      {"INSERT INTO ABC_1.K (k, d) VALUES (NULL, 1.5)", {"error: NOT NULL constraint failed"}},
+      {"INSERT INTO ABC_1.K (d) VALUES (1.5)", {"error: NOT NULL constraint failed"}},
+  });
+  EXPECT_EQ(db.DeclaredTypes("ABC_1.K"), "INT,DECIMAL(10,2)");
 }
 
 TEST_F(TranslateDb, DefaultsFillOmittedColumns) {
@@ -434,8 +458,13 @@ TEST_F(TranslateDb, AlterTableAddsAndDropsColumns) {
       {"INSERT INTO ABC_1.A (k, n) VALUES (2, 'abcde')", {"error: CHECK constraint failed: tsqlite_len_n"}},
       {"INSERT INTO ABC_1.A (k, n) VALUES (2, 'abcd')", {}},
       {"SELECT k, n, s FROM ABC_1.A ORDER BY k DESC", {"2|abcd|0", "1|NULL|0"}},
+      {"ALTER TABLE ABC_1.A ADD d datetime NULL", {}},
+      {"UPDATE ABC_1.A SET d = CONVERT(Datetime, '20240101', 112) WHERE k = 1", {}},
+      {"UPDATE ABC_1.A SET d = '20240101' WHERE k = 2", {"error: CHECK constraint failed: tsqlite_dt_d"}},
       {"ALTER TABLE ABC_1.A DROP COLUMN n", {}},
       {"SELECT n FROM ABC_1.A", {"error: no such column: n"}},
+      {"TRUNCATE TABLE ABC_1.A", {}},
+      {"SELECT COUNT(*) FROM ABC_1.A", {"0"}},
       {"ALTER TABLE ABC_1.A ADD CONSTRAINT UQ UNIQUE (s)", {"error: 102 Incorrect syntax near 'CONSTRAINT'."}},
   });
 }
