@@ -1,4 +1,39 @@
 #pragma once
+// The working-time calendars: day rows typed by each calendar's week model, for the system
+// calendars (QXSYSTEM.Qxs133Kal) and the client calendars (client schema Qxs133Ka2).
+#include <cstddef>
+#include <cstdint>
+
+// One day of a working-time calendar, shared by both families.
+struct KalSatz {
+  char KalNum[4];  // calendar number
+  char KalDtm[9];  // date key
+  char KalTtp[4];  // day type of the week model for the date's weekday
+  char KalPtp[4];  // the same day type
+  int32_t KalGwt;  // always 100
+  char KalBtp[4];  // the same day type
+};
+
 // Gives every working-time calendar in use (system family, then client family) its day rows up to
 // the end date key.
 int Kal_Calendar_Generate(const char* end_key);
+
+// System calendars: QXSYSTEM.Qxs135Muw numbers, days into QXSYSTEM.Qxs133Kal.
+int Kal_Num_Open();
+int Kal_Num_Fetch(KalSatz& kal);  // sets KalNum
+int Kal_Num_Close();
+int Kal_LastDay_Get(const char* num, char* key, size_t size);
+int Kal_Day_Open(const char* num, const char* last_key, const char* end_key);
+int Kal_Day_Fetch(KalSatz& kal);  // sets every field but KalNum
+int Kal_Day_Close();
+int Kal_NewDay_Ins(const KalSatz& kal);  // 0, 1, -1 or 547
+
+// Client calendars: client schema Qxs135Mu2 numbers, days into the client schema's Qxs133Ka2.
+int Ka2_Num_Open();
+int Ka2_Num_Fetch(KalSatz& kal);
+int Ka2_Num_Close();
+int Ka2_LastDay_Get(const char* num, char* key, size_t size);
+int Ka2_Day_Open(const char* num, const char* last_key, const char* end_key);
+int Ka2_Day_Fetch(KalSatz& kal);
+int Ka2_Day_Close();
+int Ka2_NewDay_Ins(const KalSatz& kal);

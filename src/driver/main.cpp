@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "driver/driver.h"
+
+int main(int argc, char** argv) { return Drv_Run(argc, argv); }

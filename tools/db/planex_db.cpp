@@ -1,2 +1,538 @@
+// planex-db: the operator's database tool. Installs the time-recording schema, fills a demo
+// company, runs T-SQL scripts and counts rows, through ODBC on any data source (a real SQL Server
+// included) or directly on an embedded database file.
+#include <sys/stat.h>
+
+#include <cctype>
 #include <cstdio>
-int main() { std::fputs("planex-db: not built yet\n", stderr); return 2; }
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dates.h"
+#include "demo.h"
+#include "script.h"
+#include "session.h"
+#include "settings_source.h"
+
+namespace {
+
+using namespace pxdb;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // connection, script or statement failed
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "Usage: planex-db CONNECTION COMMAND [OPTIONS]\n"
+    "\n"
+    "The operator's database tool of planex: installs the time-recording schema, fills a demo\n"
+    "company, runs T-SQL scripts and counts rows.\n"
+    "\n"
+    "Commands:\n"
+    "  init --schema NAME [--first-day YYYYMMDD]\n"
+    "        install the schema (QXSYSTEM and client schema NAME) and give the base calendar\n"
+    "        its first row, the day before the first day (default: 1 January of this year)\n"
+    "  demo --schema NAME [--persons N] [--seed S]\n"
+    "        fill a demo company into the empty client schema NAME (default 1000 persons, seed 1)\n"
+    "  sql FILE|- [-v VAR=value]...\n"
+    "        run a T-SQL script: batches separated by GO lines, $(VAR) replaced by its value\n"
+    "  counts --schema NAME\n"
+    "        print the row count of every table of the system\n"
+    "\n"
+    "Connection, one of:\n"
+    "  --db FILE [--date-first N]   an embedded database file, through the embedded driver\n"
+    "                               (created by init; DATEFIRST 1..7 of the session, default 7)\n"
+    "  --dsn DSN [--user USER] [--password-stdin]\n"
+    "                               an ODBC data source; the password is the first line of\n"
+    "                               standard input\n"
+    "  --settings FILE              user, password, data source and client schema from a planex\n"
+    "                               settings file (--schema may then be left out)\n"
+    "\n"
+    "Exit status: 0 success, 1 connection or statement failure, 2 wrong usage.\n"
+    "Run 'planex-db COMMAND --help' for a command's details.\n";
+
+const std::map<std::string, std::string> kCommandHelp = {
+    {"init",
+     "Usage: planex-db CONNECTION init --schema NAME [--first-day YYYYMMDD] [--no-seed]\n"
+     "                                 [--script FILE]\n"
+     "\n"
+     "Installs the schema script (default " PLANEX_SCHEMA_SQL ")\n"
+     "with $(CLIENT) replaced by NAME (upper-cased, at most 20 letters, digits or '_'). When the\n"
+     "database already holds the system schema QXSYSTEM, only the client schema is installed.\n"
+     "An empty base calendar then gets the day before --first-day (default: 1 January of the\n"
+     "current year) with its weekday as the server numbers it, and week number and week-based\n"
+     "year as planex computes them. --no-seed leaves the base calendar empty.\n"},
+    {"demo",
+     "Usage: planex-db CONNECTION demo --schema NAME [--persons N] [--seed S]\n"
+     "\n"
+     "Fills a demo company into the installed, empty client schema NAME: system and client\n"
+     "calendars with week models, groups with 7-, 14- and 21-day cycles and their plans, N\n"
+     "persons (default 1000) with assignment rows and group assignments, and some existing day,\n"
+     "schedule-assignment and leave-carry-over rows. The company follows from the seed (default 1)\n"
+     "and the first date of the base calendar: the same database and seed give the same rows.\n"},
+    {"sql",
+     "Usage: planex-db CONNECTION sql FILE|- [-v VAR=value]... [--schema NAME]\n"
+     "\n"
+     "Runs a T-SQL script (- reads standard input) batch by batch: a line holding only GO ends a\n"
+     "batch. $(VAR) is replaced by the value given with -v; --schema NAME, or the schema of\n"
+     "--settings, gives $(CLIENT). Result sets are printed as aligned tables. The first failing\n"
+     "batch stops the script with its native error number and exit status 1.\n"},
+    {"counts",
+     "Usage: planex-db CONNECTION counts --schema NAME\n"
+     "\n"
+     "Prints the number of rows of every table of the system schema and of the client schema\n"
+     "NAME. A missing table is reported with its error, and the exit status is then 1.\n"},
+};
+
+struct Args {
+  std::string command;
+  std::vector<std::string> positional;
+  std::set<std::string> given;  // options seen, for the per-command check
+  std::string db, dsn, user, settings, schema, first_day, script;
+  bool password_stdin = false;
+  bool no_seed = false;
+  int date_first = 7;
+  long persons = 1000;
+  unsigned long long seed = 1;
+  std::map<std::string, std::string> vars;
+  bool help = false;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "planex-db: %s\nRun 'planex-db --help' for usage.\n", message.c_str());
+  return kExitUsage;
+}
+
+bool ParseNumber(const std::string& text, long long min, long long max, long long* value) {
+  if (text.empty() || text.size() > 18) return false;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  long long v = std::stoll(text);
+  if (v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+// Returns -1 when parsing succeeded, else the exit status.
+int ParseArgs(int argc, char** argv, Args* a) {
+  static const std::set<std::string> kWithValue = {
+      "--db",        "--dsn",     "--user",    "--settings", "--schema", "--first-day",
+      "--date-first", "--persons", "--seed",   "--script",   "-v"};
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      a->help = true;
+      continue;
+    }
+    if (arg == "--password-stdin" || arg == "--no-seed") {
+      (arg == "--no-seed" ? a->no_seed : a->password_stdin) = true;
+      a->given.insert(arg);
+      continue;
+    }
+    if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      if (!kWithValue.count(arg)) return UsageError("unknown option " + arg);
+      if (i + 1 >= argc) return UsageError("option " + arg + " needs a value");
+      std::string value = argv[++i];
+      a->given.insert(arg);
+      long long n = 0;
+      if (arg == "--db") a->db = value;
+      if (arg == "--dsn") a->dsn = value;
+      if (arg == "--user") a->user = value;
+      if (arg == "--settings") a->settings = value;
+      if (arg == "--schema") a->schema = value;
+      if (arg == "--first-day") a->first_day = value;
+      if (arg == "--script") a->script = value;
+      if (arg == "--date-first") {
+        if (!ParseNumber(value, 1, 7, &n)) return UsageError("--date-first takes 1 to 7");
+        a->date_first = static_cast<int>(n);
+      }
+      if (arg == "--persons") {
+        if (!ParseNumber(value, 0, 10000000, &n)) return UsageError("--persons takes 0 to 10000000");
+        a->persons = static_cast<long>(n);
+      }
+      if (arg == "--seed") {
+        if (!ParseNumber(value, 0, 999999999999999999LL, &n)) return UsageError("--seed takes a number");
+        a->seed = static_cast<unsigned long long>(n);
+      }
+      if (arg == "-v") {
+        size_t eq = value.find('=');
+        if (eq == std::string::npos || eq == 0) return UsageError("-v takes VAR=value");
+        a->vars[value.substr(0, eq)] = value.substr(eq + 1);
+      }
+      continue;
+    }
+    if (a->command.empty()) {
+      a->command = arg;
+    } else {
+      a->positional.push_back(arg);
+    }
+  }
+  return -1;
+}
+
+// Options that only some commands take.
+int CheckOptions(const Args& a) {
+  static const std::map<std::string, std::set<std::string>> kOwn = {
+      {"init", {"--schema", "--first-day", "--script", "--no-seed"}},
+      {"demo", {"--schema", "--persons", "--seed"}},
+      {"sql", {"--schema", "-v"}},
+      {"counts", {"--schema"}},
+  };
+  static const std::set<std::string> kConnection = {"--db", "--dsn", "--user", "--settings",
+                                                    "--date-first", "--password-stdin"};
+  const std::set<std::string>& own = kOwn.at(a.command);
+  for (const std::string& opt : a.given) {
+    if (!kConnection.count(opt) && !own.count(opt)) {
+      return UsageError("option " + opt + " does not belong to " + a.command);
+    }
+  }
+  int ways = !a.db.empty() + !a.dsn.empty() + !a.settings.empty();
+  if (ways != 1) return UsageError("give exactly one of --db, --dsn and --settings");
+  if (a.given.count("--date-first") && a.db.empty()) {
+    return UsageError("--date-first applies to --db only; a data source has its own setting");
+  }
+  if ((a.given.count("--user") || a.password_stdin) && a.dsn.empty()) {
+    return UsageError("--user and --password-stdin go with --dsn");
+  }
+  size_t want = a.command == "sql" ? 1 : 0;
+  if (a.positional.size() != want) {
+    return UsageError(a.command == "sql" ? "sql takes one script file, or - for standard input"
+                                         : a.command + " takes no further arguments");
+  }
+  return -1;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// Opens the connection the options name. *schema receives the settings file's client schema
+// when the command gave none.
+int Connect(const Args& a, bool create_db, Session* session, std::string* schema) {
+  DbError e;
+  if (!a.db.empty()) {
+    if (!create_db && !FileExists(a.db)) {
+      std::fprintf(stderr, "planex-db: database file %s does not exist (create it with init)\n",
+                   a.db.c_str());
+      return kExitFailure;
+    }
+    std::string cs = std::string("DRIVER=") + PLANEX_TSQLITE_LIB + ";Database=" + a.db +
+                     ";DateFirst=" + std::to_string(a.date_first);
+    if (!session->DriverConnect(cs, &e)) {
+      std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+  std::string dsn = a.dsn, user = a.user, password;
+  if (!a.settings.empty()) {
+    SettingsValues s;
+    std::string why;
+    if (!ReadSettings(a.settings, &s, &why)) {
+      std::fprintf(stderr, "planex-db: %s\n", why.c_str());
+      return kExitFailure;
+    }
+    dsn = s.dsn;
+    user = s.login;
+    password = s.password;
+    if (schema->empty()) *schema = s.schema;
+  } else if (a.password_stdin) {
+    if (!std::getline(std::cin, password)) password.clear();
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  }
+  if (!session->Connect(dsn, user, password, &e)) {
+    std::fprintf(stderr, "planex-db: cannot connect to data source %s as %s: %s\n", dsn.c_str(),
+                 user.empty() ? "(no user)" : user.c_str(), FormatError(e).c_str());
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+int CheckSchema(std::string* schema) {
+  if (schema->empty()) return UsageError("--schema NAME is required");
+  if (!ValidSchemaName(*schema)) {
+    return UsageError("schema name '" + *schema +
+                      "' is not valid: 1 to 20 letters, digits or '_', not starting with a digit");
+  }
+  // planex upper-cases the schema of its settings; install it under that name.
+  *schema = Upper(*schema);
+  return -1;
+}
+
+bool ReadFile(const std::string& path, std::string* text) {
+  if (path == "-") {
+    std::ostringstream ss;
+    ss << std::cin.rdbuf();
+    *text = ss.str();
+    return true;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  *text = ss.str();
+  return true;
+}
+
+// Display width of UTF-8 text: continuation bytes take no column.
+size_t Width(const std::string& s) {
+  size_t w = 0;
+  for (unsigned char c : s) w += (c & 0xC0) != 0x80;
+  return w;
+}
+
+void PrintResultSet(const ResultSet& set) {
+  std::vector<size_t> widths;
+  for (const std::string& c : set.columns) widths.push_back(Width(c));
+  for (const auto& row : set.rows) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      widths[i] = std::max(widths[i], Width(row[i] ? *row[i] : "NULL"));
+    }
+  }
+  auto cell = [&](const std::string& text, size_t i, bool last) {
+    std::fputs(text.c_str(), stdout);
+    if (!last) {
+      for (size_t pad = Width(text); pad < widths[i] + 1; ++pad) std::fputc(' ', stdout);
+    }
+  };
+  for (size_t i = 0; i < set.columns.size(); ++i) cell(set.columns[i], i, i + 1 == set.columns.size());
+  std::fputc('\n', stdout);
+  for (size_t i = 0; i < set.columns.size(); ++i) {
+    cell(std::string(widths[i], '-'), i, i + 1 == set.columns.size());
+  }
+  std::fputc('\n', stdout);
+  for (const auto& row : set.rows) {
+    for (size_t i = 0; i < row.size(); ++i) cell(row[i] ? *row[i] : "NULL", i, i + 1 == row.size());
+    std::fputc('\n', stdout);
+  }
+  std::printf("(%zu row%s)\n\n", set.rows.size(), set.rows.size() == 1 ? "" : "s");
+}
+
+// The batches of a script that create the system schema: they name QXSYSTEM and no client
+// object. They are skipped when the system schema is already there.
+bool SystemBatch(const std::string& text) {
+  return text.find("QXSYSTEM") != std::string::npos && text.find("$(CLIENT)") == std::string::npos;
+}
+
+bool Exists(Session& session, const std::string& table) {
+  std::string n;
+  DbError e;
+  return session.Scalar("SELECT COUNT(*) FROM " + table, &n, &e);
+}
+
+int CmdInit(const Args& a, Session& session, const std::string& schema) {
+  std::string script_path = a.script.empty() ? PLANEX_SCHEMA_SQL : a.script;
+  std::string script;
+  if (!ReadFile(script_path, &script)) {
+    std::fprintf(stderr, "planex-db: cannot read the schema script %s\n", script_path.c_str());
+    return kExitFailure;
+  }
+  Day first{};
+  if (!a.first_day.empty()) {
+    if (!ParseDateKey(a.first_day, &first)) {
+      return UsageError("--first-day takes a date YYYYMMDD from 17530102 on");
+    }
+  } else {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char key[16];
+    std::snprintf(key, sizeof key, "%04d0101", local.tm_year + 1900);
+    ParseDateKey(key, &first);
+  }
+  if (Exists(session, schema + ".Qxs300Pnr")) {
+    std::fprintf(stderr, "planex-db: client schema %s is already installed\n", schema.c_str());
+    return kExitFailure;
+  }
+  const bool system_there = Exists(session, "QXSYSTEM.Qxs133Bak");
+
+  const std::map<std::string, std::string> vars = {{"CLIENT", schema}};
+  int statements = 0;
+  for (const Batch& batch : SplitBatches(script)) {
+    if (system_there && SystemBatch(batch.text)) continue;
+    std::string sql, missing;
+    if (!Substitute(batch.text, vars, &sql, &missing)) {
+      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value\n",
+                   script_path.c_str(), batch.first_line, missing.c_str());
+      return kExitFailure;
+    }
+    DbError e;
+    if (!session.Exec(BlankComments(sql), &e)) {
+      std::fprintf(stderr, "planex-db: %s:%d: %s\n", script_path.c_str(), batch.first_line,
+                   FormatError(e).c_str());
+      return kExitFailure;
+    }
+    ++statements;
+  }
+  std::printf("Installed %s%s (%d statements).\n",
+              system_there ? "" : "system schema QXSYSTEM and ", ("client schema " + schema).c_str(),
+              statements);
+
+  std::string count;
+  DbError e;
+  if (!session.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak", &count, &e)) {
+    std::fprintf(stderr, "planex-db: cannot read the base calendar: %s\n", FormatError(e).c_str());
+    return kExitFailure;
+  }
+  if (a.no_seed) {
+    std::printf("Base calendar left as it is (%s rows).\n", count.c_str());
+    return kExitOk;
+  }
+  if (count != "0") {
+    std::printf("Base calendar already holds %s rows; not seeded%s.\n", count.c_str(),
+                a.first_day.empty() ? "" : " (--first-day ignored)");
+    return kExitOk;
+  }
+  // planex extends the base calendar from its latest row, so the first day needs the day before.
+  const Day seed = first - std::chrono::days{1};
+  const std::string key = DateKey(seed);
+  const std::chrono::year_month_day ymd{seed};
+  const WeekValues week = BaseCalendarWeek(seed);
+  // The weekday is the server's own number, so that week models keyed by it match planex's rows.
+  const std::string sql =
+      "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, "
+      "BakYow, BakDat) VALUES (" +
+      DateLiteral(key) + ", " + std::to_string(static_cast<int>(ymd.year())) + ", " +
+      std::to_string(static_cast<unsigned>(ymd.month())) + ", " +
+      std::to_string(static_cast<unsigned>(ymd.day())) + ", " + std::to_string(week.week) +
+      ", DATEPART(weekday, " + DateLiteral(key) + "), " + std::to_string(DayOfYear(seed)) + ", " +
+      std::to_string(week.week_year) + ", CURRENT_TIMESTAMP)";
+  std::string weekday;
+  if (!session.Exec(sql, &e) ||
+      !session.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + DateLiteral(key),
+                      &weekday, &e)) {
+    std::fprintf(stderr, "planex-db: cannot seed the base calendar: %s\n", FormatError(e).c_str());
+    return kExitFailure;
+  }
+  std::printf("Base calendar seeded with %s (week %d of %d, weekday %s); planex goes on from %s.\n",
+              key.c_str(), week.week, week.week_year, weekday.c_str(), DateKey(first).c_str());
+  return kExitOk;
+}
+
+int CmdDemo(const Args& a, Session& session, const std::string& schema) {
+  DemoOptions options;
+  options.schema = schema;
+  options.persons = a.persons;
+  options.seed = a.seed;
+  std::map<std::string, long> rows;
+  std::string message;
+  const auto start = std::chrono::steady_clock::now();
+  if (!FillDemo(session, options, &rows, &message)) {
+    std::fprintf(stderr, "planex-db: demo: %s\n", message.c_str());
+    return kExitFailure;
+  }
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  long total = 0;
+  for (const auto& entry : rows) total += entry.second;
+  std::printf("Demo company written into %s (seed %llu): %ld rows in %.1f s\n", schema.c_str(),
+              a.seed, total, took.count());
+  for (const auto& [table, n] : rows) std::printf("  %-24s %8ld rows\n", table.c_str(), n);
+  return kExitOk;
+}
+
+int CmdSql(const Args& a, Session& session, const std::string& schema) {
+  const std::string& path = a.positional[0];
+  std::string script;
+  if (!ReadFile(path, &script)) {
+    std::fprintf(stderr, "planex-db: cannot read the script %s\n", path.c_str());
+    return kExitFailure;
+  }
+  std::map<std::string, std::string> vars = a.vars;
+  if (!schema.empty() && !vars.count("CLIENT")) vars["CLIENT"] = schema;
+  const std::string name = path == "-" ? "(stdin)" : path;
+  for (const Batch& batch : SplitBatches(script)) {
+    std::string sql, missing;
+    if (!Substitute(batch.text, vars, &sql, &missing)) {
+      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value (give -v %s=...)\n",
+                   name.c_str(), batch.first_line, missing.c_str(), missing.c_str());
+      return kExitFailure;
+    }
+    BatchResult result;
+    DbError e;
+    if (!session.Exec(BlankComments(sql), &result, &e)) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "planex-db: %s:%d: %s\n", name.c_str(), batch.first_line,
+                   FormatError(e).c_str());
+      return kExitFailure;
+    }
+    for (const ResultSet& set : result.sets) PrintResultSet(set);
+    for (long long n : result.row_counts) {
+      std::printf("(%lld row%s affected)\n", n, n == 1 ? "" : "s");
+    }
+  }
+  return kExitOk;
+}
+
+int CmdCounts(Session& session, const std::string& schema) {
+  const std::vector<std::string> tables = {
+      "QXSYSTEM.Qxs133Bak", "QXSYSTEM.Qxs135Muw", "QXSYSTEM.Qxs133Kal", schema + ".Qxs135Mu2",
+      schema + ".Qxs137Wch", schema + ".Qxs133Ka2", schema + ".Qxs160Agr", schema + ".Qxs161Wpl",
+      schema + ".Qxs300Pnr", schema + ".Qxs310Bsv", schema + ".Qxs311Zuo", schema + ".Qxs327Tag",
+      schema + ".Qxs329Ztg", schema + ".Qxs332Urv"};
+  int status = kExitOk;
+  for (const std::string& t : tables) {
+    std::string n;
+    DbError e;
+    if (session.Scalar("SELECT COUNT(*) FROM " + t, &n, &e)) {
+      std::printf("%-20s %10s\n", t.c_str(), n.c_str());
+    } else {
+      std::printf("%-20s %10s  %s\n", t.c_str(), "-", FormatError(e).c_str());
+      status = kExitFailure;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args a;
+  int rc = ParseArgs(argc, argv, &a);
+  if (rc >= 0) return rc;
+  if (a.help || a.command.empty()) {
+    auto help = kCommandHelp.find(a.command);
+    std::fputs(help != kCommandHelp.end() ? help->second.c_str() : kUsage,
+               a.help ? stdout : stderr);
+    return a.help ? kExitOk : kExitUsage;
+  }
+  if (!kCommandHelp.count(a.command)) return UsageError("unknown command " + a.command);
+  rc = CheckOptions(a);
+  if (rc >= 0) return rc;
+
+  // Everything the command line decides is checked before connecting: init with --db creates
+  // the database file.
+  std::string schema = a.schema;
+  if (!schema.empty() || (a.command != "sql" && a.settings.empty())) {
+    rc = CheckSchema(&schema);
+    if (rc >= 0) return rc;
+  }
+  Day first_day{};
+  if (!a.first_day.empty() && !ParseDateKey(a.first_day, &first_day)) {
+    return UsageError("--first-day takes a date YYYYMMDD from 17530102 on");
+  }
+  Session session;
+  rc = Connect(a, a.command == "init", &session, &schema);
+  if (rc != kExitOk) return rc;
+  if (a.command != "sql" || !schema.empty()) {
+    rc = CheckSchema(&schema);
+    if (rc >= 0) return rc;
+  }
+  if (a.command == "init") return CmdInit(a, session, schema);
+  if (a.command == "demo") return CmdDemo(a, session, schema);
+  if (a.command == "sql") return CmdSql(a, session, schema);
+  return CmdCounts(session, schema);
+}

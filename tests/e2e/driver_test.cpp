@@ -1,0 +1,361 @@
+// planex and planex-settings run as processes: command line, run log, settings files, and the
+// connect failure through the real unixODBC driver manager.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBuild = PLANEX_BUILD_DIR;
+const std::string kPlanex = kBuild + "/planex";
+const std::string kSettings = kBuild + "/planex-settings";
+const std::string kToday = "2026-12-08 10:00:00";
+const std::string kUsage =
+    "Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n"
+    "Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n";
+
+struct Proc {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+// A private working folder with an empty ODBC configuration, so that no data source exists.
+class Workdir {
+ public:
+  Workdir() {
+    char tmpl[] = "/tmp/planex-e2e-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    fs::create_directory(dir_ / "odbc");
+    fs::create_directory(dir_ / "io");
+  }
+  ~Workdir() {
+    std::error_code ec;
+    fs::permissions(dir_ / "run", fs::perms::owner_all, ec);
+    fs::remove_all(dir_, ec);
+  }
+  fs::path Dir() const { return dir_; }
+  std::string Log() const { return ReadFile(dir_ / "PLANEX.LOG"); }
+
+  // Runs a program in dir with the clock pinned; standard input is fed from input.
+  Proc Run(const fs::path& dir, std::vector<std::string> argv, const std::string& input = "") const {
+    argv.insert(argv.begin(), {"faketime", kToday});
+    fs::path in = dir_ / "io/in", out = dir_ / "io/out", err = dir_ / "io/err";
+    WriteFile(in, input);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir.c_str()) != 0) _exit(126);
+      int fd_in = open(in.c_str(), O_RDONLY);
+      int fd_out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int fd_err = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(fd_in, 0);
+      dup2(fd_out, 1);
+      dup2(fd_err, 2);
+      setenv("ODBCSYSINI", (dir_ / "odbc").c_str(), 1);
+      unsetenv("ODBCINI");
+      setenv("HOME", dir_.c_str(), 1);  // keeps a user's ~/.odbc.ini out of the test
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    Proc p;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) p.exit_code = WEXITSTATUS(status);
+    p.out = ReadFile(out);
+    p.err = ReadFile(err);
+    return p;
+  }
+  Proc Planex(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{kPlanex};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(dir_, argv);
+  }
+  Proc Settings(const std::vector<std::string>& args, const std::string& input = "") const {
+    std::vector<std::string> argv{kSettings};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(dir_, argv, input);
+  }
+
+ private:
+  fs::path dir_;
+};
+
+// The settings values below were enciphered with the system key by an independent Blowfish.
+const std::string kLoginHand = "B7E5674199C5DE390E525D01F09C4E9B";  // "hand_login"
+const std::string kPassHand = "ADE36F362CDF4131EB335A0A9DEA4EC6";   // "hand pw;x"
+const std::string kNoDsn = "CD6840F9E003191B8D2504666B44DAF8";      // "NO_SUCH_DSN"
+const std::string kSchemaAbc = "C90BAF3D3F7ABDCE";                  // "abc_1x"
+const std::string kPlanexValue = "0CB77001EF3C0D7C";                 // "planex"
+
+TEST(Planex, WrongArgumentCountShowsUsage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"0", "2027", "x.ini", "0", "0", "extra"}, {"0", "2027"}}) {
+    Workdir w;
+    WriteFile(w.Dir() / "PLANEX.LOG", "left by an earlier run\n");
+    Proc p = w.Planex(args);
+    EXPECT_EQ(p.exit_code, 0);
+    EXPECT_EQ(p.out, kUsage);
+    EXPECT_EQ(p.err, "");
+    EXPECT_EQ(w.Log(), "Falsche Anzahl Parameter(= 5)! AnzParam: " + std::to_string(args.size()) + "\n");
+  }
+}
+
+TEST(Planex, UncreatableRunLogFailsOnStandardError) {
+  Workdir w;
+  fs::create_directory(w.Dir() / "PLANEX.LOG");  // even root cannot open a folder for writing
+  Proc p = w.Planex({"0", "2027", "x.ini", "0", "0"});
+  EXPECT_EQ(p.exit_code, 1);
+  EXPECT_EQ(p.out, "");
+  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: Is a directory\n");
+}
+
+TEST(Planex, ReadOnlyFolderFailsOnStandardError) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write into a read-only folder";
+  Workdir w;
+  fs::path run = w.Dir() / "run";
+  fs::create_directory(run);
+  fs::permissions(run, fs::perms::owner_read | fs::perms::owner_exec);
+  Proc p = w.Run(run, {kPlanex});
+  EXPECT_EQ(p.exit_code, 1);
+  EXPECT_EQ(p.out, "");
+  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: Permission denied\n");
+}
+
+TEST(Planex, RefusesArgumentsThatAreNoDateKeys) {
+  struct Case {
+    std::string beg_dat, ende_jahr, line;
+  } cases[] = {
+      {"0", "27", "Error: Parameter EndeJahr ungültig: 27\n"},
+      {"0", "20271", "Error: Parameter EndeJahr ungültig: 20271\n"},
+      {"0", "", "Error: Parameter EndeJahr ungültig: \n"},
+      {"2004120", "27", "Error: Parameter EndeJahr ungültig: 27\n"},  // the year is checked first
+      {"2004120", "2027", "Error: Parameter BegDat ungültig: 2004120\n"},
+      {"20230229", "2027", "Error: Parameter BegDat ungültig: 20230229\n"},
+      {"00", "2027", "Error: Parameter BegDat ungültig: 00\n"},
+  };
+  for (const auto& c : cases) {
+    Workdir w;
+    Proc p = w.Planex({c.beg_dat, c.ende_jahr, "missing.ini", "0", "0"});
+    EXPECT_EQ(p.exit_code, 0);
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(w.Log(), "Datum: 20261208\n" + c.line) << c.beg_dat << " " << c.ende_jahr;
+  }
+}
+
+TEST(Planex, RefusesSchemaBeforeConnecting) {
+  auto file = [](const std::string& schema_hex) {
+    std::string text = "0;DB;\n1;LOGIN;" + kPlanexValue + "\n0;DB;\n3;NET8;" + kNoDsn + "\n";
+    if (!schema_hex.empty()) text += "0;DB;\n4;SCHEMA;" + schema_hex + "\n";
+    return text;
+  };
+  struct Case {
+    std::string setting;  // plain SCHEMA value; "-" = no SCHEMA pair at all
+    std::string schema;
+  } cases[] = {
+      {"-", ""},
+      {"x", ""},
+      {"abcdefghij0123456789kx", "ABCDEFGHIJ0123456789K"},
+      {"abc.dbox", "ABC.DBO"},
+      {"a;b x", "A;B "},
+      {"ab'--x", "AB'--"},
+  };
+  for (const auto& c : cases) {
+    Workdir w;
+    std::string hex;
+    if (c.setting != "-") {
+      hex = w.Settings({"encode", c.setting}).out;
+      hex.pop_back();  // the line end
+    }
+    WriteFile(w.Dir() / "planex.ini", file(hex));
+    Proc p = w.Planex({"0", "2027", "planex.ini", "0", "0"});
+    EXPECT_EQ(p.exit_code, 0);
+    EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: '" + c.schema + "'\n") << c.setting;
+  }
+}
+
+TEST(Planex, MissingSettingsFileRefusesTheEmptySchema) {
+  Workdir w;
+  Proc p = w.Planex({"0", "2027", "no/such/planex.ini", "0", "0"});
+  EXPECT_EQ(p.exit_code, 0);
+  EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n");
+}
+
+TEST(Planex, ConnectFailureLogsTwoLinesWithMaskedPassword) {
+  Workdir w;
+  Proc wr = w.Settings({"write", "planex.ini", "--login", "planex", "--dsn", "NO_SUCH_DSN", "--schema", "abc_1",
+                        "--password-stdin"},
+                       "Top;Secret\n");
+  ASSERT_EQ(wr.exit_code, 0) << wr.err;
+  Proc p = w.Planex({"20041201", "2027", "planex.ini", "0000", "9999"});
+  EXPECT_EQ(p.exit_code, 0);
+  EXPECT_EQ(p.out, "");
+  std::string log = w.Log();
+  EXPECT_EQ(log, "Datum: 20261208\nFehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:NO_SUCH_DSN \n");
+  EXPECT_EQ(log.find("Secret"), std::string::npos);
+}
+
+// Files written by hand, as operators have them, read the way the lookup rules say.
+TEST(Planex, HandWrittenSettingsFiles) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string name_net;  // what the connect-failure line shows
+  } cases[] = {
+      {"CR LF line ends",
+       "0;DB;\r\n1;LOGIN;" + kLoginHand + "\r\n0;DB;\r\n2;PASS;" + kPassHand + "\r\n0;DB;\r\n3;NET8;" + kNoDsn +
+           "\r\n0;DB;\r\n4;SCHEMA;" + kSchemaAbc + "\r\n",
+       "Name:hand_login Pwd:**** Net:NO_SUCH_DSN"},
+      {"no line end at the end, end-of-text mark",
+       "0;DB;\n1;LOGIN;" + kLoginHand + "\n0;DB;\n3;NET8;" + kNoDsn + "\n0;DB;\n4;SCHEMA;" + kSchemaAbc +
+           "\x1A\n0;DB;\n1;LOGIN;" + kPlanexValue + "\n",
+       "Name:hand_login Pwd:**** Net:NO_SUCH_DSN"},
+      {"first of two LOGIN pairs wins",
+       "0;DB;\n1;LOGIN;" + kLoginHand + "\n0;DB;\n1;LOGIN;" + kPlanexValue + "\n0;DB;\n3;NET8;" + kNoDsn +
+           "\n0;DB;\n4;SCHEMA;" + kSchemaAbc + "\n",
+       "Name:hand_login Pwd:**** Net:NO_SUCH_DSN"},
+      {"a pair numbered 0 answers every key",
+       "0;DB;\n0;LOGIN;" + kLoginHand + "\n0;DB;\n3;NET8;" + kNoDsn + "\n",
+       "Name:hand_login Pwd:**** Net:hand_login"},
+      {"a pair without section answers every key",
+       "no section\n7;SCHEMA;" + kSchemaAbc + "\n0;DB;\n1;LOGIN;" + kLoginHand + "\n",
+       "Name:abc_1x Pwd:**** Net:abc_1x"},
+  };
+  for (const auto& c : cases) {
+    Workdir w;
+    WriteFile(w.Dir() / "planex.ini", c.file);
+    Proc p = w.Planex({"0", "2027", "planex.ini", "0", "0"});
+    EXPECT_EQ(p.exit_code, 0);
+    EXPECT_EQ(w.Log(), "Datum: 20261208\nFehler(DB-Connect)! RC:-1 " + c.name_net + " \n") << c.name;
+  }
+}
+
+TEST(SettingsTool, WrittenFileReadsBackThroughShow) {
+  Workdir w;
+  Proc wr = w.Settings({"write", "s.ini", "--login=sa_user", "--dsn", "Prod DSN", "--schema", "Mandant_7",
+                        "--password-stdin"},
+                       "pw with blanks\r\n");
+  ASSERT_EQ(wr.exit_code, 0) << wr.err;
+  std::string text = ReadFile(w.Dir() / "s.ini");
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  Proc show = w.Settings({"show", "s.ini"});
+  EXPECT_EQ(show.exit_code, 0) << show.err;
+  EXPECT_EQ(show.out,
+            "login:       sa_user\n"
+            "password:    ****\n"
+            "data source: Prod DSN\n"
+            "schema:      MANDANT_7\n");
+  EXPECT_EQ(show.err, "");
+}
+
+TEST(SettingsTool, ShowReportsMissingKeysAndLooseMatches) {
+  Workdir w;
+  Proc missing = w.Settings({"show", "nope.ini"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.err.find("cannot read nope.ini"), std::string::npos);
+
+  WriteFile(w.Dir() / "partial.ini", "0;DB;\n1;LOGIN;" + kLoginHand + "\n");
+  Proc partial = w.Settings({"show", "partial.ini"});
+  EXPECT_EQ(partial.exit_code, 1);
+  EXPECT_NE(partial.err.find("no pair for PASS"), std::string::npos);
+  EXPECT_NE(partial.err.find("no pair for SCHEMA"), std::string::npos);
+
+  WriteFile(w.Dir() / "loose.ini", "0;DB;\n0;LOGIN;" + kLoginHand + "\n");
+  Proc loose = w.Settings({"show", "loose.ini"});
+  EXPECT_NE(loose.err.find("planex takes NET8 from the pair with key 'LOGIN'"), std::string::npos);
+  EXPECT_NE(loose.out.find("data source: hand_login\n"), std::string::npos);
+}
+
+TEST(SettingsTool, EncodeAndDecodeSingleValues) {
+  Workdir w;
+  Proc enc = w.Settings({"encode", "hand pw;x"});
+  EXPECT_EQ(enc.exit_code, 0);
+  EXPECT_EQ(enc.out, kPassHand + "\n");
+  Proc dec = w.Settings({"decode", kLoginHand});
+  EXPECT_EQ(dec.exit_code, 0);
+  EXPECT_EQ(dec.out, "hand_login\n");
+  EXPECT_EQ(dec.err, "");
+  Proc lower = w.Settings({"decode", "b7e5674199c5de39"});
+  EXPECT_EQ(lower.exit_code, 0);
+  EXPECT_NE(lower.err.find("warning"), std::string::npos);
+  EXPECT_NE(lower.out, "hand_log\n");
+}
+
+TEST(SettingsTool, RefusesWhatPlanexCouldNotUse) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int exit_code;
+    const char* message;
+  } cases[] = {
+      {"bad schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "abc.dbo", "--password-stdin"}, 1,
+       "planex would refuse the schema 'abc.dbo'"},
+      {"long schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", std::string(21, 's'), "--password-stdin"},
+       1, "planex would refuse the schema"},
+      {"long login", {"write", "s.ini", "--login", std::string(97, 'l'), "--dsn", "d", "--schema", "s", "--password-stdin"},
+       1, "at most 96"},
+      {"empty dsn", {"write", "s.ini", "--login", "a", "--dsn", "", "--schema", "s", "--password-stdin"}, 1,
+       "must not be empty"},
+      {"password on the command line", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s", "--password", "x"},
+       2, "not taken from the command line"},
+      {"missing schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--password-stdin"}, 2, "--schema missing"},
+      {"long text", {"encode", std::string(97, 't')}, 1, "at most 96"},
+      {"unknown command", {"frobnicate"}, 2, "unknown command"},
+  };
+  for (const auto& c : cases) {
+    Workdir w;
+    Proc p = w.Settings(c.args, "pw\n");
+    EXPECT_EQ(p.exit_code, c.exit_code) << c.name;
+    EXPECT_NE(p.err.find(c.message), std::string::npos) << c.name << ": " << p.err;
+    EXPECT_FALSE(fs::exists(w.Dir() / "s.ini")) << c.name;
+  }
+}
+
+TEST(SettingsTool, LongestValuesRoundTripThroughPlanex) {
+  Workdir w;
+  std::string login(96, 'L');
+  Proc wr = w.Settings({"write", "s.ini", "--login", login, "--dsn", "NO_SUCH_DSN", "--schema",
+                        "abcdefghij0123456789", "--password-stdin"},
+                       std::string(96, 'p') + "\n");
+  ASSERT_EQ(wr.exit_code, 0) << wr.err;
+  w.Planex({"0", "2027", "s.ini", "0", "0"});
+  EXPECT_EQ(w.Log(), "Datum: 20261208\nFehler(DB-Connect)! RC:-1 Name:" + login + " Pwd:**** Net:NO_SUCH_DSN \n");
+}
+
+TEST(SettingsTool, HelpForEveryCommand) {
+  Workdir w;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"help"}, {"write", "--help"},
+                                               {"show", "--help"}, {"encode", "--help"}, {"decode", "--help"}}) {
+    Proc p = w.Settings(args);
+    EXPECT_EQ(p.exit_code, 0) << args[0];
+    EXPECT_EQ(p.out.rfind("Usage: planex-settings", 0), 0u) << args[0];
+  }
+}
+
+}  // namespace

@@ -1,0 +1,419 @@
+// planex-db run as a process against embedded database files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fixtures/company.h"
+
+namespace {
+
+using fixture::BuildDir;
+using fixture::Company;
+using fixture::Options;
+using fixture::ProcResult;
+
+#define REQUIRE_DRIVER()                                                        \
+  if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built"; \
+  static_cast<void>(0)
+
+std::vector<std::string> Tool(const Company& c, int date_first, std::vector<std::string> args) {
+  std::vector<std::string> argv = {BuildDir() + "/planex-db", "--db", c.DbFile(), "--date-first",
+                                   std::to_string(date_first)};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+Options WithFirstDay(const std::string& first_day, int date_first = 7) {
+  Options o;
+  o.first_day = first_day;
+  o.date_first = date_first;
+  return o;
+}
+
+// --- init -------------------------------------------------------------------------------------
+
+struct SeedCase {
+  const char* first_day;
+  int date_first;
+  std::vector<std::string> row;  // date, year, month, day, week, weekday, day of year, week-year
+};
+
+TEST(PlanexDbInit, SeedsTheDayBeforeTheFirstDayWithServerWeekdayAndIsoWeek) {
+  REQUIRE_DRIVER();
+  const SeedCase cases[] = {
+      // Thursday 31 December 2026 closes a 53-week year.
+      {"20270101", 7, {"20261231", "2026", "12", "31", "53", "5", "365", "2026"}},
+      {"20270101", 1, {"20261231", "2026", "12", "31", "53", "4", "365", "2026"}},
+      // 2020 begins on a Wednesday and is a leap year: ISO gives it a week 53.
+      {"20210101", 7, {"20201231", "2020", "12", "31", "53", "5", "366", "2020"}},
+      // Sunday 3 January 2016 still belongs to week 53 of 2015.
+      {"20160104", 1, {"20160103", "2016", "1", "3", "53", "7", "3", "2015"}},
+      {"20160104", 7, {"20160103", "2016", "1", "3", "53", "1", "3", "2015"}},
+      // Tuesday 31 December 2024 is in week 1 of 2025.
+      {"20250101", 7, {"20241231", "2024", "12", "31", "1", "3", "366", "2025"}},
+  };
+  for (const SeedCase& c : cases) {
+    SCOPED_TRACE(std::string(c.first_day) + " DATEFIRST " + std::to_string(c.date_first));
+    Company company(WithFirstDay(c.first_day, c.date_first));
+    ASSERT_EQ(company.SetupError(), "");
+    auto rows = company.Query(
+        "SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, "
+        "BakYow FROM QXSYSTEM.Qxs133Bak");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], c.row);
+  }
+}
+
+TEST(PlanexDbInit, DefaultFirstDayIsFirstOfJanuaryOfTheCurrentYear) {
+  REQUIRE_DRIVER();
+  Company company(Options{});
+  const std::string file = company.Dir() + "/other.db";
+  ProcResult r = fixture::Run(company.Dir(),
+                              {BuildDir() + "/planex-db", "--db", file, "init", "--schema", "xyz"},
+                              {}, "2031-06-15 10:00:00");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("client schema XYZ"), std::string::npos) << r.out;
+  ProcResult q = fixture::RunWithInput(
+      company.Dir(), {BuildDir() + "/planex-db", "--db", file, "sql", "-"},
+      "SELECT CONVERT(char(8), BakDtm, 112) AS d FROM QXSYSTEM.Qxs133Bak\n");
+  ASSERT_EQ(q.exit_code, 0) << q.err;
+  EXPECT_NE(q.out.find("20301231"), std::string::npos) << q.out;
+}
+
+TEST(PlanexDbInit, SecondClientSkipsTheSystemSchemaAndKeepsTheBaseCalendar) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "DEF_2",
+                                                               "--first-day", "20300101"}));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM DEF_2.Qxs300Pnr"), "0");
+  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"),
+            "20251231");
+
+  ProcResult again = fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "def_2"}));
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("already installed"), std::string::npos) << again.err;
+}
+
+TEST(PlanexDbInit, SchemaRefusesRowsThatWouldBreakTheSystem) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'A')"), 0);
+  struct Case {
+    const char* what;
+    const char* sql;
+    int native;
+  };
+  const Case cases[] = {
+      {"day record of an unknown person",
+       "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('nobody', CONVERT(Datetime, "
+       "'20260105', 112))",
+       547},
+      {"second base-calendar row for a date",
+       "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, "
+       "BakYow) VALUES (CONVERT(Datetime, '20251231', 112), 2025, 12, 31, 1, 4, 365, 2026)",
+       2627},
+      {"group with a cycle of zero days",
+       "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G0', 0)", 547},
+      {"person number of nine characters",
+       "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('123456789')", 8152},
+      {"leave year of an unknown person",
+       "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('nobody', 2026)", 547},
+  };
+  for (const Case& c : cases) {
+    std::string message;
+    EXPECT_EQ(company.Exec(c.sql, &message), c.native) << c.what << ": " << message;
+  }
+  // What planex writes at full width is accepted.
+  EXPECT_EQ(company.Exec(
+                "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, "
+                "ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) "
+                "VALUES ('00000001', CONVERT(Datetime, '20260105', 112), 'AAAAA', "
+                "'BBBBBBBBBBBBBBB', 'CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC', 'DDDDDD', 'EEEE', 'FFFFF', "
+                "21, 'GGGGG', 'HHHHH', 'IIIII', 'JJJ', CURRENT_TIMESTAMP, 1, "
+                "'NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN')"),
+            0);
+  EXPECT_EQ(company.Exec("INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('00000001', 2026)"), 0);
+  EXPECT_EQ(company.Scalar("SELECT UrvTge FROM ABC_1.Qxs332Urv"), "0");
+}
+
+// --- sql --------------------------------------------------------------------------------------
+
+TEST(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  WriteText(company.Dir() + "/notes.sql",
+            "CREATE TABLE $(CLIENT).Note (Id int NOT NULL, Txt varchar(20) NULL)\n"
+            "GO\n"
+            "INSERT INTO $(CLIENT).Note (Id, Txt) VALUES ($(n), 'it''s')\n"
+            "  go  \n"
+            "-- a batch of nothing but a comment\n"
+            "GO\n"
+            "INSERT INTO $(CLIENT).Note (Id) VALUES (7)\n"
+            "GO\n"
+            "SELECT Id, Txt FROM $(CLIENT).Note ORDER BY Id DESC\n");
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "-v",
+                                                               "CLIENT=ABC_1", "-v", "N=42"}));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("Id Txt\n-- ----\n42 it's\n7  NULL\n(2 rows)\n"), std::string::npos)
+      << r.out;
+}
+
+struct SqlErrorCase {
+  const char* what;
+  const char* script;
+  const char* expected;  // in standard error
+};
+
+TEST(PlanexDbSql, StopsAtTheFirstFailingBatchWithItsNativeError) {
+  REQUIRE_DRIVER();
+  const SqlErrorCase cases[] = {
+      {"missing table", "SELECT 1 AS x FROM ABC_1.Nothing\n", "script.sql:1: Msg 208 (42S02)"},
+      {"duplicate key",
+       "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('1')\nGO\n"
+       "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('1')\nGO\n"
+       "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('2')\n",
+       "script.sql:3: Msg 2627 (23000)"},
+      {"foreign key",
+       "INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo) VALUES ('x', CONVERT(Datetime, '20260101', "
+       "112))\n",
+       "Msg 547 (23000)"},
+      {"syntax", "SELEKT 1\n", "Msg 102 (42000)"},
+      {"variable without value", "SELECT 1 AS x FROM $(NOPE).Qxs300Pnr\n", "$(NOPE)"},
+  };
+  for (const SqlErrorCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Company company(WithFirstDay("20260101"));
+    ASSERT_EQ(company.SetupError(), "");
+    WriteText(company.Dir() + "/script.sql", c.script);
+    ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "script.sql"}));
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    // Batches before the failure stay; none after it runs.
+    EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"),
+              std::string(c.what) == "duplicate key" ? "1" : "0");
+  }
+}
+
+TEST(PlanexDbSql, MissingScriptOrDatabaseFails) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "nothing.sql"}));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << r.err;
+  r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", company.Dir() + "/none.db",
+                                   "counts", "--schema", "ABC_1"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+}
+
+// --- usage and connection, without a database -------------------------------------------------
+
+TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--db", "x.db"},
+      {"--db", "x.db", "frobnicate"},
+      {"--db", "x.db", "init", "--schema", "ABC_1", "--bogus"},
+      {"--db", "x.db", "--dsn", "D", "counts", "--schema", "ABC_1"},
+      {"--db", "x.db", "init", "--schema", "1ABC"},
+      {"--db", "x.db", "init", "--schema", "ABC;DROP"},
+      {"--db", "x.db", "init", "--schema", "ABC_1", "--first-day", "20230230"},
+      {"--db", "x.db", "init", "--schema", "ABC_1", "--persons", "5"},
+      {"--db", "x.db", "--date-first", "8", "counts", "--schema", "ABC_1"},
+      {"--db", "x.db", "sql"},
+  };
+  char tmpl[] = "/tmp/planex-usage-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  for (const auto& args : cases) {
+    std::vector<std::string> argv = {BuildDir() + "/planex-db"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcResult r = fixture::Run(tmpl, argv);
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_EQ(r.exit_code, 2) << line << r.err;
+    EXPECT_FALSE(r.err.empty()) << line;
+  }
+  // Nothing was created on the way.
+  EXPECT_EQ(fixture::Run(tmpl, {"ls", "-A"}).out, "");
+  fixture::Run("/", {"rm", "-rf", tmpl});
+}
+
+TEST(PlanexDbUsage, HelpForToolAndEveryCommand) {
+  for (std::string cmd : {"", "init", "demo", "sql", "counts"}) {
+    std::vector<std::string> argv = {BuildDir() + "/planex-db"};
+    if (!cmd.empty()) argv.push_back(cmd);
+    argv.push_back("--help");
+    ProcResult r = fixture::Run("/tmp", argv);
+    EXPECT_EQ(r.exit_code, 0) << cmd;
+    EXPECT_NE(r.out.find("Usage: planex-db"), std::string::npos) << cmd;
+    EXPECT_NE(r.out.find(cmd), std::string::npos) << cmd;
+  }
+}
+
+TEST(PlanexDbUsage, UnknownDataSourceFailsWithStatus1) {
+  ProcResult r = fixture::RunWithInput(
+      "/tmp",
+      {BuildDir() + "/planex-db", "--dsn", "PLANEX_NO_SUCH_DSN", "--user", "u", "--password-stdin",
+       "counts", "--schema", "ABC_1"},
+      "pw\n", {"ODBCSYSINI=/nonexistent", "ODBCINI=/nonexistent/odbc.ini"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("cannot connect to data source PLANEX_NO_SUCH_DSN"), std::string::npos)
+      << r.err;
+}
+
+TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
+  char tmpl[] = "/tmp/planex-settings-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  ProcResult w = fixture::RunWithInput(dir,
+                                       {BuildDir() + "/planex-settings", "write", "planex.ini",
+                                        "--login", "clerk", "--dsn", "PLANEX_NO_SUCH_DSN",
+                                        "--schema", "abc_1", "--password-stdin"},
+                                       "pw\n");
+  ASSERT_EQ(w.exit_code, 0) << w.err;
+  ProcResult r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
+                              {"ODBCSYSINI=/nonexistent", "ODBCINI=/nonexistent/odbc.ini"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("data source PLANEX_NO_SUCH_DSN as clerk"), std::string::npos) << r.err;
+  r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "missing.ini", "counts"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("cannot read the settings file"), std::string::npos) << r.err;
+  fixture::Run("/", {"rm", "-rf", dir});
+}
+
+TEST(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  company.WriteSettings();
+  ProcResult r = fixture::Run(company.Dir(),
+                              {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
+                              {"ODBCSYSINI=" + company.Dir(), "ODBCINI=" + company.Dir() + "/odbc.ini"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("ABC_1.Qxs300Pnr"), std::string::npos) << r.out;
+}
+
+// --- demo and counts --------------------------------------------------------------------------
+
+std::vector<std::vector<std::string>> Dump(Company& c) {
+  std::vector<std::vector<std::string>> all;
+  const char* queries[] = {
+      "SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr ORDER BY PnrNum",
+      "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112), CONVERT(char(8), BsvGbi, 112), BsvKal, "
+      "BsvAkr, BsvAbr FROM ABC_1.Qxs310Bsv ORDER BY BsvPnr, BsvGvo",
+      "SELECT ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, CONVERT(char(8), ZuoGvo, 112), "
+      "CONVERT(char(8), ZUOSDT, 112), ZUOSTG FROM ABC_1.Qxs311Zuo ORDER BY ZuoPnr, ZuoGvo",
+      "SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAgr, ZtgTag, ZtgPnm FROM ABC_1.Qxs329Ztg "
+      "ORDER BY ZtgPnr, ZtgVon",
+      "SELECT UrvPnr, UrvJhr, UrvTge FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
+      "SELECT WplAgr, WplTag, WplAzt, WplVra FROM ABC_1.Qxs161Wpl ORDER BY WplAgr, WplTag",
+  };
+  for (const char* q : queries) {
+    for (auto& row : c.Query(q)) all.push_back(row);
+    all.push_back({"--"});
+  }
+  return all;
+}
+
+TEST(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {
+  REQUIRE_DRIVER();
+  std::vector<std::vector<std::vector<std::string>>> dumps;
+  for (const char* seed : {"7", "7", "8"}) {
+    Company company(WithFirstDay("20260101"));
+    ASSERT_EQ(company.SetupError(), "");
+    ProcResult r = fixture::Run(
+        company.Dir(), Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "60", "--seed", seed}));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"), "60");
+    dumps.push_back(Dump(company));
+  }
+  EXPECT_EQ(dumps[0], dumps[1]);
+  EXPECT_NE(dumps[0], dumps[2]);
+  // Names with apostrophes arrive as written.
+  bool apostrophe = false;
+  for (const auto& row : dumps[0]) apostrophe |= row.size() == 3 && row[1].find('\'') != std::string::npos;
+  EXPECT_TRUE(apostrophe);
+}
+
+TEST(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
+  REQUIRE_DRIVER();
+  struct Case {
+    int date_first;
+    const char* weekdays;  // K5 (Monday to Friday) in the server's numbering
+    const char* weekend;   // WE (Saturday and Sunday)
+  };
+  for (const Case& c : {Case{7, "2,3,4,5,6", "1,7"}, Case{1, "1,2,3,4,5", "6,7"}}) {
+    SCOPED_TRACE(c.date_first);
+    Company company(WithFirstDay("20260101", c.date_first));
+    ASSERT_EQ(company.SetupError(), "");
+    ProcResult r = fixture::Run(company.Dir(),
+                                Tool(company, c.date_first, {"demo", "--schema", "ABC_1", "--persons", "3"}));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    auto join = [&](const char* kal) {
+      std::string s;
+      for (auto& row : company.Query(std::string("SELECT WchTag FROM ABC_1.Qxs137Wch WHERE WchKal = '") +
+                                     kal + "' AND WchSta < 4 ORDER BY WchTag")) {
+        s += (s.empty() ? "" : ",") + row[0];
+      }
+      return s;
+    };
+    EXPECT_EQ(join("K5"), c.weekdays);
+    EXPECT_EQ(join("WE"), c.weekend);
+  }
+}
+
+TEST(PlanexDbDemo, RefusesASchemaThatAlreadyHoldsPersonsOrAnEmptyBaseCalendar) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  auto demo = Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "2"});
+  ASSERT_EQ(fixture::Run(company.Dir(), demo).exit_code, 0);
+  ProcResult again = fixture::Run(company.Dir(), demo);
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("already holds 2 persons"), std::string::npos) << again.err;
+
+  Company empty(Options{});  // no base-calendar row
+  ProcResult r = fixture::Run(empty.Dir(), Tool(empty, 7, {"demo", "--schema", "ABC_1"}));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("run planex-db init"), std::string::npos) << r.err;
+  EXPECT_EQ(empty.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs137Wch"), "0");
+}
+
+TEST(PlanexDbCounts, CountsEveryTableAndFailsOnAMissingOne) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('1')"), 0);
+  ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('2')"), 0);
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"counts", "--schema", "abc_1"}));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  auto line = [](const char* table, const char* n) {
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%-20s %10s\n", table, n);
+    return std::string(buf);
+  };
+  EXPECT_NE(r.out.find(line("QXSYSTEM.Qxs133Bak", "1")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(line("ABC_1.Qxs300Pnr", "2")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(line("ABC_1.Qxs332Urv", "0")), std::string::npos) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14) << r.out;
+
+  ASSERT_EQ(company.Exec("DROP TABLE ABC_1.Qxs133Ka2"), 0);
+  r = fixture::Run(company.Dir(), Tool(company, 7, {"counts", "--schema", "ABC_1"}));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ABC_1.Qxs133Ka2"), std::string::npos);
+  EXPECT_NE(r.out.find("Msg 208"), std::string::npos) << r.out;
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/cipher.h"
+
+namespace {
+
+std::string FromHex(const std::string& hex) {
+  std::string out(hex.size() / 2, '\0');
+  Hex_ToBin(hex.data(), hex.size(), reinterpret_cast<unsigned char*>(out.data()));
+  return out;
+}
+
+// Reverses the bytes within each 4-byte half of every block: turns a block of the settings format
+// into the big-endian convention of published Blowfish vectors, and back.
+std::string ReverseHalves(const std::string& hex) {
+  std::string out;
+  for (std::size_t i = 0; i + 8 <= hex.size(); i += 8)
+    for (int b = 3; b >= 0; --b) out += hex.substr(i + 2 * b, 2);
+  return out;
+}
+
+bool StateIsZero() {
+  const Bf_State& s = Bf_ProcessState();
+  for (uint32_t w : s.P)
+    if (w != 0) return false;
+  for (const auto& box : s.S)
+    for (uint32_t w : box)
+      if (w != 0) return false;
+  return true;
+}
+
+TEST(Cipher, InitialTableHoldsTheDigitsOfPi) {
+  const uint32_t* t = Bf_InitialTable();
+  EXPECT_EQ(t[0], 0x243F6A88u);          // P[0]
+  EXPECT_EQ(t[17], 0x8979FB1Bu);         // P[17]
+  EXPECT_EQ(t[18], 0xD1310BA6u);         // S1[0]
+  EXPECT_EQ(t[18 + 256], 0x4B7A70E9u);   // S2[0]
+  EXPECT_EQ(t[18 + 1023], 0x3AC372E6u);  // S4[255]
+}
+
+// Published big-endian vectors (key, plain block, cipher block) must hold for the settings format
+// once each block half is byte-reversed on the way in and out.
+TEST(Cipher, PublishedVectorsHoldThroughByteReversal) {
+  struct Case {
+    std::string key;          // raw key bytes
+    std::string plain_be;     // hex, big-endian convention
+    std::string cipher_be;
+  } cases[] = {
+      {std::string(8, '\0'), "0000000000000000", "4EF997456198DD78"},
+      {std::string(8, '\xFF'), "FFFFFFFFFFFFFFFF", "51866FD5B85ECB8A"},
+      {"abcdefghijklmnopqrstuvwxyz", "424C4F5746495348", "324ED0FEF413A203"},  // "BLOWFISH"
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cipher_be);
+    std::string hex;
+    Cfg_Value_Encode(FromHex(ReverseHalves(c.plain_be)), &hex, c.key);
+    EXPECT_EQ(hex, ReverseHalves(c.cipher_be));
+
+    // The block function itself works on the halves as numbers.
+    Bf_State state;
+    Bf_Init(&state, reinterpret_cast<const unsigned char*>(c.key.data()), c.key.size());
+    uint32_t L = std::stoul(c.plain_be.substr(0, 8), nullptr, 16);
+    uint32_t R = std::stoul(c.plain_be.substr(8, 8), nullptr, 16);
+    Bf_Encrypt(&state, &L, &R);
+    EXPECT_EQ(L, std::stoul(c.cipher_be.substr(0, 8), nullptr, 16));
+    EXPECT_EQ(R, std::stoul(c.cipher_be.substr(8, 8), nullptr, 16));
+    Bf_Decrypt(&state, &L, &R);
+    EXPECT_EQ(L, std::stoul(c.plain_be.substr(0, 8), nullptr, 16));
+    EXPECT_EQ(R, std::stoul(c.plain_be.substr(8, 8), nullptr, 16));
+  }
+}
+
+// Values enciphered with the system key by an independent, standard Blowfish.
+TEST(Cipher, SystemKeyKnownAnswers) {
+  struct Case {
+    std::string plain, hex;
+  } cases[] = {
+      {"planex", "0CB77001EF3C0D7C"},
+      {"12345678", "845E243A6A3B0A21"},
+      {"NO_SUCH_DSN", "CD6840F9E003191B8D2504666B44DAF8"},
+  };
+  for (const auto& c : cases) {
+    std::string hex, text;
+    Cfg_Value_Encode(c.plain, &hex, kCfgCipherKey);
+    EXPECT_EQ(hex, c.hex);
+    EXPECT_EQ(Cfg_Value_Decode(c.hex, &text, kCfgCipherKey), 1);
+    EXPECT_EQ(text, c.plain);
+  }
+}
+
+TEST(Cipher, RoundTripPadsToWholeBlocks) {
+  for (std::size_t len : {0, 1, 7, 8, 9, 15, 16, 17, 95, 96}) {
+    std::string plain;
+    for (std::size_t i = 0; i < len; ++i) plain += static_cast<char>(1 + (i * 37) % 255);
+    std::string hex, back;
+    Cfg_Value_Encode(plain, &hex, kCfgCipherKey);
+    EXPECT_EQ(hex.size(), 16 * ((len + 7) / 8)) << len;
+    EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+    Cfg_Value_Decode(hex, &back, kCfgCipherKey);
+    EXPECT_EQ(back, plain) << len;
+  }
+}
+
+TEST(Cipher, NineCharactersFillTheSecondBlockWithZeros) {
+  std::string hex;
+  Cfg_Value_Encode("ABCDEFGHI", &hex, kCfgCipherKey);
+  ASSERT_EQ(hex.size(), 32u);
+  std::string second;
+  Cfg_Value_Encode(std::string("I\0\0\0\0\0\0\0", 8), &second, kCfgCipherKey);
+  EXPECT_EQ(hex.substr(16), second);
+}
+
+TEST(Cipher, StateIsWipedAfterEveryCall) {
+  std::string hex, text;
+  Cfg_Value_Encode("secret", &hex, kCfgCipherKey);
+  EXPECT_TRUE(StateIsZero());
+  Cfg_Value_Decode(hex, &text, kCfgCipherKey);
+  EXPECT_TRUE(StateIsZero());
+  Cfg_Value_Decode("", &text, kCfgCipherKey);
+  EXPECT_TRUE(StateIsZero());
+}
+
+TEST(Cipher, LowerCaseDigitsDecodeToOtherBytes) {
+  std::string text;
+  Cfg_Value_Decode("6abb37a49e6940e0", &text, kCfgCipherKey);
+  EXPECT_NE(text, "secret");
+  Cfg_Value_Decode("6ABB37A49E6940E0", &text, kCfgCipherKey);
+  EXPECT_EQ(text, "secret");
+}
+
+TEST(Cipher, BigEndianHalvesDecodeToOtherText) {
+  std::string bytes = FromHex("0CB77001EF3C0D7C");  // "planex"
+  auto be = [&](int at) {
+    return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+           uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
+  };
+  Bf_State state;
+  Bf_Init(&state, reinterpret_cast<const unsigned char*>(kCfgCipherKey.data()), kCfgCipherKey.size());
+  uint32_t L = be(0), R = be(4);
+  Bf_Decrypt(&state, &L, &R);
+  std::string text;
+  for (uint32_t h : {L, R})
+    for (int s = 24; s >= 0; s -= 8) text += static_cast<char>(h >> s);
+  EXPECT_NE(text.substr(0, 6), "planex");
+}
+
+TEST(Cipher, IncompleteLastBlockIsIgnored) {
+  std::string hex, text;
+  Cfg_Value_Encode("abcdefgh12", &hex, kCfgCipherKey);
+  for (std::size_t cut : {17u, 21u, 31u}) {
+    Cfg_Value_Decode(hex.substr(0, cut), &text, kCfgCipherKey);
+    EXPECT_EQ(text, "abcdefgh") << cut;
+  }
+  Cfg_Value_Decode(hex.substr(0, 15), &text, kCfgCipherKey);
+  EXPECT_EQ(text, "");
+}
+
+TEST(Cipher, HexDigitsMapWithoutRejectingAnything) {
+  struct Case {
+    std::string hex;
+    std::string bytes;
+  } cases[] = {
+      {"00FFA509", std::string("\x00\xFF\xA5\x09", 4)},
+      {"a0", "\x10"},  // 'a' counts as 'a' - '0' = 49, so (16 * 49) mod 256
+      {"G0", "\x70"},  // 'G' - '0' = 23
+      {"0a", "\x31"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FromHex(c.hex), c.bytes) << c.hex;
+
+  const unsigned char bytes[] = {0x00, 0x0F, 0xA5, 0xFF};
+  char out[9] = {};
+  Bin_ToHex(bytes, 4, out);
+  EXPECT_STREQ(out, "000FA5FF");
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "settings/cipher.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::string Enc(const std::string& plain) {
+  std::string hex;
+  Cfg_Value_Encode(plain, &hex, kCfgCipherKey);
+  return hex;
+}
+
+// A settings file in a private temporary folder, removed with the object.
+class SettingsFile {
+ public:
+  explicit SettingsFile(const std::string& content) {
+    char tmpl[] = "/tmp/planex-settings-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    path_ = dir_ + "/planex.ini";
+    FILE* f = std::fopen(path_.c_str(), "wb");
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+  }
+  ~SettingsFile() {
+    std::remove(path_.c_str());
+    rmdir(dir_.c_str());
+  }
+  const char* Path() const { return path_.c_str(); }
+
+ private:
+  std::string dir_, path_;
+};
+
+// What the driver gets for a key: it asks with an empty section and number 0.
+std::string DriverValue(const std::string& content, const char* key) {
+  SettingsFile file(content);
+  Cfg_Value_Read("", key, 0, file.Path());
+  return Cfg_Record().value;
+}
+
+TEST(Settings, NthPosCountsOccurrences) {
+  struct Case {
+    const char* text;
+    int n;
+    int pos;
+  } cases[] = {
+      {"a;b;c", 1, 1}, {"a;b;c", 2, 3}, {"a;b;c", 3, 3},  // fewer than n: the last one
+      {"abc", 1, -1},  {"", 1, -1},     {";;", 2, 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Str_NthPos(c.text, ';', c.n), c.pos) << c.text << " " << c.n;
+}
+
+TEST(Settings, SubCopyLengthRules) {
+  struct Case {
+    int start, length;
+    const char* result;
+  } cases[] = {
+      {2, 3, "cde"},
+      {2, 0, "cdefg"},       // 0 = the rest
+      {5, 10, "fg"},         // never past the end
+      {7, 0, ""},
+      {1, -1, "unchanged"},  // negative: nothing copied
+      {9, 1, ""},            // start beyond the end
+  };
+  for (const auto& c : cases) {
+    std::string dst = "unchanged";
+    Str_SubCopy("abcdefg", c.start, c.length, &dst);
+    EXPECT_EQ(dst, c.result) << c.start << "," << c.length;
+  }
+}
+
+TEST(Settings, MatchedPairFillsTheRecord) {
+  SettingsFile file("0;DB;\n3;LOGIN;" + Enc("planex") + "\n0;DB;\n4;PASS;" + Enc("secret") + "\n");
+  Cfg_Value_Read("", "PASS", 0, file.Path());
+  const CfgSatz& r = Cfg_Record();
+  EXPECT_EQ(r.section, "DB");
+  EXPECT_EQ(r.number, 4);
+  EXPECT_EQ(r.key, "PASS");
+  EXPECT_EQ(r.value, "secret");
+
+  Cfg_Value_Read("", "NET8", 0, file.Path());
+  EXPECT_EQ(r.number, 0);
+  EXPECT_EQ(r.section, "");
+  EXPECT_EQ(r.key, "");
+  EXPECT_EQ(r.value, "");
+}
+
+// Which pair the driver's lookup of LOGIN takes. The wanted pair always comes last, holding "right".
+TEST(Settings, DriverLookupMatchRules) {
+  const std::string right = "0;DB;\n3;LOGIN;" + Enc("right") + "\n";
+  struct Case {
+    const char* name;
+    std::string before;  // pairs ahead of the wanted one
+    const char* value;
+  } cases[] = {
+      {"line 1 without two ';' matches the empty section", "x;DB\n5;OTHER;" + Enc("wrong") + "\n", "wrong"},
+      {"blank line 1 matches too", "\n5;OTHER;" + Enc("wrong") + "\n", "wrong"},
+      {"number 0 matches", "0;DB;\n0;OTHER;" + Enc("wrong") + "\n", "wrong"},
+      {"empty number reads as 0", "0;DB;\n;OTHER;" + Enc("wrong") + "\n", "wrong"},
+      {"number without digits reads as 0", "0;DB;\n x;OTHER;" + Enc("wrong") + "\n", "wrong"},
+      {"empty section field is not empty", "0;;\n5;OTHER;" + Enc("wrong") + "\n", "right"},
+      {"keys are case-sensitive", "0;DB;\n5;login;" + Enc("wrong") + "\n", "right"},
+      {"blank before the key", "0;DB;\n5; LOGIN;" + Enc("wrong") + "\n", "right"},
+      {"blank after the key", "0;DB;\n5;LOGIN ;" + Enc("wrong") + "\n", "right"},
+      {"first of two equal keys wins", "0;DB;\n5;LOGIN;" + Enc("first") + "\n", "first"},
+      {"number with blanks and sign", "0;DB;\n  +7x;OTHER;" + Enc("wrong") + "\n", "right"},
+      {"huge number saturates", "0;DB;\n99999999999999999999;OTHER;" + Enc("wrong") + "\n", "right"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DriverValue(c.before + right, "LOGIN"), c.value) << c.name;
+}
+
+TEST(Settings, AdjacentSeparatorsCutToTheLineEnd) {
+  SettingsFile file("0;;\n5;;" + Enc("v") + "\n");
+  Cfg_Value_Read("", "", 5, file.Path());
+  EXPECT_EQ(Cfg_Record().section, ";\n");
+  EXPECT_EQ(Cfg_Record().key, std::string(";") + Enc("v") + "\n");
+  EXPECT_EQ(Cfg_Record().value, "v");
+}
+
+TEST(Settings, LineEndsAndFileEndAreReadAlike) {
+  const std::string lf = "0;DB;\n3;LOGIN;" + Enc("planex") + "\n0;DB;\n4;PASS;" + Enc("secret") + "\n";
+  struct Case {
+    const char* name;
+    std::string content;
+  } cases[] = {
+      {"LF", lf},
+      {"CR LF", "0;DB;\r\n3;LOGIN;" + Enc("planex") + "\r\n0;DB;\r\n4;PASS;" + Enc("secret") + "\r\n"},
+      {"no line end at the end", lf.substr(0, lf.size() - 1)},
+      {"unpaired last line", lf + "0;DB;\n"},
+      {"end-of-text mark", lf + "\x1A" "0;DB;\n1;PASS;" + Enc("hidden") + "\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DriverValue(c.content, "LOGIN"), "planex") << c.name;
+    EXPECT_EQ(DriverValue(c.content, "PASS"), "secret") << c.name;
+  }
+  // A pair behind the end-of-text mark is never seen.
+  EXPECT_EQ(DriverValue(lf + "\x1A" "0;DB;\n1;NET8;" + Enc("hidden") + "\n", "NET8"), "");
+}
+
+TEST(Settings, StrayCarriageReturnBelongsToTheField) {
+  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN\r;" + Enc("planex") + "\n", "LOGIN"), "");
+}
+
+TEST(Settings, ValueKeepsItsSeparators) {
+  // The value runs from the second ';' to the line end, ';' included, and is deciphered whole.
+  std::string value = Enc("abcdefgh").substr(0, 15) + ";" + Enc("ijklmnop").substr(0, 16);
+  std::string expected;
+  Cfg_Value_Decode(value, &expected, kCfgCipherKey);
+  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + value + "\n", "LOGIN"), expected);
+}
+
+TEST(Settings, LineWithOneSeparatorHasAnEmptyKey) {
+  SettingsFile file("0;DB;\n0;" + Enc("value") + "\n");
+  Cfg_Value_Read("", "LOGIN", 0, file.Path());
+  EXPECT_EQ(Cfg_Record().key, "");
+  EXPECT_EQ(Cfg_Record().value, "value");
+}
+
+TEST(Settings, LongValuesAreHeldWhole) {
+  std::string plain(150, 'x');
+  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + Enc(plain) + "\n", "LOGIN"), plain);
+}
+
+TEST(Settings, MissingFileGivesEmptyValue) {
+  Cfg_Value_Read("", "LOGIN", 0, "/nonexistent/planex.ini");
+  EXPECT_EQ(Cfg_Record().value, "");
+  EXPECT_EQ(Cfg_Record().number, 0);
+}
+
+}  // namespace
