@@ -127,6 +127,11 @@ const ErrorRule kErrorRules[] = {
        return "Invalid column name " + Quoted(m.detail, '\'') + ".";
      },
      false},
+    {SQLITE_ERROR, " has no column named ", 207, "42S22",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Invalid column name " + Quoted(m.detail, '\'') + ".";
+     },
+     false},
     {SQLITE_ERROR, "ambiguous column name: ", 209, "42000",
      [](const Mapped& m, std::string_view, std::string_view) {
        return "Ambiguous column name " + Quoted(m.detail, '\'') + ".";
@@ -175,7 +180,9 @@ Mapped Describe(const ErrorRule& rule, std::string_view message) {
       m.detail = DisplayName(After(message, "no such table: "));
       break;
     case 207:
-      m.detail = std::string(After(message, "no such column: "));
+      // "no such column: c" when reading, "table T has no column named c" when inserting
+      rest = After(message, "no such column: ");
+      m.detail = std::string(rest.empty() ? After(message, " has no column named ") : rest);
       break;
     case 209:
       m.detail = std::string(After(message, "ambiguous column name: "));

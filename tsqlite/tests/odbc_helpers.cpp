@@ -153,6 +153,29 @@ Statement::~Statement() {
   if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
 }
 
+void InstallCompanySchema(Connection& db, const std::string& client) {
+  std::ifstream in(TSQLITE_SOURCE_DIR "/db/schema.sql");
+  ASSERT_TRUE(in.good()) << "db/schema.sql not readable";
+  std::string line, batch;
+  auto flush = [&] {
+    if (batch.find_first_not_of(" \n") != std::string::npos) {
+      std::vector<Diag> d;
+      EXPECT_TRUE(SQL_SUCCEEDED(db.Exec(batch, &d))) << batch << (d.empty() ? "" : d[0].message);
+    }
+    batch.clear();
+  };
+  while (std::getline(in, line)) {
+    if (line.rfind("--", 0) == 0) continue;
+    if (line == "GO") {
+      flush();
+      continue;
+    }
+    for (size_t at; (at = line.find("$(CLIENT)")) != std::string::npos;) line.replace(at, 9, client);
+    batch += line + "\n";
+  }
+  flush();
+}
+
 const char* const kSchema[] = {
     "CREATE SCHEMA ABC_1",
     "CREATE TABLE ABC_1.Qxs300Pnr (PnrNum char(8) NOT NULL PRIMARY KEY, PnrNam varchar(10) NULL, "

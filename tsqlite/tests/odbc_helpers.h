@@ -85,6 +85,10 @@ class Statement {
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
 };
 
+// Installs db/schema.sql of the source tree with the client schema `client`; fails the test on
+// any statement that does not succeed.
+void InstallCompanySchema(Connection& db, const std::string& client);
+
 // The schema most tests work on: persons and their days, with a primary key, a foreign key, a
 // NOT NULL column, a CHECK, and widths.
 extern const char* const kSchema[];
