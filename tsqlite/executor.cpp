@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace tsqlite {
 
@@ -52,9 +53,74 @@ std::string_view After(std::string_view message, std::string_view prefix) {
   return at == std::string_view::npos ? std::string_view() : message.substr(at + prefix.size());
 }
 
+// An identifier at text[pos] ("x", [x], `x` or a bare word); pos is moved past it.
+std::string ReadIdentifier(std::string_view text, size_t& pos) {
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\t')) ++pos;
+  if (pos >= text.size()) return std::string();
+  char open = text[pos];
+  char close = open == '"' ? '"' : open == '[' ? ']' : open == '`' ? '`' : '\0';
+  std::string out;
+  if (close != '\0') {
+    ++pos;
+    while (pos < text.size() && text[pos] != close) out += text[pos++];
+    ++pos;
+    return out;
+  }
+  while (pos < text.size() && text[pos] != ' ' && text[pos] != '(' && text[pos] != ',' && text[pos] != ')' &&
+         text[pos] != '\n') {
+    out += text[pos++];
+  }
+  return out;
+}
+
+// The table an INSERT, UPDATE or DELETE writes, as stored.
+std::string TargetTable(std::string_view sql) {
+  std::string upper(sql.substr(0, 64));
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  size_t pos = std::string::npos;
+  for (const char* keyword : {"INTO ", "UPDATE ", "FROM "}) {
+    pos = upper.find(keyword);
+    if (pos != std::string::npos) {
+      pos += std::strlen(keyword);
+      break;
+    }
+  }
+  if (pos == std::string::npos) return std::string();
+  if (upper.compare(pos, 3, "OR ") == 0) {  // UPDATE OR REPLACE ...
+    ReadIdentifier(sql, (pos += 3));
+  }
+  return ReadIdentifier(sql, pos);
+}
+
+// The name of the table constraint whose definition holds text[at], "" when it has none.
+std::string ConstraintAt(std::string_view definition, size_t at) {
+  size_t c = definition.rfind("CONSTRAINT ", at);
+  if (c == std::string_view::npos) return std::string();
+  int depth = 0;
+  size_t pos = c + 11;
+  std::string name = ReadIdentifier(definition, pos);
+  for (size_t i = pos; i < at; ++i) {
+    if (definition[i] == '(') ++depth;
+    if (definition[i] == ')') --depth;
+    if (definition[i] == ',' && depth == 0) return std::string();  // another column or constraint between
+  }
+  return name;
+}
+
+// What the messages say beyond SQLite's words.
+struct ErrorContext {
+  std::string_view verb;      // INSERT, UPDATE, DELETE, ...
+  std::string_view database;  // the database's name
+  std::string table;          // the table the statement writes, as stored ("S.T"), "" when unknown
+  std::function<std::string(const std::string&)> definition;  // CREATE TABLE text of a stored table
+};
+
 struct Mapped {
-  std::string table;    // the table SQLite names in its message, as SQL Server shows it
-  std::string detail;   // the column, constraint or token SQLite names
+  std::string table;       // the table concerned, as SQL Server shows it
+  std::string detail;      // the column, constraint or token SQLite names
+  std::string constraint;  // the constraint's name where the table definition gives it
+  std::string referenced;  // a foreign key's table, as SQL Server shows it
+  std::string column;      // a foreign key's column in that table
 };
 
 using MessageFn = std::string (*)(const Mapped& m, std::string_view verb, std::string_view db);
@@ -86,16 +152,22 @@ const ErrorRule kErrorRules[] = {
      },
      true},
     {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
-     [](const Mapped& m, std::string_view verb, std::string_view) {
-       return "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
-              Quoted(m.detail, '"') + ".";
+     [](const Mapped& m, std::string_view verb, std::string_view db) {
+       std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
+                         Quoted(m.detail, '"') + ". The conflict occurred in database " + Quoted(db, '"');
+       if (!m.table.empty()) out += ", table " + Quoted(m.table, '"');
+       return out + ".";
      },
      true},
     {SQLITE_CONSTRAINT_FOREIGNKEY, nullptr, 547, "23000",
-     [](const Mapped&, std::string_view verb, std::string_view db) {
-       return "The " + std::string(verb) + " statement conflicted with the " +
-              (verb == "DELETE" ? "REFERENCE" : "FOREIGN KEY") +
-              " constraint. The conflict occurred in database " + Quoted(db, '"') + ".";
+     [](const Mapped& m, std::string_view verb, std::string_view db) {
+       std::string out = "The " + std::string(verb) + " statement conflicted with the " +
+                         (verb == "DELETE" ? "REFERENCE" : "FOREIGN KEY") + " constraint";
+       if (!m.constraint.empty()) out += " " + Quoted(m.constraint, '"');
+       out += ". The conflict occurred in database " + Quoted(db, '"');
+       if (!m.referenced.empty()) out += ", table " + Quoted(m.referenced, '"');
+       if (!m.column.empty()) out += ", column " + Quoted(m.column, '\'');
+       return out + ".";
      },
      true},
     {SQLITE_CONSTRAINT_NOTNULL, nullptr, 515, "23000",
@@ -107,14 +179,14 @@ const ErrorRule kErrorRules[] = {
      true},
     {SQLITE_CONSTRAINT_PRIMARYKEY, nullptr, 2627, "23000",
      [](const Mapped& m, std::string_view, std::string_view) {
-       return "Violation of PRIMARY KEY constraint. Cannot insert duplicate key in object " +
-              Quoted(m.table, '\'') + ".";
+       return "Violation of PRIMARY KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
+              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
      },
      true},
     {SQLITE_CONSTRAINT_UNIQUE, nullptr, 2627, "23000",
      [](const Mapped& m, std::string_view, std::string_view) {
-       return "Violation of UNIQUE KEY constraint. Cannot insert duplicate key in object " +
-              Quoted(m.table, '\'') + ".";
+       return "Violation of UNIQUE KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
+              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
      },
      true},
     {SQLITE_ERROR, "no such table: ", 208, "42S02",
@@ -172,9 +244,12 @@ bool RuleCodeMatches(int rule_code, int extended_code) {
   return (rule_code & ~0xff) != 0 ? rule_code == extended_code : rule_code == (extended_code & 0xff);
 }
 
-Mapped Describe(const ErrorRule& rule, std::string_view message) {
+Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorContext& context) {
   Mapped m;
   std::string_view rest;
+  auto definition = [&](const std::string& table) {
+    return context.definition ? context.definition(table) : std::string();
+  };
   switch (rule.native) {
     case 208:
       m.detail = DisplayName(After(message, "no such table: "));
@@ -196,15 +271,34 @@ Mapped Describe(const ErrorRule& rule, std::string_view message) {
       SplitColumn(After(message, "constraint failed: "), m.table, m.detail);
       m.table = m.table;
       break;
-    case 2627:
+    case 2627: {
       // UNIQUE constraint failed: A.T.x, A.T.y
       rest = After(message, "constraint failed: ");
       SplitColumn(rest.substr(0, rest.find(", ")), m.table, m.detail);
+      const std::string def = definition(m.table);
+      size_t key = def.find(rule.code == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE");
+      if (key != std::string::npos) m.constraint = ConstraintAt(def, key);
       m.table = DisplayName(m.table);
       break;
-    case 547:
+    }
+    case 547: {
       m.detail = std::string(After(message, "CHECK constraint failed: "));
+      m.table = DisplayName(context.table);
+      if (rule.code != SQLITE_CONSTRAINT_FOREIGNKEY || context.verb == "DELETE") break;
+      // SQLite does not say which foreign key failed; a table with only one names it.
+      const std::string def = definition(context.table);
+      size_t ref = def.find("REFERENCES ");
+      if (ref == std::string::npos || def.find("REFERENCES ", ref + 1) != std::string::npos) break;
+      m.constraint = ConstraintAt(def, ref);
+      size_t pos = ref + 11;
+      m.referenced = DisplayName(ReadIdentifier(def, pos));
+      while (pos < def.size() && def[pos] == ' ') ++pos;
+      if (pos < def.size() && def[pos] == '(') {
+        ++pos;
+        m.column = ReadIdentifier(def, pos);
+      }
       break;
+    }
     default:
       break;
   }
@@ -213,8 +307,10 @@ Mapped Describe(const ErrorRule& rule, std::string_view message) {
 
 }  // namespace
 
-std::vector<Error> MapSqliteError(int extended_code, std::string_view message, std::string_view verb,
-                                  std::string_view database) {
+// Maps a failed SQLite call (extended result code and message) to SQL Server's errors: the error
+// itself and, where SQL Server sends one, the record that the statement has been terminated.
+static std::vector<Error> MapSqliteError(int extended_code, std::string_view message, const ErrorContext& context) {
+  const std::string_view verb = context.verb.empty() ? std::string_view("INSERT") : context.verb;
   std::vector<Error> out;
   const ErrorRule* rule = nullptr;
   Error error;
@@ -247,7 +343,7 @@ std::vector<Error> MapSqliteError(int extended_code, std::string_view message, s
     } else {
       error.sqlstate = rule->sqlstate;
       error.native = rule->native;
-      error.message = rule->message(Describe(*rule, message), verb.empty() ? "INSERT" : verb, database);
+      error.message = rule->message(Describe(*rule, message, context), verb, context.database);
     }
   }
   out.push_back(std::move(error));
@@ -283,7 +379,7 @@ bool Database::Exec(const char* sql, Error& error) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
     std::vector<Error> mapped =
-        MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc), "", name_);
+        MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc), ErrorContext{"", name_, "", {}});
     error = mapped.front();
     sqlite3_free(message);
     return false;
@@ -386,7 +482,24 @@ void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
   if (extended == SQLITE_OK) extended = rc;
   std::string message = sqlite3_errmsg(db_);
   std::string verb = stmt ? FirstWord(sqlite3_sql(stmt)) : std::string();
-  for (Error& e : MapSqliteError(extended, message, verb, name_)) batch.errors.push_back(std::move(e));
+  ErrorContext context{verb, name_, stmt ? TargetTable(sqlite3_sql(stmt)) : std::string(), nullptr};
+  if ((extended & 0xff) == SQLITE_CONSTRAINT) {
+    // Constraint names live in the table definitions; read only when a constraint failed.
+    context.definition = [this](const std::string& table) {
+      std::string out;
+      sqlite3_stmt* q = nullptr;
+      if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &q,
+                             nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(q, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, 0) != nullptr) {
+          out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        }
+      }
+      sqlite3_finalize(q);
+      return out;
+    };
+  }
+  for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
 }
 
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch) {

@@ -108,10 +108,5 @@ class Database {
   Shape shape_;                 // reused for every statement to keep its buffers
 };
 
-// Maps a failed SQLite call (extended result code and message) to SQL Server's errors: the error
-// itself and, where SQL Server sends one, the record that the statement has been terminated.
-// verb is the statement's first word (INSERT, UPDATE, DELETE, ...), database the name for messages.
-std::vector<Error> MapSqliteError(int extended_code, std::string_view message, std::string_view verb,
-                                  std::string_view database);
 
 }  // namespace tsqlite

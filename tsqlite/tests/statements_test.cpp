@@ -284,3 +284,46 @@ TEST(Statements, EveryStatementOfARunReadsAndWritesAsOnTheServer) {
 
 }  // namespace
 }  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+struct MessageCase {
+  const char* name;
+  const char* sql;
+  const char* message;  // SQL Server's wording, after the driver's prefix
+};
+
+class ConstraintMessages : public ::testing::TestWithParam<MessageCase> {};
+
+TEST_P(ConstraintMessages, NameTheConstraintAndTable) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("company.db"));
+  ASSERT_TRUE(db.Ok());
+  InstallCompanySchema(db, "ABC_1");
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'Anna')"));
+  std::vector<Diag> diags;
+  ASSERT_EQ(SQL_ERROR, db.Exec(GetParam().sql, &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(std::string("[tsqlite]") + GetParam().message, diags[0].message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, ConstraintMessages,
+    ::testing::Values(
+        MessageCase{"PrimaryKey", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')",
+                    "Violation of PRIMARY KEY constraint 'PK_Qxs300Pnr'. Cannot insert duplicate key in object "
+                    "'ABC_1.Qxs300Pnr'."},
+        MessageCase{"ForeignKey", "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('00000099', 2025)",
+                    "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_Qxs332Urv_Pnr\". The conflict "
+                    "occurred in database \"company\", table \"ABC_1.Qxs300Pnr\", column 'PnrNum'."},
+        MessageCase{"Check", "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G1', 0)",
+                    "The INSERT statement conflicted with the CHECK constraint \"CK_Qxs160Agr_Tge\". The conflict "
+                    "occurred in database \"company\", table \"ABC_1.Qxs160Agr\"."},
+        MessageCase{"NotNull", "UPDATE ABC_1.Qxs300Pnr SET PnrSta = NULL",
+                    "Cannot insert the value NULL into column 'PnrSta', table 'company.ABC_1.Qxs300Pnr'; column does "
+                    "not allow nulls. UPDATE fails."}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tsqlite_test
