@@ -61,8 +61,7 @@ EOF
   "${planex_db[@]}" demo --schema "$schema" --persons "$persons" --seed "$seed"
 fi
 
-echo "== Table counts before the run"
-"${planex_db[@]}" counts --schema "$schema" | tee "$demo/counts-before.txt"
+"${planex_db[@]}" counts --schema "$schema" >"$demo/counts-before.txt"
 
 echo "== planex 0 $next_year planex.ini 0 0   (in demo/, ODBCSYSINI=demo)"
 start=$(date +%s)
@@ -85,7 +84,7 @@ else
   tail -n 6 "$log"
 fi
 
-echo "== Table counts after the run"
+echo "== Table counts before and after the run"
 "${planex_db[@]}" counts --schema "$schema" >"$demo/counts-after.txt"
 printf '%-20s %10s %10s %10s\n' table before after added
 paste "$demo/counts-before.txt" "$demo/counts-after.txt" |

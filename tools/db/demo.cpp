@@ -220,7 +220,7 @@ bool Demo::Groups() {
 }
 
 bool Demo::Person(long i) {
-  char pnr_buf[16];
+  char pnr_buf[24];
   std::snprintf(pnr_buf, sizeof pnr_buf, "%08ld", i);
   const std::string pnr = pnr_buf;
   const std::string name = std::string(rnd_.Pick(kLastNames)) + ", " + std::string(rnd_.Pick(kFirstNames));

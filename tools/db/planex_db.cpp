@@ -363,7 +363,7 @@ int CmdInit(const Args& a, Session& session, const std::string& schema) {
   const std::map<std::string, std::string> vars = {{"CLIENT", schema}};
   int statements = 0;
   for (const Batch& batch : SplitBatches(script)) {
-    if (system_there && SystemBatch(batch.text)) continue;
+    if (system_there && SystemBatch(BlankComments(batch.text))) continue;
     std::string sql, missing;
     if (!Substitute(batch.text, vars, &sql, &missing)) {
       std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value\n",

@@ -13,11 +13,18 @@ bool IsGoLine(std::string_view line) {
          std::toupper(static_cast<unsigned char>(line[b + 1])) == 'O';
 }
 
-bool Blank(std::string_view text) {
+// Lines before the first statement text of a batch (blank lines and comments), or -1 when the
+// batch holds no statement at all.
+int LeadingLines(std::string_view text) {
+  int lines = 0;
   for (char c : BlankComments(text)) {
-    if (!std::isspace(static_cast<unsigned char>(c))) return false;
+    if (c == '\n') {
+      ++lines;
+    } else if (!std::isspace(static_cast<unsigned char>(c))) {
+      return lines;
+    }
   }
-  return true;
+  return -1;
 }
 
 }  // namespace
@@ -28,7 +35,11 @@ std::vector<Batch> SplitBatches(std::string_view script) {
   int line_no = 1;
   size_t pos = 0;
   auto flush = [&](int next_line) {
-    if (!Blank(current.text)) batches.push_back(current);
+    int leading = LeadingLines(current.text);
+    if (leading >= 0) {
+      current.first_line += leading;  // errors point at the statement, not at its comments
+      batches.push_back(current);
+    }
     current = Batch();
     current.first_line = next_line;
   };

@@ -10,7 +10,7 @@ namespace pxdb {
 
 struct Batch {
   std::string text;
-  int first_line = 1;  // line of the script where the batch begins, for error messages
+  int first_line = 1;  // line of the script where the batch's first statement begins
 };
 
 // Splits a script at its GO lines (case-insensitive, blanks around allowed). Batches that hold

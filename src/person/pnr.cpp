@@ -1,0 +1,213 @@
+#include "person/pnr.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "db/db.h"
+#include "driver/runlog.h"
+#include "person/field.h"
+#include "person/urv.h"
+#include "person/ztg.h"
+
+namespace {
+DbCursor bsv_cursor;
+// One slot per calendar table, so that the day cursor of the table in use is the one fetched.
+DbCursor day_cursor_client;
+DbCursor day_cursor_system;
+// Client calendar table until the client schema turns out to have none (208).
+DbVariant day_table = DbVariant::First;
+
+constexpr int kNoTable = 208;
+constexpr int kDuplicateKey = 2627;
+
+DbCursor& DaySlot() { return day_table == DbVariant::First ? day_cursor_client : day_cursor_system; }
+
+bool Less(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+
+// Reads the person's calendar days after the start date and writes what is missing.
+void Pnr_Day_Loop(const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
+                  const char* end_key) {
+  Fld_Copy(tag.TagPnr, bsv.BsvPnr);
+  Pnr_Day_Open(bsv.BsvKal, start_key, end_key);
+  int r = Pnr_Day_Fetch(tag);
+  while (r == DB_OK) {
+    r = Tag_Day_Exists(tag.TagPnr, tag.TagTag);
+    if (r == DB_NODATA) {
+      r = Tag_NewDay_Ins(tag);
+      // A day record written meanwhile by someone else is as good as our own.
+      if (r != DB_OK && r != kDuplicateKey) {
+        Log_Printf("Error: Tagsatz einfügen %d! ", r);
+        Log_Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
+      }
+    }
+    if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(bsv, tag);
+    r = Pnr_Day_Fetch(tag);
+  }
+  if (r != DB_NODATA) {
+    Log_Printf("Error: Nächsten Tag ermitteln. RC:%d", r);
+    Log_Printf("Person: %s\n", bsv.BsvPnr);
+  }
+  Pnr_Day_Close();
+}
+}  // namespace
+
+int Bsv_Pnr_Open(const char* pnr_von, const char* pnr_bis) {
+  static constexpr const char* kSql =
+      "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        "
+      "BsvAkr, BsvAbr, BsvGvo, PnrNam  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    "
+      "AND BsvPnr <= '%s'    AND (BsvGbi IS NULL      OR BsvGbi >= CURRENT_TIMESTAMP)    "
+      "AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY BsvPnr ASC, BsvGvo DESC";
+  return Db_Cursor_Open(bsv_cursor, Db_Format(kSql, {Run_Schema(), Run_Schema(), pnr_von, pnr_bis}));
+}
+
+int Bsv_Pnr_Fetch(BsvSatz& bsv) {
+  char pnr[9], gvo[11], gbi[11], kal[4], akr[6], abr[6], gvo_time[30], nam[51];
+  int r = Db_Cursor_Fetch(bsv_cursor, {Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
+                                       Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
+                                       Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
+  if (r == DB_OK) {
+    Fld_Copy(bsv.BsvPnr, pnr);
+    Fld_Copy(bsv.BsvGvo, gvo);
+    Fld_Copy(bsv.BsvGbi, gbi);
+    Fld_Copy(bsv.BsvKal, kal);
+    Fld_Copy(bsv.BsvAkr, akr);
+    Fld_Copy(bsv.BsvAbr, abr);
+    Fld_Copy(bsv.PnrNam, nam);
+  }
+  return r;
+}
+
+int Bsv_Pnr_Close() { return Db_Cursor_Close(bsv_cursor); }
+
+int Pnr_Day_Open(const char* kal, const char* start_key, const char* end_key) {
+  return Db_Variant_Run(day_table, kNoTable, [&](DbVariant variant) {
+    if (variant == DbVariant::First) {
+      static constexpr const char* kSqlClient =
+          "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Dtm  FROM  %s.Qxs133Ka2  WHERE Ka2Num = '%s'    "
+          "AND Ka2Dtm > CONVERT(Datetime, '%s', 112)    AND Ka2Dtm <= CONVERT(Datetime, '%s', 112)    "
+          "AND Ka2Sta < 4  ORDER BY Ka2Dtm";
+      return Db_Cursor_Open(day_cursor_client, Db_Format(kSqlClient, {Run_Schema(), kal, start_key, end_key}));
+    }
+    static constexpr const char* kSqlSystem =
+        "SELECT CONVERT(char(8), KalDtm, 112), KalTtp, KalDtm  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = '%s'    "
+        "AND KalDtm > CONVERT(Datetime, '%s', 112)    AND KalDtm <= CONVERT(Datetime, '%s', 112)    "
+        "AND KalSta < 4  ORDER BY KalDtm";
+    return Db_Cursor_Open(day_cursor_system, Db_Format(kSqlSystem, {kal, start_key, end_key}));
+  });
+}
+
+int Pnr_Day_Fetch(TagSatz& tag) {
+  char dtm[11], ttp[4], dtm_time[30];
+  int r = Db_Cursor_Fetch(DaySlot(), {Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp),
+                                      Db_Text(dtm_time, sizeof dtm_time)});
+  if (r == DB_OK) {
+    Fld_Copy(tag.TagTag, dtm);
+    Fld_Copy(tag.TagVon, dtm);
+    Fld_Copy(tag.TagBis, dtm);
+    Fld_Copy(tag.TagUhr, "000000");
+    Fld_Copy(tag.TagEnd, "000000");
+    Fld_Copy(tag.TagTtp, ttp);
+  }
+  return r;
+}
+
+int Pnr_Day_Close() { return Db_Cursor_Close(DaySlot()); }
+
+int Tag_LastDay_Get(const char* pnr, char (&date)[9]) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), (COALESCE(MAX(TagTag),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs327Tag "
+      "WHERE TagPnr = '%s'";
+  char last[11];
+  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Text(last, sizeof last)});
+  if (r == DB_OK) Fld_Copy(date, last);
+  return r;
+}
+
+int Ztg_LastDay_Get(const char* pnr, char (&date)[9]) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   %s.Qxs329Ztg  "
+      "WHERE ZtgPnr = '%s'  AND   ZtgSta < 4";
+  char last[11];
+  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Text(last, sizeof last)});
+  if (r == DB_OK) Fld_Copy(date, last);
+  return r;
+}
+
+int Tag_Day_Exists(const char* pnr, const char* date_key) {
+  static constexpr const char* kSql =
+      "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    "
+      "AND TagTag = convert(Datetime, '%s', 112)";
+  char tag_pnr[9], tag_tag[11];
+  return Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr, date_key}),
+                      {Db_Text(tag_pnr, sizeof tag_pnr), Db_Text(tag_tag, sizeof tag_tag)});
+}
+
+int Tag_NewDay_Ins(const TagSatz& tag) {
+  static constexpr const char* kSql =
+      "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
+      "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), "
+      "CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
+  const std::string von_time = std::string(tag.TagVon) + " 00:00:00";
+  const std::string bis_time = std::string(tag.TagBis) + " 00:00:00";
+  return Db_Write(Db_Format(kSql, {Run_Schema(), tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time}),
+                  kDuplicateKey);
+}
+
+int Pnr_Schedule_Generate(const char* beg_dat, const char* end_key, const char* pnr_von, const char* pnr_bis) {
+  char prev_pnr[9] = "";
+  TagSatz tag{};
+  BsvSatz bsv{};
+
+  // Every person's days of the end year are looked at again from 31 December of the year before.
+  char prev_year_end[9];
+  {
+    char year[5] = "";
+    Fld_Copy(year, end_key);
+    char formed[32];
+    std::snprintf(formed, sizeof formed, "%4d1231", std::atoi(year) - 1);
+    Fld_Copy(prev_year_end, formed);
+  }
+  const bool have_beg = std::strcmp(beg_dat, "0") != 0;
+
+  Bsv_Pnr_Open(pnr_von, pnr_bis);
+  int r = Bsv_Pnr_Fetch(bsv);
+  while (r == DB_OK) {
+    // Rows come latest valid-from first: a person's further rows are skipped.
+    if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
+      char last_tag[9] = "";
+      char last_ztg[9] = "";
+      r = Tag_LastDay_Get(bsv.BsvPnr, last_tag);
+      if (r != DB_OK) {
+        Log_Printf("Error: Letzten Tagsatz ermitteln. %d", r);
+        Log_Printf("Person: %s!\n", bsv.BsvPnr);
+        Fld_Copy(last_tag, Run_Today());
+      }
+      r = Ztg_LastDay_Get(bsv.BsvPnr, last_ztg);
+      if (r != DB_OK) {
+        Log_Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
+        Log_Printf("Person: %s!\n", bsv.BsvPnr);
+        Fld_Copy(last_ztg, Run_Today());
+      }
+
+      char start[9];
+      char threshold[9];
+      Fld_Copy(start, Less(last_tag, last_ztg) ? last_tag : last_ztg);
+      Fld_Copy(threshold, last_ztg);
+      if (Less(prev_year_end, start)) Fld_Copy(start, prev_year_end);
+      if (Less(prev_year_end, threshold)) Fld_Copy(threshold, prev_year_end);
+      if (have_beg) {
+        if (Less(beg_dat, start)) Fld_Copy(start, beg_dat);
+        if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
+      }
+
+      if (Less(start, end_key)) Pnr_Day_Loop(bsv, tag, start, threshold, end_key);
+      Urv_Year_Generate(bsv, end_key);
+    }
+    Fld_Copy(prev_pnr, bsv.BsvPnr);
+    r = Bsv_Pnr_Fetch(bsv);
+  }
+  if (r != DB_NODATA) Log_Printf("Error: Nächste Person ermitteln. RC:%d\n", r);
+  return Bsv_Pnr_Close();
+}

@@ -1,0 +1,66 @@
+#include "person/urv.h"
+
+#include <cctype>
+
+#include "db/db.h"
+#include "driver/runlog.h"
+
+namespace {
+constexpr int kConstraint = 547;
+
+// The year in the first four characters of a date key, or -1 when they are not four digits.
+int32_t Year_Of(const char* date_key) {
+  int32_t year = 0;
+  for (int i = 0; i < 4; ++i) {
+    const unsigned char c = static_cast<unsigned char>(date_key[i]);
+    if (!std::isdigit(c)) return -1;
+    year = year * 10 + (c - '0');
+  }
+  return year;
+}
+}  // namespace
+
+int Urv_LastYear_Get(const char* pnr, int32_t& last_year) {
+  static constexpr const char* kSql = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = '%s'";
+  int32_t year = 0;
+  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Long(&year)});
+  if (r == DB_OK) last_year = year;
+  return r;
+}
+
+int Urv_NewYear_Ins(const char* pnr, int32_t year) {
+  static constexpr const char* kSql = "INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('%s', %ld)";
+  return Db_Write(Db_Format(kSql, {Run_Schema(), pnr, static_cast<long>(year)}), kConstraint);
+}
+
+void Urv_Year_Generate(const BsvSatz& bsv, const char* end_key) {
+  int32_t last_year = 0;
+  const int32_t end_year = Year_Of(end_key);
+  int32_t today_year = Year_Of(Run_Today());
+
+  // The counter is the year before the first year to insert.
+  int32_t counter;
+  int r = Urv_LastYear_Get(bsv.BsvPnr, last_year);
+  if (r != DB_OK) {
+    Log_Printf("Error: Letzten Urlaubsvortrag ermitteln. %d", r);
+    Log_Printf("Person: %s!\n", bsv.BsvPnr);
+    counter = today_year - 1;
+  } else if (last_year > 0) {
+    // Years carried over already continue without a gap.
+    counter = last_year;
+  } else {
+    // A new person starts with the current year, or with the year its assignment begins when
+    // that lies in the future.
+    const int32_t gvo_year = Year_Of(bsv.BsvGvo);
+    counter = (gvo_year > today_year ? gvo_year : today_year) - 1;
+  }
+
+  while (counter < end_year) {
+    ++counter;
+    r = Urv_NewYear_Ins(bsv.BsvPnr, counter);
+    if (r != DB_OK) {
+      Log_Printf("Error: Urlaubsvortrag einpflegen. %d", r);
+      Log_Printf("Person: %s! Jahr: %ld!\n", bsv.BsvPnr, static_cast<long>(counter));
+    }
+  }
+}

@@ -1,0 +1,436 @@
+// The person run end to end: build/planex against a company database on the embedded driver,
+// clock pinned at 8 December 2026, rows read back through ODBC.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fixtures/company.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr const char* kNow = "2026-12-08 10:00:00";
+
+fixture::Options Opts() {
+  fixture::Options o;
+  o.first_day = "20261201";  // a short base calendar: the runs below end in 2026 or 2027
+  return o;
+}
+
+std::string Key(const std::string& key) { return "CONVERT(Datetime, '" + key + "', 112)"; }
+
+// A company with persons, calendars, groups and assignments written straight into its tables.
+class Scenario {
+ public:
+  explicit Scenario(const fixture::Options& options = Opts()) : co(options) { co.WriteSettings(); }
+
+  void Sql(const std::string& tsql) {
+    std::string message;
+    int rc = co.Exec(tsql, &message);
+    ASSERT_EQ(rc, 0) << tsql << "\n" << message;
+  }
+  // An open assignment row from gvo on (gbi "" = open) on working-time calendar kal.
+  void Person(const std::string& pnr, const std::string& name, const std::string& gvo = "20260101",
+              const std::string& gbi = "", const std::string& kal = "K1", const std::string& akr = "AK") {
+    if (co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '" + pnr + "'") == "0")
+      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', '" + Quote(name) + "', 1)");
+    Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr +
+        "', " + Key(gvo) + ", " + (gbi.empty() ? "NULL" : Key(gbi)) + ", '" + kal + "', '" + akr + "', 'AB', 1)");
+  }
+  void Days(const std::string& kal, const std::vector<std::string>& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
+    const std::string p = table.find("Ka2") != std::string::npos ? "Ka2" : "Kal";
+    for (const auto& k : keys)
+      Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal +
+          "', " + Key(k) + ", 'AT', 1)");
+  }
+  // A group of cycle length tge whose plan gives working time "A<n>" on cycle day n.
+  void Group(const std::string& agr, int tge) {
+    Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('" + agr + "', " + std::to_string(tge) + ", 1)");
+    for (int d = 1; d <= tge; ++d)
+      Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('" + agr + "', " +
+          std::to_string(d) + ", 'A" + std::to_string(d) + "', 'PV', 1)");
+  }
+  void Assign(const std::string& pnr, const std::string& agr, const std::string& sdt, int stg,
+              const std::string& gvo = "20260101", const std::string& kst = "K-100") {
+    Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, "
+        "ZUOSTG, ZuoSta) VALUES ('" + pnr + "', '" + agr + "', 'ABT', '" + Quote(kst) + "', 'KR', 'KTR', 'ZV', " +
+        Key(gvo) + ", NULL, " + Key(sdt) + ", " + std::to_string(stg) + ", 1)");
+  }
+
+  fixture::ProcResult Run(const std::string& beg, const std::string& ende, const std::string& von = "0",
+                          const std::string& bis = "0") {
+    return co.RunPlanex({beg, ende, "planex.ini", von, bis}, kNow);
+  }
+
+  Rows Q(const std::string& tsql) { return co.Query(tsql); }
+  std::vector<std::string> Col(const std::string& tsql) {
+    std::vector<std::string> out;
+    for (auto& row : co.Query(tsql)) out.push_back(row.at(0));
+    return out;
+  }
+  std::vector<std::string> TagDays(const std::string& pnr) {
+    return Col("SELECT CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag WHERE TagPnr = '" + pnr + "' ORDER BY TagTag");
+  }
+  std::vector<std::string> ZtgDays(const std::string& pnr) {
+    return Col("SELECT CONVERT(char(8), ZtgVon, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '" + pnr + "' ORDER BY ZtgVon");
+  }
+  std::vector<std::string> Years(const std::string& pnr) {
+    return Col("SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = '" + pnr + "' ORDER BY UrvJhr");
+  }
+  // Every row the person run writes, without the time stamps.
+  Rows Dump() {
+    Rows all = Q("SELECT TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
+                 "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
+                 "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag");
+    for (auto& r : Q("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
+                     "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg "
+                     "ORDER BY ZtgPnr, ZtgVon"))
+      all.push_back(r);
+    for (auto& r : Q("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr")) all.push_back(r);
+    return all;
+  }
+
+  static std::string Quote(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+    return out;
+  }
+
+  fixture::Company co;
+};
+
+class PersonRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+  }
+};
+
+std::vector<std::string> Range(int from_day, int to_day, const std::string& month = "202612") {
+  std::vector<std::string> out;
+  for (int d = from_day; d <= to_day; ++d) out.push_back(month + (d < 10 ? "0" : "") + std::to_string(d));
+  return out;
+}
+
+bool Contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
+  Scenario s;
+  s.Days("K1", Range(9, 16));
+  s.Group("G7", 7);
+  s.Person("P1", "Eins");
+  s.Assign("P1", "G7", "20261212", 1);
+  s.Person("P2", "Zwei");
+  s.Assign("P2", "G7", "20261210", 3);
+  s.Run("0", "2026");
+
+  struct Case {
+    const char* pnr;
+    const char* day;
+    const char* cycle_day;
+  } cases[] = {
+      {"P1", "20261209", "5"},  // three days before a start on cycle day 1: counts backwards
+      {"P1", "20261211", "7"},  {"P1", "20261212", "1"}, {"P1", "20261213", "2"},
+      {"P1", "20261216", "5"},  {"P2", "20261209", "2"},  // one day before a start on cycle day 3
+      {"P2", "20261210", "3"},  {"P2", "20261211", "4"}, {"P2", "20261215", "1"},  // wraps after 7
+  };
+  for (const auto& c : cases) {
+    Rows r = s.Q(std::string("SELECT ZtgTag, ZtgAgr, ZtgAzt, ZtgVra, ZtgKst, ZtgAkr, ZtgBsd, ZtgTtp, ZtgSta "
+                             "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '") + c.pnr + "' AND ZtgVon = " + Key(c.day));
+    ASSERT_EQ(r.size(), 1u) << c.pnr << " " << c.day;
+    EXPECT_EQ(r[0], (std::vector<std::string>{c.cycle_day, "G7", std::string("A") + c.cycle_day, "PV", "K-100", "AK",
+                                              "AB", "AT", "1"}))
+        << c.pnr << " " << c.day;
+  }
+  EXPECT_EQ(s.TagDays("P1"), Range(9, 16));
+  EXPECT_EQ(s.Q("SELECT CONVERT(char(8), TagVon, 112), CONVERT(varchar(19), TagUhr, 120), "
+                "CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) FROM ABC_1.Qxs327Tag "
+                "WHERE TagPnr = 'P1' AND TagTag = " + Key("20261209")),
+            (Rows{{"20261209", "2026-12-09 00:00:00", "20261209", "2026-12-09 00:00:00"}}));
+  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+}
+
+TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
+  Scenario s;
+  s.Days("K1", {"20261210"});
+  s.Person("P1", "Eins");
+  s.Run("0", "2026");
+
+  EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
+                "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'"),
+            (Rows{{"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
+  const std::string log = s.co.Log();
+  EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
+  EXPECT_TRUE(Contains(log, "Error: Azt + Vra ermitteln. 100! Person: P1! Tag: 20261210!\nZtgTag: 0!\nZtgAgr: !\n"))
+      << log;
+}
+
+TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewrittenInPlace) {
+  Scenario s;
+  s.Days("K1", {"20261210", "20261211"});
+  s.Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('G1', 1, 1)");
+  s.Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('G1', 1, '  ', 'V9', 1)");
+  s.Person("P1", "Neuer Name");
+  s.Assign("P1", "G1", "20260101", 1);
+  // An existing record with a day record of its own: both stay one row each.
+  s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', " +
+        Key("20261211") + ", " + Key("20261211") + ", CONVERT(Datetime, '2026-12-11 07:30:00', 120), " +
+        Key("20261211") + ", NULL, NULL)");
+  s.Sql("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
+        "ZtgPnm) VALUES ('P1', " + Key("20261211") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " +
+        Key("20200101") + ", 2, 'Alter Name')");
+  s.Run("0", "2026");
+
+  EXPECT_EQ(s.Q("SELECT CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgSta, ZtgPnm, "
+                "CONVERT(char(8), ZtgDat, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
+            (Rows{{"20261210", "AK", "G1", "1", "", "V9", "AT", "1", "Neuer Name", "20261208"},
+                  {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"}}));
+  EXPECT_EQ(s.Col("SELECT CONVERT(varchar(19), TagUhr, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = " +
+                  Key("20261211")),
+            std::vector<std::string>{"2026-12-11 07:30:00"});
+  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+}
+
+TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
+  Scenario s;
+  s.Sql("ALTER TABLE ABC_1.Qxs329Ztg DROP COLUMN ZtgPnm");
+  s.Days("K1", {"20261210", "20261211"});
+  s.Group("G1", 1);
+  s.Person("P1", "Eins");
+  s.Assign("P1", "G1", "20260101", 1);
+  s.Person("P2", "Zwei");
+  s.Assign("P2", "G1", "20260101", 1);
+  // P2's first day is an update: after P1's insert switched, the update goes straight without it.
+  s.Sql("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAgr, ZtgSta) VALUES ('P2', " + Key("20261210") + ", 'X', 1)");
+  s.Run("0", "2026");
+
+  EXPECT_EQ(s.ZtgDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
+  EXPECT_EQ(s.Col("SELECT ZtgAgr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2' ORDER BY ZtgVon"),
+            (std::vector<std::string>{"G1", "G1"}));
+  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+}
+
+TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
+  // Without a client calendar table every person reads the system table, the first one included.
+  {
+    Scenario s;
+    s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
+    s.Days("S1", {"20261210", "20261211"}, "QXSYSTEM.Qxs133Kal");
+    s.Person("P1", "Eins", "20260101", "", "S1");
+    s.Person("P2", "Zwei", "20260101", "", "S1");
+    s.Run("0", "2026");
+    EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
+    EXPECT_EQ(s.TagDays("P2"), (std::vector<std::string>{"20261210", "20261211"}));
+    EXPECT_FALSE(Contains(s.co.Log(), "Tag ermitteln")) << s.co.Log();
+  }
+  // With it, a calendar that has day rows only in the system table gives no days.
+  {
+    Scenario s;
+    s.Days("S1", {"20261210"}, "QXSYSTEM.Qxs133Kal");
+    s.Person("P1", "Eins", "20260101", "", "S1");
+    s.Run("0", "2026");
+    EXPECT_TRUE(s.TagDays("P1").empty());
+    EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2026"});
+  }
+}
+
+TEST_F(PersonRun, PersonIsHandledOnceWithItsLatestOpenRow) {
+  Scenario s;
+  s.Days("K1", {"20261209"});
+  s.Days("K2", {"20261209", "20261211"});
+  s.Person("P1", "Eins", "20260101", "", "K1", "OLD");
+  s.Person("P1", "Eins", "20261210", "", "K2", "NEW");  // begins in the future, still the one used
+  s.Run("0", "2026");
+
+  EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20261209", "20261211"}));
+  EXPECT_EQ(s.Col("SELECT ZtgAkr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
+            (std::vector<std::string>{"NEW", "NEW"}));
+  EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2026"});
+  EXPECT_FALSE(Contains(s.co.Log(), "Urlaubsvortrag")) << s.co.Log();
+}
+
+TEST_F(PersonRun, PersonWhoseRowsHaveEndedIsNotHandled) {
+  Scenario s;
+  s.Days("K1", {"20261210"});
+  s.Person("P1", "Ended yesterday", "20260101", "20261207");
+  s.Person("P2", "Ended today at midnight", "20260101", "20261208");
+  s.Person("P3", "Ends tomorrow", "20260101", "20261209");
+  s.Run("0", "2026");
+
+  for (const char* pnr : {"P1", "P2"}) {
+    EXPECT_TRUE(s.TagDays(pnr).empty()) << pnr;
+    EXPECT_TRUE(s.ZtgDays(pnr).empty()) << pnr;
+    EXPECT_TRUE(s.Years(pnr).empty()) << pnr;
+  }
+  EXPECT_EQ(s.TagDays("P3"), std::vector<std::string>{"20261210"});
+  EXPECT_EQ(s.Years("P3"), std::vector<std::string>{"2026"});
+}
+
+TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
+  struct Case {
+    const char* name;
+    const char* beg;
+    const char* ende;
+    std::vector<std::string> days;
+  } cases[] = {
+      // Nothing written yet: the server's today is the start, the previous year end lies later.
+      {"today", "0", "2027", {"20261210", "20270105"}},
+      // BegDat earlier than every other bound: the day after it is the first read.
+      {"BegDat", "20261202", "2027", {"20261203", "20261210", "20270105"}},
+      // The end year is the current year: every day of it is read again.
+      {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210"}},
+  };
+  for (const auto& c : cases) {
+    Scenario s;
+    s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20270105"});
+    s.Person("P1", "Eins");
+    s.Run(c.beg, c.ende);
+    EXPECT_EQ(s.TagDays("P1"), c.days) << c.name;
+    EXPECT_EQ(s.ZtgDays("P1"), c.days) << c.name;
+  }
+}
+
+TEST_F(PersonRun, LeaveYearsContinueOrStartWithTheCurrentOrAFutureYear) {
+  Scenario s;
+  s.Person("P1", "New", "20250101");
+  s.Person("P2", "Starts next year", "20270301");
+  s.Person("P3", "Carried over", "20200101");
+  s.Sql("INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P3', 2024)");
+  s.Person("P4", "Up to date", "20200101");
+  s.Sql("INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P4', 2027)");
+  s.Run("0", "2027");
+
+  EXPECT_EQ(s.Years("P1"), (std::vector<std::string>{"2026", "2027"}));
+  EXPECT_EQ(s.Years("P2"), (std::vector<std::string>{"2027"}));
+  EXPECT_EQ(s.Years("P3"), (std::vector<std::string>{"2024", "2025", "2026", "2027"}));
+  EXPECT_EQ(s.Years("P4"), (std::vector<std::string>{"2027"}));
+  EXPECT_FALSE(Contains(s.co.Log(), "Urlaubsvortrag")) << s.co.Log();
+}
+
+TEST_F(PersonRun, RefusedWritesAreLoggedUnlessTheDayRecordExists) {
+  Scenario s;
+  // Day records keyed by TagVon: P1's old record from November 2025 holds the key of 10 December,
+  // so that day's insert is refused as a duplicate (2627), which is not worth a line. P2's days
+  // are refused by a rule of the table, which is.
+  s.Sql("DROP TABLE ABC_1.Qxs327Tag");
+  s.Sql("CREATE TABLE ABC_1.Qxs327Tag (TagPnr varchar(8) NOT NULL, TagTag datetime NOT NULL, TagVon datetime NOT NULL, "
+        "TagUhr datetime NULL, TagBis datetime NULL, TagEnd datetime NULL, TagDat datetime NULL, "
+        "CONSTRAINT PK_Qxs327Tag PRIMARY KEY (TagPnr, TagVon), CONSTRAINT CK_Qxs327Tag_Pnr CHECK (TagPnr <> 'P2'))");
+  s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon) VALUES ('P1', " + Key("20251101") + ", " +
+        Key("20261210") + ")");
+  // A rule of the leave table refuses the year 2026 (547): logged, the next year still offered.
+  s.Sql("DROP TABLE ABC_1.Qxs332Urv");
+  s.Sql("CREATE TABLE ABC_1.Qxs332Urv (UrvPnr varchar(8) NOT NULL, UrvJhr int NOT NULL, "
+        "CONSTRAINT PK_Qxs332Urv PRIMARY KEY (UrvPnr, UrvJhr), CONSTRAINT CK_Qxs332Urv_Jhr CHECK (UrvJhr <> 2026))");
+  s.Days("K1", {"20261210", "20261211"});
+  s.Person("P1", "Eins");
+  s.Person("P2", "Zwei");
+  s.Run("0", "2027");
+
+  const std::string log = s.co.Log();
+  EXPECT_FALSE(Contains(log, "Person: P1! Tag: 20261210\n")) << log;
+  EXPECT_FALSE(Contains(log, "Person: P1! Tag: 20261211\n")) << log;
+  EXPECT_TRUE(Contains(log, "Error: Tagsatz einfügen -1! Person: P2! Tag: 20261211\n")) << log;
+  EXPECT_TRUE(Contains(log, "Error: Urlaubsvortrag einpflegen. 547Person: P1! Jahr: 2026!\n")) << log;
+  EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2027"});
+  EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20251101", "20261211"}));
+  // A refused day still gets its schedule-assignment record.
+  EXPECT_EQ(s.ZtgDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
+  EXPECT_EQ(s.ZtgDays("P2"), (std::vector<std::string>{"20261210", "20261211"}));
+}
+
+TEST_F(PersonRun, NamesAndValuesWithApostrophesAreStoredAsTheyAre) {
+  Scenario s;
+  s.Days("K1", {"20261210"});
+  s.Group("G1", 1);
+  s.Person("P1", "O'Neill");
+  s.Assign("P1", "G1", "20260101", 1, "20260101", "Kst 'A'");
+  s.Run("0", "2026");
+
+  EXPECT_EQ(s.Q("SELECT ZtgPnm, ZtgKst FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'"), (Rows{{"O'Neill", "Kst 'A'"}}));
+  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+}
+
+// A company where every day of two persons goes through the whole run.
+void SeedRepeatable(Scenario& s, int persons) {
+  std::vector<std::string> days = Range(9, 31);
+  for (const auto& d : Range(1, 31, "202701")) days.push_back(d);
+  s.Days("K1", days);
+  s.Group("G7", 7);
+  for (int p = 1; p <= persons; ++p) {
+    const std::string pnr = "P" + std::to_string(p);
+    s.Person(pnr, "Person " + pnr);
+    s.Assign(pnr, "G7", "20261215", 1 + p % 7);
+  }
+}
+
+TEST_F(PersonRun, SecondRunWithTheSameArgumentsChangesNothing) {
+  for (const char* ende : {"2026", "2027"}) {
+    Scenario s;
+    SeedRepeatable(s, 2);
+    s.Run("0", ende);
+    const Rows first = s.Dump();
+    const std::string tags = s.co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag");
+    ASSERT_NE(tags, "0") << ende;
+    s.Run("0", ende);
+    EXPECT_EQ(s.Dump(), first) << ende;
+    EXPECT_FALSE(Contains(s.co.Log(), "Error")) << ende << "\n" << s.co.Log();
+  }
+}
+
+// Starts planex in the company folder and kills it with SIGKILL once it has written `rows` day
+// records. Returns false when the run ended before that.
+bool KillPlanexAfter(Scenario& s, int rows) {
+  const std::string planex = fixture::BuildDir() + "/planex";
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    if (chdir(s.co.Dir().c_str()) != 0) _exit(127);
+    setenv("ODBCSYSINI", s.co.Dir().c_str(), 1);
+    setenv("ODBCINI", (s.co.Dir() + "/odbc.ini").c_str(), 1);
+    execlp("faketime", "faketime", kNow, planex.c_str(), "0", "2027", "planex.ini", "0", "0", nullptr);
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  bool killed = false;
+  for (int i = 0; i < 3000; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return false;
+    if (std::stoi("0" + s.co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag")) >= rows) {
+      kill(-pid, SIGKILL);
+      killed = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  waitpid(pid, nullptr, 0);
+  return killed;
+}
+
+TEST_F(PersonRun, RunKilledInTheMiddleAndStartedAgainEndsWithTheSameRows) {
+  Scenario whole;
+  SeedRepeatable(whole, 6);
+  whole.Run("0", "2027");
+
+  Scenario broken;
+  SeedRepeatable(broken, 6);
+  if (!KillPlanexAfter(broken, 100)) GTEST_SKIP() << "the run ended before it could be killed";
+  ASSERT_NE(broken.Dump(), whole.Dump());
+  broken.Run("0", "2027");
+  EXPECT_EQ(broken.Dump(), whole.Dump());
+}
+
+}  // namespace

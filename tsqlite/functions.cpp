@@ -1,0 +1,898 @@
+// SQLite functions behind the translated T-SQL: conversions, date arithmetic, DATEPART/DATEADD,
+// and the arithmetic operators whose meaning depends on the run-time type of their operands.
+//
+// A datetime is stored as TEXT 'YYYY-MM-DD hh:mm:ss.fff'. Internally it is a count of
+// milliseconds since 1900-01-01 00:00:00, the origin SQL Server uses when it mixes datetimes
+// with numbers (datetime - datetime, datetime + int, CONVERT(int, datetime)).
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "translate.h"
+
+namespace tsqlite {
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+// SQL Server's datetime range: 1753-01-01 .. 9999-12-31 23:59:59.997.
+constexpr int64_t kMinDay = -53690;   // 1753-01-01 counted from 1900-01-01
+constexpr int64_t kMaxDay = 2958463;  // 9999-12-31
+
+// Days from 1900-01-01 to the given proleptic Gregorian date (H. Hinnant's algorithm).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25567;
+}
+
+struct Civil {
+  int y, m, d;
+};
+
+Civil CivilFromDays(int64_t z) {
+  z += 719468 - 25567;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t y = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+  return {static_cast<int>(y + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// The broken-down parts of a datetime.
+struct Parts {
+  int y, m, d, hh, mi, ss, ms;
+};
+
+Parts Split(int64_t ms) {
+  const int64_t day = FloorDiv(ms, kMsPerDay);
+  int64_t rest = ms - day * kMsPerDay;
+  const Civil c = CivilFromDays(day);
+  Parts p{c.y, c.m, c.d, 0, 0, 0, 0};
+  p.hh = static_cast<int>(rest / 3600000);
+  rest %= 3600000;
+  p.mi = static_cast<int>(rest / 60000);
+  rest %= 60000;
+  p.ss = static_cast<int>(rest / 1000);
+  p.ms = static_cast<int>(rest % 1000);
+  return p;
+}
+
+bool InRange(int64_t ms) {
+  const int64_t day = FloorDiv(ms, kMsPerDay);
+  return day >= kMinDay && day <= kMaxDay;
+}
+
+// Writes the storage form (23 characters and a terminator).
+void FormatStorage(int64_t ms, char out[24]) {
+  const Parts p = Split(ms);
+  std::snprintf(out, 24, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh, p.mi, p.ss,
+                p.ms);
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// True for text in the storage form, which is how a datetime column's value is recognised when
+// an operator or a conversion has to decide between date and text semantics.
+bool IsStorageForm(const unsigned char* s, int n) {
+  if (n != 23 && n != 19) return false;
+  static const char kPattern[] = "dddd-dd-dd dd:dd:dd.ddd";
+  for (int i = 0; i < n; ++i) {
+    if (kPattern[i] == 'd') {
+      if (!IsDigit(s[i])) return false;
+    } else if (s[i] != static_cast<unsigned char>(kPattern[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Num(const unsigned char* s, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) v = v * 10 + (s[i] - '0');
+  return v;
+}
+
+enum class ParseResult { Ok, BadFormat, OutOfRange };
+
+// Reads a date and time text as SQL Server reads one for CONVERT(datetime, text, style): the
+// ISO forms (yyyymmdd, yyyy-mm-dd, yyyy/mm/dd, yyyy.mm.dd, optionally followed by a time), and
+// for the national styles the day-month orders. A text of blanks only is 1900-01-01.
+ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out) {
+  int i = 0;
+  while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
+  while (n > i && (s[n - 1] == ' ' || s[n - 1] == '\t')) --n;
+  if (i == n) {
+    out = 0;
+    return ParseResult::Ok;
+  }
+  auto digits = [&](int at) {
+    int k = at;
+    while (k < n && IsDigit(s[k])) ++k;
+    return k - at;
+  };
+  int y = 0, m = 0, d = 0;
+  const int lead = digits(i);
+  if (lead == 8) {  // yyyymmdd
+    y = Num(s + i, 4);
+    m = Num(s + i + 4, 2);
+    d = Num(s + i + 6, 2);
+    i += 8;
+  } else if (lead == 4 && i + 4 < n && (s[i + 4] == '-' || s[i + 4] == '/' || s[i + 4] == '.')) {
+    const unsigned char sep = s[i + 4];
+    y = Num(s + i, 4);
+    i += 5;
+    int k = digits(i);
+    if (k < 1 || k > 2 || i + k >= n || s[i + k] != sep) return ParseResult::BadFormat;
+    m = Num(s + i, k);
+    i += k + 1;
+    k = digits(i);
+    if (k < 1 || k > 2) return ParseResult::BadFormat;
+    d = Num(s + i, k);
+    i += k;
+  } else if (lead >= 1 && lead <= 2 && i + lead < n &&
+             (s[i + lead] == '/' || s[i + lead] == '.' || s[i + lead] == '-')) {
+    // Two numbers and a four-digit year: day first for the European styles, month first else.
+    const unsigned char sep = s[i + lead];
+    const int a = Num(s + i, lead);
+    i += lead + 1;
+    int k = digits(i);
+    if (k < 1 || k > 2 || i + k >= n || s[i + k] != sep) return ParseResult::BadFormat;
+    const int b = Num(s + i, k);
+    i += k + 1;
+    k = digits(i);
+    if (k != 4) return ParseResult::BadFormat;
+    y = Num(s + i, 4);
+    i += 4;
+    const bool day_first = style == 103 || style == 104 || style == 105 || style == 3 ||
+                           style == 4 || style == 5;
+    d = day_first ? a : b;
+    m = day_first ? b : a;
+  } else {
+    return ParseResult::BadFormat;
+  }
+  int hh = 0, mi = 0, ss = 0, ms = 0;
+  if (i < n) {
+    if (s[i] != ' ' && s[i] != 'T') return ParseResult::BadFormat;
+    while (i < n && (s[i] == ' ' || s[i] == 'T')) ++i;
+    int k = digits(i);
+    if (k < 1 || k > 2) return ParseResult::BadFormat;
+    hh = Num(s + i, k);
+    i += k;
+    if (i >= n || s[i] != ':') return ParseResult::BadFormat;
+    ++i;
+    k = digits(i);
+    if (k < 1 || k > 2) return ParseResult::BadFormat;
+    mi = Num(s + i, k);
+    i += k;
+    if (i < n && s[i] == ':') {
+      ++i;
+      k = digits(i);
+      if (k < 1 || k > 2) return ParseResult::BadFormat;
+      ss = Num(s + i, k);
+      i += k;
+      if (i < n && (s[i] == '.' || s[i] == ':')) {
+        ++i;
+        k = digits(i);
+        if (k < 1) return ParseResult::BadFormat;
+        // Fractions beyond milliseconds are cut, shorter ones scaled: .5 is 500 ms.
+        int frac = 0;
+        for (int j = 0; j < 3; ++j) frac = frac * 10 + (j < k ? s[i + j] - '0' : 0);
+        ms = frac;
+        i += k;
+      }
+    }
+    while (i < n && s[i] == ' ') ++i;
+    if (i + 2 <= n && (s[i] == 'A' || s[i] == 'a' || s[i] == 'P' || s[i] == 'p') &&
+        (s[i + 1] == 'M' || s[i + 1] == 'm')) {
+      if (hh < 1 || hh > 12) return ParseResult::OutOfRange;
+      const bool pm = s[i] == 'P' || s[i] == 'p';
+      hh = hh % 12 + (pm ? 12 : 0);
+      i += 2;
+    }
+    if (i != n) return ParseResult::BadFormat;
+  }
+  if (m < 1 || m > 12 || d < 1 || y < 1753 || y > 9999 || d > DaysInMonth(y, m) || hh > 23 ||
+      mi > 59 || ss > 59) {
+    return ParseResult::OutOfRange;
+  }
+  out = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay +
+        ((hh * 60 + mi) * 60 + ss) * int64_t{1000} + ms;
+  return ParseResult::Ok;
+}
+
+// ---- errors in SQL Server's terms -----------------------------------------------------------
+
+void RaiseError(sqlite3_context* ctx, int native, const std::string& message) {
+  const std::string text = "tsqlite:" + std::to_string(native) + ":" + message;
+  sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
+}
+
+void RaiseDivideByZero(sqlite3_context* ctx) {
+  RaiseError(ctx, 8134, "Divide by zero error encountered.");
+}
+
+void RaiseOverflow(sqlite3_context* ctx) {
+  RaiseError(ctx, 517, "Adding a value to a 'datetime' column caused an overflow.");
+}
+
+void RaiseIntOverflow(sqlite3_context* ctx) {
+  RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+}
+
+std::string TextOf(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string(reinterpret_cast<const char*>(t),
+                         static_cast<size_t>(sqlite3_value_bytes(v)))
+           : std::string();
+}
+
+void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) {
+  RaiseError(ctx, 245,
+             "Conversion failed when converting the varchar value '" + TextOf(v) +
+                 "' to data type int.");
+}
+
+void RaiseParse(sqlite3_context* ctx, ParseResult r) {
+  if (r == ParseResult::OutOfRange) {
+    RaiseError(ctx, 242,
+               "The conversion of a varchar data type to a datetime data type resulted in an "
+               "out-of-range value.");
+  } else {
+    RaiseError(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+  }
+}
+
+// ---- run-time operand types ------------------------------------------------------------------
+
+enum class Type { Null, Int, Real, Datetime, Text };
+
+struct Operand {
+  Type type = Type::Null;
+  int64_t i = 0;   // Int; Datetime: milliseconds since 1900-01-01
+  double r = 0;    // Real
+};
+
+Operand Classify(sqlite3_value* v) {
+  Operand o;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return o;
+    case SQLITE_INTEGER:
+      o.type = Type::Int;
+      o.i = sqlite3_value_int64(v);
+      return o;
+    case SQLITE_FLOAT:
+      o.type = Type::Real;
+      o.r = sqlite3_value_double(v);
+      return o;
+    default: {
+      const unsigned char* t = sqlite3_value_text(v);
+      const int n = sqlite3_value_bytes(v);
+      o.type = Type::Text;
+      if (t && IsStorageForm(t, n) && ParseDatetime(t, n, 120, o.i) == ParseResult::Ok) {
+        o.type = Type::Datetime;
+      }
+      return o;
+    }
+  }
+}
+
+// A text operand next to a number is read as a number, as SQL Server converts varchar to int.
+bool TextToNumber(sqlite3_value* v, Operand& o) {
+  const unsigned char* t = sqlite3_value_text(v);
+  int n = sqlite3_value_bytes(v);
+  int i = 0;
+  while (i < n && t[i] == ' ') ++i;
+  while (n > i && t[n - 1] == ' ') --n;
+  if (i == n) {  // an empty text converts to 0
+    o.type = Type::Int;
+    o.i = 0;
+    return true;
+  }
+  int k = i;
+  if (t[k] == '-' || t[k] == '+') ++k;
+  const int digits_from = k;
+  int64_t value = 0;
+  bool overflow = false;
+  while (k < n && IsDigit(t[k])) {
+    overflow |= __builtin_mul_overflow(value, 10, &value) ||
+                __builtin_add_overflow(value, t[k] - '0', &value);
+    ++k;
+  }
+  if (k == n && k > digits_from && !overflow) {
+    o.type = Type::Int;
+    o.i = t[i] == '-' ? -value : value;
+    return true;
+  }
+  return false;
+}
+
+// Days (possibly fractional) as milliseconds; a count far outside the datetime range maps to a
+// value that the range check refuses, rather than overflowing.
+constexpr int64_t kFarOut = int64_t{1} << 60;
+
+int64_t DaysToMs(const Operand& o) {
+  if (o.type == Type::Int) {
+    return o.i > 10 * kMaxDay || o.i < 10 * kMinDay ? kFarOut : o.i * kMsPerDay;
+  }
+  if (!(o.r < 10.0 * kMaxDay && o.r > 10.0 * kMinDay)) return kFarOut;
+  return static_cast<int64_t>(std::llround(o.r * kMsPerDay));
+}
+
+void ResultDatetime(sqlite3_context* ctx, int64_t ms) {
+  if (!InRange(ms)) {
+    RaiseOverflow(ctx);
+    return;
+  }
+  char buf[24];
+  FormatStorage(ms, buf);
+  sqlite3_result_text(ctx, buf, 23, SQLITE_TRANSIENT);
+}
+
+// Brings a text operand that stands next to a number or a datetime to one of them; false after
+// an error was raised.
+bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
+  if (o.type != Type::Text) return true;
+  if (to_datetime) {
+    const ParseResult r = ParseDatetime(sqlite3_value_text(v), sqlite3_value_bytes(v), 0, o.i);
+    if (r != ParseResult::Ok) {
+      RaiseParse(ctx, r);
+      return false;
+    }
+    o.type = Type::Datetime;
+    return true;
+  }
+  if (!TextToNumber(v, o)) {
+    RaiseNotInt(ctx, v);
+    return false;
+  }
+  return true;
+}
+
+// ts_add(a, b) and ts_sub(a, b): T-SQL's binary + and -. A datetime on either side makes the
+// result a datetime (both sides counted in days from 1900-01-01); two texts are concatenated
+// by +; numbers add as numbers.
+void AddOrSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
+  Operand a = Classify(argv[0]);
+  Operand b = Classify(argv[1]);
+  if (a.type == Type::Null || b.type == Type::Null) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (a.type == Type::Text && b.type == Type::Text) {
+    if (subtract) {
+      RaiseError(ctx, 8117, "Operand data type varchar is invalid for subtract operator.");
+      return;
+    }
+    std::string s = TextOf(argv[0]);
+    s += TextOf(argv[1]);
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  const bool datetime = a.type == Type::Datetime || b.type == Type::Datetime;
+  if (!Coerce(ctx, argv[0], a, datetime) || !Coerce(ctx, argv[1], b, datetime)) return;
+  if (datetime) {
+    const int64_t x = a.type == Type::Datetime ? a.i : DaysToMs(a);
+    const int64_t y = b.type == Type::Datetime ? b.i : DaysToMs(b);
+    ResultDatetime(ctx, subtract ? x - y : x + y);
+    return;
+  }
+  if (a.type == Type::Int && b.type == Type::Int) {
+    int64_t r;
+    if (subtract ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r)) {
+      RaiseIntOverflow(ctx);
+      return;
+    }
+    sqlite3_result_int64(ctx, r);
+    return;
+  }
+  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
+  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
+  sqlite3_result_double(ctx, subtract ? x - y : x + y);
+}
+
+void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, false); }
+void FnSub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, true); }
+
+// ts_mod(a, b) and ts_div(a, b): integer remainder with the sign of the dividend and truncating
+// division, both refusing a zero divisor with 8134 where SQLite would give NULL.
+void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
+  Operand a = Classify(argv[0]);
+  Operand b = Classify(argv[1]);
+  if (a.type == Type::Null || b.type == Type::Null) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (a.type == Type::Datetime || b.type == Type::Datetime) {
+    RaiseError(ctx, 8117,
+               std::string("Operand data type datetime is invalid for ") +
+                   (modulo ? "modulo" : "divide") + " operator.");
+    return;
+  }
+  if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
+  if ((b.type == Type::Int && b.i == 0) || (b.type == Type::Real && b.r == 0)) {
+    RaiseDivideByZero(ctx);
+    return;
+  }
+  if (a.type == Type::Int && b.type == Type::Int) {
+    if (b.i == -1) {  // INT64_MIN / -1 would trap
+      if (modulo) {
+        sqlite3_result_int64(ctx, 0);
+      } else if (a.i == INT64_MIN) {
+        RaiseIntOverflow(ctx);
+      } else {
+        sqlite3_result_int64(ctx, -a.i);
+      }
+      return;
+    }
+    sqlite3_result_int64(ctx, modulo ? a.i % b.i : a.i / b.i);
+    return;
+  }
+  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
+  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
+  sqlite3_result_double(ctx, modulo ? std::fmod(x, y) : x / y);
+}
+
+void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, true); }
+void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, false); }
+
+// ---- conversions -----------------------------------------------------------------------------
+
+// Reads any operand as a datetime: numbers count days from 1900-01-01, texts are parsed.
+bool ToDatetime(sqlite3_context* ctx, sqlite3_value* v, int style, int64_t& ms) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+      Operand o = Classify(v);
+      ms = DaysToMs(o);
+      break;
+    }
+    default: {
+      const ParseResult r = ParseDatetime(sqlite3_value_text(v), sqlite3_value_bytes(v), style, ms);
+      if (r != ParseResult::Ok) {
+        RaiseParse(ctx, r);
+        return false;
+      }
+      return true;
+    }
+  }
+  if (!InRange(ms)) {
+    RaiseOverflow(ctx);
+    return false;
+  }
+  return true;
+}
+
+// ts_to_datetime(x, style): CONVERT(datetime, x[, style]).
+void FnToDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int64_t ms;
+  if (ToDatetime(ctx, argv[0], sqlite3_value_int(argv[1]), ms)) ResultDatetime(ctx, ms);
+}
+
+// ts_to_int(x): CONVERT(int, x). A datetime becomes its day count from 1900-01-01, rounded to
+// the nearest day (12:00 and later count as the next day); a real is truncated.
+void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Operand o = Classify(argv[0]);
+  switch (o.type) {
+    case Type::Null:
+      sqlite3_result_null(ctx);
+      return;
+    case Type::Int:
+      sqlite3_result_int64(ctx, o.i);
+      return;
+    case Type::Real:
+      if (!(std::fabs(o.r) < 9.2e18)) {
+        RaiseIntOverflow(ctx);
+        return;
+      }
+      sqlite3_result_int64(ctx, static_cast<int64_t>(std::trunc(o.r)));
+      return;
+    case Type::Datetime:
+      sqlite3_result_int64(ctx, FloorDiv(o.i + kMsPerDay / 2, kMsPerDay));
+      return;
+    case Type::Text:
+      if (!TextToNumber(argv[0], o)) {
+        RaiseNotInt(ctx, argv[0]);
+        return;
+      }
+      sqlite3_result_int64(ctx, o.i);
+      return;
+  }
+}
+
+const char* const kMonthAbbrev[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Formats a datetime by a CONVERT style; false for a style SQL Server does not know.
+bool FormatStyle(int64_t ms, int style, std::string& out) {
+  const Parts p = Split(ms);
+  char buf[48];
+  const bool two_digit_year = style >= 1 && style <= 12;
+  const int yy = two_digit_year ? p.y % 100 : p.y;
+  const char* yfmt = two_digit_year ? "%02d" : "%04d";
+  char year[8];
+  std::snprintf(year, sizeof year, yfmt, yy);
+  switch (two_digit_year ? style + 100 : style) {
+    case -1:
+    case 0:
+    case 100: {
+      const int h12 = p.hh % 12 == 0 ? 12 : p.hh % 12;
+      std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonthAbbrev[p.m - 1], p.d, p.y,
+                    h12, p.mi, p.hh < 12 ? "AM" : "PM");
+      break;
+    }
+    case 101: std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.m, p.d, year); break;
+    case 102: std::snprintf(buf, sizeof buf, "%s.%02d.%02d", year, p.m, p.d); break;
+    case 103: std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.d, p.m, year); break;
+    case 104: std::snprintf(buf, sizeof buf, "%02d.%02d.%s", p.d, p.m, year); break;
+    case 105: std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.d, p.m, year); break;
+    case 108:
+    case 8:
+    case 24: std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hh, p.mi, p.ss); break;
+    case 110: std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.m, p.d, year); break;
+    case 111: std::snprintf(buf, sizeof buf, "%s/%02d/%02d", year, p.m, p.d); break;
+    case 112: std::snprintf(buf, sizeof buf, "%s%02d%02d", year, p.m, p.d); break;
+    case 20:
+    case 120:
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.y, p.m, p.d, p.hh, p.mi,
+                    p.ss);
+      break;
+    case 21:
+    case 25:
+    case 121:
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh,
+                    p.mi, p.ss, p.ms);
+      break;
+    case 23: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.y, p.m, p.d); break;
+    case 126:
+      if (p.ms) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh,
+                      p.mi, p.ss, p.ms);
+      } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.y, p.m, p.d, p.hh,
+                      p.mi, p.ss);
+      }
+      break;
+    default:
+      return false;
+  }
+  out = buf;
+  return true;
+}
+
+// Number of UTF-8 characters, and the byte length of the first `chars` characters.
+size_t Utf8Prefix(const std::string& s, size_t chars) {
+  size_t i = 0, n = 0;
+  while (i < s.size() && n < chars) {
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    ++n;
+  }
+  return i;
+}
+
+size_t Utf8Length(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// ts_to_char(x, length, style, fixed): CONVERT(char(n) | varchar(n), x[, style]). length is -1
+// when the type names none (then 30, as SQL Server), style -1 when no style was given, fixed 1
+// for char(n), whose value is padded with blanks to its length.
+void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Operand o = Classify(argv[0]);
+  if (o.type == Type::Null) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int64_t length = sqlite3_value_int64(argv[1]);
+  if (length < 0) length = 30;
+  if (length > 8000) length = 8000;  // SQL Server's longest char/varchar
+  const int style = sqlite3_value_type(argv[2]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[2]);
+  const bool fixed = sqlite3_value_int(argv[3]) != 0;
+  std::string s;
+  bool numeric = false;
+  switch (o.type) {
+    case Type::Datetime:
+      if (!FormatStyle(o.i, style, s)) {
+        RaiseError(ctx, 281,
+                   std::to_string(style) +
+                       " is not a valid style number when converting from datetime to a character "
+                       "string.");
+        return;
+      }
+      break;
+    case Type::Int:
+      s = std::to_string(o.i);
+      numeric = true;
+      break;
+    case Type::Real: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.6g", o.r);
+      s = buf;
+      numeric = true;
+      break;
+    }
+    default:
+      s = TextOf(argv[0]);
+      break;
+  }
+  const size_t chars = Utf8Length(s);
+  if (chars > static_cast<size_t>(length)) {
+    // A number that does not fit is shown as '*', as SQL Server does; a text is cut.
+    s = numeric ? std::string("*") : s.substr(0, Utf8Prefix(s, static_cast<size_t>(length)));
+  }
+  if (fixed) {
+    const size_t now = Utf8Length(s);
+    if (now < static_cast<size_t>(length)) s.append(static_cast<size_t>(length) - now, ' ');
+  }
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// ---- DATEADD, DATEPART, DATEDIFF -------------------------------------------------------------
+
+enum class Part { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second,
+                  Millisecond, IsoWeek, Unknown };
+
+Part PartOf(sqlite3_value* v) {
+  const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  if (!t) return Part::Unknown;
+  struct Name {
+    const char* name;
+    Part part;
+  };
+  static const Name kNames[] = {
+      {"year", Part::Year},           {"yy", Part::Year},          {"yyyy", Part::Year},
+      {"quarter", Part::Quarter},     {"qq", Part::Quarter},       {"q", Part::Quarter},
+      {"month", Part::Month},         {"mm", Part::Month},         {"m", Part::Month},
+      {"dayofyear", Part::DayOfYear}, {"dy", Part::DayOfYear},     {"y", Part::DayOfYear},
+      {"day", Part::Day},             {"dd", Part::Day},           {"d", Part::Day},
+      {"week", Part::Week},           {"wk", Part::Week},          {"ww", Part::Week},
+      {"weekday", Part::Weekday},     {"dw", Part::Weekday},       {"w", Part::Weekday},
+      {"hour", Part::Hour},           {"hh", Part::Hour},          {"minute", Part::Minute},
+      {"mi", Part::Minute},           {"n", Part::Minute},         {"second", Part::Second},
+      {"ss", Part::Second},           {"s", Part::Second},         {"millisecond", Part::Millisecond},
+      {"ms", Part::Millisecond},      {"iso_week", Part::IsoWeek}, {"isowk", Part::IsoWeek},
+      {"isoww", Part::IsoWeek},
+  };
+  for (const Name& n : kNames) {
+    if (sqlite3_stricmp(n.name, t) == 0) return n.part;
+  }
+  return Part::Unknown;
+}
+
+void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) {
+  RaiseError(ctx, 155,
+             "'" + TextOf(v) + "' is not a recognized " + function + " option.");
+}
+
+// Monday = 1 .. Sunday = 7 for a day count from 1900-01-01 (which was a Monday).
+int IsoWeekday(int64_t day) { return static_cast<int>(((day % 7) + 7) % 7) + 1; }
+
+int WeekdayByDateFirst(int64_t day, int date_first) {
+  return (IsoWeekday(day) - date_first + 7) % 7 + 1;
+}
+
+int IsoWeekNumber(int64_t day) {
+  // The ISO week belongs to the year of its Thursday.
+  const int64_t thursday = day - IsoWeekday(day) + 4;
+  const Civil c = CivilFromDays(thursday);
+  const int64_t jan1 = DaysFromCivil(c.y, 1, 1);
+  return static_cast<int>((thursday - jan1) / 7 + 1);
+}
+
+int64_t AddMonths(int64_t ms, int64_t months, bool& ok) {
+  const int64_t day = FloorDiv(ms, kMsPerDay);
+  const int64_t time = ms - day * kMsPerDay;
+  const Civil c = CivilFromDays(day);
+  const int64_t total = static_cast<int64_t>(c.y) * 12 + (c.m - 1) + months;
+  const int64_t y = FloorDiv(total, 12);
+  const int m = static_cast<int>(total - y * 12) + 1;
+  ok = y >= 1753 && y <= 9999;
+  if (!ok) return 0;
+  const int d = std::min(c.d, DaysInMonth(static_cast<int>(y), m));
+  return DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay + time;
+}
+
+// ts_dateadd(part, n, x)
+void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const Part part = PartOf(argv[0]);
+  if (part == Part::Unknown) {
+    RaiseBadPart(ctx, argv[0], "dateadd");
+    return;
+  }
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  Operand n = Classify(argv[1]);
+  if (n.type == Type::Datetime || (n.type == Type::Text && !TextToNumber(argv[1], n))) {
+    RaiseNotInt(ctx, argv[1]);
+    return;
+  }
+  const int64_t count = n.type == Type::Real ? static_cast<int64_t>(std::trunc(n.r)) : n.i;
+  if (count > 4000000000LL || count < -4000000000LL) {
+    RaiseOverflow(ctx);
+    return;
+  }
+  int64_t ms;
+  if (!ToDatetime(ctx, argv[2], 0, ms)) return;
+  bool ok = true;
+  switch (part) {
+    case Part::Year: ms = AddMonths(ms, count * 12, ok); break;
+    case Part::Quarter: ms = AddMonths(ms, count * 3, ok); break;
+    case Part::Month: ms = AddMonths(ms, count, ok); break;
+    case Part::DayOfYear:
+    case Part::Day:
+    case Part::Weekday: ms += count * kMsPerDay; break;
+    case Part::Week:
+    case Part::IsoWeek: ms += count * 7 * kMsPerDay; break;
+    case Part::Hour: ms += count * 3600000; break;
+    case Part::Minute: ms += count * 60000; break;
+    case Part::Second: ms += count * 1000; break;
+    case Part::Millisecond: ms += count; break;
+    case Part::Unknown: break;
+  }
+  if (!ok) {
+    RaiseOverflow(ctx);
+    return;
+  }
+  ResultDatetime(ctx, ms);
+}
+
+int64_t DatePart(Part part, int64_t ms, int date_first) {
+  const int64_t day = FloorDiv(ms, kMsPerDay);
+  const Parts p = Split(ms);
+  switch (part) {
+    case Part::Year: return p.y;
+    case Part::Quarter: return (p.m - 1) / 3 + 1;
+    case Part::Month: return p.m;
+    case Part::DayOfYear: return day - DaysFromCivil(p.y, 1, 1) + 1;
+    case Part::Day: return p.d;
+    case Part::Week: {
+      // Week 1 holds 1 January; a new week starts on the DATEFIRST day.
+      const int64_t jan1 = DaysFromCivil(p.y, 1, 1);
+      const int offset = WeekdayByDateFirst(jan1, date_first) - 1;
+      return (day - jan1 + offset) / 7 + 1;
+    }
+    case Part::Weekday: return WeekdayByDateFirst(day, date_first);
+    case Part::Hour: return p.hh;
+    case Part::Minute: return p.mi;
+    case Part::Second: return p.ss;
+    case Part::Millisecond: return p.ms;
+    case Part::IsoWeek: return IsoWeekNumber(day);
+    case Part::Unknown: break;
+  }
+  return 0;
+}
+
+int DateFirstOf(sqlite3_context* ctx) {
+  const int* df = static_cast<const int*>(sqlite3_user_data(ctx));
+  const int v = df ? *df : 7;
+  return v >= 1 && v <= 7 ? v : 7;
+}
+
+// ts_datepart(part, x): DATEPART, and YEAR(), MONTH(), DAY().
+void FnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const Part part = PartOf(argv[0]);
+  if (part == Part::Unknown) {
+    RaiseBadPart(ctx, argv[0], "datepart");
+    return;
+  }
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int64_t ms;
+  if (!ToDatetime(ctx, argv[1], 0, ms)) return;
+  sqlite3_result_int64(ctx, DatePart(part, ms, DateFirstOf(ctx)));
+}
+
+// ts_datediff(part, a, b): the number of part boundaries crossed from a to b.
+void FnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const Part part = PartOf(argv[0]);
+  if (part == Part::Unknown) {
+    RaiseBadPart(ctx, argv[0], "datediff");
+    return;
+  }
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int64_t a, b;
+  if (!ToDatetime(ctx, argv[1], 0, a) || !ToDatetime(ctx, argv[2], 0, b)) return;
+  const Parts pa = Split(a), pb = Split(b);
+  const int64_t da = FloorDiv(a, kMsPerDay), db = FloorDiv(b, kMsPerDay);
+  int64_t r = 0;
+  switch (part) {
+    case Part::Year: r = pb.y - pa.y; break;
+    case Part::Quarter: r = (pb.y * 4 + (pb.m - 1) / 3) - (pa.y * 4 + (pa.m - 1) / 3); break;
+    case Part::Month: r = (pb.y * 12 + pb.m) - (pa.y * 12 + pa.m); break;
+    case Part::DayOfYear:
+    case Part::Day:
+    case Part::Weekday: r = db - da; break;
+    case Part::Week:  // weeks counted from Sunday, whatever DATEFIRST says
+      r = FloorDiv(db + 1, 7) - FloorDiv(da + 1, 7);
+      break;
+    case Part::IsoWeek: r = FloorDiv(db, 7) - FloorDiv(da, 7); break;
+    case Part::Hour: r = FloorDiv(b, 3600000) - FloorDiv(a, 3600000); break;
+    case Part::Minute: r = FloorDiv(b, 60000) - FloorDiv(a, 60000); break;
+    case Part::Second: r = FloorDiv(b, 1000) - FloorDiv(a, 1000); break;
+    case Part::Millisecond: r = b - a; break;
+    case Part::Unknown: break;
+  }
+  sqlite3_result_int64(ctx, r);
+}
+
+// ts_datefirst(): @@DATEFIRST.
+void FnDateFirst(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int(ctx, DateFirstOf(ctx));
+}
+
+// ts_error(native, message): raises the given SQL Server error; used by translated statements
+// that must fail in SQL Server's terms (a table created in a schema that does not exist).
+void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  RaiseError(ctx, sqlite3_value_int(argv[0]), TextOf(argv[1]));
+}
+
+}  // namespace
+
+int RegisterFunctions(sqlite3* db, const int* date_first) {
+  struct Function {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    bool deterministic;
+  };
+  static const Function kFunctions[] = {
+      {"ts_add", 2, FnAdd, true},
+      {"ts_sub", 2, FnSub, true},
+      {"ts_mod", 2, FnMod, true},
+      {"ts_div", 2, FnDiv, true},
+      {"ts_to_int", 1, FnToInt, true},
+      {"ts_to_datetime", 2, FnToDatetime, true},
+      {"ts_to_char", 4, FnToChar, true},
+      {"ts_dateadd", 3, FnDateAdd, true},
+      // Deterministic within one statement: DATEFIRST only changes between statements.
+      {"ts_datepart", 2, FnDatePart, true},
+      {"ts_datediff", 3, FnDateDiff, true},
+      {"ts_datefirst", 0, FnDateFirst, false},
+      {"ts_error", 2, FnError, false},
+  };
+  for (const Function& f : kFunctions) {
+    const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags,
+                                              const_cast<int*>(date_first), f.fn, nullptr, nullptr,
+                                              nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace tsqlite
