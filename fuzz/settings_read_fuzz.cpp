@@ -40,11 +40,13 @@ void WriteSettingsFile(const uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/planex-fuzz-XXXXXX";
-  Check(mkdtemp(dir) != nullptr, "cannot create a scratch folder");
-  settings_path = std::string(dir) + "/planex.ini";
-  // The folder is left behind on purpose: libFuzzer ends the process with exit(), and a scratch
-  // file of a few kilobytes in /tmp is cheaper than an atexit hook racing the crash handler.
+  // scripts/fuzz.sh points TMPDIR into the build folder, which it empties before each run; the
+  // scratch folder is therefore left behind rather than removed from an exit hook that would race
+  // libFuzzer's crash handler.
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/planex-fuzz-XXXXXX";
+  Check(mkdtemp(dir.data()) != nullptr, "cannot create a scratch folder");
+  settings_path = dir + "/planex.ini";
   return 0;
 }
 

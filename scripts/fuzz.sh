@@ -16,6 +16,9 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 
 mkdir -p build-fuzz/artifacts
+rm -rf build-fuzz/tmp
+mkdir -p build-fuzz/tmp
+export TMPDIR=$PWD/build-fuzz/tmp
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 for target in "${targets[@]}"; do
