@@ -304,7 +304,8 @@ bool IsReserved(std::string_view w) {
       "ELSE",   "END",    "INTO",   "VALUES",  "BY",       "ASC",     "DESC",   "DISTINCT",
       "TOP",    "ALL",    "DECLARE", "BEGIN",  "COMMIT",   "ROLLBACK", "WITH",  "OPTION",
       "FOR",    "COLLATE", "ESCAPE", "DEFAULT", "PRIMARY", "FOREIGN", "CONSTRAINT", "CHECK",
-      "UNIQUE", "REFERENCES", "IDENTITY", "ADD",
+      "UNIQUE", "REFERENCES", "IDENTITY", "ADD", "TRUNCATE", "IF", "WHILE", "EXEC",
+      "EXECUTE", "RETURN", "MERGE", "OUTPUT", "GRANT", "REVOKE", "DENY",
   };
   for (const char* k : kWords) {
     if (WordIs(w, k)) return true;
@@ -610,6 +611,11 @@ class Translator {
       }
     } else if (AcceptWord("GO")) {
       Emit(Statement::Kind::NoOp, "");
+    } else if (AcceptWord("TRUNCATE")) {
+      ObjectName table;
+      if (ExpectWord("TABLE") && ParseObjectName(table)) {
+        Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
+      }
     } else {
       Fail();
     }
@@ -1130,6 +1136,7 @@ class Translator {
     enum class Kind { Char, VarChar, Datetime, Int, Real } kind = Kind::Int;
     long length = -1;  // -1: none given
     bool max = false;
+    std::string decl;  // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
   };
 
   bool ParseType(Type& type) {
@@ -1153,10 +1160,14 @@ class Translator {
       --pos_;
       return Fail();
     }
+    type.decl.clear();
+    for (char c : w) type.decl.push_back(Upper(c));
+    if (type.decl == "INTEGER") type.decl = "INT";
     if (AcceptOp("(")) {
       const Token& n = Peek();
       if (n.type == Tok::Number) {
         type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
+        type.decl += "(" + std::string(n.text);
       } else if (n.type == Tok::Word && WordIs(n.text, "MAX")) {
         type.max = true;
       } else {
@@ -1165,9 +1176,11 @@ class Translator {
       ++pos_;
       if (AcceptOp(",")) {  // decimal(p, s)
         if (Peek().type != Tok::Number) return Fail();
+        type.decl += "," + std::string(Peek().text);
         ++pos_;
       }
       if (!ExpectOp(")")) return false;
+      if (!type.max) type.decl += ")";
     }
     return true;
   }
@@ -1405,10 +1418,15 @@ class Translator {
     if (t.type != Tok::Word) return Fail();
     if (!ParseType(type)) return false;
     const std::string quoted = Name(Token{Tok::Word, column, -1});
+    // The declared type keeps SQL Server's name, which gives SQLite the matching affinity (TEXT
+    // for the char types, INTEGER for the int types; NUMERIC for datetime, which leaves the
+    // storage form as text) and lets the catalog and column descriptions show the type. An int
+    // column is never declared INTEGER, which would make a primary key SQLite's rowid.
+    decl = type.decl;
     switch (type.kind) {
       case Type::Kind::Char:
       case Type::Kind::VarChar:
-        decl = "TEXT COLLATE RTRIM";
+        decl += " COLLATE RTRIM";
         if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
         if (!type.max) {
           checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(rtrim(" +
@@ -1416,15 +1434,11 @@ class Translator {
         }
         break;
       case Type::Kind::Datetime:
-        decl = "TEXT";
         checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (" + quoted +
                   " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][0-9]')";
         break;
       case Type::Kind::Int:
-        decl = "INTEGER";
-        break;
       case Type::Kind::Real:
-        decl = "REAL";
         break;
     }
     return true;

@@ -417,3 +417,31 @@ TEST(PlanexDbCounts, CountsEveryTableAndFailsOnAMissingOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo company is made for planex: a run over it must write every kind of row and log no
+// error line.
+TEST(PlanexDbDemo, PlanexRunsThroughTheDemoCompanyWithoutErrorLines) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101", 1));
+  ASSERT_EQ(company.SetupError(), "");
+  ProcResult r = fixture::Run(company.Dir(),
+                              Tool(company, 1, {"demo", "--schema", "ABC_1", "--persons", "30"}));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  company.WriteSettings();
+  ProcResult run = company.RunPlanex({"0", "2027", "planex.ini", "0", "0"}, "2026-12-08 10:00:00");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const std::string log = company.Log();
+  EXPECT_EQ(log.rfind("Datum: 20261208\nAktuelles Schema: ABC_1 \n", 0), 0u) << log;
+  EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+  // Every day record written gets its schedule-assignment record.
+  const std::string days = company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag");
+  EXPECT_GT(std::stol(days), 30 * 14);
+  EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs329Ztg"), days);
+  EXPECT_EQ(company.Scalar("SELECT MAX(UrvJhr) FROM ABC_1.Qxs332Urv"), "2027");
+  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"),
+            "20271231");
+}
+
+}  // namespace

@@ -223,7 +223,11 @@ bool Demo::Person(long i) {
   char pnr_buf[24];
   std::snprintf(pnr_buf, sizeof pnr_buf, "%08ld", i);
   const std::string pnr = pnr_buf;
-  const std::string name = std::string(rnd_.Pick(kLastNames)) + ", " + std::string(rnd_.Pick(kFirstNames));
+  // One draw per statement: the order in which operands of + are evaluated is unspecified, and
+  // the company must not depend on the compiler.
+  const std::string last(rnd_.Pick(kLastNames));
+  const std::string first(rnd_.Pick(kFirstNames));
+  const std::string name = last + ", " + first;
   const int status = i % 97 == 0 ? 4 : 1;  // a few deleted persons
   if (!load_.Insert(T("Qxs300Pnr"), "PnrNum, PnrNam, PnrSta",
                     Quote(pnr) + ", " + Quote(name) + ", " + Num(status))) {
@@ -234,10 +238,11 @@ bool Demo::Person(long i) {
   const int kind = static_cast<int>(i % 20);
   const char* calendar = rnd_.Below(3) == 0 ? "K6" : "K5";
   auto bsv = [&](Day from, const Day* to, const char* kal) {
+    const std::string contract(rnd_.Pick(kContracts));
+    const std::string accounting(rnd_.Pick(kAccounting));
     return load_.Insert(T("Qxs310Bsv"), "BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta",
                         Quote(pnr) + ", " + D(from) + ", " + (to ? D(*to) : "NULL") + ", " +
-                            Quote(kal) + ", " + Quote(rnd_.Pick(kContracts)) + ", " +
-                            Quote(rnd_.Pick(kAccounting)) + ", 1");
+                            Quote(kal) + ", " + Quote(contract) + ", " + Quote(accounting) + ", 1");
   };
   const Day hired = first_ - days{30 + rnd_.Below(3000)};
   bool ok = true;

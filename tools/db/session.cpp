@@ -168,7 +168,9 @@ bool Session::Exec(const std::string& sql, BatchResult* result, DbError* error) 
     SQLNumResultCols(stmt.h, &ncols);
     if (ncols > 0) {
       ResultSet set;
-      if (!ReadResultSet(stmt.h, ncols, &set, error)) return false;
+      bool read = ReadResultSet(stmt.h, ncols, &set, error);
+      SQLFreeStmt(stmt.h, SQL_UNBIND);  // the bound buffers end with ReadResultSet
+      if (!read) return false;
       if (result) result->sets.push_back(std::move(set));
     } else if (result) {
       SQLLEN count = -1;
@@ -184,7 +186,6 @@ bool Session::Exec(const std::string& sql, BatchResult* result, DbError* error) 
       *error = more;
       return false;
     }
-    SQLFreeStmt(stmt.h, SQL_UNBIND);
   }
 }
 

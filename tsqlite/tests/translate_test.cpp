@@ -91,6 +91,19 @@ class Db {
     return rows.size() == 1 ? rows[0] : "rows: " + std::to_string(rows.size());
   }
 
+  // The declared column types of a table, as SQLite keeps them.
+  std::string DeclaredTypes(const char* table) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT group_concat(type, ',') FROM pragma_table_info(?1)", -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+    std::string out;
+    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0)) {
+      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    return out;
+  }
+
   int changes() const { return changes_; }
   int date_first() const { return date_first_; }
 
@@ -402,6 +415,17 @@ TEST_F(TranslateDb, TextWidthAndDatetimeFormAreEnforced) {
       {"SELECT d FROM ABC_1.W WHERE d IS NOT NULL", {"2020-02-29 13:14:15.000"}},
       {"INSERT INTO ABC_1.W (c, n) VALUES ('n', 'a long text without a limit')", {}},
   });
+  EXPECT_EQ(db.DeclaredTypes("ABC_1.W"), "CHAR(3),VARCHAR(5),DATETIME,NVARCHAR");
+}
+
+TEST_F(TranslateDb, IntegerKeysAreNotRowNumbers) {
+  // SQLite would number an INTEGER PRIMARY KEY itself; SQL Server refuses the NULL.
+  RunSteps(db, {
+      {"CREATE TABLE ABC_1.K (k integer NOT NULL PRIMARY KEY, d decimal(10, 2))", {}},
+      {"INSERT INTO ABC_1.K (k, d) VALUES (NULL, 1.5)", {"error: NOT NULL constraint failed"}},
+      {"INSERT INTO ABC_1.K (d) VALUES (1.5)", {"error: NOT NULL constraint failed"}},
+  });
+  EXPECT_EQ(db.DeclaredTypes("ABC_1.K"), "INT,DECIMAL(10,2)");
 }
 
 TEST_F(TranslateDb, DefaultsFillOmittedColumns) {
@@ -434,8 +458,13 @@ TEST_F(TranslateDb, AlterTableAddsAndDropsColumns) {
       {"INSERT INTO ABC_1.A (k, n) VALUES (2, 'abcde')", {"error: CHECK constraint failed: tsqlite_len_n"}},
       {"INSERT INTO ABC_1.A (k, n) VALUES (2, 'abcd')", {}},
       {"SELECT k, n, s FROM ABC_1.A ORDER BY k DESC", {"2|abcd|0", "1|NULL|0"}},
+      {"ALTER TABLE ABC_1.A ADD d datetime NULL", {}},
+      {"UPDATE ABC_1.A SET d = CONVERT(Datetime, '20240101', 112) WHERE k = 1", {}},
+      {"UPDATE ABC_1.A SET d = '20240101' WHERE k = 2", {"error: CHECK constraint failed: tsqlite_dt_d"}},
       {"ALTER TABLE ABC_1.A DROP COLUMN n", {}},
       {"SELECT n FROM ABC_1.A", {"error: no such column: n"}},
+      {"TRUNCATE TABLE ABC_1.A", {}},
+      {"SELECT COUNT(*) FROM ABC_1.A", {"0"}},
       {"ALTER TABLE ABC_1.A ADD CONSTRAINT UQ UNIQUE (s)", {"error: 102 Incorrect syntax near 'CONSTRAINT'."}},
   });
 }
@@ -602,6 +631,50 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
     EXPECT_EQ(tr.message, c.message) << c.tsql;
     EXPECT_TRUE(tr.statements.empty());
   }
+}
+
+// Damaged statements (characters dropped, doubled or replaced) must come back translated or as a
+// syntax error, never crash or read outside the text.
+TEST(Translate, DamagedStatementsFailCleanly) {
+  const std::string statements[] = {
+      "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %        CONVERT(int, AgrTge)) + 1), ZuoAgr FROM  ABC_1.Qxs327Tag, ABC_1.Qxs311Zuo WHERE ZuoPnr = '0001'    AND (ZuoGbi >= CONVERT(Datetime, '20070101', 112)      OR ZuoGbi IS NULL) ORDER BY 1 DESC",
+      "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm) VALUES   ('K1', CONVERT (Datetime, '20061229',112)) -- c\n/* x */",
+      "CREATE TABLE ABC_1.T ([a b] varchar(3) NOT NULL CONSTRAINT c DEFAULT ('x'), d datetime, CONSTRAINT pk PRIMARY KEY (a), FOREIGN KEY (d) REFERENCES dbo.U (d) ON DELETE CASCADE)",
+      "UPDATE ABC_1.Z SET a = N'it''s', b = -3 WHERE c IN (SELECT TOP (2) \"q\" FROM t WITH (NOLOCK)) AND d BETWEEN 1 AND 2; SET DATEFIRST 1",
+  };
+  uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const char kAlphabet[] = "'\"[]()., ;-*/%+=<>?@N0123456789aZ\n";
+  int translated = 0;
+  for (const std::string& original : statements) {
+    for (int round = 0; round < 500; ++round) {
+      std::string text = original;
+      const int edits = 1 + static_cast<int>(next() % 3);
+      for (int e = 0; e < edits && !text.empty(); ++e) {
+        const size_t at = next() % text.size();
+        switch (next() % 3) {
+          case 0: text.erase(at, 1); break;
+          case 1: text.insert(at, 1, text[at]); break;
+          default: text[at] = kAlphabet[next() % (sizeof kAlphabet - 1)]; break;
+        }
+      }
+      Shape shape;
+      Translation tr;
+      Parameterize(text, shape);
+      if (Translate(shape, tr)) {
+        ++translated;
+        for (const Statement& st : tr.statements) {
+          for (int p : st.params) ASSERT_LT(static_cast<size_t>(p), shape.literals.size()) << text;
+        }
+      } else {
+        EXPECT_EQ(tr.native_error, 102) << text;
+      }
+    }
+  }
+  EXPECT_GT(translated, 0);
 }
 
 }  // namespace
