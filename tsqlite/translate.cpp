@@ -1434,8 +1434,11 @@ class Translator {
         }
         break;
       case Type::Kind::Datetime:
-        checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (" + quoted +
-                  " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][0-9]')";
+        // Values arrive through CONVERT or the current time, both in the storage form; the
+        // length catches a date pasted as plain text ('20200101', '2020-01-01'), which would
+        // otherwise be stored as it stands and never compare equal to a converted date. A
+        // pattern match would be stricter but costs every insert several times as much.
+        checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 23)";
         break;
       case Type::Kind::Int:
       case Type::Kind::Real:
