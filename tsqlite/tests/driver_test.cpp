@@ -215,6 +215,22 @@ TEST_F(DriverTest, ManualCommitKeepsOnlyCommittedWrites) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"00000011"}, {"00000012"}}), rows);
 }
 
+TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000020')"));
+  Connection other("Database=" + file_ + ";LockTimeout=50");
+  ASSERT_TRUE(other.Ok());
+  std::vector<Diag> diags;
+  EXPECT_EQ(SQL_ERROR, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')", &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(1222, diags[0].native);
+  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  EXPECT_EQ("2", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));  // readers are not held up
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
@@ -293,6 +309,8 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"DateFirstEight", "DateFirst=8", false},
                                            ConnectCase{"DateFirstText", "DateFirst=monday", false},
                                            ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
+                                           ConnectCase{"LockTimeout", "LockTimeout=250", true},
+                                           ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
                                            ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
                          [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
