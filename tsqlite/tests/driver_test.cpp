@@ -333,3 +333,41 @@ TEST(DriverDsn, UnknownDsnDoesNotConnect) {
 
 }  // namespace
 }  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+TEST(DriverConnection, DisconnectReleasesStatementsLeftAllocated) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  for (int i = 0; i < 3; ++i) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT 1")), SQL_NTS));
+  }
+  // The connection's destructor disconnects with the three statements still allocated: the
+  // sanitizer build sees any statement freed twice or never.
+}
+
+TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  ASSERT_TRUE(SQL_SUCCEEDED(db.Exec("CREATE TABLE T (a int NOT NULL)")));
+  Statement count(db);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
+  for (int expected = 0; expected < 3; ++expected) {
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(count.H()));
+    SQLINTEGER n = -1;
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(count.H(), 1, SQL_C_SLONG, &n, 0, &ind));
+    EXPECT_EQ(expected, n);
+    ASSERT_EQ(SQL_SUCCESS, SQLCloseCursor(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO T (a) VALUES (1)"));
+  }
+}
+
+}  // namespace
+}  // namespace tsqlite_test
