@@ -453,6 +453,7 @@ void Database::Close() {
 bool Database::InTransaction() const { return db_ != nullptr && !sqlite3_get_autocommit(db_); }
 
 bool Database::EndTransaction(bool commit, Error& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!InTransaction()) return true;
   if (Exec(commit ? "COMMIT" : "ROLLBACK", error)) return true;
   if (commit) {
@@ -611,6 +612,7 @@ bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch)
 }
 
 bool Database::Execute(std::string_view tsql, Batch& batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
   batch.results.clear();
   batch.errors.clear();
   batch.no_data = false;
@@ -665,6 +667,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch) {
 }
 
 bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
   batch.results.clear();
   batch.errors.clear();
   batch.no_data = false;
@@ -694,6 +697,15 @@ bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns
   return ok;
 }
 
+// A table given as "schema.name" without a schema, as isql's "help" passes it.
+static void SplitQualified(std::string& schema, std::string& table) {
+  size_t dot = table.find('.');
+  if (schema.empty() && dot != std::string::npos) {
+    schema = table.substr(0, dot);
+    table.erase(0, dot + 1);
+  }
+}
+
 // Tables are stored as "schema.name"; the catalog shows the two parts apart.
 #define TSQLITE_USER_TABLES                                                                          \
   "SELECT substr(name, 1, instr(name, '.') - 1) AS schem, substr(name, instr(name, '.') + 1) AS tname, " \
@@ -704,7 +716,9 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
       "SELECT NULL AS TABLE_CAT, schem AS TABLE_SCHEM, tname AS TABLE_NAME, "
       "CASE type WHEN 'view' THEN 'VIEW' ELSE 'TABLE' END AS TABLE_TYPE, NULL AS REMARKS "
       "FROM (" TSQLITE_USER_TABLES ") WHERE schem LIKE ?1 AND tname LIKE ?2 ORDER BY 2, 3";
-  return Catalog(kSql, {schema, table}, batch);
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t}, batch);
 }
 
 bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column,
@@ -725,7 +739,9 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "CASE WHEN p.\"notnull\" THEN 'NO' ELSE 'YES' END AS IS_NULLABLE "
       "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
       "WHERE t.schem LIKE ?1 AND t.tname LIKE ?2 AND p.name LIKE ?3 ORDER BY 2, 3, ORDINAL_POSITION";
-  return Catalog(kSql, {schema, table, column}, batch);
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t, column}, batch);
 }
 
 }  // namespace tsqlite

@@ -7,6 +7,7 @@
 // prepared SQLite statements are kept per statement shape, so a shape seen before costs no parse.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -101,6 +102,9 @@ class Database {
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
 
+  // ODBC lets an application use one connection's statements from several threads; the
+  // statement cache and the SQLite connection are used by one call at a time.
+  std::mutex mutex_;
   sqlite3* db_ = nullptr;
   int date_first_ = 7;
   bool manual_commit_ = false;

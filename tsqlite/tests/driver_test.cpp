@@ -280,6 +280,29 @@ TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
   }
 }
 
+std::vector<std::string> ColumnOf(SQLHSTMT stmt, SQLUSMALLINT column) {
+  std::vector<std::string> out;
+  while (SQL_SUCCEEDED(SQLFetch(stmt))) {
+    char value[128] = "";
+    SQLLEN ind = 0;
+    SQLGetData(stmt, column, SQL_C_CHAR, value, sizeof(value), &ind);
+    out.push_back(value);
+  }
+  return out;
+}
+
+TEST_F(DriverTest, CatalogListsTablesAndColumnsBySchema) {
+  Statement tables(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLTables(tables.H(), nullptr, 0, reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1")), SQL_NTS,
+                                   nullptr, 0, nullptr, 0));
+  EXPECT_EQ((std::vector<std::string>{"Qxs300Pnr", "Qxs327Tag"}), ColumnOf(tables.H(), 3));
+  Statement columns(db_);
+  // isql's "help ABC_1.Qxs300Pnr" passes the schema inside the table name.
+  ASSERT_EQ(SQL_SUCCESS, SQLColumns(columns.H(), nullptr, 0, nullptr, 0,
+                                    reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1.Qxs300Pnr")), SQL_NTS, nullptr, 0));
+  EXPECT_EQ((std::vector<std::string>{"PnrNum", "PnrNam", "PnrSta"}), ColumnOf(columns.H(), 4));
+}
+
 struct ConnectCase {
   const char* name;
   const char* attributes;  // appended to Database=...
