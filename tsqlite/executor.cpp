@@ -582,31 +582,73 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   return true;
 }
 
-bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
+bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   const Statement& statement = entry.translation.statements[index];
   Prepared& prepared = entry.prepared[index];
-  if (!prepared.ready) {
-    const char* sql = statement.sql.c_str();
-    const char* end = sql + statement.sql.size();
-    while (sql < end) {
-      sqlite3_stmt* stmt = nullptr;
-      const char* tail = nullptr;
-      int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt,
-                                  &tail);
-      if (rc != SQLITE_OK) {
-        // Not kept: the table or column may exist the next time.
-        Fail(rc, nullptr, batch);
-        for (sqlite3_stmt* s : prepared.stmts) sqlite3_finalize(s);
-        prepared.stmts.clear();
-        return false;
-      }
-      if (stmt != nullptr) prepared.stmts.push_back(stmt);
-      sql = tail ? tail : end;
+  if (prepared.ready) return true;
+  const char* sql = statement.sql.c_str();
+  const char* end = sql + statement.sql.size();
+  while (sql < end) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+      // Not kept: the table or column may exist the next time.
+      Fail(rc, nullptr, batch);
+      for (sqlite3_stmt* s : prepared.stmts) sqlite3_finalize(s);
+      prepared.stmts.clear();
+      return false;
     }
-    prepared.ready = true;
+    if (stmt != nullptr) prepared.stmts.push_back(stmt);
+    sql = tail ? tail : end;
   }
-  for (sqlite3_stmt* stmt : prepared.stmts) {
+  prepared.ready = true;
+  return true;
+}
+
+bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
+  if (!Prepare(entry, index, batch)) return false;
+  const Statement& statement = entry.translation.statements[index];
+  for (sqlite3_stmt* stmt : entry.prepared[index].stmts) {
     if (!Step(stmt, statement, shape, batch)) return false;
+  }
+  return true;
+}
+
+bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error>& errors) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  result = Result();
+  errors.clear();
+  if (db_ == nullptr) {
+    errors.push_back(Error{"08003", 0, "Connection not open."});
+    return false;
+  }
+  Parameterize(tsql, shape_);
+  Entry* entry = Lookup(shape_);
+  if (!entry->ok) {
+    const Translation& t = entry->translation;
+    errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    return false;
+  }
+  // The columns of the batch's first result set, read from the prepared statement unexecuted.
+  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+    if (entry->translation.statements[i].kind != Statement::Kind::Query) continue;
+    Batch batch;
+    if (!Prepare(*entry, i, batch)) {
+      errors = std::move(batch.errors);
+      return false;
+    }
+    for (sqlite3_stmt* stmt : entry->prepared[i].stmts) {
+      const int ncols = sqlite3_column_count(stmt);
+      if (ncols == 0) continue;
+      result.has_rows = true;
+      for (int c = 0; c < ncols; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        const char* decl = sqlite3_column_decltype(stmt, c);
+        result.columns.push_back(Column{name ? name : "", decl ? decl : "", ""});
+      }
+      return true;
+    }
   }
   return true;
 }

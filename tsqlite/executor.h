@@ -78,6 +78,10 @@ class Database {
   // Runs a batch to its end. On failure the results are dropped and batch.errors says why.
   bool Execute(std::string_view tsql, Batch& batch);
 
+  // The columns the batch's first result set will have, without running it (none for a batch
+  // that returns no rows).
+  bool Describe(std::string_view tsql, Result& result, std::vector<Error>& errors);
+
   // Manual commit mode: the first statement after a commit or rollback opens a transaction.
   void SetManualCommit(bool manual) { manual_commit_ = manual; }
   bool InTransaction() const;
@@ -96,6 +100,7 @@ class Database {
   struct Entry;
 
   Entry* Lookup(const Shape& shape);
+  bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);

@@ -373,6 +373,19 @@ TEST(DriverConnection, DisconnectReleasesStatementsLeftAllocated) {
   // sanitizer build sees any statement freed twice or never.
 }
 
+TEST(DriverConnection, PreparedStatementOfAMissingTableFailsWhenDescribed) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  Statement stmt(db);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT a FROM T")), SQL_NTS));
+  SQLSMALLINT columns = -1;
+  EXPECT_EQ(SQL_ERROR, SQLNumResultCols(stmt.H(), &columns));
+  std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(208, d[0].native);
+}
+
 TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
   TempDir dir;
   Connection db("Database=" + dir.File("x.db"));
@@ -381,6 +394,12 @@ TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
   Statement count(db);
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
   for (int expected = 0; expected < 3; ++expected) {
+    // Described before it runs, as some applications ask.
+    SQLSMALLINT columns = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(count.H(), &columns));
+    EXPECT_EQ(1, columns);
+    SQLSMALLINT type = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(count.H(), 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
     ASSERT_EQ(SQL_SUCCESS, SQLExecute(count.H()));
     SQLINTEGER n = -1;
     SQLLEN ind = 0;
