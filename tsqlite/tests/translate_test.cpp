@@ -515,6 +515,7 @@ TEST(Translate, ExpressionsFollowSqlServer) {
       {"SELECT ISNULL(NULL, 3), COALESCE(NULL, NULL, 'x'), LEN('ab  ')", "3|x|2"},
       {"SELECT 1 WHERE NOT 1 = 2 AND (1 = 1 OR 1 = 0) AND 2 !< 1 AND NULL IS NULL", "1"},
       {"SELECT LEN(GETDATE()), LEN(CURRENT_TIMESTAMP)", "23|23"},
+      {"SELECT 1 WHERE 'abc' = 'ABC' COLLATE Latin1_General_CI_AS AND 'a' = 'a  ' COLLATE Latin1_General_BIN", "1"},
   };
   for (const Case& c : cases) EXPECT_EQ(db.Value(c.tsql), c.value) << c.tsql;
 }
