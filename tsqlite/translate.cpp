@@ -9,6 +9,8 @@
 // datetimes are TEXT 'YYYY-MM-DD hh:mm:ss.fff'. Operators whose meaning depends on the run-time
 // type of their operands (+, -, /, %) and all conversions become calls of the ts_* functions
 // registered by RegisterFunctions().
+#include "translate.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -20,14 +22,14 @@
 #include <string_view>
 #include <vector>
 
-#include "translate.h"
-
 namespace tsqlite {
 namespace {
 
 // ---- character classes -----------------------------------------------------------------------
 
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsIdentStart(unsigned char c) { return IsAlpha(c) || c == '_' || c == '#' || c >= 0x80; }
@@ -72,7 +74,7 @@ void Parameterize(std::string_view s, Shape& out) {
   bool after_by = false;        // the last word was BY
   bool order_by = false;
   int order_depth = 0;
-  char prev = 0;                // the last significant character written
+  char prev = 0;  // the last significant character written
   bool pending_space = false;
 
   const size_t n = s.size();
@@ -296,15 +298,18 @@ constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
 bool IsReserved(std::string_view w) {
   static const char* const kWords[] = {
-      "SELECT", "FROM",   "WHERE",  "GROUP",   "ORDER",    "HAVING",  "UNION",  "EXCEPT",
-      "INTERSECT", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER",   "DROP",   "SET",
-      "USE",    "PRINT",  "GO",     "ON",      "JOIN",     "INNER",   "LEFT",   "RIGHT",
-      "FULL",   "CROSS",  "OUTER",  "AS",      "AND",      "OR",      "NOT",    "NULL",
-      "IS",     "IN",     "LIKE",   "BETWEEN", "EXISTS",   "CASE",    "WHEN",   "THEN",
-      "ELSE",   "END",    "INTO",   "VALUES",  "BY",       "ASC",     "DESC",   "DISTINCT",
-      "TOP",    "ALL",    "DECLARE", "BEGIN",  "COMMIT",   "ROLLBACK", "WITH",  "OPTION",
-      "FOR",    "COLLATE", "ESCAPE", "DEFAULT", "PRIMARY", "FOREIGN", "CONSTRAINT", "CHECK",
-      "UNIQUE", "REFERENCES", "IDENTITY", "ADD",
+      "SELECT",  "FROM",      "WHERE",      "GROUP",    "ORDER",    "HAVING",   "UNION",
+      "EXCEPT",  "INTERSECT", "INSERT",     "UPDATE",   "DELETE",   "CREATE",   "ALTER",
+      "DROP",    "SET",       "USE",        "PRINT",    "GO",       "ON",       "JOIN",
+      "INNER",   "LEFT",      "RIGHT",      "FULL",     "CROSS",    "OUTER",    "AS",
+      "AND",     "OR",        "NOT",        "NULL",     "IS",       "IN",       "LIKE",
+      "BETWEEN", "EXISTS",    "CASE",       "WHEN",     "THEN",     "ELSE",     "END",
+      "INTO",    "VALUES",    "BY",         "ASC",      "DESC",     "DISTINCT", "TOP",
+      "ALL",     "DECLARE",   "BEGIN",      "COMMIT",   "ROLLBACK", "WITH",     "OPTION",
+      "FOR",     "COLLATE",   "ESCAPE",     "DEFAULT",  "PRIMARY",  "FOREIGN",  "CONSTRAINT",
+      "CHECK",   "UNIQUE",    "REFERENCES", "IDENTITY", "ADD",      "TRUNCATE", "IF",
+      "WHILE",   "EXEC",      "EXECUTE",    "RETURN",   "MERGE",    "OUTPUT",   "GRANT",
+      "REVOKE",  "DENY",
   };
   for (const char* k : kWords) {
     if (WordIs(w, k)) return true;
@@ -386,10 +391,12 @@ class Translator {
         t.type = Tok::String;
         t.text = std::string_view(k).substr(c == '\'' ? i : i + 1, j - (c == '\'' ? i : i + 1));
         i = j;
-      } else if (IsDigit(c) || (c == '.' && i + 1 < k.size() && IsDigit(static_cast<unsigned char>(k[i + 1])))) {
-        while (i < k.size() && (IsDigit(static_cast<unsigned char>(k[i])) || k[i] == '.' ||
-                                IsAlpha(static_cast<unsigned char>(k[i])) ||
-                                ((k[i] == '+' || k[i] == '-') && (k[i - 1] == 'e' || k[i - 1] == 'E')))) {
+      } else if (IsDigit(c) ||
+                 (c == '.' && i + 1 < k.size() && IsDigit(static_cast<unsigned char>(k[i + 1])))) {
+        while (i < k.size() &&
+               (IsDigit(static_cast<unsigned char>(k[i])) || k[i] == '.' ||
+                IsAlpha(static_cast<unsigned char>(k[i])) ||
+                ((k[i] == '+' || k[i] == '-') && (k[i - 1] == 'e' || k[i - 1] == 'E')))) {
           ++i;
         }
         t.type = Tok::Number;
@@ -421,8 +428,9 @@ class Translator {
           if (k.compare(i, 2, two) == 0) len = 2;
         }
         if (len == 1 && !std::strchr("(),.;=<>+-*/%&|^~", c)) {
-          return FailAt(c == static_cast<unsigned char>(kForeignByte) ? std::string_view("?")
-                                                                       : std::string_view(k).substr(i, 1));
+          return FailAt(c == static_cast<unsigned char>(kForeignByte)
+                            ? std::string_view("?")
+                            : std::string_view(k).substr(i, 1));
         }
         t.text = std::string_view(k).substr(i, len);
         i += len;
@@ -529,7 +537,9 @@ class Translator {
     std::string raw;
     for (size_t i = 0; i < t.text.size(); ++i) {
       raw.push_back(t.text[i]);
-      if ((t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() && t.text[i + 1] == t.text[i]) ++i;
+      if ((t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() &&
+          t.text[i + 1] == t.text[i])
+        ++i;
     }
     return QuoteName(raw);
   }
@@ -538,8 +548,8 @@ class Translator {
     std::string raw;
     for (size_t i = 0; i < t.text.size(); ++i) {
       raw.push_back(t.text[i]);
-      if (t.type == Tok::Quoted && (t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() &&
-          t.text[i + 1] == t.text[i]) {
+      if (t.type == Tok::Quoted && (t.text[i] == ']' || t.text[i] == '"') &&
+          i + 1 < t.text.size() && t.text[i + 1] == t.text[i]) {
         ++i;
       }
     }
@@ -633,10 +643,18 @@ class Translator {
       return;
     }
     // Session options that make no difference here: SET NOCOUNT ON, SET ANSI_NULLS ON, ...
-    static const char* const kOnOff[] = {
-        "NOCOUNT", "ANSI_NULLS", "ANSI_PADDING", "ANSI_WARNINGS", "QUOTED_IDENTIFIER",
-        "ARITHABORT", "XACT_ABORT", "CONCAT_NULL_YIELDS_NULL", "ANSI_NULL_DFLT_ON",
-        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "TEXTSIZE"};
+    static const char* const kOnOff[] = {"NOCOUNT",
+                                         "ANSI_NULLS",
+                                         "ANSI_PADDING",
+                                         "ANSI_WARNINGS",
+                                         "QUOTED_IDENTIFIER",
+                                         "ARITHABORT",
+                                         "XACT_ABORT",
+                                         "CONCAT_NULL_YIELDS_NULL",
+                                         "ANSI_NULL_DFLT_ON",
+                                         "NUMERIC_ROUNDABORT",
+                                         "IMPLICIT_TRANSACTIONS",
+                                         "TEXTSIZE"};
     for (const char* option : kOnOff) {
       if (AcceptWord(option)) {
         if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Param) {
@@ -880,7 +898,9 @@ class Translator {
           pos_ += 2;
           join = " JOIN ";
         } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
-          const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
+          const std::string side(Upper(Peek().text[0]) == 'L'   ? "LEFT"
+                                 : Upper(Peek().text[0]) == 'R' ? "RIGHT"
+                                                                : "FULL");
           ++pos_;
           AcceptWord("OUTER");
           if (!ExpectWord("JOIN")) return "";
@@ -977,7 +997,8 @@ class Translator {
       if (!ExpectWord("NULL")) return "";
       return "(" + l + (neg ? " IS NOT NULL)" : " IS NULL)");
     }
-    const bool neg = IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
+    const bool neg =
+        IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
     if (neg) ++pos_;
     const std::string not_ = neg ? " NOT" : "";
     if (AcceptWord("BETWEEN")) {
@@ -1023,10 +1044,12 @@ class Translator {
     while (!failed_) {
       if (AcceptOp("+")) {
         std::string r = Multiplicative();
-        l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " + " + r + ")" : "ts_add(" + l + ", " + r + ")";
+        l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " + " + r + ")"
+                                               : "ts_add(" + l + ", " + r + ")";
       } else if (AcceptOp("-")) {
         std::string r = Multiplicative();
-        l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " - " + r + ")" : "ts_sub(" + l + ", " + r + ")";
+        l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " - " + r + ")"
+                                               : "ts_sub(" + l + ", " + r + ")";
       } else if (AcceptOp("&")) {
         l = "(" + l + " & " + Multiplicative() + ")";
       } else if (AcceptOp("|")) {
@@ -1061,7 +1084,18 @@ class Translator {
     }
     if (AcceptOp("+")) return Unary();
     if (AcceptOp("~")) return "(~" + Unary() + ")";
-    return Primary();
+    std::string e = Primary();
+    if (!failed_ && AcceptWord("COLLATE")) {
+      // A case-insensitive SQL Server collation compares as NOCASE; any other keeps blanks
+      // at the end out of the comparison, as every SQL Server collation does.
+      Token name;
+      if (!ExpectName(name)) return "";
+      std::string upper;
+      for (char c : RawName(name)) upper.push_back(Upper(c));
+      const bool ci = upper.find("_CI") != std::string::npos;
+      e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+    }
+    return e;
   }
 
   std::string Primary() {
@@ -1145,15 +1179,16 @@ class Translator {
     const std::string_view w = t.text;
     if (WordIs(w, "CHAR") || WordIs(w, "NCHAR") || WordIs(w, "CHARACTER")) {
       type.kind = Type::Kind::Char;
-    } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
+    } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") ||
+               WordIs(w, "NTEXT")) {
       type.kind = Type::Kind::VarChar;
     } else if (WordIs(w, "DATETIME") || WordIs(w, "SMALLDATETIME") || WordIs(w, "DATETIME2")) {
       type.kind = Type::Kind::Datetime;
-    } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
-               WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
+    } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") ||
+               WordIs(w, "TINYINT") || WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
       type.kind = Type::Kind::Int;
-    } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") || WordIs(w, "NUMERIC") ||
-               WordIs(w, "MONEY")) {
+    } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") ||
+               WordIs(w, "NUMERIC") || WordIs(w, "MONEY")) {
       type.kind = Type::Kind::Real;
     } else {
       --pos_;
@@ -1189,7 +1224,8 @@ class Translator {
       case Type::Kind::Char:
       case Type::Kind::VarChar:
         return "ts_to_char(" + value + ", " + std::to_string(type.length) + ", " +
-               (style.empty() ? "NULL" : style) + ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+               (style.empty() ? "NULL" : style) + ", " +
+               (type.kind == Type::Kind::Char ? "1" : "0") + ")";
       case Type::Kind::Datetime:
         return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
       case Type::Kind::Int:
@@ -1203,9 +1239,10 @@ class Translator {
   // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
   std::string DatePartName() {
     static const char* const kParts[] = {
-        "YEAR", "YY", "YYYY", "QUARTER", "QQ", "Q", "MONTH", "MM", "M", "DAYOFYEAR", "DY", "Y",
-        "DAY", "DD", "D", "WEEK", "WK", "WW", "WEEKDAY", "DW", "W", "HOUR", "HH", "MINUTE", "MI",
-        "N", "SECOND", "SS", "S", "MILLISECOND", "MS", "ISO_WEEK", "ISOWK", "ISOWW"};
+        "YEAR",      "YY", "YYYY",        "QUARTER", "QQ",       "Q",      "MONTH", "MM", "M",
+        "DAYOFYEAR", "DY", "Y",           "DAY",     "DD",       "D",      "WEEK",  "WK", "WW",
+        "WEEKDAY",   "DW", "W",           "HOUR",    "HH",       "MINUTE", "MI",    "N",  "SECOND",
+        "SS",        "S",  "MILLISECOND", "MS",      "ISO_WEEK", "ISOWK",  "ISOWW"};
     const Token& t = Peek();
     if (t.type == Tok::Word) {
       for (const char* p : kParts) {
@@ -1263,7 +1300,8 @@ class Translator {
       if (!ExpectOp(",")) return "";
       std::string b = Expression();
       if (!ExpectOp(")")) return "";
-      return (WordIs(w, "DATEADD") ? "ts_dateadd(" : "ts_datediff(") + part + ", " + a + ", " + b + ")";
+      return (WordIs(w, "DATEADD") ? "ts_dateadd(" : "ts_datediff(") + part + ", " + a + ", " + b +
+             ")";
     }
     if (WordIs(w, "DATEPART")) {
       std::string part = DatePartName();
@@ -1319,7 +1357,8 @@ class Translator {
                                 "\" either does not exist or you do not have permission to use it.";
     Emit(Statement::Kind::Ddl,
          "INSERT INTO tsqlite_schemas (name) SELECT ts_error(2760, " + SqlString(message) +
-             ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) + ")");
+             ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) +
+             ")");
   }
 
   void Create() {
@@ -1332,11 +1371,15 @@ class Translator {
         if (!ExpectName(owner)) return;
       }
       EnsureSchemaTable();
-      const std::string message = "There is already an object named '" + schema + "' in the database.";
-      Emit(Statement::Kind::Ddl,
-           "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
-           "WHERE name = " + SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") +
-               " THEN ts_error(2714, " + SqlString(message) + ") ELSE " + SqlString(schema) + " END");
+      const std::string message =
+          "There is already an object named '" + schema + "' in the database.";
+      Emit(
+          Statement::Kind::Ddl,
+          "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
+          "WHERE name = " +
+              SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") +
+              " THEN ts_error(2714, " + SqlString(message) + ") ELSE " + SqlString(schema) +
+              " END");
       return;
     }
     if (AcceptWord("TABLE")) {
@@ -1368,7 +1411,8 @@ class Translator {
     SkipStorageOptions();
     if (failed_) return;
     Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
-                                   IndexName(table, RawName(name)) + " ON " + table.Quoted() + " (" + cols + ")");
+                                   IndexName(table, RawName(name)) + " ON " + table.Quoted() +
+                                   " (" + cols + ")");
   }
 
   // (col [ASC|DESC], ...)
@@ -1433,8 +1477,12 @@ class Translator {
         }
         break;
       case Type::Kind::Datetime:
-        checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (" + quoted +
-                  " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][0-9]')";
+        // Values arrive through CONVERT or the current time, both in the storage form; the
+        // length catches a date pasted as plain text ('20200101', '2020-01-01'), which would
+        // otherwise be stored as it stands and never compare equal to a converted date. A
+        // pattern match would be stricter but costs every insert several times as much.
+        checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
+                  ") = 23)";
         break;
       case Type::Kind::Int:
       case Type::Kind::Real:
@@ -1478,7 +1526,8 @@ class Translator {
     return failed_ ? "" : sql;
   }
 
-  // DEFAULT value: a constant, parenthesised as SQL Server scripts write it ((0), ('x'), (getdate())).
+  // DEFAULT value: a constant, parenthesised as SQL Server scripts write it ((0), ('x'),
+  // (getdate())).
   std::string DefaultValue(bool for_add_column) {
     const size_t from = pos_;
     std::string e = Expression();
@@ -1495,7 +1544,8 @@ class Translator {
       if (k < pos_ && (tokens_[k].type == Tok::Number || tokens_[k].type == Tok::String ||
                        (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "NULL")))) {
         std::string_view text = tokens_[k].text;
-        if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n')) text.remove_prefix(1);
+        if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n'))
+          text.remove_prefix(1);
         return " DEFAULT " + lit + std::string(text);
       }
       return Fail(), "";
@@ -1559,7 +1609,9 @@ class Translator {
   // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
   bool IsTableConstraint() const {
     return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) ||
-           (IsWord("FOREIGN") && IsWord("KEY", 1)) || (IsWord("UNIQUE") && (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) ||
+           (IsWord("FOREIGN") && IsWord("KEY", 1)) ||
+           (IsWord("UNIQUE") &&
+            (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) ||
            IsWord("CHECK");
   }
 
@@ -1634,7 +1686,8 @@ class Translator {
       for (;;) {
         ObjectName table;
         if (!ParseObjectName(table)) return;
-        Emit(Statement::Kind::Ddl, std::string("DROP TABLE ") + (if_exists ? "IF EXISTS " : "") + table.Quoted());
+        Emit(Statement::Kind::Ddl,
+             std::string("DROP TABLE ") + (if_exists ? "IF EXISTS " : "") + table.Quoted());
         if (!AcceptOp(",")) return;
       }
     }
@@ -1662,7 +1715,9 @@ class Translator {
         std::vector<std::string> parts;
         for (size_t j = k; j < end; ++j) {
           if (tokens_[j].type == Tok::Word || tokens_[j].type == Tok::Quoted) {
-            if (!(tokens_[j].type == Tok::Word && (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") || WordIs(tokens_[j].text, "EXISTS")))) {
+            if (!(tokens_[j].type == Tok::Word &&
+                  (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") ||
+                   WordIs(tokens_[j].text, "EXISTS")))) {
               parts.push_back(RawName(tokens_[j]));
             }
           }
@@ -1675,14 +1730,16 @@ class Translator {
         table.name = parts[parts.size() - 2];
         table.schema = parts.size() >= 3 ? parts[parts.size() - 3] : "dbo";
       }
-      Emit(Statement::Kind::Ddl, std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
+      Emit(Statement::Kind::Ddl,
+           std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
       return;
     }
     if (AcceptWord("SCHEMA")) {
       Token t;
       if (!ExpectName(t)) return;
       EnsureSchemaTable();
-      Emit(Statement::Kind::Ddl, "DELETE FROM tsqlite_schemas WHERE name = " + SqlString(RawName(t)));
+      Emit(Statement::Kind::Ddl,
+           "DELETE FROM tsqlite_schemas WHERE name = " + SqlString(RawName(t)));
       return;
     }
     Fail();

@@ -515,6 +515,7 @@ TEST(Translate, ExpressionsFollowSqlServer) {
       {"SELECT ISNULL(NULL, 3), COALESCE(NULL, NULL, 'x'), LEN('ab  ')", "3|x|2"},
       {"SELECT 1 WHERE NOT 1 = 2 AND (1 = 1 OR 1 = 0) AND 2 !< 1 AND NULL IS NULL", "1"},
       {"SELECT LEN(GETDATE()), LEN(CURRENT_TIMESTAMP)", "23|23"},
+      {"SELECT 1 WHERE 'abc' = 'ABC' COLLATE Latin1_General_CI_AS AND 'a' = 'a  ' COLLATE Latin1_General_BIN", "1"},
   };
   for (const Case& c : cases) EXPECT_EQ(db.Value(c.tsql), c.value) << c.tsql;
 }
@@ -631,6 +632,50 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
     EXPECT_EQ(tr.message, c.message) << c.tsql;
     EXPECT_TRUE(tr.statements.empty());
   }
+}
+
+// Damaged statements (characters dropped, doubled or replaced) must come back translated or as a
+// syntax error, never crash or read outside the text.
+TEST(Translate, DamagedStatementsFailCleanly) {
+  const std::string statements[] = {
+      "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %        CONVERT(int, AgrTge)) + 1), ZuoAgr FROM  ABC_1.Qxs327Tag, ABC_1.Qxs311Zuo WHERE ZuoPnr = '0001'    AND (ZuoGbi >= CONVERT(Datetime, '20070101', 112)      OR ZuoGbi IS NULL) ORDER BY 1 DESC",
+      "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm) VALUES   ('K1', CONVERT (Datetime, '20061229',112)) -- c\n/* x */",
+      "CREATE TABLE ABC_1.T ([a b] varchar(3) NOT NULL CONSTRAINT c DEFAULT ('x'), d datetime, CONSTRAINT pk PRIMARY KEY (a), FOREIGN KEY (d) REFERENCES dbo.U (d) ON DELETE CASCADE)",
+      "UPDATE ABC_1.Z SET a = N'it''s', b = -3 WHERE c IN (SELECT TOP (2) \"q\" FROM t WITH (NOLOCK)) AND d BETWEEN 1 AND 2; SET DATEFIRST 1",
+  };
+  uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const char kAlphabet[] = "'\"[]()., ;-*/%+=<>?@N0123456789aZ\n";
+  int translated = 0;
+  for (const std::string& original : statements) {
+    for (int round = 0; round < 500; ++round) {
+      std::string text = original;
+      const int edits = 1 + static_cast<int>(next() % 3);
+      for (int e = 0; e < edits && !text.empty(); ++e) {
+        const size_t at = next() % text.size();
+        switch (next() % 3) {
+          case 0: text.erase(at, 1); break;
+          case 1: text.insert(at, 1, text[at]); break;
+          default: text[at] = kAlphabet[next() % (sizeof kAlphabet - 1)]; break;
+        }
+      }
+      Shape shape;
+      Translation tr;
+      Parameterize(text, shape);
+      if (Translate(shape, tr)) {
+        ++translated;
+        for (const Statement& st : tr.statements) {
+          for (int p : st.params) ASSERT_LT(static_cast<size_t>(p), shape.literals.size()) << text;
+        }
+      } else {
+        EXPECT_EQ(tr.native_error, 102) << text;
+      }
+    }
+  }
+  EXPECT_GT(translated, 0);
 }
 
 }  // namespace

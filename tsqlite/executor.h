@@ -1,0 +1,112 @@
+#pragma once
+// Execution of T-SQL batches on one SQLite database: the layer below the ODBC handles.
+//
+// Every statement is run to its end at once and its rows are kept in memory, so no SQLite
+// statement stays pending between calls: a write in autocommit mode commits when it returns, and a
+// caller may hold any number of result sets while it runs other statements. Translations and
+// prepared SQLite statements are kept per statement shape, so a shape seen before costs no parse.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "translate.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tsqlite {
+
+// One error or message in SQL Server's terms.
+struct Error {
+  std::string sqlstate;
+  int native = 0;
+  std::string message;
+};
+
+struct Value {
+  enum class Type : uint8_t { Null, Integer, Real, Text };
+  Type type = Type::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+};
+
+struct Column {
+  std::string name;
+  std::string declared_type;  // as written in the table definition; empty for expressions
+  std::string table;          // the table a plain column comes from, "" otherwise
+};
+
+// The outcome of one statement of a batch: rows (a query) or a count of rows touched (-1 when no
+// count applies).
+struct Result {
+  bool has_rows = false;
+  std::vector<Column> columns;
+  std::vector<Value> cells;     // row after row, columns.size() values each
+  size_t rows = 0;
+  int64_t affected = -1;
+};
+
+struct Batch {
+  std::vector<Result> results;
+  std::vector<Error> errors;    // filled when the batch failed
+  bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
+};
+
+struct Settings {
+  std::string file;             // the SQLite database file, created when missing
+  int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
+  bool synchronous_full = false;
+};
+
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool Open(const Settings& settings, Error& error);
+  void Close();
+  bool IsOpen() const { return db_ != nullptr; }
+
+  // Runs a batch to its end. On failure the results are dropped and batch.errors says why.
+  bool Execute(std::string_view tsql, Batch& batch);
+
+  // Manual commit mode: the first statement after a commit or rollback opens a transaction.
+  void SetManualCommit(bool manual) { manual_commit_ = manual; }
+  bool InTransaction() const;
+  bool EndTransaction(bool commit, Error& error);
+
+  // Catalog: the tables and their columns, as SQLTables and SQLColumns list them. Patterns are
+  // LIKE patterns; an empty pattern matches everything.
+  bool Tables(const std::string& schema, const std::string& table, Batch& batch);
+  bool Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch);
+
+  int DateFirst() const { return date_first_; }
+  const std::string& Name() const { return name_; }
+
+ private:
+  struct Prepared;
+  struct Entry;
+
+  Entry* Lookup(const Shape& shape);
+  bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
+  bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
+  void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
+  bool Exec(const char* sql, Error& error);
+  bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
+
+  sqlite3* db_ = nullptr;
+  int date_first_ = 7;
+  bool manual_commit_ = false;
+  std::string name_;            // the database's name in messages: the file name without folder
+  std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
+  Shape shape_;                 // reused for every statement to keep its buffers
+};
+
+
+}  // namespace tsqlite

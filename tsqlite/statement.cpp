@@ -1,0 +1,558 @@
+// Statements: execution, result sets and the cursor over them, column binding and reading, and
+// statement attributes.
+#include <cstring>
+
+#include "api.h"
+#include "convert.h"
+#include "handles.h"
+
+namespace tsqlite {
+
+namespace {
+
+SQLRETURN Worst(SQLRETURN a, SQLRETURN b) {
+  if (a == SQL_ERROR || b == SQL_ERROR) return SQL_ERROR;
+  if (a == SQL_SUCCESS_WITH_INFO || b == SQL_SUCCESS_WITH_INFO) return SQL_SUCCESS_WITH_INFO;
+  return a;
+}
+
+SQLINTEGER FunctionCode(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  auto starts = [&](const char* word) { return strncasecmp(text.data() + i, word, std::strlen(word)) == 0; };
+  if (text.size() - i < 6) return SQL_DIAG_UNKNOWN_STATEMENT;
+  if (starts("SELECT")) return SQL_DIAG_SELECT_CURSOR;
+  if (starts("INSERT")) return SQL_DIAG_INSERT;
+  if (starts("UPDATE")) return SQL_DIAG_UPDATE_WHERE;
+  if (starts("DELETE")) return SQL_DIAG_DELETE_WHERE;
+  if (starts("CREATE")) return SQL_DIAG_CREATE_TABLE;
+  return SQL_DIAG_UNKNOWN_STATEMENT;
+}
+
+// Makes the result set at stmt->result_index the current one.
+void Enter(Stmt* stmt) {
+  const Result* r = stmt->Current();
+  stmt->row = 0;
+  stmt->getdata_column = 0;
+  stmt->getdata_offset = 0;
+  stmt->types.clear();
+  stmt->cursor_open = r != nullptr && r->has_rows;
+  if (r != nullptr) {
+    for (size_t c = 0; c < r->columns.size(); ++c) stmt->types.push_back(TypeOfColumn(*r, c));
+    stmt->diag_row_count = r->has_rows ? static_cast<SQLLEN>(r->rows) : static_cast<SQLLEN>(r->affected);
+  }
+}
+
+void Close(Stmt* stmt) {
+  stmt->batch.results.clear();
+  stmt->executed = false;
+  stmt->cursor_open = false;
+  stmt->types.clear();
+  stmt->row = 0;
+}
+
+SQLRETURN Run(Stmt* stmt, std::string_view text) {
+  Close(stmt);
+  stmt->diag_function = FunctionCode(text);
+  stmt->diag_row_count = 0;
+  if (!stmt->dbc->db.Execute(text, stmt->batch)) {
+    SQLRETURN rc = SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
+    stmt->batch.errors.clear();
+    return rc;
+  }
+  stmt->executed = true;
+  stmt->result_index = 0;
+  Enter(stmt);
+  // An UPDATE or DELETE that touched no row has no data, as ODBC 3 drivers report it.
+  if (stmt->batch.no_data && stmt->batch.results.size() <= 1) return SQL_NO_DATA;
+  return SQL_SUCCESS;
+}
+
+// The rows the cursor may visit: all of them, or SQL_ATTR_MAX_ROWS.
+size_t Visible(const Stmt* stmt, const Result& r) {
+  return stmt->max_rows > 0 && stmt->max_rows < r.rows ? stmt->max_rows : r.rows;
+}
+
+SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
+  r = stmt->Current();
+  if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement not a cursor-specification");
+  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+SQLRETURN ExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  stmt->prepared = false;
+  if (length == SQL_NTS) return Run(stmt, reinterpret_cast<const char*>(text));
+  if (length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  return Run(stmt, std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+}
+
+SQLRETURN Prepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  Close(stmt);
+  // The statement is translated when it is executed; its shape is cached from then on.
+  stmt->prepared_text = ArgString(text, length);
+  stmt->prepared = true;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Execute(SQLHSTMT handle) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  return Run(stmt, stmt->prepared_text);
+}
+
+SQLRETURN NumParams(SQLHSTMT handle, SQLSMALLINT* count) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  // Values come pasted into the text; parameter markers are not offered.
+  if (count != nullptr) *count = 0;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN NumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const Result* r = stmt->Current();
+  if (count != nullptr) *count = r != nullptr && r->has_rows ? static_cast<SQLSMALLINT>(r->columns.size()) : 0;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN DescribeCol(SQLHSTMT handle, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buffer_length,
+                      SQLSMALLINT* name_length, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
+                      SQLSMALLINT* nullable) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const Result* r = nullptr;
+  if (SQLRETURN rc = CheckColumn(stmt, column, r); rc != SQL_SUCCESS) return rc;
+  const ColumnType& t = stmt->types[column - 1];
+  if (type != nullptr) *type = t.sql_type;
+  if (size != nullptr) *size = t.size;
+  if (digits != nullptr) *digits = t.digits;
+  if (nullable != nullptr) *nullable = SQL_NULLABLE_UNKNOWN;
+  return PutString(stmt, r->columns[column - 1].name, name, buffer_length, name_length);
+}
+
+SQLRETURN ColAttribute(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                       SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
+    const Result* r = stmt->Current();
+    if (number != nullptr) *number = r != nullptr && r->has_rows ? static_cast<SQLLEN>(r->columns.size()) : 0;
+    return SQL_SUCCESS;
+  }
+  const Result* r = nullptr;
+  if (SQLRETURN rc = CheckColumn(stmt, column, r); rc != SQL_SUCCESS) return rc;
+  const ColumnType& t = stmt->types[column - 1];
+  const Column& c = r->columns[column - 1];
+  auto put_text = [&](const std::string& s) {
+    return PutString(stmt, s, static_cast<SQLCHAR*>(text), buffer_length, length);
+  };
+  auto put_number = [&](SQLLEN n) {
+    if (number != nullptr) *number = n;
+    return static_cast<SQLRETURN>(SQL_SUCCESS);
+  };
+  const bool is_text = t.sql_type == SQL_CHAR || t.sql_type == SQL_VARCHAR;
+  switch (field) {
+    case SQL_DESC_NAME:
+    case SQL_DESC_LABEL:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_COLUMN_NAME:
+      return put_text(c.name);
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+      if (is_text && (field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX)) return put_text("'");
+      return put_text("");
+    case SQL_DESC_TYPE_NAME:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+      return put_text(t.type_name);
+    case SQL_DESC_TYPE:
+      return put_number(t.sql_type == SQL_TYPE_TIMESTAMP ? SQL_DATETIME : t.sql_type);
+    case SQL_DESC_CONCISE_TYPE:  // also SQL_COLUMN_TYPE
+      return put_number(t.sql_type);
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_PRECISION:
+    case SQL_COLUMN_LENGTH:
+    case SQL_COLUMN_PRECISION:
+      return put_number(static_cast<SQLLEN>(t.size));
+    case SQL_DESC_OCTET_LENGTH:
+      return put_number(is_text ? static_cast<SQLLEN>(t.size) : t.sql_type == SQL_TYPE_TIMESTAMP ? 16 : 8);
+    case SQL_DESC_SCALE:
+    case SQL_COLUMN_SCALE:
+      return put_number(t.digits);
+    case SQL_DESC_DISPLAY_SIZE:
+      return put_number(t.display_size);
+    case SQL_DESC_NULLABLE:
+    case SQL_COLUMN_NULLABLE:
+      return put_number(SQL_NULLABLE_UNKNOWN);
+    case SQL_DESC_UNSIGNED:
+      return put_number(is_text || t.sql_type == SQL_TYPE_TIMESTAMP ? SQL_TRUE : SQL_FALSE);
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_FIXED_PREC_SCALE:
+    case SQL_DESC_CASE_SENSITIVE:
+      return put_number(SQL_FALSE);
+    case SQL_DESC_SEARCHABLE:
+      return put_number(SQL_PRED_SEARCHABLE);
+    case SQL_DESC_UPDATABLE:
+      return put_number(SQL_ATTR_READONLY);
+    case SQL_DESC_NUM_PREC_RADIX:
+      return put_number(is_text || t.sql_type == SQL_TYPE_TIMESTAMP ? 0 : 10);
+    case SQL_DESC_UNNAMED:
+      return put_number(c.name.empty() ? SQL_UNNAMED : SQL_NAMED);
+    default:
+      return SetDiag(stmt, SQL_ERROR, "HY091", 0, "Invalid descriptor field identifier");
+  }
+}
+
+SQLRETURN BindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
+                  SQLLEN buffer_length, SQLLEN* indicator) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (column < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  if (target == nullptr && indicator == nullptr) {
+    if (column <= stmt->bindings.size()) stmt->bindings[column - 1] = Binding{};
+    return SQL_SUCCESS;
+  }
+  if (stmt->bindings.size() < column) stmt->bindings.resize(column);
+  stmt->bindings[column - 1] = Binding{c_type, target, buffer_length, indicator};
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Fetch(SQLHSTMT handle) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const Result* r = stmt->Current();
+  if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 0;
+  stmt->getdata_column = 0;
+  stmt->getdata_offset = 0;
+  if (stmt->row >= Visible(stmt, *r)) {
+    stmt->row = Visible(stmt, *r) + 1;
+    if (stmt->row_status != nullptr) stmt->row_status[0] = SQL_ROW_NOROW;
+    return SQL_NO_DATA;
+  }
+  ++stmt->row;
+  const size_t ncols = r->columns.size();
+  const Value* cells = &r->cells[(stmt->row - 1) * ncols];
+  SQLRETURN rc = SQL_SUCCESS;
+  const size_t bound = stmt->bindings.size() < ncols ? stmt->bindings.size() : ncols;
+  for (size_t c = 0; c < bound; ++c) {
+    const Binding& b = stmt->bindings[c];
+    if (b.target == nullptr && b.indicator == nullptr) continue;
+    SQLSMALLINT c_type = b.c_type == SQL_C_DEFAULT ? DefaultCType(stmt->types[c].sql_type) : b.c_type;
+    rc = Worst(rc, PutValue(stmt, cells[c], c_type, b.target, b.buffer_length, b.indicator, nullptr));
+  }
+  if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 1;
+  if (stmt->row_status != nullptr) {
+    stmt->row_status[0] = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
+  }
+  return rc;
+}
+
+SQLRETURN FetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  if (orientation != SQL_FETCH_NEXT) {
+    ClearDiag(stmt);
+    return SetDiag(stmt, SQL_ERROR, "HY106", 0, "Fetch type out of range");
+  }
+  return Fetch(handle);
+}
+
+SQLRETURN GetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
+                  SQLLEN* indicator) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const Result* r = stmt->Current();
+  if (!stmt->cursor_open || r == nullptr || stmt->row == 0 || stmt->row > Visible(stmt, *r)) {
+    return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  }
+  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  if (column != stmt->getdata_column) {
+    stmt->getdata_column = column;
+    stmt->getdata_offset = 0;
+  }
+  if (c_type == SQL_C_DEFAULT) c_type = DefaultCType(stmt->types[column - 1].sql_type);
+  const Value& v = r->cells[(stmt->row - 1) * r->columns.size() + (column - 1)];
+  return PutValue(stmt, v, c_type, target, buffer_length, indicator, &stmt->getdata_offset);
+}
+
+SQLRETURN RowCount(SQLHSTMT handle, SQLLEN* count) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const Result* r = stmt->Current();
+  SQLLEN n = -1;
+  if (r != nullptr && !r->has_rows) n = static_cast<SQLLEN>(r->affected);
+  if (count != nullptr) *count = n;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN MoreResults(SQLHSTMT handle) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (stmt->executed && stmt->result_index + 1 < stmt->batch.results.size()) {
+    ++stmt->result_index;
+    Enter(stmt);
+    return SQL_SUCCESS;
+  }
+  Close(stmt);
+  return SQL_NO_DATA;
+}
+
+SQLRETURN FreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  switch (option) {
+    case SQL_CLOSE:
+      Close(stmt);
+      return SQL_SUCCESS;
+    case SQL_UNBIND:
+      stmt->bindings.clear();
+      return SQL_SUCCESS;
+    case SQL_RESET_PARAMS:
+      return SQL_SUCCESS;
+    case SQL_DROP:
+      return FreeHandle(SQL_HANDLE_STMT, handle);
+    default:
+      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+  }
+}
+
+SQLRETURN CloseCursor(SQLHSTMT handle) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (!stmt->cursor_open) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  Close(stmt);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Cancel(SQLHSTMT handle) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  // Every statement has finished by the time its call returns: there is nothing to cancel.
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  const auto v = static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value));
+  auto changed = [stmt]() {
+    return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, "01S02", 0, "Option value changed");
+  };
+  switch (attribute) {
+    case SQL_ATTR_CURSOR_SCROLLABLE:
+      if (v != SQL_NONSCROLLABLE) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+      stmt->scrollable = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_CONCURRENCY:
+      // Result sets are read in full when executed, so a cursor never holds a lock and other
+      // statements may run while it is open, whatever concurrency is asked for.
+      if (v != SQL_CONCUR_READ_ONLY && v != SQL_CONCUR_LOCK && v != SQL_CONCUR_ROWVER && v != SQL_CONCUR_VALUES) {
+        return SetDiag(stmt, SQL_ERROR, "HY024", 0, "Invalid attribute value");
+      }
+      stmt->concurrency = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_CURSOR_TYPE:
+      if (v != SQL_CURSOR_FORWARD_ONLY) {
+        stmt->cursor_type = SQL_CURSOR_FORWARD_ONLY;
+        return changed();
+      }
+      return SQL_SUCCESS;
+    case SQL_ATTR_CURSOR_SENSITIVITY:
+      stmt->sensitivity = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_QUERY_TIMEOUT:
+      stmt->query_timeout = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_MAX_ROWS:
+      stmt->max_rows = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_MAX_LENGTH:
+      stmt->max_length = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_NOSCAN:
+      stmt->noscan = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_RETRIEVE_DATA:
+      stmt->retrieve_data = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_ROW_ARRAY_SIZE:
+    case SQL_ROWSET_SIZE:
+    case SQL_ATTR_PARAMSET_SIZE:
+      return v == 1 ? SQL_SUCCESS : changed();
+    case SQL_ATTR_ROWS_FETCHED_PTR:
+      stmt->rows_fetched = static_cast<SQLULEN*>(value);
+      return SQL_SUCCESS;
+    case SQL_ATTR_ROW_STATUS_PTR:
+      stmt->row_status = static_cast<SQLUSMALLINT*>(value);
+      return SQL_SUCCESS;
+    case SQL_ATTR_ROW_BIND_TYPE:
+    case SQL_ATTR_USE_BOOKMARKS:
+    case SQL_ATTR_ASYNC_ENABLE:
+    case SQL_ATTR_ENABLE_AUTO_IPD:
+    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+    case SQL_ATTR_APP_ROW_DESC:
+    case SQL_ATTR_APP_PARAM_DESC:
+      // Only the defaults: column-wise binding without offsets, no bookmarks, no asynchronous
+      // execution, the implicit descriptors.
+      if (v != 0) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+      return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_BIND_TYPE:
+    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+    case SQL_ATTR_PARAM_STATUS_PTR:
+    case SQL_ATTR_PARAM_OPERATION_PTR:
+    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+    case SQL_ATTR_METADATA_ID:
+    case SQL_ATTR_SIMULATE_CURSOR:
+    case SQL_ATTR_KEYSET_SIZE:
+      return SQL_SUCCESS;
+    default:
+      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+  }
+}
+
+SQLRETURN GetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  if (value == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  auto desc = [&](Desc& d) {
+    *static_cast<SQLHANDLE*>(value) = static_cast<Handle*>(&d);
+    if (length != nullptr) *length = sizeof(SQLHANDLE);
+    return static_cast<SQLRETURN>(SQL_SUCCESS);
+  };
+  auto ulen = [&](SQLULEN n) {
+    *static_cast<SQLULEN*>(value) = n;
+    if (length != nullptr) *length = sizeof(SQLULEN);
+    return static_cast<SQLRETURN>(SQL_SUCCESS);
+  };
+  auto pointer = [&](void* p) {
+    *static_cast<SQLPOINTER*>(value) = p;
+    if (length != nullptr) *length = sizeof(SQLPOINTER);
+    return static_cast<SQLRETURN>(SQL_SUCCESS);
+  };
+  switch (attribute) {
+    case SQL_ATTR_APP_ROW_DESC:
+      return desc(stmt->ard);
+    case SQL_ATTR_APP_PARAM_DESC:
+      return desc(stmt->apd);
+    case SQL_ATTR_IMP_ROW_DESC:
+      return desc(stmt->ird);
+    case SQL_ATTR_IMP_PARAM_DESC:
+      return desc(stmt->ipd);
+    case SQL_ATTR_CURSOR_SCROLLABLE:
+      return ulen(stmt->scrollable);
+    case SQL_ATTR_CONCURRENCY:
+      return ulen(stmt->concurrency);
+    case SQL_ATTR_CURSOR_TYPE:
+      return ulen(stmt->cursor_type);
+    case SQL_ATTR_CURSOR_SENSITIVITY:
+      return ulen(stmt->sensitivity);
+    case SQL_ATTR_QUERY_TIMEOUT:
+      return ulen(stmt->query_timeout);
+    case SQL_ATTR_MAX_ROWS:
+      return ulen(stmt->max_rows);
+    case SQL_ATTR_MAX_LENGTH:
+      return ulen(stmt->max_length);
+    case SQL_ATTR_NOSCAN:
+      return ulen(stmt->noscan);
+    case SQL_ATTR_RETRIEVE_DATA:
+      return ulen(stmt->retrieve_data);
+    case SQL_ATTR_ROW_ARRAY_SIZE:
+    case SQL_ROWSET_SIZE:
+    case SQL_ATTR_PARAMSET_SIZE:
+      return ulen(1);
+    case SQL_ATTR_ROW_NUMBER:
+      return ulen(stmt->cursor_open ? stmt->row : 0);
+    case SQL_ATTR_ROW_BIND_TYPE:
+    case SQL_ATTR_PARAM_BIND_TYPE:
+      return ulen(SQL_BIND_BY_COLUMN);
+    case SQL_ATTR_USE_BOOKMARKS:
+      return ulen(SQL_UB_OFF);
+    case SQL_ATTR_ASYNC_ENABLE:
+      return ulen(SQL_ASYNC_ENABLE_OFF);
+    case SQL_ATTR_ENABLE_AUTO_IPD:
+    case SQL_ATTR_METADATA_ID:
+    case SQL_ATTR_KEYSET_SIZE:
+      return ulen(0);
+    case SQL_ATTR_SIMULATE_CURSOR:
+      return ulen(SQL_SC_UNIQUE);
+    case SQL_ATTR_ROWS_FETCHED_PTR:
+      return pointer(stmt->rows_fetched);
+    case SQL_ATTR_ROW_STATUS_PTR:
+      return pointer(stmt->row_status);
+    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+    case SQL_ATTR_PARAM_STATUS_PTR:
+    case SQL_ATTR_PARAM_OPERATION_PTR:
+    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+      return pointer(nullptr);
+    default:
+      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+  }
+}
+
+SQLRETURN Tables(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+                 SQLSMALLINT table_length, SQLCHAR*, SQLSMALLINT) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  Close(stmt);
+  if (!stmt->dbc->db.Tables(ArgString(schema, schema_length), ArgString(table, table_length), stmt->batch)) {
+    return SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
+  }
+  stmt->executed = true;
+  stmt->result_index = 0;
+  Enter(stmt);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Columns(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+                  SQLSMALLINT table_length, SQLCHAR* column, SQLSMALLINT column_length) {
+  Stmt* stmt = As<Stmt>(handle);
+  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+  ClearDiag(stmt);
+  Close(stmt);
+  if (!stmt->dbc->db.Columns(ArgString(schema, schema_length), ArgString(table, table_length),
+                             ArgString(column, column_length), stmt->batch)) {
+    return SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
+  }
+  stmt->executed = true;
+  stmt->result_index = 0;
+  Enter(stmt);
+  return SQL_SUCCESS;
+}
+
+}  // namespace tsqlite

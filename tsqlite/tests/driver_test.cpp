@@ -1,0 +1,317 @@
+// The driver's ODBC behaviour, reached through the unixODBC driver manager as planex reaches it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "odbc_helpers.h"
+
+namespace tsqlite_test {
+namespace {
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db_.Ok()) << (db_.ConnectDiags().empty() ? "" : db_.ConnectDiags()[0].message);
+    for (const char* const* s = kSchema; *s != nullptr; ++s) {
+      std::vector<Diag> d;
+      ASSERT_TRUE(SQL_SUCCEEDED(db_.Exec(*s, &d))) << *s << ": " << (d.empty() ? "" : d[0].message);
+    }
+    ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'Anna')"));
+    ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('00000002', NULL, 2)"));
+  }
+
+  TempDir dir_;
+  std::string file_ = dir_.File("company.db");
+  Connection db_{"Database=" + file_};
+};
+
+struct ErrorCase {
+  const char* name;
+  const char* sql;
+  SQLINTEGER native;
+  const char* sqlstate;
+  const char* message_part;
+  bool terminated;  // followed by 3621 "The statement has been terminated."
+};
+
+class NativeErrors : public DriverTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(NativeErrors, AreReportedAsSqlServerReportsThem) {
+  const ErrorCase& c = GetParam();
+  std::vector<Diag> diags;
+  EXPECT_EQ(SQL_ERROR, db_.Exec(c.sql, &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(c.native, diags[0].native) << diags[0].message;
+  EXPECT_EQ(c.sqlstate, diags[0].sqlstate);
+  EXPECT_NE(std::string::npos, diags[0].message.find(c.message_part)) << diags[0].message;
+  if (c.terminated) {
+    ASSERT_EQ(2u, diags.size());
+    EXPECT_EQ(3621, diags[1].native);
+    EXPECT_EQ("01000", diags[1].sqlstate);
+    EXPECT_NE(std::string::npos, diags[1].message.find("The statement has been terminated."));
+  } else {
+    EXPECT_EQ(1u, diags.size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Driver, NativeErrors,
+    ::testing::Values(
+        ErrorCase{"ForeignKey",
+                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000099', CONVERT(Datetime, '20240105', 112))",
+                  547, "23000", "FOREIGN KEY", true},
+        ErrorCase{"Check", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrSta) VALUES ('00000003', 9)", 547, "23000",
+                  "CHECK", true},
+        ErrorCase{"PrimaryKey", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')", 2627, "23000",
+                  "Violation of PRIMARY KEY constraint", true},
+        ErrorCase{"NotNull", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES (NULL)", 515, "23000",
+                  "Cannot insert the value NULL into column 'PnrNum'", true},
+        ErrorCase{"TooLong", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000004', 'Maximiliane')", 8152,
+                  "22001", "String or binary data would be truncated.", true},
+        ErrorCase{"UnknownTable", "SELECT PnrNum FROM ABC_1.Qxs999Xyz", 208, "42S02", "Invalid object name", false},
+        ErrorCase{"UnknownColumn", "SELECT PnrXyz FROM ABC_1.Qxs300Pnr", 207, "42S22",
+                  "Invalid column name 'PnrXyz'", false},
+        ErrorCase{"ModuloByZero", "SELECT 7 % 0", 8134, "22012", "Divide by zero error encountered.", false},
+        ErrorCase{"DivideByZero", "SELECT 7 / 0", 8134, "22012", "Divide by zero error encountered.", false},
+        ErrorCase{"Syntax", "SELECT FROM WHERE", 102, "42000", "Incorrect syntax near", false}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DriverTest, TextCutToItsBufferIsSuccessWithInfo) {
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrNam, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000001'"));
+  char name[4] = "";
+  char number[9] = "";
+  SQLLEN name_ind = 0, number_ind = 0;
+  SQLBindCol(stmt.H(), 1, SQL_C_CHAR, name, sizeof(name), &name_ind);
+  SQLBindCol(stmt.H(), 2, SQL_C_CHAR, number, sizeof(number), &number_ind);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(stmt.H()));
+  EXPECT_STREQ("Ann", name);
+  EXPECT_EQ(4, name_ind);  // the full length
+  EXPECT_STREQ("00000001", number);  // fits exactly with its terminator
+  std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_EQ(1u, d.size());
+  EXPECT_EQ("01004", d[0].sqlstate);
+}
+
+TEST_F(DriverTest, NullSetsTheIndicatorAndLeavesTheBuffer) {
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrNam, MAX(PnrSta) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002' GROUP BY PnrNam"));
+  char name[11] = "unchanged";
+  SQLINTEGER number = 0;
+  SQLLEN name_ind = 0, number_ind = 0;
+  SQLBindCol(stmt.H(), 1, SQL_C_CHAR, name, sizeof(name), &name_ind);
+  SQLBindCol(stmt.H(), 2, SQL_C_LONG, &number, sizeof(number), &number_ind);
+  EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt.H()));
+  EXPECT_EQ(SQL_NULL_DATA, name_ind);
+  EXPECT_STREQ("unchanged", name);
+  EXPECT_EQ(2, number);
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt.H()));
+}
+
+TEST_F(DriverTest, NumbersBindAsEveryIntegerAndFloatType) {
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrSta, PnrSta, PnrSta, PnrSta, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002'"));
+  SQLINTEGER as_long = 0;
+  SQLBIGINT as_bigint = 0;
+  double as_double = 0;
+  char as_text[8] = "";
+  SQLINTEGER number_text = 0;
+  SQLLEN ind[5];
+  SQLBindCol(stmt.H(), 1, SQL_C_SLONG, &as_long, 0, &ind[0]);
+  SQLBindCol(stmt.H(), 2, SQL_C_SBIGINT, &as_bigint, 0, &ind[1]);
+  SQLBindCol(stmt.H(), 3, SQL_C_DOUBLE, &as_double, 0, &ind[2]);
+  SQLBindCol(stmt.H(), 4, SQL_C_CHAR, as_text, sizeof(as_text), &ind[3]);
+  SQLBindCol(stmt.H(), 5, SQL_C_LONG, &number_text, 0, &ind[4]);
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt.H()));
+  EXPECT_EQ(2, as_long);
+  EXPECT_EQ(2, as_bigint);
+  EXPECT_EQ(2.0, as_double);
+  EXPECT_STREQ("2", as_text);
+  EXPECT_EQ(2, number_text);  // '00000002' read as a number
+}
+
+TEST_F(DriverTest, UpdateOrDeleteTouchingNoRowHasNoData) {
+  SQLLEN count = -2;
+  EXPECT_EQ(SQL_NO_DATA, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrNum = '00000077'", nullptr, &count));
+  EXPECT_EQ(SQL_NO_DATA, db_.Exec("DELETE FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000077'"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrSta < 4", nullptr, &count));
+  EXPECT_EQ(2, count);
+}
+
+TEST_F(DriverTest, RepeatedShapeWithOtherValuesGivesTheirRows) {
+  // The second statement has the first one's shape: the cached statement must take the new values.
+  EXPECT_EQ("Anna", db_.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000001'"));
+  EXPECT_EQ("NULL", db_.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002'"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000005', 'Eva')"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000006', 'O''Brien')"));
+  EXPECT_EQ("O'Brien", db_.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000006'"));
+  EXPECT_EQ("4", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+}
+
+TEST_F(DriverTest, DatetimeReadsAsTextWithMilliseconds) {
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagDat) VALUES ('00000001', "
+                                  "CONVERT(Datetime, '20240105', 112), CONVERT(Datetime, '2024-01-05 07:30:00', 120))"));
+  auto rows = db_.Rows("SELECT TagTag, TagDat, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag");
+  ASSERT_EQ(1u, rows.size());
+  EXPECT_EQ((std::vector<std::string>{"2024-01-05 00:00:00.000", "2024-01-05 07:30:00.000", "20240105"}), rows[0]);
+}
+
+TEST_F(DriverTest, WeekdayFollowsDateFirstOfTheConnection) {
+  // 7 January 2024 is a Sunday, 8 January a Monday.
+  const char* sunday = "SELECT DATEPART(weekday, CONVERT(Datetime, '20240107', 112))";
+  const char* monday = "SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))";
+  EXPECT_EQ("1", db_.Scalar(sunday));  // us_english: Sunday is day 1
+  EXPECT_EQ("2", db_.Scalar(monday));
+  EXPECT_TRUE(SQL_SUCCEEDED(db_.Exec("SET DATEFIRST 1")));
+  EXPECT_EQ("7", db_.Scalar(sunday));
+  EXPECT_EQ("1", db_.Scalar(monday));
+
+  Connection german("Database=" + file_ + ";DateFirst=1");
+  ASSERT_TRUE(german.Ok());
+  EXPECT_EQ("7", german.Scalar(sunday));
+  EXPECT_EQ("1", german.Scalar(monday));
+}
+
+TEST_F(DriverTest, CursorsKeepTheirPlaceWhileTheirTablesGrowAndEveryWriteIsCommitted) {
+  Statement persons(db_), days(db_);
+  SQLSetStmtAttr(persons.H(), SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
+  EXPECT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(persons.H(), SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER));
+  ASSERT_EQ(SQL_SUCCESS, persons.Exec("SELECT PnrNum FROM ABC_1.Qxs300Pnr ORDER BY PnrNum"));
+  ASSERT_EQ(SQL_SUCCESS, days.Exec("SELECT TagPnr FROM ABC_1.Qxs327Tag"));
+  char pnr[9] = "";
+  SQLLEN ind = 0;
+  SQLBindCol(persons.H(), 1, SQL_C_CHAR, pnr, sizeof(pnr), &ind);
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(persons.H()));
+  EXPECT_STREQ("00000001", pnr);
+
+  Connection other("Database=" + file_);
+  ASSERT_TRUE(other.Ok());
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000000')"));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '20240105', 112))"));
+  // Committed while both cursors are open: another connection sees the rows.
+  EXPECT_EQ("3", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+  EXPECT_EQ("1", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag"));
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(persons.H()));
+  EXPECT_STREQ("00000002", pnr);
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(persons.H()));
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(days.H()));  // opened before the insert
+}
+
+TEST_F(DriverTest, ManualCommitKeepsOnlyCommittedWrites) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000010')"));
+  EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_ROLLBACK));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000011')"));
+  EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000012')"));
+  // Switching autocommit back on commits what is open.
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER));
+  Connection other("Database=" + file_);
+  auto rows = other.Rows("SELECT PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum >= '00000010' ORDER BY PnrNum");
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"00000011"}, {"00000012"}}), rows);
+}
+
+TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
+  SQLINTEGER count = 0, native = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLGetDiagField(SQL_HANDLE_STMT, stmt.H(), 0, SQL_DIAG_NUMBER, &count, 0, nullptr));
+  EXPECT_EQ(2, count);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetDiagField(SQL_HANDLE_STMT, stmt.H(), 1, SQL_DIAG_NATIVE, &native, 0, nullptr));
+  EXPECT_EQ(2627, native);
+  SQLCHAR state[6] = "";
+  SQLCHAR message[16] = "";
+  SQLSMALLINT length = 0;
+  // A message cut to its buffer is still success with information.
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 1, state, &native, message, sizeof(message), &length));
+  EXPECT_EQ(15u, std::strlen(reinterpret_cast<char*>(message)));
+  EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 3, state, &native, message, sizeof(message), &length));
+}
+
+TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrNum, PnrNam, PnrSta, COUNT(*) FROM ABC_1.Qxs300Pnr GROUP BY PnrNum, PnrNam, PnrSta"));
+  SQLSMALLINT columns = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt.H(), &columns));
+  ASSERT_EQ(4, columns);
+  struct Expected {
+    const char* name;  // "" for an expression
+    bool text;
+    SQLULEN min_size;
+  } expected[] = {{"PnrNum", true, 8}, {"PnrNam", true, 4}, {"PnrSta", false, 1}, {"", false, 1}};
+  for (SQLUSMALLINT c = 1; c <= 4; ++c) {
+    SQLCHAR name[64] = "";
+    SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt.H(), c, name, sizeof(name), &name_length, &type, &size, &digits, &nullable));
+    const Expected& e = expected[c - 1];
+    if (*e.name) {
+      EXPECT_STREQ(e.name, reinterpret_cast<char*>(name));
+    }
+    if (e.text) {
+      EXPECT_TRUE(type == SQL_CHAR || type == SQL_VARCHAR) << c << ": " << type;
+    } else {
+      EXPECT_TRUE(type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_BIGINT) << c << ": " << type;
+    }
+    EXPECT_GE(size, e.min_size) << c;
+    SQLLEN display = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt.H(), c, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display));
+    EXPECT_GE(display, static_cast<SQLLEN>(e.min_size)) << c;
+  }
+}
+
+struct ConnectCase {
+  const char* name;
+  const char* attributes;  // appended to Database=...
+  bool connects;
+};
+
+class ConnectionStrings : public ::testing::TestWithParam<ConnectCase> {};
+
+TEST_P(ConnectionStrings, AreCheckedBeforeConnecting) {
+  TempDir dir;
+  const ConnectCase& c = GetParam();
+  std::string attributes = c.attributes;
+  if (attributes.find("Database") == std::string::npos) attributes = "Database=" + dir.File("x.db") + ";" + attributes;
+  Connection conn(attributes);
+  EXPECT_EQ(c.connects, conn.Ok());
+  if (!c.connects) {
+    ASSERT_FALSE(conn.ConnectDiags().empty());
+    EXPECT_EQ("08001", conn.ConnectDiags()[0].sqlstate);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
+                         ::testing::Values(ConnectCase{"Defaults", "", true},
+                                           ConnectCase{"Full", "Synchronous=full;DateFirst=7", true},
+                                           ConnectCase{"Braces", "MARS_Connection={yes;really}", true},
+                                           ConnectCase{"DateFirstZero", "DateFirst=0", false},
+                                           ConnectCase{"DateFirstEight", "DateFirst=8", false},
+                                           ConnectCase{"DateFirstText", "DateFirst=monday", false},
+                                           ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
+                                           ConnectCase{"NoDatabase", "Database=;", false},
+                                           ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
+                         [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
+
+TEST(DriverDsn, SettingsComeFromOdbcIni) {
+  Connection conn = Connection::Dsn("TSQ_DF1");
+  ASSERT_TRUE(conn.Ok()) << (conn.ConnectDiags().empty() ? "" : conn.ConnectDiags()[0].message);
+  EXPECT_EQ("1", conn.Scalar("SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))"));  // a Monday
+  SQLCHAR name[64] = "";
+  SQLSMALLINT length = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(conn.Dbc(), SQL_DATA_SOURCE_NAME, name, sizeof(name), &length));
+  EXPECT_STREQ("TSQ_DF1", reinterpret_cast<char*>(name));
+}
+
+TEST(DriverDsn, UnknownDsnDoesNotConnect) {
+  Connection conn = Connection::Dsn("NO_SUCH_DSN");
+  EXPECT_FALSE(conn.Ok());
+  EXPECT_EQ(SQL_ERROR, conn.ConnectResult());
+}
+
+}  // namespace
+}  // namespace tsqlite_test
