@@ -12,7 +12,6 @@ namespace {
 
 // Beyond this many shapes the cache starts over; planex uses a few dozen.
 constexpr size_t kCacheLimit = 1000;
-constexpr int kBusyTimeoutMs = 5000;
 
 std::string FirstWord(std::string_view sql) {
   size_t i = 0;
@@ -405,7 +404,7 @@ bool Database::Open(const Settings& settings, Error& error) {
     return false;
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
   // WAL keeps every commit across a crash of the process and lets readers of other processes go
   // on while planex writes. NORMAL syncs at checkpoints only; FULL also at every commit, for
   // installations that must survive a power loss.

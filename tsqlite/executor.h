@@ -60,6 +60,7 @@ struct Settings {
   std::string file;             // the SQLite database file, created when missing
   int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
+  int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock
 };
 
 class Database {

@@ -215,6 +215,22 @@ TEST_F(DriverTest, ManualCommitKeepsOnlyCommittedWrites) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"00000011"}, {"00000012"}}), rows);
 }
 
+TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000020')"));
+  Connection other("Database=" + file_ + ";LockTimeout=50");
+  ASSERT_TRUE(other.Ok());
+  std::vector<Diag> diags;
+  EXPECT_EQ(SQL_ERROR, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')", &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(1222, diags[0].native);
+  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  EXPECT_EQ("2", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));  // readers are not held up
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
@@ -293,6 +309,8 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"DateFirstEight", "DateFirst=8", false},
                                            ConnectCase{"DateFirstText", "DateFirst=monday", false},
                                            ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
+                                           ConnectCase{"LockTimeout", "LockTimeout=250", true},
+                                           ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
                                            ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
                          [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
@@ -311,6 +329,44 @@ TEST(DriverDsn, UnknownDsnDoesNotConnect) {
   Connection conn = Connection::Dsn("NO_SUCH_DSN");
   EXPECT_FALSE(conn.Ok());
   EXPECT_EQ(SQL_ERROR, conn.ConnectResult());
+}
+
+}  // namespace
+}  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+TEST(DriverConnection, DisconnectReleasesStatementsLeftAllocated) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  for (int i = 0; i < 3; ++i) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT 1")), SQL_NTS));
+  }
+  // The connection's destructor disconnects with the three statements still allocated: the
+  // sanitizer build sees any statement freed twice or never.
+}
+
+TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  ASSERT_TRUE(SQL_SUCCEEDED(db.Exec("CREATE TABLE T (a int NOT NULL)")));
+  Statement count(db);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
+  for (int expected = 0; expected < 3; ++expected) {
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(count.H()));
+    SQLINTEGER n = -1;
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(count.H(), 1, SQL_C_SLONG, &n, 0, &ind));
+    EXPECT_EQ(expected, n);
+    ASSERT_EQ(SQL_SUCCESS, SQLCloseCursor(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO T (a) VALUES (1)"));
+  }
 }
 
 }  // namespace
