@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need, where they are missing.
 set -euo pipefail
 packages=(cmake g++ make unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
-          libgtest-dev libgmock-dev faketime time)
+          libgtest-dev libgmock-dev faketime time
+          clang libclang-rt-14-dev tdsodbc valgrind)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

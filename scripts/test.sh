@@ -20,3 +20,8 @@ cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd build-asan && ctest --output-on-failure -j"$jobs")
+
+# Memcheck of small planex jobs on the Release build above, then the fuzz targets in a clang build
+# of their own (PLANEX_FUZZ_SECONDS per target, default 60).
+bash scripts/valgrind.sh
+bash scripts/fuzz.sh

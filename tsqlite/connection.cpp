@@ -70,7 +70,7 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous"};
+  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -98,6 +98,15 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
       return SetDiag(dbc, SQL_ERROR, "08001", 0, "DateFirst must be a number from 1 to 7, not '" + date_first + "'");
     }
     settings.date_first = static_cast<int>(n);
+  }
+  std::string lock_timeout = get("LOCKTIMEOUT");
+  if (!lock_timeout.empty()) {
+    char* end = nullptr;
+    long ms = std::strtol(lock_timeout.c_str(), &end, 10);
+    if (*end != '\0' || ms < 0 || ms > 24L * 3600 * 1000) {
+      return SetDiag(dbc, SQL_ERROR, "08001", 0, "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
+    }
+    settings.lock_timeout_ms = static_cast<int>(ms);
   }
   std::string synchronous = Upper(get("SYNCHRONOUS"));
   if (synchronous == "FULL") {

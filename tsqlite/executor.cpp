@@ -12,7 +12,6 @@ namespace {
 
 // Beyond this many shapes the cache starts over; planex uses a few dozen.
 constexpr size_t kCacheLimit = 1000;
-constexpr int kBusyTimeoutMs = 5000;
 
 std::string FirstWord(std::string_view sql) {
   size_t i = 0;
@@ -405,7 +404,7 @@ bool Database::Open(const Settings& settings, Error& error) {
     return false;
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
   // WAL keeps every commit across a crash of the process and lets readers of other processes go
   // on while planex writes. NORMAL syncs at checkpoints only; FULL also at every commit, for
   // installations that must survive a power loss.
@@ -454,6 +453,7 @@ void Database::Close() {
 bool Database::InTransaction() const { return db_ != nullptr && !sqlite3_get_autocommit(db_); }
 
 bool Database::EndTransaction(bool commit, Error& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!InTransaction()) return true;
   if (Exec(commit ? "COMMIT" : "ROLLBACK", error)) return true;
   if (commit) {
@@ -582,36 +582,79 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   return true;
 }
 
-bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
+bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   const Statement& statement = entry.translation.statements[index];
   Prepared& prepared = entry.prepared[index];
-  if (!prepared.ready) {
-    const char* sql = statement.sql.c_str();
-    const char* end = sql + statement.sql.size();
-    while (sql < end) {
-      sqlite3_stmt* stmt = nullptr;
-      const char* tail = nullptr;
-      int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt,
-                                  &tail);
-      if (rc != SQLITE_OK) {
-        // Not kept: the table or column may exist the next time.
-        Fail(rc, nullptr, batch);
-        for (sqlite3_stmt* s : prepared.stmts) sqlite3_finalize(s);
-        prepared.stmts.clear();
-        return false;
-      }
-      if (stmt != nullptr) prepared.stmts.push_back(stmt);
-      sql = tail ? tail : end;
+  if (prepared.ready) return true;
+  const char* sql = statement.sql.c_str();
+  const char* end = sql + statement.sql.size();
+  while (sql < end) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+      // Not kept: the table or column may exist the next time.
+      Fail(rc, nullptr, batch);
+      for (sqlite3_stmt* s : prepared.stmts) sqlite3_finalize(s);
+      prepared.stmts.clear();
+      return false;
     }
-    prepared.ready = true;
+    if (stmt != nullptr) prepared.stmts.push_back(stmt);
+    sql = tail ? tail : end;
   }
-  for (sqlite3_stmt* stmt : prepared.stmts) {
+  prepared.ready = true;
+  return true;
+}
+
+bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
+  if (!Prepare(entry, index, batch)) return false;
+  const Statement& statement = entry.translation.statements[index];
+  for (sqlite3_stmt* stmt : entry.prepared[index].stmts) {
     if (!Step(stmt, statement, shape, batch)) return false;
   }
   return true;
 }
 
+bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error>& errors) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  result = Result();
+  errors.clear();
+  if (db_ == nullptr) {
+    errors.push_back(Error{"08003", 0, "Connection not open."});
+    return false;
+  }
+  Parameterize(tsql, shape_);
+  Entry* entry = Lookup(shape_);
+  if (!entry->ok) {
+    const Translation& t = entry->translation;
+    errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    return false;
+  }
+  // The columns of the batch's first result set, read from the prepared statement unexecuted.
+  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+    if (entry->translation.statements[i].kind != Statement::Kind::Query) continue;
+    Batch batch;
+    if (!Prepare(*entry, i, batch)) {
+      errors = std::move(batch.errors);
+      return false;
+    }
+    for (sqlite3_stmt* stmt : entry->prepared[i].stmts) {
+      const int ncols = sqlite3_column_count(stmt);
+      if (ncols == 0) continue;
+      result.has_rows = true;
+      for (int c = 0; c < ncols; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        const char* decl = sqlite3_column_decltype(stmt, c);
+        result.columns.push_back(Column{name ? name : "", decl ? decl : "", ""});
+      }
+      return true;
+    }
+  }
+  return true;
+}
+
 bool Database::Execute(std::string_view tsql, Batch& batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
   batch.results.clear();
   batch.errors.clear();
   batch.no_data = false;
@@ -666,6 +709,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch) {
 }
 
 bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
   batch.results.clear();
   batch.errors.clear();
   batch.no_data = false;
@@ -695,6 +739,15 @@ bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns
   return ok;
 }
 
+// A table given as "schema.name" without a schema, as isql's "help" passes it.
+static void SplitQualified(std::string& schema, std::string& table) {
+  size_t dot = table.find('.');
+  if (schema.empty() && dot != std::string::npos) {
+    schema = table.substr(0, dot);
+    table.erase(0, dot + 1);
+  }
+}
+
 // Tables are stored as "schema.name"; the catalog shows the two parts apart.
 #define TSQLITE_USER_TABLES                                                                          \
   "SELECT substr(name, 1, instr(name, '.') - 1) AS schem, substr(name, instr(name, '.') + 1) AS tname, " \
@@ -705,7 +758,9 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
       "SELECT NULL AS TABLE_CAT, schem AS TABLE_SCHEM, tname AS TABLE_NAME, "
       "CASE type WHEN 'view' THEN 'VIEW' ELSE 'TABLE' END AS TABLE_TYPE, NULL AS REMARKS "
       "FROM (" TSQLITE_USER_TABLES ") WHERE schem LIKE ?1 AND tname LIKE ?2 ORDER BY 2, 3";
-  return Catalog(kSql, {schema, table}, batch);
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t}, batch);
 }
 
 bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column,
@@ -726,7 +781,9 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "CASE WHEN p.\"notnull\" THEN 'NO' ELSE 'YES' END AS IS_NULLABLE "
       "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
       "WHERE t.schem LIKE ?1 AND t.tname LIKE ?2 AND p.name LIKE ?3 ORDER BY 2, 3, ORDINAL_POSITION";
-  return Catalog(kSql, {schema, table, column}, batch);
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t, column}, batch);
 }
 
 }  // namespace tsqlite

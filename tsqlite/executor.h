@@ -7,6 +7,7 @@
 // prepared SQLite statements are kept per statement shape, so a shape seen before costs no parse.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -60,6 +61,7 @@ struct Settings {
   std::string file;             // the SQLite database file, created when missing
   int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
+  int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock
 };
 
 class Database {
@@ -75,6 +77,10 @@ class Database {
 
   // Runs a batch to its end. On failure the results are dropped and batch.errors says why.
   bool Execute(std::string_view tsql, Batch& batch);
+
+  // The columns the batch's first result set will have, without running it (none for a batch
+  // that returns no rows).
+  bool Describe(std::string_view tsql, Result& result, std::vector<Error>& errors);
 
   // Manual commit mode: the first statement after a commit or rollback opens a transaction.
   void SetManualCommit(bool manual) { manual_commit_ = manual; }
@@ -94,12 +100,16 @@ class Database {
   struct Entry;
 
   Entry* Lookup(const Shape& shape);
+  bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
 
+  // ODBC lets an application use one connection's statements from several threads; the
+  // statement cache and the SQLite connection are used by one call at a time.
+  std::mutex mutex_;
   sqlite3* db_ = nullptr;
   int date_first_ = 7;
   bool manual_commit_ = false;

@@ -95,6 +95,8 @@ struct Stmt : Handle {
 
   std::string prepared_text;
   bool prepared = false;
+  bool described = false;             // description holds the prepared statement's columns
+  Result description;
 
   Batch batch;                        // the results of the last execution
   size_t result_index = 0;            // the result set the cursor is on
@@ -119,8 +121,10 @@ struct Stmt : Handle {
   SQLULEN* rows_fetched = nullptr;
   SQLUSMALLINT* row_status = nullptr;
 
+  // The result set the cursor is on; before execution, the prepared statement's description.
   const Result* Current() const {
-    return executed && result_index < batch.results.size() ? &batch.results[result_index] : nullptr;
+    if (executed) return result_index < batch.results.size() ? &batch.results[result_index] : nullptr;
+    return prepared && described ? &description : nullptr;
   }
 };
 

@@ -49,6 +49,7 @@ void Close(Stmt* stmt) {
   stmt->cursor_open = false;
   stmt->types.clear();
   stmt->row = 0;
+  stmt->described = false;  // described again from the prepared statement when asked
 }
 
 SQLRETURN Run(Stmt* stmt, std::string_view text) {
@@ -73,7 +74,22 @@ size_t Visible(const Stmt* stmt, const Result& r) {
   return stmt->max_rows > 0 && stmt->max_rows < r.rows ? stmt->max_rows : r.rows;
 }
 
+// A statement prepared and not yet executed is described from its prepared form, as applications
+// may ask for the columns before they execute.
+SQLRETURN Describe(Stmt* stmt) {
+  if (stmt->executed || !stmt->prepared || stmt->described) return SQL_SUCCESS;
+  std::vector<Error> errors;
+  if (!stmt->dbc->db.Describe(stmt->prepared_text, stmt->description, errors)) return SetDiag(stmt, SQL_ERROR, errors);
+  stmt->described = true;
+  stmt->types.clear();
+  for (size_t c = 0; c < stmt->description.columns.size(); ++c) {
+    stmt->types.push_back(TypeOfColumn(stmt->description, c));
+  }
+  return SQL_SUCCESS;
+}
+
 SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
+  if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   r = stmt->Current();
   if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement not a cursor-specification");
   if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
@@ -102,6 +118,7 @@ SQLRETURN Prepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
   // The statement is translated when it is executed; its shape is cached from then on.
   stmt->prepared_text = ArgString(text, length);
   stmt->prepared = true;
+  stmt->described = false;
   return SQL_SUCCESS;
 }
 
@@ -126,6 +143,7 @@ SQLRETURN NumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
   Stmt* stmt = As<Stmt>(handle);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
   ClearDiag(stmt);
+  if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   const Result* r = stmt->Current();
   if (count != nullptr) *count = r != nullptr && r->has_rows ? static_cast<SQLSMALLINT>(r->columns.size()) : 0;
   return SQL_SUCCESS;
@@ -153,6 +171,7 @@ SQLRETURN ColAttribute(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT field,
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
   ClearDiag(stmt);
   if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
+    if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
     const Result* r = stmt->Current();
     if (number != nullptr) *number = r != nullptr && r->has_rows ? static_cast<SQLLEN>(r->columns.size()) : 0;
     return SQL_SUCCESS;

@@ -67,7 +67,10 @@ class Scenario {
 
   fixture::ProcResult Run(const std::string& beg, const std::string& ende, const std::string& von = "0",
                           const std::string& bis = "0") {
-    return co.RunPlanex({beg, ende, "planex.ini", von, bis}, kNow);
+    fixture::ProcResult r = co.RunPlanex({beg, ende, "planex.ini", von, bis}, kNow);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    return r;
   }
 
   Rows Q(const std::string& tsql) { return co.Query(tsql); }
@@ -422,11 +425,11 @@ bool KillPlanexAfter(Scenario& s, int rows) {
 
 TEST_F(PersonRun, RunKilledInTheMiddleAndStartedAgainEndsWithTheSameRows) {
   Scenario whole;
-  SeedRepeatable(whole, 6);
+  SeedRepeatable(whole, 10);
   whole.Run("0", "2027");
 
   Scenario broken;
-  SeedRepeatable(broken, 6);
+  SeedRepeatable(broken, 10);
   if (!KillPlanexAfter(broken, 100)) GTEST_SKIP() << "the run ended before it could be killed";
   ASSERT_NE(broken.Dump(), whole.Dump());
   broken.Run("0", "2027");

@@ -215,6 +215,22 @@ TEST_F(DriverTest, ManualCommitKeepsOnlyCommittedWrites) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"00000011"}, {"00000012"}}), rows);
 }
 
+TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000020')"));
+  Connection other("Database=" + file_ + ";LockTimeout=50");
+  ASSERT_TRUE(other.Ok());
+  std::vector<Diag> diags;
+  EXPECT_EQ(SQL_ERROR, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')", &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(1222, diags[0].native);
+  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  EXPECT_EQ("2", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));  // readers are not held up
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
@@ -264,6 +280,29 @@ TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
   }
 }
 
+std::vector<std::string> ColumnOf(SQLHSTMT stmt, SQLUSMALLINT column) {
+  std::vector<std::string> out;
+  while (SQL_SUCCEEDED(SQLFetch(stmt))) {
+    char value[128] = "";
+    SQLLEN ind = 0;
+    SQLGetData(stmt, column, SQL_C_CHAR, value, sizeof(value), &ind);
+    out.push_back(value);
+  }
+  return out;
+}
+
+TEST_F(DriverTest, CatalogListsTablesAndColumnsBySchema) {
+  Statement tables(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLTables(tables.H(), nullptr, 0, reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1")), SQL_NTS,
+                                   nullptr, 0, nullptr, 0));
+  EXPECT_EQ((std::vector<std::string>{"Qxs300Pnr", "Qxs327Tag"}), ColumnOf(tables.H(), 3));
+  Statement columns(db_);
+  // isql's "help ABC_1.Qxs300Pnr" passes the schema inside the table name.
+  ASSERT_EQ(SQL_SUCCESS, SQLColumns(columns.H(), nullptr, 0, nullptr, 0,
+                                    reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1.Qxs300Pnr")), SQL_NTS, nullptr, 0));
+  EXPECT_EQ((std::vector<std::string>{"PnrNum", "PnrNam", "PnrSta"}), ColumnOf(columns.H(), 4));
+}
+
 struct ConnectCase {
   const char* name;
   const char* attributes;  // appended to Database=...
@@ -293,6 +332,8 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"DateFirstEight", "DateFirst=8", false},
                                            ConnectCase{"DateFirstText", "DateFirst=monday", false},
                                            ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
+                                           ConnectCase{"LockTimeout", "LockTimeout=250", true},
+                                           ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
                                            ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
                          [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
@@ -311,6 +352,63 @@ TEST(DriverDsn, UnknownDsnDoesNotConnect) {
   Connection conn = Connection::Dsn("NO_SUCH_DSN");
   EXPECT_FALSE(conn.Ok());
   EXPECT_EQ(SQL_ERROR, conn.ConnectResult());
+}
+
+}  // namespace
+}  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+TEST(DriverConnection, DisconnectReleasesStatementsLeftAllocated) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  for (int i = 0; i < 3; ++i) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, db.Dbc(), &stmt));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT 1")), SQL_NTS));
+  }
+  // The connection's destructor disconnects with the three statements still allocated: the
+  // sanitizer build sees any statement freed twice or never.
+}
+
+TEST(DriverConnection, PreparedStatementOfAMissingTableFailsWhenDescribed) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  Statement stmt(db);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT a FROM T")), SQL_NTS));
+  SQLSMALLINT columns = -1;
+  EXPECT_EQ(SQL_ERROR, SQLNumResultCols(stmt.H(), &columns));
+  std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(208, d[0].native);
+}
+
+TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  ASSERT_TRUE(SQL_SUCCEEDED(db.Exec("CREATE TABLE T (a int NOT NULL)")));
+  Statement count(db);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
+  for (int expected = 0; expected < 3; ++expected) {
+    // Described before it runs, as some applications ask.
+    SQLSMALLINT columns = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(count.H(), &columns));
+    EXPECT_EQ(1, columns);
+    SQLSMALLINT type = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(count.H(), 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(count.H()));
+    SQLINTEGER n = -1;
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(count.H(), 1, SQL_C_SLONG, &n, 0, &ind));
+    EXPECT_EQ(expected, n);
+    ASSERT_EQ(SQL_SUCCESS, SQLCloseCursor(count.H()));
+    ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO T (a) VALUES (1)"));
+  }
 }
 
 }  // namespace
