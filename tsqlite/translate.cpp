@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -500,9 +501,13 @@ class Translator {
     switch (t.type) {
       case Tok::Param: {
         const Literal& l = shape_.literals[static_cast<size_t>(t.literal)];
-        near = l.kind == Literal::Kind::Text      ? l.text
-               : l.kind == Literal::Kind::Integer ? std::to_string(l.integer)
-                                                  : std::to_string(l.real);
+        if (l.kind == Literal::Kind::Real) {
+          char buf[32];
+          std::snprintf(buf, sizeof buf, "%.15g", l.real);
+          near = buf;
+        } else {
+          near = l.kind == Literal::Kind::Text ? l.text : std::to_string(l.integer);
+        }
         break;
       }
       case Tok::String:
