@@ -1435,11 +1435,13 @@ class Translator {
     std::string cols = IndexColumns(true);
     if (failed_) return;
     if (AcceptWord("INCLUDE")) IndexColumns(false);  // covering columns: SQLite has none
+    std::string filter;
+    if (AcceptWord("WHERE")) filter = " WHERE " + Expression();  // a filtered index
     SkipStorageOptions();
     if (failed_) return;
     Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                                    IndexName(table, RawName(name)) + " ON " + table.Quoted() +
-                                   " (" + cols + ")");
+                                   " (" + cols + ")" + filter);
   }
 
   // (col [ASC|DESC], ...)

@@ -447,6 +447,11 @@ TEST_F(TranslateDb, IndexNamesAreKeptApartPerTable) {
       {"DROP INDEX IX_a ON ABC_1.I1", {}},
       {"INSERT INTO ABC_1.I1 (a, b) VALUES (1, 'x')", {}},
       {"DROP INDEX QXSYSTEM.I1.IX_a", {}},
+      // A filtered unique index: only the rows it covers must be unique.
+      {"CREATE UNIQUE INDEX IX_live ON ABC_1.I1 (b) WHERE a >= 10", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (10, 'p')", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (3, 'p')", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (11, 'p')", {"error: UNIQUE constraint failed"}},
   });
 }
 
