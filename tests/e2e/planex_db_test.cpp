@@ -170,6 +170,23 @@ TEST(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
       << r.out;
 }
 
+TEST(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  ASSERT_EQ(company.SetupError(), "");
+  WriteText(company.Dir() + "/notes.sql",
+            "/* a block comment /* nested */ still comment */\n"
+            "INSERT INTO $(client).Qxs300Pnr (PnrNum, PnrNam) -- trailing comment\n"
+            "  VALUES ('1', 'a -- b /* c */ ''d''')\n"
+            "GO\n"
+            "SELECT PnrNam FROM ABC_1.Qxs300Pnr\n");
+  ProcResult r = fixture::Run(company.Dir(),
+                              Tool(company, 7, {"sql", "notes.sql", "--schema", "abc_1"}));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(company.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr"), "a -- b /* c */ 'd'");
+  EXPECT_NE(r.out.find("a -- b /* c */ 'd'\n(1 row)"), std::string::npos) << r.out;
+}
+
 struct SqlErrorCase {
   const char* what;
   const char* script;
