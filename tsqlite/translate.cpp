@@ -1348,6 +1348,20 @@ class Translator {
       if (!ExpectOp(")")) return "";
       return kNow;
     }
+    if (WordIs(w, "GETUTCDATE")) {
+      if (!ExpectOp(")")) return "";
+      return "strftime('%Y-%m-%d %H:%M:%f','now')";
+    }
+    if (WordIs(w, "CHARINDEX") || WordIs(w, "LEFT") || WordIs(w, "RIGHT")) {
+      std::string a = Expression();
+      if (!ExpectOp(",")) return "";
+      std::string b = Expression();
+      if (!ExpectOp(")")) return "";
+      if (WordIs(w, "CHARINDEX")) return "instr(" + b + ", " + a + ")";
+      if (WordIs(w, "LEFT")) return "substr(" + a + ", 1, " + b + ")";
+      // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
+      return "CASE WHEN " + b + " > 0 THEN substr(" + a + ", -(" + b + ")) ELSE '' END";
+    }
     const bool count = WordIs(w, "COUNT") || WordIs(w, "COUNT_BIG");
     std::string args = Arguments(count);
     if (failed_) return "";
