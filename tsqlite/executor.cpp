@@ -13,6 +13,45 @@ namespace {
 // Beyond this many shapes the cache starts over; planex uses a few dozen.
 constexpr size_t kCacheLimit = 1000;
 
+void ReadValue(sqlite3_stmt* stmt, int c, Value& v) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      v.type = Value::Type::Integer;
+      v.integer = sqlite3_column_int64(stmt, c);
+      break;
+    case SQLITE_FLOAT:
+      v.type = Value::Type::Real;
+      v.real = sqlite3_column_double(stmt, c);
+      break;
+    case SQLITE_NULL:
+      break;
+    default: {
+      const unsigned char* text = sqlite3_column_text(stmt, c);
+      v.type = Value::Type::Text;
+      v.text.assign(reinterpret_cast<const char*>(text ? text : reinterpret_cast<const unsigned char*>("")),
+                    static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+      break;
+    }
+  }
+}
+
+void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
+  switch (v.type) {
+    case Value::Type::Integer:
+      sqlite3_bind_int64(stmt, k, v.integer);
+      break;
+    case Value::Type::Real:
+      sqlite3_bind_double(stmt, k, v.real);
+      break;
+    case Value::Type::Text:
+      sqlite3_bind_text(stmt, k, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
+      break;
+    case Value::Type::Null:
+      sqlite3_bind_null(stmt, k);
+      break;
+  }
+}
+
 std::string FirstWord(std::string_view sql) {
   size_t i = 0;
   while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\n' || sql[i] == '\r' ||
@@ -443,6 +482,7 @@ bool Database::Open(const Settings& settings, Error& error) {
 
 void Database::Close() {
   cache_.clear();
+  spills_.clear();  // the temp database goes with the connection
   if (db_ != nullptr) {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
@@ -539,32 +579,35 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       result.columns[c].declared_type = decl ? decl : "";
     }
   }
+  // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
+  // go into a spill table instead of memory. Not in manual-commit mode, where a rollback would
+  // take the spill table with it.
+  sqlite3_stmt* spill_insert = nullptr;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    for (int c = 0; c < ncols; ++c) {
-      Value& v = result.cells.emplace_back();
-      switch (sqlite3_column_type(stmt, c)) {
-        case SQLITE_INTEGER:
-          v.type = Value::Type::Integer;
-          v.integer = sqlite3_column_int64(stmt, c);
-          break;
-        case SQLITE_FLOAT:
-          v.type = Value::Type::Real;
-          v.real = sqlite3_column_double(stmt, c);
-          break;
-        case SQLITE_NULL:
-          break;
-        default: {
-          const unsigned char* text = sqlite3_column_text(stmt, c);
-          v.type = Value::Type::Text;
-          v.text.assign(reinterpret_cast<const char*>(text ? text : reinterpret_cast<const unsigned char*>("")),
-                        static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
-          break;
-        }
+    if (spill_insert == nullptr && !manual_commit_ && result.cells.size() + ncols > kWindowCells) {
+      spill_insert = StartSpill(result, ncols, batch);
+      if (spill_insert == nullptr) {
+        sqlite3_reset(stmt);
+        return false;
       }
+    }
+    if (spill_insert != nullptr) {
+      for (int c = 0; c < ncols; ++c) sqlite3_bind_value(spill_insert, c + 1, sqlite3_column_value(stmt, c));
+      int irc = sqlite3_step(spill_insert);
+      sqlite3_reset(spill_insert);
+      if (irc != SQLITE_DONE) {
+        Fail(irc, nullptr, batch);
+        sqlite3_finalize(spill_insert);
+        sqlite3_reset(stmt);
+        return false;
+      }
+    } else {
+      for (int c = 0; c < ncols; ++c) ReadValue(stmt, c, result.cells.emplace_back());
     }
     ++result.rows;
   }
+  sqlite3_finalize(spill_insert);
   if (rc != SQLITE_DONE) {
     Fail(rc, stmt, batch);
     sqlite3_reset(stmt);
@@ -578,6 +621,90 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   if (result.has_rows || statement.kind == Statement::Kind::Write ||
       statement.kind == Statement::Kind::Query) {
     batch.results.push_back(std::move(result));
+  }
+  return true;
+}
+
+sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
+  Error error;
+  // The spill table's pages are what the window saves: keep few of them in memory.
+  if (spill_count_ == 0 && !Exec("PRAGMA temp.cache_size = -64", error)) {
+    batch.errors.push_back(error);
+    return nullptr;
+  }
+  auto spill = std::make_shared<Spill>();
+  spill->table = "tsqlite_rows_" + std::to_string(++spill_count_);
+  // Columns without a type keep every value as it came.
+  std::string create = "CREATE TEMP TABLE \"" + spill->table + "\" (";
+  std::string insert = "INSERT INTO temp.\"" + spill->table + "\" VALUES (";
+  for (int c = 0; c < ncols; ++c) {
+    create += (c ? ", c" : "c") + std::to_string(c + 1);
+    insert += (c ? ", ?" : "?") + std::to_string(c + 1);
+  }
+  if (!Exec((create + ")").c_str(), error)) {
+    batch.errors.push_back(error);
+    return nullptr;
+  }
+  spills_.emplace_back(spill->table, spill);
+  sqlite3_stmt* ins = nullptr;
+  int rc = sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &ins, nullptr);
+  // The rows read so far stay in cells as the first window, and go into the table as well.
+  for (size_t i = 0; rc == SQLITE_OK && i < result.cells.size(); i += static_cast<size_t>(ncols)) {
+    for (int c = 0; c < ncols; ++c) BindValue(ins, c + 1, result.cells[i + static_cast<size_t>(c)]);
+    rc = sqlite3_step(ins);
+    sqlite3_reset(ins);
+    if (rc == SQLITE_DONE) rc = SQLITE_OK;
+  }
+  if (rc != SQLITE_OK) {
+    Fail(rc, nullptr, batch);
+    sqlite3_finalize(ins);
+    return nullptr;
+  }
+  result.spill = std::move(spill);
+  result.first = 0;
+  return ins;
+}
+
+void Database::DropSpills() {
+  for (auto it = spills_.begin(); it != spills_.end();) {
+    if (it->second.expired()) {
+      Error ignored;
+      Exec(("DROP TABLE IF EXISTS temp.\"" + it->first + "\"").c_str(), ignored);
+      it = spills_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool Database::Window(Result& result, size_t row, Error& error) {
+  const size_t ncols = result.columns.size();
+  if (!result.spill || ncols == 0) return true;
+  if (row >= result.first && (row - result.first) * ncols < result.cells.size()) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (db_ == nullptr) {
+    error = Error{"08003", 0, "Connection not open."};
+    return false;
+  }
+  const std::string sql =
+      "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_bind_int64(stmt, 1, static_cast<sqlite3_int64>(row));
+    sqlite3_bind_int64(stmt, 2, static_cast<sqlite3_int64>(kWindowCells / ncols > 0 ? kWindowCells / ncols : 1));
+    result.cells.clear();
+    result.first = row;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      for (size_t c = 0; c < ncols; ++c) ReadValue(stmt, static_cast<int>(c), result.cells.emplace_back());
+    }
+    if (rc == SQLITE_DONE && !result.cells.empty()) rc = SQLITE_OK;
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) {
+    result.cells.clear();
+    error = Error{"HY000", 0, std::string("Cannot read the rows of the result set: ") + sqlite3_errmsg(db_)};
+    return false;
   }
   return true;
 }
@@ -662,6 +789,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch) {
     batch.errors.push_back(Error{"08003", 0, "Connection not open."});
     return false;
   }
+  if (!spills_.empty()) DropSpills();
   Parameterize(tsql, shape_);
   Entry* entry = Lookup(shape_);
   if (!entry->ok) {

@@ -41,15 +41,29 @@ struct Column {
   std::string table;          // the table a plain column comes from, "" otherwise
 };
 
+// Where the rows of a large result set wait: a table of the connection's temp database (rowid =
+// row number from 1). It goes when the last result holding it is gone.
+struct Spill {
+  std::string table;
+};
+
 // The outcome of one statement of a batch: rows (a query) or a count of rows touched (-1 when no
 // count applies).
 struct Result {
   bool has_rows = false;
   std::vector<Column> columns;
-  std::vector<Value> cells;     // row after row, columns.size() values each
+  std::vector<Value> cells;     // row after row, columns.size() values each, from row `first` on
   size_t rows = 0;
   int64_t affected = -1;
+  // A result set of more than kWindowCells values keeps only a window of its rows in cells; the
+  // rest is read from the spill table a window at a time (Database::Window).
+  std::shared_ptr<Spill> spill;
+  size_t first = 0;             // 0-based row number of cells' first row
 };
+
+// Values held in memory per result set; beyond it the rows are spilled. A person cursor over a
+// whole company thus costs the same memory for a thousand persons as for a hundred thousand.
+constexpr size_t kWindowCells = 4096;
 
 struct Batch {
   std::vector<Result> results;
@@ -77,6 +91,10 @@ class Database {
 
   // Runs a batch to its end. On failure the results are dropped and batch.errors says why.
   bool Execute(std::string_view tsql, Batch& batch);
+
+  // Makes row (0-based) of a spilled result available in result.cells; its values then start at
+  // cells[(row - result.first) * columns]. False when the spill table cannot be read.
+  bool Window(Result& result, size_t row, Error& error);
 
   // The columns the batch's first result set will have, without running it (none for a batch
   // that returns no rows).
@@ -106,6 +124,8 @@ class Database {
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
+  sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);
+  void DropSpills();
 
   // ODBC lets an application use one connection's statements from several threads; the
   // statement cache and the SQLite connection are used by one call at a time.
@@ -116,6 +136,9 @@ class Database {
   std::string name_;            // the database's name in messages: the file name without folder
   std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
   Shape shape_;                 // reused for every statement to keep its buffers
+  // Spill tables made by this connection; dropped once no result holds them.
+  std::vector<std::pair<std::string, std::weak_ptr<Spill>>> spills_;
+  uint64_t spill_count_ = 0;
 };
 
 

@@ -259,6 +259,20 @@ SQLRETURN BindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLP
   return SQL_SUCCESS;
 }
 
+namespace {
+// The values of the cursor's current row. A spilled result set reads the window holding the row
+// first; when that fails, rc holds the error and the result is null.
+const Value* RowValues(Stmt* stmt, SQLRETURN& rc) {
+  Result* r = stmt->executed ? &stmt->batch.results[stmt->result_index] : &stmt->description;
+  Error error;
+  if (!stmt->dbc->db.Window(*r, stmt->row - 1, error)) {
+    rc = SetDiag(stmt, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+    return nullptr;
+  }
+  return &r->cells[(stmt->row - 1 - r->first) * r->columns.size()];
+}
+}  // namespace
+
 SQLRETURN Fetch(SQLHSTMT handle) {
   Stmt* stmt = As<Stmt>(handle);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
@@ -275,8 +289,9 @@ SQLRETURN Fetch(SQLHSTMT handle) {
   }
   ++stmt->row;
   const size_t ncols = r->columns.size();
-  const Value* cells = &r->cells[(stmt->row - 1) * ncols];
   SQLRETURN rc = SQL_SUCCESS;
+  const Value* cells = RowValues(stmt, rc);
+  if (cells == nullptr) return rc;
   const size_t bound = stmt->bindings.size() < ncols ? stmt->bindings.size() : ncols;
   for (size_t c = 0; c < bound; ++c) {
     const Binding& b = stmt->bindings[c];
@@ -317,8 +332,10 @@ SQLRETURN GetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLP
     stmt->getdata_offset = 0;
   }
   if (c_type == SQL_C_DEFAULT) c_type = DefaultCType(stmt->types[column - 1].sql_type);
-  const Value& v = r->cells[(stmt->row - 1) * r->columns.size() + (column - 1)];
-  return PutValue(stmt, v, c_type, target, buffer_length, indicator, &stmt->getdata_offset);
+  SQLRETURN rc = SQL_SUCCESS;
+  const Value* cells = RowValues(stmt, rc);
+  if (cells == nullptr) return rc;
+  return PutValue(stmt, cells[column - 1], c_type, target, buffer_length, indicator, &stmt->getdata_offset);
 }
 
 SQLRETURN RowCount(SQLHSTMT handle, SQLLEN* count) {
