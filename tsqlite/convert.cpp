@@ -226,7 +226,16 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
   const size_t ncols = result.columns.size();
   bool any_int = false, any_real = false, any_text = false, wide = false;
   SQLULEN width = 0;
-  for (size_t r = 0; r < result.rows; ++r) {
+  if (column < result.seen.size()) {  // the rows of a large result set that are not in memory
+    const Result::Seen& seen = result.seen[column];
+    any_int = seen.any_int;
+    any_real = seen.any_real;
+    any_text = seen.any_text;
+    wide = seen.wide;
+    width = seen.width;
+  }
+  const size_t held = ncols == 0 ? 0 : result.cells.size() / ncols;
+  for (size_t r = 0; r < held; ++r) {
     const Value& v = result.cells[r * ncols + column];
     switch (v.type) {
       case Value::Type::Integer:

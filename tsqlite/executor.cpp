@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -604,7 +605,29 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       }
     }
     if (spill_insert != nullptr) {
-      for (int c = 0; c < ncols; ++c) sqlite3_bind_value(spill_insert, c + 1, sqlite3_column_value(stmt, c));
+      for (int c = 0; c < ncols; ++c) {
+        Result::Seen& seen = result.seen[static_cast<size_t>(c)];
+        switch (sqlite3_column_type(stmt, c)) {
+          case SQLITE_INTEGER: {
+            const sqlite3_int64 i = sqlite3_column_int64(stmt, c);
+            seen.any_int = true;
+            seen.wide = seen.wide || i > INT32_MAX || i < INT32_MIN;
+            break;
+          }
+          case SQLITE_FLOAT:
+            seen.any_real = true;
+            break;
+          case SQLITE_NULL:
+            break;
+          default: {
+            seen.any_text = true;
+            const size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+            if (bytes > seen.width) seen.width = bytes;
+            break;
+          }
+        }
+        sqlite3_bind_value(spill_insert, c + 1, sqlite3_column_value(stmt, c));
+      }
       int irc = sqlite3_step(spill_insert);
       sqlite3_reset(spill_insert);
       if (irc != SQLITE_DONE) {
@@ -673,6 +696,16 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
   }
   result.spill = std::move(spill);
   result.first = 0;
+  result.seen.assign(static_cast<size_t>(ncols), Result::Seen{});
+  for (size_t i = 0; i < result.cells.size(); ++i) {
+    const Value& v = result.cells[i];
+    Result::Seen& seen = result.seen[i % static_cast<size_t>(ncols)];
+    seen.any_int = seen.any_int || v.type == Value::Type::Integer;
+    seen.wide = seen.wide || (v.type == Value::Type::Integer && (v.integer > INT32_MAX || v.integer < INT32_MIN));
+    seen.any_real = seen.any_real || v.type == Value::Type::Real;
+    seen.any_text = seen.any_text || v.type == Value::Type::Text;
+    if (v.type == Value::Type::Text && v.text.size() > seen.width) seen.width = v.text.size();
+  }
   return ins;
 }
 

@@ -59,6 +59,12 @@ struct Result {
   // rest is read from the spill table a window at a time (Database::Window).
   std::shared_ptr<Spill> spill;
   size_t first = 0;             // 0-based row number of cells' first row
+  // What the spilled rows held, per column, so that a column is described by all its values.
+  struct Seen {
+    bool any_int = false, any_real = false, any_text = false, wide = false;
+    size_t width = 0;           // the longest text
+  };
+  std::vector<Seen> seen;
 };
 
 // Values held in memory per result set; beyond it the rows are spilled. A person cursor over a

@@ -51,11 +51,13 @@ int Fetch(SQLHSTMT stmt) {
   return DB_FAIL;
 }
 
+// Appends text with every single quote doubled, a run of quote-free text at a time.
 void AppendQuoted(std::string& out, std::string_view text) {
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
+  for (size_t quote; (quote = text.find('\'')) != std::string_view::npos; text.remove_prefix(quote + 1)) {
+    out.append(text.data(), quote + 1);
+    out += '\'';
   }
+  out.append(text);
 }
 }  // namespace
 
@@ -84,11 +86,15 @@ void Db_Diag_Clear() { std::memset(&diag, 0, sizeof(diag)); }
 
 std::string Db_Format(const char* fmt, std::initializer_list<SqlArg> args) {
   std::string out;
-  out.reserve(std::strlen(fmt) + 64);
+  out.reserve(std::strlen(fmt) + 128);
   const SqlArg* arg = args.begin();
   for (const char* p = fmt; *p != '\0'; ++p) {
     if (*p != '%') {
-      out += *p;
+      // The statement text between conversions goes over in one piece.
+      const char* next = std::strchr(p, '%');
+      const size_t run = next != nullptr ? static_cast<size_t>(next - p) : std::strlen(p);
+      out.append(p, run);
+      p += run - 1;
       continue;
     }
     ++p;
