@@ -594,4 +594,58 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Runs killed at random points.
+
+std::string Join(const std::vector<std::string>& row) {
+  std::string out;
+  for (const auto& v : row) out += (out.empty() ? "" : "|") + v;
+  return out;
+}
+
+// Each run is killed with SIGKILL after a random share of an uninterrupted run's time and then
+// started again. Every row a killed run left must be one the uninterrupted run writes too (a row
+// is written whole or not at all), the database must be sound, and the run after it must end
+// with exactly the rows of the uninterrupted run and without an error line. PLANEX_FAULT_SEED
+// replays other kill points.
+TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
+  constexpr int kRuns = 10;
+  constexpr int kPersons = 3;
+  const char* seed_text = std::getenv("PLANEX_FAULT_SEED");
+  const unsigned seed = seed_text ? static_cast<unsigned>(std::strtoul(seed_text, nullptr, 10)) : 20261208u;
+  SCOPED_TRACE("PLANEX_FAULT_SEED=" + std::to_string(seed));
+
+  Shop whole(kPersons);
+  const Ended reference = WaitPlanex(StartPlanex(whole.co, "2027"));
+  ASSERT_EQ(reference.status, 0);
+  const Rows expected = whole.Dump();
+  const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
+  ASSERT_GT(expected.size(), 1000u);
+
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<long> share(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(reference.took).count());
+  int killed = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    const std::chrono::microseconds after(share(random));
+    SCOPED_TRACE("run " + std::to_string(run) + " killed after " + std::to_string(after.count()) + " us");
+    Shop shop(kPersons);
+    const Started started = StartPlanex(shop.co, "2027");
+    std::this_thread::sleep_until(started.at + after);
+    kill(-started.pid, SIGKILL);
+    if (WaitPlanex(started).status != 0) ++killed;
+
+    EXPECT_EQ(fixture::Run(shop.co.Dir(), {"sqlite3", shop.co.DbFile(), "PRAGMA integrity_check"}).out, "ok\n");
+    const Rows left = shop.Dump();
+    for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
+
+    const Ended again = WaitPlanex(StartPlanex(shop.co, "2027"));
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(shop.Dump(), expected) << left.size() << " rows were left by the killed run";
+    EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
+  }
+  // A run so short that no kill landed inside it would prove nothing.
+  EXPECT_GT(killed, 0);
+}
+
 }  // namespace
