@@ -105,64 +105,138 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-// A company seeded through planex-db, so that no connection of the test process is open on the
-// database before planex runs.
+struct Failure {
+  std::string state;  // empty when the statement ran
+  int native = 0;
+  std::string message;
+};
+
+std::string Connection(const std::string& db, const std::string& extra = "") {
+  return "DRIVER=" + fixture::BuildDir() + "/libtsqlite.so;Database=" + db + ";DateFirst=7" + extra;
+}
+
+// Connects with the connection string, runs one statement and reads its rows as text into *rows
+// when given; the first diagnostic record of whatever failed.
+Failure Execute(const std::string& connection, const std::string& statement, Rows* rows = nullptr) {
+  Failure f;
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  auto capture = [&](SQLSMALLINT type, SQLHANDLE handle) {
+    SQLCHAR state[6] = {0}, text[1024] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &len);
+    f = {reinterpret_cast<char*>(state), static_cast<int>(native), reinterpret_cast<char*>(text)};
+    if (f.state.empty()) f.state = "?????";
+  };
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  std::string cs = connection;
+  if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0,
+                                      nullptr, SQL_DRIVER_NOPROMPT))) {
+    capture(SQL_HANDLE_DBC, dbc);
+  } else {
+    std::string text = statement;
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    if (!SQL_SUCCEEDED(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
+      capture(SQL_HANDLE_STMT, stmt);
+    } else if (rows) {
+      SQLSMALLINT columns = 0;
+      SQLNumResultCols(stmt, &columns);
+      for (SQLRETURN rc = SQLFetch(stmt); SQL_SUCCEEDED(rc); rc = SQLFetch(stmt)) {
+        std::vector<std::string> row;
+        for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
+          char value[512] = "";
+          SQLLEN indicator = 0;
+          SQLGetData(stmt, i, SQL_C_CHAR, value, sizeof value, &indicator);
+          row.push_back(indicator == SQL_NULL_DATA ? "NULL" : value);
+        }
+        rows->push_back(std::move(row));
+      }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    SQLDisconnect(dbc);
+  }
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  return f;
+}
+
+// Rows of every written table of a database file; -1 for a table that does not exist.
+Counts CountRows(const std::string& db) {
+  Counts counts;
+  for (const auto& [code, table] : kWritten) {
+    Rows rows;
+    counts[code] = Execute(Connection(db), "SELECT COUNT(*) FROM " + table, &rows).state.empty() && rows.size() == 1
+                       ? std::stoi(rows[0][0])
+                       : -1;
+  }
+  return counts;
+}
+
+// Every row planex writes into a database file, without the time stamps of the ...Dat columns.
+Rows DumpRows(const std::string& db) {
+  Rows all;
+  const char* const queries[] = {
+      "SELECT 'Bak', CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
+      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm",
+      "SELECT 'Kal', KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta "
+      "FROM QXSYSTEM.Qxs133Kal ORDER BY KalNum, KalDtm",
+      "SELECT 'Ka2', Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta "
+      "FROM ABC_1.Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm",
+      "SELECT 'Tag', TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
+      "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
+      "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag",
+      "SELECT 'Ztg', ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
+      "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon",
+      "SELECT 'Urv', UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
+  };
+  for (const char* q : queries) {
+    Failure f = Execute(Connection(db), q, &all);
+    EXPECT_EQ(f.state, "") << q << "\n" << f.message;
+  }
+  return all;
+}
+
+// A company seeded once through planex-db, so that no connection is left on its database: each
+// case runs planex on a copy of it.
 class Shop {
  public:
-  explicit Shop(int persons, const std::string& first_day = "20261201") : co(Opts(first_day)) {
+  explicit Shop(int persons, const std::string& first_day = "20261201", const std::string& more = "")
+      : co(Opts(first_day)) {
     co.WriteSettings();
-    Script(SeedScript(persons));
+    Script(co.DbFile(), SeedScript(persons) + more);
+    EXPECT_FALSE(fs::exists(co.DbFile() + "-wal"));
   }
 
-  void Script(const std::string& tsql) {
-    fixture::ProcResult r = fixture::RunWithInput(
-        co.Dir(), {fixture::BuildDir() + "/planex-db", "--db", co.DbFile(), "sql", "-"}, tsql);
+  // Copies the seeded database to `name` in the company's folder and points the company's data
+  // source at the copy, with extra settings.
+  std::string Copy(const std::string& name, const std::string& dsn_extra = "") {
+    const std::string db = co.Dir() + "/" + name;
+    fs::copy_file(co.DbFile(), db, fs::copy_options::overwrite_existing);
+    PointDsn(db, dsn_extra);
+    return db;
+  }
+
+  void PointDsn(const std::string& db, const std::string& extra = "") {
+    std::ofstream(co.Dir() + "/odbc.ini", std::ios::binary | std::ios::trunc)
+        << "[PLANEX_TEST]\nDriver = " << fixture::BuildDir() << "/libtsqlite.so\nDatabase = " << db
+        << "\nDateFirst = 7\n" << extra;
+  }
+
+  void Script(const std::string& db, const std::string& tsql) {
+    fixture::ProcResult r =
+        fixture::RunWithInput(co.Dir(), {fixture::BuildDir() + "/planex-db", "--db", db, "sql", "-"}, tsql);
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
   }
 
-  // Runs SQL on the file with the sqlite3 shell, around the embedded driver: with foreign keys off
-  // a table that other tables refer to can be removed, as on a damaged installation.
-  void Sqlite(const std::string& sql) {
-    fixture::ProcResult r =
-        fixture::Run(co.Dir(), {"sqlite3", co.DbFile(), "PRAGMA foreign_keys=OFF; " + sql});
+  // Runs SQL on a database file with the sqlite3 shell, around the embedded driver: with foreign
+  // keys off a table that other tables refer to can be removed, as on a damaged installation.
+  void Sqlite(const std::string& db, const std::string& sql) {
+    fixture::ProcResult r = fixture::Run(co.Dir(), {"sqlite3", db, "PRAGMA foreign_keys=OFF; " + sql});
     ASSERT_EQ(r.exit_code, 0) << sql << "\n" << r.out << r.err;
-  }
-
-  fixture::ProcResult Run(const std::string& ende = "2026") {
-    return co.RunPlanex({"0", ende, "planex.ini", "0", "0"}, kNow);
-  }
-
-  // Rows of every written table; -1 for a table that does not exist.
-  Counts Count() {
-    Counts counts;
-    for (const auto& [code, table] : kWritten) {
-      const std::string sql = "SELECT COUNT(*) FROM " + table;
-      counts[code] = co.Exec(sql) == 0 ? std::stoi(co.Scalar(sql)) : -1;
-    }
-    return counts;
-  }
-
-  // Every row planex writes, without the time stamps of the ...Dat columns.
-  Rows Dump() {
-    Rows all;
-    const char* const queries[] = {
-        "SELECT 'Bak', CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-        "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm",
-        "SELECT 'Kal', KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta "
-        "FROM QXSYSTEM.Qxs133Kal ORDER BY KalNum, KalDtm",
-        "SELECT 'Ka2', Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta "
-        "FROM ABC_1.Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm",
-        "SELECT 'Tag', TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-        "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-        "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag",
-        "SELECT 'Ztg', ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-        "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon",
-        "SELECT 'Urv', UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
-    };
-    for (const char* q : queries) {
-      for (auto& row : co.Query(q)) all.push_back(std::move(row));
-    }
-    return all;
   }
 
   fixture::Company co;
@@ -307,16 +381,18 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
                              "Error: Urlaubsvortrag einpflegen. -1Person: {P}! Jahr: 2026!\n"),
        with({{"Urv", -1}})},
   };
+  Shop shop(kPersons);
+  int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Shop shop(kPersons);
-    if (!c.sqlite.empty()) shop.Sqlite(c.sqlite);
-    if (!c.tsql.empty()) shop.Script(c.tsql);
-    fixture::ProcResult r = shop.Run();
+    const std::string db = shop.Copy("case" + std::to_string(++number) + ".db");
+    if (!c.sqlite.empty()) shop.Sqlite(db, c.sqlite);
+    if (!c.tsql.empty()) shop.Script(db, c.tsql);
+    fixture::ProcResult r = shop.co.RunPlanex({"0", "2026", "planex.ini", "0", "0"}, kNow);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(Body(shop.co.Log()), c.log);
-    EXPECT_EQ(shop.Count(), c.rows);
+    EXPECT_EQ(CountRows(db), c.rows);
   }
 }
 
@@ -329,7 +405,8 @@ struct Started {
 };
 
 // Starts planex for all persons up to the end of `ende` in the company's folder, in a process
-// group of its own. With uid set, the process gives up root and runs as that user.
+// group of its own. With uid set, the process gives up root and runs as that user; it ends with
+// 125 when it cannot, and with 124 when that user may not run planex.
 Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0) {
   const std::string planex = fixture::BuildDir() + "/planex";
   const std::string dir = co.Dir();
@@ -345,6 +422,7 @@ Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0
       dup2(devnull, 2);
     }
     if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(125);
+    if (access(planex.c_str(), X_OK) != 0) _exit(124);
     if (chdir(dir.c_str()) != 0) _exit(126);
     setenv("ODBCSYSINI", dir.c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
@@ -380,31 +458,19 @@ Ended WaitPlanex(const Started& s, Clock::duration limit = kHung) {
   }
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-// The data source of a company pointed at another database file, with extra settings.
-void PointDsn(fixture::Company& co, const std::string& db_file, const std::string& extra = "") {
-  WriteFile(co.Dir() + "/odbc.ini", "[PLANEX_TEST]\nDriver = " + fixture::BuildDir() +
-                                        "/libtsqlite.so\nDatabase = " + db_file + "\nDateFirst = 7\n" + extra);
-}
-
 // A company with one person where every step of a run to the end of 2026 has something to write
 // but the base calendar: it holds 31 December 2026 only, which the system calendar gets, and the
 // client calendar has its days already, so the person gets day records, schedule-assignment
 // records and a leave year.
-std::unique_ptr<Shop> WritingShop() {
-  auto shop = std::make_unique<Shop>(1, "20270101");
+std::string ClientCalendarDays() {
   std::string days;
   for (const auto& day : kDays) {
     days += "INSERT INTO ABC_1.Qxs133Ka2 (Ka2Num, Ka2Dtm, Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta) VALUES ('K1', " +
             Key(day) + ", 'AT', 'AT', 'AT', 100, 1)\nGO\n";
   }
-  shop->Script(days);
-  return shop;
+  return days;
 }
+std::unique_ptr<Shop> WritingShop() { return std::make_unique<Shop>(1, "20270101", ClientCalendarDays()); }
 
 // Every write of WritingShop's run is logged as refused with -1.
 void ExpectEveryWriteRefused(const std::string& log) {
@@ -426,19 +492,20 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
     const char* name;
     bool readonly_folder;  // else the file itself is read-only
   };
+  auto shop = WritingShop();
+  fixture::Company& co = shop->co;
+  int number = 0;
   for (const Case& c : {Case{"read-only file", false}, Case{"read-only folder without the -wal file", true}}) {
     SCOPED_TRACE(c.name);
-    auto shop = WritingShop();
-    fixture::Company& co = shop->co;
-    // A copy of the database in a folder of its own, with no connection left on it.
-    const std::string folder = co.Dir() + "/data";
-    const std::string db = folder + "/company.db";
+    // A copy of the database in a folder of its own.
+    const std::string folder = co.Dir() + "/data" + std::to_string(++number);
     fs::create_directory(folder);
-    shop->Sqlite("VACUUM INTO '" + db + "'");
-    ASSERT_EQ(fixture::Run(co.Dir(), {"sqlite3", db, "PRAGMA journal_mode=WAL"}).out, "wal\n");
+    const std::string db = folder + "/company.db";
+    fs::copy_file(co.DbFile(), db);
+    shop->PointDsn(db);
     const std::string before = fixture::Run(co.Dir(), {"sqlite3", db, ".dump"}).out;
     ASSERT_NE(before.find("INSERT INTO"), std::string::npos);
-    PointDsn(co, db);
+    ASSERT_FALSE(fs::exists(db + "-wal"));
 
     // The run log stays writable, and so does the database's folder unless the case closes it.
     fs::permissions(co.Dir(), fs::perms::all);
@@ -452,6 +519,7 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
     fs::permissions(folder, fs::perms::owner_all);
     fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write);
     if (e.status == 125) GTEST_SKIP() << "cannot give up root for planex";
+    if (e.status == 124) GTEST_SKIP() << "the build folder is closed to an unprivileged user";
     EXPECT_EQ(e.status, 0);
     if (c.readonly_folder) {
       // Without its -wal file the database cannot be opened at all.
@@ -509,43 +577,6 @@ class LockHolder {
   bool locked_ = false;
 };
 
-struct Failure {
-  std::string state;
-  int native = 0;
-  std::string message;
-};
-
-// Connects with the connection string and runs one statement; the first diagnostic record of
-// whichever failed.
-Failure ExecOnce(const std::string& connection, const std::string& statement) {
-  Failure f;
-  SQLHENV env = SQL_NULL_HENV;
-  SQLHDBC dbc = SQL_NULL_HDBC;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
-  auto capture = [&](SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[6] = {0}, text[1024] = {0};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &len);
-    f = {reinterpret_cast<char*>(state), static_cast<int>(native), reinterpret_cast<char*>(text)};
-  };
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)connection.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                      SQL_DRIVER_NOPROMPT))) {
-    capture(SQL_HANDLE_DBC, dbc);
-  } else {
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-    if (!SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR*)statement.c_str(), SQL_NTS))) capture(SQL_HANDLE_STMT, stmt);
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    SQLDisconnect(dbc);
-  }
-  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
-  return f;
-}
-
 TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
   constexpr int kLockTimeoutMs = 100;
   constexpr int kWrites = 16;  // 1 system calendar day, 7 day records, 7 schedule records, 1 year
@@ -559,21 +590,22 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
       {"another writer", "BEGIN IMMEDIATE;", true},
       {"exclusive lock", "PRAGMA locking_mode=EXCLUSIVE;\nBEGIN EXCLUSIVE;", false},
   };
+  auto shop = WritingShop();
+  fixture::Company& co = shop->co;
+  int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto shop = WritingShop();
-    fixture::Company& co = shop->co;
-    PointDsn(co, co.DbFile(), "LockTimeout = " + std::to_string(kLockTimeoutMs) + "\n");
-    LockHolder lock(co.DbFile(), c.statements);
+    const std::string db =
+        shop->Copy("locked" + std::to_string(++number) + ".db", "LockTimeout = " + std::to_string(kLockTimeoutMs) + "\n");
+    LockHolder lock(db, c.statements);
     ASSERT_TRUE(lock.Locked());
 
     const auto wait = std::chrono::milliseconds(kLockTimeoutMs);
     if (c.writes_refused) {
       // The driver reports the lock as SQL Server reports a lock timeout.
       const auto at = Clock::now();
-      Failure f = ExecOnce("DRIVER=" + fixture::BuildDir() + "/libtsqlite.so;Database=" + co.DbFile() +
-                               ";LockTimeout=" + std::to_string(kLockTimeoutMs),
-                           "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)");
+      Failure f = Execute(Connection(db, ";LockTimeout=" + std::to_string(kLockTimeoutMs)),
+                          "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)");
       const auto took = Clock::now() - at;
       EXPECT_EQ(f.state, "HYT00");
       EXPECT_EQ(f.native, 1222);
@@ -615,10 +647,11 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   const unsigned seed = seed_text ? static_cast<unsigned>(std::strtoul(seed_text, nullptr, 10)) : 20261208u;
   SCOPED_TRACE("PLANEX_FAULT_SEED=" + std::to_string(seed));
 
-  Shop whole(kPersons);
-  const Ended reference = WaitPlanex(StartPlanex(whole.co, "2027"));
+  Shop shop(kPersons);
+  const std::string whole = shop.Copy("whole.db");
+  const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027"));
   ASSERT_EQ(reference.status, 0);
-  const Rows expected = whole.Dump();
+  const Rows expected = DumpRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
   ASSERT_GT(expected.size(), 1000u);
 
@@ -629,19 +662,19 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   for (int run = 0; run < kRuns; ++run) {
     const std::chrono::microseconds after(share(random));
     SCOPED_TRACE("run " + std::to_string(run) + " killed after " + std::to_string(after.count()) + " us");
-    Shop shop(kPersons);
+    const std::string db = shop.Copy("killed" + std::to_string(run) + ".db");
     const Started started = StartPlanex(shop.co, "2027");
     std::this_thread::sleep_until(started.at + after);
     kill(-started.pid, SIGKILL);
     if (WaitPlanex(started).status != 0) ++killed;
 
-    EXPECT_EQ(fixture::Run(shop.co.Dir(), {"sqlite3", shop.co.DbFile(), "PRAGMA integrity_check"}).out, "ok\n");
-    const Rows left = shop.Dump();
+    EXPECT_EQ(fixture::Run(shop.co.Dir(), {"sqlite3", db, "PRAGMA integrity_check"}).out, "ok\n");
+    const Rows left = DumpRows(db);
     for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
 
     const Ended again = WaitPlanex(StartPlanex(shop.co, "2027"));
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(shop.Dump(), expected) << left.size() << " rows were left by the killed run";
+    EXPECT_EQ(DumpRows(db), expected) << left.size() << " rows were left by the killed run";
     EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
   }
   // A run so short that no kill landed inside it would prove nothing.
