@@ -642,7 +642,7 @@ std::string Join(const std::vector<std::string>& row) {
 // replays other kill points.
 TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   constexpr int kRuns = 10;
-  constexpr int kPersons = 3;
+  constexpr int kPersons = 2;
   const char* seed_text = std::getenv("PLANEX_FAULT_SEED");
   const unsigned seed = seed_text ? static_cast<unsigned>(std::strtoul(seed_text, nullptr, 10)) : 20261208u;
   SCOPED_TRACE("PLANEX_FAULT_SEED=" + std::to_string(seed));
@@ -653,7 +653,7 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   ASSERT_EQ(reference.status, 0);
   const Rows expected = DumpRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
-  ASSERT_GT(expected.size(), 1000u);
+  ASSERT_GT(expected.size(), 800u);
 
   std::mt19937 random(seed);
   std::uniform_int_distribution<long> share(
