@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds planex, its tools and the embedded database, and runs every
 # test twice: in a Release build with warnings as errors, and in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. Between the two: a memcheck of small planex jobs and the fuzz
+# targets (PLANEX_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 jobs=$(nproc)
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+
+# Runs ctest in a build folder, keeping its output for the summary at the end.
+run_ctest() {
+  local dir=$1 name=$2
+  (cd "$dir" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$logs/$name.txt"
+  return "${PIPESTATUS[0]}"
+}
 
 echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+run_ctest build release
+
+bash scripts/valgrind.sh
+bash scripts/fuzz.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPLANEX_WERROR=ON -DPLANEX_SANITIZE=ON >/dev/null
@@ -19,9 +32,15 @@ cmake --build build-asan -j"$jobs"
 # faketime preloads its library ahead of the sanitizer runtime in the processes the tests start.
 export ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build-asan && ctest --output-on-failure -j"$jobs")
+run_ctest build-asan sanitizers
 
-# Memcheck of small planex jobs on the Release build above, then the fuzz targets in a clang build
-# of their own (PLANEX_FUZZ_SECONDS per target, default 60).
-bash scripts/valgrind.sh
-bash scripts/fuzz.sh
+# One closing line over both test runs.
+total=0
+failed=0
+for f in "$logs"/*.txt; do
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$f" | tail -n 1)
+  [ -n "$line" ] || continue
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$line")))
+  total=$((total + $(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")))
+done
+echo "tests: $((total - failed)) passed, $failed failed"

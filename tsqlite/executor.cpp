@@ -150,6 +150,11 @@ const ErrorRule kErrorRules[] = {
        return "String or binary data would be truncated.";
      },
      true},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_dt_", 241, "22007",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Conversion failed when converting date and/or time from character string.";
+     },
+     false},
     {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
      [](const Mapped& m, std::string_view verb, std::string_view db) {
        std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
@@ -237,6 +242,8 @@ const ErrorRule kErrorRules[] = {
     {0, nullptr, 102, "42000", nullptr, false},
     {0, nullptr, 207, "42S22", nullptr, false},
     {0, nullptr, 208, "42S02", nullptr, false},
+    {0, nullptr, 2714, "42S01", nullptr, false},
+    {0, nullptr, 2760, "42000", nullptr, false},
 };
 
 bool RuleCodeMatches(int rule_code, int extended_code) {
@@ -405,6 +412,10 @@ bool Database::Open(const Settings& settings, Error& error) {
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
+  // A double-quoted name is always a name, as in SQL Server with QUOTED_IDENTIFIER on: a
+  // misspelt quoted column must fail with 207 instead of becoming a text value.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   // WAL keeps every commit across a crash of the process and lets readers of other processes go
   // on while planex writes. NORMAL syncs at checkpoints only; FULL also at every commit, for
   // installations that must survive a power loss.

@@ -83,11 +83,20 @@ bool InRange(int64_t ms) {
   return day >= kMinDay && day <= kMaxDay;
 }
 
-// Writes the storage form (23 characters and a terminator).
+// Writes the storage form (23 characters and a terminator) of an in-range value.
 void FormatStorage(int64_t ms, char out[24]) {
   const Parts p = Split(ms);
-  std::snprintf(out, 24, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh, p.mi, p.ss,
-                p.ms);
+  auto put = [&out](int at, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[at + i] = static_cast<char>('0' + value % 10);
+  };
+  std::memcpy(out, "0000-00-00 00:00:00.000", 24);
+  put(0, p.y, 4);
+  put(5, p.m, 2);
+  put(8, p.d, 2);
+  put(11, p.hh, 2);
+  put(14, p.mi, 2);
+  put(17, p.ss, 2);
+  put(20, p.ms, 3);
 }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -688,8 +697,12 @@ Part PartOf(sqlite3_value* v) {
 }
 
 void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) {
-  RaiseError(ctx, 155,
-             "'" + TextOf(v) + "' is not a recognized " + function + " option.");
+  std::string message = "'";
+  message += TextOf(v);
+  message += "' is not a recognized ";
+  message += function;
+  message += " option.";
+  RaiseError(ctx, 155, message);
 }
 
 // Monday = 1 .. Sunday = 7 for a day count from 1900-01-01 (which was a Monday).

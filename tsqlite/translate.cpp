@@ -1,14 +1,36 @@
 // T-SQL to SQLite translation.
 //
 // Parameterize() is the hot path (every statement executed): one pass over the text, literals out,
-// whitespace and comments folded, no allocation once the caller's Shape has warmed up.
+// whitespace and comments folded, no allocation once the caller's Shape has warmed up. Literals
+// stay in the shape where SQLite cannot take a parameter or where they decide the translation:
+// in CREATE/ALTER/DROP statements, CONVERT styles and type lengths (char(8)), ORDER BY positions.
 // Translate() runs once per shape: a small recursive-descent parser that writes SQLite text.
 //
-// Storage conventions (see translate.h): table S.T is the SQLite table "S.T"; text columns are
-// declared COLLATE RTRIM so that trailing blanks do not matter in comparisons, as in SQL Server;
-// datetimes are TEXT 'YYYY-MM-DD hh:mm:ss.fff'. Operators whose meaning depends on the run-time
-// type of their operands (+, -, /, %) and all conversions become calls of the ts_* functions
-// registered by RegisterFunctions().
+// Storage conventions (see translate.h):
+// - Table S.T is the SQLite table "S.T", an unqualified name is dbo's; SQLite compares names
+//   without regard to case, so QXSYSTEM.Qxs133Bak and qxsystem.qxs133bak are one table. Every
+//   table in a FROM list gets its own name as alias (unless the statement names one), so that
+//   T.col and S.T.col resolve; UPDATE and DELETE alias their target the same way. Index names
+//   become "S.T.name", since SQLite wants them unique per database.
+// - Columns keep SQL Server's type names (VARCHAR(8), SMALLINT, DATETIME), which give SQLite the
+//   matching affinity; an int key is never declared INTEGER, which SQLite would turn into a row
+//   number that fills itself in instead of refusing a NULL.
+// - char/varchar columns compare with COLLATE RTRIM: trailing blanks do not count, as in SQL
+//   Server; comparisons are case-sensitive (as under a _CS_ or binary collation). A CHECK named
+//   tsqlite_len_<column> refuses text longer than the declared width (blanks at the end do not
+//   count, as SQL Server trims them silently). char(n) values are not padded when stored.
+// - datetime values are TEXT 'YYYY-MM-DD hh:mm:ss.fff'; a CHECK named tsqlite_dt_<column>
+//   refuses any other form, since a date pasted as plain text would never compare equal to a
+//   converted one. CURRENT_TIMESTAMP/GETDATE() are the local time with milliseconds, the same
+//   for every row one INSERT or UPDATE writes.
+// - Operators whose meaning depends on the run-time type of their operands (+, -, /, %) and all
+//   conversions become calls of the ts_* functions registered by RegisterFunctions().
+// - CREATE SCHEMA records the schema in tsqlite_schemas; CREATE TABLE in a schema other than dbo
+//   that is not recorded fails with SQL Server's 2760.
+//
+// Not translated (102): variables and control flow (DECLARE, IF, WHILE, EXEC), transactions in
+// T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
+// SELECT INTO, views, IDENTITY, date/time types other than datetime, smalldatetime and datetime2.
 #include "translate.h"
 
 #include <sqlite3.h>
@@ -16,6 +38,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -478,9 +501,13 @@ class Translator {
     switch (t.type) {
       case Tok::Param: {
         const Literal& l = shape_.literals[static_cast<size_t>(t.literal)];
-        near = l.kind == Literal::Kind::Text      ? l.text
-               : l.kind == Literal::Kind::Integer ? std::to_string(l.integer)
-                                                  : std::to_string(l.real);
+        if (l.kind == Literal::Kind::Real) {
+          char buf[32];
+          std::snprintf(buf, sizeof buf, "%.15g", l.real);
+          near = buf;
+        } else {
+          near = l.kind == Literal::Kind::Text ? l.text : std::to_string(l.integer);
+        }
         break;
       }
       case Tok::String:
@@ -1321,6 +1348,20 @@ class Translator {
       if (!ExpectOp(")")) return "";
       return kNow;
     }
+    if (WordIs(w, "GETUTCDATE")) {
+      if (!ExpectOp(")")) return "";
+      return "strftime('%Y-%m-%d %H:%M:%f','now')";
+    }
+    if (WordIs(w, "CHARINDEX") || WordIs(w, "LEFT") || WordIs(w, "RIGHT")) {
+      std::string a = Expression();
+      if (!ExpectOp(",")) return "";
+      std::string b = Expression();
+      if (!ExpectOp(")")) return "";
+      if (WordIs(w, "CHARINDEX")) return "instr(" + b + ", " + a + ")";
+      if (WordIs(w, "LEFT")) return "substr(" + a + ", 1, " + b + ")";
+      // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
+      return "CASE WHEN " + b + " > 0 THEN substr(" + a + ", -(" + b + ")) ELSE '' END";
+    }
     const bool count = WordIs(w, "COUNT") || WordIs(w, "COUNT_BIG");
     std::string args = Arguments(count);
     if (failed_) return "";
@@ -1408,11 +1449,13 @@ class Translator {
     std::string cols = IndexColumns(true);
     if (failed_) return;
     if (AcceptWord("INCLUDE")) IndexColumns(false);  // covering columns: SQLite has none
+    std::string filter;
+    if (AcceptWord("WHERE")) filter = " WHERE " + Expression();  // a filtered index
     SkipStorageOptions();
     if (failed_) return;
     Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                                    IndexName(table, RawName(name)) + " ON " + table.Quoted() +
-                                   " (" + cols + ")");
+                                   " (" + cols + ")" + filter);
   }
 
   // (col [ASC|DESC], ...)

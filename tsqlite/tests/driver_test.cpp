@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "odbc_helpers.h"
 
@@ -71,6 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"UnknownTable", "SELECT PnrNum FROM ABC_1.Qxs999Xyz", 208, "42S02", "Invalid object name", false},
         ErrorCase{"UnknownColumn", "SELECT PnrXyz FROM ABC_1.Qxs300Pnr", 207, "42S22",
                   "Invalid column name 'PnrXyz'", false},
+        ErrorCase{"QuotedUnknownColumn", "SELECT \"PnrXyz\" FROM ABC_1.Qxs300Pnr", 207, "42S22",
+                  "Invalid column name 'PnrXyz'", false},
+        ErrorCase{"DateAsPlainText",
+                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', '20240105')", 241, "22007",
+                  "Conversion failed when converting date and/or time from character string.", false},
         ErrorCase{"ModuloByZero", "SELECT 7 % 0", 8134, "22012", "Divide by zero error encountered.", false},
         ErrorCase{"DivideByZero", "SELECT 7 / 0", 8134, "22012", "Divide by zero error encountered.", false},
         ErrorCase{"Syntax", "SELECT FROM WHERE", 102, "42000", "Incorrect syntax near", false}),
@@ -346,6 +352,35 @@ TEST(DriverDsn, SettingsComeFromOdbcIni) {
   SQLSMALLINT length = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(conn.Dbc(), SQL_DATA_SOURCE_NAME, name, sizeof(name), &length));
   EXPECT_STREQ("TSQ_DF1", reinterpret_cast<char*>(name));
+}
+
+TEST(DriverDsn, ConnectionStringOverridesTheDsn) {
+  TempDir dir;
+  // The DSN's driver and DateFirst=1 are taken; the string's own keys win over the DSN's.
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SysIniDir();
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  std::string text = "DSN=TSQ_DF1;Database=" + dir.File("own.db") + ";DateFirst=7";
+  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr, 0,
+                                          nullptr, SQL_DRIVER_NOPROMPT));
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(
+                                                 "SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))")),
+                                       SQL_NTS));
+  SQLINTEGER weekday = 0;
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt));
+  SQLGetData(stmt, 1, SQL_C_SLONG, &weekday, 0, &ind);
+  EXPECT_EQ(2, weekday);  // Monday under DATEFIRST 7
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  EXPECT_TRUE(std::ifstream(dir.File("own.db")).good());
 }
 
 TEST(DriverDsn, UnknownDsnDoesNotConnect) {

@@ -396,6 +396,8 @@ TEST_F(TranslateDb, TablesNeedAnExistingSchema) {
       {"DROP TABLE nope.T1", {}},
       {"DROP TABLE IF EXISTS nope.T1", {}},
       {"SELECT a FROM nope.T1", {"error: no such table: nope.T1"}},
+      {"DROP SCHEMA Nope", {}},
+      {"CREATE TABLE NOPE.T2 (a int)", {"error: tsqlite:2760:"}},
   });
 }
 
@@ -447,6 +449,11 @@ TEST_F(TranslateDb, IndexNamesAreKeptApartPerTable) {
       {"DROP INDEX IX_a ON ABC_1.I1", {}},
       {"INSERT INTO ABC_1.I1 (a, b) VALUES (1, 'x')", {}},
       {"DROP INDEX QXSYSTEM.I1.IX_a", {}},
+      // A filtered unique index: only the rows it covers must be unique.
+      {"CREATE UNIQUE INDEX IX_live ON ABC_1.I1 (b) WHERE a >= 10", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (10, 'p')", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (3, 'p')", {}},
+      {"INSERT INTO ABC_1.I1 (a, b) VALUES (11, 'p')", {"error: UNIQUE constraint failed"}},
   });
 }
 
@@ -513,6 +520,7 @@ TEST(Translate, ExpressionsFollowSqlServer) {
       {"SELECT YEAR('20240108'), MONTH('20240108'), DAY('20240108')", "2024|1|8"},
       {"SELECT DATEDIFF(day, '20240101', '20240301')", "60"},
       {"SELECT ISNULL(NULL, 3), COALESCE(NULL, NULL, 'x'), LEN('ab  ')", "3|x|2"},
+      {"SELECT CHARINDEX('c', 'abcd'), LEFT('abcd', 2), RIGHT('abcd', 3), '[' + RIGHT('abcd', 0) + ']', SUBSTRING('abcd', 2, 2)", "3|ab|bcd|[]|bc"},
       {"SELECT 1 WHERE NOT 1 = 2 AND (1 = 1 OR 1 = 0) AND 2 !< 1 AND NULL IS NULL", "1"},
       {"SELECT LEN(GETDATE()), LEN(CURRENT_TIMESTAMP)", "23|23"},
       {"SELECT 1 WHERE 'abc' = 'ABC' COLLATE Latin1_General_CI_AS AND 'a' = 'a  ' COLLATE Latin1_General_BIN", "1"},
@@ -621,6 +629,8 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
       {"INSERT INTO t (a) VALUES ('abc' 'def')", "Incorrect syntax near 'def'."},
       {"SELECT DATEPART(fortnight, x) FROM t", "Incorrect syntax near 'fortnight'."},
       {"SELECT CONVERT(geography, x) FROM t", "Incorrect syntax near 'geography'."},
+      {"SELECT a FROM t WHERE b = 1.5 2", "Incorrect syntax near '2'."},
+      {"SELECT a FROM t WHERE b = 1 2.5", "Incorrect syntax near '2.5'."},
   };
   for (const Case& c : cases) {
     Shape shape;
