@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -402,6 +403,7 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
 struct Started {
   pid_t pid = -1;
   Clock::time_point at;
+  std::string dir;
 };
 
 // Starts planex for all persons up to the end of `ende` in the company's folder, in a process
@@ -410,16 +412,20 @@ struct Started {
 Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0) {
   const std::string planex = fixture::BuildDir() + "/planex";
   const std::string dir = co.Dir();
+
   Started s;
   s.at = Clock::now();
+  s.dir = dir;
   s.pid = fork();
   if (s.pid == 0) {
     setpgid(0, 0);
-    int devnull = open("/dev/null", O_RDWR);
-    if (devnull >= 0) {
-      dup2(devnull, 0);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
+    // Standard output and error go to a file of the folder, for the report of a failing test.
+    int in = open("/dev/null", O_RDONLY);
+    int out = open((dir + "/planex.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (in >= 0 && out >= 0) {
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(out, 2);
     }
     if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(125);
     if (access(planex.c_str(), X_OK) != 0) _exit(124);
@@ -436,21 +442,35 @@ Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0
 struct Ended {
   int status = -1;  // exit status, or -1 when it did not exit by itself within the limit
   Clock::duration took{};
+  std::string output;  // standard output and error
 };
+
+// faketime keeps the fake clock of a process tree in a semaphore and a shared-memory object named
+// after its process id, and removes them when it ends. Killed, it leaves them behind, and a later
+// faketime that gets the same process id fails to start.
+void RemoveClockOf(pid_t pid) {
+  std::error_code ignored;
+  fs::remove("/dev/shm/faketime_shm_" + std::to_string(pid), ignored);
+  fs::remove("/dev/shm/sem.faketime_sem_" + std::to_string(pid), ignored);
+}
 
 Ended WaitPlanex(const Started& s, Clock::duration limit = kHung) {
   Ended e;
   int status = 0;
   for (;;) {
     pid_t done = waitpid(s.pid, &status, WNOHANG);
+    if (done == s.pid && WIFSIGNALED(status)) RemoveClockOf(s.pid);
     if (done == s.pid) {
       e.took = Clock::now() - s.at;
       e.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      std::ifstream in(s.dir + "/planex.out", std::ios::binary);
+      e.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
       return e;
     }
     if (Clock::now() - s.at > limit) {
       kill(-s.pid, SIGKILL);
       waitpid(s.pid, &status, 0);
+      RemoveClockOf(s.pid);
       e.took = Clock::now() - s.at;
       return e;
     }
@@ -520,7 +540,7 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
     fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write);
     if (e.status == 125) GTEST_SKIP() << "cannot give up root for planex";
     if (e.status == 124) GTEST_SKIP() << "the build folder is closed to an unprivileged user";
-    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.status, 0) << e.output;
     if (c.readonly_folder) {
       // Without its -wal file the database cannot be opened at all.
       EXPECT_EQ(Body(co.Log()), "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n");
@@ -614,7 +634,7 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
     }
 
     Ended e = WaitPlanex(StartPlanex(co, "2026"));
-    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.status, 0) << e.output;
     if (c.writes_refused) {
       ExpectEveryWriteRefused(co.Log());
       EXPECT_GE(e.took, kWrites * wait * 9 / 10);
@@ -650,7 +670,7 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   Shop shop(kPersons);
   const std::string whole = shop.Copy("whole.db");
   const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027"));
-  ASSERT_EQ(reference.status, 0);
+  ASSERT_EQ(reference.status, 0) << reference.output;
   const Rows expected = DumpRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
   ASSERT_GT(expected.size(), 800u);
@@ -673,7 +693,7 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
     for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
 
     const Ended again = WaitPlanex(StartPlanex(shop.co, "2027"));
-    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(DumpRows(db), expected) << left.size() << " rows were left by the killed run";
     EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
   }
