@@ -11,8 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,17 +27,8 @@ constexpr int kLoginTimeoutSeconds = 2;
 // Generous bound on one run: the login timeout plus the start-up of a sanitizer or valgrind build.
 constexpr auto kRunBound = std::chrono::seconds(30);
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
+std::string ReadFile(const fs::path& path) { return fixture::ReadText(path.string()); }
+void WriteFile(const fs::path& path, const std::string& text) { fixture::WriteText(path.string(), text); }
 
 // A TCP socket bound to a free port on 127.0.0.1, listening when asked: the kernel then completes
 // every handshake, but nothing ever reads or answers. Closed unused, it leaves a port that
