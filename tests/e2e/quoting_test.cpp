@@ -210,4 +210,19 @@ TEST_F(Quoting, PersonRangeFromTheCommandLineSelectsExactlyThatPerson) {
   EXPECT_EQ(LeaveRows(), just(ExpectedLeave));
 }
 
+TEST_F(Quoting, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {
+  // Widths count bytes, as the records planex binds them into do: 25 umlauts fill the 50 bytes of
+  // a name and reach the schedule-assignment records whole, while one more is refused by the
+  // database instead of arriving cut inside a character.
+  std::string name;
+  for (int i = 0; i < 25; ++i) name += "\xC3\x84";
+  const std::string where = " WHERE PnrNum = " + Lit(kPersons[0].pnr);
+  std::string message;
+  EXPECT_EQ(co_->Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name + "\xC3\x84") + where, &message), 8152)
+      << message;
+  Sql("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name) + where);
+  RunPlanex(kPersons[0].pnr, kPersons[0].pnr);
+  EXPECT_EQ(co_->Query("SELECT DISTINCT ZtgPnm FROM ABC_1.Qxs329Ztg"), (Rows{{name}}));
+}
+
 }  // namespace
