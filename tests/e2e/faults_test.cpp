@@ -10,7 +10,6 @@
 #include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -260,24 +260,19 @@ class Faults : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 // A damaged schema or a refusing table stops only the steps that need it.
 
-// Log texts per person and day of the company above.
-using DayLines = std::string (*)(const std::string& pnr, const std::string& day);
-std::string EveryDay(int persons, DayLines lines) {
+// The log texts of the persons P1..Pn of the company above: `first` once per person, then
+// `each` for every day of the person.
+using PersonLines = std::function<std::string(const std::string& pnr)>;
+using DayLines = std::function<std::string(const std::string& pnr, const std::string& day)>;
+std::string PerPerson(int persons, const PersonLines& first, const DayLines& each = nullptr) {
   std::string out;
   for (int p = 1; p <= persons; ++p) {
-    for (const auto& day : kDays) out += lines(Pnr(p), day);
+    if (first) out += first(Pnr(p));
+    for (const auto& day : kDays) out += each ? each(Pnr(p), day) : "";
   }
   return out;
 }
-std::string EveryPerson(int persons, const std::string& pattern) {
-  std::string out;
-  for (int p = 1; p <= persons; ++p) {
-    std::string line = pattern;
-    for (size_t at = line.find("{P}"); at != std::string::npos; at = line.find("{P}")) line.replace(at, 3, Pnr(p));
-    out += line;
-  }
-  return out;
-}
+std::string EveryDay(int persons, const DayLines& each) { return PerPerson(persons, nullptr, each); }
 std::string Repeat(int n, const std::string& text) {
   std::string out;
   for (int i = 0; i < n; ++i) out += text;
@@ -331,10 +326,9 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
       // Without day records every day still gets its schedule-assignment record, though without
       // a group: the group query reads the day records too.
       {"day records missing", R"(DROP TABLE "ABC_1.Qxs327Tag")", "",
-       "Error: Letzten Tagsatz ermitteln. -1Person: P1!\n" +
-           EveryDay(1, [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }) +
-           "Error: Letzten Tagsatz ermitteln. -1Person: P2!\n" +
-           EveryDay(1, [](const std::string&, const std::string& d) { return NoAssignment("-1", "P2", d); }),
+       PerPerson(
+           kPersons, [](const std::string& p) { return "Error: Letzten Tagsatz ermitteln. -1Person: " + p + "!\n"; },
+           [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }),
        with({{"Tag", -1}})},
       {"day records without TagEnd", R"(ALTER TABLE "ABC_1.Qxs327Tag" DROP COLUMN TagEnd)", "",
        EveryDay(kPersons,
@@ -354,7 +348,9 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
                 }),
        full},
       {"schedule-assignment records missing", R"(DROP TABLE "ABC_1.Qxs329Ztg")", "",
-       EveryPerson(kPersons, "Error: Letzten Ztgsatz ermitteln. -1Person: {P}!\n"), with({{"Ztg", -1}})},
+       PerPerson(kPersons,
+                 [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; }),
+       with({{"Ztg", -1}})},
       // The lookup of the existing record fails: the step is skipped for the day without a line.
       {"schedule-assignment records without ZtgBsd", R"(ALTER TABLE "ABC_1.Qxs329Ztg" DROP COLUMN ZtgBsd)", "", "",
        with({{"Ztg", 0}})},
@@ -378,8 +374,11 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
                 }),
        with({{"Ztg", 7}})},
       {"leave years missing", R"(DROP TABLE "ABC_1.Qxs332Urv")", "",
-       EveryPerson(kPersons, "Error: Letzten Urlaubsvortrag ermitteln. -1Person: {P}!\n"
-                             "Error: Urlaubsvortrag einpflegen. -1Person: {P}! Jahr: 2026!\n"),
+       PerPerson(kPersons,
+                 [](const std::string& p) {
+                   return "Error: Letzten Urlaubsvortrag ermitteln. -1Person: " + p + "!\n" +
+                          "Error: Urlaubsvortrag einpflegen. -1Person: " + p + "! Jahr: 2026!\n";
+                 }),
        with({{"Urv", -1}})},
   };
   Shop shop(kPersons);
@@ -615,8 +614,8 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
   int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string db =
-        shop->Copy("locked" + std::to_string(++number) + ".db", "LockTimeout = " + std::to_string(kLockTimeoutMs) + "\n");
+    const std::string db = shop->Copy("locked" + std::to_string(++number) + ".db",
+                                      "LockTimeout = " + std::to_string(kLockTimeoutMs) + "\n");
     LockHolder lock(db, c.statements);
     ASSERT_TRUE(lock.Locked());
 

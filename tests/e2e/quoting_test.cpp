@@ -125,8 +125,10 @@ class Quoting : public ::testing::Test {
     return rows;
   }
   Rows CalendarRows(bool system) {
-    return Sorted(system ? "SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp FROM QXSYSTEM.Qxs133Kal"
-                         : "SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp FROM ABC_1.Qxs133Ka2");
+    return Sorted(system ? "SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp "
+                           "FROM QXSYSTEM.Qxs133Kal"
+                         : "SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp "
+                           "FROM ABC_1.Qxs133Ka2");
   }
   Rows DayRows() {
     return Sorted("SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag");
