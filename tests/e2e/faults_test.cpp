@@ -16,9 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -222,9 +220,9 @@ class Shop {
   }
 
   void PointDsn(const std::string& db, const std::string& extra = "") {
-    std::ofstream(co.Dir() + "/odbc.ini", std::ios::binary | std::ios::trunc)
-        << "[PLANEX_TEST]\nDriver = " << fixture::BuildDir() << "/libtsqlite.so\nDatabase = " << db
-        << "\nDateFirst = 7\n" << extra;
+    ASSERT_TRUE(fixture::WriteText(co.Dir() + "/odbc.ini", "[PLANEX_TEST]\nDriver = " + fixture::BuildDir() +
+                                                               "/libtsqlite.so\nDatabase = " + db +
+                                                               "\nDateFirst = 7\n" + extra));
   }
 
   void Script(const std::string& db, const std::string& tsql) {
@@ -462,8 +460,7 @@ Ended WaitPlanex(const Started& s, Clock::duration limit = kHung) {
     if (done == s.pid) {
       e.took = Clock::now() - s.at;
       e.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      std::ifstream in(s.dir + "/planex.out", std::ios::binary);
-      e.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      e.output = fixture::ReadText(s.dir + "/planex.out");
       return e;
     }
     if (Clock::now() - s.at > limit) {
