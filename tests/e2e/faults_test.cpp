@@ -547,6 +547,37 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
   }
 }
 
+TEST_F(Faults, DamagedDatabaseFileIsLoggedWithoutACrash) {
+  struct Case {
+    const char* name;
+    bool truncate;  // else the first pages are overwritten
+  };
+  auto shop = WritingShop();
+  fixture::Company& co = shop->co;
+  int number = 0;
+  for (const Case& c : {Case{"overwritten", false}, Case{"cut in half", true}}) {
+    SCOPED_TRACE(c.name);
+    const std::string db = shop->Copy("damaged" + std::to_string(++number) + ".db");
+    const auto size = fs::file_size(db);
+    if (c.truncate) {
+      fs::resize_file(db, size / 2);
+    } else {
+      std::string noise(8192, '\0');
+      std::mt19937 random(number);
+      for (char& ch : noise) ch = static_cast<char>(random());
+      std::string text = fixture::ReadText(db);
+      text.replace(0, noise.size(), noise);
+      ASSERT_TRUE(fixture::WriteText(db, text));
+    }
+    Ended e = WaitPlanex(StartPlanex(co, "2026"));
+    EXPECT_EQ(e.status, 0) << e.output;
+    EXPECT_EQ(e.output, "");
+    // Whether the damage shows at the connection or at the statements depends on where it lies.
+    const std::string body = Body(co.Log());
+    EXPECT_TRUE(body.rfind("Fehler(DB-Connect)! RC:-1 ", 0) == 0 || body.rfind("Error", 0) == 0) << body;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Another writer holding the database.
 
