@@ -17,8 +17,9 @@
 //   number that fills itself in instead of refusing a NULL.
 // - char/varchar columns compare with COLLATE RTRIM: trailing blanks do not count, as in SQL
 //   Server; comparisons are case-sensitive (as under a _CS_ or binary collation). A CHECK named
-//   tsqlite_len_<column> refuses text longer than the declared width (blanks at the end do not
-//   count, as SQL Server trims them silently). char(n) values are not padded when stored.
+//   tsqlite_len_<column> refuses text longer than the declared width in bytes of UTF-8 (blanks
+//   at the end do not count, as SQL Server trims them silently). char(n) values are not padded
+//   when stored.
 // - datetime values are TEXT 'YYYY-MM-DD hh:mm:ss.fff'; a CHECK named tsqlite_dt_<column>
 //   refuses any other form, since a date pasted as plain text would never compare equal to a
 //   converted one. CURRENT_TIMESTAMP/GETDATE() are the local time with milliseconds, the same
@@ -1515,8 +1516,11 @@ class Translator {
         decl += " COLLATE RTRIM";
         if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
         if (!type.max) {
-          checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(rtrim(" +
-                    quoted + ")) <= " + std::to_string(type.length) + ")";
+          // The width counts bytes, as SQL Server's varchar(n) does: a client binds a column
+          // into a buffer of n bytes and a terminator, and a longer UTF-8 value would arrive cut
+          // in the middle of a character.
+          checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(CAST(rtrim(" +
+                    quoted + ") AS BLOB)) <= " + std::to_string(type.length) + ")";
         }
         break;
       case Type::Kind::Datetime:

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -420,6 +421,10 @@ bool KillPlanexAfter(Scenario& s, int rows) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   waitpid(pid, nullptr, 0);
+  // A killed faketime leaves its clock files behind, which a later faketime with the same process
+  // id trips over ("sem_open: File exists").
+  std::remove(("/dev/shm/faketime_shm_" + std::to_string(pid)).c_str());
+  std::remove(("/dev/shm/sem.faketime_sem_" + std::to_string(pid)).c_str());
   return killed;
 }
 

@@ -1,0 +1,230 @@
+// Values that are pieces of SQL: person numbers, names, calendar numbers, day types and group
+// codes with apostrophes, semicolons, percent signs and comment markers. planex pastes them into
+// its statement texts; they must arrive in the tables exactly as they were, at the full width of
+// their columns, and never break or change a statement.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fixtures/company.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr char kNow[] = "2026-12-08 10:00:00";
+
+// A T-SQL text literal.
+std::string Lit(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+std::string Key(const std::string& key) { return "CONVERT(Datetime, '" + key + "', 112)"; }
+
+// The days after 8 December 2026 of a week model with weekday numbers 2 and 5 (Mondays and
+// Thursdays under DATEFIRST 7).
+const std::vector<std::string> kDays = {"20261210", "20261214", "20261217", "20261221",
+                                        "20261224", "20261228", "20261231"};
+
+// A name that fills its 50 characters with everything that could end a literal or a statement.
+std::string FullName() {
+  const std::string piece = "';--/*%*/\"";
+  std::string name;
+  while (name.size() < 50) name += piece;
+  return name.substr(0, 50);
+}
+
+struct Calendar {
+  std::string num;  // 3 characters at most
+  std::string ttp;  // day type, 3 characters at most
+  bool system;
+};
+
+struct Person {
+  std::string pnr;   // 8 characters at most
+  std::string name;  // 50
+  std::string kal;   // a client calendar
+  std::string akr, abr;                 // assignment row values, 5 each
+  std::string agr;                      // group code, 5
+  std::string abt, kst, krt, ktr, vra;  // group assignment values: 15, 30, 4, 6, 5
+  std::string azt, plan_vra;            // the group's plan: 5 each
+};
+
+const Calendar kCalendars[] = {
+    {"'--", "--'", true},
+    {"%;'", "';%", false},
+    {"/*;", "*/'", false},
+};
+
+const Person kPersons[] = {
+    {"O'B;--1%", "O'Brien; DROP TABLE ABC_1.Qxs300Pnr; --", "%;'", "A'--;", "%/*'", "'--%;", "Abt 'X'; --",
+     "K/*'*/%; DELETE FROM x", "'%;-", "--'/*", "'%*/-", "'A;--", "%'/*"},
+    {"P/*'*/;%", FullName(), "/*;", "*/'%;", "--;'", "/*'*/", "100% 'sicher'", "'; UPDATE y SET z = 1 --",
+     "*/'", "%';", ";'", "*/;'", "'/*"},
+    // A person number made of nothing but quotes and markers, on the same calendar.
+    {"''--/**/", "--", "%;'", "'", "''", "'''", "''''", "'", "%", ";", "/*", "*/", "--"},
+};
+
+class Quoting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+    fixture::Options options;
+    options.first_day = "20261201";
+    co_ = std::make_unique<fixture::Company>(options);
+    co_->WriteSettings();
+    for (const Calendar& c : kCalendars) {
+      Sql(c.system ? "INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwSta) VALUES (" + Lit(c.num) + ", 1)"
+                   : "INSERT INTO ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta) VALUES (" + Lit(c.num) + ", 1)");
+      for (int weekday : {2, 5}) {
+        Sql("INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES (" + Lit(c.num) + ", " +
+            std::to_string(weekday) + ", " + Lit(c.ttp) + ", 1)");
+      }
+    }
+    for (const Person& p : kPersons) {
+      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.name) + ", 1)");
+      Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES (" +
+          Lit(p.pnr) + ", " + Key("20260101") + ", NULL, " + Lit(p.kal) + ", " + Lit(p.akr) + ", " + Lit(p.abr) +
+          ", 1)");
+      // A group of its own with a one-day cycle, so every day is cycle day 1.
+      Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES (" + Lit(p.agr) + ", 1, 1)");
+      Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES (" + Lit(p.agr) + ", 1, " +
+          Lit(p.azt) + ", " + Lit(p.plan_vra) + ", 1)");
+      Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, "
+          "ZUOSDT, ZUOSTG, ZuoSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.agr) + ", " + Lit(p.abt) + ", " +
+          Lit(p.kst) + ", " + Lit(p.krt) + ", " + Lit(p.ktr) + ", " + Lit(p.vra) + ", " + Key("20260101") +
+          ", NULL, " + Key("20261201") + ", 1, 1)");
+    }
+  }
+
+  void Sql(const std::string& tsql) {
+    std::string message;
+    ASSERT_EQ(co_->Exec(tsql, &message), 0) << tsql << "\n" << message;
+  }
+
+  // Runs planex to the end of 2026; the clock stands in 2026, so a second run rewrites every
+  // schedule-assignment record of the year.
+  void RunPlanex(const std::string& von = "0", const std::string& bis = "0") {
+    fixture::ProcResult r = co_->RunPlanex({"0", "2026", "planex.ini", von, bis}, kNow);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(co_->Log().find("Error"), std::string::npos) << co_->Log();
+  }
+
+  Rows Sorted(const std::string& query) {
+    Rows rows = co_->Query(query);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  Rows CalendarRows(bool system) {
+    return Sorted(system ? "SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp "
+                           "FROM QXSYSTEM.Qxs133Kal"
+                         : "SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp "
+                           "FROM ABC_1.Qxs133Ka2");
+  }
+  Rows DayRows() {
+    return Sorted("SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag");
+  }
+  Rows ScheduleRows() {
+    return Sorted("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
+                  "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg");
+  }
+  Rows LeaveRows() { return Sorted("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv"); }
+
+  static std::string TypeOf(const std::string& kal) {
+    for (const Calendar& c : kCalendars) {
+      if (c.num == kal && !c.system) return c.ttp;
+    }
+    return "";
+  }
+  // What planex must write for the persons selected.
+  static Rows ExpectedCalendarRows(bool system) {
+    Rows rows;
+    for (const Calendar& c : kCalendars) {
+      if (c.system != system) continue;
+      for (const auto& day : kDays) rows.push_back({c.num, day, c.ttp, c.ttp, c.ttp});
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  template <class Pick>
+  static Rows Expected(Pick pick) {
+    Rows rows;
+    for (const Person& p : kPersons) {
+      for (auto& row : pick(p)) rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  static Rows ExpectedDays(const Person& p) {
+    Rows rows;
+    for (const auto& day : kDays) rows.push_back({p.pnr, day});
+    return rows;
+  }
+  static Rows ExpectedSchedules(const Person& p) {
+    Rows rows;
+    for (const auto& day : kDays) {
+      rows.push_back({p.pnr, day, p.akr, p.abt, p.kst, p.ktr, p.krt, p.agr, "1", p.abr, p.plan_vra, p.azt,
+                      TypeOf(p.kal), "1", p.name});
+    }
+    return rows;
+  }
+  static Rows ExpectedLeave(const Person& p) { return {{p.pnr, "2026"}}; }
+
+  std::unique_ptr<fixture::Company> co_;
+};
+
+TEST_F(Quoting, ValuesReachEveryTableAsTheyWereOnInsertAndOnRewrite) {
+  // The values fill their columns: a statement that cut or widened them would show here.
+  ASSERT_EQ(kPersons[1].name.size(), 50u);
+  ASSERT_EQ(kPersons[0].pnr.size(), 8u);
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    RunPlanex();
+    EXPECT_EQ(CalendarRows(true), ExpectedCalendarRows(true));
+    EXPECT_EQ(CalendarRows(false), ExpectedCalendarRows(false));
+    EXPECT_EQ(DayRows(), Expected(ExpectedDays));
+    EXPECT_EQ(ScheduleRows(), Expected(ExpectedSchedules));
+    EXPECT_EQ(LeaveRows(), Expected(ExpectedLeave));
+  }
+  EXPECT_EQ(co_->Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"), "3");
+}
+
+TEST_F(Quoting, PersonRangeFromTheCommandLineSelectsExactlyThatPerson) {
+  // The range bounds are pasted into the person query like every other value.
+  const Person& only = kPersons[0];
+  RunPlanex(only.pnr, only.pnr);
+  auto just = [&](Rows (*rows)(const Person&)) { return rows(only); };
+  Rows days = just(ExpectedDays);
+  Rows schedules = just(ExpectedSchedules);
+  std::sort(days.begin(), days.end());
+  std::sort(schedules.begin(), schedules.end());
+  EXPECT_EQ(DayRows(), days);
+  EXPECT_EQ(ScheduleRows(), schedules);
+  EXPECT_EQ(LeaveRows(), just(ExpectedLeave));
+}
+
+TEST_F(Quoting, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {
+  // Widths count bytes, as the records planex binds them into do: 25 umlauts fill the 50 bytes of
+  // a name and reach the schedule-assignment records whole, while one more is refused by the
+  // database instead of arriving cut inside a character.
+  std::string name;
+  for (int i = 0; i < 25; ++i) name += "\xC3\x84";
+  const std::string where = " WHERE PnrNum = " + Lit(kPersons[0].pnr);
+  std::string message;
+  EXPECT_EQ(co_->Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name + "\xC3\x84") + where, &message), 8152)
+      << message;
+  Sql("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name) + where);
+  RunPlanex(kPersons[0].pnr, kPersons[0].pnr);
+  EXPECT_EQ(co_->Query("SELECT DISTINCT ZtgPnm FROM ABC_1.Qxs329Ztg"), (Rows{{name}}));
+}
+
+}  // namespace
