@@ -65,6 +65,7 @@ rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }';
 
 ratio=""
 summary=()
+declare -A walls
 for n in "${sizes[@]}"; do
   dir=$runs/p$n
   rm -rf "$dir"
@@ -95,6 +96,7 @@ for n in "${sizes[@]}"; do
     echo "run.sh: planex and the limit wrote different rows (see $dir/counts.diff); the figures do not compare" >&2
   fi
 
+  walls[$n]=$wall
   p_rate=$(rate "$stmts" "$wall")
   l_rate=$(rate "$stmts" "$lsec")
   ratio=$(awk -v p="$p_rate" -v l="$l_rate" 'BEGIN { printf "%.2f", (l > 0 ? p / l : 0) }')
@@ -122,7 +124,7 @@ pb=$!
 wait "$pa" "$pb"
 t1=$(now)
 pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
-single=$(awk -F'wall' '{ print $1 }' <<<"${summary[0]}" | awk '{ print $NF }')
+single=${walls[$n]}
 perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
 same=same
 diff -q <(counts "$dir/company.db") <(counts "$runs/p$n/company.db") >/dev/null || same=different
