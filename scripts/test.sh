@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds planex, its tools and the embedded database, and runs every
 # test twice: in a Release build with warnings as errors, and in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. Between the two: a memcheck of small planex jobs and the fuzz
-# targets (PLANEX_FUZZ_SECONDS per target, default 60).
+# UndefinedBehaviorSanitizer. Between the two: the demo on a small company, a memcheck of small
+# planex jobs and the fuzz targets (PLANEX_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -22,6 +22,13 @@ echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 run_ctest build release
+
+# The README's first command on a small company: its run log must hold no error line.
+PLANEX_DEMO_PERSONS=20 bash scripts/demo.sh
+if grep -E '^(Error|Fehler)' demo/PLANEX.LOG; then
+  echo "demo: the run log shows error lines" >&2
+  exit 1
+fi
 
 bash scripts/valgrind.sh
 bash scripts/fuzz.sh
