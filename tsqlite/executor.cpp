@@ -184,6 +184,11 @@ std::string Quoted(std::string_view text, char quote) {
   return out;
 }
 
+// Reading names a missing column "no such column: c", inserting "table T has no column named c".
+std::string InvalidColumn(const Mapped& m, std::string_view, std::string_view) {
+  return "Invalid column name " + Quoted(m.detail, '\'') + ".";
+}
+
 const ErrorRule kErrorRules[] = {
     {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_len_", 8152, "22001",
      [](const Mapped&, std::string_view, std::string_view) -> std::string {
@@ -238,16 +243,8 @@ const ErrorRule kErrorRules[] = {
        return "Invalid object name " + Quoted(m.detail, '\'') + ".";
      },
      false},
-    {SQLITE_ERROR, "no such column: ", 207, "42S22",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Invalid column name " + Quoted(m.detail, '\'') + ".";
-     },
-     false},
-    {SQLITE_ERROR, " has no column named ", 207, "42S22",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Invalid column name " + Quoted(m.detail, '\'') + ".";
-     },
-     false},
+    {SQLITE_ERROR, "no such column: ", 207, "42S22", InvalidColumn, false},
+    {SQLITE_ERROR, " has no column named ", 207, "42S22", InvalidColumn, false},
     {SQLITE_ERROR, "ambiguous column name: ", 209, "42000",
      [](const Mapped& m, std::string_view, std::string_view) {
        return "Ambiguous column name " + Quoted(m.detail, '\'') + ".";
