@@ -35,6 +35,9 @@ struct ErrorCase {
   bool terminated;  // followed by 3621 "The statement has been terminated."
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+
 class NativeErrors : public DriverTest, public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(NativeErrors, AreReportedAsSqlServerReportsThem) {
@@ -314,6 +317,8 @@ struct ConnectCase {
   const char* attributes;  // appended to Database=...
   bool connects;
 };
+
+void PrintTo(const ConnectCase& c, std::ostream* os) { *os << c.name; }
 
 class ConnectionStrings : public ::testing::TestWithParam<ConnectCase> {};
 

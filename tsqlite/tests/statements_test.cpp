@@ -294,6 +294,8 @@ struct MessageCase {
   const char* message;  // SQL Server's wording, after the driver's prefix
 };
 
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+
 class ConstraintMessages : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(ConstraintMessages, NameTheConstraintAndTable) {
