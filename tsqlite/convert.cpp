@@ -9,6 +9,8 @@
 
 namespace tsqlite {
 
+constexpr const char* kBadCharacterValue = "Invalid character value for the conversion to the bound type";
+
 namespace {
 
 std::string Upper(std::string_view s) {
@@ -186,7 +188,7 @@ template <typename T>
 SQLRETURN PutInteger(Handle* h, const Value& v, SQLPOINTER target, SQLLEN* indicator) {
   int64_t n = 0;
   Parse p = AsInteger(v, n);
-  if (p == Parse::Invalid) return SetDiag(h, SQL_ERROR, "22018", 0, "Invalid character value for cast specification");
+  if (p == Parse::Invalid) return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
   if (n < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
       (n > 0 && static_cast<uint64_t>(n) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
     return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
@@ -345,7 +347,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     case SQL_C_FLOAT: {
       double d = 0;
       if (AsDouble(value, d) != Parse::Ok) {
-        return SetDiag(h, SQL_ERROR, "22018", 0, "Invalid character value for cast specification");
+        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
       }
       if (c_type == SQL_C_DOUBLE) {
         if (target != nullptr) *static_cast<SQLDOUBLE*>(target) = d;
@@ -362,7 +364,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     case SQL_C_DATE: {
       SQL_TIMESTAMP_STRUCT ts{};
       if (!AsTimestamp(value, ts)) {
-        return SetDiag(h, SQL_ERROR, "22018", 0, "Invalid character value for cast specification");
+        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
       }
       if (c_type == SQL_C_TYPE_TIMESTAMP || c_type == SQL_C_TIMESTAMP) {
         if (target != nullptr) *static_cast<SQL_TIMESTAMP_STRUCT*>(target) = ts;

@@ -91,7 +91,7 @@ SQLRETURN Describe(Stmt* stmt) {
 SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
   if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   r = stmt->Current();
-  if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement not a cursor-specification");
+  if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement returns no result set");
   if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   return SQL_SUCCESS;
 }
