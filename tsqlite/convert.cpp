@@ -132,7 +132,7 @@ bool AsTimestamp(const Value& v, SQL_TIMESTAMP_STRUCT& ts) {
 }
 
 // Decodes UTF-8 into UTF-16 code units; bytes that are not valid UTF-8 are taken as Latin-1.
-std::u16string Utf16(const std::string& s) {
+std::u16string Utf16(std::string_view s) {
   std::u16string out;
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
@@ -165,7 +165,7 @@ SQLRETURN Truncated(Handle* h) { return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004
 
 // Hands out text (of units of unit bytes) from *offset on; the terminator takes one unit.
 template <typename Unit>
-SQLRETURN PutChars(Handle* h, const std::basic_string<Unit>& s, SQLPOINTER target, SQLLEN buffer_length,
+SQLRETURN PutChars(Handle* h, std::basic_string_view<Unit> s, SQLPOINTER target, SQLLEN buffer_length,
                    SQLLEN* indicator, size_t* offset) {
   size_t from = offset ? *offset : 0;
   if (offset != nullptr && from > 0 && from >= s.size()) return SQL_NO_DATA;
@@ -280,7 +280,12 @@ SQLSMALLINT DefaultCType(SQLSMALLINT sql_type) {
 }
 
 SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
-                   SQLLEN* indicator, size_t* offset) {
+                   SQLLEN* indicator, GetDataState* state) {
+  size_t* offset = state != nullptr ? &state->offset : nullptr;
+  // A text value is handed out from where it lies; only numbers are formatted first.
+  std::string formatted;
+  if (value.type != Value::Type::Text) formatted = AsText(value);
+  const std::string_view text = value.type == Value::Type::Text ? std::string_view(value.text) : formatted;
   if (value.type == Value::Type::Null) {
     // The buffer keeps what it held: only the indicator tells the application.
     if (offset != nullptr && *offset > 0) return SQL_NO_DATA;
@@ -299,7 +304,6 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
   }
   switch (c_type) {
     case SQL_C_CHAR: {
-      std::string text = AsText(value);
       if (value.type != Value::Type::Text && target != nullptr && buffer_length > 0 &&
           text.size() >= static_cast<size_t>(buffer_length)) {
         // Digits are never cut off a number.
@@ -307,11 +311,17 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       }
       return PutChars<char>(h, text, target, buffer_length, indicator, offset);
     }
-    case SQL_C_WCHAR:
-      return PutChars<char16_t>(h, Utf16(AsText(value)), target, buffer_length, indicator, offset);
+    case SQL_C_WCHAR: {
+      if (state == nullptr) return PutChars<char16_t>(h, Utf16(text), target, buffer_length, indicator, nullptr);
+      if (!state->wide_ready) {
+        state->wide = Utf16(text);
+        state->wide_ready = true;
+      }
+      return PutChars<char16_t>(h, state->wide, target, buffer_length, indicator, offset);
+    }
     case SQL_C_BINARY: {
       // Bytes as they are, without a terminator.
-      std::string bytes = AsText(value);
+      const std::string_view bytes = text;
       size_t from = offset ? *offset : 0;
       if (offset != nullptr && from > 0 && from >= bytes.size()) return SQL_NO_DATA;
       size_t remaining = bytes.size() - from;

@@ -11,10 +11,10 @@ ColumnType TypeOfColumn(const Result& result, size_t column);
 // The C type SQL_C_DEFAULT stands for with a column of this SQL type.
 SQLSMALLINT DefaultCType(SQLSMALLINT sql_type);
 
-// Copies value into target as c_type. offset, when given, is how much of a text has already been
-// handed out by earlier SQLGetData calls on the same column, and is advanced; SQL_NO_DATA when all
-// of it has been. Diagnostics go to h.
+// Copies value into target as c_type. state, when given, holds how much of a text earlier
+// SQLGetData calls on the same column have handed out, and is advanced; SQL_NO_DATA when all of it
+// has been. Each call copies only the piece it hands out. Diagnostics go to h.
 SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
-                   SQLLEN* indicator, size_t* offset);
+                   SQLLEN* indicator, GetDataState* state);
 
 }  // namespace tsqlite

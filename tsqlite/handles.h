@@ -77,6 +77,19 @@ struct Binding {
   SQLLEN* indicator = nullptr;
 };
 
+// How far SQLGetData has read the value of one column: the units handed out, and the value as
+// UTF-16 when it is read as SQL_C_WCHAR, converted once so that reading in pieces stays linear.
+struct GetDataState {
+  size_t offset = 0;
+  bool wide_ready = false;
+  std::u16string wide;
+  void Reset() {
+    offset = 0;
+    wide_ready = false;
+    wide.clear();
+  }
+};
+
 // SQL type of a result column as ODBC describes it.
 struct ColumnType {
   SQLSMALLINT sql_type = SQL_VARCHAR;
@@ -106,7 +119,7 @@ struct Stmt : Handle {
   size_t row = 0;                     // 1-based position of the cursor; 0 before the first row
   // SQLGetData on the current row: the column last read and how much of it was handed out.
   SQLUSMALLINT getdata_column = 0;
-  size_t getdata_offset = 0;
+  GetDataState getdata;
 
   // Statement attributes that are kept and reported back.
   SQLULEN cursor_type = SQL_CURSOR_FORWARD_ONLY;

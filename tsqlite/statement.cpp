@@ -34,7 +34,7 @@ void Enter(Stmt* stmt) {
   const Result* r = stmt->Current();
   stmt->row = 0;
   stmt->getdata_column = 0;
-  stmt->getdata_offset = 0;
+  stmt->getdata.Reset();
   stmt->types.clear();
   stmt->cursor_open = r != nullptr && r->has_rows;
   if (r != nullptr) {
@@ -281,7 +281,7 @@ SQLRETURN Fetch(SQLHSTMT handle) {
   if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 0;
   stmt->getdata_column = 0;
-  stmt->getdata_offset = 0;
+  stmt->getdata.Reset();
   if (stmt->row >= Visible(stmt, *r)) {
     stmt->row = Visible(stmt, *r) + 1;
     if (stmt->row_status != nullptr) stmt->row_status[0] = SQL_ROW_NOROW;
@@ -329,13 +329,13 @@ SQLRETURN GetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLP
   if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
   if (column != stmt->getdata_column) {
     stmt->getdata_column = column;
-    stmt->getdata_offset = 0;
+    stmt->getdata.Reset();
   }
   if (c_type == SQL_C_DEFAULT) c_type = DefaultCType(stmt->types[column - 1].sql_type);
   SQLRETURN rc = SQL_SUCCESS;
   const Value* cells = RowValues(stmt, rc);
   if (cells == nullptr) return rc;
-  return PutValue(stmt, cells[column - 1], c_type, target, buffer_length, indicator, &stmt->getdata_offset);
+  return PutValue(stmt, cells[column - 1], c_type, target, buffer_length, indicator, &stmt->getdata);
 }
 
 SQLRETURN RowCount(SQLHSTMT handle, SQLLEN* count) {
