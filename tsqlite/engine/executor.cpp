@@ -480,6 +480,8 @@ bool Database::Open(const Settings& settings, Error& error) {
     Close();
     return false;
   }
+  // A running statement looks at its time limit and at SQLCancel every few thousand steps.
+  sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
   rc = RegisterFunctions(db_, &date_first_);
   if (rc != SQLITE_OK) {
     error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
@@ -526,9 +528,27 @@ Database::Entry* Database::Lookup(const Shape& shape) {
   return raw;
 }
 
+int Database::Progress(void* self) {
+  Database* db = static_cast<Database*>(self);
+  if (db->cancel_ != nullptr && db->cancel_->load(std::memory_order_relaxed)) {
+    db->stopped_ = Stop::Cancel;
+    return 1;
+  }
+  if (db->has_deadline_ && std::chrono::steady_clock::now() >= db->deadline_) {
+    db->stopped_ = Stop::Timeout;
+    return 1;
+  }
+  return 0;
+}
+
 void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
   int extended = sqlite3_extended_errcode(db_);
   if (extended == SQLITE_OK) extended = rc;
+  if ((extended & 0xff) == SQLITE_INTERRUPT && stopped_ != Stop::None) {
+    batch.errors.push_back(stopped_ == Stop::Timeout ? Error{"HYT00", 0, "Query timeout expired"}
+                                                     : Error{"HY008", 0, "Operation canceled"});
+    return;
+  }
   std::string message = sqlite3_errmsg(db_);
   std::string verb = stmt ? FirstWord(sqlite3_sql(stmt)) : std::string();
   ErrorContext context{verb, name_, stmt ? TargetTable(sqlite3_sql(stmt)) : std::string(), nullptr};
@@ -821,8 +841,24 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   return true;
 }
 
-bool Database::Execute(std::string_view tsql, Batch& batch) {
+bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits) {
   std::lock_guard<std::mutex> lock(mutex_);
+  // The limits hold for this batch only; Progress() reads them while it runs.
+  struct Armed {
+    Database& db;
+    Armed(Database& d, const Limits& limits) : db(d) {
+      db.cancel_ = limits.cancel;
+      db.has_deadline_ = limits.timeout_seconds > 0;
+      if (db.has_deadline_) {
+        db.deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(limits.timeout_seconds);
+      }
+      db.stopped_ = Stop::None;
+    }
+    ~Armed() {
+      db.cancel_ = nullptr;
+      db.has_deadline_ = false;
+    }
+  } armed(*this, limits);
   batch.results.clear();
   batch.errors.clear();
   batch.no_data = false;

@@ -5,6 +5,8 @@
 // statement stays pending between calls: a write in autocommit mode commits when it returns, and a
 // caller may hold any number of result sets while it runs other statements. Translations and
 // prepared SQLite statements are kept per statement shape, so a shape seen before costs no parse.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -84,6 +86,13 @@ struct Settings {
   int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock
 };
 
+// What may end a running statement early: a time limit (SQL_ATTR_QUERY_TIMEOUT, in seconds, 0 for
+// none) and a flag another thread sets (SQLCancel).
+struct Limits {
+  unsigned long timeout_seconds = 0;
+  const std::atomic<bool>* cancel = nullptr;
+};
+
 class Database {
  public:
   Database();
@@ -95,8 +104,9 @@ class Database {
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
 
-  // Runs a batch to its end. On failure the results are dropped and batch.errors says why.
-  bool Execute(std::string_view tsql, Batch& batch);
+  // Runs a batch to its end. On failure the results are dropped and batch.errors says why: a
+  // batch stopped by its time limit fails with HYT00, one cancelled with HY008.
+  bool Execute(std::string_view tsql, Batch& batch, const Limits& limits = Limits());
 
   // Makes row (0-based) of a spilled result available in result.cells; its values then start at
   // cells[(row - result.first) * columns]. False when the spill table cannot be read.
@@ -132,6 +142,14 @@ class Database {
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
   sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);
   void DropSpills();
+  static int Progress(void* self);
+
+  // The limits of the batch that runs, read by Progress() while SQLite works on it.
+  enum class Stop { None, Timeout, Cancel };
+  const std::atomic<bool>* cancel_ = nullptr;
+  std::chrono::steady_clock::time_point deadline_{};
+  bool has_deadline_ = false;
+  Stop stopped_ = Stop::None;
 
   // ODBC lets an application use one connection's statements from several threads; the
   // statement cache and the SQLite connection are used by one call at a time.

@@ -5,6 +5,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
@@ -115,6 +116,10 @@ struct Stmt : Handle {
   size_t result_index = 0;            // the result set the cursor is on
   bool executed = false;
   bool cursor_open = false;
+  // Set while SQLExecute/SQLExecDirect runs; SQLCancel from another thread then sets cancel,
+  // which stops the statement at its next progress check.
+  std::atomic<bool> running{false};
+  std::atomic<bool> cancel{false};
   std::vector<ColumnType> types;      // of the current result set
   size_t row = 0;                     // 1-based position of the cursor; 0 before the first row
   // SQLGetData on the current row: the column last read and how much of it was handed out.

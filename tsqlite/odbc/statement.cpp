@@ -56,7 +56,11 @@ SQLRETURN Run(Stmt* stmt, std::string_view text) {
   Close(stmt);
   stmt->diag_function = FunctionCode(text);
   stmt->diag_row_count = 0;
-  if (!stmt->dbc->db.Execute(text, stmt->batch)) {
+  stmt->cancel = false;
+  stmt->running = true;
+  const bool ok = stmt->dbc->db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel});
+  stmt->running = false;
+  if (!ok) {
     SQLRETURN rc = SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
     stmt->batch.errors.clear();
     return rc;
@@ -394,8 +398,9 @@ SQLRETURN CloseCursor(SQLHSTMT handle) {
 SQLRETURN Cancel(SQLHSTMT handle) {
   Stmt* stmt = As<Stmt>(handle);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
-  // Every statement has finished by the time its call returns: there is nothing to cancel.
+  // Called from another thread while the statement runs: only the atomic flag may be touched, not
+  // the diagnostics the running call is writing. With nothing running there is nothing to stop.
+  if (stmt->running.load()) stmt->cancel = true;
   return SQL_SUCCESS;
 }
 

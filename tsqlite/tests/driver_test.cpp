@@ -1,8 +1,10 @@
 // The driver's ODBC behaviour, reached through the unixODBC driver manager as planex reaches it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "odbc_helpers.h"
 
@@ -238,6 +240,46 @@ TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
   EXPECT_EQ("2", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));  // readers are not held up
   ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
   EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
+}
+
+// A cross join of 100 rows four times over: 10^8 rows, minutes of work unless stopped.
+constexpr const char* kEndlessQuery = "SELECT COUNT(*) FROM dbo.n a, dbo.n b, dbo.n c, dbo.n d";
+
+void FillHundredRows(Connection& db) {
+  std::string insert = "INSERT INTO dbo.n VALUES (0)";
+  for (int i = 1; i < 100; ++i) insert += ", (" + std::to_string(i) + ")";
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("CREATE TABLE dbo.n (i int)"));
+  ASSERT_EQ(SQL_SUCCESS, db.Exec(insert));
+}
+
+TEST_F(DriverTest, QueryTimeoutEndsAStatementWithHYT00) {
+  FillHundredRows(db_);
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(1), 0));
+  EXPECT_EQ(SQL_ERROR, stmt.Exec(kEndlessQuery));
+  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  // The limit belongs to that statement: the next one runs to its end.
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(0), 0));
+  EXPECT_EQ(SQL_SUCCESS, stmt.Exec("SELECT COUNT(*) FROM dbo.n a, dbo.n b"));
+}
+
+TEST_F(DriverTest, CancelFromAnotherThreadEndsARunningStatementWithHY008) {
+  FillHundredRows(db_);
+  Statement stmt(db_);
+  EXPECT_EQ(SQL_SUCCESS, SQLCancel(stmt.H()));  // nothing running: no effect
+  std::thread canceller([&stmt] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SQLCancel(stmt.H());
+  });
+  const SQLRETURN rc = stmt.Exec(kEndlessQuery);
+  canceller.join();
+  EXPECT_EQ(SQL_ERROR, rc);
+  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ("HY008", diags[0].sqlstate);
+  EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
 }
 
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
