@@ -903,7 +903,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         break;
       }
       default:
-        if (!Run(*entry, i, shape_, batch)) {
+        if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
           batch.results.clear();
           return false;
         }
@@ -911,6 +911,32 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     }
   }
   return true;
+}
+
+// A manual-commit transaction that has only read holds a snapshot of the database; once another
+// connection has committed, SQLite refuses to make that snapshot a writer (SQLITE_BUSY_SNAPSHOT)
+// without waiting, and would refuse every later write of the transaction too. SQL Server's reader
+// holds no lock after its read, and its writer waits for the lock. So a transaction that has not
+// written yet starts again as a writer: it waits for the write lock (up to LockTimeout, then 1222)
+// and runs the statement on the current database. What it read before stays as it was read.
+bool Database::RetryWithWriteLock(Entry& entry, size_t index, Batch& batch) {
+  // Only a stale snapshot: a lock held by another writer has been waited for already.
+  if (!manual_commit_ || sqlite3_extended_errcode(db_) != SQLITE_BUSY_SNAPSHOT ||
+      sqlite3_txn_state(db_, "main") == SQLITE_TXN_WRITE) {
+    return false;
+  }
+  std::vector<Error> first = std::move(batch.errors);
+  batch.errors.clear();
+  Error error;
+  if (!sqlite3_get_autocommit(db_) && !Exec("ROLLBACK", error)) {
+    batch.errors = std::move(first);
+    return false;
+  }
+  if (!Exec("BEGIN IMMEDIATE", error)) {
+    batch.errors.push_back(error);
+    return false;
+  }
+  return Run(entry, index, shape_, batch);
 }
 
 bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch) {

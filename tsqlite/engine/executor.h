@@ -136,6 +136,7 @@ class Database {
   Entry* Lookup(const Shape& shape);
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
+  bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
   bool Exec(const char* sql, Error& error);

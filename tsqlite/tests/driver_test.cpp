@@ -282,6 +282,19 @@ TEST_F(DriverTest, CancelFromAnotherThreadEndsARunningStatementWithHY008) {
   EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
 }
 
+TEST_F(DriverTest, TransactionThatReadsThenWritesAfterAnotherCommitWaitsInsteadOfFailing) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+  Connection other("Database=" + file_);
+  ASSERT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000030')"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000031')"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrSta = 3 WHERE PnrNum = '00000030'"));
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  EXPECT_EQ("4", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+  EXPECT_EQ("3", other.Scalar("SELECT PnrSta FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000030'"));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
