@@ -250,6 +250,11 @@ const ErrorRule kErrorRules[] = {
        return "Ambiguous column name " + Quoted(m.detail, '\'') + ".";
      },
      false},
+    {SQLITE_ERROR, " already exists", 2714, "42S01",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "There is already an object named " + Quoted(m.detail, '\'') + " in the database.";
+     },
+     false},
     {SQLITE_ERROR, "syntax error", 102, "42000",
      [](const Mapped& m, std::string_view, std::string_view) {
        return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
@@ -305,6 +310,14 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
     case 209:
       m.detail = std::string(After(message, "ambiguous column name: "));
       break;
+    case 2714: {
+      // table "S.T" already exists: SQL Server names the object without its schema
+      rest = After(message, "\"");
+      rest = rest.substr(0, rest.find('"'));
+      const size_t dot = rest.find('.');
+      m.detail = std::string(dot == std::string_view::npos ? rest : rest.substr(dot + 1));
+      break;
+    }
     case 102:
       // near "x": syntax error
       rest = After(message, "near \"");
@@ -895,8 +908,9 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         }
         if (n < 1 || n > 7) {
           batch.results.clear();
-          batch.errors.push_back(
-              Error{"22003", 0, "The DATEFIRST value " + std::to_string(n) + " is outside the range 1 to 7."});
+          batch.errors.push_back(Error{"42000", 2742,
+                                       "SET DATEFIRST " + std::to_string(n) +
+                                           " is out of range. The valid values are 1 through 7."});
           return false;
         }
         date_first_ = static_cast<int>(n);

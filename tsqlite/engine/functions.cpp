@@ -78,6 +78,14 @@ Parts Split(int64_t ms) {
   return p;
 }
 
+// datetime keeps time in ticks of 1/300 s: the milliseconds of a value round to .000, .003 or
+// .007 of their 10 ms (.999 becomes the next second), as SQL Server stores them.
+int64_t RoundToTicks(int64_t ms) {
+  const int64_t second = FloorDiv(ms, 1000) * 1000;
+  const int64_t ticks = ((ms - second) * 3 + 5) / 10;
+  return second + (ticks * 10 + 1) / 3;
+}
+
 bool InRange(int64_t ms) {
   const int64_t day = FloorDiv(ms, kMsPerDay);
   return day >= kMinDay && day <= kMaxDay;
@@ -349,7 +357,10 @@ int64_t DaysToMs(const Operand& o) {
   return static_cast<int64_t>(std::llround(o.r * kMsPerDay));
 }
 
+// Every datetime a function makes (CONVERT, CAST, DATEADD, datetime arithmetic) is rounded to
+// ticks; DATEPART of a text reads the text as it is, as SQL Server reads it as datetime2.
 void ResultDatetime(sqlite3_context* ctx, int64_t ms) {
+  ms = RoundToTicks(ms);
   if (!InRange(ms)) {
     RaiseOverflow(ctx);
     return;
