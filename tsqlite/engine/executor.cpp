@@ -255,6 +255,11 @@ const ErrorRule kErrorRules[] = {
        return "There is already an object named " + Quoted(m.detail, '\'') + " in the database.";
      },
      false},
+    // SQLite's own limits on nesting (its parser's stack, the depth of an expression tree).
+    {SQLITE_ERROR, "parser stack overflow", 191, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
+    {SQLITE_ERROR, "Expression tree is too large", 191, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
     {SQLITE_ERROR, "syntax error", 102, "42000",
      [](const Mapped& m, std::string_view, std::string_view) {
        return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
@@ -506,6 +511,7 @@ bool Database::Open(const Settings& settings, Error& error) {
 
 void Database::Close() {
   cache_.clear();
+  failed_.reset();
   spills_.clear();  // the temp database goes with the connection
   if (db_ != nullptr) {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -532,11 +538,15 @@ bool Database::EndTransaction(bool commit, Error& error) {
 Database::Entry* Database::Lookup(const Shape& shape) {
   auto found = cache_.find(shape.key);
   if (found != cache_.end()) return found->second.get();
-  if (cache_.size() >= kCacheLimit) cache_.clear();
   auto entry = std::make_unique<Entry>();
   entry->ok = Translate(shape, entry->translation);
   entry->prepared.resize(entry->translation.statements.size());
   Entry* raw = entry.get();
+  if (!entry->ok) {
+    failed_ = std::move(entry);
+    return raw;
+  }
+  if (cache_.size() >= kCacheLimit) cache_.clear();
   cache_.emplace(shape.key, std::move(entry));
   return raw;
 }
@@ -787,22 +797,27 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   const Statement& statement = entry.translation.statements[index];
   Prepared& prepared = entry.prepared[index];
   if (prepared.ready) return true;
+  // Exactly one SQLite statement per translated statement: text after the first one is refused,
+  // never run, whatever the translator let through.
   const char* sql = statement.sql.c_str();
   const char* end = sql + statement.sql.size();
-  while (sql < end) {
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
-    if (rc != SQLITE_OK) {
-      // Not kept: the table or column may exist the next time.
-      Fail(rc, nullptr, batch);
-      for (sqlite3_stmt* s : prepared.stmts) sqlite3_finalize(s);
-      prepared.stmts.clear();
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) {
+    // Not kept: the table or column may exist the next time.
+    Fail(rc, nullptr, batch);
+    return false;
+  }
+  for (const char* t = tail ? tail : end; t < end; ++t) {
+    if (*t != ' ' && *t != '\n' && *t != '\t' && *t != '\r') {
+      sqlite3_finalize(stmt);
+      batch.errors.push_back(Error{"42000", 8624,
+                                   "Internal Query Processor Error: The query processor could not produce a query plan."});
       return false;
     }
-    if (stmt != nullptr) prepared.stmts.push_back(stmt);
-    sql = tail ? tail : end;
   }
+  if (stmt != nullptr) prepared.stmts.push_back(stmt);
   prepared.ready = true;
   return true;
 }

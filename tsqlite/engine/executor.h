@@ -160,6 +160,9 @@ class Database {
   bool manual_commit_ = false;
   std::string name_;            // the database's name in messages: the file name without folder
   std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
+  // A shape that failed to translate is not cached: its error names the values of the statement
+  // at hand, so it is translated again for every statement of that shape.
+  std::unique_ptr<Entry> failed_;
   Shape shape_;                 // reused for every statement to keep its buffers
   // Spill tables made by this connection; dropped once no result holds them.
   std::vector<std::pair<std::string, std::weak_ptr<Spill>>> spills_;

@@ -303,6 +303,32 @@ void Parameterize(std::string_view s, Shape& out) {
   out.literals.resize(nlit);
 }
 
+// ---- the emitted text ------------------------------------------------------------------------
+
+bool IsOneSqliteStatement(std::string_view sql) {
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      size_t j = i + 1;
+      for (;; ++j) {
+        if (j >= sql.size()) return false;  // an open quote swallows the rest
+        if (sql[j] != close) continue;
+        if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+          ++j;  // a doubled quote stands for itself
+          continue;
+        }
+        break;
+      }
+      i = j;
+    } else if (c == ';' || (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') ||
+               (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // ---- Translate -------------------------------------------------------------------------------
 
 namespace {
@@ -492,6 +518,30 @@ class Translator {
 
   // ---- errors ----
 
+  // Every recursive step of the parser (a nested expression, subquery, sign or NOT) holds one
+  // of these; past kMaxNesting levels the statement fails with SQL Server's 191 instead of
+  // running the process out of stack, whatever the size of the text.
+  static constexpr int kMaxNesting = 128;
+  struct Nesting {
+    explicit Nesting(Translator& t) : translator(t) {
+      if (++translator.nesting_ > kMaxNesting) translator.FailNesting();
+    }
+    ~Nesting() { --translator.nesting_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    Translator& translator;
+  };
+
+  bool FailNesting() {
+    if (!failed_) {
+      failed_ = true;
+      out_.native_error = 191;
+      out_.sqlstate = "42000";
+      out_.message = kNestedTooDeeply;
+    }
+    return false;
+  }
+
   // SQL Server names the token it stumbled on; a literal shows its value.
   bool Fail() {
     if (failed_) return false;
@@ -542,6 +592,15 @@ class Translator {
   }
 
   void Emit(Statement::Kind kind, std::string sql, bool update_or_delete = false) {
+    if (!IsOneSqliteStatement(sql)) {
+      // Nothing the parser accepted may leave as a comment or a second statement; should the
+      // emitted text ever read differently, the statement is refused rather than run.
+      failed_ = true;
+      out_.native_error = 8624;
+      out_.sqlstate = "42000";
+      out_.message = "Internal Query Processor Error: The query processor could not produce a query plan.";
+      return;
+    }
     Statement st;
     st.kind = kind;
     st.sql = std::move(sql);
@@ -785,6 +844,8 @@ class Translator {
 
   // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP n as LIMIT.
   std::string QueryExpression() {
+    Nesting nesting(*this);
+    if (failed_) return "";
     std::string sql;
     std::string limit;
     bool first = true;
@@ -983,22 +1044,45 @@ class Translator {
 
   // ---- expressions ----
 
-  std::string Expression() { return OrExpr(); }
+  std::string Expression() {
+    Nesting nesting(*this);
+    if (failed_) return "";
+    return OrExpr();
+  }
+
+  // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
+  // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
+  // AND and OR are associative in three-valued logic and the terms keep their order.
+  static std::string Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op) {
+    if (hi - lo == 1) return terms[lo];
+    std::string out = "(";
+    if (hi - lo <= 8) {
+      for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i];
+    } else {
+      const size_t mid = lo + (hi - lo) / 2;
+      out += Chain(terms, lo, mid, op) + op + Chain(terms, mid, hi, op);
+    }
+    return out + ")";
+  }
 
   std::string OrExpr() {
-    std::string l = AndExpr();
-    while (!failed_ && AcceptWord("OR")) l = "(" + l + " OR " + AndExpr() + ")";
-    return l;
+    std::vector<std::string> terms{AndExpr()};
+    while (!failed_ && AcceptWord("OR")) terms.push_back(AndExpr());
+    return failed_ ? "" : Chain(terms, 0, terms.size(), " OR ");
   }
 
   std::string AndExpr() {
-    std::string l = NotExpr();
-    while (!failed_ && AcceptWord("AND")) l = l + " AND " + NotExpr();
-    return l;
+    std::vector<std::string> terms{NotExpr()};
+    while (!failed_ && AcceptWord("AND")) terms.push_back(NotExpr());
+    return failed_ ? "" : Chain(terms, 0, terms.size(), " AND ");
   }
 
   std::string NotExpr() {
-    if (AcceptWord("NOT")) return "NOT (" + NotExpr() + ")";
+    if (AcceptWord("NOT")) {
+      Nesting nesting(*this);
+      if (failed_) return "";
+      return "NOT (" + NotExpr() + ")";
+    }
     return Predicate();
   }
 
@@ -1106,9 +1190,12 @@ class Translator {
   }
 
   std::string Unary() {
+    Nesting nesting(*this);
+    if (failed_) return "";
     if (AcceptOp("-")) {
       std::string e = Unary();
-      return IsNumberText(e) ? "-" + e : "(-" + e + ")";
+      // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
+      return IsNumberText(e) ? "-" + e : "(- " + e + ")";
     }
     if (AcceptOp("+")) return Unary();
     if (AcceptOp("~")) return "(~" + Unary() + ")";
@@ -1825,6 +1912,7 @@ class Translator {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   bool failed_ = false;
+  int nesting_ = 0;
   std::vector<int> params_;
 };
 

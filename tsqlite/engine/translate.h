@@ -66,8 +66,17 @@ struct Translation {
   std::string message;
 };
 
+// SQL Server's error 191, for nesting beyond what the translator or SQLite take.
+inline constexpr const char* kNestedTooDeeply =
+    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.";
+
 // Returns false (with the error filled in) when the batch cannot be translated.
 bool Translate(const Shape& shape, Translation& out);
+
+// True when SQLite reads sql as at most one statement with no comment in it: every quote is
+// closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it
+// emits, so no value of a statement can end up outside its literal.
+bool IsOneSqliteStatement(std::string_view sql);
 
 // Registers the SQLite functions the translated statements call (conversions, DATEADD, DATEPART,
 // datetime arithmetic, modulo with the divide-by-zero error, current time). date_first points at
