@@ -393,6 +393,18 @@ bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime
 // ts_add(a, b) and ts_sub(a, b): T-SQL's binary + and -. A datetime on either side makes the
 // result a datetime (both sides counted in days from 1900-01-01); two texts are concatenated
 // by +; numbers add as numbers.
+bool IsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// Decimal literals are exact numerics on SQL Server (0.1 + 0.2 = 0.3); here they are doubles,
+// whose sums carry binary noise in the last digits. A sum or difference is kept to 15 significant
+// digits, which every decimal of up to 15 digits survives exactly.
+double ExactDigits(double v) {
+  if (!std::isfinite(v) || v == 0) return v;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", v);
+  return std::strtod(buf, nullptr);
+}
+
 void AddOrSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
   Operand a = Classify(argv[0]);
   Operand b = Classify(argv[1]);
@@ -424,12 +436,17 @@ void AddOrSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
       RaiseIntOverflow(ctx);
       return;
     }
+    // int with int gives int: a sum past its range is an overflow, not a bigint.
+    if (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r)) {
+      RaiseIntOverflow(ctx);
+      return;
+    }
     sqlite3_result_int64(ctx, r);
     return;
   }
   const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
   const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
-  sqlite3_result_double(ctx, subtract ? x - y : x + y);
+  sqlite3_result_double(ctx, ExactDigits(subtract ? x - y : x + y));
 }
 
 void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, false); }
@@ -645,8 +662,10 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return;
   }
   int64_t length = sqlite3_value_int64(argv[1]);
+  const bool whole = length == -2;  // varchar(max)
+  if (whole) length = INT32_MAX;
   if (length < 0) length = 30;
-  if (length > 8000) length = 8000;  // SQL Server's longest char/varchar
+  if (length > 8000 && !whole) length = 8000;  // SQL Server's longest char/varchar
   const int style = sqlite3_value_type(argv[2]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[2]);
   const bool fixed = sqlite3_value_int(argv[3]) != 0;
   std::string s;
@@ -884,7 +903,181 @@ void FnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case Part::Millisecond: r = b - a; break;
     case Part::Unknown: break;
   }
+  if (!IsInt32(r)) {
+    RaiseError(ctx, 535,
+               "The datediff function resulted in an overflow. The number of dateparts separating two "
+               "date/time instances is too large. Try to use datediff with a less precise datepart.");
+    return;
+  }
   sqlite3_result_int64(ctx, r);
+}
+
+// ---- strings ---------------------------------------------------------------------------------
+
+// The code point at s[i] (UTF-8; a byte that starts no valid sequence stands for itself); i is
+// moved past it.
+char32_t NextChar(std::string_view s, size_t& i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  if (i + len > s.size()) len = 1;
+  for (size_t k = 1; k < len; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) len = 1;
+  }
+  char32_t cp = len == 1 ? c : c & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  i += len;
+  return cp;
+}
+
+// One [...] of a LIKE pattern at p[i] (just past '['): [abc], [a-c], [^a]. False when the class
+// is not closed, and '[' is then an ordinary character.
+bool MatchClass(std::string_view p, size_t& i, char32_t c, bool& matched) {
+  size_t k = i;
+  bool negate = k < p.size() && p[k] == '^';
+  if (negate) ++k;
+  bool hit = false;
+  bool first = true;
+  while (k < p.size() && (p[k] != ']' || first)) {
+    first = false;
+    const char32_t lo = NextChar(p, k);
+    char32_t hi = lo;
+    if (k + 1 < p.size() && p[k] == '-' && p[k + 1] != ']') {
+      ++k;
+      hi = NextChar(p, k);
+    }
+    hit = hit || (c >= lo && c <= hi);
+  }
+  if (k >= p.size()) return false;
+  i = k + 1;
+  matched = hit != negate;
+  return true;
+}
+
+// SQL Server's LIKE: % any run, _ one character, [..] a class, escape makes the next pattern
+// character literal. Characters compare exactly, as = does.
+bool Like(std::string_view v, std::string_view p, int64_t escape) {
+  size_t vi = 0, pi = 0;
+  size_t star_p = std::string_view::npos, star_v = 0;
+  while (vi < v.size()) {
+    bool ok = false;
+    if (pi < p.size()) {
+      size_t pj = pi;
+      const char32_t pc = NextChar(p, pj);
+      size_t vj = vi;
+      const char32_t vc = NextChar(v, vj);
+      if (escape >= 0 && pc == static_cast<char32_t>(escape) && pj < p.size()) {
+        const char32_t literal = NextChar(p, pj);
+        ok = literal == vc;
+      } else if (pc == '%') {
+        star_p = pj;
+        star_v = vi;
+        pi = pj;
+        continue;
+      } else if (pc == '_') {
+        ok = true;
+      } else if (pc == '[') {
+        bool matched = false;
+        if (MatchClass(p, pj, vc, matched)) {
+          ok = matched;
+        } else {
+          ok = vc == '[';
+        }
+      } else {
+        ok = pc == vc;
+      }
+      if (ok) {
+        vi = vj;
+        pi = pj;
+        continue;
+      }
+    }
+    if (star_p == std::string_view::npos) return false;
+    NextChar(v, star_v);
+    vi = star_v;
+    pi = star_p;
+  }
+  while (pi < p.size() && p[pi] == '%') ++pi;
+  return pi == p.size();
+}
+
+// ts_like(value, pattern, escape): value LIKE pattern [ESCAPE escape]; trailing blanks of the
+// value do not count, those of the pattern do.
+void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string value = TextOf(argv[0]);
+  while (!value.empty() && value.back() == ' ') value.pop_back();
+  const std::string pattern = TextOf(argv[1]);
+  int64_t escape = -1;
+  if (sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+    const std::string e = TextOf(argv[2]);
+    size_t i = 0;
+    if (!e.empty()) escape = NextChar(e, i);
+  }
+  sqlite3_result_int(ctx, Like(value, pattern, escape) ? 1 : 0);
+}
+
+// ts_charindex(find, in, start): the character position of find in `in` from start on, 0 when
+// absent.
+void FnCharIndex(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  for (int k = 0; k < 3; ++k) {
+    if (sqlite3_value_type(argv[k]) == SQLITE_NULL) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+  }
+  const std::string find = TextOf(argv[0]);
+  const std::string in = TextOf(argv[1]);
+  const int64_t start = sqlite3_value_int64(argv[2]);
+  size_t from = 0;
+  int64_t position = 1;
+  while (position < start && from < in.size()) {
+    NextChar(in, from);
+    ++position;
+  }
+  const size_t at = find.empty() ? std::string::npos : in.find(find, from);
+  if (at == std::string::npos) {
+    sqlite3_result_int(ctx, 0);
+    return;
+  }
+  while (from < at) {
+    NextChar(in, from);
+    ++position;
+  }
+  sqlite3_result_int64(ctx, position);
+}
+
+// ts_substring(s, start, length): the characters at positions start .. start + length - 1 that
+// lie inside s; a start below 1 shortens what is left.
+void FnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  for (int k = 0; k < 3; ++k) {
+    if (sqlite3_value_type(argv[k]) == SQLITE_NULL) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+  }
+  const int64_t start = sqlite3_value_int64(argv[1]);
+  const int64_t length = sqlite3_value_int64(argv[2]);
+  if (length < 0) {
+    RaiseError(ctx, 536, "Invalid length parameter passed to the substring function.");
+    return;
+  }
+  const std::string s = TextOf(argv[0]);
+  const int64_t first = start < 1 ? 1 : start;
+  const int64_t end = start > INT64_MAX - length ? INT64_MAX : start + length;  // one past the last
+  if (end <= first) {
+    sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+    return;
+  }
+  size_t i = 0;
+  int64_t position = 1;
+  for (; position < first && i < s.size(); ++position) NextChar(s, i);
+  const size_t begin = i;
+  for (; position < end && i < s.size(); ++position) NextChar(s, i);
+  const size_t stop = i;
+  sqlite3_result_text(ctx, s.data() + begin, static_cast<int>(stop - begin), SQLITE_TRANSIENT);
 }
 
 // ts_datefirst(): @@DATEFIRST.
@@ -920,6 +1113,9 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_datepart", 2, FnDatePart, true},
       {"ts_datediff", 3, FnDateDiff, true},
       {"ts_datefirst", 0, FnDateFirst, false},
+      {"ts_like", 3, FnLike, true},
+      {"ts_charindex", 3, FnCharIndex, true},
+      {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},
   };
   for (const Function& f : kFunctions) {

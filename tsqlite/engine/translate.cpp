@@ -96,6 +96,7 @@ void Parameterize(std::string_view s, Shape& out) {
   uint64_t convert_levels = 0;  // levels opened by CONVERT( or by a type's length, as char(8)
   bool opens_convert = false;   // the last word was CONVERT or a type name taking a length
   bool after_by = false;        // the last word was BY
+  bool after_as = false;        // the last word was AS: a string after it is a column alias
   bool order_by = false;
   int order_depth = 0;
   char prev = 0;  // the last significant character written
@@ -152,7 +153,7 @@ void Parameterize(std::string_view s, Shape& out) {
         }
         ++j;
       }
-      if (ddl || !closed) {
+      if (ddl || !closed || after_as) {
         out.key.append(s.data() + start, j - start);
       } else {
         Literal& lit = next_literal();
@@ -166,7 +167,7 @@ void Parameterize(std::string_view s, Shape& out) {
       }
       i = j;
       prev = '\'';
-      opens_convert = after_by = false;
+      opens_convert = after_by = after_as = false;
       continue;
     }
 
@@ -225,7 +226,7 @@ void Parameterize(std::string_view s, Shape& out) {
         out.key.push_back(kMarker);
       }
       prev = '0';
-      opens_convert = after_by = false;
+      opens_convert = after_by = after_as = false;
       continue;
     }
 
@@ -237,6 +238,7 @@ void Parameterize(std::string_view s, Shape& out) {
       const std::string_view w = s.substr(start, i - start);
       out.key.append(w);
       after_by = WordIs(w, "BY");
+      after_as = WordIs(w, "AS");
       if (after_by) {
         order_by = true;
         order_depth = depth;
@@ -277,7 +279,7 @@ void Parameterize(std::string_view s, Shape& out) {
       out.key.append(s.data() + i, j - i);
       i = j;
       prev = 'a';
-      opens_convert = after_by = false;
+      opens_convert = after_by = after_as = false;
       continue;
     }
 
@@ -297,7 +299,7 @@ void Parameterize(std::string_view s, Shape& out) {
     }
     out.key.push_back(c == '?' ? kForeignByte : static_cast<char>(c));
     prev = static_cast<char>(c);
-    opens_convert = after_by = false;
+    opens_convert = after_by = after_as = false;
     ++i;
   }
   out.literals.resize(nlit);
@@ -848,25 +850,42 @@ class Translator {
     if (failed_) return "";
     std::string sql;
     std::string limit;
-    bool first = true;
+    // TOP belongs to the SELECT it stands in: in a UNION, that SELECT becomes a subquery with its
+    // own LIMIT; alone, its LIMIT follows the ORDER BY.
+    std::string member;
+    std::string member_limit;
+    bool compound = false;
+    auto close_member = [&]() {
+      if (!compound) return;
+      sql += member_limit.empty() ? member : "SELECT * FROM (" + member + " LIMIT " + member_limit + ")";
+      member.clear();
+      member_limit.clear();
+    };
     for (;;) {
       if (AcceptOp("(")) {
-        sql += "SELECT * FROM (" + QueryExpression() + ")";
+        member = "SELECT * FROM (" + QueryExpression() + ")";
         if (!ExpectOp(")")) return "";
       } else {
-        sql += SelectCore(first ? &limit : nullptr);
+        member = SelectCore(&member_limit);
       }
       if (failed_) return "";
-      first = false;
+      std::string op;
       if (AcceptWord("UNION")) {
-        sql += AcceptWord("ALL") ? " UNION ALL " : " UNION ";
+        op = AcceptWord("ALL") ? " UNION ALL " : " UNION ";
       } else if (AcceptWord("EXCEPT")) {
-        sql += " EXCEPT ";
+        op = " EXCEPT ";
       } else if (AcceptWord("INTERSECT")) {
-        sql += " INTERSECT ";
-      } else {
+        op = " INTERSECT ";
+      }
+      compound = compound || !op.empty();
+      if (!compound) {
+        sql = std::move(member);
+        limit = std::move(member_limit);
         break;
       }
+      close_member();
+      if (op.empty()) break;
+      sql += op;
     }
     if (AcceptWord("ORDER")) {
       if (!ExpectWord("BY")) return "";
@@ -895,7 +914,6 @@ class Translator {
       AcceptWord("ALL");
     }
     if (AcceptWord("TOP")) {
-      if (!limit) return Fail(), "";
       if (AcceptOp("(")) {
         *limit = Expression();
         if (!ExpectOp(")")) return "";
@@ -1101,7 +1119,11 @@ class Translator {
         std::string sop = op;
         if (sop == "!<") sop = ">=";
         if (sop == "!>") sop = "<=";
-        return "(" + l + " " + sop + " " + Additive() + ")";
+        std::string r = Additive();
+        const bool own_collation = IsColumnRef(l) || IsColumnRef(r) ||
+                                   l.find(" COLLATE ") != std::string::npos ||
+                                   r.find(" COLLATE ") != std::string::npos;
+        return "(" + l + " " + sop + " " + r + (own_collation ? ")" : " COLLATE RTRIM)");
       }
     }
     if (AcceptWord("IS")) {
@@ -1134,12 +1156,27 @@ class Translator {
       return "(" + l + not_ + " IN (" + list + "))";
     }
     if (AcceptWord("LIKE")) {
-      std::string r = "(" + l + not_ + " LIKE " + Additive();
-      if (AcceptWord("ESCAPE")) r += " ESCAPE " + Additive();
-      return r + ")";
+      // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored.
+      std::string r = (neg ? "(NOT ts_like(" : "(ts_like(") + l + ", " + Additive();
+      r += AcceptWord("ESCAPE") ? ", " + Additive() : ", NULL";
+      return r + "))";
     }
     if (neg) return Fail(), "";
     return l;
+  }
+
+  // A column reference as Primary() writes it: names joined by dots, nothing else.
+  static bool IsColumnRef(const std::string& s) {
+    if (s.empty() || s == "NULL" || IsDigit(static_cast<unsigned char>(s[0]))) return false;
+    bool quoted = false;
+    for (char c : s) {
+      if (c == '"') quoted = !quoted;
+      if (!quoted && !(IsAlpha(static_cast<unsigned char>(c)) || IsDigit(static_cast<unsigned char>(c)) ||
+                       c == '_' || c == '.' || c == '"')) {
+        return false;
+      }
+    }
+    return true;
   }
 
   static bool IsNumberText(const std::string& s) {
@@ -1338,7 +1375,8 @@ class Translator {
     switch (type.kind) {
       case Type::Kind::Char:
       case Type::Kind::VarChar:
-        return "ts_to_char(" + value + ", " + std::to_string(type.length) + ", " +
+        // -2 stands for (max): the whole value.
+        return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
                (style.empty() ? "NULL" : style) + ", " +
                (type.kind == Type::Kind::Char ? "1" : "0") + ")";
       case Type::Kind::Datetime:
@@ -1444,8 +1482,10 @@ class Translator {
       std::string a = Expression();
       if (!ExpectOp(",")) return "";
       std::string b = Expression();
+      std::string start = "1";
+      if (WordIs(w, "CHARINDEX") && AcceptOp(",")) start = Expression();
       if (!ExpectOp(")")) return "";
-      if (WordIs(w, "CHARINDEX")) return "instr(" + b + ", " + a + ")";
+      if (WordIs(w, "CHARINDEX")) return "ts_charindex(" + a + ", " + b + ", " + start + ")";
       if (WordIs(w, "LEFT")) return "substr(" + a + ", 1, " + b + ")";
       // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
       return "CASE WHEN " + b + " > 0 THEN substr(" + a + ", -(" + b + ")) ELSE '' END";
@@ -1457,7 +1497,7 @@ class Translator {
     if (WordIs(w, "ISNULL")) return "ifnull(" + args + ")";
     if (WordIs(w, "LEN")) return "length(rtrim(" + args + "))";
     if (WordIs(w, "DATALENGTH")) return "length(" + args + ")";
-    if (WordIs(w, "SUBSTRING")) return "substr(" + args + ")";
+    if (WordIs(w, "SUBSTRING")) return "ts_substring(" + args + ")";
     return std::string(w) + "(" + args + ")";
   }
 
