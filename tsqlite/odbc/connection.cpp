@@ -123,11 +123,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
 
 }  // namespace
 
-SQLRETURN Connect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
+SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
                   SQLSMALLINT) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // User and password are accepted and not checked: the database file's permissions decide.
   dbc->dsn = ArgString(dsn, dsn_length);
   Attributes attributes;
@@ -135,11 +132,8 @@ SQLRETURN Connect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*
   return Open(dbc, attributes);
 }
 
-SQLRETURN DriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
+SQLRETURN DriverConnect(Dbc* dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
                         SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // There is nothing to prompt for in a console program: every completion mode connects with what
   // the string and the DSN give.
   std::string text = ArgString(in, in_length);
@@ -160,10 +154,7 @@ SQLRETURN DriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT in_len
   return rc;
 }
 
-SQLRETURN Disconnect(SQLHDBC handle) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN Disconnect(Dbc* dbc) {
   for (Stmt* stmt : dbc->statements) delete stmt;
   dbc->statements.clear();
   // An open manual transaction is rolled back, as the server does when a session ends.
@@ -171,10 +162,7 @@ SQLRETURN Disconnect(SQLHDBC handle) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN SetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN SetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLUINTEGER>(reinterpret_cast<uintptr_t>(value));
   switch (attribute) {
     case SQL_ATTR_AUTOCOMMIT: {
@@ -215,11 +203,8 @@ SQLRETURN SetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value,
   }
 }
 
-SQLRETURN GetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+SQLRETURN GetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
                          SQLINTEGER* length) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   SQLUINTEGER v = 0;
   switch (attribute) {
     case SQL_ATTR_AUTOCOMMIT:
@@ -285,11 +270,8 @@ SQLRETURN EndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
   return SQL_INVALID_HANDLE;
 }
 
-SQLRETURN NativeSql(SQLHDBC handle, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, SQLINTEGER out_max,
+SQLRETURN NativeSql(Dbc* dbc, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, SQLINTEGER out_max,
                     SQLINTEGER* out_length) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // Statements are taken as they are written: no escape clauses are rewritten.
   return PutString(dbc, ArgString(in, in_length), out, out_max, nullptr, out_length);
 }
