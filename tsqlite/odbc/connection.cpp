@@ -70,7 +70,7 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout"};
+  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -113,6 +113,13 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     settings.synchronous_full = true;
   } else if (!synchronous.empty() && synchronous != "NORMAL") {
     return SetDiag(dbc, SQL_ERROR, "08001", 0, "Synchronous must be NORMAL or FULL, not '" + get("SYNCHRONOUS") + "'");
+  }
+  // A mistyped path must not quietly give an empty database: only Create=Yes makes the file.
+  std::string create = Upper(get("CREATE"));
+  if (create == "YES" || create == "1") {
+    settings.create = true;
+  } else if (!create.empty() && create != "NO" && create != "0") {
+    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
   Error error;
   if (!dbc->db.Open(settings, error)) return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
