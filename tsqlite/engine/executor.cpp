@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <unistd.h>
 
 namespace tsqlite {
 
@@ -456,8 +457,14 @@ bool Database::Open(const Settings& settings, Error& error) {
   if (dot != std::string::npos && dot > 0) name_.resize(dot);
   date_first_ = settings.date_first;
 
-  int rc = sqlite3_open_v2(settings.file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                           nullptr);
+  int rc = sqlite3_open_v2(settings.file.c_str(), &db_,
+                           SQLITE_OPEN_READWRITE | (settings.create ? SQLITE_OPEN_CREATE : 0), nullptr);
+  if (rc == SQLITE_CANTOPEN && !settings.create && access(settings.file.c_str(), F_OK) != 0) {
+    error = Error{"08004", 4060,
+                  "Cannot open database \"" + settings.file + "\" requested by the login. The login failed."};
+    Close();
+    return false;
+  }
   if (rc != SQLITE_OK) {
     error = Error{"08001", 0,
                   "Cannot open database \"" + settings.file + "\": " +

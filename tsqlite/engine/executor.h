@@ -80,7 +80,8 @@ struct Batch {
 };
 
 struct Settings {
-  std::string file;             // the SQLite database file, created when missing
+  std::string file;             // the SQLite database file
+  bool create = false;          // create the file when it is missing (else error 4060)
   int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
   int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock

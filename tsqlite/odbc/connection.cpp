@@ -70,7 +70,7 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout"};
+  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -114,6 +114,13 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!synchronous.empty() && synchronous != "NORMAL") {
     return SetDiag(dbc, SQL_ERROR, "08001", 0, "Synchronous must be NORMAL or FULL, not '" + get("SYNCHRONOUS") + "'");
   }
+  // A mistyped path must not quietly give an empty database: only Create=Yes makes the file.
+  std::string create = Upper(get("CREATE"));
+  if (create == "YES" || create == "1") {
+    settings.create = true;
+  } else if (!create.empty() && create != "NO" && create != "0") {
+    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
+  }
   Error error;
   if (!dbc->db.Open(settings, error)) return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
   dbc->file = settings.file;
@@ -123,11 +130,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
 
 }  // namespace
 
-SQLRETURN Connect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
+SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
                   SQLSMALLINT) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // User and password are accepted and not checked: the database file's permissions decide.
   dbc->dsn = ArgString(dsn, dsn_length);
   Attributes attributes;
@@ -135,11 +139,8 @@ SQLRETURN Connect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*
   return Open(dbc, attributes);
 }
 
-SQLRETURN DriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
+SQLRETURN DriverConnect(Dbc* dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
                         SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // There is nothing to prompt for in a console program: every completion mode connects with what
   // the string and the DSN give.
   std::string text = ArgString(in, in_length);
@@ -160,10 +161,7 @@ SQLRETURN DriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT in_len
   return rc;
 }
 
-SQLRETURN Disconnect(SQLHDBC handle) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN Disconnect(Dbc* dbc) {
   for (Stmt* stmt : dbc->statements) delete stmt;
   dbc->statements.clear();
   // An open manual transaction is rolled back, as the server does when a session ends.
@@ -171,10 +169,7 @@ SQLRETURN Disconnect(SQLHDBC handle) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN SetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN SetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLUINTEGER>(reinterpret_cast<uintptr_t>(value));
   switch (attribute) {
     case SQL_ATTR_AUTOCOMMIT: {
@@ -215,11 +210,8 @@ SQLRETURN SetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value,
   }
 }
 
-SQLRETURN GetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+SQLRETURN GetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
                          SQLINTEGER* length) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   SQLUINTEGER v = 0;
   switch (attribute) {
     case SQL_ATTR_AUTOCOMMIT:
@@ -285,11 +277,8 @@ SQLRETURN EndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
   return SQL_INVALID_HANDLE;
 }
 
-SQLRETURN NativeSql(SQLHDBC handle, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, SQLINTEGER out_max,
+SQLRETURN NativeSql(Dbc* dbc, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, SQLINTEGER out_max,
                     SQLINTEGER* out_length) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
   // Statements are taken as they are written: no escape clauses are rewritten.
   return PutString(dbc, ArgString(in, in_length), out, out_max, nullptr, out_length);
 }

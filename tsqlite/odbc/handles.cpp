@@ -13,6 +13,18 @@ SQLRETURN SetDiag(Handle* h, SQLRETURN rc, const char* sqlstate, SQLINTEGER nati
   return rc;
 }
 
+SQLRETURN Failed(Handle* h, const char* sqlstate, const char* message) noexcept {
+  if (h != nullptr) {
+    try {
+      h->diags.clear();  // the records of a call that broke off halfway say nothing
+      SetDiag(h, SQL_ERROR, sqlstate, 0, message);
+    } catch (...) {
+      // No memory even for the record: the return code alone tells the caller.
+    }
+  }
+  return SQL_ERROR;
+}
+
 SQLRETURN SetDiag(Handle* h, SQLRETURN rc, const std::vector<Error>& errors) {
   for (const Error& e : errors) SetDiag(h, rc, e.sqlstate.c_str(), e.native, e.message);
   return rc;
@@ -113,10 +125,7 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   }
 }
 
-SQLRETURN SetEnvAttr(SQLHENV handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
-  Env* env = As<Env>(handle);
-  if (env == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(env);
+SQLRETURN SetEnvAttr(Env* env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLINTEGER>(reinterpret_cast<intptr_t>(value));
   switch (attribute) {
     case SQL_ATTR_ODBC_VERSION:
@@ -134,10 +143,7 @@ SQLRETURN SetEnvAttr(SQLHENV handle, SQLINTEGER attribute, SQLPOINTER value, SQL
   }
 }
 
-SQLRETURN GetEnvAttr(SQLHENV handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
-  Env* env = As<Env>(handle);
-  if (env == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(env);
+SQLRETURN GetEnvAttr(Env* env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
   SQLINTEGER v;
   switch (attribute) {
     case SQL_ATTR_ODBC_VERSION:

@@ -6,7 +6,9 @@
 #include <sqlext.h>
 
 #include <atomic>
+#include <exception>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -151,6 +153,44 @@ struct Stmt : Handle {
 template <typename T>
 T* As(SQLHANDLE h) {
   return static_cast<T*>(reinterpret_cast<Handle*>(h));
+}
+
+template <typename T>
+constexpr SQLSMALLINT kHandleType = 0;
+template <>
+inline constexpr SQLSMALLINT kHandleType<Env> = SQL_HANDLE_ENV;
+template <>
+inline constexpr SQLSMALLINT kHandleType<Dbc> = SQL_HANDLE_DBC;
+template <>
+inline constexpr SQLSMALLINT kHandleType<Stmt> = SQL_HANDLE_STMT;
+
+// Records the failure of a call that threw; never throws itself, even when out of memory.
+SQLRETURN Failed(Handle* h, const char* sqlstate, const char* message) noexcept;
+
+// The exception barrier of every exported function: nothing unwinds into the caller, which is C.
+// An allocation failure is HY001, any other exception HY000, recorded on h when it is not null.
+template <typename Body>
+SQLRETURN Barrier(Handle* h, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return Failed(h, "HY001", "Memory allocation error");
+  } catch (const std::exception& e) {
+    return Failed(h, "HY000", e.what());
+  } catch (...) {
+    return Failed(h, "HY000", "General error");
+  }
+}
+
+// The entry of an exported function on one kind of handle: a null handle or one of another kind
+// is SQL_INVALID_HANDLE; the diagnostics of the handle's previous call are dropped; body runs
+// behind the exception barrier.
+template <typename T, typename Body>
+SQLRETURN Guarded(SQLHANDLE handle, Body&& body) noexcept {
+  Handle* h = As<Handle>(handle);
+  if (h == nullptr || h->type != kHandleType<T>) return SQL_INVALID_HANDLE;
+  ClearDiag(h);
+  return Barrier(h, [&] { return body(static_cast<T*>(h)); });
 }
 
 // Copies a text into an ODBC output buffer, cut and terminated; SQL_SUCCESS_WITH_INFO with 01004

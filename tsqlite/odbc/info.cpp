@@ -30,10 +30,7 @@ bool Offered(SQLUSMALLINT id) {
 
 }  // namespace
 
-SQLRETURN GetFunctions(SQLHDBC handle, SQLUSMALLINT function, SQLUSMALLINT* supported) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN GetFunctions(Dbc* dbc, SQLUSMALLINT function, SQLUSMALLINT* supported) {
   if (supported == nullptr) return SetDiag(dbc, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   if (function == SQL_API_ODBC3_ALL_FUNCTIONS) {
     std::memset(supported, 0, sizeof(SQLUSMALLINT) * SQL_API_ODBC3_ALL_FUNCTIONS_SIZE);
@@ -51,10 +48,7 @@ SQLRETURN GetFunctions(SQLHDBC handle, SQLUSMALLINT function, SQLUSMALLINT* supp
   return SQL_SUCCESS;
 }
 
-SQLRETURN GetInfo(SQLHDBC handle, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
-  Dbc* dbc = As<Dbc>(handle);
-  if (dbc == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(dbc);
+SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
   auto text = [&](const std::string& s) {
     return PutString(dbc, s, static_cast<SQLCHAR*>(value), buffer_length, length);
   };

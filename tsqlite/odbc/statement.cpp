@@ -102,10 +102,7 @@ SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
 
 }  // namespace
 
-SQLRETURN ExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
   if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   stmt->prepared = false;
   if (length == SQL_NTS) return Run(stmt, reinterpret_cast<const char*>(text));
@@ -113,10 +110,7 @@ SQLRETURN ExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
   return Run(stmt, std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
 }
 
-SQLRETURN Prepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
   if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   Close(stmt);
   // The statement is translated when it is executed; its shape is cached from then on.
@@ -126,39 +120,27 @@ SQLRETURN Prepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN Execute(SQLHSTMT handle) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN Execute(Stmt* stmt) {
   if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
   return Run(stmt, stmt->prepared_text);
 }
 
-SQLRETURN NumParams(SQLHSTMT handle, SQLSMALLINT* count) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN NumParams(Stmt*, SQLSMALLINT* count) {
   // Values come pasted into the text; parameter markers are not offered.
   if (count != nullptr) *count = 0;
   return SQL_SUCCESS;
 }
 
-SQLRETURN NumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN NumResultCols(Stmt* stmt, SQLSMALLINT* count) {
   if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   const Result* r = stmt->Current();
   if (count != nullptr) *count = r != nullptr && r->has_rows ? static_cast<SQLSMALLINT>(r->columns.size()) : 0;
   return SQL_SUCCESS;
 }
 
-SQLRETURN DescribeCol(SQLHSTMT handle, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buffer_length,
+SQLRETURN DescribeCol(Stmt* stmt, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buffer_length,
                       SQLSMALLINT* name_length, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
                       SQLSMALLINT* nullable) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   const Result* r = nullptr;
   if (SQLRETURN rc = CheckColumn(stmt, column, r); rc != SQL_SUCCESS) return rc;
   const ColumnType& t = stmt->types[column - 1];
@@ -169,11 +151,8 @@ SQLRETURN DescribeCol(SQLHSTMT handle, SQLUSMALLINT column, SQLCHAR* name, SQLSM
   return PutString(stmt, r->columns[column - 1].name, name, buffer_length, name_length);
 }
 
-SQLRETURN ColAttribute(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                        SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
     if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
     const Result* r = stmt->Current();
@@ -247,11 +226,8 @@ SQLRETURN ColAttribute(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT field,
   }
 }
 
-SQLRETURN BindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
+SQLRETURN BindCol(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
                   SQLLEN buffer_length, SQLLEN* indicator) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   if (column < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
   if (target == nullptr && indicator == nullptr) {
@@ -277,10 +253,7 @@ const Value* RowValues(Stmt* stmt, SQLRETURN& rc) {
 }
 }  // namespace
 
-SQLRETURN Fetch(SQLHSTMT handle) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN Fetch(Stmt* stmt) {
   const Result* r = stmt->Current();
   if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 0;
@@ -310,21 +283,13 @@ SQLRETURN Fetch(SQLHSTMT handle) {
   return rc;
 }
 
-SQLRETURN FetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  if (orientation != SQL_FETCH_NEXT) {
-    ClearDiag(stmt);
-    return SetDiag(stmt, SQL_ERROR, "HY106", 0, "Fetch type out of range");
-  }
-  return Fetch(handle);
+SQLRETURN FetchScroll(Stmt* stmt, SQLSMALLINT orientation, SQLLEN) {
+  if (orientation != SQL_FETCH_NEXT) return SetDiag(stmt, SQL_ERROR, "HY106", 0, "Fetch type out of range");
+  return Fetch(stmt);
 }
 
-SQLRETURN GetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
+SQLRETURN GetData(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
                   SQLLEN* indicator) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   const Result* r = stmt->Current();
   if (!stmt->cursor_open || r == nullptr || stmt->row == 0 || stmt->row > Visible(stmt, *r)) {
     return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
@@ -342,10 +307,7 @@ SQLRETURN GetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLP
   return PutValue(stmt, cells[column - 1], c_type, target, buffer_length, indicator, &stmt->getdata);
 }
 
-SQLRETURN RowCount(SQLHSTMT handle, SQLLEN* count) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN RowCount(Stmt* stmt, SQLLEN* count) {
   const Result* r = stmt->Current();
   SQLLEN n = -1;
   if (r != nullptr && !r->has_rows) n = static_cast<SQLLEN>(r->affected);
@@ -353,10 +315,7 @@ SQLRETURN RowCount(SQLHSTMT handle, SQLLEN* count) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN MoreResults(SQLHSTMT handle) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN MoreResults(Stmt* stmt) {
   if (stmt->executed && stmt->result_index + 1 < stmt->batch.results.size()) {
     ++stmt->result_index;
     Enter(stmt);
@@ -366,10 +325,7 @@ SQLRETURN MoreResults(SQLHSTMT handle) {
   return SQL_NO_DATA;
 }
 
-SQLRETURN FreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN FreeStmt(Stmt* stmt, SQLUSMALLINT option) {
   switch (option) {
     case SQL_CLOSE:
       Close(stmt);
@@ -380,34 +336,27 @@ SQLRETURN FreeStmt(SQLHSTMT handle, SQLUSMALLINT option) {
     case SQL_RESET_PARAMS:
       return SQL_SUCCESS;
     case SQL_DROP:
-      return FreeHandle(SQL_HANDLE_STMT, handle);
+      return FreeHandle(SQL_HANDLE_STMT, static_cast<Handle*>(stmt));
     default:
       return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
   }
 }
 
-SQLRETURN CloseCursor(SQLHSTMT handle) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN CloseCursor(Stmt* stmt) {
   if (!stmt->cursor_open) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
   Close(stmt);
   return SQL_SUCCESS;
 }
 
-SQLRETURN Cancel(SQLHSTMT handle) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
+SQLRETURN Cancel(Stmt* stmt) {
   // Called from another thread while the statement runs: only the atomic flag may be touched, not
-  // the diagnostics the running call is writing. With nothing running there is nothing to stop.
+  // the diagnostics the running call is writing (so the entry point leaves them alone). With
+  // nothing running there is nothing to stop.
   if (stmt->running.load()) stmt->cancel = true;
   return SQL_SUCCESS;
 }
 
-SQLRETURN SetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value));
   auto changed = [stmt]() {
     return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, "01S02", 0, "Option value changed");
@@ -484,10 +433,7 @@ SQLRETURN SetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, S
   }
 }
 
-SQLRETURN GetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
+SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
   if (value == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   auto desc = [&](Desc& d) {
     *static_cast<SQLHANDLE*>(value) = static_cast<Handle*>(&d);
@@ -565,11 +511,8 @@ SQLRETURN GetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, S
   }
 }
 
-SQLRETURN Tables(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+SQLRETURN Tables(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
                  SQLSMALLINT table_length, SQLCHAR*, SQLSMALLINT) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   Close(stmt);
   if (!stmt->dbc->db.Tables(ArgString(schema, schema_length), ArgString(table, table_length), stmt->batch)) {
     return SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
@@ -580,11 +523,8 @@ SQLRETURN Tables(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMA
   return SQL_SUCCESS;
 }
 
-SQLRETURN Columns(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
                   SQLSMALLINT table_length, SQLCHAR* column, SQLSMALLINT column_length) {
-  Stmt* stmt = As<Stmt>(handle);
-  if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  ClearDiag(stmt);
   Close(stmt);
   if (!stmt->dbc->db.Columns(ArgString(schema, schema_length), ArgString(table, table_length),
                              ArgString(column, column_length), stmt->batch)) {

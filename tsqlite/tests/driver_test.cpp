@@ -371,6 +371,7 @@ struct ConnectCase {
   const char* name;
   const char* attributes;  // appended to Database=...
   bool connects;
+  const char* sqlstate = "08001";  // of a refused connection
 };
 
 void PrintTo(const ConnectCase& c, std::ostream* os) { *os << c.name; }
@@ -386,7 +387,12 @@ TEST_P(ConnectionStrings, AreCheckedBeforeConnecting) {
   EXPECT_EQ(c.connects, conn.Ok());
   if (!c.connects) {
     ASSERT_FALSE(conn.ConnectDiags().empty());
-    EXPECT_EQ("08001", conn.ConnectDiags()[0].sqlstate);
+    EXPECT_EQ(c.sqlstate, conn.ConnectDiags()[0].sqlstate);
+    if (c.sqlstate == std::string("08004")) {  // a missing file: SQL Server's 4060, naming it
+      EXPECT_EQ(4060, conn.ConnectDiags()[0].native);
+      EXPECT_NE(std::string::npos, conn.ConnectDiags()[0].message.find("\"" + dir.File("x.db") + "\""));
+      EXPECT_FALSE(std::ifstream(dir.File("x.db")).good());
+    }
   }
 }
 
@@ -401,6 +407,8 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"LockTimeout", "LockTimeout=250", true},
                                            ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
+                                           ConnectCase{"MissingFile", "Create=No", false, "08004"},
+                                           ConnectCase{"CreateMaybe", "Create=maybe", false},
                                            ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
                          [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
+#include "handles.h"
 #include "odbc_helpers.h"
 #include "translate.h"
 
@@ -114,6 +116,41 @@ TEST_F(SafetyTest, AnErrorNamesOnlyItsOwnStatementsValues) {
   EXPECT_NE(std::string::npos, first.find("secret-A")) << first;
   EXPECT_EQ(std::string::npos, second.find("secret-A")) << second;
   EXPECT_NE(std::string::npos, second.find("other-B")) << second;
+}
+
+// Every exported function runs behind Guarded: a handle of another kind is refused, the previous
+// call's diagnostics go, and no exception leaves the driver.
+TEST(EntryGuard, ChecksTheHandleKindAndTurnsExceptionsIntoDiagnostics) {
+  using namespace tsqlite;
+  Env env;
+  Dbc dbc(&env);
+  SetDiag(&dbc, SQL_ERROR, "HY000", 0, "from the previous call");
+  auto ok = [](Dbc*) -> SQLRETURN { return SQL_SUCCESS; };
+  EXPECT_EQ(SQL_INVALID_HANDLE, Guarded<Stmt>(&dbc, [](Stmt*) -> SQLRETURN { return SQL_SUCCESS; }));
+  EXPECT_EQ(SQL_INVALID_HANDLE, Guarded<Dbc>(nullptr, ok));
+  EXPECT_EQ(1u, dbc.diags.size());  // a refused call leaves the handle alone
+  EXPECT_EQ(SQL_SUCCESS, Guarded<Dbc>(&dbc, ok));
+  EXPECT_TRUE(dbc.diags.empty());
+
+  struct Case {
+    SQLRETURN (*body)(Dbc*);
+    const char* sqlstate;
+  };
+  const Case cases[] = {
+      {[](Dbc*) -> SQLRETURN { throw std::bad_alloc(); }, "HY001"},
+      {[](Dbc*) -> SQLRETURN { throw std::out_of_range("vector::at"); }, "HY000"},
+      {[](Dbc*) -> SQLRETURN { throw 42; }, "HY000"},
+      {[](Dbc* h) -> SQLRETURN {
+         SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "half done");
+         throw std::runtime_error("broke off");
+       },
+       "HY000"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SQL_ERROR, Guarded<Dbc>(&dbc, c.body));
+    ASSERT_EQ(1u, dbc.diags.size()) << c.sqlstate;
+    EXPECT_EQ(c.sqlstate, dbc.diags[0].sqlstate);
+  }
 }
 
 }  // namespace
