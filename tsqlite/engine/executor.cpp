@@ -419,6 +419,8 @@ static std::vector<Error> MapSqliteError(int extended_code, std::string_view mes
 struct Database::Prepared {
   std::vector<sqlite3_stmt*> stmts;
   bool ready = false;
+  // to_datetime[k]: ?k meets a datetime column, so a text bound to it is converted first.
+  std::vector<char> to_datetime;
 };
 
 struct Database::Entry {
@@ -601,8 +603,10 @@ void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
   for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
 }
 
-bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch) {
+bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
+                    const std::vector<char>* to_datetime) {
   int count = sqlite3_bind_parameter_count(stmt);
+  std::string converted;
   for (int k = 1; k <= count; ++k) {
     int index = k - 1 < static_cast<int>(statement.params.size()) ? statement.params[k - 1] : -1;
     if (index < 0 || index >= static_cast<int>(shape.literals.size())) {
@@ -618,6 +622,17 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text:
+        if (to_datetime != nullptr && static_cast<size_t>(k) < to_datetime->size() && (*to_datetime)[k]) {
+          // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
+          Error error;
+          if (!TextToDatetime(lit.text, converted, error.native, error.message)) {
+            error.sqlstate = "22007";
+            batch.errors.push_back(std::move(error));
+            return false;
+          }
+          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
         sqlite3_bind_text(stmt, k, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
         break;
       case Literal::Kind::Null:
@@ -825,6 +840,24 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
     }
   }
   if (stmt != nullptr) prepared.stmts.push_back(stmt);
+  // The declared type of each column a parameter meets; a probe that does not compile (a name the
+  // query resolves some other way) converts nothing.
+  for (const Statement::Probe& probe : statement.probes) {
+    sqlite3_stmt* q = nullptr;
+    if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
+        probe.column < sqlite3_column_count(q)) {
+      const char* decl = sqlite3_column_decltype(q, probe.column);
+      std::string upper = decl ? decl : "";
+      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      if (upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos) {
+        if (prepared.to_datetime.size() <= static_cast<size_t>(probe.param)) {
+          prepared.to_datetime.resize(static_cast<size_t>(probe.param) + 1, 0);
+        }
+        prepared.to_datetime[static_cast<size_t>(probe.param)] = 1;
+      }
+    }
+    sqlite3_finalize(q);
+  }
   prepared.ready = true;
   return true;
 }
@@ -833,7 +866,7 @@ bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch)
   if (!Prepare(entry, index, batch)) return false;
   const Statement& statement = entry.translation.statements[index];
   for (sqlite3_stmt* stmt : entry.prepared[index].stmts) {
-    if (!Step(stmt, statement, shape, batch)) return false;
+    if (!Step(stmt, statement, shape, batch, &entry.prepared[index].to_datetime)) return false;
   }
   return true;
 }

@@ -138,7 +138,8 @@ class Database {
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
-  bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
+  bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
+            const std::vector<char>* to_datetime = nullptr);
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);

@@ -1093,6 +1093,26 @@ void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
+bool TextToDatetime(std::string_view text, std::string& storage, int& native, std::string& message) {
+  int64_t ms = 0;
+  const ParseResult r =
+      ParseDatetime(reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), 0, ms);
+  if (r == ParseResult::Ok && InRange(RoundToTicks(ms))) {
+    char buf[24];
+    FormatStorage(RoundToTicks(ms), buf);
+    storage.assign(buf, 23);
+    return true;
+  }
+  if (r == ParseResult::BadFormat) {
+    native = 241;
+    message = "Conversion failed when converting date and/or time from character string.";
+  } else {
+    native = 242;
+    message = "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
+  }
+  return false;
+}
+
 int RegisterFunctions(sqlite3* db, const int* date_first) {
   struct Function {
     const char* name;

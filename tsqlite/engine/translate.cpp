@@ -607,8 +607,11 @@ class Translator {
     st.kind = kind;
     st.sql = std::move(sql);
     st.params = std::move(params_);
+    st.probes = std::move(probes_);
     st.is_update_or_delete = update_or_delete;
     params_.clear();
+    probes_.clear();
+    from_.clear();
     out_.statements.push_back(std::move(st));
   }
 
@@ -770,14 +773,19 @@ class Translator {
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
     std::string sql = "INSERT INTO " + obj.Quoted();
+    // The columns written, in order: the query whose result column i is the i-th of them.
+    std::string columns = "*";
     if (IsOp("(") && !IsWord("SELECT", 1)) {
       ++pos_;
       sql += " (";
+      columns.clear();
       for (bool first = true;; first = false) {
         Token t;
         if (!ExpectName(t)) return;
         if (!first) sql += ", ";
+        if (!first) columns += ", ";
         sql += Name(t);
+        columns += Name(t);
         if (AcceptOp(")")) break;
         if (!ExpectOp(",")) return;
       }
@@ -788,10 +796,14 @@ class Translator {
       for (bool first_row = true;; first_row = false) {
         if (!ExpectOp("(")) return;
         sql += first_row ? "(" : ", (";
-        for (bool first = true;; first = false) {
-          if (!first) sql += ", ";
+        for (int column = 0;; ++column) {
+          if (column > 0) sql += ", ";
           if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
-          sql += Expression();
+          std::string value = Expression();
+          if (const int k = ParamNumber(value); k > 0) {
+            probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
+          }
+          sql += value;
           if (failed_) return;
           if (AcceptOp(")")) break;
           if (!ExpectOp(",")) return;
@@ -816,6 +828,7 @@ class Translator {
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
     std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
+    from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
     if (!ExpectWord("SET")) return;
     for (bool first = true;; first = false) {
       Token t;
@@ -825,7 +838,9 @@ class Translator {
       }
       if (!ExpectOp("=")) return;
       if (!first) sql += ", ";
-      sql += Name(t) + " = " + Expression();
+      std::string value = Expression();
+      Meets(Name(t), value);
+      sql += Name(t) + " = " + value;
       if (failed_) return;
       if (!AcceptOp(",")) break;
     }
@@ -838,6 +853,7 @@ class Translator {
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
     std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
+    from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
     if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
     if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
   }
@@ -928,7 +944,12 @@ class Translator {
       if (failed_) return "";
       if (!AcceptOp(",")) break;
     }
-    if (AcceptWord("FROM")) sql += " FROM " + FromList();
+    const std::string outer_from = from_;
+    if (AcceptWord("FROM")) {
+      const std::string from = " FROM " + FromList();
+      sql += from;
+      from_ = from;
+    }
     if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
     if (AcceptWord("GROUP")) {
       if (!ExpectWord("BY")) return "";
@@ -940,6 +961,7 @@ class Translator {
       }
     }
     if (AcceptWord("HAVING")) sql += " HAVING " + Expression();
+    from_ = outer_from;
     return failed_ ? "" : sql;
   }
 
@@ -1120,6 +1142,8 @@ class Translator {
         if (sop == "!<") sop = ">=";
         if (sop == "!>") sop = "<=";
         std::string r = Additive();
+        Meets(l, r);
+        Meets(r, l);
         const bool own_collation = IsColumnRef(l) || IsColumnRef(r) ||
                                    l.find(" COLLATE ") != std::string::npos ||
                                    r.find(" COLLATE ") != std::string::npos;
@@ -1138,7 +1162,10 @@ class Translator {
     if (AcceptWord("BETWEEN")) {
       std::string lo = Additive();
       if (!ExpectWord("AND")) return "";
-      return "(" + l + not_ + " BETWEEN " + lo + " AND " + Additive() + ")";
+      std::string hi = Additive();
+      Meets(l, lo);
+      Meets(l, hi);
+      return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
     }
     if (AcceptWord("IN")) {
       if (!ExpectOp("(")) return "";
@@ -1148,7 +1175,9 @@ class Translator {
       } else {
         for (bool first = true;; first = false) {
           if (!first) list += ", ";
-          list += Expression();
+          std::string item = Expression();
+          Meets(l, item);
+          list += item;
           if (!AcceptOp(",")) break;
         }
       }
@@ -1177,6 +1206,25 @@ class Translator {
       }
     }
     return true;
+  }
+
+  // k of a lone parameter "?k", 0 for anything else.
+  static int ParamNumber(const std::string& s) {
+    if (s.size() < 2 || s[0] != '?') return 0;
+    int k = 0;
+    for (size_t i = 1; i < s.size(); ++i) {
+      if (!IsDigit(static_cast<unsigned char>(s[i])) || k > 100000) return 0;
+      k = k * 10 + (s[i] - '0');
+    }
+    return k;
+  }
+
+  // Notes that the parameter `value` (if it is one) meets `column` (if it is a column of the
+  // current query's tables).
+  void Meets(const std::string& column, const std::string& value) {
+    const int k = ParamNumber(value);
+    if (k == 0 || from_.empty() || !IsColumnRef(column)) return;
+    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
   }
 
   static bool IsNumberText(const std::string& s) {
@@ -1954,6 +2002,10 @@ class Translator {
   bool failed_ = false;
   int nesting_ = 0;
   std::vector<int> params_;
+  // Parameters that meet a column, and the tables the current query reads ("FROM ..." as
+  // emitted), from which the column's type is read.
+  std::vector<Statement::Probe> probes_;
+  std::string from_;
 };
 
 }  // namespace

@@ -55,6 +55,16 @@ struct Statement {
   std::vector<int> params;         // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
   bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
+  // A parameter that meets a column (compared with it, or written into it): the executor reads
+  // the column's declared type from `sql` (a query whose result column `column` is that column)
+  // and converts a text value to that type before binding it, as SQL Server converts a string to
+  // the type of higher precedence: '20240615' against a datetime column is a date.
+  struct Probe {
+    int param = 0;                 // k of ?k
+    std::string sql;
+    int column = 0;
+  };
+  std::vector<Probe> probes;
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
@@ -77,6 +87,11 @@ bool Translate(const Shape& shape, Translation& out);
 // closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it
 // emits, so no value of a statement can end up outside its literal.
 bool IsOneSqliteStatement(std::string_view sql);
+
+// A text as SQL Server converts it to datetime (yyyymmdd, yyyy-mm-dd[Thh:mi:ss[.mmm]], ...), in the
+// storage form and rounded to 1/300 s. False with SQL Server's error (241 not a date, 242 out of
+// range) otherwise.
+bool TextToDatetime(std::string_view text, std::string& storage, int& native, std::string& message);
 
 // Registers the SQLite functions the translated statements call (conversions, DATEADD, DATEPART,
 // datetime arithmetic, modulo with the divide-by-zero error, current time). date_first points at
