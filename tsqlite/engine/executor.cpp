@@ -419,8 +419,8 @@ static std::vector<Error> MapSqliteError(int extended_code, std::string_view mes
 struct Database::Prepared {
   std::vector<sqlite3_stmt*> stmts;
   bool ready = false;
-  // to_datetime[k]: ?k meets a datetime column, so a text bound to it is converted first.
-  std::vector<char> to_datetime;
+  // rules[k]: what a text bound to ?k becomes, by the column it meets.
+  std::vector<ParamRule> rules;
 };
 
 struct Database::Entry {
@@ -604,7 +604,7 @@ void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
 }
 
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
-                    const std::vector<char>* to_datetime) {
+                    const std::vector<ParamRule>* rules) {
   int count = sqlite3_bind_parameter_count(stmt);
   std::string converted;
   for (int k = 1; k <= count; ++k) {
@@ -621,8 +621,10 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       case Literal::Kind::Real:
         sqlite3_bind_double(stmt, k, lit.real);
         break;
-      case Literal::Kind::Text:
-        if (to_datetime != nullptr && static_cast<size_t>(k) < to_datetime->size() && (*to_datetime)[k]) {
+      case Literal::Kind::Text: {
+        const ParamRule rule =
+            rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+        if (rule.datetime) {
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
           if (!TextToDatetime(lit.text, converted, error.native, error.message)) {
@@ -633,8 +635,16 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
           break;
         }
-        sqlite3_bind_text(stmt, k, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
+        // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
+        // error; any other character past it is left for the width's CHECK (8152).
+        size_t length = lit.text.size();
+        if (rule.width > 0 && length > static_cast<size_t>(rule.width) &&
+            lit.text.find_first_not_of(' ', static_cast<size_t>(rule.width)) == std::string::npos) {
+          length = static_cast<size_t>(rule.width);
+        }
+        sqlite3_bind_text(stmt, k, lit.text.data(), static_cast<int>(length), SQLITE_STATIC);
         break;
+      }
       case Literal::Kind::Null:
         sqlite3_bind_null(stmt, k);
         break;
@@ -849,11 +859,17 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       const char* decl = sqlite3_column_decltype(q, probe.column);
       std::string upper = decl ? decl : "";
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-      if (upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos) {
-        if (prepared.to_datetime.size() <= static_cast<size_t>(probe.param)) {
-          prepared.to_datetime.resize(static_cast<size_t>(probe.param) + 1, 0);
+      ParamRule rule;
+      rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+      const size_t open = upper.find('(');
+      if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
+        rule.width = std::atoi(upper.c_str() + open + 1);
+      }
+      if (rule.datetime || rule.width > 0) {
+        if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
+          prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }
-        prepared.to_datetime[static_cast<size_t>(probe.param)] = 1;
+        prepared.rules[static_cast<size_t>(probe.param)] = rule;
       }
     }
     sqlite3_finalize(q);
@@ -866,7 +882,7 @@ bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch)
   if (!Prepare(entry, index, batch)) return false;
   const Statement& statement = entry.translation.statements[index];
   for (sqlite3_stmt* stmt : entry.prepared[index].stmts) {
-    if (!Step(stmt, statement, shape, batch, &entry.prepared[index].to_datetime)) return false;
+    if (!Step(stmt, statement, shape, batch, &entry.prepared[index].rules)) return false;
   }
   return true;
 }

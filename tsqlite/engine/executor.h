@@ -138,8 +138,13 @@ class Database {
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
+  // What a text value bound to a parameter becomes, by the column the parameter meets.
+  struct ParamRule {
+    bool datetime = false;  // converted to a datetime (241 when it is none)
+    int width = 0;          // a char/varchar(n): blanks past n are cut
+  };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
-            const std::vector<char>* to_datetime = nullptr);
+            const std::vector<ParamRule>* rules = nullptr);
   void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);

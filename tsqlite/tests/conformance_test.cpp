@@ -176,6 +176,12 @@ const Case kCases[] = {
     {"INSERT INTO dbo.c (id, dt) VALUES (6, 'tomorrow')", "#241"},
     {"DELETE FROM dbo.c WHERE dt >= '20240301' AND dt < '20240303'", "ok"},
     {"SELECT COUNT(*) FROM dbo.c", "3"},
+    {"INSERT INTO dbo.c (id, s, f) VALUES (7, 'ab    ', 'abcde   ')", "ok"},
+    {"SELECT DATALENGTH(s), DATALENGTH(f) FROM dbo.c WHERE id = 7", "3|5"},
+    {"UPDATE dbo.c SET s = 'b     ' WHERE id = 7", "ok"},
+    {"SELECT DATALENGTH(s) FROM dbo.c WHERE id = 7", "3"},
+    {"UPDATE dbo.c SET s = 'abc d' WHERE id = 7", "#8152"},
+    {"DELETE FROM dbo.c WHERE id = 7", "ok"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},
