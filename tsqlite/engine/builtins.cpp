@@ -53,9 +53,13 @@ constexpr Builtin kBuiltins[] = {
      "CASE WHEN instr(substr($2, max($3, 1)), $1) > 0 THEN instr(substr($2, max($3, 1)), $1) + max($3, 1) - 1 "
      "ELSE 0 END"},
     {"REPLACE", 3, 3, F::Values, "replace($1, $2, $3)"},
-    // hex(zeroblob(n)) is n pairs of '00', each replaced by the text; a negative count is NULL
-    {"REPLICATE", 2, 2, F::Values, "CASE WHEN $2 < 0 THEN NULL ELSE replace(hex(zeroblob($2)), '00', $1) END"},
-    {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', $1, '') END"},
+    // hex(zeroblob(n)) is n pairs of '00', each replaced by the text; a negative count is NULL.
+    // Both stop at 8,000 characters, as SQL Server's do for types other than varchar(max), so
+    // no count makes the process allocate more.
+    {"REPLICATE", 2, 2, F::Values,
+     "CASE WHEN $2 < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min($2, 8000 / max(length($1), 1) + 1))), '00', $1), "
+     "1, 8000) END"},
+    {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END"},
     {"STR", 1, 3, F::Values, "ts_str($*)"},
     {"CHAR", 1, 1, F::Values, "char($1)"},
     {"ASCII", 1, 1, F::Values, "unicode($1)"},

@@ -53,6 +53,7 @@ const Call kCalls[] = {
     {"CHARINDEX", "CHARINDEX('b', 'abcabc', 3)", "5"},
     {"REPLACE", "REPLACE('aXbX', 'X', 'y')", "ayby"},
     {"REPLICATE", "REPLICATE('ab', 3)", "ababab"},
+    {"REPLICATE", "LEN(REPLICATE('ab', 2000000000))", "8000"},
     {"SPACE", "SPACE(2) + 'x'", "  x"},
     {"STR", "STR(123.45, 6, 1)", " 123.5"},
     {"STR", "STR(123.45, 2, 2)", "**"},
