@@ -1019,36 +1019,6 @@ void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, Like(value, pattern, escape) ? 1 : 0);
 }
 
-// ts_charindex(find, in, start): the character position of find in `in` from start on, 0 when
-// absent.
-void FnCharIndex(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  for (int k = 0; k < 3; ++k) {
-    if (sqlite3_value_type(argv[k]) == SQLITE_NULL) {
-      sqlite3_result_null(ctx);
-      return;
-    }
-  }
-  const std::string find = TextOf(argv[0]);
-  const std::string in = TextOf(argv[1]);
-  const int64_t start = sqlite3_value_int64(argv[2]);
-  size_t from = 0;
-  int64_t position = 1;
-  while (position < start && from < in.size()) {
-    NextChar(in, from);
-    ++position;
-  }
-  const size_t at = find.empty() ? std::string::npos : in.find(find, from);
-  if (at == std::string::npos) {
-    sqlite3_result_int(ctx, 0);
-    return;
-  }
-  while (from < at) {
-    NextChar(in, from);
-    ++position;
-  }
-  sqlite3_result_int64(ctx, position);
-}
-
 // ts_substring(s, start, length): the characters at positions start .. start + length - 1 that
 // lie inside s; a start below 1 shortens what is left.
 void FnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -1089,6 +1059,59 @@ void FnDateFirst(sqlite3_context* ctx, int, sqlite3_value**) {
 // that must fail in SQL Server's terms (a table created in a schema that does not exist).
 void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
   RaiseError(ctx, sqlite3_value_int(argv[0]), TextOf(argv[1]));
+}
+
+// ts_round(x, n [, truncate]): ROUND, also to tens and hundreds for a negative n; half away
+// from zero, or towards zero when truncate is given and not 0. An integer stays an integer.
+void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  }
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  const bool truncate = argc > 2 && sqlite3_value_int64(argv[2]) != 0;
+  if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER) {
+    const int64_t x = sqlite3_value_int64(argv[0]);
+    if (n >= 0) return sqlite3_result_int64(ctx, x);
+    if (n < -18) return sqlite3_result_int64(ctx, 0);
+    int64_t unit = 1;
+    for (int64_t i = 0; i < -n; ++i) unit *= 10;
+    int64_t q = x / unit;  // towards zero
+    const int64_t rest = x % unit;
+    if (!truncate && (rest >= unit - rest || -rest >= unit + rest)) q += x < 0 ? -1 : 1;
+    if (q > INT64_MAX / unit || q < INT64_MIN / unit) return RaiseOverflow(ctx);
+    return sqlite3_result_int64(ctx, q * unit);
+  }
+  const double x = sqlite3_value_double(argv[0]);
+  if (n > 15) return sqlite3_result_double(ctx, x);
+  const double scale = std::pow(10.0, static_cast<double>(n < -308 ? -308 : n));
+  const double v = x * scale;
+  sqlite3_result_double(ctx, (truncate ? std::trunc(v) : std::round(v)) / scale);
+}
+
+// ts_str(x [, length [, decimals]]): STR, the number right-aligned in length characters (10) with
+// decimals places (0, at most 16); places are given up before the whole part is, and a whole part
+// that does not fit gives length asterisks. NULL for a length outside 1 to 8000.
+void FnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  }
+  const double x = sqlite3_value_double(argv[0]);
+  const int64_t length = argc > 1 ? sqlite3_value_int64(argv[1]) : 10;
+  int64_t decimals = argc > 2 ? sqlite3_value_int64(argv[2]) : 0;
+  if (length < 1 || length > 8000 || decimals < 0) return sqlite3_result_null(ctx);
+  if (decimals > 16) decimals = 16;
+  for (;; --decimals) {
+    char buf[400];
+    const int n = std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), x);
+    if (n > 0 && n <= length) {
+      std::string out(static_cast<size_t>(length - n), ' ');
+      out.append(buf, static_cast<size_t>(n));
+      return sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+    }
+    if (decimals == 0) break;
+  }
+  const std::string stars(static_cast<size_t>(length), '*');
+  sqlite3_result_text(ctx, stars.c_str(), static_cast<int>(stars.size()), SQLITE_TRANSIENT);
 }
 
 }  // namespace
@@ -1134,9 +1157,13 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_datediff", 3, FnDateDiff, true},
       {"ts_datefirst", 0, FnDateFirst, false},
       {"ts_like", 3, FnLike, true},
-      {"ts_charindex", 3, FnCharIndex, true},
       {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},
+      {"ts_round", 2, FnRound, true},
+      {"ts_round", 3, FnRound, true},
+      {"ts_str", 1, FnStr, true},
+      {"ts_str", 2, FnStr, true},
+      {"ts_str", 3, FnStr, true},
   };
   for (const Function& f : kFunctions) {
     const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -34,6 +34,8 @@
 // SELECT INTO, views, IDENTITY, date/time types other than datetime, smalldatetime and datetime2.
 #include "translate.h"
 
+#include "builtins.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -343,10 +345,6 @@ struct Token {
   int literal = -1;       // Param: index into Shape::literals
 };
 
-// The current time as SQL Server's GETDATE() gives it: local time with milliseconds, in the
-// storage form of a datetime. SQLite evaluates 'now' once per statement step.
-constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
-
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
 bool IsReserved(std::string_view w) {
   static const char* const kWords[] = {
@@ -534,15 +532,19 @@ class Translator {
     Translator& translator;
   };
 
-  bool FailNesting() {
+  // An error of SQL Server's other than a syntax error (195, 174, ...); returns "" for the
+  // expression being built.
+  std::string FailWith(int native, const std::string& message) {
     if (!failed_) {
       failed_ = true;
-      out_.native_error = 191;
+      out_.native_error = native;
       out_.sqlstate = "42000";
-      out_.message = kNestedTooDeeply;
+      out_.message = message;
     }
-    return false;
+    return "";
   }
+
+  void FailNesting() { FailWith(191, kNestedTooDeeply); }
 
   // SQL Server names the token it stumbled on; a literal shows its value.
   bool Fail() {
@@ -1458,28 +1460,14 @@ class Translator {
     return Fail(), "";
   }
 
-  std::string Arguments(bool allow_star) {
-    std::string args;
-    if (AcceptOp(")")) return args;
-    if (AcceptWord("DISTINCT")) args = "DISTINCT ";
-    for (bool first = true;; first = false) {
-      if (!first) args += ", ";
-      if (allow_star && first && AcceptOp("*")) {
-        args += "*";
-      } else {
-        args += Expression();
-      }
-      if (failed_) return "";
-      if (AcceptOp(")")) return args;
-      if (!ExpectOp(",")) return "";
-    }
-  }
-
+  // A built-in function call, name and '(' next: read as its row in the function table says.
   std::string Function() {
     const Token name = Peek();
+    const std::vector<const Builtin*> rows = FindBuiltins(name.text);
+    if (rows.empty()) return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
     pos_ += 2;  // name and '('
-    const std::string_view w = name.text;
-    if (WordIs(w, "CONVERT")) {
+    const ArgForm form = rows.front()->form;
+    if (form == ArgForm::Convert) {
       Type type;
       if (!ParseType(type) || !ExpectOp(",")) return "";
       std::string value = Expression();
@@ -1488,65 +1476,37 @@ class Translator {
       if (!ExpectOp(")")) return "";
       return Convert(type, value, style);
     }
-    if (WordIs(w, "CAST")) {
+    if (form == ArgForm::Cast) {
       std::string value = Expression();
       Type type;
       if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
       return Convert(type, value, "");
     }
-    if (WordIs(w, "DATEADD") || WordIs(w, "DATEDIFF")) {
-      std::string part = DatePartName();
-      if (!ExpectOp(",")) return "";
-      std::string a = Expression();
-      if (!ExpectOp(",")) return "";
-      std::string b = Expression();
-      if (!ExpectOp(")")) return "";
-      return (WordIs(w, "DATEADD") ? "ts_dateadd(" : "ts_datediff(") + part + ", " + a + ", " + b +
-             ")";
+    const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
+    std::vector<std::string> args;
+    bool distinct = false;
+    if (!AcceptOp(")")) {
+      if (form == ArgForm::DatePart) {
+        args.push_back(DatePartName());
+        if (failed_ || !ExpectOp(",")) return "";
+      } else if (form == ArgForm::Aggregate) {
+        distinct = AcceptWord("DISTINCT");
+        if (!distinct) AcceptWord("ALL");
+      }
+      for (;;) {
+        if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {
+          args.push_back("*");
+        } else {
+          args.push_back(Expression());
+        }
+        if (failed_) return "";
+        if (AcceptOp(")")) break;
+        if (!ExpectOp(",")) return "";
+      }
     }
-    if (WordIs(w, "DATEPART")) {
-      std::string part = DatePartName();
-      if (!ExpectOp(",")) return "";
-      std::string a = Expression();
-      if (!ExpectOp(")")) return "";
-      return "ts_datepart(" + part + ", " + a + ")";
-    }
-    if (WordIs(w, "YEAR") || WordIs(w, "MONTH") || WordIs(w, "DAY")) {
-      std::string a = Expression();
-      if (!ExpectOp(")")) return "";
-      std::string part(w);
-      for (char& c : part) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-      return "ts_datepart('" + part + "', " + a + ")";
-    }
-    if (WordIs(w, "GETDATE") || WordIs(w, "SYSDATETIME") || WordIs(w, "CURRENT_TIMESTAMP")) {
-      if (!ExpectOp(")")) return "";
-      return kNow;
-    }
-    if (WordIs(w, "GETUTCDATE")) {
-      if (!ExpectOp(")")) return "";
-      return "strftime('%Y-%m-%d %H:%M:%f','now')";
-    }
-    if (WordIs(w, "CHARINDEX") || WordIs(w, "LEFT") || WordIs(w, "RIGHT")) {
-      std::string a = Expression();
-      if (!ExpectOp(",")) return "";
-      std::string b = Expression();
-      std::string start = "1";
-      if (WordIs(w, "CHARINDEX") && AcceptOp(",")) start = Expression();
-      if (!ExpectOp(")")) return "";
-      if (WordIs(w, "CHARINDEX")) return "ts_charindex(" + a + ", " + b + ", " + start + ")";
-      if (WordIs(w, "LEFT")) return "substr(" + a + ", 1, " + b + ")";
-      // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
-      return "CASE WHEN " + b + " > 0 THEN substr(" + a + ", -(" + b + ")) ELSE '' END";
-    }
-    const bool count = WordIs(w, "COUNT") || WordIs(w, "COUNT_BIG");
-    std::string args = Arguments(count);
-    if (failed_) return "";
-    if (count) return "count(" + args + ")";
-    if (WordIs(w, "ISNULL")) return "ifnull(" + args + ")";
-    if (WordIs(w, "LEN")) return "length(rtrim(" + args + "))";
-    if (WordIs(w, "DATALENGTH")) return "length(" + args + ")";
-    if (WordIs(w, "SUBSTRING")) return "ts_substring(" + args + ")";
-    return std::string(w) + "(" + args + ")";
+    const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
+    if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+    return EmitBuiltin(*row, args, distinct);
   }
 
   // ---- DDL ----
