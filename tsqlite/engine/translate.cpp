@@ -21,9 +21,11 @@
 //   at the end do not count, as SQL Server trims them silently). char(n) values are not padded
 //   when stored.
 // - datetime values are TEXT 'YYYY-MM-DD hh:mm:ss.fff'; a CHECK named tsqlite_dt_<column>
-//   refuses any other form, since a date pasted as plain text would never compare equal to a
-//   converted one. CURRENT_TIMESTAMP/GETDATE() are the local time with milliseconds, the same
-//   for every row one INSERT or UPDATE writes.
+//   refuses any other form. A string literal that meets a column (compared, BETWEEN, IN, inserted,
+//   assigned) is recorded as a Statement::Probe; the executor reads the column's declared type and
+//   converts the string to a datetime (or cuts a char column's surplus blanks) before binding.
+//   CURRENT_TIMESTAMP/GETDATE() are the local time with milliseconds, the same for every row one
+//   INSERT or UPDATE writes.
 // - Operators whose meaning depends on the run-time type of their operands (+, -, /, %) and all
 //   conversions become calls of the ts_* functions registered by RegisterFunctions().
 // - CREATE SCHEMA records the schema in tsqlite_schemas; CREATE TABLE in a schema other than dbo
