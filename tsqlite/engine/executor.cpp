@@ -853,6 +853,13 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   // The declared type of each column a parameter meets; a probe that does not compile (a name the
   // query resolves some other way) converts nothing.
   for (const Statement::Probe& probe : statement.probes) {
+    if (probe.sql.empty()) {  // meets a datetime expression
+      if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
+        prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
+      }
+      prepared.rules[static_cast<size_t>(probe.param)].datetime = true;
+      continue;
+    }
     sqlite3_stmt* q = nullptr;
     if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
         probe.column < sqlite3_column_count(q)) {

@@ -1227,8 +1227,30 @@ class Translator {
   // current query's tables).
   void Meets(const std::string& column, const std::string& value) {
     const int k = ParamNumber(value);
-    if (k == 0 || from_.empty() || !IsColumnRef(column)) return;
-    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
+    if (k == 0) return;
+    if (IsDatetimeCall(column)) {
+      probes_.push_back(Statement::Probe{k, "", 0});  // a datetime whatever the tables hold
+    } else if (!from_.empty() && IsColumnRef(column)) {
+      probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
+    }
+  }
+
+  // A whole expression that gives a datetime: CONVERT/CAST to datetime, DATEADD, GETDATE().
+  static bool IsDatetimeCall(const std::string& s) {
+    size_t open = std::string::npos;
+    for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime("}) {
+      if (s.rfind(prefix, 0) == 0) open = std::strlen(prefix) - 1;
+    }
+    if (open == std::string::npos || s.back() != ')') return false;
+    int depth = 0;
+    bool quoted = false;
+    for (size_t i = open; i < s.size(); ++i) {
+      if (s[i] == '\'') quoted = !quoted;
+      if (quoted) continue;
+      if (s[i] == '(') ++depth;
+      if (s[i] == ')' && --depth == 0) return i + 1 == s.size();
+    }
+    return false;
   }
 
   static bool IsNumberText(const std::string& s) {

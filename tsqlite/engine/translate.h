@@ -61,7 +61,7 @@ struct Statement {
   // the type of higher precedence: '20240615' against a datetime column is a date.
   struct Probe {
     int param = 0;                 // k of ?k
-    std::string sql;
+    std::string sql;               // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
     int column = 0;
   };
   std::vector<Probe> probes;

@@ -54,6 +54,9 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM dbo.c WHERE '20250101' <= dt", "1"},
     {"SELECT COUNT(*) FROM dbo.c AS k WHERE k.dt NOT BETWEEN '2024-06-16' AND '2024-12-31 23:59:59.997'", "2"},
     {"SELECT COUNT(*) FROM dbo.c WHERE dt = 'hello'", "#241"},
+    {"SELECT CASE WHEN CONVERT(datetime, '20240101', 112) = '2024-01-01' THEN 1 ELSE 0 END", "1"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE DATEADD(day, 1, dt) = '20240616'", "1"},
+    {"SELECT CASE WHEN GETDATE() > '20000101' THEN 1 ELSE 0 END", "1"},
     {"SELECT COUNT(*) FROM dbo.c WHERE dt > '2024-13-01'", "#242"},
     // datetime keeps 1/300 s.
     {"SELECT CONVERT(varchar(23), CONVERT(datetime, '2024-01-01 23:59:59.999'), 121)", "2024-01-02 00:00:00.000"},
