@@ -648,6 +648,9 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       case Literal::Kind::Null:
         sqlite3_bind_null(stmt, k);
         break;
+      case Literal::Kind::Blob:
+        sqlite3_bind_blob(stmt, k, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_STATIC);
+        break;
     }
   }
 
@@ -932,7 +935,8 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   return true;
 }
 
-bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits) {
+bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits,
+                       const std::vector<Literal>* params) {
   std::lock_guard<std::mutex> lock(mutex_);
   // The limits hold for this batch only; Progress() reads them while it runs.
   struct Armed {
@@ -959,6 +963,15 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   }
   if (!spills_.empty()) DropSpills();
   Parameterize(tsql, shape_);
+  if (!shape_.markers.empty()) {
+    if (params == nullptr || params->size() < shape_.markers.size()) {
+      batch.errors.push_back(Error{"07002", 0, "COUNT field incorrect or syntax error"});
+      return false;
+    }
+    for (size_t i = 0; i < shape_.markers.size(); ++i) {
+      shape_.literals[static_cast<size_t>(shape_.markers[i])] = (*params)[i];
+    }
+  }
   Entry* entry = Lookup(shape_);
   if (!entry->ok) {
     const Translation& t = entry->translation;

@@ -107,7 +107,10 @@ class Database {
 
   // Runs a batch to its end. On failure the results are dropped and batch.errors says why: a
   // batch stopped by its time limit fails with HYT00, one cancelled with HY008.
-  bool Execute(std::string_view tsql, Batch& batch, const Limits& limits = Limits());
+  // params holds the values bound to the statement's parameter markers ('?'), in order; fewer
+  // values than markers fail with 07002.
+  bool Execute(std::string_view tsql, Batch& batch, const Limits& limits = Limits(),
+               const std::vector<Literal>* params = nullptr);
 
   // Makes row (0-based) of a spilled result available in result.cells; its values then start at
   // cells[(row - result.first) * columns]. False when the spill table cannot be read.

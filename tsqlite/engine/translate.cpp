@@ -86,6 +86,7 @@ constexpr char kMarker = '?';
 
 void Parameterize(std::string_view s, Shape& out) {
   out.key.clear();
+  out.markers.clear();
   if (out.key.capacity() < s.size()) out.key.reserve(s.size() + 16);
   size_t nlit = 0;
   auto next_literal = [&]() -> Literal& {
@@ -301,7 +302,15 @@ void Parameterize(std::string_view s, Shape& out) {
       if (depth > 0) --depth;
       if (depth < order_depth) order_by = false;
     }
-    out.key.push_back(c == '?' ? kForeignByte : static_cast<char>(c));
+    if (c == '?' && !ddl) {
+      // A parameter marker: a literal slot the caller fills from the bound value.
+      Literal& lit = next_literal();
+      lit.kind = Literal::Kind::Null;
+      out.markers.push_back(static_cast<int>(nlit - 1));
+      out.key.push_back(kMarker);
+    } else {
+      out.key.push_back(c == '?' ? kForeignByte : static_cast<char>(c));
+    }
     prev = static_cast<char>(c);
     opens_convert = after_by = after_as = false;
     ++i;

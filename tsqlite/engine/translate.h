@@ -26,17 +26,21 @@ struct sqlite3;
 namespace tsqlite {
 
 struct Literal {
-  enum class Kind { Integer, Real, Text, Null };
+  enum class Kind { Integer, Real, Text, Null, Blob };
   Kind kind = Kind::Null;
   int64_t integer = 0;
   double real = 0;
-  std::string text;  // for Text: the value with doubled quotes undone
+  std::string text;  // for Text: the value with doubled quotes undone; for Blob: the bytes
 };
 
 // The statement text with its literals taken out, and the literals in order.
 struct Shape {
   std::string key;                 // cache key: the text with each literal replaced by a marker
   std::vector<Literal> literals;
+  // The client's parameter markers ('?') in order: each is a literal slot (its index into
+  // literals) that the caller fills with the bound value before the statement runs, so a bound
+  // value is always bound to SQLite, never pasted into a text.
+  std::vector<int> markers;
 };
 
 // Cheap, run for every statement executed.

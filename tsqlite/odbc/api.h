@@ -43,7 +43,6 @@ SQLRETURN GetFunctions(Dbc* dbc, SQLUSMALLINT function, SQLUSMALLINT* supported)
 SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length);
 SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length);
 SQLRETURN Execute(Stmt* stmt);
-SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count);
 SQLRETURN NumResultCols(Stmt* stmt, SQLSMALLINT* count);
 SQLRETURN DescribeCol(Stmt* stmt, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buffer_length,
                       SQLSMALLINT* name_length, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
@@ -64,6 +63,16 @@ SQLRETURN Cancel(Stmt* stmt);
 SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
 SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
                       SQLINTEGER* length);
+// params.cpp
+SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count);
+SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type,
+                        SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value,
+                        SQLLEN buffer_length, SQLLEN* indicator);
+SQLRETURN DescribeParam(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
+                        SQLSMALLINT* nullable);
+SQLRETURN ParamData(Stmt* stmt, SQLPOINTER* token);
+SQLRETURN PutData(Stmt* stmt, SQLPOINTER data, SQLLEN length);
+
 SQLRETURN Tables(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
                  SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length, SQLCHAR* types,
                  SQLSMALLINT types_length);

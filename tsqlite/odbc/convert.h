@@ -3,7 +3,15 @@
 // of one value into an application buffer of a given C type.
 #include "handles.h"
 
+#include <string>
+#include <string_view>
+
 namespace tsqlite {
+
+// UTF-8 to UTF-16 (bytes that are not UTF-8 are taken as Latin-1), and back (an unpaired
+// surrogate becomes U+FFFD).
+std::u16string Utf16(std::string_view s);
+std::string Utf8(std::u16string_view s);
 
 // The column's SQL type: from its declared type where it has one, else from the values it holds.
 ColumnType TypeOfColumn(const Result& result, size_t column);

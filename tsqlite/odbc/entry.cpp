@@ -81,6 +81,23 @@ SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER length) {
 }
 SQLRETURN SQL_API SQLExecute(SQLHSTMT stmt) { return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::Execute(h); }); }
 SQLRETURN SQL_API SQLNumParams(SQLHSTMT stmt, SQLSMALLINT* count) { return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::NumParams(h, count); }); }
+SQLRETURN SQL_API SQLBindParameter(SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type,
+                                   SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value,
+                                   SQLLEN buffer_length, SQLLEN* indicator) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::BindParameter(h, number, io_type, c_type, sql_type, size, digits, value, buffer_length, indicator);
+  });
+}
+SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLULEN* size,
+                                   SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::DescribeParam(h, number, type, size, digits, nullable); });
+}
+SQLRETURN SQL_API SQLParamData(SQLHSTMT stmt, SQLPOINTER* token) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::ParamData(h, token); });
+}
+SQLRETURN SQL_API SQLPutData(SQLHSTMT stmt, SQLPOINTER data, SQLLEN length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::PutData(h, data, length); });
+}
 SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT stmt, SQLSMALLINT* count) {
   return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::NumResultCols(h, count); });
 }

@@ -80,6 +80,32 @@ struct Binding {
   SQLLEN* indicator = nullptr;
 };
 
+// A parameter bound with SQLBindParameter: the application's buffer, its C type, and the SQL type
+// the value is to have.
+struct ParamBinding {
+  bool bound = false;
+  SQLSMALLINT c_type = SQL_C_DEFAULT;
+  SQLSMALLINT sql_type = SQL_VARCHAR;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0;
+  SQLPOINTER value = nullptr;
+  SQLLEN buffer_length = 0;
+  SQLLEN* indicator = nullptr;
+};
+
+// A statement waiting for data at execution (SQLParamData/SQLPutData): its text, the values of
+// its parameters so far, and which parameters still want their data.
+struct PendingExecution {
+  bool active = false;
+  std::string text;
+  std::vector<Literal> values;
+  std::vector<size_t> wanted;        // parameter indices (0-based) in the order they are asked
+  size_t next = 0;                   // wanted[next - 1] is the one SQLPutData fills
+  std::string data;                  // the bytes put so far for it
+  bool null = false;
+  bool put = false;
+};
+
 // How far SQLGetData has read the value of one column: the units handed out, and the value as
 // UTF-16 when it is read as SQL_C_WCHAR, converted once so that reading in pieces stays linear.
 struct GetDataState {
@@ -108,6 +134,13 @@ struct Stmt : Handle {
   Dbc* dbc;
   Desc ard, apd, ird, ipd;
   std::vector<Binding> bindings;     // index 0 is column 1
+  std::vector<ParamBinding> params;  // index 0 is parameter 1
+  SQLULEN paramset_size = 1;         // SQL_ATTR_PARAMSET_SIZE: rows of parameter values
+  SQLULEN param_bind_type = SQL_PARAM_BIND_BY_COLUMN;
+  SQLULEN* params_processed = nullptr;
+  SQLUSMALLINT* param_status = nullptr;
+  SQLULEN* param_bind_offset = nullptr;
+  PendingExecution pending;
 
   std::string prepared_text;
   bool prepared = false;

@@ -18,7 +18,8 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLDESCRIBECOL,   SQL_API_SQLCOLATTRIBUTE,  SQL_API_SQLBINDCOL,       SQL_API_SQLFETCH,
     SQL_API_SQLFETCHSCROLL,   SQL_API_SQLGETDATA,       SQL_API_SQLROWCOUNT,      SQL_API_SQLMORERESULTS,
     SQL_API_SQLFREESTMT,      SQL_API_SQLCLOSECURSOR,   SQL_API_SQLCANCEL,        SQL_API_SQLSETSTMTATTR,
-    SQL_API_SQLGETSTMTATTR,   SQL_API_SQLTABLES,        SQL_API_SQLCOLUMNS,
+    SQL_API_SQLGETSTMTATTR,   SQL_API_SQLTABLES,        SQL_API_SQLCOLUMNS,       SQL_API_SQLBINDPARAMETER,
+    SQL_API_SQLDESCRIBEPARAM, SQL_API_SQLPARAMDATA,     SQL_API_SQLPUTDATA,
 };
 
 bool Offered(SQLUSMALLINT id) {
@@ -129,9 +130,11 @@ SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buf
     case SQL_ASYNC_MODE:
     case SQL_BATCH_SUPPORT:
     case SQL_BATCH_ROW_COUNT:
-    case SQL_PARAM_ARRAY_ROW_COUNTS:
-    case SQL_PARAM_ARRAY_SELECTS:
       return u32(0);
+    case SQL_PARAM_ARRAY_ROW_COUNTS:  // the row counts of a parameter array add up to one
+      return u32(SQL_PARC_NO_BATCH);
+    case SQL_PARAM_ARRAY_SELECTS:     // a query with a parameter array gives a result set per row
+      return u32(SQL_PAS_BATCH);
     case SQL_MAX_ASYNC_CONCURRENT_STATEMENTS:
       return u32(0);
     case SQL_MULT_RESULT_SETS:
@@ -146,8 +149,9 @@ SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buf
       return text(info == SQL_EXPRESSIONS_IN_ORDERBY ? "Y" : "N");
     case SQL_NEED_LONG_DATA_LEN:
     case SQL_ROW_UPDATES:
-    case SQL_DESCRIBE_PARAMETER:
       return text("N");
+    case SQL_DESCRIBE_PARAMETER:
+      return text("Y");
 
     // Transactions.
     case SQL_TXN_CAPABLE:

@@ -5,6 +5,7 @@
 #include "api.h"
 #include "convert.h"
 #include "handles.h"
+#include "params.h"
 
 namespace tsqlite {
 
@@ -29,8 +30,9 @@ SQLINTEGER FunctionCode(std::string_view text) {
   return SQL_DIAG_UNKNOWN_STATEMENT;
 }
 
-// Makes the result set at stmt->result_index the current one.
-void Enter(Stmt* stmt) {
+}  // namespace
+
+void EnterResult(Stmt* stmt) {
   const Result* r = stmt->Current();
   stmt->row = 0;
   stmt->getdata_column = 0;
@@ -43,6 +45,8 @@ void Enter(Stmt* stmt) {
   }
 }
 
+namespace {
+
 void Close(Stmt* stmt) {
   stmt->batch.results.clear();
   stmt->executed = false;
@@ -52,13 +56,15 @@ void Close(Stmt* stmt) {
   stmt->described = false;  // described again from the prepared statement when asked
 }
 
-SQLRETURN Run(Stmt* stmt, std::string_view text) {
+}  // namespace
+
+SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>* params) {
   Close(stmt);
   stmt->diag_function = FunctionCode(text);
   stmt->diag_row_count = 0;
   stmt->cancel = false;
   stmt->running = true;
-  const bool ok = stmt->dbc->db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel});
+  const bool ok = stmt->dbc->db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel}, params);
   stmt->running = false;
   if (!ok) {
     SQLRETURN rc = SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
@@ -67,11 +73,13 @@ SQLRETURN Run(Stmt* stmt, std::string_view text) {
   }
   stmt->executed = true;
   stmt->result_index = 0;
-  Enter(stmt);
+  EnterResult(stmt);
   // An UPDATE or DELETE that touched no row has no data, as ODBC 3 drivers report it.
   if (stmt->batch.no_data && stmt->batch.results.size() <= 1) return SQL_NO_DATA;
   return SQL_SUCCESS;
 }
+
+namespace {
 
 // The rows the cursor may visit: all of them, or SQL_ATTR_MAX_ROWS.
 size_t Visible(const Stmt* stmt, const Result& r) {
@@ -105,9 +113,9 @@ SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
 SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
   if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   stmt->prepared = false;
-  if (length == SQL_NTS) return Run(stmt, reinterpret_cast<const char*>(text));
+  if (length == SQL_NTS) return ExecuteWithParams(stmt, reinterpret_cast<const char*>(text));
   if (length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
-  return Run(stmt, std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  return ExecuteWithParams(stmt, std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
 }
 
 SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
@@ -122,13 +130,7 @@ SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
 
 SQLRETURN Execute(Stmt* stmt) {
   if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
-  return Run(stmt, stmt->prepared_text);
-}
-
-SQLRETURN NumParams(Stmt*, SQLSMALLINT* count) {
-  // Values come pasted into the text; parameter markers are not offered.
-  if (count != nullptr) *count = 0;
-  return SQL_SUCCESS;
+  return ExecuteWithParams(stmt, stmt->prepared_text);
 }
 
 SQLRETURN NumResultCols(Stmt* stmt, SQLSMALLINT* count) {
@@ -318,7 +320,7 @@ SQLRETURN RowCount(Stmt* stmt, SQLLEN* count) {
 SQLRETURN MoreResults(Stmt* stmt) {
   if (stmt->executed && stmt->result_index + 1 < stmt->batch.results.size()) {
     ++stmt->result_index;
-    Enter(stmt);
+    EnterResult(stmt);
     return SQL_SUCCESS;
   }
   Close(stmt);
@@ -334,6 +336,7 @@ SQLRETURN FreeStmt(Stmt* stmt, SQLUSMALLINT option) {
       stmt->bindings.clear();
       return SQL_SUCCESS;
     case SQL_RESET_PARAMS:
+      stmt->params.clear();
       return SQL_SUCCESS;
     case SQL_DROP:
       return FreeHandle(SQL_HANDLE_STMT, static_cast<Handle*>(stmt));
@@ -400,8 +403,23 @@ SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
       return SQL_SUCCESS;
     case SQL_ATTR_ROW_ARRAY_SIZE:
     case SQL_ROWSET_SIZE:
-    case SQL_ATTR_PARAMSET_SIZE:
       return v == 1 ? SQL_SUCCESS : changed();
+    case SQL_ATTR_PARAMSET_SIZE:
+      if (v < 1) return SetDiag(stmt, SQL_ERROR, "HY024", 0, "Invalid attribute value");
+      stmt->paramset_size = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_BIND_TYPE:
+      stmt->param_bind_type = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+      stmt->params_processed = static_cast<SQLULEN*>(value);
+      return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_STATUS_PTR:
+      stmt->param_status = static_cast<SQLUSMALLINT*>(value);
+      return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+      stmt->param_bind_offset = static_cast<SQLULEN*>(value);
+      return SQL_SUCCESS;
     case SQL_ATTR_ROWS_FETCHED_PTR:
       stmt->rows_fetched = static_cast<SQLULEN*>(value);
       return SQL_SUCCESS;
@@ -419,11 +437,7 @@ SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
       // execution, the implicit descriptors.
       if (v != 0) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
       return SQL_SUCCESS;
-    case SQL_ATTR_PARAM_BIND_TYPE:
-    case SQL_ATTR_PARAMS_PROCESSED_PTR:
-    case SQL_ATTR_PARAM_STATUS_PTR:
     case SQL_ATTR_PARAM_OPERATION_PTR:
-    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
     case SQL_ATTR_METADATA_ID:
     case SQL_ATTR_SIMULATE_CURSOR:
     case SQL_ATTR_KEYSET_SIZE:
@@ -480,12 +494,13 @@ SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     case SQL_ATTR_ROW_ARRAY_SIZE:
     case SQL_ROWSET_SIZE:
     case SQL_ATTR_PARAMSET_SIZE:
-      return ulen(1);
+      return ulen(stmt->paramset_size);
     case SQL_ATTR_ROW_NUMBER:
       return ulen(stmt->cursor_open ? stmt->row : 0);
     case SQL_ATTR_ROW_BIND_TYPE:
-    case SQL_ATTR_PARAM_BIND_TYPE:
       return ulen(SQL_BIND_BY_COLUMN);
+    case SQL_ATTR_PARAM_BIND_TYPE:
+      return ulen(stmt->param_bind_type);
     case SQL_ATTR_USE_BOOKMARKS:
       return ulen(SQL_UB_OFF);
     case SQL_ATTR_ASYNC_ENABLE:
@@ -500,11 +515,14 @@ SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
       return pointer(stmt->rows_fetched);
     case SQL_ATTR_ROW_STATUS_PTR:
       return pointer(stmt->row_status);
-    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
     case SQL_ATTR_PARAMS_PROCESSED_PTR:
+      return pointer(stmt->params_processed);
     case SQL_ATTR_PARAM_STATUS_PTR:
-    case SQL_ATTR_PARAM_OPERATION_PTR:
+      return pointer(stmt->param_status);
     case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+      return pointer(stmt->param_bind_offset);
+    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+    case SQL_ATTR_PARAM_OPERATION_PTR:
       return pointer(nullptr);
     default:
       return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
@@ -519,7 +537,7 @@ SQLRETURN Tables(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT
   }
   stmt->executed = true;
   stmt->result_index = 0;
-  Enter(stmt);
+  EnterResult(stmt);
   return SQL_SUCCESS;
 }
 
@@ -532,7 +550,7 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLIN
   }
   stmt->executed = true;
   stmt->result_index = 0;
-  Enter(stmt);
+  EnterResult(stmt);
   return SQL_SUCCESS;
 }
 

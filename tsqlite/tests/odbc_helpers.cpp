@@ -129,14 +129,19 @@ std::vector<std::vector<std::string>> Connection::Rows(const std::string& sql) {
     ADD_FAILURE() << sql << " failed: " << (d.empty() ? std::string("no diagnostic") : d[0].message);
     return rows;
   }
+  return FetchAll(stmt.H());
+}
+
+std::vector<std::vector<std::string>> FetchAll(SQLHSTMT stmt) {
+  std::vector<std::vector<std::string>> rows;
   SQLSMALLINT columns = 0;
-  SQLNumResultCols(stmt.H(), &columns);
-  while (SQL_SUCCEEDED(SQLFetch(stmt.H()))) {
+  SQLNumResultCols(stmt, &columns);
+  while (SQL_SUCCEEDED(SQLFetch(stmt))) {
     std::vector<std::string>& row = rows.emplace_back();
     for (SQLUSMALLINT c = 1; c <= columns; ++c) {
       char buffer[512] = "";
       SQLLEN indicator = 0;
-      SQLGetData(stmt.H(), c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
+      SQLGetData(stmt, c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
       row.push_back(indicator == SQL_NULL_DATA ? "NULL" : buffer);
     }
   }

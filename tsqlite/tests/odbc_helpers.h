@@ -70,6 +70,9 @@ class Connection {
   std::vector<Diag> connect_diags_;
 };
 
+// Reads every row of the statement's result set with SQLGetData as text; NULL reads "NULL".
+std::vector<std::vector<std::string>> FetchAll(SQLHSTMT stmt);
+
 // A statement handle, freed on every path.
 class Statement {
  public:

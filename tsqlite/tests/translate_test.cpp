@@ -62,6 +62,7 @@ class Db {
           case Literal::Kind::Real: sqlite3_bind_double(stmt, at, l.real); break;
           case Literal::Kind::Text: sqlite3_bind_text(stmt, at, l.text.data(), static_cast<int>(l.text.size()), SQLITE_TRANSIENT); break;
           case Literal::Kind::Null: sqlite3_bind_null(stmt, at); break;
+          case Literal::Kind::Blob: sqlite3_bind_blob(stmt, at, l.text.data(), static_cast<int>(l.text.size()), SQLITE_TRANSIENT); break;
         }
       }
       int rc;
@@ -565,7 +566,8 @@ TEST(Parameterize, TakesLiteralsOutAndFoldsLayout) {
       {"INSERT INTO t (a) VALUES (-3)", "INSERT INTO t (a) VALUES (-?)", {"i:3"}},
       {"CREATE TABLE t (a varchar(3) DEFAULT 'x', b int DEFAULT 0)", "CREATE TABLE t (a varchar(3) DEFAULT 'x', b int DEFAULT 0)", {}},
       {"CREATE TABLE t (a int) INSERT INTO t VALUES (1)", "CREATE TABLE t (a int) INSERT INTO t VALUES (?)", {"i:1"}},
-      {"SELECT 'it''s' WHERE 1 = ?", "SELECT ? WHERE ? = \x01", {"t:it's", "i:1"}},
+      {"SELECT 'it''s' WHERE 1 = ?", "SELECT ? WHERE ? = ?", {"t:it's", "i:1", "null"}},
+      {"CREATE TABLE t (a int DEFAULT ?)", "CREATE TABLE t (a int DEFAULT \x01)", {}},
       {"SELECT 99999999999999999999", "SELECT ?", {"r:1e+20"}},
   };
   for (const Case& c : cases) {
@@ -584,6 +586,7 @@ TEST(Parameterize, TakesLiteralsOutAndFoldsLayout) {
         }
         case Literal::Kind::Text: got.push_back("t:" + l.text); break;
         case Literal::Kind::Null: got.push_back("null"); break;
+        case Literal::Kind::Blob: got.push_back("b:" + l.text); break;
       }
     }
     EXPECT_EQ(got, c.literals) << c.tsql;
@@ -625,7 +628,7 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
       {"SELEC a FROM t", "Incorrect syntax near 'SELEC'."},
       {"SELECT a FROM t WHERE", "Incorrect syntax near 'WHERE'."},
       {"SELECT a FROM t WHERE b = 'open", "Incorrect syntax near ''open'."},
-      {"SELECT a FROM t WHERE b = ?", "Incorrect syntax near '?'."},
+      {"CREATE TABLE t (a int DEFAULT ?)", "Incorrect syntax near '?'."},
       {"INSERT INTO t (a) VALUES ('abc' 'def')", "Incorrect syntax near 'def'."},
       {"SELECT DATEPART(fortnight, x) FROM t", "Incorrect syntax near 'fortnight'."},
       {"SELECT CONVERT(geography, x) FROM t", "Incorrect syntax near 'geography'."},

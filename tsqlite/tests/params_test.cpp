@@ -1,0 +1,186 @@
+// Parameter markers through the driver manager: every C type a client binds, NULL by indicator,
+// conversion to the parameter's SQL type, arrays of values, data at execution, and values that
+// stay values whatever they hold.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "odbc_helpers.h"
+
+namespace tsqlite_test {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class ParamsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db_.Ok());
+    ASSERT_EQ(SQL_SUCCESS, db_.Exec("CREATE TABLE dbo.P (id int NOT NULL PRIMARY KEY, s varchar(100), dt datetime)"));
+  }
+  // Binds one value to every marker of sql, runs it and reads its rows as text; "error <state>"
+  // when it fails.
+  Rows Run(const std::string& sql, SQLSMALLINT c_type, SQLSMALLINT sql_type, const void* value, SQLLEN length,
+           SQLSMALLINT digits = 0) {
+    Statement st(db_);
+    SQLLEN indicator = length;
+    SQLSMALLINT markers = 0;
+    SQLPrepare(st.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+    SQLNumParams(st.H(), &markers);
+    for (SQLUSMALLINT k = 1; k <= markers; ++k) {
+      SQLBindParameter(st.H(), k, SQL_PARAM_INPUT, c_type, sql_type, 0, digits, const_cast<void*>(value),
+                       length > 0 ? length : 0, &indicator);
+    }
+    SQLRETURN rc = SQLExecute(st.H());
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+      auto d = Diagnostics(SQL_HANDLE_STMT, st.H());
+      return {{"error " + (d.empty() ? std::string("?") : d[0].sqlstate)}};
+    }
+    return FetchAll(st.H());
+  }
+  TempDir dir_;
+  Connection db_{"Database=" + dir_.File("p.db")};
+};
+
+template <typename T>
+struct Bound {
+  T value;
+  SQLLEN length;
+};
+
+TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
+  const SQLINTEGER slong = -7;
+  const SQLSMALLINT sshort = -300;
+  const SQLCHAR utiny = 255;
+  const SQLBIGINT big = 9007199254740993LL;  // not a double
+  const SQLCHAR bit = 1;
+  const double dbl = 1.5;
+  SQL_NUMERIC_STRUCT num{};
+  num.precision = 5;
+  num.scale = 2;
+  num.sign = 0;  // negative
+  num.val[0] = 0x39;  // 12345
+  num.val[1] = 0x30;
+  const SQL_DATE_STRUCT date{2024, 6, 15};
+  const SQL_TIME_STRUCT time{10, 30, 5};
+  const SQL_TIMESTAMP_STRUCT ts{2024, 6, 15, 10, 30, 5, 123000000};
+  const SQLGUID guid{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+  const char16_t wide[] = u"x \U0001F31C z";
+  const char text[] = "x'); DROP TABLE dbo.P; --";
+  const char bytes[] = {'A', '\0', 'B'};
+  struct Case {
+    const char* name;
+    SQLSMALLINT c_type, sql_type;
+    const void* value;
+    SQLLEN length;
+    const char* sql;
+    const char* expected;
+  } cases[] = {
+      {"char that looks like SQL", SQL_C_CHAR, SQL_VARCHAR, text, SQL_NTS, "SELECT ?", text},
+      {"char with a length", SQL_C_CHAR, SQL_VARCHAR, "abcdef", 3, "SELECT ?", "abc"},
+      {"wide char beyond the BMP", SQL_C_WCHAR, SQL_WVARCHAR, wide, SQL_NTS, "SELECT ?", "x \xF0\x9F\x8C\x9C z"},
+      {"slong", SQL_C_SLONG, SQL_INTEGER, &slong, 0, "SELECT ? + 1", "-6"},
+      {"sshort", SQL_C_SSHORT, SQL_SMALLINT, &sshort, 0, "SELECT ?", "-300"},
+      {"utinyint", SQL_C_UTINYINT, SQL_TINYINT, &utiny, 0, "SELECT ?", "255"},
+      {"sbigint", SQL_C_SBIGINT, SQL_BIGINT, &big, 0, "SELECT ?", "9007199254740993"},
+      {"bit", SQL_C_BIT, SQL_BIT, &bit, 0, "SELECT ?", "1"},
+      {"double", SQL_C_DOUBLE, SQL_DOUBLE, &dbl, 0, "SELECT ? * 3", "4.5"},
+      {"numeric struct", SQL_C_NUMERIC, SQL_NUMERIC, &num, 0, "SELECT ?", "-123.45"},
+      {"date struct", SQL_C_TYPE_DATE, SQL_TYPE_DATE, &date, 0, "SELECT ?", "2024-06-15"},
+      {"time struct", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT ?", "10:30:05"},
+      {"timestamp struct", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, &ts, 0, "SELECT ?", "2024-06-15 10:30:05.123"},
+      {"guid struct", SQL_C_GUID, SQL_GUID, &guid, 0, "SELECT ?", "01020304-0506-0708-090A-0B0C0D0E0F10"},
+      {"binary keeps its zero byte", SQL_C_BINARY, SQL_VARBINARY, bytes, 3, "SELECT DATALENGTH(?)", "3"},
+      {"NULL by indicator", SQL_C_CHAR, SQL_VARCHAR, "x", SQL_NULL_DATA, "SELECT ISNULL(?, 'null')", "null"},
+      {"char given as integer", SQL_C_CHAR, SQL_INTEGER, "41", SQL_NTS, "SELECT ? + 1", "42"},
+      {"char that is no integer", SQL_C_CHAR, SQL_INTEGER, "4x", SQL_NTS, "SELECT ?", "error 22018"},
+      {"a quoted ? is text", SQL_C_CHAR, SQL_VARCHAR, "v", SQL_NTS, "SELECT '?', ?", "?"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rows rows = Run(c.sql, c.c_type, c.sql_type, c.value, c.length);
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ(c.expected, rows[0][0]);
+  }
+  EXPECT_EQ("0", db_.Scalar("SELECT COUNT(*) FROM dbo.P"));
+}
+
+TEST_F(ParamsTest, ValuesMeetColumnsAsLiteralsDo) {
+  const SQL_TIMESTAMP_STRUCT ts{2024, 6, 15, 10, 0, 0, 0};
+  SQLINTEGER id = 1;
+  SQLLEN id_len = 0, ts_len = 0, s_len = SQL_NTS;
+  Statement st(db_);
+  SQLBindParameter(st.H(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, &id_len);
+  SQLBindParameter(st.H(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 100, 0, const_cast<char*>("ab    "), 0, &s_len);
+  SQLBindParameter(st.H(), 3, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3,
+                   const_cast<SQL_TIMESTAMP_STRUCT*>(&ts), 0, &ts_len);
+  ASSERT_EQ(SQL_SUCCESS, st.Exec("INSERT INTO dbo.P (id, s, dt) VALUES (?, ?, ?)"));
+  // A string parameter compared with a datetime column is read as a date.
+  EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "20240615 10:00", SQL_NTS));
+  EXPECT_EQ((Rows{{"error 22007"}}), Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "no date", SQL_NTS));
+  EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE s = ?", SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS));
+}
+
+TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
+  Statement st(db_);
+  SQLSMALLINT count = -1;
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.H(), (SQLCHAR*)"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLNumParams(st.H(), &count));
+  EXPECT_EQ(2, count);
+  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), 2, &type, &size, &digits, &nullable));
+  EXPECT_EQ(SQL_ERROR, SQLDescribeParam(st.H(), 3, &type, &size, &digits, &nullable));
+  EXPECT_EQ(SQL_ERROR, SQLExecute(st.H()));
+  EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
+  // A marker in DDL is refused, as SQL Server refuses it.
+  EXPECT_EQ(SQL_ERROR, db_.Exec("CREATE TABLE dbo.Q (a int DEFAULT ?)"));
+}
+
+TEST_F(ParamsTest, AnArrayOfValuesRunsOncePerRow) {
+  SQLINTEGER ids[3] = {1, 2, 3};
+  char names[3][8] = {"a", "b", "c"};
+  SQLLEN id_len[3] = {0, 0, 0}, name_len[3] = {SQL_NTS, SQL_NULL_DATA, SQL_NTS};
+  SQLUSMALLINT status[3] = {};
+  SQLULEN processed = 0;
+  Statement st(db_);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+  SQLBindParameter(st.H(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, id_len);
+  SQLBindParameter(st.H(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 8, 0, names, 8, name_len);
+  ASSERT_EQ(SQL_SUCCESS, st.Exec("INSERT INTO dbo.P (id, s) VALUES (?, ?)"));
+  SQLLEN count = 0;
+  SQLRowCount(st.H(), &count);
+  EXPECT_EQ(3, count);
+  EXPECT_EQ(3u, processed);
+  EXPECT_EQ(SQL_PARAM_SUCCESS, status[2]);
+  EXPECT_EQ((Rows{{"1", "a"}, {"2", "NULL"}, {"3", "c"}}), db_.Rows("SELECT id, s FROM dbo.P ORDER BY id"));
+  // A failing row stops the array there and says which.
+  ids[2] = 1;
+  EXPECT_EQ(SQL_ERROR, st.Exec("INSERT INTO dbo.P (id, s) VALUES (? + 10, ?)"));
+  EXPECT_EQ(SQL_PARAM_ERROR, status[2]);
+  EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM dbo.P WHERE id > 10"));
+}
+
+TEST_F(ParamsTest, DataAtExecutionArrivesInPieces) {
+  SQLINTEGER id = 7;
+  SQLLEN id_len = 0, s_len = SQL_LEN_DATA_AT_EXEC(0);
+  Statement st(db_);
+  SQLBindParameter(st.H(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, &id_len);
+  SQLBindParameter(st.H(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 100, 0, reinterpret_cast<SQLPOINTER>(2), 0,
+                   &s_len);
+  ASSERT_EQ(SQL_NEED_DATA, st.Exec("INSERT INTO dbo.P (id, s) VALUES (?, ?)"));
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQL_NEED_DATA, SQLParamData(st.H(), &token));
+  EXPECT_EQ(reinterpret_cast<SQLPOINTER>(2), token);
+  SQLPutData(st.H(), const_cast<char*>("first "), SQL_NTS);
+  SQLPutData(st.H(), const_cast<char*>("second"), 6);
+  ASSERT_EQ(SQL_SUCCESS, SQLParamData(st.H(), &token));
+  EXPECT_EQ("first second", db_.Scalar("SELECT s FROM dbo.P WHERE id = 7"));
+}
+
+}  // namespace
+}  // namespace tsqlite_test
