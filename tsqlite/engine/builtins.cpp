@@ -14,7 +14,7 @@ constexpr Builtin kBuiltins[] = {
     {"COUNT", 1, 1, F::Aggregate, "count($*)"},
     {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
     {"SUM", 1, 1, F::Aggregate, "sum($*)"},
-    {"AVG", 1, 1, F::Aggregate, "avg($*)"},
+    {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)"},
     {"MAX", 1, 1, F::Aggregate, "max($*)"},
     // NULL handling and choice

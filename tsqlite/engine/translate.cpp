@@ -1288,7 +1288,7 @@ class Translator {
     std::string l = Unary();
     while (!failed_) {
       if (AcceptOp("*")) {
-        l = "(" + l + " * " + Unary() + ")";
+        l = "ts_mul(" + l + ", " + Unary() + ")";
       } else if (AcceptOp("/")) {
         l = "ts_div(" + l + ", " + Unary() + ")";
       } else if (AcceptOp("%")) {

@@ -112,6 +112,12 @@ const Case kCases[] = {
     {"SELECT 7 / 0", "#8134"},
     {"SELECT 7 % 0", "#8134"},
     {"SELECT ABS(-3)", "3"},
+    {"SELECT 65536 * 65536", "#8115"},
+    {"SELECT 6 * 7, -3 * 4", "42|-12"},
+    {"SELECT CASE WHEN 2.5 * 2 = 5 THEN 1 ELSE 0 END", "1"},
+    {"SELECT AVG(n) FROM dbo.c", "2"},
+    {"SELECT AVG(id) FROM dbo.c WHERE id IN (1, 2)", "1"},
+    {"SELECT AVG(n) FROM dbo.c WHERE n IS NULL", "NULL"},
     // DATEDIFF, DATEADD, DATEPART
     {"SELECT DATEDIFF(ms, '19000101', '20240101')", "#535"},
     {"SELECT DATEDIFF(day, '20240101', '20240301')", "60"},
