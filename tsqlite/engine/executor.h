@@ -75,6 +75,7 @@ struct Batch {
   std::vector<Result> results;
   std::vector<Error> errors;    // filled when the batch failed
   bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
+  std::string verb;             // the first statement's first word, upper case ("" when unknown)
 };
 
 struct Settings {
@@ -128,7 +129,9 @@ class Database {
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch);
-  void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
+  // Records SQLite's last error in SQL Server's terms; statement (when known) gives the verb and
+  // target table the messages name.
+  void Fail(int rc, const Statement* statement, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
   sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);

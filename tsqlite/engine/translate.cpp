@@ -379,7 +379,8 @@ std::string QuoteName(std::string_view name) {
 struct ObjectName {
   std::string schema;
   std::string name;
-  std::string Quoted() const { return QuoteName(schema + "." + name); }
+  std::string Stored() const { return schema + "." + name; }  // the SQLite table's name
+  std::string Quoted() const { return QuoteName(Stored()); }
 };
 
 class Translator {
@@ -608,6 +609,8 @@ class Translator {
     st.sql = std::move(sql);
     st.params = std::move(params_);
     st.is_update_or_delete = update_or_delete;
+    st.verb = verb_;
+    st.target = target_;
     params_.clear();
     out_.statements.push_back(std::move(st));
   }
@@ -681,6 +684,18 @@ class Translator {
   // ---- statements ----
 
   void OneStatement() {
+    // The statement's verb is its first word; the batch's verb is its first statement's, known
+    // even when the rest of the statement fails to parse.
+    const Token& first = Peek();
+    verb_.clear();
+    target_.clear();
+    if (first.type == Tok::Word) {
+      for (char c : first.text) verb_.push_back(Upper(c));
+      if (WordIs(first.text, "TRUNCATE")) verb_ = "DELETE";  // emptied as a DELETE would
+    } else if (IsOp("(") && IsWord("SELECT", 1)) {
+      verb_ = "SELECT";
+    }
+    if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
     if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
       std::string sql = QueryExpression();
       if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
@@ -712,6 +727,7 @@ class Translator {
     } else if (AcceptWord("TRUNCATE")) {
       ObjectName table;
       if (ExpectWord("TABLE") && ParseObjectName(table)) {
+        target_ = table.Stored();
         Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
       }
     } else {
@@ -769,6 +785,7 @@ class Translator {
     AcceptWord("INTO");
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
+    target_ = obj.Stored();
     std::string sql = "INSERT INTO " + obj.Quoted();
     if (IsOp("(") && !IsWord("SELECT", 1)) {
       ++pos_;
@@ -815,6 +832,7 @@ class Translator {
   void Update() {
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
+    target_ = obj.Stored();
     std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
     if (!ExpectWord("SET")) return;
     for (bool first = true;; first = false) {
@@ -837,6 +855,7 @@ class Translator {
     AcceptWord("FROM");
     ObjectName obj;
     if (!ParseObjectName(obj)) return;
+    target_ = obj.Stored();
     std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
     if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
     if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
@@ -1875,6 +1894,8 @@ class Translator {
   size_t pos_ = 0;
   bool failed_ = false;
   int nesting_ = 0;
+  std::string verb_;    // of the statement being parsed
+  std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;
 };
 
