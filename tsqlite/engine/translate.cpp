@@ -35,6 +35,7 @@
 #include "translate.h"
 
 #include "builtins.h"
+#include "lexer.h"
 
 #include <sqlite3.h>
 
@@ -50,27 +51,6 @@
 
 namespace tsqlite {
 namespace {
-
-// ---- character classes -----------------------------------------------------------------------
-
-bool IsSpace(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsIdentStart(unsigned char c) { return IsAlpha(c) || c == '_' || c == '#' || c >= 0x80; }
-bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || IsDigit(c) || c == '$' || c == '@'; }
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Case-insensitive comparison with an upper-case ASCII word.
-bool WordIs(std::string_view w, std::string_view upper) {
-  if (w.size() != upper.size()) return false;
-  for (size_t i = 0; i < w.size(); ++i) {
-    if (Upper(w[i]) != upper[i]) return false;
-  }
-  return true;
-}
 
 // Raw text that is not T-SQL outside a literal ('?' is a parameter marker of ODBC, which this
 // driver does not take); written into the key as a byte the translator refuses, so that it can
@@ -103,204 +83,123 @@ void Parameterize(std::string_view s, Shape& out) {
   char prev = 0;  // the last significant character written
   bool pending_space = false;
 
-  const size_t n = s.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (IsSpace(c)) {
-      pending_space = true;
-      ++i;
-      continue;
-    }
-    if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-      while (i < n && s[i] != '\n') ++i;
-      pending_space = true;
-      continue;
-    }
-    if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-      int nest = 0;
-      while (i < n) {
-        if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
-          ++nest;
-          i += 2;
-        } else if (s[i] == '*' && i + 1 < n && s[i + 1] == '/') {
-          i += 2;
-          if (--nest == 0) break;
-        } else {
-          ++i;
-        }
-      }
+  for (size_t i = 0;;) {
+    const Lexeme t = NextToken(s, i);
+    if (t.type == Tok::End) break;
+    i = t.offset + t.length;
+    const std::string_view text = s.substr(t.offset, t.length);
+    if (t.type == Tok::Space || t.type == Tok::Comment) {
       pending_space = true;
       continue;
     }
     if (pending_space && !out.key.empty()) out.key.push_back(' ');
     pending_space = false;
 
-    // String literal, also N'...'.
-    const bool national = (c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'';
-    if (c == '\'' || national) {
-      const size_t start = i;
-      size_t j = i + (national ? 2 : 1);
-      bool closed = false;
-      while (j < n) {
-        if (s[j] == '\'') {
-          if (j + 1 < n && s[j + 1] == '\'') {
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        ++j;
-      }
-      if (ddl || !closed) {
-        out.key.append(s.data() + start, j - start);
-      } else {
-        Literal& lit = next_literal();
-        lit.kind = Literal::Kind::Text;
-        lit.text.clear();
-        for (size_t k = start + (national ? 2 : 1); k + 1 < j; ++k) {
-          lit.text.push_back(s[k]);
-          if (s[k] == '\'') ++k;  // '' stands for one quote
-        }
-        out.key.push_back(kMarker);
-      }
-      i = j;
-      prev = '\'';
-      opens_convert = after_by = false;
-      continue;
-    }
-
-    // Numeric literal.
-    if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(s[i + 1])))) {
-      const size_t start = i;
-      bool real = false;
-      bool hex = c == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X');
-      if (hex) {
-        i += 2;
-        while (i < n && std::isxdigit(static_cast<unsigned char>(s[i]))) ++i;
-      } else {
-        while (i < n && IsDigit(static_cast<unsigned char>(s[i]))) ++i;
-        if (i < n && s[i] == '.') {
-          real = true;
-          ++i;
-          while (i < n && IsDigit(static_cast<unsigned char>(s[i]))) ++i;
-        }
-        if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-          size_t j = i + 1;
-          if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
-          if (j < n && IsDigit(static_cast<unsigned char>(s[j]))) {
-            real = true;
-            i = j;
-            while (i < n && IsDigit(static_cast<unsigned char>(s[i]))) ++i;
-          }
-        }
-      }
-      bool keep = ddl || hex || after_by || (order_by && prev == ',' && depth == order_depth);
-      if (!keep && depth < 64 && (convert_levels >> depth & 1) && (prev == ',' || prev == '(')) {
-        // A CONVERT style or a type length: the literal belongs to the statement's shape.
-        size_t j = i;
-        while (j < n && IsSpace(static_cast<unsigned char>(s[j]))) ++j;
-        keep = j < n && (s[j] == ')' || s[j] == ',');
-      }
-      if (keep) {
-        out.key.append(s.data() + start, i - start);
-      } else {
-        Literal& lit = next_literal();
-        int64_t v = 0;
-        bool overflow = real;
-        for (size_t k = start; k < i && !overflow; ++k) {
-          overflow = __builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, s[k] - '0', &v);
-        }
-        if (overflow) {
-          char buf[64];
-          const size_t len = std::min(i - start, sizeof buf - 1);
-          std::memcpy(buf, s.data() + start, len);
-          buf[len] = 0;
-          lit.kind = Literal::Kind::Real;
-          lit.real = std::strtod(buf, nullptr);
+    switch (t.type) {
+      case Tok::String:
+        if (ddl || !t.closed) {
+          out.key.append(text);
         } else {
-          lit.kind = Literal::Kind::Integer;
-          lit.integer = v;
-        }
-        out.key.push_back(kMarker);
-      }
-      prev = '0';
-      opens_convert = after_by = false;
-      continue;
-    }
-
-    // Word: keyword or identifier, also @variables.
-    if (IsIdentStart(c) || c == '@') {
-      const size_t start = i;
-      ++i;
-      while (i < n && IsIdentChar(static_cast<unsigned char>(s[i]))) ++i;
-      const std::string_view w = s.substr(start, i - start);
-      out.key.append(w);
-      after_by = WordIs(w, "BY");
-      if (after_by) {
-        order_by = true;
-        order_depth = depth;
-      }
-      opens_convert = WordIs(w, "CONVERT") || WordIs(w, "CHAR") || WordIs(w, "VARCHAR") ||
-                      WordIs(w, "NCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "DECIMAL") ||
-                      WordIs(w, "NUMERIC");
-      if (depth == 0 && w.size() >= 2 && w.size() <= 8) {
-        if (WordIs(w, "CREATE") || WordIs(w, "ALTER") || WordIs(w, "DROP")) {
-          ddl = true;
-          order_by = false;
-        } else if (WordIs(w, "SELECT") || WordIs(w, "INSERT") || WordIs(w, "UPDATE") ||
-                   WordIs(w, "DELETE") || WordIs(w, "SET") || WordIs(w, "USE") ||
-                   WordIs(w, "PRINT") || WordIs(w, "GO") || WordIs(w, "UNION")) {
-          ddl = false;
-          order_by = false;
-        }
-      }
-      prev = 'a';
-      continue;
-    }
-
-    // Quoted identifiers are copied as they stand.
-    if (c == '[' || c == '"') {
-      const char close = c == '[' ? ']' : '"';
-      size_t j = i + 1;
-      while (j < n) {
-        if (s[j] == close) {
-          if (j + 1 < n && s[j + 1] == close) {
-            j += 2;
-            continue;
+          Literal& lit = next_literal();
+          lit.kind = Literal::Kind::Text;
+          lit.text.clear();
+          for (size_t k = t.national ? 2 : 1; k + 1 < text.size(); ++k) {
+            lit.text.push_back(text[k]);
+            if (text[k] == '\'') ++k;  // '' stands for one quote
           }
-          ++j;
-          break;
+          out.key.push_back(kMarker);
         }
-        ++j;
-      }
-      out.key.append(s.data() + i, j - i);
-      i = j;
-      prev = 'a';
-      opens_convert = after_by = false;
-      continue;
-    }
-
-    // Operators and punctuation.
-    if (c == '(') {
-      ++depth;
-      if (depth < 64) {
-        if (opens_convert) {
-          convert_levels |= uint64_t{1} << depth;
+        prev = '\'';
+        opens_convert = after_by = false;
+        break;
+      case Tok::Number: {
+        bool keep = ddl || t.hex || after_by || (order_by && prev == ',' && depth == order_depth);
+        if (!keep && depth < 64 && (convert_levels >> depth & 1) && (prev == ',' || prev == '(')) {
+          // A CONVERT style or a type length: the literal belongs to the statement's shape.
+          Lexeme after = NextToken(s, i);
+          if (after.type == Tok::Space) after = NextToken(s, after.offset + after.length);
+          keep = after.type == Tok::Op && (s[after.offset] == ')' || s[after.offset] == ',');
+        }
+        if (keep) {
+          out.key.append(text);
         } else {
-          convert_levels &= ~(uint64_t{1} << depth);
+          Literal& lit = next_literal();
+          int64_t v = 0;
+          bool overflow = t.real;
+          for (size_t k = 0; k < text.size() && !overflow; ++k) {
+            overflow = __builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, text[k] - '0', &v);
+          }
+          if (overflow) {
+            char buf[64];
+            const size_t len = std::min(text.size(), sizeof buf - 1);
+            std::memcpy(buf, text.data(), len);
+            buf[len] = 0;
+            lit.kind = Literal::Kind::Real;
+            lit.real = std::strtod(buf, nullptr);
+          } else {
+            lit.kind = Literal::Kind::Integer;
+            lit.integer = v;
+          }
+          out.key.push_back(kMarker);
         }
+        prev = '0';
+        opens_convert = after_by = false;
+        break;
       }
-    } else if (c == ')') {
-      if (depth > 0) --depth;
-      if (depth < order_depth) order_by = false;
+      case Tok::Word:
+      case Tok::Variable: {
+        out.key.append(text);
+        after_by = WordIs(text, "BY");
+        if (after_by) {
+          order_by = true;
+          order_depth = depth;
+        }
+        opens_convert = WordIs(text, "CONVERT") || WordIs(text, "CHAR") || WordIs(text, "VARCHAR") ||
+                        WordIs(text, "NCHAR") || WordIs(text, "NVARCHAR") || WordIs(text, "DECIMAL") ||
+                        WordIs(text, "NUMERIC");
+        if (depth == 0 && text.size() >= 2 && text.size() <= 8) {
+          if (WordIs(text, "CREATE") || WordIs(text, "ALTER") || WordIs(text, "DROP")) {
+            ddl = true;
+            order_by = false;
+          } else if (WordIs(text, "SELECT") || WordIs(text, "INSERT") || WordIs(text, "UPDATE") ||
+                     WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") ||
+                     WordIs(text, "PRINT") || WordIs(text, "GO") || WordIs(text, "UNION")) {
+            ddl = false;
+            order_by = false;
+          }
+        }
+        prev = 'a';
+        break;
+      }
+      case Tok::Quoted:  // copied as it stands
+        out.key.append(text);
+        prev = 'a';
+        opens_convert = after_by = false;
+        break;
+      case Tok::Op:
+        if (text == "(") {
+          ++depth;
+          if (depth < 64) {
+            if (opens_convert) {
+              convert_levels |= uint64_t{1} << depth;
+            } else {
+              convert_levels &= ~(uint64_t{1} << depth);
+            }
+          }
+        } else if (text == ")") {
+          if (depth > 0) --depth;
+          if (depth < order_depth) order_by = false;
+        }
+        out.key.append(text);
+        prev = text.back();
+        opens_convert = after_by = false;
+        break;
+      default:  // Marker, Foreign: never taken for a literal marker
+        for (char c : text) out.key.push_back(c == kMarker ? kForeignByte : c);
+        prev = text.back();
+        opens_convert = after_by = false;
+        break;
     }
-    out.key.push_back(c == '?' ? kForeignByte : static_cast<char>(c));
-    prev = static_cast<char>(c);
-    opens_convert = after_by = false;
-    ++i;
   }
   out.literals.resize(nlit);
 }
@@ -335,8 +234,7 @@ bool IsOneSqliteStatement(std::string_view sql) {
 
 namespace {
 
-enum class Tok { End, Word, Quoted, Number, String, Param, Variable, Op };
-
+// A token of the shape key as the parser reads it.
 struct Token {
   Tok type = Tok::End;
   std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
@@ -403,86 +301,37 @@ class Translator {
   // ---- tokens ----
 
   bool Tokenize() {
-    const std::string& k = shape_.key;
-    size_t i = 0;
+    const std::string_view k = shape_.key;
     int literal = 0;
-    while (i < k.size()) {
-      const unsigned char c = static_cast<unsigned char>(k[i]);
-      if (IsSpace(c)) {
-        ++i;
-        continue;
-      }
+    for (size_t i = 0;;) {
+      const Lexeme l = NextToken(k, i);
+      if (l.type == Tok::End) break;
+      i = l.offset + l.length;
+      const std::string_view text = k.substr(l.offset, l.length);
       Token t;
-      const size_t start = i;
-      if (c == kMarker) {
-        t.type = Tok::Param;
-        t.literal = literal++;
-        ++i;
-        if (t.literal >= static_cast<int>(shape_.literals.size())) {
-          return FailAt(std::string_view(k).substr(start, 1));
-        }
-      } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < k.size() && k[i + 1] == '\'')) {
-        size_t j = i + (c == '\'' ? 1 : 2);
-        bool closed = false;
-        while (j < k.size()) {
-          if (k[j] == '\'') {
-            if (j + 1 < k.size() && k[j + 1] == '\'') {
-              j += 2;
-              continue;
-            }
-            closed = true;
-            ++j;
-            break;
-          }
-          ++j;
-        }
-        if (!closed) return FailAt(std::string_view(k).substr(start, j - start));
-        t.type = Tok::String;
-        t.text = std::string_view(k).substr(c == '\'' ? i : i + 1, j - (c == '\'' ? i : i + 1));
-        i = j;
-      } else if (IsDigit(c) ||
-                 (c == '.' && i + 1 < k.size() && IsDigit(static_cast<unsigned char>(k[i + 1])))) {
-        while (i < k.size() &&
-               (IsDigit(static_cast<unsigned char>(k[i])) || k[i] == '.' ||
-                IsAlpha(static_cast<unsigned char>(k[i])) ||
-                ((k[i] == '+' || k[i] == '-') && (k[i - 1] == 'e' || k[i - 1] == 'E')))) {
-          ++i;
-        }
-        t.type = Tok::Number;
-        t.text = std::string_view(k).substr(start, i - start);
-      } else if (IsIdentStart(c)) {
-        while (i < k.size() && IsIdentChar(static_cast<unsigned char>(k[i]))) ++i;
-        t.type = Tok::Word;
-        t.text = std::string_view(k).substr(start, i - start);
-      } else if (c == '@') {
-        ++i;
-        while (i < k.size() && (IsIdentChar(static_cast<unsigned char>(k[i])) || k[i] == '@')) ++i;
-        t.type = Tok::Variable;
-        t.text = std::string_view(k).substr(start, i - start);
-      } else if (c == '[' || c == '"') {
-        const char close = c == '[' ? ']' : '"';
-        size_t j = i + 1;
-        while (j < k.size() && !(k[j] == close && !(j + 1 < k.size() && k[j + 1] == close))) {
-          j += k[j] == close ? 2 : 1;
-        }
-        if (j >= k.size()) return FailAt(std::string_view(k).substr(start));
-        t.type = Tok::Quoted;
-        t.text = std::string_view(k).substr(i + 1, j - i - 1);
-        i = j + 1;
-      } else {
-        static const char* const kTwo[] = {"<=", ">=", "<>", "!=", "!<", "!>"};
-        t.type = Tok::Op;
-        size_t len = 1;
-        for (const char* two : kTwo) {
-          if (k.compare(i, 2, two) == 0) len = 2;
-        }
-        if (len == 1 && !std::strchr("(),.;=<>+-*/%&|^~", c)) {
-          return FailAt(c == static_cast<unsigned char>(kForeignByte)
-                            ? std::string_view("?")
-                            : std::string_view(k).substr(i, 1));
-        }
-        t.text = std::string_view(k).substr(i, len);
-        i += len;
+      t.type = l.type;
+      t.text = text;
+      switch (l.type) {
+        case Tok::Space:
+          continue;
+        case Tok::Comment:  // Parameterize took every comment out; one here is no T-SQL
+          return FailAt(text.substr(0, 2));
+        case Tok::Marker:
+          t.literal = literal++;
+          if (t.literal >= static_cast<int>(shape_.literals.size())) return FailAt(text);
+          break;
+        case Tok::String:  // kept with its quotes, without the N of N'...'
+          if (!l.closed) return FailAt(text);
+          if (l.national) t.text = text.substr(1);
+          break;
+        case Tok::Quoted:  // kept without its brackets or quotes
+          if (!l.closed) return FailAt(text);
+          t.text = text.substr(1, text.size() - 2);
+          break;
+        case Tok::Foreign:
+          return FailAt(text[0] == kForeignByte ? std::string_view("?") : text.substr(0, 1));
+        default:
+          break;
       }
       tokens_.push_back(t);
     }
@@ -553,7 +402,7 @@ class Translator {
     const Token& t = at < tokens_.size() ? tokens_[at] : tokens_.back();
     std::string near;
     switch (t.type) {
-      case Tok::Param: {
+      case Tok::Marker: {
         const Literal& l = shape_.literals[static_cast<size_t>(t.literal)];
         if (l.kind == Literal::Kind::Real) {
           char buf[32];
@@ -738,7 +587,7 @@ class Translator {
   void Set() {
     if (AcceptWord("DATEFIRST")) {
       const Token& t = Peek();
-      if (t.type != Tok::Param) {
+      if (t.type != Tok::Marker) {
         Fail();
         return;
       }
@@ -762,8 +611,8 @@ class Translator {
                                          "TEXTSIZE"};
     for (const char* option : kOnOff) {
       if (AcceptWord(option)) {
-        if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Param) {
-          if (Peek().type == Tok::Param) ++pos_;
+        if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Marker) {
+          if (Peek().type == Tok::Marker) ++pos_;
           Emit(Statement::Kind::NoOp, "");
           return;
         }
@@ -772,7 +621,7 @@ class Translator {
       }
     }
     if (AcceptWord("LANGUAGE") || AcceptWord("DATEFORMAT")) {
-      if (Peek().type == Tok::Word || Peek().type == Tok::Quoted || Peek().type == Tok::Param) {
+      if (Peek().type == Tok::Word || Peek().type == Tok::Quoted || Peek().type == Tok::Marker) {
         ++pos_;
         Emit(Statement::Kind::NoOp, "");
         return;
@@ -1237,7 +1086,7 @@ class Translator {
   std::string Primary() {
     const Token t = Peek();
     switch (t.type) {
-      case Tok::Param:
+      case Tok::Marker:
         ++pos_;
         return Param(t.literal);
       case Tok::Number:
@@ -1260,11 +1109,11 @@ class Translator {
           return "(" + e + ")";
         }
         return Fail(), "";
-      case Tok::End:
-        return Fail(), "";
       case Tok::Word:
       case Tok::Quoted:
         break;
+      default:  // End; Space, Comment and Foreign never reach the parser
+        return Fail(), "";
     }
     if (t.type == Tok::Word) {
       if (AcceptWord("NULL")) return "NULL";
