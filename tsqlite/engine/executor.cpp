@@ -570,6 +570,25 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
 }
 
+// A text as SQL Server converts it to int: blanks around, an optional sign, digits; blanks only
+// are 0.
+static bool TextToInteger(const std::string& text, int64_t& out) {
+  size_t i = 0, n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  while (n > i && text[n - 1] == ' ') --n;
+  out = 0;
+  if (i == n) return true;
+  const bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+') ++i;
+  if (i == n) return false;
+  for (; i < n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    if (__builtin_mul_overflow(out, 10, &out) || __builtin_add_overflow(out, text[i] - '0', &out)) return false;
+  }
+  if (negative) out = -out;
+  return true;
+}
+
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
                     const std::vector<ParamRule>* rules) {
   int count = sqlite3_bind_parameter_count(stmt);
@@ -600,6 +619,19 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             return false;
           }
           sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
+        if (rule.integer) {
+          // A string meeting an int column becomes an int ('' is 0), or fails with 245 instead of
+          // being stored as text in the column.
+          int64_t n = 0;
+          if (!TextToInteger(lit.text, n)) {
+            batch.errors.push_back(Error{"22018", 245,
+                                         "Conversion failed when converting the varchar value '" + lit.text +
+                                             "' to data type int."});
+            return false;
+          }
+          sqlite3_bind_int64(stmt, k, n);
           break;
         }
         // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
@@ -835,11 +867,12 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       ParamRule rule;
       rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+      rule.integer = upper.find("INT") != std::string::npos;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.width > 0) {
+      if (rule.datetime || rule.integer || rule.width > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }

@@ -142,6 +142,7 @@ class Database {
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
     bool datetime = false;  // converted to a datetime (241 when it is none)
+    bool integer = false;   // converted to an int (245 when it is none)
     int width = 0;          // a char/varchar(n): blanks past n are cut
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
