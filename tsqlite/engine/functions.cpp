@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "builtins.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -779,34 +780,11 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // ---- DATEADD, DATEPART, DATEDIFF -------------------------------------------------------------
 
-enum class Part { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second,
-                  Millisecond, IsoWeek, Unknown };
+using Part = DatePart;
 
 Part PartOf(sqlite3_value* v) {
   const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  if (!t) return Part::Unknown;
-  struct Name {
-    const char* name;
-    Part part;
-  };
-  static const Name kNames[] = {
-      {"year", Part::Year},           {"yy", Part::Year},          {"yyyy", Part::Year},
-      {"quarter", Part::Quarter},     {"qq", Part::Quarter},       {"q", Part::Quarter},
-      {"month", Part::Month},         {"mm", Part::Month},         {"m", Part::Month},
-      {"dayofyear", Part::DayOfYear}, {"dy", Part::DayOfYear},     {"y", Part::DayOfYear},
-      {"day", Part::Day},             {"dd", Part::Day},           {"d", Part::Day},
-      {"week", Part::Week},           {"wk", Part::Week},          {"ww", Part::Week},
-      {"weekday", Part::Weekday},     {"dw", Part::Weekday},       {"w", Part::Weekday},
-      {"hour", Part::Hour},           {"hh", Part::Hour},          {"minute", Part::Minute},
-      {"mi", Part::Minute},           {"n", Part::Minute},         {"second", Part::Second},
-      {"ss", Part::Second},           {"s", Part::Second},         {"millisecond", Part::Millisecond},
-      {"ms", Part::Millisecond},      {"iso_week", Part::IsoWeek}, {"isowk", Part::IsoWeek},
-      {"isoww", Part::IsoWeek},
-  };
-  for (const Name& n : kNames) {
-    if (sqlite3_stricmp(n.name, t) == 0) return n.part;
-  }
-  return Part::Unknown;
+  return t ? DatePartOf(t) : Part::Unknown;
 }
 
 void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) {

@@ -788,24 +788,18 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
 }
 
 // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
-std::string Translator::DatePartName() {
-  static const char* const kParts[] = {
-      "YEAR",      "YY", "YYYY",        "QUARTER", "QQ",       "Q",      "MONTH", "MM", "M",
-      "DAYOFYEAR", "DY", "Y",           "DAY",     "DD",       "D",      "WEEK",  "WK", "WW",
-      "WEEKDAY",   "DW", "W",           "HOUR",    "HH",       "MINUTE", "MI",    "N",  "SECOND",
-      "SS",        "S",  "MILLISECOND", "MS",      "ISO_WEEK", "ISOWK",  "ISOWW"};
+std::string Translator::DatePartName(std::string_view function) {
   const Token& t = Peek();
-  if (t.type == Tok::Word) {
-    for (const char* p : kParts) {
-      if (WordIs(t.text, p)) {
-        ++pos_;
-        std::string lower(p);
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return "'" + lower + "'";
-      }
-    }
+  if (t.type != Tok::Word) return Fail(), "";
+  if (DatePartOf(t.text) == DatePart::Unknown) {
+    std::string lower;
+    for (char c : function) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    return FailWith(155, "'" + std::string(t.text) + "' is not a recognized " + lower + " option.");
   }
-  return Fail(), "";
+  ++pos_;
+  std::string lower;
+  for (char c : t.text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return "'" + lower + "'";
 }
 
 // A built-in function call, name and '(' next: read as its row in the function table says.
@@ -835,7 +829,7 @@ std::string Translator::Function() {
   bool distinct = false;
   if (!AcceptOp(")")) {
     if (form == ArgForm::DatePart) {
-      args.push_back(DatePartName());
+      args.push_back(DatePartName(name.text));
       if (failed_ || !ExpectOp(",")) return "";
     } else if (form == ArgForm::Aggregate) {
       distinct = AcceptWord("DISTINCT");

@@ -160,7 +160,7 @@ class Translator {
   std::string Convert(const Type& type, const std::string& value, const std::string& style);
 
   // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
-  std::string DatePartName();
+  std::string DatePartName(std::string_view function);
 
   // A built-in function call, name and '(' next: read as its row in the function table says.
   std::string Function();
