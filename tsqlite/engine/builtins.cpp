@@ -14,7 +14,7 @@ constexpr Builtin kBuiltins[] = {
     {"COUNT", 1, 1, F::Aggregate, "count($*)"},
     {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
     {"SUM", 1, 1, F::Aggregate, "sum($*)"},
-    {"AVG", 1, 1, F::Aggregate, "avg($*)"},
+    {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)"},
     {"MAX", 1, 1, F::Aggregate, "max($*)"},
     // NULL handling and choice
@@ -89,6 +89,32 @@ bool SameName(std::string_view a, const char* upper) {
 }
 
 }  // namespace
+
+DatePart DatePartOf(std::string_view name) {
+  struct Name {
+    const char* name;
+    DatePart part;
+  };
+  using P = DatePart;
+  static constexpr Name kNames[] = {
+      {"YEAR", P::Year},           {"YY", P::Year},          {"YYYY", P::Year},
+      {"QUARTER", P::Quarter},     {"QQ", P::Quarter},       {"Q", P::Quarter},
+      {"MONTH", P::Month},         {"MM", P::Month},         {"M", P::Month},
+      {"DAYOFYEAR", P::DayOfYear}, {"DY", P::DayOfYear},     {"Y", P::DayOfYear},
+      {"DAY", P::Day},             {"DD", P::Day},           {"D", P::Day},
+      {"WEEK", P::Week},           {"WK", P::Week},          {"WW", P::Week},
+      {"WEEKDAY", P::Weekday},     {"DW", P::Weekday},       {"W", P::Weekday},
+      {"HOUR", P::Hour},           {"HH", P::Hour},          {"MINUTE", P::Minute},
+      {"MI", P::Minute},           {"N", P::Minute},         {"SECOND", P::Second},
+      {"SS", P::Second},           {"S", P::Second},         {"MILLISECOND", P::Millisecond},
+      {"MS", P::Millisecond},      {"ISO_WEEK", P::IsoWeek}, {"ISOWK", P::IsoWeek},
+      {"ISOWW", P::IsoWeek},
+  };
+  for (const Name& n : kNames) {
+    if (SameName(name, n.name)) return n.part;
+  }
+  return DatePart::Unknown;
+}
 
 std::vector<const Builtin*> FindBuiltins(std::string_view name) {
   std::vector<const Builtin*> rows;

@@ -46,6 +46,11 @@ std::string ArgumentCountMessage(const std::vector<const Builtin*>& rows);
 // The row's emission with the arguments put in; distinct puts DISTINCT before them in $*.
 std::string EmitBuiltin(const Builtin& row, const std::vector<std::string>& args, bool distinct);
 
+// The parts of a date DATEADD, DATEDIFF and DATEPART take, by any of their names (day, dd, d).
+enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second, Millisecond,
+                      IsoWeek, Unknown };
+DatePart DatePartOf(std::string_view name);
+
 // Every row, for tests that go through the whole table.
 std::span<const Builtin> AllBuiltins();
 

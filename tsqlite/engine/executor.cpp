@@ -54,20 +54,6 @@ void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
   }
 }
 
-std::string FirstWord(std::string_view sql) {
-  size_t i = 0;
-  while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\n' || sql[i] == '\r' ||
-                            sql[i] == '(')) {
-    ++i;
-  }
-  std::string word;
-  while (i < sql.size() && ((sql[i] >= 'A' && sql[i] <= 'Z') || (sql[i] >= 'a' && sql[i] <= 'z'))) {
-    word += static_cast<char>(sql[i] & ~0x20);
-    ++i;
-  }
-  return word;
-}
-
 // Tables are stored as "schema.name"; SQL Server names a table of the default schema without it.
 std::string DisplayName(std::string_view name) {
   if (name.size() > 4 && (name.substr(0, 4) == "dbo." || name.substr(0, 4) == "DBO.")) {
@@ -111,25 +97,6 @@ std::string ReadIdentifier(std::string_view text, size_t& pos) {
     out += text[pos++];
   }
   return out;
-}
-
-// The table an INSERT, UPDATE or DELETE writes, as stored.
-std::string TargetTable(std::string_view sql) {
-  std::string upper(sql.substr(0, 64));
-  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  size_t pos = std::string::npos;
-  for (const char* keyword : {"INTO ", "UPDATE ", "FROM "}) {
-    pos = upper.find(keyword);
-    if (pos != std::string::npos) {
-      pos += std::strlen(keyword);
-      break;
-    }
-  }
-  if (pos == std::string::npos) return std::string();
-  if (upper.compare(pos, 3, "OR ") == 0) {  // UPDATE OR REPLACE ...
-    ReadIdentifier(sql, (pos += 3));
-  }
-  return ReadIdentifier(sql, pos);
 }
 
 // The name of the table constraint whose definition holds text[at], "" when it has none.
@@ -573,7 +540,7 @@ int Database::Progress(void* self) {
   return 0;
 }
 
-void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
+void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   int extended = sqlite3_extended_errcode(db_);
   if (extended == SQLITE_OK) extended = rc;
   if ((extended & 0xff) == SQLITE_INTERRUPT && stopped_ != Stop::None) {
@@ -582,8 +549,8 @@ void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
     return;
   }
   std::string message = sqlite3_errmsg(db_);
-  std::string verb = stmt ? FirstWord(sqlite3_sql(stmt)) : std::string();
-  ErrorContext context{verb, name_, stmt ? TargetTable(sqlite3_sql(stmt)) : std::string(), nullptr};
+  ErrorContext context{statement ? std::string_view(statement->verb) : std::string_view(), name_,
+                       statement ? statement->target : std::string(), nullptr};
   if ((extended & 0xff) == SQLITE_CONSTRAINT) {
     // Constraint names live in the table definitions; read only when a constraint failed.
     context.definition = [this](const std::string& table) {
@@ -601,6 +568,25 @@ void Database::Fail(int rc, sqlite3_stmt* stmt, Batch& batch) {
     };
   }
   for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
+}
+
+// A text as SQL Server converts it to int: blanks around, an optional sign, digits; blanks only
+// are 0.
+static bool TextToInteger(const std::string& text, int64_t& out) {
+  size_t i = 0, n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  while (n > i && text[n - 1] == ' ') --n;
+  out = 0;
+  if (i == n) return true;
+  const bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+') ++i;
+  if (i == n) return false;
+  for (; i < n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    if (__builtin_mul_overflow(out, 10, &out) || __builtin_add_overflow(out, text[i] - '0', &out)) return false;
+  }
+  if (negative) out = -out;
+  return true;
 }
 
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
@@ -633,6 +619,19 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             return false;
           }
           sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
+        if (rule.integer) {
+          // A string meeting an int column becomes an int ('' is 0), or fails with 245 instead of
+          // being stored as text in the column.
+          int64_t n = 0;
+          if (!TextToInteger(lit.text, n)) {
+            batch.errors.push_back(Error{"22018", 245,
+                                         "Conversion failed when converting the varchar value '" + lit.text +
+                                             "' to data type int."});
+            return false;
+          }
+          sqlite3_bind_int64(stmt, k, n);
           break;
         }
         // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
@@ -718,7 +717,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   }
   sqlite3_finalize(spill_insert);
   if (rc != SQLITE_DONE) {
-    Fail(rc, stmt, batch);
+    Fail(rc, &statement, batch);
     sqlite3_reset(stmt);
     return false;
   }
@@ -871,11 +870,12 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       ParamRule rule;
       rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+      rule.integer = upper.find("INT") != std::string::npos;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.width > 0) {
+      if (rule.datetime || rule.integer || rule.width > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }
@@ -961,6 +961,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     batch.errors.push_back(Error{"08003", 0, "Connection not open."});
     return false;
   }
+  batch.verb.clear();
   if (!spills_.empty()) DropSpills();
   Parameterize(tsql, shape_);
   if (!shape_.markers.empty()) {
@@ -973,6 +974,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     }
   }
   Entry* entry = Lookup(shape_);
+  batch.verb = entry->translation.verb;
   if (!entry->ok) {
     const Translation& t = entry->translation;
     batch.errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});

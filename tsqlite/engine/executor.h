@@ -77,6 +77,7 @@ struct Batch {
   std::vector<Result> results;
   std::vector<Error> errors;    // filled when the batch failed
   bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
+  std::string verb;             // the first statement's first word, upper case ("" when unknown)
 };
 
 struct Settings {
@@ -144,11 +145,14 @@ class Database {
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
     bool datetime = false;  // converted to a datetime (241 when it is none)
+    bool integer = false;   // converted to an int (245 when it is none)
     int width = 0;          // a char/varchar(n): blanks past n are cut
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);
-  void Fail(int rc, sqlite3_stmt* stmt, Batch& batch);
+  // Records SQLite's last error in SQL Server's terms; statement (when known) gives the verb and
+  // target table the messages name.
+  void Fail(int rc, const Statement* statement, Batch& batch);
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
   sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "builtins.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -449,6 +450,76 @@ void AddOrSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
   sqlite3_result_double(ctx, ExactDigits(subtract ? x - y : x + y));
 }
 
+// ts_mul(a, b): T-SQL's *. Two ints give an int (8115 past its range); texts are read as numbers.
+void FnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Operand a = Classify(argv[0]);
+  Operand b = Classify(argv[1]);
+  if (a.type == Type::Null || b.type == Type::Null) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (a.type == Type::Datetime || b.type == Type::Datetime) {
+    RaiseError(ctx, 8117, "Operand data type datetime is invalid for multiply operator.");
+    return;
+  }
+  if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
+  if (a.type == Type::Int && b.type == Type::Int) {
+    int64_t r;
+    if (__builtin_mul_overflow(a.i, b.i, &r) || (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r))) {
+      RaiseIntOverflow(ctx);
+      return;
+    }
+    sqlite3_result_int64(ctx, r);
+    return;
+  }
+  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
+  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
+  sqlite3_result_double(ctx, x * y);
+}
+
+// ts_avg(x): AVG. Over integers the average is an integer, cut toward zero, as SQL Server's
+// AVG of an int column is an int; any other value makes it a float.
+// SQLite hands the state out zero-filled, never constructed: every member starts as zero.
+struct AvgState {
+  int64_t count;
+  int64_t int_sum;
+  double sum;
+  bool any_real;
+  bool overflow;
+};
+
+void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* st = static_cast<AvgState*>(sqlite3_aggregate_context(ctx, sizeof(AvgState)));
+  if (st == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  const int type = sqlite3_value_numeric_type(argv[0]);
+  if (type == SQLITE_NULL) return;
+  ++st->count;
+  if (type == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    st->overflow = st->overflow || __builtin_add_overflow(st->int_sum, v, &st->int_sum);
+    st->sum += static_cast<double>(v);
+  } else {
+    st->any_real = true;
+    st->sum += sqlite3_value_double(argv[0]);
+  }
+}
+
+void FnAvgFinal(sqlite3_context* ctx) {
+  auto* st = static_cast<AvgState*>(sqlite3_aggregate_context(ctx, 0));
+  if (st == nullptr || st->count == 0) {
+    sqlite3_result_null(ctx);
+  } else if (!st->any_real && st->overflow) {
+    RaiseIntOverflow(ctx);
+  } else if (!st->any_real) {
+    sqlite3_result_int64(ctx, st->int_sum / st->count);
+  } else {
+    sqlite3_result_double(ctx, st->sum / static_cast<double>(st->count));
+  }
+}
+
 void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, false); }
 void FnSub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, true); }
 
@@ -709,34 +780,11 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // ---- DATEADD, DATEPART, DATEDIFF -------------------------------------------------------------
 
-enum class Part { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second,
-                  Millisecond, IsoWeek, Unknown };
+using Part = DatePart;
 
 Part PartOf(sqlite3_value* v) {
   const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  if (!t) return Part::Unknown;
-  struct Name {
-    const char* name;
-    Part part;
-  };
-  static const Name kNames[] = {
-      {"year", Part::Year},           {"yy", Part::Year},          {"yyyy", Part::Year},
-      {"quarter", Part::Quarter},     {"qq", Part::Quarter},       {"q", Part::Quarter},
-      {"month", Part::Month},         {"mm", Part::Month},         {"m", Part::Month},
-      {"dayofyear", Part::DayOfYear}, {"dy", Part::DayOfYear},     {"y", Part::DayOfYear},
-      {"day", Part::Day},             {"dd", Part::Day},           {"d", Part::Day},
-      {"week", Part::Week},           {"wk", Part::Week},          {"ww", Part::Week},
-      {"weekday", Part::Weekday},     {"dw", Part::Weekday},       {"w", Part::Weekday},
-      {"hour", Part::Hour},           {"hh", Part::Hour},          {"minute", Part::Minute},
-      {"mi", Part::Minute},           {"n", Part::Minute},         {"second", Part::Second},
-      {"ss", Part::Second},           {"s", Part::Second},         {"millisecond", Part::Millisecond},
-      {"ms", Part::Millisecond},      {"iso_week", Part::IsoWeek}, {"isowk", Part::IsoWeek},
-      {"isoww", Part::IsoWeek},
-  };
-  for (const Name& n : kNames) {
-    if (sqlite3_stricmp(n.name, t) == 0) return n.part;
-  }
-  return Part::Unknown;
+  return t ? DatePartOf(t) : Part::Unknown;
 }
 
 void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) {
@@ -1145,6 +1193,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
   };
   static const Function kFunctions[] = {
       {"ts_add", 2, FnAdd, true},
+      {"ts_mul", 2, FnMul, true},
       {"ts_sub", 2, FnSub, true},
       {"ts_mod", 2, FnMod, true},
       {"ts_div", 2, FnDiv, true},
@@ -1172,7 +1221,8 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
                                               nullptr);
     if (rc != SQLITE_OK) return rc;
   }
-  return SQLITE_OK;
+  return sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,
+                                    nullptr, FnAvgStep, FnAvgFinal, nullptr);
 }
 
 }  // namespace tsqlite

@@ -59,6 +59,8 @@ struct Statement {
   std::vector<int> params;         // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
   bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
+  std::string verb;                // the statement's first word, upper case (TRUNCATE: DELETE)
+  std::string target;              // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
   // A parameter that meets a column (compared with it, or written into it): the executor reads
   // the column's declared type from `sql` (a query whose result column `column` is that column)
   // and converts a text value to that type before binding it, as SQL Server converts a string to
@@ -75,6 +77,7 @@ struct Statement {
 // Server's terms (102 Incorrect syntax near '...', 42000).
 struct Translation {
   std::vector<Statement> statements;
+  std::string verb;                // the first statement's verb, also when translation failed
   int native_error = 0;
   std::string sqlstate;
   std::string message;

@@ -17,16 +17,13 @@ SQLRETURN Worst(SQLRETURN a, SQLRETURN b) {
   return a;
 }
 
-SQLINTEGER FunctionCode(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
-  auto starts = [&](const char* word) { return strncasecmp(text.data() + i, word, std::strlen(word)) == 0; };
-  if (text.size() - i < 6) return SQL_DIAG_UNKNOWN_STATEMENT;
-  if (starts("SELECT")) return SQL_DIAG_SELECT_CURSOR;
-  if (starts("INSERT")) return SQL_DIAG_INSERT;
-  if (starts("UPDATE")) return SQL_DIAG_UPDATE_WHERE;
-  if (starts("DELETE")) return SQL_DIAG_DELETE_WHERE;
-  if (starts("CREATE")) return SQL_DIAG_CREATE_TABLE;
+// SQL_DIAG_DYNAMIC_FUNCTION_CODE of a batch, from the verb its parse found.
+SQLINTEGER FunctionCode(const std::string& verb) {
+  if (verb == "SELECT") return SQL_DIAG_SELECT_CURSOR;
+  if (verb == "INSERT") return SQL_DIAG_INSERT;
+  if (verb == "UPDATE") return SQL_DIAG_UPDATE_WHERE;
+  if (verb == "DELETE") return SQL_DIAG_DELETE_WHERE;
+  if (verb == "CREATE") return SQL_DIAG_CREATE_TABLE;
   return SQL_DIAG_UNKNOWN_STATEMENT;
 }
 
@@ -60,12 +57,12 @@ void Close(Stmt* stmt) {
 
 SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>* params) {
   Close(stmt);
-  stmt->diag_function = FunctionCode(text);
   stmt->diag_row_count = 0;
   stmt->cancel = false;
   stmt->running = true;
   const bool ok = stmt->dbc->db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel}, params);
   stmt->running = false;
+  stmt->diag_function = FunctionCode(stmt->batch.verb);
   if (!ok) {
     SQLRETURN rc = SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
     stmt->batch.errors.clear();

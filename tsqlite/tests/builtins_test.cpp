@@ -14,7 +14,7 @@ namespace {
 struct Call {
   const char* function;  // the table's name, for the check that every function has a row
   const char* expression;
-  const char* answer;    // as text; "195", "174": the statement fails with that error
+  const char* answer;    // as text; "195", "174", "155": the statement fails with that error
 };
 
 const Call kCalls[] = {
@@ -83,6 +83,7 @@ const Call kCalls[] = {
     {"", "LOG()", "174"},
     {"", "ROUND(1)", "174"},
     {"", "LEFT('abc')", "174"},
+    {"", "DATEPART(fortnight, GETDATE())", "155"},  // an unknown date part
 };
 
 TEST(Builtins, AnswerAsSqlServerDocuments) {
@@ -91,7 +92,7 @@ TEST(Builtins, AnswerAsSqlServerDocuments) {
   ASSERT_TRUE(db.Ok());
   for (const Call& c : kCalls) {
     const std::string sql = std::string("SELECT ") + c.expression;
-    if (std::string(c.answer) == "195" || std::string(c.answer) == "174") {
+    if (std::string(c.answer) == "195" || std::string(c.answer) == "174" || std::string(c.answer) == "155") {
       std::vector<Diag> d;
       EXPECT_EQ(SQL_ERROR, db.Exec(sql, &d)) << sql;
       ASSERT_FALSE(d.empty()) << sql;
@@ -117,6 +118,7 @@ TEST(Builtins, ErrorMessagesNameTheFunction) {
       {"SELECT LEFT('abc')", "The left function requires 2 argument(s)."},
       {"SELECT ROUND(1)", "The round function requires 2 to 3 arguments."},
       {"SELECT COALESCE(1)", "The coalesce function requires at least 2 arguments."},
+      {"SELECT DATEADD(fortnight, 1, GETDATE())", "'fortnight' is not a recognized dateadd option."},
   };
   for (const auto& [sql, message] : cases) {
     std::vector<Diag> d;

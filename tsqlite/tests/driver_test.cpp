@@ -516,3 +516,32 @@ TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
 
 }  // namespace
 }  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+// The statement's kind in the diagnostics header comes from its parse, also when it failed.
+TEST(DriverDiagnostics, FunctionCodeFollowsTheParsedVerb) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("CREATE TABLE t (a int NOT NULL)"));
+  const std::pair<const char*, SQLINTEGER> cases[] = {
+      {"  (SELECT 1)", SQL_DIAG_SELECT_CURSOR},
+      {"insert INTO t VALUES (NULL)", SQL_DIAG_INSERT},  // fails: 515
+      {"UPDATE t SET a = 1", SQL_DIAG_UPDATE_WHERE},
+      {"DELETE t", SQL_DIAG_DELETE_WHERE},
+      {"CREATE TABLE u (b int)", SQL_DIAG_CREATE_TABLE},
+      {"SELECT FROM WHERE", SQL_DIAG_SELECT_CURSOR},     // fails: 102
+      {"SET NOCOUNT ON", SQL_DIAG_UNKNOWN_STATEMENT},
+  };
+  for (const auto& [sql, code] : cases) {
+    Statement stmt(db);
+    stmt.Exec(sql);
+    SQLINTEGER got = -1;
+    SQLGetDiagField(SQL_HANDLE_STMT, stmt.H(), 0, SQL_DIAG_DYNAMIC_FUNCTION_CODE, &got, 0, nullptr);
+    EXPECT_EQ(code, got) << sql;
+  }
+}
+
+}  // namespace
+}  // namespace tsqlite_test

@@ -630,7 +630,6 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
       {"SELECT a FROM t WHERE b = 'open", "Incorrect syntax near ''open'."},
       {"CREATE TABLE t (a int DEFAULT ?)", "Incorrect syntax near '?'."},
       {"INSERT INTO t (a) VALUES ('abc' 'def')", "Incorrect syntax near 'def'."},
-      {"SELECT DATEPART(fortnight, x) FROM t", "Incorrect syntax near 'fortnight'."},
       {"SELECT CONVERT(geography, x) FROM t", "Incorrect syntax near 'geography'."},
       {"SELECT a FROM t WHERE b = 1.5 2", "Incorrect syntax near '2'."},
       {"SELECT a FROM t WHERE b = 1 2.5", "Incorrect syntax near '2.5'."},
