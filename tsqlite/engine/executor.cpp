@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,12 @@ void ReadValue(sqlite3_stmt* stmt, int c, Value& v) {
       break;
     case SQLITE_NULL:
       break;
+    case SQLITE_BLOB: {
+      const void* bytes = sqlite3_column_blob(stmt, c);
+      v.type = Value::Type::Blob;
+      v.text.assign(bytes ? static_cast<const char*>(bytes) : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+      break;
+    }
     default: {
       const unsigned char* text = sqlite3_column_text(stmt, c);
       v.type = Value::Type::Text;
@@ -50,6 +57,9 @@ void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
       break;
     case Value::Type::Null:
       sqlite3_bind_null(stmt, k);
+      break;
+    case Value::Type::Blob:
+      sqlite3_bind_blob(stmt, k, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
       break;
   }
 }
@@ -693,6 +703,10 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             break;
           case SQLITE_NULL:
             break;
+          case SQLITE_BLOB:
+            seen.any_blob = true;
+            seen.width = std::max(seen.width, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+            break;
           default: {
             seen.any_text = true;
             const size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
@@ -778,7 +792,10 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
     seen.wide = seen.wide || (v.type == Value::Type::Integer && (v.integer > INT32_MAX || v.integer < INT32_MIN));
     seen.any_real = seen.any_real || v.type == Value::Type::Real;
     seen.any_text = seen.any_text || v.type == Value::Type::Text;
-    if (v.type == Value::Type::Text && v.text.size() > seen.width) seen.width = v.text.size();
+    seen.any_blob = seen.any_blob || v.type == Value::Type::Blob;
+    if ((v.type == Value::Type::Text || v.type == Value::Type::Blob) && v.text.size() > seen.width) {
+      seen.width = v.text.size();
+    }
   }
   return ins;
 }
@@ -1103,16 +1120,22 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
 
 bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column,
                        Batch& batch) {
-  // DATA_TYPE holds ODBC's numbers: 4 int, 5 smallint, 93 datetime, 8 float, 1 char, 12 varchar.
+  // DATA_TYPE holds ODBC's numbers for SQL Server's types; TYPE_NAME is the type without its
+  // width, as SQL Server's catalog names it.
   static const char* const kSql =
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
-      "CASE WHEN upper(p.type) LIKE '%SMALLINT%' THEN 5 WHEN upper(p.type) LIKE '%INT%' THEN 4 "
-      "WHEN upper(p.type) LIKE '%DATE%' THEN 93 WHEN upper(p.type) LIKE '%FLOA%' OR upper(p.type) LIKE '%REAL%' "
-      "THEN 8 WHEN upper(p.type) LIKE 'CHAR%' THEN 1 ELSE 12 END AS DATA_TYPE, "
-      "lower(p.type) AS TYPE_NAME, "
+      "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) LIKE 'BIGINT%' THEN -5 "
+      "WHEN upper(p.type) LIKE 'BIT%' THEN -7 WHEN upper(p.type) LIKE 'INT%' THEN 4 "
+      "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
+      "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' THEN 2 "
+      "WHEN upper(p.type) LIKE 'NCHAR%' THEN -8 WHEN upper(p.type) LIKE 'NVARCHAR%' THEN -9 WHEN upper(p.type) LIKE 'NTEXT%' THEN -10 "
+      "WHEN upper(p.type) LIKE 'TEXT%' THEN -1 WHEN upper(p.type) LIKE 'CHAR%' THEN 1 WHEN upper(p.type) LIKE 'BINARY%' THEN -2 "
+      "WHEN upper(p.type) LIKE 'VARBINARY%' THEN -3 WHEN upper(p.type) LIKE 'IMAGE%' THEN -4 ELSE 12 END AS DATA_TYPE, "
+      "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
+      "ELSE p.type END) AS TYPE_NAME, "
       "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
-      "WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE '%SMALLINT%' THEN 5 "
-      "WHEN upper(p.type) LIKE '%INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
+      "WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 "
+      "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
       "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
       "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "
       "NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, NULL AS CHAR_OCTET_LENGTH, p.cid + 1 AS ORDINAL_POSITION, "

@@ -30,11 +30,11 @@ struct Error {
 };
 
 struct Value {
-  enum class Type : uint8_t { Null, Integer, Real, Text };
+  enum class Type : uint8_t { Null, Integer, Real, Text, Blob };
   Type type = Type::Null;
   int64_t integer = 0;
   double real = 0;
-  std::string text;
+  std::string text;             // Text: UTF-8; Blob: the bytes
 };
 
 struct Column {
@@ -63,7 +63,7 @@ struct Result {
   size_t first = 0;             // 0-based row number of cells' first row
   // What the spilled rows held, per column, so that a column is described by all its values.
   struct Seen {
-    bool any_int = false, any_real = false, any_text = false, wide = false;
+    bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
     size_t width = 0;           // the longest text
   };
   std::vector<Seen> seen;

@@ -156,11 +156,12 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
       decl += " COLLATE RTRIM";
       if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
       if (!type.max) {
-        // The width counts bytes, as SQL Server's varchar(n) does: a client binds a column
+        // The width of varchar(n) counts bytes, as SQL Server's does: a client binds a column
         // into a buffer of n bytes and a terminator, and a longer UTF-8 value would arrive cut
-        // in the middle of a character.
-        checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(CAST(rtrim(" +
-                  quoted + ") AS BLOB)) <= " + std::to_string(type.length) + ")";
+        // in the middle of a character. nvarchar(n) counts characters.
+        checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(" +
+                  (type.national ? "rtrim(" + quoted + ")" : "CAST(rtrim(" + quoted + ") AS BLOB)") +
+                  ") <= " + std::to_string(type.length) + ")";
       }
       break;
     case Type::Kind::Datetime:

@@ -747,6 +747,8 @@ bool Translator::ParseType(Type& type) {
   type.decl.clear();
   for (char c : w) type.decl.push_back(Upper(c));
   if (type.decl == "INTEGER") type.decl = "INT";
+  type.national = type.decl == "NCHAR" || type.decl == "NVARCHAR" || type.decl == "NTEXT";
+  type.max = type.decl == "TEXT" || type.decl == "NTEXT";  // no width: as varchar(max)
   if (AcceptOp("(")) {
     const Token& n = Peek();
     if (n.type == Tok::Number) {

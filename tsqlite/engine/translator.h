@@ -154,6 +154,7 @@ class Translator {
     enum class Kind { Char, VarChar, Datetime, Int, Real } kind = Kind::Int;
     long length = -1;  // -1: none given
     bool max = false;
+    bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;  // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
   };
   bool ParseType(Type& type);

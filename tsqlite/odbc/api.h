@@ -35,8 +35,9 @@ SQLRETURN NativeSql(Dbc* dbc, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, S
                     SQLINTEGER* out_length);
 
 // info.cpp
+// is_text, when given, tells whether the answer is a text.
 SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length,
-                  SQLSMALLINT* length);
+                  SQLSMALLINT* length, bool* is_text = nullptr);
 SQLRETURN GetFunctions(Dbc* dbc, SQLUSMALLINT function, SQLUSMALLINT* supported);
 
 // statement.cpp
@@ -79,5 +80,34 @@ SQLRETURN Tables(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCH
 SQLRETURN Columns(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
                   SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length, SQLCHAR* column,
                   SQLSMALLINT column_length);
+
+// wide.cpp: the Unicode calls, each running the call above of the same name.
+SQLRETURN ExecDirectW(Stmt* stmt, SQLWCHAR* text, SQLINTEGER length);
+SQLRETURN PrepareW(Stmt* stmt, SQLWCHAR* text, SQLINTEGER length);
+SQLRETURN ConnectW(Dbc* dbc, SQLWCHAR* dsn, SQLSMALLINT dsn_length, SQLWCHAR* user, SQLSMALLINT user_length,
+                   SQLWCHAR* password, SQLSMALLINT password_length);
+SQLRETURN DriverConnectW(Dbc* dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT in_length, SQLWCHAR* out,
+                         SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT completion);
+SQLRETURN NativeSqlW(Dbc* dbc, SQLWCHAR* in, SQLINTEGER in_length, SQLWCHAR* out, SQLINTEGER out_max,
+                     SQLINTEGER* out_length);
+SQLRETURN DescribeColW(Stmt* stmt, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT buffer_length,
+                       SQLSMALLINT* name_length, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
+                       SQLSMALLINT* nullable);
+SQLRETURN ColAttributeW(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                        SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number);
+SQLRETURN GetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlstate,
+                      SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT buffer_length, SQLSMALLINT* length);
+SQLRETURN GetDiagFieldW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field,
+                        SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length);
+SQLRETURN GetInfoW(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length);
+SQLRETURN GetConnectAttrW(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+                          SQLINTEGER* length);
+SQLRETURN SetConnectAttrW(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
+SQLRETURN TablesW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                  SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* types,
+                  SQLSMALLINT types_length);
+SQLRETURN ColumnsW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                   SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* column,
+                   SQLSMALLINT column_length);
 
 }  // namespace tsqlite

@@ -44,7 +44,8 @@ ColumnType Integer(SQLSMALLINT type) {
 
 ColumnType Text(SQLSMALLINT type, SQLULEN width) {
   if (width == 0) width = 1;
-  return ColumnType{type, width, 0, static_cast<SQLLEN>(width), type == SQL_CHAR ? "char" : "varchar"};
+  const char* name = type == SQL_CHAR ? "char" : type == SQL_WCHAR ? "nchar" : type == SQL_WVARCHAR ? "nvarchar" : "varchar";
+  return ColumnType{type, width, 0, static_cast<SQLLEN>(width), name};
 }
 
 std::string AsText(const Value& v) {
@@ -57,6 +58,17 @@ std::string AsText(const Value& v) {
       return buffer;
     case Value::Type::Text:
       return v.text;
+    case Value::Type::Blob: {
+      // Binary read as text: two hex digits a byte, as SQL Server hands it out.
+      static const char kHex[] = "0123456789ABCDEF";
+      std::string hex;
+      hex.reserve(v.text.size() * 2);
+      for (unsigned char c : v.text) {
+        hex += kHex[c >> 4];
+        hex += kHex[c & 15];
+      }
+      return hex;
+    }
     default:
       return std::string();
   }
@@ -248,7 +260,22 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
         decl.find("DECIMAL") != std::string::npos) {
       return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
     }
-    if ((decl.rfind("CHAR", 0) == 0 || decl.rfind("NCHAR", 0) == 0) && DeclaredWidth(decl) > 0) {
+    // nchar/nvarchar widths count characters, and the client reads them as wide text.
+    if (decl.rfind("NCHAR", 0) == 0 && DeclaredWidth(decl) > 0) return Text(SQL_WCHAR, DeclaredWidth(decl));
+    if (decl.rfind("NVARCHAR", 0) == 0) {
+      ColumnType t = Text(SQL_WVARCHAR, DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 1);
+      if (DeclaredWidth(decl) <= 0) t.size = t.display_size = 0;  // nvarchar(max), as SQL Server says
+      return t;
+    }
+    if (decl.find("BINARY") != std::string::npos || decl.rfind("IMAGE", 0) == 0) {
+      const SQLULEN width = DeclaredWidth(decl) > 0 ? static_cast<SQLULEN>(DeclaredWidth(decl)) : 0;
+      if (decl.rfind("IMAGE", 0) == 0) return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
+      if (decl.rfind("BINARY", 0) == 0) return ColumnType{SQL_BINARY, width, 0, static_cast<SQLLEN>(2 * width), "binary"};
+      return ColumnType{SQL_VARBINARY, width, 0, static_cast<SQLLEN>(2 * width), "varbinary"};
+    }
+    if (decl.rfind("NTEXT", 0) == 0) return ColumnType{SQL_WLONGVARCHAR, 1073741823, 0, 1073741823, "ntext"};
+    if (decl.rfind("TEXT", 0) == 0) return ColumnType{SQL_LONGVARCHAR, 2147483647, 0, 2147483647, "text"};
+    if (decl.rfind("CHAR", 0) == 0 && DeclaredWidth(decl) > 0) {
       return Text(SQL_CHAR, DeclaredWidth(decl));
     }
     if (decl.find("CHAR") != std::string::npos && DeclaredWidth(decl) > 0) {
@@ -257,13 +284,14 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
   }
   // An expression or an undeclared width: what the values show.
   const size_t ncols = result.columns.size();
-  bool any_int = false, any_real = false, any_text = false, wide = false;
+  bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
   SQLULEN width = 0;
   if (column < result.seen.size()) {  // the rows of a large result set that are not in memory
     const Result::Seen& seen = result.seen[column];
     any_int = seen.any_int;
     any_real = seen.any_real;
     any_text = seen.any_text;
+    any_blob = seen.any_blob;
     wide = seen.wide;
     width = seen.width;
   }
@@ -282,9 +310,16 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
         any_text = true;
         if (v.text.size() > width) width = v.text.size();
         break;
+      case Value::Type::Blob:
+        any_blob = true;
+        if (v.text.size() > width) width = v.text.size();
+        break;
       default:
         break;
     }
+  }
+  if (any_blob && !any_text && !any_int && !any_real) {
+    return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)), "varbinary"};
   }
   if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
@@ -293,6 +328,14 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
 
 SQLSMALLINT DefaultCType(SQLSMALLINT sql_type) {
   switch (sql_type) {
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+      return SQL_C_WCHAR;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      return SQL_C_BINARY;
     case SQL_INTEGER:
       return SQL_C_SLONG;
     case SQL_SMALLINT:
@@ -335,7 +378,8 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
   }
   switch (c_type) {
     case SQL_C_CHAR: {
-      if (value.type != Value::Type::Text && target != nullptr && buffer_length > 0 &&
+      if ((value.type == Value::Type::Integer || value.type == Value::Type::Real) && target != nullptr &&
+          buffer_length > 0 &&
           text.size() >= static_cast<size_t>(buffer_length)) {
         // Digits are never cut off a number.
         return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
@@ -352,7 +396,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     }
     case SQL_C_BINARY: {
       // Bytes as they are, without a terminator.
-      const std::string_view bytes = text;
+      const std::string_view bytes = value.type == Value::Type::Blob ? std::string_view(value.text) : text;
       size_t from = offset ? *offset : 0;
       if (offset != nullptr && from > 0 && from >= bytes.size()) return SQL_NO_DATA;
       size_t remaining = bytes.size() - from;

@@ -153,4 +153,88 @@ SQLRETURN SQL_API SQLColumns(SQLHSTMT stmt, SQLCHAR* catalog, SQLSMALLINT catalo
                           column_length); });
 }
 
+// The Unicode calls (wide.cpp); SQLGetStmtAttrW and SQLSetStmtAttrW carry no text and run the
+// ANSI calls.
+SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT stmt, SQLWCHAR* text, SQLINTEGER length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::ExecDirectW(h, text, length); });
+}
+SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* text, SQLINTEGER length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::PrepareW(h, text, length); });
+}
+SQLRETURN SQL_API SQLConnectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsn_length, SQLWCHAR* user,
+                              SQLSMALLINT user_length, SQLWCHAR* password, SQLSMALLINT password_length) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) {
+    return tsqlite::ConnectW(h, dsn, dsn_length, user, user_length, password, password_length);
+  });
+}
+SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT in_length, SQLWCHAR* out,
+                                    SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT completion) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) {
+    return tsqlite::DriverConnectW(h, window, in, in_length, out, out_max, out_length, completion);
+  });
+}
+SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC dbc, SQLWCHAR* in, SQLINTEGER in_length, SQLWCHAR* out, SQLINTEGER out_max,
+                                SQLINTEGER* out_length) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) { return tsqlite::NativeSqlW(h, in, in_length, out, out_max, out_length); });
+}
+SQLRETURN SQL_API SQLGetInfoW(SQLHDBC dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length,
+                              SQLSMALLINT* length) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) { return tsqlite::GetInfoW(h, info, value, buffer_length, length); });
+}
+SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+                                     SQLINTEGER* length) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) { return tsqlite::GetConnectAttrW(h, attribute, value, buffer_length, length); });
+}
+SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return Guarded<Dbc>(dbc, [&](Dbc* h) { return tsqlite::SetConnectAttrW(h, attribute, value, length); });
+}
+SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlstate,
+                                 SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT buffer_length,
+                                 SQLSMALLINT* length) {
+  return Barrier(nullptr, [&] {
+    return tsqlite::GetDiagRecW(type, handle, record, sqlstate, native, message, buffer_length, length);
+  });
+}
+SQLRETURN SQL_API SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field,
+                                   SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
+  return Barrier(nullptr, [&] {
+    return tsqlite::GetDiagFieldW(type, handle, record, field, value, buffer_length, length);
+  });
+}
+SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT stmt, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT buffer_length,
+                                  SQLSMALLINT* name_length, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
+                                  SQLSMALLINT* nullable) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::DescribeColW(h, column, name, buffer_length, name_length, type, size, digits, nullable);
+  });
+}
+SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                                   SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::ColAttributeW(h, column, field, text, buffer_length, length, number);
+  });
+}
+SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::SetStmtAttr(h, attribute, value, length); });
+}
+SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+                                  SQLINTEGER* length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::GetStmtAttr(h, attribute, value, buffer_length, length); });
+}
+SQLRETURN SQL_API SQLTablesW(SQLHSTMT stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                             SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* types,
+                             SQLSMALLINT types_length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::TablesW(h, catalog, catalog_length, schema, schema_length, table, table_length, types, types_length);
+  });
+}
+SQLRETURN SQL_API SQLColumnsW(SQLHSTMT stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                              SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* column,
+                              SQLSMALLINT column_length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::ColumnsW(h, catalog, catalog_length, schema, schema_length, table, table_length, column,
+                             column_length);
+  });
+}
+
 }  // extern "C"

@@ -231,6 +231,11 @@ SQLRETURN Guarded(SQLHANDLE handle, Body&& body) noexcept {
 SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN buffer_length,
                     SQLSMALLINT* length16, SQLINTEGER* length32 = nullptr);
 
+// The same for a UTF-16 output buffer of a W call: text (UTF-8) converted, capacity and lengths
+// counted in bytes when bytes is set, else in characters; a surrogate pair is never cut.
+SQLRETURN PutWide(Handle* h, const std::string& text, SQLWCHAR* out, SQLLEN capacity, bool bytes, SQLSMALLINT* len16,
+                  SQLINTEGER* len32);
+
 // Text argument of an ODBC call: (pointer, length or SQL_NTS).
 std::string ArgString(const SQLCHAR* text, SQLINTEGER length);
 

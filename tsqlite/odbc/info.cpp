@@ -49,8 +49,10 @@ SQLRETURN GetFunctions(Dbc* dbc, SQLUSMALLINT function, SQLUSMALLINT* supported)
   return SQL_SUCCESS;
 }
 
-SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
+SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length,
+                  bool* is_text) {
   auto text = [&](const std::string& s) {
+    if (is_text != nullptr) *is_text = true;
     return PutString(dbc, s, static_cast<SQLCHAR*>(value), buffer_length, length);
   };
   auto u16 = [&](SQLUSMALLINT n) {

@@ -169,7 +169,8 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     if (number != nullptr) *number = n;
     return static_cast<SQLRETURN>(SQL_SUCCESS);
   };
-  const bool is_text = t.sql_type == SQL_CHAR || t.sql_type == SQL_VARCHAR;
+  const bool is_text = t.sql_type == SQL_CHAR || t.sql_type == SQL_VARCHAR || t.sql_type == SQL_LONGVARCHAR;
+  const bool is_wide = t.sql_type == SQL_WCHAR || t.sql_type == SQL_WVARCHAR || t.sql_type == SQL_WLONGVARCHAR;
   switch (field) {
     case SQL_DESC_NAME:
     case SQL_DESC_LABEL:
@@ -182,7 +183,8 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_DESC_CATALOG_NAME:
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX:
-      if (is_text && (field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX)) return put_text("'");
+      if (field == SQL_DESC_LITERAL_PREFIX && is_wide) return put_text("N'");
+      if ((is_text || is_wide) && (field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX)) return put_text("'");
       return put_text("");
     case SQL_DESC_TYPE_NAME:
     case SQL_DESC_LOCAL_TYPE_NAME:
@@ -197,6 +199,10 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_COLUMN_PRECISION:
       return put_number(static_cast<SQLLEN>(t.size));
     case SQL_DESC_OCTET_LENGTH:
+      if (is_wide) return put_number(static_cast<SQLLEN>(t.size) * 2);
+      if (t.sql_type == SQL_BINARY || t.sql_type == SQL_VARBINARY || t.sql_type == SQL_LONGVARBINARY) {
+        return put_number(static_cast<SQLLEN>(t.size));
+      }
       return put_number(is_text ? static_cast<SQLLEN>(t.size) : t.sql_type == SQL_TYPE_TIMESTAMP ? 16 : 8);
     case SQL_DESC_SCALE:
     case SQL_COLUMN_SCALE:
@@ -207,7 +213,7 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_COLUMN_NULLABLE:
       return put_number(SQL_NULLABLE_UNKNOWN);
     case SQL_DESC_UNSIGNED:
-      return put_number(is_text || t.sql_type == SQL_TYPE_TIMESTAMP ? SQL_TRUE : SQL_FALSE);
+      return put_number(is_text || is_wide || t.sql_type == SQL_TYPE_TIMESTAMP ? SQL_TRUE : SQL_FALSE);
     case SQL_DESC_AUTO_UNIQUE_VALUE:
     case SQL_DESC_FIXED_PREC_SCALE:
     case SQL_DESC_CASE_SENSITIVE:
@@ -217,7 +223,7 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_DESC_UPDATABLE:
       return put_number(SQL_ATTR_READONLY);
     case SQL_DESC_NUM_PREC_RADIX:
-      return put_number(is_text || t.sql_type == SQL_TYPE_TIMESTAMP ? 0 : 10);
+      return put_number(is_text || is_wide || t.sql_type == SQL_TYPE_TIMESTAMP ? 0 : 10);
     case SQL_DESC_UNNAMED:
       return put_number(c.name.empty() ? SQL_UNNAMED : SQL_NAMED);
     default:

@@ -1,0 +1,87 @@
+"""The embedded database as an ordinary ODBC client sees it: Python's pyodbc through the unixODBC
+driver manager, with Unicode calls, '?' parameters of every Python type, and SQL Server's types.
+
+Run: python3 pyodbc_test.py /path/to/libtsqlite.so
+"""
+import datetime
+import decimal
+import os
+import sys
+import tempfile
+import unittest
+import uuid
+
+import pyodbc
+
+LIB = sys.argv.pop(1) if len(sys.argv) > 1 else "build/libtsqlite.so"
+EMOJI = "x \U0001F31C z"
+
+
+class Client(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.cnxn = pyodbc.connect(
+            f"DRIVER={LIB};Database={os.path.join(self.dir.name, 'c.db')};Create=Yes", autocommit=True)
+        self.cur = self.cnxn.cursor()
+
+    def tearDown(self):
+        self.cnxn.close()
+        self.dir.cleanup()
+
+    def one(self, sql, *params):
+        return self.cur.execute(sql, *params).fetchone()[0]
+
+    def test_every_python_type_goes_through_a_marker_unchanged(self):
+        cases = [
+            ("text that looks like SQL", "x'); DROP TABLE t; --"),
+            ("emoji", EMOJI),
+            ("long text, sent in pieces", "ä" * 5000),
+            ("int", -7),
+            ("bigint", 9007199254740993),
+            ("float", 1.5),
+            ("bool", True),
+            ("bytes", b"\x00\x01\xff"),
+            ("None", None),
+        ]
+        for name, value in cases:
+            with self.subTest(name):
+                self.assertEqual(value, self.one("SELECT ?", value))
+
+    def test_values_meet_columns_as_literals_do(self):
+        self.cur.execute("CREATE TABLE t (id int, s varchar(20), n nvarchar(10), d datetime)")
+        self.cur.execute("INSERT INTO t (id, s, n, d) VALUES (?, ?, ?, ?)",
+                         1, "a", "ä" * 10, datetime.datetime(2024, 6, 15, 10, 0, 0))
+        self.assertEqual(1, self.one("SELECT id FROM t WHERE d = ?", "20240615 10:00"))
+        self.assertEqual(1, self.one("SELECT id FROM t WHERE d = ?", datetime.datetime(2024, 6, 15, 10)))
+        self.assertEqual("ä" * 10, self.one("SELECT n FROM t WHERE id = ?", 1))
+        with self.assertRaises(pyodbc.DataError):  # 11 characters do not fit nvarchar(10)
+            self.cur.execute("INSERT INTO t (n) VALUES (?)", "ä" * 11)
+        self.assertEqual(decimal.Decimal("1.25"), decimal.Decimal(str(self.one("SELECT ?", decimal.Decimal("1.25")))))
+
+    def test_many_rows_of_parameters(self):
+        self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
+        rows = [(i, f"{EMOJI} {i}") for i in range(50)]
+        for fast in (False, True):
+            with self.subTest(fast_executemany=fast):
+                self.cur.execute("DELETE FROM t")
+                self.cur.fast_executemany = fast
+                self.cur.executemany("INSERT INTO t (id, s) VALUES (?, ?)", rows)
+                self.assertEqual(rows, [tuple(r) for r in self.cur.execute("SELECT id, s FROM t ORDER BY id")])
+
+    def test_unicode_in_names_texts_and_messages(self):
+        self.cur.execute("CREATE TABLE Tipología (n nvarchar(10), v varchar(20))")
+        self.cur.execute(f"INSERT INTO Tipología (n, v) VALUES (N'{EMOJI}', 'äöü')")
+        r = self.cur.execute("SELECT n AS Tipología, v FROM Tipología")
+        self.assertEqual(["Tipología", "v"], [d[0] for d in r.description])
+        self.assertEqual((EMOJI, "äöü"), tuple(r.fetchone()))
+        with self.assertRaisesRegex(pyodbc.ProgrammingError, "Invalid column name 'Año'"):
+            self.cur.execute("SELECT Año FROM Tipología")
+        self.assertEqual(["Tipología"], [t.table_name for t in self.cur.tables()])
+        self.assertEqual([("n", pyodbc.SQL_WVARCHAR), ("v", pyodbc.SQL_VARCHAR)],
+                         [(c.column_name, c.data_type) for c in self.cur.columns(table="Tipología")])
+        described = self.cur.execute("SELECT n FROM Tipología").description[0]
+        self.assertEqual((str, 10), (described[1], described[3]))
+
+
+if __name__ == "__main__":
+    unittest.main()
