@@ -740,6 +740,8 @@ bool Translator::ParseType(Type& type) {
   } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") ||
              WordIs(w, "NUMERIC") || WordIs(w, "MONEY")) {
     type.kind = Type::Kind::Real;
+  } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
+    type.kind = Type::Kind::Binary;
   } else {
     --pos_;
     return Fail();
@@ -748,7 +750,7 @@ bool Translator::ParseType(Type& type) {
   for (char c : w) type.decl.push_back(Upper(c));
   if (type.decl == "INTEGER") type.decl = "INT";
   type.national = type.decl == "NCHAR" || type.decl == "NVARCHAR" || type.decl == "NTEXT";
-  type.max = type.decl == "TEXT" || type.decl == "NTEXT";  // no width: as varchar(max)
+  type.max = type.decl == "TEXT" || type.decl == "NTEXT" || type.decl == "IMAGE";  // no width: as (max)
   if (AcceptOp("(")) {
     const Token& n = Peek();
     if (n.type == Tok::Number) {
@@ -785,6 +787,8 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
+    case Type::Kind::Binary:
+      return "CAST(" + value + " AS BLOB)";
   }
   return "";
 }

@@ -81,6 +81,9 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLC
                   SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length, SQLCHAR* column,
                   SQLSMALLINT column_length);
 
+// typeinfo.cpp
+SQLRETURN GetTypeInfo(Stmt* stmt, SQLSMALLINT data_type);
+
 // wide.cpp: the Unicode calls, each running the call above of the same name.
 SQLRETURN ExecDirectW(Stmt* stmt, SQLWCHAR* text, SQLINTEGER length);
 SQLRETURN PrepareW(Stmt* stmt, SQLWCHAR* text, SQLINTEGER length);

@@ -256,8 +256,7 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
     }
     if (decl.find("REAL") != std::string::npos || decl.find("FLOA") != std::string::npos ||
-        decl.find("DOUB") != std::string::npos || decl.find("NUMERIC") != std::string::npos ||
-        decl.find("DECIMAL") != std::string::npos) {
+        decl.find("DOUB") != std::string::npos) {
       return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
     }
     // nchar/nvarchar widths count characters, and the client reads them as wide text.
@@ -267,6 +266,18 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       if (DeclaredWidth(decl) <= 0) t.size = t.display_size = 0;  // nvarchar(max), as SQL Server says
       return t;
     }
+    if (decl.rfind("BIT", 0) == 0) return ColumnType{SQL_BIT, 1, 0, 1, "bit"};
+    if (decl.rfind("DECIMAL", 0) == 0 || decl.rfind("NUMERIC", 0) == 0) {
+      // decimal(p, s): p defaults to 18 and s to 0, as in SQL Server.
+      const SQLULEN precision = DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 18;
+      const size_t comma = decl.find(',');
+      const SQLSMALLINT scale = comma == std::string::npos ? 0 : static_cast<SQLSMALLINT>(std::atoi(decl.c_str() + comma + 1));
+      const bool numeric = decl[0] == 'N';
+      return ColumnType{static_cast<SQLSMALLINT>(numeric ? SQL_NUMERIC : SQL_DECIMAL), precision, scale,
+                        static_cast<SQLLEN>(precision + 2), numeric ? "numeric" : "decimal"};
+    }
+    if (decl.rfind("MONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 19, 4, 21, "money"};
+    if (decl.rfind("SMALLMONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 10, 4, 12, "smallmoney"};
     if (decl.find("BINARY") != std::string::npos || decl.rfind("IMAGE", 0) == 0) {
       const SQLULEN width = DeclaredWidth(decl) > 0 ? static_cast<SQLULEN>(DeclaredWidth(decl)) : 0;
       if (decl.rfind("IMAGE", 0) == 0) return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
@@ -324,6 +335,20 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
   if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
   return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
+}
+
+const Value& Shown(const ColumnType& type, const Value& value, Value& scratch) {
+  if ((type.sql_type != SQL_DECIMAL && type.sql_type != SQL_NUMERIC) ||
+      (value.type != Value::Type::Real && value.type != Value::Type::Integer)) {
+    return value;
+  }
+  char buffer[400];
+  const double d = value.type == Value::Type::Real ? value.real : static_cast<double>(value.integer);
+  if (value.type == Value::Type::Integer && type.digits == 0) return value;
+  std::snprintf(buffer, sizeof buffer, "%.*f", static_cast<int>(type.digits), d);
+  scratch.type = Value::Type::Text;
+  scratch.text = buffer;
+  return scratch;
 }
 
 SQLSMALLINT DefaultCType(SQLSMALLINT sql_type) {

@@ -16,6 +16,10 @@ std::string Utf8(std::u16string_view s);
 // The column's SQL type: from its declared type where it has one, else from the values it holds.
 ColumnType TypeOfColumn(const Result& result, size_t column);
 
+// A value as the client reads it from a column of this type: a decimal with its scale's digits
+// (decimal(10,2) reads 0.30), held in scratch; any other value as it is.
+const Value& Shown(const ColumnType& type, const Value& value, Value& scratch);
+
 // The C type SQL_C_DEFAULT stands for with a column of this SQL type.
 SQLSMALLINT DefaultCType(SQLSMALLINT sql_type);
 

@@ -214,6 +214,12 @@ SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALL
     return tsqlite::ColAttributeW(h, column, field, text, buffer_length, length, number);
   });
 }
+SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT stmt, SQLSMALLINT data_type) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::GetTypeInfo(h, data_type); });
+}
+SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT stmt, SQLSMALLINT data_type) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::GetTypeInfo(h, data_type); });
+}
 SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   return Guarded<Stmt>(stmt, [&](Stmt* h) { return tsqlite::SetStmtAttr(h, attribute, value, length); });
 }

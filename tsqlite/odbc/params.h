@@ -13,6 +13,8 @@ namespace tsqlite {
 SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>* params);
 // Makes the result set at stmt->result_index the current one.
 void EnterResult(Stmt* stmt);
+// Puts the statement on the first result of a batch made by the driver itself (catalog calls).
+SQLRETURN ShowResults(Stmt* stmt, Batch batch);
 
 // Runs text with the statement's bound parameters: every row of a parameter array, or
 // SQL_NEED_DATA when a parameter's value comes at execution (SQLParamData/SQLPutData).

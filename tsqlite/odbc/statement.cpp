@@ -279,7 +279,9 @@ SQLRETURN Fetch(Stmt* stmt) {
     const Binding& b = stmt->bindings[c];
     if (b.target == nullptr && b.indicator == nullptr) continue;
     SQLSMALLINT c_type = b.c_type == SQL_C_DEFAULT ? DefaultCType(stmt->types[c].sql_type) : b.c_type;
-    rc = Worst(rc, PutValue(stmt, cells[c], c_type, b.target, b.buffer_length, b.indicator, nullptr));
+    Value scratch;
+    const Value& v = Shown(stmt->types[c], cells[c], scratch);
+    rc = Worst(rc, PutValue(stmt, v, c_type, b.target, b.buffer_length, b.indicator, nullptr));
   }
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 1;
   if (stmt->row_status != nullptr) {
@@ -309,7 +311,9 @@ SQLRETURN GetData(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTE
   SQLRETURN rc = SQL_SUCCESS;
   const Value* cells = RowValues(stmt, rc);
   if (cells == nullptr) return rc;
-  return PutValue(stmt, cells[column - 1], c_type, target, buffer_length, indicator, &stmt->getdata);
+  Value scratch;
+  const Value& v = Shown(stmt->types[column - 1], cells[column - 1], scratch);
+  return PutValue(stmt, v, c_type, target, buffer_length, indicator, &stmt->getdata);
 }
 
 SQLRETURN RowCount(Stmt* stmt, SQLLEN* count) {
@@ -530,6 +534,15 @@ SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     default:
       return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
   }
+}
+
+SQLRETURN ShowResults(Stmt* stmt, Batch batch) {
+  Close(stmt);
+  stmt->batch = std::move(batch);
+  stmt->executed = true;
+  stmt->result_index = 0;
+  EnterResult(stmt);
+  return SQL_SUCCESS;
 }
 
 SQLRETURN Tables(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,

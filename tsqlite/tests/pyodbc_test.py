@@ -58,6 +58,21 @@ class Client(unittest.TestCase):
             self.cur.execute("INSERT INTO t (n) VALUES (?)", "ä" * 11)
         self.assertEqual(decimal.Decimal("1.25"), decimal.Decimal(str(self.one("SELECT ?", decimal.Decimal("1.25")))))
 
+    def test_types_read_back_as_sql_server_types(self):
+        self.cur.execute("CREATE TABLE t (b bit, d decimal(10,2), m money, dt datetime, v varbinary(10))")
+        when = datetime.datetime(2024, 6, 15, 10, 0, 0, 123000)  # milliseconds survive
+        self.cur.execute("INSERT INTO t (b, d, m, dt, v) VALUES (?, 0.1, ?, ?, ?)",
+                         True, decimal.Decimal("1.5"), when, b"\x00\xff")
+        self.cur.execute("UPDATE t SET d = d + 0.2")
+        row = self.cur.execute("SELECT b, d, m, dt, v FROM t").fetchone()
+        self.assertEqual((True, decimal.Decimal("0.30"), decimal.Decimal("1.5000"), when, b"\x00\xff"), tuple(row))
+        self.assertEqual([bool, decimal.Decimal, decimal.Decimal, datetime.datetime, bytearray],
+                         [d[1] for d in self.cur.description])
+        self.assertEqual((10, 2), self.cur.description[1][4:6])
+        types = {r.type_name: r.data_type for r in self.cur.getTypeInfo()}
+        self.assertEqual(pyodbc.SQL_WVARCHAR, types["nvarchar"])
+        self.assertEqual(23, self.cur.getTypeInfo(pyodbc.SQL_TYPE_TIMESTAMP).fetchone().column_size)
+
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
         rows = [(i, f"{EMOJI} {i}") for i in range(50)]
