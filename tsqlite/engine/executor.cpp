@@ -673,6 +673,9 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       const char* decl = sqlite3_column_decltype(stmt, c);
       result.columns[c].name = name ? name : "";
       result.columns[c].declared_type = decl ? decl : "";
+      if (decl == nullptr && static_cast<size_t>(c) < statement.column_types.size()) {
+        result.columns[c].declared_type = statement.column_types[static_cast<size_t>(c)];
+      }
     }
   }
   // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
@@ -944,7 +947,10 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
       for (int c = 0; c < ncols; ++c) {
         const char* name = sqlite3_column_name(stmt, c);
         const char* decl = sqlite3_column_decltype(stmt, c);
-        result.columns.push_back(Column{name ? name : "", decl ? decl : "", ""});
+        const std::vector<std::string>& cast = entry->translation.statements[i].column_types;
+        result.columns.push_back(Column{name ? name : "",
+                                        decl ? decl : static_cast<size_t>(c) < cast.size() ? cast[static_cast<size_t>(c)] : "",
+                                        ""});
       }
       return true;
     }

@@ -71,6 +71,9 @@ struct Statement {
     int column = 0;
   };
   std::vector<Probe> probes;
+  // Query: the type each result column is CAST or CONVERTed to (as declared, "DATETIME",
+  // "DECIMAL(10,2)"), "" for other columns; a client is told that type, as for a table column.
+  std::vector<std::string> column_types;
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL

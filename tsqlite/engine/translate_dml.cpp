@@ -30,8 +30,12 @@ void Translator::OneStatement() {
   }
   if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
   if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
+    record_items_ = true;
+    item_types_.clear();
     std::string sql = QueryExpression();
+    record_items_ = false;
     if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
+    if (!failed_ && !out_.statements.empty()) out_.statements.back().column_types = std::move(item_types_);
   } else if (AcceptWord("INSERT")) {
     Insert();
   } else if (AcceptWord("UPDATE")) {
@@ -280,10 +284,14 @@ std::string Translator::SelectCore(std::string* limit) {
     }
     if (IsWord("PERCENT")) return Fail(), "";
   }
+  const bool record = record_items_;
+  record_items_ = false;  // subqueries and later members of a UNION do not name the columns
   for (bool first = true;; first = false) {
     if (!first) sql += ", ";
+    const size_t start = pos_;
     sql += SelectItem();
     if (failed_) return "";
+    if (record) item_types_.push_back(CastType(start, pos_));
     if (!AcceptOp(",")) break;
   }
   const std::string outer_from = from_;
@@ -305,6 +313,37 @@ std::string Translator::SelectCore(std::string* limit) {
   if (AcceptWord("HAVING")) sql += " HAVING " + Expression();
   from_ = outer_from;
   return failed_ ? "" : sql;
+}
+
+// The type of a select item [start, end) that is one CAST(x AS type) or CONVERT(type, x[, style])
+// with at most an alias after it; "" for any other item.
+std::string Translator::CastType(size_t start, size_t end) {
+  if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
+  const Token& head = tokens_[start];
+  const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");
+  if (!cast && !(head.type == Tok::Word && WordIs(head.text, "CONVERT"))) return "";
+  size_t type_at = cast ? 0 : start + 2;
+  int depth = 0;
+  size_t close = start + 1;
+  for (; close < end; ++close) {
+    const Token& t = tokens_[close];
+    if (t.type == Tok::Op && t.text == "(") ++depth;
+    if (t.type == Tok::Op && t.text == ")" && --depth == 0) break;
+    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && WordIs(t.text, "AS")) type_at = close + 1;
+  }
+  if (close >= end || type_at == 0) return "";
+  if (close + 1 < end && tokens_[close + 1].type == Tok::Op) return "";  // the call is part of an expression
+  const size_t saved = pos_;
+  const bool saved_failed = failed_;
+  pos_ = type_at;
+  Type type;
+  const bool ok = ParseType(type);
+  pos_ = saved;
+  if (!ok || failed_ != saved_failed) {
+    failed_ = saved_failed;
+    return "";
+  }
+  return type.decl;
 }
 
 std::string Translator::SelectItem() {
@@ -664,6 +703,11 @@ std::string Translator::Primary() {
       return Param(t.literal);
     case Tok::Number:
       ++pos_;
+      if (t.text.size() >= 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')) {
+        // 0x0102 is binary, two bytes; an odd digit count gets a leading 0, as SQL Server reads it.
+        const std::string_view digits = t.text.substr(2);
+        return "X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'";
+      }
       return std::string(t.text);
     case Tok::String:
       ++pos_;

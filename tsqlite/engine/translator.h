@@ -211,6 +211,10 @@ class Translator {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   bool failed_ = false;
+  // The outermost SELECT of a query records the CAST/CONVERT type of each of its items.
+  bool record_items_ = false;
+  std::vector<std::string> item_types_;
+  std::string CastType(size_t start, size_t end);
   int nesting_ = 0;
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none

@@ -73,6 +73,22 @@ class Client(unittest.TestCase):
         self.assertEqual(pyodbc.SQL_WVARCHAR, types["nvarchar"])
         self.assertEqual(23, self.cur.getTypeInfo(pyodbc.SQL_TYPE_TIMESTAMP).fetchone().column_size)
 
+    def test_cast_and_convert_give_the_type_they_name(self):
+        cases = [
+            ("CAST('2024-01-02' AS datetime)", datetime.datetime(2024, 1, 2)),
+            ("CONVERT(decimal(10,2), 1.5)", decimal.Decimal("1.50")),
+            ("CAST(1 AS bit)", True),
+            ("CONVERT(varchar(10), 5)", "5"),
+            ("CAST(N'\u00e4' AS nvarchar(5))", "\u00e4"),
+            ("0x0102", b"\x01\x02"),
+            ("0x", b""),
+        ]
+        for sql, expected in cases:
+            with self.subTest(sql):
+                value = self.one(f"SELECT {sql}")
+                self.assertEqual(expected, value)
+                self.assertIs(type(expected), type(value))
+
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
         rows = [(i, f"{EMOJI} {i}") for i in range(50)]
