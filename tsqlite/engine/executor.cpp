@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -979,6 +980,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   } armed(*this, limits);
   batch.results.clear();
   batch.errors.clear();
+  batch.messages.clear();
   batch.no_data = false;
   if (db_ == nullptr) {
     batch.errors.push_back(Error{"08003", 0, "Connection not open."});
@@ -1015,6 +1017,33 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     switch (statement.kind) {
       case Statement::Kind::NoOp:
         break;
+      case Statement::Kind::Print: {
+        const size_t before = batch.results.size();
+        if (!Run(*entry, i, shape_, batch)) {
+          batch.results.clear();
+          return false;
+        }
+        // The printed value goes to the client as a message, not as a result set.
+        std::string text;
+        if (batch.results.size() > before) {
+          const Result& printed = batch.results.back();
+          if (!printed.cells.empty()) {
+            const Value& v = printed.cells[0];
+            if (v.type == Value::Type::Integer) {
+              text = std::to_string(v.integer);
+            } else if (v.type == Value::Type::Real) {
+              char buffer[32];
+              std::snprintf(buffer, sizeof buffer, "%.15g", v.real);
+              text = buffer;
+            } else if (v.type == Value::Type::Text) {
+              text = v.text;
+            }
+          }
+          batch.results.pop_back();
+        }
+        batch.messages.push_back(Error{"01000", 0, std::move(text)});
+        break;
+      }
       case Statement::Kind::SetDateFirst: {
         int p = statement.date_first_param;
         int64_t n = 0;

@@ -76,6 +76,7 @@ constexpr size_t kWindowCells = 4096;
 struct Batch {
   std::vector<Result> results;
   std::vector<Error> errors;    // filled when the batch failed
+  std::vector<Error> messages;  // PRINT's texts (01000), in order, when it succeeded
   bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
   std::string verb;             // the first statement's first word, upper case ("" when unknown)
 };

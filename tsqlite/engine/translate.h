@@ -52,7 +52,8 @@ struct Statement {
     Write,        // INSERT, UPDATE, DELETE: the row count matters
     Ddl,          // CREATE/DROP/ALTER ...
     SetDateFirst, // SET DATEFIRST n: date_first_param names the literal with n
-    NoOp,         // accepted and ignored (SET NOCOUNT ON, USE ..., PRINT, ...)
+    NoOp,         // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
+    Print,        // PRINT expr: sql is a query of one value, handed to the client as a message
   };
   Kind kind = Kind::NoOp;
   std::string sql;                 // SQLite text; parameters written ?1, ?2, ... in order

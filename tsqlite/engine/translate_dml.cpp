@@ -54,11 +54,8 @@ void Translator::OneStatement() {
     Token t;
     if (ExpectName(t)) Emit(Statement::Kind::NoOp, "");
   } else if (AcceptWord("PRINT")) {
-    Expression();
-    if (!failed_) {
-      params_.clear();
-      Emit(Statement::Kind::NoOp, "");
-    }
+    std::string e = Expression();
+    if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e);
   } else if (AcceptWord("GO")) {
     Emit(Statement::Kind::NoOp, "");
   } else if (AcceptWord("TRUNCATE")) {

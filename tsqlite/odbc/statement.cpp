@@ -73,6 +73,14 @@ SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>
   EnterResult(stmt);
   // An UPDATE or DELETE that touched no row has no data, as ODBC 3 drivers report it.
   if (stmt->batch.no_data && stmt->batch.results.size() <= 1) return SQL_NO_DATA;
+  if (!stmt->batch.messages.empty()) {
+    // PRINT's texts, as SQL Server sends them: informational messages of the execution.
+    for (const Error& m : stmt->batch.messages) {
+      SetDiag(stmt, SQL_SUCCESS_WITH_INFO, m.sqlstate.c_str(), m.native, m.message);
+    }
+    stmt->batch.messages.clear();
+    return SQL_SUCCESS_WITH_INFO;
+  }
   return SQL_SUCCESS;
 }
 

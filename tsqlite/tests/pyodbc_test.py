@@ -89,6 +89,12 @@ class Client(unittest.TestCase):
                 self.assertEqual(expected, value)
                 self.assertIs(type(expected), type(value))
 
+    def test_print_is_an_informational_message(self):
+        self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42")
+        self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42")],
+                         self.cur.messages)
+        self.assertEqual(1, self.cur.fetchone()[0])
+
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
         rows = [(i, f"{EMOJI} {i}") for i in range(50)]
