@@ -563,6 +563,18 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
 }
 
 void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, true); }
+
+// NEWID(): a random uniqueidentifier (version 4) in SQL Server's text form.
+void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
+  unsigned char b[16];
+  sqlite3_randomness(sizeof b, b);
+  b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
+  b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
+  char text[37];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0],
+                b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  sqlite3_result_text(ctx, text, 36, SQLITE_TRANSIENT);
+}
 void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, false); }
 
 // ---- conversions -----------------------------------------------------------------------------
@@ -1205,6 +1217,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_datepart", 2, FnDatePart, true},
       {"ts_datediff", 3, FnDateDiff, true},
       {"ts_datefirst", 0, FnDateFirst, false},
+      {"ts_newid", 0, FnNewId, false},
       {"ts_like", 3, FnLike, true},
       {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},

@@ -257,6 +257,10 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   if (!ColumnType(column, decl, checks)) return "";
   std::string sql = Name(name) + " " + decl;
   std::string constraint_name;
+  // IDENTITY makes the column SQLite's row number, which fills itself in with the next number;
+  // its PRIMARY KEY clause (written where the column's own stands, or added) says so.
+  bool identity = false;
+  static constexpr const char* kPrimaryKey = "\x02";
   for (;;) {
     if (AcceptWord("CONSTRAINT")) {
       Token cn;
@@ -274,7 +278,25 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
       pos_ += 2;
       if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
-      sql += constraint_name + " PRIMARY KEY";
+      sql += constraint_name + kPrimaryKey;
+    } else if (AcceptWord("IDENTITY")) {
+      long seed = 1, step = 1;
+      if (AcceptOp("(")) {
+        if (Peek().type != Tok::Number) return Fail(), "";
+        seed = std::strtol(std::string(Peek().text).c_str(), nullptr, 10);
+        ++pos_;
+        if (!ExpectOp(",")) return "";
+        if (Peek().type != Tok::Number) return Fail(), "";
+        step = std::strtol(std::string(Peek().text).c_str(), nullptr, 10);
+        ++pos_;
+        if (!ExpectOp(")")) return "";
+      }
+      // Only ascending by one, on an int column of a new table: what SQLite's row number does.
+      if (step != 1 || for_add_column || decl.find("INT") == std::string::npos || identity) {
+        return FailWith(102, "Incorrect syntax near 'IDENTITY'."), "";
+      }
+      identity = true;
+      identity_seed_ = seed;
     } else if (AcceptWord("UNIQUE")) {
       if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
       sql += constraint_name + " UNIQUE";
@@ -298,7 +320,17 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     constraint_name.clear();
     if (failed_) return "";
   }
-  return failed_ ? "" : sql + checks;
+  if (failed_) return "";
+  const size_t pk = sql.find(kPrimaryKey);
+  if (identity) {
+    sql.replace(0, Name(name).size() + 1 + decl.size(), Name(name) + " INTEGER");
+    if (pk == std::string::npos) {
+      sql.insert(Name(name).size() + 8, " PRIMARY KEY AUTOINCREMENT");
+    }
+  }
+  const size_t at = sql.find(kPrimaryKey);
+  if (at != std::string::npos) sql.replace(at, 1, identity ? " PRIMARY KEY AUTOINCREMENT" : " PRIMARY KEY");
+  return sql + checks;
 }
 
 // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
@@ -341,6 +373,7 @@ std::string Translator::TableConstraint() {
 }
 
 void Translator::CreateTable() {
+  identity_seed_ = 0;
   ObjectName table;
   if (!ParseObjectName(table) || !ExpectOp("(")) return;
   std::vector<std::string> columns, constraints;
@@ -372,6 +405,12 @@ void Translator::CreateTable() {
   sql += ")";
   RequireSchema(table.schema);
   Emit(Statement::Kind::Ddl, std::move(sql));
+  if (identity_seed_ != 0 && identity_seed_ != 1 && !failed_) {
+    // The next number SQLite gives is one past the table's entry in sqlite_sequence.
+    Emit(Statement::Kind::Ddl, "INSERT INTO sqlite_sequence (name, seq) VALUES (" + SqlString(table.Stored()) +
+                                   ", " + std::to_string(identity_seed_ - 1) + ")");
+  }
+  identity_seed_ = 0;
 }
 
 void Translator::Drop() {

@@ -714,6 +714,7 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
+      if (WordIs(t.text, "@@IDENTITY")) return "last_insert_rowid()";
       --pos_;
       return Fail(), "";
     case Tok::Op:
@@ -783,6 +784,9 @@ bool Translator::ParseType(Type& type) {
     type.kind = Type::Kind::Real;
   } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
     type.kind = Type::Kind::Binary;
+  } else if (WordIs(w, "UNIQUEIDENTIFIER")) {
+    type.kind = Type::Kind::Char;  // its text form, 36 characters
+    type.length = 36;
   } else {
     --pos_;
     return Fail();

@@ -213,6 +213,8 @@ class Translator {
   bool failed_ = false;
   // The outermost SELECT of a query records the CAST/CONVERT type of each of its items.
   bool record_items_ = false;
+  // The seed of the IDENTITY column of the table being created; 0 when it has none.
+  long identity_seed_ = 0;
   std::vector<std::string> item_types_;
   std::string CastType(size_t start, size_t end);
   int nesting_ = 0;

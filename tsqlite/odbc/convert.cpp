@@ -267,6 +267,7 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       return t;
     }
     if (decl.rfind("BIT", 0) == 0) return ColumnType{SQL_BIT, 1, 0, 1, "bit"};
+    if (decl.rfind("UNIQUEIDENTIFIER", 0) == 0) return ColumnType{SQL_GUID, 36, 0, 36, "uniqueidentifier"};
     if (decl.rfind("DECIMAL", 0) == 0 || decl.rfind("NUMERIC", 0) == 0) {
       // decimal(p, s): p defaults to 18 and s to 0, as in SQL Server.
       const SQLULEN precision = DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 18;

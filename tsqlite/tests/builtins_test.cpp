@@ -39,6 +39,8 @@ const Call kCalls[] = {
     {"GETDATE", "LEN(CONVERT(varchar(30), GETDATE(), 121))", "23"},
     {"SYSDATETIME", "YEAR(SYSDATETIME()) - YEAR(GETDATE())", "0"},
     {"GETUTCDATE", "LEN(CONVERT(varchar(30), GETUTCDATE(), 121))", "23"},
+    {"SCOPE_IDENTITY", "ISNULL(SCOPE_IDENTITY(), 0) * 0", "0"},
+    {"NEWID", "CASE WHEN LEN(NEWID()) = 36 AND NEWID() <> NEWID() AND SUBSTRING(NEWID(), 15, 1) = '4' THEN 1 END", "1"},
     {"LEN", "LEN('ab  ')", "2"},
     {"DATALENGTH", "DATALENGTH('abc')", "3"},
     {"UPPER", "UPPER('aB')", "AB"},

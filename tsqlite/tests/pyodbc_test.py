@@ -89,6 +89,19 @@ class Client(unittest.TestCase):
                 self.assertEqual(expected, value)
                 self.assertIs(type(expected), type(value))
 
+    def test_identity_and_uniqueidentifier(self):
+        self.cur.execute("CREATE TABLE t (id int IDENTITY(1,1) NOT NULL PRIMARY KEY, "
+                         "g uniqueidentifier DEFAULT NEWID(), s varchar(10))")
+        self.cur.execute("CREATE TABLE u (id bigint IDENTITY(100,1), s varchar(10))")
+        for s in ("a", "b"):
+            self.cur.execute("INSERT INTO t (s) VALUES (?)", s)
+        self.assertEqual((2, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
+        self.cur.execute("INSERT INTO u (s) VALUES ('x')")
+        self.assertEqual(100, self.one("SELECT SCOPE_IDENTITY()"))
+        ids = [tuple(r) for r in self.cur.execute("SELECT id, LEN(g) FROM t ORDER BY id")]
+        self.assertEqual([(1, 36), (2, 36)], ids)
+        self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
+
     def test_print_is_an_informational_message(self):
         self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42")
         self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42")],
