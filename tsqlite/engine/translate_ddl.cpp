@@ -393,7 +393,7 @@ void Translator::CreateTable() {
   }
   SkipStorageOptions();
   if (failed_) return;
-  std::string sql = "CREATE TABLE " + table.Quoted() + " (";
+  std::string sql = "CREATE TABLE " + table.Created() + " (";
   bool first = true;
   for (const auto* list : {&columns, &constraints}) {
     for (const std::string& item : *list) {

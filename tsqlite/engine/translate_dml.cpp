@@ -32,10 +32,18 @@ void Translator::OneStatement() {
   if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
     record_items_ = true;
     item_types_.clear();
+    into_ = ObjectName();
     std::string sql = QueryExpression();
     record_items_ = false;
-    if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
-    if (!failed_ && !out_.statements.empty()) out_.statements.back().column_types = std::move(item_types_);
+    if (!failed_ && !into_.name.empty()) {
+      // SELECT ... INTO makes the table from the query's columns and rows.
+      RequireSchema(into_.schema);
+      target_ = into_.Stored();
+      Emit(Statement::Kind::Ddl, "CREATE TABLE " + into_.Created() + " AS " + sql);
+    } else {
+      if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
+      if (!failed_ && !out_.statements.empty()) out_.statements.back().column_types = std::move(item_types_);
+    }
   } else if (AcceptWord("INSERT")) {
     Insert();
   } else if (AcceptWord("UPDATE")) {
@@ -290,6 +298,9 @@ std::string Translator::SelectCore(std::string* limit) {
     if (failed_) return "";
     if (record) item_types_.push_back(CastType(start, pos_));
     if (!AcceptOp(",")) break;
+  }
+  if (record && AcceptWord("INTO")) {
+    if (!ParseObjectName(into_)) return "";
   }
   const std::string outer_from = from_;
   if (AcceptWord("FROM")) {

@@ -37,6 +37,10 @@ struct ObjectName {
   std::string name;
   std::string Stored() const { return schema + "." + name; }  // the SQLite table's name
   std::string Quoted() const { return QuoteName(Stored()); }
+  // A #name is the connection's own: created in SQLite's temp database, which goes with the
+  // connection and which SQLite searches first for an unqualified name.
+  bool Temporary() const { return !name.empty() && name[0] == '#'; }
+  std::string Created() const { return (Temporary() ? "temp." : "") + Quoted(); }
 };
 
 class Translator {
@@ -215,6 +219,8 @@ class Translator {
   bool record_items_ = false;
   // The seed of the IDENTITY column of the table being created; 0 when it has none.
   long identity_seed_ = 0;
+  // SELECT ... INTO table: the table the outermost SELECT creates; empty name when none.
+  ObjectName into_;
   std::vector<std::string> item_types_;
   std::string CastType(size_t start, size_t end);
   int nesting_ = 0;

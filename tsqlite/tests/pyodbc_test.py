@@ -102,6 +102,19 @@ class Client(unittest.TestCase):
         self.assertEqual([(1, 36), (2, 36)], ids)
         self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
 
+    def test_select_into_temporary_and_permanent_tables(self):
+        self.cur.execute("CREATE TABLE t (id int, s varchar(10))")
+        self.cur.execute("INSERT INTO t VALUES (1, 'a'), (2, 'b')")
+        self.cur.execute("SELECT id, s INTO #x FROM t WHERE id > ?", 1)
+        self.cur.execute("SELECT id * 10 AS n INTO dbo.copy FROM t")
+        self.assertEqual([(2, "b")], [tuple(r) for r in self.cur.execute("SELECT id, s FROM #x")])
+        self.assertEqual([10, 20], [r.n for r in self.cur.execute("SELECT n FROM copy ORDER BY n")])
+        # A #table belongs to its connection.
+        other = pyodbc.connect(f"DRIVER={LIB};Database={os.path.join(self.dir.name, 'c.db')}", autocommit=True)
+        with self.assertRaisesRegex(pyodbc.ProgrammingError, "208"):
+            other.cursor().execute("SELECT id FROM #x")
+        other.close()
+
     def test_print_is_an_informational_message(self):
         self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42")
         self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42")],
