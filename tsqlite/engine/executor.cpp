@@ -17,6 +17,21 @@ namespace {
 // Beyond this many shapes the cache starts over; planex uses a few dozen.
 constexpr size_t kCacheLimit = 1000;
 
+// Whether result column c is a table's column that refuses NULL (read from the table's
+// definition); unknown for an expression.
+Column::Nulls ColumnNulls(sqlite3_stmt* stmt, int c) {
+  const char* table = sqlite3_column_table_name(stmt, c);
+  const char* origin = sqlite3_column_origin_name(stmt, c);
+  const char* database = sqlite3_column_database_name(stmt, c);
+  if (table == nullptr || origin == nullptr) return Column::Nulls::Unknown;
+  int not_null = 0, primary_key = 0;
+  if (sqlite3_table_column_metadata(sqlite3_db_handle(stmt), database, table, origin, nullptr, nullptr, &not_null,
+                                    &primary_key, nullptr) != SQLITE_OK) {
+    return Column::Nulls::Unknown;
+  }
+  return not_null || primary_key ? Column::Nulls::Refused : Column::Nulls::Allowed;
+}
+
 void ReadValue(sqlite3_stmt* stmt, int c, Value& v) {
   switch (sqlite3_column_type(stmt, c)) {
     case SQLITE_INTEGER:
@@ -677,6 +692,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       if (decl == nullptr && static_cast<size_t>(c) < statement.column_types.size()) {
         result.columns[c].declared_type = statement.column_types[static_cast<size_t>(c)];
       }
+      result.columns[c].nulls = ColumnNulls(stmt, c);
     }
   }
   // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
@@ -951,7 +967,7 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
         const std::vector<std::string>& cast = entry->translation.statements[i].column_types;
         result.columns.push_back(Column{name ? name : "",
                                         decl ? decl : static_cast<size_t>(c) < cast.size() ? cast[static_cast<size_t>(c)] : "",
-                                        ""});
+                                        "", ColumnNulls(stmt, c)});
       }
       return true;
     }

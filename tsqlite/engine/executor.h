@@ -41,6 +41,9 @@ struct Column {
   std::string name;
   std::string declared_type;  // as written in the table definition; empty for expressions
   std::string table;          // the table a plain column comes from, "" otherwise
+  // A plain column of a table: whether it refuses NULL (SQLDescribeCol's nullability); unknown
+  // for expressions.
+  enum class Nulls : uint8_t { Unknown, Allowed, Refused } nulls = Nulls::Unknown;
 };
 
 // Where the rows of a large result set wait: a table of the connection's temp database (rowid =

@@ -105,6 +105,17 @@ SQLRETURN Describe(Stmt* stmt) {
   return SQL_SUCCESS;
 }
 
+SQLSMALLINT Nullability(const Column& c) {
+  switch (c.nulls) {
+    case Column::Nulls::Allowed:
+      return SQL_NULLABLE;
+    case Column::Nulls::Refused:
+      return SQL_NO_NULLS;
+    default:
+      return SQL_NULLABLE_UNKNOWN;
+  }
+}
+
 SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
   if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   r = stmt->Current();
@@ -154,7 +165,7 @@ SQLRETURN DescribeCol(Stmt* stmt, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLIN
   if (type != nullptr) *type = t.sql_type;
   if (size != nullptr) *size = t.size;
   if (digits != nullptr) *digits = t.digits;
-  if (nullable != nullptr) *nullable = SQL_NULLABLE_UNKNOWN;
+  if (nullable != nullptr) *nullable = Nullability(r->columns[column - 1]);
   return PutString(stmt, r->columns[column - 1].name, name, buffer_length, name_length);
 }
 
@@ -219,7 +230,7 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
       return put_number(t.display_size);
     case SQL_DESC_NULLABLE:
     case SQL_COLUMN_NULLABLE:
-      return put_number(SQL_NULLABLE_UNKNOWN);
+      return put_number(Nullability(c));
     case SQL_DESC_UNSIGNED:
       return put_number(is_text || is_wide || t.sql_type == SQL_TYPE_TIMESTAMP ? SQL_TRUE : SQL_FALSE);
     case SQL_DESC_AUTO_UNIQUE_VALUE:

@@ -145,6 +145,11 @@ class Client(unittest.TestCase):
         described = self.cur.execute("SELECT n FROM Tipología").description[0]
         self.assertEqual((str, 10), (described[1], described[3]))
 
+    def test_nullability_of_table_columns(self):
+        self.cur.execute("CREATE TABLE t (k int NOT NULL PRIMARY KEY, a int NOT NULL, b int)")
+        d = self.cur.execute("SELECT k, a, b, b + 1 AS e FROM t").description
+        self.assertEqual([False, False, True, None], [c[6] for c in d])
+
 
 if __name__ == "__main__":
     unittest.main()
