@@ -1199,4 +1199,32 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
   return Catalog(kSql, {s, t, column}, batch);
 }
 
+bool Database::PrimaryKeys(const std::string& schema, const std::string& table, Batch& batch) {
+  static const char* const kSql =
+      "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
+      "p.pk AS KEY_SEQ, 'PK_' || t.tname AS PK_NAME "
+      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
+      "WHERE p.pk > 0 AND t.schem = ?1 AND t.tname = ?2 ORDER BY 2, 3, 5";
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s.empty() ? "dbo" : s, t}, batch);
+}
+
+bool Database::Statistics(const std::string& schema, const std::string& table, bool unique_only, Batch& batch) {
+  // Index names are stored as "S.T.name"; the catalog shows the name alone. TYPE 3 is
+  // SQL_INDEX_OTHER; SQLite's automatic indexes of PRIMARY KEY and UNIQUE are listed too.
+  static const char* const kSql =
+      "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, "
+      "CASE WHEN l.\"unique\" THEN 0 ELSE 1 END AS NON_UNIQUE, NULL AS INDEX_QUALIFIER, "
+      "CASE WHEN l.origin = 'pk' THEN 'PK_' || t.tname WHEN l.origin = 'u' THEN 'UQ_' || t.tname || '_' || l.seq "
+      "WHEN instr(l.name, t.stored || '.') = 1 THEN substr(l.name, length(t.stored) + 2) ELSE l.name END "
+      "AS INDEX_NAME, 3 AS TYPE, i.seqno + 1 AS ORDINAL_POSITION, i.name AS COLUMN_NAME, 'A' AS ASC_OR_DESC, "
+      "NULL AS CARDINALITY, NULL AS PAGES, NULL AS FILTER_CONDITION "
+      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_index_list(t.stored) AS l, pragma_index_info(l.name) AS i "
+      "WHERE t.schem = ?1 AND t.tname = ?2 AND (l.\"unique\" OR ?3 = '0') ORDER BY 4, 6, 8";
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s.empty() ? "dbo" : s, t, unique_only ? "1" : "0"}, batch);
+}
+
 }  // namespace tsqlite

@@ -134,6 +134,10 @@ class Database {
   // LIKE patterns; an empty pattern matches everything.
   bool Tables(const std::string& schema, const std::string& table, Batch& batch);
   bool Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch);
+  // SQLPrimaryKeys and SQLStatistics: the key's columns; the indexes (only the unique ones when
+  // unique_only) and their columns. The table is named exactly, not by pattern.
+  bool PrimaryKeys(const std::string& schema, const std::string& table, Batch& batch);
+  bool Statistics(const std::string& schema, const std::string& table, bool unique_only, Batch& batch);
 
   int DateFirst() const { return date_first_; }
   const std::string& Name() const { return name_; }

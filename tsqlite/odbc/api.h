@@ -81,6 +81,12 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLC
                   SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length, SQLCHAR* column,
                   SQLSMALLINT column_length);
 
+SQLRETURN PrimaryKeys(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
+                      SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length);
+SQLRETURN Statistics(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
+                     SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length, SQLUSMALLINT unique,
+                     SQLUSMALLINT reserved);
+
 // typeinfo.cpp
 SQLRETURN GetTypeInfo(Stmt* stmt, SQLSMALLINT data_type);
 
@@ -109,6 +115,11 @@ SQLRETURN SetConnectAttrW(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLI
 SQLRETURN TablesW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
                   SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* types,
                   SQLSMALLINT types_length);
+SQLRETURN PrimaryKeysW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                       SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length);
+SQLRETURN StatisticsW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                      SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLUSMALLINT unique,
+                      SQLUSMALLINT reserved);
 SQLRETURN ColumnsW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
                    SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* column,
                    SQLSMALLINT column_length);

@@ -243,4 +243,33 @@ SQLRETURN SQL_API SQLColumnsW(SQLHSTMT stmt, SQLWCHAR* catalog, SQLSMALLINT cata
   });
 }
 
+SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
+                                 SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::PrimaryKeys(h, catalog, catalog_length, schema, schema_length, table, table_length);
+  });
+}
+SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                                  SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::PrimaryKeysW(h, catalog, catalog_length, schema, schema_length, table, table_length);
+  });
+}
+SQLRETURN SQL_API SQLStatistics(SQLHSTMT stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema,
+                                SQLSMALLINT schema_length, SQLCHAR* table, SQLSMALLINT table_length,
+                                SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::Statistics(h, catalog, catalog_length, schema, schema_length, table, table_length, unique,
+                               reserved);
+  });
+}
+SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                                 SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length,
+                                 SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+  return Guarded<Stmt>(stmt, [&](Stmt* h) {
+    return tsqlite::StatisticsW(h, catalog, catalog_length, schema, schema_length, table, table_length, unique,
+                                reserved);
+  });
+}
+
 }  // extern "C"

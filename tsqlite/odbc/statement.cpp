@@ -589,4 +589,25 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLIN
   return SQL_SUCCESS;
 }
 
+SQLRETURN PrimaryKeys(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+                      SQLSMALLINT table_length) {
+  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  Batch batch;
+  if (!stmt->dbc->db.PrimaryKeys(ArgString(schema, schema_length), ArgString(table, table_length), batch)) {
+    return SetDiag(stmt, SQL_ERROR, batch.errors);
+  }
+  return ShowResults(stmt, std::move(batch));
+}
+
+SQLRETURN Statistics(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
+                     SQLSMALLINT table_length, SQLUSMALLINT unique, SQLUSMALLINT) {
+  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  Batch batch;
+  if (!stmt->dbc->db.Statistics(ArgString(schema, schema_length), ArgString(table, table_length),
+                                unique == SQL_INDEX_UNIQUE, batch)) {
+    return SetDiag(stmt, SQL_ERROR, batch.errors);
+  }
+  return ShowResults(stmt, std::move(batch));
+}
+
 }  // namespace tsqlite

@@ -187,6 +187,19 @@ SQLRETURN TablesW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQL
   return Tables(stmt, c.Ptr(), c.Len16(), s.Ptr(), s.Len16(), t.Ptr(), t.Len16(), y.Ptr(), y.Len16());
 }
 
+SQLRETURN PrimaryKeysW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                       SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length) {
+  Arg c(catalog, catalog_length), s(schema, schema_length), t(table, table_length);
+  return PrimaryKeys(stmt, c.Ptr(), c.Len16(), s.Ptr(), s.Len16(), t.Ptr(), t.Len16());
+}
+
+SQLRETURN StatisticsW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
+                      SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLUSMALLINT unique,
+                      SQLUSMALLINT reserved) {
+  Arg c(catalog, catalog_length), s(schema, schema_length), t(table, table_length);
+  return Statistics(stmt, c.Ptr(), c.Len16(), s.Ptr(), s.Len16(), t.Ptr(), t.Len16(), unique, reserved);
+}
+
 SQLRETURN ColumnsW(Stmt* stmt, SQLWCHAR* catalog, SQLSMALLINT catalog_length, SQLWCHAR* schema,
                    SQLSMALLINT schema_length, SQLWCHAR* table, SQLSMALLINT table_length, SQLWCHAR* column,
                    SQLSMALLINT column_length) {

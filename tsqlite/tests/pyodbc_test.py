@@ -145,6 +145,15 @@ class Client(unittest.TestCase):
         described = self.cur.execute("SELECT n FROM Tipología").description[0]
         self.assertEqual((str, 10), (described[1], described[3]))
 
+    def test_keys_and_indexes_in_the_catalog(self):
+        self.cur.execute("CREATE TABLE t (a int NOT NULL, b varchar(5) NOT NULL, c int, "
+                         "CONSTRAINT PK_t PRIMARY KEY (a, b))")
+        self.cur.execute("CREATE INDEX ix_c ON t (c)")
+        self.assertEqual([("a", 1), ("b", 2)], [(r.column_name, r.key_seq) for r in self.cur.primaryKeys("t")])
+        self.assertEqual([("PK_t", 0, "a"), ("PK_t", 0, "b"), ("ix_c", 1, "c")],
+                         [(r.index_name, r.non_unique, r.column_name) for r in self.cur.statistics("t")])
+        self.assertEqual({"PK_t"}, {r.index_name for r in self.cur.statistics("t", unique=True)})
+
     def test_nullability_of_table_columns(self):
         self.cur.execute("CREATE TABLE t (k int NOT NULL PRIMARY KEY, a int NOT NULL, b int)")
         d = self.cur.execute("SELECT k, a, b, b + 1 AS e FROM t").description
