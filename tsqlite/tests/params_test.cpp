@@ -94,6 +94,7 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
       {"guid struct", SQL_C_GUID, SQL_GUID, &guid, 0, "SELECT ?", "01020304-0506-0708-090A-0B0C0D0E0F10"},
       {"binary keeps its zero byte", SQL_C_BINARY, SQL_VARBINARY, bytes, 3, "SELECT DATALENGTH(?)", "3"},
       {"NULL by indicator", SQL_C_CHAR, SQL_VARCHAR, "x", SQL_NULL_DATA, "SELECT ISNULL(?, 'null')", "null"},
+      {"default C type of nvarchar", SQL_C_DEFAULT, SQL_WVARCHAR, u"\u00e4", SQL_NTS, "SELECT ?", "\xC3\xA4"},
       {"char given as integer", SQL_C_CHAR, SQL_INTEGER, "41", SQL_NTS, "SELECT ? + 1", "42"},
       {"char that is no integer", SQL_C_CHAR, SQL_INTEGER, "4x", SQL_NTS, "SELECT ?", "error 22018"},
       {"a quoted ? is text", SQL_C_CHAR, SQL_VARCHAR, "v", SQL_NTS, "SELECT '?', ?", "?"},
@@ -129,9 +130,10 @@ TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.H(), (SQLCHAR*)"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", SQL_NTS));
   ASSERT_EQ(SQL_SUCCESS, SQLNumParams(st.H(), &count));
   EXPECT_EQ(2, count);
-  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLSMALLINT type = 0, digits = -1, nullable = 0;
   SQLULEN size = 0;
   EXPECT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), 2, &type, &size, &digits, &nullable));
+  EXPECT_EQ((std::vector<long>{SQL_WVARCHAR, 4000, 0, SQL_NULLABLE}), (std::vector<long>{type, static_cast<long>(size), digits, nullable}));
   EXPECT_EQ(SQL_ERROR, SQLDescribeParam(st.H(), 3, &type, &size, &digits, &nullable));
   EXPECT_EQ(SQL_ERROR, SQLExecute(st.H()));
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
