@@ -42,7 +42,6 @@ class LineReader {
   }
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
-  bool IsOpen() const { return file_ != nullptr; }
 
   // The next line with its LF when it has one. A line longer than kCfgLineMax is not taken: the
   // file is then no settings file, and what pairs follow could not be told apart.
