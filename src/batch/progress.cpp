@@ -181,6 +181,7 @@ void Progress::Wrote(std::string_view statement, long rows) {
 
 void Progress::Finish(const char* log_path) {
   if (!on_) return;
+  Show(true);  // the step's last state, then the summary in its place
   std::string summary = Progress_Summary(tables_, Progress_Error_Lines(log_path), Since(run_start_));
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);
