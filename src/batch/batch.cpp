@@ -1,8 +1,11 @@
 #include "batch/batch.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <ctime>
 
+#include "batch/progress.h"
 #include "calendar/bak.h"
 #include "calendar/date.h"
 #include "calendar/kal.h"
@@ -126,9 +129,15 @@ int Batch_Run(int argc, const char* const* argv) {
 
   Batch_AllPersons(&pnr_von, &pnr_bis);
 
-  // Each generator reports its own failures; none keeps the next from running.
+  // Each generator reports its own failures; none keeps the next from running. An operator at a
+  // terminal sees how far the run is; a scheduler's run gets no output there.
+  Progress progress(run, stderr, isatty(STDERR_FILENO) == 1);
+  progress.Step("[1/3] Basiskalender");
   Bak_Calendar_Extend(run, end_key.c_str());
+  progress.Step("[2/3] Arbeitszeitkalender");
   Kal_Calendar_Generate(run, end_key.c_str());
+  progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
   Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
+  progress.Finish("PLANEX.LOG");
   return 0;
 }

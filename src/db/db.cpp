@@ -185,5 +185,10 @@ int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {
     if (passthrough != 0 && db.Diag().native == passthrough) return passthrough;
     return DB_FAIL;
   }
+  if (db.WriteObserver() != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
+    SQLLEN rows = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &rows)) || rows < 0) rows = 1;
+    db.WriteObserver()->Wrote(statement, static_cast<long>(rows));
+  }
   return rc;
 }

@@ -33,6 +33,16 @@ struct DiagSatz {
 // Reads record 1 of the handle's diagnostics into record.
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
 
+// Told of every write that succeeded: its statement text and the rows it touched. The terminal's
+// progress counts rows per table with it; a run without a terminal has none.
+class DbWriteObserver {
+ public:
+  virtual void Wrote(std::string_view statement, long rows) = 0;
+
+ protected:
+  ~DbWriteObserver() = default;
+};
+
 // One connection: its environment and connection handles, and the diagnostics of its last failed
 // statement. Disconnects and frees both handles when it goes out of scope, on every path.
 class DbConnection {
@@ -52,11 +62,16 @@ class DbConnection {
   DiagSatz& Diag() { return diag_; }
   void ClearDiag();
 
+  // The observer of successful writes, or nullptr for none (the default).
+  void SetWriteObserver(DbWriteObserver* observer) { observer_ = observer; }
+  DbWriteObserver* WriteObserver() const { return observer_; }
+
  private:
   SQLHENV henv_ = SQL_NULL_HENV;
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   DiagSatz diag_{};
+  DbWriteObserver* observer_ = nullptr;
 };
 
 // Db_Format without the argument types: the texts and the numbers each in the order of their

@@ -14,10 +14,26 @@ struct RunVariants {
   DbVariant ztg_name = DbVariant::First;     // person name column of Qxs329Ztg, until it is missing
 };
 
+// Follows the person run for the operator's terminal (src/batch/progress.h). A run whose standard
+// error is no terminal has none.
+class RunProgress {
+ public:
+  virtual void PersonDone() = 0;
+
+ protected:
+  ~RunProgress() = default;
+};
+
 struct RunContext {
   DbConnection& db;     // the run's connection
   std::string schema;   // client schema as pasted before table names (checked, upper case)
   std::string today;    // today's date key YYYYMMDD, fixed at start-up
   RunLog& log;          // PLANEX.LOG
   RunVariants variants;
+  RunProgress* progress = nullptr;
 };
+
+// One person of the person run is done.
+inline void Run_Person_Done(RunContext& run) {
+  if (run.progress != nullptr) run.progress->PersonDone();
+}

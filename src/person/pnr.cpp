@@ -198,6 +198,7 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
 
       if (Less(start, end_key)) Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
       Urv_Year_Generate(run, bsv, end_key);
+      Run_Person_Done(run);
     }
     Fld_Copy(prev_pnr, bsv.BsvPnr);
     r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
