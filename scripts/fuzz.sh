@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${PLANEX_FUZZ_SECONDS:-60}
-targets=(settings_read_fuzz value_decode_fuzz)
+targets=(settings_read_fuzz value_decode_fuzz tsql_execute_fuzz)
 
 echo "== Fuzzing (${seconds} s per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLANEX_WERROR=ON \
@@ -28,8 +28,11 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   log=build-fuzz/$name.log
   echo "-- $target"
+  # Statements may be long (deep nesting, long conditions); settings lines are short.
+  max_len=4096
+  [ "$target" = tsql_execute_fuzz ] && max_len=16384
   if ! "build-fuzz/$target" "$work" "fuzz/corpus/$name" \
-        -max_total_time="$seconds" -max_len=4096 -timeout=20 -rss_limit_mb=1024 \
+        -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=1024 \
         -artifact_prefix="build-fuzz/artifacts/$name-" -print_final_stats=1 >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "FAILED: $target (full output in $log)"

@@ -66,7 +66,7 @@ class Odbc {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
     SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-    std::string text = "DRIVER=" TSQLITE_LIB ";Database=" + file;
+    std::string text = "DRIVER=" TSQLITE_LIB ";Create=Yes;Database=" + file;
     SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr, 0,
                                     nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) Die("cannot connect to " + file);

@@ -235,6 +235,18 @@ TEST(PlanexDbSql, MissingScriptOrDatabaseFails) {
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
 }
 
+// A file name holding the connection string's own marks stays one file name: no key of its own.
+TEST(PlanexDbInit, DatabasePathCannotAddConnectionKeys) {
+  REQUIRE_DRIVER();
+  Company company(WithFirstDay("20260101"));
+  const std::string db = company.Dir() + "/a;DRIVER=x}.so;Create=No";
+  ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", db, "init", "--schema", "ABC_1"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(std::ifstream(db).good());
+  r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", db, "counts", "--schema", "ABC_1"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+}
+
 // --- usage and connection, without a database -------------------------------------------------
 
 TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {

@@ -229,8 +229,13 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
                    a.db.c_str());
       return kExitFailure;
     }
-    std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + a.db +
-                     ";DateFirst=" + std::to_string(a.date_first);
+    // The path goes in braces ('}' doubled), so a ';' in it cannot add a key of its own, such as
+    // another DRIVER. Only init may create the file.
+    std::string quoted = "{";
+    for (char c : a.db) quoted += c == '}' ? std::string("}}") : std::string(1, c);
+    quoted += "}";
+    std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + quoted +
+                     ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "");
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
       return kExitFailure;

@@ -1,8 +1,10 @@
 // The driver's ODBC behaviour, reached through the unixODBC driver manager as planex reaches it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "odbc_helpers.h"
 
@@ -77,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Invalid column name 'PnrXyz'", false},
         ErrorCase{"QuotedUnknownColumn", "SELECT \"PnrXyz\" FROM ABC_1.Qxs300Pnr", 207, "42S22",
                   "Invalid column name 'PnrXyz'", false},
-        ErrorCase{"DateAsPlainText",
-                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', '20240105')", 241, "22007",
+        ErrorCase{"TextThatIsNoDateIntoDatetime",
+                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', '2024-01-0x')", 241, "22007",
                   "Conversion failed when converting date and/or time from character string.", false},
         ErrorCase{"ModuloByZero", "SELECT 7 % 0", 8134, "22012", "Divide by zero error encountered.", false},
         ErrorCase{"DivideByZero", "SELECT 7 / 0", 8134, "22012", "Divide by zero error encountered.", false},
@@ -240,6 +242,59 @@ TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
   EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
 }
 
+// A cross join of 100 rows four times over: 10^8 rows, minutes of work unless stopped.
+constexpr const char* kEndlessQuery = "SELECT COUNT(*) FROM dbo.n a, dbo.n b, dbo.n c, dbo.n d";
+
+void FillHundredRows(Connection& db) {
+  std::string insert = "INSERT INTO dbo.n VALUES (0)";
+  for (int i = 1; i < 100; ++i) insert += ", (" + std::to_string(i) + ")";
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("CREATE TABLE dbo.n (i int)"));
+  ASSERT_EQ(SQL_SUCCESS, db.Exec(insert));
+}
+
+TEST_F(DriverTest, QueryTimeoutEndsAStatementWithHYT00) {
+  FillHundredRows(db_);
+  Statement stmt(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(1), 0));
+  EXPECT_EQ(SQL_ERROR, stmt.Exec(kEndlessQuery));
+  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  // The limit belongs to that statement: the next one runs to its end.
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(0), 0));
+  EXPECT_EQ(SQL_SUCCESS, stmt.Exec("SELECT COUNT(*) FROM dbo.n a, dbo.n b"));
+}
+
+TEST_F(DriverTest, CancelFromAnotherThreadEndsARunningStatementWithHY008) {
+  FillHundredRows(db_);
+  Statement stmt(db_);
+  EXPECT_EQ(SQL_SUCCESS, SQLCancel(stmt.H()));  // nothing running: no effect
+  std::thread canceller([&stmt] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SQLCancel(stmt.H());
+  });
+  const SQLRETURN rc = stmt.Exec(kEndlessQuery);
+  canceller.join();
+  EXPECT_EQ(SQL_ERROR, rc);
+  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ("HY008", diags[0].sqlstate);
+  EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+}
+
+TEST_F(DriverTest, TransactionThatReadsThenWritesAfterAnotherCommitWaitsInsteadOfFailing) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+  Connection other("Database=" + file_);
+  ASSERT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000030')"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000031')"));
+  EXPECT_EQ(SQL_SUCCESS, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrSta = 3 WHERE PnrNum = '00000030'"));
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_COMMIT));
+  EXPECT_EQ("4", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+  EXPECT_EQ("3", other.Scalar("SELECT PnrSta FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000030'"));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
@@ -316,6 +371,7 @@ struct ConnectCase {
   const char* name;
   const char* attributes;  // appended to Database=...
   bool connects;
+  const char* sqlstate = "08001";  // of a refused connection
 };
 
 void PrintTo(const ConnectCase& c, std::ostream* os) { *os << c.name; }
@@ -331,7 +387,12 @@ TEST_P(ConnectionStrings, AreCheckedBeforeConnecting) {
   EXPECT_EQ(c.connects, conn.Ok());
   if (!c.connects) {
     ASSERT_FALSE(conn.ConnectDiags().empty());
-    EXPECT_EQ("08001", conn.ConnectDiags()[0].sqlstate);
+    EXPECT_EQ(c.sqlstate, conn.ConnectDiags()[0].sqlstate);
+    if (c.sqlstate == std::string("08004")) {  // a missing file: SQL Server's 4060, naming it
+      EXPECT_EQ(4060, conn.ConnectDiags()[0].native);
+      EXPECT_NE(std::string::npos, conn.ConnectDiags()[0].message.find("\"" + dir.File("x.db") + "\""));
+      EXPECT_FALSE(std::ifstream(dir.File("x.db")).good());
+    }
   }
 }
 
@@ -346,6 +407,8 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"LockTimeout", "LockTimeout=250", true},
                                            ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
+                                           ConnectCase{"MissingFile", "Create=No", false, "08004"},
+                                           ConnectCase{"CreateMaybe", "Create=maybe", false},
                                            ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
                          [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 
@@ -448,6 +511,35 @@ TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
     EXPECT_EQ(expected, n);
     ASSERT_EQ(SQL_SUCCESS, SQLCloseCursor(count.H()));
     ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO T (a) VALUES (1)"));
+  }
+}
+
+}  // namespace
+}  // namespace tsqlite_test
+
+namespace tsqlite_test {
+namespace {
+
+// The statement's kind in the diagnostics header comes from its parse, also when it failed.
+TEST(DriverDiagnostics, FunctionCodeFollowsTheParsedVerb) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("CREATE TABLE t (a int NOT NULL)"));
+  const std::pair<const char*, SQLINTEGER> cases[] = {
+      {"  (SELECT 1)", SQL_DIAG_SELECT_CURSOR},
+      {"insert INTO t VALUES (NULL)", SQL_DIAG_INSERT},  // fails: 515
+      {"UPDATE t SET a = 1", SQL_DIAG_UPDATE_WHERE},
+      {"DELETE t", SQL_DIAG_DELETE_WHERE},
+      {"CREATE TABLE u (b int)", SQL_DIAG_CREATE_TABLE},
+      {"SELECT FROM WHERE", SQL_DIAG_SELECT_CURSOR},     // fails: 102
+      {"SET NOCOUNT ON", SQL_DIAG_UNKNOWN_STATEMENT},
+  };
+  for (const auto& [sql, code] : cases) {
+    Statement stmt(db);
+    stmt.Exec(sql);
+    SQLINTEGER got = -1;
+    SQLGetDiagField(SQL_HANDLE_STMT, stmt.H(), 0, SQL_DIAG_DYNAMIC_FUNCTION_CODE, &got, 0, nullptr);
+    EXPECT_EQ(code, got) << sql;
   }
 }
 

@@ -85,6 +85,18 @@ TEST_F(Functions, TextToDatetimeByStyle) {
       {"ts_to_datetime('20240229 25:00', 112)", "error: tsqlite:242:The conversion of a varchar data type to a datetime data type resulted in an out-of-range value."});
 }
 
+TEST_F(Functions, DatetimeKeepsThreeHundredthsOfASecond) {
+  EXPECT_CASES(
+      {"ts_to_datetime('2024-01-01 23:59:59.999', 121)", "2024-01-02 00:00:00.000"},
+      {"ts_to_datetime('2024-01-01 10:00:00.001', 121)", "2024-01-01 10:00:00.000"},
+      {"ts_to_datetime('2024-01-01 10:00:00.002', 121)", "2024-01-01 10:00:00.003"},
+      {"ts_to_datetime('2024-01-01 10:00:00.005', 121)", "2024-01-01 10:00:00.007"},
+      {"ts_to_datetime('2024-01-01 10:00:00.995', 121)", "2024-01-01 10:00:00.997"},
+      {"ts_to_datetime('2024-01-01 10:00:00.991', 121)", "2024-01-01 10:00:00.990"},
+      {"ts_dateadd('ms', 1, '2024-01-01 10:00:00.000')", "2024-01-01 10:00:00.000"},
+      {"ts_dateadd('ms', 2, '2024-01-01 10:00:00.000')", "2024-01-01 10:00:00.003"});
+}
+
 TEST_F(Functions, DatetimeToTextByStyle) {
   const char* d = "'2024-03-05 14:07:09.120'";
   auto conv = [&](const char* len, const char* style, const char* fixed) {

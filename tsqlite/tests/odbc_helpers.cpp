@@ -38,7 +38,7 @@ const std::string& SysIniDir() {
     std::string d = MakeTempDir();
     std::ofstream(d + "/odbcinst.ini") << "[TSQLITE]\nDriver=" TSQLITE_LIB "\n";
     std::ofstream(d + "/odbc.ini") << "[TSQ_DF1]\nDriver=TSQLITE\nDatabase=" << d
-                                   << "/dsn.db\nDateFirst=1\nSynchronous=FULL\n";
+                                   << "/dsn.db\nDateFirst=1\nSynchronous=FULL\nCreate=Yes\n";
     setenv("ODBCSYSINI", d.c_str(), 1);
     return d;
   }();
@@ -72,7 +72,7 @@ Connection::Connection(const std::string& attributes) {
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
   SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-  std::string text = "DRIVER=" TSQLITE_LIB ";" + attributes;
+  std::string text = "DRIVER=" TSQLITE_LIB ";Create=Yes;" + attributes;
   SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
   connect_rc_ = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out,

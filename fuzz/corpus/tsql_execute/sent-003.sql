@@ -1,0 +1,19 @@
+                                                                                        
+  
+                                                                                            
+                                                                      
+  
+                                                                                            
+                                                                                             
+                                                                                            
+                                                                                          
+                                                    
+  
+                                                                                               
+                                                                                             
+                                                                                          
+                                                                                                  
+                              
+
+                         
+CREATE SCHEMA QXSYSTEM

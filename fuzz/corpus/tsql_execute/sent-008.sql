@@ -1,0 +1,3 @@
+
+                      
+CREATE SCHEMA ABC_1

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES (CONVERT(Datetime, '20261130', 112), 2026, 11, 30, 49, DATEPART(weekday, CONVERT(Datetime, '20261130', 112)), 334, 2026, CURRENT_TIMESTAMP)

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwSta) VALUES ('S1', 1)

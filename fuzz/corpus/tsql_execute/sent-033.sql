@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, ZUOSTG, ZuoSta) VALUES ('P1', 'G1', 'ABT', 'KST', 'KR', 'KTR', 'ZV', CONVERT(Datetime, '20260101', 112), NULL, CONVERT(Datetime, '20261201', 112), 1, 1)

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwBez, MuwSta) VALUES ('S5', 'Fünftagewoche (System)', 1)

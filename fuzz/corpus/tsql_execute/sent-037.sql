@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Bez, Mu2Sta) VALUES ('K5', 'Fünftagewoche', 1)

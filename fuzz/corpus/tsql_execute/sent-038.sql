@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrBez, AgrTge, AgrSta) VALUES ('G07A', 'Frühschicht', 7, 1)

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('00000003', CONVERT(Datetime, '20160926', 112), CONVERT(Datetime, '20250923', 112), 'K6', 'TZ50', 'GLZ', 1)

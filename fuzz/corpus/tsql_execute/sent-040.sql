@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, ZUOSTG, ZuoSta) VALUES ('00000005', 'G07A', 'Qualität', '4910 Qualitätssicherung', 'K1', '300400', 'V1', CONVERT(Datetime, '20250101', 112), CONVERT(Datetime, '20260430', 112), CONVERT(Datetime, '20251203', 112), 4, 1)

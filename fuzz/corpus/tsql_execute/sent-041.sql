@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr, UrvTge) VALUES ('00000008', 2024, 0)

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES ('00000025', CONVERT(Datetime, '20260101', 112), 'VZ', 'Montage', '4712 Lager & Logistik', '200100', 'K2', 'G14', 8, 'GLZ', 'V1', '', 'AT', CURRENT_TIMESTAMP, 1, 'Zöllner, Özlem')

@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        DATEPART(weekday, DATEADD(day, 1, BakDtm)),        DATEPART(dayofyear, DATEADD(day, 1, BakDtm))  FROM  QXSYSTEM.Qxs133Bak  WHERE BakDtm = CONVERT(Datetime, '20261130', 112)

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES   (CONVERT (Datetime, '20261201', 112), 2026, 12, 1,    49, 3, 335, 2026, CURRENT_TIMESTAMP)

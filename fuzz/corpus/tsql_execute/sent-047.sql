@@ -1,0 +1,1 @@
+SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, ABC_1.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   WchSta < 4

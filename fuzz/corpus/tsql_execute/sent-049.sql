@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, QXSYSTEM.Qxs135Muw,        ABC_1.Qxs137Wch  WHERE WchKal = 'S1'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta < 4    AND BakDtm > CONVERT(Datetime, '20261208', 112)    AND BakDtm <= CONVERT(Datetime, '20271231', 112)  ORDER BY BakDtm

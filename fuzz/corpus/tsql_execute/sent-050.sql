@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   ('S1', CONVERT (Datetime, '20261210',112), 'AT',    'AT', 'AT', 100, CURRENT_TIMESTAMP, 1)

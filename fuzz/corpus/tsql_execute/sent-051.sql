@@ -1,0 +1,1 @@
+SELECT DISTINCT Mu2Kal  FROM  ABC_1.Qxs135Mu2, ABC_1.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta < 4 

@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, ABC_1.Qxs135Mu2, ABC_1.Qxs137Wch  WHERE WchKal = 'K1'    AND WchKal = Mu2Kal    AND WchTag = BakWtg    AND Mu2Sta < 4    AND WchSta < 4    AND BakDtm > CONVERT(Datetime, '20261208', 112)    AND BakDtm <= CONVERT(Datetime, '20271231', 112)  ORDER BY BakDtm

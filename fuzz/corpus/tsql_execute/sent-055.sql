@@ -1,0 +1,1 @@
+SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        BsvAkr, BsvAbr, BsvGvo, PnrNam  FROM  ABC_1.Qxs310Bsv, ABC_1.Qxs300Pnr  WHERE BsvPnr >= '        '    AND BsvPnr <= 'zzzzzzzz'    AND (BsvGbi IS NULL      OR BsvGbi >= CURRENT_TIMESTAMP)    AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY BsvPnr ASC, BsvGvo DESC

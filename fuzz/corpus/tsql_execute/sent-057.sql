@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   ABC_1.Qxs329Ztg  WHERE ZtgPnr = 'P1'  AND   ZtgSta < 4

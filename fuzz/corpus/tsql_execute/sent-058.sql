@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Dtm  FROM  ABC_1.Qxs133Ka2  WHERE Ka2Num = 'K1'    AND Ka2Dtm > CONVERT(Datetime, '20261208', 112)    AND Ka2Dtm <= CONVERT(Datetime, '20271231', 112)    AND Ka2Sta < 4  ORDER BY Ka2Dtm

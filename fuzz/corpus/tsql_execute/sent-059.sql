@@ -1,0 +1,1 @@
+SELECT TagPnr, convert(char(8), TagTag, 112)   FROM ABC_1.Qxs327Tag  WHERE TagPnr = 'P1'    AND TagTag = convert(Datetime, '20261210', 112)

@@ -1,0 +1,1 @@
+SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  FROM  ABC_1.Qxs329Ztg  WHERE ZtgPnr = 'P1'    AND ZtgVon = CONVERT(Datetime, '20261210', 112)    AND ZtgSta < 4

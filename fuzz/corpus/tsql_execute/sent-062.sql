@@ -1,0 +1,1 @@
+SELECT WplAzt, WplVra  FROM  ABC_1.Qxs161Wpl  WHERE WplAgr = 'G1'    AND WplTag = 3    AND WplSta < 4

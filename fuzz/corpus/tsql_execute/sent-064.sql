@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('P1', 2026)

@@ -1,0 +1,1 @@
+SELECT 'Bak', CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm

@@ -1,0 +1,1 @@
+SELECT 'Kal', KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta FROM QXSYSTEM.Qxs133Kal ORDER BY KalNum, KalDtm

@@ -1,0 +1,1 @@
+SELECT 'Ka2', Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta FROM ABC_1.Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm

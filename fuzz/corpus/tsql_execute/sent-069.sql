@@ -1,0 +1,1 @@
+SELECT 'Ztg', ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon

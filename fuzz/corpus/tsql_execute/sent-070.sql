@@ -1,0 +1,1 @@
+SELECT 'Urv', UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr

@@ -1,0 +1,1 @@
+UPDATE ABC_1.Qxs329Ztg SET   ZtgAkr = 'AK', ZtgAbt = 'ABT',   ZtgKst = 'KST', ZtgKtr = 'KTR',   ZtgKrt = 'KR', ZtgAgr = 'G1', ZtgTag = 7 ,   ZtgBsd = 'AB', ZtgVra = 'V7', ZtgAzt = 'A7',   ZtgTtp = 'AT', ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1,   ZtgPnm = 'Person P1'  WHERE ZtgPnr = 'P1'    AND ZtgVon = CONVERT(Datetime, '20270104', 112)

@@ -1,0 +1,1 @@
+SELECT MAX(UrvJhr) FROM ABC_1.Qxs332Urv

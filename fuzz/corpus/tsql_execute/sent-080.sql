@@ -1,0 +1,1 @@
+DROP TABLE ABC_1.Qxs329Ztg

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs133Ka2 (Ka2Num, Ka2Dtm, Ka2Ttp, Ka2Sta) VALUES ('K1', CONVERT(Datetime, '20261209', 112), 'AT', 1)

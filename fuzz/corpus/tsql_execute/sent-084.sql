@@ -1,0 +1,1 @@
+SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = 'P1'

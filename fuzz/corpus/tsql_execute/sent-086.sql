@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow FROM QXSYSTEM.Qxs133Bak WHERE BakDtm >= CONVERT(Datetime, '20151227', 112) ORDER BY BakDtm

@@ -1,0 +1,1 @@
+SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr

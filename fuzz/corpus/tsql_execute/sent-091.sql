@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), KalDtm, 112) FROM QXSYSTEM.Qxs133Kal WHERE KalNum = 'ALL' AND KalSta < 4 ORDER BY KalDtm

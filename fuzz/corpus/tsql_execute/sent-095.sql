@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), ZtgVon, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon

@@ -1,0 +1,1 @@
+SELECT 1 AS x FROM ABC_1.Nothing

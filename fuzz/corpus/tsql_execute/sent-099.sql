@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo) VALUES ('x', CONVERT(Datetime, '20260101', 112))

@@ -1,0 +1,1 @@
+SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr ORDER BY PnrNum

@@ -1,0 +1,1 @@
+SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112), CONVERT(char(8), BsvGbi, 112), BsvKal, BsvAkr, BsvAbr FROM ABC_1.Qxs310Bsv ORDER BY BsvPnr, BsvGvo

@@ -1,0 +1,1 @@
+SELECT ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, CONVERT(char(8), ZuoGvo, 112), CONVERT(char(8), ZUOSDT, 112), ZUOSTG FROM ABC_1.Qxs311Zuo ORDER BY ZuoPnr, ZuoGvo

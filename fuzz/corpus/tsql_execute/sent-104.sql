@@ -1,0 +1,1 @@
+SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAgr, ZtgTag, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon

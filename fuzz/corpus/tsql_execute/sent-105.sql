@@ -1,0 +1,1 @@
+SELECT UrvPnr, UrvJhr, UrvTge FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr

@@ -1,0 +1,1 @@
+SELECT WplAgr, WplTag, WplAzt, WplVra FROM ABC_1.Qxs161Wpl ORDER BY WplAgr, WplTag

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalSta) VALUES ('S1', CONVERT(Datetime, '20261210', 112), 'AT', 1)

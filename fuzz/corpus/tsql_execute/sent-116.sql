@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), KalDtm, 112), KalTtp, KalDtm  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = 'S1'    AND KalDtm > CONVERT(Datetime, '20251231', 112)    AND KalDtm <= CONVERT(Datetime, '20261231', 112)    AND KalSta < 4  ORDER BY KalDtm

@@ -1,0 +1,1 @@
+SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = 'P1' ORDER BY UrvJhr

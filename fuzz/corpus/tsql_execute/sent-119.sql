@@ -1,0 +1,1 @@
+SELECT DISTINCT KalTtp, KalPtp, KalBtp, KalGwt, KalSta FROM QXSYSTEM.Qxs133Kal

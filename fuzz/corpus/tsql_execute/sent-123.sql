@@ -1,0 +1,1 @@
+SELECT WchTag FROM ABC_1.Qxs137Wch WHERE WchKal = 'K5' AND WchSta < 4 ORDER BY WchTag

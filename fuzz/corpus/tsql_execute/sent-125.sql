@@ -1,0 +1,1 @@
+SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp FROM ABC_1.Qxs133Ka2

@@ -1,0 +1,1 @@
+SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag

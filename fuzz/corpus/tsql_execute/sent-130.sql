@@ -1,0 +1,1 @@
+CREATE TABLE ABC_1.Qxs327Tag (TagPnr varchar(8) NOT NULL, TagTag datetime NOT NULL, TagVon datetime NOT NULL, TagUhr datetime NULL, TagBis datetime NULL, TagEnd datetime NULL, TagDat datetime NULL, CONSTRAINT PK_Qxs327Tag PRIMARY KEY (TagPnr, TagVon), CONSTRAINT CK_Qxs327Tag_Pnr CHECK (TagPnr <> 'P2'))

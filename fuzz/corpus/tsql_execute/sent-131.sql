@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon) VALUES ('P1', CONVERT(Datetime, '20251101', 112), CONVERT(Datetime, '20261210', 112))

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAgr, ZtgSta) VALUES ('P2', CONVERT(Datetime, '20261210', 112), 'X', 1)

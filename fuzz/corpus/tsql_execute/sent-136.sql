@@ -1,0 +1,1 @@
+SELECT ZtgAkr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta) VALUES   ('P1', CONVERT(Datetime, '20261210', 112), 'AK', 'ABT',    'K-100', 'KTR', 'KR', 'G1',    1, 'AB', 'PV', 'A1',    'AT', CURRENT_TIMESTAMP, 1)

@@ -1,0 +1,1 @@
+UPDATE ABC_1.Qxs329Ztg SET   ZtgAkr = 'AK', ZtgAbt = 'ABT',   ZtgKst = 'K-100', ZtgKtr = 'KTR',   ZtgKrt = 'KR', ZtgAgr = 'G1', ZtgTag = 1,   ZtgBsd = 'AB', ZtgVra = 'PV', ZtgAzt = 'A1',   ZtgTtp = 'AT', ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1  WHERE ZtgPnr = 'P2'    AND ZtgVon = CONVERT(Datetime, '20261210', 112)

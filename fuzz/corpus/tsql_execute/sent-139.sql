@@ -1,0 +1,1 @@
+SELECT ZtgAgr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2' ORDER BY ZtgVon

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES ('ALT', CONVERT(Datetime, '20261227', 112), 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, 1)

@@ -1,0 +1,1 @@
+UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'ÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄ' WHERE PnrNum = 'O''B;--1%'

@@ -1,0 +1,1 @@
+SELECT ZtgTag, ZtgAgr, ZtgAzt, ZtgVra, ZtgKst, ZtgAkr, ZtgBsd, ZtgTtp, ZtgSta FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' AND ZtgVon = CONVERT(Datetime, '20261209', 112)

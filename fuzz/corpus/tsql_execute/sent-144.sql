@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), TagVon, 112), CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = CONVERT(Datetime, '20261209', 112)

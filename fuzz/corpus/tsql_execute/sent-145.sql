@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', CONVERT(Datetime, '20261211', 112), CONVERT(Datetime, '20261211', 112), CONVERT(Datetime, '2026-12-11 07:30:00', 120), CONVERT(Datetime, '20261211', 112), NULL, NULL)

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES ('P1', CONVERT(Datetime, '20261211', 112), 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', CONVERT(Datetime, '20200101', 112), 2, 'Alter Name')

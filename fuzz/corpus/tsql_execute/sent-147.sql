@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgSta, ZtgPnm, CONVERT(char(8), ZtgDat, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon

@@ -1,0 +1,1 @@
+SELECT CONVERT(varchar(19), TagUhr, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = CONVERT(Datetime, '20261211', 112)

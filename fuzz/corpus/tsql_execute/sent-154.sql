@@ -1,0 +1,1 @@
+CREATE INDEX IX_Qxs137Wch_KalTag ON XYZ.Qxs137Wch (WchKal, WchTag)

@@ -1,0 +1,1 @@
+CREATE INDEX IX_Qxs310Bsv_PnrGvo ON XYZ.Qxs310Bsv (BsvPnr, BsvGvo)

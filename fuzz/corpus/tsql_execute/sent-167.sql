@@ -1,0 +1,1 @@
+SELECT ZtgPnm, ZtgKst FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'

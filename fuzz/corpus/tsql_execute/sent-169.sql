@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES (CONVERT(Datetime, '20261220', 112), 2026, 12, 20, 51, 1, 354, 2026, CURRENT_TIMESTAMP)

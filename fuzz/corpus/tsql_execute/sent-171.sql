@@ -1,0 +1,1 @@
+SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'

@@ -1,0 +1,1 @@
+CREATE TABLE ABC_1.TstKal (TstNum varchar(3) NOT NULL, CONSTRAINT PK_TstKal PRIMARY KEY (TstNum))

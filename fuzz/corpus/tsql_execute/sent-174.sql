@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.TstKal (TstNum) VALUES ('KEY')

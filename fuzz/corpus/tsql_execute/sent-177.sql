@@ -1,0 +1,3 @@
+
+                      
+CREATE SCHEMA DEF_2

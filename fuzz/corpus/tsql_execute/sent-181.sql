@@ -1,0 +1,1 @@
+CREATE INDEX IX_Qxs137Wch_KalTag ON DEF_2.Qxs137Wch (WchKal, WchTag)

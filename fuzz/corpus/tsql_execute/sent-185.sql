@@ -1,0 +1,1 @@
+CREATE INDEX IX_Qxs310Bsv_PnrGvo ON DEF_2.Qxs310Bsv (BsvPnr, BsvGvo)

@@ -1,0 +1,1 @@
+SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp FROM QXSYSTEM.Qxs133Kal ORDER BY KalDtm

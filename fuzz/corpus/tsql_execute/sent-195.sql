@@ -1,0 +1,1 @@
+CREATE TABLE ABC_1.Qxs300Pnr (PnrNum char(8) NOT NULL PRIMARY KEY, PnrNam varchar(10) NULL, PnrSta smallint NOT NULL DEFAULT 1, CHECK (PnrSta < 9))

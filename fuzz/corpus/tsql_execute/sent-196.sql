@@ -1,0 +1,1 @@
+CREATE TABLE ABC_1.Qxs327Tag (TagPnr char(8) NOT NULL, TagTag datetime NOT NULL, TagDat datetime NULL, PRIMARY KEY (TagPnr, TagTag), FOREIGN KEY (TagPnr) REFERENCES ABC_1.Qxs300Pnr (PnrNum))

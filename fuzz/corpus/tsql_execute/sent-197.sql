@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'Anna')

@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('00000002', NULL, 2)

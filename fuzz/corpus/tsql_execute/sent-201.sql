@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Note (Id) VALUES (7)

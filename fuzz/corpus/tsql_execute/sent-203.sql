@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('nobody', CONVERT(Datetime, '20260105', 112))

@@ -1,0 +1,1 @@
+INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow) VALUES (CONVERT(Datetime, '20251231', 112), 2025, 12, 31, 1, 4, 365, 2026)

@@ -1,0 +1,1 @@
+SELECT UrvTge FROM ABC_1.Qxs332Urv

@@ -1,0 +1,1 @@
+SELECT PnrNam FROM ABC_1.Qxs300Pnr

@@ -1,0 +1,1 @@
+CREATE TABLE QXSYSTEM.Qxs133Bak (BakDtm datetime NOT NULL PRIMARY KEY, BakWtg smallint NULL)

@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112), DATEPART(weekday, DATEADD(day, 1, BakDtm)) FROM QXSYSTEM.Qxs133Bak

@@ -1,0 +1,1 @@
+CREATE INDEX IX_Qxs311Zuo_PnrGvo ON ABC_9.Qxs311Zuo (ZuoPnr, ZuoGvo)

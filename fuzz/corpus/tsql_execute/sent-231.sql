@@ -1,0 +1,1 @@
+SELECT * FROM ABC_9.Nothing

@@ -1,0 +1,1 @@
+SELECT TagPnr FROM ABC_1.Qxs327Tag

@@ -1,0 +1,1 @@
+SELECT CONVERT(char(8), MAX(TagTag), 112) FROM ABC_1.Qxs327Tag

@@ -1,0 +1,1 @@
+SELECT DATEPART(weekday, CONVERT(Datetime, '20240107', 112))

@@ -1,0 +1,1 @@
+SELECT PnrNum, PnrNam, PnrSta, COUNT(*) FROM ABC_1.Qxs300Pnr GROUP BY PnrNum, PnrNam, PnrSta

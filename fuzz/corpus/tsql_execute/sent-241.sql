@@ -1,0 +1,1 @@
+SELECT PnrSta, PnrSta, PnrSta, PnrSta, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002'

@@ -1,0 +1,1 @@
+SELECT PnrNam, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000001'

@@ -1,0 +1,1 @@
+UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrSta < 4

@@ -1,0 +1,1 @@
+CREATE TABLE T (a int NOT NULL)

@@ -1,0 +1,1 @@
+INSERT INTO T (a) VALUES (1)

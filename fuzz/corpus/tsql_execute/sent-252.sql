@@ -1,0 +1,1 @@
+INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrSta) VALUES ('00000003', 9)

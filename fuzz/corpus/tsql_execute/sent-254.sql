@@ -1,0 +1,1 @@
+SELECT PnrNum FROM ABC_1.Qxs999Xyz

@@ -1,0 +1,1 @@
+SELECT "PnrXyz" FROM ABC_1.Qxs300Pnr

@@ -1,0 +1,2 @@
+SELECT 1; SELECT 'a;b' -- c
+; SELECT 2 /* d */

@@ -1,0 +1,169 @@
+#include "builtins.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tsqlite {
+
+namespace {
+
+using F = ArgForm;
+
+constexpr Builtin kBuiltins[] = {
+    // aggregates
+    {"COUNT", 1, 1, F::Aggregate, "count($*)"},
+    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
+    {"SUM", 1, 1, F::Aggregate, "sum($*)"},
+    {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
+    {"MIN", 1, 1, F::Aggregate, "min($*)"},
+    {"MAX", 1, 1, F::Aggregate, "max($*)"},
+    // NULL handling and choice
+    {"COALESCE", 2, -1, F::Values, "coalesce($*)"},
+    {"ISNULL", 2, 2, F::Values, "ifnull($1, $2)"},
+    {"NULLIF", 2, 2, F::Values, "nullif($1, $2)"},
+    {"IIF", 3, 3, F::Values, "CASE WHEN $1 THEN $2 ELSE $3 END"},
+    // conversions
+    {"CONVERT", 2, 3, F::Convert, ""},
+    {"CAST", 1, 1, F::Cast, ""},
+    // dates
+    {"DATEADD", 3, 3, F::DatePart, "ts_dateadd($*)"},
+    {"DATEDIFF", 3, 3, F::DatePart, "ts_datediff($*)"},
+    {"DATEPART", 2, 2, F::DatePart, "ts_datepart($*)"},
+    {"YEAR", 1, 1, F::Values, "ts_datepart('year', $1)"},
+    {"MONTH", 1, 1, F::Values, "ts_datepart('month', $1)"},
+    {"DAY", 1, 1, F::Values, "ts_datepart('day', $1)"},
+    {"GETDATE", 0, 0, F::Values, kNow},
+    {"SYSDATETIME", 0, 0, F::Values, kNow},
+    {"GETUTCDATE", 0, 0, F::Values, "strftime('%Y-%m-%d %H:%M:%f','now')"},
+    // text
+    {"LEN", 1, 1, F::Values, "length(rtrim($1))"},
+    {"DATALENGTH", 1, 1, F::Values, "length($1)"},
+    {"UPPER", 1, 1, F::Values, "upper($1)"},
+    {"LOWER", 1, 1, F::Values, "lower($1)"},
+    {"LTRIM", 1, 1, F::Values, "ltrim($1)"},
+    {"RTRIM", 1, 1, F::Values, "rtrim($1)"},
+    {"TRIM", 1, 1, F::Values, "trim($1)"},
+    // positions start .. start + length - 1 that lie in the text; a negative length is 536
+    {"SUBSTRING", 3, 3, F::Values, "ts_substring($1, $2, $3)"},
+    {"LEFT", 2, 2, F::Values, "substr($1, 1, $2)"},
+    // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
+    {"RIGHT", 2, 2, F::Values, "CASE WHEN $2 > 0 THEN substr($1, -($2)) ELSE '' END"},
+    {"CHARINDEX", 2, 2, F::Values, "instr($2, $1)"},
+    // from a start position (below 1 counts as 1), still counting from the beginning of the text
+    {"CHARINDEX", 3, 3, F::Values,
+     "CASE WHEN instr(substr($2, max($3, 1)), $1) > 0 THEN instr(substr($2, max($3, 1)), $1) + max($3, 1) - 1 "
+     "ELSE 0 END"},
+    {"REPLACE", 3, 3, F::Values, "replace($1, $2, $3)"},
+    // hex(zeroblob(n)) is n pairs of '00', each replaced by the text; a negative count is NULL.
+    // Both stop at 8,000 characters, as SQL Server's do for types other than varchar(max), so
+    // no count makes the process allocate more.
+    {"REPLICATE", 2, 2, F::Values,
+     "CASE WHEN $2 < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min($2, 8000 / max(length($1), 1) + 1))), '00', $1), "
+     "1, 8000) END"},
+    {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END"},
+    {"STR", 1, 3, F::Values, "ts_str($*)"},
+    {"CHAR", 1, 1, F::Values, "char($1)"},
+    {"ASCII", 1, 1, F::Values, "unicode($1)"},
+    // numbers
+    {"ABS", 1, 1, F::Values, "abs($1)"},
+    {"ROUND", 2, 3, F::Values, "ts_round($*)"},
+    {"FLOOR", 1, 1, F::Values, "floor($1)"},
+    {"CEILING", 1, 1, F::Values, "ceiling($1)"},
+    {"LOG", 1, 1, F::Values, "ln($1)"},  // natural logarithm; SQLite's log() is base 10
+    {"LOG", 2, 2, F::Values, "log($2, $1)"},
+    {"LOG10", 1, 1, F::Values, "log10($1)"},
+    {"EXP", 1, 1, F::Values, "exp($1)"},
+    {"POWER", 2, 2, F::Values, "power($1, $2)"},
+    {"SQRT", 1, 1, F::Values, "sqrt($1)"},
+    {"SIGN", 1, 1, F::Values, "sign($1)"},
+    {"PI", 0, 0, F::Values, "pi()"},
+};
+
+bool SameName(std::string_view a, const char* upper) {
+  size_t i = 0;
+  for (; i < a.size() && upper[i] != '\0'; ++i) {
+    const char c = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
+    if (c != upper[i]) return false;
+  }
+  return i == a.size() && upper[i] == '\0';
+}
+
+}  // namespace
+
+DatePart DatePartOf(std::string_view name) {
+  struct Name {
+    const char* name;
+    DatePart part;
+  };
+  using P = DatePart;
+  static constexpr Name kNames[] = {
+      {"YEAR", P::Year},           {"YY", P::Year},          {"YYYY", P::Year},
+      {"QUARTER", P::Quarter},     {"QQ", P::Quarter},       {"Q", P::Quarter},
+      {"MONTH", P::Month},         {"MM", P::Month},         {"M", P::Month},
+      {"DAYOFYEAR", P::DayOfYear}, {"DY", P::DayOfYear},     {"Y", P::DayOfYear},
+      {"DAY", P::Day},             {"DD", P::Day},           {"D", P::Day},
+      {"WEEK", P::Week},           {"WK", P::Week},          {"WW", P::Week},
+      {"WEEKDAY", P::Weekday},     {"DW", P::Weekday},       {"W", P::Weekday},
+      {"HOUR", P::Hour},           {"HH", P::Hour},          {"MINUTE", P::Minute},
+      {"MI", P::Minute},           {"N", P::Minute},         {"SECOND", P::Second},
+      {"SS", P::Second},           {"S", P::Second},         {"MILLISECOND", P::Millisecond},
+      {"MS", P::Millisecond},      {"ISO_WEEK", P::IsoWeek}, {"ISOWK", P::IsoWeek},
+      {"ISOWW", P::IsoWeek},
+  };
+  for (const Name& n : kNames) {
+    if (SameName(name, n.name)) return n.part;
+  }
+  return DatePart::Unknown;
+}
+
+std::vector<const Builtin*> FindBuiltins(std::string_view name) {
+  std::vector<const Builtin*> rows;
+  for (const Builtin& b : kBuiltins) {
+    if (SameName(name, b.name)) rows.push_back(&b);
+  }
+  return rows;
+}
+
+const Builtin* ForCount(const std::vector<const Builtin*>& rows, int count) {
+  for (const Builtin* b : rows) {
+    if (count >= b->min_args && (b->max_args < 0 || count <= b->max_args)) return b;
+  }
+  return nullptr;
+}
+
+std::string ArgumentCountMessage(const std::vector<const Builtin*>& rows) {
+  int lo = rows.front()->min_args, hi = rows.front()->max_args;
+  for (const Builtin* b : rows) {
+    lo = std::min(lo, b->min_args);
+    hi = b->max_args < 0 || hi < 0 ? -1 : std::max(hi, b->max_args);
+  }
+  std::string name;
+  for (const char* c = rows.front()->name; *c != '\0'; ++c) {
+    name.push_back(*c >= 'A' && *c <= 'Z' ? static_cast<char>(*c - 'A' + 'a') : *c);
+  }
+  if (lo == hi) return "The " + name + " function requires " + std::to_string(lo) + " argument(s).";
+  if (hi < 0) return "The " + name + " function requires at least " + std::to_string(lo) + " arguments.";
+  return "The " + name + " function requires " + std::to_string(lo) + " to " + std::to_string(hi) + " arguments.";
+}
+
+std::string EmitBuiltin(const Builtin& row, const std::vector<std::string>& args, bool distinct) {
+  std::string out;
+  for (const char* p = row.emit; *p != '\0'; ++p) {
+    if (p[0] == '$' && p[1] == '*') {
+      if (distinct) out += "DISTINCT ";
+      for (size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + args[i];
+      ++p;
+    } else if (p[0] == '$' && p[1] >= '1' && p[1] <= '9') {
+      const size_t i = static_cast<size_t>(p[1] - '1');
+      if (i < args.size()) out += args[i];
+      ++p;
+    } else {
+      out.push_back(*p);
+    }
+  }
+  return out;
+}
+
+std::span<const Builtin> AllBuiltins() { return kBuiltins; }
+
+}  // namespace tsqlite

@@ -1,0 +1,57 @@
+#pragma once
+// The T-SQL built-in functions the embedded database knows: a closed table. A name that is not in
+// it is SQL Server's error 195, a known name with an argument count no row takes is 174; nothing
+// reaches SQLite under a name of its own. Adding a function is one row here (and one test row).
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsqlite {
+
+// The current time as SQL Server's GETDATE() gives it: local time with milliseconds, in the
+// storage form of a datetime. SQLite evaluates 'now' once per statement step.
+inline constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
+
+// How a function's arguments are read.
+enum class ArgForm {
+  Values,     // expressions
+  Aggregate,  // expressions, DISTINCT allowed before the first; COUNT also takes *
+  DatePart,   // a date-part name (day, dd, weekday, ...) stays a word, then expressions
+  Convert,    // CONVERT(type, value [, style]): the type stays a word, the style a literal
+  Cast,       // CAST(value AS type)
+};
+
+struct Builtin {
+  const char* name;  // upper case
+  int min_args;
+  int max_args;      // -1: no upper bound
+  ArgForm form;
+  // The SQLite text: $1 ... $9 stand for the translated arguments, $* for all of them joined
+  // with ", " (with DISTINCT in front when given). The ts_* functions are registered by
+  // RegisterFunctions(); every other name is SQLite's own. Unused for Convert and Cast.
+  const char* emit;
+};
+
+// The rows for a name (case-insensitive); empty when the name is no built-in function. A name may
+// have several rows for different argument counts.
+std::vector<const Builtin*> FindBuiltins(std::string_view name);
+
+// The row of rows that takes count arguments, nullptr when none does.
+const Builtin* ForCount(const std::vector<const Builtin*>& rows, int count);
+
+// SQL Server's message for a call with a wrong number of arguments (error 174).
+std::string ArgumentCountMessage(const std::vector<const Builtin*>& rows);
+
+// The row's emission with the arguments put in; distinct puts DISTINCT before them in $*.
+std::string EmitBuiltin(const Builtin& row, const std::vector<std::string>& args, bool distinct);
+
+// The parts of a date DATEADD, DATEDIFF and DATEPART take, by any of their names (day, dd, d).
+enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second, Millisecond,
+                      IsoWeek, Unknown };
+DatePart DatePartOf(std::string_view name);
+
+// Every row, for tests that go through the whole table.
+std::span<const Builtin> AllBuiltins();
+
+}  // namespace tsqlite

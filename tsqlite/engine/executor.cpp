@@ -1,0 +1,1114 @@
+#include "executor.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <unistd.h>
+
+namespace tsqlite {
+
+namespace {
+
+// Beyond this many shapes the cache starts over; planex uses a few dozen.
+constexpr size_t kCacheLimit = 1000;
+
+void ReadValue(sqlite3_stmt* stmt, int c, Value& v) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      v.type = Value::Type::Integer;
+      v.integer = sqlite3_column_int64(stmt, c);
+      break;
+    case SQLITE_FLOAT:
+      v.type = Value::Type::Real;
+      v.real = sqlite3_column_double(stmt, c);
+      break;
+    case SQLITE_NULL:
+      break;
+    default: {
+      const unsigned char* text = sqlite3_column_text(stmt, c);
+      v.type = Value::Type::Text;
+      v.text.assign(reinterpret_cast<const char*>(text ? text : reinterpret_cast<const unsigned char*>("")),
+                    static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+      break;
+    }
+  }
+}
+
+void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
+  switch (v.type) {
+    case Value::Type::Integer:
+      sqlite3_bind_int64(stmt, k, v.integer);
+      break;
+    case Value::Type::Real:
+      sqlite3_bind_double(stmt, k, v.real);
+      break;
+    case Value::Type::Text:
+      sqlite3_bind_text(stmt, k, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
+      break;
+    case Value::Type::Null:
+      sqlite3_bind_null(stmt, k);
+      break;
+  }
+}
+
+// Tables are stored as "schema.name"; SQL Server names a table of the default schema without it.
+std::string DisplayName(std::string_view name) {
+  if (name.size() > 4 && (name.substr(0, 4) == "dbo." || name.substr(0, 4) == "DBO.")) {
+    name.remove_prefix(4);
+  }
+  return std::string(name);
+}
+
+// "A.T.c" (table A.T, column c) as SQLite names a column in constraint messages.
+void SplitColumn(std::string_view qualified, std::string& table, std::string& column) {
+  size_t dot = qualified.rfind('.');
+  if (dot == std::string_view::npos) {
+    table.clear();
+    column = qualified;
+  } else {
+    table = qualified.substr(0, dot);
+    column = qualified.substr(dot + 1);
+  }
+}
+
+std::string_view After(std::string_view message, std::string_view prefix) {
+  size_t at = message.find(prefix);
+  return at == std::string_view::npos ? std::string_view() : message.substr(at + prefix.size());
+}
+
+// An identifier at text[pos] ("x", [x], `x` or a bare word); pos is moved past it.
+std::string ReadIdentifier(std::string_view text, size_t& pos) {
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\t')) ++pos;
+  if (pos >= text.size()) return std::string();
+  char open = text[pos];
+  char close = open == '"' ? '"' : open == '[' ? ']' : open == '`' ? '`' : '\0';
+  std::string out;
+  if (close != '\0') {
+    ++pos;
+    while (pos < text.size() && text[pos] != close) out += text[pos++];
+    ++pos;
+    return out;
+  }
+  while (pos < text.size() && text[pos] != ' ' && text[pos] != '(' && text[pos] != ',' && text[pos] != ')' &&
+         text[pos] != '\n') {
+    out += text[pos++];
+  }
+  return out;
+}
+
+// The name of the table constraint whose definition holds text[at], "" when it has none.
+std::string ConstraintAt(std::string_view definition, size_t at) {
+  size_t c = definition.rfind("CONSTRAINT ", at);
+  if (c == std::string_view::npos) return std::string();
+  int depth = 0;
+  size_t pos = c + 11;
+  std::string name = ReadIdentifier(definition, pos);
+  for (size_t i = pos; i < at; ++i) {
+    if (definition[i] == '(') ++depth;
+    if (definition[i] == ')') --depth;
+    if (definition[i] == ',' && depth == 0) return std::string();  // another column or constraint between
+  }
+  return name;
+}
+
+// What the messages say beyond SQLite's words.
+struct ErrorContext {
+  std::string_view verb;      // INSERT, UPDATE, DELETE, ...
+  std::string_view database;  // the database's name
+  std::string table;          // the table the statement writes, as stored ("S.T"), "" when unknown
+  std::function<std::string(const std::string&)> definition;  // CREATE TABLE text of a stored table
+};
+
+struct Mapped {
+  std::string table;       // the table concerned, as SQL Server shows it
+  std::string detail;      // the column, constraint or token SQLite names
+  std::string constraint;  // the constraint's name where the table definition gives it
+  std::string referenced;  // a foreign key's table, as SQL Server shows it
+  std::string column;      // a foreign key's column in that table
+};
+
+using MessageFn = std::string (*)(const Mapped& m, std::string_view verb, std::string_view db);
+
+// One rule of the translation of SQLite errors into SQL Server's. code is matched against the
+// extended result code when it has extended bits, else against the primary code; a rule with a
+// marker matches only messages that contain it. The first matching rule wins. Rules with code 0
+// give the SQLSTATE of errors that the registered functions raise as "tsqlite:<native>:<message>".
+struct ErrorRule {
+  int code;
+  const char* marker;
+  int native;
+  const char* sqlstate;
+  MessageFn message;
+  bool terminated;  // SQL Server follows with 3621 "The statement has been terminated."
+};
+
+std::string Quoted(std::string_view text, char quote) {
+  std::string out(1, quote);
+  out += text;
+  out += quote;
+  return out;
+}
+
+// Reading names a missing column "no such column: c", inserting "table T has no column named c".
+std::string InvalidColumn(const Mapped& m, std::string_view, std::string_view) {
+  return "Invalid column name " + Quoted(m.detail, '\'') + ".";
+}
+
+const ErrorRule kErrorRules[] = {
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_len_", 8152, "22001",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "String or binary data would be truncated.";
+     },
+     true},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_dt_", 241, "22007",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Conversion failed when converting date and/or time from character string.";
+     },
+     false},
+    {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
+     [](const Mapped& m, std::string_view verb, std::string_view db) {
+       std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
+                         Quoted(m.detail, '"') + ". The conflict occurred in database " + Quoted(db, '"');
+       if (!m.table.empty()) out += ", table " + Quoted(m.table, '"');
+       return out + ".";
+     },
+     true},
+    {SQLITE_CONSTRAINT_FOREIGNKEY, nullptr, 547, "23000",
+     [](const Mapped& m, std::string_view verb, std::string_view db) {
+       std::string out = "The " + std::string(verb) + " statement conflicted with the " +
+                         (verb == "DELETE" ? "REFERENCE" : "FOREIGN KEY") + " constraint";
+       if (!m.constraint.empty()) out += " " + Quoted(m.constraint, '"');
+       out += ". The conflict occurred in database " + Quoted(db, '"');
+       if (!m.referenced.empty()) out += ", table " + Quoted(m.referenced, '"');
+       if (!m.column.empty()) out += ", column " + Quoted(m.column, '\'');
+       return out + ".";
+     },
+     true},
+    {SQLITE_CONSTRAINT_NOTNULL, nullptr, 515, "23000",
+     [](const Mapped& m, std::string_view verb, std::string_view db) {
+       return "Cannot insert the value NULL into column " + Quoted(m.detail, '\'') + ", table " +
+              Quoted(std::string(db) + "." + m.table, '\'') + "; column does not allow nulls. " +
+              std::string(verb == "UPDATE" ? "UPDATE" : "INSERT") + " fails.";
+     },
+     true},
+    {SQLITE_CONSTRAINT_PRIMARYKEY, nullptr, 2627, "23000",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Violation of PRIMARY KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
+              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
+     },
+     true},
+    {SQLITE_CONSTRAINT_UNIQUE, nullptr, 2627, "23000",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Violation of UNIQUE KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
+              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
+     },
+     true},
+    {SQLITE_ERROR, "no such table: ", 208, "42S02",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Invalid object name " + Quoted(m.detail, '\'') + ".";
+     },
+     false},
+    {SQLITE_ERROR, "no such column: ", 207, "42S22", InvalidColumn, false},
+    {SQLITE_ERROR, " has no column named ", 207, "42S22", InvalidColumn, false},
+    {SQLITE_ERROR, "ambiguous column name: ", 209, "42000",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Ambiguous column name " + Quoted(m.detail, '\'') + ".";
+     },
+     false},
+    {SQLITE_ERROR, " already exists", 2714, "42S01",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "There is already an object named " + Quoted(m.detail, '\'') + " in the database.";
+     },
+     false},
+    // SQLite's own limits on nesting (its parser's stack, the depth of an expression tree).
+    {SQLITE_ERROR, "parser stack overflow", 191, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
+    {SQLITE_ERROR, "Expression tree is too large", 191, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
+    {SQLITE_ERROR, "syntax error", 102, "42000",
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
+     },
+     false},
+    {SQLITE_BUSY, nullptr, 1222, "HYT00",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Lock request time out period exceeded.";
+     },
+     false},
+    {SQLITE_LOCKED, nullptr, 1222, "HYT00",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Lock request time out period exceeded.";
+     },
+     false},
+    // Errors raised by the registered functions: their SQLSTATE by native number.
+    {0, nullptr, 8134, "22012", nullptr, false},
+    {0, nullptr, 8115, "22003", nullptr, false},
+    {0, nullptr, 220, "22003", nullptr, false},
+    {0, nullptr, 241, "22007", nullptr, false},
+    {0, nullptr, 242, "22007", nullptr, false},
+    {0, nullptr, 245, "22018", nullptr, false},
+    {0, nullptr, 515, "23000", nullptr, true},
+    {0, nullptr, 547, "23000", nullptr, true},
+    {0, nullptr, 2627, "23000", nullptr, true},
+    {0, nullptr, 8152, "22001", nullptr, true},
+    {0, nullptr, 102, "42000", nullptr, false},
+    {0, nullptr, 207, "42S22", nullptr, false},
+    {0, nullptr, 208, "42S02", nullptr, false},
+    {0, nullptr, 2714, "42S01", nullptr, false},
+    {0, nullptr, 2760, "42000", nullptr, false},
+};
+
+bool RuleCodeMatches(int rule_code, int extended_code) {
+  return (rule_code & ~0xff) != 0 ? rule_code == extended_code : rule_code == (extended_code & 0xff);
+}
+
+Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorContext& context) {
+  Mapped m;
+  std::string_view rest;
+  auto definition = [&](const std::string& table) {
+    return context.definition ? context.definition(table) : std::string();
+  };
+  switch (rule.native) {
+    case 208:
+      m.detail = DisplayName(After(message, "no such table: "));
+      break;
+    case 207:
+      // "no such column: c" when reading, "table T has no column named c" when inserting
+      rest = After(message, "no such column: ");
+      m.detail = std::string(rest.empty() ? After(message, " has no column named ") : rest);
+      break;
+    case 209:
+      m.detail = std::string(After(message, "ambiguous column name: "));
+      break;
+    case 2714: {
+      // table "S.T" already exists: SQL Server names the object without its schema
+      rest = After(message, "\"");
+      rest = rest.substr(0, rest.find('"'));
+      const size_t dot = rest.find('.');
+      m.detail = std::string(dot == std::string_view::npos ? rest : rest.substr(dot + 1));
+      break;
+    }
+    case 102:
+      // near "x": syntax error
+      rest = After(message, "near \"");
+      m.detail = std::string(rest.substr(0, rest.find("\": syntax error")));
+      break;
+    case 515:
+      SplitColumn(After(message, "constraint failed: "), m.table, m.detail);
+      m.table = m.table;
+      break;
+    case 2627: {
+      // UNIQUE constraint failed: A.T.x, A.T.y
+      rest = After(message, "constraint failed: ");
+      SplitColumn(rest.substr(0, rest.find(", ")), m.table, m.detail);
+      const std::string def = definition(m.table);
+      size_t key = def.find(rule.code == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE");
+      if (key != std::string::npos) m.constraint = ConstraintAt(def, key);
+      m.table = DisplayName(m.table);
+      break;
+    }
+    case 547: {
+      m.detail = std::string(After(message, "CHECK constraint failed: "));
+      m.table = DisplayName(context.table);
+      if (rule.code != SQLITE_CONSTRAINT_FOREIGNKEY || context.verb == "DELETE") break;
+      // SQLite does not say which foreign key failed; a table with only one names it.
+      const std::string def = definition(context.table);
+      size_t ref = def.find("REFERENCES ");
+      if (ref == std::string::npos || def.find("REFERENCES ", ref + 1) != std::string::npos) break;
+      m.constraint = ConstraintAt(def, ref);
+      size_t pos = ref + 11;
+      m.referenced = DisplayName(ReadIdentifier(def, pos));
+      while (pos < def.size() && def[pos] == ' ') ++pos;
+      if (pos < def.size() && def[pos] == '(') {
+        ++pos;
+        m.column = ReadIdentifier(def, pos);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return m;
+}
+
+}  // namespace
+
+// Maps a failed SQLite call (extended result code and message) to SQL Server's errors: the error
+// itself and, where SQL Server sends one, the record that the statement has been terminated.
+static std::vector<Error> MapSqliteError(int extended_code, std::string_view message, const ErrorContext& context) {
+  const std::string_view verb = context.verb.empty() ? std::string_view("INSERT") : context.verb;
+  std::vector<Error> out;
+  const ErrorRule* rule = nullptr;
+  Error error;
+  if (extended_code != SQLITE_OK && message.substr(0, 8) == "tsqlite:") {
+    // A function's own error: "tsqlite:<native>:<message>".
+    std::string_view rest = message.substr(8);
+    size_t colon = rest.find(':');
+    error.native = std::atoi(std::string(rest.substr(0, colon)).c_str());
+    error.message = colon == std::string_view::npos ? std::string() : std::string(rest.substr(colon + 1));
+    error.sqlstate = "42000";
+    for (const ErrorRule& r : kErrorRules) {
+      if (r.code == 0 && r.native == error.native) {
+        error.sqlstate = r.sqlstate;
+        rule = &r;
+        break;
+      }
+    }
+  } else {
+    for (const ErrorRule& r : kErrorRules) {
+      if (r.code != 0 && RuleCodeMatches(r.code, extended_code) &&
+          (r.marker == nullptr || message.find(r.marker) != std::string_view::npos)) {
+        rule = &r;
+        break;
+      }
+    }
+    if (rule == nullptr) {
+      error.sqlstate = "HY000";
+      error.native = 0;
+      error.message = std::string(message);
+    } else {
+      error.sqlstate = rule->sqlstate;
+      error.native = rule->native;
+      error.message = rule->message(Describe(*rule, message, context), verb, context.database);
+    }
+  }
+  out.push_back(std::move(error));
+  if (rule != nullptr && rule->terminated) {
+    out.push_back(Error{"01000", 3621, "The statement has been terminated."});
+  }
+  return out;
+}
+
+// The SQLite statements one translated statement became, prepared on first use.
+struct Database::Prepared {
+  std::vector<sqlite3_stmt*> stmts;
+  bool ready = false;
+  // rules[k]: what a text bound to ?k becomes, by the column it meets.
+  std::vector<ParamRule> rules;
+};
+
+struct Database::Entry {
+  Translation translation;
+  bool ok = false;
+  std::vector<Prepared> prepared;  // one per translation.statements
+
+  ~Entry() {
+    for (Prepared& p : prepared) {
+      for (sqlite3_stmt* s : p.stmts) sqlite3_finalize(s);
+    }
+  }
+};
+
+Database::Database() = default;
+Database::~Database() { Close(); }
+
+bool Database::Exec(const char* sql, Error& error) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  if (rc != SQLITE_OK) {
+    std::vector<Error> mapped =
+        MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc), ErrorContext{"", name_, "", {}});
+    error = mapped.front();
+    sqlite3_free(message);
+    return false;
+  }
+  return true;
+}
+
+bool Database::Open(const Settings& settings, Error& error) {
+  Close();
+  size_t slash = settings.file.rfind('/');
+  name_ = settings.file.substr(slash == std::string::npos ? 0 : slash + 1);
+  size_t dot = name_.rfind('.');
+  if (dot != std::string::npos && dot > 0) name_.resize(dot);
+  date_first_ = settings.date_first;
+
+  int rc = sqlite3_open_v2(settings.file.c_str(), &db_,
+                           SQLITE_OPEN_READWRITE | (settings.create ? SQLITE_OPEN_CREATE : 0), nullptr);
+  if (rc == SQLITE_CANTOPEN && !settings.create && access(settings.file.c_str(), F_OK) != 0) {
+    error = Error{"08004", 4060,
+                  "Cannot open database \"" + settings.file + "\" requested by the login. The login failed."};
+    Close();
+    return false;
+  }
+  if (rc != SQLITE_OK) {
+    error = Error{"08001", 0,
+                  "Cannot open database \"" + settings.file + "\": " +
+                      (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc))};
+    Close();
+    return false;
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
+  // A double-quoted name is always a name, as in SQL Server with QUOTED_IDENTIFIER on: a
+  // misspelt quoted column must fail with 207 instead of becoming a text value.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  // WAL keeps every commit across a crash of the process and lets readers of other processes go
+  // on while planex writes. NORMAL syncs at checkpoints only; FULL also at every commit, for
+  // installations that must survive a power loss.
+  const char* setup = settings.synchronous_full
+                          ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;"
+                          : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;";
+  if (!Exec(setup, error)) {
+    error.sqlstate = "08001";
+    Close();
+    return false;
+  }
+  // Schemas live in a table of their own; dbo exists in every database, as on SQL Server.
+  sqlite3_stmt* probe = nullptr;
+  bool has_schemas = false;
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'", -1, &probe,
+                         nullptr) == SQLITE_OK) {
+    has_schemas = sqlite3_step(probe) == SQLITE_ROW;
+  }
+  sqlite3_finalize(probe);
+  if (!has_schemas &&
+      !Exec("CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
+            "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');",
+            error)) {
+    error.sqlstate = "08001";
+    Close();
+    return false;
+  }
+  // A running statement looks at its time limit and at SQLCancel every few thousand steps.
+  sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
+  rc = RegisterFunctions(db_, &date_first_);
+  if (rc != SQLITE_OK) {
+    error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void Database::Close() {
+  cache_.clear();
+  failed_.reset();
+  spills_.clear();  // the temp database goes with the connection
+  if (db_ != nullptr) {
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+bool Database::InTransaction() const { return db_ != nullptr && !sqlite3_get_autocommit(db_); }
+
+bool Database::EndTransaction(bool commit, Error& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!InTransaction()) return true;
+  if (Exec(commit ? "COMMIT" : "ROLLBACK", error)) return true;
+  if (commit) {
+    // A commit that failed (a lock held too long) leaves the transaction open; SQL Server's
+    // client would see it rolled back, so do not leave it dangling either.
+    Error ignored;
+    Exec("ROLLBACK", ignored);
+  }
+  return false;
+}
+
+Database::Entry* Database::Lookup(const Shape& shape) {
+  auto found = cache_.find(shape.key);
+  if (found != cache_.end()) return found->second.get();
+  auto entry = std::make_unique<Entry>();
+  entry->ok = Translate(shape, entry->translation);
+  entry->prepared.resize(entry->translation.statements.size());
+  Entry* raw = entry.get();
+  if (!entry->ok) {
+    failed_ = std::move(entry);
+    return raw;
+  }
+  if (cache_.size() >= kCacheLimit) cache_.clear();
+  cache_.emplace(shape.key, std::move(entry));
+  return raw;
+}
+
+int Database::Progress(void* self) {
+  Database* db = static_cast<Database*>(self);
+  if (db->cancel_ != nullptr && db->cancel_->load(std::memory_order_relaxed)) {
+    db->stopped_ = Stop::Cancel;
+    return 1;
+  }
+  if (db->has_deadline_ && std::chrono::steady_clock::now() >= db->deadline_) {
+    db->stopped_ = Stop::Timeout;
+    return 1;
+  }
+  return 0;
+}
+
+void Database::Fail(int rc, const Statement* statement, Batch& batch) {
+  int extended = sqlite3_extended_errcode(db_);
+  if (extended == SQLITE_OK) extended = rc;
+  if ((extended & 0xff) == SQLITE_INTERRUPT && stopped_ != Stop::None) {
+    batch.errors.push_back(stopped_ == Stop::Timeout ? Error{"HYT00", 0, "Query timeout expired"}
+                                                     : Error{"HY008", 0, "Operation canceled"});
+    return;
+  }
+  std::string message = sqlite3_errmsg(db_);
+  ErrorContext context{statement ? std::string_view(statement->verb) : std::string_view(), name_,
+                       statement ? statement->target : std::string(), nullptr};
+  if ((extended & 0xff) == SQLITE_CONSTRAINT) {
+    // Constraint names live in the table definitions; read only when a constraint failed.
+    context.definition = [this](const std::string& table) {
+      std::string out;
+      sqlite3_stmt* q = nullptr;
+      if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &q,
+                             nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(q, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, 0) != nullptr) {
+          out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        }
+      }
+      sqlite3_finalize(q);
+      return out;
+    };
+  }
+  for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
+}
+
+// A text as SQL Server converts it to int: blanks around, an optional sign, digits; blanks only
+// are 0.
+static bool TextToInteger(const std::string& text, int64_t& out) {
+  size_t i = 0, n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  while (n > i && text[n - 1] == ' ') --n;
+  out = 0;
+  if (i == n) return true;
+  const bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+') ++i;
+  if (i == n) return false;
+  for (; i < n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    if (__builtin_mul_overflow(out, 10, &out) || __builtin_add_overflow(out, text[i] - '0', &out)) return false;
+  }
+  if (negative) out = -out;
+  return true;
+}
+
+bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
+                    const std::vector<ParamRule>* rules) {
+  int count = sqlite3_bind_parameter_count(stmt);
+  std::string converted;
+  for (int k = 1; k <= count; ++k) {
+    int index = k - 1 < static_cast<int>(statement.params.size()) ? statement.params[k - 1] : -1;
+    if (index < 0 || index >= static_cast<int>(shape.literals.size())) {
+      sqlite3_bind_null(stmt, k);
+      continue;
+    }
+    const Literal& lit = shape.literals[index];
+    switch (lit.kind) {
+      case Literal::Kind::Integer:
+        sqlite3_bind_int64(stmt, k, lit.integer);
+        break;
+      case Literal::Kind::Real:
+        sqlite3_bind_double(stmt, k, lit.real);
+        break;
+      case Literal::Kind::Text: {
+        const ParamRule rule =
+            rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+        if (rule.datetime) {
+          // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
+          Error error;
+          if (!TextToDatetime(lit.text, converted, error.native, error.message)) {
+            error.sqlstate = "22007";
+            batch.errors.push_back(std::move(error));
+            return false;
+          }
+          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
+        if (rule.integer) {
+          // A string meeting an int column becomes an int ('' is 0), or fails with 245 instead of
+          // being stored as text in the column.
+          int64_t n = 0;
+          if (!TextToInteger(lit.text, n)) {
+            batch.errors.push_back(Error{"22018", 245,
+                                         "Conversion failed when converting the varchar value '" + lit.text +
+                                             "' to data type int."});
+            return false;
+          }
+          sqlite3_bind_int64(stmt, k, n);
+          break;
+        }
+        // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
+        // error; any other character past it is left for the width's CHECK (8152).
+        size_t length = lit.text.size();
+        if (rule.width > 0 && length > static_cast<size_t>(rule.width) &&
+            lit.text.find_first_not_of(' ', static_cast<size_t>(rule.width)) == std::string::npos) {
+          length = static_cast<size_t>(rule.width);
+        }
+        sqlite3_bind_text(stmt, k, lit.text.data(), static_cast<int>(length), SQLITE_STATIC);
+        break;
+      }
+      case Literal::Kind::Null:
+        sqlite3_bind_null(stmt, k);
+        break;
+    }
+  }
+
+  const int ncols = sqlite3_column_count(stmt);
+  Result result;
+  if (ncols > 0) {
+    result.has_rows = true;
+    result.columns.resize(ncols);
+    for (int c = 0; c < ncols; ++c) {
+      const char* name = sqlite3_column_name(stmt, c);
+      const char* decl = sqlite3_column_decltype(stmt, c);
+      result.columns[c].name = name ? name : "";
+      result.columns[c].declared_type = decl ? decl : "";
+    }
+  }
+  // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
+  // go into a spill table instead of memory. Not in manual-commit mode, where a rollback would
+  // take the spill table with it.
+  sqlite3_stmt* spill_insert = nullptr;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (spill_insert == nullptr && !manual_commit_ && result.cells.size() + ncols > kWindowCells) {
+      spill_insert = StartSpill(result, ncols, batch);
+      if (spill_insert == nullptr) {
+        sqlite3_reset(stmt);
+        return false;
+      }
+    }
+    if (spill_insert != nullptr) {
+      for (int c = 0; c < ncols; ++c) {
+        Result::Seen& seen = result.seen[static_cast<size_t>(c)];
+        switch (sqlite3_column_type(stmt, c)) {
+          case SQLITE_INTEGER: {
+            const sqlite3_int64 i = sqlite3_column_int64(stmt, c);
+            seen.any_int = true;
+            seen.wide = seen.wide || i > INT32_MAX || i < INT32_MIN;
+            break;
+          }
+          case SQLITE_FLOAT:
+            seen.any_real = true;
+            break;
+          case SQLITE_NULL:
+            break;
+          default: {
+            seen.any_text = true;
+            const size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+            if (bytes > seen.width) seen.width = bytes;
+            break;
+          }
+        }
+        sqlite3_bind_value(spill_insert, c + 1, sqlite3_column_value(stmt, c));
+      }
+      int irc = sqlite3_step(spill_insert);
+      sqlite3_reset(spill_insert);
+      if (irc != SQLITE_DONE) {
+        Fail(irc, nullptr, batch);
+        sqlite3_finalize(spill_insert);
+        sqlite3_reset(stmt);
+        return false;
+      }
+    } else {
+      for (int c = 0; c < ncols; ++c) ReadValue(stmt, c, result.cells.emplace_back());
+    }
+    ++result.rows;
+  }
+  sqlite3_finalize(spill_insert);
+  if (rc != SQLITE_DONE) {
+    Fail(rc, &statement, batch);
+    sqlite3_reset(stmt);
+    return false;
+  }
+  if (!result.has_rows && statement.kind == Statement::Kind::Write) {
+    result.affected = sqlite3_changes64(db_);
+    batch.no_data = statement.is_update_or_delete && result.affected == 0;
+  }
+  sqlite3_reset(stmt);
+  if (result.has_rows || statement.kind == Statement::Kind::Write ||
+      statement.kind == Statement::Kind::Query) {
+    batch.results.push_back(std::move(result));
+  }
+  return true;
+}
+
+sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
+  Error error;
+  // The spill table's pages are what the window saves: keep few of them in memory.
+  if (spill_count_ == 0 && !Exec("PRAGMA temp.cache_size = -64", error)) {
+    batch.errors.push_back(error);
+    return nullptr;
+  }
+  auto spill = std::make_shared<Spill>();
+  spill->table = "tsqlite_rows_" + std::to_string(++spill_count_);
+  // Columns without a type keep every value as it came.
+  std::string create = "CREATE TEMP TABLE \"" + spill->table + "\" (";
+  std::string insert = "INSERT INTO temp.\"" + spill->table + "\" VALUES (";
+  for (int c = 0; c < ncols; ++c) {
+    create += (c ? ", c" : "c") + std::to_string(c + 1);
+    insert += (c ? ", ?" : "?") + std::to_string(c + 1);
+  }
+  if (!Exec((create + ")").c_str(), error)) {
+    batch.errors.push_back(error);
+    return nullptr;
+  }
+  spills_.emplace_back(spill->table, spill);
+  sqlite3_stmt* ins = nullptr;
+  int rc = sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &ins, nullptr);
+  // The rows read so far stay in cells as the first window, and go into the table as well.
+  for (size_t i = 0; rc == SQLITE_OK && i < result.cells.size(); i += static_cast<size_t>(ncols)) {
+    for (int c = 0; c < ncols; ++c) BindValue(ins, c + 1, result.cells[i + static_cast<size_t>(c)]);
+    rc = sqlite3_step(ins);
+    sqlite3_reset(ins);
+    if (rc == SQLITE_DONE) rc = SQLITE_OK;
+  }
+  if (rc != SQLITE_OK) {
+    Fail(rc, nullptr, batch);
+    sqlite3_finalize(ins);
+    return nullptr;
+  }
+  result.spill = std::move(spill);
+  result.first = 0;
+  result.seen.assign(static_cast<size_t>(ncols), Result::Seen{});
+  for (size_t i = 0; i < result.cells.size(); ++i) {
+    const Value& v = result.cells[i];
+    Result::Seen& seen = result.seen[i % static_cast<size_t>(ncols)];
+    seen.any_int = seen.any_int || v.type == Value::Type::Integer;
+    seen.wide = seen.wide || (v.type == Value::Type::Integer && (v.integer > INT32_MAX || v.integer < INT32_MIN));
+    seen.any_real = seen.any_real || v.type == Value::Type::Real;
+    seen.any_text = seen.any_text || v.type == Value::Type::Text;
+    if (v.type == Value::Type::Text && v.text.size() > seen.width) seen.width = v.text.size();
+  }
+  return ins;
+}
+
+void Database::DropSpills() {
+  for (auto it = spills_.begin(); it != spills_.end();) {
+    if (it->second.expired()) {
+      Error ignored;
+      Exec(("DROP TABLE IF EXISTS temp.\"" + it->first + "\"").c_str(), ignored);
+      it = spills_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool Database::Window(Result& result, size_t row, Error& error) {
+  const size_t ncols = result.columns.size();
+  if (!result.spill || ncols == 0) return true;
+  if (row >= result.first && (row - result.first) * ncols < result.cells.size()) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (db_ == nullptr) {
+    error = Error{"08003", 0, "Connection not open."};
+    return false;
+  }
+  const std::string sql =
+      "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_bind_int64(stmt, 1, static_cast<sqlite3_int64>(row));
+    sqlite3_bind_int64(stmt, 2, static_cast<sqlite3_int64>(kWindowCells / ncols > 0 ? kWindowCells / ncols : 1));
+    result.cells.clear();
+    result.first = row;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      for (size_t c = 0; c < ncols; ++c) ReadValue(stmt, static_cast<int>(c), result.cells.emplace_back());
+    }
+    if (rc == SQLITE_DONE && !result.cells.empty()) rc = SQLITE_OK;
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) {
+    result.cells.clear();
+    error = Error{"HY000", 0, std::string("Cannot read the rows of the result set: ") + sqlite3_errmsg(db_)};
+    return false;
+  }
+  return true;
+}
+
+bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
+  const Statement& statement = entry.translation.statements[index];
+  Prepared& prepared = entry.prepared[index];
+  if (prepared.ready) return true;
+  // Exactly one SQLite statement per translated statement: text after the first one is refused,
+  // never run, whatever the translator let through.
+  const char* sql = statement.sql.c_str();
+  const char* end = sql + statement.sql.size();
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql, static_cast<int>(end - sql), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) {
+    // Not kept: the table or column may exist the next time.
+    Fail(rc, nullptr, batch);
+    return false;
+  }
+  for (const char* t = tail ? tail : end; t < end; ++t) {
+    if (*t != ' ' && *t != '\n' && *t != '\t' && *t != '\r') {
+      sqlite3_finalize(stmt);
+      batch.errors.push_back(Error{"42000", 8624,
+                                   "Internal Query Processor Error: The query processor could not produce a query plan."});
+      return false;
+    }
+  }
+  if (stmt != nullptr) prepared.stmts.push_back(stmt);
+  // The declared type of each column a parameter meets; a probe that does not compile (a name the
+  // query resolves some other way) converts nothing.
+  for (const Statement::Probe& probe : statement.probes) {
+    if (probe.sql.empty()) {  // meets a datetime expression
+      if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
+        prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
+      }
+      prepared.rules[static_cast<size_t>(probe.param)].datetime = true;
+      continue;
+    }
+    sqlite3_stmt* q = nullptr;
+    if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
+        probe.column < sqlite3_column_count(q)) {
+      const char* decl = sqlite3_column_decltype(q, probe.column);
+      std::string upper = decl ? decl : "";
+      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      ParamRule rule;
+      rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+      rule.integer = upper.find("INT") != std::string::npos;
+      const size_t open = upper.find('(');
+      if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
+        rule.width = std::atoi(upper.c_str() + open + 1);
+      }
+      if (rule.datetime || rule.integer || rule.width > 0) {
+        if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
+          prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
+        }
+        prepared.rules[static_cast<size_t>(probe.param)] = rule;
+      }
+    }
+    sqlite3_finalize(q);
+  }
+  prepared.ready = true;
+  return true;
+}
+
+bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
+  if (!Prepare(entry, index, batch)) return false;
+  const Statement& statement = entry.translation.statements[index];
+  for (sqlite3_stmt* stmt : entry.prepared[index].stmts) {
+    if (!Step(stmt, statement, shape, batch, &entry.prepared[index].rules)) return false;
+  }
+  return true;
+}
+
+bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error>& errors) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  result = Result();
+  errors.clear();
+  if (db_ == nullptr) {
+    errors.push_back(Error{"08003", 0, "Connection not open."});
+    return false;
+  }
+  Parameterize(tsql, shape_);
+  Entry* entry = Lookup(shape_);
+  if (!entry->ok) {
+    const Translation& t = entry->translation;
+    errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    return false;
+  }
+  // The columns of the batch's first result set, read from the prepared statement unexecuted.
+  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+    if (entry->translation.statements[i].kind != Statement::Kind::Query) continue;
+    Batch batch;
+    if (!Prepare(*entry, i, batch)) {
+      errors = std::move(batch.errors);
+      return false;
+    }
+    for (sqlite3_stmt* stmt : entry->prepared[i].stmts) {
+      const int ncols = sqlite3_column_count(stmt);
+      if (ncols == 0) continue;
+      result.has_rows = true;
+      for (int c = 0; c < ncols; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        const char* decl = sqlite3_column_decltype(stmt, c);
+        result.columns.push_back(Column{name ? name : "", decl ? decl : "", ""});
+      }
+      return true;
+    }
+  }
+  return true;
+}
+
+bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // The limits hold for this batch only; Progress() reads them while it runs.
+  struct Armed {
+    Database& db;
+    Armed(Database& d, const Limits& limits) : db(d) {
+      db.cancel_ = limits.cancel;
+      db.has_deadline_ = limits.timeout_seconds > 0;
+      if (db.has_deadline_) {
+        db.deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(limits.timeout_seconds);
+      }
+      db.stopped_ = Stop::None;
+    }
+    ~Armed() {
+      db.cancel_ = nullptr;
+      db.has_deadline_ = false;
+    }
+  } armed(*this, limits);
+  batch.results.clear();
+  batch.errors.clear();
+  batch.no_data = false;
+  if (db_ == nullptr) {
+    batch.errors.push_back(Error{"08003", 0, "Connection not open."});
+    return false;
+  }
+  batch.verb.clear();
+  if (!spills_.empty()) DropSpills();
+  Parameterize(tsql, shape_);
+  Entry* entry = Lookup(shape_);
+  batch.verb = entry->translation.verb;
+  if (!entry->ok) {
+    const Translation& t = entry->translation;
+    batch.errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    return false;
+  }
+  if (manual_commit_ && sqlite3_get_autocommit(db_)) {
+    Error error;
+    if (!Exec("BEGIN", error)) {
+      batch.errors.push_back(error);
+      return false;
+    }
+  }
+  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+    const Statement& statement = entry->translation.statements[i];
+    switch (statement.kind) {
+      case Statement::Kind::NoOp:
+        break;
+      case Statement::Kind::SetDateFirst: {
+        int p = statement.date_first_param;
+        int64_t n = 0;
+        if (p >= 0 && p < static_cast<int>(shape_.literals.size()) &&
+            shape_.literals[p].kind == Literal::Kind::Integer) {
+          n = shape_.literals[p].integer;
+        }
+        if (n < 1 || n > 7) {
+          batch.results.clear();
+          batch.errors.push_back(Error{"42000", 2742,
+                                       "SET DATEFIRST " + std::to_string(n) +
+                                           " is out of range. The valid values are 1 through 7."});
+          return false;
+        }
+        date_first_ = static_cast<int>(n);
+        break;
+      }
+      default:
+        if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
+          batch.results.clear();
+          return false;
+        }
+        break;
+    }
+  }
+  return true;
+}
+
+// A manual-commit transaction that has only read holds a snapshot of the database; once another
+// connection has committed, SQLite refuses to make that snapshot a writer (SQLITE_BUSY_SNAPSHOT)
+// without waiting, and would refuse every later write of the transaction too. SQL Server's reader
+// holds no lock after its read, and its writer waits for the lock. So a transaction that has not
+// written yet starts again as a writer: it waits for the write lock (up to LockTimeout, then 1222)
+// and runs the statement on the current database. What it read before stays as it was read.
+bool Database::RetryWithWriteLock(Entry& entry, size_t index, Batch& batch) {
+  // Only a stale snapshot: a lock held by another writer has been waited for already.
+  if (!manual_commit_ || sqlite3_extended_errcode(db_) != SQLITE_BUSY_SNAPSHOT ||
+      sqlite3_txn_state(db_, "main") == SQLITE_TXN_WRITE) {
+    return false;
+  }
+  std::vector<Error> first = std::move(batch.errors);
+  batch.errors.clear();
+  Error error;
+  if (!sqlite3_get_autocommit(db_) && !Exec("ROLLBACK", error)) {
+    batch.errors = std::move(first);
+    return false;
+  }
+  if (!Exec("BEGIN IMMEDIATE", error)) {
+    batch.errors.push_back(error);
+    return false;
+  }
+  return Run(entry, index, shape_, batch);
+}
+
+bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  batch.results.clear();
+  batch.errors.clear();
+  batch.no_data = false;
+  if (db_ == nullptr) {
+    batch.errors.push_back(Error{"08003", 0, "Connection not open."});
+    return false;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    Fail(rc, nullptr, batch);
+    return false;
+  }
+  Shape shape;
+  Statement statement;
+  statement.kind = Statement::Kind::Query;
+  for (size_t i = 0; i < patterns.size(); ++i) {
+    Literal lit;
+    lit.kind = Literal::Kind::Text;
+    lit.text = patterns[i].empty() ? "%" : patterns[i];
+    shape.literals.push_back(std::move(lit));
+    statement.params.push_back(static_cast<int>(i));
+  }
+  bool ok = Step(stmt, statement, shape, batch);
+  sqlite3_finalize(stmt);
+  if (!ok) batch.results.clear();
+  return ok;
+}
+
+// A table given as "schema.name" without a schema, as isql's "help" passes it.
+static void SplitQualified(std::string& schema, std::string& table) {
+  size_t dot = table.find('.');
+  if (schema.empty() && dot != std::string::npos) {
+    schema = table.substr(0, dot);
+    table.erase(0, dot + 1);
+  }
+}
+
+// Tables are stored as "schema.name"; the catalog shows the two parts apart.
+#define TSQLITE_USER_TABLES                                                                          \
+  "SELECT substr(name, 1, instr(name, '.') - 1) AS schem, substr(name, instr(name, '.') + 1) AS tname, " \
+  "name AS stored, type FROM sqlite_master WHERE type IN ('table', 'view') AND instr(name, '.') > 0 "
+
+bool Database::Tables(const std::string& schema, const std::string& table, Batch& batch) {
+  static const char* const kSql =
+      "SELECT NULL AS TABLE_CAT, schem AS TABLE_SCHEM, tname AS TABLE_NAME, "
+      "CASE type WHEN 'view' THEN 'VIEW' ELSE 'TABLE' END AS TABLE_TYPE, NULL AS REMARKS "
+      "FROM (" TSQLITE_USER_TABLES ") WHERE schem LIKE ?1 AND tname LIKE ?2 ORDER BY 2, 3";
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t}, batch);
+}
+
+bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column,
+                       Batch& batch) {
+  // DATA_TYPE holds ODBC's numbers: 4 int, 5 smallint, 93 datetime, 8 float, 1 char, 12 varchar.
+  static const char* const kSql =
+      "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
+      "CASE WHEN upper(p.type) LIKE '%SMALLINT%' THEN 5 WHEN upper(p.type) LIKE '%INT%' THEN 4 "
+      "WHEN upper(p.type) LIKE '%DATE%' THEN 93 WHEN upper(p.type) LIKE '%FLOA%' OR upper(p.type) LIKE '%REAL%' "
+      "THEN 8 WHEN upper(p.type) LIKE 'CHAR%' THEN 1 ELSE 12 END AS DATA_TYPE, "
+      "lower(p.type) AS TYPE_NAME, "
+      "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
+      "WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE '%SMALLINT%' THEN 5 "
+      "WHEN upper(p.type) LIKE '%INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
+      "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
+      "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "
+      "NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, NULL AS CHAR_OCTET_LENGTH, p.cid + 1 AS ORDINAL_POSITION, "
+      "CASE WHEN p.\"notnull\" THEN 'NO' ELSE 'YES' END AS IS_NULLABLE "
+      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
+      "WHERE t.schem LIKE ?1 AND t.tname LIKE ?2 AND p.name LIKE ?3 ORDER BY 2, 3, ORDINAL_POSITION";
+  std::string s = schema, t = table;
+  SplitQualified(s, t);
+  return Catalog(kSql, {s, t, column}, batch);
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,184 @@
+#pragma once
+// Execution of T-SQL batches on one SQLite database: the layer below the ODBC handles.
+//
+// Every statement is run to its end at once and its rows are kept in memory, so no SQLite
+// statement stays pending between calls: a write in autocommit mode commits when it returns, and a
+// caller may hold any number of result sets while it runs other statements. Translations and
+// prepared SQLite statements are kept per statement shape, so a shape seen before costs no parse.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "translate.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tsqlite {
+
+// One error or message in SQL Server's terms.
+struct Error {
+  std::string sqlstate;
+  int native = 0;
+  std::string message;
+};
+
+struct Value {
+  enum class Type : uint8_t { Null, Integer, Real, Text };
+  Type type = Type::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+};
+
+struct Column {
+  std::string name;
+  std::string declared_type;  // as written in the table definition; empty for expressions
+  std::string table;          // the table a plain column comes from, "" otherwise
+};
+
+// Where the rows of a large result set wait: a table of the connection's temp database (rowid =
+// row number from 1). It goes when the last result holding it is gone.
+struct Spill {
+  std::string table;
+};
+
+// The outcome of one statement of a batch: rows (a query) or a count of rows touched (-1 when no
+// count applies).
+struct Result {
+  bool has_rows = false;
+  std::vector<Column> columns;
+  std::vector<Value> cells;     // row after row, columns.size() values each, from row `first` on
+  size_t rows = 0;
+  int64_t affected = -1;
+  // A result set of more than kWindowCells values keeps only a window of its rows in cells; the
+  // rest is read from the spill table a window at a time (Database::Window).
+  std::shared_ptr<Spill> spill;
+  size_t first = 0;             // 0-based row number of cells' first row
+  // What the spilled rows held, per column, so that a column is described by all its values.
+  struct Seen {
+    bool any_int = false, any_real = false, any_text = false, wide = false;
+    size_t width = 0;           // the longest text
+  };
+  std::vector<Seen> seen;
+};
+
+// Values held in memory per result set; beyond it the rows are spilled. A person cursor over a
+// whole company thus costs the same memory for a thousand persons as for a hundred thousand.
+constexpr size_t kWindowCells = 4096;
+
+struct Batch {
+  std::vector<Result> results;
+  std::vector<Error> errors;    // filled when the batch failed
+  bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
+  std::string verb;             // the first statement's first word, upper case ("" when unknown)
+};
+
+struct Settings {
+  std::string file;             // the SQLite database file
+  bool create = false;          // create the file when it is missing (else error 4060)
+  int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
+  bool synchronous_full = false;
+  int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock
+};
+
+// What may end a running statement early: a time limit (SQL_ATTR_QUERY_TIMEOUT, in seconds, 0 for
+// none) and a flag another thread sets (SQLCancel).
+struct Limits {
+  unsigned long timeout_seconds = 0;
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool Open(const Settings& settings, Error& error);
+  void Close();
+  bool IsOpen() const { return db_ != nullptr; }
+
+  // Runs a batch to its end. On failure the results are dropped and batch.errors says why: a
+  // batch stopped by its time limit fails with HYT00, one cancelled with HY008.
+  bool Execute(std::string_view tsql, Batch& batch, const Limits& limits = Limits());
+
+  // Makes row (0-based) of a spilled result available in result.cells; its values then start at
+  // cells[(row - result.first) * columns]. False when the spill table cannot be read.
+  bool Window(Result& result, size_t row, Error& error);
+
+  // The columns the batch's first result set will have, without running it (none for a batch
+  // that returns no rows).
+  bool Describe(std::string_view tsql, Result& result, std::vector<Error>& errors);
+
+  // Manual commit mode: the first statement after a commit or rollback opens a transaction.
+  void SetManualCommit(bool manual) { manual_commit_ = manual; }
+  bool InTransaction() const;
+  bool EndTransaction(bool commit, Error& error);
+
+  // Catalog: the tables and their columns, as SQLTables and SQLColumns list them. Patterns are
+  // LIKE patterns; an empty pattern matches everything.
+  bool Tables(const std::string& schema, const std::string& table, Batch& batch);
+  bool Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch);
+
+  int DateFirst() const { return date_first_; }
+  const std::string& Name() const { return name_; }
+
+ private:
+  struct Prepared;
+  struct Entry;
+
+  Entry* Lookup(const Shape& shape);
+  bool Prepare(Entry& entry, size_t index, Batch& batch);
+  bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
+  bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
+  // What a text value bound to a parameter becomes, by the column the parameter meets.
+  struct ParamRule {
+    bool datetime = false;  // converted to a datetime (241 when it is none)
+    bool integer = false;   // converted to an int (245 when it is none)
+    int width = 0;          // a char/varchar(n): blanks past n are cut
+  };
+  bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
+            const std::vector<ParamRule>* rules = nullptr);
+  // Records SQLite's last error in SQL Server's terms; statement (when known) gives the verb and
+  // target table the messages name.
+  void Fail(int rc, const Statement* statement, Batch& batch);
+  bool Exec(const char* sql, Error& error);
+  bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
+  sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);
+  void DropSpills();
+  static int Progress(void* self);
+
+  // The limits of the batch that runs, read by Progress() while SQLite works on it.
+  enum class Stop { None, Timeout, Cancel };
+  const std::atomic<bool>* cancel_ = nullptr;
+  std::chrono::steady_clock::time_point deadline_{};
+  bool has_deadline_ = false;
+  Stop stopped_ = Stop::None;
+
+  // ODBC lets an application use one connection's statements from several threads; the
+  // statement cache and the SQLite connection are used by one call at a time.
+  std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+  int date_first_ = 7;
+  bool manual_commit_ = false;
+  std::string name_;            // the database's name in messages: the file name without folder
+  std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
+  // A shape that failed to translate is not cached: its error names the values of the statement
+  // at hand, so it is translated again for every statement of that shape.
+  std::unique_ptr<Entry> failed_;
+  Shape shape_;                 // reused for every statement to keep its buffers
+  // Spill tables made by this connection; dropped once no result holds them.
+  std::vector<std::pair<std::string, std::weak_ptr<Spill>>> spills_;
+  uint64_t spill_count_ = 0;
+};
+
+
+}  // namespace tsqlite

@@ -1,0 +1,56 @@
+#pragma once
+// The one T-SQL lexer. Parameterize() runs it over a statement as the client sent it to take the
+// literals out; the translator runs it over the resulting shape key. Both therefore agree on
+// where every literal, name and comment begins and ends.
+#include <cstddef>
+#include <string_view>
+
+namespace tsqlite {
+
+enum class Tok {
+  End,       // no more text
+  Space,     // blanks and line ends
+  Comment,   // -- to the end of the line, or /* ... */ (nested)
+  Word,      // keyword or name
+  Quoted,    // [name] or "name"
+  Number,    // 12, 1.5, .5, 1e3, 0x1F
+  String,    // 'text' or N'text'
+  Variable,  // @name, @@NAME
+  Marker,    // '?': a literal taken out of a shape key (in client text, an ODBC parameter marker)
+  Op,        // operators and punctuation, two characters for <= >= <> != !< !>
+  Foreign,   // a byte that belongs to no T-SQL token
+};
+
+struct Lexeme {
+  Tok type = Tok::End;
+  size_t offset = 0;  // where the token starts in the text
+  size_t length = 0;
+  bool closed = true;  // String, Quoted, Comment: the closing mark was found before the text ended
+  bool national = false;  // String: N'...'
+  bool real = false;      // Number: has a fraction or an exponent
+  bool hex = false;       // Number: 0x...
+};
+
+// The token that begins at text[pos] (Tok::End at the end of the text).
+Lexeme NextToken(std::string_view text, size_t pos);
+
+// Character classes of T-SQL, shared with the translator.
+inline bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool IsIdentStart(unsigned char c) { return IsAlpha(c) || c == '_' || c == '#' || c >= 0x80; }
+inline bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || IsDigit(c) || c == '$' || c == '@'; }
+inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Case-insensitive comparison with an upper-case ASCII word.
+inline bool WordIs(std::string_view w, std::string_view upper) {
+  if (w.size() != upper.size()) return false;
+  for (size_t i = 0; i < w.size(); ++i) {
+    if (Upper(w[i]) != upper[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,349 @@
+// T-SQL to SQLite translation: the parser's tokens, errors, output and names, and the check of
+// every emitted text. Parameterize() (parameterize.cpp) takes the literals out of a statement;
+// Translate() runs once per shape: a small recursive-descent parser that writes SQLite text, its
+// statements and expressions in translate_dml.cpp, its DDL in translate_ddl.cpp, the functions
+// it knows in builtins.cpp.
+//
+// Storage conventions (see translate.h):
+// - Table S.T is the SQLite table "S.T", an unqualified name is dbo's; SQLite compares names
+//   without regard to case, so QXSYSTEM.Qxs133Bak and qxsystem.qxs133bak are one table. Every
+//   table in a FROM list gets its own name as alias (unless the statement names one), so that
+//   T.col and S.T.col resolve; UPDATE and DELETE alias their target the same way. Index names
+//   become "S.T.name", since SQLite wants them unique per database.
+// - Columns keep SQL Server's type names (VARCHAR(8), SMALLINT, DATETIME), which give SQLite the
+//   matching affinity; an int key is never declared INTEGER, which SQLite would turn into a row
+//   number that fills itself in instead of refusing a NULL.
+// - char/varchar columns compare with COLLATE RTRIM: trailing blanks do not count, as in SQL
+//   Server; comparisons are case-sensitive (as under a _CS_ or binary collation). A CHECK named
+//   tsqlite_len_<column> refuses text longer than the declared width in bytes of UTF-8 (blanks
+//   at the end do not count, as SQL Server trims them silently). char(n) values are not padded
+//   when stored.
+// - datetime values are TEXT 'YYYY-MM-DD hh:mm:ss.fff'; a CHECK named tsqlite_dt_<column>
+//   refuses any other form. A string literal that meets a column (compared, BETWEEN, IN, inserted,
+//   assigned) is recorded as a Statement::Probe; the executor reads the column's declared type and
+//   converts the string to a datetime (or cuts a char column's surplus blanks) before binding.
+//   CURRENT_TIMESTAMP/GETDATE() are the local time with milliseconds, the same for every row one
+//   INSERT or UPDATE writes.
+// - Operators whose meaning depends on the run-time type of their operands (+, -, /, %) and all
+//   conversions become calls of the ts_* functions registered by RegisterFunctions().
+// - CREATE SCHEMA records the schema in tsqlite_schemas; CREATE TABLE in a schema other than dbo
+//   that is not recorded fails with SQL Server's 2760.
+//
+// Not translated (102): variables and control flow (DECLARE, IF, WHILE, EXEC), transactions in
+// T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
+// SELECT INTO, views, IDENTITY, date/time types other than datetime, smalldatetime and datetime2.
+#include "translate.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translator.h"
+
+namespace tsqlite {
+
+// ---- the emitted text ------------------------------------------------------------------------
+
+bool IsOneSqliteStatement(std::string_view sql) {
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      size_t j = i + 1;
+      for (;; ++j) {
+        if (j >= sql.size()) return false;  // an open quote swallows the rest
+        if (sql[j] != close) continue;
+        if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+          ++j;  // a doubled quote stands for itself
+          continue;
+        }
+        break;
+      }
+      i = j;
+    } else if (c == ';' || (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') ||
+               (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- the parser: tokens, errors, output, names -----------------------------------------------
+
+bool IsReserved(std::string_view w) {
+  static const char* const kWords[] = {
+      "SELECT",  "FROM",      "WHERE",      "GROUP",    "ORDER",    "HAVING",   "UNION",
+      "EXCEPT",  "INTERSECT", "INSERT",     "UPDATE",   "DELETE",   "CREATE",   "ALTER",
+      "DROP",    "SET",       "USE",        "PRINT",    "GO",       "ON",       "JOIN",
+      "INNER",   "LEFT",      "RIGHT",      "FULL",     "CROSS",    "OUTER",    "AS",
+      "AND",     "OR",        "NOT",        "NULL",     "IS",       "IN",       "LIKE",
+      "BETWEEN", "EXISTS",    "CASE",       "WHEN",     "THEN",     "ELSE",     "END",
+      "INTO",    "VALUES",    "BY",         "ASC",      "DESC",     "DISTINCT", "TOP",
+      "ALL",     "DECLARE",   "BEGIN",      "COMMIT",   "ROLLBACK", "WITH",     "OPTION",
+      "FOR",     "COLLATE",   "ESCAPE",     "DEFAULT",  "PRIMARY",  "FOREIGN",  "CONSTRAINT",
+      "CHECK",   "UNIQUE",    "REFERENCES", "IDENTITY", "ADD",      "TRUNCATE", "IF",
+      "WHILE",   "EXEC",      "EXECUTE",    "RETURN",   "MERGE",    "OUTPUT",   "GRANT",
+      "REVOKE",  "DENY",
+  };
+  for (const char* k : kWords) {
+    if (WordIs(w, k)) return true;
+  }
+  return false;
+}
+
+std::string QuoteName(std::string_view name) {
+  std::string q = "\"";
+  for (char c : name) {
+    q.push_back(c);
+    if (c == '"') q.push_back('"');
+  }
+  q.push_back('"');
+  return q;
+}
+
+bool Translator::Run() {
+  if (!Tokenize()) return false;
+  while (!failed_ && Peek().type != Tok::End) {
+    if (IsOp(";")) {
+      ++pos_;
+      continue;
+    }
+    OneStatement();
+  }
+  return !failed_;
+}
+
+bool Translator::Tokenize() {
+  const std::string_view k = shape_.key;
+  int literal = 0;
+  for (size_t i = 0;;) {
+    const Lexeme l = NextToken(k, i);
+    if (l.type == Tok::End) break;
+    i = l.offset + l.length;
+    const std::string_view text = k.substr(l.offset, l.length);
+    Token t;
+    t.type = l.type;
+    t.text = text;
+    switch (l.type) {
+      case Tok::Space:
+        continue;
+      case Tok::Comment:  // Parameterize took every comment out; one here is no T-SQL
+        return FailAt(text.substr(0, 2));
+      case Tok::Marker:
+        t.literal = literal++;
+        if (t.literal >= static_cast<int>(shape_.literals.size())) return FailAt(text);
+        break;
+      case Tok::String:  // kept with its quotes, without the N of N'...'
+        if (!l.closed) return FailAt(text);
+        if (l.national) t.text = text.substr(1);
+        break;
+      case Tok::Quoted:  // kept without its brackets or quotes
+        if (!l.closed) return FailAt(text);
+        t.text = text.substr(1, text.size() - 2);
+        break;
+      case Tok::Foreign:
+        return FailAt(text[0] == kForeignByte ? std::string_view("?") : text.substr(0, 1));
+      default:
+        break;
+    }
+    tokens_.push_back(t);
+  }
+  tokens_.push_back(Token{});
+  return true;
+}
+
+const Token& Translator::Peek(size_t ahead) const {
+  const size_t at = pos_ + ahead;
+  return at < tokens_.size() ? tokens_[at] : tokens_.back();
+}
+
+bool Translator::IsOp(std::string_view op, size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.type == Tok::Op && t.text == op;
+}
+
+bool Translator::IsWord(std::string_view upper, size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.type == Tok::Word && WordIs(t.text, upper);
+}
+
+bool Translator::AcceptOp(std::string_view op) {
+  if (!IsOp(op)) return false;
+  ++pos_;
+  return true;
+}
+
+bool Translator::AcceptWord(std::string_view upper) {
+  if (!IsWord(upper)) return false;
+  ++pos_;
+  return true;
+}
+
+// An error of SQL Server's other than a syntax error (195, 174, ...); returns "" for the
+// expression being built.
+std::string Translator::FailWith(int native, const std::string& message) {
+  if (!failed_) {
+    failed_ = true;
+    out_.native_error = native;
+    out_.sqlstate = "42000";
+    out_.message = message;
+  }
+  return "";
+}
+
+// SQL Server names the token it stumbled on; a literal shows its value.
+bool Translator::Fail() {
+  if (failed_) return false;
+  size_t at = pos_;
+  if (Peek().type == Tok::End && at > 0) at = tokens_.size() >= 2 ? tokens_.size() - 2 : 0;
+  const Token& t = at < tokens_.size() ? tokens_[at] : tokens_.back();
+  std::string near;
+  switch (t.type) {
+    case Tok::Marker: {
+      const Literal& l = shape_.literals[static_cast<size_t>(t.literal)];
+      if (l.kind == Literal::Kind::Real) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.15g", l.real);
+        near = buf;
+      } else {
+        near = l.kind == Literal::Kind::Text ? l.text : std::to_string(l.integer);
+      }
+      break;
+    }
+    case Tok::String:
+      near = std::string(t.text.substr(t.text.size() >= 2 ? 1 : 0,
+                                       t.text.size() >= 2 ? t.text.size() - 2 : t.text.size()));
+      break;
+    default:
+      near = std::string(t.text);
+  }
+  return FailAt(near);
+}
+
+bool Translator::FailAt(std::string_view near) {
+  if (!failed_) {
+    failed_ = true;
+    out_.native_error = 102;
+    out_.sqlstate = "42000";
+    out_.message = "Incorrect syntax near '" + std::string(near) + "'.";
+  }
+  return false;
+}
+
+std::string Translator::Param(int literal) {
+  for (size_t k = 0; k < params_.size(); ++k) {
+    if (params_[k] == literal) return "?" + std::to_string(k + 1);
+  }
+  params_.push_back(literal);
+  return "?" + std::to_string(params_.size());
+}
+
+void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_delete) {
+  if (!IsOneSqliteStatement(sql)) {
+    // Nothing the parser accepted may leave as a comment or a second statement; should the
+    // emitted text ever read differently, the statement is refused rather than run.
+    failed_ = true;
+    out_.native_error = 8624;
+    out_.sqlstate = "42000";
+    out_.message = "Internal Query Processor Error: The query processor could not produce a query plan.";
+    return;
+  }
+  Statement st;
+  st.kind = kind;
+  st.sql = std::move(sql);
+  st.params = std::move(params_);
+  st.probes = std::move(probes_);
+  st.is_update_or_delete = update_or_delete;
+  st.verb = verb_;
+  st.target = target_;
+  params_.clear();
+  probes_.clear();
+  from_.clear();
+  out_.statements.push_back(std::move(st));
+}
+
+// A column, alias or other simple name, quoted only where SQLite needs it.
+std::string Translator::Name(const Token& t) {
+  if (t.type == Tok::Word) {
+    bool plain = !t.text.empty() && !IsDigit(static_cast<unsigned char>(t.text[0]));
+    for (unsigned char c : t.text) plain = plain && (IsAlpha(c) || IsDigit(c) || c == '_');
+    if (plain && !sqlite3_keyword_check(t.text.data(), static_cast<int>(t.text.size()))) {
+      return std::string(t.text);
+    }
+    return QuoteName(t.text);
+  }
+  // Quoted: undo the doubling of the closing character, then quote for SQLite.
+  std::string raw;
+  for (size_t i = 0; i < t.text.size(); ++i) {
+    raw.push_back(t.text[i]);
+    if ((t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() &&
+        t.text[i + 1] == t.text[i])
+      ++i;
+  }
+  return QuoteName(raw);
+}
+
+std::string Translator::RawName(const Token& t) {
+  std::string raw;
+  for (size_t i = 0; i < t.text.size(); ++i) {
+    raw.push_back(t.text[i]);
+    if (t.type == Tok::Quoted && (t.text[i] == ']' || t.text[i] == '"') &&
+        i + 1 < t.text.size() && t.text[i + 1] == t.text[i]) {
+      ++i;
+    }
+  }
+  return raw;
+}
+
+bool Translator::IsNameToken(size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.type == Tok::Quoted || (t.type == Tok::Word && !IsReserved(t.text));
+}
+
+bool Translator::ExpectName(Token& t) {
+  if (!IsNameToken()) return Fail();
+  t = Peek();
+  ++pos_;
+  return true;
+}
+
+// [server.][database.][schema.]object
+bool Translator::ParseObjectName(ObjectName& obj) {
+  std::vector<std::string> parts;
+  Token t;
+  if (!ExpectName(t)) return false;
+  parts.push_back(RawName(t));
+  while (IsOp(".")) {
+    ++pos_;
+    if (IsOp(".")) {  // db..table: the default schema
+      parts.push_back("dbo");
+      continue;
+    }
+    if (!ExpectName(t)) return false;
+    parts.push_back(RawName(t));
+  }
+  if (parts.size() > 4) return Fail();
+  obj.name = parts.back();
+  obj.schema = parts.size() >= 2 ? parts[parts.size() - 2] : "dbo";
+  return true;
+}
+
+bool Translate(const Shape& shape, Translation& out) {
+  out = Translation{};
+  Translator t(shape, out);
+  if (!t.Run()) {
+    out.statements.clear();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,104 @@
+#pragma once
+// T-SQL to SQLite translation: a pure function from statement text to SQLite text and parameters.
+//
+// Statements arrive as complete texts with their values pasted in. Parameterize() takes the
+// literals out (as SQL Server's simple parameterization does), so that statements that differ only
+// in their values share one shape; Translate() turns a shape into SQLite statements once, and the
+// executor keeps the prepared statements per shape.
+//
+// Storage conventions shared with the executor:
+// - A table S.T lives in the SQLite database as the table named "S.T" (schema and name joined by
+//   a dot, one quoted identifier); an unqualified name belongs to schema dbo. Schemas created with
+//   CREATE SCHEMA are listed in the table "tsqlite_schemas" (name TEXT PRIMARY KEY).
+// - datetime values are stored as TEXT 'YYYY-MM-DD hh:mm:ss.fff'; int/smallint as INTEGER.
+// - A CHECK the translator adds for the width of a char(n)/varchar(n) column is named
+//   "tsqlite_len_<column>"; its failure is SQL Server's 8152.
+// - A function registered by RegisterFunctions() that raises a SQL Server error reports it with
+//   sqlite3_result_error() and a message "tsqlite:<native>:<SQL Server's message>", for example
+//   "tsqlite:8134:Divide by zero error encountered."; the executor maps it to that native number.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace tsqlite {
+
+struct Literal {
+  enum class Kind { Integer, Real, Text, Null };
+  Kind kind = Kind::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;  // for Text: the value with doubled quotes undone
+};
+
+// The statement text with its literals taken out, and the literals in order.
+struct Shape {
+  std::string key;                 // cache key: the text with each literal replaced by a marker
+  std::vector<Literal> literals;
+};
+
+// Cheap, run for every statement executed.
+void Parameterize(std::string_view tsql, Shape& out);
+
+struct Statement {
+  enum class Kind {
+    Query,        // returns rows
+    Write,        // INSERT, UPDATE, DELETE: the row count matters
+    Ddl,          // CREATE/DROP/ALTER ...
+    SetDateFirst, // SET DATEFIRST n: date_first_param names the literal with n
+    NoOp,         // accepted and ignored (SET NOCOUNT ON, USE ..., PRINT, ...)
+  };
+  Kind kind = Kind::NoOp;
+  std::string sql;                 // SQLite text; parameters written ?1, ?2, ... in order
+  std::vector<int> params;         // for ?k, params[k-1] is the index into Shape::literals
+  int date_first_param = -1;
+  bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
+  std::string verb;                // the statement's first word, upper case (TRUNCATE: DELETE)
+  std::string target;              // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
+  // A parameter that meets a column (compared with it, or written into it): the executor reads
+  // the column's declared type from `sql` (a query whose result column `column` is that column)
+  // and converts a text value to that type before binding it, as SQL Server converts a string to
+  // the type of higher precedence: '20240615' against a datetime column is a date.
+  struct Probe {
+    int param = 0;                 // k of ?k
+    std::string sql;               // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
+    int column = 0;
+  };
+  std::vector<Probe> probes;
+};
+
+// The result of translating one shape: the statements of the batch in order, or an error in SQL
+// Server's terms (102 Incorrect syntax near '...', 42000).
+struct Translation {
+  std::vector<Statement> statements;
+  std::string verb;                // the first statement's verb, also when translation failed
+  int native_error = 0;
+  std::string sqlstate;
+  std::string message;
+};
+
+// SQL Server's error 191, for nesting beyond what the translator or SQLite take.
+inline constexpr const char* kNestedTooDeeply =
+    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.";
+
+// Returns false (with the error filled in) when the batch cannot be translated.
+bool Translate(const Shape& shape, Translation& out);
+
+// True when SQLite reads sql as at most one statement with no comment in it: every quote is
+// closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it
+// emits, so no value of a statement can end up outside its literal.
+bool IsOneSqliteStatement(std::string_view sql);
+
+// A text as SQL Server converts it to datetime (yyyymmdd, yyyy-mm-dd[Thh:mi:ss[.mmm]], ...), in the
+// storage form and rounded to 1/300 s. False with SQL Server's error (241 not a date, 242 out of
+// range) otherwise.
+bool TextToDatetime(std::string_view text, std::string& storage, int& native, std::string& message);
+
+// Registers the SQLite functions the translated statements call (conversions, DATEADD, DATEPART,
+// datetime arithmetic, modulo with the divide-by-zero error, current time). date_first points at
+// the connection's DATEFIRST setting (1..7), read at every call.
+int RegisterFunctions(sqlite3* db, const int* date_first);
+
+}  // namespace tsqlite

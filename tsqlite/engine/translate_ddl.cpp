@@ -1,0 +1,463 @@
+// The translator's DDL: CREATE SCHEMA/TABLE/INDEX, DROP and ALTER TABLE, with the column
+// types, widths, defaults and constraints SQLite is given for them.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translator.h"
+
+namespace tsqlite {
+
+// CREATE TABLE in a schema other than dbo fails as on SQL Server when the schema is unknown;
+// schemas are listed in tsqlite_schemas.
+void Translator::EnsureSchemaTable() {
+  Emit(Statement::Kind::Ddl,
+       "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE)");
+}
+
+std::string Translator::SqlString(std::string_view s) {
+  std::string q = "'";
+  for (char c : s) {
+    q.push_back(c);
+    if (c == '\'') q.push_back('\'');
+  }
+  return q + "'";
+}
+
+void Translator::RequireSchema(const std::string& schema) {
+  if (WordIs(schema, "DBO")) return;
+  EnsureSchemaTable();
+  const std::string message = "The specified schema name \"" + schema +
+                              "\" either does not exist or you do not have permission to use it.";
+  Emit(Statement::Kind::Ddl,
+       "INSERT INTO tsqlite_schemas (name) SELECT ts_error(2760, " + SqlString(message) +
+           ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) +
+           ")");
+}
+
+void Translator::Create() {
+  if (AcceptWord("SCHEMA")) {
+    Token t;
+    if (!ExpectName(t)) return;
+    const std::string schema = RawName(t);
+    if (AcceptWord("AUTHORIZATION")) {
+      Token owner;
+      if (!ExpectName(owner)) return;
+    }
+    EnsureSchemaTable();
+    const std::string message =
+        "There is already an object named '" + schema + "' in the database.";
+    Emit(
+        Statement::Kind::Ddl,
+        "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
+        "WHERE name = " +
+            SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") +
+            " THEN ts_error(2714, " + SqlString(message) + ") ELSE " + SqlString(schema) +
+            " END");
+    return;
+  }
+  if (AcceptWord("TABLE")) {
+    CreateTable();
+    return;
+  }
+  const bool unique = AcceptWord("UNIQUE");
+  if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+  if (AcceptWord("INDEX")) {
+    CreateIndex(unique);
+    return;
+  }
+  Fail();
+}
+
+// Index names are unique per table on SQL Server but per database in SQLite.
+std::string Translator::IndexName(const ObjectName& table, const std::string& index) {
+  return QuoteName(table.schema + "." + table.name + "." + index);
+}
+
+void Translator::CreateIndex(bool unique) {
+  Token name;
+  if (!ExpectName(name) || !ExpectWord("ON")) return;
+  ObjectName table;
+  if (!ParseObjectName(table)) return;
+  std::string cols = IndexColumns(true);
+  if (failed_) return;
+  if (AcceptWord("INCLUDE")) IndexColumns(false);  // covering columns: SQLite has none
+  std::string filter;
+  if (AcceptWord("WHERE")) filter = " WHERE " + Expression();  // a filtered index
+  SkipStorageOptions();
+  if (failed_) return;
+  Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
+                                 IndexName(table, RawName(name)) + " ON " + table.Quoted() +
+                                 " (" + cols + ")" + filter);
+}
+
+// (col [ASC|DESC], ...)
+std::string Translator::IndexColumns(bool with_order) {
+  if (!ExpectOp("(")) return "";
+  std::string cols;
+  for (bool first = true;; first = false) {
+    Token t;
+    if (!ExpectName(t)) return "";
+    if (!first) cols += ", ";
+    cols += Name(t);
+    if (with_order && AcceptWord("ASC")) cols += " ASC";
+    if (with_order && AcceptWord("DESC")) cols += " DESC";
+    if (AcceptOp(")")) return cols;
+    if (!ExpectOp(",")) return "";
+  }
+}
+
+// WITH (...) and ON [filegroup] after a table or an index: storage details without meaning here.
+void Translator::SkipStorageOptions() {
+  for (;;) {
+    if (IsWord("WITH") && IsOp("(", 1)) {
+      pos_ += 2;
+      int nest = 1;
+      while (nest > 0 && Peek().type != Tok::End) {
+        if (IsOp("(")) ++nest;
+        if (IsOp(")")) --nest;
+        ++pos_;
+      }
+    } else if (IsWord("ON") && (Peek(1).type == Tok::Word || Peek(1).type == Tok::Quoted)) {
+      pos_ += 2;
+    } else if (IsWord("TEXTIMAGE_ON")) {
+      pos_ += 2;
+    } else {
+      return;
+    }
+  }
+}
+
+// The SQLite column type with the additions that give SQL Server's behaviour: text compares
+// without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
+// datetime column only takes values in the storage form.
+bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks) {
+  Type type;
+  const Token t = Peek();
+  if (t.type != Tok::Word) return Fail();
+  if (!ParseType(type)) return false;
+  const std::string quoted = Name(Token{Tok::Word, column, -1});
+  // The declared type keeps SQL Server's name, which gives SQLite the matching affinity (TEXT
+  // for the char types, INTEGER for the int types; NUMERIC for datetime, which leaves the
+  // storage form as text) and lets the catalog and column descriptions show the type. An int
+  // column is never declared INTEGER, which would make a primary key SQLite's rowid.
+  decl = type.decl;
+  switch (type.kind) {
+    case Type::Kind::Char:
+    case Type::Kind::VarChar:
+      decl += " COLLATE RTRIM";
+      if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
+      if (!type.max) {
+        // The width counts bytes, as SQL Server's varchar(n) does: a client binds a column
+        // into a buffer of n bytes and a terminator, and a longer UTF-8 value would arrive cut
+        // in the middle of a character.
+        checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(CAST(rtrim(" +
+                  quoted + ") AS BLOB)) <= " + std::to_string(type.length) + ")";
+      }
+      break;
+    case Type::Kind::Datetime:
+      // Values arrive through CONVERT or the current time, both in the storage form; the
+      // length catches a date pasted as plain text ('20200101', '2020-01-01'), which would
+      // otherwise be stored as it stands and never compare equal to a converted date. A
+      // pattern match would be stricter but costs every insert several times as much.
+      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
+                ") = 23)";
+      break;
+    case Type::Kind::Int:
+    case Type::Kind::Real:
+      break;
+  }
+  return true;
+}
+
+// REFERENCES table [(cols)] [ON DELETE|UPDATE action]
+std::string Translator::References() {
+  ObjectName target;
+  if (!ParseObjectName(target)) return "";
+  std::string sql = " REFERENCES " + target.Quoted();
+  if (IsOp("(")) sql += " (" + IndexColumns(false) + ")";
+  while (AcceptWord("ON")) {
+    std::string event;
+    if (AcceptWord("DELETE")) {
+      event = " ON DELETE ";
+    } else if (AcceptWord("UPDATE")) {
+      event = " ON UPDATE ";
+    } else {
+      return Fail(), "";
+    }
+    if (AcceptWord("CASCADE")) {
+      sql += event + "CASCADE";
+    } else if (AcceptWord("NO")) {
+      if (!ExpectWord("ACTION")) return "";
+      sql += event + "NO ACTION";
+    } else if (AcceptWord("SET")) {
+      if (AcceptWord("NULL")) {
+        sql += event + "SET NULL";
+      } else if (AcceptWord("DEFAULT")) {
+        sql += event + "SET DEFAULT";
+      } else {
+        return Fail(), "";
+      }
+    } else {
+      return Fail(), "";
+    }
+  }
+  return failed_ ? "" : sql;
+}
+
+// DEFAULT value: a constant, parenthesised as SQL Server scripts write it ((0), ('x'),
+// (getdate())).
+std::string Translator::DefaultValue(bool for_add_column) {
+  const size_t from = pos_;
+  std::string e = Expression();
+  if (failed_) return "";
+  if (for_add_column) {
+    // SQLite's ADD COLUMN takes a plain literal only.
+    size_t k = from;
+    while (k < pos_ && tokens_[k].type == Tok::Op && tokens_[k].text == "(") ++k;
+    std::string lit;
+    if (k < pos_ && tokens_[k].type == Tok::Op && tokens_[k].text == "-") {
+      lit = "-";
+      ++k;
+    }
+    if (k < pos_ && (tokens_[k].type == Tok::Number || tokens_[k].type == Tok::String ||
+                     (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "NULL")))) {
+      std::string_view text = tokens_[k].text;
+      if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n'))
+        text.remove_prefix(1);
+      return " DEFAULT " + lit + std::string(text);
+    }
+    return Fail(), "";
+  }
+  return " DEFAULT (" + e + ")";
+}
+
+// One column definition: name type [constraints]
+std::string Translator::ColumnDefinition(bool for_add_column) {
+  Token name;
+  if (!ExpectName(name)) return "";
+  const std::string column = RawName(name);
+  std::string decl, checks;
+  if (!ColumnType(column, decl, checks)) return "";
+  std::string sql = Name(name) + " " + decl;
+  std::string constraint_name;
+  for (;;) {
+    if (AcceptWord("CONSTRAINT")) {
+      Token cn;
+      if (!ExpectName(cn)) return "";
+      constraint_name = " CONSTRAINT " + QuoteName(RawName(cn));
+      continue;
+    }
+    if (IsWord("NOT") && IsWord("NULL", 1)) {
+      pos_ += 2;
+      sql += " NOT NULL";
+    } else if (AcceptWord("NULL")) {
+      // nullable is the default
+    } else if (AcceptWord("DEFAULT")) {
+      sql += constraint_name + DefaultValue(for_add_column);
+    } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
+      pos_ += 2;
+      if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+      sql += constraint_name + " PRIMARY KEY";
+    } else if (AcceptWord("UNIQUE")) {
+      if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+      sql += constraint_name + " UNIQUE";
+    } else if (AcceptWord("CHECK")) {
+      if (!ExpectOp("(")) return "";
+      std::string e = Expression();
+      if (!ExpectOp(")")) return "";
+      sql += constraint_name + " CHECK (" + e + ")";
+    } else if (IsWord("FOREIGN") && IsWord("KEY", 1)) {
+      pos_ += 2;
+      if (!ExpectWord("REFERENCES")) return "";
+      sql += constraint_name + References();
+    } else if (AcceptWord("REFERENCES")) {
+      sql += constraint_name + References();
+    } else if (AcceptWord("COLLATE")) {
+      Token collation;  // the column keeps the collation that matches SQL Server's default
+      if (!ExpectName(collation)) return "";
+    } else {
+      break;
+    }
+    constraint_name.clear();
+    if (failed_) return "";
+  }
+  return failed_ ? "" : sql + checks;
+}
+
+// [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
+bool Translator::IsTableConstraint() const {
+  return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) ||
+         (IsWord("FOREIGN") && IsWord("KEY", 1)) ||
+         (IsWord("UNIQUE") &&
+          (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) ||
+         IsWord("CHECK");
+}
+
+std::string Translator::TableConstraint() {
+  std::string sql;
+  if (AcceptWord("CONSTRAINT")) {
+    Token cn;
+    if (!ExpectName(cn)) return "";
+    sql = "CONSTRAINT " + QuoteName(RawName(cn)) + " ";
+  }
+  if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
+    pos_ += 2;
+    if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+    sql += "PRIMARY KEY (" + IndexColumns(true) + ")";
+  } else if (AcceptWord("UNIQUE")) {
+    if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+    sql += "UNIQUE (" + IndexColumns(true) + ")";
+  } else if (IsWord("FOREIGN") && IsWord("KEY", 1)) {
+    pos_ += 2;
+    sql += "FOREIGN KEY (" + IndexColumns(false) + ")";
+    if (!ExpectWord("REFERENCES")) return "";
+    sql += References();
+  } else if (AcceptWord("CHECK")) {
+    if (!ExpectOp("(")) return "";
+    std::string e = Expression();
+    if (!ExpectOp(")")) return "";
+    sql += "CHECK (" + e + ")";
+  } else {
+    return Fail(), "";
+  }
+  return failed_ ? "" : sql;
+}
+
+void Translator::CreateTable() {
+  ObjectName table;
+  if (!ParseObjectName(table) || !ExpectOp("(")) return;
+  std::vector<std::string> columns, constraints;
+  for (;;) {
+    if (IsTableConstraint()) {
+      constraints.push_back(TableConstraint());
+    } else {
+      columns.push_back(ColumnDefinition(false));
+    }
+    if (failed_) return;
+    if (AcceptOp(")")) break;
+    if (!ExpectOp(",")) return;
+    if (IsOp(")")) {  // a trailing comma, which SQL Server accepts
+      ++pos_;
+      break;
+    }
+  }
+  SkipStorageOptions();
+  if (failed_) return;
+  std::string sql = "CREATE TABLE " + table.Quoted() + " (";
+  bool first = true;
+  for (const auto* list : {&columns, &constraints}) {
+    for (const std::string& item : *list) {
+      if (!first) sql += ", ";
+      sql += item;
+      first = false;
+    }
+  }
+  sql += ")";
+  RequireSchema(table.schema);
+  Emit(Statement::Kind::Ddl, std::move(sql));
+}
+
+void Translator::Drop() {
+  if (AcceptWord("TABLE")) {
+    const bool if_exists = IsWord("IF") && IsWord("EXISTS", 1);
+    if (if_exists) pos_ += 2;
+    for (;;) {
+      ObjectName table;
+      if (!ParseObjectName(table)) return;
+      Emit(Statement::Kind::Ddl,
+           std::string("DROP TABLE ") + (if_exists ? "IF EXISTS " : "") + table.Quoted());
+      if (!AcceptOp(",")) return;
+    }
+  }
+  if (AcceptWord("INDEX")) {
+    const bool if_exists = IsWord("IF") && IsWord("EXISTS", 1);
+    if (if_exists) pos_ += 2;
+    // DROP INDEX name ON schema.table, or DROP INDEX schema.table.name
+    ObjectName first;
+    if (!ParseObjectName(first)) return;
+    ObjectName table;
+    std::string index;
+    if (AcceptWord("ON")) {
+      if (!ParseObjectName(table)) return;
+      index = first.name;
+    } else {
+      // schema.table.index was read as schema=table, name=index; the schema is before it
+      const size_t end = pos_;
+      size_t k = end;
+      int dots = 0;
+      while (k > 0 && dots < 3) {
+        --k;
+        if (tokens_[k].type == Tok::Op && tokens_[k].text == ".") ++dots;
+        if (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "INDEX")) break;
+      }
+      std::vector<std::string> parts;
+      for (size_t j = k; j < end; ++j) {
+        if (tokens_[j].type == Tok::Word || tokens_[j].type == Tok::Quoted) {
+          if (!(tokens_[j].type == Tok::Word &&
+                (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") ||
+                 WordIs(tokens_[j].text, "EXISTS")))) {
+            parts.push_back(RawName(tokens_[j]));
+          }
+        }
+      }
+      if (parts.size() < 2) {
+        Fail();
+        return;
+      }
+      index = parts.back();
+      table.name = parts[parts.size() - 2];
+      table.schema = parts.size() >= 3 ? parts[parts.size() - 3] : "dbo";
+    }
+    Emit(Statement::Kind::Ddl,
+         std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
+    return;
+  }
+  if (AcceptWord("SCHEMA")) {
+    Token t;
+    if (!ExpectName(t)) return;
+    EnsureSchemaTable();
+    Emit(Statement::Kind::Ddl,
+         "DELETE FROM tsqlite_schemas WHERE name = " + SqlString(RawName(t)));
+    return;
+  }
+  Fail();
+}
+
+void Translator::Alter() {
+  if (!ExpectWord("TABLE")) return;
+  ObjectName table;
+  if (!ParseObjectName(table)) return;
+  if (AcceptWord("ADD")) {
+    if (IsTableConstraint()) {  // SQLite cannot add a constraint to an existing table
+      Fail();
+      return;
+    }
+    for (;;) {
+      std::string column = ColumnDefinition(true);
+      if (failed_) return;
+      Emit(Statement::Kind::Ddl, "ALTER TABLE " + table.Quoted() + " ADD COLUMN " + column);
+      if (!AcceptOp(",")) return;
+    }
+  }
+  if (AcceptWord("DROP")) {
+    if (!ExpectWord("COLUMN")) return;
+    for (;;) {
+      Token t;
+      if (!ExpectName(t)) return;
+      Emit(Statement::Kind::Ddl, "ALTER TABLE " + table.Quoted() + " DROP COLUMN " + Name(t));
+      if (!AcceptOp(",")) return;
+    }
+  }
+  Fail();
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,854 @@
+// The translator's statements, queries, expressions and function calls: INSERT, UPDATE,
+// DELETE, SELECT with its joins and set operators, SET, and every expression inside them.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translator.h"
+
+namespace tsqlite {
+
+void Translator::OneStatement() {
+  // The statement's verb is its first word; the batch's verb is its first statement's, known
+  // even when the rest of the statement fails to parse.
+  const Token& first = Peek();
+  verb_.clear();
+  target_.clear();
+  if (first.type == Tok::Word) {
+    for (char c : first.text) verb_.push_back(Upper(c));
+    if (WordIs(first.text, "TRUNCATE")) verb_ = "DELETE";  // emptied as a DELETE would
+  } else if (IsOp("(") && IsWord("SELECT", 1)) {
+    verb_ = "SELECT";
+  }
+  if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
+  if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
+    std::string sql = QueryExpression();
+    if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
+  } else if (AcceptWord("INSERT")) {
+    Insert();
+  } else if (AcceptWord("UPDATE")) {
+    Update();
+  } else if (AcceptWord("DELETE")) {
+    Delete();
+  } else if (AcceptWord("CREATE")) {
+    Create();
+  } else if (AcceptWord("DROP")) {
+    Drop();
+  } else if (AcceptWord("ALTER")) {
+    Alter();
+  } else if (AcceptWord("SET")) {
+    Set();
+  } else if (AcceptWord("USE")) {
+    Token t;
+    if (ExpectName(t)) Emit(Statement::Kind::NoOp, "");
+  } else if (AcceptWord("PRINT")) {
+    Expression();
+    if (!failed_) {
+      params_.clear();
+      Emit(Statement::Kind::NoOp, "");
+    }
+  } else if (AcceptWord("GO")) {
+    Emit(Statement::Kind::NoOp, "");
+  } else if (AcceptWord("TRUNCATE")) {
+    ObjectName table;
+    if (ExpectWord("TABLE") && ParseObjectName(table)) {
+      target_ = table.Stored();
+      Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
+    }
+  } else {
+    Fail();
+  }
+}
+
+void Translator::Set() {
+  if (AcceptWord("DATEFIRST")) {
+    const Token& t = Peek();
+    if (t.type != Tok::Marker) {
+      Fail();
+      return;
+    }
+    ++pos_;
+    Emit(Statement::Kind::SetDateFirst, "");
+    out_.statements.back().date_first_param = t.literal;
+    return;
+  }
+  // Session options that make no difference here: SET NOCOUNT ON, SET ANSI_NULLS ON, ...
+  static const char* const kOnOff[] = {"NOCOUNT",
+                                       "ANSI_NULLS",
+                                       "ANSI_PADDING",
+                                       "ANSI_WARNINGS",
+                                       "QUOTED_IDENTIFIER",
+                                       "ARITHABORT",
+                                       "XACT_ABORT",
+                                       "CONCAT_NULL_YIELDS_NULL",
+                                       "ANSI_NULL_DFLT_ON",
+                                       "NUMERIC_ROUNDABORT",
+                                       "IMPLICIT_TRANSACTIONS",
+                                       "TEXTSIZE"};
+  for (const char* option : kOnOff) {
+    if (AcceptWord(option)) {
+      if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Marker) {
+        if (Peek().type == Tok::Marker) ++pos_;
+        Emit(Statement::Kind::NoOp, "");
+        return;
+      }
+      Fail();
+      return;
+    }
+  }
+  if (AcceptWord("LANGUAGE") || AcceptWord("DATEFORMAT")) {
+    if (Peek().type == Tok::Word || Peek().type == Tok::Quoted || Peek().type == Tok::Marker) {
+      ++pos_;
+      Emit(Statement::Kind::NoOp, "");
+      return;
+    }
+  }
+  Fail();
+}
+
+void Translator::Insert() {
+  AcceptWord("INTO");
+  ObjectName obj;
+  if (!ParseObjectName(obj)) return;
+  target_ = obj.Stored();
+  std::string sql = "INSERT INTO " + obj.Quoted();
+  // The columns written, in order: the query whose result column i is the i-th of them.
+  std::string columns = "*";
+  if (IsOp("(") && !IsWord("SELECT", 1)) {
+    ++pos_;
+    sql += " (";
+    columns.clear();
+    for (bool first = true;; first = false) {
+      Token t;
+      if (!ExpectName(t)) return;
+      if (!first) sql += ", ";
+      if (!first) columns += ", ";
+      sql += Name(t);
+      columns += Name(t);
+      if (AcceptOp(")")) break;
+      if (!ExpectOp(",")) return;
+    }
+    sql += ")";
+  }
+  if (AcceptWord("VALUES")) {
+    sql += " VALUES ";
+    for (bool first_row = true;; first_row = false) {
+      if (!ExpectOp("(")) return;
+      sql += first_row ? "(" : ", (";
+      for (int column = 0;; ++column) {
+        if (column > 0) sql += ", ";
+        if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
+        std::string value = Expression();
+        if (const int k = ParamNumber(value); k > 0) {
+          probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
+        }
+        sql += value;
+        if (failed_) return;
+        if (AcceptOp(")")) break;
+        if (!ExpectOp(",")) return;
+      }
+      sql += ")";
+      if (!AcceptOp(",")) break;
+    }
+  } else if (IsWord("SELECT") || IsOp("(")) {
+    sql += " " + QueryExpression();
+  } else if (AcceptWord("DEFAULT")) {
+    if (!ExpectWord("VALUES")) return;
+    sql += " DEFAULT VALUES";
+  } else {
+    Fail();
+    return;
+  }
+  if (!failed_) Emit(Statement::Kind::Write, std::move(sql));
+}
+
+// The target carries its own name as alias, so that Table.Column and Schema.Table.Column work.
+void Translator::Update() {
+  ObjectName obj;
+  if (!ParseObjectName(obj)) return;
+  target_ = obj.Stored();
+  std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
+  from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
+  if (!ExpectWord("SET")) return;
+  for (bool first = true;; first = false) {
+    Token t;
+    if (!ExpectName(t)) return;
+    while (AcceptOp(".")) {  // Table.Column = ...: SQLite takes the bare column
+      if (!ExpectName(t)) return;
+    }
+    if (!ExpectOp("=")) return;
+    if (!first) sql += ", ";
+    std::string value = Expression();
+    Meets(Name(t), value);
+    sql += Name(t) + " = " + value;
+    if (failed_) return;
+    if (!AcceptOp(",")) break;
+  }
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
+}
+
+void Translator::Delete() {
+  AcceptWord("FROM");
+  ObjectName obj;
+  if (!ParseObjectName(obj)) return;
+  target_ = obj.Stored();
+  std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
+  from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
+}
+
+// SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP n as LIMIT.
+std::string Translator::QueryExpression() {
+  Nesting nesting(*this);
+  if (failed_) return "";
+  std::string sql;
+  std::string limit;
+  // TOP belongs to the SELECT it stands in: in a UNION, that SELECT becomes a subquery with its
+  // own LIMIT; alone, its LIMIT follows the ORDER BY.
+  std::string member;
+  std::string member_limit;
+  bool compound = false;
+  for (;;) {
+    if (AcceptOp("(")) {
+      member = "SELECT * FROM (" + QueryExpression() + ")";
+      if (!ExpectOp(")")) return "";
+    } else {
+      member = SelectCore(&member_limit);
+    }
+    if (failed_) return "";
+    std::string op;
+    if (AcceptWord("UNION")) {
+      op = AcceptWord("ALL") ? " UNION ALL " : " UNION ";
+    } else if (AcceptWord("EXCEPT")) {
+      op = " EXCEPT ";
+    } else if (AcceptWord("INTERSECT")) {
+      op = " INTERSECT ";
+    }
+    compound = compound || !op.empty();
+    if (!compound) {
+      sql = std::move(member);
+      limit = std::move(member_limit);
+      break;
+    }
+    sql += member_limit.empty() ? member : "SELECT * FROM (" + member + " LIMIT " + member_limit + ")";
+    member_limit.clear();
+    if (op.empty()) break;
+    sql += op;
+  }
+  if (AcceptWord("ORDER")) {
+    if (!ExpectWord("BY")) return "";
+    sql += " ORDER BY ";
+    for (bool first_item = true;; first_item = false) {
+      if (!first_item) sql += ", ";
+      sql += Expression();
+      if (AcceptWord("ASC")) {
+        sql += " ASC";
+      } else if (AcceptWord("DESC")) {
+        sql += " DESC";
+      }
+      if (!AcceptOp(",")) break;
+    }
+  }
+  if (!limit.empty()) sql += " LIMIT " + limit;
+  return failed_ ? "" : sql;
+}
+
+std::string Translator::SelectCore(std::string* limit) {
+  if (!ExpectWord("SELECT")) return "";
+  std::string sql = "SELECT ";
+  if (AcceptWord("DISTINCT")) {
+    sql += "DISTINCT ";
+  } else {
+    AcceptWord("ALL");
+  }
+  if (AcceptWord("TOP")) {
+    if (AcceptOp("(")) {
+      *limit = Expression();
+      if (!ExpectOp(")")) return "";
+    } else {
+      *limit = Primary();
+    }
+    if (IsWord("PERCENT")) return Fail(), "";
+  }
+  for (bool first = true;; first = false) {
+    if (!first) sql += ", ";
+    sql += SelectItem();
+    if (failed_) return "";
+    if (!AcceptOp(",")) break;
+  }
+  const std::string outer_from = from_;
+  if (AcceptWord("FROM")) {
+    const std::string from = " FROM " + FromList();
+    sql += from;
+    from_ = from;
+  }
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord("GROUP")) {
+    if (!ExpectWord("BY")) return "";
+    sql += " GROUP BY ";
+    for (bool first = true;; first = false) {
+      if (!first) sql += ", ";
+      sql += Expression();
+      if (!AcceptOp(",")) break;
+    }
+  }
+  if (AcceptWord("HAVING")) sql += " HAVING " + Expression();
+  from_ = outer_from;
+  return failed_ ? "" : sql;
+}
+
+std::string Translator::SelectItem() {
+  if (AcceptOp("*")) return "*";
+  // qualifier.* (the last qualifier part is the table's alias)
+  {
+    size_t k = 0;
+    while (IsNameToken(k) && IsOp(".", k + 1)) k += 2;
+    if (k > 0 && IsOp("*", k)) {
+      const Token& alias = Peek(k - 2);
+      pos_ += k + 1;
+      return Name(alias) + ".*";
+    }
+  }
+  // alias = expression
+  if (IsNameToken() && IsOp("=", 1)) {
+    const Token alias = Peek();
+    pos_ += 2;
+    return Expression() + " AS " + QuoteName(RawName(alias));
+  }
+  const size_t from = pos_;
+  std::string e = Expression();
+  if (failed_) return "";
+  if (AcceptWord("AS")) {
+    const Token& t = Peek();
+    if (t.type == Tok::Word || t.type == Tok::Quoted) {
+      ++pos_;
+      return e + " AS " + QuoteName(RawName(t));
+    }
+    if (t.type == Tok::String) {  // AS 'alias'
+      ++pos_;
+      return e + " AS " + QuoteName(t.text.substr(1, t.text.size() - 2));
+    }
+    return Fail(), "";
+  }
+  if (IsNameToken()) {
+    const Token& t = Peek();
+    ++pos_;
+    return e + " AS " + QuoteName(RawName(t));
+  }
+  // SQL Server gives a computed column no name; SQLite would name it after its text.
+  bool plain_column = true;
+  for (size_t k = from; k < pos_; ++k) {
+    const Tok type = tokens_[k].type;
+    plain_column = plain_column && (type == Tok::Word || type == Tok::Quoted ||
+                                    (type == Tok::Op && tokens_[k].text == "."));
+  }
+  return plain_column ? e : e + " AS \"\"";
+}
+
+std::string Translator::FromList() {
+  std::string sql;
+  for (bool first = true;; first = false) {
+    if (!first) sql += ", ";
+    sql += TableSource();
+    if (failed_) return "";
+    for (;;) {  // joins
+      std::string join;
+      if (AcceptWord("JOIN")) {
+        join = " JOIN ";
+      } else if (IsWord("INNER") && IsWord("JOIN", 1)) {
+        pos_ += 2;
+        join = " JOIN ";
+      } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
+        const std::string side(Upper(Peek().text[0]) == 'L'   ? "LEFT"
+                               : Upper(Peek().text[0]) == 'R' ? "RIGHT"
+                                                              : "FULL");
+        ++pos_;
+        AcceptWord("OUTER");
+        if (!ExpectWord("JOIN")) return "";
+        join = " " + side + " JOIN ";
+      } else if (IsWord("CROSS") && IsWord("JOIN", 1)) {
+        pos_ += 2;
+        sql += " CROSS JOIN " + TableSource();
+        continue;
+      } else {
+        break;
+      }
+      sql += join + TableSource();
+      if (!ExpectWord("ON")) return "";
+      sql += " ON " + Expression();
+      if (failed_) return "";
+    }
+    if (!AcceptOp(",")) break;
+  }
+  return failed_ ? "" : sql;
+}
+
+// A table is always given an alias, its own name unless the statement names one, so that
+// columns qualified with the table's name or its schema-qualified name resolve.
+std::string Translator::TableSource() {
+  std::string sql;
+  std::string alias;
+  if (AcceptOp("(")) {
+    sql = "(" + QueryExpression() + ")";
+    if (!ExpectOp(")")) return "";
+  } else {
+    ObjectName obj;
+    if (!ParseObjectName(obj)) return "";
+    sql = obj.Quoted();
+    alias = obj.name;
+  }
+  if (AcceptWord("AS")) {
+    Token t;
+    if (!ExpectName(t)) return "";
+    alias = RawName(t);
+  } else if (IsNameToken()) {
+    alias = RawName(Peek());
+    ++pos_;
+  }
+  if (IsWord("WITH") && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
+    pos_ += 2;
+    while (Peek().type != Tok::End && !IsOp(")")) ++pos_;
+    if (!ExpectOp(")")) return "";
+  }
+  if (alias.empty()) return Fail(), "";
+  return sql + " AS " + QuoteName(alias);
+}
+
+std::string Translator::Expression() {
+  Nesting nesting(*this);
+  if (failed_) return "";
+  return OrExpr();
+}
+
+// A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
+// expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
+// AND and OR are associative in three-valued logic and the terms keep their order.
+std::string Translator::Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op) {
+  if (hi - lo == 1) return terms[lo];
+  std::string out = "(";
+  if (hi - lo <= 8) {
+    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i];
+  } else {
+    const size_t mid = lo + (hi - lo) / 2;
+    out += Chain(terms, lo, mid, op) + op + Chain(terms, mid, hi, op);
+  }
+  return out + ")";
+}
+
+std::string Translator::OrExpr() {
+  std::vector<std::string> terms{AndExpr()};
+  while (!failed_ && AcceptWord("OR")) terms.push_back(AndExpr());
+  return failed_ ? "" : Chain(terms, 0, terms.size(), " OR ");
+}
+
+std::string Translator::AndExpr() {
+  std::vector<std::string> terms{NotExpr()};
+  while (!failed_ && AcceptWord("AND")) terms.push_back(NotExpr());
+  return failed_ ? "" : Chain(terms, 0, terms.size(), " AND ");
+}
+
+std::string Translator::NotExpr() {
+  if (AcceptWord("NOT")) {
+    Nesting nesting(*this);
+    if (failed_) return "";
+    return "NOT (" + NotExpr() + ")";
+  }
+  return Predicate();
+}
+
+std::string Translator::Predicate() {
+  if (AcceptWord("EXISTS")) {
+    if (!ExpectOp("(")) return "";
+    std::string q = QueryExpression();
+    if (!ExpectOp(")")) return "";
+    return "EXISTS (" + q + ")";
+  }
+  std::string l = Additive();
+  if (failed_) return "";
+  static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  for (const char* op : kCompare) {
+    if (AcceptOp(op)) {
+      std::string sop = op;
+      if (sop == "!<") sop = ">=";
+      if (sop == "!>") sop = "<=";
+      // Trailing blanks never count. A column compares by its own collation (RTRIM for text
+      // columns, which keeps its index usable); between other operands RTRIM is named.
+      std::string r = Additive();
+      Meets(l, r);
+      Meets(r, l);
+      const bool own_collation = IsColumnRef(l) || IsColumnRef(r) || l.find(" COLLATE ") != std::string::npos ||
+                                 r.find(" COLLATE ") != std::string::npos;
+      return "(" + l + " " + sop + " " + r + (own_collation ? ")" : " COLLATE RTRIM)");
+    }
+  }
+  if (AcceptWord("IS")) {
+    const bool neg = AcceptWord("NOT");
+    if (!ExpectWord("NULL")) return "";
+    return "(" + l + (neg ? " IS NOT NULL)" : " IS NULL)");
+  }
+  const bool neg =
+      IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
+  if (neg) ++pos_;
+  const std::string not_ = neg ? " NOT" : "";
+  if (AcceptWord("BETWEEN")) {
+    std::string lo = Additive();
+    if (!ExpectWord("AND")) return "";
+    std::string hi = Additive();
+    Meets(l, lo);
+    Meets(l, hi);
+    return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
+  }
+  if (AcceptWord("IN")) {
+    if (!ExpectOp("(")) return "";
+    std::string list;
+    if (IsWord("SELECT")) {
+      list = QueryExpression();
+    } else {
+      for (bool first = true;; first = false) {
+        if (!first) list += ", ";
+        std::string item = Expression();
+        Meets(l, item);
+        list += item;
+        if (!AcceptOp(",")) break;
+      }
+    }
+    if (!ExpectOp(")")) return "";
+    return "(" + l + not_ + " IN (" + list + "))";
+  }
+  if (AcceptWord("LIKE")) {
+    // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored.
+    std::string r = (neg ? "(NOT ts_like(" : "(ts_like(") + l + ", " + Additive();
+    r += AcceptWord("ESCAPE") ? ", " + Additive() : ", NULL";
+    return r + "))";
+  }
+  if (neg) return Fail(), "";
+  return l;
+}
+
+bool Translator::IsColumnRef(const std::string& s) {
+  if (s.empty() || s == "NULL" || IsDigit(static_cast<unsigned char>(s[0]))) return false;
+  bool quoted = false;
+  for (char c : s) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && !(IsAlpha(static_cast<unsigned char>(c)) || IsDigit(static_cast<unsigned char>(c)) || c == '_' ||
+                     c == '.' || c == '"')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Translator::ParamNumber(const std::string& s) {
+  if (s.size() < 2 || s[0] != '?') return 0;
+  int k = 0;
+  for (size_t i = 1; i < s.size(); ++i) {
+    if (!IsDigit(static_cast<unsigned char>(s[i])) || k > 100000) return 0;
+    k = k * 10 + (s[i] - '0');
+  }
+  return k;
+}
+
+bool Translator::IsDatetimeCall(const std::string& s) {
+  size_t open = std::string::npos;
+  for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime("}) {
+    if (s.rfind(prefix, 0) == 0) open = std::strlen(prefix) - 1;
+  }
+  if (open == std::string::npos || s.back() != ')') return false;
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = open; i < s.size(); ++i) {
+    if (s[i] == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (s[i] == '(') ++depth;
+    if (s[i] == ')' && --depth == 0) return i + 1 == s.size();
+  }
+  return false;
+}
+
+void Translator::Meets(const std::string& column, const std::string& value) {
+  const int k = ParamNumber(value);
+  if (k == 0) return;
+  if (IsDatetimeCall(column)) {
+    probes_.push_back(Statement::Probe{k, "", 0});  // a datetime whatever the tables hold
+  } else if (!from_.empty() && IsColumnRef(column)) {
+    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
+  }
+}
+
+bool Translator::IsNumberText(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!IsDigit(static_cast<unsigned char>(c)) && c != '.') return false;
+  }
+  return true;
+}
+
+// + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
+std::string Translator::Additive() {
+  std::string l = Multiplicative();
+  while (!failed_) {
+    if (AcceptOp("+")) {
+      std::string r = Multiplicative();
+      l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " + " + r + ")"
+                                             : "ts_add(" + l + ", " + r + ")";
+    } else if (AcceptOp("-")) {
+      std::string r = Multiplicative();
+      l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " - " + r + ")"
+                                             : "ts_sub(" + l + ", " + r + ")";
+    } else if (AcceptOp("&")) {
+      l = "(" + l + " & " + Multiplicative() + ")";
+    } else if (AcceptOp("|")) {
+      l = "(" + l + " | " + Multiplicative() + ")";
+    } else {
+      break;
+    }
+  }
+  return l;
+}
+
+std::string Translator::Multiplicative() {
+  std::string l = Unary();
+  while (!failed_) {
+    if (AcceptOp("*")) {
+      l = "ts_mul(" + l + ", " + Unary() + ")";
+    } else if (AcceptOp("/")) {
+      l = "ts_div(" + l + ", " + Unary() + ")";
+    } else if (AcceptOp("%")) {
+      l = "ts_mod(" + l + ", " + Unary() + ")";
+    } else {
+      break;
+    }
+  }
+  return l;
+}
+
+std::string Translator::Unary() {
+  Nesting nesting(*this);
+  if (failed_) return "";
+  if (AcceptOp("-")) {
+    std::string e = Unary();
+    // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
+    return IsNumberText(e) ? "-" + e : "(- " + e + ")";
+  }
+  if (AcceptOp("+")) return Unary();
+  if (AcceptOp("~")) return "(~" + Unary() + ")";
+  std::string e = Primary();
+  if (!failed_ && AcceptWord("COLLATE")) {
+    // A case-insensitive SQL Server collation compares as NOCASE; any other keeps blanks
+    // at the end out of the comparison, as every SQL Server collation does.
+    Token name;
+    if (!ExpectName(name)) return "";
+    std::string upper;
+    for (char c : RawName(name)) upper.push_back(Upper(c));
+    const bool ci = upper.find("_CI") != std::string::npos;
+    e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+  }
+  return e;
+}
+
+std::string Translator::Primary() {
+  const Token t = Peek();
+  switch (t.type) {
+    case Tok::Marker:
+      ++pos_;
+      return Param(t.literal);
+    case Tok::Number:
+      ++pos_;
+      return std::string(t.text);
+    case Tok::String:
+      ++pos_;
+      return std::string(t.text);
+    case Tok::Variable:
+      ++pos_;
+      if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
+      if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
+      if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
+      --pos_;
+      return Fail(), "";
+    case Tok::Op:
+      if (AcceptOp("(")) {
+        std::string e = IsWord("SELECT") ? QueryExpression() : Expression();
+        if (!ExpectOp(")")) return "";
+        return "(" + e + ")";
+      }
+      return Fail(), "";
+    case Tok::Word:
+    case Tok::Quoted:
+      break;
+    default:  // End; Space, Comment and Foreign never reach the parser
+      return Fail(), "";
+  }
+  if (t.type == Tok::Word) {
+    if (AcceptWord("NULL")) return "NULL";
+    if (AcceptWord("CURRENT_TIMESTAMP")) return kNow;
+    if (AcceptWord("CASE")) return Case();
+    if (IsOp("(", 1)) return Function();
+    if (IsReserved(t.text)) return Fail(), "";
+  }
+  // Column reference: [[schema.]table.]column; the table part is the table's alias.
+  std::vector<Token> parts;
+  parts.push_back(t);
+  ++pos_;
+  while (IsOp(".")) {
+    ++pos_;
+    Token p;
+    if (!ExpectName(p)) return "";
+    parts.push_back(p);
+  }
+  if (parts.size() == 1) return Name(parts[0]);
+  return Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+}
+
+std::string Translator::Case() {
+  std::string sql = "CASE";
+  if (!IsWord("WHEN")) sql += " " + Expression();
+  while (AcceptWord("WHEN")) {
+    sql += " WHEN " + Expression();
+    if (!ExpectWord("THEN")) return "";
+    sql += " THEN " + Expression();
+  }
+  if (AcceptWord("ELSE")) sql += " ELSE " + Expression();
+  if (!ExpectWord("END")) return "";
+  return failed_ ? "" : sql + " END";
+}
+
+bool Translator::ParseType(Type& type) {
+  const Token t = Peek();
+  if (t.type != Tok::Word) return Fail();
+  ++pos_;
+  const std::string_view w = t.text;
+  if (WordIs(w, "CHAR") || WordIs(w, "NCHAR") || WordIs(w, "CHARACTER")) {
+    type.kind = Type::Kind::Char;
+  } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") ||
+             WordIs(w, "NTEXT")) {
+    type.kind = Type::Kind::VarChar;
+  } else if (WordIs(w, "DATETIME") || WordIs(w, "SMALLDATETIME") || WordIs(w, "DATETIME2")) {
+    type.kind = Type::Kind::Datetime;
+  } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") ||
+             WordIs(w, "TINYINT") || WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
+    type.kind = Type::Kind::Int;
+  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") ||
+             WordIs(w, "NUMERIC") || WordIs(w, "MONEY")) {
+    type.kind = Type::Kind::Real;
+  } else {
+    --pos_;
+    return Fail();
+  }
+  type.decl.clear();
+  for (char c : w) type.decl.push_back(Upper(c));
+  if (type.decl == "INTEGER") type.decl = "INT";
+  if (AcceptOp("(")) {
+    const Token& n = Peek();
+    if (n.type == Tok::Number) {
+      type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
+      type.decl += "(" + std::string(n.text);
+    } else if (n.type == Tok::Word && WordIs(n.text, "MAX")) {
+      type.max = true;
+    } else {
+      return Fail();
+    }
+    ++pos_;
+    if (AcceptOp(",")) {  // decimal(p, s)
+      if (Peek().type != Tok::Number) return Fail();
+      type.decl += "," + std::string(Peek().text);
+      ++pos_;
+    }
+    if (!ExpectOp(")")) return false;
+    if (!type.max) type.decl += ")";
+  }
+  return true;
+}
+
+std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style) {
+  switch (type.kind) {
+    case Type::Kind::Char:
+    case Type::Kind::VarChar:
+      // -2 stands for (max): the whole value.
+      return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
+             (style.empty() ? "NULL" : style) + ", " +
+             (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+    case Type::Kind::Datetime:
+      return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
+    case Type::Kind::Int:
+      return "ts_to_int(" + value + ")";
+    case Type::Kind::Real:
+      return "CAST(" + value + " AS REAL)";
+  }
+  return "";
+}
+
+// A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
+std::string Translator::DatePartName(std::string_view function) {
+  const Token& t = Peek();
+  if (t.type != Tok::Word) return Fail(), "";
+  if (DatePartOf(t.text) == DatePart::Unknown) {
+    std::string lower;
+    for (char c : function) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    return FailWith(155, "'" + std::string(t.text) + "' is not a recognized " + lower + " option.");
+  }
+  ++pos_;
+  std::string lower;
+  for (char c : t.text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return "'" + lower + "'";
+}
+
+// A built-in function call, name and '(' next: read as its row in the function table says.
+std::string Translator::Function() {
+  const Token name = Peek();
+  const std::vector<const Builtin*> rows = FindBuiltins(name.text);
+  if (rows.empty()) return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
+  pos_ += 2;  // name and '('
+  const ArgForm form = rows.front()->form;
+  if (form == ArgForm::Convert) {
+    Type type;
+    if (!ParseType(type) || !ExpectOp(",")) return "";
+    std::string value = Expression();
+    std::string style;
+    if (AcceptOp(",")) style = Expression();
+    if (!ExpectOp(")")) return "";
+    return Convert(type, value, style);
+  }
+  if (form == ArgForm::Cast) {
+    std::string value = Expression();
+    Type type;
+    if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
+    return Convert(type, value, "");
+  }
+  const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
+  std::vector<std::string> args;
+  bool distinct = false;
+  if (!AcceptOp(")")) {
+    if (form == ArgForm::DatePart) {
+      args.push_back(DatePartName(name.text));
+      if (failed_ || !ExpectOp(",")) return "";
+    } else if (form == ArgForm::Aggregate) {
+      distinct = AcceptWord("DISTINCT");
+      if (!distinct) AcceptWord("ALL");
+    }
+    for (;;) {
+      if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {
+        args.push_back("*");
+      } else {
+        args.push_back(Expression());
+      }
+      if (failed_) return "";
+      if (AcceptOp(")")) break;
+      if (!ExpectOp(",")) return "";
+    }
+  }
+  const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
+  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+  return EmitBuiltin(*row, args, distinct);
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,223 @@
+#pragma once
+// The translator's parser, shared by the files that hold its parts: translate.cpp (tokens,
+// errors, output, names), translate_dml.cpp (statements, queries, expressions, function calls)
+// and translate_ddl.cpp (CREATE, DROP, ALTER). Not part of the engine's interface.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builtins.h"
+#include "lexer.h"
+#include "translate.h"
+
+namespace tsqlite {
+
+// Raw text that is not T-SQL outside a literal ('?' is a parameter marker of ODBC, which this
+// driver does not take); written into the key as a byte the translator refuses, so that it can
+// never be confused with a literal marker.
+constexpr char kForeignByte = '\x01';
+constexpr char kMarker = '?';
+
+// A token of the shape key as the parser reads it.
+struct Token {
+  Tok type = Tok::End;
+  std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
+  int literal = -1;       // Param: index into Shape::literals
+};
+
+// Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
+bool IsReserved(std::string_view w);
+
+// A name quoted for SQLite.
+std::string QuoteName(std::string_view name);
+
+// A schema-qualified object: the schema as written (dbo when none) and the object's name.
+struct ObjectName {
+  std::string schema;
+  std::string name;
+  std::string Stored() const { return schema + "." + name; }  // the SQLite table's name
+  std::string Quoted() const { return QuoteName(Stored()); }
+};
+
+class Translator {
+ public:
+  Translator(const Shape& shape, Translation& out) : shape_(shape), out_(out) {}
+
+  bool Run();
+
+ private:
+  // ---- tokens ----
+
+  bool Tokenize();
+  const Token& Peek(size_t ahead = 0) const;
+  bool IsOp(std::string_view op, size_t ahead = 0) const;
+  bool IsWord(std::string_view upper, size_t ahead = 0) const;
+  bool AcceptOp(std::string_view op);
+  bool AcceptWord(std::string_view upper);
+  bool ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
+  bool ExpectWord(std::string_view upper) { return AcceptWord(upper) || Fail(); }
+
+  // ---- errors ----
+
+  // Every recursive step of the parser (a nested expression, subquery, sign or NOT) holds one
+  // of these; past kMaxNesting levels the statement fails with SQL Server's 191 instead of
+  // running the process out of stack, whatever the size of the text.
+  static constexpr int kMaxNesting = 128;
+  struct Nesting {
+    explicit Nesting(Translator& t) : translator(t) {
+      if (++translator.nesting_ > kMaxNesting) translator.FailNesting();
+    }
+    ~Nesting() { --translator.nesting_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    Translator& translator;
+  };
+
+  // An error of SQL Server's other than a syntax error (195, 174, ...); returns "" for the
+  // expression being built.
+  std::string FailWith(int native, const std::string& message);
+
+  void FailNesting() { FailWith(191, kNestedTooDeeply); }
+
+  // SQL Server names the token it stumbled on; a literal shows its value.
+  bool Fail();
+  bool FailAt(std::string_view near);
+
+  // ---- output ----
+
+  std::string Param(int literal);
+  void Emit(Statement::Kind kind, std::string sql, bool update_or_delete = false);
+
+  // A column, alias or other simple name, quoted only where SQLite needs it.
+  static std::string Name(const Token& t);
+  static std::string RawName(const Token& t);
+  bool IsNameToken(size_t ahead = 0) const;
+  bool ExpectName(Token& t);
+
+  // [server.][database.][schema.]object
+  bool ParseObjectName(ObjectName& obj);
+
+  // ---- statements ----
+
+  void OneStatement();
+  void Set();
+  void Insert();
+
+  // The target carries its own name as alias, so that Table.Column and Schema.Table.Column work.
+  void Update();
+  void Delete();
+
+  // ---- queries ----
+
+  // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP n as LIMIT.
+  std::string QueryExpression();
+  std::string SelectCore(std::string* limit);
+  std::string SelectItem();
+  std::string FromList();
+
+  // A table is always given an alias, its own name unless the statement names one, so that
+  // columns qualified with the table's name or its schema-qualified name resolve.
+  std::string TableSource();
+
+  // ---- expressions ----
+
+  std::string Expression();
+
+  // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
+  // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
+  // AND and OR are associative in three-valued logic and the terms keep their order.
+  static std::string Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op);
+  std::string OrExpr();
+  std::string AndExpr();
+  std::string NotExpr();
+  std::string Predicate();
+  static bool IsNumberText(const std::string& s);
+  // A column reference as Primary() writes it: names joined by dots, nothing else.
+  static bool IsColumnRef(const std::string& s);
+  // k of a lone parameter "?k", 0 for anything else.
+  static int ParamNumber(const std::string& s);
+  // A whole expression that gives a datetime: CONVERT/CAST to datetime, DATEADD, GETDATE().
+  static bool IsDatetimeCall(const std::string& s);
+  // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
+  // query's tables, or a datetime expression), so that the executor converts a text bound to it.
+  void Meets(const std::string& column, const std::string& value);
+
+  // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
+  std::string Additive();
+  std::string Multiplicative();
+  std::string Unary();
+  std::string Primary();
+  std::string Case();
+
+  // A type as CONVERT and CAST name it.
+  struct Type {
+    enum class Kind { Char, VarChar, Datetime, Int, Real } kind = Kind::Int;
+    long length = -1;  // -1: none given
+    bool max = false;
+    std::string decl;  // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
+  };
+  bool ParseType(Type& type);
+  std::string Convert(const Type& type, const std::string& value, const std::string& style);
+
+  // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
+  std::string DatePartName(std::string_view function);
+
+  // A built-in function call, name and '(' next: read as its row in the function table says.
+  std::string Function();
+
+  // ---- DDL ----
+
+  // CREATE TABLE in a schema other than dbo fails as on SQL Server when the schema is unknown;
+  // schemas are listed in tsqlite_schemas.
+  void EnsureSchemaTable();
+  static std::string SqlString(std::string_view s);
+  void RequireSchema(const std::string& schema);
+  void Create();
+
+  // Index names are unique per table on SQL Server but per database in SQLite.
+  static std::string IndexName(const ObjectName& table, const std::string& index);
+  void CreateIndex(bool unique);
+
+  // (col [ASC|DESC], ...)
+  std::string IndexColumns(bool with_order);
+
+  // WITH (...) and ON [filegroup] after a table or an index: storage details without meaning here.
+  void SkipStorageOptions();
+
+  // The SQLite column type with the additions that give SQL Server's behaviour: text compares
+  // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
+  // datetime column only takes values in the storage form.
+  bool ColumnType(const std::string& column, std::string& decl, std::string& checks);
+
+  // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
+  std::string References();
+
+  // DEFAULT value: a constant, parenthesised as SQL Server scripts write it ((0), ('x'),
+  // (getdate())).
+  std::string DefaultValue(bool for_add_column);
+
+  // One column definition: name type [constraints]
+  std::string ColumnDefinition(bool for_add_column);
+
+  // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
+  bool IsTableConstraint() const;
+  std::string TableConstraint();
+  void CreateTable();
+  void Drop();
+  void Alter();
+  const Shape& shape_;
+  Translation& out_;
+  std::vector<Token> tokens_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+  int nesting_ = 0;
+  std::string verb_;    // of the statement being parsed
+  std::string target_;  // the table it writes, as stored; "" for none
+  std::vector<int> params_;
+  // Parameters that meet a column, and the tables the current query reads ("FROM ..." as
+  // emitted), from which the column's type is read.
+  std::vector<Statement::Probe> probes_;
+  std::string from_;
+};
+
+}  // namespace tsqlite

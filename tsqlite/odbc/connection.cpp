@@ -1,0 +1,286 @@
+// Connections: settings from the DSN and the connection string, opening the database, connection
+// attributes and transactions.
+#include <odbcinst.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "api.h"
+#include "handles.h"
+
+namespace tsqlite {
+
+namespace {
+
+// Connection settings by upper-cased key, as given in odbc.ini or the connection string.
+using Attributes = std::map<std::string, std::string>;
+
+std::string Upper(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return std::string();
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+// KEY=value;KEY={value with ; inside};...
+Attributes ParseConnectionString(const std::string& text) {
+  Attributes out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eq = text.find('=', i);
+    if (eq == std::string::npos) break;
+    std::string key = Upper(Trim(text.substr(i, eq - i)));
+    size_t v = eq + 1;
+    while (v < text.size() && text[v] == ' ') ++v;
+    std::string value;
+    if (v < text.size() && text[v] == '{') {
+      size_t close = v + 1;
+      // "}}" inside braces stands for one "}".
+      while (close < text.size()) {
+        if (text[close] == '}') {
+          if (close + 1 < text.size() && text[close + 1] == '}') {
+            value += '}';
+            close += 2;
+            continue;
+          }
+          break;
+        }
+        value += text[close++];
+      }
+      i = text.find(';', close);
+    } else {
+      size_t semi = text.find(';', v);
+      value = Trim(text.substr(v, semi == std::string::npos ? std::string::npos : semi - v));
+      i = semi;
+    }
+    if (!key.empty()) out[key] = value;
+    if (i == std::string::npos) break;
+    ++i;
+  }
+  return out;
+}
+
+// The settings the driver reads from a DSN's section of odbc.ini.
+void ReadDsn(const std::string& dsn, Attributes& out) {
+  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create"};
+  for (const char* key : kKeys) {
+    char buffer[4096] = "";
+    int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
+    if (n > 0 && buffer[0] != '\0') out[Upper(key)] = buffer;
+  }
+}
+
+// Opens the database the attributes name; errors go to dbc's diagnostics.
+SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
+  if (dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, "08002", 0, "Connection name in use");
+  Settings settings;
+  auto get = [&](const char* key) {
+    auto found = attributes.find(key);
+    return found == attributes.end() ? std::string() : found->second;
+  };
+  settings.file = get("DATABASE");
+  if (settings.file.empty()) {
+    return SetDiag(dbc, SQL_ERROR, "08001", 0, "No database file given: set Database in the DSN or connection string");
+  }
+  std::string date_first = get("DATEFIRST");
+  if (!date_first.empty()) {
+    char* end = nullptr;
+    long n = std::strtol(date_first.c_str(), &end, 10);
+    if (*end != '\0' || n < 1 || n > 7) {
+      return SetDiag(dbc, SQL_ERROR, "08001", 0, "DateFirst must be a number from 1 to 7, not '" + date_first + "'");
+    }
+    settings.date_first = static_cast<int>(n);
+  }
+  std::string lock_timeout = get("LOCKTIMEOUT");
+  if (!lock_timeout.empty()) {
+    char* end = nullptr;
+    long ms = std::strtol(lock_timeout.c_str(), &end, 10);
+    if (*end != '\0' || ms < 0 || ms > 24L * 3600 * 1000) {
+      return SetDiag(dbc, SQL_ERROR, "08001", 0, "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
+    }
+    settings.lock_timeout_ms = static_cast<int>(ms);
+  }
+  std::string synchronous = Upper(get("SYNCHRONOUS"));
+  if (synchronous == "FULL") {
+    settings.synchronous_full = true;
+  } else if (!synchronous.empty() && synchronous != "NORMAL") {
+    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Synchronous must be NORMAL or FULL, not '" + get("SYNCHRONOUS") + "'");
+  }
+  // A mistyped path must not quietly give an empty database: only Create=Yes makes the file.
+  std::string create = Upper(get("CREATE"));
+  if (create == "YES" || create == "1") {
+    settings.create = true;
+  } else if (!create.empty() && create != "NO" && create != "0") {
+    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
+  }
+  Error error;
+  if (!dbc->db.Open(settings, error)) return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+  dbc->file = settings.file;
+  dbc->db.SetManualCommit(!dbc->autocommit);
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
+                  SQLSMALLINT) {
+  // User and password are accepted and not checked: the database file's permissions decide.
+  dbc->dsn = ArgString(dsn, dsn_length);
+  Attributes attributes;
+  ReadDsn(dbc->dsn, attributes);
+  return Open(dbc, attributes);
+}
+
+SQLRETURN DriverConnect(Dbc* dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
+                        SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT) {
+  // There is nothing to prompt for in a console program: every completion mode connects with what
+  // the string and the DSN give.
+  std::string text = ArgString(in, in_length);
+  Attributes given = ParseConnectionString(text);
+  Attributes attributes;
+  auto dsn = given.find("DSN");
+  if (dsn != given.end() && !dsn->second.empty()) {
+    dbc->dsn = dsn->second;
+    ReadDsn(dbc->dsn, attributes);
+  }
+  for (const auto& [key, value] : given) attributes[key] = value;
+  SQLRETURN rc = Open(dbc, attributes);
+  if (!SQL_SUCCEEDED(rc)) return rc;
+  if (out != nullptr || out_length != nullptr) {
+    SQLRETURN put = PutString(dbc, text, out, out_max, out_length);
+    if (put != SQL_SUCCESS) rc = put;
+  }
+  return rc;
+}
+
+SQLRETURN Disconnect(Dbc* dbc) {
+  for (Stmt* stmt : dbc->statements) delete stmt;
+  dbc->statements.clear();
+  // An open manual transaction is rolled back, as the server does when a session ends.
+  dbc->db.Close();
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+  const auto v = static_cast<SQLUINTEGER>(reinterpret_cast<uintptr_t>(value));
+  switch (attribute) {
+    case SQL_ATTR_AUTOCOMMIT: {
+      bool on = v != SQL_AUTOCOMMIT_OFF;
+      if (on && !dbc->autocommit && dbc->db.InTransaction()) {
+        // Switching autocommit back on commits the open transaction.
+        Error error;
+        if (!dbc->db.EndTransaction(true, error)) {
+          return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+        }
+      }
+      dbc->autocommit = on;
+      dbc->db.SetManualCommit(!on);
+      return SQL_SUCCESS;
+    }
+    case SQL_ATTR_LOGIN_TIMEOUT:
+      dbc->login_timeout = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_CONNECTION_TIMEOUT:
+      dbc->connection_timeout = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_ACCESS_MODE:
+      dbc->access_mode = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_TXN_ISOLATION:
+      // SQLite transactions are serializable whatever is asked for.
+      dbc->txn_isolation = v;
+      return SQL_SUCCESS;
+    case SQL_ATTR_PACKET_SIZE:
+    case SQL_ATTR_QUIET_MODE:
+    case SQL_ATTR_ODBC_CURSORS:
+    case SQL_ATTR_METADATA_ID:
+    case SQL_ATTR_CURRENT_CATALOG:
+    case 1224:  // multiple active result sets: always on here
+      return SQL_SUCCESS;
+    default:
+      return SetDiag(dbc, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+  }
+}
+
+SQLRETURN GetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER buffer_length,
+                         SQLINTEGER* length) {
+  SQLUINTEGER v = 0;
+  switch (attribute) {
+    case SQL_ATTR_AUTOCOMMIT:
+      v = dbc->autocommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+      break;
+    case SQL_ATTR_LOGIN_TIMEOUT:
+      v = dbc->login_timeout;
+      break;
+    case SQL_ATTR_CONNECTION_TIMEOUT:
+      v = dbc->connection_timeout;
+      break;
+    case SQL_ATTR_ACCESS_MODE:
+      v = dbc->access_mode;
+      break;
+    case SQL_ATTR_TXN_ISOLATION:
+      v = dbc->txn_isolation;
+      break;
+    case SQL_ATTR_CONNECTION_DEAD:
+      v = dbc->db.IsOpen() ? SQL_CD_FALSE : SQL_CD_TRUE;
+      break;
+    case SQL_ATTR_AUTO_IPD:
+    case SQL_ATTR_METADATA_ID:
+      v = SQL_FALSE;
+      break;
+    case SQL_ATTR_PACKET_SIZE:
+      v = 4096;
+      break;
+    case SQL_ATTR_CURRENT_CATALOG:
+      return PutString(dbc, dbc->db.Name(), static_cast<SQLCHAR*>(value), buffer_length, nullptr, length);
+    default:
+      return SetDiag(dbc, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+  }
+  if (value != nullptr) *static_cast<SQLUINTEGER*>(value) = v;
+  if (length != nullptr) *length = sizeof(SQLUINTEGER);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN EndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
+  if (completion != SQL_COMMIT && completion != SQL_ROLLBACK) return SQL_ERROR;
+  auto end = [completion](Dbc* dbc) {
+    ClearDiag(dbc);
+    Error error;
+    if (!dbc->db.EndTransaction(completion == SQL_COMMIT, error)) {
+      return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+    }
+    return static_cast<SQLRETURN>(SQL_SUCCESS);
+  };
+  if (type == SQL_HANDLE_DBC) {
+    Dbc* dbc = As<Dbc>(handle);
+    if (dbc == nullptr) return SQL_INVALID_HANDLE;
+    return end(dbc);
+  }
+  if (type == SQL_HANDLE_ENV) {
+    Env* env = As<Env>(handle);
+    if (env == nullptr) return SQL_INVALID_HANDLE;
+    ClearDiag(env);
+    SQLRETURN rc = SQL_SUCCESS;
+    for (Dbc* dbc : env->connections) {
+      if (dbc->db.IsOpen() && end(dbc) != SQL_SUCCESS) rc = SQL_ERROR;
+    }
+    return rc;
+  }
+  return SQL_INVALID_HANDLE;
+}
+
+SQLRETURN NativeSql(Dbc* dbc, SQLCHAR* in, SQLINTEGER in_length, SQLCHAR* out, SQLINTEGER out_max,
+                    SQLINTEGER* out_length) {
+  // Statements are taken as they are written: no escape clauses are rewritten.
+  return PutString(dbc, ArgString(in, in_length), out, out_max, nullptr, out_length);
+}
+
+}  // namespace tsqlite

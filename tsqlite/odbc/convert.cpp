@@ -1,0 +1,397 @@
+#include "convert.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace tsqlite {
+
+constexpr const char* kBadCharacterValue = "Invalid character value for the conversion to the bound type";
+
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+// n of "CHAR(n)", 0 when not given.
+SQLULEN DeclaredWidth(const std::string& decl) {
+  size_t open = decl.find('(');
+  if (open == std::string::npos) return 0;
+  long n = std::strtol(decl.c_str() + open + 1, nullptr, 10);
+  return n > 0 ? static_cast<SQLULEN>(n) : 0;
+}
+
+ColumnType Integer(SQLSMALLINT type) {
+  switch (type) {
+    case SQL_SMALLINT:
+      return ColumnType{SQL_SMALLINT, 5, 0, 6, "smallint"};
+    case SQL_TINYINT:
+      return ColumnType{SQL_TINYINT, 3, 0, 3, "tinyint"};
+    case SQL_BIGINT:
+      return ColumnType{SQL_BIGINT, 19, 0, 20, "bigint"};
+    default:
+      return ColumnType{SQL_INTEGER, 10, 0, 11, "int"};
+  }
+}
+
+ColumnType Text(SQLSMALLINT type, SQLULEN width) {
+  if (width == 0) width = 1;
+  return ColumnType{type, width, 0, static_cast<SQLLEN>(width), type == SQL_CHAR ? "char" : "varchar"};
+}
+
+std::string AsText(const Value& v) {
+  char buffer[64];
+  switch (v.type) {
+    case Value::Type::Integer:
+      return std::to_string(v.integer);
+    case Value::Type::Real:
+      std::snprintf(buffer, sizeof(buffer), "%.15g", v.real);
+      return buffer;
+    case Value::Type::Text:
+      return v.text;
+    default:
+      return std::string();
+  }
+}
+
+enum class Parse { Ok, Fraction, Invalid };
+
+// A value as a number: integers exactly, texts as SQL Server converts them (blanks around allowed).
+Parse AsDouble(const Value& v, double& out) {
+  switch (v.type) {
+    case Value::Type::Integer:
+      out = static_cast<double>(v.integer);
+      return Parse::Ok;
+    case Value::Type::Real:
+      out = v.real;
+      return Parse::Ok;
+    case Value::Type::Text: {
+      const char* begin = v.text.c_str();
+      char* end = nullptr;
+      errno = 0;
+      out = std::strtod(begin, &end);
+      if (end == begin) return Parse::Invalid;
+      while (*end == ' ') ++end;
+      return *end == '\0' ? Parse::Ok : Parse::Invalid;
+    }
+    default:
+      return Parse::Invalid;
+  }
+}
+
+Parse AsInteger(const Value& v, int64_t& out) {
+  if (v.type == Value::Type::Integer) {
+    out = v.integer;
+    return Parse::Ok;
+  }
+  if (v.type == Value::Type::Text) {
+    const char* begin = v.text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long long n = std::strtoll(begin, &end, 10);
+    if (end != begin && errno == 0) {
+      while (*end == ' ') ++end;
+      if (*end == '\0') {
+        out = n;
+        return Parse::Ok;
+      }
+    }
+  }
+  double d = 0;
+  if (AsDouble(v, d) != Parse::Ok || !std::isfinite(d) || d >= 9.3e18 || d <= -9.3e18) return Parse::Invalid;
+  out = static_cast<int64_t>(d);
+  return static_cast<double>(out) == d ? Parse::Ok : Parse::Fraction;
+}
+
+// "YYYY-MM-DD[ hh:mm:ss[.fff]]", as datetime values are stored.
+bool AsTimestamp(const Value& v, SQL_TIMESTAMP_STRUCT& ts) {
+  if (v.type != Value::Type::Text) return false;
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  char fraction[16] = "";
+  int n = std::sscanf(v.text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%9[0-9]", &y, &mo, &d, &h, &mi, &s, fraction);
+  if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+  ts.year = static_cast<SQLSMALLINT>(y);
+  ts.month = static_cast<SQLUSMALLINT>(mo);
+  ts.day = static_cast<SQLUSMALLINT>(d);
+  ts.hour = static_cast<SQLUSMALLINT>(h);
+  ts.minute = static_cast<SQLUSMALLINT>(mi);
+  ts.second = static_cast<SQLUSMALLINT>(s);
+  // Nanoseconds: the digits given, padded to nine.
+  SQLUINTEGER ns = 0;
+  for (int i = 0; i < 9; ++i) ns = ns * 10 + (fraction[i] >= '0' && fraction[i] <= '9' ? fraction[i] - '0' : 0);
+  ts.fraction = ns;
+  return true;
+}
+
+// Decodes UTF-8 into UTF-16 code units; bytes that are not valid UTF-8 are taken as Latin-1.
+std::u16string Utf16(std::string_view s) {
+  std::u16string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    char32_t cp = c;
+    size_t len = 1;
+    if (c >= 0xC0 && c < 0xE0 && i + 1 < s.size() && (s[i + 1] & 0xC0) == 0x80) {
+      cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
+      len = 2;
+    } else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size() && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+      cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
+      len = 3;
+    } else if (c >= 0xF0 && c < 0xF8 && i + 3 < s.size() && (s[i + 1] & 0xC0) == 0x80 &&
+               (s[i + 2] & 0xC0) == 0x80 && (s[i + 3] & 0xC0) == 0x80) {
+      cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
+      len = 4;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  return out;
+}
+
+SQLRETURN Truncated(Handle* h) { return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated"); }
+
+// Hands out text (of units of unit bytes) from *offset on; the terminator takes one unit.
+template <typename Unit>
+SQLRETURN PutChars(Handle* h, std::basic_string_view<Unit> s, SQLPOINTER target, SQLLEN buffer_length,
+                   SQLLEN* indicator, size_t* offset) {
+  size_t from = offset ? *offset : 0;
+  if (offset != nullptr && from > 0 && from >= s.size()) return SQL_NO_DATA;
+  size_t remaining = s.size() - from;
+  if (indicator != nullptr) *indicator = static_cast<SQLLEN>(remaining * sizeof(Unit));
+  size_t room = buffer_length > 0 ? static_cast<size_t>(buffer_length) / sizeof(Unit) : 0;
+  if (target == nullptr || room == 0) {
+    return remaining == 0 ? SQL_SUCCESS : Truncated(h);
+  }
+  size_t n = remaining < room ? remaining : room - 1;
+  Unit* out = static_cast<Unit*>(target);
+  std::memcpy(out, s.data() + from, n * sizeof(Unit));
+  out[n] = Unit(0);
+  if (offset != nullptr) *offset = from + (n < remaining ? n : remaining);
+  if (offset != nullptr && remaining == 0) *offset = 1;  // an empty text is handed out once
+  return n < remaining ? Truncated(h) : SQL_SUCCESS;
+}
+
+template <typename T>
+SQLRETURN PutInteger(Handle* h, const Value& v, SQLPOINTER target, SQLLEN* indicator) {
+  int64_t n = 0;
+  Parse p = AsInteger(v, n);
+  if (p == Parse::Invalid) return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+  if (n < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+      (n > 0 && static_cast<uint64_t>(n) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
+    return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+  }
+  if (target != nullptr) *static_cast<T*>(target) = static_cast<T>(n);
+  if (indicator != nullptr) *indicator = sizeof(T);
+  return p == Parse::Fraction ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation") : SQL_SUCCESS;
+}
+
+}  // namespace
+
+ColumnType TypeOfColumn(const Result& result, size_t column) {
+  const std::string decl = Upper(result.columns[column].declared_type);
+  if (!decl.empty()) {
+    if (decl.find("INT") != std::string::npos) {
+      if (decl.find("SMALLINT") != std::string::npos) return Integer(SQL_SMALLINT);
+      if (decl.find("TINYINT") != std::string::npos) return Integer(SQL_TINYINT);
+      if (decl.find("BIGINT") != std::string::npos) return Integer(SQL_BIGINT);
+      return Integer(SQL_INTEGER);
+    }
+    if (decl.find("DATE") != std::string::npos || decl.find("TIME") != std::string::npos) {
+      return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
+    }
+    if (decl.find("REAL") != std::string::npos || decl.find("FLOA") != std::string::npos ||
+        decl.find("DOUB") != std::string::npos || decl.find("NUMERIC") != std::string::npos ||
+        decl.find("DECIMAL") != std::string::npos) {
+      return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
+    }
+    if ((decl.rfind("CHAR", 0) == 0 || decl.rfind("NCHAR", 0) == 0) && DeclaredWidth(decl) > 0) {
+      return Text(SQL_CHAR, DeclaredWidth(decl));
+    }
+    if (decl.find("CHAR") != std::string::npos && DeclaredWidth(decl) > 0) {
+      return Text(SQL_VARCHAR, DeclaredWidth(decl));
+    }
+  }
+  // An expression or an undeclared width: what the values show.
+  const size_t ncols = result.columns.size();
+  bool any_int = false, any_real = false, any_text = false, wide = false;
+  SQLULEN width = 0;
+  if (column < result.seen.size()) {  // the rows of a large result set that are not in memory
+    const Result::Seen& seen = result.seen[column];
+    any_int = seen.any_int;
+    any_real = seen.any_real;
+    any_text = seen.any_text;
+    wide = seen.wide;
+    width = seen.width;
+  }
+  const size_t held = ncols == 0 ? 0 : result.cells.size() / ncols;
+  for (size_t r = 0; r < held; ++r) {
+    const Value& v = result.cells[r * ncols + column];
+    switch (v.type) {
+      case Value::Type::Integer:
+        any_int = true;
+        wide = wide || v.integer > INT32_MAX || v.integer < INT32_MIN;
+        break;
+      case Value::Type::Real:
+        any_real = true;
+        break;
+      case Value::Type::Text:
+        any_text = true;
+        if (v.text.size() > width) width = v.text.size();
+        break;
+      default:
+        break;
+    }
+  }
+  if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
+  if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
+  return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
+}
+
+SQLSMALLINT DefaultCType(SQLSMALLINT sql_type) {
+  switch (sql_type) {
+    case SQL_INTEGER:
+      return SQL_C_SLONG;
+    case SQL_SMALLINT:
+      return SQL_C_SSHORT;
+    case SQL_TINYINT:
+      return SQL_C_UTINYINT;
+    case SQL_BIGINT:
+      return SQL_C_SBIGINT;
+    case SQL_DOUBLE:
+      return SQL_C_DOUBLE;
+    case SQL_TYPE_TIMESTAMP:
+      return SQL_C_TYPE_TIMESTAMP;
+    default:
+      return SQL_C_CHAR;
+  }
+}
+
+SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
+                   SQLLEN* indicator, GetDataState* state) {
+  size_t* offset = state != nullptr ? &state->offset : nullptr;
+  // A text value is handed out from where it lies; only numbers are formatted first.
+  std::string formatted;
+  if (value.type != Value::Type::Text) formatted = AsText(value);
+  const std::string_view text = value.type == Value::Type::Text ? std::string_view(value.text) : formatted;
+  if (value.type == Value::Type::Null) {
+    // The buffer keeps what it held: only the indicator tells the application.
+    if (offset != nullptr && *offset > 0) return SQL_NO_DATA;
+    if (indicator == nullptr) {
+      return SetDiag(h, SQL_ERROR, "22002", 0, "Indicator variable required but not supplied");
+    }
+    *indicator = SQL_NULL_DATA;
+    if (offset != nullptr) *offset = 1;
+    return SQL_SUCCESS;
+  }
+  // Fixed-size values are handed out once to SQLGetData.
+  const bool is_text = c_type == SQL_C_CHAR || c_type == SQL_C_WCHAR || c_type == SQL_C_BINARY;
+  if (!is_text && offset != nullptr) {
+    if (*offset > 0) return SQL_NO_DATA;
+    *offset = 1;
+  }
+  switch (c_type) {
+    case SQL_C_CHAR: {
+      if (value.type != Value::Type::Text && target != nullptr && buffer_length > 0 &&
+          text.size() >= static_cast<size_t>(buffer_length)) {
+        // Digits are never cut off a number.
+        return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+      }
+      return PutChars<char>(h, text, target, buffer_length, indicator, offset);
+    }
+    case SQL_C_WCHAR: {
+      if (state == nullptr) return PutChars<char16_t>(h, Utf16(text), target, buffer_length, indicator, nullptr);
+      if (!state->wide_ready) {
+        state->wide = Utf16(text);
+        state->wide_ready = true;
+      }
+      return PutChars<char16_t>(h, state->wide, target, buffer_length, indicator, offset);
+    }
+    case SQL_C_BINARY: {
+      // Bytes as they are, without a terminator.
+      const std::string_view bytes = text;
+      size_t from = offset ? *offset : 0;
+      if (offset != nullptr && from > 0 && from >= bytes.size()) return SQL_NO_DATA;
+      size_t remaining = bytes.size() - from;
+      size_t n = buffer_length > 0 && static_cast<size_t>(buffer_length) < remaining ? static_cast<size_t>(buffer_length)
+                                                                                     : remaining;
+      if (target == nullptr || buffer_length <= 0) n = 0;
+      if (n > 0) std::memcpy(target, bytes.data() + from, n);
+      if (indicator != nullptr) *indicator = static_cast<SQLLEN>(remaining);
+      if (offset != nullptr) *offset = remaining == 0 ? 1 : from + n;
+      return n < remaining ? Truncated(h) : SQL_SUCCESS;
+    }
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+      return PutInteger<SQLINTEGER>(h, value, target, indicator);
+    case SQL_C_ULONG:
+      return PutInteger<SQLUINTEGER>(h, value, target, indicator);
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+      return PutInteger<SQLSMALLINT>(h, value, target, indicator);
+    case SQL_C_USHORT:
+      return PutInteger<SQLUSMALLINT>(h, value, target, indicator);
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+      return PutInteger<SQLSCHAR>(h, value, target, indicator);
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT:
+      return PutInteger<SQLCHAR>(h, value, target, indicator);
+    case SQL_C_SBIGINT:
+      return PutInteger<SQLBIGINT>(h, value, target, indicator);
+    case SQL_C_UBIGINT:
+      return PutInteger<SQLUBIGINT>(h, value, target, indicator);
+    case SQL_C_DOUBLE:
+    case SQL_C_FLOAT: {
+      double d = 0;
+      if (AsDouble(value, d) != Parse::Ok) {
+        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+      }
+      if (c_type == SQL_C_DOUBLE) {
+        if (target != nullptr) *static_cast<SQLDOUBLE*>(target) = d;
+        if (indicator != nullptr) *indicator = sizeof(SQLDOUBLE);
+      } else {
+        if (target != nullptr) *static_cast<SQLREAL*>(target) = static_cast<SQLREAL>(d);
+        if (indicator != nullptr) *indicator = sizeof(SQLREAL);
+      }
+      return SQL_SUCCESS;
+    }
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: {
+      SQL_TIMESTAMP_STRUCT ts{};
+      if (!AsTimestamp(value, ts)) {
+        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+      }
+      if (c_type == SQL_C_TYPE_TIMESTAMP || c_type == SQL_C_TIMESTAMP) {
+        if (target != nullptr) *static_cast<SQL_TIMESTAMP_STRUCT*>(target) = ts;
+        if (indicator != nullptr) *indicator = sizeof(SQL_TIMESTAMP_STRUCT);
+        return SQL_SUCCESS;
+      }
+      SQL_DATE_STRUCT date{ts.year, ts.month, ts.day};
+      if (target != nullptr) *static_cast<SQL_DATE_STRUCT*>(target) = date;
+      if (indicator != nullptr) *indicator = sizeof(SQL_DATE_STRUCT);
+      if (ts.hour || ts.minute || ts.second || ts.fraction) {
+        return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation");
+      }
+      return SQL_SUCCESS;
+    }
+    default:
+      return SetDiag(h, SQL_ERROR, "HY003", 0, "Program type out of range");
+  }
+}
+
+}  // namespace tsqlite

@@ -1,0 +1,45 @@
+// The one T-SQL lexer: where each token begins and ends, for the shapes of text clients send.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lexer.h"
+
+namespace tsqlite {
+namespace {
+
+// The tokens of text, one letter per kind and the token's text: "W:SELECT S N:1".
+std::string Tokens(std::string_view text) {
+  static const char kLetters[] = "ESCWQNTVMOF";  // in the order of Tok; T for a string
+  std::string out;
+  for (size_t i = 0;;) {
+    const Lexeme t = NextToken(text, i);
+    if (t.type == Tok::End) break;
+    EXPECT_EQ(t.offset, i);
+    EXPECT_GT(t.length, 0u);
+    i = t.offset + t.length;
+    if (!out.empty()) out += ' ';
+    out += kLetters[static_cast<int>(t.type)];
+    if (t.type != Tok::Space) out += ":" + std::string(text.substr(t.offset, t.length));
+    if (!t.closed) out += "(open)";
+  }
+  return out;
+}
+
+TEST(Lexer, SplitsTextIntoTokensWithOffsets) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"SELECT a,1", "W:SELECT S W:a O:, N:1"},
+      {"N'it''s' 'x", "T:N'it''s' S T:'x(open)"},
+      {"[a]]b] \"c\"", "Q:[a]]b] S Q:\"c\""},
+      {"1.5e3 .5 0x1F 1e 12abc", "N:1.5e3 S N:.5 S N:0x1F S N:1 W:e S N:12 W:abc"},
+      {"a--b\nc", "W:a C:--b S W:c"},
+      {"/* /* */ x */y /* open", "C:/* /* */ x */ W:y S C:/* open(open)"},
+      {"@x @@ROWCOUNT a<=b!c?", "V:@x S V:@@ROWCOUNT S W:a O:<= W:b F:! W:c M:?"},
+      {"- -1", "O:- S O:- N:1"},
+      {"\x01;", "F:\x01 O:;"},
+  };
+  for (const auto& [text, tokens] : cases) EXPECT_EQ(tokens, Tokens(text)) << text;
+}
+
+}  // namespace
+}  // namespace tsqlite
