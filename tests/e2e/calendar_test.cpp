@@ -20,8 +20,7 @@ using RefusedInserts = DatabaseTest;
 // Runs planex for all persons up to 31 December of end_year.
 void RunPlanex(Company& company, const std::string& end_year) {
   company.WriteSettings();
-  ProcResult result = company.RunPlanex({"0", end_year, "planex.ini", "0", "0"}, kNow);
-  ASSERT_EQ(result.exit_code, 0) << result.err;
+  RunPlanexOk(company, "0", end_year);
 }
 
 Strings Errors(Company& company) { return ErrorLines(company.Log()); }

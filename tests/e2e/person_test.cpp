@@ -59,13 +59,7 @@ class Scenario {
         Key(gvo) + ", NULL, " + Key(sdt) + ", " + std::to_string(stg) + ", 1)");
   }
 
-  ProcResult Run(const std::string& beg, const std::string& ende, const std::string& von = "0",
-                          const std::string& bis = "0") {
-    ProcResult r = co.RunPlanex({beg, ende, "planex.ini", von, bis}, kNow);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    return r;
-  }
+  void Run(const std::string& beg, const std::string& ende) { RunPlanexOk(co, beg, ende); }
 
   Rows Q(const std::string& tsql) { return co.Query(tsql); }
   Strings Col(const std::string& tsql) { return Column(co, tsql); }

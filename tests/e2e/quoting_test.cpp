@@ -14,7 +14,6 @@
 namespace {
 
 using fixture::Key;
-using fixture::kNow;
 using fixture::Lit;
 using fixture::Rows;
 
@@ -99,9 +98,7 @@ class Quoting : public fixture::DatabaseTest {
   // Runs planex to the end of 2026; the clock stands in 2026, so a second run rewrites every
   // schedule-assignment record of the year.
   void RunPlanex(const std::string& von = "0", const std::string& bis = "0") {
-    fixture::ProcResult r = co_->RunPlanex({"0", "2026", "planex.ini", von, bis}, kNow);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    fixture::RunPlanexOk(*co_, "0", "2026", von, bis);
     EXPECT_EQ(co_->Log().find("Error"), std::string::npos) << co_->Log();
   }
 
