@@ -46,20 +46,18 @@ class Workdir {
                                   "ODBCINI=" + (dir_ / "odbc/odbc.ini").string(), "HOME=" + dir_.string()},
                                  fixture::kNow);
   }
-  Proc Planex(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{kPlanex};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(dir_, argv);
-  }
+  Proc Planex(const std::vector<std::string>& args) const { return Run(dir_, Argv(kPlanex, args)); }
   // planex with the settings file ini, for all persons up to the end of 2027.
   Proc PlanexWith(const std::string& ini) const { return Planex({"0", "2027", ini, "0", "0"}); }
   Proc Settings(const std::vector<std::string>& args, const std::string& input = "") const {
-    std::vector<std::string> argv{kSettings};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(dir_, argv, input);
+    return Run(dir_, Argv(kSettings, args), input);
   }
 
  private:
+  static std::vector<std::string> Argv(const std::string& program, std::vector<std::string> args) {
+    args.insert(args.begin(), program);
+    return args;
+  }
   fixture::TempDir tmp_{"planex-e2e"};
   fs::path dir_ = tmp_.Path();
 };
