@@ -59,6 +59,12 @@ class Scenario {
         Key(gvo) + ", NULL, " + Key(sdt) + ", " + std::to_string(stg) + ", 1)");
   }
 
+  // A person with an open assignment row and a group assignment from cycle day stg on sdt.
+  void Member(const std::string& pnr, const std::string& name, const std::string& agr, const std::string& sdt, int stg) {
+    Person(pnr, name);
+    Assign(pnr, agr, sdt, stg);
+  }
+
   void Run(const std::string& beg, const std::string& ende) { RunPlanexOk(co, beg, ende); }
 
   Rows Q(const std::string& tsql) { return co.Query(tsql); }
@@ -92,10 +98,8 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
   Scenario s;
   s.Days("K1", DayRange(9, 16));
   s.Group("G7", 7);
-  s.Person("P1", "Eins");
-  s.Assign("P1", "G7", "20261212", 1);
-  s.Person("P2", "Zwei");
-  s.Assign("P2", "G7", "20261210", 3);
+  s.Member("P1", "Eins", "G7", "20261212", 1);
+  s.Member("P2", "Zwei", "G7", "20261210", 3);
   s.Run("0", "2026");
 
   struct Case {
@@ -143,8 +147,7 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
   s.Days("K1", {"20261210", "20261211"});
   s.Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('G1', 1, 1)");
   s.Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('G1', 1, '  ', 'V9', 1)");
-  s.Person("P1", "Neuer Name");
-  s.Assign("P1", "G1", "20260101", 1);
+  s.Member("P1", "Neuer Name", "G1", "20260101", 1);
   // An existing record with a day record of its own: both stay one row each.
   s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', " +
         Key("20261211") + ", " + Key("20261211") + ", CONVERT(Datetime, '2026-12-11 07:30:00', 120), " +
@@ -169,10 +172,8 @@ TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
   s.Sql("ALTER TABLE ABC_1.Qxs329Ztg DROP COLUMN ZtgPnm");
   s.Days("K1", {"20261210", "20261211"});
   s.Group("G1", 1);
-  s.Person("P1", "Eins");
-  s.Assign("P1", "G1", "20260101", 1);
-  s.Person("P2", "Zwei");
-  s.Assign("P2", "G1", "20260101", 1);
+  s.Member("P1", "Eins", "G1", "20260101", 1);
+  s.Member("P2", "Zwei", "G1", "20260101", 1);
   // P2's first day is an update: after P1's insert switched, the update goes straight without it.
   s.Sql("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAgr, ZtgSta) VALUES ('P2', " + Key("20261210") + ", 'X', 1)");
   s.Run("0", "2026");
@@ -332,8 +333,7 @@ void SeedRepeatable(Scenario& s, int persons) {
   s.Group("G7", 7);
   for (int p = 1; p <= persons; ++p) {
     const std::string pnr = "P" + std::to_string(p);
-    s.Person(pnr, "Person " + pnr);
-    s.Assign(pnr, "G7", "20261215", 1 + p % 7);
+    s.Member(pnr, "Person " + pnr, "G7", "20261215", 1 + p % 7);
   }
 }
 
