@@ -516,6 +516,18 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
   }
 }
 
+// A mistyped Database path in the DSN is a failed connection, not a new empty database.
+TEST_F(Faults, MissingDatabaseFileIsAConnectFailureAndNothingIsCreated) {
+  auto shop = WritingShop();
+  fixture::Company& co = shop->co;
+  const std::string db = co.Dir() + "/mistyped.db";
+  shop->PointDsn(db);
+  Ended e = WaitPlanex(StartPlanex(co, "2026"));
+  EXPECT_EQ(e.status, 0) << e.output;
+  EXPECT_EQ(Body(co.Log()), "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n");
+  EXPECT_FALSE(fs::exists(db));
+}
+
 TEST_F(Faults, DamagedDatabaseFileIsLoggedWithoutACrash) {
   struct Case {
     const char* name;
