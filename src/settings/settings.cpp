@@ -7,8 +7,6 @@
 
 namespace {
 
-CfgSatz cfg_record;
-
 void Clear(CfgSatz* r) {
   r->number = 0;
   r->section.clear();
@@ -88,15 +86,16 @@ void Str_SubCopy(std::string_view src, int start, int length, std::string* dst) 
   dst->assign(length == 0 ? rest : rest.substr(0, static_cast<std::size_t>(length)));
 }
 
-void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path) {
-  Clear(&cfg_record);
+void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path,
+                    CfgSatz* record) {
+  Clear(record);
   std::string text;
   if (!ReadText(path, &text)) return;
 
   std::size_t pos = 0;
   std::string line1, line2, field;
   while (NextLine(text, &pos, &line1) && NextLine(text, &pos, &line2)) {
-    CfgSatz& r = cfg_record;
+    CfgSatz& r = *record;
 
     int p1 = Str_NthPos(line1, ';', 1);
     int p2 = Str_NthPos(line1, ';', 2);
@@ -124,8 +123,6 @@ void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t numb
       r.value = std::move(decoded);
       return;
     }
-    Clear(&cfg_record);
+    Clear(record);
   }
 }
-
-const CfgSatz& Cfg_Record() { return cfg_record; }

@@ -2,8 +2,8 @@
 // The settings file: a sequence of record pairs of two lines each,
 //   line 1:  lead;section;rest
 //   line 2:  number;key;value        (value = enciphered hexadecimal text, may contain ';')
-// Cfg_Value_Read finds the first pair that matches by section, key or number, and leaves it with
-// its value deciphered in the settings record.
+// Cfg_Value_Read finds the first pair that matches by section, key or number, and gives it with
+// its value deciphered in the caller's settings record.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,11 +16,10 @@ struct CfgSatz {
 };
 
 // Looks the pair up in the file at path. A pair is taken when its section equals section, or its
-// key equals key, or its number equals number. A missing file or no match leaves the record
+// key equals key, or its number equals number. A missing file or no match leaves *record
 // cleared, which the caller sees as an empty value.
-void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path);
-// The settings record of the last Cfg_Value_Read. Copy out of it before the next call.
-const CfgSatz& Cfg_Record();
+void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path,
+                    CfgSatz* record);
 
 // Index of the n-th occurrence of ch in text; the last one when there are fewer than n; -1 when
 // there is none.

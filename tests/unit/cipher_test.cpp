@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "settings/cipher.h"
@@ -21,8 +22,7 @@ std::string ReverseHalves(const std::string& hex) {
   return out;
 }
 
-bool StateIsZero() {
-  const Bf_State& s = Bf_ProcessState();
+bool StateIsZero(const Bf_State& s) {
   for (uint32_t w : s.P)
     if (w != 0) return false;
   for (const auto& box : s.S)
@@ -114,12 +114,14 @@ TEST(Cipher, NineCharactersFillTheSecondBlockWithZeros) {
 
 TEST(Cipher, StateIsWipedAfterEveryCall) {
   std::string hex, text;
-  Cfg_Value_Encode("secret", &hex, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
-  Cfg_Value_Decode(hex, &text, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
-  Cfg_Value_Decode("", &text, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
+  auto work = std::make_unique<Bf_State>();
+  Cfg_Value_Encode("secret", &hex, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
+  Cfg_Value_Decode(hex, &text, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
+  EXPECT_EQ(text, "secret");
+  Cfg_Value_Decode("", &text, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
 }
 
 TEST(Cipher, LowerCaseDigitsDecodeToOtherBytes) {

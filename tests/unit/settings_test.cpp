@@ -10,6 +10,9 @@
 
 namespace {
 
+// The record every look-up of these tests fills.
+CfgSatz record;
+
 std::string Enc(const std::string& plain) {
   std::string hex;
   Cfg_Value_Encode(plain, &hex, kCfgCipherKey);
@@ -40,8 +43,8 @@ class SettingsFile {
 // What the driver gets for a key: it asks with an empty section and number 0.
 std::string DriverValue(const std::string& content, const char* key) {
   SettingsFile file(content);
-  Cfg_Value_Read("", key, 0, file.Path());
-  return Cfg_Record().value;
+  Cfg_Value_Read("", key, 0, file.Path(), &record);
+  return record.value;
 }
 
 TEST(Settings, NthPosCountsOccurrences) {
@@ -77,14 +80,14 @@ TEST(Settings, SubCopyLengthRules) {
 
 TEST(Settings, MatchedPairFillsTheRecord) {
   SettingsFile file("0;DB;\n3;LOGIN;" + Enc("planex") + "\n0;DB;\n4;PASS;" + Enc("secret") + "\n");
-  Cfg_Value_Read("", "PASS", 0, file.Path());
-  const CfgSatz& r = Cfg_Record();
+  Cfg_Value_Read("", "PASS", 0, file.Path(), &record);
+  const CfgSatz& r = record;
   EXPECT_EQ(r.section, "DB");
   EXPECT_EQ(r.number, 4);
   EXPECT_EQ(r.key, "PASS");
   EXPECT_EQ(r.value, "secret");
 
-  Cfg_Value_Read("", "NET8", 0, file.Path());
+  Cfg_Value_Read("", "NET8", 0, file.Path(), &record);
   EXPECT_EQ(r.number, 0);
   EXPECT_EQ(r.section, "");
   EXPECT_EQ(r.key, "");
@@ -117,10 +120,10 @@ TEST(Settings, DriverLookupMatchRules) {
 
 TEST(Settings, AdjacentSeparatorsCutToTheLineEnd) {
   SettingsFile file("0;;\n5;;" + Enc("v") + "\n");
-  Cfg_Value_Read("", "", 5, file.Path());
-  EXPECT_EQ(Cfg_Record().section, ";\n");
-  EXPECT_EQ(Cfg_Record().key, std::string(";") + Enc("v") + "\n");
-  EXPECT_EQ(Cfg_Record().value, "v");
+  Cfg_Value_Read("", "", 5, file.Path(), &record);
+  EXPECT_EQ(record.section, ";\n");
+  EXPECT_EQ(record.key, std::string(";") + Enc("v") + "\n");
+  EXPECT_EQ(record.value, "v");
 }
 
 TEST(Settings, LineEndsAndFileEndAreReadAlike) {
@@ -157,9 +160,9 @@ TEST(Settings, ValueKeepsItsSeparators) {
 
 TEST(Settings, LineWithOneSeparatorHasAnEmptyKey) {
   SettingsFile file("0;DB;\n0;" + Enc("value") + "\n");
-  Cfg_Value_Read("", "LOGIN", 0, file.Path());
-  EXPECT_EQ(Cfg_Record().key, "");
-  EXPECT_EQ(Cfg_Record().value, "value");
+  Cfg_Value_Read("", "LOGIN", 0, file.Path(), &record);
+  EXPECT_EQ(record.key, "");
+  EXPECT_EQ(record.value, "value");
 }
 
 TEST(Settings, LongValuesAreHeldWhole) {
@@ -168,9 +171,9 @@ TEST(Settings, LongValuesAreHeldWhole) {
 }
 
 TEST(Settings, MissingFileGivesEmptyValue) {
-  Cfg_Value_Read("", "LOGIN", 0, "/nonexistent/planex.ini");
-  EXPECT_EQ(Cfg_Record().value, "");
-  EXPECT_EQ(Cfg_Record().number, 0);
+  Cfg_Value_Read("", "LOGIN", 0, "/nonexistent/planex.ini", &record);
+  EXPECT_EQ(record.value, "");
+  EXPECT_EQ(record.number, 0);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "driver/driver.h"
+#include "common/schema.h"
 #include "settings/cipher.h"
 #include "settings/settings.h"
 
@@ -257,8 +257,8 @@ int CmdWrite(const std::vector<std::string>& args) {
   std::string error;
   if (!CheckValue("the login", login, false, &error) || !CheckValue("the data source name", dsn, false, &error))
     return Fail(error);
-  std::string client_schema = Drv_Schema_Form(schema + "x");
-  if (!Drv_Schema_Valid(client_schema))
+  std::string client_schema = Schema_Form(schema + "x");
+  if (!Schema_Valid(client_schema))
     return Fail("planex would refuse the schema '" + schema +
                 "': it needs 1 to 20 characters, each a letter, digit, '_', '$', '#' or '@'");
 
@@ -296,8 +296,8 @@ int CmdShow(const std::vector<std::string>& args) {
   int status = kOk;
   for (auto& item : items) {
     // The same lookup planex makes: empty section, the key, number 0.
-    Cfg_Value_Read("", item.key, 0, file.c_str());
-    const CfgSatz& r = Cfg_Record();
+    CfgSatz r;
+    Cfg_Value_Read("", item.key, 0, file.c_str(), &r);
     item.found = !(r.number == 0 && r.section.empty() && r.key.empty() && r.value.empty());
     item.value = r.value;
     if (!item.found) {
@@ -312,12 +312,12 @@ int CmdShow(const std::vector<std::string>& args) {
                    file.c_str(), item.key, r.key.c_str(), static_cast<int>(r.number), r.section.c_str());
     }
   }
-  std::string schema = Drv_Schema_Form(items[3].value);
+  std::string schema = Schema_Form(items[3].value);
   std::printf("%s %s\n", items[0].label, items[0].value.c_str());
   std::printf("%s %s\n", items[1].label, items[1].value.empty() ? "(empty)" : "****");
   std::printf("%s %s\n", items[2].label, items[2].value.c_str());
   std::printf("%s %s\n", items[3].label, schema.c_str());
-  if (items[3].found && !Drv_Schema_Valid(schema)) {
+  if (items[3].found && !Schema_Valid(schema)) {
     std::fprintf(stderr, "planex-settings: %s: planex refuses the schema '%s'\n", file.c_str(),
                  schema.c_str());
     status = kFailed;
