@@ -20,4 +20,7 @@ struct RunContext {
   std::string today;    // today's date key YYYYMMDD, fixed at start-up
   RunLog& log;          // PLANEX.LOG
   RunVariants variants;
+  // The person step: a few statements per person (batched), or one routine per statement and
+  // day (the day-by-day step, the reference and the operator's fall-back).
+  bool batched = true;
 };

@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "db/db.h"
+#include "person/batched.h"
 #include "person/urv.h"
 #include "person/ztg.h"
 
@@ -196,7 +197,10 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
         if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
       }
 
-      if (Less(start, end_key)) Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      // The batched step hands a person it cannot decide exactly to the day-by-day routines.
+      if (Less(start, end_key) && !(run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key))) {
+        Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      }
       Urv_Year_Generate(run, bsv, end_key);
     }
     Fld_Copy(prev_pnr, bsv.BsvPnr);

@@ -1,12 +1,11 @@
-#include "person/batch.h"
+#include "person/batched.h"
 
 #include <cstring>
 #include <map>
 #include <set>
 #include <utility>
 
-#include "driver/text.h"
-#include "person/field.h"
+#include "common/text.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "db/run_context.h"
 #include "person/pnr.h"
 #include "person/ztg.h"
 
@@ -53,3 +54,10 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
                     const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
                     std::vector<ZtgSatz>& updates);
+
+// The batched step of one person over the calendar days after start_key up to end_key: a few
+// range reads, the decisions above, multi-row inserts and set-based rewrites. True when the person
+// is done; false when the person must go through the day-by-day routines, the batched step having
+// written nothing those routines would write differently.
+bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
+                    const char* end_key);

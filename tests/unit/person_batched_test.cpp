@@ -5,8 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "person/batch.h"
-#include "person/field.h"
+#include "person/batched.h"
 
 namespace {
 
