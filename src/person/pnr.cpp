@@ -34,6 +34,10 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
         run.log.Printf("Error: Tagsatz einfügen %d! ", r);
         run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
       }
+    } else if (r != DB_OK) {
+      // The day goes on as if its record were there, but the failure is no longer silent.
+      run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
+      run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
     if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
     r = Pnr_Day_Fetch(day_cursor, tag);

@@ -282,6 +282,10 @@ std::string NoAssignment(const std::string& code, const std::string& pnr, const 
          "Error: Azt + Vra ermitteln. 100! Person: " + pnr + "! Tag: " + day + "!\nZtgTag: 0!\nZtgAgr: !\n";
 }
 
+std::string ZtgLookupFailed(const std::string& pnr, const std::string& day) {
+  return "Error: Ztgsatz ermitteln -1! Person: " + pnr + "! Tag: " + day + "!\n";
+}
+
 TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
   constexpr int kPersons = 2;
   const Counts full = {{"Bak", 32}, {"Kal", 7}, {"Ka2", 7}, {"Tag", 14}, {"Ztg", 14}, {"Urv", 2}};
@@ -322,11 +326,13 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
       {"person assignments missing", R"(DROP TABLE "ABC_1.Qxs310Bsv")", "", no_persons,
        with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}})},
       // Without day records every day still gets its schedule-assignment record, though without
-      // a group: the group query reads the day records too.
+      // a group: the group query reads the day records too. The failed existence query is logged.
       {"day records missing", R"(DROP TABLE "ABC_1.Qxs327Tag")", "",
        PerPerson(
            kPersons, [](const std::string& p) { return "Error: Letzten Tagsatz ermitteln. -1Person: " + p + "!\n"; },
-           [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }),
+           [](const std::string& p, const std::string& d) {
+             return "Error: Tagsatz ermitteln -1! Person: " + p + "! Tag: " + d + "\n" + NoAssignment("-1", p, d);
+           }),
        with({{"Tag", -1}})},
       {"day records without TagEnd", R"(ALTER TABLE "ABC_1.Qxs327Tag" DROP COLUMN TagEnd)", "",
        EveryDay(kPersons,
@@ -347,11 +353,12 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
        full},
       {"schedule-assignment records missing", R"(DROP TABLE "ABC_1.Qxs329Ztg")", "",
        PerPerson(kPersons,
-                 [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; }),
+                 [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; },
+                 ZtgLookupFailed),
        with({{"Ztg", -1}})},
-      // The lookup of the existing record fails: the step is skipped for the day without a line.
-      {"schedule-assignment records without ZtgBsd", R"(ALTER TABLE "ABC_1.Qxs329Ztg" DROP COLUMN ZtgBsd)", "", "",
-       with({{"Ztg", 0}})},
+      // The lookup of the existing record fails: the step ends for the day, with a line.
+      {"schedule-assignment records without ZtgBsd", R"(ALTER TABLE "ABC_1.Qxs329Ztg" DROP COLUMN ZtgBsd)", "",
+       EveryDay(kPersons, ZtgLookupFailed), with({{"Ztg", 0}})},
       // A rule refuses cycle day 3 (every Thursday): new records are refused, and so is the
       // rewrite of P2's existing one.
       {"schedule-assignment records refused", "",
