@@ -29,6 +29,14 @@ fixture::Oddities None() {
   o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   return o;
 }
+// Day and schedule-assignment records already there, and nothing else odd.
+fixture::Oddities Existing() {
+  fixture::Oddities o = None();
+  o.existing_days = 0.7;
+  o.existing_records = 0.7;
+  o.blank_plan = 0.3;
+  return o;
+}
 fixture::Oddities Many() {
   fixture::Oddities o;
   o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1};
@@ -123,6 +131,7 @@ using Shape = fixture::ClientShape;
 INSTANTIATE_TEST_SUITE_P(
     Random, PersonModes,
     ::testing::Values(ModesCase{"Plain", 1, 20, Shape::Full, None()},
+                      ModesCase{"Existing", 8, 30, Shape::Full, Existing()},
                       ModesCase{"Usual", 2, 30, Shape::Full, fixture::Oddities()},
                       ModesCase{"UsualOther", 3, 30, Shape::Full, fixture::Oddities()},
                       ModesCase{"Many", 4, 30, Shape::Full, Many()},
