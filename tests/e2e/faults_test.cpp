@@ -413,7 +413,7 @@ struct Started {
 // Starts planex for all persons up to the end of `ende` in the company's folder, in a process
 // group of its own. With uid set, the process gives up root and runs as that user; it ends with
 // 125 when it cannot, and with 124 when that user may not run planex.
-Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0) {
+Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0, const char* step = "batched") {
   const std::string planex = fixture::BuildDir() + "/planex";
   const std::string dir = co.Dir();
 
@@ -436,6 +436,7 @@ Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0
     if (chdir(dir.c_str()) != 0) _exit(126);
     setenv("ODBCSYSINI", dir.c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    setenv("PLANEX_PERSON_STEP", step, 1);
     execlp("faketime", "faketime", kNow, planex.c_str(), "0", ende.c_str(), "planex.ini", "0", "0", nullptr);
     _exit(127);
   }
@@ -690,20 +691,23 @@ std::string Join(const std::vector<std::string>& row) {
 }
 
 // Each run is killed with SIGKILL after a random share of an uninterrupted run's time and then
-// started again. Every row a killed run left must be one the uninterrupted run writes too (a row
-// is written whole or not at all), the database must be sound, and the run after it must end
-// with exactly the rows of the uninterrupted run and without an error line. PLANEX_FAULT_SEED
-// replays other kill points.
-TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
+// started again, in both person steps. Every row a killed run left must be one the uninterrupted
+// run writes too (a row is written whole or not at all, and a multi-row statement all its rows or
+// none), the database must be sound, and the run after it must end with exactly the rows of the
+// uninterrupted run and without an error line. PLANEX_FAULT_SEED replays other kill points.
+class KilledRuns : public Faults, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KilledRuns, EndLikeAnUninterruptedRun) {
   constexpr int kRuns = 10;
   constexpr int kPersons = 2;
+  const char* step = GetParam();
   const char* seed_text = std::getenv("PLANEX_FAULT_SEED");
   const unsigned seed = seed_text ? static_cast<unsigned>(std::strtoul(seed_text, nullptr, 10)) : 20261208u;
   SCOPED_TRACE("PLANEX_FAULT_SEED=" + std::to_string(seed));
 
   Shop shop(kPersons);
   const std::string whole = shop.Copy("whole.db");
-  const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027"));
+  const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027", 0, step));
   ASSERT_EQ(reference.status, 0) << reference.output;
   const Rows expected = DumpRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
@@ -717,7 +721,7 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
     const std::chrono::microseconds after(share(random));
     SCOPED_TRACE("run " + std::to_string(run) + " killed after " + std::to_string(after.count()) + " us");
     const std::string db = shop.Copy("killed" + std::to_string(run) + ".db");
-    const Started started = StartPlanex(shop.co, "2027");
+    const Started started = StartPlanex(shop.co, "2027", 0, step);
     std::this_thread::sleep_until(started.at + after);
     kill(-started.pid, SIGKILL);
     if (WaitPlanex(started).status != 0) ++killed;
@@ -726,7 +730,7 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
     const Rows left = DumpRows(db);
     for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
 
-    const Ended again = WaitPlanex(StartPlanex(shop.co, "2027"));
+    const Ended again = WaitPlanex(StartPlanex(shop.co, "2027", 0, step));
     EXPECT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(DumpRows(db), expected) << left.size() << " rows were left by the killed run";
     EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
@@ -734,5 +738,8 @@ TEST_F(Faults, RunsKilledAtRandomPointsEndLikeAnUninterruptedRun) {
   // A run so short that no kill landed inside it would prove nothing.
   EXPECT_GT(killed, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, KilledRuns, ::testing::Values("daily", "batched"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace
