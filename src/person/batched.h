@@ -55,6 +55,10 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
                     const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
                     std::vector<ZtgSatz>& updates);
 
+// The person's latest day-record date and latest live schedule-assignment date in one query, as
+// Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.
+int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]);
+
 // The batched step of one person over the calendar days after start_key up to end_key: a few
 // range reads, the decisions above, multi-row inserts and set-based rewrites. True when the person
 // is done; false when the person must go through the day-by-day routines, the batched step having

@@ -177,17 +177,20 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
       char last_tag[9] = "";
       char last_ztg[9] = "";
-      r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
-      if (r != DB_OK) {
-        run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
-        run.log.Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_tag, run.today);
-      }
-      r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
-      if (r != DB_OK) {
-        run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
-        run.log.Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_ztg, run.today);
+      // The batched step reads both dates at once; when that fails, the two queries say which.
+      if (!run.batched || Pnr_LastDays_Get(run, bsv.BsvPnr, last_tag, last_ztg) != DB_OK) {
+        r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_tag, run.today);
+        }
+        r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_ztg, run.today);
+        }
       }
 
       char start[9];
