@@ -96,32 +96,37 @@ int Wpl_Groups_Read(RunContext& run, const char* pnr, std::vector<WplZeile>& out
                        [&] { out.push_back({zuo_agr.text, tag, azt.text, vra.text}); });
 }
 
-// In one read: the person's day records on midnight dates after the start date (those the
-// existence query finds), and the person's schedule-assignment records of any status on midnight
-// dates after the threshold.
-int Pnr_Records_Read(RunContext& run, const char* pnr, const char* start_key, const char* threshold,
-                     const char* end_key, std::vector<std::string>& tag_keys, std::vector<ZtgAlt>& out) {
+// The person's day records on midnight dates after the start date: those the existence query
+// finds. (Read apart from the schedule-assignment records: one UNION ALL of both would be one
+// statement less, but the embedded database fails a UNION whose result spills to its temp table.)
+int Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const char* end_key,
+                  std::vector<std::string>& keys) {
   static constexpr const char* kSql =
-      "SELECT 'T', CONVERT(char(8), TagTag, 112), 0, '', '', '', '', '', '', 0, '', '', '', '' FROM %s.Qxs327Tag "
-      "WHERE TagPnr = '%s' AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
-      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112) "
-      "UNION ALL SELECT 'Z', CONVERT(char(8), ZtgVon, 112), ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-      "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp FROM %s.Qxs329Ztg WHERE ZtgPnr = '%s' "
+      "SELECT CONVERT(char(8), TagTag, 112) FROM %s.Qxs327Tag WHERE TagPnr = '%s' "
+      "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
+      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112)";
+  Wide tag;
+  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, pnr, start_key, end_key), {Db_Text(tag.text, kWide)},
+                       [&] { keys.push_back(tag.text); });
+}
+
+// The person's schedule-assignment records of any status on midnight dates after the threshold.
+int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
+                  std::vector<ZtgAlt>& out) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), ZtgVon, 112), ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
+      "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp FROM %s.Qxs329Ztg WHERE ZtgPnr = '%s' "
       "AND ZtgVon > CONVERT(Datetime, '%s', 112) AND ZtgVon <= CONVERT(Datetime, '%s', 112) "
       "AND ZtgVon = CONVERT(Datetime, CONVERT(char(8), ZtgVon, 112), 112)";
-  Wide kind, von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
+  Wide von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
   int32_t sta = 0, tag = 0;
   return Db_Query_Rows(
-      run.db, Db_Format(kSql, run.schema, pnr, start_key, end_key, run.schema, pnr, threshold, end_key),
-      {Db_Text(kind.text, kWide), Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide),
-       Db_Text(abt.text, kWide), Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide),
-       Db_Text(agr.text, kWide), Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide),
-       Db_Text(azt.text, kWide), Db_Text(ttp.text, kWide)},
+      run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
+      {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
+       Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide), Db_Text(agr.text, kWide),
+       Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide), Db_Text(azt.text, kWide),
+       Db_Text(ttp.text, kWide)},
       [&] {
-        if (kind.text[0] == 'T') {
-          tag_keys.push_back(von.text);
-          return;
-        }
         out.push_back({von.text, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag, bsd.text,
                        vra.text, azt.text, ttp.text});
       });
@@ -230,8 +235,7 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   std::vector<KalTag> days;
   std::vector<std::string> tag_keys, new_days;
   if (Kal_Days_Read(run, bsv.BsvKal, start_key, end_key, days) != DB_OK) return false;
-  std::vector<ZtgAlt> existing;
-  if (Pnr_Records_Read(run, bsv.BsvPnr, start_key, threshold, end_key, tag_keys, existing) != DB_OK) return false;
+  if (Tag_Days_Read(run, bsv.BsvPnr, start_key, end_key, tag_keys) != DB_OK) return false;
   if (!Tag_Batch_Plan(days, tag_keys, new_days)) return false;
   if (!new_days.empty() && Tag_Days_Ins(run, bsv.BsvPnr, new_days) != DB_OK) return false;
 
@@ -239,9 +243,11 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (days.empty() || !Less(threshold, days.back().key.c_str())) return true;
   std::vector<ZuoTag> assignments;
   std::vector<WplZeile> plans;
+  std::vector<ZtgAlt> existing;
   std::vector<ZtgSatz> inserts, updates;
   if (Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments) != DB_OK) return false;
   if (Wpl_Groups_Read(run, bsv.BsvPnr, plans) != DB_OK) return false;
+  if (Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing) != DB_OK) return false;
   if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates)) return false;
   if (!inserts.empty() && Ztg_Days_Ins(run, inserts) != DB_OK) return false;
   if (!updates.empty() && Ztg_Days_Upd(run, updates) != DB_OK) return false;
