@@ -174,8 +174,17 @@ std::string Ztg_Column_Set(const std::vector<ZtgSatz>& records, std::size_t firs
   bool same = true;
   for (std::size_t i = first + 1; i < last && same; ++i) same = literal(records[i]) == literal(records[first]);
   if (same) return literal(records[first]);
-  std::string out = "CASE CONVERT(char(8), ZtgVon, 112)";
-  for (std::size_t i = first; i < last; ++i) out += Db_Format(" WHEN '%s' THEN ", records[i].ZtgVon) + literal(records[i]);
+  // A CASE is searched WHEN by WHEN for every row, so the days go by month first: a year's
+  // rewrite compares a row with a dozen months and a month's days, not with every day.
+  std::string out = "CASE CONVERT(char(6), ZtgVon, 112)";
+  for (std::size_t i = first; i < last;) {
+    std::size_t end = i;
+    while (end < last && std::strncmp(records[end].ZtgVon, records[i].ZtgVon, 6) == 0) ++end;
+    const std::string month(records[i].ZtgVon, 6);
+    out += Db_Format(" WHEN '%s' THEN CASE CONVERT(char(8), ZtgVon, 112)", month);
+    for (; i < end; ++i) out += Db_Format(" WHEN '%s' THEN ", records[i].ZtgVon) + literal(records[i]);
+    out += " END";
+  }
   return out + " END";
 }
 
