@@ -61,11 +61,8 @@ class DbConnection {
   DiagSatz diag_{};
 };
 
-// Formats a statement text. %s takes a text argument with every single quote doubled (the SQL
-// rule for a quote inside a literal), so that a value such as a name with an apostrophe is stored
-// as it is instead of changing its statement; %d takes an int, %ld a long; %% is a percent sign.
-// The client schema is checked by the run sequence before it is ever pasted, so it passes
-// unchanged. A format whose conversions do not match the arguments does not build.
+// Db_Format without the argument types: the texts and the numbers each in the order of their
+// conversions. A format that does not fit them gives an empty text, which fails as a statement.
 std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> texts, std::span<const long> numbers);
 
 namespace db_detail {
@@ -78,6 +75,11 @@ constexpr bool IsText() {
 }
 }  // namespace db_detail
 
+// Formats a statement text. %s takes a text argument with every single quote doubled (the SQL
+// rule for a quote inside a literal), so that a value such as a name with an apostrophe is stored
+// as it is instead of changing its statement; %d takes an int, %ld a long; %% is a percent sign.
+// The client schema is checked by the run sequence before it is ever pasted, so it passes
+// unchanged. A format whose conversions do not match the arguments does not build.
 template <class... Args>
 std::string Db_Format(FormatFor<Args...> fmt, const Args&... args) {
   std::string_view texts[sizeof...(Args) + 1] = {};

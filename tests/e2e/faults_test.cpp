@@ -8,8 +8,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +25,7 @@
 #include <vector>
 
 #include "fixtures/company.h"
+#include "session.h"
 
 namespace {
 
@@ -117,50 +116,20 @@ std::string Connection(const std::string& db, const std::string& extra = "") {
 // Connects with the connection string, runs one statement and reads its rows as text into *rows
 // when given; the first diagnostic record of whatever failed.
 Failure Execute(const std::string& connection, const std::string& statement, Rows* rows = nullptr) {
-  Failure f;
-  SQLHENV env = SQL_NULL_HENV;
-  SQLHDBC dbc = SQL_NULL_HDBC;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
-  auto capture = [&](SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[6] = {0}, text[1024] = {0};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &len);
-    f = {reinterpret_cast<char*>(state), static_cast<int>(native), reinterpret_cast<char*>(text)};
-    if (f.state.empty()) f.state = "?????";
-  };
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  std::string cs = connection;
-  if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0,
-                                      nullptr, SQL_DRIVER_NOPROMPT))) {
-    capture(SQL_HANDLE_DBC, dbc);
-  } else {
-    std::string text = statement;
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-    if (!SQL_SUCCEEDED(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
-      capture(SQL_HANDLE_STMT, stmt);
-    } else if (rows) {
-      SQLSMALLINT columns = 0;
-      SQLNumResultCols(stmt, &columns);
-      for (SQLRETURN rc = SQLFetch(stmt); SQL_SUCCEEDED(rc); rc = SQLFetch(stmt)) {
-        std::vector<std::string> row;
-        for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
-          char value[512] = "";
-          SQLLEN indicator = 0;
-          SQLGetData(stmt, i, SQL_C_CHAR, value, sizeof value, &indicator);
-          row.push_back(indicator == SQL_NULL_DATA ? "NULL" : value);
-        }
-        rows->push_back(std::move(row));
-      }
-    }
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    SQLDisconnect(dbc);
+  pxdb::Session session;
+  pxdb::DbError error;
+  pxdb::BatchResult result;
+  if (!session.DriverConnect(connection, &error) || !session.Exec(statement, &result, &error)) {
+    return {error.sqlstate.empty() ? "?????" : error.sqlstate, error.native, error.message};
   }
-  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
-  return f;
+  if (rows && !result.sets.empty()) {
+    for (const auto& values : result.sets[0].rows) {
+      std::vector<std::string> row;
+      for (const auto& value : values) row.push_back(value ? *value : "NULL");
+      rows->push_back(std::move(row));
+    }
+  }
+  return {};
 }
 
 // Rows of every written table of a database file; -1 for a table that does not exist.

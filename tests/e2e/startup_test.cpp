@@ -74,6 +74,8 @@ const std::string kPassHand = "ADE36F362CDF4131EB335A0A9DEA4EC6";   // "hand pw;
 const std::string kNoDsn = "CD6840F9E003191B8D2504666B44DAF8";      // "NO_SUCH_DSN"
 const std::string kSchemaAbc = "C90BAF3D3F7ABDCE";                  // "abc_1x"
 const std::string kPlanexValue = "0CB77001EF3C0D7C";                 // "planex"
+const std::string kLoginForged = "EE507E64BA6F786BEC8AAAF00D88330D";  // "ops\nError: x"
+const std::string kDsnEscape = "DF00945BAA79BA4A";                   // "DSN\x1B[2J"
 
 TEST(Planex, WrongArgumentCountShowsUsage) {
   for (const std::vector<std::string>& args :
@@ -151,6 +153,11 @@ TEST(Planex, RefusesSchemaBeforeConnecting) {
       {"abc.dbox", "ABC.DBO"},
       {"a;b x", "A;B "},
       {"ab'--x", "AB'--"},
+      // Names SQL Server only takes in brackets: every statement of the run would fail.
+      {"1cx", "1C"},
+      {"@c1x", "@C1"},
+      {"selectx", "SELECT"},
+      {"m\xC3\xBCllerx", "M\xC3\xBCLLER"},
   };
   for (const auto& c : cases) {
     Workdir w;
@@ -166,11 +173,27 @@ TEST(Planex, RefusesSchemaBeforeConnecting) {
   }
 }
 
-TEST(Planex, MissingSettingsFileRefusesTheEmptySchema) {
+// A path that gives no settings (missing, no regular file, a line longer than any settings line)
+// ends the run with the schema line, never with a crash.
+TEST(Planex, UnreadableSettingsRefuseTheEmptySchema) {
   Workdir w;
-  Proc p = w.Planex({"0", "2027", "no/such/planex.ini", "0", "0"});
-  EXPECT_EQ(p.exit_code, 0);
-  EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n");
+  WriteFile(w.Dir() / "long.ini", "0;DB;\n4;SCHEMA;" + std::string(70000, 'A') + "\n");
+  for (const char* path : {"no/such/planex.ini", "/dev/zero", ".", "long.ini"}) {
+    Proc p = w.Planex({"0", "2027", path, "0", "0"});
+    EXPECT_EQ(p.exit_code, 0) << path;
+    EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n") << path;
+  }
+}
+
+// A PLANEX.LOG that is a symbolic link is "cannot be created"; its target keeps its content.
+TEST(Planex, RunLogIsNotWrittenThroughASymbolicLink) {
+  Workdir w;
+  WriteFile(w.Dir() / "target", "keep\n");
+  fs::create_symlink(w.Dir() / "target", w.Dir() / "PLANEX.LOG");
+  Proc p = w.Planex({"0", "2027", "planex.ini", "0", "0"});
+  EXPECT_EQ(p.exit_code, 1);
+  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: Too many levels of symbolic links\n");
+  EXPECT_EQ(ReadFile(w.Dir() / "target"), "keep\n");
 }
 
 TEST(Planex, ConnectFailureLogsTwoLinesWithMaskedPassword) {
@@ -212,6 +235,9 @@ TEST(Planex, HandWrittenSettingsFiles) {
       {"a pair without section answers every key",
        "no section\n7;SCHEMA;" + kSchemaAbc + "\n0;DB;\n1;LOGIN;" + kLoginHand + "\n",
        "Name:abc_1x Pwd:**** Net:abc_1x"},
+      {"control characters of values are written escaped",
+       "0;DB;\n1;LOGIN;" + kLoginForged + "\n0;DB;\n3;NET8;" + kDsnEscape + "\n0;DB;\n4;SCHEMA;" + kSchemaAbc + "\n",
+       "Name:ops\\nError: x Pwd:**** Net:DSN\\x1B[2J"},
   };
   for (const auto& c : cases) {
     Workdir w;
@@ -293,6 +319,15 @@ TEST(SettingsTool, RefusesWhatPlanexCouldNotUse) {
        2, "not taken from the command line"},
       {"missing schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--password-stdin"}, 2, "--schema missing"},
       {"long text", {"encode", std::string(97, 't')}, 1, "at most 96"},
+      {"line end in the login", {"write", "s.ini", "--login", "a\nError: x", "--dsn", "d", "--schema", "s", "--password-stdin"},
+       1, "control character"},
+      {"escape in the dsn", {"write", "s.ini", "--login", "a", "--dsn", "d\x1B[2J", "--schema", "s", "--password-stdin"},
+       1, "control character"},
+      {"reserved word as schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "select", "--password-stdin"},
+       1, "planex would refuse the schema 'select'"},
+      {"schema starting with a digit", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "1c", "--password-stdin"},
+       1, "planex would refuse the schema '1c'"},
+      {"tab in the text", {"encode", "a\tb"}, 1, "control character"},
       {"unknown command", {"frobnicate"}, 2, "unknown command"},
   };
   for (const auto& c : cases) {
@@ -301,6 +336,51 @@ TEST(SettingsTool, RefusesWhatPlanexCouldNotUse) {
     EXPECT_EQ(p.exit_code, c.exit_code) << c.name;
     EXPECT_NE(p.err.find(c.message), std::string::npos) << c.name << ": " << p.err;
     EXPECT_FALSE(fs::exists(w.Dir() / "s.ini")) << c.name;
+  }
+}
+
+TEST(SettingsTool, RefusesAPasswordWithAControlCharacter) {
+  Workdir w;
+  Proc p = w.Settings({"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s", "--password-stdin"}, "p\tw\n");
+  EXPECT_EQ(p.exit_code, 1);
+  EXPECT_NE(p.err.find("the password must not contain a control character"), std::string::npos) << p.err;
+  EXPECT_FALSE(fs::exists(w.Dir() / "s.ini"));
+}
+
+// The temporary file beside the target is created afresh: one left there by someone else, or a
+// symbolic link planted there, is never written through; the write fails and leaves both alone.
+TEST(SettingsTool, WriteNeverUsesAnExistingTemporaryFile) {
+  const std::vector<std::string> write = {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s",
+                                          "--password-stdin"};
+  {
+    Workdir w;
+    WriteFile(w.Dir() / "s.ini.tmp", "someone else's\n");
+    fs::permissions(w.Dir() / "s.ini.tmp", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                               fs::perms::others_read);
+    Proc p = w.Settings(write, "pw\n");
+    EXPECT_EQ(p.exit_code, 1);
+    EXPECT_NE(p.err.find("s.ini.tmp exists already"), std::string::npos) << p.err;
+    EXPECT_EQ(ReadFile(w.Dir() / "s.ini.tmp"), "someone else's\n");
+    EXPECT_FALSE(fs::exists(w.Dir() / "s.ini"));
+  }
+  {
+    Workdir w;
+    WriteFile(w.Dir() / "victim", "keep\n");
+    fs::create_symlink(w.Dir() / "victim", w.Dir() / "s.ini.tmp");
+    Proc p = w.Settings(write, "pw\n");
+    EXPECT_EQ(p.exit_code, 1);
+    EXPECT_EQ(ReadFile(w.Dir() / "victim"), "keep\n");
+    EXPECT_FALSE(fs::exists(w.Dir() / "s.ini"));
+  }
+  {
+    // Written with a permissive umask, the file is still its owner's only.
+    Workdir w;
+    Proc p = w.Run(w.Dir(), {"sh", "-c", "umask 0; exec \"$0\" \"$@\"", kSettings, "write", "s.ini", "--login",
+                             "a", "--dsn", "d", "--schema", "s", "--password-stdin"},
+                   "pw\n");
+    ASSERT_EQ(p.exit_code, 0) << p.err;
+    EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
   }
 }
 

@@ -31,6 +31,17 @@ static_assert(!Fmt_Matches<int>("%ld"), "an int for a long");
 static_assert(!Fmt_Matches<double>("%f"), "a conversion the texts do not use");
 static_assert(!Fmt_Matches<>("100%"), "a lone percent sign at the end");
 
+// The untyped path behind Db_Format still refuses what does not fit, for callers that build
+// their argument lists at run time.
+TEST(DbFormat, MismatchedArgumentsGiveAnEmptyStatement) {
+  const std::string_view x[] = {"x"};
+  const long numbers[] = {1, 2};
+  EXPECT_EQ(Db_FormatArgs("'%s'", {}, {}), "");
+  EXPECT_EQ(Db_FormatArgs("'%s'", {}, std::span(numbers, 1)), "");
+  EXPECT_EQ(Db_FormatArgs("%d", x, {}), "");
+  EXPECT_EQ(Db_FormatArgs("%d", {}, numbers), "");
+}
+
 TEST(DbFormat, VariantTextLeavesTheMarkedPartsOutOfTheSecondVariant) {
   static constexpr char kMarked[] = "SET a = %ld{ },   b = 1{,   c = '%s'}  WHERE d";
   static constexpr auto kFirst = Db_Variant_Text(kMarked, DbVariant::First);

@@ -170,10 +170,23 @@ TEST(Settings, LongValuesAreHeldWhole) {
   EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + Enc(plain) + "\n", "LOGIN"), plain);
 }
 
+// The reader stops at the first matching pair; a line longer than any settings line before it
+// makes the file no settings file.
+TEST(Settings, OverlongLineBeforeTheMatchGivesNoValue) {
+  const std::string pair = "0;DB;\n3;LOGIN;" + Enc("planex") + "\n";
+  const std::string longest = "0;LONG;" + std::string(kCfgLineMax - 8, 'x');  // with its line end at the limit
+  EXPECT_EQ(DriverValue(pair + longest + "y\n", "LOGIN"), "planex");
+  EXPECT_EQ(DriverValue(longest + "\n9;OTHER;\n" + pair, "LOGIN"), "planex");
+  EXPECT_EQ(DriverValue(longest + "y\n9;OTHER;\n" + pair, "LOGIN"), "");
+  EXPECT_EQ(DriverValue("0;DB;\n" + longest + "yy" + pair, "LOGIN"), "");
+}
+
 TEST(Settings, MissingFileGivesEmptyValue) {
-  Cfg_Value_Read("", "LOGIN", 0, "/nonexistent/planex.ini", &record);
-  EXPECT_EQ(record.value, "");
-  EXPECT_EQ(record.number, 0);
+  for (const char* path : {"/nonexistent/planex.ini", "/dev/zero", "/tmp"}) {
+    Cfg_Value_Read("", "LOGIN", 0, path, &record);
+    EXPECT_EQ(record.value, "") << path;
+    EXPECT_EQ(record.number, 0) << path;
+  }
 }
 
 }  // namespace

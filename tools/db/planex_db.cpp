@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/schema.h"
+#include "common/text.h"
 #include "dates.h"
 #include "demo.h"
 #include "script.h"
@@ -257,19 +259,13 @@ int Connect(const Args& a, bool create_db, Session* session, std::string* schema
   return kExitOk;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 int CheckSchema(std::string* schema) {
   if (schema->empty()) return UsageError("--schema NAME is required");
-  if (!ValidSchemaName(*schema)) {
-    return UsageError("schema name '" + *schema +
-                      "' is not valid: 1 to 20 letters, digits or '_', not starting with a digit");
+  if (!Schema_Valid(*schema)) {
+    return UsageError("schema name '" + Str_Escape(*schema) + "' is not valid: " + kSchemaRule);
   }
   // planex upper-cases the schema of its settings; install it under that name.
-  *schema = Upper(*schema);
+  Str_Upper(*schema);
   return -1;
 }
 
