@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "batch/progress.h"
@@ -125,6 +127,10 @@ int Batch_Run(int argc, const char* const* argv) {
   }
 
   RunContext run{db, schema, today, log, {}};
+  // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
+  // reference and as the operator's fall-back; the batched step is the default.
+  const char* step = std::getenv("PLANEX_PERSON_STEP");
+  run.batched = step == nullptr || std::strcmp(step, "daily") != 0;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 
   Batch_AllPersons(&pnr_von, &pnr_bis);

@@ -1,5 +1,6 @@
 #include "db/db.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -174,6 +175,39 @@ int Db_Query_One(DbConnection& db, const std::string& statement, std::initialize
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
   return Fetch(stmt.get());
+}
+
+int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                  const std::function<void()>& on_row) {
+  StmtHandle stmt;
+  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
+  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
+  if (rc == SQL_ERROR) {
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
+    return DB_FAIL;
+  }
+  SQLLEN indicator = 0;
+  for (;;) {
+    BindColumns(stmt.get(), cols, &indicator);
+    int r = Fetch(stmt.get());
+    if (r == DB_NODATA) return DB_OK;
+    if (r != DB_OK) return r;
+    on_row();
+  }
+}
+
+int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+                  std::size_t per_statement) {
+  for (std::size_t first = 0; first < rows.size(); first += per_statement) {
+    std::string statement = head;
+    const std::size_t last = std::min(rows.size(), first + per_statement);
+    for (std::size_t i = first; i < last; ++i) {
+      if (i > first) statement += ", ";
+      statement += rows[i];
+    }
+    if (int r = Db_Write(db, statement); r != DB_OK) return r;
+  }
+  return DB_OK;
 }
 
 int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {

@@ -10,11 +10,13 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "common/format.h"
 
@@ -151,6 +153,22 @@ int Db_Query_One(DbConnection& db, const std::string& statement, std::initialize
 // UPDATE that touched no row, -1). On -1 the diagnostics are captured, and when passthrough is not
 // 0 and the server's native error equals it, that native code is returned instead of -1.
 int Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0);
+
+// Range read pattern: a multi-row query read to its end at once, on a statement of its own with
+// the default attributes (a server sends such a result in batches, not a round trip per row as a
+// server cursor does). on_row runs after every row fetched, with the columns filled; they are
+// cleared before every row, so NULL arrives as empty text or 0. Returns 0 when every row was read
+// (none included), -1 when the execution or a fetch failed (diagnostics captured on execution).
+int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                  const std::function<void()>& on_row);
+
+// Multi-row write pattern: head (an INSERT ... VALUES, or any text that a list of rows completes)
+// followed by the rows joined with ", ", at most per_statement rows to a statement (1,000 is SQL
+// Server's limit for a VALUES list). Each statement is a single-shot write and stands or fails
+// whole. Returns 0 when every statement succeeded, else the code of the first one that did not
+// (as Db_Write gives it); no statement follows a failed one.
+int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+                  std::size_t per_statement = 1000);
 
 // Variant fallback: which of its two statement texts a routine uses.
 enum class DbVariant { First, Second };

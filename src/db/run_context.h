@@ -31,6 +31,9 @@ struct RunContext {
   RunLog& log;          // PLANEX.LOG
   RunVariants variants;
   RunProgress* progress = nullptr;
+  // The person step: a few statements per person (batched), or one routine per statement and
+  // day (the day-by-day step, the reference and the operator's fall-back).
+  bool batched = true;
 };
 
 // One person of the person run is done.

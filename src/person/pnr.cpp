@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "db/db.h"
+#include "person/batched.h"
 #include "person/urv.h"
 #include "person/ztg.h"
 
@@ -33,6 +34,10 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
         run.log.Printf("Error: Tagsatz einfügen %d! ", r);
         run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
       }
+    } else if (r != DB_OK) {
+      // The day goes on as if its record were there, but the failure is no longer silent.
+      run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
+      run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
     if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
     r = Pnr_Day_Fetch(day_cursor, tag);
@@ -172,17 +177,20 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
       char last_tag[9] = "";
       char last_ztg[9] = "";
-      r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
-      if (r != DB_OK) {
-        run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
-        run.log.Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_tag, run.today);
-      }
-      r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
-      if (r != DB_OK) {
-        run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
-        run.log.Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_ztg, run.today);
+      // The batched step reads both dates at once; when that fails, the two queries say which.
+      if (!run.batched || Pnr_LastDays_Get(run, bsv.BsvPnr, last_tag, last_ztg) != DB_OK) {
+        r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_tag, run.today);
+        }
+        r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_ztg, run.today);
+        }
       }
 
       char start[9];
@@ -196,7 +204,10 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
         if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
       }
 
-      if (Less(start, end_key)) Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      // The batched step hands a person it cannot decide exactly to the day-by-day routines.
+      if (Less(start, end_key) && !(run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key))) {
+        Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      }
       Urv_Year_Generate(run, bsv, end_key);
       Run_Person_Done(run);
     }

@@ -142,7 +142,13 @@ void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   Fld_Copy(ztg.ZtgVon, tag.TagTag);
 
   int r = Ztg_Day_Get(run, ztg);
-  if (r != DB_OK && r != DB_NODATA) return;
+  if (r != DB_OK && r != DB_NODATA) {
+    // Without knowing whether a record exists, the day gets none written, and the log says so.
+    run.log.Printf("Error: Ztgsatz ermitteln %d! ", r);
+    run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+    run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
+    return;
+  }
   const bool new_row = r == DB_NODATA;
 
   Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);

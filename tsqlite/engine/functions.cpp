@@ -396,6 +396,10 @@ bool Coerce(sqlite3_context* ctx, const std::string& text, Operand& o, bool to_d
   return true;
 }
 
+bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
+  return o.type != Type::Text || Coerce(ctx, TextOf(v), o, to_datetime);
+}
+
 bool IsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 // Decimal literals are exact numerics on SQL Server (0.1 + 0.2 = 0.3); here they are doubles,
@@ -476,9 +480,6 @@ void FnAvgFinal(sqlite3_context* ctx) {
   } else {
     sqlite3_result_double(ctx, st->sum / static_cast<double>(st->count));
   }
-
-bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
-  return o.type != Type::Text || Coerce(ctx, TextOf(v), o, to_datetime);
 }
 
 // One operand of + or -, with its text while it is one (a text may turn into a number or a
