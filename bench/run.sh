@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Measures a whole planex run on the embedded database against the raw-SQLite limit.
+# Measures whole planex runs on the embedded database, in both person steps, against the
+# raw-SQLite limit.
 #
 #   bench/run.sh                 companies of 1,000 and 10,000 persons
-#   bench/run.sh 200 2000        other sizes (the last one gives the ratio on the last line)
+#   bench/run.sh 200 2000        other sizes
 #
-# For each size: a demo company (planex-db demo, seed 1), planex for the next full year with the
-# clock pinned by faketime, then planex-limit (bench/limit) writing the same rows into a copy of
-# the same company with raw SQLite prepared statements (autocommit, WAL, synchronous NORMAL, as
-# the driver opens the file). Then two planex processes in parallel on the halves of the smallest
-# company, each in its own folder. Everything lands in build-bench/ (Release build) and
-# build-bench/runs/.
+# For each size: a demo company (planex-db demo, seed 1); for each person step (day by day, and
+# batched) a copy of it, planex for the next full year with the clock pinned by faketime, and a
+# second run that adds nothing; then planex-limit (bench/limit) writing the same rows into two more
+# copies with raw SQLite prepared statements, once in autocommit mode and once with one commit per
+# person. Then both steps once more on the first size with every round trip of a networked server
+# delayed by BENCH_RTT_MICROS (default 500; the DSN key RoundTripMicros), and two planex processes
+# in parallel on the halves of the first size. Everything lands in build-bench/ (Release build)
+# and build-bench/runs/.
 #
-# Statements are counted by planex-limit, which takes the same decisions as planex statement for
-# statement (one SQLExecDirect of planex = one statement of the limit); the script checks that
-# both databases end with the same row counts. Cursor fetches are not counted as statements.
+# Statements are counted, not estimated: the driver's CountFile (a DSN key) holds every statement
+# planex executed and every fetch of its server cursors (the round trips beside the statements).
+# The script checks that both steps end with the same rows (time stamps aside), and that the limit
+# ends with as many rows.
 # BENCH_TODAY (default 2026-12-31 12:00:00) pins the clock; the year measured is the one after.
+# BENCH_RTT_DAILY=0 leaves out the day-by-day step at BENCH_RTT_MICROS (it takes about 25 minutes
+# at 1,000 persons and 0.5 ms); its time is then estimated from its counted round trips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -26,17 +32,20 @@ sizes=("$@")
 today=${BENCH_TODAY:-2026-12-31 12:00:00}
 year=$(( ${today:0:4} + 1 ))
 schema=BENCH
+rtt=${BENCH_RTT_MICROS:-500}
+rtt_daily=${BENCH_RTT_DAILY:-1}
 
 command -v faketime >/dev/null || { echo "run.sh: faketime is missing (scripts/deps.sh)" >&2; exit 1; }
+command -v sqlite3 >/dev/null || { echo "run.sh: sqlite3 is missing (scripts/deps.sh)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time is missing (scripts/deps.sh)" >&2; exit 1; }
 
 echo "== Release build in build-bench/"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLANEX_BENCH=ON -DPLANEX_TESTS=OFF -DPLANEX_WERROR=OFF >/dev/null
 cmake --build "$build" -j2 --target planex planex-db planex-settings tsqlite planex-limit >/dev/null
 
-# A folder with its own DSN files and settings file, the company database in it.
+# A folder with its own DSN files and settings file: setup DIR DATABASE [ROUNDTRIPMICROS]
 setup() {
-  local dir=$1 db=$2
+  local dir=$1 db=$2 micros=${3:-0}
   mkdir -p "$dir"
   cat >"$dir/odbcinst.ini" <<EOF
 [tsqlite]
@@ -47,67 +56,119 @@ EOF
 Driver = $build/libtsqlite.so
 Database = $db
 DateFirst = 1
+CountFile = $dir/counts.txt
+RoundTripMicros = $micros
 EOF
   printf 'bench\n' | "$build/planex-settings" write "$dir/planex.ini" --login bench --dsn BENCH --schema "$schema" \
     --password-stdin
 }
 
-# Runs planex in a folder: planex DIR PNRVON PNRBIS
-planex() {
-  local dir=$1
-  (cd "$dir" && ODBCSYSINI="$dir" ODBCINI="$dir/odbc.ini" faketime "$today" \
-    /usr/bin/time -v -o "$dir/time.txt" "$build/planex" 0 "$year" planex.ini "$2" "$3")
-}
-
-counts() { "$build/planex-db" --db "$1" --date-first 1 counts --schema "$schema"; }
 now() { date +%s.%N; }
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }'; }
+per() { awk -v n="$1" -v d="$2" 'BEGIN { printf "%.4f", (d > 0 ? n / d : 0) }'; }
+div() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
 
-ratio=""
-summary=()
-declare -A walls
-for n in "${sizes[@]}"; do
-  dir=$runs/p$n
-  rm -rf "$dir"
-  setup "$dir" "$dir/company.db"
-  "$build/planex-db" --db "$dir/company.db" --date-first 1 init --schema "$schema" --first-day "${year}0101" >/dev/null
-  "$build/planex-db" --db "$dir/company.db" --date-first 1 demo --schema "$schema" --persons "$n" --seed 1 >/dev/null
-  cp "$dir/company.db" "$dir/company0.db"
-
-  echo "== $n persons: planex 0 $year planex.ini 0 0"
+# Runs planex in a folder: run_planex DIR STEP PNRVON PNRBIS. Sets wall, cpu, rss, stmts, fetches,
+# errors.
+run_planex() {
+  local dir=$1 step=$2 t0 t1
   t0=$(now)
-  planex "$dir" 0 0
+  (cd "$dir" && ODBCSYSINI="$dir" ODBCINI="$dir/odbc.ini" PLANEX_PERSON_STEP="$step" faketime "$today" \
+    /usr/bin/time -v -o "$dir/time.txt" "$build/planex" 0 "$year" planex.ini "$3" "$4")
   t1=$(now)
   wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
   cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' "$dir/time.txt")
   rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")
+  stmts=$(awk '/^statements/ { print $2 }' "$dir/counts.txt")
+  fetches=$(awk '/^fetches/ { print $2 }' "$dir/counts.txt")
   errors=$(grep -c '^Error' "$dir/PLANEX.LOG" || true)
+}
 
-  echo "== $n persons: planex-limit"
-  cp "$dir/company0.db" "$dir/limit.db"
-  line=$(faketime "$today" /usr/bin/time -f '%U %S %M' -o "$dir/limit-time.txt" \
-    "$build/planex-limit" "$dir/limit.db" "$schema" "$year" 0 0 1)
-  stmts=$(sed -n 's/.*statements=\([0-9]*\).*/\1/p' <<<"$line")
+# The rows of the person tables, time stamps aside, as one checksum.
+rows() {
+  sqlite3 "$1" "SELECT TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd FROM \"$schema.Qxs327Tag\" ORDER BY 1, 2;
+    SELECT ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp,
+      ZtgSta, ZtgPnm FROM \"$schema.Qxs329Ztg\" ORDER BY 1, 2;
+    SELECT UrvPnr, UrvJhr, UrvTge FROM \"$schema.Qxs332Urv\" ORDER BY 1, 2;" | md5sum | cut -c1-12
+}
+
+# Runs planex-limit on a copy: run_limit DIR NAME [person]. Sets lsec, lrss, pdays.
+run_limit() {
+  local dir=$1 name=$2 line
+  cp "$dir/company0.db" "$dir/$name.db"
+  line=$(faketime "$today" /usr/bin/time -f '%U %S %M' -o "$dir/$name-time.txt" \
+    "$build/planex-limit" "$dir/$name.db" "$schema" "$year" 0 0 1 ${3:-})
   pdays=$(sed -n 's/.*person_days=\([0-9]*\).*/\1/p' <<<"$line")
   lsec=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")
-  lcpu=$(awk '{ printf "%.2f", $1 + $2 }' "$dir/limit-time.txt")
-  lrss=$(awk '{ print $3 }' "$dir/limit-time.txt")
-  if ! diff <(counts "$dir/company.db") <(counts "$dir/limit.db") >"$dir/counts.diff"; then
-    echo "run.sh: planex and the limit wrote different rows (see $dir/counts.diff); the figures do not compare" >&2
-  fi
+  lrss=$(awk '{ print $3 }' "$dir/$name-time.txt")
+}
 
-  walls[$n]=$wall
-  p_rate=$(rate "$stmts" "$wall")
-  l_rate=$(rate "$stmts" "$lsec")
-  ratio=$(awk -v p="$p_rate" -v l="$l_rate" 'BEGIN { printf "%.2f", (l > 0 ? p / l : 0) }')
-  cpu_ratio=$(awk -v p="$cpu" -v l="$lcpu" 'BEGIN { printf "%.2f", (p > 0 ? l / p : 0) }')
-  summary+=("$(printf '%6d persons  planex: %8.2f s wall %8.2f s cpu %7s person-days/s %7s statements/s %7s KB peak  | limit: %8.2f s %7s statements/s %7s KB  | ratio %s (cpu %s)  %s error lines' \
-    "$n" "$wall" "$cpu" "$(rate "$pdays" "$wall")" "$p_rate" "$rss" "$lsec" "$l_rate" "$lrss" "$ratio" "$cpu_ratio" "$errors")")
-  echo "   $pdays person-days, $stmts statements"
+counts() { "$build/planex-db" --db "$1" --date-first 1 counts --schema "$schema"; }
+
+summary=()
+declare -A first_wall first_trips
+for n in "${sizes[@]}"; do
+  dir=$runs/p$n
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  "$build/planex-db" --db "$dir/company0.db" --date-first 1 init --schema "$schema" --first-day "${year}0101" >/dev/null
+  "$build/planex-db" --db "$dir/company0.db" --date-first 1 demo --schema "$schema" --persons "$n" --seed 1 >/dev/null
+
+  run_limit "$dir" limit
+  limit_sec=$lsec limit_rss=$lrss
+  run_limit "$dir" limit-person person
+  person_sec=$lsec
+  summary+=("$(printf '%6d persons  limit: autocommit %8.2f s (%7s person-days/s, %s KB), one commit per person %8.2f s (%7s person-days/s)' \
+    "$n" "$limit_sec" "$(rate "$pdays" "$limit_sec")" "$limit_rss" "$person_sec" "$(rate "$pdays" "$person_sec")")")
+
+  declare -A walls=()
+  for step in daily batched; do
+    sdir=$dir/$step
+    setup "$sdir" "$sdir/company.db"
+    cp "$dir/company0.db" "$sdir/company.db"
+    echo "== $n persons, $step: planex 0 $year planex.ini 0 0, twice"
+    run_planex "$sdir" "$step" 0 0
+    w1=$wall c1=$cpu r1=$rss s1=$stmts f1=$fetches e1=$errors
+    first_trips[$n-$step]=$(( s1 + f1 ))
+    first_wall[$n-$step]=$w1
+    run_planex "$sdir" "$step" 0 0
+    walls[$step]=$w1 walls[$step-again]=$wall
+    same=same
+    [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
+    diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
+    summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %7s KB peak %s error lines | again %8.2f s %9s statements %7s per person-day %s error lines | rows %s as day by day' \
+      "$n" "$step" "$w1" "$c1" "$(rate "$pdays" "$w1")" "$s1" "$(per "$s1" "$pdays")" "$f1" "$r1" "$e1" \
+      "$wall" "$stmts" "$(per "$stmts" "$pdays")" "$errors" "$same")")
+  done
+  summary+=("$(printf '%6d persons  batched/daily wall: first run %s, again %s; batched first run / limit with one commit per person: %s   (%s person-days)' \
+    "$n" "$(div "${walls[batched]}" "${walls[daily]}")" "$(div "${walls[batched-again]}" "${walls[daily-again]}")" \
+    "$(div "${walls[batched]}" "$person_sec")" "$pdays")")
 done
 
-# Two processes on the halves of the smallest company, each in its own folder for its run log.
+# Both steps once more on the first size, every round trip delayed as a networked server's.
 n=${sizes[0]}
+for step in batched daily; do
+  sdir=$runs/rtt$n/$step
+  rm -rf "$sdir"
+  setup "$sdir" "$sdir/company.db" "$rtt"
+  cp "$runs/p$n/company0.db" "$sdir/company.db"
+  if [ "$step" = daily ] && [ "$rtt_daily" = 0 ]; then
+    # Its first run's time without delay, plus its counted round trips (statements and
+    # server-cursor fetches) times the delay.
+    est=$(awk -v w="${first_wall[$n-$step]}" -v t="${first_trips[$n-$step]}" -v rt="$rtt" \
+      'BEGIN { printf "%.0f", w + t * rt / 1e6 }')
+    summary+=("$(printf '%6d persons  %-7s at %s us per round trip: about %s s (not run; %s round trips)' \
+      "$n" "$step" "$rtt" "$est" "${first_trips[$n-$step]}")")
+    continue
+  fi
+  echo "== $n persons, $step, $rtt us per round trip"
+  run_planex "$sdir" "$step" 0 0
+  summary+=("$(printf '%6d persons  %-7s at %s us per round trip: %8.2f s wall, %s statements and %s server-cursor fetches, rows %s as day by day' \
+    "$n" "$step" "$rtt" "$wall" "$stmts" "$fetches" \
+    "$([ "$(rows "$sdir/company.db")" = "$(rows "$runs/p$n/daily/company.db")" ] && echo same || echo DIFFERENT)")")
+done
+
+# Two processes on the halves of the first size, each in its own folder for its run log.
 dir=$runs/parallel$n
 rm -rf "$dir"
 mkdir -p "$dir"
@@ -117,22 +178,19 @@ setup "$dir/a" "$dir/company.db"
 setup "$dir/b" "$dir/company.db"
 echo "== $n persons in two processes: 00000001..$(printf '%08d' "$half") and $(printf '%08d' $(( half + 1 )))..$(printf '%08d' "$n")"
 t0=$(now)
-planex "$dir/a" 00000001 "$(printf '%08d' "$half")" &
+run_planex "$dir/a" batched 00000001 "$(printf '%08d' "$half")" &
 pa=$!
-planex "$dir/b" "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
+run_planex "$dir/b" batched "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
 pb=$!
 wait "$pa" "$pb"
 t1=$(now)
 pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
-single=${walls[$n]}
 perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
 same=same
-diff -q <(counts "$dir/company.db") <(counts "$runs/p$n/company.db") >/dev/null || same=different
+[ "$(rows "$dir/company.db")" = "$(rows "$runs/p$n/batched/company.db")" ] || same=different
+summary+=("$(printf '%6d persons  batched in two processes: %8.2f s wall, %s error lines, rows %s as one process' \
+  "$n" "$pwall" "$perrors" "$same")")
 
 echo
 echo "== Results (year $year, clock pinned at $today)"
 for s in "${summary[@]}"; do echo "$s"; done
-speedup=$(awk -v a="$single" -v b="$pwall" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-printf '%6d persons  two processes: %8.2f s wall (one process: %s s, speed-up %s), %s error lines, rows %s as one process\n' \
-  "$n" "$pwall" "$single" "$speedup" "$perrors" "$same"
-echo "ratio planex/limit (statements per second, ${sizes[-1]} persons): $ratio"

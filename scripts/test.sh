@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds planex, its tools and the embedded database, and runs every
 # test twice: in a Release build with warnings as errors, and in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. Between the two: the demo on a small company, a memcheck of small
+# UndefinedBehaviorSanitizer. Between the two: the Debian package (built, installed, run and
+# purged), the demo on a small company, a memcheck of small
 # planex jobs and the fuzz targets (PLANEX_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +23,9 @@ echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 run_ctest build release
+
+# The Debian package: its files and dependencies, and as root install, run and purge.
+bash scripts/package-test.sh build
 
 # The README's first command on a small company: its run log must hold no error line.
 PLANEX_DEMO_PERSONS=20 bash scripts/demo.sh

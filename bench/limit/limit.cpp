@@ -8,7 +8,9 @@
 // NORMAL). Multi-row reads are read to their end before anything is written, as they must be in
 // autocommit mode: a pending read would hold every later write's commit back.
 //
-// Usage: planex-limit DATABASE SCHEMA ENDEJAHR PNRVON PNRBIS [DATEFIRST]
+// Usage: planex-limit DATABASE SCHEMA ENDEJAHR PNRVON PNRBIS [DATEFIRST [person]]
+// With "person", each person's statements run in one transaction (one commit per person): the
+// limit of a person step that writes a person's rows together, as the batched step does.
 // "Today" is the local date (pin it with faketime, as for planex). Prints one line:
 //   statements=N person_days=N seconds=S
 #include <sqlite3.h>
@@ -121,6 +123,7 @@ class Limit {
   void Calendars(const std::string& end_key);
   void Persons(const std::string& end_key, const std::string& von, const std::string& bis);
   long person_days = 0;
+  bool commit_per_person = false;
 
  private:
   std::string T(const char* table) const { return "\"" + s_ + "." + table + "\""; }
@@ -243,6 +246,7 @@ void Limit::Persons(const std::string& end_key, const std::string& von, const st
   for (const Person& p : persons) {
     if (p.pnr == prev) continue;
     prev = p.pnr;
+    if (commit_per_person) sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     std::string last_tag, last_ztg;
     tag_last.Text(p.pnr).Run([&](sqlite3_stmt* s) { last_tag = Key(Col(s, 0)); });
     ztg_last.Text(p.pnr).Run([&](sqlite3_stmt* s) { last_ztg = Key(Col(s, 0)); });
@@ -287,14 +291,15 @@ void Limit::Persons(const std::string& end_key, const std::string& von, const st
     urv_last.Text(p.pnr).Run([&](sqlite3_stmt* s) { last_year = sqlite3_column_int64(s, 0); });
     long long counter = last_year > 0 ? last_year : std::max(std::atoi(p.gvo.substr(0, 4).c_str()), today_year) - 1;
     while (counter < end_year) urv_ins.Text(p.pnr).Int(++counter).Run();
+    if (commit_per_person) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 6 || argc > 7) {
-    std::fprintf(stderr, "usage: planex-limit DATABASE SCHEMA ENDEJAHR PNRVON PNRBIS [DATEFIRST]\n");
+  if (argc < 6 || argc > 8) {
+    std::fprintf(stderr, "usage: planex-limit DATABASE SCHEMA ENDEJAHR PNRVON PNRBIS [DATEFIRST [person]]\n");
     return 2;
   }
   sqlite3* db = nullptr;
@@ -308,7 +313,8 @@ int main(int argc, char** argv) {
   // planex reads 0 in either bound as "all persons".
   std::string von = argv[4], bis = argv[5];
   if (von == "0" || bis == "0") von = "        ", bis = "zzzzzzzz";
-  Limit limit(db, argv[2], argc == 7 ? std::atoi(argv[6]) : 7);
+  Limit limit(db, argv[2], argc >= 7 ? std::atoi(argv[6]) : 7);
+  limit.commit_per_person = argc == 8 && std::strcmp(argv[7], "person") == 0;
   const auto start = Clock::now();
   limit.BaseCalendar(end_key);
   limit.Calendars(end_key);

@@ -4,17 +4,9 @@
 
 #include "calendar/date.h"
 #include "db/db.h"
-#include "driver/runlog.h"
+#include "common/text.h"
 
 namespace {
-
-// Copies at most size-1 bytes of src and terminates: a longer text arrives cut, never overflows.
-void CopyText(char* dst, size_t size, const char* src) {
-  if (size == 0) return;
-  size_t n = strnlen(src, size - 1);
-  std::memcpy(dst, src, n);
-  dst[n] = '\0';
-}
 
 // Decimal value of the digits text[from, from+count); a non-digit ends the number. text is a
 // column buffer, cleared before the fetch, so reading past a short value finds zero bytes.
@@ -26,30 +18,30 @@ int Digits(const char* text, size_t from, size_t count) {
 
 }  // namespace
 
-int Bak_LastDay_Get(char* key, size_t size) {
+int Bak_LastDay_Get(RunContext& run, char* key, size_t size) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), (COALESCE(MAX(BakDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Bak";
   char dtm[11];
-  int r = Db_Query_One(Db_Format(kStatement, {}), {Db_Text(dtm, sizeof dtm)});
+  int r = Db_Query_One(run.db, Db_Format(kStatement), {Db_Text(dtm, sizeof dtm)});
   if (r == DB_OK) {
     dtm[8] = '\0';
-    CopyText(key, size, dtm);
+    Str_Copy(key, size, dtm);
   }
   return r;
 }
 
-int Bak_NxtDay_Init(BakSatz& bak) {
+int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        DATEPART(weekday, DATEADD(day, 1, BakDtm)),        DATEPART(dayofyear, DATEADD(day, 1, BakDtm))  FROM  QXSYSTEM.Qxs133Bak  WHERE BakDtm = CONVERT(Datetime, '%s', 112)";
   char dtm[11];
   int32_t year = 0, month = 0, day = 0, weekday = 0, year_day = 0;
-  int r = Db_Query_One(Db_Format(kStatement, {bak.BakDtm}),
-                       {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day), Db_Long(&weekday),
+  int r = Db_Query_One(run.db, Db_Format(kStatement, bak.BakDtm),
+                        {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day), Db_Long(&weekday),
                         Db_Long(&year_day)});
   if (r != DB_OK) return r;
 
   dtm[8] = '\0';
-  CopyText(bak.BakDtm, sizeof bak.BakDtm, dtm);
+  Fld_Copy(bak.BakDtm, dtm);
   bak.BakJhr = year;
   bak.BakMon = month;
   bak.BakTag = day;
@@ -70,34 +62,35 @@ int Bak_NxtDay_Init(BakSatz& bak) {
   return r;
 }
 
-int Bak_NewDay_Ins(const BakSatz& bak) {
+int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
   static constexpr char kStatement[] =
       "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES   (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
-  return Db_Write(Db_Format(kStatement, {bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
-                                         bak.BakJtg, bak.BakYow}),
+  return Db_Write(run.db,
+                  Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
+                            bak.BakJtg, bak.BakYow),
                   547);
 }
 
-void Bak_Calendar_Extend(const char* end_key) {
+void Bak_Calendar_Extend(RunContext& run, const char* end_key) {
   BakSatz bak{};
   char last[9] = {};
-  int r = Bak_LastDay_Get(last, sizeof last);
+  int r = Bak_LastDay_Get(run, last, sizeof last);
   if (r != DB_OK) {
-    Log_Printf("Error: Letzten BAK-Tag ermitteln. RC:%d\n", r);
-    CopyText(bak.BakDtm, sizeof bak.BakDtm, Run_Today());
+    run.log.Printf("Error: Letzten BAK-Tag ermitteln. RC:%d\n", r);
+    Fld_Copy(bak.BakDtm, run.today);
   } else {
-    CopyText(bak.BakDtm, sizeof bak.BakDtm, last);
+    Fld_Copy(bak.BakDtm, last);
   }
 
   // Date keys compare as text in date order. Every successful step moves the record on one day,
   // whether its insert succeeds or not; a date that already has a row is passed over.
   while (std::strcmp(bak.BakDtm, end_key) < 0) {
-    r = Bak_NxtDay_Init(bak);
+    r = Bak_NxtDay_Init(run, bak);
     if (r != DB_OK) {
-      Log_Printf("Error: Bak_NxtDay_Init RC:%d\n", r);
+      run.log.Printf("Error: Bak_NxtDay_Init RC:%d\n", r);
       break;
     }
-    r = Bak_NewDay_Ins(bak);
-    if (r != DB_OK) Log_Printf("Error: Bak_NewDay_Ins RC:%d\n", r);
+    r = Bak_NewDay_Ins(run, bak);
+    if (r != DB_OK) run.log.Printf("Error: Bak_NewDay_Ins RC:%d\n", r);
   }
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "db/run_context.h"
+
 // One day of a working-time calendar, shared by both families.
 struct KalSatz {
   char KalNum[4];  // calendar number
@@ -16,24 +18,27 @@ struct KalSatz {
 
 // Gives every working-time calendar in use (system family, then client family) its day rows up to
 // the end date key.
-int Kal_Calendar_Generate(const char* end_key);
+int Kal_Calendar_Generate(RunContext& run, const char* end_key);
+
+// The cursor routines open their statement on a cursor the caller owns; the cursor frees its
+// handle when it is closed or goes out of scope.
 
 // System calendars: QXSYSTEM.Qxs135Muw numbers, days into QXSYSTEM.Qxs133Kal.
-int Kal_Num_Open();
-int Kal_Num_Fetch(KalSatz& kal);  // sets KalNum
-int Kal_Num_Close();
-int Kal_LastDay_Get(const char* num, char* key, size_t size);
-int Kal_Day_Open(const char* num, const char* last_key, const char* end_key);
-int Kal_Day_Fetch(KalSatz& kal);  // sets every field but KalNum
-int Kal_Day_Close();
-int Kal_NewDay_Ins(const KalSatz& kal);  // 0, 1, -1 or 547
+int Kal_Num_Open(RunContext& run, DbCursor& cursor);
+int Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal);  // sets KalNum
+int Kal_Num_Close(DbCursor& cursor);
+int Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
+int Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
+int Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal);  // sets every field but KalNum
+int Kal_Day_Close(DbCursor& cursor);
+int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal);  // 0, 1, -1 or 547
 
 // Client calendars: client schema Qxs135Mu2 numbers, days into the client schema's Qxs133Ka2.
-int Ka2_Num_Open();
-int Ka2_Num_Fetch(KalSatz& kal);
-int Ka2_Num_Close();
-int Ka2_LastDay_Get(const char* num, char* key, size_t size);
-int Ka2_Day_Open(const char* num, const char* last_key, const char* end_key);
-int Ka2_Day_Fetch(KalSatz& kal);
-int Ka2_Day_Close();
-int Ka2_NewDay_Ins(const KalSatz& kal);
+int Ka2_Num_Open(RunContext& run, DbCursor& cursor);
+int Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal);
+int Ka2_Num_Close(DbCursor& cursor);
+int Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
+int Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
+int Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal);
+int Ka2_Day_Close(DbCursor& cursor);
+int Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal);

@@ -4,13 +4,6 @@
 #include <cstring>
 
 namespace {
-SQLHENV henv = SQL_NULL_HENV;
-SQLHDBC hdbc = SQL_NULL_HDBC;
-DiagSatz diag{};
-
-// Handed to every column binding as its length/indicator. ODBC writes an SQLLEN there, so it
-// must be SQLLEN wide; nobody reads it: every buffer starts cleared, so NULL arrives as empty.
-SQLLEN shared_indicator = -1;
 
 // Frees a statement handle on every path out of a single-shot routine.
 class StmtHandle {
@@ -21,7 +14,7 @@ class StmtHandle {
   }
   StmtHandle(const StmtHandle&) = delete;
   StmtHandle& operator=(const StmtHandle&) = delete;
-  bool Alloc() { return SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &stmt_) != SQL_ERROR; }
+  bool Alloc(SQLHDBC hdbc) { return SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &stmt_) != SQL_ERROR; }
   SQLHSTMT get() const { return stmt_; }
 
  private:
@@ -32,7 +25,10 @@ SQLRETURN Execute(SQLHSTMT stmt, const std::string& statement) {
   return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(statement.c_str())), SQL_NTS);
 }
 
-void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols) {
+// Binds the columns in order. indicator receives every column's length/indicator; ODBC writes an
+// SQLLEN there, so it must be SQLLEN wide, and it must live until the fetch. Nobody reads it:
+// every buffer starts cleared, so NULL arrives as empty.
+void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols, SQLLEN* indicator) {
   SQLUSMALLINT number = 1;
   for (const DbCol& col : cols) {
     if (col.c_type == SQL_C_CHAR) {
@@ -40,7 +36,7 @@ void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols) {
     } else {
       *static_cast<int32_t*>(col.buffer) = 0;
     }
-    SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, &shared_indicator);
+    SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, indicator);
   }
 }
 
@@ -61,15 +57,34 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 }  // namespace
 
-int Db_Connect(const char* user, const char* password, const char* dsn) {
-  if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv) == SQL_ERROR) return -1;
-  SQLSetEnvAttr(henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
-  if (SQLAllocHandle(SQL_HANDLE_DBC, henv, &hdbc) == SQL_ERROR) return -1;
-  SQLRETURN rc = SQLConnect(hdbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn)), SQL_NTS,
+int DbConnection::Connect(const char* user, const char* password, const char* dsn) {
+  Disconnect();
+  if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_) == SQL_ERROR) {
+    henv_ = SQL_NULL_HENV;
+    return -1;
+  }
+  SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
+  if (SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_) == SQL_ERROR) {
+    hdbc_ = SQL_NULL_HDBC;
+    return -1;
+  }
+  SQLRETURN rc = SQLConnect(hdbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn)), SQL_NTS,
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(user)), SQL_NTS,
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(password)), SQL_NTS);
-  return rc == SQL_ERROR ? -1 : 0;
+  connected_ = rc != SQL_ERROR;
+  return connected_ ? 0 : -1;
 }
+
+void DbConnection::Disconnect() {
+  if (connected_) SQLDisconnect(hdbc_);
+  connected_ = false;
+  if (hdbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
+  hdbc_ = SQL_NULL_HDBC;
+  if (henv_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, henv_);
+  henv_ = SQL_NULL_HENV;
+}
+
+void DbConnection::ClearDiag() { std::memset(&diag_, 0, sizeof(diag_)); }
 
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record) {
   std::memset(record, 0, sizeof(*record));
@@ -81,13 +96,11 @@ SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* recor
   return rc;
 }
 
-const DiagSatz& Db_Diag() { return diag; }
-void Db_Diag_Clear() { std::memset(&diag, 0, sizeof(diag)); }
-
-std::string Db_Format(const char* fmt, std::initializer_list<SqlArg> args) {
+std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> texts, std::span<const long> numbers) {
   std::string out;
   out.reserve(std::strlen(fmt) + 128);
-  const SqlArg* arg = args.begin();
+  auto text = texts.begin();
+  auto number = numbers.begin();
   for (const char* p = fmt; *p != '\0'; ++p) {
     if (*p != '%') {
       // The statement text between conversions goes over in one piece.
@@ -102,82 +115,114 @@ std::string Db_Format(const char* fmt, std::initializer_list<SqlArg> args) {
       out += '%';
       continue;
     }
-    bool is_long = false;
-    if (*p == 'l') {
-      is_long = true;
-      ++p;
-    }
-    if (arg == args.end()) return {};
-    if (*p == 's' && !is_long && arg->IsText()) {
-      AppendQuoted(out, arg->Text());
-    } else if (*p == 'd' && !arg->IsText()) {
-      out += std::to_string(arg->Number());
+    if (*p == 'l') ++p;
+    if (*p == 's' && text != texts.end()) {
+      AppendQuoted(out, *text++);
+    } else if (*p == 'd' && number != numbers.end()) {
+      out += std::to_string(*number++);
     } else {
       return {};
     }
-    ++arg;
   }
-  return arg == args.end() ? out : std::string();
+  return text == texts.end() && number == numbers.end() ? out : std::string();
 }
 
-int Db_Cursor_Open(DbCursor& slot, const std::string& statement) {
-  if (SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &slot.stmt) == SQL_ERROR) {
-    slot.stmt = SQL_NULL_HSTMT;
+int DbCursor::Open(const std::string& statement) {
+  Close();
+  if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
+    stmt_ = SQL_NULL_HSTMT;
     return DB_FAIL;
   }
   // A non-scrollable cursor with lock concurrency makes SQL Server's driver use a server cursor,
   // which lets the run's other statements execute while this cursor holds rows.
-  SQLSetStmtAttr(slot.stmt, SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
-  SQLSetStmtAttr(slot.stmt, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
-  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(slot.stmt, statement);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
+  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt_, statement);
   if (rc == SQL_SUCCESS_WITH_INFO) return DB_OK;
   if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, slot.stmt, &diag);
-    SQLFreeHandle(SQL_HANDLE_STMT, slot.stmt);
-    slot.stmt = SQL_NULL_HSTMT;
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt_, &db_.Diag());
+    Close();
   }
   return rc;
 }
 
-int Db_Cursor_Fetch(DbCursor& slot, std::initializer_list<DbCol> cols) {
-  if (slot.stmt == SQL_NULL_HSTMT) return DB_FAIL;
-  BindColumns(slot.stmt, cols);
-  int r = Fetch(slot.stmt);
+int DbCursor::Fetch(std::initializer_list<DbCol> cols) {
+  if (stmt_ == SQL_NULL_HSTMT) return DB_FAIL;
+  BindColumns(stmt_, cols, &indicator_);
+  int r = ::Fetch(stmt_);
   if (r == DB_FAIL) {
-    Db_Diag_Get(SQL_HANDLE_STMT, slot.stmt, &diag);
-    SQLFreeHandle(SQL_HANDLE_STMT, slot.stmt);
-    slot.stmt = SQL_NULL_HSTMT;
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt_, &db_.Diag());
+    Close();
   }
   return r;
 }
 
-int Db_Cursor_Close(DbCursor& slot) {
+int DbCursor::Close() {
   int r = 0;
-  if (slot.stmt != SQL_NULL_HSTMT) r = SQLFreeHandle(SQL_HANDLE_STMT, slot.stmt);
-  slot.stmt = SQL_NULL_HSTMT;
+  if (stmt_ != SQL_NULL_HSTMT) r = SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  stmt_ = SQL_NULL_HSTMT;
   return r;
 }
 
-int Db_Query_One(const std::string& statement, std::initializer_list<DbCol> cols) {
+int Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols) {
   StmtHandle stmt;
-  if (!stmt.Alloc()) return DB_FAIL;
+  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
   SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
   if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &diag);
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
     return DB_FAIL;
   }
-  BindColumns(stmt.get(), cols);
+  SQLLEN indicator = 0;
+  BindColumns(stmt.get(), cols, &indicator);
   return Fetch(stmt.get());
 }
 
-int Db_Write(const std::string& statement, int passthrough) {
+int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                  const std::function<void()>& on_row) {
   StmtHandle stmt;
-  if (!stmt.Alloc()) return DB_FAIL;
+  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
   SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
   if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &diag);
-    if (passthrough != 0 && diag.native == passthrough) return passthrough;
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
     return DB_FAIL;
+  }
+  SQLLEN indicator = 0;
+  for (;;) {
+    BindColumns(stmt.get(), cols, &indicator);
+    int r = Fetch(stmt.get());
+    if (r == DB_NODATA) return DB_OK;
+    if (r != DB_OK) return r;
+    on_row();
+  }
+}
+
+int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+                  std::size_t per_statement) {
+  for (std::size_t first = 0; first < rows.size(); first += per_statement) {
+    std::string statement = head;
+    const std::size_t last = std::min(rows.size(), first + per_statement);
+    for (std::size_t i = first; i < last; ++i) {
+      if (i > first) statement += ", ";
+      statement += rows[i];
+    }
+    if (int r = Db_Write(db, statement); r != DB_OK) return r;
+  }
+  return DB_OK;
+}
+
+int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {
+  StmtHandle stmt;
+  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
+  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
+  if (rc == SQL_ERROR) {
+    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
+    if (passthrough != 0 && db.Diag().native == passthrough) return passthrough;
+    return DB_FAIL;
+  }
+  if (db.WriteObserver() != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
+    SQLLEN rows = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &rows)) || rows < 0) rows = 1;
+    db.WriteObserver()->Wrote(statement, static_cast<long>(rows));
   }
   return rc;
 }

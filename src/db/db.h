@@ -1,17 +1,24 @@
 #pragma once
-// The one ODBC connection of a run and the statement patterns every generator routine follows.
+// The ODBC connection of a run and the statement patterns every generator routine follows.
 //
 // A statement routine is three things: its statement text (a printf-style format kept in the
-// routine, exactly as the system sends it), the layout of its columns, and the copy of the column
-// buffers into its record. The patterns here do everything else: handles, execution, binding,
-// fetching, result codes, diagnostic capture and releasing the handle on every path.
+// routine, exactly as the system sends it, checked against its arguments when planex is built),
+// the layout of its columns, and the copy of the column buffers into its record. The patterns here
+// do everything else: handles, execution, binding, fetching, result codes, diagnostic capture and
+// releasing every handle on every path.
 #include <sql.h>
 #include <sqlext.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "common/format.h"
 
 // Result codes of statement routines.
 constexpr int DB_OK = 0;        // success (SQL_SUCCESS_WITH_INFO counts as success for queries)
@@ -19,44 +26,90 @@ constexpr int DB_INFO = 1;      // a write that succeeded with information
 constexpr int DB_NODATA = 100;  // no (more) rows; an UPDATE that touched no row
 constexpr int DB_FAIL = -1;
 
-// Connects to the data source with user and password. 0 when connected, -1 on failure.
-int Db_Connect(const char* user, const char* password, const char* dsn);
-
-// The diagnostic record of the last failed statement.
+// The diagnostic record of the last failed statement of a connection.
 struct DiagSatz {
   char state[256];
   char text[1000];
   int32_t native;
 };
-// Diagnostic capture: reads record 1 of the handle's diagnostics into the process-wide record.
+// Reads record 1 of the handle's diagnostics into record.
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
-const DiagSatz& Db_Diag();
-void Db_Diag_Clear();
 
-// One value pasted into a statement text: a text (for %s) or an integer (for %d and %ld).
-class SqlArg {
+// Told of every write that succeeded: its statement text and the rows it touched. The terminal's
+// progress counts rows per table with it; a run without a terminal has none.
+class DbWriteObserver {
  public:
-  SqlArg(const char* text) : text_(text ? text : ""), is_text_(true) {}
-  SqlArg(const std::string& text) : text_(text), is_text_(true) {}
-  SqlArg(std::string_view text) : text_(text), is_text_(true) {}
-  SqlArg(int value) : number_(value) {}
-  SqlArg(long value) : number_(value) {}
-  bool IsText() const { return is_text_; }
-  std::string_view Text() const { return text_; }
-  long Number() const { return number_; }
+  virtual void Wrote(std::string_view statement, long rows) = 0;
+
+ protected:
+  ~DbWriteObserver() = default;
+};
+
+// One connection: its environment and connection handles, and the diagnostics of its last failed
+// statement. Disconnects and frees both handles when it goes out of scope, on every path.
+class DbConnection {
+ public:
+  DbConnection() = default;
+  ~DbConnection() { Disconnect(); }
+  DbConnection(const DbConnection&) = delete;
+  DbConnection& operator=(const DbConnection&) = delete;
+
+  // Connects to the data source with user and password. 0 when connected, -1 on failure.
+  int Connect(const char* user, const char* password, const char* dsn);
+  // Disconnects and frees the handles; safe to call more than once.
+  void Disconnect();
+  SQLHDBC Handle() const { return hdbc_; }
+
+  const DiagSatz& Diag() const { return diag_; }
+  DiagSatz& Diag() { return diag_; }
+  void ClearDiag();
+
+  // The observer of successful writes, or nullptr for none (the default).
+  void SetWriteObserver(DbWriteObserver* observer) { observer_ = observer; }
+  DbWriteObserver* WriteObserver() const { return observer_; }
 
  private:
-  std::string_view text_;
-  long number_ = 0;
-  bool is_text_ = false;
+  SQLHENV henv_ = SQL_NULL_HENV;
+  SQLHDBC hdbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+  DiagSatz diag_{};
+  DbWriteObserver* observer_ = nullptr;
 };
+
+// Db_Format without the argument types: the texts and the numbers each in the order of their
+// conversions. A format that does not fit them gives an empty text, which fails as a statement.
+std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> texts, std::span<const long> numbers);
+
+namespace db_detail {
+inline std::string_view TextOf(std::string_view text) { return text; }
+inline std::string_view TextOf(const char* text) { return text != nullptr ? text : ""; }
+template <class T>
+constexpr bool IsText() {
+  using D = std::remove_cv_t<std::decay_t<T>>;
+  return !std::is_same_v<D, int> && !std::is_same_v<D, long>;
+}
+}  // namespace db_detail
 
 // Formats a statement text. %s takes a text argument with every single quote doubled (the SQL
 // rule for a quote inside a literal), so that a value such as a name with an apostrophe is stored
-// as it is instead of changing its statement; %d and %ld take integers; %% is a percent sign.
-// The client schema is checked by the driver before it is ever pasted, so it passes unchanged.
-// A format whose conversions do not match the arguments gives an empty text, which fails.
-std::string Db_Format(const char* fmt, std::initializer_list<SqlArg> args);
+// as it is instead of changing its statement; %d takes an int, %ld a long; %% is a percent sign.
+// The client schema is checked by the run sequence before it is ever pasted, so it passes
+// unchanged. A format whose conversions do not match the arguments does not build.
+template <class... Args>
+std::string Db_Format(FormatFor<Args...> fmt, const Args&... args) {
+  std::string_view texts[sizeof...(Args) + 1] = {};
+  long numbers[sizeof...(Args) + 1] = {};
+  std::size_t t = 0, n = 0;
+  [[maybe_unused]] auto put = [&](const auto& arg) {
+    if constexpr (db_detail::IsText<decltype(arg)>()) {
+      texts[t++] = db_detail::TextOf(arg);
+    } else {
+      numbers[n++] = arg;
+    }
+  };
+  (put(args), ...);
+  return Db_FormatArgs(fmt.c_str(), std::span<const std::string_view>(texts, t), std::span<const long>(numbers, n));
+}
 
 // A column of a statement: SQL_C_CHAR into a text buffer of `size` bytes (terminator included)
 // or SQL_C_LONG into a 32-bit integer. Buffers are cleared before they are bound.
@@ -68,28 +121,54 @@ struct DbCol {
 inline DbCol Db_Text(char* buffer, SQLLEN size) { return {SQL_C_CHAR, buffer, size}; }
 inline DbCol Db_Long(int32_t* value) { return {SQL_C_LONG, value, sizeof(int32_t)}; }
 
-// A cursor's handle slot: empty when no handle is held.
-struct DbCursor {
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
-};
+// Cursor pattern: a cursor owns its statement handle and frees it when closed or when it goes out
+// of scope. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution captures the
+// diagnostics and leaves the cursor closed. Fetch: 0 with the columns filled, 100 at the end, -1
+// on failure or on a closed cursor (a failed fetch captures the diagnostics and closes). Close: 0
+// for a closed cursor, else the result of freeing the handle.
+class DbCursor {
+ public:
+  explicit DbCursor(DbConnection& db) : db_(db) {}
+  ~DbCursor() { Close(); }
+  DbCursor(const DbCursor&) = delete;
+  DbCursor& operator=(const DbCursor&) = delete;
 
-// Cursor pattern. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution captures
-// the diagnostics and empties the slot. Fetch: 0 with the columns filled, 100 at the end, -1 on
-// failure or on an empty slot (a failed fetch captures, frees and empties the slot). Close: 0 for
-// an empty slot, else the result of freeing the handle.
-int Db_Cursor_Open(DbCursor& slot, const std::string& statement);
-int Db_Cursor_Fetch(DbCursor& slot, std::initializer_list<DbCol> cols);
-int Db_Cursor_Close(DbCursor& slot);
+  int Open(const std::string& statement);
+  int Fetch(std::initializer_list<DbCol> cols);
+  int Close();
+  bool IsOpen() const { return stmt_ != SQL_NULL_HSTMT; }
+
+ private:
+  DbConnection& db_;
+  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+  SQLLEN indicator_ = 0;
+};
 
 // Single-shot query pattern: executes, fetches at most one row into the columns. Returns the
 // fetch code (0, 100, -1); -1 also when the execution failed (diagnostics captured). The columns
 // hold meaningful values only on 0.
-int Db_Query_One(const std::string& statement, std::initializer_list<DbCol> cols);
+int Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols);
 
 // Single-shot write pattern: the execution code as the driver returned it (0, 1, 100 for an
 // UPDATE that touched no row, -1). On -1 the diagnostics are captured, and when passthrough is not
 // 0 and the server's native error equals it, that native code is returned instead of -1.
-int Db_Write(const std::string& statement, int passthrough = 0);
+int Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0);
+
+// Range read pattern: a multi-row query read to its end at once, on a statement of its own with
+// the default attributes (a server sends such a result in batches, not a round trip per row as a
+// server cursor does). on_row runs after every row fetched, with the columns filled; they are
+// cleared before every row, so NULL arrives as empty text or 0. Returns 0 when every row was read
+// (none included), -1 when the execution or a fetch failed (diagnostics captured on execution).
+int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                  const std::function<void()>& on_row);
+
+// Multi-row write pattern: head (an INSERT ... VALUES, or any text that a list of rows completes)
+// followed by the rows joined with ", ", at most per_statement rows to a statement (1,000 is SQL
+// Server's limit for a VALUES list). Each statement is a single-shot write and stands or fails
+// whole. Returns 0 when every statement succeeded, else the code of the first one that did not
+// (as Db_Write gives it); no statement follows a failed one.
+int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+                  std::size_t per_statement = 1000);
 
 // Variant fallback: which of its two statement texts a routine uses.
 enum class DbVariant { First, Second };
@@ -99,12 +178,34 @@ enum class DbVariant { First, Second };
 // variant for the rest of the run and the second variant runs at once, in the same call. Any
 // other failure of the first variant returns its code and leaves the flag.
 template <class Run>
-int Db_Variant_Run(DbVariant& flag, int switch_code, Run run) {
+int Db_Variant_Run(DbConnection& db, DbVariant& flag, int switch_code, Run run) {
   if (flag == DbVariant::First) {
-    Db_Diag_Clear();
+    db.ClearDiag();
     int r = run(DbVariant::First);
-    if (r != DB_FAIL || Db_Diag().native != switch_code) return r;
+    if (r != DB_FAIL || db.Diag().native != switch_code) return r;
     flag = DbVariant::Second;
   }
   return run(DbVariant::Second);
+}
+
+// A statement text of a routine with a variant fallback, written once: the parts between '{' and
+// '}' belong to the first variant only and are left out of the second. Made when planex is built;
+// .text is the statement text of the variant.
+template <std::size_t N>
+struct DbVariantText {
+  char text[N];
+};
+template <std::size_t N>
+consteval DbVariantText<N> Db_Variant_Text(const char (&marked)[N], DbVariant variant) {
+  DbVariantText<N> out{};
+  std::size_t o = 0;
+  bool optional = false;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    if (marked[i] == '{' || marked[i] == '}') {
+      optional = marked[i] == '{';
+      continue;
+    }
+    if (!optional || variant == DbVariant::First) out.text[o++] = marked[i];
+  }
+  return out;
 }

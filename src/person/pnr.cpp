@@ -5,68 +5,65 @@
 #include <cstring>
 #include <string>
 
+#include "common/text.h"
 #include "db/db.h"
-#include "driver/runlog.h"
-#include "person/field.h"
+#include "person/batched.h"
 #include "person/urv.h"
 #include "person/ztg.h"
 
 namespace {
-DbCursor bsv_cursor;
-// One slot per calendar table, so that the day cursor of the table in use is the one fetched.
-DbCursor day_cursor_client;
-DbCursor day_cursor_system;
 // Client calendar table until the client schema turns out to have none (208).
-DbVariant day_table = DbVariant::First;
-
 constexpr int kNoTable = 208;
 constexpr int kDuplicateKey = 2627;
-
-DbCursor& DaySlot() { return day_table == DbVariant::First ? day_cursor_client : day_cursor_system; }
 
 bool Less(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
 
 // Reads the person's calendar days after the start date and writes what is missing.
-void Pnr_Day_Loop(const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
+void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
                   const char* end_key) {
   Fld_Copy(tag.TagPnr, bsv.BsvPnr);
-  Pnr_Day_Open(bsv.BsvKal, start_key, end_key);
-  int r = Pnr_Day_Fetch(tag);
+  DbCursor day_cursor(run.db);
+  Pnr_Day_Open(run, day_cursor, bsv.BsvKal, start_key, end_key);
+  int r = Pnr_Day_Fetch(day_cursor, tag);
   while (r == DB_OK) {
-    r = Tag_Day_Exists(tag.TagPnr, tag.TagTag);
+    r = Tag_Day_Exists(run, tag.TagPnr, tag.TagTag);
     if (r == DB_NODATA) {
-      r = Tag_NewDay_Ins(tag);
+      r = Tag_NewDay_Ins(run, tag);
       // A day record written meanwhile by someone else is as good as our own.
       if (r != DB_OK && r != kDuplicateKey) {
-        Log_Printf("Error: Tagsatz einfügen %d! ", r);
-        Log_Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
+        run.log.Printf("Error: Tagsatz einfügen %d! ", r);
+        run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
       }
+    } else if (r != DB_OK) {
+      // The day goes on as if its record were there, but the failure is no longer silent.
+      run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
+      run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
-    if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(bsv, tag);
-    r = Pnr_Day_Fetch(tag);
+    if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
+    r = Pnr_Day_Fetch(day_cursor, tag);
   }
   if (r != DB_NODATA) {
-    Log_Printf("Error: Nächsten Tag ermitteln. RC:%d", r);
-    Log_Printf("Person: %s\n", bsv.BsvPnr);
+    run.log.Printf("Error: Nächsten Tag ermitteln. RC:%d", r);
+    run.log.Printf("Person: %s\n", bsv.BsvPnr);
   }
-  Pnr_Day_Close();
+  Pnr_Day_Close(day_cursor);
 }
 }  // namespace
 
-int Bsv_Pnr_Open(const char* pnr_von, const char* pnr_bis) {
+int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis) {
   static constexpr const char* kSql =
       "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        "
       "BsvAkr, BsvAbr, BsvGvo, PnrNam  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    "
       "AND BsvPnr <= '%s'    AND (BsvGbi IS NULL      OR BsvGbi >= CURRENT_TIMESTAMP)    "
       "AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY BsvPnr ASC, BsvGvo DESC";
-  return Db_Cursor_Open(bsv_cursor, Db_Format(kSql, {Run_Schema(), Run_Schema(), pnr_von, pnr_bis}));
+  return cursor.Open(Db_Format(kSql, run.schema, run.schema, pnr_von, pnr_bis));
 }
 
-int Bsv_Pnr_Fetch(BsvSatz& bsv) {
+int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
   char pnr[9], gvo[11], gbi[11], kal[4], akr[6], abr[6], gvo_time[30], nam[51];
-  int r = Db_Cursor_Fetch(bsv_cursor, {Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
-                                       Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
-                                       Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
+  int r = cursor.Fetch({Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
+                        Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
+                        Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
   if (r == DB_OK) {
     Fld_Copy(bsv.BsvPnr, pnr);
     Fld_Copy(bsv.BsvGvo, gvo);
@@ -79,29 +76,28 @@ int Bsv_Pnr_Fetch(BsvSatz& bsv) {
   return r;
 }
 
-int Bsv_Pnr_Close() { return Db_Cursor_Close(bsv_cursor); }
+int Bsv_Pnr_Close(DbCursor& cursor) { return cursor.Close(); }
 
-int Pnr_Day_Open(const char* kal, const char* start_key, const char* end_key) {
-  return Db_Variant_Run(day_table, kNoTable, [&](DbVariant variant) {
+int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key) {
+  return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
           "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Dtm  FROM  %s.Qxs133Ka2  WHERE Ka2Num = '%s'    "
           "AND Ka2Dtm > CONVERT(Datetime, '%s', 112)    AND Ka2Dtm <= CONVERT(Datetime, '%s', 112)    "
           "AND Ka2Sta < 4  ORDER BY Ka2Dtm";
-      return Db_Cursor_Open(day_cursor_client, Db_Format(kSqlClient, {Run_Schema(), kal, start_key, end_key}));
+      return cursor.Open(Db_Format(kSqlClient, run.schema, kal, start_key, end_key));
     }
     static constexpr const char* kSqlSystem =
         "SELECT CONVERT(char(8), KalDtm, 112), KalTtp, KalDtm  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = '%s'    "
         "AND KalDtm > CONVERT(Datetime, '%s', 112)    AND KalDtm <= CONVERT(Datetime, '%s', 112)    "
         "AND KalSta < 4  ORDER BY KalDtm";
-    return Db_Cursor_Open(day_cursor_system, Db_Format(kSqlSystem, {kal, start_key, end_key}));
+    return cursor.Open(Db_Format(kSqlSystem, kal, start_key, end_key));
   });
 }
 
-int Pnr_Day_Fetch(TagSatz& tag) {
+int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
   char dtm[11], ttp[4], dtm_time[30];
-  int r = Db_Cursor_Fetch(DaySlot(), {Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp),
-                                      Db_Text(dtm_time, sizeof dtm_time)});
+  int r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(dtm_time, sizeof dtm_time)});
   if (r == DB_OK) {
     Fld_Copy(tag.TagTag, dtm);
     Fld_Copy(tag.TagVon, dtm);
@@ -113,49 +109,51 @@ int Pnr_Day_Fetch(TagSatz& tag) {
   return r;
 }
 
-int Pnr_Day_Close() { return Db_Cursor_Close(DaySlot()); }
+int Pnr_Day_Close(DbCursor& cursor) { return cursor.Close(); }
 
-int Tag_LastDay_Get(const char* pnr, char (&date)[9]) {
+int Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
   static constexpr const char* kSql =
       "SELECT CONVERT(char(8), (COALESCE(MAX(TagTag),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs327Tag "
       "WHERE TagPnr = '%s'";
   char last[11];
-  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Text(last, sizeof last)});
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
   if (r == DB_OK) Fld_Copy(date, last);
   return r;
 }
 
-int Ztg_LastDay_Get(const char* pnr, char (&date)[9]) {
+int Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
   static constexpr const char* kSql =
       "SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   %s.Qxs329Ztg  "
       "WHERE ZtgPnr = '%s'  AND   ZtgSta < 4";
   char last[11];
-  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Text(last, sizeof last)});
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
   if (r == DB_OK) Fld_Copy(date, last);
   return r;
 }
 
-int Tag_Day_Exists(const char* pnr, const char* date_key) {
+int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key) {
   static constexpr const char* kSql =
       "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    "
       "AND TagTag = convert(Datetime, '%s', 112)";
   char tag_pnr[9], tag_tag[11];
-  return Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr, date_key}),
+  return Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr, date_key),
                       {Db_Text(tag_pnr, sizeof tag_pnr), Db_Text(tag_tag, sizeof tag_tag)});
 }
 
-int Tag_NewDay_Ins(const TagSatz& tag) {
+int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
   static constexpr const char* kSql =
       "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
       "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), "
       "CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
   const std::string von_time = std::string(tag.TagVon) + " 00:00:00";
   const std::string bis_time = std::string(tag.TagBis) + " 00:00:00";
-  return Db_Write(Db_Format(kSql, {Run_Schema(), tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time}),
+  return Db_Write(run.db,
+                  Db_Format(kSql, run.schema, tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time),
                   kDuplicateKey);
 }
 
-int Pnr_Schedule_Generate(const char* beg_dat, const char* end_key, const char* pnr_von, const char* pnr_bis) {
+int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
+                          const char* pnr_bis) {
   char prev_pnr[9] = "";
   TagSatz tag{};
   BsvSatz bsv{};
@@ -171,24 +169,28 @@ int Pnr_Schedule_Generate(const char* beg_dat, const char* end_key, const char* 
   }
   const bool have_beg = std::strcmp(beg_dat, "0") != 0;
 
-  Bsv_Pnr_Open(pnr_von, pnr_bis);
-  int r = Bsv_Pnr_Fetch(bsv);
+  DbCursor bsv_cursor(run.db);
+  Bsv_Pnr_Open(run, bsv_cursor, pnr_von, pnr_bis);
+  int r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
   while (r == DB_OK) {
     // Rows come latest valid-from first: a person's further rows are skipped.
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
       char last_tag[9] = "";
       char last_ztg[9] = "";
-      r = Tag_LastDay_Get(bsv.BsvPnr, last_tag);
-      if (r != DB_OK) {
-        Log_Printf("Error: Letzten Tagsatz ermitteln. %d", r);
-        Log_Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_tag, Run_Today());
-      }
-      r = Ztg_LastDay_Get(bsv.BsvPnr, last_ztg);
-      if (r != DB_OK) {
-        Log_Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
-        Log_Printf("Person: %s!\n", bsv.BsvPnr);
-        Fld_Copy(last_ztg, Run_Today());
+      // The batched step reads both dates at once; when that fails, the two queries say which.
+      if (!run.batched || Pnr_LastDays_Get(run, bsv.BsvPnr, last_tag, last_ztg) != DB_OK) {
+        r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_tag, run.today);
+        }
+        r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
+        if (r != DB_OK) {
+          run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
+          run.log.Printf("Person: %s!\n", bsv.BsvPnr);
+          Fld_Copy(last_ztg, run.today);
+        }
       }
 
       char start[9];
@@ -202,12 +204,16 @@ int Pnr_Schedule_Generate(const char* beg_dat, const char* end_key, const char* 
         if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
       }
 
-      if (Less(start, end_key)) Pnr_Day_Loop(bsv, tag, start, threshold, end_key);
-      Urv_Year_Generate(bsv, end_key);
+      // The batched step hands a person it cannot decide exactly to the day-by-day routines.
+      if (Less(start, end_key) && !(run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key))) {
+        Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      }
+      Urv_Year_Generate(run, bsv, end_key);
+      Run_Person_Done(run);
     }
     Fld_Copy(prev_pnr, bsv.BsvPnr);
-    r = Bsv_Pnr_Fetch(bsv);
+    r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
   }
-  if (r != DB_NODATA) Log_Printf("Error: Nächste Person ermitteln. RC:%d\n", r);
-  return Bsv_Pnr_Close();
+  if (r != DB_NODATA) run.log.Printf("Error: Nächste Person ermitteln. RC:%d\n", r);
+  return Bsv_Pnr_Close(bsv_cursor);
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The person run: day records, schedule-assignment records and leave-carry-over years for every
 // person from pnr_von to pnr_bis.
-int Pnr_Schedule_Generate(const char* beg_dat, const char* end_key, const char* pnr_von, const char* pnr_bis);
+#include "db/run_context.h"
+
+int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
+                          const char* pnr_bis);
 
 // The person's current assignment row: the live row with the latest valid-from date among those
 // that have not ended. Kept for the whole pass of one person.
@@ -27,23 +30,25 @@ struct TagSatz {
 };
 
 // Person cursor: the live assignment rows of live persons in the range, not yet ended, by person
-// and latest valid-from date first.
-int Bsv_Pnr_Open(const char* pnr_von, const char* pnr_bis);
-int Bsv_Pnr_Fetch(BsvSatz& bsv);
-int Bsv_Pnr_Close();
+// and latest valid-from date first. The caller owns the cursor; it frees its handle when closed or
+// when it goes out of scope.
+int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis);
+int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv);
+int Bsv_Pnr_Close(DbCursor& cursor);
 
 // The days of a person's working-time calendar after start_key up to end_key: from the client
-// calendar table, or from the system table once the client schema turns out to have none.
-int Pnr_Day_Open(const char* kal, const char* start_key, const char* end_key);
-int Pnr_Day_Fetch(TagSatz& tag);
-int Pnr_Day_Close();
+// calendar table, or from the system table once the client schema turns out to have none
+// (run.variants.day_table).
+int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key);
+int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag);
+int Pnr_Day_Close(DbCursor& cursor);
 
 // Latest day record and latest live schedule-assignment date of a person (today when none).
 // On 0 the date key is copied into date (9 bytes); otherwise date is left as it was.
-int Tag_LastDay_Get(const char* pnr, char (&date)[9]);
-int Ztg_LastDay_Get(const char* pnr, char (&date)[9]);
+int Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
+int Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
 
 // 0 when the person has a day record on date_key, 100 when not, -1 on failure.
-int Tag_Day_Exists(const char* pnr, const char* date_key);
+int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key);
 // Inserts the day record; 2627 when one with that key exists already.
-int Tag_NewDay_Ins(const TagSatz& tag);
+int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag);

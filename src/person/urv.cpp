@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "db/db.h"
-#include "driver/runlog.h"
 
 namespace {
 constexpr int kConstraint = 547;
@@ -20,30 +19,30 @@ int32_t Year_Of(const char* date_key) {
 }
 }  // namespace
 
-int Urv_LastYear_Get(const char* pnr, int32_t& last_year) {
+int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
   static constexpr const char* kSql = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = '%s'";
   int32_t year = 0;
-  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), pnr}), {Db_Long(&year)});
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Long(&year)});
   if (r == DB_OK) last_year = year;
   return r;
 }
 
-int Urv_NewYear_Ins(const char* pnr, int32_t year) {
+int Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year) {
   static constexpr const char* kSql = "INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('%s', %ld)";
-  return Db_Write(Db_Format(kSql, {Run_Schema(), pnr, static_cast<long>(year)}), kConstraint);
+  return Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint);
 }
 
-void Urv_Year_Generate(const BsvSatz& bsv, const char* end_key) {
+void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key) {
   int32_t last_year = 0;
   const int32_t end_year = Year_Of(end_key);
-  int32_t today_year = Year_Of(Run_Today());
+  int32_t today_year = Year_Of(run.today.c_str());
 
   // The counter is the year before the first year to insert.
   int32_t counter;
-  int r = Urv_LastYear_Get(bsv.BsvPnr, last_year);
+  int r = Urv_LastYear_Get(run, bsv.BsvPnr, last_year);
   if (r != DB_OK) {
-    Log_Printf("Error: Letzten Urlaubsvortrag ermitteln. %d", r);
-    Log_Printf("Person: %s!\n", bsv.BsvPnr);
+    run.log.Printf("Error: Letzten Urlaubsvortrag ermitteln. %d", r);
+    run.log.Printf("Person: %s!\n", bsv.BsvPnr);
     counter = today_year - 1;
   } else if (last_year > 0) {
     // Years carried over already continue without a gap.
@@ -57,10 +56,10 @@ void Urv_Year_Generate(const BsvSatz& bsv, const char* end_key) {
 
   while (counter < end_year) {
     ++counter;
-    r = Urv_NewYear_Ins(bsv.BsvPnr, counter);
+    r = Urv_NewYear_Ins(run, bsv.BsvPnr, counter);
     if (r != DB_OK) {
-      Log_Printf("Error: Urlaubsvortrag einpflegen. %d", r);
-      Log_Printf("Person: %s! Jahr: %ld!\n", bsv.BsvPnr, static_cast<long>(counter));
+      run.log.Printf("Error: Urlaubsvortrag einpflegen. %d", r);
+      run.log.Printf("Person: %s! Jahr: %ld!\n", bsv.BsvPnr, static_cast<long>(counter));
     }
   }
 }

@@ -1,23 +1,20 @@
 #include "person/ztg.h"
 
+#include "common/text.h"
 #include "db/db.h"
-#include "driver/runlog.h"
-#include "driver/text.h"
-#include "person/field.h"
 
 namespace {
-// Writes the person's name until the client table turns out to have no name column (207).
-DbVariant name_column = DbVariant::First;
+// The person's name is written until the client table turns out to have no name column (207).
 constexpr int kNoColumn = 207;
 }  // namespace
 
-int Ztg_Day_Get(ZtgSatz& ztg) {
+int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
       "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4";
   char akr[6], abt[16], kst[31], ktr[7], krt[5], agr[6], bsd[6], vra[6], azt[6], ttp[4];
   int32_t tag = 0;
-  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), ztg.ZtgPnr, ztg.ZtgVon}),
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgPnr, ztg.ZtgVon),
                        {Db_Text(akr, sizeof akr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst),
                         Db_Text(ktr, sizeof ktr), Db_Text(krt, sizeof krt), Db_Text(agr, sizeof agr), Db_Long(&tag),
                         Db_Text(bsd, sizeof bsd), Db_Text(vra, sizeof vra), Db_Text(azt, sizeof azt),
@@ -38,7 +35,7 @@ int Ztg_Day_Get(ZtgSatz& ztg) {
   return r;
 }
 
-int Zuo_Assign_Get(ZtgSatz& ztg) {
+int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
   // The cycle day is the non-negative remainder, so that a day before the cycle start counts
   // backwards through the rotation instead of landing on a cycle day no group has.
   static constexpr const char* kSql =
@@ -50,14 +47,14 @@ int Zuo_Assign_Get(ZtgSatz& ztg) {
       "AND AgrNum = ZuoAgr   AND AgrSta < 4 ";
   int32_t tag = 0;
   char agr[6], abt[16], kst[31], krt[5], ktr[7], vra[6];
-  Db_Diag_Clear();
+  run.db.ClearDiag();
   int r = Db_Query_One(
-      Db_Format(kSql, {Run_Schema(), Run_Schema(), Run_Schema(), ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgVon, ztg.ZtgVon}),
+      run.db, Db_Format(kSql, run.schema, run.schema, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgVon, ztg.ZtgVon),
       {Db_Long(&tag), Db_Text(agr, sizeof agr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst),
        Db_Text(krt, sizeof krt), Db_Text(ktr, sizeof ktr), Db_Text(vra, sizeof vra)});
   // A statement the server refused leaves the record as it was; only a query that ran and found
   // no assignment empties the assignment's values.
-  const bool executed = r != DB_FAIL || Db_Diag().state[0] == '\0';
+  const bool executed = r != DB_FAIL || run.db.Diag().state[0] == '\0';
   if (r == DB_OK) {
     ztg.ZtgTag = tag;
     Fld_Copy(ztg.ZtgAgr, agr);
@@ -78,11 +75,11 @@ int Zuo_Assign_Get(ZtgSatz& ztg) {
   return r;
 }
 
-int Wpl_Plan_Get(ZtgSatz& ztg) {
+int Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4";
   char azt[6], vra[6];
-  int r = Db_Query_One(Db_Format(kSql, {Run_Schema(), ztg.ZtgAgr, static_cast<long>(ztg.ZtgTag)}),
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgAgr, static_cast<long>(ztg.ZtgTag)),
                        {Db_Text(azt, sizeof azt), Db_Text(vra, sizeof vra)});
   if (r == DB_OK) {
     // A blank plan value means the plan does not decide it: the record keeps what it has.
@@ -92,59 +89,66 @@ int Wpl_Plan_Get(ZtgSatz& ztg) {
   return r;
 }
 
-int Ztg_NewDay_Ins(const ZtgSatz& ztg) {
-  return Db_Variant_Run(name_column, kNoColumn, [&](DbVariant variant) {
+namespace {
+// Insert and update of the record, each written once: the parts in braces are the person's name
+// column, left out once the client table turns out to have none.
+constexpr char kInsert[] =
+    "INSERT INTO %s.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, "
+    "ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta{, ZtgPnm}) VALUES   ('%s', CONVERT(Datetime, '%s', 112), "
+    "'%s', '%s',    '%s', '%s', '%s', '%s',    %ld, '%s', '%s', '%s',    '%s', CURRENT_TIMESTAMP, 1{, '%s'})";
+constexpr auto kInsertName = Db_Variant_Text(kInsert, DbVariant::First);
+constexpr auto kInsertNoName = Db_Variant_Text(kInsert, DbVariant::Second);
+
+constexpr char kUpdate[] =
+    "UPDATE %s.Qxs329Ztg SET   ZtgAkr = '%s', ZtgAbt = '%s',   ZtgKst = '%s', ZtgKtr = '%s',   "
+    "ZtgKrt = '%s', ZtgAgr = '%s', ZtgTag = %ld{ },   ZtgBsd = '%s', ZtgVra = '%s', ZtgAzt = '%s',   "
+    "ZtgTtp = '%s', ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{,   ZtgPnm = '%s'}  WHERE ZtgPnr = '%s'    "
+    "AND ZtgVon = CONVERT(Datetime, '%s', 112)";
+constexpr auto kUpdateName = Db_Variant_Text(kUpdate, DbVariant::First);
+constexpr auto kUpdateNoName = Db_Variant_Text(kUpdate, DbVariant::Second);
+}  // namespace
+
+int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
+  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
-      static constexpr const char* kSqlName =
-          "INSERT INTO %s.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, "
-          "ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES   ('%s', CONVERT(Datetime, '%s', 112), "
-          "'%s', '%s',    '%s', '%s', '%s', '%s',    %ld, '%s', '%s', '%s',    '%s', CURRENT_TIMESTAMP, 1, '%s')";
-      return Db_Write(Db_Format(kSqlName, {Run_Schema(), ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst,
-                                           ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
-                                           ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnm}));
+      return Db_Write(run.db, Db_Format(kInsertName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt,
+                                        ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
+                                        ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnm));
     }
-    static constexpr const char* kSqlNoName =
-        "INSERT INTO %s.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, "
-        "ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta) VALUES   ('%s', CONVERT(Datetime, '%s', 112), "
-        "'%s', '%s',    '%s', '%s', '%s', '%s',    %ld, '%s', '%s', '%s',    '%s', CURRENT_TIMESTAMP, 1)";
-    return Db_Write(Db_Format(kSqlNoName, {Run_Schema(), ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst,
-                                           ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
-                                           ztg.ZtgAzt, ztg.ZtgTtp}));
+    return Db_Write(run.db, Db_Format(kInsertNoName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt,
+                                      ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
+                                      ztg.ZtgAzt, ztg.ZtgTtp));
   });
 }
 
-int Ztg_Day_Upd(const ZtgSatz& ztg) {
-  return Db_Variant_Run(name_column, kNoColumn, [&](DbVariant variant) {
+int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
+  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
-      static constexpr const char* kSqlName =
-          "UPDATE %s.Qxs329Ztg SET   ZtgAkr = '%s', ZtgAbt = '%s',   ZtgKst = '%s', ZtgKtr = '%s',   "
-          "ZtgKrt = '%s', ZtgAgr = '%s', ZtgTag = %ld ,   ZtgBsd = '%s', ZtgVra = '%s', ZtgAzt = '%s',   "
-          "ZtgTtp = '%s', ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1,   ZtgPnm = '%s'  WHERE ZtgPnr = '%s'    "
-          "AND ZtgVon = CONVERT(Datetime, '%s', 112)";
-      return Db_Write(Db_Format(kSqlName, {Run_Schema(), ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt,
-                                           ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
-                                           ztg.ZtgPnm, ztg.ZtgPnr, ztg.ZtgVon}));
+      return Db_Write(run.db, Db_Format(kUpdateName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr,
+                                        ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
+                                        ztg.ZtgPnm, ztg.ZtgPnr, ztg.ZtgVon));
     }
-    static constexpr const char* kSqlNoName =
-        "UPDATE %s.Qxs329Ztg SET   ZtgAkr = '%s', ZtgAbt = '%s',   ZtgKst = '%s', ZtgKtr = '%s',   "
-        "ZtgKrt = '%s', ZtgAgr = '%s', ZtgTag = %ld,   ZtgBsd = '%s', ZtgVra = '%s', ZtgAzt = '%s',   "
-        "ZtgTtp = '%s', ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1  WHERE ZtgPnr = '%s'    "
-        "AND ZtgVon = CONVERT(Datetime, '%s', 112)";
-    return Db_Write(Db_Format(kSqlNoName, {Run_Schema(), ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt,
-                                           ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
-                                           ztg.ZtgPnr, ztg.ZtgVon}));
+    return Db_Write(run.db, Db_Format(kUpdateNoName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr,
+                                      ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
+                                      ztg.ZtgPnr, ztg.ZtgVon));
   });
 }
 
-void Ztg_Day_Generate(const BsvSatz& bsv, const TagSatz& tag) {
+void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   ZtgSatz ztg{};
   Fld_Copy(ztg.ZtgPnr, tag.TagPnr);
   Fld_Copy(ztg.ZtgVon, tag.TagTag);
 
-  int r = Ztg_Day_Get(ztg);
-  if (r != DB_OK && r != DB_NODATA) return;
+  int r = Ztg_Day_Get(run, ztg);
+  if (r != DB_OK && r != DB_NODATA) {
+    // Without knowing whether a record exists, the day gets none written, and the log says so.
+    run.log.Printf("Error: Ztgsatz ermitteln %d! ", r);
+    run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+    run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
+    return;
+  }
   const bool new_row = r == DB_NODATA;
 
   Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);
@@ -152,36 +156,36 @@ void Ztg_Day_Generate(const BsvSatz& bsv, const TagSatz& tag) {
   Fld_Copy(ztg.ZtgTtp, tag.TagTtp);
   Fld_Copy(ztg.ZtgPnm, bsv.PnrNam);
 
-  r = Zuo_Assign_Get(ztg);
+  r = Zuo_Assign_Get(run, ztg);
   if (r != DB_OK) {
-    Log_Printf("Error: Zuordnung ermitteln. %d! ", r);
-    Log_Printf("Person: %s! ", ztg.ZtgPnr);
-    Log_Printf("Tag: %s!\n", ztg.ZtgVon);
+    run.log.Printf("Error: Zuordnung ermitteln. %d! ", r);
+    run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+    run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
   }
-  r = Wpl_Plan_Get(ztg);
+  r = Wpl_Plan_Get(run, ztg);
   if (r != DB_OK) {
-    Log_Printf("Error: Azt + Vra ermitteln. %d! ", r);
-    Log_Printf("Person: %s! ", ztg.ZtgPnr);
-    Log_Printf("Tag: %s!\n", ztg.ZtgVon);
-    Log_Printf("ZtgTag: %d!\n", ztg.ZtgTag);
-    Log_Printf("ZtgAgr: %s!\n", ztg.ZtgAgr);
+    run.log.Printf("Error: Azt + Vra ermitteln. %d! ", r);
+    run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+    run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
+    run.log.Printf("ZtgTag: %d!\n", ztg.ZtgTag);
+    run.log.Printf("ZtgAgr: %s!\n", ztg.ZtgAgr);
   }
 
   // The record is written whatever the assignment and the plan gave, so the day is never left
   // without one.
   if (new_row) {
-    r = Ztg_NewDay_Ins(ztg);
+    r = Ztg_NewDay_Ins(run, ztg);
     if (r != DB_OK) {
-      Log_Printf("Error: Ztgsatz einfügen %d! ", r);
-      Log_Printf("Person: %s! ", ztg.ZtgPnr);
-      Log_Printf("Tag: %s!\n", ztg.ZtgVon);
+      run.log.Printf("Error: Ztgsatz einfügen %d! ", r);
+      run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+      run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
     }
   } else {
-    r = Ztg_Day_Upd(ztg);
+    r = Ztg_Day_Upd(run, ztg);
     if (r != DB_OK) {
-      Log_Printf("Error: Ztgsatz updaten %d! ", r);
-      Log_Printf("Person: %s! ", ztg.ZtgPnr);
-      Log_Printf("Tag: %s!\n", ztg.ZtgVon);
+      run.log.Printf("Error: Ztgsatz updaten %d! ", r);
+      run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+      run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
     }
   }
 }

@@ -10,10 +10,6 @@ constexpr uint32_t kInitTable[18 + 4 * 256] = {
 #include "settings/bf_init_table.inc"
 };
 
-// One state for the process, as the settings reader runs on one thread. It is wiped after every
-// use so that no key schedule lingers in memory.
-Bf_State cipher_state;
-
 void Wipe(Bf_State* state) {
   // volatile stores cannot be dropped by the optimiser as dead writes.
   volatile uint32_t* words = reinterpret_cast<volatile uint32_t*>(state);
@@ -36,9 +32,24 @@ void StoreLe(uint32_t v, unsigned char* b) {
   b[3] = static_cast<unsigned char>(v >> 24);
 }
 
-void SetKey(std::string_view key) {
-  Bf_Init(&cipher_state, reinterpret_cast<const unsigned char*>(key.data()), key.size());
-}
+// The key schedule of one call: set up from the key, wiped on every way out of the call.
+class KeySchedule {
+ public:
+  KeySchedule(std::string_view key, Bf_State* work) : state_(work != nullptr ? work : &own_) {
+    Bf_Init(state_, reinterpret_cast<const unsigned char*>(key.data()), key.size());
+  }
+  ~KeySchedule() {
+    Wipe(state_);
+    Wipe(&own_);
+  }
+  KeySchedule(const KeySchedule&) = delete;
+  KeySchedule& operator=(const KeySchedule&) = delete;
+  const Bf_State* get() const { return state_; }
+
+ private:
+  Bf_State own_{};
+  Bf_State* state_;
+};
 
 }  // namespace
 
@@ -115,42 +126,39 @@ void Bin_ToHex(const unsigned char* bytes, std::size_t count, char* out) {
   }
 }
 
-int Cfg_Value_Decode(std::string_view hex_text, std::string* out, std::string_view cipher_key) {
-  SetKey(cipher_key);
+int Cfg_Value_Decode(std::string_view hex_text, std::string* out, std::string_view cipher_key, Bf_State* work) {
+  const KeySchedule key(cipher_key, work);
   std::string bytes;
   bytes.reserve(hex_text.size() / 2);
   for (std::size_t s = 0; s + 16 <= hex_text.size(); s += 16) {
     unsigned char block[8];
     Hex_ToBin(hex_text.data() + s, 16, block);
     uint32_t L = LoadLe(block), R = LoadLe(block + 4);
-    Bf_Decrypt(&cipher_state, &L, &R);
+    Bf_Decrypt(key.get(), &L, &R);
     StoreLe(L, block);
     StoreLe(R, block + 4);
     bytes.append(reinterpret_cast<const char*>(block), 8);
   }
-  Wipe(&cipher_state);
   // The zero bytes that filled up the last block are not part of the value.
   *out = bytes.substr(0, bytes.find('\0'));
   return 1;
 }
 
-void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string_view cipher_key) {
-  SetKey(cipher_key);
+void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string_view cipher_key, Bf_State* work) {
+  const KeySchedule key(cipher_key, work);
   out->clear();
   for (std::size_t s = 0; s < plain_text.size(); s += 8) {
     unsigned char block[8] = {};
     std::memcpy(block, plain_text.data() + s, std::min<std::size_t>(8, plain_text.size() - s));
     uint32_t L = LoadLe(block), R = LoadLe(block + 4);
-    Bf_Encrypt(&cipher_state, &L, &R);
+    Bf_Encrypt(key.get(), &L, &R);
     StoreLe(L, block);
     StoreLe(R, block + 4);
     char hex[16];
     Bin_ToHex(block, 8, hex);
     out->append(hex, 16);
   }
-  Wipe(&cipher_state);
 }
 
 const uint32_t* Bf_InitialTable() { return kInitTable; }
 
-const Bf_State& Bf_ProcessState() { return cipher_state; }

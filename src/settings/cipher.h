@@ -27,16 +27,19 @@ void Hex_ToBin(const char* text, std::size_t count, unsigned char* out);
 // count bytes become 2*count upper-case digits, high nibble first; no terminator is written.
 void Bin_ToHex(const unsigned char* bytes, std::size_t count, char* out);
 
+// The two routines below set up the key schedule in a work state, by default one of their own on
+// the stack; a caller may hand its own. Either way the state holds key material only during the
+// call and is all zero afterwards, so that no key schedule lingers in memory.
+//
 // Deciphers a stored value into out: the decoded text up to its first zero byte. Only whole blocks
 // of 16 digits are decoded; an incomplete rest is ignored. Always returns 1.
-int Cfg_Value_Decode(std::string_view hex_text, std::string* out, std::string_view cipher_key);
+int Cfg_Value_Decode(std::string_view hex_text, std::string* out, std::string_view cipher_key,
+                     Bf_State* work = nullptr);
 // Enciphers plain_text into out: 16 upper-case digits per started 8 bytes, the last block filled
 // up with zero bytes.
-void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string_view cipher_key);
+void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string_view cipher_key,
+                      Bf_State* work = nullptr);
 
 // The 1042 initial words: P[0..17], then S1..S4 (the hexadecimal digits of pi).
 const uint32_t* Bf_InitialTable();
 
-// The cipher state the two routines above work in. It holds key material only during their call
-// and is all zero otherwise; callers may check that.
-const Bf_State& Bf_ProcessState();

@@ -1,13 +1,19 @@
 #include "settings/settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
+#include "common/schema.h"
+#include "common/text.h"
 #include "settings/cipher.h"
 
 namespace {
-
-CfgSatz cfg_record;
 
 void Clear(CfgSatz* r) {
   r->number = 0;
@@ -16,37 +22,53 @@ void Clear(CfgSatz* r) {
   r->value.clear();
 }
 
-// The file's text as a program reading it in text mode on the system's home platform sees it: a
-// CR directly before an LF is part of the line end, and a byte 0x1A ends the text.
-bool ReadText(const char* path, std::string* text) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::string raw;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) raw.append(buf, n);
-  std::fclose(f);
-  std::size_t eof_mark = raw.find('\x1A');
-  if (eof_mark != std::string::npos) raw.resize(eof_mark);
-  text->clear();
-  text->reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text->push_back(raw[i]);
-  }
-  return true;
-}
+// Reads the settings file one line at a time, as a program reading it in text mode on the
+// system's home platform sees it: a CR directly before an LF is part of the line end, and a byte
+// 0x1A ends the text.
+class LineReader {
+ public:
+  enum Result { kLine, kEnd, kTooLong };
 
-// Next line of text from *pos, with its LF when it has one. Lines are taken whole, however long,
-// so that an over-long line cannot shift the pairing of the lines after it.
-bool NextLine(const std::string& text, std::size_t* pos, std::string* line) {
-  if (*pos >= text.size()) return false;
-  std::size_t lf = text.find('\n', *pos);
-  std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
-  line->assign(text, *pos, end - *pos);
-  *pos = end;
-  return true;
-}
+  // Only a regular file is read: a device or a pipe could feed lines without end, and opening a
+  // pipe would wait for a writer.
+  explicit LineReader(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (file_ = ::fdopen(fd, "rb")) == nullptr) ::close(fd);
+  }
+  ~LineReader() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line with its LF when it has one. A line longer than kCfgLineMax is not taken: the
+  // file is then no settings file, and what pairs follow could not be told apart.
+  Result Next(std::string* line) {
+    line->clear();
+    if (file_ == nullptr || ended_) return kEnd;
+    for (int c; (c = std::getc(file_)) != EOF;) {
+      if (c == 0x1A) {
+        ended_ = true;
+        break;
+      }
+      if (c == '\r') {
+        const int next = std::getc(file_);
+        if (next == '\n') c = '\n';
+        if (next != EOF && next != '\n') std::ungetc(next, file_);
+      }
+      if (line->size() == kCfgLineMax) return kTooLong;
+      line->push_back(static_cast<char>(c));
+      if (c == '\n') return kLine;
+    }
+    return line->empty() ? kEnd : kLine;
+  }
+
+ private:
+  FILE* file_ = nullptr;
+  bool ended_ = false;
+};
 
 // Reads a number the way atoi does (blanks, sign, digits up to the first other character), but
 // saturates instead of overflowing on a number field longer than a 32-bit integer.
@@ -88,15 +110,13 @@ void Str_SubCopy(std::string_view src, int start, int length, std::string* dst) 
   dst->assign(length == 0 ? rest : rest.substr(0, static_cast<std::size_t>(length)));
 }
 
-void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path) {
-  Clear(&cfg_record);
-  std::string text;
-  if (!ReadText(path, &text)) return;
-
-  std::size_t pos = 0;
+void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path,
+                    CfgSatz* record) {
+  Clear(record);
+  LineReader reader(path);
   std::string line1, line2, field;
-  while (NextLine(text, &pos, &line1) && NextLine(text, &pos, &line2)) {
-    CfgSatz& r = cfg_record;
+  while (reader.Next(&line1) == LineReader::kLine && reader.Next(&line2) == LineReader::kLine) {
+    CfgSatz& r = *record;
 
     int p1 = Str_NthPos(line1, ';', 1);
     int p2 = Str_NthPos(line1, ';', 2);
@@ -124,8 +144,94 @@ void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t numb
       r.value = std::move(decoded);
       return;
     }
-    Clear(&cfg_record);
+    Clear(record);
   }
 }
 
-const CfgSatz& Cfg_Record() { return cfg_record; }
+bool Cfg_Value_Check(const char* what, std::string_view value, bool may_be_empty, std::string* error) {
+  if (value.empty() && !may_be_empty) {
+    *error = std::string(what) + " must not be empty";
+    return false;
+  }
+  if (value.size() > kCfgValueMax) {
+    *error = std::string(what) + " has " + std::to_string(value.size()) +
+             " characters; a settings value may have at most " + std::to_string(kCfgValueMax);
+    return false;
+  }
+  if (value.find('\0') != std::string_view::npos) {
+    *error = std::string(what) + " must not contain a zero byte";
+    return false;
+  }
+  if (Str_HasControl(value)) {
+    *error = std::string(what) + " must not contain a control character (line end, tab, escape, ...)";
+    return false;
+  }
+  return true;
+}
+
+std::string Cfg_File_Text(std::string_view login, std::string_view password, std::string_view dsn,
+                          std::string_view client_schema) {
+  struct Pair {
+    int number;
+    const char* key;
+    std::string value;
+  } pairs[] = {{1, "LOGIN", std::string(login)},
+               {2, "PASS", std::string(password)},
+               {3, "NET8", std::string(dsn)},
+               {4, "SCHEMA", Schema_Setting(client_schema)}};
+  std::string text;
+  for (const auto& p : pairs) {
+    std::string hex;
+    Cfg_Value_Encode(p.value, &hex, kCfgCipherKey);
+    text += std::string("0;PLANEX;") + p.key + "\n";
+    text += std::to_string(p.number) + ";" + p.key + ";" + hex + "\n";
+  }
+  return text;
+}
+
+bool Cfg_File_Write(const std::string& path, std::string_view text, std::string* error) {
+  const std::string tmp = path + ".tmp";
+  auto fail = [&](bool remove_tmp) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (remove_tmp) ::unlink(tmp.c_str());
+    return false;
+  };
+  // O_EXCL with O_CREAT never opens what is there already, a symbolic link included: a left-over
+  // path.tmp of someone else's stays as it is and the write fails.
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      *error = "cannot write " + path + ": " + tmp + " exists already; remove it if no other write is running";
+      return false;
+    }
+    return fail(false);
+  }
+  // The umask may only take bits away; the mode is set on the descriptor so it is owner-only
+  // whatever the umask.
+  if (::fchmod(fd, 0600) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return fail(true);
+  }
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return fail(true);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return fail(true);
+  }
+  if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) return fail(true);
+  return true;
+}

@@ -4,124 +4,83 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
-using fixture::Company;
-using fixture::Options;
-using Rows = std::vector<std::vector<std::string>>;
-
-constexpr char kNow[] = "2026-12-08 10:00:00";
-
-// The pieces an end-to-end run needs, built by other parts of the project; a reason when one is
-// missing.
-std::string MissingPiece() {
-  namespace fs = std::filesystem;
-  const std::string build = fixture::BuildDir();
-  for (const char* file : {"planex", "planex-db", "planex-settings", "libtsqlite.so"}) {
-    if (!fs::exists(build + "/" + file)) return std::string("build/") + file + " not built";
-  }
-  if (!fs::exists(fixture::SourceDir() + "/db/schema.sql")) return "db/schema.sql missing";
-  if (!fixture::DriverAvailable()) return "embedded driver not built";
-  return "";
-}
-
-#define SKIP_WITHOUT_DATABASE()                                 \
-  do {                                                          \
-    std::string missing = MissingPiece();                       \
-    if (!missing.empty()) GTEST_SKIP() << missing;              \
-  } while (0)
+using namespace fixture;
+using BaseCalendar = DatabaseTest;
+using WorkingCalendars = DatabaseTest;
+using RefusedInserts = DatabaseTest;
 
 // Runs planex for all persons up to 31 December of end_year.
 void RunPlanex(Company& company, const std::string& end_year) {
   company.WriteSettings();
-  fixture::ProcResult result = company.RunPlanex({"0", end_year, "planex.ini", "0", "0"}, kNow);
-  ASSERT_EQ(result.exit_code, 0) << result.err;
+  RunPlanexOk(company, "0", end_year);
 }
 
-// The run log's error lines, each with its line end.
-std::vector<std::string> ErrorLines(const std::string& log) {
-  std::vector<std::string> lines;
-  std::istringstream in(log);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("Error", 0) == 0) lines.push_back(line + "\n");
-  }
-  return lines;
+Strings Errors(Company& company) { return ErrorLines(company.Log()); }
+
+// A family of working-time calendars: its master table, its day table and the day columns' prefix.
+struct Family {
+  const char* master;
+  const char* days;
+  const char* p;
+};
+const Family kSystem{"QXSYSTEM.Qxs135Muw (MuwKal, MuwSta)", "QXSYSTEM.Qxs133Kal", "Kal"};
+const Family kClient{"ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta)", "ABC_1.Qxs133Ka2", "Ka2"};
+
+// The statement for a family: '#' stands for its day table, '@' for its column prefix.
+std::string For(const Family& f, const std::string& tsql) {
+  std::string out;
+  for (char c : tsql) out += c == '#' ? f.days : c == '@' ? f.p : std::string(1, c);
+  return out;
 }
 
-void Exec(Company& company, const std::string& tsql) {
-  std::string message;
-  ASSERT_EQ(company.Exec(tsql, &message), 0) << tsql << "\n" << message;
+void AddMaster(Company& c, const Family& f, const std::string& num, int status = 1) {
+  Sql(c, std::string("INSERT INTO ") + f.master + " VALUES (" + Lit(num) + ", " + std::to_string(status) + ")");
 }
 
-// A calendar number in a master (Qxs135Muw for the system family, Qxs135Mu2 for the client one).
-void AddMaster(Company& c, bool system, const std::string& num, int status = 1) {
-  const std::string table = system ? "QXSYSTEM.Qxs135Muw (MuwKal, MuwSta)" : "ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta)";
-  Exec(c, "INSERT INTO " + table + " VALUES ('" + num + "', " + std::to_string(status) + ")");
+void AddDay(Company& c, const std::string& num, const std::string& day, int status = 1) {
+  Sql(c, "INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES (" +
+             Lit(num) + ", " + Key(day) + ", 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + std::to_string(status) + ")");
 }
 
 // Week-model rows: one day type per weekday number (1..7) listed; "" leaves the weekday out.
-void AddWeekModel(Company& c, const std::string& num, const std::vector<std::string>& types) {
+void AddWeekModel(Company& c, const std::string& num, const Strings& types) {
   for (size_t i = 0; i < types.size(); ++i) {
     if (types[i].empty()) continue;
-    Exec(c, "INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES ('" + num + "', " +
-                std::to_string(i + 1) + ", '" + types[i] + "', 1)");
+    Sql(c, "INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES (" + Lit(num) + ", " +
+               std::to_string(i + 1) + ", " + Lit(types[i]) + ", 1)");
   }
+}
+const Strings kEveryDay(7, "AT");
+
+// A family's day table as the schema has it, with one constraint more.
+void RecreateDayTable(Company& c, const Family& f, const std::string& constraint) {
+  Sql(c, For(f, "DROP TABLE #"));
+  Sql(c, For(f, "CREATE TABLE # (@Num varchar(3) NOT NULL, @Dtm datetime NOT NULL, @Ttp varchar(3) NULL, "
+                "@Ptp varchar(3) NULL, @Btp varchar(3) NULL, @Gwt int NULL, @Dat datetime NULL, "
+                "@Sta smallint NOT NULL DEFAULT 1, CONSTRAINT PK_Qxs133@ PRIMARY KEY (@Num, @Dtm), ") +
+             constraint + ")");
 }
 
 // The dates (date keys) of one calendar's live day rows, in date order.
-std::vector<std::string> CalendarDays(Company& c, bool system, const std::string& num) {
-  const std::string sql =
-      system ? "SELECT CONVERT(char(8), KalDtm, 112) FROM QXSYSTEM.Qxs133Kal WHERE KalNum = '" + num +
-                   "' AND KalSta < 4 ORDER BY KalDtm"
-             : "SELECT CONVERT(char(8), Ka2Dtm, 112) FROM ABC_1.Qxs133Ka2 WHERE Ka2Num = '" + num +
-                   "' AND Ka2Sta < 4 ORDER BY Ka2Dtm";
-  std::vector<std::string> days;
-  for (const auto& row : c.Query(sql)) days.push_back(row.at(0));
-  return days;
+Strings CalendarDays(Company& c, const Family& f, const std::string& num) {
+  return Column(c, For(f, "SELECT CONVERT(char(8), @Dtm, 112) FROM # WHERE @Num = ") + Lit(num) +
+                       For(f, " AND @Sta < 4 ORDER BY @Dtm"));
 }
 
-std::vector<std::string> DecemberDays(std::initializer_list<int> days) {
-  std::vector<std::string> keys;
-  for (int d : days) keys.push_back("202612" + std::string(d < 10 ? "0" : "") + std::to_string(d));
-  return keys;
-}
-
-// An independent reckoning of a date's ISO 8601 week: the week and its year are those of the
-// week's Thursday.
-struct IsoWeek {
-  int week;
-  int year;
-};
-IsoWeek IsoWeekOf(std::chrono::sys_days day) {
-  using namespace std::chrono;
-  const int from_monday = (weekday(day).iso_encoding() - 1);
-  const sys_days thursday = day - days(from_monday) + days(3);
-  const year y = year_month_day(thursday).year();
-  const int ordinal = (thursday - sys_days(y / January / 1)).count();
-  return {ordinal / 7 + 1, static_cast<int>(y)};
-}
-
-std::string KeyOf(std::chrono::sys_days day) {
-  const std::chrono::year_month_day ymd(day);
-  char key[16];
-  std::snprintf(key, sizeof key, "%04d%02u%02u", static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                static_cast<unsigned>(ymd.day()));
-  return key;
-}
-
-std::chrono::sys_days DayOfKey(const std::string& key) {
-  using namespace std::chrono;
-  return sys_days(year(std::stoi(key.substr(0, 4))) / month(std::stoul(key.substr(4, 2))) /
-                  day(std::stoul(key.substr(6, 2))));
+// The clock stands at 8 December 2026; this base calendar reaches 31 December 2026.
+Options DecemberCompany(int date_first = 7) {
+  Options options;
+  options.date_first = date_first;
+  options.first_day = "20261201";
+  return options;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -135,8 +94,7 @@ struct WeekCase {
   std::vector<std::tuple<std::string, int, int>> expected;
 };
 
-TEST(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
   const WeekCase cases[] = {
       {"2015/2016: 2015 has a week 53", "20151227", "2016",
        {{"20151227", 52, 2015}, {"20151228", 53, 2015}, {"20151231", 53, 2015}, {"20160101", 53, 2015},
@@ -157,69 +115,61 @@ TEST(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
     options.first_day = c.first_day;
     Company company(options);
     RunPlanex(company, c.end_year);
-    EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{});
+    EXPECT_EQ(Errors(company), Strings{});
 
     for (const auto& [key, week, week_year] : c.expected) {
-      Rows rows = company.Query("SELECT BakWch, BakYow FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = CONVERT(Datetime, '" +
-                                key + "', 112)");
+      Rows rows = company.Query("SELECT BakWch, BakYow FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + Key(key));
       ASSERT_EQ(rows.size(), 1u) << key;
-      EXPECT_EQ(rows[0], (std::vector<std::string>{std::to_string(week), std::to_string(week_year)})) << key;
+      EXPECT_EQ(rows[0], (Strings{std::to_string(week), std::to_string(week_year)})) << key;
     }
 
     // Every row inserted, checked against the calendar of the standard library: one row per day
     // without gaps up to 31 December of the end year, each with its own parts.
     Rows rows = company.Query(
         "SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-        "FROM QXSYSTEM.Qxs133Bak WHERE BakDtm >= CONVERT(Datetime, '" +
-        std::string(c.first_day) + "', 112) ORDER BY BakDtm");
+        "FROM QXSYSTEM.Qxs133Bak WHERE BakDtm >= " + Key(c.first_day) + " ORDER BY BakDtm");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.front()[0], c.first_day);
     EXPECT_EQ(rows.back()[0], std::string(c.end_year) + "1231");
-    std::chrono::sys_days expected_day = DayOfKey(c.first_day);
+    std::chrono::sys_days day = DayOfKey(c.first_day);
     for (const auto& row : rows) {
       using namespace std::chrono;
-      const year_month_day ymd(expected_day);
-      const IsoWeek iso = IsoWeekOf(expected_day);
-      const int year_day = (expected_day - sys_days(ymd.year() / January / 1)).count() + 1;
-      const int weekday_sunday_first = static_cast<int>(weekday(expected_day).c_encoding()) + 1;
-      const std::vector<std::string> want = {
-          KeyOf(expected_day),
+      const year_month_day ymd(day);
+      const IsoWeek iso = IsoWeekOf(day);
+      const Strings want = {
+          KeyOf(day),
           std::to_string(static_cast<int>(ymd.year())),
           std::to_string(static_cast<unsigned>(ymd.month())),
           std::to_string(static_cast<unsigned>(ymd.day())),
           std::to_string(iso.week),
-          std::to_string(weekday_sunday_first),  // DATEFIRST 7: Sunday is 1
-          std::to_string(year_day),
+          std::to_string(weekday(day).c_encoding() + 1),  // DATEFIRST 7: Sunday is 1
+          std::to_string((day - sys_days(ymd.year() / January / 1)).count() + 1),
           std::to_string(iso.year)};
       ASSERT_EQ(row[0], want[0]) << "gap or step out of order";
       EXPECT_EQ(row, want);
-      expected_day += days(1);
+      day += days(1);
     }
   }
 }
 
-TEST(BaseCalendar, EmptyTableInsertsNothingAndLogsTheMissingDay) {
-  SKIP_WITHOUT_DATABASE();
-  Options options;
-  options.first_day = "";  // no row at all
+TEST_F(BaseCalendar, EmptyTableInsertsNothingAndLogsTheMissingDay) {
+  Options options;  // no row at all
   Company company(options);
   RunPlanex(company, "2026");
-  EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{"Error: Bak_NxtDay_Init RC:100\n"});
+  EXPECT_EQ(Errors(company), Strings{"Error: Bak_NxtDay_Init RC:100\n"});
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak"), "0");
 }
 
-TEST(BaseCalendar, AlreadyBeyondTheEndDateChangesNothing) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(BaseCalendar, AlreadyBeyondTheEndDateChangesNothing) {
   Options options;
   options.first_day = "20280101";  // holds 31 December 2027
   Company company(options);
   RunPlanex(company, "2027");
-  EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{});
+  EXPECT_EQ(Errors(company), Strings{});
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak"), "1");
 }
 
-TEST(BaseCalendar, WeekdayIsStoredAsTheServerNumbersIt) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(BaseCalendar, WeekdayIsStoredAsTheServerNumbersIt) {
   struct Case {
     int date_first;
     const char* monday;
@@ -227,126 +177,96 @@ TEST(BaseCalendar, WeekdayIsStoredAsTheServerNumbersIt) {
   };
   for (const Case& c : {Case{1, "1", "7"}, Case{7, "2", "1"}}) {
     SCOPED_TRACE("DATEFIRST " + std::to_string(c.date_first));
-    Options options;
-    options.date_first = c.date_first;
-    options.first_day = "20261201";
-    Company company(options);
+    Company company(DecemberCompany(c.date_first));
     RunPlanex(company, "2026");
-    EXPECT_EQ(company.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = CONVERT(Datetime, '20261207', 112)"),
-              c.monday);
-    EXPECT_EQ(company.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = CONVERT(Datetime, '20261213', 112)"),
-              c.sunday);
+    const std::string weekday = "SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = ";
+    EXPECT_EQ(company.Scalar(weekday + Key("20261207")), c.monday);
+    EXPECT_EQ(company.Scalar(weekday + Key("20261213")), c.sunday);
   }
 }
 
 // ---------------------------------------------------------------------------------------------
-// Working-time calendars. The clock stands at 8 December 2026; the base calendar reaches
-// 31 December 2026 in every test below.
+// Working-time calendars, all on DecemberCompany().
 
-Options DecemberCompany(int date_first = 7) {
-  Options options;
-  options.date_first = date_first;
-  options.first_day = "20261201";
-  return options;
-}
-
-TEST(WorkingCalendars, FiveDayWeekModelFollowsTheServersWeekdayNumbers) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(WorkingCalendars, FiveDayWeekModelFollowsTheServersWeekdayNumbers) {
   // Weekday numbers 1..5 are Monday to Friday under DATEFIRST 1, Sunday to Thursday under 7.
   struct Case {
     int date_first;
-    std::vector<std::string> days;
+    Strings days;
   };
   const Case cases[] = {
-      {1, DecemberDays({9, 10, 11, 14, 15, 16, 17, 18, 21, 22, 23, 24, 25, 28, 29, 30, 31})},
-      {7, DecemberDays({9, 10, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 27, 28, 29, 30, 31})},
+      {1, DayKeys({9, 10, 11, 14, 15, 16, 17, 18, 21, 22, 23, 24, 25, 28, 29, 30, 31})},
+      {7, DayKeys({9, 10, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 27, 28, 29, 30, 31})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("DATEFIRST " + std::to_string(c.date_first));
     Company company(DecemberCompany(c.date_first));
     // The same number in both masters is generated once per family.
-    AddMaster(company, true, "5T");
-    AddMaster(company, false, "5T");
+    AddMaster(company, kSystem, "5T");
+    AddMaster(company, kClient, "5T");
     AddWeekModel(company, "5T", {"AT", "AT", "AT", "AT", "AT", "", ""});
     RunPlanex(company, "2026");
-    EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{});
-    // A calendar without day rows starts the day after the server's current date.
-    EXPECT_EQ(CalendarDays(company, true, "5T"), c.days);
-    EXPECT_EQ(CalendarDays(company, false, "5T"), c.days);
-
-    EXPECT_EQ(company.Query("SELECT DISTINCT KalTtp, KalPtp, KalBtp, KalGwt, KalSta FROM QXSYSTEM.Qxs133Kal"),
-              (Rows{{"AT", "AT", "AT", "100", "1"}}));
-    EXPECT_EQ(company.Query("SELECT DISTINCT Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta FROM ABC_1.Qxs133Ka2"),
-              (Rows{{"AT", "AT", "AT", "100", "1"}}));
-    EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Kal WHERE KalDat IS NULL"), "0");
-    EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs133Ka2 WHERE Ka2Dat IS NULL"), "0");
+    EXPECT_EQ(Errors(company), Strings{});
+    for (const Family& f : {kSystem, kClient}) {
+      SCOPED_TRACE(f.days);
+      // A calendar without day rows starts the day after the server's current date.
+      EXPECT_EQ(CalendarDays(company, f, "5T"), c.days);
+      EXPECT_EQ(company.Query(For(f, "SELECT DISTINCT @Ttp, @Ptp, @Btp, @Gwt, @Sta FROM #")),
+                (Rows{{"AT", "AT", "AT", "100", "1"}}));
+      EXPECT_EQ(company.Scalar(For(f, "SELECT COUNT(*) FROM # WHERE @Dat IS NULL")), "0");
+    }
   }
 }
 
-TEST(WorkingCalendars, EachCalendarGoesOnFromItsLatestLiveDay) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(WorkingCalendars, EachCalendarGoesOnFromItsLatestLiveDay) {
   Company company(DecemberCompany());
-  const std::vector<std::string> every_day = {"AT", "AT", "AT", "AT", "AT", "AT", "AT"};
   struct Case {
     const char* num;
     int master_status;
     bool week_model;
-    std::vector<std::string> existing;  // live day rows before the run
-    std::vector<std::string> expected;  // live day rows after it
+    Strings existing;  // live day rows before the run
+    Strings expected;  // live day rows after it
   };
   const Case cases[] = {
-      {"NEU", 1, true, {}, DecemberDays({9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
-                                         28, 29, 30, 31})},
-      {"ALT", 1, true, {"20261227"}, DecemberDays({27, 28, 29, 30, 31})},
+      {"NEU", 1, true, {}, DayRange(9, 31)},
+      {"ALT", 1, true, {"20261227"}, DayRange(27, 31)},
       {"END", 1, true, {"20261231"}, {"20261231"}},
       {"OHN", 1, false, {}, {}},  // no week model: not in use
       {"DEL", 4, true, {}, {}},   // deleted master row: not in use
   };
   for (const Case& c : cases) {
-    AddMaster(company, true, c.num, c.master_status);
-    if (c.week_model) AddWeekModel(company, c.num, every_day);
-    for (const std::string& day : c.existing) {
-      Exec(company, std::string("INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, "
-                                "KalDat, KalSta) VALUES ('") +
-                        c.num + "', CONVERT(Datetime, '" + day + "', 112), 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, 1)");
-    }
+    AddMaster(company, kSystem, c.num, c.master_status);
+    if (c.week_model) AddWeekModel(company, c.num, kEveryDay);
+    for (const std::string& day : c.existing) AddDay(company, c.num, day);
   }
   RunPlanex(company, "2026");
-  EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{});
-  for (const Case& c : cases) EXPECT_EQ(CalendarDays(company, true, c.num), c.expected) << c.num;
+  EXPECT_EQ(Errors(company), Strings{});
+  for (const Case& c : cases) EXPECT_EQ(CalendarDays(company, kSystem, c.num), c.expected) << c.num;
 }
 
-TEST(WorkingCalendars, QuotesInCalendarNumbersAndDayTypesAreStoredAsTheyAre) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(WorkingCalendars, QuotesInCalendarNumbersAndDayTypesAreStoredAsTheyAre) {
   Company company(DecemberCompany());
-  AddMaster(company, true, "O''K");
-  AddMaster(company, false, "O''K");
-  AddWeekModel(company, "O''K", {"X''Y", "", "", "", "", "", ""});  // Sundays under DATEFIRST 7
+  AddMaster(company, kSystem, "O'K");
+  AddMaster(company, kClient, "O'K");
+  AddWeekModel(company, "O'K", {"X'Y", "", "", "", "", "", ""});  // Sundays under DATEFIRST 7
   RunPlanex(company, "2026");
-  EXPECT_EQ(ErrorLines(company.Log()), std::vector<std::string>{});
-  const Rows sundays = {{"O'K", "20261213", "X'Y"}, {"O'K", "20261220", "X'Y"}, {"O'K", "20261227", "X'Y"}};
-  EXPECT_EQ(company.Query("SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp FROM QXSYSTEM.Qxs133Kal "
-                          "ORDER BY KalDtm"),
-            sundays);
-  EXPECT_EQ(company.Query("SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp FROM ABC_1.Qxs133Ka2 "
-                          "ORDER BY Ka2Dtm"),
-            sundays);
+  EXPECT_EQ(Errors(company), Strings{});
+  for (const Family& f : {kSystem, kClient}) {
+    EXPECT_EQ(company.Query(For(f, "SELECT @Num, CONVERT(char(8), @Dtm, 112), @Ttp FROM # ORDER BY @Dtm")),
+              (Rows{{"O'K", "20261213", "X'Y"}, {"O'K", "20261220", "X'Y"}, {"O'K", "20261227", "X'Y"}}))
+        << f.days;
+  }
 }
 
-TEST(WorkingCalendars, MissingTableStopsOnlyWhatNeedsIt) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(WorkingCalendars, MissingTableStopsOnlyWhatNeedsIt) {
   struct Case {
     const char* table;
-    std::vector<std::string> log;
+    Strings log;
     size_t system_days;
   };
   const Case cases[] = {
-      {"ABC_1.Qxs135Mu2",
-       {"Error: Ka2Num Cursor Open. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"},
-       23},
-      {"ABC_1.Qxs133Ka2",
-       {"Error: Letzten Ka2-Tag ermitteln. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"},
-       23},
+      {"ABC_1.Qxs135Mu2", {"Error: Ka2Num Cursor Open. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"}, 23},
+      {"ABC_1.Qxs133Ka2", {"Error: Letzten Ka2-Tag ermitteln. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"}, 23},
       {"ABC_1.Qxs137Wch",
        {"Error: KalNum Cursor Open. RC:-1\n", "Error: Nächste KalNum ermitteln. RC:-1\n",
         "Error: Ka2Num Cursor Open. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"},
@@ -361,90 +281,72 @@ TEST(WorkingCalendars, MissingTableStopsOnlyWhatNeedsIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.table);
     Company company(DecemberCompany());
-    AddMaster(company, true, "ALL");
-    AddMaster(company, false, "ALL");
-    AddWeekModel(company, "ALL", {"AT", "AT", "AT", "AT", "AT", "AT", "AT"});
-    Exec(company, std::string("DROP TABLE ") + c.table);
+    AddMaster(company, kSystem, "ALL");
+    AddMaster(company, kClient, "ALL");
+    AddWeekModel(company, "ALL", kEveryDay);
+    Sql(company, std::string("DROP TABLE ") + c.table);
     RunPlanex(company, "2026");
-    EXPECT_EQ(ErrorLines(company.Log()), c.log);
-    EXPECT_EQ(CalendarDays(company, true, "ALL").size(), c.system_days);
+    EXPECT_EQ(Errors(company), c.log);
+    EXPECT_EQ(CalendarDays(company, kSystem, "ALL").size(), c.system_days);
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Refused rows are logged with their code, and the run goes on.
 
-TEST(RefusedInserts, BaseCalendarStopsAfterTheFirstDayWithoutRow) {
-  SKIP_WITHOUT_DATABASE();
-  Options options;
-  options.first_day = "";
-  Company company(options);
-  Exec(company, "DROP TABLE QXSYSTEM.Qxs133Bak");
-  Exec(company,
-       "CREATE TABLE QXSYSTEM.Qxs133Bak (BakDtm datetime NOT NULL, BakJhr int NOT NULL, BakMon int NOT NULL, "
-       "BakTag int NOT NULL, BakWch int NOT NULL, BakWtg int NOT NULL, BakJtg int NOT NULL, BakYow int NOT NULL, "
-       "BakDat datetime NULL, CONSTRAINT PK_Qxs133Bak PRIMARY KEY (BakDtm), "
-       "CONSTRAINT CK_Qxs133Bak_NoChristmas CHECK (BakTag <> 25))");
-  Exec(company,
-       "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow, BakDat) "
-       "VALUES (CONVERT(Datetime, '20261220', 112), 2026, 12, 20, 51, 1, 354, 2026, CURRENT_TIMESTAMP)");
+TEST_F(RefusedInserts, BaseCalendarStopsAfterTheFirstDayWithoutRow) {
+  Company company;
+  Sql(company, "DROP TABLE QXSYSTEM.Qxs133Bak");
+  Sql(company,
+      "CREATE TABLE QXSYSTEM.Qxs133Bak (BakDtm datetime NOT NULL, BakJhr int NOT NULL, BakMon int NOT NULL, "
+      "BakTag int NOT NULL, BakWch int NOT NULL, BakWtg int NOT NULL, BakJtg int NOT NULL, BakYow int NOT NULL, "
+      "BakDat datetime NULL, CONSTRAINT PK_Qxs133Bak PRIMARY KEY (BakDtm), "
+      "CONSTRAINT CK_Qxs133Bak_NoChristmas CHECK (BakTag <> 25))");
+  Sql(company,
+      "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow, BakDat) "
+      "VALUES (" + Key("20261220") + ", 2026, 12, 20, 51, 1, 354, 2026, CURRENT_TIMESTAMP)");
   RunPlanex(company, "2026");
   // The refused 25th has no row, so the next step finds nothing to go on from.
-  EXPECT_EQ(ErrorLines(company.Log()),
-            (std::vector<std::string>{"Error: Bak_NewDay_Ins RC:547\n", "Error: Bak_NxtDay_Init RC:100\n"}));
+  EXPECT_EQ(Errors(company), (Strings{"Error: Bak_NewDay_Ins RC:547\n", "Error: Bak_NxtDay_Init RC:100\n"}));
   EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"), "20261224");
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak"), "5");
 }
 
-TEST(RefusedInserts, CalendarDaysAreLoggedAndTheNextDaysFollow) {
-  SKIP_WITHOUT_DATABASE();
+TEST_F(RefusedInserts, CalendarDaysAreLoggedAndTheNextDaysFollow) {
   Company company(DecemberCompany());
   // System family: a check refuses the Fridays (weekday 6 under DATEFIRST 7).
-  Exec(company, "DROP TABLE QXSYSTEM.Qxs133Kal");
-  Exec(company,
-       "CREATE TABLE QXSYSTEM.Qxs133Kal (KalNum varchar(3) NOT NULL, KalDtm datetime NOT NULL, KalTtp varchar(3) NULL, "
-       "KalPtp varchar(3) NULL, KalBtp varchar(3) NULL, KalGwt int NULL, KalDat datetime NULL, "
-       "KalSta smallint NOT NULL DEFAULT 1, CONSTRAINT PK_Qxs133Kal PRIMARY KEY (KalNum, KalDtm), "
-       "CONSTRAINT CK_Qxs133Kal_NoFriday CHECK (KalTtp <> 'FR'))");
-  AddMaster(company, true, "SYS");
+  RecreateDayTable(company, kSystem, "CONSTRAINT CK_Qxs133Kal_NoFriday CHECK (KalTtp <> 'FR')");
+  AddMaster(company, kSystem, "SYS");
   AddWeekModel(company, "SYS", {"AT", "AT", "AT", "AT", "AT", "FR", "AT"});
   // A deleted day row does not count for the last day: its date is offered again and refused by
   // the key, which is no constraint refusal (-1, not 547).
-  AddMaster(company, true, "DUP");
-  AddWeekModel(company, "DUP", {"AT", "AT", "AT", "AT", "AT", "AT", "AT"});
-  for (const auto& [day, status] : {std::pair{"20261229", "1"}, std::pair{"20261230", "4"}}) {
-    Exec(company, std::string("INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, "
-                              "KalSta) VALUES ('DUP', CONVERT(Datetime, '") +
-                      day + "', 112), 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + status + ")");
-  }
+  AddMaster(company, kSystem, "DUP");
+  AddWeekModel(company, "DUP", kEveryDay);
+  AddDay(company, "DUP", "20261229");
+  AddDay(company, "DUP", "20261230", 4);
   // Client family: a foreign key admits only calendar KEY; the days of calendar BAD are refused.
-  Exec(company, "CREATE TABLE ABC_1.TstKal (TstNum varchar(3) NOT NULL, CONSTRAINT PK_TstKal PRIMARY KEY (TstNum))");
-  Exec(company, "INSERT INTO ABC_1.TstKal (TstNum) VALUES ('KEY')");
-  Exec(company, "DROP TABLE ABC_1.Qxs133Ka2");
-  Exec(company,
-       "CREATE TABLE ABC_1.Qxs133Ka2 (Ka2Num varchar(3) NOT NULL, Ka2Dtm datetime NOT NULL, Ka2Ttp varchar(3) NULL, "
-       "Ka2Ptp varchar(3) NULL, Ka2Btp varchar(3) NULL, Ka2Gwt int NULL, Ka2Dat datetime NULL, "
-       "Ka2Sta smallint NOT NULL DEFAULT 1, CONSTRAINT PK_Qxs133Ka2 PRIMARY KEY (Ka2Num, Ka2Dtm), "
-       "CONSTRAINT FK_Qxs133Ka2_TstKal FOREIGN KEY (Ka2Num) REFERENCES ABC_1.TstKal (TstNum))");
-  AddMaster(company, false, "BAD");
-  AddMaster(company, false, "KEY");
-  AddWeekModel(company, "BAD", {"", "", "", "", "", "", "AT"});  // Saturdays: 12, 19, 26
-  AddWeekModel(company, "KEY", {"", "", "", "", "", "", "AT"});
+  Sql(company, "CREATE TABLE ABC_1.TstKal (TstNum varchar(3) NOT NULL, CONSTRAINT PK_TstKal PRIMARY KEY (TstNum))");
+  Sql(company, "INSERT INTO ABC_1.TstKal (TstNum) VALUES ('KEY')");
+  RecreateDayTable(company, kClient,
+                   "CONSTRAINT FK_Qxs133Ka2_TstKal FOREIGN KEY (Ka2Num) REFERENCES ABC_1.TstKal (TstNum)");
+  for (const char* num : {"BAD", "KEY"}) {
+    AddMaster(company, kClient, num);
+    AddWeekModel(company, num, {"", "", "", "", "", "", "AT"});  // Saturdays: 12, 19, 26
+  }
   RunPlanex(company, "2026");
 
   // The order of calendars within a family is the server's; the lines do not name them.
-  std::vector<std::string> log = ErrorLines(company.Log());
+  Strings log = Errors(company);
   std::sort(log.begin(), log.end());
-  EXPECT_EQ(log, (std::vector<std::string>{
-                     "Error:Ka2-Tag einfügen. RC:547\n", "Error:Ka2-Tag einfügen. RC:547\n",
-                     "Error:Ka2-Tag einfügen. RC:547\n", "Error:Kal-Tag einfügen. RC:-1\n",
-                     "Error:Kal-Tag einfügen. RC:547\n", "Error:Kal-Tag einfügen. RC:547\n",
-                     "Error:Kal-Tag einfügen. RC:547\n"}));
-  EXPECT_EQ(CalendarDays(company, true, "DUP"), DecemberDays({29, 31}));
-  EXPECT_EQ(CalendarDays(company, true, "SYS"),
-            DecemberDays({9, 10, 12, 13, 14, 15, 16, 17, 19, 20, 21, 22, 23, 24, 26, 27, 28, 29, 30, 31}));
-  EXPECT_EQ(CalendarDays(company, false, "BAD"), std::vector<std::string>{});
-  EXPECT_EQ(CalendarDays(company, false, "KEY"), DecemberDays({12, 19, 26}));
+  EXPECT_EQ(log, (Strings{"Error:Ka2-Tag einfügen. RC:547\n", "Error:Ka2-Tag einfügen. RC:547\n",
+                          "Error:Ka2-Tag einfügen. RC:547\n", "Error:Kal-Tag einfügen. RC:-1\n",
+                          "Error:Kal-Tag einfügen. RC:547\n", "Error:Kal-Tag einfügen. RC:547\n",
+                          "Error:Kal-Tag einfügen. RC:547\n"}));
+  EXPECT_EQ(CalendarDays(company, kSystem, "DUP"), DayKeys({29, 31}));
+  EXPECT_EQ(CalendarDays(company, kSystem, "SYS"),
+            DayKeys({9, 10, 12, 13, 14, 15, 16, 17, 19, 20, 21, 22, 23, 24, 26, 27, 28, 29, 30, 31}));
+  EXPECT_EQ(CalendarDays(company, kClient, "BAD"), Strings{});
+  EXPECT_EQ(CalendarDays(company, kClient, "KEY"), DayKeys({12, 19, 26}));
 }
 
 }  // namespace

@@ -14,21 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const std::string kFreeTds = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
-const std::string kToday = "2026-12-08 10:00:00";
 // FreeTDS's login timeout in the data source; a silent server must not keep planex longer.
 constexpr int kLoginTimeoutSeconds = 2;
 // Generous bound on one run: the login timeout plus the start-up of a sanitizer or valgrind build.
 constexpr auto kRunBound = std::chrono::seconds(30);
-
-std::string ReadFile(const fs::path& path) { return fixture::ReadText(path.string()); }
-void WriteFile(const fs::path& path, const std::string& text) { fixture::WriteText(path.string(), text); }
 
 // A TCP socket bound to a free port on 127.0.0.1, listening when asked: the kernel then completes
 // every handshake, but nothing ever reads or answers. Closed unused, it leaves a port that
@@ -70,11 +66,9 @@ class LocalPort {
 class TdsWorkdir {
  public:
   explicit TdsWorkdir(int port) {
-    char tmpl[] = "/tmp/planex-tds-XXXXXX";
-    dir_ = mkdtemp(tmpl);
     fs::create_directory(dir_ / "odbc");
-    WriteFile(dir_ / "odbc/odbcinst.ini", "[FreeTDS]\nDriver=" + kFreeTds + "\n");
-    WriteFile(dir_ / "odbc/odbc.ini",
+    fixture::WriteText(tmp_.File("odbc/odbcinst.ini"), "[FreeTDS]\nDriver=" + kFreeTds + "\n");
+    fixture::WriteText(tmp_.File("odbc/odbc.ini"),
               "[TDS_CLOSED]\n"
               "Driver=FreeTDS\n"
               "Server=127.0.0.1\n"
@@ -82,11 +76,6 @@ class TdsWorkdir {
               "TDS_Version=7.4\n"
               "Timeout=" + std::to_string(kLoginTimeoutSeconds) + "\n");
   }
-  ~TdsWorkdir() {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
   std::vector<std::string> Env() const {
     // HOME keeps a user's ~/.odbc.ini and ~/.freetds.conf out of the test.
     return {"ODBCSYSINI=" + (dir_ / "odbc").string(), "HOME=" + dir_.string()};
@@ -104,15 +93,16 @@ class TdsWorkdir {
   fixture::ProcResult Planex(std::chrono::steady_clock::duration* elapsed) {
     auto start = std::chrono::steady_clock::now();
     fixture::ProcResult p = fixture::Run(
-        dir_, {fixture::BuildDir() + "/planex", "0", "2027", "planex.ini", "0", "0"}, Env(), kToday);
+        dir_, {fixture::BuildDir() + "/planex", "0", "2027", "planex.ini", "0", "0"}, Env(), fixture::kNow);
     *elapsed = std::chrono::steady_clock::now() - start;
     return p;
   }
 
-  std::string Log() const { return ReadFile(dir_ / "PLANEX.LOG"); }
+  std::string Log() const { return fixture::ReadText(tmp_.File("PLANEX.LOG")); }
 
  private:
-  fs::path dir_;
+  fixture::TempDir tmp_{"planex-tds"};
+  fs::path dir_ = tmp_.Path();
 };
 
 TEST(FreeTds, UnreachableServerEndsWithTheConnectFailureLines) {

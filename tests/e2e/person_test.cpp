@@ -12,41 +12,34 @@
 #include <thread>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using namespace fixture;
+using PersonRun = DatabaseTest;
 
-constexpr const char* kNow = "2026-12-08 10:00:00";
-
-fixture::Options Opts() {
-  fixture::Options o;
+Options Opts() {
+  Options o;
   o.first_day = "20261201";  // a short base calendar: the runs below end in 2026 or 2027
   return o;
 }
 
-std::string Key(const std::string& key) { return "CONVERT(Datetime, '" + key + "', 112)"; }
-
 // A company with persons, calendars, groups and assignments written straight into its tables.
 class Scenario {
  public:
-  explicit Scenario(const fixture::Options& options = Opts()) : co(options) { co.WriteSettings(); }
+  explicit Scenario(const Options& options = Opts()) : co(options) { co.WriteSettings(); }
 
-  void Sql(const std::string& tsql) {
-    std::string message;
-    int rc = co.Exec(tsql, &message);
-    ASSERT_EQ(rc, 0) << tsql << "\n" << message;
-  }
+  void Sql(const std::string& tsql) { fixture::Sql(co, tsql); }
   // An open assignment row from gvo on (gbi "" = open) on working-time calendar kal.
   void Person(const std::string& pnr, const std::string& name, const std::string& gvo = "20260101",
               const std::string& gbi = "", const std::string& kal = "K1", const std::string& akr = "AK") {
     if (co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '" + pnr + "'") == "0")
-      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', '" + Quote(name) + "', 1)");
+      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', " + Lit(name) + ", 1)");
     Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr +
         "', " + Key(gvo) + ", " + (gbi.empty() ? "NULL" : Key(gbi)) + ", '" + kal + "', '" + akr + "', 'AB', 1)");
   }
-  void Days(const std::string& kal, const std::vector<std::string>& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
+  void Days(const std::string& kal, const Strings& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
     const std::string p = table.find("Ka2") != std::string::npos ? "Ka2" : "Kal";
     for (const auto& k : keys)
       Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal +
@@ -62,31 +55,27 @@ class Scenario {
   void Assign(const std::string& pnr, const std::string& agr, const std::string& sdt, int stg,
               const std::string& gvo = "20260101", const std::string& kst = "K-100") {
     Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, "
-        "ZUOSTG, ZuoSta) VALUES ('" + pnr + "', '" + agr + "', 'ABT', '" + Quote(kst) + "', 'KR', 'KTR', 'ZV', " +
+        "ZUOSTG, ZuoSta) VALUES ('" + pnr + "', '" + agr + "', 'ABT', " + Lit(kst) + ", 'KR', 'KTR', 'ZV', " +
         Key(gvo) + ", NULL, " + Key(sdt) + ", " + std::to_string(stg) + ", 1)");
   }
 
-  fixture::ProcResult Run(const std::string& beg, const std::string& ende, const std::string& von = "0",
-                          const std::string& bis = "0") {
-    fixture::ProcResult r = co.RunPlanex({beg, ende, "planex.ini", von, bis}, kNow);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    return r;
+  // A person with an open assignment row and a group assignment from cycle day stg on sdt.
+  void Member(const std::string& pnr, const std::string& name, const std::string& agr, const std::string& sdt, int stg) {
+    Person(pnr, name);
+    Assign(pnr, agr, sdt, stg);
   }
 
+  void Run(const std::string& beg, const std::string& ende) { RunPlanexOk(co, beg, ende); }
+
   Rows Q(const std::string& tsql) { return co.Query(tsql); }
-  std::vector<std::string> Col(const std::string& tsql) {
-    std::vector<std::string> out;
-    for (auto& row : co.Query(tsql)) out.push_back(row.at(0));
-    return out;
-  }
-  std::vector<std::string> TagDays(const std::string& pnr) {
+  Strings Col(const std::string& tsql) { return Column(co, tsql); }
+  Strings TagDays(const std::string& pnr) {
     return Col("SELECT CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag WHERE TagPnr = '" + pnr + "' ORDER BY TagTag");
   }
-  std::vector<std::string> ZtgDays(const std::string& pnr) {
+  Strings ZtgDays(const std::string& pnr) {
     return Col("SELECT CONVERT(char(8), ZtgVon, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '" + pnr + "' ORDER BY ZtgVon");
   }
-  std::vector<std::string> Years(const std::string& pnr) {
+  Strings Years(const std::string& pnr) {
     return Col("SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = '" + pnr + "' ORDER BY UrvJhr");
   }
   // Every row the person run writes, without the time stamps.
@@ -102,43 +91,15 @@ class Scenario {
     return all;
   }
 
-  static std::string Quote(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-      out += c;
-      if (c == '\'') out += '\'';
-    }
-    return out;
-  }
-
-  fixture::Company co;
+  Company co;
 };
-
-class PersonRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
-  }
-};
-
-std::vector<std::string> Range(int from_day, int to_day, const std::string& month = "202612") {
-  std::vector<std::string> out;
-  for (int d = from_day; d <= to_day; ++d) out.push_back(month + (d < 10 ? "0" : "") + std::to_string(d));
-  return out;
-}
-
-bool Contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
-}
 
 TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
   Scenario s;
-  s.Days("K1", Range(9, 16));
+  s.Days("K1", DayRange(9, 16));
   s.Group("G7", 7);
-  s.Person("P1", "Eins");
-  s.Assign("P1", "G7", "20261212", 1);
-  s.Person("P2", "Zwei");
-  s.Assign("P2", "G7", "20261210", 3);
+  s.Member("P1", "Eins", "G7", "20261212", 1);
+  s.Member("P2", "Zwei", "G7", "20261210", 3);
   s.Run("0", "2026");
 
   struct Case {
@@ -155,11 +116,10 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
     Rows r = s.Q(std::string("SELECT ZtgTag, ZtgAgr, ZtgAzt, ZtgVra, ZtgKst, ZtgAkr, ZtgBsd, ZtgTtp, ZtgSta "
                              "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '") + c.pnr + "' AND ZtgVon = " + Key(c.day));
     ASSERT_EQ(r.size(), 1u) << c.pnr << " " << c.day;
-    EXPECT_EQ(r[0], (std::vector<std::string>{c.cycle_day, "G7", std::string("A") + c.cycle_day, "PV", "K-100", "AK",
-                                              "AB", "AT", "1"}))
+    EXPECT_EQ(r[0], (Strings{c.cycle_day, "G7", std::string("A") + c.cycle_day, "PV", "K-100", "AK", "AB", "AT", "1"}))
         << c.pnr << " " << c.day;
   }
-  EXPECT_EQ(s.TagDays("P1"), Range(9, 16));
+  EXPECT_EQ(s.TagDays("P1"), DayRange(9, 16));
   EXPECT_EQ(s.Q("SELECT CONVERT(char(8), TagVon, 112), CONVERT(varchar(19), TagUhr, 120), "
                 "CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) FROM ABC_1.Qxs327Tag "
                 "WHERE TagPnr = 'P1' AND TagTag = " + Key("20261209")),
@@ -187,8 +147,7 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
   s.Days("K1", {"20261210", "20261211"});
   s.Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('G1', 1, 1)");
   s.Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('G1', 1, '  ', 'V9', 1)");
-  s.Person("P1", "Neuer Name");
-  s.Assign("P1", "G1", "20260101", 1);
+  s.Member("P1", "Neuer Name", "G1", "20260101", 1);
   // An existing record with a day record of its own: both stay one row each.
   s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', " +
         Key("20261211") + ", " + Key("20261211") + ", CONVERT(Datetime, '2026-12-11 07:30:00', 120), " +
@@ -204,7 +163,7 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
                   {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"}}));
   EXPECT_EQ(s.Col("SELECT CONVERT(varchar(19), TagUhr, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = " +
                   Key("20261211")),
-            std::vector<std::string>{"2026-12-11 07:30:00"});
+            Strings{"2026-12-11 07:30:00"});
   EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
 }
 
@@ -213,17 +172,15 @@ TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
   s.Sql("ALTER TABLE ABC_1.Qxs329Ztg DROP COLUMN ZtgPnm");
   s.Days("K1", {"20261210", "20261211"});
   s.Group("G1", 1);
-  s.Person("P1", "Eins");
-  s.Assign("P1", "G1", "20260101", 1);
-  s.Person("P2", "Zwei");
-  s.Assign("P2", "G1", "20260101", 1);
+  s.Member("P1", "Eins", "G1", "20260101", 1);
+  s.Member("P2", "Zwei", "G1", "20260101", 1);
   // P2's first day is an update: after P1's insert switched, the update goes straight without it.
   s.Sql("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAgr, ZtgSta) VALUES ('P2', " + Key("20261210") + ", 'X', 1)");
   s.Run("0", "2026");
 
-  EXPECT_EQ(s.ZtgDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
+  EXPECT_EQ(s.ZtgDays("P1"), (Strings{"20261210", "20261211"}));
   EXPECT_EQ(s.Col("SELECT ZtgAgr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2' ORDER BY ZtgVon"),
-            (std::vector<std::string>{"G1", "G1"}));
+            (Strings{"G1", "G1"}));
   EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
 }
 
@@ -236,8 +193,8 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Person("P2", "Zwei", "20260101", "", "S1");
     s.Run("0", "2026");
-    EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
-    EXPECT_EQ(s.TagDays("P2"), (std::vector<std::string>{"20261210", "20261211"}));
+    EXPECT_EQ(s.TagDays("P1"), (Strings{"20261210", "20261211"}));
+    EXPECT_EQ(s.TagDays("P2"), (Strings{"20261210", "20261211"}));
     EXPECT_FALSE(Contains(s.co.Log(), "Tag ermitteln")) << s.co.Log();
   }
   // With it, a calendar that has day rows only in the system table gives no days.
@@ -247,7 +204,7 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Run("0", "2026");
     EXPECT_TRUE(s.TagDays("P1").empty());
-    EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2026"});
+    EXPECT_EQ(s.Years("P1"), Strings{"2026"});
   }
 }
 
@@ -259,10 +216,10 @@ TEST_F(PersonRun, PersonIsHandledOnceWithItsLatestOpenRow) {
   s.Person("P1", "Eins", "20261210", "", "K2", "NEW");  // begins in the future, still the one used
   s.Run("0", "2026");
 
-  EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20261209", "20261211"}));
+  EXPECT_EQ(s.TagDays("P1"), (Strings{"20261209", "20261211"}));
   EXPECT_EQ(s.Col("SELECT ZtgAkr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
-            (std::vector<std::string>{"NEW", "NEW"}));
-  EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2026"});
+            (Strings{"NEW", "NEW"}));
+  EXPECT_EQ(s.Years("P1"), Strings{"2026"});
   EXPECT_FALSE(Contains(s.co.Log(), "Urlaubsvortrag")) << s.co.Log();
 }
 
@@ -279,8 +236,8 @@ TEST_F(PersonRun, PersonWhoseRowsHaveEndedIsNotHandled) {
     EXPECT_TRUE(s.ZtgDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.Years(pnr).empty()) << pnr;
   }
-  EXPECT_EQ(s.TagDays("P3"), std::vector<std::string>{"20261210"});
-  EXPECT_EQ(s.Years("P3"), std::vector<std::string>{"2026"});
+  EXPECT_EQ(s.TagDays("P3"), Strings{"20261210"});
+  EXPECT_EQ(s.Years("P3"), Strings{"2026"});
 }
 
 TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
@@ -288,7 +245,7 @@ TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
     const char* name;
     const char* beg;
     const char* ende;
-    std::vector<std::string> days;
+    Strings days;
   } cases[] = {
       // Nothing written yet: the server's today is the start, the previous year end lies later.
       {"today", "0", "2027", {"20261210", "20270105"}},
@@ -317,10 +274,10 @@ TEST_F(PersonRun, LeaveYearsContinueOrStartWithTheCurrentOrAFutureYear) {
   s.Sql("INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P4', 2027)");
   s.Run("0", "2027");
 
-  EXPECT_EQ(s.Years("P1"), (std::vector<std::string>{"2026", "2027"}));
-  EXPECT_EQ(s.Years("P2"), (std::vector<std::string>{"2027"}));
-  EXPECT_EQ(s.Years("P3"), (std::vector<std::string>{"2024", "2025", "2026", "2027"}));
-  EXPECT_EQ(s.Years("P4"), (std::vector<std::string>{"2027"}));
+  EXPECT_EQ(s.Years("P1"), (Strings{"2026", "2027"}));
+  EXPECT_EQ(s.Years("P2"), (Strings{"2027"}));
+  EXPECT_EQ(s.Years("P3"), (Strings{"2024", "2025", "2026", "2027"}));
+  EXPECT_EQ(s.Years("P4"), (Strings{"2027"}));
   EXPECT_FALSE(Contains(s.co.Log(), "Urlaubsvortrag")) << s.co.Log();
 }
 
@@ -349,11 +306,11 @@ TEST_F(PersonRun, RefusedWritesAreLoggedUnlessTheDayRecordExists) {
   EXPECT_FALSE(Contains(log, "Person: P1! Tag: 20261211\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Tagsatz einfügen -1! Person: P2! Tag: 20261211\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Urlaubsvortrag einpflegen. 547Person: P1! Jahr: 2026!\n")) << log;
-  EXPECT_EQ(s.Years("P1"), std::vector<std::string>{"2027"});
-  EXPECT_EQ(s.TagDays("P1"), (std::vector<std::string>{"20251101", "20261211"}));
+  EXPECT_EQ(s.Years("P1"), Strings{"2027"});
+  EXPECT_EQ(s.TagDays("P1"), (Strings{"20251101", "20261211"}));
   // A refused day still gets its schedule-assignment record.
-  EXPECT_EQ(s.ZtgDays("P1"), (std::vector<std::string>{"20261210", "20261211"}));
-  EXPECT_EQ(s.ZtgDays("P2"), (std::vector<std::string>{"20261210", "20261211"}));
+  EXPECT_EQ(s.ZtgDays("P1"), (Strings{"20261210", "20261211"}));
+  EXPECT_EQ(s.ZtgDays("P2"), (Strings{"20261210", "20261211"}));
 }
 
 TEST_F(PersonRun, NamesAndValuesWithApostrophesAreStoredAsTheyAre) {
@@ -370,14 +327,13 @@ TEST_F(PersonRun, NamesAndValuesWithApostrophesAreStoredAsTheyAre) {
 
 // A company where every day of two persons goes through the whole run.
 void SeedRepeatable(Scenario& s, int persons) {
-  std::vector<std::string> days = Range(9, 31);
-  for (const auto& d : Range(1, 31, "202701")) days.push_back(d);
+  Strings days = DayRange(9, 31);
+  for (const auto& d : DayRange(1, 31, "202701")) days.push_back(d);
   s.Days("K1", days);
   s.Group("G7", 7);
   for (int p = 1; p <= persons; ++p) {
     const std::string pnr = "P" + std::to_string(p);
-    s.Person(pnr, "Person " + pnr);
-    s.Assign(pnr, "G7", "20261215", 1 + p % 7);
+    s.Member(pnr, "Person " + pnr, "G7", "20261215", 1 + p % 7);
   }
 }
 
@@ -398,7 +354,7 @@ TEST_F(PersonRun, SecondRunWithTheSameArgumentsChangesNothing) {
 // Starts planex in the company folder and kills it with SIGKILL once it has written `rows` day
 // records. Returns false when the run ended before that.
 bool KillPlanexAfter(Scenario& s, int rows) {
-  const std::string planex = fixture::BuildDir() + "/planex";
+  const std::string planex = BuildDir() + "/planex";
   pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);

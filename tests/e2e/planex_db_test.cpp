@@ -258,6 +258,7 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
       {"--db", "x.db", "--dsn", "D", "counts", "--schema", "ABC_1"},
       {"--db", "x.db", "init", "--schema", "1ABC"},
       {"--db", "x.db", "init", "--schema", "ABC;DROP"},
+      {"--db", "x.db", "init", "--schema", "select"},  // a reserved word, as planex refuses it
       {"--db", "x.db", "init", "--schema", "ABC_1", "--first-day", "20230230"},
       {"--db", "x.db", "init", "--schema", "ABC_1", "--persons", "5"},
       {"--db", "x.db", "--date-first", "8", "counts", "--schema", "ABC_1"},

@@ -9,25 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
-constexpr char kNow[] = "2026-12-08 10:00:00";
-
-// A T-SQL text literal.
-std::string Lit(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
-std::string Key(const std::string& key) { return "CONVERT(Datetime, '" + key + "', 112)"; }
+using fixture::Key;
+using fixture::Lit;
+using fixture::Rows;
 
 // The days after 8 December 2026 of a week model with weekday numbers 2 and 5 (Mondays and
 // Thursdays under DATEFIRST 7).
@@ -73,10 +61,11 @@ const Person kPersons[] = {
     {"''--/**/", "--", "%;'", "'", "''", "'''", "''''", "'", "%", ";", "/*", "*/", "--"},
 };
 
-class Quoting : public ::testing::Test {
+class Quoting : public fixture::DatabaseTest {
  protected:
   void SetUp() override {
-    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+    fixture::DatabaseTest::SetUp();
+    if (IsSkipped()) return;
     fixture::Options options;
     options.first_day = "20261201";
     co_ = std::make_unique<fixture::Company>(options);
@@ -84,10 +73,9 @@ class Quoting : public ::testing::Test {
     for (const Calendar& c : kCalendars) {
       Sql(c.system ? "INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwSta) VALUES (" + Lit(c.num) + ", 1)"
                    : "INSERT INTO ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta) VALUES (" + Lit(c.num) + ", 1)");
-      for (int weekday : {2, 5}) {
+      for (int weekday : {2, 5})
         Sql("INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES (" + Lit(c.num) + ", " +
             std::to_string(weekday) + ", " + Lit(c.ttp) + ", 1)");
-      }
     }
     for (const Person& p : kPersons) {
       Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.name) + ", 1)");
@@ -105,17 +93,12 @@ class Quoting : public ::testing::Test {
     }
   }
 
-  void Sql(const std::string& tsql) {
-    std::string message;
-    ASSERT_EQ(co_->Exec(tsql, &message), 0) << tsql << "\n" << message;
-  }
+  void Sql(const std::string& tsql) { fixture::Sql(*co_, tsql); }
 
   // Runs planex to the end of 2026; the clock stands in 2026, so a second run rewrites every
   // schedule-assignment record of the year.
   void RunPlanex(const std::string& von = "0", const std::string& bis = "0") {
-    fixture::ProcResult r = co_->RunPlanex({"0", "2026", "planex.ini", von, bis}, kNow);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    fixture::RunPlanexOk(*co_, "0", "2026", von, bis);
     EXPECT_EQ(co_->Log().find("Error"), std::string::npos) << co_->Log();
   }
 
@@ -130,9 +113,7 @@ class Quoting : public ::testing::Test {
                          : "SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp "
                            "FROM ABC_1.Qxs133Ka2");
   }
-  Rows DayRows() {
-    return Sorted("SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag");
-  }
+  Rows DayRows() { return Sorted("SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag"); }
   Rows ScheduleRows() {
     return Sorted("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
                   "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg");
@@ -140,9 +121,8 @@ class Quoting : public ::testing::Test {
   Rows LeaveRows() { return Sorted("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv"); }
 
   static std::string TypeOf(const std::string& kal) {
-    for (const Calendar& c : kCalendars) {
+    for (const Calendar& c : kCalendars)
       if (c.num == kal && !c.system) return c.ttp;
-    }
     return "";
   }
   // What planex must write for the persons selected.
@@ -155,10 +135,11 @@ class Quoting : public ::testing::Test {
     std::sort(rows.begin(), rows.end());
     return rows;
   }
-  template <class Pick>
-  static Rows Expected(Pick pick) {
+  // The rows pick gives for every person, or for the one person only.
+  static Rows Expected(Rows (*pick)(const Person&), const Person* only = nullptr) {
     Rows rows;
     for (const Person& p : kPersons) {
+      if (only != nullptr && &p != only) continue;
       for (auto& row : pick(p)) rows.push_back(row);
     }
     std::sort(rows.begin(), rows.end());
@@ -171,10 +152,9 @@ class Quoting : public ::testing::Test {
   }
   static Rows ExpectedSchedules(const Person& p) {
     Rows rows;
-    for (const auto& day : kDays) {
+    for (const auto& day : kDays)
       rows.push_back({p.pnr, day, p.akr, p.abt, p.kst, p.ktr, p.krt, p.agr, "1", p.abr, p.plan_vra, p.azt,
                       TypeOf(p.kal), "1", p.name});
-    }
     return rows;
   }
   static Rows ExpectedLeave(const Person& p) { return {{p.pnr, "2026"}}; }
@@ -202,14 +182,9 @@ TEST_F(Quoting, PersonRangeFromTheCommandLineSelectsExactlyThatPerson) {
   // The range bounds are pasted into the person query like every other value.
   const Person& only = kPersons[0];
   RunPlanex(only.pnr, only.pnr);
-  auto just = [&](Rows (*rows)(const Person&)) { return rows(only); };
-  Rows days = just(ExpectedDays);
-  Rows schedules = just(ExpectedSchedules);
-  std::sort(days.begin(), days.end());
-  std::sort(schedules.begin(), schedules.end());
-  EXPECT_EQ(DayRows(), days);
-  EXPECT_EQ(ScheduleRows(), schedules);
-  EXPECT_EQ(LeaveRows(), just(ExpectedLeave));
+  EXPECT_EQ(DayRows(), Expected(ExpectedDays, &only));
+  EXPECT_EQ(ScheduleRows(), Expected(ExpectedSchedules, &only));
+  EXPECT_EQ(LeaveRows(), Expected(ExpectedLeave, &only));
 }
 
 TEST_F(Quoting, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {

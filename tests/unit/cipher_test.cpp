@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "settings/cipher.h"
@@ -21,8 +22,23 @@ std::string ReverseHalves(const std::string& hex) {
   return out;
 }
 
-bool StateIsZero() {
-  const Bf_State& s = Bf_ProcessState();
+// Enciphers and deciphers with the system key. The text deciphered into holds something already,
+// which the decoder must replace.
+std::string Enc(const std::string& plain) {
+  std::string hex = "stale";
+  Cfg_Value_Encode(plain, &hex, kCfgCipherKey);
+  return hex;
+}
+std::string Dec(const std::string& hex) {
+  std::string text = "stale";
+  Cfg_Value_Decode(hex, &text, kCfgCipherKey);
+  return text;
+}
+
+// Half i (0 = left, 1 = right) of a big-endian hex block as a number.
+uint32_t Half(const std::string& hex, int i) { return std::stoul(hex.substr(8 * i, 8), nullptr, 16); }
+
+bool StateIsZero(const Bf_State& s) {
   for (uint32_t w : s.P)
     if (w != 0) return false;
   for (const auto& box : s.S)
@@ -61,14 +77,13 @@ TEST(Cipher, PublishedVectorsHoldThroughByteReversal) {
     // The block function itself works on the halves as numbers.
     Bf_State state;
     Bf_Init(&state, reinterpret_cast<const unsigned char*>(c.key.data()), c.key.size());
-    uint32_t L = std::stoul(c.plain_be.substr(0, 8), nullptr, 16);
-    uint32_t R = std::stoul(c.plain_be.substr(8, 8), nullptr, 16);
+    uint32_t L = Half(c.plain_be, 0), R = Half(c.plain_be, 1);
     Bf_Encrypt(&state, &L, &R);
-    EXPECT_EQ(L, std::stoul(c.cipher_be.substr(0, 8), nullptr, 16));
-    EXPECT_EQ(R, std::stoul(c.cipher_be.substr(8, 8), nullptr, 16));
+    EXPECT_EQ(L, Half(c.cipher_be, 0));
+    EXPECT_EQ(R, Half(c.cipher_be, 1));
     Bf_Decrypt(&state, &L, &R);
-    EXPECT_EQ(L, std::stoul(c.plain_be.substr(0, 8), nullptr, 16));
-    EXPECT_EQ(R, std::stoul(c.plain_be.substr(8, 8), nullptr, 16));
+    EXPECT_EQ(L, Half(c.plain_be, 0));
+    EXPECT_EQ(R, Half(c.plain_be, 1));
   }
 }
 
@@ -82,9 +97,8 @@ TEST(Cipher, SystemKeyKnownAnswers) {
       {"NO_SUCH_DSN", "CD6840F9E003191B8D2504666B44DAF8"},
   };
   for (const auto& c : cases) {
-    std::string hex, text;
-    Cfg_Value_Encode(c.plain, &hex, kCfgCipherKey);
-    EXPECT_EQ(hex, c.hex);
+    std::string text;
+    EXPECT_EQ(Enc(c.plain), c.hex);
     EXPECT_EQ(Cfg_Value_Decode(c.hex, &text, kCfgCipherKey), 1);
     EXPECT_EQ(text, c.plain);
   }
@@ -94,51 +108,41 @@ TEST(Cipher, RoundTripPadsToWholeBlocks) {
   for (std::size_t len : {0, 1, 7, 8, 9, 15, 16, 17, 95, 96}) {
     std::string plain;
     for (std::size_t i = 0; i < len; ++i) plain += static_cast<char>(1 + (i * 37) % 255);
-    std::string hex, back;
-    Cfg_Value_Encode(plain, &hex, kCfgCipherKey);
+    const std::string hex = Enc(plain);
     EXPECT_EQ(hex.size(), 16 * ((len + 7) / 8)) << len;
     EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-    Cfg_Value_Decode(hex, &back, kCfgCipherKey);
-    EXPECT_EQ(back, plain) << len;
+    EXPECT_EQ(Dec(hex), plain) << len;
   }
 }
 
 TEST(Cipher, NineCharactersFillTheSecondBlockWithZeros) {
-  std::string hex;
-  Cfg_Value_Encode("ABCDEFGHI", &hex, kCfgCipherKey);
+  const std::string hex = Enc("ABCDEFGHI");
   ASSERT_EQ(hex.size(), 32u);
-  std::string second;
-  Cfg_Value_Encode(std::string("I\0\0\0\0\0\0\0", 8), &second, kCfgCipherKey);
-  EXPECT_EQ(hex.substr(16), second);
+  EXPECT_EQ(hex.substr(16), Enc(std::string("I\0\0\0\0\0\0\0", 8)));
 }
 
 TEST(Cipher, StateIsWipedAfterEveryCall) {
   std::string hex, text;
-  Cfg_Value_Encode("secret", &hex, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
-  Cfg_Value_Decode(hex, &text, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
-  Cfg_Value_Decode("", &text, kCfgCipherKey);
-  EXPECT_TRUE(StateIsZero());
+  auto work = std::make_unique<Bf_State>();
+  Cfg_Value_Encode("secret", &hex, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
+  Cfg_Value_Decode(hex, &text, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
+  EXPECT_EQ(text, "secret");
+  Cfg_Value_Decode("", &text, kCfgCipherKey, work.get());
+  EXPECT_TRUE(StateIsZero(*work));
 }
 
 TEST(Cipher, LowerCaseDigitsDecodeToOtherBytes) {
-  std::string text;
-  Cfg_Value_Decode("6abb37a49e6940e0", &text, kCfgCipherKey);
-  EXPECT_NE(text, "secret");
-  Cfg_Value_Decode("6ABB37A49E6940E0", &text, kCfgCipherKey);
-  EXPECT_EQ(text, "secret");
+  EXPECT_NE(Dec("6abb37a49e6940e0"), "secret");
+  EXPECT_EQ(Dec("6ABB37A49E6940E0"), "secret");
 }
 
 TEST(Cipher, BigEndianHalvesDecodeToOtherText) {
-  std::string bytes = FromHex("0CB77001EF3C0D7C");  // "planex"
-  auto be = [&](int at) {
-    return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
-           uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
-  };
+  const std::string hex = "0CB77001EF3C0D7C";  // "planex"
   Bf_State state;
   Bf_Init(&state, reinterpret_cast<const unsigned char*>(kCfgCipherKey.data()), kCfgCipherKey.size());
-  uint32_t L = be(0), R = be(4);
+  uint32_t L = Half(hex, 0), R = Half(hex, 1);
   Bf_Decrypt(&state, &L, &R);
   std::string text;
   for (uint32_t h : {L, R})
@@ -147,14 +151,9 @@ TEST(Cipher, BigEndianHalvesDecodeToOtherText) {
 }
 
 TEST(Cipher, IncompleteLastBlockIsIgnored) {
-  std::string hex, text;
-  Cfg_Value_Encode("abcdefgh12", &hex, kCfgCipherKey);
-  for (std::size_t cut : {17u, 21u, 31u}) {
-    Cfg_Value_Decode(hex.substr(0, cut), &text, kCfgCipherKey);
-    EXPECT_EQ(text, "abcdefgh") << cut;
-  }
-  Cfg_Value_Decode(hex.substr(0, 15), &text, kCfgCipherKey);
-  EXPECT_EQ(text, "");
+  const std::string hex = Enc("abcdefgh12");
+  for (std::size_t cut : {17u, 21u, 31u}) EXPECT_EQ(Dec(hex.substr(0, cut)), "abcdefgh") << cut;
+  EXPECT_EQ(Dec(hex.substr(0, 15)), "");
 }
 
 TEST(Cipher, HexDigitsMapWithoutRejectingAnything) {

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
+#include "fixtures/helpers.h"
 #include "settings/cipher.h"
 #include "settings/settings.h"
 
@@ -19,30 +17,22 @@ std::string Enc(const std::string& plain) {
 // A settings file in a private temporary folder, removed with the object.
 class SettingsFile {
  public:
-  explicit SettingsFile(const std::string& content) {
-    char tmpl[] = "/tmp/planex-settings-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    path_ = dir_ + "/planex.ini";
-    FILE* f = std::fopen(path_.c_str(), "wb");
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::fclose(f);
-  }
-  ~SettingsFile() {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
-  }
+  explicit SettingsFile(const std::string& content) { fixture::WriteText(path_, content); }
   const char* Path() const { return path_.c_str(); }
+  // The record a look-up by the driver's rules gives: it asks with an empty section.
+  CfgSatz Read(const char* key, int number = 0) const {
+    CfgSatz record;
+    Cfg_Value_Read("", key, number, Path(), &record);
+    return record;
+  }
 
  private:
-  std::string dir_, path_;
+  fixture::TempDir dir_{"planex-settings"};
+  std::string path_ = dir_.File("planex.ini");
 };
 
 // What the driver gets for a key: it asks with an empty section and number 0.
-std::string DriverValue(const std::string& content, const char* key) {
-  SettingsFile file(content);
-  Cfg_Value_Read("", key, 0, file.Path());
-  return Cfg_Record().value;
-}
+std::string DriverValue(const std::string& content, const char* key) { return SettingsFile(content).Read(key).value; }
 
 TEST(Settings, NthPosCountsOccurrences) {
   struct Case {
@@ -77,14 +67,15 @@ TEST(Settings, SubCopyLengthRules) {
 
 TEST(Settings, MatchedPairFillsTheRecord) {
   SettingsFile file("0;DB;\n3;LOGIN;" + Enc("planex") + "\n0;DB;\n4;PASS;" + Enc("secret") + "\n");
-  Cfg_Value_Read("", "PASS", 0, file.Path());
-  const CfgSatz& r = Cfg_Record();
+  // The same record for both look-ups: one that finds nothing clears what the other left.
+  CfgSatz r;
+  Cfg_Value_Read("", "PASS", 0, file.Path(), &r);
   EXPECT_EQ(r.section, "DB");
   EXPECT_EQ(r.number, 4);
   EXPECT_EQ(r.key, "PASS");
   EXPECT_EQ(r.value, "secret");
 
-  Cfg_Value_Read("", "NET8", 0, file.Path());
+  Cfg_Value_Read("", "NET8", 0, file.Path(), &r);
   EXPECT_EQ(r.number, 0);
   EXPECT_EQ(r.section, "");
   EXPECT_EQ(r.key, "");
@@ -116,11 +107,10 @@ TEST(Settings, DriverLookupMatchRules) {
 }
 
 TEST(Settings, AdjacentSeparatorsCutToTheLineEnd) {
-  SettingsFile file("0;;\n5;;" + Enc("v") + "\n");
-  Cfg_Value_Read("", "", 5, file.Path());
-  EXPECT_EQ(Cfg_Record().section, ";\n");
-  EXPECT_EQ(Cfg_Record().key, std::string(";") + Enc("v") + "\n");
-  EXPECT_EQ(Cfg_Record().value, "v");
+  CfgSatz record = SettingsFile("0;;\n5;;" + Enc("v") + "\n").Read("", 5);
+  EXPECT_EQ(record.section, ";\n");
+  EXPECT_EQ(record.key, std::string(";") + Enc("v") + "\n");
+  EXPECT_EQ(record.value, "v");
 }
 
 TEST(Settings, LineEndsAndFileEndAreReadAlike) {
@@ -156,10 +146,9 @@ TEST(Settings, ValueKeepsItsSeparators) {
 }
 
 TEST(Settings, LineWithOneSeparatorHasAnEmptyKey) {
-  SettingsFile file("0;DB;\n0;" + Enc("value") + "\n");
-  Cfg_Value_Read("", "LOGIN", 0, file.Path());
-  EXPECT_EQ(Cfg_Record().key, "");
-  EXPECT_EQ(Cfg_Record().value, "value");
+  CfgSatz record = SettingsFile("0;DB;\n0;" + Enc("value") + "\n").Read("LOGIN");
+  EXPECT_EQ(record.key, "");
+  EXPECT_EQ(record.value, "value");
 }
 
 TEST(Settings, LongValuesAreHeldWhole) {
@@ -167,10 +156,24 @@ TEST(Settings, LongValuesAreHeldWhole) {
   EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + Enc(plain) + "\n", "LOGIN"), plain);
 }
 
+// The reader stops at the first matching pair; a line longer than any settings line before it
+// makes the file no settings file.
+TEST(Settings, OverlongLineBeforeTheMatchGivesNoValue) {
+  const std::string pair = "0;DB;\n3;LOGIN;" + Enc("planex") + "\n";
+  const std::string longest = "0;LONG;" + std::string(kCfgLineMax - 8, 'x');  // with its line end at the limit
+  EXPECT_EQ(DriverValue(pair + longest + "y\n", "LOGIN"), "planex");
+  EXPECT_EQ(DriverValue(longest + "\n9;OTHER;\n" + pair, "LOGIN"), "planex");
+  EXPECT_EQ(DriverValue(longest + "y\n9;OTHER;\n" + pair, "LOGIN"), "");
+  EXPECT_EQ(DriverValue("0;DB;\n" + longest + "yy" + pair, "LOGIN"), "");
+}
+
 TEST(Settings, MissingFileGivesEmptyValue) {
-  Cfg_Value_Read("", "LOGIN", 0, "/nonexistent/planex.ini");
-  EXPECT_EQ(Cfg_Record().value, "");
-  EXPECT_EQ(Cfg_Record().number, 0);
+  for (const char* path : {"/nonexistent/planex.ini", "/dev/zero", "/tmp"}) {
+    CfgSatz record{7, "DB", "LOGIN", "stale"};  // what an earlier look-up left
+    Cfg_Value_Read("", "LOGIN", 0, path, &record);
+    EXPECT_EQ(record.value, "") << path;
+    EXPECT_EQ(record.number, 0) << path;
+  }
 }
 
 }  // namespace

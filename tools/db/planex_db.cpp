@@ -15,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "common/schema.h"
+#include "common/text.h"
 #include "dates.h"
 #include "demo.h"
+#include "locations.h"
 #include "script.h"
 #include "session.h"
 #include "settings_source.h"
@@ -63,7 +66,7 @@ const std::map<std::string, std::string> kCommandHelp = {
      "Usage: planex-db CONNECTION init --schema NAME [--first-day YYYYMMDD] [--no-seed]\n"
      "                                 [--script FILE]\n"
      "\n"
-     "Installs the schema script (default " PLANEX_SCHEMA_SQL ")\n"
+     "Installs the schema script (default %SCHEMA_SQL%)\n"
      "with $(CLIENT) replaced by NAME (upper-cased, at most 20 letters, digits or '_'). When the\n"
      "database already holds the system schema QXSYSTEM, only the client schema is installed.\n"
      "An empty base calendar then gets the day before --first-day (default: 1 January of the\n"
@@ -217,7 +220,8 @@ bool FileExists(const std::string& path) {
 
 // Opens the connection the options name. *schema receives the settings file's client schema
 // when the command gave none.
-int Connect(const Args& a, bool create_db, Session* session, std::string* schema) {
+int Connect(const Args& a, const Locations& where, bool create_db, Session* session,
+            std::string* schema) {
   DbError e;
   if (!a.db.empty()) {
     if (!create_db && !FileExists(a.db)) {
@@ -230,7 +234,7 @@ int Connect(const Args& a, bool create_db, Session* session, std::string* schema
     std::string quoted = "{";
     for (char c : a.db) quoted += c == '}' ? std::string("}}") : std::string(1, c);
     quoted += "}";
-    std::string cs = std::string("DRIVER=") + PLANEX_TSQLITE_LIB + ";Database=" + quoted +
+    std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + quoted +
                      ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "");
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
@@ -262,19 +266,13 @@ int Connect(const Args& a, bool create_db, Session* session, std::string* schema
   return kExitOk;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 int CheckSchema(std::string* schema) {
   if (schema->empty()) return UsageError("--schema NAME is required");
-  if (!ValidSchemaName(*schema)) {
-    return UsageError("schema name '" + *schema +
-                      "' is not valid: 1 to 20 letters, digits or '_', not starting with a digit");
+  if (!Schema_Valid(*schema)) {
+    return UsageError("schema name '" + Str_Escape(*schema) + "' is not valid: " + kSchemaRule);
   }
   // planex upper-cases the schema of its settings; install it under that name.
-  *schema = Upper(*schema);
+  Str_Upper(*schema);
   return -1;
 }
 
@@ -339,8 +337,8 @@ bool Exists(Session& session, const std::string& table) {
   return session.Scalar("SELECT COUNT(*) FROM " + table, &n, &e);
 }
 
-int CmdInit(const Args& a, Session& session, const std::string& schema) {
-  std::string script_path = a.script.empty() ? PLANEX_SCHEMA_SQL : a.script;
+int CmdInit(const Args& a, const Locations& where, Session& session, const std::string& schema) {
+  std::string script_path = a.script.empty() ? where.schema_sql : a.script;
   std::string script;
   if (!ReadFile(script_path, &script)) {
     std::fprintf(stderr, "planex-db: cannot read the schema script %s\n", script_path.c_str());
@@ -508,10 +506,13 @@ int main(int argc, char** argv) {
   Args a;
   int rc = ParseArgs(argc, argv, &a);
   if (rc >= 0) return rc;
+  const Locations where = FindLocations(ExecutableDir(), PLANEX_BUILD_DIR);
   if (a.help || a.command.empty()) {
     auto help = kCommandHelp.find(a.command);
-    std::fputs(help != kCommandHelp.end() ? help->second.c_str() : kUsage,
-               a.help ? stdout : stderr);
+    std::string text = help != kCommandHelp.end() ? help->second : kUsage;
+    size_t mark = text.find("%SCHEMA_SQL%");
+    if (mark != std::string::npos) text.replace(mark, 12, where.schema_sql);
+    std::fputs(text.c_str(), a.help ? stdout : stderr);
     return a.help ? kExitOk : kExitUsage;
   }
   if (!kCommandHelp.count(a.command)) return UsageError("unknown command " + a.command);
@@ -530,13 +531,13 @@ int main(int argc, char** argv) {
     return UsageError("--first-day takes a date YYYYMMDD from 17530102 on");
   }
   Session session;
-  rc = Connect(a, a.command == "init", &session, &schema);
+  rc = Connect(a, where, a.command == "init", &session, &schema);
   if (rc != kExitOk) return rc;
   if (a.command != "sql" || !schema.empty()) {
     rc = CheckSchema(&schema);
     if (rc >= 0) return rc;
   }
-  if (a.command == "init") return CmdInit(a, session, schema);
+  if (a.command == "init") return CmdInit(a, where, session, schema);
   if (a.command == "demo") return CmdDemo(a, session, schema);
   if (a.command == "sql") return CmdSql(a, session, schema);
   return CmdCounts(session, schema);

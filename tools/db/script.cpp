@@ -154,13 +154,4 @@ std::string DateLiteral(std::string_view key) {
   return "CONVERT(Datetime, " + Quote(key) + ", 112)";
 }
 
-bool ValidSchemaName(std::string_view name) {
-  if (name.empty() || name.size() > 20) return false;
-  if (std::isdigit(static_cast<unsigned char>(name[0]))) return false;
-  for (char c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  }
-  return true;
-}
-
 }  // namespace pxdb

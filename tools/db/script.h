@@ -32,7 +32,4 @@ std::string Quote(std::string_view value);
 // A date key (YYYYMMDD) as the system writes dates: CONVERT(Datetime, 'YYYYMMDD', 112).
 std::string DateLiteral(std::string_view key);
 
-// A name usable as a schema: 1 to 20 letters, digits or '_', not starting with a digit.
-bool ValidSchemaName(std::string_view name);
-
 }  // namespace pxdb

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/driver.h"
+#include "common/schema.h"
 #include "settings/settings.h"
 
 namespace pxdb {
@@ -17,8 +17,9 @@ bool ReadSettings(const std::string& path, SettingsValues* values, std::string* 
   std::fclose(f);
   // Asked as planex asks: empty section, the key, number 0.
   auto read = [&](const char* key, std::string* out) {
-    Cfg_Value_Read("", key, 0, path.c_str());
-    *out = Cfg_Record().value;
+    CfgSatz record;
+    Cfg_Value_Read("", key, 0, path.c_str(), &record);
+    *out = record.value;
     if (out->empty()) *why = "the settings file " + path + " holds no " + key;
     return !out->empty();
   };
@@ -27,7 +28,7 @@ bool ReadSettings(const std::string& path, SettingsValues* values, std::string* 
       !read("NET8", &values->dsn) || !read("SCHEMA", &schema_setting)) {
     return false;
   }
-  values->schema = Drv_Schema_Form(schema_setting);
+  values->schema = Schema_Form(schema_setting);
   return true;
 }
 

@@ -12,14 +12,12 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "driver/driver.h"
+#include "common/schema.h"
+#include "common/text.h"
 #include "settings/cipher.h"
 #include "settings/settings.h"
 
 namespace {
-
-// A value of the settings format holds at most 192 hex digits, which decode to 96 characters.
-constexpr std::size_t kValueMax = 96;
 
 enum Exit { kOk = 0, kFailed = 1, kUsageError = 2 };
 
@@ -139,71 +137,6 @@ bool PromptPassword(std::string* password, std::string* error) {
   return true;
 }
 
-// Refuses a value planex could not read back whole.
-bool CheckValue(const char* what, const std::string& value, bool may_be_empty, std::string* error) {
-  if (value.empty() && !may_be_empty) {
-    *error = std::string(what) + " must not be empty";
-    return false;
-  }
-  if (value.size() > kValueMax) {
-    *error = std::string(what) + " has " + std::to_string(value.size()) +
-             " characters; a settings value may have at most " + std::to_string(kValueMax);
-    return false;
-  }
-  if (value.find('\0') != std::string::npos) {
-    *error = std::string(what) + " must not contain a zero byte";
-    return false;
-  }
-  return true;
-}
-
-// The file holds one pair per value. Every pair has a section and a number of its own, so that
-// planex's lookup (section, key or number may match) can only take the pair of the key it asks
-// for. planex drops the last character of SCHEMA, so one is appended here.
-std::string SettingsText(const std::string& login, const std::string& password, const std::string& dsn,
-                         const std::string& schema) {
-  struct Pair {
-    int number;
-    const char* key;
-    std::string value;
-  } pairs[] = {
-      {1, "LOGIN", login}, {2, "PASS", password}, {3, "NET8", dsn}, {4, "SCHEMA", schema + "x"}};
-  std::string text;
-  for (const auto& p : pairs) {
-    text += std::string("0;PLANEX;") + p.key + "\n";
-    text += std::to_string(p.number) + ";" + p.key + ";" + Encode(p.value) + "\n";
-  }
-  return text;
-}
-
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  // Written beside the target and renamed over it, so a failed write never leaves half a file.
-  std::string tmp = path + ".tmp";
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = "cannot write " + path + ": " + std::strerror(errno);
-      close(fd);
-      unlink(tmp.c_str());
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (fsync(fd) != 0 || close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    unlink(tmp.c_str());
-    return false;
-  }
-  return true;
-}
-
 int CmdWrite(const std::vector<std::string>& args) {
   std::string file, login, dsn, schema;
   bool have_login = false, have_dsn = false, have_schema = false, password_stdin = false;
@@ -255,12 +188,10 @@ int CmdWrite(const std::vector<std::string>& args) {
   if (!have_schema) return UsageError(kWriteUsage, "--schema missing");
 
   std::string error;
-  if (!CheckValue("the login", login, false, &error) || !CheckValue("the data source name", dsn, false, &error))
+  if (!Cfg_Value_Check("the login", login, false, &error) || !Cfg_Value_Check("the data source name", dsn, false, &error))
     return Fail(error);
-  std::string client_schema = Drv_Schema_Form(schema + "x");
-  if (!Drv_Schema_Valid(client_schema))
-    return Fail("planex would refuse the schema '" + schema +
-                "': it needs 1 to 20 characters, each a letter, digit, '_', '$', '#' or '@'");
+  if (!Schema_Valid(Schema_Form(Schema_Setting(schema))))
+    return Fail("planex would refuse the schema '" + Str_Escape(schema) + "': it needs " + kSchemaRule);
 
   std::string password;
   if (password_stdin) {
@@ -269,9 +200,9 @@ int CmdWrite(const std::vector<std::string>& args) {
   } else if (!PromptPassword(&password, &error)) {
     return Fail(error);
   }
-  if (!CheckValue("the password", password, true, &error)) return Fail(error);
+  if (!Cfg_Value_Check("the password", password, true, &error)) return Fail(error);
 
-  if (!WriteFile(file, SettingsText(login, password, dsn, schema), &error)) return Fail(error);
+  if (!Cfg_File_Write(file, Cfg_File_Text(login, password, dsn, schema), &error)) return Fail(error);
   return kOk;
 }
 
@@ -296,8 +227,8 @@ int CmdShow(const std::vector<std::string>& args) {
   int status = kOk;
   for (auto& item : items) {
     // The same lookup planex makes: empty section, the key, number 0.
-    Cfg_Value_Read("", item.key, 0, file.c_str());
-    const CfgSatz& r = Cfg_Record();
+    CfgSatz r;
+    Cfg_Value_Read("", item.key, 0, file.c_str(), &r);
     item.found = !(r.number == 0 && r.section.empty() && r.key.empty() && r.value.empty());
     item.value = r.value;
     if (!item.found) {
@@ -312,14 +243,15 @@ int CmdShow(const std::vector<std::string>& args) {
                    file.c_str(), item.key, r.key.c_str(), static_cast<int>(r.number), r.section.c_str());
     }
   }
-  std::string schema = Drv_Schema_Form(items[3].value);
-  std::printf("%s %s\n", items[0].label, items[0].value.c_str());
+  std::string schema = Schema_Form(items[3].value);
+  // Values of a hand-made file may hold anything; control characters are shown escaped.
+  std::printf("%s %s\n", items[0].label, Str_Escape(items[0].value).c_str());
   std::printf("%s %s\n", items[1].label, items[1].value.empty() ? "(empty)" : "****");
-  std::printf("%s %s\n", items[2].label, items[2].value.c_str());
-  std::printf("%s %s\n", items[3].label, schema.c_str());
-  if (items[3].found && !Drv_Schema_Valid(schema)) {
+  std::printf("%s %s\n", items[2].label, Str_Escape(items[2].value).c_str());
+  std::printf("%s %s\n", items[3].label, Str_Escape(schema).c_str());
+  if (items[3].found && !Schema_Valid(schema)) {
     std::fprintf(stderr, "planex-settings: %s: planex refuses the schema '%s'\n", file.c_str(),
-                 schema.c_str());
+                 Str_Escape(schema).c_str());
     status = kFailed;
   }
   return status;
@@ -332,7 +264,7 @@ int CmdEncode(const std::vector<std::string>& args) {
   }
   if (args.size() != 1) return UsageError(kEncodeUsage, "give exactly one TEXT");
   std::string error;
-  if (!CheckValue("TEXT", args[0], true, &error)) return Fail(error);
+  if (!Cfg_Value_Check("TEXT", args[0], true, &error)) return Fail(error);
   std::printf("%s\n", Encode(args[0]).c_str());
   return kOk;
 }

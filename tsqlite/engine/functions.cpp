@@ -265,11 +265,11 @@ std::string TextOf(sqlite3_value* v) {
            : std::string();
 }
 
-void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) {
-  RaiseError(ctx, 245,
-             "Conversion failed when converting the varchar value '" + TextOf(v) +
-                 "' to data type int.");
+void RaiseNotInt(sqlite3_context* ctx, const std::string& text) {
+  RaiseError(ctx, 245, "Conversion failed when converting the varchar value '" + text + "' to data type int.");
 }
+
+void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) { RaiseNotInt(ctx, TextOf(v)); }
 
 void RaiseParse(sqlite3_context* ctx, ParseResult r) {
   if (r == ParseResult::OutOfRange) {
@@ -291,6 +291,14 @@ struct Operand {
   double r = 0;    // Real
 };
 
+// A text is a datetime when it has the storage form of one.
+Operand ClassifyText(const unsigned char* t, int n) {
+  Operand o;
+  o.type = Type::Text;
+  if (t && IsStorageForm(t, n) && ParseDatetime(t, n, 120, o.i) == ParseResult::Ok) o.type = Type::Datetime;
+  return o;
+}
+
 Operand Classify(sqlite3_value* v) {
   Operand o;
   switch (sqlite3_value_type(v)) {
@@ -304,22 +312,13 @@ Operand Classify(sqlite3_value* v) {
       o.type = Type::Real;
       o.r = sqlite3_value_double(v);
       return o;
-    default: {
-      const unsigned char* t = sqlite3_value_text(v);
-      const int n = sqlite3_value_bytes(v);
-      o.type = Type::Text;
-      if (t && IsStorageForm(t, n) && ParseDatetime(t, n, 120, o.i) == ParseResult::Ok) {
-        o.type = Type::Datetime;
-      }
-      return o;
-    }
+    default:
+      return ClassifyText(sqlite3_value_text(v), sqlite3_value_bytes(v));
   }
 }
 
 // A text operand next to a number is read as a number, as SQL Server converts varchar to int.
-bool TextToNumber(sqlite3_value* v, Operand& o) {
-  const unsigned char* t = sqlite3_value_text(v);
-  int n = sqlite3_value_bytes(v);
+bool TextToNumber(const unsigned char* t, int n, Operand& o) {
   int i = 0;
   while (i < n && t[i] == ' ') ++i;
   while (n > i && t[n - 1] == ' ') --n;
@@ -344,6 +343,10 @@ bool TextToNumber(sqlite3_value* v, Operand& o) {
     return true;
   }
   return false;
+}
+
+bool TextToNumber(sqlite3_value* v, Operand& o) {
+  return TextToNumber(sqlite3_value_text(v), sqlite3_value_bytes(v), o);
 }
 
 // Days (possibly fractional) as milliseconds; a count far outside the datetime range maps to a
@@ -373,10 +376,12 @@ void ResultDatetime(sqlite3_context* ctx, int64_t ms) {
 
 // Brings a text operand that stands next to a number or a datetime to one of them; false after
 // an error was raised.
-bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
+bool Coerce(sqlite3_context* ctx, const std::string& text, Operand& o, bool to_datetime) {
   if (o.type != Type::Text) return true;
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  const int n = static_cast<int>(text.size());
   if (to_datetime) {
-    const ParseResult r = ParseDatetime(sqlite3_value_text(v), sqlite3_value_bytes(v), 0, o.i);
+    const ParseResult r = ParseDatetime(t, n, 0, o.i);
     if (r != ParseResult::Ok) {
       RaiseParse(ctx, r);
       return false;
@@ -384,16 +389,17 @@ bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime
     o.type = Type::Datetime;
     return true;
   }
-  if (!TextToNumber(v, o)) {
-    RaiseNotInt(ctx, v);
+  if (!TextToNumber(t, n, o)) {
+    RaiseNotInt(ctx, text);
     return false;
   }
   return true;
 }
 
-// ts_add(a, b) and ts_sub(a, b): T-SQL's binary + and -. A datetime on either side makes the
-// result a datetime (both sides counted in days from 1900-01-01); two texts are concatenated
-// by +; numbers add as numbers.
+bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
+  return o.type != Type::Text || Coerce(ctx, TextOf(v), o, to_datetime);
+}
+
 bool IsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 // Decimal literals are exact numerics on SQL Server (0.1 + 0.2 = 0.3); here they are doubles,
@@ -404,50 +410,6 @@ double ExactDigits(double v) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.15g", v);
   return std::strtod(buf, nullptr);
-}
-
-void AddOrSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
-  Operand a = Classify(argv[0]);
-  Operand b = Classify(argv[1]);
-  if (a.type == Type::Null || b.type == Type::Null) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  if (a.type == Type::Text && b.type == Type::Text) {
-    if (subtract) {
-      RaiseError(ctx, 8117, "Operand data type varchar is invalid for subtract operator.");
-      return;
-    }
-    std::string s = TextOf(argv[0]);
-    s += TextOf(argv[1]);
-    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    return;
-  }
-  const bool datetime = a.type == Type::Datetime || b.type == Type::Datetime;
-  if (!Coerce(ctx, argv[0], a, datetime) || !Coerce(ctx, argv[1], b, datetime)) return;
-  if (datetime) {
-    const int64_t x = a.type == Type::Datetime ? a.i : DaysToMs(a);
-    const int64_t y = b.type == Type::Datetime ? b.i : DaysToMs(b);
-    ResultDatetime(ctx, subtract ? x - y : x + y);
-    return;
-  }
-  if (a.type == Type::Int && b.type == Type::Int) {
-    int64_t r;
-    if (subtract ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r)) {
-      RaiseIntOverflow(ctx);
-      return;
-    }
-    // int with int gives int: a sum past its range is an overflow, not a bigint.
-    if (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r)) {
-      RaiseIntOverflow(ctx);
-      return;
-    }
-    sqlite3_result_int64(ctx, r);
-    return;
-  }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
-  sqlite3_result_double(ctx, ExactDigits(subtract ? x - y : x + y));
 }
 
 // ts_mul(a, b): T-SQL's *. Two ints give an int (8115 past its range); texts are read as numbers.
@@ -520,8 +482,100 @@ void FnAvgFinal(sqlite3_context* ctx) {
   }
 }
 
-void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, false); }
-void FnSub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSubtract(ctx, argv, true); }
+// One operand of + or -, with its text while it is one (a text may turn into a number or a
+// datetime next to one).
+struct Term {
+  Operand o;
+  std::string text;
+};
+
+Term TermOf(sqlite3_value* v) {
+  Term t{Classify(v), {}};
+  if (t.o.type == Type::Text || t.o.type == Type::Datetime) t.text = TextOf(v);
+  return t;
+}
+
+// acc = acc + b, or acc - b, as T-SQL's binary + and - work: a datetime on either side makes the
+// result a datetime (both sides counted in days from 1900-01-01); two texts are concatenated by
+// +; numbers add as numbers. False after an error was raised.
+bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
+  Operand& a = acc.o;
+  if (a.type == Type::Null || b.o.type == Type::Null) {
+    acc = Term{};
+    return true;
+  }
+  if (a.type == Type::Text && b.o.type == Type::Text) {
+    if (subtract) {
+      RaiseError(ctx, 8117, "Operand data type varchar is invalid for subtract operator.");
+      return false;
+    }
+    acc.text += b.text;
+    // what comes out reads as any other text would: in the storage form, as a datetime
+    a = ClassifyText(reinterpret_cast<const unsigned char*>(acc.text.data()), static_cast<int>(acc.text.size()));
+    return true;
+  }
+  const bool datetime = a.type == Type::Datetime || b.o.type == Type::Datetime;
+  if (!Coerce(ctx, acc.text, a, datetime) || !Coerce(ctx, b.text, b.o, datetime)) return false;
+  acc.text.clear();  // a computed value, no longer the text it came from
+  if (datetime) {
+    const int64_t x = a.type == Type::Datetime ? a.i : DaysToMs(a);
+    const int64_t y = b.o.type == Type::Datetime ? b.o.i : DaysToMs(b.o);
+    const int64_t ms = subtract ? x - y : x + y;
+    if (!InRange(ms)) {
+      RaiseOverflow(ctx);
+      return false;
+    }
+    a = Operand{Type::Datetime, ms, 0};
+    return true;
+  }
+  if (a.type == Type::Int && b.o.type == Type::Int) {
+    int64_t r;
+    // int with int gives int: a sum past its range is an overflow, not a bigint.
+    const bool wrapped =
+        subtract ? __builtin_sub_overflow(a.i, b.o.i, &r) : __builtin_add_overflow(a.i, b.o.i, &r);
+    if (wrapped || (IsInt32(a.i) && IsInt32(b.o.i) && !IsInt32(r))) {
+      RaiseIntOverflow(ctx);
+      return false;
+    }
+    a = Operand{Type::Int, r, 0};
+    return true;
+  }
+  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
+  const double y = b.o.type == Type::Int ? static_cast<double>(b.o.i) : b.o.r;
+  a = Operand{Type::Real, 0, ExactDigits(subtract ? x - y : x + y)};
+  return true;
+}
+
+void ResultTerm(sqlite3_context* ctx, const Term& t) {
+  switch (t.o.type) {
+    case Type::Null: return sqlite3_result_null(ctx);
+    case Type::Int: return sqlite3_result_int64(ctx, t.o.i);
+    case Type::Real: return sqlite3_result_double(ctx, t.o.r);
+    case Type::Datetime:
+      if (t.text.empty()) return ResultDatetime(ctx, t.o.i);
+      [[fallthrough]];  // a text in the storage form stays as it was written
+    case Type::Text:
+      return sqlite3_result_text(ctx, t.text.data(), static_cast<int>(t.text.size()), SQLITE_TRANSIENT);
+  }
+}
+
+// ts_add(a, b), ts_sub(a, b) and ts_addsub(a, op, b, op, c, ...) with op 0 for + and 1 for -: a
+// chain of + and - worked from the left in one call, so a long sum is no deep nesting of calls.
+void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Term acc = TermOf(argv[0]);
+  if (Combine(ctx, acc, TermOf(argv[1]), false)) ResultTerm(ctx, acc);
+}
+void FnSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Term acc = TermOf(argv[0]);
+  if (Combine(ctx, acc, TermOf(argv[1]), true)) ResultTerm(ctx, acc);
+}
+void FnAddSub(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Term acc = TermOf(argv[0]);
+  for (int i = 1; i + 1 < argc && acc.o.type != Type::Null; i += 2) {
+    if (!Combine(ctx, acc, TermOf(argv[i + 1]), sqlite3_value_int(argv[i]) != 0)) return;
+  }
+  ResultTerm(ctx, acc);
+}
 
 // ts_mod(a, b) and ts_div(a, b): integer remainder with the sign of the dividend and truncating
 // division, both refusing a zero divisor with 8134 where SQLite would give NULL.
@@ -1207,6 +1261,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_add", 2, FnAdd, true},
       {"ts_mul", 2, FnMul, true},
       {"ts_sub", 2, FnSub, true},
+      {"ts_addsub", -1, FnAddSub, true},
       {"ts_mod", 2, FnMod, true},
       {"ts_div", 2, FnDiv, true},
       {"ts_to_int", 1, FnToInt, true},

@@ -642,25 +642,45 @@ bool Translator::IsNumberText(const std::string& s) {
 
 // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
 std::string Translator::Additive() {
-  std::string l = Multiplicative();
+  std::vector<std::string> terms{Multiplicative()};
+  std::vector<bool> minus;  // minus[k] is the operator before terms[k + 1]
   while (!failed_) {
-    if (AcceptOp("+")) {
-      std::string r = Multiplicative();
-      l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " + " + r + ")"
-                                             : "ts_add(" + l + ", " + r + ")";
-    } else if (AcceptOp("-")) {
-      std::string r = Multiplicative();
-      l = IsNumberText(l) && IsNumberText(r) ? "(" + l + " - " + r + ")"
-                                             : "ts_sub(" + l + ", " + r + ")";
-    } else if (AcceptOp("&")) {
-      l = "(" + l + " & " + Multiplicative() + ")";
-    } else if (AcceptOp("|")) {
-      l = "(" + l + " | " + Multiplicative() + ")";
+    const bool plus = AcceptOp("+");
+    if (plus || AcceptOp("-")) {
+      minus.push_back(!plus);
+      terms.push_back(Multiplicative());
+    } else if (AcceptOp("&") || AcceptOp("|")) {
+      const char* op = tokens_[pos_ - 1].text == "&" ? " & " : " | ";
+      std::string l = ArithmeticChain(terms, minus);
+      terms = {"(" + l + op + Multiplicative() + ")"};
+      minus.clear();
     } else {
       break;
     }
   }
-  return l;
+  return failed_ ? "" : ArithmeticChain(terms, minus);
+}
+
+// Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
+// functions, one call for up to 63 operators of the chain, so a long sum nests no deeper than
+// a short one does.
+std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, const std::vector<bool>& minus) {
+  if (terms.size() == 1) return terms[0];
+  if (std::all_of(terms.begin(), terms.end(), IsNumberText)) {
+    std::string out = "(" + terms[0];
+    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k];
+    return out + ")";
+  }
+  if (terms.size() == 2) return (minus[0] ? "ts_sub(" : "ts_add(") + terms[0] + ", " + terms[1] + ")";
+  std::string acc = terms[0];
+  for (size_t k = 1; k < terms.size();) {
+    std::string call = "ts_addsub(" + acc;
+    for (int ops = 0; ops < 63 && k < terms.size(); ++ops, ++k) {
+      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k];
+    }
+    acc = call + ")";
+  }
+  return acc;
 }
 
 std::string Translator::Multiplicative() {

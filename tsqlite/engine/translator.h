@@ -148,6 +148,7 @@ class Translator {
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
+  static std::string ArithmeticChain(const std::vector<std::string>& terms, const std::vector<bool>& minus);
   std::string Multiplicative();
   std::string Unary();
   std::string Primary();

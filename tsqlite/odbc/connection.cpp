@@ -1,10 +1,17 @@
 // Connections: settings from the DSN and the connection string, opening the database, connection
 // attributes and transactions.
+#include <fcntl.h>
 #include <odbcinst.h>
 #include <strings.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <thread>
 
 #include "api.h"
 #include "handles.h"
@@ -70,7 +77,8 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create"};
+  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create",
+                                      "RoundTripMicros", "CountFile"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -121,6 +129,22 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!create.empty() && create != "NO" && create != "0") {
     return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
+  std::string round_trip = get("ROUNDTRIPMICROS");
+  if (!round_trip.empty()) {
+    char* end = nullptr;
+    long us = std::strtol(round_trip.c_str(), &end, 10);
+    if (*end != '\0' || us < 0 || us > 1000L * 1000) {
+      return SetDiag(dbc, SQL_ERROR, "08001", 0, "RoundTripMicros must be a number of microseconds, not '" + round_trip + "'");
+    }
+    dbc->round_trip_us = us;
+  }
+  if (std::string count_file = get("COUNTFILE"); !count_file.empty()) {
+    auto counts = std::make_unique<CountFile>();
+    if (!counts->Open(count_file)) {
+      return SetDiag(dbc, SQL_ERROR, "08001", 0, "CountFile '" + count_file + "' cannot be written");
+    }
+    dbc->counts = std::move(counts);
+  }
   Error error;
   if (!dbc->db.Open(settings, error)) return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
   dbc->file = settings.file;
@@ -129,6 +153,38 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
 }
 
 }  // namespace
+
+namespace {
+// "statements N\nfetches N\n", each number right-aligned in 20 digits, so the file keeps its size.
+constexpr size_t kCountFileSize = 11 + 20 + 1 + 8 + 20 + 1;
+}  // namespace
+
+CountFile::~CountFile() {
+  if (map_ != nullptr) munmap(map_, kCountFileSize);
+}
+
+bool CountFile::Open(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  void* map = ftruncate(fd, kCountFileSize) == 0
+                  ? mmap(nullptr, kCountFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                  : MAP_FAILED;
+  close(fd);
+  if (map == MAP_FAILED) return false;
+  map_ = static_cast<char*>(map);
+  Write();
+  return true;
+}
+
+void CountFile::Write() {
+  char text[kCountFileSize + 1];
+  std::snprintf(text, sizeof text, "statements %20llu\nfetches %20llu\n", statements_, fetches_);
+  std::memcpy(map_, text, kCountFileSize);
+}
+
+void Dbc::RoundTrip() const {
+  if (round_trip_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(round_trip_us));
+}
 
 SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
                   SQLSMALLINT) {

@@ -52,6 +52,26 @@ struct Env : Handle {
   std::set<Dbc*> connections;
 };
 
+// Benchmark aid (DSN key CountFile): the statements a connection executed and the fetches of its
+// lock-concurrency cursors, kept current in a shared mapping of a small text file, so the figures
+// are there even when the process is killed or never disconnects.
+class CountFile {
+ public:
+  CountFile() = default;
+  ~CountFile();
+  CountFile(const CountFile&) = delete;
+  CountFile& operator=(const CountFile&) = delete;
+  bool Open(const std::string& path);
+  void Statement() { ++statements_, Write(); }
+  void Fetch() { ++fetches_, Write(); }
+
+ private:
+  void Write();
+  char* map_ = nullptr;
+  unsigned long long statements_ = 0;
+  unsigned long long fetches_ = 0;
+};
+
 struct Dbc : Handle {
   explicit Dbc(Env* e) : Handle(SQL_HANDLE_DBC), env(e) {}
   Env* env;
@@ -64,6 +84,11 @@ struct Dbc : Handle {
   SQLUINTEGER access_mode = SQL_MODE_READ_WRITE;
   SQLUINTEGER txn_isolation = SQL_TXN_SERIALIZABLE;
   std::set<Stmt*> statements;
+  // Benchmark aids: the delay a networked server's round trip would add to every statement and
+  // to every fetch of a lock-concurrency (server) cursor (DSN key RoundTripMicros), and the counts.
+  long round_trip_us = 0;
+  std::unique_ptr<CountFile> counts;
+  void RoundTrip() const;
 };
 
 struct Desc : Handle {

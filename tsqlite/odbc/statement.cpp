@@ -57,6 +57,8 @@ void Close(Stmt* stmt) {
 
 SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>* params) {
   Close(stmt);
+  stmt->dbc->RoundTrip();
+  if (stmt->dbc->counts) stmt->dbc->counts->Statement();
   stmt->diag_row_count = 0;
   stmt->cancel = false;
   stmt->running = true;
@@ -280,6 +282,11 @@ const Value* RowValues(Stmt* stmt, SQLRETURN& rc) {
 SQLRETURN Fetch(Stmt* stmt) {
   const Result* r = stmt->Current();
   if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  // A server cursor (lock concurrency) fetches every row from the server, the end included.
+  if (stmt->concurrency == SQL_CONCUR_LOCK) {
+    stmt->dbc->RoundTrip();
+    if (stmt->dbc->counts) stmt->dbc->counts->Fetch();
+  }
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 0;
   stmt->getdata_column = 0;
   stmt->getdata.Reset();

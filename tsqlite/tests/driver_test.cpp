@@ -295,6 +295,34 @@ TEST_F(DriverTest, TransactionThatReadsThenWritesAfterAnotherCommitWaitsInsteadO
   EXPECT_EQ("3", other.Scalar("SELECT PnrSta FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000030'"));
 }
 
+// The benchmark aids: every execution and every fetch of a lock-concurrency cursor (the end
+// included) costs one delay and is counted; a default cursor's fetches are neither.
+TEST_F(DriverTest, RoundTripsAreDelayedAndCounted) {
+  const std::string counts = dir_.File("counts.txt");
+  Connection net("Database=" + file_ + ";RoundTripMicros=20000;CountFile=" + counts);
+  ASSERT_TRUE(net.Ok());
+  auto read_counts = [&] {
+    std::ifstream in(counts);
+    std::string word, statements, fetches;
+    in >> word >> statements >> word >> fetches;
+    return statements + "/" + fetches;
+  };
+  EXPECT_EQ("0/0", read_counts());
+  const auto start = std::chrono::steady_clock::now();
+  const std::string query = "SELECT PnrNum FROM ABC_1.Qxs300Pnr ORDER BY PnrNum";
+  for (SQLULEN concurrency : {SQLULEN{SQL_CONCUR_READ_ONLY}, SQLULEN{SQL_CONCUR_LOCK}}) {
+    Statement stmt(net);
+    SQLSetStmtAttr(stmt.H(), SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(concurrency), SQL_IS_INTEGER);
+    ASSERT_EQ(SQL_SUCCESS, stmt.Exec(query));
+    while (SQLFetch(stmt.H()) == SQL_SUCCESS) {
+    }
+  }
+  EXPECT_EQ(SQL_SUCCESS, net.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'Anne' WHERE PnrNum = '00000001'"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ("3/3", read_counts());  // two rows and the end of the lock-concurrency cursor
+  EXPECT_GE(elapsed, std::chrono::milliseconds(6 * 20));
+}
+
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   Statement stmt(db_);
   ASSERT_EQ(SQL_ERROR, stmt.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
@@ -406,6 +434,9 @@ INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
                                            ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
                                            ConnectCase{"LockTimeout", "LockTimeout=250", true},
                                            ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
+                                           ConnectCase{"RoundTrip", "RoundTripMicros=500", true},
+                                           ConnectCase{"RoundTripText", "RoundTripMicros=0.5ms", false},
+                                           ConnectCase{"CountFileFolderMissing", "CountFile=/nonexistent/c", false},
                                            ConnectCase{"NoDatabase", "Database=;", false},
                                            ConnectCase{"MissingFile", "Create=No", false, "08004"},
                                            ConnectCase{"CreateMaybe", "Create=maybe", false},

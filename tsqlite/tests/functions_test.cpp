@@ -149,6 +149,21 @@ TEST_F(Functions, DatetimeArithmeticCountsFrom1900) {
       {"ts_add(9223372036854775807, 1)", "error: tsqlite:8115:Arithmetic overflow error converting expression to data type int."});
 }
 
+// A chain of + and - in one call gives what the nested two-operand calls give.
+TEST_F(Functions, AddSubChainWorksFromTheLeft) {
+  EXPECT_CASES(
+      {"ts_addsub(10, 1, 2, 1, 3)", "5"},
+      {"ts_addsub('1', 0, '2', 0, 3)", "15"},  // '12' + 3
+      {"ts_addsub(3, 0, '1', 0, '2')", "6"},
+      {"ts_addsub('2024-01-01 ', 0, '00:00:00.000', 0, 1)", "2024-01-02 00:00:00.000"},  // the text becomes a datetime
+      {"ts_addsub('2024-01-01 00:00:00.000', 0, 1, 1, 0.5)", "2024-01-01 12:00:00.000"},
+      {"ts_addsub('a', 0, 'b', 0, 'c')", "abc"},
+      {"ts_addsub(NULL, 0, 'x', 1, 'y')", "NULL"},
+      {"ts_addsub('a', 0, 'b', 1, 'c')", "error: tsqlite:8117:Operand data type varchar is invalid for subtract operator."},
+      {"ts_addsub(9223372036854775807, 1, 1, 0, 1)", "9223372036854775807"},
+      {"ts_addsub('1753-01-02 00:00:00.000', 1, 2, 0, 5)", "error: tsqlite:517:Adding a value to a 'datetime' column caused an overflow."});
+}
+
 TEST_F(Functions, ModuloKeepsTheSignOfTheDividendAndRefusesZero) {
   EXPECT_CASES(
       {"ts_mod(7, 3)", "1"},

@@ -2,7 +2,7 @@
 // connect failure through the real unixODBC driver manager.
 #include <gtest/gtest.h>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,31 +19,24 @@ namespace fs = std::filesystem;
 const std::string kBuild = PLANEX_BUILD_DIR;
 const std::string kPlanex = kBuild + "/planex";
 const std::string kSettings = kBuild + "/planex-settings";
-const std::string kToday = "2026-12-08 10:00:00";
 const std::string kUsage =
     "Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n"
     "Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n";
 
 using Proc = fixture::ProcResult;
 
-std::string ReadFile(const fs::path& path) { return fixture::ReadText(path.string()); }
-void WriteFile(const fs::path& path, const std::string& text) { fixture::WriteText(path.string(), text); }
-
 // A private working folder with an empty ODBC configuration, so that no data source exists.
 class Workdir {
  public:
-  Workdir() {
-    char tmpl[] = "/tmp/planex-e2e-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    fs::create_directory(dir_ / "odbc");
-  }
+  Workdir() { fs::create_directory(dir_ / "odbc"); }
   ~Workdir() {
     std::error_code ec;
     fs::permissions(dir_ / "run", fs::perms::owner_all, ec);
-    fs::remove_all(dir_, ec);
   }
   fs::path Dir() const { return dir_; }
-  std::string Log() const { return ReadFile(dir_ / "PLANEX.LOG"); }
+  std::string Read(const std::string& name) const { return fixture::ReadText(tmp_.File(name)); }
+  void Write(const std::string& name, const std::string& text) const { fixture::WriteText(tmp_.File(name), text); }
+  std::string Log() const { return Read("PLANEX.LOG"); }
 
   // Runs a program in dir with the clock pinned; standard input is fed from input. HOME and
   // ODBCINI keep a user's own data sources out of the test.
@@ -51,22 +44,29 @@ class Workdir {
     return fixture::RunWithInput(dir.string(), argv, input,
                                  {"ODBCSYSINI=" + (dir_ / "odbc").string(),
                                   "ODBCINI=" + (dir_ / "odbc/odbc.ini").string(), "HOME=" + dir_.string()},
-                                 kToday);
+                                 fixture::kNow);
   }
-  Proc Planex(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{kPlanex};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(dir_, argv);
-  }
+  Proc Planex(const std::vector<std::string>& args) const { return Run(dir_, Argv(kPlanex, args)); }
+  // planex with the settings file ini, for all persons up to the end of 2027.
+  Proc PlanexWith(const std::string& ini) const { return Planex({"0", "2027", ini, "0", "0"}); }
   Proc Settings(const std::vector<std::string>& args, const std::string& input = "") const {
-    std::vector<std::string> argv{kSettings};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(dir_, argv, input);
+    return Run(dir_, Argv(kSettings, args), input);
   }
 
  private:
-  fs::path dir_;
+  static std::vector<std::string> Argv(const std::string& program, std::vector<std::string> args) {
+    args.insert(args.begin(), program);
+    return args;
+  }
+  fixture::TempDir tmp_{"planex-e2e"};
+  fs::path dir_ = tmp_.Path();
 };
+
+// planex-settings write s.ini with these values and the password from standard input.
+std::vector<std::string> WriteArgs(const std::string& login = "a", const std::string& dsn = "d",
+                                   const std::string& schema = "s") {
+  return {"write", "s.ini", "--login", login, "--dsn", dsn, "--schema", schema, "--password-stdin"};
+}
 
 // The settings values below were enciphered with the system key by an independent Blowfish.
 const std::string kLoginHand = "B7E5674199C5DE390E525D01F09C4E9B";  // "hand_login"
@@ -74,12 +74,14 @@ const std::string kPassHand = "ADE36F362CDF4131EB335A0A9DEA4EC6";   // "hand pw;
 const std::string kNoDsn = "CD6840F9E003191B8D2504666B44DAF8";      // "NO_SUCH_DSN"
 const std::string kSchemaAbc = "C90BAF3D3F7ABDCE";                  // "abc_1x"
 const std::string kPlanexValue = "0CB77001EF3C0D7C";                 // "planex"
+const std::string kLoginForged = "EE507E64BA6F786BEC8AAAF00D88330D";  // "ops\nError: x"
+const std::string kDsnEscape = "DF00945BAA79BA4A";                   // "DSN\x1B[2J"
 
 TEST(Planex, WrongArgumentCountShowsUsage) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"0", "2027", "x.ini", "0", "0", "extra"}, {"0", "2027"}}) {
     Workdir w;
-    WriteFile(w.Dir() / "PLANEX.LOG", "left by an earlier run\n");
+    w.Write("PLANEX.LOG", "left by an earlier run\n");
     Proc p = w.Planex(args);
     EXPECT_EQ(p.exit_code, 0);
     EXPECT_EQ(p.out, kUsage);
@@ -88,13 +90,17 @@ TEST(Planex, WrongArgumentCountShowsUsage) {
   }
 }
 
+// planex ends with status 1 and the reason on standard error when it cannot create its run log.
+void ExpectRunLogRefused(const Proc& p, const std::string& reason) {
+  EXPECT_EQ(p.exit_code, 1);
+  EXPECT_EQ(p.out, "");
+  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: " + reason + "\n");
+}
+
 TEST(Planex, UncreatableRunLogFailsOnStandardError) {
   Workdir w;
   fs::create_directory(w.Dir() / "PLANEX.LOG");  // even root cannot open a folder for writing
-  Proc p = w.Planex({"0", "2027", "x.ini", "0", "0"});
-  EXPECT_EQ(p.exit_code, 1);
-  EXPECT_EQ(p.out, "");
-  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: Is a directory\n");
+  ExpectRunLogRefused(w.PlanexWith("x.ini"), "Is a directory");
 }
 
 TEST(Planex, ReadOnlyFolderFailsOnStandardError) {
@@ -108,10 +114,7 @@ TEST(Planex, ReadOnlyFolderFailsOnStandardError) {
     if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "running as root without setpriv";
     argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   }
-  Proc p = w.Run(run, argv);
-  EXPECT_EQ(p.exit_code, 1);
-  EXPECT_EQ(p.out, "");
-  EXPECT_EQ(p.err, "Fehler: PLANEX.LOG kann nicht angelegt werden: Permission denied\n");
+  ExpectRunLogRefused(w.Run(run, argv), "Permission denied");
 }
 
 TEST(Planex, RefusesArgumentsThatAreNoDateKeys) {
@@ -151,6 +154,11 @@ TEST(Planex, RefusesSchemaBeforeConnecting) {
       {"abc.dbox", "ABC.DBO"},
       {"a;b x", "A;B "},
       {"ab'--x", "AB'--"},
+      // Names SQL Server only takes in brackets: every statement of the run would fail.
+      {"1cx", "1C"},
+      {"@c1x", "@C1"},
+      {"selectx", "SELECT"},
+      {"m\xC3\xBCllerx", "M\xC3\xBCLLER"},
   };
   for (const auto& c : cases) {
     Workdir w;
@@ -159,18 +167,32 @@ TEST(Planex, RefusesSchemaBeforeConnecting) {
       hex = w.Settings({"encode", c.setting}).out;
       hex.pop_back();  // the line end
     }
-    WriteFile(w.Dir() / "planex.ini", file(hex));
-    Proc p = w.Planex({"0", "2027", "planex.ini", "0", "0"});
+    w.Write("planex.ini", file(hex));
+    Proc p = w.PlanexWith("planex.ini");
     EXPECT_EQ(p.exit_code, 0);
     EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: '" + c.schema + "'\n") << c.setting;
   }
 }
 
-TEST(Planex, MissingSettingsFileRefusesTheEmptySchema) {
+// A path that gives no settings (missing, no regular file, a line longer than any settings line)
+// ends the run with the schema line, never with a crash.
+TEST(Planex, UnreadableSettingsRefuseTheEmptySchema) {
   Workdir w;
-  Proc p = w.Planex({"0", "2027", "no/such/planex.ini", "0", "0"});
-  EXPECT_EQ(p.exit_code, 0);
-  EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n");
+  w.Write("long.ini", "0;DB;\n4;SCHEMA;" + std::string(70000, 'A') + "\n");
+  for (const char* path : {"no/such/planex.ini", "/dev/zero", ".", "long.ini"}) {
+    Proc p = w.PlanexWith(path);
+    EXPECT_EQ(p.exit_code, 0) << path;
+    EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n") << path;
+  }
+}
+
+// A PLANEX.LOG that is a symbolic link is "cannot be created"; its target keeps its content.
+TEST(Planex, RunLogIsNotWrittenThroughASymbolicLink) {
+  Workdir w;
+  w.Write("target", "keep\n");
+  fs::create_symlink(w.Dir() / "target", w.Dir() / "PLANEX.LOG");
+  ExpectRunLogRefused(w.PlanexWith("planex.ini"), "Too many levels of symbolic links");
+  EXPECT_EQ(w.Read("target"), "keep\n");
 }
 
 TEST(Planex, ConnectFailureLogsTwoLinesWithMaskedPassword) {
@@ -212,11 +234,14 @@ TEST(Planex, HandWrittenSettingsFiles) {
       {"a pair without section answers every key",
        "no section\n7;SCHEMA;" + kSchemaAbc + "\n0;DB;\n1;LOGIN;" + kLoginHand + "\n",
        "Name:abc_1x Pwd:**** Net:abc_1x"},
+      {"control characters of values are written escaped",
+       "0;DB;\n1;LOGIN;" + kLoginForged + "\n0;DB;\n3;NET8;" + kDsnEscape + "\n0;DB;\n4;SCHEMA;" + kSchemaAbc + "\n",
+       "Name:ops\\nError: x Pwd:**** Net:DSN\\x1B[2J"},
   };
   for (const auto& c : cases) {
     Workdir w;
-    WriteFile(w.Dir() / "planex.ini", c.file);
-    Proc p = w.Planex({"0", "2027", "planex.ini", "0", "0"});
+    w.Write("planex.ini", c.file);
+    Proc p = w.PlanexWith("planex.ini");
     EXPECT_EQ(p.exit_code, 0);
     EXPECT_EQ(w.Log(), "Datum: 20261208\nFehler(DB-Connect)! RC:-1 " + c.name_net + " \n") << c.name;
   }
@@ -228,7 +253,7 @@ TEST(SettingsTool, WrittenFileReadsBackThroughShow) {
                         "--password-stdin"},
                        "pw with blanks\r\n");
   ASSERT_EQ(wr.exit_code, 0) << wr.err;
-  std::string text = ReadFile(w.Dir() / "s.ini");
+  std::string text = w.Read("s.ini");
   EXPECT_EQ(text.find('\r'), std::string::npos);
   EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   Proc show = w.Settings({"show", "s.ini"});
@@ -247,13 +272,13 @@ TEST(SettingsTool, ShowReportsMissingKeysAndLooseMatches) {
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.err.find("cannot read nope.ini"), std::string::npos);
 
-  WriteFile(w.Dir() / "partial.ini", "0;DB;\n1;LOGIN;" + kLoginHand + "\n");
+  w.Write("partial.ini", "0;DB;\n1;LOGIN;" + kLoginHand + "\n");
   Proc partial = w.Settings({"show", "partial.ini"});
   EXPECT_EQ(partial.exit_code, 1);
   EXPECT_NE(partial.err.find("no pair for PASS"), std::string::npos);
   EXPECT_NE(partial.err.find("no pair for SCHEMA"), std::string::npos);
 
-  WriteFile(w.Dir() / "loose.ini", "0;DB;\n0;LOGIN;" + kLoginHand + "\n");
+  w.Write("loose.ini", "0;DB;\n0;LOGIN;" + kLoginHand + "\n");
   Proc loose = w.Settings({"show", "loose.ini"});
   EXPECT_NE(loose.err.find("planex takes NET8 from the pair with key 'LOGIN'"), std::string::npos);
   EXPECT_NE(loose.out.find("data source: hand_login\n"), std::string::npos);
@@ -280,38 +305,76 @@ TEST(SettingsTool, RefusesWhatPlanexCouldNotUse) {
     std::vector<std::string> args;
     int exit_code;
     const char* message;
+    const char* input = "pw\n";
   } cases[] = {
-      {"bad schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "abc.dbo", "--password-stdin"}, 1,
-       "planex would refuse the schema 'abc.dbo'"},
-      {"long schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", std::string(21, 's'), "--password-stdin"},
-       1, "planex would refuse the schema"},
-      {"long login", {"write", "s.ini", "--login", std::string(97, 'l'), "--dsn", "d", "--schema", "s", "--password-stdin"},
-       1, "at most 96"},
-      {"empty dsn", {"write", "s.ini", "--login", "a", "--dsn", "", "--schema", "s", "--password-stdin"}, 1,
-       "must not be empty"},
+      {"bad schema", WriteArgs("a", "d", "abc.dbo"), 1, "planex would refuse the schema 'abc.dbo'"},
+      {"long schema", WriteArgs("a", "d", std::string(21, 's')), 1, "planex would refuse the schema"},
+      {"long login", WriteArgs(std::string(97, 'l')), 1, "at most 96"},
+      {"empty dsn", WriteArgs("a", ""), 1, "must not be empty"},
       {"password on the command line", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s", "--password", "x"},
        2, "not taken from the command line"},
       {"missing schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--password-stdin"}, 2, "--schema missing"},
       {"long text", {"encode", std::string(97, 't')}, 1, "at most 96"},
+      {"line end in the login", WriteArgs("a\nError: x"), 1, "control character"},
+      {"escape in the dsn", WriteArgs("a", "d\x1B[2J"), 1, "control character"},
+      {"control character in the password", WriteArgs(), 1, "the password must not contain a control character",
+       "p\tw\n"},
+      {"reserved word as schema", WriteArgs("a", "d", "select"), 1, "planex would refuse the schema 'select'"},
+      {"schema starting with a digit", WriteArgs("a", "d", "1c"), 1, "planex would refuse the schema '1c'"},
+      {"tab in the text", {"encode", "a\tb"}, 1, "control character"},
       {"unknown command", {"frobnicate"}, 2, "unknown command"},
   };
   for (const auto& c : cases) {
     Workdir w;
-    Proc p = w.Settings(c.args, "pw\n");
+    Proc p = w.Settings(c.args, c.input);
     EXPECT_EQ(p.exit_code, c.exit_code) << c.name;
     EXPECT_NE(p.err.find(c.message), std::string::npos) << c.name << ": " << p.err;
     EXPECT_FALSE(fs::exists(w.Dir() / "s.ini")) << c.name;
   }
 }
 
+// The temporary file beside the target is created afresh: one left there by someone else, or a
+// symbolic link planted there, is never written through; the write fails and leaves both alone.
+TEST(SettingsTool, WriteNeverUsesAnExistingTemporaryFile) {
+  const std::vector<std::string> write = WriteArgs();
+  {
+    Workdir w;
+    w.Write("s.ini.tmp", "someone else's\n");
+    fs::permissions(w.Dir() / "s.ini.tmp", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                               fs::perms::others_read);
+    Proc p = w.Settings(write, "pw\n");
+    EXPECT_EQ(p.exit_code, 1);
+    EXPECT_NE(p.err.find("s.ini.tmp exists already"), std::string::npos) << p.err;
+    EXPECT_EQ(w.Read("s.ini.tmp"), "someone else's\n");
+    EXPECT_FALSE(fs::exists(w.Dir() / "s.ini"));
+  }
+  {
+    Workdir w;
+    w.Write("victim", "keep\n");
+    fs::create_symlink(w.Dir() / "victim", w.Dir() / "s.ini.tmp");
+    Proc p = w.Settings(write, "pw\n");
+    EXPECT_EQ(p.exit_code, 1);
+    EXPECT_EQ(w.Read("victim"), "keep\n");
+    EXPECT_FALSE(fs::exists(w.Dir() / "s.ini"));
+  }
+  {
+    // Written with a permissive umask, the file is still its owner's only.
+    Workdir w;
+    Proc p = w.Run(w.Dir(), {"sh", "-c", "umask 0; exec \"$0\" \"$@\"", kSettings, "write", "s.ini", "--login",
+                             "a", "--dsn", "d", "--schema", "s", "--password-stdin"},
+                   "pw\n");
+    ASSERT_EQ(p.exit_code, 0) << p.err;
+    EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+  }
+}
+
 TEST(SettingsTool, LongestValuesRoundTripThroughPlanex) {
   Workdir w;
   std::string login(96, 'L');
-  Proc wr = w.Settings({"write", "s.ini", "--login", login, "--dsn", "NO_SUCH_DSN", "--schema",
-                        "abcdefghij0123456789", "--password-stdin"},
-                       std::string(96, 'p') + "\n");
+  Proc wr = w.Settings(WriteArgs(login, "NO_SUCH_DSN", "abcdefghij0123456789"), std::string(96, 'p') + "\n");
   ASSERT_EQ(wr.exit_code, 0) << wr.err;
-  w.Planex({"0", "2027", "s.ini", "0", "0"});
+  w.PlanexWith("s.ini");
   EXPECT_EQ(w.Log(), "Datum: 20261208\nFehler(DB-Connect)! RC:-1 Name:" + login + " Pwd:**** Net:NO_SUCH_DSN \n");
 }
 

@@ -1,0 +1,149 @@
+#include "batch/batch.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "batch/progress.h"
+#include "calendar/bak.h"
+#include "calendar/date.h"
+#include "calendar/kal.h"
+#include "common/runlog.h"
+#include "common/schema.h"
+#include "db/db.h"
+#include "db/run_context.h"
+#include "person/pnr.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool AllDigits(std::string_view s) {
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+int Digits(std::string_view s) {
+  int v = 0;
+  for (char c : s) v = v * 10 + (c - '0');
+  return v;
+}
+
+std::string TodayKey() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char key[16] = "";
+  if (localtime_r(&now, &local) != nullptr) std::strftime(key, sizeof key, "%Y%m%d", &local);
+  return key;
+}
+
+std::string ReadSetting(const char* key, const std::string& path) {
+  CfgSatz record;
+  Cfg_Value_Read("", key, 0, path.c_str(), &record);
+  return record.value;
+}
+
+}  // namespace
+
+bool Batch_EndeJahr_Valid(std::string_view ende_jahr) {
+  return ende_jahr.size() == 4 && AllDigits(ende_jahr);
+}
+
+bool Batch_BegDat_Valid(std::string_view beg_dat) {
+  if (beg_dat == "0") return true;
+  if (beg_dat.size() != 8 || !AllDigits(beg_dat)) return false;
+  int year = Digits(beg_dat.substr(0, 4));
+  int month = Digits(beg_dat.substr(4, 2));
+  int day = Digits(beg_dat.substr(6, 2));
+  return day >= 1 && day <= Dat_MonthLen(month, year);
+}
+
+void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis) {
+  if (*pnr_von == "0" || *pnr_bis == "0") {
+    *pnr_von = "        ";
+    *pnr_bis = "zzzzzzzz";
+  }
+}
+
+int Batch_Run(int argc, const char* const* argv) {
+  const std::string today = TodayKey();
+
+  // The log and the connection close on every way out of the run.
+  RunLog log;
+  const char* reason = "";
+  if (log.Open("PLANEX.LOG", &reason) != 0) {
+    std::fprintf(stderr, "Fehler: PLANEX.LOG kann nicht angelegt werden: %s\n", reason);
+    return 1;
+  }
+
+  if (argc - 1 != 5) {
+    std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
+    std::fputs("Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n", stdout);
+    log.Printf("Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
+    return 0;
+  }
+
+  std::string beg_dat = argv[1];
+  std::string ende_jahr = argv[2];
+  std::string pfad = argv[3];
+  std::string pnr_von = argv[4];
+  std::string pnr_bis = argv[5];
+  std::string end_key = ende_jahr + "1231";
+
+  log.Printf("Datum: %s\n", today);
+
+  // A year or start date that is not a date key would be compared as text against real date keys
+  // and run the generators far past any sensible date, so both are refused before anything else.
+  if (!Batch_EndeJahr_Valid(ende_jahr)) {
+    log.Printf("Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
+    return 0;
+  }
+  if (!Batch_BegDat_Valid(beg_dat)) {
+    log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
+    return 0;
+  }
+
+  std::string login = ReadSetting("LOGIN", pfad);
+  std::string pass = ReadSetting("PASS", pfad);
+  std::string net8 = ReadSetting("NET8", pfad);
+  std::string schema = Schema_Form(ReadSetting("SCHEMA", pfad));
+
+  // The schema is pasted into every statement text; anything but a plain name is refused here.
+  if (!Schema_Valid(schema)) {
+    log.Printf("Error: Schema ungültig: '%s'\n", schema);
+    return 0;
+  }
+
+  DbConnection db;
+  int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
+  if (rc != 0) {
+    // Whoever can read the run's folder can read the log, so the password never goes into it.
+    log.Printf("Fehler(DB-Connect)! RC:%d ", rc);
+    log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
+    return 0;
+  }
+
+  RunContext run{db, schema, today, log, {}};
+  // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
+  // reference and as the operator's fall-back; the batched step is the default.
+  const char* step = std::getenv("PLANEX_PERSON_STEP");
+  run.batched = step == nullptr || std::strcmp(step, "daily") != 0;
+  log.Printf("Aktuelles Schema: %s \n", run.schema);
+
+  Batch_AllPersons(&pnr_von, &pnr_bis);
+
+  // Each generator reports its own failures; none keeps the next from running. An operator at a
+  // terminal sees how far the run is; a scheduler's run gets no output there.
+  Progress progress(run, stderr, isatty(STDERR_FILENO) == 1);
+  progress.Step("[1/3] Basiskalender");
+  Bak_Calendar_Extend(run, end_key.c_str());
+  progress.Step("[2/3] Arbeitszeitkalender");
+  Kal_Calendar_Generate(run, end_key.c_str());
+  progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
+  Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
+  progress.Finish("PLANEX.LOG");
+  return 0;
+}

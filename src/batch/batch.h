@@ -1,0 +1,15 @@
+#pragma once
+// The batch run: command line, run log, connection settings, connect, the three generators.
+#include <string>
+#include <string_view>
+
+// Runs planex with its command line (argv[0] is the program) and returns the exit status:
+// 1 when PLANEX.LOG cannot be created, else 0; how the run went stands in the run log.
+int Batch_Run(int argc, const char* const* argv);
+
+// EndeJahr: exactly four digits.
+bool Batch_EndeJahr_Valid(std::string_view ende_jahr);
+// BegDat: "0" (no start date) or eight digits forming a real date YYYYMMDD.
+bool Batch_BegDat_Valid(std::string_view beg_dat);
+// A bound of "0" on either side means every person: blanks up to "zzzzzzzz".
+void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis);

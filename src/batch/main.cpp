@@ -1,0 +1,3 @@
+#include "batch/batch.h"
+
+int main(int argc, char** argv) { return Batch_Run(argc, argv); }

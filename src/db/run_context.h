@@ -1,0 +1,42 @@
+#pragma once
+// What one run of planex hands to every generator and statement routine. The run sequence
+// (src/batch) makes it once, after the connection is up, and passes it down by reference; nothing
+// of a run lives anywhere else.
+#include <string>
+
+#include "common/runlog.h"
+#include "db/db.h"
+
+// The variant flags of the run: which of its two statement texts a routine with a fallback uses.
+// Each starts at the first variant and moves once, for the rest of the run.
+struct RunVariants {
+  DbVariant day_table = DbVariant::First;    // client calendar table, until the schema has none
+  DbVariant ztg_name = DbVariant::First;     // person name column of Qxs329Ztg, until it is missing
+};
+
+// Follows the person run for the operator's terminal (src/batch/progress.h). A run whose standard
+// error is no terminal has none.
+class RunProgress {
+ public:
+  virtual void PersonDone() = 0;
+
+ protected:
+  ~RunProgress() = default;
+};
+
+struct RunContext {
+  DbConnection& db;     // the run's connection
+  std::string schema;   // client schema as pasted before table names (checked, upper case)
+  std::string today;    // today's date key YYYYMMDD, fixed at start-up
+  RunLog& log;          // PLANEX.LOG
+  RunVariants variants;
+  RunProgress* progress = nullptr;
+  // The person step: a few statements per person (batched), or one routine per statement and
+  // day (the day-by-day step, the reference and the operator's fall-back).
+  bool batched = true;
+};
+
+// One person of the person run is done.
+inline void Run_Person_Done(RunContext& run) {
+  if (run.progress != nullptr) run.progress->PersonDone();
+}

@@ -1,0 +1,125 @@
+#include "person/batched.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "common/text.h"
+
+namespace {
+
+// A value fits a field when the day-by-day routines would read it whole: their column buffers
+// have the size of the field, so a longer value arrives cut there, which is not decided here.
+template <std::size_t N>
+bool Fits(const char (&)[N], const std::string& value) {
+  return value.size() < N;
+}
+
+template <std::size_t N>
+bool Put(char (&field)[N], const std::string& value) {
+  if (!Fits(field, value)) return false;
+  Fld_Copy(field, value);
+  return true;
+}
+
+// The rows of one day in a list ordered by nothing in particular.
+template <class Row>
+std::multimap<std::string, const Row*> ByDay(const std::vector<Row>& rows, std::string Row::*key) {
+  std::multimap<std::string, const Row*> out;
+  for (const Row& row : rows) out.emplace(row.*key, &row);
+  return out;
+}
+
+// Exactly one row on the day, or null.
+template <class Row>
+const Row* Only(const std::multimap<std::string, const Row*>& rows, const std::string& key) {
+  auto [first, last] = rows.equal_range(key);
+  if (first == last || std::next(first) != last) return nullptr;
+  return first->second;
+}
+
+bool Kal_Days_Plain(const std::vector<KalTag>& days) {
+  TagSatz tag{};
+  for (size_t i = 0; i < days.size(); ++i) {
+    if (days[i].key.size() != 8 || !Fits(tag.TagTtp, days[i].ttp)) return false;
+    if (i > 0 && !(days[i - 1].key < days[i].key)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
+                    std::vector<std::string>& new_days) {
+  new_days.clear();
+  if (!Kal_Days_Plain(days)) return false;
+  const std::set<std::string> have(existing.begin(), existing.end());
+  for (const KalTag& day : days) {
+    if (have.count(day.key) == 0) new_days.push_back(day.key);
+  }
+  return true;
+}
+
+bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
+                    const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
+                    std::vector<ZtgSatz>& updates) {
+  inserts.clear();
+  updates.clear();
+  if (!Kal_Days_Plain(days)) return false;
+  const auto records = ByDay(existing, &ZtgAlt::von);
+  const auto assigned = ByDay(assignments, &ZuoTag::key);
+  std::multimap<std::pair<std::string, int32_t>, const WplZeile*> planned;
+  for (const WplZeile& plan : plans) planned.emplace(std::make_pair(plan.agr, plan.tag), &plan);
+
+  for (const KalTag& day : days) {
+    if (!(std::strcmp(threshold, day.key.c_str()) < 0)) continue;
+    ZtgSatz ztg{};
+    Fld_Copy(ztg.ZtgPnr, bsv.BsvPnr);
+    Fld_Copy(ztg.ZtgVon, day.key);
+
+    // The existing record: a live one is rewritten on the values it has, field by field; a dead
+    // one would refuse the insert, and several make the outcome depend on the server's order.
+    auto [first, last] = records.equal_range(day.key);
+    const bool new_row = first == last;
+    if (!new_row) {
+      if (std::next(first) != last) return false;
+      const ZtgAlt& alt = *first->second;
+      if (alt.sta >= 4) return false;
+      if (!Put(ztg.ZtgAkr, alt.akr) || !Put(ztg.ZtgAbt, alt.abt) || !Put(ztg.ZtgKst, alt.kst) ||
+          !Put(ztg.ZtgKtr, alt.ktr) || !Put(ztg.ZtgKrt, alt.krt) || !Put(ztg.ZtgAgr, alt.agr) ||
+          !Put(ztg.ZtgBsd, alt.bsd) || !Put(ztg.ZtgVra, alt.vra) || !Put(ztg.ZtgAzt, alt.azt) ||
+          !Put(ztg.ZtgTtp, alt.ttp)) {
+        return false;
+      }
+      ztg.ZtgTag = alt.tag;
+    }
+
+    Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);
+    Fld_Copy(ztg.ZtgBsd, bsv.BsvAbr);
+    if (!Put(ztg.ZtgTtp, day.ttp)) return false;
+    Fld_Copy(ztg.ZtgPnm, bsv.PnrNam);
+
+    // The day-by-day step logs a day without an assignment; several make the first row decide.
+    const ZuoTag* zuo = Only(assigned, day.key);
+    if (zuo == nullptr) return false;
+    ztg.ZtgTag = zuo->tag;
+    if (!Put(ztg.ZtgAgr, zuo->agr) || !Put(ztg.ZtgAbt, zuo->abt) || !Put(ztg.ZtgKst, zuo->kst) ||
+        !Put(ztg.ZtgKrt, zuo->krt) || !Put(ztg.ZtgKtr, zuo->ktr) || !Put(ztg.ZtgVra, zuo->vra)) {
+      return false;
+    }
+
+    // Likewise exactly one plan row; its blank values leave the record's values.
+    auto [plan_first, plan_last] = planned.equal_range(std::make_pair(zuo->agr, zuo->tag));
+    if (plan_first == plan_last || std::next(plan_first) != plan_last) return false;
+    std::string azt = plan_first->second->azt;
+    std::string vra = plan_first->second->vra;
+    if (!Fits(ztg.ZtgAzt, azt) || !Fits(ztg.ZtgVra, vra)) return false;
+    if (!Str_TrimRight(azt).empty()) Fld_Copy(ztg.ZtgAzt, azt);
+    if (!Str_TrimRight(vra).empty()) Fld_Copy(ztg.ZtgVra, vra);
+
+    (new_row ? inserts : updates).push_back(ztg);
+  }
+  return true;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The batched person step decides all days of one person in memory, from what a few range reads
+// gave, exactly as the day-by-day routines would decide them one statement at a time. Whatever
+// those routines would log, and whatever would depend on the order in which the server returns
+// rows, is not decided here: the person then goes through the day-by-day routines instead.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/run_context.h"
+#include "person/pnr.h"
+#include "person/ztg.h"
+
+// A live day of the person's working-time calendar, in the order the calendar read gives them.
+struct KalTag {
+  std::string key;  // date key
+  std::string ttp;  // day type
+};
+
+// A schedule-assignment record of the person on a midnight date, whatever its status.
+struct ZtgAlt {
+  std::string von;  // date key
+  int32_t sta = 0;
+  std::string akr, abt, kst, ktr, krt, agr;
+  int32_t tag = 0;
+  std::string bsd, vra, azt, ttp;
+};
+
+// One valid group assignment of the person on a day, with the cycle day the server computed.
+struct ZuoTag {
+  std::string key;  // date key
+  int32_t tag = 0;
+  std::string agr, abt, kst, krt, ktr, vra;
+};
+
+// A live plan row, under the group text of the assignment the server matched it to.
+struct WplZeile {
+  std::string agr;
+  int32_t tag = 0;
+  std::string azt, vra;
+};
+
+// The day records to add: every calendar day without one. False when the days are not what the
+// day loop can take one by one in the same way (a date twice or out of order, a value longer
+// than the day loop's field), so the person goes day by day.
+bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
+                    std::vector<std::string>& new_days);
+
+// The schedule-assignment records of the days after the threshold: new ones to insert, existing
+// live ones to rewrite, each with every field as the day-by-day step would set it. False when a
+// day has no valid assignment or several, no plan row or several, a dead record or several
+// records, or a value longer than its field.
+bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
+                    const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
+                    std::vector<ZtgSatz>& updates);
+
+// The person's latest day-record date and latest live schedule-assignment date in one query, as
+// Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.
+int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]);
+
+// The batched step of one person over the calendar days after start_key up to end_key: a few
+// range reads, the decisions above, multi-row inserts and set-based rewrites. True when the person
+// is done; false when the person must go through the day-by-day routines, the batched step having
+// written nothing those routines would write differently.
+bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
+                    const char* end_key);

@@ -1,0 +1,264 @@
+// The statements of the batched person step: range reads over the person's days, multi-row
+// inserts and set-based rewrites, each plain T-SQL that SQL Server 2012 and later accept.
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "db/db.h"
+#include "person/batched.h"
+
+namespace {
+constexpr int kNoTable = 208;
+constexpr int kNoColumn = 207;
+// Days rewritten by one UPDATE: its text grows with every day of every varying column.
+constexpr std::size_t kDaysPerUpdate = 500;
+
+// Columns are read into buffers wider than any field, so that a value the day-by-day routines
+// would read cut is seen whole here, and sent day by day.
+constexpr SQLLEN kWide = 64;
+struct Wide {
+  char text[kWide];
+};
+
+// The live calendar days, from the table the run uses (the client's, or the system's once the
+// client schema proves to have none), as the day cursor gives them.
+int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
+                  std::vector<KalTag>& days) {
+  return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
+    days.clear();
+    Wide dtm, ttp;
+    const auto cols = {Db_Text(dtm.text, kWide), Db_Text(ttp.text, kWide)};
+    auto add = [&] { days.push_back({dtm.text, ttp.text}); };
+    if (variant == DbVariant::First) {
+      static constexpr const char* kSqlClient =
+          "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp FROM %s.Qxs133Ka2 WHERE Ka2Num = '%s' "
+          "AND Ka2Dtm > CONVERT(Datetime, '%s', 112) AND Ka2Dtm <= CONVERT(Datetime, '%s', 112) AND Ka2Sta < 4 "
+          "ORDER BY Ka2Dtm";
+      return Db_Query_Rows(run.db, Db_Format(kSqlClient, run.schema, kal, start_key, end_key), cols, add);
+    }
+    static constexpr const char* kSqlSystem =
+        "SELECT CONVERT(char(8), KalDtm, 112), KalTtp FROM QXSYSTEM.Qxs133Kal WHERE KalNum = '%s' "
+        "AND KalDtm > CONVERT(Datetime, '%s', 112) AND KalDtm <= CONVERT(Datetime, '%s', 112) AND KalSta < 4 "
+        "ORDER BY KalDtm";
+    return Db_Query_Rows(run.db, Db_Format(kSqlSystem, kal, start_key, end_key), cols, add);
+  });
+}
+
+int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string>& new_days) {
+  static constexpr const char* kHead =
+      "INSERT INTO %s.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ";
+  static constexpr const char* kRow =
+      "('%s', CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 120), "
+      "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
+  std::vector<std::string> rows;
+  rows.reserve(new_days.size());
+  for (const std::string& day : new_days) {
+    const std::string midnight = day + " 00:00:00";
+    rows.push_back(Db_Format(kRow, pnr, day, day, midnight, day, midnight));
+  }
+  return Db_Write_Rows(run.db, Db_Format(kHead, run.schema), rows);
+}
+
+// The valid group assignments on the person's midnight day records after the threshold, with the
+// cycle day computed by the server as the day-by-day query computes it.
+int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
+                  std::vector<ZuoTag>& out) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), TagTag, 112), ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
+      "CONVERT(int, AgrTge)) + CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt, ZuoKst, "
+      "ZuoKrt, ZuoKtr, ZuoVra FROM %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr WHERE ZuoPnr = '%s' "
+      "AND ZuoPnr = TagPnr AND ZuoGvo <= TagTag AND (ZuoGbi >= TagTag OR ZuoGbi IS NULL) AND ZuoSta < 4 "
+      "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
+      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112) AND AgrNum = ZuoAgr AND AgrSta < 4";
+  Wide key, agr, abt, kst, krt, ktr, vra;
+  int32_t tag = 0;
+  return Db_Query_Rows(
+      run.db, Db_Format(kSql, run.schema, run.schema, run.schema, pnr, threshold, end_key),
+      {Db_Text(key.text, kWide), Db_Long(&tag), Db_Text(agr.text, kWide), Db_Text(abt.text, kWide),
+       Db_Text(kst.text, kWide), Db_Text(krt.text, kWide), Db_Text(ktr.text, kWide), Db_Text(vra.text, kWide)},
+      [&] { out.push_back({key.text, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text}); });
+}
+
+// The live plan rows of the groups the person is assigned to, each under the assignment's group
+// text the server matched it with.
+int Wpl_Groups_Read(RunContext& run, const char* pnr, std::vector<WplZeile>& out) {
+  static constexpr const char* kSql =
+      "SELECT DISTINCT ZuoAgr, WplAgr, WplTag, WplAzt, WplVra FROM %s.Qxs311Zuo, %s.Qxs161Wpl "
+      "WHERE ZuoPnr = '%s' AND ZuoSta < 4 AND WplAgr = ZuoAgr AND WplSta < 4";
+  Wide zuo_agr, wpl_agr, azt, vra;
+  int32_t tag = 0;
+  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, run.schema, pnr),
+                       {Db_Text(zuo_agr.text, kWide), Db_Text(wpl_agr.text, kWide), Db_Long(&tag),
+                        Db_Text(azt.text, kWide), Db_Text(vra.text, kWide)},
+                       [&] { out.push_back({zuo_agr.text, tag, azt.text, vra.text}); });
+}
+
+// The person's day records on midnight dates after the start date: those the existence query
+// finds. (Read apart from the schedule-assignment records: one UNION ALL of both would be one
+// statement less, but the embedded database fails a UNION whose result spills to its temp table.)
+int Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const char* end_key,
+                  std::vector<std::string>& keys) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), TagTag, 112) FROM %s.Qxs327Tag WHERE TagPnr = '%s' "
+      "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
+      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112)";
+  Wide tag;
+  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, pnr, start_key, end_key), {Db_Text(tag.text, kWide)},
+                       [&] { keys.push_back(tag.text); });
+}
+
+// The person's schedule-assignment records of any status on midnight dates after the threshold.
+int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
+                  std::vector<ZtgAlt>& out) {
+  static constexpr const char* kSql =
+      "SELECT CONVERT(char(8), ZtgVon, 112), ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
+      "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp FROM %s.Qxs329Ztg WHERE ZtgPnr = '%s' "
+      "AND ZtgVon > CONVERT(Datetime, '%s', 112) AND ZtgVon <= CONVERT(Datetime, '%s', 112) "
+      "AND ZtgVon = CONVERT(Datetime, CONVERT(char(8), ZtgVon, 112), 112)";
+  Wide von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
+  int32_t sta = 0, tag = 0;
+  return Db_Query_Rows(
+      run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
+      {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
+       Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide), Db_Text(agr.text, kWide),
+       Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide), Db_Text(azt.text, kWide),
+       Db_Text(ttp.text, kWide)},
+      [&] {
+        out.push_back({von.text, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag, bsd.text,
+                       vra.text, azt.text, ttp.text});
+      });
+}
+
+int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
+  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+    static constexpr const char* kHeadName =
+        "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
+        "ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES ";
+    static constexpr const char* kHeadNoName =
+        "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
+        "ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta) VALUES ";
+    static constexpr const char* kRowName =
+        "('%s', CONVERT(Datetime, '%s', 112), '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
+        "CURRENT_TIMESTAMP, 1, '%s')";
+    static constexpr const char* kRowNoName =
+        "('%s', CONVERT(Datetime, '%s', 112), '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
+        "CURRENT_TIMESTAMP, 1)";
+    const bool name = variant == DbVariant::First;
+    std::vector<std::string> rows;
+    rows.reserve(records.size());
+    for (const ZtgSatz& z : records) {
+      const long tag = z.ZtgTag;
+      rows.push_back(name ? Db_Format(kRowName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr, z.ZtgKrt,
+                                      z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp, z.ZtgPnm)
+                          : Db_Format(kRowNoName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr,
+                                      z.ZtgKrt, z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp));
+    }
+    return Db_Write_Rows(run.db, name ? Db_Format(kHeadName, run.schema) : Db_Format(kHeadNoName, run.schema), rows);
+  });
+}
+
+// One column's new values on the days [first, last): the value itself when every day has the
+// same, else a CASE over the record's date.
+template <class Value>
+std::string Ztg_Column_Set(const std::vector<ZtgSatz>& records, std::size_t first, std::size_t last, Value value) {
+  auto literal = [&](const ZtgSatz& z) {
+    if constexpr (std::is_same_v<decltype(value(z)), long>) {
+      return Db_Format("%ld", value(z));
+    } else {
+      return Db_Format("'%s'", value(z));
+    }
+  };
+  bool same = true;
+  for (std::size_t i = first + 1; i < last && same; ++i) same = literal(records[i]) == literal(records[first]);
+  if (same) return literal(records[first]);
+  // A CASE is searched WHEN by WHEN for every row, so the days go by month first: a year's
+  // rewrite compares a row with a dozen months and a month's days, not with every day.
+  std::string out = "CASE CONVERT(char(6), ZtgVon, 112)";
+  for (std::size_t i = first; i < last;) {
+    std::size_t end = i;
+    while (end < last && std::strncmp(records[end].ZtgVon, records[i].ZtgVon, 6) == 0) ++end;
+    const std::string month(records[i].ZtgVon, 6);
+    out += Db_Format(" WHEN '%s' THEN CASE CONVERT(char(8), ZtgVon, 112)", month);
+    for (; i < end; ++i) out += Db_Format(" WHEN '%s' THEN ", records[i].ZtgVon) + literal(records[i]);
+    out += " END";
+  }
+  return out + " END";
+}
+
+// Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
+// exactly the listed days.
+int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
+  for (std::size_t first = 0; first < records.size(); first += kDaysPerUpdate) {
+    const std::size_t last = std::min(records.size(), first + kDaysPerUpdate);
+    const ZtgSatz& z = records[first];
+    auto text = [&](auto field) {
+      return Ztg_Column_Set(records, first, last, [field](const ZtgSatz& r) -> const char* { return r.*field; });
+    };
+    std::string set = "ZtgAkr = " + text(&ZtgSatz::ZtgAkr) + ", ZtgAbt = " + text(&ZtgSatz::ZtgAbt) +
+                      ", ZtgKst = " + text(&ZtgSatz::ZtgKst) + ", ZtgKtr = " + text(&ZtgSatz::ZtgKtr) +
+                      ", ZtgKrt = " + text(&ZtgSatz::ZtgKrt) + ", ZtgAgr = " + text(&ZtgSatz::ZtgAgr) +
+                      ", ZtgTag = " +
+                      Ztg_Column_Set(records, first, last, [](const ZtgSatz& r) { return static_cast<long>(r.ZtgTag); }) +
+                      ", ZtgBsd = " + text(&ZtgSatz::ZtgBsd) + ", ZtgVra = " + text(&ZtgSatz::ZtgVra) +
+                      ", ZtgAzt = " + text(&ZtgSatz::ZtgAzt) + ", ZtgTtp = " + text(&ZtgSatz::ZtgTtp) +
+                      ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
+    std::string days;
+    for (std::size_t i = first; i < last; ++i) {
+      if (i > first) days += ", ";
+      days += Db_Format("CONVERT(Datetime, '%s', 112)", records[i].ZtgVon);
+    }
+    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+      const std::string name = variant == DbVariant::First ? Db_Format(", ZtgPnm = '%s'", z.ZtgPnm) : std::string();
+      return Db_Write(run.db, Db_Format("UPDATE %s.Qxs329Ztg SET ", run.schema) + set + name +
+                                  Db_Format(" WHERE ZtgPnr = '%s' AND ZtgVon IN (", z.ZtgPnr) + days + ")");
+    });
+    if (r != DB_OK) return r;
+  }
+  return DB_OK;
+}
+
+bool Less(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+
+}  // namespace
+
+int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]) {
+  static constexpr const char* kSql =
+      "SELECT (SELECT CONVERT(char(8), (COALESCE(MAX(TagTag), CURRENT_TIMESTAMP)), 112) FROM %s.Qxs327Tag "
+      "WHERE TagPnr = '%s'), (SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon), CURRENT_TIMESTAMP)), 112) "
+      "FROM %s.Qxs329Ztg WHERE ZtgPnr = '%s' AND ZtgSta < 4)";
+  char tag[11], ztg[11];
+  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr, run.schema, pnr),
+                       {Db_Text(tag, sizeof tag), Db_Text(ztg, sizeof ztg)});
+  if (r == DB_OK) {
+    Fld_Copy(last_tag, tag);
+    Fld_Copy(last_ztg, ztg);
+  }
+  return r;
+}
+
+bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
+                    const char* end_key) {
+  std::vector<KalTag> days;
+  std::vector<std::string> tag_keys, new_days;
+  if (Kal_Days_Read(run, bsv.BsvKal, start_key, end_key, days) != DB_OK) return false;
+  if (Tag_Days_Read(run, bsv.BsvPnr, start_key, end_key, tag_keys) != DB_OK) return false;
+  if (!Tag_Batch_Plan(days, tag_keys, new_days)) return false;
+  if (!new_days.empty() && Tag_Days_Ins(run, bsv.BsvPnr, new_days) != DB_OK) return false;
+
+  // The schedule-assignment step runs for the days after the threshold only.
+  if (days.empty() || !Less(threshold, days.back().key.c_str())) return true;
+  std::vector<ZuoTag> assignments;
+  std::vector<WplZeile> plans;
+  std::vector<ZtgAlt> existing;
+  std::vector<ZtgSatz> inserts, updates;
+  if (Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments) != DB_OK) return false;
+  if (Wpl_Groups_Read(run, bsv.BsvPnr, plans) != DB_OK) return false;
+  if (Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing) != DB_OK) return false;
+  if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates)) return false;
+  if (!inserts.empty() && Ztg_Days_Ins(run, inserts) != DB_OK) return false;
+  if (!updates.empty() && Ztg_Days_Upd(run, updates) != DB_OK) return false;
+  return true;
+}

@@ -1,0 +1,143 @@
+// The batched person step against the day-by-day routines: seeded random companies, each filled
+// into two databases alike and run once in each mode; every table (time stamps aside) and the run
+// log must be equal, after a first run and again after a second run that rewrites what is there.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fixtures/company.h"
+#include "fixtures/random_company.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr const char* kNow = "2026-12-08 10:00:00";
+
+struct ModesCase {
+  const char* name;
+  unsigned seed;
+  int persons;
+  fixture::ClientShape shape;
+  fixture::Oddities odd;
+};
+void PrintTo(const ModesCase& c, std::ostream* os) { *os << c.name; }
+
+fixture::Oddities None() {
+  fixture::Oddities o;
+  o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  return o;
+}
+// Day and schedule-assignment records already there, and nothing else odd.
+fixture::Oddities Existing() {
+  fixture::Oddities o = None();
+  o.existing_days = 0.7;
+  o.existing_records = 0.7;
+  o.blank_plan = 0.3;
+  return o;
+}
+fixture::Oddities Many() {
+  fixture::Oddities o;
+  o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1};
+  return o;
+}
+
+// Every row of every table a run writes to, time stamps aside, in key order.
+Rows Dump(fixture::Company& co, fixture::ClientShape shape) {
+  const std::string s = co.Schema() + ".";
+  Rows all = co.Query("SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
+                      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm");
+  auto add = [&](const std::string& sql) {
+    for (auto& row : co.Query(sql)) all.push_back(row);
+  };
+  add("SELECT KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta FROM QXSYSTEM.Qxs133Kal "
+      "ORDER BY KalNum, KalDtm");
+  if (shape != fixture::ClientShape::WithoutClientCalendar) {
+    add("SELECT Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta FROM " + s +
+        "Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm");
+  }
+  add("SELECT TagPnr, CONVERT(varchar(23), TagTag, 121), CONVERT(varchar(23), TagVon, 121), "
+      "CONVERT(varchar(23), TagUhr, 121), CONVERT(varchar(23), TagBis, 121), CONVERT(varchar(23), TagEnd, 121) FROM " +
+      s + "Qxs327Tag ORDER BY TagPnr, TagTag");
+  add("SELECT ZtgPnr, CONVERT(varchar(23), ZtgVon, 121), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
+      "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta" +
+      std::string(shape == fixture::ClientShape::WithoutNameColumn ? "" : ", ZtgPnm") + " FROM " + s +
+      "Qxs329Ztg ORDER BY ZtgPnr, ZtgVon");
+  add("SELECT UrvPnr, UrvJhr, UrvTge FROM " + s + "Qxs332Urv ORDER BY UrvPnr, UrvJhr");
+  return all;
+}
+
+std::string Joined(const std::vector<std::string>& row) {
+  std::string out;
+  for (const auto& v : row) out += v + "|";
+  return out;
+}
+
+// Equal row sets, or the first row where they part.
+void ExpectSameRows(const Rows& daily, const Rows& batched) {
+  size_t i = 0;
+  while (i < daily.size() && i < batched.size() && daily[i] == batched[i]) ++i;
+  if (i == daily.size() && i == batched.size()) return;
+  ADD_FAILURE() << "rows part at " << i << " of " << daily.size() << "/" << batched.size() << "\n  day by day: "
+                << (i < daily.size() ? Joined(daily[i]) : "(none)")
+                << "\n  batched:    " << (i < batched.size() ? Joined(batched[i]) : "(none)");
+}
+
+void ExpectSameLog(const std::string& daily, const std::string& batched) {
+  if (daily == batched) return;
+  size_t i = 0;
+  while (i < daily.size() && i < batched.size() && daily[i] == batched[i]) ++i;
+  const size_t line = daily.rfind('\n', i == 0 ? 0 : i - 1);
+  const size_t from = line == std::string::npos ? 0 : line + 1;
+  ADD_FAILURE() << "run logs part at byte " << i << "\n  day by day: " << daily.substr(from, 160)
+                << "\n  batched:    " << batched.substr(from, 160);
+}
+
+class PersonModes : public ::testing::TestWithParam<ModesCase> {
+ protected:
+  void SetUp() override {
+    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+  }
+};
+
+TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
+  const ModesCase& c = GetParam();
+  fixture::Options options;
+  options.first_day = "20261201";
+  fixture::Company daily(options), batched(options);
+  const std::vector<std::string> sql = fixture::RandomCompany(c.seed, c.persons, c.odd, c.shape);
+  for (fixture::Company* co : {&daily, &batched}) {
+    co->WriteSettings();
+    for (const std::string& statement : sql) {
+      std::string message;
+      ASSERT_EQ(0, co->Exec(statement, &message)) << statement << "\n" << message;
+    }
+  }
+  // A first run, then one that reaches back before the end of the year and rewrites.
+  for (const char* beg_dat : {"0", "20261210"}) {
+    SCOPED_TRACE(std::string("BegDat ") + beg_dat);
+    const std::vector<std::string> args = {beg_dat, "2027", "planex.ini", "0", "0"};
+    fixture::ProcResult a = daily.RunPlanex(args, kNow, {"PLANEX_PERSON_STEP=daily"});
+    fixture::ProcResult b = batched.RunPlanex(args, kNow, {"PLANEX_PERSON_STEP=batched"});
+    ASSERT_EQ(0, a.exit_code) << a.err;
+    ASSERT_EQ(0, b.exit_code) << b.err;
+    ExpectSameLog(daily.Log(), batched.Log());
+    ExpectSameRows(Dump(daily, c.shape), Dump(batched, c.shape));
+  }
+}
+
+using Shape = fixture::ClientShape;
+INSTANTIATE_TEST_SUITE_P(
+    Random, PersonModes,
+    ::testing::Values(ModesCase{"Plain", 1, 20, Shape::Full, None()},
+                      ModesCase{"Existing", 8, 30, Shape::Full, Existing()},
+                      ModesCase{"Usual", 2, 30, Shape::Full, fixture::Oddities()},
+                      ModesCase{"UsualOther", 3, 30, Shape::Full, fixture::Oddities()},
+                      ModesCase{"Many", 4, 30, Shape::Full, Many()},
+                      ModesCase{"NoClientCalendar", 5, 25, Shape::WithoutClientCalendar, fixture::Oddities()},
+                      ModesCase{"NoNameColumn", 6, 25, Shape::WithoutNameColumn, fixture::Oddities()},
+                      ModesCase{"NoNameColumnPlain", 7, 10, Shape::WithoutNameColumn, None()}),
+    [](const ::testing::TestParamInfo<ModesCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# planex-check-log decides whether a scheduled run failed: each case is a run log and the exit
+# status the check must give for it.
+set -uo pipefail
+check=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0
+
+expect() {  # expect STATUS NAME LOG_TEXT
+  local want=$1 name=$2
+  printf '%b' "$3" >"$dir/PLANEX.LOG"
+  (cd "$dir" && "$check" >/dev/null 2>&1)
+  local got=$?
+  if [ "$got" != "$want" ]; then
+    echo "FAIL $name: status $got, want $want"
+    failures=$((failures + 1))
+  fi
+}
+
+expect 0 "clean run" 'Datum: 20261209\nAktuelles Schema: DEMO \nPersonen: 20\n'
+expect 1 "statement error" 'Datum: 20261209\nAktuelles Schema: DEMO \nError: Bak_NewDay_Ins RC:-1\n'
+expect 1 "error joined with a person" 'Datum: 20261209\nError:Tag einf\xfcgen RC:547 Person: 00000001\n'
+expect 1 "connection failure" 'Datum: 20261209\nFehler(DB-Connect)! RC:-1 Name:u Pwd:**** Net:X \n'
+expect 1 "wrong argument count" 'Falsche Anzahl Parameter(= 5)! AnzParam: 0\n'
+expect 1 "error on the last line without line end" 'Datum: 20261209\nError: Schema ung\xc3\xbcltig'
+expect 0 "error word inside a line" 'Datum: 20261209\nPerson 1: kein Error\n'
+
+rm -f "$dir/PLANEX.LOG"
+(cd "$dir" && "$check" >/dev/null 2>&1)
+[ $? = 1 ] || { echo "FAIL missing run log: not reported"; failures=$((failures + 1)); }
+
+# The log named as argument is read, not the one of the current folder.
+printf 'Error: x\n' >"$dir/other.log"
+printf 'Datum: 20261209\n' >"$dir/PLANEX.LOG"
+(cd "$dir" && "$check" other.log >/dev/null 2>&1)
+[ $? = 1 ] || { echo "FAIL named run log: not read"; failures=$((failures + 1)); }
+
+[ "$failures" = 0 ] && echo "all cases passed"
+exit $((failures > 0))

@@ -1,0 +1,127 @@
+// The in-memory decisions of the batched person step: the fields of every record, and every
+// situation that sends the person back to the day-by-day routines.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "person/batched.h"
+
+namespace {
+
+// Three calendar days after the threshold 20270101; a live record on the second, one assignment
+// and one plan row a day.
+struct Person {
+  BsvSatz bsv{};
+  std::vector<KalTag> days{{"20270101", "A"}, {"20270102", "B"}, {"20270104", "C"}};
+  std::vector<ZtgAlt> existing{{"20270102", 1, "old", "oabt", "okst", "oktr", "okrt", "OAGR", 9, "obsd", "ovra", "oazt", "O"}};
+  std::vector<ZuoTag> assignments{{"20270102", 2, "G1", "abt", "kst", "krt", "ktr", "zvra"},
+                                  {"20270104", 4, "G1", "abt", "kst", "krt", "ktr", "zvra"},
+                                  {"20270101", 1, "G1", "abt", "kst", "krt", "ktr", "zvra"}};
+  std::vector<WplZeile> plans{{"G1", 1, "A1", "V1"}, {"G1", 2, " \t", "V2 \t"}, {"G1", 4, "A4", ""}};
+  std::vector<ZtgSatz> inserts, updates;
+
+  Person() {
+    Fld_Copy(bsv.BsvPnr, "00000007");
+    Fld_Copy(bsv.BsvAkr, "akr");
+    Fld_Copy(bsv.BsvAbr, "abr");
+    Fld_Copy(bsv.PnrNam, "O'Brien Jürgen");
+  }
+  bool Plan(const char* threshold = "20261231") {
+    return Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates);
+  }
+};
+
+TEST(TagBatchPlan, AddsTheCalendarDaysWithoutARecord) {
+  std::vector<std::string> new_days;
+  ASSERT_TRUE(Tag_Batch_Plan(Person().days, {"20270102", "20270103"}, new_days));
+  EXPECT_EQ((std::vector<std::string>{"20270101", "20270104"}), new_days);
+}
+
+TEST(TagBatchPlan, DaysTheLoopWouldNotTakeAsTheyComeGoDayByDay) {
+  std::vector<std::string> new_days;
+  EXPECT_FALSE(Tag_Batch_Plan({{"20270101", "A"}, {"20270101", "B"}}, {}, new_days));  // a date twice
+  EXPECT_FALSE(Tag_Batch_Plan({{"20270102", "A"}, {"20270101", "B"}}, {}, new_days));  // out of order
+  EXPECT_FALSE(Tag_Batch_Plan({{"20270101", "ABCD"}}, {}, new_days));                  // day type cut
+}
+
+TEST(ZtgBatchPlan, EveryFieldAsTheDayByDayStepSetsIt) {
+  Person p;
+  ASSERT_TRUE(p.Plan());
+  ASSERT_EQ(2u, p.inserts.size());
+  ASSERT_EQ(1u, p.updates.size());
+  const ZtgSatz& first = p.inserts[0];
+  EXPECT_STREQ("00000007", first.ZtgPnr);
+  EXPECT_STREQ("20270101", first.ZtgVon);
+  EXPECT_STREQ("akr", first.ZtgAkr);
+  EXPECT_STREQ("abr", first.ZtgBsd);
+  EXPECT_STREQ("A", first.ZtgTtp);
+  EXPECT_STREQ("O'Brien Jürgen", first.ZtgPnm);
+  EXPECT_EQ(1, first.ZtgTag);
+  EXPECT_STREQ("G1", first.ZtgAgr);
+  EXPECT_STREQ("abt", first.ZtgAbt);
+  EXPECT_STREQ("kst", first.ZtgKst);
+  EXPECT_STREQ("krt", first.ZtgKrt);
+  EXPECT_STREQ("ktr", first.ZtgKtr);
+  EXPECT_STREQ("A1", first.ZtgAzt);
+  EXPECT_STREQ("V1", first.ZtgVra);
+  // The existing record: every field rewritten, but a blank plan value keeps the record's Azt,
+  // and the plan's Vra comes trimmed.
+  const ZtgSatz& rewritten = p.updates[0];
+  EXPECT_STREQ("20270102", rewritten.ZtgVon);
+  EXPECT_STREQ("akr", rewritten.ZtgAkr);
+  EXPECT_STREQ("G1", rewritten.ZtgAgr);
+  EXPECT_EQ(2, rewritten.ZtgTag);
+  EXPECT_STREQ("oazt", rewritten.ZtgAzt);
+  EXPECT_STREQ("V2", rewritten.ZtgVra);
+  EXPECT_STREQ("B", rewritten.ZtgTtp);
+  // A blank plan Vra leaves the assignment's; a new record has no Azt but the plan's.
+  EXPECT_STREQ("zvra", p.inserts[1].ZtgVra);
+  EXPECT_STREQ("A4", p.inserts[1].ZtgAzt);
+}
+
+TEST(ZtgBatchPlan, OnlyDaysAfterTheThreshold) {
+  Person p;
+  ASSERT_TRUE(p.Plan("20270102"));
+  ASSERT_EQ(1u, p.inserts.size());
+  EXPECT_STREQ("20270104", p.inserts[0].ZtgVon);
+  EXPECT_TRUE(p.updates.empty());
+  // Days not visited need nothing: neither an assignment nor a plan row.
+  p.assignments.pop_back();
+  EXPECT_TRUE(p.Plan("20270102"));
+}
+
+struct FallBackCase {
+  const char* name;
+  std::function<void(Person&)> change;
+};
+void PrintTo(const FallBackCase& c, std::ostream* os) { *os << c.name; }
+
+class ZtgBatchFallBack : public ::testing::TestWithParam<FallBackCase> {};
+
+TEST_P(ZtgBatchFallBack, SendsThePersonDayByDay) {
+  Person p;
+  ASSERT_TRUE(p.Plan());
+  GetParam().change(p);
+  EXPECT_FALSE(p.Plan());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batch, ZtgBatchFallBack,
+    ::testing::Values(
+        FallBackCase{"NoAssignment", [](Person& p) { p.assignments.pop_back(); }},
+        FallBackCase{"TwoAssignments",
+                     [](Person& p) { p.assignments.push_back({"20270101", 3, "G1", "", "", "", "", ""}); }},
+        FallBackCase{"NoPlanRow", [](Person& p) { p.plans.pop_back(); }},
+        FallBackCase{"TwoPlanRows", [](Person& p) { p.plans.push_back({"G1", 4, "A5", ""}); }},
+        FallBackCase{"PlanOfAnotherGroupOnly", [](Person& p) { p.plans[0].agr = "G2"; }},
+        FallBackCase{"DeadRecord", [](Person& p) { p.existing[0].sta = 4; }},
+        FallBackCase{"DeadRecordOnANewDay", [](Person& p) { p.existing.push_back({"20270104", 9, "", "", "", "", "", "", 0, "", "", "", ""}); }},
+        FallBackCase{"TwoRecords", [](Person& p) { p.existing.push_back(p.existing[0]); }},
+        FallBackCase{"PlanValueCut", [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
+        FallBackCase{"AssignmentValueCut", [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
+        FallBackCase{"RecordValueCut", [](Person& p) { p.existing[0].azt = "ABCDEF"; }},
+        FallBackCase{"DayTwice", [](Person& p) { p.days.push_back(p.days.back()); }}),
+    [](const ::testing::TestParamInfo<FallBackCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
