@@ -1,0 +1,71 @@
+// The Unicode (W) calls through the driver manager, as a Unicode application makes them: texts go
+// in and out as UTF-16 and reach the database as UTF-8 unchanged.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "odbc_helpers.h"
+
+namespace tsqlite_test {
+namespace {
+
+std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+
+TEST(WideCalls, TextsRoundTripAsUtf16) {
+  TempDir dir;
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  std::u16string in = U16(std::string("DRIVER=") + TSQLITE_LIB + ";Create=Yes;Database=" + dir.File("w.db"));
+  SQLWCHAR out[16];
+  SQLSMALLINT out_length = 0;
+  // A connection string longer than the buffer comes back cut, its full length in characters.
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLDriverConnectW(dbc, nullptr, W(in), SQL_NTS, out, 16, &out_length, SQL_DRIVER_NOPROMPT));
+  EXPECT_EQ(static_cast<SQLSMALLINT>(in.size()), out_length);
+  EXPECT_EQ(std::u16string(u"DRIVER=/"), std::u16string(reinterpret_cast<char16_t*>(out), 8));
+  SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+
+  std::u16string create = u"CREATE TABLE Tipolog\u00eda (n nvarchar(5))";
+  std::u16string insert = u"INSERT INTO Tipolog\u00eda VALUES (N'x \U0001F31C z')";
+  std::u16string select = u"SELECT n AS A\u00f1o FROM Tipolog\u00eda";
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(stmt, W(create), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(stmt, W(insert), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(stmt, W(select), static_cast<SQLINTEGER>(select.size())));
+  SQLWCHAR name[8];
+  SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLDescribeColW(stmt, 1, name, 8, &name_length, &type, &size, &digits, &nullable));
+  EXPECT_EQ(u"A\u00f1o", std::u16string(reinterpret_cast<char16_t*>(name)));
+  EXPECT_EQ(3, name_length);
+  EXPECT_EQ(SQL_WVARCHAR, type);
+  EXPECT_EQ(5u, size);
+  SQLWCHAR value[16];
+  SQLLEN indicator = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt));
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &indicator));
+  EXPECT_EQ(u"x \U0001F31C z", std::u16string(reinterpret_cast<char16_t*>(value)));
+  SQLCloseCursor(stmt);
+
+  std::u16string bad = u"SELECT A\u00f1o FROM Tipolog\u00eda";
+  ASSERT_EQ(SQL_ERROR, SQLExecDirectW(stmt, W(bad), SQL_NTS));
+  SQLWCHAR state[6], message[256];
+  SQLINTEGER native = 0;
+  SQLSMALLINT message_length = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, message, 256, &message_length));
+  EXPECT_EQ(207, native);
+  EXPECT_EQ(u"42S22", std::u16string(reinterpret_cast<char16_t*>(state)));
+  EXPECT_NE(std::u16string::npos, std::u16string(reinterpret_cast<char16_t*>(message)).find(u"'A\u00f1o'"));
+
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+}
+
+}  // namespace
+}  // namespace tsqlite_test
