@@ -644,6 +644,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             batch.errors.push_back(std::move(error));
             return false;
           }
+          if (rule.date_only) converted.resize(10);
           sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
           break;
         }
@@ -907,6 +908,7 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       ParamRule rule;
       rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+      rule.date_only = upper == "DATE";
       rule.integer = upper.find("INT") != std::string::npos;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
@@ -1177,6 +1179,7 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
       "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) LIKE 'BIGINT%' THEN -5 "
       "WHEN upper(p.type) LIKE 'BIT%' THEN -7 WHEN upper(p.type) LIKE 'INT%' THEN 4 "
+      "WHEN upper(p.type) = 'DATE' THEN 91 "
       "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
       "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' THEN 2 "
       "WHEN upper(p.type) LIKE 'NCHAR%' THEN -8 WHEN upper(p.type) LIKE 'NVARCHAR%' THEN -9 WHEN upper(p.type) LIKE 'NTEXT%' THEN -10 "
@@ -1186,7 +1189,7 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
       "ELSE p.type END) AS TYPE_NAME, "
       "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
-      "WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 "
+      "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 "
       "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
       "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
       "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "

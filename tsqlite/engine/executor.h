@@ -153,6 +153,7 @@ class Database {
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
     bool datetime = false;  // converted to a datetime (241 when it is none)
+    bool date_only = false; // a date column: the converted datetime's date part
     bool integer = false;   // converted to an int (245 when it is none)
     int width = 0;          // a char/varchar(n): blanks past n are cut
   };

@@ -172,6 +172,9 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
                 ") = 23)";
       break;
+    case Type::Kind::Date:
+      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 10)";
+      break;
     case Type::Kind::Binary:
       if (type.length < 0 && !type.max) type.length = 1;  // binary means binary(1)
       if (!type.max) {

@@ -815,6 +815,8 @@ bool Translator::ParseType(Type& type) {
     type.kind = Type::Kind::Real;
   } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
     type.kind = Type::Kind::Binary;
+  } else if (WordIs(w, "DATE")) {
+    type.kind = Type::Kind::Date;  // stored as 'YYYY-MM-DD'
   } else if (WordIs(w, "UNIQUEIDENTIFIER")) {
     type.kind = Type::Kind::Char;  // its text form, 36 characters
     type.length = 36;
@@ -859,6 +861,8 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
              (type.kind == Type::Kind::Char ? "1" : "0") + ")";
     case Type::Kind::Datetime:
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
+    case Type::Kind::Date:
+      return "substr(ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + "), 1, 10)";
     case Type::Kind::Int:
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:

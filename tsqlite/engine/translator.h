@@ -156,7 +156,7 @@ class Translator {
 
   // A type as CONVERT and CAST name it.
   struct Type {
-    enum class Kind { Char, VarChar, Datetime, Int, Real, Binary } kind = Kind::Int;
+    enum class Kind { Char, VarChar, Datetime, Date, Int, Real, Binary } kind = Kind::Int;
     long length = -1;  // -1: none given
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters

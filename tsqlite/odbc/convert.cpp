@@ -252,6 +252,7 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       if (decl.find("BIGINT") != std::string::npos) return Integer(SQL_BIGINT);
       return Integer(SQL_INTEGER);
     }
+    if (decl == "DATE") return ColumnType{SQL_TYPE_DATE, 10, 0, 10, "date"};
     if (decl.find("DATE") != std::string::npos || decl.find("TIME") != std::string::npos) {
       return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
     }

@@ -49,6 +49,7 @@ constexpr TypeRow kTypes[] = {
     {"float", SQL_FLOAT, 53, nullptr, nullptr, nullptr, false, SQL_PRED_BASIC, 0, false, -1, -1, 2},
     {"real", SQL_REAL, 24, nullptr, nullptr, nullptr, false, SQL_PRED_BASIC, 0, false, -1, -1, 2},
     {"varchar", SQL_VARCHAR, 8000, "'", "'", "max length", true, SQL_SEARCHABLE, -1, false, -1, -1, -1},
+    {"date", SQL_TYPE_DATE, 10, "'", "'", nullptr, false, SQL_PRED_BASIC, -1, false, -1, -1, -1},
     {"datetime", SQL_TYPE_TIMESTAMP, 23, "'", "'", nullptr, false, SQL_PRED_BASIC, -1, false, 3, 3, -1},
     {"smalldatetime", SQL_TYPE_TIMESTAMP, 16, "'", "'", nullptr, false, SQL_PRED_BASIC, -1, false, 0, 0, -1},
     {"datetime2", SQL_TYPE_TIMESTAMP, 27, "'", "'", "scale", false, SQL_PRED_BASIC, -1, false, 0, 7, -1},
@@ -83,12 +84,13 @@ SQLRETURN GetTypeInfo(Stmt* stmt, SQLSMALLINT data_type) {
   for (const char* name : kColumns) r.columns.push_back(Column{name, "", ""});
   for (const TypeRow& t : kTypes) {
     if (data_type != SQL_ALL_TYPES && data_type != t.data_type) continue;
-    const bool datetime = t.data_type == SQL_TYPE_TIMESTAMP;
+    const bool datetime = t.data_type == SQL_TYPE_TIMESTAMP || t.data_type == SQL_TYPE_DATE;
     const Value row[] = {Str(t.name), Int(t.data_type), Opt(t.size), Str(t.prefix), Str(t.suffix),
                          Str(t.create_params), Int(SQL_NULLABLE), Int(t.case_sensitive), Int(t.searchable),
                          Opt(t.unsigned_attribute), Int(t.fixed_prec_scale), Int(0), Str(t.name), Opt(t.min_scale),
                          Opt(t.max_scale), Int(datetime ? SQL_DATETIME : t.data_type),
-                         datetime ? Int(SQL_CODE_TIMESTAMP) : Value(), Opt(t.radix), Value()};
+                         datetime ? Int(t.data_type == SQL_TYPE_DATE ? SQL_CODE_DATE : SQL_CODE_TIMESTAMP) : Value(),
+                         Opt(t.radix), Value()};
     for (const Value& v : row) r.cells.push_back(v);
     ++r.rows;
   }

@@ -121,6 +121,18 @@ class Client(unittest.TestCase):
                          self.cur.messages)
         self.assertEqual(1, self.cur.fetchone()[0])
 
+    def test_date_columns_hold_dates(self):
+        self.cur.execute("CREATE TABLE t (d date, n int)")
+        for n, value in enumerate(["20240615", datetime.date(2024, 6, 16), "2024-06-17"], 1):
+            self.cur.execute("INSERT INTO t (d, n) VALUES (?, ?)", value, n)
+        self.assertEqual([datetime.date(2024, 6, d) for d in (15, 16, 17)],
+                         [r.d for r in self.cur.execute("SELECT d FROM t ORDER BY n")])
+        self.assertEqual([2, 3], [r.n for r in self.cur.execute("SELECT n FROM t WHERE d >= '20240616'")])
+        self.assertEqual(datetime.date(2024, 1, 2), self.one("SELECT CAST('2024-01-02 10:00' AS date)"))
+        self.assertEqual(pyodbc.SQL_TYPE_DATE, self.cur.columns(table="t", column="d").fetchone().data_type)
+        with self.assertRaisesRegex(pyodbc.DataError, "241"):
+            self.cur.execute("INSERT INTO t (d) VALUES ('no date')")
+
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
         rows = [(i, f"{EMOJI} {i}") for i in range(50)]
