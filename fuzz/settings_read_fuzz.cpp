@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const char* key;
     int32_t number;
   } lookups[] = {
-      {"", "LOGIN", 0}, {"", "PASS", 0}, {"", "NET8", 0}, {"", "SCHEMA", 0},
-      {"DB", "", -1},   {"\x01", "\x01", 7},
+      {"", "LOGIN", 0}, {"", "PASS", 0}, {"", "NET8", 0}, {"", "SCHEMA", 0}, {"DB", "", -1}, {"\x01", "\x01", 7},
   };
   for (const Lookup& l : lookups) {
     CfgSatz r;

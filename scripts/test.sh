@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds planex, its tools and the embedded database, and runs every
-# test twice: in a Release build with warnings as errors, and in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. Between the two: the Debian package (built, installed, run and
-# purged), the demo on a small company, a memcheck of small
-# planex jobs and the fuzz targets (PLANEX_FUZZ_SECONDS per target, default 60).
+# Installs what is missing, checks the sources' layout (.clang-format), builds planex, its tools
+# and the embedded database, and runs every test twice: in a Release build with warnings as
+# errors, and in a build with AddressSanitizer and UndefinedBehaviorSanitizer. Between the two:
+# the Debian package (built, installed, run and purged), the demo on a small company, a memcheck
+# of small planex jobs and the fuzz targets (PLANEX_FUZZ_SECONDS per target, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -18,6 +18,9 @@ run_ctest() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs") 2>&1 | tee "$logs/$name.txt"
   return "${PIPESTATUS[0]}"
 }
+
+echo "== Layout (.clang-format)"
+bash scripts/lint.sh
 
 echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null

@@ -12,7 +12,9 @@
 
 namespace {
 
-bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool Ok(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 // Seconds to read the only value of `sql` in pieces of `piece` bytes; -1 on an error.
 double ReadInPieces(SQLHDBC dbc, const std::string& sql, SQLSMALLINT c_type, size_t piece) {

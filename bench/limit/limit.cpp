@@ -174,8 +174,8 @@ void Limit::Family(bool system, const std::string& end_key) {
   const std::string k = system ? "Kal" : "Ka2";
   Stmt nums(db_, "SELECT DISTINCT " + p + "Kal FROM " + master + ", " + T("Qxs137Wch") + " WHERE " + p +
                      "Kal = WchKal AND " + p + "Sta < 4 AND WchSta < 4");
-  Stmt last(db_, "SELECT COALESCE(MAX(" + k + "Dtm), " NOW ") FROM " + table + " WHERE " + k + "Num = ?1 AND " +
-                     k + "Sta < 4");
+  Stmt last(db_, "SELECT COALESCE(MAX(" + k + "Dtm), " NOW ") FROM " + table + " WHERE " + k + "Num = ?1 AND " + k +
+                     "Sta < 4");
   Stmt days(db_, "SELECT BakDtm, WchTtp FROM \"QXSYSTEM.Qxs133Bak\", " + master + ", " + T("Qxs137Wch") +
                      " WHERE WchKal = ?1 AND WchKal = " + p + "Kal AND WchTag = BakWtg AND " + p +
                      "Sta < 4 AND WchSta < 4 AND BakDtm > ?2 AND BakDtm <= ?3 ORDER BY BakDtm");
@@ -201,25 +201,28 @@ void Limit::Calendars(const std::string& end_key) {
 }
 
 void Limit::Persons(const std::string& end_key, const std::string& von, const std::string& bis) {
-  Stmt bsv(db_, "SELECT BsvPnr, BsvGvo, BsvKal, BsvAkr, BsvAbr, PnrNam FROM " + T("Qxs310Bsv") + ", " +
-                    T("Qxs300Pnr") + " WHERE BsvPnr >= ?1 AND BsvPnr <= ?2 AND (BsvGbi IS NULL OR BsvGbi >= " NOW
+  Stmt bsv(db_, "SELECT BsvPnr, BsvGvo, BsvKal, BsvAkr, BsvAbr, PnrNam FROM " + T("Qxs310Bsv") + ", " + T("Qxs300Pnr") +
+                    " WHERE BsvPnr >= ?1 AND BsvPnr <= ?2 AND (BsvGbi IS NULL OR BsvGbi >= " NOW
                     ") AND BsvPnr = PnrNum AND BsvSta < 4 AND PnrSta < 4 ORDER BY BsvPnr ASC, BsvGvo DESC");
   Stmt tag_last(db_, "SELECT COALESCE(MAX(TagTag), " NOW ") FROM " + T("Qxs327Tag") + " WHERE TagPnr = ?1");
-  Stmt ztg_last(db_, "SELECT COALESCE(MAX(ZtgVon), " NOW ") FROM " + T("Qxs329Ztg") +
-                         " WHERE ZtgPnr = ?1 AND ZtgSta < 4");
+  Stmt ztg_last(db_,
+                "SELECT COALESCE(MAX(ZtgVon), " NOW ") FROM " + T("Qxs329Ztg") + " WHERE ZtgPnr = ?1 AND ZtgSta < 4");
   Stmt days(db_, "SELECT Ka2Dtm, Ka2Ttp FROM " + T("Qxs133Ka2") +
                      " WHERE Ka2Num = ?1 AND Ka2Dtm > ?2 AND Ka2Dtm <= ?3 AND Ka2Sta < 4 ORDER BY Ka2Dtm");
   Stmt tag_exists(db_, "SELECT TagPnr, TagTag FROM " + T("Qxs327Tag") + " WHERE TagPnr = ?1 AND TagTag = ?2");
   Stmt tag_ins(db_, "INSERT INTO " + T("Qxs327Tag") +
                         " (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES (?1, ?2, ?2, ?2, ?2, ?2, " NOW
                         ")");
-  Stmt ztg_get(db_, "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp "
-                    "FROM " + T("Qxs329Ztg") + " WHERE ZtgPnr = ?1 AND ZtgVon = ?2 AND ZtgSta < 4");
-  Stmt zuo(db_, "SELECT (((CAST(round(julianday(TagTag) - julianday(ZUOSDT)) AS INTEGER) + ZUOSTG - 1) % AgrTge"
-                " + AgrTge) % AgrTge) + 1, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra FROM " +
-                    T("Qxs327Tag") + ", " + T("Qxs311Zuo") + ", " + T("Qxs160Agr") +
-                    " WHERE ZuoPnr = ?1 AND ZuoPnr = TagPnr AND ZuoGvo <= ?2 AND (ZuoGbi >= ?2 OR ZuoGbi IS NULL)"
-                    " AND ZuoSta < 4 AND TagTag = ?2 AND AgrNum = ZuoAgr AND AgrSta < 4");
+  Stmt ztg_get(db_,
+               "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp "
+               "FROM " +
+                   T("Qxs329Ztg") + " WHERE ZtgPnr = ?1 AND ZtgVon = ?2 AND ZtgSta < 4");
+  Stmt zuo(db_,
+           "SELECT (((CAST(round(julianday(TagTag) - julianday(ZUOSDT)) AS INTEGER) + ZUOSTG - 1) % AgrTge"
+           " + AgrTge) % AgrTge) + 1, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra FROM " +
+               T("Qxs327Tag") + ", " + T("Qxs311Zuo") + ", " + T("Qxs160Agr") +
+               " WHERE ZuoPnr = ?1 AND ZuoPnr = TagPnr AND ZuoGvo <= ?2 AND (ZuoGbi >= ?2 OR ZuoGbi IS NULL)"
+               " AND ZuoSta < 4 AND TagTag = ?2 AND AgrNum = ZuoAgr AND AgrSta < 4");
   Stmt wpl(db_, "SELECT WplAzt, WplVra FROM " + T("Qxs161Wpl") + " WHERE WplAgr = ?1 AND WplTag = ?2 AND WplSta < 4");
   Stmt ztg_ins(db_, "INSERT INTO " + T("Qxs329Ztg") +
                         " (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, "
@@ -303,10 +306,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) Die("cannot open " + std::string(argv[1]));
+  if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    Die("cannot open " + std::string(argv[1]));
   sqlite3_busy_timeout(db, 5000);
-  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr,
-                   nullptr, nullptr) != SQLITE_OK) {
+  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr, nullptr,
+                   nullptr) != SQLITE_OK) {
     Die(sqlite3_errmsg(db));
   }
   const std::string end_key = std::string(argv[3]) + "1231";

@@ -130,17 +130,20 @@ void CreateDatabase(const std::string& file, int persons) {
   db.Run("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G1', 7)", 0);
   for (int d = 1; d <= 7; ++d) {
     char sql[256];
-    std::snprintf(sql, sizeof(sql), "INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra) VALUES ('G1', %d, 'F%d', 'V')",
-                  d, d);
+    std::snprintf(sql, sizeof(sql),
+                  "INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra) VALUES ('G1', %d, 'F%d', 'V')", d, d);
     db.Run(sql, 0);
   }
   for (int p = 0; p < persons; ++p) {
     std::string pnr = PersonNumber(p);
     std::string sql = "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('" + pnr + "', 'Person')";
     db.Run(sql.c_str(), 0);
-    sql = "INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZUOSDT, ZUOSTG) "
-          "VALUES ('" + pnr + "', 'G1', 'A', 'K', 'R', 'T', 'V', CONVERT(Datetime, '20240101', 112), "
-          "CONVERT(Datetime, '20240101', 112), 1)";
+    sql =
+        "INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZUOSDT, ZUOSTG) "
+        "VALUES ('" +
+        pnr +
+        "', 'G1', 'A', 'K', 'R', 'T', 'V', CONVERT(Datetime, '20240101', 112), "
+        "CONVERT(Datetime, '20240101', 112), 1)";
     db.Run(sql.c_str(), 0);
   }
 }
@@ -155,42 +158,48 @@ long RunDriver(const std::string& file, int persons, const std::vector<std::stri
     const char* s = "ABC_1";
     for (const std::string& key : keys) {
       const char* k = key.c_str();
-      std::snprintf(sql, sizeof(sql),
-                    "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    AND TagTag = "
-                    "convert(Datetime, '%s', 112)",
-                    s, pnr.c_str(), k);
+      std::snprintf(
+          sql, sizeof(sql),
+          "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    AND TagTag = "
+          "convert(Datetime, '%s', 112)",
+          s, pnr.c_str(), k);
       if (db.Run(sql, 2) != SQL_NO_DATA) Die("day exists already");
-      std::snprintf(sql, sizeof(sql),
-                    "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
-                    "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s 00:00:00', 120), "
-                    "CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s 00:00:00', 120), CURRENT_TIMESTAMP)",
-                    s, pnr.c_str(), k, k, (key.substr(0, 4) + "-" + key.substr(4, 2) + "-" + key.substr(6, 2)).c_str(), k,
-                    (key.substr(0, 4) + "-" + key.substr(4, 2) + "-" + key.substr(6, 2)).c_str());
+      std::snprintf(
+          sql, sizeof(sql),
+          "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
+          "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s 00:00:00', 120), "
+          "CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s 00:00:00', 120), CURRENT_TIMESTAMP)",
+          s, pnr.c_str(), k, k, (key.substr(0, 4) + "-" + key.substr(4, 2) + "-" + key.substr(6, 2)).c_str(), k,
+          (key.substr(0, 4) + "-" + key.substr(4, 2) + "-" + key.substr(6, 2)).c_str());
       db.Run(sql, 0);
-      std::snprintf(sql, sizeof(sql),
-                    "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
-                    "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4",
-                    s, pnr.c_str(), k);
+      std::snprintf(
+          sql, sizeof(sql),
+          "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
+          "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4",
+          s, pnr.c_str(), k);
       db.Run(sql, 11);
-      std::snprintf(sql, sizeof(sql),
-                    "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %%        CONVERT(int, AgrTge)) + 1), ZuoAgr, "
-                    "ZuoAbt,        ZuoKst, ZuoKrt, ZuoKtr, ZuoVra  FROM  %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr  WHERE "
-                    "ZuoPnr = '%s'    AND ZuoPnr = TagPnr    AND ZuoGvo <= CONVERT(Datetime, '%s', 112)    AND (ZuoGbi >= "
-                    "CONVERT(Datetime, '%s', 112)      OR ZuoGbi IS NULL)    AND ZuoSta < 4    AND TagTag = CONVERT(Datetime, "
-                    "'%s', 112)    AND AgrNum = ZuoAgr   AND AgrSta < 4 ",
-                    s, s, s, pnr.c_str(), k, k, k);
+      std::snprintf(
+          sql, sizeof(sql),
+          "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %%        CONVERT(int, AgrTge)) + 1), ZuoAgr, "
+          "ZuoAbt,        ZuoKst, ZuoKrt, ZuoKtr, ZuoVra  FROM  %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr  WHERE "
+          "ZuoPnr = '%s'    AND ZuoPnr = TagPnr    AND ZuoGvo <= CONVERT(Datetime, '%s', 112)    AND (ZuoGbi >= "
+          "CONVERT(Datetime, '%s', 112)      OR ZuoGbi IS NULL)    AND ZuoSta < 4    AND TagTag = CONVERT(Datetime, "
+          "'%s', 112)    AND AgrNum = ZuoAgr   AND AgrSta < 4 ",
+          s, s, s, pnr.c_str(), k, k, k);
       if (db.Run(sql, 7) != SQL_SUCCESS) Die("no assignment");
-      std::snprintf(sql, sizeof(sql),
-                    "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4", s,
-                    "G1", static_cast<long>(statements % 7 + 1));
+      std::snprintf(
+          sql, sizeof(sql),
+          "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4", s,
+          "G1", static_cast<long>(statements % 7 + 1));
       db.Run(sql, 2);
-      std::snprintf(sql, sizeof(sql),
-                    "INSERT INTO %s.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, "
-                    "ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES   ('%s', CONVERT(Datetime, '%s', "
-                    "112), '%s', '%s',    '%s', '%s', '%s', '%s',    %ld, '%s', '%s', '%s',    '%s', CURRENT_TIMESTAMP, 1, "
-                    "'%s')",
-                    s, pnr.c_str(), k, "AKR", "A", "K", "T", "R", "G1", static_cast<long>(statements % 7 + 1), "", "V",
-                    "F1", "ABC", "Person");
+      std::snprintf(
+          sql, sizeof(sql),
+          "INSERT INTO %s.Qxs329Ztg   (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr,    ZtgKrt, ZtgAgr, ZtgTag, "
+          "ZtgBsd, ZtgVra, ZtgAzt,    ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES   ('%s', CONVERT(Datetime, '%s', "
+          "112), '%s', '%s',    '%s', '%s', '%s', '%s',    %ld, '%s', '%s', '%s',    '%s', CURRENT_TIMESTAMP, 1, "
+          "'%s')",
+          s, pnr.c_str(), k, "AKR", "A", "K", "T", "R", "G1", static_cast<long>(statements % 7 + 1), "", "V", "F1",
+          "ABC", "Person");
       db.Run(sql, 0);
       statements += 6;
     }
@@ -252,8 +261,8 @@ long RunSqlite(const std::string& file, int persons, const std::vector<std::stri
       "ZuoKst, ZuoKrt, ZuoKtr, ZuoVra FROM \"ABC_1.Qxs327Tag\", \"ABC_1.Qxs311Zuo\", \"ABC_1.Qxs160Agr\" "
       "WHERE ZuoPnr = ?1 AND ZuoPnr = TagPnr AND ZuoGvo <= ?2 AND (ZuoGbi >= ?2 OR ZuoGbi IS NULL) AND ZuoSta < 4 "
       "AND TagTag = ?2 AND AgrNum = ZuoAgr AND AgrSta < 4");
-  sqlite3_stmt* wpl = db.Prepare(
-      "SELECT WplAzt, WplVra FROM \"ABC_1.Qxs161Wpl\" WHERE WplAgr = ?1 AND WplTag = ?2 AND WplSta < 4");
+  sqlite3_stmt* wpl =
+      db.Prepare("SELECT WplAzt, WplVra FROM \"ABC_1.Qxs161Wpl\" WHERE WplAgr = ?1 AND WplTag = ?2 AND WplSta < 4");
   sqlite3_stmt* insert = db.Prepare(
       "INSERT INTO \"ABC_1.Qxs329Ztg\" (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
       "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES (?1, ?2, 'AKR', 'A', 'K', 'T', 'R', 'G1', ?3, "

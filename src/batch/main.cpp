@@ -1,3 +1,5 @@
 #include "batch/batch.h"
 
-int main(int argc, char** argv) { return Batch_Run(argc, argv); }
+int main(int argc, char** argv) {
+  return Batch_Run(argc, argv);
+}

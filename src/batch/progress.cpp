@@ -65,8 +65,7 @@ bool Progress_Write_Parse(std::string_view statement, std::string* table, bool* 
   return true;
 }
 
-std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total,
-                          double seconds) {
+std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total, double seconds) {
   std::string line(step);
   char part[96];
   if (persons_done >= 0) {
@@ -93,8 +92,7 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
   size_t width = 7;  // "Tabelle"
   for (const ProgressTable& t : tables) width = std::max(width, t.table.size());
   char line[160];
-  std::snprintf(line, sizeof line, "  %-*s %10s %14s\n", static_cast<int>(width), "Tabelle", "neu",
-                "überschrieben");
+  std::snprintf(line, sizeof line, "  %-*s %10s %14s\n", static_cast<int>(width), "Tabelle", "neu", "überschrieben");
   text += line;
   for (const ProgressTable& t : tables) {
     std::snprintf(line, sizeof line, "  %-*s %10ld %13ld\n", static_cast<int>(width), t.table.c_str(), t.added,

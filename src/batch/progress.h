@@ -14,9 +14,9 @@
 
 // Rows a run wrote to one table.
 struct ProgressTable {
-  std::string table;     // as the statement names it, schema included
-  long added = 0;        // rows inserted
-  long rewritten = 0;    // rows updated
+  std::string table;   // as the statement names it, schema included
+  long added = 0;      // rows inserted
+  long rewritten = 0;  // rows updated
 };
 
 // What a successful write statement did: its table, and whether it inserted (else updated).
@@ -24,8 +24,7 @@ struct ProgressTable {
 bool Progress_Write_Parse(std::string_view statement, std::string* table, bool* inserted);
 // The progress line of a step: persons_done < 0 for a step without persons, persons_total < 0
 // when their number is unknown. seconds: time spent in the step so far.
-std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total,
-                          double seconds);
+std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total, double seconds);
 // The closing summary, lines ending in "\n".
 std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds);
 // Lines of a run log that begin with "Error" or "Fehler"; -1 when it cannot be read.
@@ -53,9 +52,7 @@ class Progress final : public RunProgress, public DbWriteObserver {
   using Clock = std::chrono::steady_clock;
   void Begin(std::string_view name, long persons_done, long persons_total);
   void Show(bool force);
-  static double Since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-  }
+  static double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
   RunContext& run_;
   FILE* out_;

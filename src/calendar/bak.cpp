@@ -32,11 +32,14 @@ int Bak_LastDay_Get(RunContext& run, char* key, size_t size) {
 
 int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
   static constexpr char kStatement[] =
-      "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        DATEPART(weekday, DATEADD(day, 1, BakDtm)),        DATEPART(dayofyear, DATEADD(day, 1, BakDtm))  FROM  QXSYSTEM.Qxs133Bak  WHERE BakDtm = CONVERT(Datetime, '%s', 112)";
+      "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        "
+      "DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        "
+      "DATEPART(weekday, DATEADD(day, 1, BakDtm)),        DATEPART(dayofyear, DATEADD(day, 1, BakDtm))  FROM  "
+      "QXSYSTEM.Qxs133Bak  WHERE BakDtm = CONVERT(Datetime, '%s', 112)";
   char dtm[11];
   int32_t year = 0, month = 0, day = 0, weekday = 0, year_day = 0;
   int r = Db_Query_One(run.db, Db_Format(kStatement, bak.BakDtm),
-                        {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day), Db_Long(&weekday),
+                       {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day), Db_Long(&weekday),
                         Db_Long(&year_day)});
   if (r != DB_OK) return r;
 
@@ -64,7 +67,8 @@ int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
 
 int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
   static constexpr char kStatement[] =
-      "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES   (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
+      "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) "
+      "VALUES   (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
   return Db_Write(run.db,
                   Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
                             bak.BakJtg, bak.BakYow),

@@ -49,33 +49,46 @@ int DayFetch(DbCursor& cursor, KalSatz& kal) {
 
 int Kal_Num_Open(RunContext& run, DbCursor& cursor) {
   static constexpr char kStatement[] =
-      "SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, %s.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   WchSta < 4";
+      "SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, %s.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   "
+      "WchSta < 4";
   return cursor.Open(Db_Format(kStatement, run.schema));
 }
 
-int Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal) { return NumFetch(cursor, kal); }
+int Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
+  return NumFetch(cursor, kal);
+}
 
-int Kal_Num_Close(DbCursor& cursor) { return cursor.Close(); }
+int Kal_Num_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
   static constexpr char kStatement[] =
-      "SELECT CONVERT(char(8), (COALESCE(MAX(KalDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = '%s'  AND   KalSta < 4 ";
+      "SELECT CONVERT(char(8), (COALESCE(MAX(KalDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Kal  "
+      "WHERE KalNum = '%s'  AND   KalSta < 4 ";
   return LastDayGet(run, Db_Format(kStatement, num), key, size);
 }
 
 int Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
   static constexpr char kStatement[] =
-      "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, QXSYSTEM.Qxs135Muw,        %s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta < 4    AND BakDtm > CONVERT(Datetime, '%s', 112)    AND BakDtm <= CONVERT(Datetime, '%s', 112)  ORDER BY BakDtm";
+      "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, QXSYSTEM.Qxs135Muw,        "
+      "%s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta "
+      "< 4    AND BakDtm > CONVERT(Datetime, '%s', 112)    AND BakDtm <= CONVERT(Datetime, '%s', 112)  ORDER BY BakDtm";
   return cursor.Open(Db_Format(kStatement, run.schema, num, last_key, end_key));
 }
 
-int Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal) { return DayFetch(cursor, kal); }
+int Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
+  return DayFetch(cursor, kal);
+}
 
-int Kal_Day_Close(DbCursor& cursor) { return cursor.Close(); }
+int Kal_Day_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
-      "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   ('%s', CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
+      "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   "
+      "('%s', CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
   return Db_Write(run.db, Db_Format(kStatement, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
                   547);
 }
@@ -84,36 +97,49 @@ int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
 
 int Ka2_Num_Open(RunContext& run, DbCursor& cursor) {
   static constexpr char kStatement[] =
-      "SELECT DISTINCT Mu2Kal  FROM  %s.Qxs135Mu2, %s.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta < 4 ";
+      "SELECT DISTINCT Mu2Kal  FROM  %s.Qxs135Mu2, %s.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta "
+      "< 4 ";
   return cursor.Open(Db_Format(kStatement, run.schema, run.schema));
 }
 
-int Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal) { return NumFetch(cursor, kal); }
+int Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
+  return NumFetch(cursor, kal);
+}
 
-int Ka2_Num_Close(DbCursor& cursor) { return cursor.Close(); }
+int Ka2_Num_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
   static constexpr char kStatement[] =
-      "SELECT CONVERT(char(8), (COALESCE(MAX(Ka2Dtm),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs133Ka2  WHERE Ka2Num = '%s'  AND   Ka2Sta < 4 ";
+      "SELECT CONVERT(char(8), (COALESCE(MAX(Ka2Dtm),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs133Ka2  WHERE "
+      "Ka2Num = '%s'  AND   Ka2Sta < 4 ";
   return LastDayGet(run, Db_Format(kStatement, run.schema, num), key, size);
 }
 
 int Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
   static constexpr char kStatement[] =
-      "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, %s.Qxs135Mu2, %s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = Mu2Kal    AND WchTag = BakWtg    AND Mu2Sta < 4    AND WchSta < 4    AND BakDtm > CONVERT(Datetime, '%s', 112)    AND BakDtm <= CONVERT(Datetime, '%s', 112)  ORDER BY BakDtm";
+      "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, %s.Qxs135Mu2, %s.Qxs137Wch  "
+      "WHERE WchKal = '%s'    AND WchKal = Mu2Kal    AND WchTag = BakWtg    AND Mu2Sta < 4    AND WchSta < 4    AND "
+      "BakDtm > CONVERT(Datetime, '%s', 112)    AND BakDtm <= CONVERT(Datetime, '%s', 112)  ORDER BY BakDtm";
   return cursor.Open(Db_Format(kStatement, run.schema, run.schema, num, last_key, end_key));
 }
 
-int Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal) { return DayFetch(cursor, kal); }
+int Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
+  return DayFetch(cursor, kal);
+}
 
-int Ka2_Day_Close(DbCursor& cursor) { return cursor.Close(); }
+int Ka2_Day_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
-      "INSERT INTO %s.Qxs133Ka2   (Ka2Num, Ka2Dtm, Ka2Ttp,    Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Dat, Ka2Sta) VALUES   ('%s', CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
-  return Db_Write(run.db,
-                  Db_Format(kStatement, run.schema, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
-                  547);
+      "INSERT INTO %s.Qxs133Ka2   (Ka2Num, Ka2Dtm, Ka2Ttp,    Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Dat, Ka2Sta) VALUES   ('%s', "
+      "CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
+  return Db_Write(
+      run.db, Db_Format(kStatement, run.schema, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
+      547);
 }
 
 namespace {
@@ -137,7 +163,13 @@ struct Family {
 };
 
 constexpr Family kSystemFamily = {
-    Kal_Num_Open, Kal_Num_Fetch, Kal_Num_Close, Kal_LastDay_Get, Kal_Day_Open, Kal_Day_Fetch, Kal_Day_Close,
+    Kal_Num_Open,
+    Kal_Num_Fetch,
+    Kal_Num_Close,
+    Kal_LastDay_Get,
+    Kal_Day_Open,
+    Kal_Day_Fetch,
+    Kal_Day_Close,
     Kal_NewDay_Ins,
     "Error: KalNum Cursor Open. RC:%d\n",
     "Error: Letzten Kal-Tag ermitteln. RC:%d\n",
@@ -147,7 +179,13 @@ constexpr Family kSystemFamily = {
 };
 
 constexpr Family kClientFamily = {
-    Ka2_Num_Open, Ka2_Num_Fetch, Ka2_Num_Close, Ka2_LastDay_Get, Ka2_Day_Open, Ka2_Day_Fetch, Ka2_Day_Close,
+    Ka2_Num_Open,
+    Ka2_Num_Fetch,
+    Ka2_Num_Close,
+    Ka2_LastDay_Get,
+    Ka2_Day_Open,
+    Ka2_Day_Fetch,
+    Ka2_Day_Close,
     Ka2_NewDay_Ins,
     "Error: Ka2Num Cursor Open. RC:%d\n",
     "Error: Letzten Ka2-Tag ermitteln. RC:%d\n",

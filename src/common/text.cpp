@@ -1,7 +1,9 @@
 #include "common/text.h"
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 bool IsControl(char ch) {
   const auto c = static_cast<unsigned char>(ch);
   return c < 32 || c == 127;

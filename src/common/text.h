@@ -7,7 +7,9 @@
 #include <string_view>
 
 // 'a'..'z' to 'A'..'Z'; every other byte as it is. The one case mapping of planex and its tools.
-constexpr char Str_UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char Str_UpperChar(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Maps 'a'..'z' to 'A'..'Z' in place and returns text.
 char* Str_Upper(char* text);

@@ -84,7 +84,9 @@ void DbConnection::Disconnect() {
   henv_ = SQL_NULL_HENV;
 }
 
-void DbConnection::ClearDiag() { std::memset(&diag_, 0, sizeof(diag_)); }
+void DbConnection::ClearDiag() {
+  std::memset(&diag_, 0, sizeof(diag_));
+}
 
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record) {
   std::memset(record, 0, sizeof(*record));

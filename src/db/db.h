@@ -81,8 +81,12 @@ class DbConnection {
 std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> texts, std::span<const long> numbers);
 
 namespace db_detail {
-inline std::string_view TextOf(std::string_view text) { return text; }
-inline std::string_view TextOf(const char* text) { return text != nullptr ? text : ""; }
+inline std::string_view TextOf(std::string_view text) {
+  return text;
+}
+inline std::string_view TextOf(const char* text) {
+  return text != nullptr ? text : "";
+}
 template <class T>
 constexpr bool IsText() {
   using D = std::remove_cv_t<std::decay_t<T>>;
@@ -118,8 +122,12 @@ struct DbCol {
   void* buffer;
   SQLLEN size;
 };
-inline DbCol Db_Text(char* buffer, SQLLEN size) { return {SQL_C_CHAR, buffer, size}; }
-inline DbCol Db_Long(int32_t* value) { return {SQL_C_LONG, value, sizeof(int32_t)}; }
+inline DbCol Db_Text(char* buffer, SQLLEN size) {
+  return {SQL_C_CHAR, buffer, size};
+}
+inline DbCol Db_Long(int32_t* value) {
+  return {SQL_C_LONG, value, sizeof(int32_t)};
+}
 
 // Cursor pattern: a cursor owns its statement handle and frees it when closed or when it goes out
 // of scope. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution captures the

@@ -10,8 +10,8 @@
 // The variant flags of the run: which of its two statement texts a routine with a fallback uses.
 // Each starts at the first variant and moves once, for the rest of the run.
 struct RunVariants {
-  DbVariant day_table = DbVariant::First;    // client calendar table, until the schema has none
-  DbVariant ztg_name = DbVariant::First;     // person name column of Qxs329Ztg, until it is missing
+  DbVariant day_table = DbVariant::First;  // client calendar table, until the schema has none
+  DbVariant ztg_name = DbVariant::First;   // person name column of Qxs329Ztg, until it is missing
 };
 
 // Follows the person run for the operator's terminal (src/batch/progress.h). A run whose standard
@@ -25,10 +25,10 @@ class RunProgress {
 };
 
 struct RunContext {
-  DbConnection& db;     // the run's connection
-  std::string schema;   // client schema as pasted before table names (checked, upper case)
-  std::string today;    // today's date key YYYYMMDD, fixed at start-up
-  RunLog& log;          // PLANEX.LOG
+  DbConnection& db;    // the run's connection
+  std::string schema;  // client schema as pasted before table names (checked, upper case)
+  std::string today;   // today's date key YYYYMMDD, fixed at start-up
+  RunLog& log;         // PLANEX.LOG
   RunVariants variants;
   RunProgress* progress = nullptr;
   // The person step: a few statements per person (batched), or one routine per statement and

@@ -63,8 +63,7 @@ bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::stri
 
 bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
-                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
-                    std::vector<ZtgSatz>& updates) {
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates) {
   inserts.clear();
   updates.clear();
   if (!Kal_Days_Plain(days)) return false;

@@ -52,8 +52,7 @@ bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::stri
 // records, or a value longer than its field.
 bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
-                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts,
-                    std::vector<ZtgSatz>& updates);
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates);
 
 // The person's latest day-record date and latest live schedule-assignment date in one query, as
 // Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.

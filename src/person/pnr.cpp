@@ -16,7 +16,9 @@ namespace {
 constexpr int kNoTable = 208;
 constexpr int kDuplicateKey = 2627;
 
-bool Less(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+bool Less(const char* a, const char* b) {
+  return std::strcmp(a, b) < 0;
+}
 
 // Reads the person's calendar days after the start date and writes what is missing.
 void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
@@ -76,7 +78,9 @@ int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
   return r;
 }
 
-int Bsv_Pnr_Close(DbCursor& cursor) { return cursor.Close(); }
+int Bsv_Pnr_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key) {
   return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
@@ -109,7 +113,9 @@ int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
   return r;
 }
 
-int Pnr_Day_Close(DbCursor& cursor) { return cursor.Close(); }
+int Pnr_Day_Close(DbCursor& cursor) {
+  return cursor.Close();
+}
 
 int Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
   static constexpr const char* kSql =

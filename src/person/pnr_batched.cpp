@@ -79,7 +79,9 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, pnr, threshold, end_key),
       {Db_Text(key.text, kWide), Db_Long(&tag), Db_Text(agr.text, kWide), Db_Text(abt.text, kWide),
        Db_Text(kst.text, kWide), Db_Text(krt.text, kWide), Db_Text(ktr.text, kWide), Db_Text(vra.text, kWide)},
-      [&] { out.push_back({key.text, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text}); });
+      [&] {
+        out.push_back({key.text, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
+      });
 }
 
 // The live plan rows of the groups the person is assigned to, each under the assignment's group
@@ -93,7 +95,9 @@ int Wpl_Groups_Read(RunContext& run, const char* pnr, std::vector<WplZeile>& out
   return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, run.schema, pnr),
                        {Db_Text(zuo_agr.text, kWide), Db_Text(wpl_agr.text, kWide), Db_Long(&tag),
                         Db_Text(azt.text, kWide), Db_Text(vra.text, kWide)},
-                       [&] { out.push_back({zuo_agr.text, tag, azt.text, vra.text}); });
+                       [&] {
+                         out.push_back({zuo_agr.text, tag, azt.text, vra.text});
+                       });
 }
 
 // The person's day records on midnight dates after the start date: those the existence query
@@ -120,16 +124,15 @@ int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
       "AND ZtgVon = CONVERT(Datetime, CONVERT(char(8), ZtgVon, 112), 112)";
   Wide von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
   int32_t sta = 0, tag = 0;
-  return Db_Query_Rows(
-      run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
-      {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
-       Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide), Db_Text(agr.text, kWide),
-       Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide), Db_Text(azt.text, kWide),
-       Db_Text(ttp.text, kWide)},
-      [&] {
-        out.push_back({von.text, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag, bsd.text,
-                       vra.text, azt.text, ttp.text});
-      });
+  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
+                       {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
+                        Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide),
+                        Db_Text(agr.text, kWide), Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide),
+                        Db_Text(azt.text, kWide), Db_Text(ttp.text, kWide)},
+                       [&] {
+                         out.push_back({von.text, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag,
+                                        bsd.text, vra.text, azt.text, ttp.text});
+                       });
 }
 
 int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
@@ -153,8 +156,8 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
       const long tag = z.ZtgTag;
       rows.push_back(name ? Db_Format(kRowName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr, z.ZtgKrt,
                                       z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp, z.ZtgPnm)
-                          : Db_Format(kRowNoName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr,
-                                      z.ZtgKrt, z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp));
+                          : Db_Format(kRowNoName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr, z.ZtgKrt,
+                                      z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp));
     }
     return Db_Write_Rows(run.db, name ? Db_Format(kHeadName, run.schema) : Db_Format(kHeadNoName, run.schema), rows);
   });
@@ -197,14 +200,14 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
     auto text = [&](auto field) {
       return Ztg_Column_Set(records, first, last, [field](const ZtgSatz& r) -> const char* { return r.*field; });
     };
-    std::string set = "ZtgAkr = " + text(&ZtgSatz::ZtgAkr) + ", ZtgAbt = " + text(&ZtgSatz::ZtgAbt) +
-                      ", ZtgKst = " + text(&ZtgSatz::ZtgKst) + ", ZtgKtr = " + text(&ZtgSatz::ZtgKtr) +
-                      ", ZtgKrt = " + text(&ZtgSatz::ZtgKrt) + ", ZtgAgr = " + text(&ZtgSatz::ZtgAgr) +
-                      ", ZtgTag = " +
-                      Ztg_Column_Set(records, first, last, [](const ZtgSatz& r) { return static_cast<long>(r.ZtgTag); }) +
-                      ", ZtgBsd = " + text(&ZtgSatz::ZtgBsd) + ", ZtgVra = " + text(&ZtgSatz::ZtgVra) +
-                      ", ZtgAzt = " + text(&ZtgSatz::ZtgAzt) + ", ZtgTtp = " + text(&ZtgSatz::ZtgTtp) +
-                      ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
+    std::string set =
+        "ZtgAkr = " + text(&ZtgSatz::ZtgAkr) + ", ZtgAbt = " + text(&ZtgSatz::ZtgAbt) +
+        ", ZtgKst = " + text(&ZtgSatz::ZtgKst) + ", ZtgKtr = " + text(&ZtgSatz::ZtgKtr) +
+        ", ZtgKrt = " + text(&ZtgSatz::ZtgKrt) + ", ZtgAgr = " + text(&ZtgSatz::ZtgAgr) + ", ZtgTag = " +
+        Ztg_Column_Set(records, first, last, [](const ZtgSatz& r) { return static_cast<long>(r.ZtgTag); }) +
+        ", ZtgBsd = " + text(&ZtgSatz::ZtgBsd) + ", ZtgVra = " + text(&ZtgSatz::ZtgVra) +
+        ", ZtgAzt = " + text(&ZtgSatz::ZtgAzt) + ", ZtgTtp = " + text(&ZtgSatz::ZtgTtp) +
+        ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
     std::string days;
     for (std::size_t i = first; i < last; ++i) {
       if (i > first) days += ", ";
@@ -220,7 +223,9 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
   return DB_OK;
 }
 
-bool Less(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+bool Less(const char* a, const char* b) {
+  return std::strcmp(a, b) < 0;
+}
 
 }  // namespace
 

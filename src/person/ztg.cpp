@@ -14,11 +14,11 @@ int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
       "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4";
   char akr[6], abt[16], kst[31], ktr[7], krt[5], agr[6], bsd[6], vra[6], azt[6], ttp[4];
   int32_t tag = 0;
-  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgPnr, ztg.ZtgVon),
-                       {Db_Text(akr, sizeof akr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst),
-                        Db_Text(ktr, sizeof ktr), Db_Text(krt, sizeof krt), Db_Text(agr, sizeof agr), Db_Long(&tag),
-                        Db_Text(bsd, sizeof bsd), Db_Text(vra, sizeof vra), Db_Text(azt, sizeof azt),
-                        Db_Text(ttp, sizeof ttp)});
+  int r = Db_Query_One(
+      run.db, Db_Format(kSql, run.schema, ztg.ZtgPnr, ztg.ZtgVon),
+      {Db_Text(akr, sizeof akr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst), Db_Text(ktr, sizeof ktr),
+       Db_Text(krt, sizeof krt), Db_Text(agr, sizeof agr), Db_Long(&tag), Db_Text(bsd, sizeof bsd),
+       Db_Text(vra, sizeof vra), Db_Text(azt, sizeof azt), Db_Text(ttp, sizeof ttp)});
   if (r == DB_OK) {
     Fld_Copy(ztg.ZtgAkr, akr);
     Fld_Copy(ztg.ZtgAbt, abt);
@@ -116,9 +116,9 @@ int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
                                         ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
                                         ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnm));
     }
-    return Db_Write(run.db, Db_Format(kInsertNoName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt,
-                                      ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
-                                      ztg.ZtgAzt, ztg.ZtgTtp));
+    return Db_Write(
+        run.db, Db_Format(kInsertNoName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst,
+                          ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp));
   });
 }
 
@@ -130,9 +130,9 @@ int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
                                         ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
                                         ztg.ZtgPnm, ztg.ZtgPnr, ztg.ZtgVon));
     }
-    return Db_Write(run.db, Db_Format(kUpdateNoName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr,
-                                      ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
-                                      ztg.ZtgPnr, ztg.ZtgVon));
+    return Db_Write(
+        run.db, Db_Format(kUpdateNoName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt,
+                          ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnr, ztg.ZtgVon));
   });
 }
 

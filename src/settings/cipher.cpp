@@ -160,5 +160,6 @@ void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string
   }
 }
 
-const uint32_t* Bf_InitialTable() { return kInitTable; }
-
+const uint32_t* Bf_InitialTable() {
+  return kInitTable;
+}

@@ -42,4 +42,3 @@ void Cfg_Value_Encode(std::string_view plain_text, std::string* out, std::string
 
 // The 1042 initial words: P[0..17], then S1..S4 (the hexadecimal digits of pi).
 const uint32_t* Bf_InitialTable();
-

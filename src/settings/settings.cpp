@@ -110,8 +110,7 @@ void Str_SubCopy(std::string_view src, int start, int length, std::string* dst) 
   dst->assign(length == 0 ? rest : rest.substr(0, static_cast<std::size_t>(length)));
 }
 
-void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path,
-                    CfgSatz* record) {
+void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path, CfgSatz* record) {
   Clear(record);
   LineReader reader(path);
   std::string line1, line2, field;

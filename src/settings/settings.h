@@ -23,8 +23,7 @@ struct CfgSatz {
 // key equals key, or its number equals number; the file is read only up to that pair. A missing
 // file, a path that is no regular file, a line longer than kCfgLineMax before the match, or no
 // match leave *record cleared, which the caller sees as an empty value.
-void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path,
-                    CfgSatz* record);
+void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path, CfgSatz* record);
 
 // Index of the n-th occurrence of ch in text; the last one when there are fewer than n; -1 when
 // there is none.

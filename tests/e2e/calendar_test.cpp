@@ -23,7 +23,9 @@ void RunPlanex(Company& company, const std::string& end_year) {
   RunPlanexOk(company, "0", end_year);
 }
 
-Strings Errors(Company& company) { return ErrorLines(company.Log()); }
+Strings Errors(Company& company) {
+  return ErrorLines(company.Log());
+}
 
 // A family of working-time calendars: its master table, its day table and the day columns' prefix.
 struct Family {
@@ -47,7 +49,8 @@ void AddMaster(Company& c, const Family& f, const std::string& num, int status =
 
 void AddDay(Company& c, const std::string& num, const std::string& day, int status = 1) {
   Sql(c, "INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES (" +
-             Lit(num) + ", " + Key(day) + ", 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + std::to_string(status) + ")");
+             Lit(num) + ", " + Key(day) + ", 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + std::to_string(status) +
+             ")");
 }
 
 // Week-model rows: one day type per weekday number (1..7) listed; "" leaves the weekday out.
@@ -63,9 +66,10 @@ const Strings kEveryDay(7, "AT");
 // A family's day table as the schema has it, with one constraint more.
 void RecreateDayTable(Company& c, const Family& f, const std::string& constraint) {
   Sql(c, For(f, "DROP TABLE #"));
-  Sql(c, For(f, "CREATE TABLE # (@Num varchar(3) NOT NULL, @Dtm datetime NOT NULL, @Ttp varchar(3) NULL, "
-                "@Ptp varchar(3) NULL, @Btp varchar(3) NULL, @Gwt int NULL, @Dat datetime NULL, "
-                "@Sta smallint NOT NULL DEFAULT 1, CONSTRAINT PK_Qxs133@ PRIMARY KEY (@Num, @Dtm), ") +
+  Sql(c, For(f,
+             "CREATE TABLE # (@Num varchar(3) NOT NULL, @Dtm datetime NOT NULL, @Ttp varchar(3) NULL, "
+             "@Ptp varchar(3) NULL, @Btp varchar(3) NULL, @Gwt int NULL, @Dat datetime NULL, "
+             "@Sta smallint NOT NULL DEFAULT 1, CONSTRAINT PK_Qxs133@ PRIMARY KEY (@Num, @Dtm), ") +
              constraint + ")");
 }
 
@@ -96,18 +100,46 @@ struct WeekCase {
 
 TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
   const WeekCase cases[] = {
-      {"2015/2016: 2015 has a week 53", "20151227", "2016",
-       {{"20151227", 52, 2015}, {"20151228", 53, 2015}, {"20151231", 53, 2015}, {"20160101", 53, 2015},
-        {"20160103", 53, 2015}, {"20160104", 1, 2016}, {"20161231", 52, 2016}}},
-      {"2020/2021: a leap year beginning on a Wednesday has a week 53", "20201226", "2021",
-       {{"20201227", 52, 2020}, {"20201228", 53, 2020}, {"20201231", 53, 2020}, {"20210101", 53, 2020},
-        {"20210103", 53, 2020}, {"20210104", 1, 2021}, {"20210110", 1, 2021}, {"20210111", 2, 2021}}},
-      {"2024/2025: late December in week 1 of the next year", "20241228", "2025",
-       {{"20241229", 52, 2024}, {"20241230", 1, 2025}, {"20241231", 1, 2025}, {"20250101", 1, 2025},
-        {"20251228", 52, 2025}, {"20251229", 1, 2026}, {"20251231", 1, 2026}}},
-      {"2026/2027: early January in week 53 of the year before", "20261227", "2027",
-       {{"20261227", 52, 2026}, {"20261228", 53, 2026}, {"20270101", 53, 2026}, {"20270103", 53, 2026},
-        {"20270104", 1, 2027}, {"20271231", 52, 2027}}},
+      {"2015/2016: 2015 has a week 53",
+       "20151227",
+       "2016",
+       {{"20151227", 52, 2015},
+        {"20151228", 53, 2015},
+        {"20151231", 53, 2015},
+        {"20160101", 53, 2015},
+        {"20160103", 53, 2015},
+        {"20160104", 1, 2016},
+        {"20161231", 52, 2016}}},
+      {"2020/2021: a leap year beginning on a Wednesday has a week 53",
+       "20201226",
+       "2021",
+       {{"20201227", 52, 2020},
+        {"20201228", 53, 2020},
+        {"20201231", 53, 2020},
+        {"20210101", 53, 2020},
+        {"20210103", 53, 2020},
+        {"20210104", 1, 2021},
+        {"20210110", 1, 2021},
+        {"20210111", 2, 2021}}},
+      {"2024/2025: late December in week 1 of the next year",
+       "20241228",
+       "2025",
+       {{"20241229", 52, 2024},
+        {"20241230", 1, 2025},
+        {"20241231", 1, 2025},
+        {"20250101", 1, 2025},
+        {"20251228", 52, 2025},
+        {"20251229", 1, 2026},
+        {"20251231", 1, 2026}}},
+      {"2026/2027: early January in week 53 of the year before",
+       "20261227",
+       "2027",
+       {{"20261227", 52, 2026},
+        {"20261228", 53, 2026},
+        {"20270101", 53, 2026},
+        {"20270103", 53, 2026},
+        {"20270104", 1, 2027},
+        {"20271231", 52, 2027}}},
   };
   for (const WeekCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -127,7 +159,8 @@ TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
     // without gaps up to 31 December of the end year, each with its own parts.
     Rows rows = company.Query(
         "SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-        "FROM QXSYSTEM.Qxs133Bak WHERE BakDtm >= " + Key(c.first_day) + " ORDER BY BakDtm");
+        "FROM QXSYSTEM.Qxs133Bak WHERE BakDtm >= " +
+        Key(c.first_day) + " ORDER BY BakDtm");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.front()[0], c.first_day);
     EXPECT_EQ(rows.back()[0], std::string(c.end_year) + "1231");
@@ -136,15 +169,14 @@ TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
       using namespace std::chrono;
       const year_month_day ymd(day);
       const IsoWeek iso = IsoWeekOf(day);
-      const Strings want = {
-          KeyOf(day),
-          std::to_string(static_cast<int>(ymd.year())),
-          std::to_string(static_cast<unsigned>(ymd.month())),
-          std::to_string(static_cast<unsigned>(ymd.day())),
-          std::to_string(iso.week),
-          std::to_string(weekday(day).c_encoding() + 1),  // DATEFIRST 7: Sunday is 1
-          std::to_string((day - sys_days(ymd.year() / January / 1)).count() + 1),
-          std::to_string(iso.year)};
+      const Strings want = {KeyOf(day),
+                            std::to_string(static_cast<int>(ymd.year())),
+                            std::to_string(static_cast<unsigned>(ymd.month())),
+                            std::to_string(static_cast<unsigned>(ymd.day())),
+                            std::to_string(iso.week),
+                            std::to_string(weekday(day).c_encoding() + 1),  // DATEFIRST 7: Sunday is 1
+                            std::to_string((day - sys_days(ymd.year() / January / 1)).count() + 1),
+                            std::to_string(iso.year)};
       ASSERT_EQ(row[0], want[0]) << "gap or step out of order";
       EXPECT_EQ(row, want);
       day += days(1);
@@ -266,7 +298,9 @@ TEST_F(WorkingCalendars, MissingTableStopsOnlyWhatNeedsIt) {
   };
   const Case cases[] = {
       {"ABC_1.Qxs135Mu2", {"Error: Ka2Num Cursor Open. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"}, 23},
-      {"ABC_1.Qxs133Ka2", {"Error: Letzten Ka2-Tag ermitteln. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"}, 23},
+      {"ABC_1.Qxs133Ka2",
+       {"Error: Letzten Ka2-Tag ermitteln. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"},
+       23},
       {"ABC_1.Qxs137Wch",
        {"Error: KalNum Cursor Open. RC:-1\n", "Error: Nächste KalNum ermitteln. RC:-1\n",
         "Error: Ka2Num Cursor Open. RC:-1\n", "Error: Nächste Ka2Num ermitteln. RC:-1\n"},
@@ -304,7 +338,8 @@ TEST_F(RefusedInserts, BaseCalendarStopsAfterTheFirstDayWithoutRow) {
       "CONSTRAINT CK_Qxs133Bak_NoChristmas CHECK (BakTag <> 25))");
   Sql(company,
       "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow, BakDat) "
-      "VALUES (" + Key("20261220") + ", 2026, 12, 20, 51, 1, 354, 2026, CURRENT_TIMESTAMP)");
+      "VALUES (" +
+          Key("20261220") + ", 2026, 12, 20, 51, 1, 354, 2026, CURRENT_TIMESTAMP)");
   RunPlanex(company, "2026");
   // The refused 25th has no row, so the next step finds nothing to go on from.
   EXPECT_EQ(Errors(company), (Strings{"Error: Bak_NewDay_Ins RC:547\n", "Error: Bak_NxtDay_Init RC:100\n"}));

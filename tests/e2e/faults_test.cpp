@@ -37,7 +37,9 @@ constexpr char kNow[] = "2026-12-08 10:00:00";
 // A run that has not ended by then is taken as hung.
 constexpr auto kHung = std::chrono::seconds(60);
 
-std::string Key(const std::string& key) { return "CONVERT(Datetime, '" + key + "', 112)"; }
+std::string Key(const std::string& key) {
+  return "CONVERT(Datetime, '" + key + "', 112)";
+}
 
 // The days after 8 December 2026 that a calendar with Mondays and Thursdays in its week model
 // (weekday numbers 2 and 5 under DATEFIRST 7) gets up to the end of the year.
@@ -45,9 +47,13 @@ const std::vector<std::string> kDays = {"20261210", "20261214", "20261217", "202
                                         "20261224", "20261228", "20261231"};
 
 // The cycle day of a December day in a 7-day cycle that starts on 1 December with day 1.
-int CycleDay(const std::string& day) { return (std::stoi(day.substr(6, 2)) - 1) % 7 + 1; }
+int CycleDay(const std::string& day) {
+  return (std::stoi(day.substr(6, 2)) - 1) % 7 + 1;
+}
 
-std::string Pnr(int p) { return "P" + std::to_string(p); }
+std::string Pnr(int p) {
+  return "P" + std::to_string(p);
+}
 
 // A small company as a T-SQL script: a system calendar S1 and a client calendar K1, both working
 // Mondays and Thursdays, a group G1 with a 7-day plan, and persons P1..Pn on K1 and G1.
@@ -70,11 +76,12 @@ std::string SeedScript(int persons) {
   for (int p = 1; p <= persons; ++p) {
     const std::string pnr = Pnr(p);
     add("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', 'Person " + pnr + "', 1)");
-    add("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr +
-        "', " + Key("20260101") + ", NULL, 'K1', 'AK', 'AB', 1)");
+    add("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr + "', " +
+        Key("20260101") + ", NULL, 'K1', 'AK', 'AB', 1)");
     add("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, "
-        "ZUOSDT, ZUOSTG, ZuoSta) VALUES ('" + pnr + "', 'G1', 'ABT', 'KST', 'KR', 'KTR', 'ZV', " + Key("20260101") +
-        ", NULL, " + Key("20261201") + ", 1, 1)");
+        "ZUOSDT, ZUOSTG, ZuoSta) VALUES ('" +
+        pnr + "', 'G1', 'ABT', 'KST', 'KR', 'KTR', 'ZV', " + Key("20260101") + ", NULL, " + Key("20261201") +
+        ", 1, 1)");
   }
   return s;
 }
@@ -239,7 +246,9 @@ std::string PerPerson(int persons, const PersonLines& first, const DayLines& eac
   }
   return out;
 }
-std::string EveryDay(int persons, const DayLines& each) { return PerPerson(persons, nullptr, each); }
+std::string EveryDay(int persons, const DayLines& each) {
+  return PerPerson(persons, nullptr, each);
+}
 std::string Repeat(int n, const std::string& text) {
   std::string out;
   for (int i = 0; i < n; ++i) out += text;
@@ -316,14 +325,14 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
       {"week plans without WplVra", R"(ALTER TABLE "ABC_1.Qxs161Wpl" DROP COLUMN WplVra)", "",
        EveryDay(kPersons,
                 [](const std::string& p, const std::string& d) {
-                  return "Error: Azt + Vra ermitteln. -1! Person: " + p + "! Tag: " + d + "!\nZtgTag: " +
-                         std::to_string(CycleDay(d)) + "!\nZtgAgr: G1!\n";
+                  return "Error: Azt + Vra ermitteln. -1! Person: " + p + "! Tag: " + d +
+                         "!\nZtgTag: " + std::to_string(CycleDay(d)) + "!\nZtgAgr: G1!\n";
                 }),
        full},
       {"schedule-assignment records missing", R"(DROP TABLE "ABC_1.Qxs329Ztg")", "",
-       PerPerson(kPersons,
-                 [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; },
-                 ZtgLookupFailed),
+       PerPerson(
+           kPersons, [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; },
+           ZtgLookupFailed),
        with({{"Ztg", -1}})},
       // The lookup of the existing record fails: the step ends for the day, with a line.
       {"schedule-assignment records without ZtgBsd", R"(ALTER TABLE "ABC_1.Qxs329Ztg" DROP COLUMN ZtgBsd)", "",
@@ -338,7 +347,8 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
        "ZtgAzt varchar(5) NULL, ZtgTtp varchar(3) NULL, ZtgDat datetime NULL, ZtgSta smallint NOT NULL DEFAULT 1, "
        "ZtgPnm varchar(50) NULL, CONSTRAINT PK_Qxs329Ztg PRIMARY KEY (ZtgPnr, ZtgVon), "
        "CONSTRAINT CK_Qxs329Ztg_Tag CHECK (ZtgTag <> 3))\nGO\n"
-       "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgTag, ZtgSta) VALUES ('P2', " + Key("20261210") + ", 0, 1)\n",
+       "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgTag, ZtgSta) VALUES ('P2', " +
+           Key("20261210") + ", 0, 1)\n",
        EveryDay(kPersons,
                 [](const std::string& p, const std::string& d) -> std::string {
                   if (CycleDay(d) != 3) return "";
@@ -463,7 +473,9 @@ std::string ClientCalendarDays() {
   }
   return days;
 }
-std::unique_ptr<Shop> WritingShop() { return std::make_unique<Shop>(1, "20270101", ClientCalendarDays()); }
+std::unique_ptr<Shop> WritingShop() {
+  return std::make_unique<Shop>(1, "20270101", ClientCalendarDays());
+}
 
 // Every write of WritingShop's run is logged as refused with -1.
 void ExpectEveryWriteRefused(const std::string& log) {
@@ -505,9 +517,9 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
     fs::permissions(folder, fs::perms::all);
     fs::permissions(co.Dir() + "/planex.ini", read_only);
     fs::permissions(c.readonly_folder ? folder : db,
-                    c.readonly_folder ? read_only | fs::perms::owner_exec | fs::perms::group_exec |
-                                            fs::perms::others_exec
-                                      : read_only);
+                    c.readonly_folder
+                        ? read_only | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec
+                        : read_only);
     Ended e = WaitPlanex(StartPlanex(co, "2026", as_user));
     fs::permissions(folder, fs::perms::owner_all);
     fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write);

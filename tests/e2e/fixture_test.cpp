@@ -7,17 +7,15 @@
 namespace {
 
 TEST(FixtureRun, CapturesBothStreamsAndTheExitStatus) {
-  fixture::ProcResult r =
-      fixture::Run("/tmp", {"sh", "-c", "printf out; printf err >&2; exit 3"});
+  fixture::ProcResult r = fixture::Run("/tmp", {"sh", "-c", "printf out; printf err >&2; exit 3"});
   EXPECT_EQ(r.exit_code, 3);
   EXPECT_EQ(r.out, "out");
   EXPECT_EQ(r.err, "err");
 }
 
 TEST(FixtureRun, RunsInTheFolderWithExtraEnvironmentAndInput) {
-  fixture::ProcResult r = fixture::RunWithInput(
-      "/usr", {"sh", "-c", "read line; echo \"$PWD $PLANEX_X $line\""}, "hello\n",
-      {"PLANEX_X=1", "PLANEX_X=2"});
+  fixture::ProcResult r = fixture::RunWithInput("/usr", {"sh", "-c", "read line; echo \"$PWD $PLANEX_X $line\""},
+                                                "hello\n", {"PLANEX_X=1", "PLANEX_X=2"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "/usr 2 hello\n");
 }

@@ -39,8 +39,7 @@ class LocalPort {
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
     if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        (listening && listen(fd_, 8) != 0)) {
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || (listening && listen(fd_, 8) != 0)) {
       ADD_FAILURE() << "cannot set up a local port";
       return;
     }
@@ -69,12 +68,15 @@ class TdsWorkdir {
     fs::create_directory(dir_ / "odbc");
     fixture::WriteText(tmp_.File("odbc/odbcinst.ini"), "[FreeTDS]\nDriver=" + kFreeTds + "\n");
     fixture::WriteText(tmp_.File("odbc/odbc.ini"),
-              "[TDS_CLOSED]\n"
-              "Driver=FreeTDS\n"
-              "Server=127.0.0.1\n"
-              "Port=" + std::to_string(port) + "\n"
-              "TDS_Version=7.4\n"
-              "Timeout=" + std::to_string(kLoginTimeoutSeconds) + "\n");
+                       "[TDS_CLOSED]\n"
+                       "Driver=FreeTDS\n"
+                       "Server=127.0.0.1\n"
+                       "Port=" +
+                           std::to_string(port) +
+                           "\n"
+                           "TDS_Version=7.4\n"
+                           "Timeout=" +
+                           std::to_string(kLoginTimeoutSeconds) + "\n");
   }
   std::vector<std::string> Env() const {
     // HOME keeps a user's ~/.odbc.ini and ~/.freetds.conf out of the test.
@@ -82,18 +84,19 @@ class TdsWorkdir {
   }
 
   void WriteSettings(const std::string& login, const std::string& password) {
-    fixture::ProcResult p = fixture::RunWithInput(
-        dir_, {fixture::BuildDir() + "/planex-settings", "write", "planex.ini", "--login", login,
-               "--dsn", "TDS_CLOSED", "--schema", "abc_1", "--password-stdin"},
-        password + "\n", Env());
+    fixture::ProcResult p =
+        fixture::RunWithInput(dir_,
+                              {fixture::BuildDir() + "/planex-settings", "write", "planex.ini", "--login", login,
+                               "--dsn", "TDS_CLOSED", "--schema", "abc_1", "--password-stdin"},
+                              password + "\n", Env());
     ASSERT_EQ(p.exit_code, 0) << p.out << p.err;
   }
 
   // Runs planex with the clock pinned; *elapsed receives the wall time of the run.
   fixture::ProcResult Planex(std::chrono::steady_clock::duration* elapsed) {
     auto start = std::chrono::steady_clock::now();
-    fixture::ProcResult p = fixture::Run(
-        dir_, {fixture::BuildDir() + "/planex", "0", "2027", "planex.ini", "0", "0"}, Env(), fixture::kNow);
+    fixture::ProcResult p = fixture::Run(dir_, {fixture::BuildDir() + "/planex", "0", "2027", "planex.ini", "0", "0"},
+                                         Env(), fixture::kNow);
     *elapsed = std::chrono::steady_clock::now() - start;
     return p;
   }

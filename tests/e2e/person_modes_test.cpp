@@ -22,7 +22,9 @@ struct ModesCase {
   fixture::ClientShape shape;
   fixture::Oddities odd;
 };
-void PrintTo(const ModesCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ModesCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 fixture::Oddities None() {
   fixture::Oddities o;
@@ -46,8 +48,9 @@ fixture::Oddities Many() {
 // Every row of every table a run writes to, time stamps aside, in key order.
 Rows Dump(fixture::Company& co, fixture::ClientShape shape) {
   const std::string s = co.Schema() + ".";
-  Rows all = co.Query("SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-                      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm");
+  Rows all = co.Query(
+      "SELECT CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
+      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm");
   auto add = [&](const std::string& sql) {
     for (auto& row : co.Query(sql)) all.push_back(row);
   };
@@ -79,8 +82,8 @@ void ExpectSameRows(const Rows& daily, const Rows& batched) {
   size_t i = 0;
   while (i < daily.size() && i < batched.size() && daily[i] == batched[i]) ++i;
   if (i == daily.size() && i == batched.size()) return;
-  ADD_FAILURE() << "rows part at " << i << " of " << daily.size() << "/" << batched.size() << "\n  day by day: "
-                << (i < daily.size() ? Joined(daily[i]) : "(none)")
+  ADD_FAILURE() << "rows part at " << i << " of " << daily.size() << "/" << batched.size()
+                << "\n  day by day: " << (i < daily.size() ? Joined(daily[i]) : "(none)")
                 << "\n  batched:    " << (i < batched.size() ? Joined(batched[i]) : "(none)");
 }
 

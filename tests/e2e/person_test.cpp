@@ -36,14 +36,14 @@ class Scenario {
               const std::string& gbi = "", const std::string& kal = "K1", const std::string& akr = "AK") {
     if (co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '" + pnr + "'") == "0")
       Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', " + Lit(name) + ", 1)");
-    Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr +
-        "', " + Key(gvo) + ", " + (gbi.empty() ? "NULL" : Key(gbi)) + ", '" + kal + "', '" + akr + "', 'AB', 1)");
+    Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr + "', " +
+        Key(gvo) + ", " + (gbi.empty() ? "NULL" : Key(gbi)) + ", '" + kal + "', '" + akr + "', 'AB', 1)");
   }
   void Days(const std::string& kal, const Strings& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
     const std::string p = table.find("Ka2") != std::string::npos ? "Ka2" : "Kal";
     for (const auto& k : keys)
-      Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal +
-          "', " + Key(k) + ", 'AT', 1)");
+      Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal + "', " +
+          Key(k) + ", 'AT', 1)");
   }
   // A group of cycle length tge whose plan gives working time "A<n>" on cycle day n.
   void Group(const std::string& agr, int tge) {
@@ -55,12 +55,14 @@ class Scenario {
   void Assign(const std::string& pnr, const std::string& agr, const std::string& sdt, int stg,
               const std::string& gvo = "20260101", const std::string& kst = "K-100") {
     Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, "
-        "ZUOSTG, ZuoSta) VALUES ('" + pnr + "', '" + agr + "', 'ABT', " + Lit(kst) + ", 'KR', 'KTR', 'ZV', " +
-        Key(gvo) + ", NULL, " + Key(sdt) + ", " + std::to_string(stg) + ", 1)");
+        "ZUOSTG, ZuoSta) VALUES ('" +
+        pnr + "', '" + agr + "', 'ABT', " + Lit(kst) + ", 'KR', 'KTR', 'ZV', " + Key(gvo) + ", NULL, " + Key(sdt) +
+        ", " + std::to_string(stg) + ", 1)");
   }
 
   // A person with an open assignment row and a group assignment from cycle day stg on sdt.
-  void Member(const std::string& pnr, const std::string& name, const std::string& agr, const std::string& sdt, int stg) {
+  void Member(const std::string& pnr, const std::string& name, const std::string& agr, const std::string& sdt,
+              int stg) {
     Person(pnr, name);
     Assign(pnr, agr, sdt, stg);
   }
@@ -70,19 +72,22 @@ class Scenario {
   Rows Q(const std::string& tsql) { return co.Query(tsql); }
   Strings Col(const std::string& tsql) { return Column(co, tsql); }
   Strings TagDays(const std::string& pnr) {
-    return Col("SELECT CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag WHERE TagPnr = '" + pnr + "' ORDER BY TagTag");
+    return Col("SELECT CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag WHERE TagPnr = '" + pnr +
+               "' ORDER BY TagTag");
   }
   Strings ZtgDays(const std::string& pnr) {
-    return Col("SELECT CONVERT(char(8), ZtgVon, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '" + pnr + "' ORDER BY ZtgVon");
+    return Col("SELECT CONVERT(char(8), ZtgVon, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '" + pnr +
+               "' ORDER BY ZtgVon");
   }
   Strings Years(const std::string& pnr) {
     return Col("SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = '" + pnr + "' ORDER BY UrvJhr");
   }
   // Every row the person run writes, without the time stamps.
   Rows Dump() {
-    Rows all = Q("SELECT TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-                 "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-                 "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag");
+    Rows all =
+        Q("SELECT TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
+          "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
+          "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag");
     for (auto& r : Q("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
                      "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg "
                      "ORDER BY ZtgPnr, ZtgVon"))
@@ -108,13 +113,14 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
     const char* cycle_day;
   } cases[] = {
       {"P1", "20261209", "5"},  // three days before a start on cycle day 1: counts backwards
-      {"P1", "20261211", "7"},  {"P1", "20261212", "1"}, {"P1", "20261213", "2"},
-      {"P1", "20261216", "5"},  {"P2", "20261209", "2"},  // one day before a start on cycle day 3
-      {"P2", "20261210", "3"},  {"P2", "20261211", "4"}, {"P2", "20261215", "1"},  // wraps after 7
+      {"P1", "20261211", "7"}, {"P1", "20261212", "1"}, {"P1", "20261213", "2"},
+      {"P1", "20261216", "5"}, {"P2", "20261209", "2"},  // one day before a start on cycle day 3
+      {"P2", "20261210", "3"}, {"P2", "20261211", "4"}, {"P2", "20261215", "1"},  // wraps after 7
   };
   for (const auto& c : cases) {
     Rows r = s.Q(std::string("SELECT ZtgTag, ZtgAgr, ZtgAzt, ZtgVra, ZtgKst, ZtgAkr, ZtgBsd, ZtgTtp, ZtgSta "
-                             "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '") + c.pnr + "' AND ZtgVon = " + Key(c.day));
+                             "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = '") +
+                 c.pnr + "' AND ZtgVon = " + Key(c.day));
     ASSERT_EQ(r.size(), 1u) << c.pnr << " " << c.day;
     EXPECT_EQ(r[0], (Strings{c.cycle_day, "G7", std::string("A") + c.cycle_day, "PV", "K-100", "AK", "AB", "AT", "1"}))
         << c.pnr << " " << c.day;
@@ -122,7 +128,8 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
   EXPECT_EQ(s.TagDays("P1"), DayRange(9, 16));
   EXPECT_EQ(s.Q("SELECT CONVERT(char(8), TagVon, 112), CONVERT(varchar(19), TagUhr, 120), "
                 "CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) FROM ABC_1.Qxs327Tag "
-                "WHERE TagPnr = 'P1' AND TagTag = " + Key("20261209")),
+                "WHERE TagPnr = 'P1' AND TagTag = " +
+                Key("20261209")),
             (Rows{{"20261209", "2026-12-09 00:00:00", "20261209", "2026-12-09 00:00:00"}}));
   EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
 }
@@ -152,9 +159,10 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
   s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', " +
         Key("20261211") + ", " + Key("20261211") + ", CONVERT(Datetime, '2026-12-11 07:30:00', 120), " +
         Key("20261211") + ", NULL, NULL)");
-  s.Sql("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
-        "ZtgPnm) VALUES ('P1', " + Key("20261211") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " +
-        Key("20200101") + ", 2, 'Alter Name')");
+  s.Sql(
+      "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
+      "ZtgPnm) VALUES ('P1', " +
+      Key("20261211") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " + Key("20200101") + ", 2, 'Alter Name')");
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgSta, ZtgPnm, "
@@ -179,8 +187,7 @@ TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
   s.Run("0", "2026");
 
   EXPECT_EQ(s.ZtgDays("P1"), (Strings{"20261210", "20261211"}));
-  EXPECT_EQ(s.Col("SELECT ZtgAgr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2' ORDER BY ZtgVon"),
-            (Strings{"G1", "G1"}));
+  EXPECT_EQ(s.Col("SELECT ZtgAgr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2' ORDER BY ZtgVon"), (Strings{"G1", "G1"}));
   EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
 }
 
@@ -217,8 +224,7 @@ TEST_F(PersonRun, PersonIsHandledOnceWithItsLatestOpenRow) {
   s.Run("0", "2026");
 
   EXPECT_EQ(s.TagDays("P1"), (Strings{"20261209", "20261211"}));
-  EXPECT_EQ(s.Col("SELECT ZtgAkr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
-            (Strings{"NEW", "NEW"}));
+  EXPECT_EQ(s.Col("SELECT ZtgAkr FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"), (Strings{"NEW", "NEW"}));
   EXPECT_EQ(s.Years("P1"), Strings{"2026"});
   EXPECT_FALSE(Contains(s.co.Log(), "Urlaubsvortrag")) << s.co.Log();
 }
@@ -287,15 +293,17 @@ TEST_F(PersonRun, RefusedWritesAreLoggedUnlessTheDayRecordExists) {
   // so that day's insert is refused as a duplicate (2627), which is not worth a line. P2's days
   // are refused by a rule of the table, which is.
   s.Sql("DROP TABLE ABC_1.Qxs327Tag");
-  s.Sql("CREATE TABLE ABC_1.Qxs327Tag (TagPnr varchar(8) NOT NULL, TagTag datetime NOT NULL, TagVon datetime NOT NULL, "
-        "TagUhr datetime NULL, TagBis datetime NULL, TagEnd datetime NULL, TagDat datetime NULL, "
-        "CONSTRAINT PK_Qxs327Tag PRIMARY KEY (TagPnr, TagVon), CONSTRAINT CK_Qxs327Tag_Pnr CHECK (TagPnr <> 'P2'))");
+  s.Sql(
+      "CREATE TABLE ABC_1.Qxs327Tag (TagPnr varchar(8) NOT NULL, TagTag datetime NOT NULL, TagVon datetime NOT NULL, "
+      "TagUhr datetime NULL, TagBis datetime NULL, TagEnd datetime NULL, TagDat datetime NULL, "
+      "CONSTRAINT PK_Qxs327Tag PRIMARY KEY (TagPnr, TagVon), CONSTRAINT CK_Qxs327Tag_Pnr CHECK (TagPnr <> 'P2'))");
   s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon) VALUES ('P1', " + Key("20251101") + ", " +
         Key("20261210") + ")");
   // A rule of the leave table refuses the year 2026 (547): logged, the next year still offered.
   s.Sql("DROP TABLE ABC_1.Qxs332Urv");
-  s.Sql("CREATE TABLE ABC_1.Qxs332Urv (UrvPnr varchar(8) NOT NULL, UrvJhr int NOT NULL, "
-        "CONSTRAINT PK_Qxs332Urv PRIMARY KEY (UrvPnr, UrvJhr), CONSTRAINT CK_Qxs332Urv_Jhr CHECK (UrvJhr <> 2026))");
+  s.Sql(
+      "CREATE TABLE ABC_1.Qxs332Urv (UrvPnr varchar(8) NOT NULL, UrvJhr int NOT NULL, "
+      "CONSTRAINT PK_Qxs332Urv PRIMARY KEY (UrvPnr, UrvJhr), CONSTRAINT CK_Qxs332Urv_Jhr CHECK (UrvJhr <> 2026))");
   s.Days("K1", {"20261210", "20261211"});
   s.Person("P1", "Eins");
   s.Person("P2", "Zwei");

@@ -76,14 +76,12 @@ TEST(PlanexDbInit, DefaultFirstDayIsFirstOfJanuaryOfTheCurrentYear) {
   REQUIRE_DRIVER();
   Company company(Options{});
   const std::string file = company.Dir() + "/other.db";
-  ProcResult r = fixture::Run(company.Dir(),
-                              {BuildDir() + "/planex-db", "--db", file, "init", "--schema", "xyz"},
-                              {}, "2031-06-15 10:00:00");
+  ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", file, "init", "--schema", "xyz"}, {},
+                              "2031-06-15 10:00:00");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("client schema XYZ"), std::string::npos) << r.out;
-  ProcResult q = fixture::RunWithInput(
-      company.Dir(), {BuildDir() + "/planex-db", "--db", file, "sql", "-"},
-      "SELECT CONVERT(char(8), BakDtm, 112) AS d FROM QXSYSTEM.Qxs133Bak\n");
+  ProcResult q = fixture::RunWithInput(company.Dir(), {BuildDir() + "/planex-db", "--db", file, "sql", "-"},
+                                       "SELECT CONVERT(char(8), BakDtm, 112) AS d FROM QXSYSTEM.Qxs133Bak\n");
   ASSERT_EQ(q.exit_code, 0) << q.err;
   EXPECT_NE(q.out.find("20301231"), std::string::npos) << q.out;
 }
@@ -92,12 +90,11 @@ TEST(PlanexDbInit, SecondClientSkipsTheSystemSchemaAndKeepsTheBaseCalendar) {
   REQUIRE_DRIVER();
   Company company(WithFirstDay("20260101"));
   ASSERT_EQ(company.SetupError(), "");
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "DEF_2",
-                                                               "--first-day", "20300101"}));
+  ProcResult r =
+      fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "DEF_2", "--first-day", "20300101"}));
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM DEF_2.Qxs300Pnr"), "0");
-  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"),
-            "20251231");
+  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"), "20251231");
 
   ProcResult again = fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "def_2"}));
   EXPECT_EQ(again.exit_code, 1);
@@ -123,25 +120,21 @@ TEST(PlanexDbInit, SchemaRefusesRowsThatWouldBreakTheSystem) {
        "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, "
        "BakYow) VALUES (CONVERT(Datetime, '20251231', 112), 2025, 12, 31, 1, 4, 365, 2026)",
        2627},
-      {"group with a cycle of zero days",
-       "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G0', 0)", 547},
-      {"person number of nine characters",
-       "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('123456789')", 8152},
-      {"leave year of an unknown person",
-       "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('nobody', 2026)", 547},
+      {"group with a cycle of zero days", "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G0', 0)", 547},
+      {"person number of nine characters", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('123456789')", 8152},
+      {"leave year of an unknown person", "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('nobody', 2026)", 547},
   };
   for (const Case& c : cases) {
     std::string message;
     EXPECT_EQ(company.Exec(c.sql, &message), c.native) << c.what << ": " << message;
   }
   // What planex writes at full width is accepted.
-  EXPECT_EQ(company.Exec(
-                "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, "
-                "ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) "
-                "VALUES ('00000001', CONVERT(Datetime, '20260105', 112), 'AAAAA', "
-                "'BBBBBBBBBBBBBBB', 'CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC', 'DDDDDD', 'EEEE', 'FFFFF', "
-                "21, 'GGGGG', 'HHHHH', 'IIIII', 'JJJ', CURRENT_TIMESTAMP, 1, "
-                "'NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN')"),
+  EXPECT_EQ(company.Exec("INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, "
+                         "ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) "
+                         "VALUES ('00000001', CONVERT(Datetime, '20260105', 112), 'AAAAA', "
+                         "'BBBBBBBBBBBBBBB', 'CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC', 'DDDDDD', 'EEEE', 'FFFFF', "
+                         "21, 'GGGGG', 'HHHHH', 'IIIII', 'JJJ', CURRENT_TIMESTAMP, 1, "
+                         "'NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN')"),
             0);
   EXPECT_EQ(company.Exec("INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('00000001', 2026)"), 0);
   EXPECT_EQ(company.Scalar("SELECT UrvTge FROM ABC_1.Qxs332Urv"), "0");
@@ -163,11 +156,10 @@ TEST(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
             "INSERT INTO $(CLIENT).Note (Id) VALUES (7)\n"
             "GO\n"
             "SELECT Id, Txt FROM $(CLIENT).Note ORDER BY Id DESC\n");
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "-v",
-                                                               "CLIENT=ABC_1", "-v", "N=42"}));
+  ProcResult r =
+      fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "-v", "CLIENT=ABC_1", "-v", "N=42"}));
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_NE(r.out.find("Id Txt\n-- ----\n42 it's\n7  NULL\n(2 rows)\n"), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("Id Txt\n-- ----\n42 it's\n7  NULL\n(2 rows)\n"), std::string::npos) << r.out;
 }
 
 TEST(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
@@ -180,8 +172,7 @@ TEST(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
             "  VALUES ('1', 'a -- b /* c */ ''d''')\n"
             "GO\n"
             "SELECT PnrNam FROM ABC_1.Qxs300Pnr\n");
-  ProcResult r = fixture::Run(company.Dir(),
-                              Tool(company, 7, {"sql", "notes.sql", "--schema", "abc_1"}));
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "--schema", "abc_1"}));
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(company.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr"), "a -- b /* c */ 'd'");
   EXPECT_NE(r.out.find("a -- b /* c */ 'd'\n(1 row)"), std::string::npos) << r.out;
@@ -229,8 +220,8 @@ TEST(PlanexDbSql, MissingScriptOrDatabaseFails) {
   ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "nothing.sql"}));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << r.err;
-  r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", company.Dir() + "/none.db",
-                                   "counts", "--schema", "ABC_1"});
+  r = fixture::Run(company.Dir(),
+                   {BuildDir() + "/planex-db", "--db", company.Dir() + "/none.db", "counts", "--schema", "ABC_1"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
 }
@@ -293,14 +284,12 @@ TEST(PlanexDbUsage, HelpForToolAndEveryCommand) {
 }
 
 TEST(PlanexDbUsage, UnknownDataSourceFailsWithStatus1) {
-  ProcResult r = fixture::RunWithInput(
-      "/tmp",
-      {BuildDir() + "/planex-db", "--dsn", "PLANEX_NO_SUCH_DSN", "--user", "u", "--password-stdin",
-       "counts", "--schema", "ABC_1"},
-      "pw\n", {"ODBCSYSINI=/nonexistent", "ODBCINI=/nonexistent/odbc.ini"});
+  ProcResult r = fixture::RunWithInput("/tmp",
+                                       {BuildDir() + "/planex-db", "--dsn", "PLANEX_NO_SUCH_DSN", "--user", "u",
+                                        "--password-stdin", "counts", "--schema", "ABC_1"},
+                                       "pw\n", {"ODBCSYSINI=/nonexistent", "ODBCINI=/nonexistent/odbc.ini"});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_NE(r.err.find("cannot connect to data source PLANEX_NO_SUCH_DSN"), std::string::npos)
-      << r.err;
+  EXPECT_NE(r.err.find("cannot connect to data source PLANEX_NO_SUCH_DSN"), std::string::npos) << r.err;
 }
 
 TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
@@ -308,9 +297,8 @@ TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   const std::string dir = tmpl;
   ProcResult w = fixture::RunWithInput(dir,
-                                       {BuildDir() + "/planex-settings", "write", "planex.ini",
-                                        "--login", "clerk", "--dsn", "PLANEX_NO_SUCH_DSN",
-                                        "--schema", "abc_1", "--password-stdin"},
+                                       {BuildDir() + "/planex-settings", "write", "planex.ini", "--login", "clerk",
+                                        "--dsn", "PLANEX_NO_SUCH_DSN", "--schema", "abc_1", "--password-stdin"},
                                        "pw\n");
   ASSERT_EQ(w.exit_code, 0) << w.err;
   ProcResult r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
@@ -328,8 +316,7 @@ TEST(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
   Company company(WithFirstDay("20260101"));
   ASSERT_EQ(company.SetupError(), "");
   company.WriteSettings();
-  ProcResult r = fixture::Run(company.Dir(),
-                              {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
+  ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
                               {"ODBCSYSINI=" + company.Dir(), "ODBCINI=" + company.Dir() + "/odbc.ini"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("ABC_1.Qxs300Pnr"), std::string::npos) << r.out;
@@ -363,8 +350,8 @@ TEST(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {
   for (const char* seed : {"7", "7", "8"}) {
     Company company(WithFirstDay("20260101"));
     ASSERT_EQ(company.SetupError(), "");
-    ProcResult r = fixture::Run(
-        company.Dir(), Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "60", "--seed", seed}));
+    ProcResult r =
+        fixture::Run(company.Dir(), Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "60", "--seed", seed}));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"), "60");
     dumps.push_back(Dump(company));
@@ -388,13 +375,13 @@ TEST(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
     SCOPED_TRACE(c.date_first);
     Company company(WithFirstDay("20260101", c.date_first));
     ASSERT_EQ(company.SetupError(), "");
-    ProcResult r = fixture::Run(company.Dir(),
-                                Tool(company, c.date_first, {"demo", "--schema", "ABC_1", "--persons", "3"}));
+    ProcResult r =
+        fixture::Run(company.Dir(), Tool(company, c.date_first, {"demo", "--schema", "ABC_1", "--persons", "3"}));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     auto join = [&](const char* kal) {
       std::string s;
-      for (auto& row : company.Query(std::string("SELECT WchTag FROM ABC_1.Qxs137Wch WHERE WchKal = '") +
-                                     kal + "' AND WchSta < 4 ORDER BY WchTag")) {
+      for (auto& row : company.Query(std::string("SELECT WchTag FROM ABC_1.Qxs137Wch WHERE WchKal = '") + kal +
+                                     "' AND WchSta < 4 ORDER BY WchTag")) {
         s += (s.empty() ? "" : ",") + row[0];
       }
       return s;
@@ -456,8 +443,7 @@ TEST(PlanexDbDemo, PlanexRunsThroughTheDemoCompanyWithoutErrorLines) {
   REQUIRE_DRIVER();
   Company company(WithFirstDay("20260101", 1));
   ASSERT_EQ(company.SetupError(), "");
-  ProcResult r = fixture::Run(company.Dir(),
-                              Tool(company, 1, {"demo", "--schema", "ABC_1", "--persons", "30"}));
+  ProcResult r = fixture::Run(company.Dir(), Tool(company, 1, {"demo", "--schema", "ABC_1", "--persons", "30"}));
   ASSERT_EQ(r.exit_code, 0) << r.err;
   company.WriteSettings();
   ProcResult run = company.RunPlanex({"0", "2027", "planex.ini", "0", "0"}, "2026-12-08 10:00:00");
@@ -470,8 +456,7 @@ TEST(PlanexDbDemo, PlanexRunsThroughTheDemoCompanyWithoutErrorLines) {
   EXPECT_GT(std::stol(days), 30 * 14);
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs329Ztg"), days);
   EXPECT_EQ(company.Scalar("SELECT MAX(UrvJhr) FROM ABC_1.Qxs332Urv"), "2027");
-  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"),
-            "20271231");
+  EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"), "20271231");
 }
 
 }  // namespace

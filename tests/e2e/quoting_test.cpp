@@ -37,9 +37,9 @@ struct Calendar {
 };
 
 struct Person {
-  std::string pnr;   // 8 characters at most
-  std::string name;  // 50
-  std::string kal;   // a client calendar
+  std::string pnr;                      // 8 characters at most
+  std::string name;                     // 50
+  std::string kal;                      // a client calendar
   std::string akr, abr;                 // assignment row values, 5 each
   std::string agr;                      // group code, 5
   std::string abt, kst, krt, ktr, vra;  // group assignment values: 15, 30, 4, 6, 5
@@ -55,8 +55,8 @@ const Calendar kCalendars[] = {
 const Person kPersons[] = {
     {"O'B;--1%", "O'Brien; DROP TABLE ABC_1.Qxs300Pnr; --", "%;'", "A'--;", "%/*'", "'--%;", "Abt 'X'; --",
      "K/*'*/%; DELETE FROM x", "'%;-", "--'/*", "'%*/-", "'A;--", "%'/*"},
-    {"P/*'*/;%", FullName(), "/*;", "*/'%;", "--;'", "/*'*/", "100% 'sicher'", "'; UPDATE y SET z = 1 --",
-     "*/'", "%';", ";'", "*/;'", "'/*"},
+    {"P/*'*/;%", FullName(), "/*;", "*/'%;", "--;'", "/*'*/", "100% 'sicher'", "'; UPDATE y SET z = 1 --", "*/'", "%';",
+     ";'", "*/;'", "'/*"},
     // A person number made of nothing but quotes and markers, on the same calendar.
     {"''--/**/", "--", "%;'", "'", "''", "'''", "''''", "'", "%", ";", "/*", "*/", "--"},
 };
@@ -79,17 +79,16 @@ class Quoting : public fixture::DatabaseTest {
     }
     for (const Person& p : kPersons) {
       Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.name) + ", 1)");
-      Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES (" +
-          Lit(p.pnr) + ", " + Key("20260101") + ", NULL, " + Lit(p.kal) + ", " + Lit(p.akr) + ", " + Lit(p.abr) +
-          ", 1)");
+      Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES (" + Lit(p.pnr) +
+          ", " + Key("20260101") + ", NULL, " + Lit(p.kal) + ", " + Lit(p.akr) + ", " + Lit(p.abr) + ", 1)");
       // A group of its own with a one-day cycle, so every day is cycle day 1.
       Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES (" + Lit(p.agr) + ", 1, 1)");
       Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES (" + Lit(p.agr) + ", 1, " +
           Lit(p.azt) + ", " + Lit(p.plan_vra) + ", 1)");
       Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, "
-          "ZUOSDT, ZUOSTG, ZuoSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.agr) + ", " + Lit(p.abt) + ", " +
-          Lit(p.kst) + ", " + Lit(p.krt) + ", " + Lit(p.ktr) + ", " + Lit(p.vra) + ", " + Key("20260101") +
-          ", NULL, " + Key("20261201") + ", 1, 1)");
+          "ZUOSDT, ZUOSTG, ZuoSta) VALUES (" +
+          Lit(p.pnr) + ", " + Lit(p.agr) + ", " + Lit(p.abt) + ", " + Lit(p.kst) + ", " + Lit(p.krt) + ", " +
+          Lit(p.ktr) + ", " + Lit(p.vra) + ", " + Key("20260101") + ", NULL, " + Key("20261201") + ", 1, 1)");
     }
   }
 
@@ -115,8 +114,9 @@ class Quoting : public fixture::DatabaseTest {
   }
   Rows DayRows() { return Sorted("SELECT TagPnr, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag"); }
   Rows ScheduleRows() {
-    return Sorted("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-                  "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg");
+    return Sorted(
+        "SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
+        "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg");
   }
   Rows LeaveRows() { return Sorted("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv"); }
 

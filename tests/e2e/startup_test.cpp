@@ -69,13 +69,13 @@ std::vector<std::string> WriteArgs(const std::string& login = "a", const std::st
 }
 
 // The settings values below were enciphered with the system key by an independent Blowfish.
-const std::string kLoginHand = "B7E5674199C5DE390E525D01F09C4E9B";  // "hand_login"
-const std::string kPassHand = "ADE36F362CDF4131EB335A0A9DEA4EC6";   // "hand pw;x"
-const std::string kNoDsn = "CD6840F9E003191B8D2504666B44DAF8";      // "NO_SUCH_DSN"
-const std::string kSchemaAbc = "C90BAF3D3F7ABDCE";                  // "abc_1x"
-const std::string kPlanexValue = "0CB77001EF3C0D7C";                 // "planex"
+const std::string kLoginHand = "B7E5674199C5DE390E525D01F09C4E9B";    // "hand_login"
+const std::string kPassHand = "ADE36F362CDF4131EB335A0A9DEA4EC6";     // "hand pw;x"
+const std::string kNoDsn = "CD6840F9E003191B8D2504666B44DAF8";        // "NO_SUCH_DSN"
+const std::string kSchemaAbc = "C90BAF3D3F7ABDCE";                    // "abc_1x"
+const std::string kPlanexValue = "0CB77001EF3C0D7C";                  // "planex"
 const std::string kLoginForged = "EE507E64BA6F786BEC8AAAF00D88330D";  // "ops\nError: x"
-const std::string kDsnEscape = "DF00945BAA79BA4A";                   // "DSN\x1B[2J"
+const std::string kDsnEscape = "DF00945BAA79BA4A";                    // "DSN\x1B[2J"
 
 TEST(Planex, WrongArgumentCountShowsUsage) {
   for (const std::vector<std::string>& args :
@@ -197,9 +197,9 @@ TEST(Planex, RunLogIsNotWrittenThroughASymbolicLink) {
 
 TEST(Planex, ConnectFailureLogsTwoLinesWithMaskedPassword) {
   Workdir w;
-  Proc wr = w.Settings({"write", "planex.ini", "--login", "planex", "--dsn", "NO_SUCH_DSN", "--schema", "abc_1",
-                        "--password-stdin"},
-                       "Top;Secret\n");
+  Proc wr = w.Settings(
+      {"write", "planex.ini", "--login", "planex", "--dsn", "NO_SUCH_DSN", "--schema", "abc_1", "--password-stdin"},
+      "Top;Secret\n");
   ASSERT_EQ(wr.exit_code, 0) << wr.err;
   Proc p = w.Planex({"20041201", "2027", "planex.ini", "0000", "9999"});
   EXPECT_EQ(p.exit_code, 0);
@@ -228,8 +228,7 @@ TEST(Planex, HandWrittenSettingsFiles) {
        "0;DB;\n1;LOGIN;" + kLoginHand + "\n0;DB;\n1;LOGIN;" + kPlanexValue + "\n0;DB;\n3;NET8;" + kNoDsn +
            "\n0;DB;\n4;SCHEMA;" + kSchemaAbc + "\n",
        "Name:hand_login Pwd:**** Net:NO_SUCH_DSN"},
-      {"a pair numbered 0 answers every key",
-       "0;DB;\n0;LOGIN;" + kLoginHand + "\n0;DB;\n3;NET8;" + kNoDsn + "\n",
+      {"a pair numbered 0 answers every key", "0;DB;\n0;LOGIN;" + kLoginHand + "\n0;DB;\n3;NET8;" + kNoDsn + "\n",
        "Name:hand_login Pwd:**** Net:hand_login"},
       {"a pair without section answers every key",
        "no section\n7;SCHEMA;" + kSchemaAbc + "\n0;DB;\n1;LOGIN;" + kLoginHand + "\n",
@@ -249,13 +248,14 @@ TEST(Planex, HandWrittenSettingsFiles) {
 
 TEST(SettingsTool, WrittenFileReadsBackThroughShow) {
   Workdir w;
-  Proc wr = w.Settings({"write", "s.ini", "--login=sa_user", "--dsn", "Prod DSN", "--schema", "Mandant_7",
-                        "--password-stdin"},
-                       "pw with blanks\r\n");
+  Proc wr = w.Settings(
+      {"write", "s.ini", "--login=sa_user", "--dsn", "Prod DSN", "--schema", "Mandant_7", "--password-stdin"},
+      "pw with blanks\r\n");
   ASSERT_EQ(wr.exit_code, 0) << wr.err;
   std::string text = w.Read("s.ini");
   EXPECT_EQ(text.find('\r'), std::string::npos);
-  EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
   Proc show = w.Settings({"show", "s.ini"});
   EXPECT_EQ(show.exit_code, 0) << show.err;
   EXPECT_EQ(show.out,
@@ -311,8 +311,10 @@ TEST(SettingsTool, RefusesWhatPlanexCouldNotUse) {
       {"long schema", WriteArgs("a", "d", std::string(21, 's')), 1, "planex would refuse the schema"},
       {"long login", WriteArgs(std::string(97, 'l')), 1, "at most 96"},
       {"empty dsn", WriteArgs("a", ""), 1, "must not be empty"},
-      {"password on the command line", {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s", "--password", "x"},
-       2, "not taken from the command line"},
+      {"password on the command line",
+       {"write", "s.ini", "--login", "a", "--dsn", "d", "--schema", "s", "--password", "x"},
+       2,
+       "not taken from the command line"},
       {"missing schema", {"write", "s.ini", "--login", "a", "--dsn", "d", "--password-stdin"}, 2, "--schema missing"},
       {"long text", {"encode", std::string(97, 't')}, 1, "at most 96"},
       {"line end in the login", WriteArgs("a\nError: x"), 1, "control character"},
@@ -340,8 +342,8 @@ TEST(SettingsTool, WriteNeverUsesAnExistingTemporaryFile) {
   {
     Workdir w;
     w.Write("s.ini.tmp", "someone else's\n");
-    fs::permissions(w.Dir() / "s.ini.tmp", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                               fs::perms::others_read);
+    fs::permissions(w.Dir() / "s.ini.tmp",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     Proc p = w.Settings(write, "pw\n");
     EXPECT_EQ(p.exit_code, 1);
     EXPECT_NE(p.err.find("s.ini.tmp exists already"), std::string::npos) << p.err;
@@ -360,8 +362,9 @@ TEST(SettingsTool, WriteNeverUsesAnExistingTemporaryFile) {
   {
     // Written with a permissive umask, the file is still its owner's only.
     Workdir w;
-    Proc p = w.Run(w.Dir(), {"sh", "-c", "umask 0; exec \"$0\" \"$@\"", kSettings, "write", "s.ini", "--login",
-                             "a", "--dsn", "d", "--schema", "s", "--password-stdin"},
+    Proc p = w.Run(w.Dir(),
+                   {"sh", "-c", "umask 0; exec \"$0\" \"$@\"", kSettings, "write", "s.ini", "--login", "a", "--dsn",
+                    "d", "--schema", "s", "--password-stdin"},
                    "pw\n");
     ASSERT_EQ(p.exit_code, 0) << p.err;
     EXPECT_EQ(fs::status(w.Dir() / "s.ini").permissions() & fs::perms::all,
@@ -380,8 +383,12 @@ TEST(SettingsTool, LongestValuesRoundTripThroughPlanex) {
 
 TEST(SettingsTool, HelpForEveryCommand) {
   Workdir w;
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"help"}, {"write", "--help"},
-                                               {"show", "--help"}, {"encode", "--help"}, {"decode", "--help"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"help"},
+                                               {"write", "--help"},
+                                               {"show", "--help"},
+                                               {"encode", "--help"},
+                                               {"decode", "--help"}}) {
     Proc p = w.Settings(args);
     EXPECT_EQ(p.exit_code, 0) << args[0];
     EXPECT_EQ(p.out.rfind("Usage: planex-settings", 0), 0u) << args[0];

@@ -18,8 +18,8 @@ const char* const kToday = "2026-12-08 10:00:00";
 
 // A demo company of 20 persons whose base calendar starts on 1 January 2026.
 void FillDemo(Company& c) {
-  ProcResult r = fixture::Run(c.Dir(), {fixture::BuildDir() + "/planex-db", "--db", c.DbFile(), "demo",
-                                        "--schema", c.Schema(), "--persons", "20", "--seed", "3"});
+  ProcResult r = fixture::Run(c.Dir(), {fixture::BuildDir() + "/planex-db", "--db", c.DbFile(), "demo", "--schema",
+                                        c.Schema(), "--persons", "20", "--seed", "3"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   c.WriteSettings();
 }
@@ -68,8 +68,7 @@ TEST(Terminal, ProgressAndSummaryOnATerminalNothingElsewhereSameRunLog) {
     // summary shows all of them done.
     std::smatch last;
     std::string progress = screen.substr(0, summary);
-    ASSERT_TRUE(std::regex_search(progress, last, std::regex("Personen ([0-9]+)/([0-9]+)[^\r]*$")))
-        << screen;
+    ASSERT_TRUE(std::regex_search(progress, last, std::regex("Personen ([0-9]+)/([0-9]+)[^\r]*$"))) << screen;
     EXPECT_EQ(last[1], last[2]) << screen;
     EXPECT_EQ(Added(screen, "ABC_1.Qxs327Tag"), Count(c, "ABC_1.Qxs327Tag") - tag_before) << screen;
     EXPECT_EQ(Added(screen, "QXSYSTEM.Qxs133Bak"), Count(c, "QXSYSTEM.Qxs133Bak") - bak_before) << screen;

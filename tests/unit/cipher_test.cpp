@@ -36,7 +36,9 @@ std::string Dec(const std::string& hex) {
 }
 
 // Half i (0 = left, 1 = right) of a big-endian hex block as a number.
-uint32_t Half(const std::string& hex, int i) { return std::stoul(hex.substr(8 * i, 8), nullptr, 16); }
+uint32_t Half(const std::string& hex, int i) {
+  return std::stoul(hex.substr(8 * i, 8), nullptr, 16);
+}
 
 bool StateIsZero(const Bf_State& s) {
   for (uint32_t w : s.P)
@@ -60,8 +62,8 @@ TEST(Cipher, InitialTableHoldsTheDigitsOfPi) {
 // once each block half is byte-reversed on the way in and out.
 TEST(Cipher, PublishedVectorsHoldThroughByteReversal) {
   struct Case {
-    std::string key;          // raw key bytes
-    std::string plain_be;     // hex, big-endian convention
+    std::string key;       // raw key bytes
+    std::string plain_be;  // hex, big-endian convention
     std::string cipher_be;
   } cases[] = {
       {std::string(8, '\0'), "0000000000000000", "4EF997456198DD78"},

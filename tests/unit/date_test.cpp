@@ -24,11 +24,20 @@ TEST(Date, WeekDayValuesAndRejections) {
   struct Case {
     int day, month, year, weekday;
   } cases[] = {
-      {1, 1, 2007, 1},  {1, 3, 2007, 4},   {1, 1, 2000, 6},  {29, 2, 2024, 4},
-      {1, 3, 1600, 3},  {29, 2, 1600, -1}, {0, 5, 2007, -1}, {32, 5, 2007, -1},
-      {1, 13, 2007, -1}, {1, 6, 1599, -1},
-      {31, 2, 2007, 6},  // past the month's end: counts on, as 3 March 2007
-      {1, 3, 2400, 3},   // the centuries repeat after 400 years: a Wednesday like 1 March 2000
+      {1, 1, 2007, 1},
+      {1, 3, 2007, 4},
+      {1, 1, 2000, 6},
+      {29, 2, 2024, 4},
+      {1, 3, 1600, 3},
+      {29, 2, 1600, -1},
+      {0, 5, 2007, -1},
+      {32, 5, 2007, -1},
+      {1, 13, 2007, -1},
+      {1, 6, 1599, -1},
+      // past the month's end: counts on, as 3 March 2007
+      {31, 2, 2007, 6},
+      // the centuries repeat after 400 years: a Wednesday like 1 March 2000
+      {1, 3, 2400, 3},
       {1, 1, 2401, 1},
   };
   for (const auto& c : cases)
@@ -39,8 +48,7 @@ TEST(Date, YearDayValues) {
   struct Case {
     int day, month, year, n;
   } cases[] = {
-      {31, 12, 2024, 366}, {31, 12, 2023, 365}, {1, 3, 2024, 61},
-      {1, 1, 2024, 1},     {5, 0, 2024, -1},    {5, 13, 2024, -1},
+      {31, 12, 2024, 366}, {31, 12, 2023, 365}, {1, 3, 2024, 61}, {1, 1, 2024, 1}, {5, 0, 2024, -1}, {5, 13, 2024, -1},
   };
   for (const auto& c : cases) EXPECT_EQ(Dat_YearDay(c.day, c.month, c.year), c.n);
 }
@@ -49,10 +57,10 @@ TEST(Date, WeekNumbersAroundTheTurnOfTheYear) {
   struct Case {
     int day, month, year, week;
   } cases[] = {
-      {31, 12, 2015, 53}, {1, 1, 2016, 53},  {3, 1, 2016, 53},  {4, 1, 2016, 1},
+      {31, 12, 2015, 53}, {1, 1, 2016, 53},   {3, 1, 2016, 53},   {4, 1, 2016, 1},
       {27, 12, 2020, 52}, {28, 12, 2020, 53}, {31, 12, 2020, 53}, {3, 1, 2021, 53},
-      {4, 1, 2021, 1},    {10, 1, 2021, 1},   {11, 1, 2021, 2},  {30, 12, 2024, 1},
-      {1, 1, 2027, 53},   {3, 1, 2027, 53},   {4, 1, 2027, 1},   {29, 12, 1992, 53},
+      {4, 1, 2021, 1},    {10, 1, 2021, 1},   {11, 1, 2021, 2},   {30, 12, 2024, 1},
+      {1, 1, 2027, 53},   {3, 1, 2027, 53},   {4, 1, 2027, 1},    {29, 12, 1992, 53},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Dat_WeekNum(c.day, c.month, c.year), c.week) << c.day << "." << c.month << "." << c.year;
@@ -76,13 +84,17 @@ void CheckAgainstChrono(int first_year, int last_year) {
               Dat_YearDay(dd, m, y) == year_day;
     if (!ok) {
       ++mismatches;
-      ADD_FAILURE() << y << "-" << m << "-" << dd << ": weekday " << Dat_WeekDay(dd, m, y) << " vs "
-                    << wd.c_encoding() << ", week " << Dat_WeekNum(dd, m, y) << " vs " << iso_week;
+      ADD_FAILURE() << y << "-" << m << "-" << dd << ": weekday " << Dat_WeekDay(dd, m, y) << " vs " << wd.c_encoding()
+                    << ", week " << Dat_WeekNum(dd, m, y) << " vs " << iso_week;
     }
   }
 }
 
-TEST(Date, AgreesWithTheStandardCalendar1990To2100) { CheckAgainstChrono(1990, 2100); }
-TEST(Date, AgreesWithTheStandardCalendarAcross2400) { CheckAgainstChrono(2398, 2402); }
+TEST(Date, AgreesWithTheStandardCalendar1990To2100) {
+  CheckAgainstChrono(1990, 2100);
+}
+TEST(Date, AgreesWithTheStandardCalendarAcross2400) {
+  CheckAgainstChrono(2398, 2402);
+}
 
 }  // namespace

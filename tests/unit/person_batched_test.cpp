@@ -14,7 +14,8 @@ namespace {
 struct Person {
   BsvSatz bsv{};
   std::vector<KalTag> days{{"20270101", "A"}, {"20270102", "B"}, {"20270104", "C"}};
-  std::vector<ZtgAlt> existing{{"20270102", 1, "old", "oabt", "okst", "oktr", "okrt", "OAGR", 9, "obsd", "ovra", "oazt", "O"}};
+  std::vector<ZtgAlt> existing{
+      {"20270102", 1, "old", "oabt", "okst", "oktr", "okrt", "OAGR", 9, "obsd", "ovra", "oazt", "O"}};
   std::vector<ZuoTag> assignments{{"20270102", 2, "G1", "abt", "kst", "krt", "ktr", "zvra"},
                                   {"20270104", 4, "G1", "abt", "kst", "krt", "ktr", "zvra"},
                                   {"20270101", 1, "G1", "abt", "kst", "krt", "ktr", "zvra"}};
@@ -95,7 +96,9 @@ struct FallBackCase {
   const char* name;
   std::function<void(Person&)> change;
 };
-void PrintTo(const FallBackCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FallBackCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ZtgBatchFallBack : public ::testing::TestWithParam<FallBackCase> {};
 
@@ -108,20 +111,28 @@ TEST_P(ZtgBatchFallBack, SendsThePersonDayByDay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Batch, ZtgBatchFallBack,
-    ::testing::Values(
-        FallBackCase{"NoAssignment", [](Person& p) { p.assignments.pop_back(); }},
-        FallBackCase{"TwoAssignments",
-                     [](Person& p) { p.assignments.push_back({"20270101", 3, "G1", "", "", "", "", ""}); }},
-        FallBackCase{"NoPlanRow", [](Person& p) { p.plans.pop_back(); }},
-        FallBackCase{"TwoPlanRows", [](Person& p) { p.plans.push_back({"G1", 4, "A5", ""}); }},
-        FallBackCase{"PlanOfAnotherGroupOnly", [](Person& p) { p.plans[0].agr = "G2"; }},
-        FallBackCase{"DeadRecord", [](Person& p) { p.existing[0].sta = 4; }},
-        FallBackCase{"DeadRecordOnANewDay", [](Person& p) { p.existing.push_back({"20270104", 9, "", "", "", "", "", "", 0, "", "", "", ""}); }},
-        FallBackCase{"TwoRecords", [](Person& p) { p.existing.push_back(p.existing[0]); }},
-        FallBackCase{"PlanValueCut", [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
-        FallBackCase{"AssignmentValueCut", [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
-        FallBackCase{"RecordValueCut", [](Person& p) { p.existing[0].azt = "ABCDEF"; }},
-        FallBackCase{"DayTwice", [](Person& p) { p.days.push_back(p.days.back()); }}),
+    ::testing::Values(FallBackCase{"NoAssignment", [](Person& p) { p.assignments.pop_back(); }},
+                      FallBackCase{"TwoAssignments",
+                                   [](Person& p) {
+                                     p.assignments.push_back({"20270101", 3, "G1", "", "", "", "", ""});
+                                   }},
+                      FallBackCase{"NoPlanRow", [](Person& p) { p.plans.pop_back(); }},
+                      FallBackCase{"TwoPlanRows",
+                                   [](Person& p) {
+                                     p.plans.push_back({"G1", 4, "A5", ""});
+                                   }},
+                      FallBackCase{"PlanOfAnotherGroupOnly", [](Person& p) { p.plans[0].agr = "G2"; }},
+                      FallBackCase{"DeadRecord", [](Person& p) { p.existing[0].sta = 4; }},
+                      FallBackCase{"DeadRecordOnANewDay",
+                                   [](Person& p) {
+                                     p.existing.push_back({"20270104", 9, "", "", "", "", "", "", 0, "", "", "", ""});
+                                   }},
+                      FallBackCase{"TwoRecords", [](Person& p) { p.existing.push_back(p.existing[0]); }},
+                      FallBackCase{"PlanValueCut", [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
+                      FallBackCase{"AssignmentValueCut",
+                                   [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
+                      FallBackCase{"RecordValueCut", [](Person& p) { p.existing[0].azt = "ABCDEF"; }},
+                      FallBackCase{"DayTwice", [](Person& p) { p.days.push_back(p.days.back()); }}),
     [](const ::testing::TestParamInfo<FallBackCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

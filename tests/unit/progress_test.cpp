@@ -43,10 +43,10 @@ TEST(Progress, LineShowsPersonsRateAndTimeLeftWhenKnown) {
       {12, -1, -1, 3.0, "Step, 12 Zeilen"},
       {0, 0, 200, 0.0, "Step 0/200, 0 Zeilen"},
       {900, 50, 200, 10.0, "Step 50/200, 5.0/s, noch 0:30, 900 Zeilen"},
-      {900, 50, -1, 10.0, "Step 50, 5.0/s, 900 Zeilen"},          // the count failed
-      {9, 3, 2, 1.0, "Step 3/2, 3.0/s, 9 Zeilen"},                // persons added meanwhile
+      {900, 50, -1, 10.0, "Step 50, 5.0/s, 900 Zeilen"},  // the count failed
+      {9, 3, 2, 1.0, "Step 3/2, 3.0/s, 9 Zeilen"},        // persons added meanwhile
       {1, 1, 40000, 1.0, "Step 1/40000, 1.0/s, noch 11:06:39, 1 Zeilen"},
-      {1, 5, 10, 0.0, "Step 5/10, 1 Zeilen"},                     // a clock that stands still
+      {1, 5, 10, 0.0, "Step 5/10, 1 Zeilen"},  // a clock that stands still
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Progress_Line("Step", c.rows, c.done, c.total, c.seconds), c.line);
@@ -57,8 +57,10 @@ TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
   char tmpl[] = "/tmp/planex-progress-XXXXXX";
   std::string log = std::string(mkdtemp(tmpl)) + "/PLANEX.LOG";
   FILE* f = std::fopen(log.c_str(), "w");
-  std::fputs("Datum: 20261208\nError: Bak_NewDay_Ins RC:-1\nAktuelles Schema: A \n"
-             "Fehler(DB-Connect)! RC:-1 \nkein Error\nError:Kal-Tag einfügen. RC:-1", f);
+  std::fputs(
+      "Datum: 20261208\nError: Bak_NewDay_Ins RC:-1\nAktuelles Schema: A \n"
+      "Fehler(DB-Connect)! RC:-1 \nkein Error\nError:Kal-Tag einfügen. RC:-1",
+      f);
   std::fclose(f);
   EXPECT_EQ(Progress_Error_Lines(log.c_str()), 3);
   EXPECT_EQ(Progress_Error_Lines((log + ".missing").c_str()), -1);

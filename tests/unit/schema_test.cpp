@@ -13,18 +13,18 @@ TEST(Schema, FormedFromTheSettingAndCheckedAsARegularIdentifier) {
     bool valid;
   } cases[] = {
       {"abc_1x", "ABC_1", true},
-      {"_abc$#@9x", "_ABC$#@9", true},                // '_' first, then the other signs
-      {"x", "", false},                               // one character leaves nothing
-      {"", "", false},                                // key missing
+      {"_abc$#@9x", "_ABC$#@9", true},  // '_' first, then the other signs
+      {"x", "", false},                 // one character leaves nothing
+      {"", "", false},                  // key missing
       {"abcdefghij0123456789x", "ABCDEFGHIJ0123456789", true},
       {"abcdefghij0123456789Xx", "ABCDEFGHIJ0123456789X", false},  // 21 characters
       // No T-SQL regular identifier: every statement would fail with it.
-      {"m\xC3\xBCller_", "M\xC3\xBCLLER", false},     // bytes above 127
+      {"m\xC3\xBCller_", "M\xC3\xBCLLER", false},  // bytes above 127
       {"$#@_9x", "$#@_9", false},
       {"1cx", "1C", false},
       {"@c1x", "@C1", false},
       {"#c1x", "#C1", false},
-      {"selectx", "SELECT", false},                   // reserved words in any case
+      {"selectx", "SELECT", false},  // reserved words in any case
       {"Userx", "USER", false},
       {"selectedx", "SELECTED", true},
       {"abc.dbox", "ABC.DBO", false},

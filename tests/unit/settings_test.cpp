@@ -32,7 +32,9 @@ class SettingsFile {
 };
 
 // What the driver gets for a key: it asks with an empty section and number 0.
-std::string DriverValue(const std::string& content, const char* key) { return SettingsFile(content).Read(key).value; }
+std::string DriverValue(const std::string& content, const char* key) {
+  return SettingsFile(content).Read(key).value;
+}
 
 TEST(Settings, NthPosCountsOccurrences) {
   struct Case {
@@ -51,12 +53,10 @@ TEST(Settings, SubCopyLengthRules) {
     int start, length;
     const char* result;
   } cases[] = {
-      {2, 3, "cde"},
-      {2, 0, "cdefg"},       // 0 = the rest
-      {5, 10, "fg"},         // never past the end
-      {7, 0, ""},
-      {1, -1, "unchanged"},  // negative: nothing copied
-      {9, 1, ""},            // start beyond the end
+      {2, 3, "cde"}, {2, 0, "cdefg"},       // 0 = the rest
+      {5, 10, "fg"},                        // never past the end
+      {7, 0, ""},    {1, -1, "unchanged"},  // negative: nothing copied
+      {9, 1, ""},                           // start beyond the end
   };
   for (const auto& c : cases) {
     std::string dst = "unchanged";
@@ -123,14 +123,22 @@ TEST(Settings, LineEndsAndFileEndAreReadAlike) {
       {"CR LF", "0;DB;\r\n3;LOGIN;" + Enc("planex") + "\r\n0;DB;\r\n4;PASS;" + Enc("secret") + "\r\n"},
       {"no line end at the end", lf.substr(0, lf.size() - 1)},
       {"unpaired last line", lf + "0;DB;\n"},
-      {"end-of-text mark", lf + "\x1A" "0;DB;\n1;PASS;" + Enc("hidden") + "\n"},
+      {"end-of-text mark", lf +
+                               "\x1A"
+                               "0;DB;\n1;PASS;" +
+                               Enc("hidden") + "\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DriverValue(c.content, "LOGIN"), "planex") << c.name;
     EXPECT_EQ(DriverValue(c.content, "PASS"), "secret") << c.name;
   }
   // A pair behind the end-of-text mark is never seen.
-  EXPECT_EQ(DriverValue(lf + "\x1A" "0;DB;\n1;NET8;" + Enc("hidden") + "\n", "NET8"), "");
+  EXPECT_EQ(DriverValue(lf +
+                            "\x1A"
+                            "0;DB;\n1;NET8;" +
+                            Enc("hidden") + "\n",
+                        "NET8"),
+            "");
 }
 
 TEST(Settings, StrayCarriageReturnBelongsToTheField) {

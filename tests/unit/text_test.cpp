@@ -11,7 +11,9 @@ TEST(Text, UpperChangesOnlyAsciiLetters) {
   struct Case {
     std::string in, out;
   } cases[] = {
-      {"abc_1", "ABC_1"}, {"MiXeD9$#@", "MIXED9$#@"}, {"", ""},
+      {"abc_1", "ABC_1"},
+      {"MiXeD9$#@", "MIXED9$#@"},
+      {"", ""},
       {"m\xC3\xBCller", "M\xC3\xBCLLER"},  // UTF-8 ü stays as it is
       {"gr\xFC\xDF", "GR\xFC\xDF"},        // Latin-1 ü and ß too
   };
@@ -28,8 +30,8 @@ TEST(Text, TrimRightRemovesBlanksAndTabs) {
   struct Case {
     std::string in, out;
   } cases[] = {
-      {"F1   ", "F1"}, {"F1\t \t", "F1"}, {"  F1", "  F1"}, {" \t ", ""}, {"", ""}, {"a b ", "a b"},
-      {"F1\n", "F1\n"},  // only blanks and tabs go
+      {"F1   ", "F1"}, {"F1\t \t", "F1"}, {"  F1", "  F1"}, {" \t ", ""},
+      {"", ""},        {"a b ", "a b"},   {"F1\n", "F1\n"},  // only blanks and tabs go
   };
   for (const auto& c : cases) {
     std::string s = c.in;

@@ -26,14 +26,18 @@ bool ParseDateKey(std::string_view key, Day* day) {
 std::string DateKey(Day d) {
   year_month_day ymd{d};
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d%02u%02u", static_cast<int>(ymd.year()),
-                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+  std::snprintf(buf, sizeof buf, "%04d%02u%02u", static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                static_cast<unsigned>(ymd.day()));
   return buf;
 }
 
-int IsoWeekday(Day d) { return static_cast<int>(weekday{d}.iso_encoding()); }
+int IsoWeekday(Day d) {
+  return static_cast<int>(weekday{d}.iso_encoding());
+}
 
-int ServerWeekday(Day d, int date_first) { return (IsoWeekday(d) - date_first + 7) % 7 + 1; }
+int ServerWeekday(Day d, int date_first) {
+  return (IsoWeekday(d) - date_first + 7) % 7 + 1;
+}
 
 int DateFirstFrom(Day d, int server_weekday) {
   int df = ((IsoWeekday(d) - (server_weekday - 1)) % 7 + 7) % 7;

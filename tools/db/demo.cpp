@@ -37,19 +37,15 @@ class Random {
 
 // Names with apostrophes and umlauts on purpose: they must travel through every statement intact.
 constexpr std::array<std::string_view, 24> kFirstNames = {
-    "Anna",   "Jürgen", "Zoë",     "Björn",  "Sören",  "Käthe", "Günther", "Renée",
-    "Seán",   "Maria",  "Thomas",  "Jörg",   "Ümit",   "Lena",  "Niamh",   "D'Arcy",
-    "Paul",   "Sabine", "Michael", "Agnès",  "Hélène", "Ole",   "Özlem",   "Stefan"};
+    "Anna", "Jürgen", "Zoë",   "Björn",  "Sören", "Käthe",  "Günther", "Renée", "Seán",   "Maria", "Thomas", "Jörg",
+    "Ümit", "Lena",   "Niamh", "D'Arcy", "Paul",  "Sabine", "Michael", "Agnès", "Hélène", "Ole",   "Özlem",  "Stefan"};
 constexpr std::array<std::string_view, 24> kLastNames = {
-    "Müller",   "Schäfer",  "O'Brien",   "Weiß",     "Dürr",     "Groß",
-    "D'Angelo", "Schmidt",  "Köhler",    "Nußbaum",  "Lütke",    "O'Neill",
-    "Bauer",    "Fischer",  "Hoffmann",  "Krämer",   "Böhm",     "Jäger",
-    "Ó Súilleabháin", "Meier", "Zöllner", "Wagner",  "Brückner", "L'Hôte"};
-constexpr std::array<std::string_view, 5> kDepartments = {"Montage", "Lager", "Verwaltung",
-                                                          "Qualität", "Versand"};
+    "Müller", "Schäfer", "O'Brien",        "Weiß",    "Dürr",    "Groß",    "D'Angelo", "Schmidt",
+    "Köhler", "Nußbaum", "Lütke",          "O'Neill", "Bauer",   "Fischer", "Hoffmann", "Krämer",
+    "Böhm",   "Jäger",   "Ó Súilleabháin", "Meier",   "Zöllner", "Wagner",  "Brückner", "L'Hôte"};
+constexpr std::array<std::string_view, 5> kDepartments = {"Montage", "Lager", "Verwaltung", "Qualität", "Versand"};
 constexpr std::array<std::string_view, 5> kCostCentres = {
-    "4711 Fertigung Süd", "4712 Lager & Logistik", "4800 Verwaltung",
-    "4910 Qualitätssicherung", "5020 Versand 'Nord'"};
+    "4711 Fertigung Süd", "4712 Lager & Logistik", "4800 Verwaltung", "4910 Qualitätssicherung", "5020 Versand 'Nord'"};
 constexpr std::array<std::string_view, 4> kCostTypes = {"K1", "K2", "K3", "K4"};
 constexpr std::array<std::string_view, 4> kCostUnits = {"100200", "100300", "200100", "300400"};
 constexpr std::array<std::string_view, 3> kContracts = {"VZ", "TZ50", "TZ75"};
@@ -99,13 +95,16 @@ class Loader {
   std::string error_;
 };
 
-std::string Num(long long n) { return std::to_string(n); }
-std::string D(Day d) { return DateLiteral(DateKey(d)); }
+std::string Num(long long n) {
+  return std::to_string(n);
+}
+std::string D(Day d) {
+  return DateLiteral(DateKey(d));
+}
 // A date-time at midnight, style 120, as the day records carry it.
 std::string Midnight(Day d) {
   std::string k = DateKey(d);
-  return "CONVERT(Datetime, " +
-         Quote(k.substr(0, 4) + "-" + k.substr(4, 2) + "-" + k.substr(6, 2) + " 00:00:00") +
+  return "CONVERT(Datetime, " + Quote(k.substr(0, 4) + "-" + k.substr(4, 2) + "-" + k.substr(6, 2) + " 00:00:00") +
          ", 120)";
 }
 
@@ -127,7 +126,7 @@ class Demo {
   const DemoOptions& o_;
   Loader load_;
   Random rnd_;
-  Day first_{};     // first day after the base calendar's first row
+  Day first_{};  // first day after the base calendar's first row
   int date_first_ = 7;
   std::string error_;  // a failed read; failed writes are in load_.error()
 
@@ -151,10 +150,8 @@ bool Demo::Calendars() {
     return false;
   }
   if (n == "0") {  // another client's demo may have written the system calendars already
-    if (!load_.Insert("QXSYSTEM.Qxs135Muw", "MuwKal, MuwBez, MuwSta",
-                      "'S5', 'Fünftagewoche (System)', 1") ||
-        !load_.Insert("QXSYSTEM.Qxs135Muw", "MuwKal, MuwBez, MuwSta",
-                      "'S6', 'Sechstagewoche (System)', 1")) {
+    if (!load_.Insert("QXSYSTEM.Qxs135Muw", "MuwKal, MuwBez, MuwSta", "'S5', 'Fünftagewoche (System)', 1") ||
+        !load_.Insert("QXSYSTEM.Qxs135Muw", "MuwKal, MuwBez, MuwSta", "'S6', 'Sechstagewoche (System)', 1")) {
       return false;
     }
   }
@@ -199,15 +196,13 @@ bool Demo::Groups() {
       std::string azt = c == '-' ? "" : std::string(1, c) + (c == 'N' ? "22" : c == 'S' ? "14" : "06");
       std::string vra = c == '-' ? "FR" : (c == 'N' ? "V3" : "V1");
       if (!load_.Insert(T("Qxs161Wpl"), "WplAgr, WplTag, WplAzt, WplVra, WplSta",
-                        Quote(g.num) + ", " + Num(day) + ", " + Quote(azt) + ", " + Quote(vra) +
-                            ", 1")) {
+                        Quote(g.num) + ", " + Num(day) + ", " + Quote(azt) + ", " + Quote(vra) + ", 1")) {
         return false;
       }
     }
   }
   // A deleted group with its plan: nobody may be scheduled into it.
-  if (!load_.Insert(T("Qxs160Agr"), "AgrNum, AgrBez, AgrTge, AgrSta",
-                    "'G99', 'Aufgelöste Gruppe', 7, 4")) {
+  if (!load_.Insert(T("Qxs160Agr"), "AgrNum, AgrBez, AgrTge, AgrSta", "'G99', 'Aufgelöste Gruppe', 7, 4")) {
     return false;
   }
   for (int day = 1; day <= 7; ++day) {
@@ -229,8 +224,7 @@ bool Demo::Person(long i) {
   const std::string first(rnd_.Pick(kFirstNames));
   const std::string name = last + ", " + first;
   const int status = i % 97 == 0 ? 4 : 1;  // a few deleted persons
-  if (!load_.Insert(T("Qxs300Pnr"), "PnrNum, PnrNam, PnrSta",
-                    Quote(pnr) + ", " + Quote(name) + ", " + Num(status))) {
+  if (!load_.Insert(T("Qxs300Pnr"), "PnrNum, PnrNam, PnrSta", Quote(pnr) + ", " + Quote(name) + ", " + Num(status))) {
     return false;
   }
 
@@ -241,8 +235,8 @@ bool Demo::Person(long i) {
     const std::string contract(rnd_.Pick(kContracts));
     const std::string accounting(rnd_.Pick(kAccounting));
     return load_.Insert(T("Qxs310Bsv"), "BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta",
-                        Quote(pnr) + ", " + D(from) + ", " + (to ? D(*to) : "NULL") + ", " +
-                            Quote(kal) + ", " + Quote(contract) + ", " + Quote(accounting) + ", 1");
+                        Quote(pnr) + ", " + D(from) + ", " + (to ? D(*to) : "NULL") + ", " + Quote(kal) + ", " +
+                            Quote(contract) + ", " + Quote(accounting) + ", 1");
   };
   const Day hired = first_ - days{30 + rnd_.Below(3000)};
   bool ok = true;
@@ -279,20 +273,18 @@ bool Demo::Person(long i) {
   const std::string abt(rnd_.Pick(kDepartments)), kst(rnd_.Pick(kCostCentres));
   const std::string krt(rnd_.Pick(kCostTypes)), ktr(rnd_.Pick(kCostUnits));
   auto zuo = [&](const Group& grp, Day from, const Day* to, Day sdt, int stg) {
-    return load_.Insert(
-        T("Qxs311Zuo"),
-        "ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, ZUOSTG, "
-        "ZuoSta",
-        Quote(pnr) + ", " + Quote(grp.num) + ", " + Quote(abt) + ", " + Quote(kst) + ", " +
-            Quote(krt) + ", " + Quote(ktr) + ", 'V1', " + D(from) + ", " + (to ? D(*to) : "NULL") +
-            ", " + D(sdt) + ", " + Num(stg) + ", 1");
+    return load_.Insert(T("Qxs311Zuo"),
+                        "ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, ZUOSTG, "
+                        "ZuoSta",
+                        Quote(pnr) + ", " + Quote(grp.num) + ", " + Quote(abt) + ", " + Quote(kst) + ", " + Quote(krt) +
+                            ", " + Quote(ktr) + ", 'V1', " + D(from) + ", " + (to ? D(*to) : "NULL") + ", " + D(sdt) +
+                            ", " + Num(stg) + ", 1");
   };
   if (i % 10 == 5) {
     const Day change = first_ + days{120};
     const Day end = change - days{1};
     const Group& next = kGroups[(static_cast<size_t>(i) / 10) % kGroups.size()];
-    ok = zuo(g, first_ - days{365}, &end, cycle_start, start_day) &&
-         zuo(next, change, nullptr, change, 1);
+    ok = zuo(g, first_ - days{365}, &end, cycle_start, start_day) && zuo(next, change, nullptr, change, 1);
   } else {
     ok = zuo(g, first_ - days{365}, nullptr, cycle_start, start_day);
   }
@@ -303,18 +295,17 @@ bool Demo::Person(long i) {
     for (int k = 0; k < 14; ++k) {
       const Day d = first_ + days{k};
       if (!load_.Insert(T("Qxs327Tag"), "TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat",
-                        Quote(pnr) + ", " + D(d) + ", " + D(d) + ", " + Midnight(d) + ", " + D(d) +
-                            ", " + Midnight(d) + ", CURRENT_TIMESTAMP")) {
+                        Quote(pnr) + ", " + D(d) + ", " + D(d) + ", " + Midnight(d) + ", " + D(d) + ", " + Midnight(d) +
+                            ", CURRENT_TIMESTAMP")) {
         return false;
       }
       const int cycle = CycleDay(d, cycle_start, start_day, g.length);
       if (!load_.Insert(T("Qxs329Ztg"),
                         "ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
                         "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm",
-                        Quote(pnr) + ", " + D(d) + ", 'VZ', " + Quote(abt) + ", " + Quote(kst) +
-                            ", " + Quote(ktr) + ", " + Quote(krt) + ", " + Quote(g.num) + ", " +
-                            Num(cycle) + ", 'GLZ', 'V1', '', 'AT', CURRENT_TIMESTAMP, 1, " +
-                            Quote(name))) {
+                        Quote(pnr) + ", " + D(d) + ", 'VZ', " + Quote(abt) + ", " + Quote(kst) + ", " + Quote(ktr) +
+                            ", " + Quote(krt) + ", " + Quote(g.num) + ", " + Num(cycle) +
+                            ", 'GLZ', 'V1', '', 'AT', CURRENT_TIMESTAMP, 1, " + Quote(name))) {
         return false;
       }
     }
@@ -340,12 +331,10 @@ bool Demo::Run(std::string* message) {
     return false;
   }
   if (persons != "0") {
-    *message = "client schema " + o_.schema + " already holds " + persons +
-               " persons; the demo needs an empty schema";
+    *message = "client schema " + o_.schema + " already holds " + persons + " persons; the demo needs an empty schema";
     return false;
   }
-  if (!session_.Scalar("SELECT CONVERT(char(8), MIN(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak",
-                       &first_key, &e)) {
+  if (!session_.Scalar("SELECT CONVERT(char(8), MIN(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak", &first_key, &e)) {
     *message = "cannot read the base calendar: " + FormatError(e);
     return false;
   }
@@ -354,8 +343,8 @@ bool Demo::Run(std::string* message) {
     *message = "the base calendar is empty; run planex-db init first";
     return false;
   }
-  if (!session_.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + DateLiteral(first_key),
-                       &weekday, &e)) {
+  if (!session_.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + DateLiteral(first_key), &weekday,
+                       &e)) {
     *message = "cannot read the base calendar: " + FormatError(e);
     return false;
   }
@@ -382,8 +371,7 @@ bool Demo::Run(std::string* message) {
 
 }  // namespace
 
-bool FillDemo(Session& session, const DemoOptions& options, std::map<std::string, long>* rows,
-              std::string* message) {
+bool FillDemo(Session& session, const DemoOptions& options, std::map<std::string, long>* rows, std::string* message) {
   Demo demo(session, options, rows);
   return demo.Run(message);
 }

@@ -18,7 +18,6 @@ struct DemoOptions {
 
 // Fills the company into an installed, empty client schema. Returns false with a message that
 // names the failing statement. *rows receives the number of rows written per table.
-bool FillDemo(Session& session, const DemoOptions& options, std::map<std::string, long>* rows,
-              std::string* message);
+bool FillDemo(Session& session, const DemoOptions& options, std::map<std::string, long>* rows, std::string* message);
 
 }  // namespace pxdb

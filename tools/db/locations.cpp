@@ -20,8 +20,7 @@ Locations FindLocations(const std::string& exe_dir, const std::string& build_dir
   if (!exe_dir.empty() && Canonical(exe_dir) == Canonical(build_dir)) {
     return {PLANEX_SOURCE_SCHEMA_SQL, build_dir + "/libtsqlite.so"};
   }
-  return {Canonical(exe_dir + "/" PLANEX_INSTALLED_SCHEMA_SQL),
-          Canonical(exe_dir + "/" PLANEX_INSTALLED_TSQLITE_LIB)};
+  return {Canonical(exe_dir + "/" PLANEX_INSTALLED_SCHEMA_SQL), Canonical(exe_dir + "/" PLANEX_INSTALLED_TSQLITE_LIB)};
 }
 
 std::string ExecutableDir() {

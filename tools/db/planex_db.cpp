@@ -126,9 +126,9 @@ bool ParseNumber(const std::string& text, long long min, long long max, long lon
 
 // Returns -1 when parsing succeeded, else the exit status.
 int ParseArgs(int argc, char** argv, Args* a) {
-  static const std::set<std::string> kWithValue = {
-      "--db",        "--dsn",     "--user",    "--settings", "--schema", "--first-day",
-      "--date-first", "--persons", "--seed",   "--script",   "-v"};
+  static const std::set<std::string> kWithValue = {"--db",        "--dsn",        "--user",    "--settings", "--schema",
+                                                   "--first-day", "--date-first", "--persons", "--seed",     "--script",
+                                                   "-v"};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -189,8 +189,8 @@ int CheckOptions(const Args& a) {
       {"sql", {"--schema", "-v"}},
       {"counts", {"--schema"}},
   };
-  static const std::set<std::string> kConnection = {"--db", "--dsn", "--user", "--settings",
-                                                    "--date-first", "--password-stdin"};
+  static const std::set<std::string> kConnection = {"--db",       "--dsn",        "--user",
+                                                    "--settings", "--date-first", "--password-stdin"};
   const std::set<std::string>& own = kOwn.at(a.command);
   for (const std::string& opt : a.given) {
     if (!kConnection.count(opt) && !own.count(opt)) {
@@ -220,13 +220,11 @@ bool FileExists(const std::string& path) {
 
 // Opens the connection the options name. *schema receives the settings file's client schema
 // when the command gave none.
-int Connect(const Args& a, const Locations& where, bool create_db, Session* session,
-            std::string* schema) {
+int Connect(const Args& a, const Locations& where, bool create_db, Session* session, std::string* schema) {
   DbError e;
   if (!a.db.empty()) {
     if (!create_db && !FileExists(a.db)) {
-      std::fprintf(stderr, "planex-db: database file %s does not exist (create it with init)\n",
-                   a.db.c_str());
+      std::fprintf(stderr, "planex-db: database file %s does not exist (create it with init)\n", a.db.c_str());
       return kExitFailure;
     }
     // The path goes in braces ('}' doubled), so a ';' in it cannot add a key of its own, such as
@@ -369,21 +367,19 @@ int CmdInit(const Args& a, const Locations& where, Session& session, const std::
     if (system_there && SystemBatch(BlankComments(batch.text))) continue;
     std::string sql, missing;
     if (!Substitute(batch.text, vars, &sql, &missing)) {
-      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value\n",
-                   script_path.c_str(), batch.first_line, missing.c_str());
+      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value\n", script_path.c_str(),
+                   batch.first_line, missing.c_str());
       return kExitFailure;
     }
     DbError e;
     if (!session.Exec(BlankComments(sql), &e)) {
-      std::fprintf(stderr, "planex-db: %s:%d: %s\n", script_path.c_str(), batch.first_line,
-                   FormatError(e).c_str());
+      std::fprintf(stderr, "planex-db: %s:%d: %s\n", script_path.c_str(), batch.first_line, FormatError(e).c_str());
       return kExitFailure;
     }
     ++statements;
   }
-  std::printf("Installed %s%s (%d statements).\n",
-              system_there ? "" : "system schema QXSYSTEM and ", ("client schema " + schema).c_str(),
-              statements);
+  std::printf("Installed %s%s (%d statements).\n", system_there ? "" : "system schema QXSYSTEM and ",
+              ("client schema " + schema).c_str(), statements);
 
   std::string count;
   DbError e;
@@ -410,19 +406,17 @@ int CmdInit(const Args& a, const Locations& where, Session& session, const std::
       "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, "
       "BakYow, BakDat) VALUES (" +
       DateLiteral(key) + ", " + std::to_string(static_cast<int>(ymd.year())) + ", " +
-      std::to_string(static_cast<unsigned>(ymd.month())) + ", " +
-      std::to_string(static_cast<unsigned>(ymd.day())) + ", " + std::to_string(week.week) +
-      ", DATEPART(weekday, " + DateLiteral(key) + "), " + std::to_string(DayOfYear(seed)) + ", " +
-      std::to_string(week.week_year) + ", CURRENT_TIMESTAMP)";
+      std::to_string(static_cast<unsigned>(ymd.month())) + ", " + std::to_string(static_cast<unsigned>(ymd.day())) +
+      ", " + std::to_string(week.week) + ", DATEPART(weekday, " + DateLiteral(key) + "), " +
+      std::to_string(DayOfYear(seed)) + ", " + std::to_string(week.week_year) + ", CURRENT_TIMESTAMP)";
   std::string weekday;
   if (!session.Exec(sql, &e) ||
-      !session.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + DateLiteral(key),
-                      &weekday, &e)) {
+      !session.Scalar("SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakDtm = " + DateLiteral(key), &weekday, &e)) {
     std::fprintf(stderr, "planex-db: cannot seed the base calendar: %s\n", FormatError(e).c_str());
     return kExitFailure;
   }
-  std::printf("Base calendar seeded with %s (week %d of %d, weekday %s); planex goes on from %s.\n",
-              key.c_str(), week.week, week.week_year, weekday.c_str(), DateKey(first).c_str());
+  std::printf("Base calendar seeded with %s (week %d of %d, weekday %s); planex goes on from %s.\n", key.c_str(),
+              week.week, week.week_year, weekday.c_str(), DateKey(first).c_str());
   return kExitOk;
 }
 
@@ -441,8 +435,8 @@ int CmdDemo(const Args& a, Session& session, const std::string& schema) {
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   long total = 0;
   for (const auto& entry : rows) total += entry.second;
-  std::printf("Demo company written into %s (seed %llu): %ld rows in %.1f s\n", schema.c_str(),
-              a.seed, total, took.count());
+  std::printf("Demo company written into %s (seed %llu): %ld rows in %.1f s\n", schema.c_str(), a.seed, total,
+              took.count());
   for (const auto& [table, n] : rows) std::printf("  %-24s %8ld rows\n", table.c_str(), n);
   return kExitOk;
 }
@@ -460,16 +454,15 @@ int CmdSql(const Args& a, Session& session, const std::string& schema) {
   for (const Batch& batch : SplitBatches(script)) {
     std::string sql, missing;
     if (!Substitute(batch.text, vars, &sql, &missing)) {
-      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value (give -v %s=...)\n",
-                   name.c_str(), batch.first_line, missing.c_str(), missing.c_str());
+      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value (give -v %s=...)\n", name.c_str(),
+                   batch.first_line, missing.c_str(), missing.c_str());
       return kExitFailure;
     }
     BatchResult result;
     DbError e;
     if (!session.Exec(BlankComments(sql), &result, &e)) {
       std::fflush(stdout);
-      std::fprintf(stderr, "planex-db: %s:%d: %s\n", name.c_str(), batch.first_line,
-                   FormatError(e).c_str());
+      std::fprintf(stderr, "planex-db: %s:%d: %s\n", name.c_str(), batch.first_line, FormatError(e).c_str());
       return kExitFailure;
     }
     for (const ResultSet& set : result.sets) PrintResultSet(set);
@@ -482,10 +475,9 @@ int CmdSql(const Args& a, Session& session, const std::string& schema) {
 
 int CmdCounts(Session& session, const std::string& schema) {
   const std::vector<std::string> tables = {
-      "QXSYSTEM.Qxs133Bak", "QXSYSTEM.Qxs135Muw", "QXSYSTEM.Qxs133Kal", schema + ".Qxs135Mu2",
-      schema + ".Qxs137Wch", schema + ".Qxs133Ka2", schema + ".Qxs160Agr", schema + ".Qxs161Wpl",
-      schema + ".Qxs300Pnr", schema + ".Qxs310Bsv", schema + ".Qxs311Zuo", schema + ".Qxs327Tag",
-      schema + ".Qxs329Ztg", schema + ".Qxs332Urv"};
+      "QXSYSTEM.Qxs133Bak",  "QXSYSTEM.Qxs135Muw",  "QXSYSTEM.Qxs133Kal",  schema + ".Qxs135Mu2", schema + ".Qxs137Wch",
+      schema + ".Qxs133Ka2", schema + ".Qxs160Agr", schema + ".Qxs161Wpl", schema + ".Qxs300Pnr", schema + ".Qxs310Bsv",
+      schema + ".Qxs311Zuo", schema + ".Qxs327Tag", schema + ".Qxs329Ztg", schema + ".Qxs332Urv"};
   int status = kExitOk;
   for (const std::string& t : tables) {
     std::string n;

@@ -59,8 +59,8 @@ std::vector<Batch> SplitBatches(std::string_view script) {
   return batches;
 }
 
-bool Substitute(std::string_view text, const std::map<std::string, std::string>& vars,
-                std::string* out, std::string* missing) {
+bool Substitute(std::string_view text, const std::map<std::string, std::string>& vars, std::string* out,
+                std::string* missing) {
   out->clear();
   size_t pos = 0;
   while (pos < text.size()) {
@@ -76,8 +76,8 @@ bool Substitute(std::string_view text, const std::map<std::string, std::string>&
       if (it->first.size() != name.size()) continue;
       bool same = true;
       for (size_t i = 0; i < name.size() && same; ++i) {
-        same = std::toupper(static_cast<unsigned char>(it->first[i])) ==
-               std::toupper(static_cast<unsigned char>(name[i]));
+        same =
+            std::toupper(static_cast<unsigned char>(it->first[i])) == std::toupper(static_cast<unsigned char>(name[i]));
       }
       if (same) {
         found = it;

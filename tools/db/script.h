@@ -19,8 +19,8 @@ std::vector<Batch> SplitBatches(std::string_view script);
 
 // Replaces every $(NAME) by its value. Returns false, with the name in *missing, for a variable
 // that has no value; sqlcmd refuses such a script too.
-bool Substitute(std::string_view text, const std::map<std::string, std::string>& vars,
-                std::string* out, std::string* missing);
+bool Substitute(std::string_view text, const std::map<std::string, std::string>& vars, std::string* out,
+                std::string* missing);
 
 // The text with -- and /* */ comments outside quoted literals replaced by blanks (line ends are
 // kept, so line numbers stay right).

@@ -15,7 +15,9 @@ struct StmtHandle {
   }
 };
 
-bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool Ok(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 // "[unixODBC][tsqlite]Invalid object name 'x'." -> "Invalid object name 'x'."
 std::string StripPrefixes(std::string message) {
@@ -44,8 +46,7 @@ bool ReadResultSet(SQLHSTMT stmt, SQLSMALLINT ncols, ResultSet* set, DbError* er
     SQLCHAR name[256] = {0};
     SQLSMALLINT name_len = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i), name, sizeof name, &name_len, &type, &size,
-                   &digits, &nullable);
+    SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i), name, sizeof name, &name_len, &type, &size, &digits, &nullable);
     set->columns.emplace_back(reinterpret_cast<char*>(name));
     Column& c = columns[static_cast<size_t>(i - 1)];
     c.buffer.assign(BufferSize(size), '\0');
@@ -112,8 +113,7 @@ bool Session::Prepare(DbError* error) {
     error->message = "cannot allocate an ODBC environment";
     return false;
   }
-  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                SQL_IS_INTEGER);
+  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
     *error = ReadDiag(SQL_HANDLE_ENV, env_);
     return false;
@@ -121,8 +121,7 @@ bool Session::Prepare(DbError* error) {
   return true;
 }
 
-bool Session::Connect(const std::string& dsn, const std::string& user, const std::string& password,
-                      DbError* error) {
+bool Session::Connect(const std::string& dsn, const std::string& user, const std::string& password, DbError* error) {
   if (!Prepare(error)) return false;
   SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)user.c_str(), SQL_NTS,
                             (SQLCHAR*)password.c_str(), SQL_NTS);
@@ -138,8 +137,8 @@ bool Session::DriverConnect(const std::string& connection_string, DbError* error
   if (!Prepare(error)) return false;
   SQLCHAR out[1024];
   SQLSMALLINT out_len = 0;
-  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)connection_string.c_str(), SQL_NTS, out,
-                                  sizeof out, &out_len, SQL_DRIVER_NOPROMPT);
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)connection_string.c_str(), SQL_NTS, out, sizeof out,
+                                  &out_len, SQL_DRIVER_NOPROMPT);
   if (!Ok(rc)) {
     *error = ReadDiag(SQL_HANDLE_DBC, dbc_);
     return false;
@@ -231,8 +230,7 @@ bool Session::Scalar(const std::string& sql, std::string* value, DbError* error)
 bool Session::SetAutocommit(bool on, DbError* error) {
   SQLRETURN rc = SQLSetConnectAttr(
       dbc_, SQL_ATTR_AUTOCOMMIT,
-      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-      SQL_IS_UINTEGER);
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), SQL_IS_UINTEGER);
   if (!Ok(rc)) {
     *error = ReadDiag(SQL_HANDLE_DBC, dbc_);
     return false;
@@ -248,6 +246,8 @@ bool Session::Commit(DbError* error) {
   return true;
 }
 
-bool Session::Rollback() { return Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK)); }
+bool Session::Rollback() {
+  return Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK));
+}
 
 }  // namespace pxdb

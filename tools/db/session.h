@@ -37,8 +37,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // SQLConnect to a data source name.
-  bool Connect(const std::string& dsn, const std::string& user, const std::string& password,
-               DbError* error);
+  bool Connect(const std::string& dsn, const std::string& user, const std::string& password, DbError* error);
   // SQLDriverConnect with a complete connection string (the embedded database).
   bool DriverConnect(const std::string& connection_string, DbError* error);
 

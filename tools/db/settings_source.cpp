@@ -24,8 +24,8 @@ bool ReadSettings(const std::string& path, SettingsValues* values, std::string* 
     return !out->empty();
   };
   std::string schema_setting;
-  if (!read("LOGIN", &values->login) || !read("PASS", &values->password) ||
-      !read("NET8", &values->dsn) || !read("SCHEMA", &schema_setting)) {
+  if (!read("LOGIN", &values->login) || !read("PASS", &values->password) || !read("NET8", &values->dsn) ||
+      !read("SCHEMA", &schema_setting)) {
     return false;
   }
   values->schema = Schema_Form(schema_setting);

@@ -66,7 +66,9 @@ constexpr const char* kDecodeUsage =
     "Prints the text planex reads from the settings value HEX. A value that is not upper-case\n"
     "hexadecimal in blocks of 16 digits is deciphered all the same, with a warning.\n";
 
-bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+bool IsHelp(std::string_view arg) {
+  return arg == "--help" || arg == "-h";
+}
 
 int UsageError(const char* usage, const std::string& message) {
   std::fprintf(stderr, "planex-settings: %s\n\n%s", message.c_str(), usage);
@@ -160,8 +162,7 @@ int CmdWrite(const std::vector<std::string>& args) {
       return 1;
     };
     int r = 0;
-    for (auto [name, target, seen] : {std::tuple{"--login", &login, &have_login},
-                                      std::tuple{"--dsn", &dsn, &have_dsn},
+    for (auto [name, target, seen] : {std::tuple{"--login", &login, &have_login}, std::tuple{"--dsn", &dsn, &have_dsn},
                                       std::tuple{"--schema", &schema, &have_schema}}) {
       r = option(name, target, seen);
       if (r != 0) break;
@@ -188,15 +189,15 @@ int CmdWrite(const std::vector<std::string>& args) {
   if (!have_schema) return UsageError(kWriteUsage, "--schema missing");
 
   std::string error;
-  if (!Cfg_Value_Check("the login", login, false, &error) || !Cfg_Value_Check("the data source name", dsn, false, &error))
+  if (!Cfg_Value_Check("the login", login, false, &error) ||
+      !Cfg_Value_Check("the data source name", dsn, false, &error))
     return Fail(error);
   if (!Schema_Valid(Schema_Form(Schema_Setting(schema))))
     return Fail("planex would refuse the schema '" + Str_Escape(schema) + "': it needs " + kSchemaRule);
 
   std::string password;
   if (password_stdin) {
-    if (!ReadLine(STDIN_FILENO, &password) && password.empty())
-      return Fail("no password on standard input");
+    if (!ReadLine(STDIN_FILENO, &password) && password.empty()) return Fail("no password on standard input");
   } else if (!PromptPassword(&password, &error)) {
     return Fail(error);
   }
@@ -222,8 +223,10 @@ int CmdShow(const std::vector<std::string>& args) {
     const char* label;
     std::string value;
     bool found = false;
-  } items[] = {{"LOGIN", "login:      ", {}}, {"PASS", "password:   ", {}},
-               {"NET8", "data source:", {}}, {"SCHEMA", "schema:     ", {}}};
+  } items[] = {{"LOGIN", "login:      ", {}},
+               {"PASS", "password:   ", {}},
+               {"NET8", "data source:", {}},
+               {"SCHEMA", "schema:     ", {}}};
   int status = kOk;
   for (auto& item : items) {
     // The same lookup planex makes: empty section, the key, number 0.
@@ -232,8 +235,8 @@ int CmdShow(const std::vector<std::string>& args) {
     item.found = !(r.number == 0 && r.section.empty() && r.key.empty() && r.value.empty());
     item.value = r.value;
     if (!item.found) {
-      std::fprintf(stderr, "planex-settings: %s: no pair for %s; planex would use an empty value\n",
-                   file.c_str(), item.key);
+      std::fprintf(stderr, "planex-settings: %s: no pair for %s; planex would use an empty value\n", file.c_str(),
+                   item.key);
       status = kFailed;
     } else if (r.key != item.key) {
       std::fprintf(stderr,
@@ -277,9 +280,10 @@ int CmdDecode(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError(kDecodeUsage, "give exactly one HEX");
   const std::string& hex = args[0];
   if (hex.find_first_not_of("0123456789ABCDEF") != std::string::npos || hex.size() % 16 != 0)
-    std::fputs("planex-settings: warning: not upper-case hexadecimal in blocks of 16 digits; "
-               "this is what planex would read from it\n",
-               stderr);
+    std::fputs(
+        "planex-settings: warning: not upper-case hexadecimal in blocks of 16 digits; "
+        "this is what planex would read from it\n",
+        stderr);
   std::string text;
   Cfg_Value_Decode(hex, &text, kCfgCipherKey);
   std::printf("%s\n", text.c_str());

@@ -101,18 +101,23 @@ DatePart DatePartOf(std::string_view name) {
   };
   using P = DatePart;
   static constexpr Name kNames[] = {
-      {"YEAR", P::Year},           {"YY", P::Year},          {"YYYY", P::Year},
-      {"QUARTER", P::Quarter},     {"QQ", P::Quarter},       {"Q", P::Quarter},
-      {"MONTH", P::Month},         {"MM", P::Month},         {"M", P::Month},
-      {"DAYOFYEAR", P::DayOfYear}, {"DY", P::DayOfYear},     {"Y", P::DayOfYear},
-      {"DAY", P::Day},             {"DD", P::Day},           {"D", P::Day},
-      {"WEEK", P::Week},           {"WK", P::Week},          {"WW", P::Week},
-      {"WEEKDAY", P::Weekday},     {"DW", P::Weekday},       {"W", P::Weekday},
-      {"HOUR", P::Hour},           {"HH", P::Hour},          {"MINUTE", P::Minute},
-      {"MI", P::Minute},           {"N", P::Minute},         {"SECOND", P::Second},
-      {"SS", P::Second},           {"S", P::Second},         {"MILLISECOND", P::Millisecond},
-      {"MS", P::Millisecond},      {"ISO_WEEK", P::IsoWeek}, {"ISOWK", P::IsoWeek},
-      {"ISOWW", P::IsoWeek},
+      {"YEAR", P::Year},       {"YY", P::Year},
+      {"YYYY", P::Year},       {"QUARTER", P::Quarter},
+      {"QQ", P::Quarter},      {"Q", P::Quarter},
+      {"MONTH", P::Month},     {"MM", P::Month},
+      {"M", P::Month},         {"DAYOFYEAR", P::DayOfYear},
+      {"DY", P::DayOfYear},    {"Y", P::DayOfYear},
+      {"DAY", P::Day},         {"DD", P::Day},
+      {"D", P::Day},           {"WEEK", P::Week},
+      {"WK", P::Week},         {"WW", P::Week},
+      {"WEEKDAY", P::Weekday}, {"DW", P::Weekday},
+      {"W", P::Weekday},       {"HOUR", P::Hour},
+      {"HH", P::Hour},         {"MINUTE", P::Minute},
+      {"MI", P::Minute},       {"N", P::Minute},
+      {"SECOND", P::Second},   {"SS", P::Second},
+      {"S", P::Second},        {"MILLISECOND", P::Millisecond},
+      {"MS", P::Millisecond},  {"ISO_WEEK", P::IsoWeek},
+      {"ISOWK", P::IsoWeek},   {"ISOWW", P::IsoWeek},
   };
   for (const Name& n : kNames) {
     if (SameName(name, n.name)) return n.part;
@@ -168,6 +173,8 @@ std::string EmitBuiltin(const Builtin& row, const std::vector<std::string>& args
   return out;
 }
 
-std::span<const Builtin> AllBuiltins() { return kBuiltins; }
+std::span<const Builtin> AllBuiltins() {
+  return kBuiltins;
+}
 
 }  // namespace tsqlite

@@ -25,7 +25,7 @@ enum class ArgForm {
 struct Builtin {
   const char* name;  // upper case
   int min_args;
-  int max_args;      // -1: no upper bound
+  int max_args;  // -1: no upper bound
   ArgForm form;
   // The SQLite text: $1 ... $9 stand for the translated arguments, $* for all of them joined
   // with ", " (with DISTINCT in front when given). The ts_* functions are registered by
@@ -47,8 +47,21 @@ std::string ArgumentCountMessage(const std::vector<const Builtin*>& rows);
 std::string EmitBuiltin(const Builtin& row, const std::vector<std::string>& args, bool distinct);
 
 // The parts of a date DATEADD, DATEDIFF and DATEPART take, by any of their names (day, dd, d).
-enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second, Millisecond,
-                      IsoWeek, Unknown };
+enum class DatePart {
+  Year,
+  Quarter,
+  Month,
+  DayOfYear,
+  Day,
+  Week,
+  Weekday,
+  Hour,
+  Minute,
+  Second,
+  Millisecond,
+  IsoWeek,
+  Unknown
+};
 DatePart DatePartOf(std::string_view name);
 
 // Every row, for tests that go through the whole table.

@@ -429,14 +429,16 @@ struct Database::Entry {
 };
 
 Database::Database() = default;
-Database::~Database() { Close(); }
+Database::~Database() {
+  Close();
+}
 
 bool Database::Exec(const char* sql, Error& error) {
   char* message = nullptr;
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
-    std::vector<Error> mapped =
-        MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc), ErrorContext{"", name_, "", {}});
+    std::vector<Error> mapped = MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc),
+                                               ErrorContext{"", name_, "", {}});
     error = mapped.front();
     sqlite3_free(message);
     return false;
@@ -461,9 +463,9 @@ bool Database::Open(const Settings& settings, Error& error) {
     return false;
   }
   if (rc != SQLITE_OK) {
-    error = Error{"08001", 0,
-                  "Cannot open database \"" + settings.file + "\": " +
-                      (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc))};
+    error =
+        Error{"08001", 0,
+              "Cannot open database \"" + settings.file + "\": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc))};
     Close();
     return false;
   }
@@ -487,15 +489,14 @@ bool Database::Open(const Settings& settings, Error& error) {
   // Schemas live in a table of their own; dbo exists in every database, as on SQL Server.
   sqlite3_stmt* probe = nullptr;
   bool has_schemas = false;
-  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'", -1, &probe,
-                         nullptr) == SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'", -1, &probe, nullptr) ==
+      SQLITE_OK) {
     has_schemas = sqlite3_step(probe) == SQLITE_ROW;
   }
   sqlite3_finalize(probe);
-  if (!has_schemas &&
-      !Exec("CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
-            "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');",
-            error)) {
+  if (!has_schemas && !Exec("CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
+                            "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');",
+                            error)) {
     error.sqlstate = "08001";
     Close();
     return false;
@@ -522,7 +523,9 @@ void Database::Close() {
   }
 }
 
-bool Database::InTransaction() const { return db_ != nullptr && !sqlite3_get_autocommit(db_); }
+bool Database::InTransaction() const {
+  return db_ != nullptr && !sqlite3_get_autocommit(db_);
+}
 
 bool Database::EndTransaction(bool commit, Error& error) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -634,8 +637,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text: {
-        const ParamRule rule =
-            rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+        const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
         if (rule.datetime) {
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
@@ -653,9 +655,9 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           // being stored as text in the column.
           int64_t n = 0;
           if (!TextToInteger(lit.text, n)) {
-            batch.errors.push_back(Error{"22018", 245,
-                                         "Conversion failed when converting the varchar value '" + lit.text +
-                                             "' to data type int."});
+            batch.errors.push_back(
+                Error{"22018", 245,
+                      "Conversion failed when converting the varchar value '" + lit.text + "' to data type int."});
             return false;
           }
           sqlite3_bind_int64(stmt, k, n);
@@ -761,8 +763,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     batch.no_data = statement.is_update_or_delete && result.affected == 0;
   }
   sqlite3_reset(stmt);
-  if (result.has_rows || statement.kind == Statement::Kind::Write ||
-      statement.kind == Statement::Kind::Query) {
+  if (result.has_rows || statement.kind == Statement::Kind::Write || statement.kind == Statement::Kind::Query) {
     batch.results.push_back(std::move(result));
   }
   return true;
@@ -842,8 +843,7 @@ bool Database::Window(Result& result, size_t row, Error& error) {
     error = Error{"08003", 0, "Connection not open."};
     return false;
   }
-  const std::string sql =
-      "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+  const std::string sql = "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
   if (rc == SQLITE_OK) {
@@ -884,8 +884,8 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   for (const char* t = tail ? tail : end; t < end; ++t) {
     if (*t != ' ' && *t != '\n' && *t != '\t' && *t != '\r') {
       sqlite3_finalize(stmt);
-      batch.errors.push_back(Error{"42000", 8624,
-                                   "Internal Query Processor Error: The query processor could not produce a query plan."});
+      batch.errors.push_back(
+          Error{"42000", 8624, "Internal Query Processor Error: The query processor could not produce a query plan."});
       return false;
     }
   }
@@ -968,7 +968,9 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
         const char* decl = sqlite3_column_decltype(stmt, c);
         const std::vector<std::string>& cast = entry->translation.statements[i].column_types;
         result.columns.push_back(Column{name ? name : "",
-                                        decl ? decl : static_cast<size_t>(c) < cast.size() ? cast[static_cast<size_t>(c)] : "",
+                                        decl                                   ? decl
+                                        : static_cast<size_t>(c) < cast.size() ? cast[static_cast<size_t>(c)]
+                                                                               : "",
                                         "", ColumnNulls(stmt, c)});
       }
       return true;
@@ -977,8 +979,7 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   return true;
 }
 
-bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits,
-                       const std::vector<Literal>* params) {
+bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits, const std::vector<Literal>* params) {
   std::lock_guard<std::mutex> lock(mutex_);
   // The limits hold for this batch only; Progress() reads them while it runs.
   struct Armed {
@@ -1071,9 +1072,9 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         }
         if (n < 1 || n > 7) {
           batch.results.clear();
-          batch.errors.push_back(Error{"42000", 2742,
-                                       "SET DATEFIRST " + std::to_string(n) +
-                                           " is out of range. The valid values are 1 through 7."});
+          batch.errors.push_back(
+              Error{"42000", 2742,
+                    "SET DATEFIRST " + std::to_string(n) + " is out of range. The valid values are 1 through 7."});
           return false;
         }
         date_first_ = static_cast<int>(n);
@@ -1157,7 +1158,7 @@ static void SplitQualified(std::string& schema, std::string& table) {
 }
 
 // Tables are stored as "schema.name"; the catalog shows the two parts apart.
-#define TSQLITE_USER_TABLES                                                                          \
+#define TSQLITE_USER_TABLES                                                                              \
   "SELECT substr(name, 1, instr(name, '.') - 1) AS schem, substr(name, instr(name, '.') + 1) AS tname, " \
   "name AS stored, type FROM sqlite_master WHERE type IN ('table', 'view') AND instr(name, '.') > 0 "
 
@@ -1171,31 +1172,37 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
   return Catalog(kSql, {s, t}, batch);
 }
 
-bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column,
-                       Batch& batch) {
+bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch) {
   // DATA_TYPE holds ODBC's numbers for SQL Server's types; TYPE_NAME is the type without its
   // width, as SQL Server's catalog names it.
   static const char* const kSql =
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
-      "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) LIKE 'BIGINT%' THEN -5 "
+      "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) "
+      "LIKE 'BIGINT%' THEN -5 "
       "WHEN upper(p.type) LIKE 'BIT%' THEN -7 WHEN upper(p.type) LIKE 'INT%' THEN 4 "
       "WHEN upper(p.type) = 'DATE' THEN 91 "
-      "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
-      "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' THEN 2 "
-      "WHEN upper(p.type) LIKE 'NCHAR%' THEN -8 WHEN upper(p.type) LIKE 'NVARCHAR%' THEN -9 WHEN upper(p.type) LIKE 'NTEXT%' THEN -10 "
-      "WHEN upper(p.type) LIKE 'TEXT%' THEN -1 WHEN upper(p.type) LIKE 'CHAR%' THEN 1 WHEN upper(p.type) LIKE 'BINARY%' THEN -2 "
+      "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 "
+      "WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
+      "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' "
+      "THEN 2 "
+      "WHEN upper(p.type) LIKE 'NCHAR%' THEN -8 WHEN upper(p.type) LIKE 'NVARCHAR%' THEN -9 WHEN upper(p.type) LIKE "
+      "'NTEXT%' THEN -10 "
+      "WHEN upper(p.type) LIKE 'TEXT%' THEN -1 WHEN upper(p.type) LIKE 'CHAR%' THEN 1 WHEN upper(p.type) LIKE "
+      "'BINARY%' THEN -2 "
       "WHEN upper(p.type) LIKE 'VARBINARY%' THEN -3 WHEN upper(p.type) LIKE 'IMAGE%' THEN -4 "
       "WHEN upper(p.type) LIKE 'UNIQUEIDENTIFIER%' THEN -11 ELSE 12 END AS DATA_TYPE, "
       "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
       "ELSE p.type END) AS TYPE_NAME, "
       "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
-      "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 "
+      "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE "
+      "'SMALLINT%' THEN 5 "
       "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
       "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
       "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "
       "NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, NULL AS CHAR_OCTET_LENGTH, p.cid + 1 AS ORDINAL_POSITION, "
       "CASE WHEN p.\"notnull\" THEN 'NO' ELSE 'YES' END AS IS_NULLABLE "
-      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
+      "FROM (" TSQLITE_USER_TABLES
+      ") AS t, pragma_table_info(t.stored) AS p "
       "WHERE t.schem LIKE ?1 AND t.tname LIKE ?2 AND p.name LIKE ?3 ORDER BY 2, 3, ORDINAL_POSITION";
   std::string s = schema, t = table;
   SplitQualified(s, t);
@@ -1206,7 +1213,8 @@ bool Database::PrimaryKeys(const std::string& schema, const std::string& table, 
   static const char* const kSql =
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
       "p.pk AS KEY_SEQ, 'PK_' || t.tname AS PK_NAME "
-      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_table_info(t.stored) AS p "
+      "FROM (" TSQLITE_USER_TABLES
+      ") AS t, pragma_table_info(t.stored) AS p "
       "WHERE p.pk > 0 AND t.schem = ?1 AND t.tname = ?2 ORDER BY 2, 3, 5";
   std::string s = schema, t = table;
   SplitQualified(s, t);
@@ -1223,7 +1231,8 @@ bool Database::Statistics(const std::string& schema, const std::string& table, b
       "WHEN instr(l.name, t.stored || '.') = 1 THEN substr(l.name, length(t.stored) + 2) ELSE l.name END "
       "AS INDEX_NAME, 3 AS TYPE, i.seqno + 1 AS ORDINAL_POSITION, i.name AS COLUMN_NAME, 'A' AS ASC_OR_DESC, "
       "NULL AS CARDINALITY, NULL AS PAGES, NULL AS FILTER_CONDITION "
-      "FROM (" TSQLITE_USER_TABLES ") AS t, pragma_index_list(t.stored) AS l, pragma_index_info(l.name) AS i "
+      "FROM (" TSQLITE_USER_TABLES
+      ") AS t, pragma_index_list(t.stored) AS l, pragma_index_info(l.name) AS i "
       "WHERE t.schem = ?1 AND t.tname = ?2 AND (l.\"unique\" OR ?3 = '0') ORDER BY 4, 6, 8";
   std::string s = schema, t = table;
   SplitQualified(s, t);

@@ -34,7 +34,7 @@ struct Value {
   Type type = Type::Null;
   int64_t integer = 0;
   double real = 0;
-  std::string text;             // Text: UTF-8; Blob: the bytes
+  std::string text;  // Text: UTF-8; Blob: the bytes
 };
 
 struct Column {
@@ -57,17 +57,17 @@ struct Spill {
 struct Result {
   bool has_rows = false;
   std::vector<Column> columns;
-  std::vector<Value> cells;     // row after row, columns.size() values each, from row `first` on
+  std::vector<Value> cells;  // row after row, columns.size() values each, from row `first` on
   size_t rows = 0;
   int64_t affected = -1;
   // A result set of more than kWindowCells values keeps only a window of its rows in cells; the
   // rest is read from the spill table a window at a time (Database::Window).
   std::shared_ptr<Spill> spill;
-  size_t first = 0;             // 0-based row number of cells' first row
+  size_t first = 0;  // 0-based row number of cells' first row
   // What the spilled rows held, per column, so that a column is described by all its values.
   struct Seen {
     bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
-    size_t width = 0;           // the longest text
+    size_t width = 0;  // the longest text
   };
   std::vector<Seen> seen;
 };
@@ -85,11 +85,11 @@ struct Batch {
 };
 
 struct Settings {
-  std::string file;             // the SQLite database file
-  bool create = false;          // create the file when it is missing (else error 4060)
-  int date_first = 7;           // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
+  std::string file;     // the SQLite database file
+  bool create = false;  // create the file when it is missing (else error 4060)
+  int date_first = 7;   // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
-  int lock_timeout_ms = 5000;   // how long a write waits for another connection's lock
+  int lock_timeout_ms = 5000;  // how long a write waits for another connection's lock
 };
 
 // What may end a running statement early: a time limit (SQL_ATTR_QUERY_TIMEOUT, in seconds, 0 for
@@ -152,10 +152,10 @@ class Database {
   bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
-    bool datetime = false;  // converted to a datetime (241 when it is none)
-    bool date_only = false; // a date column: the converted datetime's date part
-    bool integer = false;   // converted to an int (245 when it is none)
-    int width = 0;          // a char/varchar(n): blanks past n are cut
+    bool datetime = false;   // converted to a datetime (241 when it is none)
+    bool date_only = false;  // a date column: the converted datetime's date part
+    bool integer = false;    // converted to an int (245 when it is none)
+    int width = 0;           // a char/varchar(n): blanks past n are cut
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);
@@ -181,16 +181,15 @@ class Database {
   sqlite3* db_ = nullptr;
   int date_first_ = 7;
   bool manual_commit_ = false;
-  std::string name_;            // the database's name in messages: the file name without folder
+  std::string name_;  // the database's name in messages: the file name without folder
   std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
   // A shape that failed to translate is not cached: its error names the values of the statement
   // at hand, so it is translated again for every statement of that shape.
   std::unique_ptr<Entry> failed_;
-  Shape shape_;                 // reused for every statement to keep its buffers
+  Shape shape_;  // reused for every statement to keep its buffers
   // Spill tables made by this connection; dropped once no result holds them.
   std::vector<std::pair<std::string, std::weak_ptr<Spill>>> spills_;
   uint64_t spill_count_ = 0;
 };
-
 
 }  // namespace tsqlite

@@ -51,14 +51,18 @@ Civil CivilFromDays(int64_t z) {
   return {static_cast<int>(y + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 // The broken-down parts of a datetime.
 struct Parts {
@@ -108,7 +112,9 @@ void FormatStorage(int64_t ms, char out[24]) {
   put(20, p.ms, 3);
 }
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 
 // True for text in the storage form, which is how a datetime column's value is recognised when
 // an operator or a conversion has to decide between date and text semantics.
@@ -182,8 +188,7 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
     if (k != 4) return ParseResult::BadFormat;
     y = Num(s + i, 4);
     i += 4;
-    const bool day_first = style == 103 || style == 104 || style == 105 || style == 3 ||
-                           style == 4 || style == 5;
+    const bool day_first = style == 103 || style == 104 || style == 105 || style == 3 || style == 4 || style == 5;
     d = day_first ? a : b;
     m = day_first ? b : a;
   } else {
@@ -230,8 +235,7 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
     }
     if (i != n) return ParseResult::BadFormat;
   }
-  if (m < 1 || m > 12 || d < 1 || y < 1753 || y > 9999 || d > DaysInMonth(y, m) || hh > 23 ||
-      mi > 59 || ss > 59) {
+  if (m < 1 || m > 12 || d < 1 || y < 1753 || y > 9999 || d > DaysInMonth(y, m) || hh > 23 || mi > 59 || ss > 59) {
     return ParseResult::OutOfRange;
   }
   out = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay +
@@ -260,16 +264,16 @@ void RaiseIntOverflow(sqlite3_context* ctx) {
 
 std::string TextOf(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
-  return t ? std::string(reinterpret_cast<const char*>(t),
-                         static_cast<size_t>(sqlite3_value_bytes(v)))
-           : std::string();
+  return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
 }
 
 void RaiseNotInt(sqlite3_context* ctx, const std::string& text) {
   RaiseError(ctx, 245, "Conversion failed when converting the varchar value '" + text + "' to data type int.");
 }
 
-void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) { RaiseNotInt(ctx, TextOf(v)); }
+void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) {
+  RaiseNotInt(ctx, TextOf(v));
+}
 
 void RaiseParse(sqlite3_context* ctx, ParseResult r) {
   if (r == ParseResult::OutOfRange) {
@@ -287,8 +291,8 @@ enum class Type { Null, Int, Real, Datetime, Text };
 
 struct Operand {
   Type type = Type::Null;
-  int64_t i = 0;   // Int; Datetime: milliseconds since 1900-01-01
-  double r = 0;    // Real
+  int64_t i = 0;  // Int; Datetime: milliseconds since 1900-01-01
+  double r = 0;   // Real
 };
 
 // A text is a datetime when it has the storage form of one.
@@ -333,8 +337,7 @@ bool TextToNumber(const unsigned char* t, int n, Operand& o) {
   int64_t value = 0;
   bool overflow = false;
   while (k < n && IsDigit(t[k])) {
-    overflow |= __builtin_mul_overflow(value, 10, &value) ||
-                __builtin_add_overflow(value, t[k] - '0', &value);
+    overflow |= __builtin_mul_overflow(value, 10, &value) || __builtin_add_overflow(value, t[k] - '0', &value);
     ++k;
   }
   if (k == n && k > digits_from && !overflow) {
@@ -400,7 +403,9 @@ bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime
   return o.type != Type::Text || Coerce(ctx, TextOf(v), o, to_datetime);
 }
 
-bool IsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+bool IsInt32(int64_t v) {
+  return v >= INT32_MIN && v <= INT32_MAX;
+}
 
 // Decimal literals are exact numerics on SQL Server (0.1 + 0.2 = 0.3); here they are doubles,
 // whose sums carry binary noise in the last digits. A sum or difference is kept to 15 significant
@@ -531,8 +536,7 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
   if (a.type == Type::Int && b.o.type == Type::Int) {
     int64_t r;
     // int with int gives int: a sum past its range is an overflow, not a bigint.
-    const bool wrapped =
-        subtract ? __builtin_sub_overflow(a.i, b.o.i, &r) : __builtin_add_overflow(a.i, b.o.i, &r);
+    const bool wrapped = subtract ? __builtin_sub_overflow(a.i, b.o.i, &r) : __builtin_add_overflow(a.i, b.o.i, &r);
     if (wrapped || (IsInt32(a.i) && IsInt32(b.o.i) && !IsInt32(r))) {
       RaiseIntOverflow(ctx);
       return false;
@@ -548,9 +552,12 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
 
 void ResultTerm(sqlite3_context* ctx, const Term& t) {
   switch (t.o.type) {
-    case Type::Null: return sqlite3_result_null(ctx);
-    case Type::Int: return sqlite3_result_int64(ctx, t.o.i);
-    case Type::Real: return sqlite3_result_double(ctx, t.o.r);
+    case Type::Null:
+      return sqlite3_result_null(ctx);
+    case Type::Int:
+      return sqlite3_result_int64(ctx, t.o.i);
+    case Type::Real:
+      return sqlite3_result_double(ctx, t.o.r);
     case Type::Datetime:
       if (t.text.empty()) return ResultDatetime(ctx, t.o.i);
       [[fallthrough]];  // a text in the storage form stays as it was written
@@ -587,9 +594,9 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     return;
   }
   if (a.type == Type::Datetime || b.type == Type::Datetime) {
-    RaiseError(ctx, 8117,
-               std::string("Operand data type datetime is invalid for ") +
-                   (modulo ? "modulo" : "divide") + " operator.");
+    RaiseError(
+        ctx, 8117,
+        std::string("Operand data type datetime is invalid for ") + (modulo ? "modulo" : "divide") + " operator.");
     return;
   }
   if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
@@ -616,7 +623,9 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
   sqlite3_result_double(ctx, modulo ? std::fmod(x, y) : x / y);
 }
 
-void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, true); }
+void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  ModOrDivide(ctx, argv, true);
+}
 
 // NEWID(): a random uniqueidentifier (version 4) in SQL Server's text form.
 void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -625,11 +634,13 @@ void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
   b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
   b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
   char text[37];
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0],
-                b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0], b[1],
+                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   sqlite3_result_text(ctx, text, 36, SQLITE_TRANSIENT);
 }
-void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) { ModOrDivide(ctx, argv, false); }
+void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  ModOrDivide(ctx, argv, false);
+}
 
 // ---- conversions -----------------------------------------------------------------------------
 
@@ -729,40 +740,56 @@ bool FormatStyle(int64_t ms, int style, std::string& out) {
     case 0:
     case 100: {
       const int h12 = p.hh % 12 == 0 ? 12 : p.hh % 12;
-      std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonthAbbrev[p.m - 1], p.d, p.y,
-                    h12, p.mi, p.hh < 12 ? "AM" : "PM");
+      std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", kMonthAbbrev[p.m - 1], p.d, p.y, h12, p.mi,
+                    p.hh < 12 ? "AM" : "PM");
       break;
     }
-    case 101: std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.m, p.d, year); break;
-    case 102: std::snprintf(buf, sizeof buf, "%s.%02d.%02d", year, p.m, p.d); break;
-    case 103: std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.d, p.m, year); break;
-    case 104: std::snprintf(buf, sizeof buf, "%02d.%02d.%s", p.d, p.m, year); break;
-    case 105: std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.d, p.m, year); break;
+    case 101:
+      std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.m, p.d, year);
+      break;
+    case 102:
+      std::snprintf(buf, sizeof buf, "%s.%02d.%02d", year, p.m, p.d);
+      break;
+    case 103:
+      std::snprintf(buf, sizeof buf, "%02d/%02d/%s", p.d, p.m, year);
+      break;
+    case 104:
+      std::snprintf(buf, sizeof buf, "%02d.%02d.%s", p.d, p.m, year);
+      break;
+    case 105:
+      std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.d, p.m, year);
+      break;
     case 108:
     case 8:
-    case 24: std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hh, p.mi, p.ss); break;
-    case 110: std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.m, p.d, year); break;
-    case 111: std::snprintf(buf, sizeof buf, "%s/%02d/%02d", year, p.m, p.d); break;
-    case 112: std::snprintf(buf, sizeof buf, "%s%02d%02d", year, p.m, p.d); break;
+    case 24:
+      std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hh, p.mi, p.ss);
+      break;
+    case 110:
+      std::snprintf(buf, sizeof buf, "%02d-%02d-%s", p.m, p.d, year);
+      break;
+    case 111:
+      std::snprintf(buf, sizeof buf, "%s/%02d/%02d", year, p.m, p.d);
+      break;
+    case 112:
+      std::snprintf(buf, sizeof buf, "%s%02d%02d", year, p.m, p.d);
+      break;
     case 20:
     case 120:
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.y, p.m, p.d, p.hh, p.mi,
-                    p.ss);
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.y, p.m, p.d, p.hh, p.mi, p.ss);
       break;
     case 21:
     case 25:
     case 121:
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh,
-                    p.mi, p.ss, p.ms);
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh, p.mi, p.ss, p.ms);
       break;
-    case 23: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.y, p.m, p.d); break;
+    case 23:
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.y, p.m, p.d);
+      break;
     case 126:
       if (p.ms) {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh,
-                      p.mi, p.ss, p.ms);
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.y, p.m, p.d, p.hh, p.mi, p.ss, p.ms);
       } else {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.y, p.m, p.d, p.hh,
-                      p.mi, p.ss);
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.y, p.m, p.d, p.hh, p.mi, p.ss);
       }
       break;
     default:
@@ -863,7 +890,9 @@ void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) 
 }
 
 // Monday = 1 .. Sunday = 7 for a day count from 1900-01-01 (which was a Monday).
-int IsoWeekday(int64_t day) { return static_cast<int>(((day % 7) + 7) % 7) + 1; }
+int IsoWeekday(int64_t day) {
+  return static_cast<int>(((day % 7) + 7) % 7) + 1;
+}
 
 int WeekdayByDateFirst(int64_t day, int date_first) {
   return (IsoWeekday(day) - date_first + 7) % 7 + 1;
@@ -915,19 +944,38 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!ToDatetime(ctx, argv[2], 0, ms)) return;
   bool ok = true;
   switch (part) {
-    case Part::Year: ms = AddMonths(ms, count * 12, ok); break;
-    case Part::Quarter: ms = AddMonths(ms, count * 3, ok); break;
-    case Part::Month: ms = AddMonths(ms, count, ok); break;
+    case Part::Year:
+      ms = AddMonths(ms, count * 12, ok);
+      break;
+    case Part::Quarter:
+      ms = AddMonths(ms, count * 3, ok);
+      break;
+    case Part::Month:
+      ms = AddMonths(ms, count, ok);
+      break;
     case Part::DayOfYear:
     case Part::Day:
-    case Part::Weekday: ms += count * kMsPerDay; break;
+    case Part::Weekday:
+      ms += count * kMsPerDay;
+      break;
     case Part::Week:
-    case Part::IsoWeek: ms += count * 7 * kMsPerDay; break;
-    case Part::Hour: ms += count * 3600000; break;
-    case Part::Minute: ms += count * 60000; break;
-    case Part::Second: ms += count * 1000; break;
-    case Part::Millisecond: ms += count; break;
-    case Part::Unknown: break;
+    case Part::IsoWeek:
+      ms += count * 7 * kMsPerDay;
+      break;
+    case Part::Hour:
+      ms += count * 3600000;
+      break;
+    case Part::Minute:
+      ms += count * 60000;
+      break;
+    case Part::Second:
+      ms += count * 1000;
+      break;
+    case Part::Millisecond:
+      ms += count;
+      break;
+    case Part::Unknown:
+      break;
   }
   if (!ok) {
     RaiseOverflow(ctx);
@@ -940,24 +988,36 @@ int64_t DatePart(Part part, int64_t ms, int date_first) {
   const int64_t day = FloorDiv(ms, kMsPerDay);
   const Parts p = Split(ms);
   switch (part) {
-    case Part::Year: return p.y;
-    case Part::Quarter: return (p.m - 1) / 3 + 1;
-    case Part::Month: return p.m;
-    case Part::DayOfYear: return day - DaysFromCivil(p.y, 1, 1) + 1;
-    case Part::Day: return p.d;
+    case Part::Year:
+      return p.y;
+    case Part::Quarter:
+      return (p.m - 1) / 3 + 1;
+    case Part::Month:
+      return p.m;
+    case Part::DayOfYear:
+      return day - DaysFromCivil(p.y, 1, 1) + 1;
+    case Part::Day:
+      return p.d;
     case Part::Week: {
       // Week 1 holds 1 January; a new week starts on the DATEFIRST day.
       const int64_t jan1 = DaysFromCivil(p.y, 1, 1);
       const int offset = WeekdayByDateFirst(jan1, date_first) - 1;
       return (day - jan1 + offset) / 7 + 1;
     }
-    case Part::Weekday: return WeekdayByDateFirst(day, date_first);
-    case Part::Hour: return p.hh;
-    case Part::Minute: return p.mi;
-    case Part::Second: return p.ss;
-    case Part::Millisecond: return p.ms;
-    case Part::IsoWeek: return IsoWeekNumber(day);
-    case Part::Unknown: break;
+    case Part::Weekday:
+      return WeekdayByDateFirst(day, date_first);
+    case Part::Hour:
+      return p.hh;
+    case Part::Minute:
+      return p.mi;
+    case Part::Second:
+      return p.ss;
+    case Part::Millisecond:
+      return p.ms;
+    case Part::IsoWeek:
+      return IsoWeekNumber(day);
+    case Part::Unknown:
+      break;
   }
   return 0;
 }
@@ -1001,21 +1061,40 @@ void FnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int64_t da = FloorDiv(a, kMsPerDay), db = FloorDiv(b, kMsPerDay);
   int64_t r = 0;
   switch (part) {
-    case Part::Year: r = pb.y - pa.y; break;
-    case Part::Quarter: r = (pb.y * 4 + (pb.m - 1) / 3) - (pa.y * 4 + (pa.m - 1) / 3); break;
-    case Part::Month: r = (pb.y * 12 + pb.m) - (pa.y * 12 + pa.m); break;
+    case Part::Year:
+      r = pb.y - pa.y;
+      break;
+    case Part::Quarter:
+      r = (pb.y * 4 + (pb.m - 1) / 3) - (pa.y * 4 + (pa.m - 1) / 3);
+      break;
+    case Part::Month:
+      r = (pb.y * 12 + pb.m) - (pa.y * 12 + pa.m);
+      break;
     case Part::DayOfYear:
     case Part::Day:
-    case Part::Weekday: r = db - da; break;
+    case Part::Weekday:
+      r = db - da;
+      break;
     case Part::Week:  // weeks counted from Sunday, whatever DATEFIRST says
       r = FloorDiv(db + 1, 7) - FloorDiv(da + 1, 7);
       break;
-    case Part::IsoWeek: r = FloorDiv(db, 7) - FloorDiv(da, 7); break;
-    case Part::Hour: r = FloorDiv(b, 3600000) - FloorDiv(a, 3600000); break;
-    case Part::Minute: r = FloorDiv(b, 60000) - FloorDiv(a, 60000); break;
-    case Part::Second: r = FloorDiv(b, 1000) - FloorDiv(a, 1000); break;
-    case Part::Millisecond: r = b - a; break;
-    case Part::Unknown: break;
+    case Part::IsoWeek:
+      r = FloorDiv(db, 7) - FloorDiv(da, 7);
+      break;
+    case Part::Hour:
+      r = FloorDiv(b, 3600000) - FloorDiv(a, 3600000);
+      break;
+    case Part::Minute:
+      r = FloorDiv(b, 60000) - FloorDiv(a, 60000);
+      break;
+    case Part::Second:
+      r = FloorDiv(b, 1000) - FloorDiv(a, 1000);
+      break;
+    case Part::Millisecond:
+      r = b - a;
+      break;
+    case Part::Unknown:
+      break;
   }
   if (!IsInt32(r)) {
     RaiseError(ctx, 535,
@@ -1284,9 +1363,8 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
   };
   for (const Function& f : kFunctions) {
     const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-    const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags,
-                                              const_cast<int*>(date_first), f.fn, nullptr, nullptr,
-                                              nullptr);
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, const_cast<int*>(date_first), f.fn, nullptr,
+                                              nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
   return sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,

@@ -25,7 +25,7 @@ struct Lexeme {
   Tok type = Tok::End;
   size_t offset = 0;  // where the token starts in the text
   size_t length = 0;
-  bool closed = true;  // String, Quoted, Comment: the closing mark was found before the text ended
+  bool closed = true;     // String, Quoted, Comment: the closing mark was found before the text ended
   bool national = false;  // String: N'...'
   bool real = false;      // Number: has a fraction or an exponent
   bool hex = false;       // Number: 0x...
@@ -38,11 +38,21 @@ Lexeme NextToken(std::string_view text, size_t pos);
 inline bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
-inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-inline bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool IsIdentStart(unsigned char c) { return IsAlpha(c) || c == '_' || c == '#' || c >= 0x80; }
-inline bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || IsDigit(c) || c == '$' || c == '@'; }
-inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+inline bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool IsAlpha(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline bool IsIdentStart(unsigned char c) {
+  return IsAlpha(c) || c == '_' || c == '#' || c >= 0x80;
+}
+inline bool IsIdentChar(unsigned char c) {
+  return IsIdentStart(c) || IsDigit(c) || c == '$' || c == '@';
+}
+inline char Upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Case-insensitive comparison with an upper-case ASCII word.
 inline bool WordIs(std::string_view w, std::string_view upper) {

@@ -116,8 +116,8 @@ void Parameterize(std::string_view s, Shape& out) {
             ddl = true;
             order_by = false;
           } else if (WordIs(text, "SELECT") || WordIs(text, "INSERT") || WordIs(text, "UPDATE") ||
-                     WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") ||
-                     WordIs(text, "PRINT") || WordIs(text, "GO") || WordIs(text, "UNION")) {
+                     WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") || WordIs(text, "PRINT") ||
+                     WordIs(text, "GO") || WordIs(text, "UNION")) {
             ddl = false;
             order_by = false;
           }

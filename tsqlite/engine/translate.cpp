@@ -80,18 +80,15 @@ bool IsOneSqliteStatement(std::string_view sql) {
 
 bool IsReserved(std::string_view w) {
   static const char* const kWords[] = {
-      "SELECT",  "FROM",      "WHERE",      "GROUP",    "ORDER",    "HAVING",   "UNION",
-      "EXCEPT",  "INTERSECT", "INSERT",     "UPDATE",   "DELETE",   "CREATE",   "ALTER",
-      "DROP",    "SET",       "USE",        "PRINT",    "GO",       "ON",       "JOIN",
-      "INNER",   "LEFT",      "RIGHT",      "FULL",     "CROSS",    "OUTER",    "AS",
-      "AND",     "OR",        "NOT",        "NULL",     "IS",       "IN",       "LIKE",
-      "BETWEEN", "EXISTS",    "CASE",       "WHEN",     "THEN",     "ELSE",     "END",
-      "INTO",    "VALUES",    "BY",         "ASC",      "DESC",     "DISTINCT", "TOP",
-      "ALL",     "DECLARE",   "BEGIN",      "COMMIT",   "ROLLBACK", "WITH",     "OPTION",
-      "FOR",     "COLLATE",   "ESCAPE",     "DEFAULT",  "PRIMARY",  "FOREIGN",  "CONSTRAINT",
-      "CHECK",   "UNIQUE",    "REFERENCES", "IDENTITY", "ADD",      "TRUNCATE", "IF",
-      "WHILE",   "EXEC",      "EXECUTE",    "RETURN",   "MERGE",    "OUTPUT",   "GRANT",
-      "REVOKE",  "DENY",
+      "SELECT",  "FROM",   "WHERE",      "GROUP",    "ORDER",  "HAVING",   "UNION",   "EXCEPT",  "INTERSECT",
+      "INSERT",  "UPDATE", "DELETE",     "CREATE",   "ALTER",  "DROP",     "SET",     "USE",     "PRINT",
+      "GO",      "ON",     "JOIN",       "INNER",    "LEFT",   "RIGHT",    "FULL",    "CROSS",   "OUTER",
+      "AS",      "AND",    "OR",         "NOT",      "NULL",   "IS",       "IN",      "LIKE",    "BETWEEN",
+      "EXISTS",  "CASE",   "WHEN",       "THEN",     "ELSE",   "END",      "INTO",    "VALUES",  "BY",
+      "ASC",     "DESC",   "DISTINCT",   "TOP",      "ALL",    "DECLARE",  "BEGIN",   "COMMIT",  "ROLLBACK",
+      "WITH",    "OPTION", "FOR",        "COLLATE",  "ESCAPE", "DEFAULT",  "PRIMARY", "FOREIGN", "CONSTRAINT",
+      "CHECK",   "UNIQUE", "REFERENCES", "IDENTITY", "ADD",    "TRUNCATE", "IF",      "WHILE",   "EXEC",
+      "EXECUTE", "RETURN", "MERGE",      "OUTPUT",   "GRANT",  "REVOKE",   "DENY",
   };
   for (const char* k : kWords) {
     if (WordIs(w, k)) return true;
@@ -219,8 +216,8 @@ bool Translator::Fail() {
       break;
     }
     case Tok::String:
-      near = std::string(t.text.substr(t.text.size() >= 2 ? 1 : 0,
-                                       t.text.size() >= 2 ? t.text.size() - 2 : t.text.size()));
+      near = std::string(
+          t.text.substr(t.text.size() >= 2 ? 1 : 0, t.text.size() >= 2 ? t.text.size() - 2 : t.text.size()));
       break;
     default:
       near = std::string(t.text);
@@ -284,9 +281,7 @@ std::string Translator::Name(const Token& t) {
   std::string raw;
   for (size_t i = 0; i < t.text.size(); ++i) {
     raw.push_back(t.text[i]);
-    if ((t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() &&
-        t.text[i + 1] == t.text[i])
-      ++i;
+    if ((t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() && t.text[i + 1] == t.text[i]) ++i;
   }
   return QuoteName(raw);
 }
@@ -295,8 +290,8 @@ std::string Translator::RawName(const Token& t) {
   std::string raw;
   for (size_t i = 0; i < t.text.size(); ++i) {
     raw.push_back(t.text[i]);
-    if (t.type == Tok::Quoted && (t.text[i] == ']' || t.text[i] == '"') &&
-        i + 1 < t.text.size() && t.text[i + 1] == t.text[i]) {
+    if (t.type == Tok::Quoted && (t.text[i] == ']' || t.text[i] == '"') && i + 1 < t.text.size() &&
+        t.text[i + 1] == t.text[i]) {
       ++i;
     }
   }

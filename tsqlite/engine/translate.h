@@ -35,7 +35,7 @@ struct Literal {
 
 // The statement text with its literals taken out, and the literals in order.
 struct Shape {
-  std::string key;                 // cache key: the text with each literal replaced by a marker
+  std::string key;  // cache key: the text with each literal replaced by a marker
   std::vector<Literal> literals;
   // The client's parameter markers ('?') in order: each is a literal slot (its index into
   // literals) that the caller fills with the bound value before the statement runs, so a bound
@@ -48,27 +48,27 @@ void Parameterize(std::string_view tsql, Shape& out);
 
 struct Statement {
   enum class Kind {
-    Query,        // returns rows
-    Write,        // INSERT, UPDATE, DELETE: the row count matters
-    Ddl,          // CREATE/DROP/ALTER ...
-    SetDateFirst, // SET DATEFIRST n: date_first_param names the literal with n
-    NoOp,         // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
-    Print,        // PRINT expr: sql is a query of one value, handed to the client as a message
+    Query,         // returns rows
+    Write,         // INSERT, UPDATE, DELETE: the row count matters
+    Ddl,           // CREATE/DROP/ALTER ...
+    SetDateFirst,  // SET DATEFIRST n: date_first_param names the literal with n
+    NoOp,          // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
+    Print,         // PRINT expr: sql is a query of one value, handed to the client as a message
   };
   Kind kind = Kind::NoOp;
-  std::string sql;                 // SQLite text; parameters written ?1, ?2, ... in order
-  std::vector<int> params;         // for ?k, params[k-1] is the index into Shape::literals
+  std::string sql;          // SQLite text; parameters written ?1, ?2, ... in order
+  std::vector<int> params;  // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
   bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
-  std::string verb;                // the statement's first word, upper case (TRUNCATE: DELETE)
-  std::string target;              // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
+  std::string verb;                  // the statement's first word, upper case (TRUNCATE: DELETE)
+  std::string target;                // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
   // A parameter that meets a column (compared with it, or written into it): the executor reads
   // the column's declared type from `sql` (a query whose result column `column` is that column)
   // and converts a text value to that type before binding it, as SQL Server converts a string to
   // the type of higher precedence: '20240615' against a datetime column is a date.
   struct Probe {
-    int param = 0;                 // k of ?k
-    std::string sql;               // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
+    int param = 0;    // k of ?k
+    std::string sql;  // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
     int column = 0;
   };
   std::vector<Probe> probes;
@@ -81,7 +81,7 @@ struct Statement {
 // Server's terms (102 Incorrect syntax near '...', 42000).
 struct Translation {
   std::vector<Statement> statements;
-  std::string verb;                // the first statement's verb, also when translation failed
+  std::string verb;  // the first statement's verb, also when translation failed
   int native_error = 0;
   std::string sqlstate;
   std::string message;

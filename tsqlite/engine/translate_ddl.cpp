@@ -19,8 +19,7 @@ namespace tsqlite {
 // CREATE TABLE in a schema other than dbo fails as on SQL Server when the schema is unknown;
 // schemas are listed in tsqlite_schemas.
 void Translator::EnsureSchemaTable() {
-  Emit(Statement::Kind::Ddl,
-       "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE)");
+  Emit(Statement::Kind::Ddl, "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE)");
 }
 
 std::string Translator::SqlString(std::string_view s) {
@@ -35,12 +34,11 @@ std::string Translator::SqlString(std::string_view s) {
 void Translator::RequireSchema(const std::string& schema) {
   if (WordIs(schema, "DBO")) return;
   EnsureSchemaTable();
-  const std::string message = "The specified schema name \"" + schema +
-                              "\" either does not exist or you do not have permission to use it.";
-  Emit(Statement::Kind::Ddl,
-       "INSERT INTO tsqlite_schemas (name) SELECT ts_error(2760, " + SqlString(message) +
-           ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) +
-           ")");
+  const std::string message =
+      "The specified schema name \"" + schema + "\" either does not exist or you do not have permission to use it.";
+  Emit(Statement::Kind::Ddl, "INSERT INTO tsqlite_schemas (name) SELECT ts_error(2760, " + SqlString(message) +
+                                 ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) +
+                                 ")");
 }
 
 void Translator::Create() {
@@ -53,15 +51,12 @@ void Translator::Create() {
       if (!ExpectName(owner)) return;
     }
     EnsureSchemaTable();
-    const std::string message =
-        "There is already an object named '" + schema + "' in the database.";
-    Emit(
-        Statement::Kind::Ddl,
-        "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
-        "WHERE name = " +
-            SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") +
-            " THEN ts_error(2714, " + SqlString(message) + ") ELSE " + SqlString(schema) +
-            " END");
+    const std::string message = "There is already an object named '" + schema + "' in the database.";
+    Emit(Statement::Kind::Ddl,
+         "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
+         "WHERE name = " +
+             SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") + " THEN ts_error(2714, " +
+             SqlString(message) + ") ELSE " + SqlString(schema) + " END");
     return;
   }
   if (AcceptWord("TABLE")) {
@@ -95,8 +90,8 @@ void Translator::CreateIndex(bool unique) {
   SkipStorageOptions();
   if (failed_) return;
   Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
-                                 IndexName(table, RawName(name)) + " ON " + table.Quoted() +
-                                 " (" + cols + ")" + filter);
+                                 IndexName(table, RawName(name)) + " ON " + table.Quoted() + " (" + cols + ")" +
+                                 filter);
 }
 
 // (col [ASC|DESC], ...)
@@ -169,8 +164,7 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
       // length catches a date pasted as plain text ('20200101', '2020-01-01'), which would
       // otherwise be stored as it stands and never compare equal to a converted date. A
       // pattern match would be stricter but costs every insert several times as much.
-      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
-                ") = 23)";
+      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 23)";
       break;
     case Type::Kind::Date:
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 10)";
@@ -242,8 +236,7 @@ std::string Translator::DefaultValue(bool for_add_column) {
     if (k < pos_ && (tokens_[k].type == Tok::Number || tokens_[k].type == Tok::String ||
                      (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "NULL")))) {
       std::string_view text = tokens_[k].text;
-      if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n'))
-        text.remove_prefix(1);
+      if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n')) text.remove_prefix(1);
       return " DEFAULT " + lit + std::string(text);
     }
     return Fail(), "";
@@ -338,11 +331,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
 
 // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
 bool Translator::IsTableConstraint() const {
-  return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) ||
-         (IsWord("FOREIGN") && IsWord("KEY", 1)) ||
-         (IsWord("UNIQUE") &&
-          (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) ||
-         IsWord("CHECK");
+  return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) || (IsWord("FOREIGN") && IsWord("KEY", 1)) ||
+         (IsWord("UNIQUE") && (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) || IsWord("CHECK");
 }
 
 std::string Translator::TableConstraint() {
@@ -410,8 +400,8 @@ void Translator::CreateTable() {
   Emit(Statement::Kind::Ddl, std::move(sql));
   if (identity_seed_ != 0 && identity_seed_ != 1 && !failed_) {
     // The next number SQLite gives is one past the table's entry in sqlite_sequence.
-    Emit(Statement::Kind::Ddl, "INSERT INTO sqlite_sequence (name, seq) VALUES (" + SqlString(table.Stored()) +
-                                   ", " + std::to_string(identity_seed_ - 1) + ")");
+    Emit(Statement::Kind::Ddl, "INSERT INTO sqlite_sequence (name, seq) VALUES (" + SqlString(table.Stored()) + ", " +
+                                   std::to_string(identity_seed_ - 1) + ")");
   }
   identity_seed_ = 0;
 }
@@ -423,8 +413,7 @@ void Translator::Drop() {
     for (;;) {
       ObjectName table;
       if (!ParseObjectName(table)) return;
-      Emit(Statement::Kind::Ddl,
-           std::string("DROP TABLE ") + (if_exists ? "IF EXISTS " : "") + table.Quoted());
+      Emit(Statement::Kind::Ddl, std::string("DROP TABLE ") + (if_exists ? "IF EXISTS " : "") + table.Quoted());
       if (!AcceptOp(",")) return;
     }
   }
@@ -452,9 +441,8 @@ void Translator::Drop() {
       std::vector<std::string> parts;
       for (size_t j = k; j < end; ++j) {
         if (tokens_[j].type == Tok::Word || tokens_[j].type == Tok::Quoted) {
-          if (!(tokens_[j].type == Tok::Word &&
-                (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") ||
-                 WordIs(tokens_[j].text, "EXISTS")))) {
+          if (!(tokens_[j].type == Tok::Word && (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") ||
+                                                 WordIs(tokens_[j].text, "EXISTS")))) {
             parts.push_back(RawName(tokens_[j]));
           }
         }
@@ -467,16 +455,14 @@ void Translator::Drop() {
       table.name = parts[parts.size() - 2];
       table.schema = parts.size() >= 3 ? parts[parts.size() - 3] : "dbo";
     }
-    Emit(Statement::Kind::Ddl,
-         std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
+    Emit(Statement::Kind::Ddl, std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
     return;
   }
   if (AcceptWord("SCHEMA")) {
     Token t;
     if (!ExpectName(t)) return;
     EnsureSchemaTable();
-    Emit(Statement::Kind::Ddl,
-         "DELETE FROM tsqlite_schemas WHERE name = " + SqlString(RawName(t)));
+    Emit(Statement::Kind::Ddl, "DELETE FROM tsqlite_schemas WHERE name = " + SqlString(RawName(t)));
     return;
   }
   Fail();

@@ -396,8 +396,8 @@ std::string Translator::SelectItem() {
   bool plain_column = true;
   for (size_t k = from; k < pos_; ++k) {
     const Tok type = tokens_[k].type;
-    plain_column = plain_column && (type == Tok::Word || type == Tok::Quoted ||
-                                    (type == Tok::Op && tokens_[k].text == "."));
+    plain_column =
+        plain_column && (type == Tok::Word || type == Tok::Quoted || (type == Tok::Op && tokens_[k].text == "."));
   }
   return plain_column ? e : e + " AS \"\"";
 }
@@ -416,9 +416,7 @@ std::string Translator::FromList() {
         pos_ += 2;
         join = " JOIN ";
       } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
-        const std::string side(Upper(Peek().text[0]) == 'L'   ? "LEFT"
-                               : Upper(Peek().text[0]) == 'R' ? "RIGHT"
-                                                              : "FULL");
+        const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
         ++pos_;
         AcceptWord("OUTER");
         if (!ExpectWord("JOIN")) return "";
@@ -543,8 +541,7 @@ std::string Translator::Predicate() {
     if (!ExpectWord("NULL")) return "";
     return "(" + l + (neg ? " IS NOT NULL)" : " IS NULL)");
   }
-  const bool neg =
-      IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
+  const bool neg = IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
   if (neg) ++pos_;
   const std::string not_ = neg ? " NOT" : "";
   if (AcceptWord("BETWEEN")) {
@@ -802,16 +799,15 @@ bool Translator::ParseType(Type& type) {
   const std::string_view w = t.text;
   if (WordIs(w, "CHAR") || WordIs(w, "NCHAR") || WordIs(w, "CHARACTER")) {
     type.kind = Type::Kind::Char;
-  } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") ||
-             WordIs(w, "NTEXT")) {
+  } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
     type.kind = Type::Kind::VarChar;
   } else if (WordIs(w, "DATETIME") || WordIs(w, "SMALLDATETIME") || WordIs(w, "DATETIME2")) {
     type.kind = Type::Kind::Datetime;
-  } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") ||
-             WordIs(w, "TINYINT") || WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
+  } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
+             WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
     type.kind = Type::Kind::Int;
-  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") ||
-             WordIs(w, "NUMERIC") || WordIs(w, "MONEY")) {
+  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") || WordIs(w, "NUMERIC") ||
+             WordIs(w, "MONEY")) {
     type.kind = Type::Kind::Real;
   } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
     type.kind = Type::Kind::Binary;
@@ -857,8 +853,7 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
     case Type::Kind::VarChar:
       // -2 stands for (max): the whole value.
       return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
-             (style.empty() ? "NULL" : style) + ", " +
-             (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+             (style.empty() ? "NULL" : style) + ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
     case Type::Kind::Datetime:
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Date:
@@ -892,7 +887,8 @@ std::string Translator::DatePartName(std::string_view function) {
 std::string Translator::Function() {
   const Token name = Peek();
   const std::vector<const Builtin*> rows = FindBuiltins(name.text);
-  if (rows.empty()) return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
+  if (rows.empty())
+    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
   pos_ += 2;  // name and '('
   const ArgForm form = rows.front()->form;
   if (form == ArgForm::Convert) {

@@ -160,7 +160,7 @@ class Translator {
     long length = -1;  // -1: none given
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
-    std::string decl;  // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
+    std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
   };
   bool ParseType(Type& type);
   std::string Convert(const Type& type, const std::string& value, const std::string& style);

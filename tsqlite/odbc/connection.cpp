@@ -77,8 +77,8 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst", "Synchronous", "LockTimeout", "Create",
-                                      "RoundTripMicros", "CountFile"};
+  static const char* const kKeys[] = {"Database", "DateFirst",       "Synchronous", "LockTimeout",
+                                      "Create",   "RoundTripMicros", "CountFile"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -112,7 +112,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     char* end = nullptr;
     long ms = std::strtol(lock_timeout.c_str(), &end, 10);
     if (*end != '\0' || ms < 0 || ms > 24L * 3600 * 1000) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0, "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
+      return SetDiag(dbc, SQL_ERROR, "08001", 0,
+                     "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
     }
     settings.lock_timeout_ms = static_cast<int>(ms);
   }
@@ -134,7 +135,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     char* end = nullptr;
     long us = std::strtol(round_trip.c_str(), &end, 10);
     if (*end != '\0' || us < 0 || us > 1000L * 1000) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0, "RoundTripMicros must be a number of microseconds, not '" + round_trip + "'");
+      return SetDiag(dbc, SQL_ERROR, "08001", 0,
+                     "RoundTripMicros must be a number of microseconds, not '" + round_trip + "'");
     }
     dbc->round_trip_us = us;
   }
@@ -146,7 +148,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     dbc->counts = std::move(counts);
   }
   Error error;
-  if (!dbc->db.Open(settings, error)) return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+  if (!dbc->db.Open(settings, error))
+    return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
   dbc->file = settings.file;
   dbc->db.SetManualCommit(!dbc->autocommit);
   return SQL_SUCCESS;
@@ -186,8 +189,7 @@ void Dbc::RoundTrip() const {
   if (round_trip_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(round_trip_us));
 }
 
-SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
-                  SQLSMALLINT) {
+SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT) {
   // User and password are accepted and not checked: the database file's permissions decide.
   dbc->dsn = ArgString(dsn, dsn_length);
   Attributes attributes;
@@ -195,8 +197,8 @@ SQLRETURN Connect(Dbc* dbc, SQLCHAR* dsn, SQLSMALLINT dsn_length, SQLCHAR*, SQLS
   return Open(dbc, attributes);
 }
 
-SQLRETURN DriverConnect(Dbc* dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out,
-                        SQLSMALLINT out_max, SQLSMALLINT* out_length, SQLUSMALLINT) {
+SQLRETURN DriverConnect(Dbc* dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length, SQLCHAR* out, SQLSMALLINT out_max,
+                        SQLSMALLINT* out_length, SQLUSMALLINT) {
   // There is nothing to prompt for in a console program: every completion mode connects with what
   // the string and the DSN give.
   std::string text = ArgString(in, in_length);

@@ -44,7 +44,10 @@ ColumnType Integer(SQLSMALLINT type) {
 
 ColumnType Text(SQLSMALLINT type, SQLULEN width) {
   if (width == 0) width = 1;
-  const char* name = type == SQL_CHAR ? "char" : type == SQL_WCHAR ? "nchar" : type == SQL_WVARCHAR ? "nvarchar" : "varchar";
+  const char* name = type == SQL_CHAR       ? "char"
+                     : type == SQL_WCHAR    ? "nchar"
+                     : type == SQL_WVARCHAR ? "nvarchar"
+                                            : "varchar";
   return ColumnType{type, width, 0, static_cast<SQLLEN>(width), name};
 }
 
@@ -143,8 +146,9 @@ bool AsTimestamp(const Value& v, SQL_TIMESTAMP_STRUCT& ts) {
   return true;
 }
 
-
-SQLRETURN Truncated(Handle* h) { return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated"); }
+SQLRETURN Truncated(Handle* h) {
+  return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated");
+}
 
 // Hands out text (of units of unit bytes) from *offset on; the terminator takes one unit.
 template <typename Unit>
@@ -196,8 +200,8 @@ std::u16string Utf16(std::string_view s) {
     } else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size() && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
       cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
       len = 3;
-    } else if (c >= 0xF0 && c < 0xF8 && i + 3 < s.size() && (s[i + 1] & 0xC0) == 0x80 &&
-               (s[i + 2] & 0xC0) == 0x80 && (s[i + 3] & 0xC0) == 0x80) {
+    } else if (c >= 0xF0 && c < 0xF8 && i + 3 < s.size() && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
+               (s[i + 3] & 0xC0) == 0x80) {
       cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
       len = 4;
     }
@@ -273,7 +277,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       // decimal(p, s): p defaults to 18 and s to 0, as in SQL Server.
       const SQLULEN precision = DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 18;
       const size_t comma = decl.find(',');
-      const SQLSMALLINT scale = comma == std::string::npos ? 0 : static_cast<SQLSMALLINT>(std::atoi(decl.c_str() + comma + 1));
+      const SQLSMALLINT scale =
+          comma == std::string::npos ? 0 : static_cast<SQLSMALLINT>(std::atoi(decl.c_str() + comma + 1));
       const bool numeric = decl[0] == 'N';
       return ColumnType{static_cast<SQLSMALLINT>(numeric ? SQL_NUMERIC : SQL_DECIMAL), precision, scale,
                         static_cast<SQLLEN>(precision + 2), numeric ? "numeric" : "decimal"};
@@ -283,7 +288,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     if (decl.find("BINARY") != std::string::npos || decl.rfind("IMAGE", 0) == 0) {
       const SQLULEN width = DeclaredWidth(decl) > 0 ? static_cast<SQLULEN>(DeclaredWidth(decl)) : 0;
       if (decl.rfind("IMAGE", 0) == 0) return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
-      if (decl.rfind("BINARY", 0) == 0) return ColumnType{SQL_BINARY, width, 0, static_cast<SQLLEN>(2 * width), "binary"};
+      if (decl.rfind("BINARY", 0) == 0)
+        return ColumnType{SQL_BINARY, width, 0, static_cast<SQLLEN>(2 * width), "binary"};
       return ColumnType{SQL_VARBINARY, width, 0, static_cast<SQLLEN>(2 * width), "varbinary"};
     }
     if (decl.rfind("NTEXT", 0) == 0) return ColumnType{SQL_WLONGVARCHAR, 1073741823, 0, 1073741823, "ntext"};
@@ -332,7 +338,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     }
   }
   if (any_blob && !any_text && !any_int && !any_real) {
-    return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)), "varbinary"};
+    return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)),
+                      "varbinary"};
   }
   if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
@@ -406,8 +413,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
   switch (c_type) {
     case SQL_C_CHAR: {
       if ((value.type == Value::Type::Integer || value.type == Value::Type::Real) && target != nullptr &&
-          buffer_length > 0 &&
-          text.size() >= static_cast<size_t>(buffer_length)) {
+          buffer_length > 0 && text.size() >= static_cast<size_t>(buffer_length)) {
         // Digits are never cut off a number.
         return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
       }
@@ -427,8 +433,9 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       size_t from = offset ? *offset : 0;
       if (offset != nullptr && from > 0 && from >= bytes.size()) return SQL_NO_DATA;
       size_t remaining = bytes.size() - from;
-      size_t n = buffer_length > 0 && static_cast<size_t>(buffer_length) < remaining ? static_cast<size_t>(buffer_length)
-                                                                                     : remaining;
+      size_t n = buffer_length > 0 && static_cast<size_t>(buffer_length) < remaining
+                     ? static_cast<size_t>(buffer_length)
+                     : remaining;
       if (target == nullptr || buffer_length <= 0) n = 0;
       if (n > 0) std::memcpy(target, bytes.data() + from, n);
       if (indicator != nullptr) *indicator = static_cast<SQLLEN>(remaining);

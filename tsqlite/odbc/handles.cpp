@@ -38,8 +38,8 @@ std::string ArgString(const SQLCHAR* text, SQLINTEGER length) {
   return std::string(p, static_cast<size_t>(length));
 }
 
-SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN buffer_length,
-                    SQLSMALLINT* length16, SQLINTEGER* length32) {
+SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN buffer_length, SQLSMALLINT* length16,
+                    SQLINTEGER* length32) {
   if (length16 != nullptr) *length16 = static_cast<SQLSMALLINT>(text.size() > 32767 ? 32767 : text.size());
   if (length32 != nullptr) *length32 = static_cast<SQLINTEGER>(text.size());
   if (buffer == nullptr) return SQL_SUCCESS;
@@ -191,8 +191,8 @@ const Dbc* OwningConnection(const Handle* h) {
 
 // SQLSTATE classes defined by the SQL standard carry that origin; the rest are ODBC's.
 const char* ClassOrigin(const std::string& sqlstate) {
-  static const char* const kIsoClasses[] = {"01", "02", "07", "08", "0A", "21", "22", "23", "24",
-                                            "25", "26", "28", "2D", "34", "3C", "3D", "40", "42", "44"};
+  static const char* const kIsoClasses[] = {"01", "02", "07", "08", "0A", "21", "22", "23", "24", "25",
+                                            "26", "28", "2D", "34", "3C", "3D", "40", "42", "44"};
   for (const char* c : kIsoClasses) {
     if (sqlstate.compare(0, 2, c) == 0) return "ISO 9075";
   }
@@ -200,12 +200,11 @@ const char* ClassOrigin(const std::string& sqlstate) {
 }
 
 const char* SubclassOrigin(const std::string& sqlstate) {
-  static const char* const kOdbcStates[] = {"01S00", "01S01", "01S02", "01S06", "01S07", "07S01", "08S01",
-                                            "21S01", "21S02", "25S01", "25S02", "25S03", "42S01", "42S02",
-                                            "42S11", "42S12", "42S21", "42S22", "HY095", "HY097", "HY098",
-                                            "HY099", "HY100", "HY101", "HY105", "HY107", "HY109", "HY110",
-                                            "HY111", "HYT00", "HYT01", "IM001", "IM002", "IM003", "IM004",
-                                            "IM005", "IM006", "IM007", "IM008", "IM010", "IM011", "IM012"};
+  static const char* const kOdbcStates[] = {
+      "01S00", "01S01", "01S02", "01S06", "01S07", "07S01", "08S01", "21S01", "21S02", "25S01", "25S02",
+      "25S03", "42S01", "42S02", "42S11", "42S12", "42S21", "42S22", "HY095", "HY097", "HY098", "HY099",
+      "HY100", "HY101", "HY105", "HY107", "HY109", "HY110", "HY111", "HYT00", "HYT01", "IM001", "IM002",
+      "IM003", "IM004", "IM005", "IM006", "IM007", "IM008", "IM010", "IM011", "IM012"};
   for (const char* s : kOdbcStates) {
     if (sqlstate == s) return "ODBC 3.0";
   }
@@ -228,7 +227,7 @@ SQLRETURN GetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQL
   if (native != nullptr) *native = d.native;
   // A cut message is reported by the return code only; it does not add a record of its own.
   return PutString(nullptr, d.message, message, buffer_length, length) == SQL_SUCCESS ? SQL_SUCCESS
-                                                                                       : SQL_SUCCESS_WITH_INFO;
+                                                                                      : SQL_SUCCESS_WITH_INFO;
 }
 
 SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field, SQLPOINTER value,
@@ -258,11 +257,20 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, S
       if (h->type != SQL_HANDLE_STMT) return SQL_ERROR;
       const char* name = "";
       switch (h->diag_function) {
-        case SQL_DIAG_INSERT: name = "INSERT INTO"; break;
-        case SQL_DIAG_UPDATE_WHERE: name = "UPDATE WHERE"; break;
-        case SQL_DIAG_DELETE_WHERE: name = "DELETE WHERE"; break;
-        case SQL_DIAG_SELECT_CURSOR: name = "SELECT CURSOR"; break;
-        default: break;
+        case SQL_DIAG_INSERT:
+          name = "INSERT INTO";
+          break;
+        case SQL_DIAG_UPDATE_WHERE:
+          name = "UPDATE WHERE";
+          break;
+        case SQL_DIAG_DELETE_WHERE:
+          name = "DELETE WHERE";
+          break;
+        case SQL_DIAG_SELECT_CURSOR:
+          name = "SELECT CURSOR";
+          break;
+        default:
+          break;
       }
       return text(name);
     }

@@ -28,8 +28,8 @@ struct Handle {
   virtual ~Handle() = default;
   SQLSMALLINT type;
   std::vector<DiagRecord> diags;
-  SQLLEN diag_row_count = 0;       // SQL_DIAG_ROW_COUNT of the last execution (statements)
-  SQLINTEGER diag_function = 0;    // SQL_DIAG_DYNAMIC_FUNCTION_CODE (statements)
+  SQLLEN diag_row_count = 0;     // SQL_DIAG_ROW_COUNT of the last execution (statements)
+  SQLINTEGER diag_function = 0;  // SQL_DIAG_DYNAMIC_FUNCTION_CODE (statements)
 };
 
 // Message prefix naming this driver as the component that reports.
@@ -124,9 +124,9 @@ struct PendingExecution {
   bool active = false;
   std::string text;
   std::vector<Literal> values;
-  std::vector<size_t> wanted;        // parameter indices (0-based) in the order they are asked
-  size_t next = 0;                   // wanted[next - 1] is the one SQLPutData fills
-  std::string data;                  // the bytes put so far for it
+  std::vector<size_t> wanted;  // parameter indices (0-based) in the order they are asked
+  size_t next = 0;             // wanted[next - 1] is the one SQLPutData fills
+  std::string data;            // the bytes put so far for it
   bool null = false;
   bool put = false;
 };
@@ -169,19 +169,19 @@ struct Stmt : Handle {
 
   std::string prepared_text;
   bool prepared = false;
-  bool described = false;             // description holds the prepared statement's columns
+  bool described = false;  // description holds the prepared statement's columns
   Result description;
 
-  Batch batch;                        // the results of the last execution
-  size_t result_index = 0;            // the result set the cursor is on
+  Batch batch;              // the results of the last execution
+  size_t result_index = 0;  // the result set the cursor is on
   bool executed = false;
   bool cursor_open = false;
   // Set while SQLExecute/SQLExecDirect runs; SQLCancel from another thread then sets cancel,
   // which stops the statement at its next progress check.
   std::atomic<bool> running{false};
   std::atomic<bool> cancel{false};
-  std::vector<ColumnType> types;      // of the current result set
-  size_t row = 0;                     // 1-based position of the cursor; 0 before the first row
+  std::vector<ColumnType> types;  // of the current result set
+  size_t row = 0;                 // 1-based position of the cursor; 0 before the first row
   // SQLGetData on the current row: the column last read and how much of it was handed out.
   SQLUSMALLINT getdata_column = 0;
   GetDataState getdata;
@@ -253,8 +253,8 @@ SQLRETURN Guarded(SQLHANDLE handle, Body&& body) noexcept {
 
 // Copies a text into an ODBC output buffer, cut and terminated; SQL_SUCCESS_WITH_INFO with 01004
 // on h when cut (h may be null). length receives the full length.
-SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN buffer_length,
-                    SQLSMALLINT* length16, SQLINTEGER* length32 = nullptr);
+SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN buffer_length, SQLSMALLINT* length16,
+                    SQLINTEGER* length32 = nullptr);
 
 // The same for a UTF-16 output buffer of a W call: text (UTF-8) converted, capacity and lengths
 // counted in bytes when bytes is set, else in characters; a surrogate pair is never cut.

@@ -21,11 +21,21 @@ bool IsCharType(SQLSMALLINT t) {
   return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR || t == SQL_WVARCHAR ||
          t == SQL_WLONGVARCHAR;
 }
-bool IsBinaryType(SQLSMALLINT t) { return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY; }
+bool IsBinaryType(SQLSMALLINT t) {
+  return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY;
+}
 bool IsNumberType(SQLSMALLINT t) {
   switch (t) {
-    case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
-    case SQL_NUMERIC: case SQL_DECIMAL: case SQL_FLOAT: case SQL_REAL: case SQL_DOUBLE:
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+    case SQL_FLOAT:
+    case SQL_REAL:
+    case SQL_DOUBLE:
       return true;
     default:
       return false;
@@ -76,7 +86,8 @@ std::string NumericText(const SQL_NUMERIC_STRUCT& n) {
   } while (v != 0);
   const int scale = n.scale;
   if (scale > 0) {
-    if (digits.size() <= static_cast<size_t>(scale)) digits.insert(0, static_cast<size_t>(scale) - digits.size() + 1, '0');
+    if (digits.size() <= static_cast<size_t>(scale))
+      digits.insert(0, static_cast<size_t>(scale) - digits.size() + 1, '0');
     digits.insert(digits.size() - static_cast<size_t>(scale), 1, '.');
   } else if (scale < 0 && digits != "0") {
     digits.append(static_cast<size_t>(-scale), '0');
@@ -108,19 +119,53 @@ Element ElementOf(const Stmt* stmt, const ParamBinding& b, SQLULEN row) {
     stride = ind_stride = stmt->param_bind_type;
   } else if (row > 0) {
     switch (b.c_type) {
-      case SQL_C_CHAR: case SQL_C_WCHAR: case SQL_C_BINARY:
+      case SQL_C_CHAR:
+      case SQL_C_WCHAR:
+      case SQL_C_BINARY:
         stride = static_cast<size_t>(b.buffer_length);
         break;
-      case SQL_C_BIT: case SQL_C_STINYINT: case SQL_C_UTINYINT: case SQL_C_TINYINT: stride = 1; break;
-      case SQL_C_SSHORT: case SQL_C_USHORT: case SQL_C_SHORT: stride = 2; break;
-      case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_LONG: case SQL_C_FLOAT: stride = 4; break;
-      case SQL_C_SBIGINT: case SQL_C_UBIGINT: case SQL_C_DOUBLE: stride = 8; break;
-      case SQL_C_NUMERIC: stride = sizeof(SQL_NUMERIC_STRUCT); break;
-      case SQL_C_TYPE_DATE: case SQL_C_DATE: stride = sizeof(SQL_DATE_STRUCT); break;
-      case SQL_C_TYPE_TIME: case SQL_C_TIME: stride = sizeof(SQL_TIME_STRUCT); break;
-      case SQL_C_TYPE_TIMESTAMP: case SQL_C_TIMESTAMP: stride = sizeof(SQL_TIMESTAMP_STRUCT); break;
-      case SQL_C_GUID: stride = sizeof(SQLGUID); break;
-      default: stride = static_cast<size_t>(b.buffer_length);
+      case SQL_C_BIT:
+      case SQL_C_STINYINT:
+      case SQL_C_UTINYINT:
+      case SQL_C_TINYINT:
+        stride = 1;
+        break;
+      case SQL_C_SSHORT:
+      case SQL_C_USHORT:
+      case SQL_C_SHORT:
+        stride = 2;
+        break;
+      case SQL_C_SLONG:
+      case SQL_C_ULONG:
+      case SQL_C_LONG:
+      case SQL_C_FLOAT:
+        stride = 4;
+        break;
+      case SQL_C_SBIGINT:
+      case SQL_C_UBIGINT:
+      case SQL_C_DOUBLE:
+        stride = 8;
+        break;
+      case SQL_C_NUMERIC:
+        stride = sizeof(SQL_NUMERIC_STRUCT);
+        break;
+      case SQL_C_TYPE_DATE:
+      case SQL_C_DATE:
+        stride = sizeof(SQL_DATE_STRUCT);
+        break;
+      case SQL_C_TYPE_TIME:
+      case SQL_C_TIME:
+        stride = sizeof(SQL_TIME_STRUCT);
+        break;
+      case SQL_C_TYPE_TIMESTAMP:
+      case SQL_C_TIMESTAMP:
+        stride = sizeof(SQL_TIMESTAMP_STRUCT);
+        break;
+      case SQL_C_GUID:
+        stride = sizeof(SQLGUID);
+        break;
+      default:
+        stride = static_cast<size_t>(b.buffer_length);
     }
   }
   if (base != nullptr) e.data = base + offset + row * stride;
@@ -176,14 +221,33 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
       out.kind = Literal::Kind::Blob;
       out.text.assign(data, length < 0 ? 0 : static_cast<size_t>(length));
       break;
-    case SQL_C_BIT: integer(Read<unsigned char>(data) != 0); break;
-    case SQL_C_STINYINT: case SQL_C_TINYINT: integer(Read<signed char>(data)); break;
-    case SQL_C_UTINYINT: integer(Read<unsigned char>(data)); break;
-    case SQL_C_SSHORT: case SQL_C_SHORT: integer(Read<int16_t>(data)); break;
-    case SQL_C_USHORT: integer(Read<uint16_t>(data)); break;
-    case SQL_C_SLONG: case SQL_C_LONG: integer(Read<int32_t>(data)); break;
-    case SQL_C_ULONG: integer(Read<uint32_t>(data)); break;
-    case SQL_C_SBIGINT: integer(Read<int64_t>(data)); break;
+    case SQL_C_BIT:
+      integer(Read<unsigned char>(data) != 0);
+      break;
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+      integer(Read<signed char>(data));
+      break;
+    case SQL_C_UTINYINT:
+      integer(Read<unsigned char>(data));
+      break;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+      integer(Read<int16_t>(data));
+      break;
+    case SQL_C_USHORT:
+      integer(Read<uint16_t>(data));
+      break;
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+      integer(Read<int32_t>(data));
+      break;
+    case SQL_C_ULONG:
+      integer(Read<uint32_t>(data));
+      break;
+    case SQL_C_SBIGINT:
+      integer(Read<int64_t>(data));
+      break;
     case SQL_C_UBIGINT: {
       const uint64_t v = Read<uint64_t>(data);
       if (v > static_cast<uint64_t>(INT64_MAX)) {
@@ -206,17 +270,20 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
       if (!TextToNumber(NumericText(Read<SQL_NUMERIC_STRUCT>(data)), out)) text("0");
       break;
     }
-    case SQL_C_TYPE_DATE: case SQL_C_DATE: {
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: {
       const auto d = Read<SQL_DATE_STRUCT>(data);
       text(Format("%04d-%02d-%02d", d.year, d.month, d.day));
       break;
     }
-    case SQL_C_TYPE_TIME: case SQL_C_TIME: {
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIME: {
       const auto t = Read<SQL_TIME_STRUCT>(data);
       text(Format("%02d:%02d:%02d", t.hour, t.minute, t.second));
       break;
     }
-    case SQL_C_TYPE_TIMESTAMP: case SQL_C_TIMESTAMP: {
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP: {
       const auto ts = Read<SQL_TIMESTAMP_STRUCT>(data);
       text(Format("%04d-%02d-%02d %02d:%02d:%02d.%03d", ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
                   static_cast<int>(ts.fraction / 1000000)));
@@ -249,12 +316,13 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
 
 namespace {
 
-bool AtExecution(SQLLEN length) { return length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET; }
+bool AtExecution(SQLLEN length) {
+  return length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET;
+}
 
 // The values of parameter row `row`. Parameters given at execution are left Null and listed in
 // wanted (when it is given; otherwise they are an error).
-SQLRETURN RowValues(Stmt* stmt, SQLULEN row, size_t count, std::vector<Literal>& values,
-                    std::vector<size_t>* wanted) {
+SQLRETURN RowValues(Stmt* stmt, SQLULEN row, size_t count, std::vector<Literal>& values, std::vector<size_t>* wanted) {
   values.assign(count, Literal());
   for (size_t i = 0; i < count; ++i) {
     if (i >= stmt->params.size() || !stmt->params[i].bound) {
@@ -340,9 +408,8 @@ SQLRETURN ExecuteWithParams(Stmt* stmt, std::string_view text) {
   return SQL_NEED_DATA;
 }
 
-SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type,
-                        SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value,
-                        SQLLEN buffer_length, SQLLEN* indicator) {
+SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type, SQLSMALLINT sql_type,
+                        SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN buffer_length, SQLLEN* indicator) {
   if (number < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   if (io_type != SQL_PARAM_INPUT) {
     return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");

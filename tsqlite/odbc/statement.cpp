@@ -121,7 +121,8 @@ SQLSMALLINT Nullability(const Column& c) {
 SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
   if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   r = stmt->Current();
-  if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement returns no result set");
+  if (r == nullptr || !r->has_rows)
+    return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement returns no result set");
   if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   return SQL_SUCCESS;
 }
@@ -171,8 +172,8 @@ SQLRETURN DescribeCol(Stmt* stmt, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLIN
   return PutString(stmt, r->columns[column - 1].name, name, buffer_length, name_length);
 }
 
-SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
-                       SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number) {
+SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT buffer_length,
+                       SQLSMALLINT* length, SQLLEN* number) {
   if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
     if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
     const Result* r = stmt->Current();
@@ -205,7 +206,8 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX:
       if (field == SQL_DESC_LITERAL_PREFIX && is_wide) return put_text("N'");
-      if ((is_text || is_wide) && (field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX)) return put_text("'");
+      if ((is_text || is_wide) && (field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX))
+        return put_text("'");
       return put_text("");
     case SQL_DESC_TYPE_NAME:
     case SQL_DESC_LOCAL_TYPE_NAME:
@@ -252,8 +254,8 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
   }
 }
 
-SQLRETURN BindCol(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
-                  SQLLEN buffer_length, SQLLEN* indicator) {
+SQLRETURN BindCol(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
+                  SQLLEN* indicator) {
   if (column < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
   if (target == nullptr && indicator == nullptr) {
@@ -311,7 +313,9 @@ SQLRETURN Fetch(Stmt* stmt) {
   }
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 1;
   if (stmt->row_status != nullptr) {
-    stmt->row_status[0] = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
+    stmt->row_status[0] = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS
+                          : rc == SQL_ERROR ? SQL_ROW_ERROR
+                                            : SQL_ROW_SUCCESS_WITH_INFO;
   }
   return rc;
 }
@@ -394,9 +398,7 @@ SQLRETURN Cancel(Stmt* stmt) {
 
 SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value));
-  auto changed = [stmt]() {
-    return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, "01S02", 0, "Option value changed");
-  };
+  auto changed = [stmt]() { return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, "01S02", 0, "Option value changed"); };
   switch (attribute) {
     case SQL_ATTR_CURSOR_SCROLLABLE:
       if (v != SQL_NONSCROLLABLE) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");

@@ -15,8 +15,8 @@ namespace {
 struct TypeRow {
   const char* name;
   SQLSMALLINT data_type;
-  int64_t size;            // column size; -1 for none
-  const char* prefix;      // literal prefix and suffix, nullptr for none
+  int64_t size;        // column size; -1 for none
+  const char* prefix;  // literal prefix and suffix, nullptr for none
   const char* suffix;
   const char* create_params;
   bool case_sensitive;
@@ -24,7 +24,7 @@ struct TypeRow {
   int unsigned_attribute;  // -1 for not applicable
   bool fixed_prec_scale;
   int min_scale, max_scale;  // -1 for not applicable
-  int radix;               // -1 for not applicable
+  int radix;                 // -1 for not applicable
 };
 
 // Ordered by DATA_TYPE, then by how closely the type maps to it, as ODBC asks.
@@ -61,7 +61,9 @@ Value Int(int64_t n) {
   v.integer = n;
   return v;
 }
-Value Opt(int64_t n) { return n < 0 ? Value() : Int(n); }
+Value Opt(int64_t n) {
+  return n < 0 ? Value() : Int(n);
+}
 Value Str(const char* s) {
   Value v;
   if (s == nullptr) return v;
@@ -74,10 +76,10 @@ Value Str(const char* s) {
 
 SQLRETURN GetTypeInfo(Stmt* stmt, SQLSMALLINT data_type) {
   static const char* const kColumns[] = {
-      "TYPE_NAME", "DATA_TYPE", "COLUMN_SIZE", "LITERAL_PREFIX", "LITERAL_SUFFIX", "CREATE_PARAMS", "NULLABLE",
-      "CASE_SENSITIVE", "SEARCHABLE", "UNSIGNED_ATTRIBUTE", "FIXED_PREC_SCALE", "AUTO_UNIQUE_VALUE",
-      "LOCAL_TYPE_NAME", "MINIMUM_SCALE", "MAXIMUM_SCALE", "SQL_DATA_TYPE", "SQL_DATETIME_SUB",
-      "NUM_PREC_RADIX", "INTERVAL_PRECISION"};
+      "TYPE_NAME",        "DATA_TYPE",         "COLUMN_SIZE",     "LITERAL_PREFIX",    "LITERAL_SUFFIX",
+      "CREATE_PARAMS",    "NULLABLE",          "CASE_SENSITIVE",  "SEARCHABLE",        "UNSIGNED_ATTRIBUTE",
+      "FIXED_PREC_SCALE", "AUTO_UNIQUE_VALUE", "LOCAL_TYPE_NAME", "MINIMUM_SCALE",     "MAXIMUM_SCALE",
+      "SQL_DATA_TYPE",    "SQL_DATETIME_SUB",  "NUM_PREC_RADIX",  "INTERVAL_PRECISION"};
   Batch batch;
   Result& r = batch.results.emplace_back();
   r.has_rows = true;
@@ -85,12 +87,25 @@ SQLRETURN GetTypeInfo(Stmt* stmt, SQLSMALLINT data_type) {
   for (const TypeRow& t : kTypes) {
     if (data_type != SQL_ALL_TYPES && data_type != t.data_type) continue;
     const bool datetime = t.data_type == SQL_TYPE_TIMESTAMP || t.data_type == SQL_TYPE_DATE;
-    const Value row[] = {Str(t.name), Int(t.data_type), Opt(t.size), Str(t.prefix), Str(t.suffix),
-                         Str(t.create_params), Int(SQL_NULLABLE), Int(t.case_sensitive), Int(t.searchable),
-                         Opt(t.unsigned_attribute), Int(t.fixed_prec_scale), Int(0), Str(t.name), Opt(t.min_scale),
-                         Opt(t.max_scale), Int(datetime ? SQL_DATETIME : t.data_type),
+    const Value row[] = {Str(t.name),
+                         Int(t.data_type),
+                         Opt(t.size),
+                         Str(t.prefix),
+                         Str(t.suffix),
+                         Str(t.create_params),
+                         Int(SQL_NULLABLE),
+                         Int(t.case_sensitive),
+                         Int(t.searchable),
+                         Opt(t.unsigned_attribute),
+                         Int(t.fixed_prec_scale),
+                         Int(0),
+                         Str(t.name),
+                         Opt(t.min_scale),
+                         Opt(t.max_scale),
+                         Int(datetime ? SQL_DATETIME : t.data_type),
                          datetime ? Int(t.data_type == SQL_TYPE_DATE ? SQL_CODE_DATE : SQL_CODE_TIMESTAMP) : Value(),
-                         Opt(t.radix), Value()};
+                         Opt(t.radix),
+                         Value()};
     for (const Value& v : row) r.cells.push_back(v);
     ++r.rows;
   }

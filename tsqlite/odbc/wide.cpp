@@ -40,9 +40,7 @@ struct Narrow {
   std::vector<SQLCHAR> buffer = std::vector<SQLCHAR>(32768);
   SQLSMALLINT len16 = -1;
   SQLINTEGER len32 = -1;
-  std::string Text() const {
-    return std::string(reinterpret_cast<const char*>(buffer.data()));
-  }
+  std::string Text() const { return std::string(reinterpret_cast<const char*>(buffer.data())); }
 };
 
 // The result of the narrow call, with a cut of the wide copy reported as 01004 (on h when given).
@@ -130,16 +128,16 @@ SQLRETURN DescribeColW(Stmt* stmt, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALL
   return Merge(stmt, rc, n.Text(), name, buffer_length, false, name_length, nullptr);
 }
 
-SQLRETURN ColAttributeW(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
-                        SQLSMALLINT buffer_length, SQLSMALLINT* length, SQLLEN* number) {
+SQLRETURN ColAttributeW(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT buffer_length,
+                        SQLSMALLINT* length, SQLLEN* number) {
   Narrow n;
   SQLRETURN rc = ColAttribute(stmt, column, field, n.buffer.data(), 32767, &n.len16, number);
   if (n.len16 < 0) return rc;  // a number
   return Merge(stmt, rc, n.Text(), static_cast<SQLWCHAR*>(text), buffer_length, true, length, nullptr);
 }
 
-SQLRETURN GetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlstate,
-                      SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
+SQLRETURN GetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlstate, SQLINTEGER* native,
+                      SQLWCHAR* message, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
   Narrow n;
   SQLCHAR state[6] = "";
   SQLRETURN rc = GetDiagRec(type, handle, record, state, native, n.buffer.data(), 32767, &n.len16);
@@ -150,8 +148,8 @@ SQLRETURN GetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQ
   return Merge(nullptr, rc, n.Text(), message, buffer_length, false, length, nullptr);
 }
 
-SQLRETURN GetDiagFieldW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field,
-                        SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT* length) {
+SQLRETURN GetDiagFieldW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field, SQLPOINTER value,
+                        SQLSMALLINT buffer_length, SQLSMALLINT* length) {
   if (!IsTextDiagField(field)) return GetDiagField(type, handle, record, field, value, buffer_length, length);
   Narrow n;
   SQLRETURN rc = GetDiagField(type, handle, record, field, n.buffer.data(), 32767, &n.len16);

@@ -14,7 +14,7 @@ namespace {
 struct Call {
   const char* function;  // the table's name, for the check that every function has a row
   const char* expression;
-  const char* answer;    // as text; "195", "174", "155": the statement fails with that error
+  const char* answer;  // as text; "195", "174", "155": the statement fails with that error
 };
 
 const Call kCalls[] = {

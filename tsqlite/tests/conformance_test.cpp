@@ -157,8 +157,13 @@ const Case kCases[] = {
     {"SELECT REPLACE('abcabc', 'b', 'x')", "axcaxc"},
     {"SELECT 'ab' + 'cd'", "abcd"},
     {"SELECT ISNULL(NULL, 'x'), COALESCE(NULL, NULL, 3), NULLIF(1, 1)", "x|3|NULL"},
-    {"SELECT LEN(CAST('xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx' AS varchar(max)))", "100"},
-    {"SELECT LEN(CONVERT(varchar(max), 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx'))", "100"},
+    {"SELECT "
+     "LEN(CAST('xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx' "
+     "AS varchar(max)))",
+     "100"},
+    {"SELECT LEN(CONVERT(varchar(max), "
+     "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx'))",
+     "100"},
     {"SELECT LEN(CONVERT(varchar, 'yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy'))", "30"},
     {"SELECT CAST('abc' AS char(5)) + '|'", "abc  |"},
     {"SELECT CONVERT(varchar(8), CONVERT(datetime, '20240615'), 112)", "20240615"},
@@ -209,11 +214,11 @@ TEST(Conformance, StatementsGiveSqlServersAnswers) {
   TempDir dir;
   Connection db("Database=" + dir.File("c.db") + ";Create=Yes");
   ASSERT_TRUE(db.Ok());
-  for (const char* setup : {
-           "CREATE TABLE dbo.c (id int NOT NULL PRIMARY KEY, dt datetime, s varchar(3), f char(5), n int NULL)",
-           "INSERT INTO dbo.c VALUES (1, CONVERT(datetime, '20240615', 112), 'a', 'x', 10)",
-           "INSERT INTO dbo.c VALUES (2, CONVERT(datetime, '2024-12-31 23:59:59.997', 121), 'b', 'y', NULL)",
-           "INSERT INTO dbo.c VALUES (3, CONVERT(datetime, '20250101', 112), 'ab', 'z', -5)"}) {
+  for (const char* setup :
+       {"CREATE TABLE dbo.c (id int NOT NULL PRIMARY KEY, dt datetime, s varchar(3), f char(5), n int NULL)",
+        "INSERT INTO dbo.c VALUES (1, CONVERT(datetime, '20240615', 112), 'a', 'x', 10)",
+        "INSERT INTO dbo.c VALUES (2, CONVERT(datetime, '2024-12-31 23:59:59.997', 121), 'b', 'y', NULL)",
+        "INSERT INTO dbo.c VALUES (3, CONVERT(datetime, '20250101', 112), 'ab', 'z', -5)"}) {
     ASSERT_EQ("ok", Answer(db, setup)) << setup;
   }
   for (const Case& c : kCases) EXPECT_EQ(c.answer, Answer(db, c.sql)) << c.sql;

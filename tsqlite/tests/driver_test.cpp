@@ -20,7 +20,8 @@ class DriverTest : public ::testing::Test {
       ASSERT_TRUE(SQL_SUCCEEDED(db_.Exec(*s, &d))) << *s << ": " << (d.empty() ? "" : d[0].message);
     }
     ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'Anna')"));
-    ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('00000002', NULL, 2)"));
+    ASSERT_EQ(SQL_SUCCESS,
+              db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('00000002', NULL, 2)"));
   }
 
   TempDir dir_;
@@ -38,7 +39,9 @@ struct ErrorCase {
 };
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class NativeErrors : public DriverTest, public ::testing::WithParamInterface<ErrorCase> {};
 
@@ -63,11 +66,12 @@ TEST_P(NativeErrors, AreReportedAsSqlServerReportsThem) {
 INSTANTIATE_TEST_SUITE_P(
     Driver, NativeErrors,
     ::testing::Values(
-        ErrorCase{"ForeignKey",
-                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000099', CONVERT(Datetime, '20240105', 112))",
-                  547, "23000", "FOREIGN KEY", true},
-        ErrorCase{"Check", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrSta) VALUES ('00000003', 9)", 547, "23000",
-                  "CHECK", true},
+        ErrorCase{
+            "ForeignKey",
+            "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000099', CONVERT(Datetime, '20240105', 112))", 547,
+            "23000", "FOREIGN KEY", true},
+        ErrorCase{"Check", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrSta) VALUES ('00000003', 9)", 547, "23000", "CHECK",
+                  true},
         ErrorCase{"PrimaryKey", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')", 2627, "23000",
                   "Violation of PRIMARY KEY constraint", true},
         ErrorCase{"NotNull", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES (NULL)", 515, "23000",
@@ -75,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"TooLong", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000004', 'Maximiliane')", 8152,
                   "22001", "String or binary data would be truncated.", true},
         ErrorCase{"UnknownTable", "SELECT PnrNum FROM ABC_1.Qxs999Xyz", 208, "42S02", "Invalid object name", false},
-        ErrorCase{"UnknownColumn", "SELECT PnrXyz FROM ABC_1.Qxs300Pnr", 207, "42S22",
-                  "Invalid column name 'PnrXyz'", false},
+        ErrorCase{"UnknownColumn", "SELECT PnrXyz FROM ABC_1.Qxs300Pnr", 207, "42S22", "Invalid column name 'PnrXyz'",
+                  false},
         ErrorCase{"QuotedUnknownColumn", "SELECT \"PnrXyz\" FROM ABC_1.Qxs300Pnr", 207, "42S22",
                   "Invalid column name 'PnrXyz'", false},
         ErrorCase{"TextThatIsNoDateIntoDatetime",
@@ -97,7 +101,7 @@ TEST_F(DriverTest, TextCutToItsBufferIsSuccessWithInfo) {
   SQLBindCol(stmt.H(), 2, SQL_C_CHAR, number, sizeof(number), &number_ind);
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(stmt.H()));
   EXPECT_STREQ("Ann", name);
-  EXPECT_EQ(4, name_ind);  // the full length
+  EXPECT_EQ(4, name_ind);            // the full length
   EXPECT_STREQ("00000001", number);  // fits exactly with its terminator
   std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
   ASSERT_EQ(1u, d.size());
@@ -106,7 +110,8 @@ TEST_F(DriverTest, TextCutToItsBufferIsSuccessWithInfo) {
 
 TEST_F(DriverTest, NullSetsTheIndicatorAndLeavesTheBuffer) {
   Statement stmt(db_);
-  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrNam, MAX(PnrSta) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002' GROUP BY PnrNam"));
+  ASSERT_EQ(SQL_SUCCESS,
+            stmt.Exec("SELECT PnrNam, MAX(PnrSta) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002' GROUP BY PnrNam"));
   char name[11] = "unchanged";
   SQLINTEGER number = 0;
   SQLLEN name_ind = 0, number_ind = 0;
@@ -121,7 +126,8 @@ TEST_F(DriverTest, NullSetsTheIndicatorAndLeavesTheBuffer) {
 
 TEST_F(DriverTest, NumbersBindAsEveryIntegerAndFloatType) {
   Statement stmt(db_);
-  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrSta, PnrSta, PnrSta, PnrSta, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002'"));
+  ASSERT_EQ(SQL_SUCCESS,
+            stmt.Exec("SELECT PnrSta, PnrSta, PnrSta, PnrSta, PnrNum FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000002'"));
   SQLINTEGER as_long = 0;
   SQLBIGINT as_bigint = 0;
   double as_double = 0;
@@ -143,7 +149,8 @@ TEST_F(DriverTest, NumbersBindAsEveryIntegerAndFloatType) {
 
 TEST_F(DriverTest, UpdateOrDeleteTouchingNoRowHasNoData) {
   SQLLEN count = -2;
-  EXPECT_EQ(SQL_NO_DATA, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrNum = '00000077'", nullptr, &count));
+  EXPECT_EQ(SQL_NO_DATA,
+            db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrNum = '00000077'", nullptr, &count));
   EXPECT_EQ(SQL_NO_DATA, db_.Exec("DELETE FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000077'"));
   EXPECT_EQ(SQL_SUCCESS, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrSta < 4", nullptr, &count));
   EXPECT_EQ(2, count);
@@ -160,8 +167,9 @@ TEST_F(DriverTest, RepeatedShapeWithOtherValuesGivesTheirRows) {
 }
 
 TEST_F(DriverTest, DatetimeReadsAsTextWithMilliseconds) {
-  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagDat) VALUES ('00000001', "
-                                  "CONVERT(Datetime, '20240105', 112), CONVERT(Datetime, '2024-01-05 07:30:00', 120))"));
+  ASSERT_EQ(SQL_SUCCESS,
+            db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagDat) VALUES ('00000001', "
+                     "CONVERT(Datetime, '20240105', 112), CONVERT(Datetime, '2024-01-05 07:30:00', 120))"));
   auto rows = db_.Rows("SELECT TagTag, TagDat, CONVERT(char(8), TagTag, 112) FROM ABC_1.Qxs327Tag");
   ASSERT_EQ(1u, rows.size());
   EXPECT_EQ((std::vector<std::string>{"2024-01-05 00:00:00.000", "2024-01-05 07:30:00.000", "20240105"}), rows[0]);
@@ -185,9 +193,10 @@ TEST_F(DriverTest, WeekdayFollowsDateFirstOfTheConnection) {
 
 TEST_F(DriverTest, CursorsKeepTheirPlaceWhileTheirTablesGrowAndEveryWriteIsCommitted) {
   Statement persons(db_), days(db_);
-  SQLSetStmtAttr(persons.H(), SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
-  EXPECT_EQ(SQL_SUCCESS,
-            SQLSetStmtAttr(persons.H(), SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER));
+  SQLSetStmtAttr(persons.H(), SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE),
+                 SQL_IS_INTEGER);
+  EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(persons.H(), SQL_ATTR_CONCURRENCY,
+                                        reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER));
   ASSERT_EQ(SQL_SUCCESS, persons.Exec("SELECT PnrNum FROM ABC_1.Qxs300Pnr ORDER BY PnrNum"));
   ASSERT_EQ(SQL_SUCCESS, days.Exec("SELECT TagPnr FROM ABC_1.Qxs327Tag"));
   char pnr[9] = "";
@@ -199,7 +208,9 @@ TEST_F(DriverTest, CursorsKeepTheirPlaceWhileTheirTablesGrowAndEveryWriteIsCommi
   Connection other("Database=" + file_);
   ASSERT_TRUE(other.Ok());
   ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000000')"));
-  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '20240105', 112))"));
+  ASSERT_EQ(
+      SQL_SUCCESS,
+      db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '20240105', 112))"));
   // Committed while both cursors are open: another connection sees the rows.
   EXPECT_EQ("3", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
   EXPECT_EQ("1", other.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag"));
@@ -335,14 +346,17 @@ TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {
   SQLCHAR message[16] = "";
   SQLSMALLINT length = 0;
   // A message cut to its buffer is still success with information.
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 1, state, &native, message, sizeof(message), &length));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 1, state, &native, message, sizeof(message), &length));
   EXPECT_EQ(15u, std::strlen(reinterpret_cast<char*>(message)));
-  EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 3, state, &native, message, sizeof(message), &length));
+  EXPECT_EQ(SQL_NO_DATA,
+            SQLGetDiagRec(SQL_HANDLE_STMT, stmt.H(), 3, state, &native, message, sizeof(message), &length));
 }
 
 TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
   Statement stmt(db_);
-  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT PnrNum, PnrNam, PnrSta, COUNT(*) FROM ABC_1.Qxs300Pnr GROUP BY PnrNum, PnrNam, PnrSta"));
+  ASSERT_EQ(SQL_SUCCESS,
+            stmt.Exec("SELECT PnrNum, PnrNam, PnrSta, COUNT(*) FROM ABC_1.Qxs300Pnr GROUP BY PnrNum, PnrNam, PnrSta"));
   SQLSMALLINT columns = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt.H(), &columns));
   ASSERT_EQ(4, columns);
@@ -355,7 +369,8 @@ TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
     SQLCHAR name[64] = "";
     SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt.H(), c, name, sizeof(name), &name_length, &type, &size, &digits, &nullable));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLDescribeCol(stmt.H(), c, name, sizeof(name), &name_length, &type, &size, &digits, &nullable));
     const Expected& e = expected[c - 1];
     if (*e.name) {
       EXPECT_STREQ(e.name, reinterpret_cast<char*>(name));
@@ -385,13 +400,14 @@ std::vector<std::string> ColumnOf(SQLHSTMT stmt, SQLUSMALLINT column) {
 
 TEST_F(DriverTest, CatalogListsTablesAndColumnsBySchema) {
   Statement tables(db_);
-  ASSERT_EQ(SQL_SUCCESS, SQLTables(tables.H(), nullptr, 0, reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1")), SQL_NTS,
-                                   nullptr, 0, nullptr, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLTables(tables.H(), nullptr, 0, reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1")),
+                                   SQL_NTS, nullptr, 0, nullptr, 0));
   EXPECT_EQ((std::vector<std::string>{"Qxs300Pnr", "Qxs327Tag"}), ColumnOf(tables.H(), 3));
   Statement columns(db_);
   // isql's "help ABC_1.Qxs300Pnr" passes the schema inside the table name.
-  ASSERT_EQ(SQL_SUCCESS, SQLColumns(columns.H(), nullptr, 0, nullptr, 0,
-                                    reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1.Qxs300Pnr")), SQL_NTS, nullptr, 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLColumns(columns.H(), nullptr, 0, nullptr, 0,
+                       reinterpret_cast<SQLCHAR*>(const_cast<char*>("ABC_1.Qxs300Pnr")), SQL_NTS, nullptr, 0));
   EXPECT_EQ((std::vector<std::string>{"PnrNum", "PnrNam", "PnrSta"}), ColumnOf(columns.H(), 4));
 }
 
@@ -402,7 +418,9 @@ struct ConnectCase {
   const char* sqlstate = "08001";  // of a refused connection
 };
 
-void PrintTo(const ConnectCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ConnectCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ConnectionStrings : public ::testing::TestWithParam<ConnectCase> {};
 
@@ -424,24 +442,21 @@ TEST_P(ConnectionStrings, AreCheckedBeforeConnecting) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Driver, ConnectionStrings,
-                         ::testing::Values(ConnectCase{"Defaults", "", true},
-                                           ConnectCase{"Full", "Synchronous=full;DateFirst=7", true},
-                                           ConnectCase{"Braces", "MARS_Connection={yes;really}", true},
-                                           ConnectCase{"DateFirstZero", "DateFirst=0", false},
-                                           ConnectCase{"DateFirstEight", "DateFirst=8", false},
-                                           ConnectCase{"DateFirstText", "DateFirst=monday", false},
-                                           ConnectCase{"SynchronousOff", "Synchronous=OFF", false},
-                                           ConnectCase{"LockTimeout", "LockTimeout=250", true},
-                                           ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
-                                           ConnectCase{"RoundTrip", "RoundTripMicros=500", true},
-                                           ConnectCase{"RoundTripText", "RoundTripMicros=0.5ms", false},
-                                           ConnectCase{"CountFileFolderMissing", "CountFile=/nonexistent/c", false},
-                                           ConnectCase{"NoDatabase", "Database=;", false},
-                                           ConnectCase{"MissingFile", "Create=No", false, "08004"},
-                                           ConnectCase{"CreateMaybe", "Create=maybe", false},
-                                           ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
-                         [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Driver, ConnectionStrings,
+    ::testing::Values(
+        ConnectCase{"Defaults", "", true}, ConnectCase{"Full", "Synchronous=full;DateFirst=7", true},
+        ConnectCase{"Braces", "MARS_Connection={yes;really}", true}, ConnectCase{"DateFirstZero", "DateFirst=0", false},
+        ConnectCase{"DateFirstEight", "DateFirst=8", false}, ConnectCase{"DateFirstText", "DateFirst=monday", false},
+        ConnectCase{"SynchronousOff", "Synchronous=OFF", false}, ConnectCase{"LockTimeout", "LockTimeout=250", true},
+        ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
+        ConnectCase{"RoundTrip", "RoundTripMicros=500", true},
+        ConnectCase{"RoundTripText", "RoundTripMicros=0.5ms", false},
+        ConnectCase{"CountFileFolderMissing", "CountFile=/nonexistent/c", false},
+        ConnectCase{"NoDatabase", "Database=;", false}, ConnectCase{"MissingFile", "Create=No", false, "08004"},
+        ConnectCase{"CreateMaybe", "Create=maybe", false},
+        ConnectCase{"FolderMissing", "Database=/nonexistent/folder/x.db", false}),
+    [](const ::testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 
 TEST(DriverDsn, SettingsComeFromOdbcIni) {
   Connection conn = Connection::Dsn("TSQ_DF1");
@@ -467,8 +482,9 @@ TEST(DriverDsn, ConnectionStringOverridesTheDsn) {
                                           nullptr, SQL_DRIVER_NOPROMPT));
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(
-                                                 "SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))")),
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt,
+                                       reinterpret_cast<SQLCHAR*>(const_cast<char*>(
+                                           "SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))")),
                                        SQL_NTS));
   SQLINTEGER weekday = 0;
   SQLLEN ind = 0;
@@ -512,7 +528,8 @@ TEST(DriverConnection, PreparedStatementOfAMissingTableFailsWhenDescribed) {
   Connection db("Database=" + dir.File("x.db"));
   ASSERT_TRUE(db.Ok());
   Statement stmt(db);
-  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT a FROM T")), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(stmt.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT a FROM T")), SQL_NTS));
   SQLSMALLINT columns = -1;
   EXPECT_EQ(SQL_ERROR, SQLNumResultCols(stmt.H(), &columns));
   std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
@@ -526,7 +543,8 @@ TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
   ASSERT_TRUE(db.Ok());
   ASSERT_TRUE(SQL_SUCCEEDED(db.Exec("CREATE TABLE T (a int NOT NULL)")));
   Statement count(db);
-  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(count.H(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT COUNT(*) FROM T")), SQL_NTS));
   for (int expected = 0; expected < 3; ++expected) {
     // Described before it runs, as some applications ask.
     SQLSMALLINT columns = 0;
@@ -562,7 +580,7 @@ TEST(DriverDiagnostics, FunctionCodeFollowsTheParsedVerb) {
       {"UPDATE t SET a = 1", SQL_DIAG_UPDATE_WHERE},
       {"DELETE t", SQL_DIAG_DELETE_WHERE},
       {"CREATE TABLE u (b int)", SQL_DIAG_CREATE_TABLE},
-      {"SELECT FROM WHERE", SQL_DIAG_SELECT_CURSOR},     // fails: 102
+      {"SELECT FROM WHERE", SQL_DIAG_SELECT_CURSOR},  // fails: 102
       {"SET NOCOUNT ON", SQL_DIAG_UNKNOWN_STATEMENT},
   };
   for (const auto& [sql, code] : cases) {

@@ -45,7 +45,9 @@ const std::string& SysIniDir() {
   return dir;
 }
 
-std::string DsnDatabase() { return SysIniDir() + "/dsn.db"; }
+std::string DsnDatabase() {
+  return SysIniDir() + "/dsn.db";
+}
 
 TempDir::TempDir() : path_(MakeTempDir()) {}
 TempDir::~TempDir() {
@@ -75,8 +77,8 @@ Connection::Connection(const std::string& attributes) {
   std::string text = "DRIVER=" TSQLITE_LIB ";Create=Yes;" + attributes;
   SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
-  connect_rc_ = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out,
-                                 sizeof(out), &out_length, SQL_DRIVER_NOPROMPT);
+  connect_rc_ = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out, sizeof(out),
+                                 &out_length, SQL_DRIVER_NOPROMPT);
   connected_ = SQL_SUCCEEDED(connect_rc_);
   if (!connected_) connect_diags_ = Diagnostics(SQL_HANDLE_DBC, dbc_);
 }
@@ -96,7 +98,10 @@ Connection Connection::Dsn(const std::string& dsn) {
 }
 
 Connection::Connection(Connection&& other) noexcept
-    : env_(other.env_), dbc_(other.dbc_), connected_(other.connected_), connect_rc_(other.connect_rc_),
+    : env_(other.env_),
+      dbc_(other.dbc_),
+      connected_(other.connected_),
+      connect_rc_(other.connect_rc_),
       connect_diags_(std::move(other.connect_diags_)) {
   other.env_ = SQL_NULL_HENV;
   other.dbc_ = SQL_NULL_HDBC;
@@ -153,7 +158,9 @@ std::string Connection::Scalar(const std::string& sql) {
   return rows.empty() || rows[0].empty() ? std::string() : rows[0][0];
 }
 
-Statement::Statement(const Connection& c) { SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &stmt_); }
+Statement::Statement(const Connection& c) {
+  SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &stmt_);
+}
 Statement::~Statement() {
   if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
 }

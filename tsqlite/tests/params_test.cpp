@@ -60,7 +60,7 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
   SQL_NUMERIC_STRUCT num{};
   num.precision = 5;
   num.scale = 2;
-  num.sign = 0;  // negative
+  num.sign = 0;       // negative
   num.val[0] = 0x39;  // 12345
   num.val[1] = 0x30;
   const SQL_DATE_STRUCT date{2024, 6, 15};
@@ -119,21 +119,25 @@ TEST_F(ParamsTest, ValuesMeetColumnsAsLiteralsDo) {
                    const_cast<SQL_TIMESTAMP_STRUCT*>(&ts), 0, &ts_len);
   ASSERT_EQ(SQL_SUCCESS, st.Exec("INSERT INTO dbo.P (id, s, dt) VALUES (?, ?, ?)"));
   // A string parameter compared with a datetime column is read as a date.
-  EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "20240615 10:00", SQL_NTS));
-  EXPECT_EQ((Rows{{"error 22007"}}), Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "no date", SQL_NTS));
+  EXPECT_EQ((Rows{{"1"}}),
+            Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "20240615 10:00", SQL_NTS));
+  EXPECT_EQ((Rows{{"error 22007"}}),
+            Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "no date", SQL_NTS));
   EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE s = ?", SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS));
 }
 
 TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   Statement st(db_);
   SQLSMALLINT count = -1;
-  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.H(), (SQLCHAR*)"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(st.H(), (SQLCHAR*)"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", SQL_NTS));
   ASSERT_EQ(SQL_SUCCESS, SQLNumParams(st.H(), &count));
   EXPECT_EQ(2, count);
   SQLSMALLINT type = 0, digits = -1, nullable = 0;
   SQLULEN size = 0;
   EXPECT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), 2, &type, &size, &digits, &nullable));
-  EXPECT_EQ((std::vector<long>{SQL_WVARCHAR, 4000, 0, SQL_NULLABLE}), (std::vector<long>{type, static_cast<long>(size), digits, nullable}));
+  EXPECT_EQ((std::vector<long>{SQL_WVARCHAR, 4000, 0, SQL_NULLABLE}),
+            (std::vector<long>{type, static_cast<long>(size), digits, nullable}));
   EXPECT_EQ(SQL_ERROR, SQLDescribeParam(st.H(), 3, &type, &size, &digits, &nullable));
   EXPECT_EQ(SQL_ERROR, SQLExecute(st.H()));
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);

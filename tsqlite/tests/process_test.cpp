@@ -24,8 +24,9 @@ namespace {
   if (!SQL_SUCCEEDED(SQLFetch(persons.H())) || !SQL_SUCCEEDED(SQLFetch(days.H()))) _exit(5);
   for (int i = 1; i <= count; ++i) {
     char sql[256];
-    std::snprintf(sql, sizeof(sql),
-                  "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '202402%02d', 112))", i);
+    std::snprintf(
+        sql, sizeof(sql),
+        "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '202402%02d', 112))", i);
     if (db.Exec(sql) != SQL_SUCCESS) _exit(6);
   }
   raise(SIGKILL);
@@ -40,7 +41,10 @@ TEST(DriverProcess, WritesThatReturnedSurviveAKilledProcess) {
     ASSERT_TRUE(db.Ok());
     for (const char* const* s = kSchema; *s != nullptr; ++s) ASSERT_TRUE(SQL_SUCCEEDED(db.Exec(*s))) << *s;
     ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')"));
-    ASSERT_EQ(SQL_SUCCESS, db.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '20240101', 112))"));
+    ASSERT_EQ(
+        SQL_SUCCESS,
+        db.Exec(
+            "INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag) VALUES ('00000001', CONVERT(Datetime, '20240101', 112))"));
   }
   pid_t child = fork();
   ASSERT_NE(-1, child);
@@ -58,7 +62,8 @@ TEST(DriverProcess, WritesThatReturnedSurviveAKilledProcess) {
 
 std::string RunIsql(const std::string& dir, const std::string& script) {
   std::ofstream(dir + "/script.sql") << script;
-  std::string command = "cd '" + dir + "' && ODBCSYSINI='" + SysIniDir() + "' isql TSQ_DF1 planex secret -b -v < script.sql 2>&1";
+  std::string command =
+      "cd '" + dir + "' && ODBCSYSINI='" + SysIniDir() + "' isql TSQ_DF1 planex secret -b -v < script.sql 2>&1";
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return output;
@@ -72,13 +77,15 @@ std::string RunIsql(const std::string& dir, const std::string& script) {
 TEST(DriverProcess, IsqlRunsATsqlScript) {
   TempDir dir;
   std::remove(DsnDatabase().c_str());
-  const std::string output = RunIsql(dir.Path(),
-                                     "CREATE SCHEMA QXSYSTEM\n"
-                                     "CREATE TABLE QXSYSTEM.Qxs133Bak (BakDtm datetime NOT NULL PRIMARY KEY, BakWtg smallint NULL)\n"
-                                     "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakWtg) VALUES (CONVERT (Datetime, '20241231', 112), 2)\n"
-                                     "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112), DATEPART(weekday, DATEADD(day, 1, BakDtm)) FROM QXSYSTEM.Qxs133Bak\n"
-                                     "SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakWtg = 9\n"
-                                     "SELECT nosuch FROM QXSYSTEM.Qxs133Bak\n");
+  const std::string output =
+      RunIsql(dir.Path(),
+              "CREATE SCHEMA QXSYSTEM\n"
+              "CREATE TABLE QXSYSTEM.Qxs133Bak (BakDtm datetime NOT NULL PRIMARY KEY, BakWtg smallint NULL)\n"
+              "INSERT INTO QXSYSTEM.Qxs133Bak (BakDtm, BakWtg) VALUES (CONVERT (Datetime, '20241231', 112), 2)\n"
+              "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112), DATEPART(weekday, DATEADD(day, 1, BakDtm)) FROM "
+              "QXSYSTEM.Qxs133Bak\n"
+              "SELECT BakWtg FROM QXSYSTEM.Qxs133Bak WHERE BakWtg = 9\n"
+              "SELECT nosuch FROM QXSYSTEM.Qxs133Bak\n");
   // 1 January 2025 is a Wednesday: day 3 with DATEFIRST 1 from the DSN.
   EXPECT_NE(std::string::npos, output.find("20250101")) << output;
   EXPECT_NE(std::string::npos, output.find("| 3")) << output;

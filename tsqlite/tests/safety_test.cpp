@@ -71,11 +71,16 @@ TEST_F(SafetyTest, NoStatementReachesSqliteOutsideItsTranslation) {
 // second statement is refused.
 TEST(EmittedText, IsOneStatementWithoutComments) {
   const std::pair<const char*, bool> cases[] = {
-      {"SELECT 1", true},           {"", true},
-      {"SELECT '--;/*'", true},     {"SELECT \"a;--\" FROM [b--]", true},
-      {"SELECT 'it''s;'", true},    {"SELECT (--1)", false},
-      {"SELECT 1; SELECT 2", false}, {"SELECT 1 /* x */", false},
-      {"SELECT 'open", false},      {"SELECT \"a\"\"; --", false},
+      {"SELECT 1", true},
+      {"", true},
+      {"SELECT '--;/*'", true},
+      {"SELECT \"a;--\" FROM [b--]", true},
+      {"SELECT 'it''s;'", true},
+      {"SELECT (--1)", false},
+      {"SELECT 1; SELECT 2", false},
+      {"SELECT 1 /* x */", false},
+      {"SELECT 'open", false},
+      {"SELECT \"a\"\"; --", false},
   };
   for (const auto& [sql, one] : cases) EXPECT_EQ(one, tsqlite::IsOneSqliteStatement(sql)) << sql;
 }

@@ -36,36 +36,43 @@ constexpr int kNoData = -100;
 struct Step {
   std::string what;
   std::string sql;
-  int native = 0;               // 0 success, kNoData for SQL_NO_DATA, else the expected native error
-  std::optional<Rows> rows;     // for queries: every row, as text
+  int native = 0;            // 0 success, kNoData for SQL_NO_DATA, else the expected native error
+  std::optional<Rows> rows;  // for queries: every row, as text
 };
 
 // The statement texts, exactly as planex formats them.
-const char* const kBakLastDay = "SELECT CONVERT(char(8), (COALESCE(MAX(BakDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Bak";
+const char* const kBakLastDay =
+    "SELECT CONVERT(char(8), (COALESCE(MAX(BakDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Bak";
 const char* const kBakNxtDay =
     "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        "
     "DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        DATEPART(weekday, "
     "DATEADD(day, 1, BakDtm)),        DATEPART(dayofyear, DATEADD(day, 1, BakDtm))  FROM  QXSYSTEM.Qxs133Bak  WHERE "
     "BakDtm = CONVERT(Datetime, '%s', 112)";
 const char* const kBakNewDay =
-    "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) VALUES "
+    "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) "
+    "VALUES "
     "  (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
 const char* const kKalNumbers =
-    "SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, %s.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   WchSta < 4";
+    "SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, %s.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   "
+    "WchSta < 4";
 const char* const kKalLastDay =
     "SELECT CONVERT(char(8), (COALESCE(MAX(KalDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Kal  WHERE "
     "KalNum = '%s'  AND   KalSta < 4 ";
 const char* const kKalDays =
     "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, QXSYSTEM.Qxs135Muw,        "
-    "%s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta < 4 "
+    "%s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta < "
+    "4 "
     "   AND BakDtm > CONVERT(Datetime, '%s', 112)    AND BakDtm <= CONVERT(Datetime, '%s', 112)  ORDER BY BakDtm";
 const char* const kKalInsert =
-    "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   ('%s', "
+    "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   "
+    "('%s', "
     "CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
 const char* const kKa2Numbers =
-    "SELECT DISTINCT Mu2Kal  FROM  %s.Qxs135Mu2, %s.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta < 4 ";
+    "SELECT DISTINCT Mu2Kal  FROM  %s.Qxs135Mu2, %s.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta < "
+    "4 ";
 const char* const kKa2LastDay =
-    "SELECT CONVERT(char(8), (COALESCE(MAX(Ka2Dtm),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs133Ka2  WHERE Ka2Num = "
+    "SELECT CONVERT(char(8), (COALESCE(MAX(Ka2Dtm),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs133Ka2  WHERE Ka2Num "
+    "= "
     "'%s'  AND   Ka2Sta < 4 ";
 const char* const kKa2Days =
     "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, %s.Qxs135Mu2, %s.Qxs137Wch  WHERE "
@@ -75,35 +82,45 @@ const char* const kKa2Insert =
     "INSERT INTO %s.Qxs133Ka2   (Ka2Num, Ka2Dtm, Ka2Ttp,    Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Dat, Ka2Sta) VALUES   ('%s', "
     "CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
 const char* const kBsvOpen =
-    "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        BsvAkr, BsvAbr, "
-    "BsvGvo, PnrNam  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    AND BsvPnr <= '%s'    AND (BsvGbi IS NULL "
-    "     OR BsvGbi >= CURRENT_TIMESTAMP)    AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY BsvPnr "
+    "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        BsvAkr, "
+    "BsvAbr, "
+    "BsvGvo, PnrNam  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    AND BsvPnr <= '%s'    AND (BsvGbi IS "
+    "NULL "
+    "     OR BsvGbi >= CURRENT_TIMESTAMP)    AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY "
+    "BsvPnr "
     "ASC, BsvGvo DESC";
 const char* const kPnrDays1 =
     "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Dtm  FROM  %s.Qxs133Ka2  WHERE Ka2Num = '%s'    AND Ka2Dtm > "
     "CONVERT(Datetime, '%s', 112)    AND Ka2Dtm <= CONVERT(Datetime, '%s', 112)    AND Ka2Sta < 4  ORDER BY Ka2Dtm";
 const char* const kPnrDays2 =
-    "SELECT CONVERT(char(8), KalDtm, 112), KalTtp, KalDtm  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = '%s'    AND KalDtm > "
+    "SELECT CONVERT(char(8), KalDtm, 112), KalTtp, KalDtm  FROM  QXSYSTEM.Qxs133Kal  WHERE KalNum = '%s'    AND KalDtm "
+    "> "
     "CONVERT(Datetime, '%s', 112)    AND KalDtm <= CONVERT(Datetime, '%s', 112)    AND KalSta < 4  ORDER BY KalDtm";
 const char* const kTagLastDay =
-    "SELECT CONVERT(char(8), (COALESCE(MAX(TagTag),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs327Tag WHERE TagPnr = '%s'";
+    "SELECT CONVERT(char(8), (COALESCE(MAX(TagTag),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs327Tag WHERE TagPnr "
+    "= '%s'";
 const char* const kZtgLastDay =
-    "SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   %s.Qxs329Ztg  WHERE ZtgPnr = "
+    "SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   %s.Qxs329Ztg  WHERE ZtgPnr "
+    "= "
     "'%s'  AND   ZtgSta < 4";
 const char* const kTagExists =
     "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    AND TagTag = "
     "convert(Datetime, '%s', 112)";
 const char* const kTagInsert =
     "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
-    "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), CONVERT(Datetime, '%s', "
+    "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), CONVERT(Datetime, "
+    "'%s', "
     "112),  CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
 const char* const kZtgGet =
     "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  FROM  "
     "%s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4";
 const char* const kZuoGet =
-    "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %%        CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt,        "
-    "ZuoKst, ZuoKrt, ZuoKtr, ZuoVra  FROM  %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr  WHERE ZuoPnr = '%s'    AND ZuoPnr = "
-    "TagPnr    AND ZuoGvo <= CONVERT(Datetime, '%s', 112)    AND (ZuoGbi >= CONVERT(Datetime, '%s', 112)      OR ZuoGbi "
+    "SELECT ((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %%        CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt,       "
+    " "
+    "ZuoKst, ZuoKrt, ZuoKtr, ZuoVra  FROM  %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr  WHERE ZuoPnr = '%s'    AND ZuoPnr "
+    "= "
+    "TagPnr    AND ZuoGvo <= CONVERT(Datetime, '%s', 112)    AND (ZuoGbi >= CONVERT(Datetime, '%s', 112)      OR "
+    "ZuoGbi "
     "IS NULL)    AND ZuoSta < 4    AND TagTag = CONVERT(Datetime, '%s', 112)    AND AgrNum = ZuoAgr   AND AgrSta < 4 ";
 const char* const kWplGet =
     "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4";
@@ -202,21 +219,25 @@ TEST(Statements, EveryStatementOfARunReadsAndWritesAsOnTheServer) {
       {"person without assignment records", Fmt(kZtgLastDay, S, "00000001"), 0, Rows{{today}}},
       {"day record missing", Fmt(kTagExists, S, "00000001", "20241230"), 0, none},
       {"insert day record",
-       Fmt(kTagInsert, S, "00000001", "20241230", "20241230", "2024-12-30 00:00:00", "20241230", "2024-12-30 00:00:00"), 0,
+       Fmt(kTagInsert, S, "00000001", "20241230", "20241230", "2024-12-30 00:00:00", "20241230", "2024-12-30 00:00:00"),
+       0,
        {}},
       {"insert day record twice",
        Fmt(kTagInsert, S, "00000001", "20241230", "20241230", "2024-12-30 00:00:00", "20241230", "2024-12-30 00:00:00"),
-       2627, {}},
+       2627,
+       {}},
       {"insert day record of an unknown person",
        Fmt(kTagInsert, S, "00000099", "20241230", "20241230", "2024-12-30 00:00:00", "20241230", "2024-12-30 00:00:00"),
-       547, {}},
+       547,
+       {}},
       {"day record found", Fmt(kTagExists, S, "00000001", "20241230"), 0, Rows{{"00000001", "20241230"}}},
       {"person's last day record", Fmt(kTagLastDay, S, "00000001"), 0, Rows{{"20241230"}}},
       // Schedule assignments: cycle day of 30 December for a cycle starting 25 December on day 1.
       {"assignment", Fmt(kZuoGet, S, S, S, "00000001", "20241230", "20241230", "20241230"), 0,
        Rows{{"6", "G1", "Abt", "Kst", "Krt", "Ktr", "Vra"}}},
       {"insert day record before the cycle start",
-       Fmt(kTagInsert, S, "00000001", "20241220", "20241220", "2024-12-20 00:00:00", "20241220", "2024-12-20 00:00:00"), 0,
+       Fmt(kTagInsert, S, "00000001", "20241220", "20241220", "2024-12-20 00:00:00", "20241220", "2024-12-20 00:00:00"),
+       0,
        {}},
       // Five days before the start: -5 % 7 keeps the dividend's sign.
       {"assignment before the cycle start", Fmt(kZuoGet, S, S, S, "00000001", "20241220", "20241220", "20241220"), 0,
@@ -225,16 +246,22 @@ TEST(Statements, EveryStatementOfARunReadsAndWritesAsOnTheServer) {
       {"plan of a day without plan", Fmt(kWplGet, S, "G1", 5L), 0, none},
       {"assignment record missing", Fmt(kZtgGet, S, "00000001", "20241230"), 0, none},
       {"insert assignment record",
-       Fmt(kZtgInsert1, S, "00000001", "20241230", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 6L, "B", "Vra", "Z6", "U2", "Anna"),
-       0, {}},
+       Fmt(kZtgInsert1, S, "00000001", "20241230", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 6L, "B", "Vra", "Z6", "U2",
+           "Anna"),
+       0,
+       {}},
       {"assignment record found", Fmt(kZtgGet, S, "00000001", "20241230"), 0,
        Rows{{"AK", "Abt", "Kst", "Ktr", "Krt", "G1", "6", "B", "Vra", "Z6", "U2"}}},
       {"update assignment record",
-       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U2", "Anna", "00000001", "20241230"),
-       0, {}},
+       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U2", "Anna", "00000001",
+           "20241230"),
+       0,
+       {}},
       {"update missing assignment record",
-       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U2", "Anna", "00000001", "20241231"),
-       kNoData, {}},
+       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U2", "Anna", "00000001",
+           "20241231"),
+       kNoData,
+       {}},
       {"updated assignment record", Fmt(kZtgGet, S, "00000001", "20241230"), 0,
        Rows{{"AK", "Abt", "Kst", "Ktr", "Krt", "G1", "7", "B", "Vra", "Z7", "U2"}}},
       {"person's last assignment record", Fmt(kZtgLastDay, S, "00000001"), 0, Rows{{"20241230"}}},
@@ -247,16 +274,22 @@ TEST(Statements, EveryStatementOfARunReadsAndWritesAsOnTheServer) {
       // Databases without the newer column and table: planex falls back to the other variant.
       {"drop the person-name column", "ALTER TABLE ABC_1.Qxs329Ztg DROP COLUMN ZtgPnm", 0, {}},
       {"insert with the person name",
-       Fmt(kZtgInsert1, S, "00000001", "20241231", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U3", "Anna"),
-       207, {}},
+       Fmt(kZtgInsert1, S, "00000001", "20241231", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U3",
+           "Anna"),
+       207,
+       {}},
       {"insert without the person name",
-       Fmt(kZtgInsert2, S, "00000001", "20241231", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U3"), 0,
+       Fmt(kZtgInsert2, S, "00000001", "20241231", "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 7L, "B", "Vra", "Z7", "U3"),
+       0,
        {}},
       {"update with the person name",
-       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 1L, "B", "Vra", "Z1", "U3", "Anna", "00000001", "20241231"),
-       207, {}},
+       Fmt(kZtgUpdate1, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 1L, "B", "Vra", "Z1", "U3", "Anna", "00000001",
+           "20241231"),
+       207,
+       {}},
       {"update without the person name",
-       Fmt(kZtgUpdate2, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 1L, "B", "Vra", "Z1", "U3", "00000001", "20241231"), 0,
+       Fmt(kZtgUpdate2, S, "AK", "Abt", "Kst", "Ktr", "Krt", "G1", 1L, "B", "Vra", "Z1", "U3", "00000001", "20241231"),
+       0,
        {}},
       {"drop the client calendar", "DROP TABLE ABC_1.Qxs133Ka2", 0, {}},
       {"person days from a missing client calendar", Fmt(kPnrDays1, S, "K2", "20241229", "20241231"), 208, {}},
@@ -294,7 +327,9 @@ struct MessageCase {
   const char* message;  // SQL Server's wording, after the driver's prefix
 };
 
-void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MessageCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ConstraintMessages : public ::testing::TestWithParam<MessageCase> {};
 
@@ -316,9 +351,10 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"PrimaryKey", "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000001')",
                     "Violation of PRIMARY KEY constraint 'PK_Qxs300Pnr'. Cannot insert duplicate key in object "
                     "'ABC_1.Qxs300Pnr'."},
-        MessageCase{"ForeignKey", "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('00000099', 2025)",
-                    "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_Qxs332Urv_Pnr\". The conflict "
-                    "occurred in database \"company\", table \"ABC_1.Qxs300Pnr\", column 'PnrNum'."},
+        MessageCase{
+            "ForeignKey", "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('00000099', 2025)",
+            "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_Qxs332Urv_Pnr\". The conflict "
+            "occurred in database \"company\", table \"ABC_1.Qxs300Pnr\", column 'PnrNum'."},
         MessageCase{"Check", "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G1', 0)",
                     "The INSERT statement conflicted with the CHECK constraint \"CK_Qxs160Agr_Tge\". The conflict "
                     "occurred in database \"company\", table \"ABC_1.Qxs160Agr\"."},

@@ -9,8 +9,12 @@
 namespace tsqlite_test {
 namespace {
 
-std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+std::u16string U16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+SQLWCHAR* W(std::u16string& s) {
+  return reinterpret_cast<SQLWCHAR*>(s.data());
+}
 
 TEST(WideCalls, TextsRoundTripAsUtf16) {
   TempDir dir;
