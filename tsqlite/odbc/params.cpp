@@ -304,7 +304,7 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
   // The value takes the SQL type the application gave the parameter, as the server converts it.
   if (out.kind == Literal::Kind::Text && IsNumberType(sql_type)) {
     if (!TextToNumber(out.text, out)) {
-      error = Error{"22018", 0, "Invalid character value for cast specification"};
+      error = Error{"22018", 0, "Invalid character value for the type of the parameter"};
       return false;
     }
   }
