@@ -76,7 +76,8 @@ DateFirst = 1
 INI
 export ODBCINI=$work/odbc.ini
 cd "$work"
-/usr/bin/planex-db --dsn PLANEX_PKG init --schema PKG >/dev/null
+# A new database file is made by init through --db (a DSN opens only a file that exists).
+/usr/bin/planex-db --db "$work/company.db" --date-first 1 init --schema PKG >/dev/null
 /usr/bin/planex-db --dsn PLANEX_PKG demo --schema PKG --persons 5 >/dev/null
 echo pw | /usr/bin/planex-settings write planex.ini --login pkg --dsn PLANEX_PKG --schema PKG \
   --password-stdin
