@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -26,7 +27,7 @@ std::string_view SkipSpace(std::string_view text) {
 }
 
 std::string Duration(double seconds) {
-  long s = static_cast<long>(seconds + 0.5);
+  const long s = std::lround(std::max(seconds, 0.0));
   char text[32];
   if (s >= 3600) {
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
