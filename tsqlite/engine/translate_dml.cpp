@@ -201,6 +201,23 @@ void Translator::Update() {
     if (failed_) return;
     if (!AcceptOp(",")) break;
   }
+  // UPDATE ... FROM other sources joined in WHERE, as SQL Server and SQLite both take it. A
+  // FROM that names the target again (UPDATE t ... FROM t JOIN ...) means the same rows on SQL
+  // Server but a second copy of the table in SQLite, so it is refused rather than misread.
+  if (AcceptWord("FROM")) {
+    const size_t from_start = pos_;
+    const std::string sources = FromList();
+    if (failed_) return;
+    std::string name;
+    for (char c : obj.name) name.push_back(Upper(c));
+    for (size_t k = from_start; k < pos_; ++k) {
+      if ((tokens_[k].type == Tok::Word || tokens_[k].type == Tok::Quoted) && WordIs(tokens_[k].text, name)) {
+        FailAt(tokens_[k].text);
+        return;
+      }
+    }
+    sql += " FROM " + sources;
+  }
   if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
@@ -443,7 +460,13 @@ std::string Translator::FromList() {
 std::string Translator::TableSource() {
   std::string sql;
   std::string alias;
-  if (AcceptOp("(")) {
+  std::vector<std::vector<std::string>> rows;  // of a table value constructor
+  const bool values = IsOp("(") && IsWord("VALUES", 1);
+  if (values) {
+    pos_ += 2;
+    rows = ValuesRows();
+    if (failed_ || !ExpectOp(")")) return "";
+  } else if (AcceptOp("(")) {
     sql = "(" + QueryExpression() + ")";
     if (!ExpectOp(")")) return "";
   } else {
@@ -460,6 +483,10 @@ std::string Translator::TableSource() {
     alias = RawName(Peek());
     ++pos_;
   }
+  if (values) {
+    sql = ValuesTable(alias, rows);
+    if (failed_) return "";
+  }
   if (IsWord("WITH") && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
     pos_ += 2;
     while (Peek().type != Tok::End && !IsOp(")")) ++pos_;
@@ -467,6 +494,57 @@ std::string Translator::TableSource() {
   }
   if (alias.empty()) return Fail(), "";
   return sql + " AS " + QuoteName(alias);
+}
+
+// The rows of (VALUES (a, b), (c, d)) after its VALUES: each row's expressions.
+std::vector<std::vector<std::string>> Translator::ValuesRows() {
+  std::vector<std::vector<std::string>> rows;
+  do {
+    if (!ExpectOp("(")) return {};
+    std::vector<std::string>& row = rows.emplace_back();
+    do {
+      row.push_back(Expression());
+      if (failed_) return {};
+    } while (AcceptOp(","));
+    if (!ExpectOp(")")) return {};
+    if (row.size() != rows.front().size()) {
+      FailWith(10709, "The number of columns for each row in a table value constructor must be the same.");
+      return {};
+    }
+  } while (AcceptOp(","));
+  return rows;
+}
+
+// A table value constructor takes its column names from the list after its alias, as
+// (VALUES ...) AS v (a, b); SQLite names a VALUES' columns column1, column2, ...
+std::string Translator::ValuesTable(const std::string& alias, const std::vector<std::vector<std::string>>& rows) {
+  if (alias.empty()) return Fail(), "";
+  if (!IsOp("(")) return FailWith(8155, "No column name was specified for column 1 of '" + alias + "'.");
+  ++pos_;
+  std::vector<std::string> names;
+  do {
+    Token t;
+    if (!ExpectName(t)) return "";
+    names.push_back(Name(t));
+  } while (AcceptOp(","));
+  if (!ExpectOp(")")) return "";
+  const size_t width = rows.front().size();
+  if (names.size() != width) {
+    return FailWith(names.size() < width ? 8158 : 8159, "'" + alias + "' has " +
+                                                            (names.size() < width ? "more" : "fewer") +
+                                                            " columns than were specified in the column list.");
+  }
+  std::string sql = "(SELECT ";
+  for (size_t i = 0; i < width; ++i) {
+    sql += (i > 0 ? ", column" : "column") + std::to_string(i + 1) + " AS " + names[i];
+  }
+  sql += " FROM (VALUES ";
+  for (size_t r = 0; r < rows.size(); ++r) {
+    sql += r > 0 ? ", (" : "(";
+    for (size_t i = 0; i < width; ++i) sql += (i > 0 ? ", " : "") + rows[r][i];
+    sql += ")";
+  }
+  return sql + "))";
 }
 
 std::string Translator::Expression() {

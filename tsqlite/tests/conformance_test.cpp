@@ -199,6 +199,17 @@ const Case kCases[] = {
     {"SELECT DATALENGTH(s) FROM dbo.c WHERE id = 7", "3"},
     {"UPDATE dbo.c SET s = 'abc d' WHERE id = 7", "#8152"},
     {"DELETE FROM dbo.c WHERE id = 7", "ok"},
+    // Tables of values, and an UPDATE that takes each row's values from one
+    {"SELECT v.b, v.a FROM (VALUES (1, 'x'), (2, 'y')) AS v (a, b) ORDER BY v.a", "x|1;y|2"},
+    {"SELECT COUNT(*) FROM dbo.c JOIN (VALUES (1), (3)) AS v (k) ON c.id = v.k", "2"},
+    {"UPDATE dbo.c SET s = v.s, n = v.n FROM (VALUES (1, 'p', 7), (3, 'q', NULL)) AS v (id, s, n) WHERE c.id = v.id",
+     "ok"},
+    {"SELECT id, s, n FROM dbo.c ORDER BY id", "1|p|7;2|b|NULL;3|q|NULL"},
+    {"UPDATE dbo.c SET s = v.s FROM (VALUES (2, 'long')) AS v (id, s) WHERE c.id = v.id", "#8152"},
+    {"SELECT * FROM (VALUES (1, 2), (3)) AS v (a, b)", "#10709"},
+    {"SELECT * FROM (VALUES (1, 2)) AS v (a)", "#8158"},
+    {"SELECT * FROM (VALUES (1)) AS v (a, b)", "#8159"},
+    {"SELECT * FROM (VALUES (1)) AS v", "#8155"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},

@@ -807,6 +807,9 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
       {"SELECT CONVERT(geography, x) FROM t", "Incorrect syntax near 'geography'."},
       {"SELECT a FROM t WHERE b = 1.5 2", "Incorrect syntax near '2'."},
       {"SELECT a FROM t WHERE b = 1 2.5", "Incorrect syntax near '2.5'."},
+      // The target named again in FROM is a self-join in SQLite, not the same rows: refused.
+      {"UPDATE dbo.t SET a = 1 FROM dbo.t JOIN (VALUES (1)) AS v (k) ON t.a = v.k", "Incorrect syntax near 't'."},
+      {"UPDATE t SET a = 1 FROM u AS T WHERE T.b = 1", "Incorrect syntax near 'T'."},
   };
   for (const Case& c : cases) {
     Shape shape;
