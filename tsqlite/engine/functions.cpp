@@ -295,11 +295,22 @@ struct Operand {
   double r = 0;   // Real
 };
 
+// A text in the storage form (IsStorageForm) has its fields at fixed places; it reads as
+// ParseDatetime reads it, without the search for a format, as every datetime of a row does.
+bool ParseStorageForm(const unsigned char* s, int n, int64_t& out) {
+  const int y = Num(s, 4), m = Num(s + 5, 2), d = Num(s + 8, 2);
+  const int hh = Num(s + 11, 2), mi = Num(s + 14, 2), ss = Num(s + 17, 2), ms = n == 23 ? Num(s + 20, 3) : 0;
+  if (m < 1 || m > 12 || d < 1 || y < 1753 || d > DaysInMonth(y, m) || hh > 23 || mi > 59 || ss > 59) return false;
+  out = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay +
+        ((hh * 60 + mi) * 60 + ss) * int64_t{1000} + ms;
+  return true;
+}
+
 // A text is a datetime when it has the storage form of one.
 Operand ClassifyText(const unsigned char* t, int n) {
   Operand o;
   o.type = Type::Text;
-  if (t && IsStorageForm(t, n) && ParseDatetime(t, n, 120, o.i) == ParseResult::Ok) o.type = Type::Datetime;
+  if (t && IsStorageForm(t, n) && ParseStorageForm(t, n, o.i)) o.type = Type::Datetime;
   return o;
 }
 
