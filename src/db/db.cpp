@@ -28,16 +28,21 @@ SQLRETURN Execute(SQLHSTMT stmt, const std::string& statement) {
 // Binds the columns in order. indicator receives every column's length/indicator; ODBC writes an
 // SQLLEN there, so it must be SQLLEN wide, and it must live until the fetch. Nobody reads it:
 // every buffer starts cleared, so NULL arrives as empty.
-void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols, SQLLEN* indicator) {
-  SQLUSMALLINT number = 1;
+// A NULL leaves a bound buffer as it was: cleared before every fetch, it reads as "" or 0.
+void ClearColumns(std::initializer_list<DbCol> cols) {
   for (const DbCol& col : cols) {
     if (col.c_type == SQL_C_CHAR) {
       std::memset(col.buffer, 0, static_cast<size_t>(col.size));
     } else {
       *static_cast<int32_t*>(col.buffer) = 0;
     }
-    SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, indicator);
   }
+}
+
+void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols, SQLLEN* indicator) {
+  ClearColumns(cols);
+  SQLUSMALLINT number = 1;
+  for (const DbCol& col : cols) SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, indicator);
 }
 
 int Fetch(SQLHSTMT stmt) {
@@ -188,9 +193,11 @@ int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializ
     Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
     return DB_FAIL;
   }
+  // Bound once: the range reads are the batched step's own, not the day-by-day routines' cursors.
   SQLLEN indicator = 0;
-  for (;;) {
-    BindColumns(stmt.get(), cols, &indicator);
+  BindColumns(stmt.get(), cols, &indicator);
+  for (bool first = true;; first = false) {
+    if (!first) ClearColumns(cols);
     int r = Fetch(stmt.get());
     if (r == DB_NODATA) return DB_OK;
     if (r != DB_OK) return r;

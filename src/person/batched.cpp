@@ -50,6 +50,29 @@ bool Kal_Days_Plain(const std::vector<KalTag>& days) {
 
 }  // namespace
 
+bool Datetime_Key(const char* text, std::string& key, bool& midnight) {
+  auto digits = [&](std::size_t from, std::size_t n) {
+    for (std::size_t i = from; i < from + n; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+    }
+    return true;
+  };
+  const std::size_t n = std::strlen(text);
+  if (n < 10 || !digits(0, 4) || text[4] != '-' || !digits(5, 2) || text[7] != '-' || !digits(8, 2)) return false;
+  key.assign(text, 4).append(text + 5, 2).append(text + 8, 2);
+  if (n == 10) {
+    midnight = true;
+    return true;
+  }
+  if (n < 19 || text[10] != ' ' || !digits(11, 2) || text[13] != ':' || !digits(14, 2) || text[16] != ':' ||
+      !digits(17, 2)) {
+    return false;
+  }
+  if (n > 19 && (text[19] != '.' || n == 20 || !digits(20, n - 20))) return false;
+  midnight = std::strspn(text + 11, "0:.") == n - 11;
+  return true;
+}
+
 bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
                     std::vector<std::string>& new_days) {
   new_days.clear();

@@ -43,6 +43,11 @@ struct WplZeile {
 // The day records to add: every calendar day without one. False when the days are not what the
 // day loop can take one by one in the same way (a date twice or out of order, a value longer
 // than the day loop's field), so the person goes day by day.
+// A datetime as the server sends it read as text ("yyyy-mm-dd hh:mm:ss.fff"): its date key
+// (yyyymmdd) and whether its time is midnight exactly, as CONVERT(char(8), x, 112) and the
+// day-by-day routines' midnight test see it. False for any other form.
+bool Datetime_Key(const char* text, std::string& key, bool& midnight);
+
 bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
                     std::vector<std::string>& new_days);
 

@@ -2,7 +2,7 @@
 // inserts and set-based rewrites, each plain T-SQL that SQL Server 2012 and later accept.
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,26 @@ struct Wide {
   char text[kWide];
 };
 
+// The day-by-day routines visit the records on midnight dates only (their statements compare a
+// date with CONVERT(Datetime, CONVERT(char(8), date, 112), 112)); the range reads take the dates
+// as the server sends them and keep the midnight ones here, which spares the server two
+// conversions of every row. A date in a form not known here fails the read.
+struct Midnight {
+  std::string key;
+  bool readable = true;
+  // The date key of a date read; false when it is not midnight or not readable.
+  bool Take(const char* datetime) {
+    bool at_midnight = false;
+    readable = readable && Datetime_Key(datetime, key, at_midnight);
+    return readable && at_midnight;
+  }
+  int Read(DbConnection& db, const std::string& sql, std::initializer_list<DbCol> cols,
+           const std::function<void()>& on_row) {
+    const int r = Db_Query_Rows(db, sql, cols, on_row);
+    return r == DB_OK && !readable ? DB_FAIL : r;
+  }
+};
+
 // The live calendar days, from the table the run uses (the client's, or the system's once the
 // client schema proves to have none), as the day cursor gives them.
 int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
@@ -31,19 +51,29 @@ int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const
     days.clear();
     Wide dtm, ttp;
     const auto cols = {Db_Text(dtm.text, kWide), Db_Text(ttp.text, kWide)};
-    auto add = [&] { days.push_back({dtm.text, ttp.text}); };
+    bool readable = true;
+    std::string key;
+    auto add = [&] {
+      bool midnight = false;
+      readable = readable && Datetime_Key(dtm.text, key, midnight);
+      days.push_back({key, ttp.text});
+    };
+    auto read = [&](const std::string& sql) {
+      const int r = Db_Query_Rows(run.db, sql, cols, add);
+      return r == DB_OK && !readable ? DB_FAIL : r;
+    };
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
-          "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp FROM %s.Qxs133Ka2 WHERE Ka2Num = '%s' "
+          "SELECT Ka2Dtm, Ka2Ttp FROM %s.Qxs133Ka2 WHERE Ka2Num = '%s' "
           "AND Ka2Dtm > CONVERT(Datetime, '%s', 112) AND Ka2Dtm <= CONVERT(Datetime, '%s', 112) AND Ka2Sta < 4 "
           "ORDER BY Ka2Dtm";
-      return Db_Query_Rows(run.db, Db_Format(kSqlClient, run.schema, kal, start_key, end_key), cols, add);
+      return read(Db_Format(kSqlClient, run.schema, kal, start_key, end_key));
     }
     static constexpr const char* kSqlSystem =
-        "SELECT CONVERT(char(8), KalDtm, 112), KalTtp FROM QXSYSTEM.Qxs133Kal WHERE KalNum = '%s' "
+        "SELECT KalDtm, KalTtp FROM QXSYSTEM.Qxs133Kal WHERE KalNum = '%s' "
         "AND KalDtm > CONVERT(Datetime, '%s', 112) AND KalDtm <= CONVERT(Datetime, '%s', 112) AND KalSta < 4 "
         "ORDER BY KalDtm";
-    return Db_Query_Rows(run.db, Db_Format(kSqlSystem, kal, start_key, end_key), cols, add);
+    return read(Db_Format(kSqlSystem, kal, start_key, end_key));
   });
 }
 
@@ -67,20 +97,23 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
 int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
                   std::vector<ZuoTag>& out) {
   static constexpr const char* kSql =
-      "SELECT CONVERT(char(8), TagTag, 112), ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
+      "SELECT TagTag, ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
       "CONVERT(int, AgrTge)) + CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt, ZuoKst, "
       "ZuoKrt, ZuoKtr, ZuoVra FROM %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr WHERE ZuoPnr = '%s' "
       "AND ZuoPnr = TagPnr AND ZuoGvo <= TagTag AND (ZuoGbi >= TagTag OR ZuoGbi IS NULL) AND ZuoSta < 4 "
       "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
-      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112) AND AgrNum = ZuoAgr AND AgrSta < 4";
+      "AND AgrNum = ZuoAgr AND AgrSta < 4";
   Wide key, agr, abt, kst, krt, ktr, vra;
   int32_t tag = 0;
-  return Db_Query_Rows(
+  Midnight midnight;
+  return midnight.Read(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, pnr, threshold, end_key),
       {Db_Text(key.text, kWide), Db_Long(&tag), Db_Text(agr.text, kWide), Db_Text(abt.text, kWide),
        Db_Text(kst.text, kWide), Db_Text(krt.text, kWide), Db_Text(ktr.text, kWide), Db_Text(vra.text, kWide)},
       [&] {
-        out.push_back({key.text, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
+        if (midnight.Take(key.text)) {
+          out.push_back({midnight.key, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
+        }
       });
 }
 
@@ -106,32 +139,34 @@ int Wpl_Groups_Read(RunContext& run, const char* pnr, std::vector<WplZeile>& out
 int Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const char* end_key,
                   std::vector<std::string>& keys) {
   static constexpr const char* kSql =
-      "SELECT CONVERT(char(8), TagTag, 112) FROM %s.Qxs327Tag WHERE TagPnr = '%s' "
-      "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
-      "AND TagTag = CONVERT(Datetime, CONVERT(char(8), TagTag, 112), 112)";
+      "SELECT TagTag FROM %s.Qxs327Tag WHERE TagPnr = '%s' "
+      "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112)";
   Wide tag;
-  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, pnr, start_key, end_key), {Db_Text(tag.text, kWide)},
-                       [&] { keys.push_back(tag.text); });
+  Midnight midnight;
+  return midnight.Read(run.db, Db_Format(kSql, run.schema, pnr, start_key, end_key), {Db_Text(tag.text, kWide)}, [&] {
+    if (midnight.Take(tag.text)) keys.push_back(midnight.key);
+  });
 }
 
 // The person's schedule-assignment records of any status on midnight dates after the threshold.
 int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
                   std::vector<ZtgAlt>& out) {
   static constexpr const char* kSql =
-      "SELECT CONVERT(char(8), ZtgVon, 112), ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
+      "SELECT ZtgVon, ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
       "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp FROM %s.Qxs329Ztg WHERE ZtgPnr = '%s' "
-      "AND ZtgVon > CONVERT(Datetime, '%s', 112) AND ZtgVon <= CONVERT(Datetime, '%s', 112) "
-      "AND ZtgVon = CONVERT(Datetime, CONVERT(char(8), ZtgVon, 112), 112)";
+      "AND ZtgVon > CONVERT(Datetime, '%s', 112) AND ZtgVon <= CONVERT(Datetime, '%s', 112)";
   Wide von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
   int32_t sta = 0, tag = 0;
-  return Db_Query_Rows(run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
+  Midnight midnight;
+  return midnight.Read(run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
                        {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
                         Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide),
                         Db_Text(agr.text, kWide), Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide),
                         Db_Text(azt.text, kWide), Db_Text(ttp.text, kWide)},
                        [&] {
-                         out.push_back({von.text, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag,
-                                        bsd.text, vra.text, azt.text, ttp.text});
+                         if (!midnight.Take(von.text)) return;
+                         out.push_back({midnight.key, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text,
+                                        tag, bsd.text, vra.text, azt.text, ttp.text});
                        });
 }
 
@@ -163,60 +198,56 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
   });
 }
 
-// One column's new values on the days [first, last): the value itself when every day has the
-// same, else a CASE over the record's date.
-template <class Value>
-std::string Ztg_Column_Set(const std::vector<ZtgSatz>& records, std::size_t first, std::size_t last, Value value) {
-  auto literal = [&](const ZtgSatz& z) {
-    if constexpr (std::is_same_v<decltype(value(z)), long>) {
-      return Db_Format("%ld", value(z));
-    } else {
-      return Db_Format("'%s'", value(z));
-    }
-  };
-  bool same = true;
-  for (std::size_t i = first + 1; i < last && same; ++i) same = literal(records[i]) == literal(records[first]);
-  if (same) return literal(records[first]);
-  // A CASE is searched WHEN by WHEN for every row, so the days go by month first: a year's
-  // rewrite compares a row with a dozen months and a month's days, not with every day.
-  std::string out = "CASE CONVERT(char(6), ZtgVon, 112)";
-  for (std::size_t i = first; i < last;) {
-    std::size_t end = i;
-    while (end < last && std::strncmp(records[end].ZtgVon, records[i].ZtgVon, 6) == 0) ++end;
-    const std::string month(records[i].ZtgVon, 6);
-    out += Db_Format(" WHEN '%s' THEN CASE CONVERT(char(8), ZtgVon, 112)", month);
-    for (; i < end; ++i) out += Db_Format(" WHEN '%s' THEN ", records[i].ZtgVon) + literal(records[i]);
-    out += " END";
-  }
-  return out + " END";
-}
+// The columns an existing record's rewrite sets from the decided record, each with the name of
+// its column in the table of days the rewrite joins (the record's name without its prefix).
+struct ZtgColumn {
+  const char* name;
+  std::string (*literal)(const ZtgSatz&);
+};
+constexpr ZtgColumn kZtgColumns[] = {
+    {"ZtgAkr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAkr); }},
+    {"ZtgAbt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAbt); }},
+    {"ZtgKst", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKst); }},
+    {"ZtgKtr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKtr); }},
+    {"ZtgKrt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKrt); }},
+    {"ZtgAgr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAgr); }},
+    {"ZtgTag", [](const ZtgSatz& z) { return Db_Format("%ld", static_cast<long>(z.ZtgTag)); }},
+    {"ZtgBsd", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgBsd); }},
+    {"ZtgVra", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgVra); }},
+    {"ZtgAzt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAzt); }},
+    {"ZtgTtp", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgTtp); }},
+};
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
-// exactly the listed days.
+// exactly the listed days. A column with the same value on every day is set to it; the others
+// take each day's value from a table of the days (VALUES), joined on the record's date, so the
+// server finds every row by its key.
 int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
   for (std::size_t first = 0; first < records.size(); first += kDaysPerUpdate) {
     const std::size_t last = std::min(records.size(), first + kDaysPerUpdate);
     const ZtgSatz& z = records[first];
-    auto text = [&](auto field) {
-      return Ztg_Column_Set(records, first, last, [field](const ZtgSatz& r) -> const char* { return r.*field; });
-    };
-    std::string set =
-        "ZtgAkr = " + text(&ZtgSatz::ZtgAkr) + ", ZtgAbt = " + text(&ZtgSatz::ZtgAbt) +
-        ", ZtgKst = " + text(&ZtgSatz::ZtgKst) + ", ZtgKtr = " + text(&ZtgSatz::ZtgKtr) +
-        ", ZtgKrt = " + text(&ZtgSatz::ZtgKrt) + ", ZtgAgr = " + text(&ZtgSatz::ZtgAgr) + ", ZtgTag = " +
-        Ztg_Column_Set(records, first, last, [](const ZtgSatz& r) { return static_cast<long>(r.ZtgTag); }) +
-        ", ZtgBsd = " + text(&ZtgSatz::ZtgBsd) + ", ZtgVra = " + text(&ZtgSatz::ZtgVra) +
-        ", ZtgAzt = " + text(&ZtgSatz::ZtgAzt) + ", ZtgTtp = " + text(&ZtgSatz::ZtgTtp) +
-        ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
-    std::string days;
-    for (std::size_t i = first; i < last; ++i) {
-      if (i > first) days += ", ";
-      days += Db_Format("CONVERT(Datetime, '%s', 112)", records[i].ZtgVon);
+    std::string set, names = "Von";
+    std::vector<std::string> rows;
+    for (std::size_t i = first; i < last; ++i) rows.push_back(Db_Format("('%s'", records[i].ZtgVon));
+    for (const ZtgColumn& column : kZtgColumns) {
+      const std::string value = column.literal(z);
+      bool same = true;
+      for (std::size_t i = first + 1; i < last && same; ++i) same = column.literal(records[i]) == value;
+      const std::string alias = column.name + 3;
+      set += (set.empty() ? "" : ", ") + std::string(column.name) + " = " + (same ? value : "v." + alias);
+      if (same) continue;
+      names += ", " + alias;
+      for (std::size_t i = first; i < last; ++i) rows[i - first] += ", " + column.literal(records[i]);
     }
+    set += ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
+    std::string days;
+    for (const std::string& row : rows) days += (days.empty() ? "" : ", ") + row + ")";
     int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const std::string name = variant == DbVariant::First ? Db_Format(", ZtgPnm = '%s'", z.ZtgPnm) : std::string();
-      return Db_Write(run.db, Db_Format("UPDATE %s.Qxs329Ztg SET ", run.schema) + set + name +
-                                  Db_Format(" WHERE ZtgPnr = '%s' AND ZtgVon IN (", z.ZtgPnr) + days + ")");
+      return Db_Write(run.db,
+                      Db_Format("UPDATE %s.Qxs329Ztg SET ", run.schema) + set + name + " FROM (VALUES " + days +
+                          ") AS v (" + names + ")" +
+                          Db_Format(" WHERE ZtgPnr = '%s' AND ZtgVon = CONVERT(Datetime, v.Von, 112)", z.ZtgPnr));
     });
     if (r != DB_OK) return r;
   }

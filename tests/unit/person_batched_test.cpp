@@ -33,6 +33,39 @@ struct Person {
   }
 };
 
+// A date as a server sends it read as text: its key, and midnight as the day-by-day routines'
+// CONVERT(Datetime, CONVERT(char(8), d, 112), 112) = d sees it.
+TEST(DatetimeKey, KeyAndMidnightOfTheTextsServersSend) {
+  struct Case {
+    const char* text;
+    bool readable;
+    const char* key;
+    bool midnight;
+  };
+  const Case cases[] = {
+      {"2027-01-31 00:00:00.000", true, "20270131", true},
+      {"2027-01-31 00:00:00", true, "20270131", true},
+      {"2027-01-31", true, "20270131", true},
+      {"2027-01-31 00:00:00.0000000", true, "20270131", true},
+      {"2027-01-31 00:00:00.003", true, "20270131", false},
+      {"2027-01-31 00:00:01.000", true, "20270131", false},
+      {"2027-01-31 12:00:00.000", true, "20270131", false},
+      {"2027-01-31 00:00:00.", false, "", false},
+      {"2027-01-31T00:00:00", false, "", false},
+      {"20270131", false, "", false},
+      {"2027-01-31 00:00:00.00x", false, "", false},
+      {"", false, "", false},
+  };
+  for (const Case& c : cases) {
+    std::string key;
+    bool midnight = !c.midnight;
+    EXPECT_EQ(Datetime_Key(c.text, key, midnight), c.readable) << c.text;
+    if (!c.readable) continue;
+    EXPECT_EQ(key, c.key) << c.text;
+    EXPECT_EQ(midnight, c.midnight) << c.text;
+  }
+}
+
 TEST(TagBatchPlan, AddsTheCalendarDaysWithoutARecord) {
   std::vector<std::string> new_days;
   ASSERT_TRUE(Tag_Batch_Plan(Person().days, {"20270102", "20270103"}, new_days));
