@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <unistd.h>
 
 namespace tsqlite {
@@ -891,7 +892,9 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   }
   if (stmt != nullptr) prepared.stmts.push_back(stmt);
   // The declared type of each column a parameter meets; a probe that does not compile (a name the
-  // query resolves some other way) converts nothing.
+  // query resolves some other way) converts nothing. The probes of a multi-row INSERT repeat one
+  // text for every row: each text is compiled once.
+  std::map<std::string, sqlite3_stmt*, std::less<>> compiled;
   for (const Statement::Probe& probe : statement.probes) {
     if (probe.sql.empty()) {  // meets a datetime expression
       if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
@@ -900,9 +903,13 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       prepared.rules[static_cast<size_t>(probe.param)].datetime = true;
       continue;
     }
-    sqlite3_stmt* q = nullptr;
-    if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
-        probe.column < sqlite3_column_count(q)) {
+    auto [it, added] = compiled.try_emplace(probe.sql, nullptr);
+    if (added && sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &it->second, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(it->second);
+      it->second = nullptr;
+    }
+    sqlite3_stmt* q = it->second;
+    if (q != nullptr && probe.column < sqlite3_column_count(q)) {
       const char* decl = sqlite3_column_decltype(q, probe.column);
       std::string upper = decl ? decl : "";
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
@@ -921,8 +928,8 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
         prepared.rules[static_cast<size_t>(probe.param)] = rule;
       }
     }
-    sqlite3_finalize(q);
   }
+  for (auto& [text, q] : compiled) sqlite3_finalize(q);
   prepared.ready = true;
   return true;
 }
