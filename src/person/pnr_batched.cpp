@@ -77,18 +77,16 @@ int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const
   });
 }
 
+// The dates go as 'yyyymmdd' literals into the datetime columns: SQL Server reads that form the
+// same under every language and date format, as midnight of the day (the day-by-day statement's
+// CONVERT(Datetime, '...', 112) and '... 00:00:00' with style 120 give the same values).
 int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string>& new_days) {
   static constexpr const char* kHead =
       "INSERT INTO %s.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ";
-  static constexpr const char* kRow =
-      "('%s', CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 120), "
-      "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
+  static constexpr const char* kRow = "('%s', '%s', '%s', '%s', '%s', '%s', CURRENT_TIMESTAMP)";
   std::vector<std::string> rows;
   rows.reserve(new_days.size());
-  for (const std::string& day : new_days) {
-    const std::string midnight = day + " 00:00:00";
-    rows.push_back(Db_Format(kRow, pnr, day, day, midnight, day, midnight));
-  }
+  for (const std::string& day : new_days) rows.push_back(Db_Format(kRow, pnr, day, day, day, day, day));
   return Db_Write_Rows(run.db, Db_Format(kHead, run.schema), rows);
 }
 
@@ -179,10 +177,10 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
         "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
         "ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta) VALUES ";
     static constexpr const char* kRowName =
-        "('%s', CONVERT(Datetime, '%s', 112), '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
+        "('%s', '%s', '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
         "CURRENT_TIMESTAMP, 1, '%s')";
     static constexpr const char* kRowNoName =
-        "('%s', CONVERT(Datetime, '%s', 112), '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
+        "('%s', '%s', '%s', '%s', '%s', '%s', '%s', '%s', %ld, '%s', '%s', '%s', '%s', "
         "CURRENT_TIMESTAMP, 1)";
     const bool name = variant == DbVariant::First;
     std::vector<std::string> rows;
@@ -229,15 +227,18 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
     std::string set, names = "Von";
     std::vector<std::string> rows;
     for (std::size_t i = first; i < last; ++i) rows.push_back(Db_Format("('%s'", records[i].ZtgVon));
+    std::vector<std::string> values(last - first);
     for (const ZtgColumn& column : kZtgColumns) {
-      const std::string value = column.literal(z);
       bool same = true;
-      for (std::size_t i = first + 1; i < last && same; ++i) same = column.literal(records[i]) == value;
+      for (std::size_t i = first; i < last; ++i) {
+        values[i - first] = column.literal(records[i]);
+        same = same && values[i - first] == values[0];
+      }
       const std::string alias = column.name + 3;
-      set += (set.empty() ? "" : ", ") + std::string(column.name) + " = " + (same ? value : "v." + alias);
+      set += (set.empty() ? "" : ", ") + std::string(column.name) + " = " + (same ? values[0] : "v." + alias);
       if (same) continue;
       names += ", " + alias;
-      for (std::size_t i = first; i < last; ++i) rows[i - first] += ", " + column.literal(records[i]);
+      for (std::size_t i = 0; i < values.size(); ++i) rows[i] += ", " + values[i];
     }
     set += ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
     std::string days;
