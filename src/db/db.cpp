@@ -42,7 +42,9 @@ void ClearColumns(std::initializer_list<DbCol> cols) {
 void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols, SQLLEN* indicator) {
   ClearColumns(cols);
   SQLUSMALLINT number = 1;
-  for (const DbCol& col : cols) SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, indicator);
+  for (const DbCol& col : cols) {
+    SQLBindCol(stmt, number++, col.c_type, col.buffer, col.size, col.indicator ? col.indicator : indicator);
+  }
 }
 
 int Fetch(SQLHSTMT stmt) {

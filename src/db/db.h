@@ -121,12 +121,13 @@ struct DbCol {
   SQLSMALLINT c_type;
   void* buffer;
   SQLLEN size;
+  SQLLEN* indicator = nullptr;  // its own length/NULL indicator; none: one shared by the columns
 };
-inline DbCol Db_Text(char* buffer, SQLLEN size) {
-  return {SQL_C_CHAR, buffer, size};
+inline DbCol Db_Text(char* buffer, SQLLEN size, SQLLEN* indicator = nullptr) {
+  return {SQL_C_CHAR, buffer, size, indicator};
 }
-inline DbCol Db_Long(int32_t* value) {
-  return {SQL_C_LONG, value, sizeof(int32_t)};
+inline DbCol Db_Long(int32_t* value, SQLLEN* indicator = nullptr) {
+  return {SQL_C_LONG, value, sizeof(int32_t), indicator};
 }
 
 // Cursor pattern: a cursor owns its statement handle and frees it when closed or when it goes out

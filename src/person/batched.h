@@ -24,6 +24,7 @@ struct ZtgAlt {
   std::string akr, abt, kst, ktr, krt, agr;
   int32_t tag = 0;
   std::string bsd, vra, azt, ttp;
+  bool nulls = false;  // a value column is NULL (read as "" or 0)
 };
 
 // One valid group assignment of the person on a day, with the cycle day the server computed.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -155,17 +157,20 @@ int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
       "AND ZtgVon > CONVERT(Datetime, '%s', 112) AND ZtgVon <= CONVERT(Datetime, '%s', 112)";
   Wide von, akr, abt, kst, ktr, krt, agr, bsd, vra, azt, ttp;
   int32_t sta = 0, tag = 0;
+  SQLLEN null[11] = {};
   Midnight midnight;
-  return midnight.Read(run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
-                       {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide), Db_Text(abt.text, kWide),
-                        Db_Text(kst.text, kWide), Db_Text(ktr.text, kWide), Db_Text(krt.text, kWide),
-                        Db_Text(agr.text, kWide), Db_Long(&tag), Db_Text(bsd.text, kWide), Db_Text(vra.text, kWide),
-                        Db_Text(azt.text, kWide), Db_Text(ttp.text, kWide)},
-                       [&] {
-                         if (!midnight.Take(von.text)) return;
-                         out.push_back({midnight.key, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text,
-                                        tag, bsd.text, vra.text, azt.text, ttp.text});
-                       });
+  return midnight.Read(
+      run.db, Db_Format(kSql, run.schema, pnr, threshold, end_key),
+      {Db_Text(von.text, kWide), Db_Long(&sta), Db_Text(akr.text, kWide, &null[0]), Db_Text(abt.text, kWide, &null[1]),
+       Db_Text(kst.text, kWide, &null[2]), Db_Text(ktr.text, kWide, &null[3]), Db_Text(krt.text, kWide, &null[4]),
+       Db_Text(agr.text, kWide, &null[5]), Db_Long(&tag, &null[6]), Db_Text(bsd.text, kWide, &null[7]),
+       Db_Text(vra.text, kWide, &null[8]), Db_Text(azt.text, kWide, &null[9]), Db_Text(ttp.text, kWide, &null[10])},
+      [&] {
+        if (!midnight.Take(von.text)) return;
+        out.push_back({midnight.key, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag, bsd.text,
+                       vra.text, azt.text, ttp.text,
+                       std::find(std::begin(null), std::end(null), SQL_NULL_DATA) != std::end(null)});
+      });
 }
 
 int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
@@ -197,30 +202,50 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
 }
 
 // The columns an existing record's rewrite sets from the decided record, each with the name of
-// its column in the table of days the rewrite joins (the record's name without its prefix).
+// its column in the table of days the rewrite joins (the record's name without its prefix), and
+// whether the existing record has the value already.
 struct ZtgColumn {
   const char* name;
   std::string (*literal)(const ZtgSatz&);
+  bool (*kept)(const ZtgSatz&, const ZtgAlt&);
 };
 constexpr ZtgColumn kZtgColumns[] = {
-    {"ZtgAkr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAkr); }},
-    {"ZtgAbt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAbt); }},
-    {"ZtgKst", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKst); }},
-    {"ZtgKtr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKtr); }},
-    {"ZtgKrt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKrt); }},
-    {"ZtgAgr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAgr); }},
-    {"ZtgTag", [](const ZtgSatz& z) { return Db_Format("%ld", static_cast<long>(z.ZtgTag)); }},
-    {"ZtgBsd", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgBsd); }},
-    {"ZtgVra", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgVra); }},
-    {"ZtgAzt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAzt); }},
-    {"ZtgTtp", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgTtp); }},
+    {"ZtgAkr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAkr); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.akr == z.ZtgAkr; }},
+    {"ZtgAbt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAbt); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.abt == z.ZtgAbt; }},
+    {"ZtgKst", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKst); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.kst == z.ZtgKst; }},
+    {"ZtgKtr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKtr); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.ktr == z.ZtgKtr; }},
+    {"ZtgKrt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKrt); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.krt == z.ZtgKrt; }},
+    {"ZtgAgr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAgr); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.agr == z.ZtgAgr; }},
+    {"ZtgTag", [](const ZtgSatz& z) { return Db_Format("%ld", static_cast<long>(z.ZtgTag)); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.tag == z.ZtgTag; }},
+    {"ZtgBsd", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgBsd); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.bsd == z.ZtgBsd; }},
+    {"ZtgVra", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgVra); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.vra == z.ZtgVra; }},
+    {"ZtgAzt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAzt); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.azt == z.ZtgAzt; }},
+    {"ZtgTtp", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgTtp); },
+     [](const ZtgSatz& z, const ZtgAlt& a) { return a.ttp == z.ZtgTtp; }},
 };
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
 // exactly the listed days. A column with the same value on every day is set to it; the others
 // take each day's value from a table of the days (VALUES), joined on the record's date, so the
 // server finds every row by its key.
-int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
+int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std::vector<ZtgAlt>& existing) {
+  std::map<std::string, const ZtgAlt*> before;
+  for (const ZtgAlt& alt : existing) before.emplace(alt.von, &alt);
+  std::vector<const ZtgAlt*> olds;
+  for (const ZtgSatz& z : records) {
+    const auto it = before.find(z.ZtgVon);
+    olds.push_back(it == before.end() || it->second->nulls ? nullptr : it->second);
+  }
   for (std::size_t first = 0; first < records.size(); first += kDaysPerUpdate) {
     const std::size_t last = std::min(records.size(), first + kDaysPerUpdate);
     const ZtgSatz& z = records[first];
@@ -229,6 +254,10 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
     for (std::size_t i = first; i < last; ++i) rows.push_back(Db_Format("('%s'", records[i].ZtgVon));
     std::vector<std::string> values(last - first);
     for (const ZtgColumn& column : kZtgColumns) {
+      // A column that keeps its value on every day is left out: the row ends the same.
+      bool kept = true;
+      for (std::size_t i = first; i < last && kept; ++i) kept = olds[i] != nullptr && column.kept(records[i], *olds[i]);
+      if (kept) continue;
       bool same = true;
       for (std::size_t i = first; i < last; ++i) {
         values[i - first] = column.literal(records[i]);
@@ -240,7 +269,7 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
       names += ", " + alias;
       for (std::size_t i = 0; i < values.size(); ++i) rows[i] += ", " + values[i];
     }
-    set += ", ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
+    set += std::string(set.empty() ? "" : ", ") + "ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
     std::string days;
     for (const std::string& row : rows) days += (days.empty() ? "" : ", ") + row + ")";
     int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
@@ -296,6 +325,6 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing) != DB_OK) return false;
   if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates)) return false;
   if (!inserts.empty() && Ztg_Days_Ins(run, inserts) != DB_OK) return false;
-  if (!updates.empty() && Ztg_Days_Upd(run, updates) != DB_OK) return false;
+  if (!updates.empty() && Ztg_Days_Upd(run, updates, existing) != DB_OK) return false;
   return true;
 }

@@ -28,7 +28,7 @@ void PrintTo(const ModesCase& c, std::ostream* os) {
 
 fixture::Oddities None() {
   fixture::Oddities o;
-  o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   return o;
 }
 // Day and schedule-assignment records already there, and nothing else odd.
@@ -37,11 +37,12 @@ fixture::Oddities Existing() {
   o.existing_days = 0.7;
   o.existing_records = 0.7;
   o.blank_plan = 0.3;
+  o.null_values = 0.5;
   return o;
 }
 fixture::Oddities Many() {
   fixture::Oddities o;
-  o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1};
+  o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1, 0.2, 0.3};
   return o;
 }
 
