@@ -638,6 +638,16 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         break;
       case Literal::Kind::Text: {
         const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+        if (rule.temporal != Temporal::None) {
+          Error error;
+          if (!TextToTemporal(lit.text, rule.temporal, rule.scale, converted, error.native, error.message)) {
+            error.sqlstate = "22007";
+            batch.errors.push_back(std::move(error));
+            return false;
+          }
+          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
         if (rule.datetime) {
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
@@ -907,14 +917,16 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       std::string upper = decl ? decl : "";
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       ParamRule rule;
-      rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
-      rule.date_only = upper == "DATE";
+      const Temporal temporal = TemporalOf(upper, rule.scale);
+      rule.datetime = temporal == Temporal::Datetime || temporal == Temporal::Date;
+      rule.date_only = temporal == Temporal::Date;
+      if (!rule.datetime && temporal != Temporal::None) rule.temporal = temporal;
       rule.integer = upper.find("INT") != std::string::npos;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.integer || rule.width > 0) {
+      if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }
@@ -1180,8 +1192,8 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) "
       "LIKE 'BIGINT%' THEN -5 "
       "WHEN upper(p.type) LIKE 'BIT%' THEN -7 WHEN upper(p.type) LIKE 'INT%' THEN 4 "
-      "WHEN upper(p.type) = 'DATE' THEN 91 "
-      "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 "
+      "WHEN upper(p.type) = 'DATE' THEN 91 WHEN upper(p.type) LIKE 'TIME%' THEN -154 "
+      "WHEN upper(p.type) LIKE '%DATE%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 "
       "WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
       "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' "
       "THEN 2 "
@@ -1193,7 +1205,12 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "WHEN upper(p.type) LIKE 'UNIQUEIDENTIFIER%' THEN -11 ELSE 12 END AS DATA_TYPE, "
       "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
       "ELSE p.type END) AS TYPE_NAME, "
-      "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
+      "CASE WHEN upper(p.type) LIKE 'TIME%' OR upper(p.type) LIKE 'DATETIME2%' THEN "
+      "(CASE WHEN upper(p.type) LIKE 'TIME%' THEN 8 ELSE 19 END) + (CASE WHEN instr(p.type, '(') = 0 THEN 8 "
+      "WHEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) = 0 THEN 0 "
+      "ELSE CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) + 1 END) "
+      "WHEN upper(p.type) = 'SMALLDATETIME' THEN 16 "
+      "WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
       "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE "
       "'SMALLINT%' THEN 5 "
       "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "

@@ -154,8 +154,11 @@ class Database {
   struct ParamRule {
     bool datetime = false;   // converted to a datetime (241 when it is none)
     bool date_only = false;  // a date column: the converted datetime's date part
-    bool integer = false;    // converted to an int (245 when it is none)
-    int width = 0;           // a char/varchar(n): blanks past n are cut
+    // A datetime2, smalldatetime or time column: converted to that type, scale digits of the second.
+    Temporal temporal = Temporal::None;
+    int scale = 0;
+    bool integer = false;  // converted to an int (245 when it is none)
+    int width = 0;         // a char/varchar(n): blanks past n are cut
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);

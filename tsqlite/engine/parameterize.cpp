@@ -110,7 +110,7 @@ void Parameterize(std::string_view s, Shape& out) {
         }
         opens_convert = WordIs(text, "CONVERT") || WordIs(text, "CHAR") || WordIs(text, "VARCHAR") ||
                         WordIs(text, "NCHAR") || WordIs(text, "NVARCHAR") || WordIs(text, "DECIMAL") ||
-                        WordIs(text, "NUMERIC");
+                        WordIs(text, "NUMERIC") || WordIs(text, "DATETIME2") || WordIs(text, "TIME");
         if (depth == 0 && text.size() >= 2 && text.size() <= 8) {
           if (WordIs(text, "CREATE") || WordIs(text, "ALTER") || WordIs(text, "DROP")) {
             ddl = true;

@@ -31,7 +31,7 @@
 //
 // Not translated (102): variables and control flow (DECLARE, IF, WHILE, EXEC), transactions in
 // T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
-// SELECT INTO, views, IDENTITY, date/time types other than datetime, smalldatetime and datetime2.
+// SELECT INTO, views, IDENTITY, datetimeoffset.
 #include "translate.h"
 
 #include <sqlite3.h>

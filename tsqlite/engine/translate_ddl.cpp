@@ -167,8 +167,19 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 23)";
       break;
     case Type::Kind::Date:
-      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 10)";
+    case Type::Kind::Datetime2:
+    case Type::Kind::SmallDatetime:
+    case Type::Kind::Time: {
+      // The storage form's length: 'YYYY-MM-DD', 'YYYY-MM-DD hh:mm:ss[.f]', 'hh:mm:ss[.f]'.
+      const long fraction = type.length > 0 ? type.length + 1 : 0;
+      const long length = type.kind == Type::Kind::Date            ? 10
+                          : type.kind == Type::Kind::SmallDatetime ? 19
+                          : type.kind == Type::Kind::Time          ? 8 + fraction
+                                                                   : 19 + fraction;
+      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
+                ") = " + std::to_string(length) + ")";
       break;
+    }
     case Type::Kind::Binary:
       if (type.length < 0 && !type.max) type.length = 1;  // binary means binary(1)
       if (!type.max) {

@@ -801,8 +801,14 @@ bool Translator::ParseType(Type& type) {
     type.kind = Type::Kind::Char;
   } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
     type.kind = Type::Kind::VarChar;
-  } else if (WordIs(w, "DATETIME") || WordIs(w, "SMALLDATETIME") || WordIs(w, "DATETIME2")) {
+  } else if (WordIs(w, "DATETIME")) {
     type.kind = Type::Kind::Datetime;
+  } else if (WordIs(w, "DATETIME2")) {
+    type.kind = Type::Kind::Datetime2;
+  } else if (WordIs(w, "SMALLDATETIME")) {
+    type.kind = Type::Kind::SmallDatetime;
+  } else if (WordIs(w, "TIME")) {
+    type.kind = Type::Kind::Time;
   } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
              WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
     type.kind = Type::Kind::Int;
@@ -844,6 +850,10 @@ bool Translator::ParseType(Type& type) {
     if (!ExpectOp(")")) return false;
     if (!type.max) type.decl += ")";
   }
+  if (type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) {
+    if (type.length > 7) return FailAt(t.text);
+    if (type.length < 0) type.length = 7;
+  }
   return true;
 }
 
@@ -858,6 +868,12 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Date:
       return "substr(ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + "), 1, 10)";
+    case Type::Kind::Datetime2:
+    case Type::Kind::Time:
+      return std::string(type.kind == Type::Kind::Time ? "ts_to_time(" : "ts_to_datetime2(") + value + ", " +
+             (style.empty() ? "0" : style) + ", " + std::to_string(type.length) + ")";
+    case Type::Kind::SmallDatetime:
+      return "ts_to_smalldatetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Int:
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:

@@ -156,8 +156,19 @@ class Translator {
 
   // A type as CONVERT and CAST name it.
   struct Type {
-    enum class Kind { Char, VarChar, Datetime, Date, Int, Real, Binary } kind = Kind::Int;
-    long length = -1;  // -1: none given
+    enum class Kind {
+      Char,
+      VarChar,
+      Datetime,
+      Date,
+      Datetime2,
+      SmallDatetime,
+      Time,
+      Int,
+      Real,
+      Binary
+    } kind = Kind::Int;
+    long length = -1;  // -1: none given; datetime2(n), time(n): digits of the second
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME

@@ -284,9 +284,11 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
     }
     case SQL_C_TYPE_TIMESTAMP:
     case SQL_C_TIMESTAMP: {
+      // Milliseconds, or all nine digits when there is more (datetime2 keeps 100 ns).
       const auto ts = Read<SQL_TIMESTAMP_STRUCT>(data);
-      text(Format("%04d-%02d-%02d %02d:%02d:%02d.%03d", ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                  static_cast<int>(ts.fraction / 1000000)));
+      const bool ms = ts.fraction % 1000000 == 0;
+      text(Format(ms ? "%04d-%02d-%02d %02d:%02d:%02d.%03d" : "%04d-%02d-%02d %02d:%02d:%02d.%09d", ts.year, ts.month,
+                  ts.day, ts.hour, ts.minute, ts.second, static_cast<int>(ms ? ts.fraction / 1000000 : ts.fraction)));
       break;
     }
     case SQL_C_GUID: {

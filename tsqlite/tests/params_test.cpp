@@ -66,6 +66,7 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
   const SQL_DATE_STRUCT date{2024, 6, 15};
   const SQL_TIME_STRUCT time{10, 30, 5};
   const SQL_TIMESTAMP_STRUCT ts{2024, 6, 15, 10, 30, 5, 123000000};
+  const SQL_TIMESTAMP_STRUCT ts7{2024, 6, 15, 10, 30, 5, 123456700};
   const SQLGUID guid{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
   const char16_t wide[] = u"x \U0001F31C z";
   const char text[] = "x'); DROP TABLE dbo.P; --";
@@ -91,6 +92,9 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
       {"date struct", SQL_C_TYPE_DATE, SQL_TYPE_DATE, &date, 0, "SELECT ?", "2024-06-15"},
       {"time struct", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT ?", "10:30:05"},
       {"timestamp struct", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, &ts, 0, "SELECT ?", "2024-06-15 10:30:05.123"},
+      {"timestamp struct to 100 ns", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, &ts7, 0, "SELECT CAST(? AS datetime2)",
+       "2024-06-15 10:30:05.1234567"},
+      {"time struct into time(0)", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT CAST(? AS time(0))", "10:30:05"},
       {"guid struct", SQL_C_GUID, SQL_GUID, &guid, 0, "SELECT ?", "01020304-0506-0708-090A-0B0C0D0E0F10"},
       {"binary keeps its zero byte", SQL_C_BINARY, SQL_VARBINARY, bytes, 3, "SELECT DATALENGTH(?)", "3"},
       {"NULL by indicator", SQL_C_CHAR, SQL_VARCHAR, "x", SQL_NULL_DATA, "SELECT ISNULL(?, 'null')", "null"},

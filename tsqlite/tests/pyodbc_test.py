@@ -133,6 +133,20 @@ class Client(unittest.TestCase):
         with self.assertRaisesRegex(pyodbc.DataError, "241"):
             self.cur.execute("INSERT INTO t (d) VALUES ('no date')")
 
+    def test_time_datetime2_and_smalldatetime_keep_their_precision(self):
+        self.cur.execute("CREATE TABLE t (n int, d2 datetime2, d0 datetime2(0), sd smalldatetime, tm time(3))")
+        self.cur.execute("INSERT INTO t VALUES (?, ?, ?, ?, ?)", 1, "2024-06-15 10:30:00.1234567",
+                         datetime.datetime(2024, 6, 15, 10, 30, 0, 600000), "2024-06-15 10:30:40",
+                         datetime.time(8, 15, 30))
+        row = self.cur.execute("SELECT d2, d0, sd, tm, CAST('12:34:56.789' AS time) AS c FROM t").fetchone()
+        self.assertEqual((datetime.datetime(2024, 6, 15, 10, 30, 0, 123456), datetime.datetime(2024, 6, 15, 10, 30, 1),
+                          datetime.datetime(2024, 6, 15, 10, 31), datetime.time(8, 15, 30),
+                          datetime.time(12, 34, 56, 789000)), tuple(row))
+        self.assertEqual([(27, 7), (19, 0), (16, 0), (12, 3), (16, 7)],
+                         [d[4:6] for d in self.cur.description])
+        self.assertEqual([93, 93, 93, -154], [c.data_type for c in self.cur.columns(table="t")][1:])
+        self.assertEqual(1, self.one("SELECT n FROM t WHERE tm = ?", datetime.time(8, 15, 30)))
+
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")
         rows = [(i, f"{EMOJI} {i}") for i in range(50)]
