@@ -504,6 +504,22 @@ bool Database::Open(const Settings& settings, Error& error) {
   // A running statement looks at its time limit and at SQLCancel every few thousand steps.
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
   rc = RegisterFunctions(db_, &date_first_);
+  if (rc == SQLITE_OK) {
+    // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
+    // IDENTITY value.
+    rc = sqlite3_create_function_v2(
+        db_, "ts_identity", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, &identity_,
+        [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+          const auto* id = static_cast<const Identity*>(sqlite3_user_data(ctx));
+          const bool scope = sqlite3_value_int(argv[0]) != 0;
+          if (scope ? id->has_scope : id->has_connection) {
+            sqlite3_result_int64(ctx, scope ? id->scope : id->connection);
+          } else {
+            sqlite3_result_null(ctx);
+          }
+        },
+        nullptr, nullptr, nullptr);
+  }
   if (rc != SQLITE_OK) {
     error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
     Close();
@@ -1043,6 +1059,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       return false;
     }
   }
+  identity_.has_scope = false;  // a batch is a scope of its own
   for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
     const Statement& statement = entry->translation.statements[i];
     switch (statement.kind) {
@@ -1092,15 +1109,33 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         date_first_ = static_cast<int>(n);
         break;
       }
-      default:
+      default: {
+        const bool insert = statement.verb == "INSERT";
+        const sqlite3_int64 changes = insert ? sqlite3_total_changes64(db_) : 0;
         if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
           batch.results.clear();
           return false;
         }
+        if (insert && sqlite3_total_changes64(db_) != changes) NoteIdentity(statement.target);
         break;
+      }
     }
   }
   return true;
+}
+
+// An INSERT that wrote rows into a table with an IDENTITY column (SQLite's AUTOINCREMENT row
+// number) sets @@IDENTITY and SCOPE_IDENTITY() to the last of them; an INSERT into any other
+// table leaves both as they were.
+void Database::NoteIdentity(const std::string& table) {
+  int autoincrement = 0;
+  if (sqlite3_table_column_metadata(db_, nullptr, table.c_str(), "rowid", nullptr, nullptr, nullptr, nullptr,
+                                    &autoincrement) != SQLITE_OK ||
+      !autoincrement) {
+    return;
+  }
+  identity_.connection = identity_.scope = sqlite3_last_insert_rowid(db_);
+  identity_.has_connection = identity_.has_scope = true;
 }
 
 // A manual-commit transaction that has only read holds a snapshot of the database; once another

@@ -182,6 +182,13 @@ class Database {
   // statement cache and the SQLite connection are used by one call at a time.
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
+  // The last value an INSERT gave an IDENTITY column: on the connection (@@IDENTITY) and in the
+  // batch that runs (SCOPE_IDENTITY()); has_ says whether there is one. Read by ts_identity().
+  struct Identity {
+    int64_t connection = 0, scope = 0;
+    bool has_connection = false, has_scope = false;
+  } identity_;
+  void NoteIdentity(const std::string& table);
   int date_first_ = 7;
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder

@@ -10,7 +10,7 @@ namespace tsqlite_test {
 namespace {
 
 // The rows of the statement's result as text: columns joined by '|', rows by ';', NULL as "NULL";
-// "ok" for a statement without a result set, "#<native>" for an error.
+// "ok" for a batch without a result set, "#<native>" for an error.
 std::string Answer(const Connection& db, const std::string& sql) {
   Statement stmt(db);
   const SQLRETURN rc = stmt.Exec(sql);
@@ -19,7 +19,10 @@ std::string Answer(const Connection& db, const std::string& sql) {
     return "#" + std::to_string(d.empty() ? 0 : d[0].native);
   }
   SQLSMALLINT columns = 0;
-  SQLNumResultCols(stmt.H(), &columns);
+  // The batch's first result set, past the row counts of the statements before it.
+  while (SQLNumResultCols(stmt.H(), &columns) == SQL_SUCCESS && columns == 0 &&
+         SQLMoreResults(stmt.H()) == SQL_SUCCESS) {
+  }
   if (columns == 0) return "ok";
   std::string out;
   for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
@@ -225,6 +228,12 @@ const Case kCases[] = {
     {"SELECT DATALENGTH(s) FROM dbo.c WHERE id = 7", "3"},
     {"UPDATE dbo.c SET s = 'abc d' WHERE id = 7", "#8152"},
     {"DELETE FROM dbo.c WHERE id = 7", "ok"},
+    // @@IDENTITY: the connection's last IDENTITY value; SCOPE_IDENTITY(): the batch's own.
+    {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "NULL|NULL"},
+    {"CREATE TABLE dbo.i (id int IDENTITY(5,1), s varchar(3))", "ok"},
+    {"INSERT INTO dbo.i (s) VALUES ('a'), ('b') SELECT SCOPE_IDENTITY(), @@IDENTITY", "6|6"},
+    {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
+    {"INSERT INTO dbo.c (id, s) VALUES (8, 'e') SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},

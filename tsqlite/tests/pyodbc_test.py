@@ -95,9 +95,11 @@ class Client(unittest.TestCase):
         self.cur.execute("CREATE TABLE u (id bigint IDENTITY(100,1), s varchar(10))")
         for s in ("a", "b"):
             self.cur.execute("INSERT INTO t (s) VALUES (?)", s)
-        self.assertEqual((2, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
-        self.cur.execute("INSERT INTO u (s) VALUES ('x')")
-        self.assertEqual(100, self.one("SELECT SCOPE_IDENTITY()"))
+        # SCOPE_IDENTITY() belongs to the batch that inserted, @@IDENTITY to the connection.
+        self.assertEqual((None, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
+        self.cur.execute("INSERT INTO u (s) VALUES (?) SELECT SCOPE_IDENTITY()", "x")
+        self.cur.nextset()
+        self.assertEqual(100, self.cur.fetchone()[0])
         ids = [tuple(r) for r in self.cur.execute("SELECT id, LEN(g) FROM t ORDER BY id")]
         self.assertEqual([(1, 36), (2, 36)], ids)
         self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
