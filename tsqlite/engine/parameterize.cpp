@@ -60,6 +60,7 @@ void Parameterize(std::string_view s, Shape& out) {
             lit.text.push_back(text[k]);
             if (text[k] == '\'') ++k;  // '' stands for one quote
           }
+          if (t.national) out.key.push_back('N');  // N? : the translator describes it as nvarchar
           out.key.push_back(kMarker);
         }
         prev = '\'';

@@ -296,7 +296,10 @@ std::string Translator::SelectCore(std::string* limit) {
     const size_t start = pos_;
     sql += SelectItem();
     if (failed_) return "";
-    if (record) item_types_.push_back(CastType(start, pos_));
+    if (record) {
+      item_types_.push_back(CastType(start, pos_));
+      if (item_types_.back().empty() && NationalItem(start, pos_)) item_types_.back() = "N";
+    }
     if (!AcceptOp(",")) break;
   }
   if (record && AcceptWord("INTO")) {
@@ -352,6 +355,32 @@ std::string Translator::CastType(size_t start, size_t end) {
     return "";
   }
   return type.decl;
+}
+
+bool Translator::NationalItem(size_t start, size_t end) const {
+  if (start + 1 < end && tokens_[start + 1].type == Tok::Op && tokens_[start + 1].text == "=") start += 2;  // x = ...
+  bool national = false, operand = true;
+  for (size_t k = start; k < end; ++k) {
+    const Token& t = tokens_[k];
+    if (!operand) {
+      if (t.type == Tok::Op && t.text == "+") {
+        operand = true;
+        continue;
+      }
+      return national && (t.type == Tok::Word || t.type == Tok::Quoted || t.type == Tok::String);  // an alias
+    }
+    national = national || t.national;
+    if (t.type == Tok::Word && k + 1 < end && tokens_[k + 1].type == Tok::Op && tokens_[k + 1].text == "(") ++k;
+    if (t.type == Tok::Op && t.text != "(") return false;  // a sign
+    if (tokens_[k].type == Tok::Op) {                      // past the parenthesised group
+      for (int depth = 0; k < end; ++k) {
+        if (tokens_[k].type == Tok::Op && tokens_[k].text == "(") ++depth;
+        if (tokens_[k].type == Tok::Op && tokens_[k].text == ")" && --depth == 0) break;
+      }
+    }
+    operand = false;
+  }
+  return national && !operand;
 }
 
 std::string Translator::SelectItem() {

@@ -23,6 +23,7 @@ struct Token {
   Tok type = Tok::End;
   std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
   int literal = -1;       // Param: index into Shape::literals
+  bool national = false;  // N'...', or a marker that stands for one
 };
 
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
@@ -235,6 +236,8 @@ class Translator {
   ObjectName into_;
   std::vector<std::string> item_types_;
   std::string CastType(size_t start, size_t end);
+  // True for a select item that gives nvarchar text: an N'...' literal, or a concatenation with one.
+  bool NationalItem(size_t start, size_t end) const;
   int nesting_ = 0;
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none

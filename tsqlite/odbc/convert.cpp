@@ -367,7 +367,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)),
                       "varbinary"};
   }
-  if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
+  // "N": an expression of nvarchar text (N'...'), its width counted in bytes, which is enough.
+  if (any_text || (!any_int && !any_real)) return Text(decl == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
   return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
 }
