@@ -1007,6 +1007,37 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   return true;
 }
 
+std::vector<std::string> Database::DescribeMarkers(std::string_view tsql) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> decls;
+  if (db_ == nullptr) return decls;
+  Parameterize(tsql, shape_);
+  decls.resize(shape_.markers.size());
+  const Entry* entry = Lookup(shape_);
+  if (!entry->ok) return decls;
+  for (const Statement& statement : entry->translation.statements) {
+    for (const Statement::Probe& probe : statement.probes) {
+      if (probe.param < 1 || static_cast<size_t>(probe.param) > statement.params.size()) continue;
+      const int literal = statement.params[static_cast<size_t>(probe.param) - 1];
+      const auto marker = std::find(shape_.markers.begin(), shape_.markers.end(), literal);
+      if (marker == shape_.markers.end()) continue;  // a literal of the text, no marker
+      std::string& decl = decls[static_cast<size_t>(marker - shape_.markers.begin())];
+      if (probe.sql.empty()) {
+        decl = "DATETIME";
+        continue;
+      }
+      sqlite3_stmt* q = nullptr;
+      if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
+          probe.column < sqlite3_column_count(q)) {
+        const char* d = sqlite3_column_decltype(q, probe.column);
+        if (d != nullptr) decl = d;
+      }
+      sqlite3_finalize(q);
+    }
+  }
+  return decls;
+}
+
 bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits, const std::vector<Literal>* params) {
   std::lock_guard<std::mutex> lock(mutex_);
   // The limits hold for this batch only; Progress() reads them while it runs.

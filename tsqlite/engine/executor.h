@@ -125,6 +125,10 @@ class Database {
   // that returns no rows).
   bool Describe(std::string_view tsql, Result& result, std::vector<Error>& errors);
 
+  // For each parameter marker of the batch, the declared type of the column it meets (compared
+  // with, inserted into or assigned to; "DATETIME" for a datetime expression), "" when none.
+  std::vector<std::string> DescribeMarkers(std::string_view tsql);
+
   // Manual commit mode: the first statement after a commit or rollback opens a transaction.
   void SetManualCommit(bool manual) { manual_commit_ = manual; }
   bool InTransaction() const;

@@ -139,14 +139,36 @@ TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   EXPECT_EQ(2, count);
   SQLSMALLINT type = 0, digits = -1, nullable = 0;
   SQLULEN size = 0;
-  EXPECT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), 2, &type, &size, &digits, &nullable));
-  EXPECT_EQ((std::vector<long>{SQL_WVARCHAR, 4000, 0, SQL_NULLABLE}),
-            (std::vector<long>{type, static_cast<long>(size), digits, nullable}));
   EXPECT_EQ(SQL_ERROR, SQLDescribeParam(st.H(), 3, &type, &size, &digits, &nullable));
   EXPECT_EQ(SQL_ERROR, SQLExecute(st.H()));
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
   // A marker in DDL is refused, as SQL Server refuses it.
   EXPECT_EQ(SQL_ERROR, db_.Exec("CREATE TABLE dbo.Q (a int DEFAULT ?)"));
+}
+
+// A marker is described as the column it meets; any other as nvarchar(4000).
+TEST_F(ParamsTest, MarkersAreDescribedAsTheColumnTheyMeet) {
+  const struct {
+    const char* sql;
+    SQLUSMALLINT marker;
+    std::vector<long> described;  // type, size, digits
+  } cases[] = {
+      {"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", 2, {SQL_VARCHAR, 100, 0}},
+      {"SELECT id FROM dbo.P WHERE ? = id", 1, {SQL_INTEGER, 10, 0}},
+      {"INSERT INTO dbo.P (dt, id) VALUES (?, ?)", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+      {"INSERT INTO dbo.P VALUES (1, 'x', ?)", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+      {"UPDATE dbo.P SET s = ? WHERE id = 1", 1, {SQL_VARCHAR, 100, 0}},
+      {"SELECT ? + 1", 1, {SQL_WVARCHAR, 4000, 0}},
+      {"SELECT id FROM dbo.P WHERE DATEADD(day, 1, dt) > ?", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+  };
+  for (const auto& c : cases) {
+    Statement st(db_);
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.H(), (SQLCHAR*)c.sql, SQL_NTS)) << c.sql;
+    SQLSMALLINT type = 0, digits = -1, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), c.marker, &type, &size, &digits, &nullable)) << c.sql;
+    EXPECT_EQ(c.described, (std::vector<long>{type, static_cast<long>(size), digits})) << c.sql;
+  }
 }
 
 TEST_F(ParamsTest, AnArrayOfValuesRunsOncePerRow) {
