@@ -1021,9 +1021,24 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
       numeric = true;
       break;
     }
-    default:
+    default: {
       s = TextOf(argv[0]);
+      // A datetime2 with a style reads as a datetime does; 121 and 126 show all its digits.
+      int scale = 0;
+      int64_t ms = 0;
+      if (style < 0 || FormOf(argv[0], scale) != Form::Datetime2 || style == 121) break;
+      if (style == 126 || style == 127) {
+        s[10] = 'T';
+      } else if (ParseDatetime(reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()), 0, ms,
+                               nullptr, 1) != ParseResult::Ok ||
+                 !FormatStyle(ms, style, s)) {
+        RaiseError(ctx, 281,
+                   std::to_string(style) +
+                       " is not a valid style number when converting from datetime2 to a character string.");
+        return;
+      }
       break;
+    }
   }
   const size_t chars = Utf8Length(s);
   if (chars > static_cast<size_t>(length)) {

@@ -80,6 +80,9 @@ const Case kCases[] = {
     {"SELECT CAST('12:34:56.1234567' AS time), CAST('23:59:59.9999999' AS time(0))", "12:34:56.1234567|00:00:00"},
     {"SELECT CONVERT(time(3), CONVERT(datetime, '20240615 10:30')), CAST('10:30' AS datetime)",
      "10:30:00.000|1900-01-01 10:30:00.000"},
+    {"SELECT CONVERT(varchar(10), CAST('20240102 03:04:05.1234567' AS datetime2), 104), CONVERT(varchar(27), "
+     "CAST('20240102 03:04:05.1234567' AS datetime2), 126)",
+     "02.01.2024|2024-01-02T03:04:05.1234567"},
     {"SELECT CAST(1 AS datetime2)", "#529"},
     {"SELECT CAST('2079-06-07' AS smalldatetime)", "#242"},
     {"SELECT CAST('x' AS time)", "#241"},
