@@ -134,8 +134,7 @@ void Translator::SkipStorageOptions() {
 // The SQLite column type with the additions that give SQL Server's behaviour: text compares
 // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
 // datetime column only takes values in the storage form.
-bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks) {
-  Type type;
+bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type) {
   const Token t = Peek();
   if (t.type != Tok::Word) return Fail();
   if (!ParseType(type)) return false;
@@ -261,7 +260,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   if (!ExpectName(name)) return "";
   const std::string column = RawName(name);
   std::string decl, checks;
-  if (!ColumnType(column, decl, checks)) return "";
+  Type type;
+  if (!ColumnType(column, decl, checks, type)) return "";
   std::string sql = Name(name) + " " + decl;
   std::string constraint_name;
   // IDENTITY makes the column SQLite's row number, which fills itself in with the next number;
@@ -281,7 +281,14 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (AcceptWord("NULL")) {
       // nullable is the default
     } else if (AcceptWord("DEFAULT")) {
-      sql += constraint_name + DefaultValue(for_add_column);
+      std::string value = DefaultValue(for_add_column);
+      // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
+      const bool own_form =
+          type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
+      if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
+        value = " DEFAULT (" + Convert(type, value.substr(10, value.size() - 11), "") + ")";
+      }
+      sql += constraint_name + value;
     } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
       pos_ += 2;
       if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");

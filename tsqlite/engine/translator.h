@@ -205,7 +205,7 @@ class Translator {
   // The SQLite column type with the additions that give SQL Server's behaviour: text compares
   // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
   // datetime column only takes values in the storage form.
-  bool ColumnType(const std::string& column, std::string& decl, std::string& checks);
+  bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();

@@ -92,13 +92,16 @@ const Case kCases[] = {
     {"SELECT DATEDIFF(minute, CAST('10:00' AS time), CAST('11:30' AS time)), DATEPART(hour, CAST('2024-01-02 "
      "03:04:05.1234567' AS datetime2))",
      "90|3"},
-    {"CREATE TABLE dbo.k (id int, d2 datetime2, sd smalldatetime, t time(3))", "ok"},
-    {"INSERT INTO dbo.k VALUES (1, '2024-06-15 10:30:00.1234567', '2024-06-15 10:30:40', '10:30:00.12345')", "ok"},
+    {"CREATE TABLE dbo.k (id int, d2 datetime2, sd smalldatetime, t time(3), n datetime2(0) DEFAULT GETDATE())", "ok"},
+    {"INSERT INTO dbo.k (id, d2, sd, t) VALUES (1, '2024-06-15 10:30:00.1234567', '2024-06-15 10:30:40', "
+     "'10:30:00.12345')",
+     "ok"},
     {"SELECT d2, sd, t FROM dbo.k", "2024-06-15 10:30:00.1234567|2024-06-15 10:31:00|10:30:00.123"},
     {"SELECT COUNT(*) FROM dbo.k WHERE d2 > '20240615' AND t < '10:31' AND sd = '2024-06-15 10:31'", "1"},
     {"UPDATE dbo.k SET t = DATEADD(hour, 1, t), sd = '20240616' WHERE id = 1", "ok"},
     {"SELECT t, sd FROM dbo.k", "11:30:00.123|2024-06-16 00:00:00"},
     {"INSERT INTO dbo.k (id, d2) VALUES (2, 'soon')", "#241"},
+    {"SELECT LEN(n) FROM dbo.k", "19"},
     // Trailing blanks do not count in comparisons.
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1"},
     {"SELECT CASE WHEN 'a ' = 'a' THEN 1 ELSE 0 END", "1"},
