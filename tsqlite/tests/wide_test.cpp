@@ -72,8 +72,8 @@ TEST(WideCalls, TextsRoundTripAsUtf16) {
   SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
-// Expressions are described with the type SQL Server gives them.
-TEST(WideCalls, ExpressionsAreDescribedWithSqlServersTypes) {
+// Expressions are described with the type SQL Server gives them: nvarchar for N'...' text.
+TEST(Descriptions, ExpressionsHaveSqlServersTypes) {
   TempDir dir;
   Connection db("Database=" + dir.File("d.db") + ";Create=Yes");
   ASSERT_TRUE(db.Ok());
