@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -1564,6 +1565,48 @@ bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string
   return false;
 }
 
+namespace {
+
+// ts_fit(value, table, column): a datetime written into a datetime2, smalldatetime or time column
+// becomes that type; into any other column it stays as it is. The column's type is looked up
+// once per statement.
+void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  struct Target {
+    Temporal kind = Temporal::None;
+    int scale = 0;
+  };
+  Target target;
+  if (const auto* known = static_cast<const Target*>(sqlite3_get_auxdata(ctx, 1))) {
+    target = *known;
+  } else {
+    const char* decl = nullptr;
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+    if (table != nullptr && column != nullptr &&
+        sqlite3_table_column_metadata(sqlite3_context_db_handle(ctx), nullptr, table, column, &decl, nullptr, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK &&
+        decl != nullptr) {
+      std::string upper(decl);
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      target.kind = TemporalOf(upper, target.scale);
+      if (target.kind == Temporal::Datetime || target.kind == Temporal::Date) target.kind = Temporal::None;
+    }
+    sqlite3_set_auxdata(ctx, 1, new Target(target), [](void* p) { delete static_cast<Target*>(p); });
+  }
+  if (target.kind == Temporal::None || sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  std::string out, message;
+  int native = 0;
+  if (!TextToTemporal(TextOf(argv[0]), target.kind, target.scale, out, native, message)) {
+    return RaiseError(ctx, native, message);
+  }
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
 int RegisterFunctions(sqlite3* db, const int* date_first) {
   struct Function {
     const char* name;
@@ -1583,6 +1626,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_to_datetime2", 3, FnToDatetime2, true},
       {"ts_to_time", 3, FnToTime, true},
       {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
+      {"ts_fit", 3, FnFit, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.

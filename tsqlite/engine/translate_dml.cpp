@@ -131,6 +131,7 @@ void Translator::Insert() {
   std::string sql = "INSERT INTO " + obj.Quoted();
   // The columns written, in order: the query whose result column i is the i-th of them.
   std::string columns = "*";
+  std::vector<std::string> names;  // as written, when listed
   if (IsOp("(") && !IsWord("SELECT", 1)) {
     ++pos_;
     sql += " (";
@@ -142,6 +143,7 @@ void Translator::Insert() {
       if (!first) columns += ", ";
       sql += Name(t);
       columns += Name(t);
+      names.push_back(RawName(t));
       if (AcceptOp(")")) break;
       if (!ExpectOp(",")) return;
     }
@@ -159,6 +161,7 @@ void Translator::Insert() {
         if (const int k = ParamNumber(value); k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
         }
+        if (static_cast<size_t>(column) < names.size()) value = FitDatetime(value, obj, names[column]);
         sql += value;
         if (failed_) return;
         if (AcceptOp(")")) break;
@@ -197,7 +200,7 @@ void Translator::Update() {
     if (!first) sql += ", ";
     std::string value = Expression();
     Meets(Name(t), value);
-    sql += Name(t) + " = " + value;
+    sql += Name(t) + " = " + FitDatetime(value, obj, RawName(t));
     if (failed_) return;
     if (!AcceptOp(",")) break;
   }
@@ -656,6 +659,11 @@ void Translator::Meets(const std::string& column, const std::string& value) {
   } else if (!from_.empty() && IsColumnRef(column)) {
     probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
   }
+}
+
+std::string Translator::FitDatetime(const std::string& value, const ObjectName& table, const std::string& column) {
+  if (!IsDatetimeCall(value)) return value;
+  return "ts_fit(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
 }
 
 bool Translator::IsNumberText(const std::string& s) {

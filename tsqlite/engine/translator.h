@@ -146,6 +146,9 @@ class Translator {
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
   void Meets(const std::string& column, const std::string& value);
+  // A datetime expression written into a column: converted at run time when the column is a
+  // datetime2, smalldatetime or time (ts_fit), as SQL Server converts it.
+  static std::string FitDatetime(const std::string& value, const ObjectName& table, const std::string& column);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();

@@ -102,6 +102,11 @@ const Case kCases[] = {
     {"SELECT t, sd FROM dbo.k", "11:30:00.123|2024-06-16 00:00:00"},
     {"INSERT INTO dbo.k (id, d2) VALUES (2, 'soon')", "#241"},
     {"SELECT LEN(n) FROM dbo.k", "19"},
+    {"UPDATE dbo.k SET t = CONVERT(datetime, '20240101 08:00:00.997'), sd = DATEADD(second, 50, sd) WHERE id = 1",
+     "ok"},
+    {"INSERT INTO dbo.k (id, d2) VALUES (3, DATEADD(day, 1, CONVERT(datetime, '20240101')))", "ok"},
+    {"SELECT t, sd FROM dbo.k WHERE id = 1 UNION ALL SELECT d2, NULL FROM dbo.k WHERE id = 3",
+     "08:00:00.997|2024-06-16 00:01:00;2024-01-02 00:00:00.0000000|NULL"},
     // Trailing blanks do not count in comparisons.
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1"},
     {"SELECT CASE WHEN 'a ' = 'a' THEN 1 ELSE 0 END", "1"},
