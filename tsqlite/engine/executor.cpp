@@ -505,6 +505,22 @@ bool Database::Open(const Settings& settings, Error& error) {
   // A running statement looks at its time limit and at SQLCancel every few thousand steps.
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
   rc = RegisterFunctions(db_, &date_first_);
+  if (rc == SQLITE_OK) {
+    // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
+    // IDENTITY value.
+    rc = sqlite3_create_function_v2(
+        db_, "ts_identity", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, &identity_,
+        [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+          const auto* id = static_cast<const Identity*>(sqlite3_user_data(ctx));
+          const bool scope = sqlite3_value_int(argv[0]) != 0;
+          if (scope ? id->has_scope : id->has_connection) {
+            sqlite3_result_int64(ctx, scope ? id->scope : id->connection);
+          } else {
+            sqlite3_result_null(ctx);
+          }
+        },
+        nullptr, nullptr, nullptr);
+  }
   if (rc != SQLITE_OK) {
     error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
     Close();
@@ -639,6 +655,16 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         break;
       case Literal::Kind::Text: {
         const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+        if (rule.temporal != Temporal::None) {
+          Error error;
+          if (!TextToTemporal(lit.text, rule.temporal, rule.scale, converted, error.native, error.message)) {
+            error.sqlstate = "22007";
+            batch.errors.push_back(std::move(error));
+            return false;
+          }
+          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          break;
+        }
         if (rule.datetime) {
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
@@ -914,14 +940,16 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       std::string upper = decl ? decl : "";
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       ParamRule rule;
-      rule.datetime = upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
-      rule.date_only = upper == "DATE";
+      const Temporal temporal = TemporalOf(upper, rule.scale);
+      rule.datetime = temporal == Temporal::Datetime || temporal == Temporal::Date;
+      rule.date_only = temporal == Temporal::Date;
+      if (!rule.datetime && temporal != Temporal::None) rule.temporal = temporal;
       rule.integer = upper.find("INT") != std::string::npos;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.integer || rule.width > 0) {
+      if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }
@@ -986,6 +1014,37 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   return true;
 }
 
+std::vector<std::string> Database::DescribeMarkers(std::string_view tsql) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> decls;
+  if (db_ == nullptr) return decls;
+  Parameterize(tsql, shape_);
+  decls.resize(shape_.markers.size());
+  const Entry* entry = Lookup(shape_);
+  if (!entry->ok) return decls;
+  for (const Statement& statement : entry->translation.statements) {
+    for (const Statement::Probe& probe : statement.probes) {
+      if (probe.param < 1 || static_cast<size_t>(probe.param) > statement.params.size()) continue;
+      const int literal = statement.params[static_cast<size_t>(probe.param) - 1];
+      const auto marker = std::find(shape_.markers.begin(), shape_.markers.end(), literal);
+      if (marker == shape_.markers.end()) continue;  // a literal of the text, no marker
+      std::string& decl = decls[static_cast<size_t>(marker - shape_.markers.begin())];
+      if (probe.sql.empty()) {
+        decl = "DATETIME";
+        continue;
+      }
+      sqlite3_stmt* q = nullptr;
+      if (sqlite3_prepare_v2(db_, probe.sql.c_str(), -1, &q, nullptr) == SQLITE_OK && q != nullptr &&
+          probe.column < sqlite3_column_count(q)) {
+        const char* d = sqlite3_column_decltype(q, probe.column);
+        if (d != nullptr) decl = d;
+      }
+      sqlite3_finalize(q);
+    }
+  }
+  return decls;
+}
+
 bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits, const std::vector<Literal>* params) {
   std::lock_guard<std::mutex> lock(mutex_);
   // The limits hold for this batch only; Progress() reads them while it runs.
@@ -1038,6 +1097,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       return false;
     }
   }
+  identity_.has_scope = false;  // a batch is a scope of its own
   for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
     const Statement& statement = entry->translation.statements[i];
     switch (statement.kind) {
@@ -1087,15 +1147,33 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         date_first_ = static_cast<int>(n);
         break;
       }
-      default:
+      default: {
+        const bool insert = statement.verb == "INSERT";
+        const sqlite3_int64 changes = insert ? sqlite3_total_changes64(db_) : 0;
         if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
           batch.results.clear();
           return false;
         }
+        if (insert && sqlite3_total_changes64(db_) != changes) NoteIdentity(statement.target);
         break;
+      }
     }
   }
   return true;
+}
+
+// An INSERT that wrote rows into a table with an IDENTITY column (SQLite's AUTOINCREMENT row
+// number) sets @@IDENTITY and SCOPE_IDENTITY() to the last of them; an INSERT into any other
+// table leaves both as they were.
+void Database::NoteIdentity(const std::string& table) {
+  int autoincrement = 0;
+  if (sqlite3_table_column_metadata(db_, nullptr, table.c_str(), "rowid", nullptr, nullptr, nullptr, nullptr,
+                                    &autoincrement) != SQLITE_OK ||
+      !autoincrement) {
+    return;
+  }
+  identity_.connection = identity_.scope = sqlite3_last_insert_rowid(db_);
+  identity_.has_connection = identity_.has_scope = true;
 }
 
 // A manual-commit transaction that has only read holds a snapshot of the database; once another
@@ -1187,8 +1265,8 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) "
       "LIKE 'BIGINT%' THEN -5 "
       "WHEN upper(p.type) LIKE 'BIT%' THEN -7 WHEN upper(p.type) LIKE 'INT%' THEN 4 "
-      "WHEN upper(p.type) = 'DATE' THEN 91 "
-      "WHEN upper(p.type) LIKE '%DATE%' OR upper(p.type) LIKE 'TIME%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 "
+      "WHEN upper(p.type) = 'DATE' THEN 91 WHEN upper(p.type) LIKE 'TIME%' THEN -154 "
+      "WHEN upper(p.type) LIKE '%DATE%' THEN 93 WHEN upper(p.type) LIKE 'FLOA%' THEN 8 "
       "WHEN upper(p.type) LIKE 'REAL%' THEN 7 "
       "WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE '%MONEY%' THEN 3 WHEN upper(p.type) LIKE 'NUMERIC%' "
       "THEN 2 "
@@ -1200,7 +1278,12 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "WHEN upper(p.type) LIKE 'UNIQUEIDENTIFIER%' THEN -11 ELSE 12 END AS DATA_TYPE, "
       "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
       "ELSE p.type END) AS TYPE_NAME, "
-      "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
+      "CASE WHEN upper(p.type) LIKE 'TIME%' OR upper(p.type) LIKE 'DATETIME2%' THEN "
+      "(CASE WHEN upper(p.type) LIKE 'TIME%' THEN 8 ELSE 19 END) + (CASE WHEN instr(p.type, '(') = 0 THEN 8 "
+      "WHEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) = 0 THEN 0 "
+      "ELSE CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) + 1 END) "
+      "WHEN upper(p.type) = 'SMALLDATETIME' THEN 16 "
+      "WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
       "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE "
       "'SMALLINT%' THEN 5 "
       "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "

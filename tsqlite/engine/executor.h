@@ -125,6 +125,10 @@ class Database {
   // that returns no rows).
   bool Describe(std::string_view tsql, Result& result, std::vector<Error>& errors);
 
+  // For each parameter marker of the batch, the declared type of the column it meets (compared
+  // with, inserted into or assigned to; "DATETIME" for a datetime expression), "" when none.
+  std::vector<std::string> DescribeMarkers(std::string_view tsql);
+
   // Manual commit mode: the first statement after a commit or rollback opens a transaction.
   void SetManualCommit(bool manual) { manual_commit_ = manual; }
   bool InTransaction() const;
@@ -154,8 +158,11 @@ class Database {
   struct ParamRule {
     bool datetime = false;   // converted to a datetime (241 when it is none)
     bool date_only = false;  // a date column: the converted datetime's date part
-    bool integer = false;    // converted to an int (245 when it is none)
-    int width = 0;           // a char/varchar(n): blanks past n are cut
+    // A datetime2, smalldatetime or time column: converted to that type, scale digits of the second.
+    Temporal temporal = Temporal::None;
+    int scale = 0;
+    bool integer = false;  // converted to an int (245 when it is none)
+    int width = 0;         // a char/varchar(n): blanks past n are cut
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);
@@ -179,6 +186,13 @@ class Database {
   // statement cache and the SQLite connection are used by one call at a time.
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
+  // The last value an INSERT gave an IDENTITY column: on the connection (@@IDENTITY) and in the
+  // batch that runs (SCOPE_IDENTITY()); has_ says whether there is one. Read by ts_identity().
+  struct Identity {
+    int64_t connection = 0, scope = 0;
+    bool has_connection = false, has_scope = false;
+  } identity_;
+  void NoteIdentity(const std::string& table);
   int date_first_ = 7;
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder

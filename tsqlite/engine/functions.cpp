@@ -7,9 +7,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -142,7 +144,11 @@ enum class ParseResult { Ok, BadFormat, OutOfRange };
 // Reads a date and time text as SQL Server reads one for CONVERT(datetime, text, style): the
 // ISO forms (yyyymmdd, yyyy-mm-dd, yyyy/mm/dd, yyyy.mm.dd, optionally followed by a time), and
 // for the national styles the day-month orders. A text of blanks only is 1900-01-01.
-ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out) {
+// A text that starts with its time (hh:mi[:ss[.fff]]) is that time on 1900-01-01. sub, when
+// given, receives the digits of the fraction past milliseconds in units of 100 ns (0 to 9999),
+// which datetime2 and time keep; min_year is 1753 for datetime, 1 for datetime2.
+ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out, int* sub = nullptr,
+                          int min_year = 1753) {
   int i = 0;
   while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
   while (n > i && (s[n - 1] == ' ' || s[n - 1] == '\t')) --n;
@@ -157,7 +163,11 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
   };
   int y = 0, m = 0, d = 0;
   const int lead = digits(i);
-  if (lead == 8) {  // yyyymmdd
+  const bool time_only = lead >= 1 && lead <= 2 && i + lead < n && s[i + lead] == ':';
+  if (time_only) {
+    y = 1900;
+    m = d = 1;
+  } else if (lead == 8) {  // yyyymmdd
     y = Num(s + i, 4);
     m = Num(s + i + 4, 2);
     d = Num(s + i + 6, 2);
@@ -195,8 +205,9 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
     return ParseResult::BadFormat;
   }
   int hh = 0, mi = 0, ss = 0, ms = 0;
+  if (sub != nullptr) *sub = 0;
   if (i < n) {
-    if (s[i] != ' ' && s[i] != 'T') return ParseResult::BadFormat;
+    if (!time_only && s[i] != ' ' && s[i] != 'T') return ParseResult::BadFormat;
     while (i < n && (s[i] == ' ' || s[i] == 'T')) ++i;
     int k = digits(i);
     if (k < 1 || k > 2) return ParseResult::BadFormat;
@@ -222,6 +233,9 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
         int frac = 0;
         for (int j = 0; j < 3; ++j) frac = frac * 10 + (j < k ? s[i + j] - '0' : 0);
         ms = frac;
+        if (sub != nullptr) {
+          for (int j = 3; j < 7; ++j) *sub = *sub * 10 + (j < k ? s[i + j] - '0' : 0);
+        }
         i += k;
       }
     }
@@ -235,7 +249,7 @@ ParseResult ParseDatetime(const unsigned char* s, int n, int style, int64_t& out
     }
     if (i != n) return ParseResult::BadFormat;
   }
-  if (m < 1 || m > 12 || d < 1 || y < 1753 || y > 9999 || d > DaysInMonth(y, m) || hh > 23 || mi > 59 || ss > 59) {
+  if (m < 1 || m > 12 || d < 1 || y < min_year || y > 9999 || d > DaysInMonth(y, m) || hh > 23 || mi > 59 || ss > 59) {
     return ParseResult::OutOfRange;
   }
   out = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay +
@@ -690,6 +704,159 @@ void FnToDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (ToDatetime(ctx, argv[0], sqlite3_value_int(argv[1]), ms)) ResultDatetime(ctx, ms);
 }
 
+// ---- datetime2, smalldatetime, time ----------------------------------------------------------
+//
+// datetime2 and time keep 100 ns: internally a count of such ticks from 1900-01-01 00:00 (time:
+// from midnight), rounded to the type's digits of the second.
+
+constexpr int64_t kTicksPerMs = 10000;
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kTicksPerDay = kMsPerDay * kTicksPerMs;
+constexpr int64_t kFirstDay2 = -693595;   // 0001-01-01, datetime2's first day
+constexpr int64_t kLastSmallDay = 65535;  // 2079-06-06, smalldatetime's last day
+
+int64_t RoundToScale(int64_t ticks, int scale) {
+  int64_t unit = 1;
+  for (int i = scale; i < 7; ++i) unit *= 10;
+  return FloorDiv(ticks + unit / 2, unit) * unit;
+}
+
+int ScaleOf(sqlite3_value* v) {
+  const int scale = sqlite3_value_int(v);
+  return scale < 0 ? 0 : scale > 7 ? 7 : scale;
+}
+
+// hh:mm:ss and, for a scale above 0, '.' and that many digits of the second.
+void AppendTime(std::string& out, int64_t ticks_of_day, int scale) {
+  const int64_t second = ticks_of_day / kTicksPerSecond;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%07d", static_cast<int>(second / 3600),
+                static_cast<int>(second / 60 % 60), static_cast<int>(second % 60),
+                static_cast<int>(ticks_of_day % kTicksPerSecond));
+  out.append(buf, static_cast<size_t>(scale > 0 ? 9 + scale : 8));
+}
+
+// The storage form of a datetime2 (false when out of its range) or a time.
+bool FormatDatetime2(int64_t ticks, int scale, std::string& out) {
+  const int64_t day = FloorDiv(ticks, kTicksPerDay);
+  if (day < kFirstDay2 || day > kMaxDay) return false;
+  char buf[24];
+  FormatStorage(day * kMsPerDay, buf);
+  out.assign(buf, 11);
+  AppendTime(out, ticks - day * kTicksPerDay, scale);
+  return true;
+}
+std::string FormatTime(int64_t ticks, int scale) {
+  std::string out;
+  AppendTime(out, ticks - FloorDiv(ticks, kTicksPerDay) * kTicksPerDay, scale);
+  return out;
+}
+
+ParseResult ParseTicks(const unsigned char* t, int n, int style, int64_t& ticks) {
+  int64_t ms = 0;
+  int sub = 0;
+  const ParseResult r = ParseDatetime(t, n, style, ms, &sub, 1);
+  ticks = ms * kTicksPerMs + sub;
+  return r;
+}
+
+ParseResult Datetime2Text(const unsigned char* t, int n, int style, int scale, std::string& out) {
+  int64_t ticks = 0;
+  const ParseResult r = ParseTicks(t, n, style, ticks);
+  if (r != ParseResult::Ok) return r;
+  return FormatDatetime2(RoundToScale(ticks, scale), scale, out) ? ParseResult::Ok : ParseResult::OutOfRange;
+}
+
+ParseResult TimeText(const unsigned char* t, int n, int style, int scale, std::string& out) {
+  int64_t ticks = 0;
+  const ParseResult r = ParseTicks(t, n, style, ticks);
+  if (r == ParseResult::Ok) out = FormatTime(RoundToScale(ticks, scale), scale);
+  return r;
+}
+
+// smalldatetime keeps minutes: 29.998 seconds round down, 29.999 up.
+bool SmallDatetimeText(int64_t ms, std::string& out) {
+  ms = FloorDiv(ms + 30001, 60000) * 60000;
+  const int64_t day = FloorDiv(ms, kMsPerDay);
+  if (day < 0 || day > kLastSmallDay) return false;
+  char buf[24];
+  FormatStorage(ms, buf);
+  out.assign(buf, 19);
+  return true;
+}
+
+void RaiseSmallRange(sqlite3_context* ctx) {
+  RaiseError(ctx, 242,
+             "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value.");
+}
+
+// datetime2 and time take no numbers, as in SQL Server.
+bool RefuseNumber(sqlite3_context* ctx, sqlite3_value* v, const char* type) {
+  const int vt = sqlite3_value_type(v);
+  if (vt != SQLITE_INTEGER && vt != SQLITE_FLOAT) return false;
+  RaiseError(ctx, 529,
+             std::string("Explicit conversion from data type ") + (vt == SQLITE_INTEGER ? "int" : "float") + " to " +
+                 type + " is not allowed.");
+  return true;
+}
+
+// ts_to_datetime2(x, style, scale) and ts_to_time(x, style, scale): CONVERT(datetime2(scale), x)
+// and CONVERT(time(scale), x).
+void ToTicksType(sqlite3_context* ctx, sqlite3_value** argv, bool time) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (RefuseNumber(ctx, argv[0], time ? "time" : "datetime2")) return;
+  std::string out;
+  const unsigned char* t = sqlite3_value_text(argv[0]);
+  const int n = sqlite3_value_bytes(argv[0]);
+  const int style = sqlite3_value_int(argv[1]);
+  const ParseResult r =
+      time ? TimeText(t, n, style, ScaleOf(argv[2]), out) : Datetime2Text(t, n, style, ScaleOf(argv[2]), out);
+  if (r != ParseResult::Ok) return RaiseParse(ctx, r);
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+void FnToDatetime2(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  ToTicksType(ctx, argv, false);
+}
+void FnToTime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  ToTicksType(ctx, argv, true);
+}
+
+// ts_to_smalldatetime(x, style): CONVERT(smalldatetime, x[, style]); numbers count days.
+void FnToSmallDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int64_t ms;
+  std::string out;
+  if (!ToDatetime(ctx, argv[0], sqlite3_value_int(argv[1]), ms)) return;
+  if (!SmallDatetimeText(ms, out)) return RaiseSmallRange(ctx);
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// What DATEADD gives back for a text operand: a time stays a time, a datetime2 whose digits of
+// the second are other than datetime's three keeps them (and its 100 ns); anything else is a
+// datetime.
+enum class Form { Datetime, Datetime2, Time };
+
+Form FormOf(sqlite3_value* v, int& scale) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return Form::Datetime;
+  const unsigned char* t = sqlite3_value_text(v);
+  const int n = sqlite3_value_bytes(v);
+  if (n >= 8 && n <= 16 && n != 9 && t[2] == ':' && t[5] == ':') {
+    scale = n > 8 ? n - 9 : 0;
+    return Form::Time;
+  }
+  if (n >= 21 && n <= 27 && n != 23 && t[4] == '-' && t[19] == '.') {
+    scale = n - 20;
+    return Form::Datetime2;
+  }
+  return Form::Datetime;
+}
+
 // ts_to_int(x): CONVERT(int, x). A datetime becomes its day count from 1900-01-01, rounded to
 // the nearest day (12:00 and later count as the next day); a real is truncated.
 void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -866,9 +1033,24 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
       numeric = true;
       break;
     }
-    default:
+    default: {
       s = TextOf(argv[0]);
+      // A datetime2 with a style reads as a datetime does; 121 and 126 show all its digits.
+      int scale = 0;
+      int64_t ms = 0;
+      if (style < 0 || FormOf(argv[0], scale) != Form::Datetime2 || style == 121) break;
+      if (style == 126 || style == 127) {
+        s[10] = 'T';
+      } else if (ParseDatetime(reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()), 0, ms,
+                               nullptr, 1) != ParseResult::Ok ||
+                 !FormatStyle(ms, style, s)) {
+        RaiseError(ctx, 281,
+                   std::to_string(style) +
+                       " is not a valid style number when converting from datetime2 to a character string.");
+        return;
+      }
       break;
+    }
   }
   const size_t chars = Utf8Length(s);
   if (chars > static_cast<size_t>(length)) {
@@ -951,8 +1133,16 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     RaiseOverflow(ctx);
     return;
   }
+  int scale = 0;
+  const Form form = FormOf(argv[2], scale);
   int64_t ms;
-  if (!ToDatetime(ctx, argv[2], 0, ms)) return;
+  int sub = 0;
+  if (form == Form::Datetime) {
+    if (!ToDatetime(ctx, argv[2], 0, ms)) return;
+  } else {
+    const ParseResult r = ParseDatetime(sqlite3_value_text(argv[2]), sqlite3_value_bytes(argv[2]), 0, ms, &sub, 1);
+    if (r != ParseResult::Ok) return RaiseParse(ctx, r);
+  }
   bool ok = true;
   switch (part) {
     case Part::Year:
@@ -988,11 +1178,18 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case Part::Unknown:
       break;
   }
+  std::string out;
+  if (form == Form::Time) {
+    out = FormatTime(ms * kTicksPerMs + sub, scale);
+  } else if (form == Form::Datetime2 && ok) {
+    ok = FormatDatetime2(ms * kTicksPerMs + sub, scale, out);
+  }
   if (!ok) {
     RaiseOverflow(ctx);
     return;
   }
-  ResultDatetime(ctx, ms);
+  if (form == Form::Datetime) return ResultDatetime(ctx, ms);
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
 int64_t DatePart(Part part, int64_t ms, int date_first) {
@@ -1340,6 +1537,87 @@ bool TextToDatetime(std::string_view text, std::string& storage, int& native, st
   return false;
 }
 
+Temporal TemporalOf(std::string_view upper_decl, int& scale) {
+  scale = 7;
+  const size_t open = upper_decl.find('(');
+  if (open != std::string_view::npos) scale = std::atoi(std::string(upper_decl.substr(open + 1)).c_str());
+  const std::string_view name = upper_decl.substr(0, open);
+  if (name == "DATETIME2") return Temporal::Datetime2;
+  if (name == "SMALLDATETIME") return Temporal::SmallDatetime;
+  if (name == "TIME") return Temporal::Time;
+  if (name == "DATE") return Temporal::Date;
+  const bool datetime =
+      upper_decl.find("DATE") != std::string_view::npos || upper_decl.find("TIME") != std::string_view::npos;
+  return datetime ? Temporal::Datetime : Temporal::None;
+}
+
+bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string& storage, int& native,
+                    std::string& message) {
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  const int n = static_cast<int>(text.size());
+  ParseResult r = ParseResult::Ok;
+  const char* type = "datetime2";
+  if (kind == Temporal::Time) {
+    r = TimeText(t, n, 0, scale, storage);
+    type = "time";
+  } else if (kind == Temporal::Datetime2) {
+    r = Datetime2Text(t, n, 0, scale, storage);
+  } else {
+    int64_t ms = 0;
+    r = ParseDatetime(t, n, 0, ms);
+    if (r == ParseResult::Ok && !SmallDatetimeText(ms, storage)) r = ParseResult::OutOfRange;
+    type = "smalldatetime";
+  }
+  if (r == ParseResult::Ok) return true;
+  native = r == ParseResult::BadFormat ? 241 : 242;
+  message = r == ParseResult::BadFormat ? "Conversion failed when converting date and/or time from character string."
+                                        : std::string("The conversion of a varchar data type to a ") + type +
+                                              " data type resulted in an out-of-range value.";
+  return false;
+}
+
+namespace {
+
+// ts_fit(value, table, column): a datetime written into a datetime2, smalldatetime or time column
+// becomes that type; into any other column it stays as it is. The column's type is looked up
+// once per statement.
+void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  struct Target {
+    Temporal kind = Temporal::None;
+    int scale = 0;
+  };
+  Target target;
+  if (const auto* known = static_cast<const Target*>(sqlite3_get_auxdata(ctx, 1))) {
+    target = *known;
+  } else {
+    const char* decl = nullptr;
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+    if (table != nullptr && column != nullptr &&
+        sqlite3_table_column_metadata(sqlite3_context_db_handle(ctx), nullptr, table, column, &decl, nullptr, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK &&
+        decl != nullptr) {
+      std::string upper(decl);
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      target.kind = TemporalOf(upper, target.scale);
+      if (target.kind == Temporal::Datetime || target.kind == Temporal::Date) target.kind = Temporal::None;
+    }
+    sqlite3_set_auxdata(ctx, 1, new Target(target), [](void* p) { delete static_cast<Target*>(p); });
+  }
+  if (target.kind == Temporal::None || sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  std::string out, message;
+  int native = 0;
+  if (!TextToTemporal(TextOf(argv[0]), target.kind, target.scale, out, native, message)) {
+    return RaiseError(ctx, native, message);
+  }
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
 int RegisterFunctions(sqlite3* db, const int* date_first) {
   struct Function {
     const char* name;
@@ -1356,6 +1634,10 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_div", 2, FnDiv, true},
       {"ts_to_int", 1, FnToInt, true},
       {"ts_to_datetime", 2, FnToDatetime, true},
+      {"ts_to_datetime2", 3, FnToDatetime2, true},
+      {"ts_to_time", 3, FnToTime, true},
+      {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
+      {"ts_fit", 3, FnFit, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.

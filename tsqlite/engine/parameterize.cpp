@@ -60,6 +60,7 @@ void Parameterize(std::string_view s, Shape& out) {
             lit.text.push_back(text[k]);
             if (text[k] == '\'') ++k;  // '' stands for one quote
           }
+          if (t.national) out.key.push_back('N');  // N? : the translator describes it as nvarchar
           out.key.push_back(kMarker);
         }
         prev = '\'';
@@ -110,7 +111,7 @@ void Parameterize(std::string_view s, Shape& out) {
         }
         opens_convert = WordIs(text, "CONVERT") || WordIs(text, "CHAR") || WordIs(text, "VARCHAR") ||
                         WordIs(text, "NCHAR") || WordIs(text, "NVARCHAR") || WordIs(text, "DECIMAL") ||
-                        WordIs(text, "NUMERIC");
+                        WordIs(text, "NUMERIC") || WordIs(text, "DATETIME2") || WordIs(text, "TIME");
         if (depth == 0 && text.size() >= 2 && text.size() <= 8) {
           if (WordIs(text, "CREATE") || WordIs(text, "ALTER") || WordIs(text, "DROP")) {
             ddl = true;

@@ -31,7 +31,7 @@
 //
 // Not translated (102): variables and control flow (DECLARE, IF, WHILE, EXEC), transactions in
 // T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
-// SELECT INTO, views, IDENTITY, date/time types other than datetime, smalldatetime and datetime2.
+// SELECT INTO, views, IDENTITY, datetimeoffset.
 #include "translate.h"
 
 #include <sqlite3.h>
@@ -137,10 +137,17 @@ bool Translator::Tokenize() {
       case Tok::Marker:
         t.literal = literal++;
         if (t.literal >= static_cast<int>(shape_.literals.size())) return FailAt(text);
+        // N? is an N'...' literal taken out of the text.
+        if (!tokens_.empty() && tokens_.back().type == Tok::Word && tokens_.back().text == "N" &&
+            tokens_.back().text.data() + 1 == text.data()) {
+          tokens_.pop_back();
+          t.national = true;
+        }
         break;
       case Tok::String:  // kept with its quotes, without the N of N'...'
         if (!l.closed) return FailAt(text);
         if (l.national) t.text = text.substr(1);
+        t.national = l.national;
         break;
       case Tok::Quoted:  // kept without its brackets or quotes
         if (!l.closed) return FailAt(text);

@@ -134,8 +134,7 @@ void Translator::SkipStorageOptions() {
 // The SQLite column type with the additions that give SQL Server's behaviour: text compares
 // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
 // datetime column only takes values in the storage form.
-bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks) {
-  Type type;
+bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type) {
   const Token t = Peek();
   if (t.type != Tok::Word) return Fail();
   if (!ParseType(type)) return false;
@@ -167,8 +166,19 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 23)";
       break;
     case Type::Kind::Date:
-      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 10)";
+    case Type::Kind::Datetime2:
+    case Type::Kind::SmallDatetime:
+    case Type::Kind::Time: {
+      // The storage form's length: 'YYYY-MM-DD', 'YYYY-MM-DD hh:mm:ss[.f]', 'hh:mm:ss[.f]'.
+      const long fraction = type.length > 0 ? type.length + 1 : 0;
+      const long length = type.kind == Type::Kind::Date            ? 10
+                          : type.kind == Type::Kind::SmallDatetime ? 19
+                          : type.kind == Type::Kind::Time          ? 8 + fraction
+                                                                   : 19 + fraction;
+      checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
+                ") = " + std::to_string(length) + ")";
       break;
+    }
     case Type::Kind::Binary:
       if (type.length < 0 && !type.max) type.length = 1;  // binary means binary(1)
       if (!type.max) {
@@ -250,7 +260,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   if (!ExpectName(name)) return "";
   const std::string column = RawName(name);
   std::string decl, checks;
-  if (!ColumnType(column, decl, checks)) return "";
+  Type type;
+  if (!ColumnType(column, decl, checks, type)) return "";
   std::string sql = Name(name) + " " + decl;
   std::string constraint_name;
   // IDENTITY makes the column SQLite's row number, which fills itself in with the next number;
@@ -270,7 +281,14 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (AcceptWord("NULL")) {
       // nullable is the default
     } else if (AcceptWord("DEFAULT")) {
-      sql += constraint_name + DefaultValue(for_add_column);
+      std::string value = DefaultValue(for_add_column);
+      // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
+      const bool own_form =
+          type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
+      if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
+        value = " DEFAULT (" + Convert(type, value.substr(10, value.size() - 11), "") + ")";
+      }
+      sql += constraint_name + value;
     } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
       pos_ += 2;
       if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");

@@ -131,6 +131,7 @@ void Translator::Insert() {
   std::string sql = "INSERT INTO " + obj.Quoted();
   // The columns written, in order: the query whose result column i is the i-th of them.
   std::string columns = "*";
+  std::vector<std::string> names;  // as written, when listed
   if (IsOp("(") && !IsWord("SELECT", 1)) {
     ++pos_;
     sql += " (";
@@ -142,6 +143,7 @@ void Translator::Insert() {
       if (!first) columns += ", ";
       sql += Name(t);
       columns += Name(t);
+      names.push_back(RawName(t));
       if (AcceptOp(")")) break;
       if (!ExpectOp(",")) return;
     }
@@ -159,6 +161,7 @@ void Translator::Insert() {
         if (const int k = ParamNumber(value); k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
         }
+        if (static_cast<size_t>(column) < names.size()) value = FitDatetime(value, obj, names[column]);
         sql += value;
         if (failed_) return;
         if (AcceptOp(")")) break;
@@ -197,7 +200,7 @@ void Translator::Update() {
     if (!first) sql += ", ";
     std::string value = Expression();
     Meets(Name(t), value);
-    sql += Name(t) + " = " + value;
+    sql += Name(t) + " = " + FitDatetime(value, obj, RawName(t));
     if (failed_) return;
     if (!AcceptOp(",")) break;
   }
@@ -313,7 +316,10 @@ std::string Translator::SelectCore(std::string* limit) {
     const size_t start = pos_;
     sql += SelectItem();
     if (failed_) return "";
-    if (record) item_types_.push_back(CastType(start, pos_));
+    if (record) {
+      item_types_.push_back(CastType(start, pos_));
+      if (item_types_.back().empty() && NationalItem(start, pos_)) item_types_.back() = "N";
+    }
     if (!AcceptOp(",")) break;
   }
   if (record && AcceptWord("INTO")) {
@@ -369,6 +375,32 @@ std::string Translator::CastType(size_t start, size_t end) {
     return "";
   }
   return type.decl;
+}
+
+bool Translator::NationalItem(size_t start, size_t end) const {
+  if (start + 1 < end && tokens_[start + 1].type == Tok::Op && tokens_[start + 1].text == "=") start += 2;  // x = ...
+  bool national = false, operand = true;
+  for (size_t k = start; k < end; ++k) {
+    const Token& t = tokens_[k];
+    if (!operand) {
+      if (t.type == Tok::Op && t.text == "+") {
+        operand = true;
+        continue;
+      }
+      return national && (t.type == Tok::Word || t.type == Tok::Quoted || t.type == Tok::String);  // an alias
+    }
+    national = national || t.national;
+    if (t.type == Tok::Word && k + 1 < end && tokens_[k + 1].type == Tok::Op && tokens_[k + 1].text == "(") ++k;
+    if (t.type == Tok::Op && t.text != "(") return false;  // a sign
+    if (tokens_[k].type == Tok::Op) {                      // past the parenthesised group
+      for (int depth = 0; k < end; ++k) {
+        if (tokens_[k].type == Tok::Op && tokens_[k].text == "(") ++depth;
+        if (tokens_[k].type == Tok::Op && tokens_[k].text == ")" && --depth == 0) break;
+      }
+    }
+    operand = false;
+  }
+  return national && !operand;
 }
 
 std::string Translator::SelectItem() {
@@ -707,6 +739,11 @@ void Translator::Meets(const std::string& column, const std::string& value) {
   }
 }
 
+std::string Translator::FitDatetime(const std::string& value, const ObjectName& table, const std::string& column) {
+  if (!IsDatetimeCall(value)) return value;
+  return "ts_fit(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+}
+
 bool Translator::IsNumberText(const std::string& s) {
   if (s.empty()) return false;
   for (char c : s) {
@@ -820,7 +857,7 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
-      if (WordIs(t.text, "@@IDENTITY")) return "last_insert_rowid()";
+      if (WordIs(t.text, "@@IDENTITY")) return "ts_identity(0)";
       --pos_;
       return Fail(), "";
     case Tok::Op:
@@ -879,8 +916,14 @@ bool Translator::ParseType(Type& type) {
     type.kind = Type::Kind::Char;
   } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
     type.kind = Type::Kind::VarChar;
-  } else if (WordIs(w, "DATETIME") || WordIs(w, "SMALLDATETIME") || WordIs(w, "DATETIME2")) {
+  } else if (WordIs(w, "DATETIME")) {
     type.kind = Type::Kind::Datetime;
+  } else if (WordIs(w, "DATETIME2")) {
+    type.kind = Type::Kind::Datetime2;
+  } else if (WordIs(w, "SMALLDATETIME")) {
+    type.kind = Type::Kind::SmallDatetime;
+  } else if (WordIs(w, "TIME")) {
+    type.kind = Type::Kind::Time;
   } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
              WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
     type.kind = Type::Kind::Int;
@@ -922,6 +965,10 @@ bool Translator::ParseType(Type& type) {
     if (!ExpectOp(")")) return false;
     if (!type.max) type.decl += ")";
   }
+  if (type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) {
+    if (type.length > 7) return FailAt(t.text);
+    if (type.length < 0) type.length = 7;
+  }
   return true;
 }
 
@@ -936,6 +983,12 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Date:
       return "substr(ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + "), 1, 10)";
+    case Type::Kind::Datetime2:
+    case Type::Kind::Time:
+      return std::string(type.kind == Type::Kind::Time ? "ts_to_time(" : "ts_to_datetime2(") + value + ", " +
+             (style.empty() ? "0" : style) + ", " + std::to_string(type.length) + ")";
+    case Type::Kind::SmallDatetime:
+      return "ts_to_smalldatetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Int:
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:

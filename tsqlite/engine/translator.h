@@ -23,6 +23,7 @@ struct Token {
   Tok type = Tok::End;
   std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
   int literal = -1;       // Param: index into Shape::literals
+  bool national = false;  // N'...', or a marker that stands for one
 };
 
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
@@ -147,6 +148,9 @@ class Translator {
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
   void Meets(const std::string& column, const std::string& value);
+  // A datetime expression written into a column: converted at run time when the column is a
+  // datetime2, smalldatetime or time (ts_fit), as SQL Server converts it.
+  static std::string FitDatetime(const std::string& value, const ObjectName& table, const std::string& column);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
@@ -158,8 +162,19 @@ class Translator {
 
   // A type as CONVERT and CAST name it.
   struct Type {
-    enum class Kind { Char, VarChar, Datetime, Date, Int, Real, Binary } kind = Kind::Int;
-    long length = -1;  // -1: none given
+    enum class Kind {
+      Char,
+      VarChar,
+      Datetime,
+      Date,
+      Datetime2,
+      SmallDatetime,
+      Time,
+      Int,
+      Real,
+      Binary
+    } kind = Kind::Int;
+    long length = -1;  // -1: none given; datetime2(n), time(n): digits of the second
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
@@ -195,7 +210,7 @@ class Translator {
   // The SQLite column type with the additions that give SQL Server's behaviour: text compares
   // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
   // datetime column only takes values in the storage form.
-  bool ColumnType(const std::string& column, std::string& decl, std::string& checks);
+  bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();
@@ -226,6 +241,8 @@ class Translator {
   ObjectName into_;
   std::vector<std::string> item_types_;
   std::string CastType(size_t start, size_t end);
+  // True for a select item that gives nvarchar text: an N'...' literal, or a concatenation with one.
+  bool NationalItem(size_t start, size_t end) const;
   int nesting_ = 0;
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none

@@ -126,6 +126,21 @@ Parse AsInteger(const Value& v, int64_t& out) {
   return static_cast<double>(out) == d ? Parse::Ok : Parse::Fraction;
 }
 
+// "hh:mm:ss[.fffffff]", as time values are stored, or the time of a stored date and time.
+bool AsTime(const Value& v, SsTime2& t) {
+  if (v.type != Value::Type::Text) return false;
+  const char* s = v.text.c_str();
+  if (v.text.size() >= 19 && v.text[4] == '-') s += 11;
+  unsigned h = 0, mi = 0, sec = 0;
+  char fraction[16] = "";
+  const int n = std::sscanf(s, "%2u:%2u:%2u.%9[0-9]", &h, &mi, &sec, fraction);
+  if (n < 3 || h > 23 || mi > 59 || sec > 59) return false;
+  SQLUINTEGER ns = 0;
+  for (int i = 0; i < 9; ++i) ns = ns * 10 + (fraction[i] >= '0' && fraction[i] <= '9' ? fraction[i] - '0' : 0);
+  t = SsTime2{static_cast<SQLUSMALLINT>(h), static_cast<SQLUSMALLINT>(mi), static_cast<SQLUSMALLINT>(sec), ns};
+  return true;
+}
+
 // "YYYY-MM-DD[ hh:mm:ss[.fff]]", as datetime values are stored.
 bool AsTimestamp(const Value& v, SQL_TIMESTAMP_STRUCT& ts) {
   if (v.type != Value::Type::Text) return false;
@@ -257,6 +272,17 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       return Integer(SQL_INTEGER);
     }
     if (decl == "DATE") return ColumnType{SQL_TYPE_DATE, 10, 0, 10, "date"};
+    // datetime2(n) and time(n): n digits of the second (7 when not given), as SQL Server says.
+    if (decl.rfind("DATETIME2", 0) == 0 || decl.rfind("TIME", 0) == 0) {
+      const bool time = decl[0] == 'T';
+      const size_t open = decl.find('(');
+      const SQLSMALLINT n =
+          static_cast<SQLSMALLINT>(open == std::string::npos ? 7 : std::atoi(decl.c_str() + open + 1));
+      const SQLULEN size = (time ? 8 : 19) + (n > 0 ? n + 1 : 0);
+      return ColumnType{time ? kSqlSsTime2 : static_cast<SQLSMALLINT>(SQL_TYPE_TIMESTAMP), size, n,
+                        static_cast<SQLLEN>(size), time ? "time" : "datetime2"};
+    }
+    if (decl == "SMALLDATETIME") return ColumnType{SQL_TYPE_TIMESTAMP, 16, 0, 16, "smalldatetime"};
     if (decl.find("DATE") != std::string::npos || decl.find("TIME") != std::string::npos) {
       return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
     }
@@ -341,7 +367,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)),
                       "varbinary"};
   }
-  if (any_text || (!any_int && !any_real)) return Text(SQL_VARCHAR, width);
+  // "N": an expression of nvarchar text (N'...'), its width counted in bytes, which is enough.
+  if (any_text || (!any_int && !any_real)) return Text(decl == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
   return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
 }
@@ -476,6 +503,24 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
         if (indicator != nullptr) *indicator = sizeof(SQLREAL);
       }
       return SQL_SUCCESS;
+    }
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIME:
+    case kSqlCSsTime2: {
+      SsTime2 t{};
+      if (!AsTime(value, t)) return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+      if (c_type == kSqlCSsTime2) {
+        if (target != nullptr && buffer_length > 0 && static_cast<size_t>(buffer_length) < sizeof t) {
+          return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+        }
+        if (target != nullptr) std::memcpy(target, &t, sizeof t);
+        if (indicator != nullptr) *indicator = sizeof t;
+        return SQL_SUCCESS;
+      }
+      SQL_TIME_STRUCT time{t.hour, t.minute, t.second};
+      if (target != nullptr) *static_cast<SQL_TIME_STRUCT*>(target) = time;
+      if (indicator != nullptr) *indicator = sizeof(SQL_TIME_STRUCT);
+      return t.fraction != 0 ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation") : SQL_SUCCESS;
     }
     case SQL_C_TYPE_TIMESTAMP:
     case SQL_C_TIMESTAMP:

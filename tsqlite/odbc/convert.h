@@ -8,6 +8,23 @@
 
 namespace tsqlite {
 
+// SQL Server's time type and its C type, which its clients know (not in unixODBC's headers): the
+// time of day to 100 ns, read as SQL_SS_TIME2_STRUCT.
+constexpr SQLSMALLINT kSqlSsTime2 = -154;
+constexpr SQLSMALLINT kSqlCSsTime2 = 0x4000;
+struct SsTime2 {
+  SQLUSMALLINT hour;
+  SQLUSMALLINT minute;
+  SQLUSMALLINT second;
+  SQLUINTEGER fraction;  // nanoseconds
+};
+
+// The C type a value of this column is handed out as: a time read as SQL_C_BINARY is its
+// SQL_SS_TIME2_STRUCT, as SQL Server's driver hands it out (pyodbc reads time so).
+inline SQLSMALLINT ReadAs(const ColumnType& type, SQLSMALLINT c_type) {
+  return type.sql_type == kSqlSsTime2 && c_type == SQL_C_BINARY ? kSqlCSsTime2 : c_type;
+}
+
 // UTF-8 to UTF-16 (bytes that are not UTF-8 are taken as Latin-1), and back (an unpaired
 // surrogate becomes U+FFFD).
 std::u16string Utf16(std::string_view s);

@@ -284,9 +284,11 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
     }
     case SQL_C_TYPE_TIMESTAMP:
     case SQL_C_TIMESTAMP: {
+      // Milliseconds, or all nine digits when there is more (datetime2 keeps 100 ns).
       const auto ts = Read<SQL_TIMESTAMP_STRUCT>(data);
-      text(Format("%04d-%02d-%02d %02d:%02d:%02d.%03d", ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                  static_cast<int>(ts.fraction / 1000000)));
+      const bool ms = ts.fraction % 1000000 == 0;
+      text(Format(ms ? "%04d-%02d-%02d %02d:%02d:%02d.%03d" : "%04d-%02d-%02d %02d:%02d:%02d.%09d", ts.year, ts.month,
+                  ts.day, ts.hour, ts.minute, ts.second, static_cast<int>(ms ? ts.fraction / 1000000 : ts.fraction)));
       break;
     }
     case SQL_C_GUID: {
@@ -439,10 +441,18 @@ SQLRETURN DescribeParam(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLU
   if (number < 1 || number > CountMarkers(stmt->prepared_text)) {
     return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
   }
-  // A marker takes any value; it is described as the widest text, which every value converts to.
-  if (type != nullptr) *type = SQL_WVARCHAR;
-  if (size != nullptr) *size = 4000;
-  if (digits != nullptr) *digits = 0;
+  // A marker that meets a column is described as that column; any other takes any value and is
+  // described as the widest text, which every value converts to.
+  const std::vector<std::string> decls = stmt->dbc->db.DescribeMarkers(stmt->prepared_text);
+  ColumnType t{SQL_WVARCHAR, 4000, 0, 4000, "nvarchar"};
+  if (number <= decls.size() && !decls[number - 1].empty()) {
+    Result column;
+    column.columns.push_back(Column{"", decls[number - 1], "", Column::Nulls::Unknown});
+    t = TypeOfColumn(column, 0);
+  }
+  if (type != nullptr) *type = t.sql_type;
+  if (size != nullptr) *size = t.size;
+  if (digits != nullptr) *digits = t.digits;
   if (nullable != nullptr) *nullable = SQL_NULLABLE;
   return SQL_SUCCESS;
 }

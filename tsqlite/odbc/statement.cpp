@@ -226,6 +226,7 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
       if (t.sql_type == SQL_BINARY || t.sql_type == SQL_VARBINARY || t.sql_type == SQL_LONGVARBINARY) {
         return put_number(static_cast<SQLLEN>(t.size));
       }
+      if (t.sql_type == kSqlSsTime2) return put_number(sizeof(SsTime2));
       return put_number(is_text ? static_cast<SQLLEN>(t.size) : t.sql_type == SQL_TYPE_TIMESTAMP ? 16 : 8);
     case SQL_DESC_SCALE:
     case SQL_COLUMN_SCALE:
@@ -309,7 +310,7 @@ SQLRETURN Fetch(Stmt* stmt) {
     SQLSMALLINT c_type = b.c_type == SQL_C_DEFAULT ? DefaultCType(stmt->types[c].sql_type) : b.c_type;
     Value scratch;
     const Value& v = Shown(stmt->types[c], cells[c], scratch);
-    rc = Worst(rc, PutValue(stmt, v, c_type, b.target, b.buffer_length, b.indicator, nullptr));
+    rc = Worst(rc, PutValue(stmt, v, ReadAs(stmt->types[c], c_type), b.target, b.buffer_length, b.indicator, nullptr));
   }
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 1;
   if (stmt->row_status != nullptr) {
@@ -343,7 +344,7 @@ SQLRETURN GetData(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTE
   if (cells == nullptr) return rc;
   Value scratch;
   const Value& v = Shown(stmt->types[column - 1], cells[column - 1], scratch);
-  return PutValue(stmt, v, c_type, target, buffer_length, indicator, &stmt->getdata);
+  return PutValue(stmt, v, ReadAs(stmt->types[column - 1], c_type), target, buffer_length, indicator, &stmt->getdata);
 }
 
 SQLRETURN RowCount(Stmt* stmt, SQLLEN* count) {

@@ -29,6 +29,7 @@ struct TypeRow {
 
 // Ordered by DATA_TYPE, then by how closely the type maps to it, as ODBC asks.
 constexpr TypeRow kTypes[] = {
+    {"time", kSqlSsTime2, 16, "'", "'", "scale", false, SQL_PRED_BASIC, -1, false, 0, 7, -1},
     {"uniqueidentifier", SQL_GUID, 36, "'", "'", nullptr, false, SQL_PRED_BASIC, -1, false, -1, -1, -1},
     {"ntext", SQL_WLONGVARCHAR, 1073741823, "N'", "'", nullptr, true, SQL_LIKE_ONLY, -1, false, -1, -1, -1},
     {"nvarchar", SQL_WVARCHAR, 4000, "N'", "'", "max length", true, SQL_SEARCHABLE, -1, false, -1, -1, -1},

@@ -10,7 +10,7 @@ namespace tsqlite_test {
 namespace {
 
 // The rows of the statement's result as text: columns joined by '|', rows by ';', NULL as "NULL";
-// "ok" for a statement without a result set, "#<native>" for an error.
+// "ok" for a batch without a result set, "#<native>" for an error.
 std::string Answer(const Connection& db, const std::string& sql) {
   Statement stmt(db);
   const SQLRETURN rc = stmt.Exec(sql);
@@ -19,7 +19,10 @@ std::string Answer(const Connection& db, const std::string& sql) {
     return "#" + std::to_string(d.empty() ? 0 : d[0].native);
   }
   SQLSMALLINT columns = 0;
-  SQLNumResultCols(stmt.H(), &columns);
+  // The batch's first result set, past the row counts of the statements before it.
+  while (SQLNumResultCols(stmt.H(), &columns) == SQL_SUCCESS && columns == 0 &&
+         SQLMoreResults(stmt.H()) == SQL_SUCCESS) {
+  }
   if (columns == 0) return "ok";
   std::string out;
   for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
@@ -67,6 +70,43 @@ const Case kCases[] = {
     {"SELECT CONVERT(varchar(23), CAST('20240615 10:30' AS datetime), 121)", "2024-06-15 10:30:00.000"},
     {"SELECT CONVERT(datetime, 'x')", "#241"},
     {"SELECT CONVERT(datetime, '20230229')", "#242"},
+    // datetime2 and time keep 100 ns, rounded to their digits; smalldatetime keeps minutes.
+    {"SELECT CAST('2024-01-02 03:04:05.1234567' AS datetime2), CAST('2024-01-02 03:04:05.12345' AS datetime2(3))",
+     "2024-01-02 03:04:05.1234567|2024-01-02 03:04:05.123"},
+    {"SELECT CAST('2024-12-31 23:59:59.9999999' AS datetime2(0)), CONVERT(datetime2(2), '0001-01-01')",
+     "2025-01-01 00:00:00|0001-01-01 00:00:00.00"},
+    {"SELECT CAST('2024-01-02 03:04:29.998' AS smalldatetime), CAST('2024-01-02 03:04:29.999' AS smalldatetime)",
+     "2024-01-02 03:04:00|2024-01-02 03:05:00"},
+    {"SELECT CAST('12:34:56.1234567' AS time), CAST('23:59:59.9999999' AS time(0))", "12:34:56.1234567|00:00:00"},
+    {"SELECT CONVERT(time(3), CONVERT(datetime, '20240615 10:30')), CAST('10:30' AS datetime)",
+     "10:30:00.000|1900-01-01 10:30:00.000"},
+    {"SELECT CONVERT(varchar(10), CAST('20240102 03:04:05.1234567' AS datetime2), 104), CONVERT(varchar(27), "
+     "CAST('20240102 03:04:05.1234567' AS datetime2), 126)",
+     "02.01.2024|2024-01-02T03:04:05.1234567"},
+    {"SELECT CAST(1 AS datetime2)", "#529"},
+    {"SELECT CAST('2079-06-07' AS smalldatetime)", "#242"},
+    {"SELECT CAST('x' AS time)", "#241"},
+    {"SELECT DATEADD(minute, 90, CAST('23:00' AS time(0))), DATEADD(day, 1, CAST('20240228 10:00:00.1234567' AS "
+     "datetime2))",
+     "00:30:00|2024-02-29 10:00:00.1234567"},
+    {"SELECT DATEDIFF(minute, CAST('10:00' AS time), CAST('11:30' AS time)), DATEPART(hour, CAST('2024-01-02 "
+     "03:04:05.1234567' AS datetime2))",
+     "90|3"},
+    {"CREATE TABLE dbo.k (id int, d2 datetime2, sd smalldatetime, t time(3), n datetime2(0) DEFAULT GETDATE())", "ok"},
+    {"INSERT INTO dbo.k (id, d2, sd, t) VALUES (1, '2024-06-15 10:30:00.1234567', '2024-06-15 10:30:40', "
+     "'10:30:00.12345')",
+     "ok"},
+    {"SELECT d2, sd, t FROM dbo.k", "2024-06-15 10:30:00.1234567|2024-06-15 10:31:00|10:30:00.123"},
+    {"SELECT COUNT(*) FROM dbo.k WHERE d2 > '20240615' AND t < '10:31' AND sd = '2024-06-15 10:31'", "1"},
+    {"UPDATE dbo.k SET t = DATEADD(hour, 1, t), sd = '20240616' WHERE id = 1", "ok"},
+    {"SELECT t, sd FROM dbo.k", "11:30:00.123|2024-06-16 00:00:00"},
+    {"INSERT INTO dbo.k (id, d2) VALUES (2, 'soon')", "#241"},
+    {"SELECT LEN(n) FROM dbo.k", "19"},
+    {"UPDATE dbo.k SET t = CONVERT(datetime, '20240101 08:00:00.997'), sd = DATEADD(second, 50, sd) WHERE id = 1",
+     "ok"},
+    {"INSERT INTO dbo.k (id, d2) VALUES (3, DATEADD(day, 1, CONVERT(datetime, '20240101')))", "ok"},
+    {"SELECT t, sd FROM dbo.k WHERE id = 1 UNION ALL SELECT d2, NULL FROM dbo.k WHERE id = 3",
+     "08:00:00.997|2024-06-16 00:01:00;2024-01-02 00:00:00.0000000|NULL"},
     // Trailing blanks do not count in comparisons.
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1"},
     {"SELECT CASE WHEN 'a ' = 'a' THEN 1 ELSE 0 END", "1"},
@@ -210,6 +250,12 @@ const Case kCases[] = {
     {"SELECT * FROM (VALUES (1, 2)) AS v (a)", "#8158"},
     {"SELECT * FROM (VALUES (1)) AS v (a, b)", "#8159"},
     {"SELECT * FROM (VALUES (1)) AS v", "#8155"},
+    // @@IDENTITY: the connection's last IDENTITY value; SCOPE_IDENTITY(): the batch's own.
+    {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "NULL|NULL"},
+    {"CREATE TABLE dbo.i (id int IDENTITY(5,1), s varchar(3))", "ok"},
+    {"INSERT INTO dbo.i (s) VALUES ('a'), ('b') SELECT SCOPE_IDENTITY(), @@IDENTITY", "6|6"},
+    {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
+    {"INSERT INTO dbo.c (id, s) VALUES (8, 'e') SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},

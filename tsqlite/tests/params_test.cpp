@@ -66,6 +66,7 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
   const SQL_DATE_STRUCT date{2024, 6, 15};
   const SQL_TIME_STRUCT time{10, 30, 5};
   const SQL_TIMESTAMP_STRUCT ts{2024, 6, 15, 10, 30, 5, 123000000};
+  const SQL_TIMESTAMP_STRUCT ts7{2024, 6, 15, 10, 30, 5, 123456700};
   const SQLGUID guid{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
   const char16_t wide[] = u"x \U0001F31C z";
   const char text[] = "x'); DROP TABLE dbo.P; --";
@@ -91,6 +92,9 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
       {"date struct", SQL_C_TYPE_DATE, SQL_TYPE_DATE, &date, 0, "SELECT ?", "2024-06-15"},
       {"time struct", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT ?", "10:30:05"},
       {"timestamp struct", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, &ts, 0, "SELECT ?", "2024-06-15 10:30:05.123"},
+      {"timestamp struct to 100 ns", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, &ts7, 0, "SELECT CAST(? AS datetime2)",
+       "2024-06-15 10:30:05.1234567"},
+      {"time struct into time(0)", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT CAST(? AS time(0))", "10:30:05"},
       {"guid struct", SQL_C_GUID, SQL_GUID, &guid, 0, "SELECT ?", "01020304-0506-0708-090A-0B0C0D0E0F10"},
       {"binary keeps its zero byte", SQL_C_BINARY, SQL_VARBINARY, bytes, 3, "SELECT DATALENGTH(?)", "3"},
       {"NULL by indicator", SQL_C_CHAR, SQL_VARCHAR, "x", SQL_NULL_DATA, "SELECT ISNULL(?, 'null')", "null"},
@@ -135,14 +139,36 @@ TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   EXPECT_EQ(2, count);
   SQLSMALLINT type = 0, digits = -1, nullable = 0;
   SQLULEN size = 0;
-  EXPECT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), 2, &type, &size, &digits, &nullable));
-  EXPECT_EQ((std::vector<long>{SQL_WVARCHAR, 4000, 0, SQL_NULLABLE}),
-            (std::vector<long>{type, static_cast<long>(size), digits, nullable}));
   EXPECT_EQ(SQL_ERROR, SQLDescribeParam(st.H(), 3, &type, &size, &digits, &nullable));
   EXPECT_EQ(SQL_ERROR, SQLExecute(st.H()));
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
   // A marker in DDL is refused, as SQL Server refuses it.
   EXPECT_EQ(SQL_ERROR, db_.Exec("CREATE TABLE dbo.Q (a int DEFAULT ?)"));
+}
+
+// A marker is described as the column it meets; any other as nvarchar(4000).
+TEST_F(ParamsTest, MarkersAreDescribedAsTheColumnTheyMeet) {
+  const struct {
+    const char* sql;
+    SQLUSMALLINT marker;
+    std::vector<long> described;  // type, size, digits
+  } cases[] = {
+      {"SELECT id FROM dbo.P WHERE id = ? AND s <> '?' OR s = ?", 2, {SQL_VARCHAR, 100, 0}},
+      {"SELECT id FROM dbo.P WHERE ? = id", 1, {SQL_INTEGER, 10, 0}},
+      {"INSERT INTO dbo.P (dt, id) VALUES (?, ?)", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+      {"INSERT INTO dbo.P VALUES (1, 'x', ?)", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+      {"UPDATE dbo.P SET s = ? WHERE id = 1", 1, {SQL_VARCHAR, 100, 0}},
+      {"SELECT ? + 1", 1, {SQL_WVARCHAR, 4000, 0}},
+      {"SELECT id FROM dbo.P WHERE DATEADD(day, 1, dt) > ?", 1, {SQL_TYPE_TIMESTAMP, 23, 3}},
+  };
+  for (const auto& c : cases) {
+    Statement st(db_);
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.H(), (SQLCHAR*)c.sql, SQL_NTS)) << c.sql;
+    SQLSMALLINT type = 0, digits = -1, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeParam(st.H(), c.marker, &type, &size, &digits, &nullable)) << c.sql;
+    EXPECT_EQ(c.described, (std::vector<long>{type, static_cast<long>(size), digits})) << c.sql;
+  }
 }
 
 TEST_F(ParamsTest, AnArrayOfValuesRunsOncePerRow) {

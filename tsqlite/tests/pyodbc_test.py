@@ -95,9 +95,11 @@ class Client(unittest.TestCase):
         self.cur.execute("CREATE TABLE u (id bigint IDENTITY(100,1), s varchar(10))")
         for s in ("a", "b"):
             self.cur.execute("INSERT INTO t (s) VALUES (?)", s)
-        self.assertEqual((2, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
-        self.cur.execute("INSERT INTO u (s) VALUES ('x')")
-        self.assertEqual(100, self.one("SELECT SCOPE_IDENTITY()"))
+        # SCOPE_IDENTITY() belongs to the batch that inserted, @@IDENTITY to the connection.
+        self.assertEqual((None, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
+        self.cur.execute("INSERT INTO u (s) VALUES (?) SELECT SCOPE_IDENTITY()", "x")
+        self.cur.nextset()
+        self.assertEqual(100, self.cur.fetchone()[0])
         ids = [tuple(r) for r in self.cur.execute("SELECT id, LEN(g) FROM t ORDER BY id")]
         self.assertEqual([(1, 36), (2, 36)], ids)
         self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
@@ -132,6 +134,20 @@ class Client(unittest.TestCase):
         self.assertEqual(pyodbc.SQL_TYPE_DATE, self.cur.columns(table="t", column="d").fetchone().data_type)
         with self.assertRaisesRegex(pyodbc.DataError, "241"):
             self.cur.execute("INSERT INTO t (d) VALUES ('no date')")
+
+    def test_time_datetime2_and_smalldatetime_keep_their_precision(self):
+        self.cur.execute("CREATE TABLE t (n int, d2 datetime2, d0 datetime2(0), sd smalldatetime, tm time(3))")
+        self.cur.execute("INSERT INTO t VALUES (?, ?, ?, ?, ?)", 1, "2024-06-15 10:30:00.1234567",
+                         datetime.datetime(2024, 6, 15, 10, 30, 0, 600000), "2024-06-15 10:30:40",
+                         datetime.time(8, 15, 30))
+        row = self.cur.execute("SELECT d2, d0, sd, tm, CAST('12:34:56.789' AS time) AS c FROM t").fetchone()
+        self.assertEqual((datetime.datetime(2024, 6, 15, 10, 30, 0, 123456), datetime.datetime(2024, 6, 15, 10, 30, 1),
+                          datetime.datetime(2024, 6, 15, 10, 31), datetime.time(8, 15, 30),
+                          datetime.time(12, 34, 56, 789000)), tuple(row))
+        self.assertEqual([(27, 7), (19, 0), (16, 0), (12, 3), (16, 7)],
+                         [d[4:6] for d in self.cur.description])
+        self.assertEqual([93, 93, 93, -154], [c.data_type for c in self.cur.columns(table="t")][1:])
+        self.assertEqual(1, self.one("SELECT n FROM t WHERE tm = ?", datetime.time(8, 15, 30)))
 
     def test_many_rows_of_parameters(self):
         self.cur.execute("CREATE TABLE t (id int, s nvarchar(20))")

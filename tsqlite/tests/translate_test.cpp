@@ -721,7 +721,7 @@ TEST(Parameterize, TakesLiteralsOutAndFoldsLayout) {
   const Case cases[] = {
       {"SELECT  a\n\tFROM t  WHERE b = 'x''y' AND c = 42 ", "SELECT a FROM t WHERE b = ? AND c = ?", {"t:x'y", "i:42"}},
       {"SELECT a -- note\nFROM /* a /* nested */ comment */ t", "SELECT a FROM t", {}},
-      {"SELECT N'abc', 1.5, 0x1F", "SELECT ?, ?, 0x1F", {"t:abc", "r:1.5"}},
+      {"SELECT N'abc', 1.5, 0x1F", "SELECT N?, ?, 0x1F", {"t:abc", "r:1.5"}},
       {"SELECT CONVERT(char(8), d, 112) FROM Qxs133Bak WHERE d = CONVERT(Datetime, '20200101',112)",
        "SELECT CONVERT(char(8), d, 112) FROM Qxs133Bak WHERE d = CONVERT(Datetime, ?,112)",
        {"t:20200101"}},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "odbc_helpers.h"
 
@@ -69,6 +70,39 @@ TEST(WideCalls, TextsRoundTripAsUtf16) {
   SQLDisconnect(dbc);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, env);
+}
+
+// Expressions are described with the type SQL Server gives them: nvarchar for N'...' text.
+TEST(Descriptions, ExpressionsHaveSqlServersTypes) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("d.db") + ";Create=Yes");
+  ASSERT_TRUE(db.Ok());
+  const struct {
+    const char* item;
+    SQLSMALLINT type;
+    SQLULEN size;
+    SQLSMALLINT digits;
+  } cases[] = {
+      {"N'abc'", SQL_WVARCHAR, 3, 0},
+      {"N'a' + 'b' AS x", SQL_WVARCHAR, 2, 0},
+      {"'a' + 'b'", SQL_VARCHAR, 2, 0},
+      {"LEN(N'abc')", SQL_INTEGER, 10, 0},
+      {"CAST('10:00' AS time)", -154, 16, 7},  // SQL_SS_TIME2
+      {"CAST('10:00' AS time(0))", -154, 8, 0},
+      {"CAST('2024-01-02' AS datetime2(3))", SQL_TYPE_TIMESTAMP, 23, 3},
+      {"CAST('2024-01-02' AS smalldatetime)", SQL_TYPE_TIMESTAMP, 16, 0},
+      {"CAST('2024-01-02' AS datetime)", SQL_TYPE_TIMESTAMP, 23, 3},
+  };
+  for (const auto& c : cases) {
+    Statement st(db);
+    ASSERT_EQ(SQL_SUCCESS, st.Exec(std::string("SELECT ") + c.item)) << c.item;
+    SQLSMALLINT type = 0, digits = -1, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(st.H(), 1, nullptr, 0, nullptr, &type, &size, &digits, &nullable));
+    EXPECT_EQ((std::vector<long>{c.type, static_cast<long>(c.size), c.digits}),
+              (std::vector<long>{type, static_cast<long>(size), digits}))
+        << c.item;
+  }
 }
 
 }  // namespace
