@@ -209,29 +209,25 @@ struct ZtgColumn {
   std::string (*literal)(const ZtgSatz&);
   bool (*kept)(const ZtgSatz&, const ZtgAlt&);
 };
+// A text column: the record's field and the existing record's value of it.
+template <auto Field, auto Old>
+constexpr ZtgColumn Ztg_Text(const char* name) {
+  return {name, [](const ZtgSatz& z) { return Db_Format("'%s'", z.*Field); },
+          [](const ZtgSatz& z, const ZtgAlt& a) { return a.*Old == z.*Field; }};
+}
 constexpr ZtgColumn kZtgColumns[] = {
-    {"ZtgAkr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAkr); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.akr == z.ZtgAkr; }},
-    {"ZtgAbt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAbt); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.abt == z.ZtgAbt; }},
-    {"ZtgKst", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKst); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.kst == z.ZtgKst; }},
-    {"ZtgKtr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKtr); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.ktr == z.ZtgKtr; }},
-    {"ZtgKrt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgKrt); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.krt == z.ZtgKrt; }},
-    {"ZtgAgr", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAgr); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.agr == z.ZtgAgr; }},
+    Ztg_Text<&ZtgSatz::ZtgAkr, &ZtgAlt::akr>("ZtgAkr"),
+    Ztg_Text<&ZtgSatz::ZtgAbt, &ZtgAlt::abt>("ZtgAbt"),
+    Ztg_Text<&ZtgSatz::ZtgKst, &ZtgAlt::kst>("ZtgKst"),
+    Ztg_Text<&ZtgSatz::ZtgKtr, &ZtgAlt::ktr>("ZtgKtr"),
+    Ztg_Text<&ZtgSatz::ZtgKrt, &ZtgAlt::krt>("ZtgKrt"),
+    Ztg_Text<&ZtgSatz::ZtgAgr, &ZtgAlt::agr>("ZtgAgr"),
     {"ZtgTag", [](const ZtgSatz& z) { return Db_Format("%ld", static_cast<long>(z.ZtgTag)); },
      [](const ZtgSatz& z, const ZtgAlt& a) { return a.tag == z.ZtgTag; }},
-    {"ZtgBsd", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgBsd); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.bsd == z.ZtgBsd; }},
-    {"ZtgVra", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgVra); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.vra == z.ZtgVra; }},
-    {"ZtgAzt", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgAzt); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.azt == z.ZtgAzt; }},
-    {"ZtgTtp", [](const ZtgSatz& z) { return Db_Format("'%s'", z.ZtgTtp); },
-     [](const ZtgSatz& z, const ZtgAlt& a) { return a.ttp == z.ZtgTtp; }},
+    Ztg_Text<&ZtgSatz::ZtgBsd, &ZtgAlt::bsd>("ZtgBsd"),
+    Ztg_Text<&ZtgSatz::ZtgVra, &ZtgAlt::vra>("ZtgVra"),
+    Ztg_Text<&ZtgSatz::ZtgAzt, &ZtgAlt::azt>("ZtgAzt"),
+    Ztg_Text<&ZtgSatz::ZtgTtp, &ZtgAlt::ttp>("ZtgTtp"),
 };
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
