@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "fixtures/helpers.h"
-#include "session.h"
 
 namespace {
 
@@ -92,69 +91,14 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-struct Failure {
-  std::string state;  // empty when the statement ran
-  int native = 0;
-  std::string message;
-};
-
-std::string Connection(const std::string& db, const std::string& extra = "") {
-  return "DRIVER=" + fixture::BuildDir() + "/libtsqlite.so;Database=" + db + ";DateFirst=7" + extra;
-}
-
-// Connects with the connection string, runs one statement and reads its rows as text into *rows
-// when given; the first diagnostic record of whatever failed.
-Failure Execute(const std::string& connection, const std::string& statement, Rows* rows = nullptr) {
-  pxdb::Session session;
-  pxdb::DbError error;
-  pxdb::BatchResult result;
-  if (!session.DriverConnect(connection, &error) || !session.Exec(statement, &result, &error)) {
-    return {error.sqlstate.empty() ? "?????" : error.sqlstate, error.native, error.message};
-  }
-  if (rows && !result.sets.empty()) {
-    for (const auto& values : result.sets[0].rows) {
-      std::vector<std::string> row;
-      for (const auto& value : values) row.push_back(value ? *value : "NULL");
-      rows->push_back(std::move(row));
-    }
-  }
-  return {};
-}
-
 // Rows of every written table of a database file; -1 for a table that does not exist.
 Counts CountRows(const std::string& db) {
   Counts counts;
   for (const auto& [code, table] : kWritten) {
-    Rows rows;
-    counts[code] = Execute(Connection(db), "SELECT COUNT(*) FROM " + table, &rows).state.empty() && rows.size() == 1
-                       ? std::stoi(rows[0][0])
-                       : -1;
+    const fixture::Answer a = fixture::QueryFile(db, "SELECT COUNT(*) FROM " + table);
+    counts[code] = a.state.empty() && a.rows.size() == 1 ? std::stoi(a.rows[0][0]) : -1;
   }
   return counts;
-}
-
-// Every row planex writes into a database file, without the time stamps of the ...Dat columns.
-Rows DumpRows(const std::string& db) {
-  Rows all;
-  const char* const queries[] = {
-      "SELECT 'Bak', CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm",
-      "SELECT 'Kal', KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta "
-      "FROM QXSYSTEM.Qxs133Kal ORDER BY KalNum, KalDtm",
-      "SELECT 'Ka2', Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta "
-      "FROM ABC_1.Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm",
-      "SELECT 'Tag', TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-      "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-      "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag",
-      "SELECT 'Ztg', ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-      "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon",
-      "SELECT 'Urv', UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
-  };
-  for (const char* q : queries) {
-    Failure f = Execute(Connection(db), q, &all);
-    EXPECT_EQ(f.state, "") << q << "\n" << f.message;
-  }
-  return all;
 }
 
 // A company seeded once through planex-db, so that no connection is left on its database: each
@@ -542,8 +486,9 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
     if (c.writes_refused) {
       // The driver reports the lock as SQL Server reports a lock timeout.
       const auto at = Clock::now();
-      Failure f = Execute(Connection(db, ";LockTimeout=" + std::to_string(kLockTimeoutMs)),
-                          "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)");
+      const fixture::Answer f =
+          fixture::QueryFile(db, "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)",
+                             ";LockTimeout=" + std::to_string(kLockTimeoutMs));
       const auto took = Clock::now() - at;
       EXPECT_EQ(f.state, "HYT00");
       EXPECT_EQ(f.native, 1222);
@@ -592,7 +537,7 @@ TEST_P(KilledRuns, EndLikeAnUninterruptedRun) {
   const std::string whole = shop.Copy("whole.db");
   const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027", step));
   ASSERT_EQ(reference.status, 0) << reference.output;
-  const Rows expected = DumpRows(whole);
+  const Rows expected = fixture::WrittenRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
   ASSERT_GT(expected.size(), 800u);
 
@@ -613,12 +558,12 @@ TEST_P(KilledRuns, EndLikeAnUninterruptedRun) {
     const fixture::ProcResult check =
         fixture::Run(shop.co.Dir(), {"sqlite3", "-cmd", ".timeout 5000", db, "PRAGMA integrity_check"});
     EXPECT_EQ(check.out, "ok\n") << check.err;
-    const Rows left = DumpRows(db);
+    const Rows left = fixture::WrittenRows(db);
     for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
 
     const Ended again = WaitPlanex(StartPlanex(shop.co, "2027", step));
     EXPECT_EQ(again.status, 0) << again.output;
-    EXPECT_EQ(DumpRows(db), expected) << left.size() << " rows were left by the killed run";
+    EXPECT_EQ(fixture::WrittenRows(db), expected) << left.size() << " rows were left by the killed run";
     EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
   }
   // A run so short that no kill landed inside it would prove nothing.

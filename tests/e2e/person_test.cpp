@@ -70,19 +70,8 @@ class Scenario {
   Strings Years(const std::string& pnr) {
     return Col("SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = '" + pnr + "' ORDER BY UrvJhr");
   }
-  // Every row the person run writes, without the time stamps.
-  Rows Dump() {
-    Rows all =
-        Q("SELECT TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-          "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-          "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag");
-    for (auto& r : Q("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-                     "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg "
-                     "ORDER BY ZtgPnr, ZtgVon"))
-      all.push_back(r);
-    for (auto& r : Q("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr")) all.push_back(r);
-    return all;
-  }
+  // Every row the run writes, without the time stamps.
+  Rows Dump() { return WrittenRows(co.DbFile()); }
 
   Company co;
 };
