@@ -48,9 +48,7 @@ void AddMaster(Company& c, const Family& f, const std::string& num, int status =
 }
 
 void AddDay(Company& c, const std::string& num, const std::string& day, int status = 1) {
-  Sql(c, "INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES (" +
-             Lit(num) + ", " + Key(day) + ", 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + std::to_string(status) +
-             ")");
+  Sql(c, seed::Day(num, day, true, status));
 }
 
 // Week-model rows: one day type per weekday number (1..7) listed; "" leaves the weekday out.

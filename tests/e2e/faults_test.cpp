@@ -298,10 +298,7 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
 // records and a leave year.
 std::string ClientCalendarDays() {
   std::string days;
-  for (const auto& day : kDays) {
-    days += "INSERT INTO ABC_1.Qxs133Ka2 (Ka2Num, Ka2Dtm, Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta) VALUES ('K1', " +
-            Key(day) + ", 'AT', 'AT', 'AT', 100, 1)\nGO\n";
-  }
+  for (const auto& day : kDays) days += fixture::seed::Day("K1", day) + "\nGO\n";
   return days;
 }
 std::unique_ptr<Shop> WritingShop() {

@@ -32,11 +32,8 @@ class Scenario {
       Sql(seed::Person(pnr, name));
     Sql(seed::PersonRow(pnr, kal, akr, "AB", gvo, gbi));
   }
-  void Days(const std::string& kal, const Strings& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
-    const std::string p = table.find("Ka2") != std::string::npos ? "Ka2" : "Kal";
-    for (const auto& k : keys)
-      Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal + "', " +
-          Key(k) + ", 'AT', 1)");
+  void Days(const std::string& kal, const Strings& keys, bool system = false) {
+    for (const auto& k : keys) Sql(seed::Day(kal, k, system));
   }
   // A group of cycle length tge whose plan gives working time "A<n>" on cycle day n.
   void Group(const std::string& agr, int tge) {
@@ -173,7 +170,7 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   {
     Scenario s;
     s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
-    s.Days("S1", {"20261210", "20261211"}, "QXSYSTEM.Qxs133Kal");
+    s.Days("S1", {"20261210", "20261211"}, true);
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Person("P2", "Zwei", "20260101", "", "S1");
     s.Run("0", "2026");
@@ -184,7 +181,7 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   // With it, a calendar that has day rows only in the system table gives no days.
   {
     Scenario s;
-    s.Days("S1", {"20261210"}, "QXSYSTEM.Qxs133Kal");
+    s.Days("S1", {"20261210"}, true);
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Run("0", "2026");
     EXPECT_TRUE(s.TagDays("P1").empty());
