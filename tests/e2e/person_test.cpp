@@ -209,9 +209,14 @@ TEST_F(PersonRun, PersonWhoseRowsHaveEndedIsNotHandled) {
   s.Person("P1", "Ended yesterday", "20260101", "20261207");
   s.Person("P2", "Ended today at midnight", "20260101", "20261208");
   s.Person("P3", "Ends tomorrow", "20260101", "20261209");
+  // Deleted rows (status 4) count as none: an assignment row, and a person.
+  s.Person("P4", "Deleted assignment row");
+  s.Person("P5", "Deleted person");
+  s.Sql("UPDATE ABC_1.Qxs310Bsv SET BsvSta = 4 WHERE BsvPnr = 'P4'");
+  s.Sql("UPDATE ABC_1.Qxs300Pnr SET PnrSta = 4 WHERE PnrNum = 'P5'");
   s.Run("0", "2026");
 
-  for (const char* pnr : {"P1", "P2"}) {
+  for (const char* pnr : {"P1", "P2", "P4", "P5"}) {
     EXPECT_TRUE(s.TagDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.ZtgDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.Years(pnr).empty()) << pnr;
