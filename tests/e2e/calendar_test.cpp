@@ -48,18 +48,13 @@ void AddMaster(Company& c, const Family& f, const std::string& num, int status =
 }
 
 void AddDay(Company& c, const std::string& num, const std::string& day, int status = 1) {
-  Sql(c, "INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES (" +
-             Lit(num) + ", " + Key(day) + ", 'AT', 'AT', 'AT', 100, CURRENT_TIMESTAMP, " + std::to_string(status) +
-             ")");
+  Sql(c, seed::Day(num, day, true, status));
 }
 
 // Week-model rows: one day type per weekday number (1..7) listed; "" leaves the weekday out.
 void AddWeekModel(Company& c, const std::string& num, const Strings& types) {
-  for (size_t i = 0; i < types.size(); ++i) {
-    if (types[i].empty()) continue;
-    Sql(c, "INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES (" + Lit(num) + ", " +
-               std::to_string(i + 1) + ", " + Lit(types[i]) + ", 1)");
-  }
+  for (size_t i = 0; i < types.size(); ++i)
+    if (!types[i].empty()) Sql(c, seed::WeekDay(num, static_cast<int>(i) + 1, types[i]));
 }
 const Strings kEveryDay(7, "AT");
 
@@ -81,10 +76,7 @@ Strings CalendarDays(Company& c, const Family& f, const std::string& num) {
 
 // The clock stands at 8 December 2026; this base calendar reaches 31 December 2026.
 Options DecemberCompany(int date_first = 7) {
-  Options options;
-  options.date_first = date_first;
-  options.first_day = "20261201";
-  return options;
+  return {.date_first = date_first, .first_day = "20261201"};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -143,9 +135,7 @@ TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
   };
   for (const WeekCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Options options;
-    options.first_day = c.first_day;
-    Company company(options);
+    Company company({.first_day = c.first_day});
     RunPlanex(company, c.end_year);
     EXPECT_EQ(Errors(company), Strings{});
 
@@ -185,17 +175,14 @@ TEST_F(BaseCalendar, WeekNumbersAndWeekYearsFollowIso8601AcrossYearEnds) {
 }
 
 TEST_F(BaseCalendar, EmptyTableInsertsNothingAndLogsTheMissingDay) {
-  Options options;  // no row at all
-  Company company(options);
+  Company company;  // no row at all
   RunPlanex(company, "2026");
   EXPECT_EQ(Errors(company), Strings{"Error: Bak_NxtDay_Init RC:100\n"});
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak"), "0");
 }
 
 TEST_F(BaseCalendar, AlreadyBeyondTheEndDateChangesNothing) {
-  Options options;
-  options.first_day = "20280101";  // holds 31 December 2027
-  Company company(options);
+  Company company({.first_day = "20280101"});  // holds 31 December 2027
   RunPlanex(company, "2027");
   EXPECT_EQ(Errors(company), Strings{});
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak"), "1");

@@ -5,9 +5,6 @@
 // with status 0 and never hang.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <grp.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,27 +21,21 @@
 #include <thread>
 #include <vector>
 
-#include "fixtures/company.h"
-#include "session.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using Rows = std::vector<std::vector<std::string>>;
-
-constexpr char kNow[] = "2026-12-08 10:00:00";
-// A run that has not ended by then is taken as hung.
-constexpr auto kHung = std::chrono::seconds(60);
-
-std::string Key(const std::string& key) {
-  return "CONVERT(Datetime, '" + key + "', 112)";
-}
+using fixture::Ended;
+using fixture::Key;
+using fixture::Rows;
+using fixture::StartPlanex;
+using fixture::WaitPlanex;
 
 // The days after 8 December 2026 that a calendar with Mondays and Thursdays in its week model
 // (weekday numbers 2 and 5 under DATEFIRST 7) gets up to the end of the year.
-const std::vector<std::string> kDays = {"20261210", "20261214", "20261217", "20261221",
-                                        "20261224", "20261228", "20261231"};
+const fixture::Strings kDays = fixture::DayKeys({10, 14, 17, 21, 24, 28, 31});
 
 // The cycle day of a December day in a 7-day cycle that starts on 1 December with day 1.
 int CycleDay(const std::string& day) {
@@ -58,30 +49,20 @@ std::string Pnr(int p) {
 // A small company as a T-SQL script: a system calendar S1 and a client calendar K1, both working
 // Mondays and Thursdays, a group G1 with a 7-day plan, and persons P1..Pn on K1 and G1.
 std::string SeedScript(int persons) {
+  namespace seed = fixture::seed;
   std::string s;
   auto add = [&](const std::string& statement) { s += statement + "\nGO\n"; };
-  add("INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwSta) VALUES ('S1', 1)");
-  add("INSERT INTO ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta) VALUES ('K1', 1)");
-  for (const char* kal : {"S1", "K1"}) {
-    for (int weekday : {2, 5}) {
-      add(std::string("INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES ('") + kal + "', " +
-          std::to_string(weekday) + ", 'AT', 1)");
-    }
-  }
-  add("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('G1', 7, 1)");
-  for (int d = 1; d <= 7; ++d) {
-    add("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('G1', " + std::to_string(d) +
-        ", 'A" + std::to_string(d) + "', 'V" + std::to_string(d) + "', 1)");
-  }
+  add(seed::Calendar("S1", true));
+  add(seed::Calendar("K1", false));
+  for (const char* kal : {"S1", "K1"})
+    for (int weekday : {2, 5}) add(seed::WeekDay(kal, weekday, "AT"));
+  add(seed::Group("G1", 7));
+  for (int d = 1; d <= 7; ++d) add(seed::Plan("G1", d, "A" + std::to_string(d), "V" + std::to_string(d)));
   for (int p = 1; p <= persons; ++p) {
     const std::string pnr = Pnr(p);
-    add("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', 'Person " + pnr + "', 1)");
-    add("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr + "', " +
-        Key("20260101") + ", NULL, 'K1', 'AK', 'AB', 1)");
-    add("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, "
-        "ZUOSDT, ZUOSTG, ZuoSta) VALUES ('" +
-        pnr + "', 'G1', 'ABT', 'KST', 'KR', 'KTR', 'ZV', " + Key("20260101") + ", NULL, " + Key("20261201") +
-        ", 1, 1)");
+    add(seed::Person(pnr, "Person " + pnr));
+    add(seed::PersonRow(pnr, "K1", "AK", "AB"));
+    add(seed::Assignment({.pnr = pnr, .agr = "G1", .sdt = "20261201"}));
   }
   return s;
 }
@@ -110,69 +91,14 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-struct Failure {
-  std::string state;  // empty when the statement ran
-  int native = 0;
-  std::string message;
-};
-
-std::string Connection(const std::string& db, const std::string& extra = "") {
-  return "DRIVER=" + fixture::BuildDir() + "/libtsqlite.so;Database=" + db + ";DateFirst=7" + extra;
-}
-
-// Connects with the connection string, runs one statement and reads its rows as text into *rows
-// when given; the first diagnostic record of whatever failed.
-Failure Execute(const std::string& connection, const std::string& statement, Rows* rows = nullptr) {
-  pxdb::Session session;
-  pxdb::DbError error;
-  pxdb::BatchResult result;
-  if (!session.DriverConnect(connection, &error) || !session.Exec(statement, &result, &error)) {
-    return {error.sqlstate.empty() ? "?????" : error.sqlstate, error.native, error.message};
-  }
-  if (rows && !result.sets.empty()) {
-    for (const auto& values : result.sets[0].rows) {
-      std::vector<std::string> row;
-      for (const auto& value : values) row.push_back(value ? *value : "NULL");
-      rows->push_back(std::move(row));
-    }
-  }
-  return {};
-}
-
 // Rows of every written table of a database file; -1 for a table that does not exist.
 Counts CountRows(const std::string& db) {
   Counts counts;
   for (const auto& [code, table] : kWritten) {
-    Rows rows;
-    counts[code] = Execute(Connection(db), "SELECT COUNT(*) FROM " + table, &rows).state.empty() && rows.size() == 1
-                       ? std::stoi(rows[0][0])
-                       : -1;
+    const fixture::Answer a = fixture::QueryFile(db, "SELECT COUNT(*) FROM " + table);
+    counts[code] = a.state.empty() && a.rows.size() == 1 ? std::stoi(a.rows[0][0]) : -1;
   }
   return counts;
-}
-
-// Every row planex writes into a database file, without the time stamps of the ...Dat columns.
-Rows DumpRows(const std::string& db) {
-  Rows all;
-  const char* const queries[] = {
-      "SELECT 'Bak', CONVERT(char(8), BakDtm, 112), BakJhr, BakMon, BakTag, BakWch, BakWtg, BakJtg, BakYow "
-      "FROM QXSYSTEM.Qxs133Bak ORDER BY BakDtm",
-      "SELECT 'Kal', KalNum, CONVERT(char(8), KalDtm, 112), KalTtp, KalPtp, KalBtp, KalGwt, KalSta "
-      "FROM QXSYSTEM.Qxs133Kal ORDER BY KalNum, KalDtm",
-      "SELECT 'Ka2', Ka2Num, CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta "
-      "FROM ABC_1.Qxs133Ka2 ORDER BY Ka2Num, Ka2Dtm",
-      "SELECT 'Tag', TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-      "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-      "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag",
-      "SELECT 'Ztg', ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-      "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg ORDER BY ZtgPnr, ZtgVon",
-      "SELECT 'Urv', UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
-  };
-  for (const char* q : queries) {
-    Failure f = Execute(Connection(db), q, &all);
-    EXPECT_EQ(f.state, "") << q << "\n" << f.message;
-  }
-  return all;
 }
 
 // A company seeded once through planex-db, so that no connection is left on its database: each
@@ -180,7 +106,7 @@ Rows DumpRows(const std::string& db) {
 class Shop {
  public:
   explicit Shop(int persons, const std::string& first_day = "20261201", const std::string& more = "")
-      : co(Opts(first_day)) {
+      : co(fixture::Options{.first_day = first_day}) {
     co.WriteSettings();
     Script(co.DbFile(), SeedScript(persons) + more);
     EXPECT_FALSE(fs::exists(co.DbFile() + "-wal"));
@@ -215,21 +141,9 @@ class Shop {
   }
 
   fixture::Company co;
-
- private:
-  static fixture::Options Opts(const std::string& first_day) {
-    fixture::Options o;
-    o.first_day = first_day;
-    return o;
-  }
 };
 
-class Faults : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
-  }
-};
+using Faults = fixture::DatabaseTest;
 
 // ---------------------------------------------------------------------------------------------
 // A damaged schema or a refusing table stops only the steps that need it.
@@ -372,92 +286,9 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
     const std::string db = shop.Copy("case" + std::to_string(++number) + ".db");
     if (!c.sqlite.empty()) shop.Sqlite(db, c.sqlite);
     if (!c.tsql.empty()) shop.Script(db, c.tsql);
-    fixture::ProcResult r = shop.co.RunPlanex({"0", "2026", "planex.ini", "0", "0"}, kNow);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    fixture::RunPlanexOk(shop.co, "0", "2026");
     EXPECT_EQ(Body(shop.co.Log()), c.log);
     EXPECT_EQ(CountRows(db), c.rows);
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
-// planex as a separate process, started and watched here.
-
-struct Started {
-  pid_t pid = -1;
-  Clock::time_point at;
-  std::string dir;
-};
-
-// Starts planex for all persons up to the end of `ende` in the company's folder, in a process
-// group of its own. With uid set, the process gives up root and runs as that user; it ends with
-// 125 when it cannot, and with 124 when that user may not run planex.
-Started StartPlanex(fixture::Company& co, const std::string& ende, uid_t uid = 0, const char* step = "batched") {
-  const std::string planex = fixture::BuildDir() + "/planex";
-  const std::string dir = co.Dir();
-
-  Started s;
-  s.at = Clock::now();
-  s.dir = dir;
-  s.pid = fork();
-  if (s.pid == 0) {
-    setpgid(0, 0);
-    // Standard output and error go to a file of the folder, for the report of a failing test.
-    int in = open("/dev/null", O_RDONLY);
-    int out = open((dir + "/planex.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (in >= 0 && out >= 0) {
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(out, 2);
-    }
-    if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(125);
-    if (access(planex.c_str(), X_OK) != 0) _exit(124);
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    setenv("ODBCSYSINI", dir.c_str(), 1);
-    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
-    setenv("PLANEX_PERSON_STEP", step, 1);
-    execlp("faketime", "faketime", kNow, planex.c_str(), "0", ende.c_str(), "planex.ini", "0", "0", nullptr);
-    _exit(127);
-  }
-  if (s.pid > 0) setpgid(s.pid, s.pid);
-  return s;
-}
-
-struct Ended {
-  int status = -1;  // exit status, or -1 when it did not exit by itself within the limit
-  Clock::duration took{};
-  std::string output;  // standard output and error
-};
-
-// faketime keeps the fake clock of a process tree in a semaphore and a shared-memory object named
-// after its process id, and removes them when it ends. Killed, it leaves them behind, and a later
-// faketime that gets the same process id fails to start.
-void RemoveClockOf(pid_t pid) {
-  std::error_code ignored;
-  fs::remove("/dev/shm/faketime_shm_" + std::to_string(pid), ignored);
-  fs::remove("/dev/shm/sem.faketime_sem_" + std::to_string(pid), ignored);
-}
-
-Ended WaitPlanex(const Started& s, Clock::duration limit = kHung) {
-  Ended e;
-  int status = 0;
-  for (;;) {
-    pid_t done = waitpid(s.pid, &status, WNOHANG);
-    if (done == s.pid && WIFSIGNALED(status)) RemoveClockOf(s.pid);
-    if (done == s.pid) {
-      e.took = Clock::now() - s.at;
-      e.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      e.output = fixture::ReadText(s.dir + "/planex.out");
-      return e;
-    }
-    if (Clock::now() - s.at > limit) {
-      kill(-s.pid, SIGKILL);
-      waitpid(s.pid, &status, 0);
-      RemoveClockOf(s.pid);
-      e.took = Clock::now() - s.at;
-      return e;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
@@ -467,15 +298,15 @@ Ended WaitPlanex(const Started& s, Clock::duration limit = kHung) {
 // records and a leave year.
 std::string ClientCalendarDays() {
   std::string days;
-  for (const auto& day : kDays) {
-    days += "INSERT INTO ABC_1.Qxs133Ka2 (Ka2Num, Ka2Dtm, Ka2Ttp, Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Sta) VALUES ('K1', " +
-            Key(day) + ", 'AT', 'AT', 'AT', 100, 1)\nGO\n";
-  }
+  for (const auto& day : kDays) days += fixture::seed::Day("K1", day) + "\nGO\n";
   return days;
 }
 std::unique_ptr<Shop> WritingShop() {
   return std::make_unique<Shop>(1, "20270101", ClientCalendarDays());
 }
+
+// The run log of a run that could not open the database.
+constexpr char kConnectFailed[] = "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n";
 
 // Every write of WritingShop's run is logged as refused with -1.
 void ExpectEveryWriteRefused(const std::string& log) {
@@ -520,7 +351,7 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
                     c.readonly_folder
                         ? read_only | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec
                         : read_only);
-    Ended e = WaitPlanex(StartPlanex(co, "2026", as_user));
+    Ended e = WaitPlanex(StartPlanex(co, "2026", "batched", as_user));
     fs::permissions(folder, fs::perms::owner_all);
     fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write);
     if (e.status == 125) GTEST_SKIP() << "cannot give up root for planex";
@@ -528,7 +359,7 @@ TEST_F(Faults, DatabaseThatCannotBeWrittenIsLoggedAndLeftAsItWas) {
     EXPECT_EQ(e.status, 0) << e.output;
     if (c.readonly_folder) {
       // Without its -wal file the database cannot be opened at all.
-      EXPECT_EQ(Body(co.Log()), "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n");
+      EXPECT_EQ(Body(co.Log()), kConnectFailed);
     } else {
       ExpectEveryWriteRefused(co.Log());
     }
@@ -542,9 +373,9 @@ TEST_F(Faults, MissingDatabaseFileIsAConnectFailureAndNothingIsCreated) {
   fixture::Company& co = shop->co;
   const std::string db = co.Dir() + "/mistyped.db";
   shop->PointDsn(db);
-  Ended e = WaitPlanex(StartPlanex(co, "2026"));
+  Ended e = WaitPlanex(StartPlanex(co, "2026", "batched"));
   EXPECT_EQ(e.status, 0) << e.output;
-  EXPECT_EQ(Body(co.Log()), "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n");
+  EXPECT_EQ(Body(co.Log()), kConnectFailed);
   EXPECT_FALSE(fs::exists(db));
 }
 
@@ -570,7 +401,7 @@ TEST_F(Faults, DamagedDatabaseFileIsLoggedWithoutACrash) {
       text.replace(0, noise.size(), noise);
       ASSERT_TRUE(fixture::WriteText(db, text));
     }
-    Ended e = WaitPlanex(StartPlanex(co, "2026"));
+    Ended e = WaitPlanex(StartPlanex(co, "2026", "batched"));
     EXPECT_EQ(e.status, 0) << e.output;
     EXPECT_EQ(e.output, "");
     // Whether the damage shows at the connection or at the statements depends on where it lies.
@@ -652,8 +483,9 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
     if (c.writes_refused) {
       // The driver reports the lock as SQL Server reports a lock timeout.
       const auto at = Clock::now();
-      Failure f = Execute(Connection(db, ";LockTimeout=" + std::to_string(kLockTimeoutMs)),
-                          "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)");
+      const fixture::Answer f =
+          fixture::QueryFile(db, "INSERT INTO ABC_1.Qxs332Urv (UrvPnr, UrvJhr) VALUES ('P1', 2030)",
+                             ";LockTimeout=" + std::to_string(kLockTimeoutMs));
       const auto took = Clock::now() - at;
       EXPECT_EQ(f.state, "HYT00");
       EXPECT_EQ(f.native, 1222);
@@ -661,13 +493,13 @@ TEST_F(Faults, LockedDatabaseFailsEachStatementAfterTheLockTimeout) {
       EXPECT_GE(took, wait);
     }
 
-    Ended e = WaitPlanex(StartPlanex(co, "2026"));
+    Ended e = WaitPlanex(StartPlanex(co, "2026", "batched"));
     EXPECT_EQ(e.status, 0) << e.output;
     if (c.writes_refused) {
       ExpectEveryWriteRefused(co.Log());
       EXPECT_GE(e.took, kWrites * wait * 9 / 10);
     } else {
-      EXPECT_EQ(Body(co.Log()), "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n");
+      EXPECT_EQ(Body(co.Log()), kConnectFailed);
     }
     // One lock timeout per statement, and the start-up of a sanitizer build besides.
     EXPECT_LT(e.took, kWrites * wait + std::chrono::seconds(10));
@@ -700,9 +532,9 @@ TEST_P(KilledRuns, EndLikeAnUninterruptedRun) {
 
   Shop shop(kPersons);
   const std::string whole = shop.Copy("whole.db");
-  const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027", 0, step));
+  const Ended reference = WaitPlanex(StartPlanex(shop.co, "2027", step));
   ASSERT_EQ(reference.status, 0) << reference.output;
-  const Rows expected = DumpRows(whole);
+  const Rows expected = fixture::WrittenRows(whole);
   const std::set<std::vector<std::string>> known(expected.begin(), expected.end());
   ASSERT_GT(expected.size(), 800u);
 
@@ -714,21 +546,21 @@ TEST_P(KilledRuns, EndLikeAnUninterruptedRun) {
     const std::chrono::microseconds after(share(random));
     SCOPED_TRACE("run " + std::to_string(run) + " killed after " + std::to_string(after.count()) + " us");
     const std::string db = shop.Copy("killed" + std::to_string(run) + ".db");
-    const Started started = StartPlanex(shop.co, "2027", 0, step);
+    const fixture::Started started = StartPlanex(shop.co, "2027", step);
     std::this_thread::sleep_until(started.at + after);
-    kill(-started.pid, SIGKILL);
+    fixture::KillPlanex(started);
     if (WaitPlanex(started).status != 0) ++killed;
 
     // A process of the killed group may hold the file's lock for a moment longer than faketime.
     const fixture::ProcResult check =
         fixture::Run(shop.co.Dir(), {"sqlite3", "-cmd", ".timeout 5000", db, "PRAGMA integrity_check"});
     EXPECT_EQ(check.out, "ok\n") << check.err;
-    const Rows left = DumpRows(db);
+    const Rows left = fixture::WrittenRows(db);
     for (const auto& row : left) EXPECT_EQ(known.count(row), 1u) << Join(row);
 
-    const Ended again = WaitPlanex(StartPlanex(shop.co, "2027", 0, step));
+    const Ended again = WaitPlanex(StartPlanex(shop.co, "2027", step));
     EXPECT_EQ(again.status, 0) << again.output;
-    EXPECT_EQ(DumpRows(db), expected) << left.size() << " rows were left by the killed run";
+    EXPECT_EQ(fixture::WrittenRows(db), expected) << left.size() << " rows were left by the killed run";
     EXPECT_EQ(shop.co.Log().find("Error"), std::string::npos) << shop.co.Log();
   }
   // A run so short that no kill landed inside it would prove nothing.

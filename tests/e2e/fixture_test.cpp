@@ -37,10 +37,7 @@ TEST(FixtureCompany, InstallsTheSchemaAndRemovesItsFolder) {
   if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
   std::string dir;
   {
-    fixture::Options o;
-    o.schema = "abc_9";
-    o.first_day = "20260101";
-    fixture::Company c(o);
+    fixture::Company c({.schema = "abc_9", .first_day = "20260101"});
     ASSERT_EQ(c.SetupError(), "");
     dir = c.Dir();
     EXPECT_EQ(c.Schema(), "ABC_9");

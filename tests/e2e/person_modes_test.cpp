@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 #include "fixtures/random_company.h"
 
 namespace {
 
+using fixture::kNow;
 using Rows = std::vector<std::vector<std::string>>;
-
-constexpr const char* kNow = "2026-12-08 10:00:00";
 
 struct ModesCase {
   const char* name;
@@ -98,17 +97,11 @@ void ExpectSameLog(const std::string& daily, const std::string& batched) {
                 << "\n  batched:    " << batched.substr(from, 160);
 }
 
-class PersonModes : public ::testing::TestWithParam<ModesCase> {
- protected:
-  void SetUp() override {
-    if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
-  }
-};
+class PersonModes : public fixture::DatabaseTest, public ::testing::WithParamInterface<ModesCase> {};
 
 TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
   const ModesCase& c = GetParam();
-  fixture::Options options;
-  options.first_day = "20261201";
+  const fixture::Options options{.first_day = "20261201"};
   fixture::Company daily(options), batched(options);
   const std::vector<std::string> sql = fixture::RandomCompany(c.seed, c.persons, c.odd, c.shape);
   for (fixture::Company* co : {&daily, &batched}) {

@@ -2,12 +2,7 @@
 // clock pinned at 8 December 2026, rows read back through ODBC.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,10 +14,9 @@ namespace {
 using namespace fixture;
 using PersonRun = DatabaseTest;
 
+// A short base calendar: the runs below end in 2026 or 2027.
 Options Opts() {
-  Options o;
-  o.first_day = "20261201";  // a short base calendar: the runs below end in 2026 or 2027
-  return o;
+  return {.first_day = "20261201"};
 }
 
 // A company with persons, calendars, groups and assignments written straight into its tables.
@@ -35,29 +29,20 @@ class Scenario {
   void Person(const std::string& pnr, const std::string& name, const std::string& gvo = "20260101",
               const std::string& gbi = "", const std::string& kal = "K1", const std::string& akr = "AK") {
     if (co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '" + pnr + "'") == "0")
-      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES ('" + pnr + "', " + Lit(name) + ", 1)");
-    Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES ('" + pnr + "', " +
-        Key(gvo) + ", " + (gbi.empty() ? "NULL" : Key(gbi)) + ", '" + kal + "', '" + akr + "', 'AB', 1)");
+      Sql(seed::Person(pnr, name));
+    Sql(seed::PersonRow(pnr, kal, akr, "AB", gvo, gbi));
   }
-  void Days(const std::string& kal, const Strings& keys, const std::string& table = "ABC_1.Qxs133Ka2") {
-    const std::string p = table.find("Ka2") != std::string::npos ? "Ka2" : "Kal";
-    for (const auto& k : keys)
-      Sql("INSERT INTO " + table + " (" + p + "Num, " + p + "Dtm, " + p + "Ttp, " + p + "Sta) VALUES ('" + kal + "', " +
-          Key(k) + ", 'AT', 1)");
+  void Days(const std::string& kal, const Strings& keys, bool system = false) {
+    for (const auto& k : keys) Sql(seed::Day(kal, k, system));
   }
   // A group of cycle length tge whose plan gives working time "A<n>" on cycle day n.
   void Group(const std::string& agr, int tge) {
-    Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('" + agr + "', " + std::to_string(tge) + ", 1)");
-    for (int d = 1; d <= tge; ++d)
-      Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('" + agr + "', " +
-          std::to_string(d) + ", 'A" + std::to_string(d) + "', 'PV', 1)");
+    Sql(seed::Group(agr, tge));
+    for (int d = 1; d <= tge; ++d) Sql(seed::Plan(agr, d, "A" + std::to_string(d), "PV"));
   }
   void Assign(const std::string& pnr, const std::string& agr, const std::string& sdt, int stg,
               const std::string& gvo = "20260101", const std::string& kst = "K-100") {
-    Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, ZUOSDT, "
-        "ZUOSTG, ZuoSta) VALUES ('" +
-        pnr + "', '" + agr + "', 'ABT', " + Lit(kst) + ", 'KR', 'KTR', 'ZV', " + Key(gvo) + ", NULL, " + Key(sdt) +
-        ", " + std::to_string(stg) + ", 1)");
+    Sql(seed::Assignment({.pnr = pnr, .agr = agr, .kst = kst, .gvo = gvo, .sdt = sdt, .stg = stg}));
   }
 
   // A person with an open assignment row and a group assignment from cycle day stg on sdt.
@@ -82,19 +67,8 @@ class Scenario {
   Strings Years(const std::string& pnr) {
     return Col("SELECT UrvJhr FROM ABC_1.Qxs332Urv WHERE UrvPnr = '" + pnr + "' ORDER BY UrvJhr");
   }
-  // Every row the person run writes, without the time stamps.
-  Rows Dump() {
-    Rows all =
-        Q("SELECT TagPnr, CONVERT(char(8), TagTag, 112), CONVERT(char(8), TagVon, 112), "
-          "CONVERT(varchar(19), TagUhr, 120), CONVERT(char(8), TagBis, 112), CONVERT(varchar(19), TagEnd, 120) "
-          "FROM ABC_1.Qxs327Tag ORDER BY TagPnr, TagTag");
-    for (auto& r : Q("SELECT ZtgPnr, CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, "
-                     "ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp, ZtgSta, ZtgPnm FROM ABC_1.Qxs329Ztg "
-                     "ORDER BY ZtgPnr, ZtgVon"))
-      all.push_back(r);
-    for (auto& r : Q("SELECT UrvPnr, UrvJhr FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr")) all.push_back(r);
-    return all;
-  }
+  // Every row the run writes, without the time stamps.
+  Rows Dump() { return WrittenRows(co.DbFile()); }
 
   Company co;
 };
@@ -152,8 +126,8 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
 TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewrittenInPlace) {
   Scenario s;
   s.Days("K1", {"20261210", "20261211"});
-  s.Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES ('G1', 1, 1)");
-  s.Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES ('G1', 1, '  ', 'V9', 1)");
+  s.Sql(seed::Group("G1", 1));
+  s.Sql(seed::Plan("G1", 1, "  ", "V9"));
   s.Member("P1", "Neuer Name", "G1", "20260101", 1);
   // An existing record with a day record of its own: both stay one row each.
   s.Sql("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) VALUES ('P1', " +
@@ -196,7 +170,7 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   {
     Scenario s;
     s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
-    s.Days("S1", {"20261210", "20261211"}, "QXSYSTEM.Qxs133Kal");
+    s.Days("S1", {"20261210", "20261211"}, true);
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Person("P2", "Zwei", "20260101", "", "S1");
     s.Run("0", "2026");
@@ -207,7 +181,7 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   // With it, a calendar that has day rows only in the system table gives no days.
   {
     Scenario s;
-    s.Days("S1", {"20261210"}, "QXSYSTEM.Qxs133Kal");
+    s.Days("S1", {"20261210"}, true);
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Run("0", "2026");
     EXPECT_TRUE(s.TagDays("P1").empty());
@@ -235,9 +209,14 @@ TEST_F(PersonRun, PersonWhoseRowsHaveEndedIsNotHandled) {
   s.Person("P1", "Ended yesterday", "20260101", "20261207");
   s.Person("P2", "Ended today at midnight", "20260101", "20261208");
   s.Person("P3", "Ends tomorrow", "20260101", "20261209");
+  // Deleted rows (status 4) count as none: an assignment row, and a person.
+  s.Person("P4", "Deleted assignment row");
+  s.Person("P5", "Deleted person");
+  s.Sql("UPDATE ABC_1.Qxs310Bsv SET BsvSta = 4 WHERE BsvPnr = 'P4'");
+  s.Sql("UPDATE ABC_1.Qxs300Pnr SET PnrSta = 4 WHERE PnrNum = 'P5'");
   s.Run("0", "2026");
 
-  for (const char* pnr : {"P1", "P2"}) {
+  for (const char* pnr : {"P1", "P2", "P4", "P5"}) {
     EXPECT_TRUE(s.TagDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.ZtgDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.Years(pnr).empty()) << pnr;
@@ -362,33 +341,14 @@ TEST_F(PersonRun, SecondRunWithTheSameArgumentsChangesNothing) {
 // Starts planex in the company folder and kills it with SIGKILL once it has written `rows` day
 // records. Returns false when the run ended before that.
 bool KillPlanexAfter(Scenario& s, int rows) {
-  const std::string planex = BuildDir() + "/planex";
-  pid_t pid = fork();
-  if (pid == 0) {
-    setpgid(0, 0);
-    if (chdir(s.co.Dir().c_str()) != 0) _exit(127);
-    setenv("ODBCSYSINI", s.co.Dir().c_str(), 1);
-    setenv("ODBCINI", (s.co.Dir() + "/odbc.ini").c_str(), 1);
-    execlp("faketime", "faketime", kNow, planex.c_str(), "0", "2027", "planex.ini", "0", "0", nullptr);
-    _exit(127);
-  }
-  setpgid(pid, pid);
+  const Started run = StartPlanex(s.co, "2027");
   bool killed = false;
-  for (int i = 0; i < 3000; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return false;
-    if (std::stoi("0" + s.co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag")) >= rows) {
-      kill(-pid, SIGKILL);
-      killed = true;
-      break;
-    }
+  for (int i = 0; i < 3000 && !killed && Running(run); ++i) {
+    killed = std::stoi("0" + s.co.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs327Tag")) >= rows;
+    if (killed) KillPlanex(run);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  waitpid(pid, nullptr, 0);
-  // A killed faketime leaves its clock files behind, which a later faketime with the same process
-  // id trips over ("sem_open: File exists").
-  std::remove(("/dev/shm/faketime_shm_" + std::to_string(pid)).c_str());
-  std::remove(("/dev/shm/sem.faketime_sem_" + std::to_string(pid)).c_str());
+  WaitPlanex(run);
   return killed;
 }
 

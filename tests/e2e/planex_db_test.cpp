@@ -7,35 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
 using fixture::BuildDir;
 using fixture::Company;
 using fixture::Options;
+using fixture::PlanexDb;
 using fixture::ProcResult;
+using fixture::WriteText;
+using PlanexDbInit = fixture::DatabaseTest;
+using PlanexDbSql = fixture::DatabaseTest;
+using PlanexDbCounts = fixture::DatabaseTest;
+using PlanexDbDemo = fixture::DatabaseTest;
 
-#define REQUIRE_DRIVER()                                                        \
-  if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built"; \
-  static_cast<void>(0)
-
-std::vector<std::string> Tool(const Company& c, int date_first, std::vector<std::string> args) {
-  std::vector<std::string> argv = {BuildDir() + "/planex-db", "--db", c.DbFile(), "--date-first",
-                                   std::to_string(date_first)};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-Options WithFirstDay(const std::string& first_day, int date_first = 7) {
-  Options o;
-  o.first_day = first_day;
-  o.date_first = date_first;
-  return o;
+Options WithFirstDay(const std::string& first_day = "20260101", int date_first = 7) {
+  return {.date_first = date_first, .first_day = first_day};
 }
 
 // --- init -------------------------------------------------------------------------------------
@@ -46,8 +34,7 @@ struct SeedCase {
   std::vector<std::string> row;  // date, year, month, day, week, weekday, day of year, week-year
 };
 
-TEST(PlanexDbInit, SeedsTheDayBeforeTheFirstDayWithServerWeekdayAndIsoWeek) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbInit, SeedsTheDayBeforeTheFirstDayWithServerWeekdayAndIsoWeek) {
   const SeedCase cases[] = {
       // Thursday 31 December 2026 closes a 53-week year.
       {"20270101", 7, {"20261231", "2026", "12", "31", "53", "5", "365", "2026"}},
@@ -72,8 +59,7 @@ TEST(PlanexDbInit, SeedsTheDayBeforeTheFirstDayWithServerWeekdayAndIsoWeek) {
   }
 }
 
-TEST(PlanexDbInit, DefaultFirstDayIsFirstOfJanuaryOfTheCurrentYear) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbInit, DefaultFirstDayIsFirstOfJanuaryOfTheCurrentYear) {
   Company company(Options{});
   const std::string file = company.Dir() + "/other.db";
   ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", file, "init", "--schema", "xyz"}, {},
@@ -86,24 +72,21 @@ TEST(PlanexDbInit, DefaultFirstDayIsFirstOfJanuaryOfTheCurrentYear) {
   EXPECT_NE(q.out.find("20301231"), std::string::npos) << q.out;
 }
 
-TEST(PlanexDbInit, SecondClientSkipsTheSystemSchemaAndKeepsTheBaseCalendar) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbInit, SecondClientSkipsTheSystemSchemaAndKeepsTheBaseCalendar) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
-  ProcResult r =
-      fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "DEF_2", "--first-day", "20300101"}));
+  ProcResult r = PlanexDb(company, {"init", "--schema", "DEF_2", "--first-day", "20300101"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM DEF_2.Qxs300Pnr"), "0");
   EXPECT_EQ(company.Scalar("SELECT CONVERT(char(8), MAX(BakDtm), 112) FROM QXSYSTEM.Qxs133Bak"), "20251231");
 
-  ProcResult again = fixture::Run(company.Dir(), Tool(company, 7, {"init", "--schema", "def_2"}));
+  ProcResult again = PlanexDb(company, {"init", "--schema", "def_2"});
   EXPECT_EQ(again.exit_code, 1);
   EXPECT_NE(again.err.find("already installed"), std::string::npos) << again.err;
 }
 
-TEST(PlanexDbInit, SchemaRefusesRowsThatWouldBreakTheSystem) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbInit, SchemaRefusesRowsThatWouldBreakTheSystem) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
   ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam) VALUES ('00000001', 'A')"), 0);
   struct Case {
@@ -142,9 +125,8 @@ TEST(PlanexDbInit, SchemaRefusesRowsThatWouldBreakTheSystem) {
 
 // --- sql --------------------------------------------------------------------------------------
 
-TEST(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
   WriteText(company.Dir() + "/notes.sql",
             "CREATE TABLE $(CLIENT).Note (Id int NOT NULL, Txt varchar(20) NULL)\n"
@@ -156,15 +138,13 @@ TEST(PlanexDbSql, RunsBatchesWithVariablesAndPrintsAlignedTables) {
             "INSERT INTO $(CLIENT).Note (Id) VALUES (7)\n"
             "GO\n"
             "SELECT Id, Txt FROM $(CLIENT).Note ORDER BY Id DESC\n");
-  ProcResult r =
-      fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "-v", "CLIENT=ABC_1", "-v", "N=42"}));
+  ProcResult r = PlanexDb(company, {"sql", "notes.sql", "-v", "CLIENT=ABC_1", "-v", "N=42"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("Id Txt\n-- ----\n42 it's\n7  NULL\n(2 rows)\n"), std::string::npos) << r.out;
 }
 
-TEST(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
   WriteText(company.Dir() + "/notes.sql",
             "/* a block comment /* nested */ still comment */\n"
@@ -172,7 +152,7 @@ TEST(PlanexDbSql, CommentsAreDroppedButCommentMarksInsideLiteralsStay) {
             "  VALUES ('1', 'a -- b /* c */ ''d''')\n"
             "GO\n"
             "SELECT PnrNam FROM ABC_1.Qxs300Pnr\n");
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "notes.sql", "--schema", "abc_1"}));
+  ProcResult r = PlanexDb(company, {"sql", "notes.sql", "--schema", "abc_1"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(company.Scalar("SELECT PnrNam FROM ABC_1.Qxs300Pnr"), "a -- b /* c */ 'd'");
   EXPECT_NE(r.out.find("a -- b /* c */ 'd'\n(1 row)"), std::string::npos) << r.out;
@@ -184,8 +164,7 @@ struct SqlErrorCase {
   const char* expected;  // in standard error
 };
 
-TEST(PlanexDbSql, StopsAtTheFirstFailingBatchWithItsNativeError) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbSql, StopsAtTheFirstFailingBatchWithItsNativeError) {
   const SqlErrorCase cases[] = {
       {"missing table", "SELECT 1 AS x FROM ABC_1.Nothing\n", "script.sql:1: Msg 208 (42S02)"},
       {"duplicate key",
@@ -202,10 +181,10 @@ TEST(PlanexDbSql, StopsAtTheFirstFailingBatchWithItsNativeError) {
   };
   for (const SqlErrorCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Company company(WithFirstDay("20260101"));
+    Company company(WithFirstDay());
     ASSERT_EQ(company.SetupError(), "");
     WriteText(company.Dir() + "/script.sql", c.script);
-    ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "script.sql"}));
+    ProcResult r = PlanexDb(company, {"sql", "script.sql"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     // Batches before the failure stay; none after it runs.
@@ -214,10 +193,9 @@ TEST(PlanexDbSql, StopsAtTheFirstFailingBatchWithItsNativeError) {
   }
 }
 
-TEST(PlanexDbSql, MissingScriptOrDatabaseFails) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"sql", "nothing.sql"}));
+TEST_F(PlanexDbSql, MissingScriptOrDatabaseFails) {
+  Company company(WithFirstDay());
+  ProcResult r = PlanexDb(company, {"sql", "nothing.sql"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << r.err;
   r = fixture::Run(company.Dir(),
@@ -227,9 +205,8 @@ TEST(PlanexDbSql, MissingScriptOrDatabaseFails) {
 }
 
 // A file name holding the connection string's own marks stays one file name: no key of its own.
-TEST(PlanexDbInit, DatabasePathCannotAddConnectionKeys) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbInit, DatabasePathCannotAddConnectionKeys) {
+  Company company(WithFirstDay());
   const std::string db = company.Dir() + "/a;DRIVER=x}.so;Create=No";
   ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", db, "init", "--schema", "ABC_1"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -255,8 +232,8 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
       {"--db", "x.db", "--date-first", "8", "counts", "--schema", "ABC_1"},
       {"--db", "x.db", "sql"},
   };
-  char tmpl[] = "/tmp/planex-usage-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  fixture::TempDir tmp("planex-usage");
+  const std::string tmpl = tmp.Path();
   for (const auto& args : cases) {
     std::vector<std::string> argv = {BuildDir() + "/planex-db"};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -268,7 +245,6 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
   }
   // Nothing was created on the way.
   EXPECT_EQ(fixture::Run(tmpl, {"ls", "-A"}).out, "");
-  fixture::Run("/", {"rm", "-rf", tmpl});
 }
 
 TEST(PlanexDbUsage, HelpForToolAndEveryCommand) {
@@ -293,9 +269,8 @@ TEST(PlanexDbUsage, UnknownDataSourceFailsWithStatus1) {
 }
 
 TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
-  char tmpl[] = "/tmp/planex-settings-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl;
+  fixture::TempDir tmp("planex-settings");
+  const std::string dir = tmp.Path();
   ProcResult w = fixture::RunWithInput(dir,
                                        {BuildDir() + "/planex-settings", "write", "planex.ini", "--login", "clerk",
                                         "--dsn", "PLANEX_NO_SUCH_DSN", "--schema", "abc_1", "--password-stdin"},
@@ -308,12 +283,10 @@ TEST(PlanexDbUsage, SettingsFileGivesUserAndDataSource) {
   r = fixture::Run(dir, {BuildDir() + "/planex-db", "--settings", "missing.ini", "counts"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("cannot read the settings file"), std::string::npos) << r.err;
-  fixture::Run("/", {"rm", "-rf", dir});
 }
 
-TEST(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
   company.WriteSettings();
   ProcResult r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--settings", "planex.ini", "counts"},
@@ -344,14 +317,12 @@ std::vector<std::vector<std::string>> Dump(Company& c) {
   return all;
 }
 
-TEST(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {
   std::vector<std::vector<std::vector<std::string>>> dumps;
   for (const char* seed : {"7", "7", "8"}) {
-    Company company(WithFirstDay("20260101"));
+    Company company(WithFirstDay());
     ASSERT_EQ(company.SetupError(), "");
-    ProcResult r =
-        fixture::Run(company.Dir(), Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "60", "--seed", seed}));
+    ProcResult r = PlanexDb(company, {"demo", "--schema", "ABC_1", "--persons", "60", "--seed", seed});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(company.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"), "60");
     dumps.push_back(Dump(company));
@@ -364,8 +335,7 @@ TEST(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {
   EXPECT_TRUE(apostrophe);
 }
 
-TEST(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
   struct Case {
     int date_first;
     const char* weekdays;  // K5 (Monday to Friday) in the server's numbering
@@ -375,8 +345,7 @@ TEST(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
     SCOPED_TRACE(c.date_first);
     Company company(WithFirstDay("20260101", c.date_first));
     ASSERT_EQ(company.SetupError(), "");
-    ProcResult r =
-        fixture::Run(company.Dir(), Tool(company, c.date_first, {"demo", "--schema", "ABC_1", "--persons", "3"}));
+    ProcResult r = PlanexDb(company, {"demo", "--schema", "ABC_1", "--persons", "3"}, c.date_first);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     auto join = [&](const char* kal) {
       std::string s;
@@ -391,30 +360,28 @@ TEST(PlanexDbDemo, WeekModelsFollowTheServersWeekdayNumbers) {
   }
 }
 
-TEST(PlanexDbDemo, RefusesASchemaThatAlreadyHoldsPersonsOrAnEmptyBaseCalendar) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbDemo, RefusesASchemaThatAlreadyHoldsPersonsOrAnEmptyBaseCalendar) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
-  auto demo = Tool(company, 7, {"demo", "--schema", "ABC_1", "--persons", "2"});
-  ASSERT_EQ(fixture::Run(company.Dir(), demo).exit_code, 0);
-  ProcResult again = fixture::Run(company.Dir(), demo);
+  const std::vector<std::string> demo = {"demo", "--schema", "ABC_1", "--persons", "2"};
+  ASSERT_EQ(PlanexDb(company, demo).exit_code, 0);
+  ProcResult again = PlanexDb(company, demo);
   EXPECT_EQ(again.exit_code, 1);
   EXPECT_NE(again.err.find("already holds 2 persons"), std::string::npos) << again.err;
 
   Company empty(Options{});  // no base-calendar row
-  ProcResult r = fixture::Run(empty.Dir(), Tool(empty, 7, {"demo", "--schema", "ABC_1"}));
+  ProcResult r = PlanexDb(empty, {"demo", "--schema", "ABC_1"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("run planex-db init"), std::string::npos) << r.err;
   EXPECT_EQ(empty.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs137Wch"), "0");
 }
 
-TEST(PlanexDbCounts, CountsEveryTableAndFailsOnAMissingOne) {
-  REQUIRE_DRIVER();
-  Company company(WithFirstDay("20260101"));
+TEST_F(PlanexDbCounts, CountsEveryTableAndFailsOnAMissingOne) {
+  Company company(WithFirstDay());
   ASSERT_EQ(company.SetupError(), "");
   ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('1')"), 0);
   ASSERT_EQ(company.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('2')"), 0);
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 7, {"counts", "--schema", "abc_1"}));
+  ProcResult r = PlanexDb(company, {"counts", "--schema", "abc_1"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   auto line = [](const char* table, const char* n) {
     char buf[80];
@@ -427,23 +394,18 @@ TEST(PlanexDbCounts, CountsEveryTableAndFailsOnAMissingOne) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14) << r.out;
 
   ASSERT_EQ(company.Exec("DROP TABLE ABC_1.Qxs133Ka2"), 0);
-  r = fixture::Run(company.Dir(), Tool(company, 7, {"counts", "--schema", "ABC_1"}));
+  r = PlanexDb(company, {"counts", "--schema", "ABC_1"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("ABC_1.Qxs133Ka2"), std::string::npos);
   EXPECT_NE(r.out.find("Msg 208"), std::string::npos) << r.out;
 }
 
-}  // namespace
-
-namespace {
-
 // The demo company is made for planex: a run over it must write every kind of row and log no
 // error line.
-TEST(PlanexDbDemo, PlanexRunsThroughTheDemoCompanyWithoutErrorLines) {
-  REQUIRE_DRIVER();
+TEST_F(PlanexDbDemo, PlanexRunsThroughTheDemoCompanyWithoutErrorLines) {
   Company company(WithFirstDay("20260101", 1));
   ASSERT_EQ(company.SetupError(), "");
-  ProcResult r = fixture::Run(company.Dir(), Tool(company, 1, {"demo", "--schema", "ABC_1", "--persons", "30"}));
+  ProcResult r = PlanexDb(company, {"demo", "--schema", "ABC_1", "--persons", "30"}, 1);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   company.WriteSettings();
   ProcResult run = company.RunPlanex({"0", "2027", "planex.ini", "0", "0"}, "2026-12-08 10:00:00");

@@ -66,29 +66,27 @@ class Quoting : public fixture::DatabaseTest {
   void SetUp() override {
     fixture::DatabaseTest::SetUp();
     if (IsSkipped()) return;
-    fixture::Options options;
-    options.first_day = "20261201";
-    co_ = std::make_unique<fixture::Company>(options);
+    co_ = std::make_unique<fixture::Company>(fixture::Options{.first_day = "20261201"});
     co_->WriteSettings();
+    namespace seed = fixture::seed;
     for (const Calendar& c : kCalendars) {
-      Sql(c.system ? "INSERT INTO QXSYSTEM.Qxs135Muw (MuwKal, MuwSta) VALUES (" + Lit(c.num) + ", 1)"
-                   : "INSERT INTO ABC_1.Qxs135Mu2 (Mu2Kal, Mu2Sta) VALUES (" + Lit(c.num) + ", 1)");
-      for (int weekday : {2, 5})
-        Sql("INSERT INTO ABC_1.Qxs137Wch (WchKal, WchTag, WchTtp, WchSta) VALUES (" + Lit(c.num) + ", " +
-            std::to_string(weekday) + ", " + Lit(c.ttp) + ", 1)");
+      Sql(seed::Calendar(c.num, c.system));
+      for (int weekday : {2, 5}) Sql(seed::WeekDay(c.num, weekday, c.ttp));
     }
     for (const Person& p : kPersons) {
-      Sql("INSERT INTO ABC_1.Qxs300Pnr (PnrNum, PnrNam, PnrSta) VALUES (" + Lit(p.pnr) + ", " + Lit(p.name) + ", 1)");
-      Sql("INSERT INTO ABC_1.Qxs310Bsv (BsvPnr, BsvGvo, BsvGbi, BsvKal, BsvAkr, BsvAbr, BsvSta) VALUES (" + Lit(p.pnr) +
-          ", " + Key("20260101") + ", NULL, " + Lit(p.kal) + ", " + Lit(p.akr) + ", " + Lit(p.abr) + ", 1)");
+      Sql(seed::Person(p.pnr, p.name));
+      Sql(seed::PersonRow(p.pnr, p.kal, p.akr, p.abr));
       // A group of its own with a one-day cycle, so every day is cycle day 1.
-      Sql("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge, AgrSta) VALUES (" + Lit(p.agr) + ", 1, 1)");
-      Sql("INSERT INTO ABC_1.Qxs161Wpl (WplAgr, WplTag, WplAzt, WplVra, WplSta) VALUES (" + Lit(p.agr) + ", 1, " +
-          Lit(p.azt) + ", " + Lit(p.plan_vra) + ", 1)");
-      Sql("INSERT INTO ABC_1.Qxs311Zuo (ZuoPnr, ZuoAgr, ZuoAbt, ZuoKst, ZuoKrt, ZuoKtr, ZuoVra, ZuoGvo, ZuoGbi, "
-          "ZUOSDT, ZUOSTG, ZuoSta) VALUES (" +
-          Lit(p.pnr) + ", " + Lit(p.agr) + ", " + Lit(p.abt) + ", " + Lit(p.kst) + ", " + Lit(p.krt) + ", " +
-          Lit(p.ktr) + ", " + Lit(p.vra) + ", " + Key("20260101") + ", NULL, " + Key("20261201") + ", 1, 1)");
+      Sql(seed::Group(p.agr, 1));
+      Sql(seed::Plan(p.agr, 1, p.azt, p.plan_vra));
+      Sql(seed::Assignment({.pnr = p.pnr,
+                            .agr = p.agr,
+                            .abt = p.abt,
+                            .kst = p.kst,
+                            .krt = p.krt,
+                            .ktr = p.ktr,
+                            .vra = p.vra,
+                            .sdt = "20261201"}));
     }
   }
 

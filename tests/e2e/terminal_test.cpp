@@ -7,19 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
 using fixture::Company;
 using fixture::ProcResult;
-
-const char* const kToday = "2026-12-08 10:00:00";
+using Terminal = fixture::DatabaseTest;
 
 // A demo company of 20 persons whose base calendar starts on 1 January 2026.
 void FillDemo(Company& c) {
-  ProcResult r = fixture::Run(c.Dir(), {fixture::BuildDir() + "/planex-db", "--db", c.DbFile(), "demo", "--schema",
-                                        c.Schema(), "--persons", "20", "--seed", "3"});
+  ProcResult r = fixture::PlanexDb(c, {"demo", "--schema", c.Schema(), "--persons", "20", "--seed", "3"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   c.WriteSettings();
 }
@@ -35,20 +33,14 @@ long Added(const std::string& summary, const std::string& table) {
   return std::stol(m[1]);
 }
 
-TEST(Terminal, ProgressAndSummaryOnATerminalNothingElsewhereSameRunLog) {
-  if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
-  fixture::Options options;
-  options.first_day = "20260101";
+TEST_F(Terminal, ProgressAndSummaryOnATerminalNothingElsewhereSameRunLog) {
   std::string logs[2];
   for (bool terminal : {false, true}) {
-    Company c(options);
+    Company c({.first_day = "20260101"});
     ASSERT_EQ(c.SetupError(), "");
     FillDemo(c);
     if (!terminal) {
-      ProcResult r = c.RunPlanex({"0", "2027", "planex.ini", "0", "0"}, kToday);
-      EXPECT_EQ(r.exit_code, 0);
-      EXPECT_EQ(r.err, "");
-      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(fixture::RunPlanexOk(c, "0", "2027").out, "");
       logs[0] = c.Log();
       continue;
     }
@@ -56,7 +48,7 @@ TEST(Terminal, ProgressAndSummaryOnATerminalNothingElsewhereSameRunLog) {
     long bak_before = Count(c, "QXSYSTEM.Qxs133Bak");
     std::string planex = fixture::BuildDir() + "/planex 0 2027 planex.ini 0 0";
     ProcResult r = fixture::Run(c.Dir(), {"script", "-qec", planex, "/dev/null"},
-                                {"ODBCSYSINI=" + c.Dir(), "ODBCINI=" + c.Dir() + "/odbc.ini"}, kToday);
+                                {"ODBCSYSINI=" + c.Dir(), "ODBCINI=" + c.Dir() + "/odbc.ini"}, fixture::kNow);
     EXPECT_EQ(r.exit_code, 0);
     const std::string& screen = r.out;  // the terminal's output, standard error included
     EXPECT_NE(screen.find("\r\033[K[1/3] Basiskalender"), std::string::npos) << screen;

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 
 #include "batch/progress.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
@@ -54,18 +53,13 @@ TEST(Progress, LineShowsPersonsRateAndTimeLeftWhenKnown) {
 }
 
 TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
-  char tmpl[] = "/tmp/planex-progress-XXXXXX";
-  std::string log = std::string(mkdtemp(tmpl)) + "/PLANEX.LOG";
-  FILE* f = std::fopen(log.c_str(), "w");
-  std::fputs(
-      "Datum: 20261208\nError: Bak_NewDay_Ins RC:-1\nAktuelles Schema: A \n"
-      "Fehler(DB-Connect)! RC:-1 \nkein Error\nError:Kal-Tag einfügen. RC:-1",
-      f);
-  std::fclose(f);
+  fixture::TempDir dir("planex-progress");
+  const std::string log = dir.File("PLANEX.LOG");
+  ASSERT_TRUE(fixture::WriteText(log,
+                                 "Datum: 20261208\nError: Bak_NewDay_Ins RC:-1\nAktuelles Schema: A \n"
+                                 "Fehler(DB-Connect)! RC:-1 \nkein Error\nError:Kal-Tag einfügen. RC:-1"));
   EXPECT_EQ(Progress_Error_Lines(log.c_str()), 3);
   EXPECT_EQ(Progress_Error_Lines((log + ".missing").c_str()), -1);
-  unlink(log.c_str());
-  rmdir(log.substr(0, log.rfind('/')).c_str());
 
   EXPECT_EQ(Progress_Summary({{"QXSYSTEM.Qxs133Bak", 365, 0}, {"A.Qxs329Ztg", 7, 12}}, 3, 75.0),
             "planex: fertig in 1:15\n"

@@ -38,9 +38,7 @@ class InProcessRun {
 
 TEST(RunContext, BaseCalendarExtendsInProcess) {
   if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
-  fixture::Options options;
-  options.first_day = "20261201";
-  fixture::Company company(options);
+  fixture::Company company({.first_day = "20261201"});
   ASSERT_EQ(company.SetupError(), "");
   InProcessRun process(company);
   ASSERT_TRUE(process.Connected());

@@ -2,29 +2,17 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "common/runlog.h"
-#include "fixtures/company.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
-// A private folder for one test's run log, removed with the object.
-class LogDir {
- public:
-  LogDir() {
-    char tmpl[] = "/tmp/planex-log-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  ~LogDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::string Path(const char* name = "PLANEX.LOG") const { return dir_ + "/" + name; }
-
- private:
-  std::string dir_;
+// A private folder for one test's run log.
+struct LogDir : fixture::TempDir {
+  LogDir() : TempDir("planex-log") {}
+  std::string Path(const char* name = "PLANEX.LOG") const { return File(name); }
 };
 
 // A run that dies must leave every completed line in the file; a started line may stay behind.

@@ -132,47 +132,41 @@ TEST(Settings, LineEndsAndFileEndAreReadAlike) {
     EXPECT_EQ(DriverValue(c.content, "LOGIN"), "planex") << c.name;
     EXPECT_EQ(DriverValue(c.content, "PASS"), "secret") << c.name;
   }
-  // A pair behind the end-of-text mark is never seen.
-  EXPECT_EQ(DriverValue(lf +
-                            "\x1A"
-                            "0;DB;\n1;NET8;" +
-                            Enc("hidden") + "\n",
-                        "NET8"),
-            "");
 }
 
-TEST(Settings, StrayCarriageReturnBelongsToTheField) {
-  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN\r;" + Enc("planex") + "\n", "LOGIN"), "");
-}
-
-TEST(Settings, ValueKeepsItsSeparators) {
+// How the value of a whole file's line is cut and read.
+TEST(Settings, ValueOfALine) {
+  const std::string pair = "0;DB;\n3;LOGIN;" + Enc("planex") + "\n";
   // The value runs from the second ';' to the line end, ';' included, and is deciphered whole.
-  std::string value = Enc("abcdefgh").substr(0, 15) + ";" + Enc("ijklmnop").substr(0, 16);
-  std::string expected;
-  Cfg_Value_Decode(value, &expected, kCfgCipherKey);
-  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + value + "\n", "LOGIN"), expected);
+  const std::string separated = Enc("abcdefgh").substr(0, 15) + ";" + Enc("ijklmnop").substr(0, 16);
+  std::string deciphered;
+  Cfg_Value_Decode(separated, &deciphered, kCfgCipherKey);
+  // The reader stops at the first matching pair; a line longer than any settings line before it
+  // makes the file no settings file.
+  const std::string longest = "0;LONG;" + std::string(kCfgLineMax - 8, 'x');  // with its line end at the limit
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* key;
+    std::string value;
+  } cases[] = {
+      {"pair behind the end-of-text mark is never seen", pair + "\x1A" + "0;DB;\n1;NET8;" + Enc("hidden") + "\n",
+       "NET8", ""},
+      {"stray carriage return belongs to the key", "0;DB;\n3;LOGIN\r;" + Enc("planex") + "\n", "LOGIN", ""},
+      {"value keeps its separators", "0;DB;\n3;LOGIN;" + separated + "\n", "LOGIN", deciphered},
+      {"long value held whole", "0;DB;\n3;LOGIN;" + Enc(std::string(150, 'x')) + "\n", "LOGIN", std::string(150, 'x')},
+      {"overlong line after the match", pair + longest + "y\n", "LOGIN", "planex"},
+      {"longest line before the match", longest + "\n9;OTHER;\n" + pair, "LOGIN", "planex"},
+      {"overlong line before the match", longest + "y\n9;OTHER;\n" + pair, "LOGIN", ""},
+      {"overlong line 2 before the match", "0;DB;\n" + longest + "yy" + pair, "LOGIN", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DriverValue(c.content, c.key), c.value) << c.name;
 }
 
 TEST(Settings, LineWithOneSeparatorHasAnEmptyKey) {
   CfgSatz record = SettingsFile("0;DB;\n0;" + Enc("value") + "\n").Read("LOGIN");
   EXPECT_EQ(record.key, "");
   EXPECT_EQ(record.value, "value");
-}
-
-TEST(Settings, LongValuesAreHeldWhole) {
-  std::string plain(150, 'x');
-  EXPECT_EQ(DriverValue("0;DB;\n3;LOGIN;" + Enc(plain) + "\n", "LOGIN"), plain);
-}
-
-// The reader stops at the first matching pair; a line longer than any settings line before it
-// makes the file no settings file.
-TEST(Settings, OverlongLineBeforeTheMatchGivesNoValue) {
-  const std::string pair = "0;DB;\n3;LOGIN;" + Enc("planex") + "\n";
-  const std::string longest = "0;LONG;" + std::string(kCfgLineMax - 8, 'x');  // with its line end at the limit
-  EXPECT_EQ(DriverValue(pair + longest + "y\n", "LOGIN"), "planex");
-  EXPECT_EQ(DriverValue(longest + "\n9;OTHER;\n" + pair, "LOGIN"), "planex");
-  EXPECT_EQ(DriverValue(longest + "y\n9;OTHER;\n" + pair, "LOGIN"), "");
-  EXPECT_EQ(DriverValue("0;DB;\n" + longest + "yy" + pair, "LOGIN"), "");
 }
 
 TEST(Settings, MissingFileGivesEmptyValue) {
