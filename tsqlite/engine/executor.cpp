@@ -455,8 +455,13 @@ bool Database::Open(const Settings& settings, Error& error) {
   if (dot != std::string::npos && dot > 0) name_.resize(dot);
   date_first_ = settings.date_first;
 
+  // A connection is used by one thread at a time: its state in the driver has no lock, so SQLite's
+  // per-call lock protected nothing more and is left out (it was taken and released for every
+  // value read). Connections in different threads are apart; SQLCancel's sqlite3_interrupt from
+  // another thread needs no lock.
   int rc = sqlite3_open_v2(settings.file.c_str(), &db_,
-                           SQLITE_OPEN_READWRITE | (settings.create ? SQLITE_OPEN_CREATE : 0), nullptr);
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (settings.create ? SQLITE_OPEN_CREATE : 0),
+                           nullptr);
   if (rc == SQLITE_CANTOPEN && !settings.create && access(settings.file.c_str(), F_OK) != 0) {
     error = Error{"08004", 4060,
                   "Cannot open database \"" + settings.file + "\" requested by the login. The login failed."};
