@@ -231,9 +231,9 @@ constexpr ZtgColumn kZtgColumns[] = {
 };
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
-// exactly the listed days. A column with the same value on every day is set to it; the others
-// take each day's value from a table of the days (VALUES), joined on the record's date, so the
-// server finds every row by its key.
+// exactly the listed days. A column that every record has already is left out; one with the same
+// new value on every day is set to it; the others take each day's value from a table of the days
+// (VALUES), joined on the record's date, so the server finds every row by its key.
 int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std::vector<ZtgAlt>& existing) {
   std::map<std::string, const ZtgAlt*> before;
   for (const ZtgAlt& alt : existing) before.emplace(alt.von, &alt);
