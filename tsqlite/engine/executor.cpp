@@ -532,7 +532,9 @@ bool Database::Open(const Settings& settings, Error& error) {
 void Database::Close() {
   cache_.clear();
   failed_.reset();
-  spills_.clear();  // the temp database goes with the connection
+  spills_.clear();  // the spill database goes with the connection
+  sqlite3_close_v2(spill_db_);
+  spill_db_ = nullptr;
   if (db_ != nullptr) {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
@@ -769,8 +771,8 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       int irc = sqlite3_step(spill_insert);
       sqlite3_reset(spill_insert);
       if (irc != SQLITE_DONE) {
-        Fail(irc, nullptr, batch);
-        sqlite3_finalize(spill_insert);
+        SpillFailed(batch);
+        EndSpill(spill_insert, false, batch);
         sqlite3_reset(stmt);
         return false;
       }
@@ -779,7 +781,10 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     }
     ++result.rows;
   }
-  sqlite3_finalize(spill_insert);
+  if (spill_insert != nullptr && !EndSpill(spill_insert, rc == SQLITE_DONE, batch)) {
+    sqlite3_reset(stmt);
+    return false;
+  }
   if (rc != SQLITE_DONE) {
     Fail(rc, &statement, batch);
     sqlite3_reset(stmt);
@@ -797,28 +802,36 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
 }
 
 sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
-  Error error;
-  // The spill table's pages are what the window saves: keep few of them in memory.
-  if (spill_count_ == 0 && !Exec("PRAGMA temp.cache_size = -64", error)) {
-    batch.errors.push_back(error);
-    return nullptr;
+  if (spill_db_ == nullptr) {
+    // No journal and no sync: the file holds nothing that must outlive the connection. The
+    // table's pages are what the window saves: keep few of them in memory.
+    if (sqlite3_open_v2("", &spill_db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(spill_db_, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = -64", nullptr,
+                     nullptr, nullptr) != SQLITE_OK) {
+      SpillFailed(batch);
+      sqlite3_close_v2(spill_db_);
+      spill_db_ = nullptr;
+      return nullptr;
+    }
   }
   auto spill = std::make_shared<Spill>();
-  spill->table = "tsqlite_rows_" + std::to_string(++spill_count_);
-  // Columns without a type keep every value as it came.
-  std::string create = "CREATE TEMP TABLE \"" + spill->table + "\" (";
-  std::string insert = "INSERT INTO temp.\"" + spill->table + "\" VALUES (";
+  spill->table = "rows_" + std::to_string(++spill_count_);
+  // Columns without a type keep every value as it came. One transaction holds the table and all
+  // its rows.
+  std::string create = "BEGIN; CREATE TABLE \"" + spill->table + "\" (";
+  std::string insert = "INSERT INTO \"" + spill->table + "\" VALUES (";
   for (int c = 0; c < ncols; ++c) {
     create += (c ? ", c" : "c") + std::to_string(c + 1);
     insert += (c ? ", ?" : "?") + std::to_string(c + 1);
   }
-  if (!Exec((create + ")").c_str(), error)) {
-    batch.errors.push_back(error);
+  if (sqlite3_exec(spill_db_, (create + ")").c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    SpillFailed(batch);
+    if (!sqlite3_get_autocommit(spill_db_)) sqlite3_exec(spill_db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return nullptr;
   }
   spills_.emplace_back(spill->table, spill);
   sqlite3_stmt* ins = nullptr;
-  int rc = sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &ins, nullptr);
+  int rc = sqlite3_prepare_v2(spill_db_, (insert + ")").c_str(), -1, &ins, nullptr);
   // The rows read so far stay in cells as the first window, and go into the table as well.
   for (size_t i = 0; rc == SQLITE_OK && i < result.cells.size(); i += static_cast<size_t>(ncols)) {
     for (int c = 0; c < ncols; ++c) BindValue(ins, c + 1, result.cells[i + static_cast<size_t>(c)]);
@@ -827,8 +840,8 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
     if (rc == SQLITE_DONE) rc = SQLITE_OK;
   }
   if (rc != SQLITE_OK) {
-    Fail(rc, nullptr, batch);
-    sqlite3_finalize(ins);
+    SpillFailed(batch);
+    EndSpill(ins, false, batch);
     return nullptr;
   }
   result.spill = std::move(spill);
@@ -849,11 +862,27 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
   return ins;
 }
 
+// Commits the spill table and its rows, or drops both. A failure to commit fails the statement.
+bool Database::EndSpill(sqlite3_stmt* insert, bool commit, Batch& batch) {
+  sqlite3_finalize(insert);
+  if (commit && sqlite3_exec(spill_db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  if (commit) SpillFailed(batch);
+  if (!sqlite3_get_autocommit(spill_db_)) sqlite3_exec(spill_db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+void Database::SpillFailed(Batch& batch) {
+  batch.errors.push_back(Error{"HY000", 0,
+                               std::string("Cannot keep the rows of the result set: ") +
+                                   (spill_db_ ? sqlite3_errmsg(spill_db_) : "out of memory")});
+}
+
 void Database::DropSpills() {
   for (auto it = spills_.begin(); it != spills_.end();) {
     if (it->second.expired()) {
-      Error ignored;
-      Exec(("DROP TABLE IF EXISTS temp.\"" + it->first + "\"").c_str(), ignored);
+      if (spill_db_ != nullptr) {
+        sqlite3_exec(spill_db_, ("DROP TABLE IF EXISTS \"" + it->first + "\"").c_str(), nullptr, nullptr, nullptr);
+      }
       it = spills_.erase(it);
     } else {
       ++it;
@@ -870,9 +899,9 @@ bool Database::Window(Result& result, size_t row, Error& error) {
     error = Error{"08003", 0, "Connection not open."};
     return false;
   }
-  const std::string sql = "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+  const std::string sql = "SELECT * FROM \"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+  int rc = spill_db_ ? sqlite3_prepare_v2(spill_db_, sql.c_str(), -1, &stmt, nullptr) : SQLITE_MISUSE;
   if (rc == SQLITE_OK) {
     sqlite3_bind_int64(stmt, 1, static_cast<sqlite3_int64>(row));
     sqlite3_bind_int64(stmt, 2, static_cast<sqlite3_int64>(kWindowCells / ncols > 0 ? kWindowCells / ncols : 1));
@@ -886,7 +915,9 @@ bool Database::Window(Result& result, size_t row, Error& error) {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_OK) {
     result.cells.clear();
-    error = Error{"HY000", 0, std::string("Cannot read the rows of the result set: ") + sqlite3_errmsg(db_)};
+    error = Error{"HY000", 0,
+                  std::string("Cannot read the rows of the result set: ") +
+                      (spill_db_ ? sqlite3_errmsg(spill_db_) : sqlite3_errstr(rc))};
     return false;
   }
   return true;
