@@ -600,20 +600,25 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   ErrorContext context{statement ? std::string_view(statement->verb) : std::string_view(), name_,
                        statement ? statement->target : std::string(), nullptr};
   if ((extended & 0xff) == SQLITE_CONSTRAINT) {
-    // Constraint names live in the table definitions; read only when a constraint failed.
-    context.definition = [this](const std::string& table) {
+    // Constraint names live in the table definitions; read only when a constraint failed. A
+    // statement may name its table in any case, as SQL Server's names go: the table is found in
+    // any case, and messages show it as it was created.
+    auto stored = [this](const std::string& table, int column) {
       std::string out;
       sqlite3_stmt* q = nullptr;
-      if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &q,
-                             nullptr) == SQLITE_OK) {
+      if (sqlite3_prepare_v2(db_,
+                             "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+                             -1, &q, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(q, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, 0) != nullptr) {
-          out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, column) != nullptr) {
+          out = reinterpret_cast<const char*>(sqlite3_column_text(q, column));
         }
       }
       sqlite3_finalize(q);
       return out;
     };
+    context.definition = [stored](const std::string& table) { return stored(table, 1); };
+    if (std::string name = context.table.empty() ? "" : stored(context.table, 0); !name.empty()) context.table = name;
   }
   for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
 }
