@@ -1341,7 +1341,7 @@ bool Database::PrimaryKeys(const std::string& schema, const std::string& table, 
       "p.pk AS KEY_SEQ, 'PK_' || t.tname AS PK_NAME "
       "FROM (" TSQLITE_USER_TABLES
       ") AS t, pragma_table_info(t.stored) AS p "
-      "WHERE p.pk > 0 AND t.schem = ?1 AND t.tname = ?2 ORDER BY 2, 3, 5";
+      "WHERE p.pk > 0 AND t.schem = ?1 COLLATE NOCASE AND t.tname = ?2 COLLATE NOCASE ORDER BY 2, 3, 5";
   std::string s = schema, t = table;
   SplitQualified(s, t);
   return Catalog(kSql, {s.empty() ? "dbo" : s, t}, batch);
@@ -1359,7 +1359,8 @@ bool Database::Statistics(const std::string& schema, const std::string& table, b
       "NULL AS CARDINALITY, NULL AS PAGES, NULL AS FILTER_CONDITION "
       "FROM (" TSQLITE_USER_TABLES
       ") AS t, pragma_index_list(t.stored) AS l, pragma_index_info(l.name) AS i "
-      "WHERE t.schem = ?1 AND t.tname = ?2 AND (l.\"unique\" OR ?3 = '0') ORDER BY 4, 6, 8";
+      "WHERE t.schem = ?1 COLLATE NOCASE AND t.tname = ?2 COLLATE NOCASE AND (l.\"unique\" OR ?3 = '0') "
+      "ORDER BY 4, 6, 8";
   std::string s = schema, t = table;
   SplitQualified(s, t);
   return Catalog(kSql, {s.empty() ? "dbo" : s, t, unique_only ? "1" : "0"}, batch);
