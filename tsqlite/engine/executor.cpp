@@ -733,12 +733,11 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     }
   }
   // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
-  // go into a spill table instead of memory. Not in manual-commit mode, where a rollback would
-  // take the spill table with it.
+  // go into a spill table instead of memory.
   sqlite3_stmt* spill_insert = nullptr;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    if (spill_insert == nullptr && !manual_commit_ && result.cells.size() + ncols > kWindowCells) {
+    if (spill_insert == nullptr && result.cells.size() + ncols > kWindowCells) {
       spill_insert = StartSpill(result, ncols, batch);
       if (spill_insert == nullptr) {
         sqlite3_reset(stmt);

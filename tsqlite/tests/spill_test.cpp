@@ -163,6 +163,19 @@ TEST_F(SpillTest, CompoundQueriesAndSubqueriesSpillEveryRow) {
   }
 }
 
+TEST_F(SpillTest, ManualCommitRollbackKeepsTheSpilledRows) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  Statement s(db_);
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr ORDER BY PnrNum"));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("DELETE FROM ABC_1.Qxs300Pnr"));
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_ROLLBACK));
+  Row row;
+  int n = 0;
+  while (FetchRow(s.H(), row) == SQL_SUCCESS) ASSERT_EQ(Pnr(++n), row.pnr);
+  EXPECT_EQ(kPersons, n);
+}
+
 TEST_F(SpillTest, ManyLargeResultSetsOneAfterTheOther) {
   // Each freed result set's table is dropped by a later statement; the connection keeps working.
   for (int round = 0; round < 20; ++round) {
