@@ -537,7 +537,9 @@ bool Database::Open(const Settings& settings, Error& error) {
 void Database::Close() {
   cache_.clear();
   failed_.reset();
-  spills_.clear();  // the temp database goes with the connection
+  spills_.clear();  // the spill database goes with the connection
+  sqlite3_close_v2(spill_db_);
+  spill_db_ = nullptr;
   if (db_ != nullptr) {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
@@ -603,20 +605,25 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   ErrorContext context{statement ? std::string_view(statement->verb) : std::string_view(), name_,
                        statement ? statement->target : std::string(), nullptr};
   if ((extended & 0xff) == SQLITE_CONSTRAINT) {
-    // Constraint names live in the table definitions; read only when a constraint failed.
-    context.definition = [this](const std::string& table) {
+    // Constraint names live in the table definitions; read only when a constraint failed. A
+    // statement may name its table in any case, as SQL Server's names go: the table is found in
+    // any case, and messages show it as it was created.
+    auto stored = [this](const std::string& table, int column) {
       std::string out;
       sqlite3_stmt* q = nullptr;
-      if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &q,
-                             nullptr) == SQLITE_OK) {
+      if (sqlite3_prepare_v2(db_,
+                             "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+                             -1, &q, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(q, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, 0) != nullptr) {
-          out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, column) != nullptr) {
+          out = reinterpret_cast<const char*>(sqlite3_column_text(q, column));
         }
       }
       sqlite3_finalize(q);
       return out;
     };
+    context.definition = [stored](const std::string& table) { return stored(table, 1); };
+    if (std::string name = context.table.empty() ? "" : stored(context.table, 0); !name.empty()) context.table = name;
   }
   for (Error& e : MapSqliteError(extended, message, context)) batch.errors.push_back(std::move(e));
 }
@@ -731,12 +738,11 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     }
   }
   // Every row is read now, so that no statement stays pending; past kWindowCells values the rows
-  // go into a spill table instead of memory. Not in manual-commit mode, where a rollback would
-  // take the spill table with it.
+  // go into a spill table instead of memory.
   sqlite3_stmt* spill_insert = nullptr;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    if (spill_insert == nullptr && !manual_commit_ && result.cells.size() + ncols > kWindowCells) {
+    if (spill_insert == nullptr && result.cells.size() + ncols > kWindowCells) {
       spill_insert = StartSpill(result, ncols, batch);
       if (spill_insert == nullptr) {
         sqlite3_reset(stmt);
@@ -774,8 +780,8 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       int irc = sqlite3_step(spill_insert);
       sqlite3_reset(spill_insert);
       if (irc != SQLITE_DONE) {
-        Fail(irc, nullptr, batch);
-        sqlite3_finalize(spill_insert);
+        SpillFailed(batch);
+        EndSpill(spill_insert, false, batch);
         sqlite3_reset(stmt);
         return false;
       }
@@ -784,7 +790,10 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     }
     ++result.rows;
   }
-  sqlite3_finalize(spill_insert);
+  if (spill_insert != nullptr && !EndSpill(spill_insert, rc == SQLITE_DONE, batch)) {
+    sqlite3_reset(stmt);
+    return false;
+  }
   if (rc != SQLITE_DONE) {
     Fail(rc, &statement, batch);
     sqlite3_reset(stmt);
@@ -802,28 +811,36 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
 }
 
 sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
-  Error error;
-  // The spill table's pages are what the window saves: keep few of them in memory.
-  if (spill_count_ == 0 && !Exec("PRAGMA temp.cache_size = -64", error)) {
-    batch.errors.push_back(error);
-    return nullptr;
+  if (spill_db_ == nullptr) {
+    // No journal and no sync: the file holds nothing that must outlive the connection. The
+    // table's pages are what the window saves: keep few of them in memory.
+    if (sqlite3_open_v2("", &spill_db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(spill_db_, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = -64", nullptr,
+                     nullptr, nullptr) != SQLITE_OK) {
+      SpillFailed(batch);
+      sqlite3_close_v2(spill_db_);
+      spill_db_ = nullptr;
+      return nullptr;
+    }
   }
   auto spill = std::make_shared<Spill>();
-  spill->table = "tsqlite_rows_" + std::to_string(++spill_count_);
-  // Columns without a type keep every value as it came.
-  std::string create = "CREATE TEMP TABLE \"" + spill->table + "\" (";
-  std::string insert = "INSERT INTO temp.\"" + spill->table + "\" VALUES (";
+  spill->table = "rows_" + std::to_string(++spill_count_);
+  // Columns without a type keep every value as it came. One transaction holds the table and all
+  // its rows.
+  std::string create = "BEGIN; CREATE TABLE \"" + spill->table + "\" (";
+  std::string insert = "INSERT INTO \"" + spill->table + "\" VALUES (";
   for (int c = 0; c < ncols; ++c) {
     create += (c ? ", c" : "c") + std::to_string(c + 1);
     insert += (c ? ", ?" : "?") + std::to_string(c + 1);
   }
-  if (!Exec((create + ")").c_str(), error)) {
-    batch.errors.push_back(error);
+  if (sqlite3_exec(spill_db_, (create + ")").c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    SpillFailed(batch);
+    if (!sqlite3_get_autocommit(spill_db_)) sqlite3_exec(spill_db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return nullptr;
   }
   spills_.emplace_back(spill->table, spill);
   sqlite3_stmt* ins = nullptr;
-  int rc = sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &ins, nullptr);
+  int rc = sqlite3_prepare_v2(spill_db_, (insert + ")").c_str(), -1, &ins, nullptr);
   // The rows read so far stay in cells as the first window, and go into the table as well.
   for (size_t i = 0; rc == SQLITE_OK && i < result.cells.size(); i += static_cast<size_t>(ncols)) {
     for (int c = 0; c < ncols; ++c) BindValue(ins, c + 1, result.cells[i + static_cast<size_t>(c)]);
@@ -832,8 +849,8 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
     if (rc == SQLITE_DONE) rc = SQLITE_OK;
   }
   if (rc != SQLITE_OK) {
-    Fail(rc, nullptr, batch);
-    sqlite3_finalize(ins);
+    SpillFailed(batch);
+    EndSpill(ins, false, batch);
     return nullptr;
   }
   result.spill = std::move(spill);
@@ -854,11 +871,27 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
   return ins;
 }
 
+// Commits the spill table and its rows, or drops both. A failure to commit fails the statement.
+bool Database::EndSpill(sqlite3_stmt* insert, bool commit, Batch& batch) {
+  sqlite3_finalize(insert);
+  if (commit && sqlite3_exec(spill_db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  if (commit) SpillFailed(batch);
+  if (!sqlite3_get_autocommit(spill_db_)) sqlite3_exec(spill_db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+void Database::SpillFailed(Batch& batch) {
+  batch.errors.push_back(Error{"HY000", 0,
+                               std::string("Cannot keep the rows of the result set: ") +
+                                   (spill_db_ ? sqlite3_errmsg(spill_db_) : "out of memory")});
+}
+
 void Database::DropSpills() {
   for (auto it = spills_.begin(); it != spills_.end();) {
     if (it->second.expired()) {
-      Error ignored;
-      Exec(("DROP TABLE IF EXISTS temp.\"" + it->first + "\"").c_str(), ignored);
+      if (spill_db_ != nullptr) {
+        sqlite3_exec(spill_db_, ("DROP TABLE IF EXISTS \"" + it->first + "\"").c_str(), nullptr, nullptr, nullptr);
+      }
       it = spills_.erase(it);
     } else {
       ++it;
@@ -875,9 +908,9 @@ bool Database::Window(Result& result, size_t row, Error& error) {
     error = Error{"08003", 0, "Connection not open."};
     return false;
   }
-  const std::string sql = "SELECT * FROM temp.\"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+  const std::string sql = "SELECT * FROM \"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+  int rc = spill_db_ ? sqlite3_prepare_v2(spill_db_, sql.c_str(), -1, &stmt, nullptr) : SQLITE_MISUSE;
   if (rc == SQLITE_OK) {
     sqlite3_bind_int64(stmt, 1, static_cast<sqlite3_int64>(row));
     sqlite3_bind_int64(stmt, 2, static_cast<sqlite3_int64>(kWindowCells / ncols > 0 ? kWindowCells / ncols : 1));
@@ -891,7 +924,9 @@ bool Database::Window(Result& result, size_t row, Error& error) {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_OK) {
     result.cells.clear();
-    error = Error{"HY000", 0, std::string("Cannot read the rows of the result set: ") + sqlite3_errmsg(db_)};
+    error = Error{"HY000", 0,
+                  std::string("Cannot read the rows of the result set: ") +
+                      (spill_db_ ? sqlite3_errmsg(spill_db_) : sqlite3_errstr(rc))};
     return false;
   }
   return true;
@@ -1310,7 +1345,7 @@ bool Database::PrimaryKeys(const std::string& schema, const std::string& table, 
       "p.pk AS KEY_SEQ, 'PK_' || t.tname AS PK_NAME "
       "FROM (" TSQLITE_USER_TABLES
       ") AS t, pragma_table_info(t.stored) AS p "
-      "WHERE p.pk > 0 AND t.schem = ?1 AND t.tname = ?2 ORDER BY 2, 3, 5";
+      "WHERE p.pk > 0 AND t.schem = ?1 COLLATE NOCASE AND t.tname = ?2 COLLATE NOCASE ORDER BY 2, 3, 5";
   std::string s = schema, t = table;
   SplitQualified(s, t);
   return Catalog(kSql, {s.empty() ? "dbo" : s, t}, batch);
@@ -1328,7 +1363,8 @@ bool Database::Statistics(const std::string& schema, const std::string& table, b
       "NULL AS CARDINALITY, NULL AS PAGES, NULL AS FILTER_CONDITION "
       "FROM (" TSQLITE_USER_TABLES
       ") AS t, pragma_index_list(t.stored) AS l, pragma_index_info(l.name) AS i "
-      "WHERE t.schem = ?1 AND t.tname = ?2 AND (l.\"unique\" OR ?3 = '0') ORDER BY 4, 6, 8";
+      "WHERE t.schem = ?1 COLLATE NOCASE AND t.tname = ?2 COLLATE NOCASE AND (l.\"unique\" OR ?3 = '0') "
+      "ORDER BY 4, 6, 8";
   std::string s = schema, t = table;
   SplitQualified(s, t);
   return Catalog(kSql, {s.empty() ? "dbo" : s, t, unique_only ? "1" : "0"}, batch);

@@ -46,7 +46,7 @@ struct Column {
   enum class Nulls : uint8_t { Unknown, Allowed, Refused } nulls = Nulls::Unknown;
 };
 
-// Where the rows of a large result set wait: a table of the connection's temp database (rowid =
+// Where the rows of a large result set wait: a table of the connection's spill database (rowid =
 // row number from 1). It goes when the last result holding it is gone.
 struct Spill {
   std::string table;
@@ -172,6 +172,8 @@ class Database {
   bool Exec(const char* sql, Error& error);
   bool Catalog(const char* sql, const std::vector<std::string>& patterns, Batch& batch);
   sqlite3_stmt* StartSpill(Result& result, int ncols, Batch& batch);
+  bool EndSpill(sqlite3_stmt* insert, bool commit, Batch& batch);
+  void SpillFailed(Batch& batch);
   void DropSpills();
   static int Progress(void* self);
 
@@ -201,6 +203,11 @@ class Database {
   // at hand, so it is translated again for every statement of that shape.
   std::unique_ptr<Entry> failed_;
   Shape shape_;  // reused for every statement to keep its buffers
+  // A private temporary database of SQLite's own (a file it removes when closed), opened at the
+  // first spill. Its tables are no part of db_'s schema: creating one while a query runs would
+  // otherwise abort that query as soon as it opens another table (a UNION's next SELECT), and
+  // make every prepared statement of the connection prepare again.
+  sqlite3* spill_db_ = nullptr;
   // Spill tables made by this connection; dropped once no result holds them.
   std::vector<std::pair<std::string, std::weak_ptr<Spill>>> spills_;
   uint64_t spill_count_ = 0;

@@ -154,6 +154,11 @@ TEST_F(DriverTest, UpdateOrDeleteTouchingNoRowHasNoData) {
   EXPECT_EQ(SQL_NO_DATA, db_.Exec("DELETE FROM ABC_1.Qxs300Pnr WHERE PnrNum = '00000077'"));
   EXPECT_EQ(SQL_SUCCESS, db_.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrSta < 4", nullptr, &count));
   EXPECT_EQ(2, count);
+  // TRUNCATE TABLE gives no count, and succeeds on an empty table too, as on SQL Server.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(SQL_SUCCESS, db_.Exec("TRUNCATE TABLE ABC_1.Qxs300Pnr", nullptr, &count)) << round;
+    EXPECT_EQ(-1, count) << round;
+  }
 }
 
 TEST_F(DriverTest, RepeatedShapeWithOtherValuesGivesTheirRows) {

@@ -181,6 +181,9 @@ class Client(unittest.TestCase):
         self.assertEqual([("PK_t", 0, "a"), ("PK_t", 0, "b"), ("ix_c", 1, "c")],
                          [(r.index_name, r.non_unique, r.column_name) for r in self.cur.statistics("t")])
         self.assertEqual({"PK_t"}, {r.index_name for r in self.cur.statistics("t", unique=True)})
+        # A table's name matches in any case, as on SQL Server.
+        self.assertEqual(["a", "b"], [r.column_name for r in self.cur.primaryKeys("T", schema="DBO")])
+        self.assertEqual({"PK_t"}, {r.index_name for r in self.cur.statistics("T", unique=True)})
 
     def test_nullability_of_table_columns(self):
         self.cur.execute("CREATE TABLE t (k int NOT NULL PRIMARY KEY, a int NOT NULL, b int)")

@@ -128,6 +128,54 @@ TEST_F(SpillTest, ExpressionColumnIsDescribedByEveryValueNotOnlyThoseInMemory) {
   EXPECT_EQ(22u, width());
 }
 
+// Queries that open a table after their first rows (a UNION's next SELECT, a subquery per row),
+// past the window: every row arrives, in the order asked for.
+TEST_F(SpillTest, CompoundQueriesAndSubqueriesSpillEveryRow) {
+  const std::string all = "SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr";
+  const struct {
+    std::string sql;
+    int rows;
+    std::string first, last;  // PnrNum of the first and the last row
+  } cases[] = {
+      {all + " UNION ALL " + all, 2 * kPersons, Pnr(1), Pnr(kPersons)},
+      {all + " UNION " + all + " ORDER BY PnrNum DESC", kPersons, Pnr(kPersons), Pnr(1)},
+      {all + " UNION ALL " + all + " WHERE PnrSta = 0 ORDER BY 1", kPersons + kPersons / 3, Pnr(1), Pnr(kPersons)},
+      {all + " EXCEPT " + all + " WHERE PnrSta = 0", kPersons - kPersons / 3, Pnr(1), Pnr(kPersons - 1)},
+      {all + " INTERSECT " + all + " WHERE PnrSta <> 0", kPersons - kPersons / 3, Pnr(1), Pnr(kPersons - 1)},
+      // Not compound, but also opening a table for every row after the spill began.
+      {"SELECT PnrNum, (SELECT p.PnrNam FROM ABC_1.Qxs300Pnr p WHERE p.PnrNum = q.PnrNum), PnrSta "
+       "FROM ABC_1.Qxs300Pnr q ORDER BY PnrNum",
+       kPersons, Pnr(1), Pnr(kPersons)},
+  };
+  for (const auto& c : cases) {
+    Statement s(db_);
+    ASSERT_EQ(SQL_SUCCESS, s.Exec(c.sql)) << c.sql;
+    Row row;
+    std::string first, last;
+    int n = 0;
+    while (FetchRow(s.H(), row) == SQL_SUCCESS) {
+      if (n++ == 0) first = row.pnr;
+      last = row.pnr;
+    }
+    EXPECT_EQ(c.rows, n) << c.sql;
+    EXPECT_EQ(c.first, first) << c.sql;
+    EXPECT_EQ(c.last, last) << c.sql;
+  }
+}
+
+TEST_F(SpillTest, ManualCommitRollbackKeepsTheSpilledRows) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  Statement s(db_);
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr ORDER BY PnrNum"));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("DELETE FROM ABC_1.Qxs300Pnr"));
+  ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_ROLLBACK));
+  Row row;
+  int n = 0;
+  while (FetchRow(s.H(), row) == SQL_SUCCESS) ASSERT_EQ(Pnr(++n), row.pnr);
+  EXPECT_EQ(kPersons, n);
+}
+
 TEST_F(SpillTest, ManyLargeResultSetsOneAfterTheOther) {
   // Each freed result set's table is dropped by a later statement; the connection keeps working.
   for (int round = 0; round < 20; ++round) {

@@ -358,6 +358,14 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"Check", "INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G1', 0)",
                     "The INSERT statement conflicted with the CHECK constraint \"CK_Qxs160Agr_Tge\". The conflict "
                     "occurred in database \"company\", table \"ABC_1.Qxs160Agr\"."},
+        // Names in another case than created: the same constraint, the table as created.
+        MessageCase{
+            "ForeignKeyOtherCase", "INSERT INTO abc_1.QXS332URV (urvpnr, UrvJhr) VALUES ('00000099', 2025)",
+            "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_Qxs332Urv_Pnr\". The conflict "
+            "occurred in database \"company\", table \"ABC_1.Qxs300Pnr\", column 'PnrNum'."},
+        MessageCase{"CheckOtherCase", "INSERT INTO abc_1.qxs160agr (AgrNum, AgrTge) VALUES ('G1', 0)",
+                    "The INSERT statement conflicted with the CHECK constraint \"CK_Qxs160Agr_Tge\". The conflict "
+                    "occurred in database \"company\", table \"ABC_1.Qxs160Agr\"."},
         MessageCase{"NotNull", "UPDATE ABC_1.Qxs300Pnr SET PnrSta = NULL",
                     "Cannot insert the value NULL into column 'PnrSta', table 'company.ABC_1.Qxs300Pnr'; column does "
                     "not allow nulls. UPDATE fails."}),
