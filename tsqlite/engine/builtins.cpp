@@ -13,7 +13,7 @@ constexpr Builtin kBuiltins[] = {
     // aggregates
     {"COUNT", 1, 1, F::Aggregate, "count($*)"},
     {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
-    {"SUM", 1, 1, F::Aggregate, "sum($*)"},
+    {"SUM", 1, 1, F::Aggregate, "ts_sum($*)"},  // exact over decimals
     {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)"},
     {"MAX", 1, 1, F::Aggregate, "max($*)"},

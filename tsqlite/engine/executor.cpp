@@ -1,5 +1,7 @@
 #include "executor.h"
 
+#include "decimal.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -276,6 +278,7 @@ const ErrorRule kErrorRules[] = {
     {0, nullptr, 241, "22007", nullptr, false},
     {0, nullptr, 242, "22007", nullptr, false},
     {0, nullptr, 245, "22018", nullptr, false},
+    {0, nullptr, 8114, "22018", nullptr, false},
     {0, nullptr, 515, "23000", nullptr, true},
     {0, nullptr, 547, "23000", nullptr, true},
     {0, nullptr, 2627, "23000", nullptr, true},
@@ -618,6 +621,57 @@ static bool TextToInteger(const std::string& text, int64_t& out) {
   return true;
 }
 
+// A literal bound as a decimal: one written into a decimal column, brought to its scale (8114 for a
+// text that is no number, 8115 past its precision), or a decimal literal that keeps its digits.
+// 1 when bound, 0 when the value is bound as it is, -1 after an error.
+int Database::BindDecimal(sqlite3_stmt* stmt, int k, const Literal& lit, const ParamRule& rule, Batch& batch) {
+  Decimal d;
+  const bool assigns = rule.decimal_precision > 0 && rule.assigns;
+  switch (lit.kind) {
+    case Literal::Kind::Integer:
+      if (!assigns) return 0;
+      d = IntegerToDecimal(lit.integer);
+      break;
+    case Literal::Kind::Real:
+      if (!(lit.text.empty() ? assigns && DoubleToDecimal(lit.real, rule.decimal_scale, d)
+                             : ParseDecimal(lit.text, d))) {
+        if (!assigns) return 0;
+        batch.errors.push_back(
+            Error{"22003", 8115, "Arithmetic overflow error converting float to data type numeric."});
+        return -1;
+      }
+      break;
+    case Literal::Kind::Text:
+      if (!assigns) return 0;
+      if (!ParseDecimal(lit.text, d)) {
+        batch.errors.push_back(Error{"22018", 8114, "Error converting data type varchar to numeric."});
+        return -1;
+      }
+      break;
+    default:
+      return 0;
+  }
+  if (assigns && !Rescale(d, rule.decimal_scale, rule.decimal_precision)) {
+    batch.errors.push_back(Error{"22003", 8115, "Arithmetic overflow error converting numeric to data type numeric."});
+    return -1;
+  }
+  const std::string form = DecimalForm(d);
+  sqlite3_bind_text(stmt, k, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+  return 1;
+}
+
+void Result::Seen::NoteText(std::string_view text) {
+  any_text = true;
+  if (text.size() > width) width = text.size();
+  Decimal d;
+  if (!any_plain_text && ParseDecimalForm(text, d)) {
+    decimal_scale = std::max(decimal_scale, d.scale);
+    decimal_integral = std::max(decimal_integral, d.precision - d.scale);
+  } else {
+    any_plain_text = true;
+  }
+}
+
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
                     const std::vector<ParamRule>* rules) {
   int count = sqlite3_bind_parameter_count(stmt);
@@ -629,6 +683,14 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       continue;
     }
     const Literal& lit = shape.literals[index];
+    const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+    if (rule.decimal_precision > 0 ||
+        (lit.kind == Literal::Kind::Real && !lit.text.empty() &&
+         std::find(statement.exact.begin(), statement.exact.end(), k) != statement.exact.end())) {
+      int bound = BindDecimal(stmt, k, lit, rule, batch);
+      if (bound < 0) return false;
+      if (bound > 0) continue;
+    }
     switch (lit.kind) {
       case Literal::Kind::Integer:
         sqlite3_bind_int64(stmt, k, lit.integer);
@@ -637,7 +699,6 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text: {
-        const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
         if (rule.datetime) {
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
@@ -731,9 +792,8 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             seen.width = std::max(seen.width, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
             break;
           default: {
-            seen.any_text = true;
-            const size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
-            if (bytes > seen.width) seen.width = bytes;
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            seen.NoteText(std::string_view(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
             break;
           }
         }
@@ -813,11 +873,9 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
     seen.any_int = seen.any_int || v.type == Value::Type::Integer;
     seen.wide = seen.wide || (v.type == Value::Type::Integer && (v.integer > INT32_MAX || v.integer < INT32_MIN));
     seen.any_real = seen.any_real || v.type == Value::Type::Real;
-    seen.any_text = seen.any_text || v.type == Value::Type::Text;
+    if (v.type == Value::Type::Text) seen.NoteText(v.text);
     seen.any_blob = seen.any_blob || v.type == Value::Type::Blob;
-    if ((v.type == Value::Type::Text || v.type == Value::Type::Blob) && v.text.size() > seen.width) {
-      seen.width = v.text.size();
-    }
+    if (v.type == Value::Type::Blob && v.text.size() > seen.width) seen.width = v.text.size();
   }
   return ins;
 }
@@ -914,7 +972,16 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.integer || rule.width > 0) {
+      if (upper.rfind("DECIMAL", 0) == 0 || upper.rfind("NUMERIC", 0) == 0) {
+        rule.decimal_precision = open != std::string::npos ? std::atoi(upper.c_str() + open + 1) : 18;
+        const size_t comma = upper.find(',');
+        rule.decimal_scale = comma != std::string::npos ? std::atoi(upper.c_str() + comma + 1) : 0;
+      } else if (upper.find("MONEY") != std::string::npos) {
+        rule.decimal_precision = upper.rfind("SMALL", 0) == 0 ? 10 : 19;
+        rule.decimal_scale = 4;
+      }
+      rule.assigns = probe.assigns;
+      if (rule.datetime || rule.integer || rule.width > 0 || rule.decimal_precision > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }

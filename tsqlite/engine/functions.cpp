@@ -14,6 +14,7 @@
 #include <string>
 
 #include "builtins.h"
+#include "decimal.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -262,6 +263,10 @@ void RaiseIntOverflow(sqlite3_context* ctx) {
   RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
 }
 
+void RaiseDecimalOverflow(sqlite3_context* ctx) {
+  RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+}
+
 std::string TextOf(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
   return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
@@ -287,13 +292,31 @@ void RaiseParse(sqlite3_context* ctx, ParseResult r) {
 
 // ---- run-time operand types ------------------------------------------------------------------
 
-enum class Type { Null, Int, Real, Datetime, Text };
+enum class Type { Null, Int, Real, Datetime, Text, Decimal };
 
 struct Operand {
   Type type = Type::Null;
   int64_t i = 0;  // Int; Datetime: milliseconds since 1900-01-01
   double r = 0;   // Real
+  Decimal d;      // Decimal
 };
+
+// A decimal where only a double will do (a day count, a modulo, a product with a float).
+Operand NumericOf(Operand o) {
+  if (o.type == Type::Decimal) {
+    o.type = Type::Real;
+    o.r = DecimalToDouble(o.d);
+  }
+  return o;
+}
+
+double DoubleOf(const Operand& o) {
+  return o.type == Type::Int ? static_cast<double>(o.i) : o.type == Type::Decimal ? DecimalToDouble(o.d) : o.r;
+}
+
+Decimal DecimalOf(const Operand& o) {
+  return o.type == Type::Decimal ? o.d : IntegerToDecimal(o.i);
+}
 
 // A text is a datetime when it has the storage form of one.
 Operand ClassifyText(const unsigned char* t, int n) {
@@ -316,8 +339,16 @@ Operand Classify(sqlite3_value* v) {
       o.type = Type::Real;
       o.r = sqlite3_value_double(v);
       return o;
-    default:
-      return ClassifyText(sqlite3_value_text(v), sqlite3_value_bytes(v));
+    default: {
+      const unsigned char* t = sqlite3_value_text(v);
+      const int n = sqlite3_value_bytes(v);
+      if (t != nullptr && LooksLikeDecimalForm(std::string_view(reinterpret_cast<const char*>(t), n)) &&
+          ParseDecimalForm(std::string_view(reinterpret_cast<const char*>(t), n), o.d)) {
+        o.type = Type::Decimal;
+        return o;
+      }
+      return ClassifyText(t, n);
+    }
   }
 }
 
@@ -356,7 +387,8 @@ bool TextToNumber(sqlite3_value* v, Operand& o) {
 // value that the range check refuses, rather than overflowing.
 constexpr int64_t kFarOut = int64_t{1} << 60;
 
-int64_t DaysToMs(const Operand& o) {
+int64_t DaysToMs(const Operand& operand) {
+  const Operand o = NumericOf(operand);
   if (o.type == Type::Int) {
     return o.i > 10 * kMaxDay || o.i < 10 * kMinDay ? kFarOut : o.i * kMsPerDay;
   }
@@ -439,9 +471,14 @@ void FnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, r);
     return;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
-  sqlite3_result_double(ctx, x * y);
+  if (a.type != Type::Real && b.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Multiply, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  sqlite3_result_double(ctx, DoubleOf(a) * DoubleOf(b));
 }
 
 // ts_avg(x): AVG. Over integers the average is an integer, cut toward zero, as SQL Server's
@@ -453,6 +490,10 @@ struct AvgState {
   double sum;
   bool any_real;
   bool overflow;
+  bool any_decimal;  // then the average is a decimal of scale 6 or more, cut as SQL Server's is
+  bool decimal_overflow;
+  int scale;
+  Units128 units;  // the decimals' sum at `scale`
 };
 
 void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -460,6 +501,17 @@ void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (st == nullptr) {
     sqlite3_result_error_nomem(ctx);
     return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    Decimal d;
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (t != nullptr && ParseDecimalForm(std::string_view(t, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), d)) {
+      ++st->count;
+      st->any_decimal = true;
+      st->sum += DecimalToDouble(d);
+      st->decimal_overflow = st->decimal_overflow || !AccumulateDecimal(st->units, st->scale, d);
+      return;
+    }
   }
   const int type = sqlite3_value_numeric_type(argv[0]);
   if (type == SQLITE_NULL) return;
@@ -478,6 +530,13 @@ void FnAvgFinal(sqlite3_context* ctx) {
   auto* st = static_cast<AvgState*>(sqlite3_aggregate_context(ctx, 0));
   if (st == nullptr || st->count == 0) {
     sqlite3_result_null(ctx);
+  } else if (!st->any_real && st->any_decimal) {
+    Decimal avg;
+    if (st->overflow || st->decimal_overflow || !DecimalAverage(st->units, st->scale, st->int_sum, st->count, avg)) {
+      return RaiseDecimalOverflow(ctx);
+    }
+    const std::string form = DecimalForm(avg);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
   } else if (!st->any_real && st->overflow) {
     RaiseIntOverflow(ctx);
   } else if (!st->any_real) {
@@ -520,6 +579,10 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
     return true;
   }
   const bool datetime = a.type == Type::Datetime || b.o.type == Type::Datetime;
+  if (datetime) {
+    a = NumericOf(a);
+    b.o = NumericOf(b.o);
+  }
   if (!Coerce(ctx, acc.text, a, datetime) || !Coerce(ctx, b.text, b.o, datetime)) return false;
   acc.text.clear();  // a computed value, no longer the text it came from
   if (datetime) {
@@ -530,7 +593,7 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
       RaiseOverflow(ctx);
       return false;
     }
-    a = Operand{Type::Datetime, ms, 0};
+    a = Operand{Type::Datetime, ms, 0, {}};
     return true;
   }
   if (a.type == Type::Int && b.o.type == Type::Int) {
@@ -541,12 +604,21 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
       RaiseIntOverflow(ctx);
       return false;
     }
-    a = Operand{Type::Int, r, 0};
+    a = Operand{Type::Int, r, 0, {}};
     return true;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.o.type == Type::Int ? static_cast<double>(b.o.i) : b.o.r;
-  a = Operand{Type::Real, 0, ExactDigits(subtract ? x - y : x + y)};
+  if (a.type != Type::Real && b.o.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), subtract ? DecimalOp::Subtract : DecimalOp::Add, DecimalOf(b.o), r)) {
+      RaiseDecimalOverflow(ctx);
+      return false;
+    }
+    a = Operand{Type::Decimal, 0, 0, r};
+    return true;
+  }
+  const double x = DoubleOf(a);
+  const double y = DoubleOf(b.o);
+  a = Operand{Type::Real, 0, ExactDigits(subtract ? x - y : x + y), {}};
   return true;
 }
 
@@ -558,6 +630,10 @@ void ResultTerm(sqlite3_context* ctx, const Term& t) {
       return sqlite3_result_int64(ctx, t.o.i);
     case Type::Real:
       return sqlite3_result_double(ctx, t.o.r);
+    case Type::Decimal: {
+      const std::string form = DecimalForm(t.o.d);
+      return sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    }
     case Type::Datetime:
       if (t.text.empty()) return ResultDatetime(ctx, t.o.i);
       [[fallthrough]];  // a text in the storage form stays as it was written
@@ -600,10 +676,21 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     return;
   }
   if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
-  if ((b.type == Type::Int && b.i == 0) || (b.type == Type::Real && b.r == 0)) {
+  if ((b.type == Type::Int && b.i == 0) || (b.type == Type::Real && b.r == 0) ||
+      (b.type == Type::Decimal && b.d.units == 0)) {
     RaiseDivideByZero(ctx);
     return;
   }
+  if (!modulo && (a.type == Type::Decimal || b.type == Type::Decimal) && a.type != Type::Real &&
+      b.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Divide, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  a = NumericOf(a);
+  b = NumericOf(b);
   if (a.type == Type::Int && b.type == Type::Int) {
     if (b.i == -1) {  // INT64_MIN / -1 would trap
       if (modulo) {
@@ -618,8 +705,8 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     sqlite3_result_int64(ctx, modulo ? a.i % b.i : a.i / b.i);
     return;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
+  const double x = DoubleOf(a);
+  const double y = DoubleOf(b);
   sqlite3_result_double(ctx, modulo ? std::fmod(x, y) : x / y);
 }
 
@@ -697,6 +784,16 @@ void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
       }
       sqlite3_result_int64(ctx, static_cast<int64_t>(std::trunc(o.r)));
       return;
+    case Type::Decimal: {  // cut toward zero
+      __int128 whole = o.d.units;
+      for (int k = 0; k < o.d.scale; ++k) whole /= 10;
+      if (whole > INT64_MAX || whole < INT64_MIN) {
+        RaiseIntOverflow(ctx);
+        return;
+      }
+      sqlite3_result_int64(ctx, static_cast<int64_t>(whole));
+      return;
+    }
     case Type::Datetime:
       sqlite3_result_int64(ctx, FloorDiv(o.i + kMsPerDay / 2, kMsPerDay));
       return;
@@ -855,6 +952,10 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
       numeric = true;
       break;
     }
+    case Type::Decimal:
+      s = DecimalText(o.d);
+      numeric = true;
+      break;
     default:
       s = TextOf(argv[0]);
       break;
@@ -930,7 +1031,7 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
     return;
   }
-  Operand n = Classify(argv[1]);
+  Operand n = NumericOf(Classify(argv[1]));
   if (n.type == Type::Datetime || (n.type == Type::Text && !TextToNumber(argv[1], n))) {
     RaiseNotInt(ctx, argv[1]);
     return;
@@ -1367,8 +1468,9 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
                                               nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
-  return sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,
-                                    nullptr, FnAvgStep, FnAvgFinal, nullptr);
+  const int rc = sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
+                                            nullptr, nullptr, FnAvgStep, FnAvgFinal, nullptr);
+  return rc != SQLITE_OK ? rc : RegisterDecimalFunctions(db);
 }
 
 }  // namespace tsqlite

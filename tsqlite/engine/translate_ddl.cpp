@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decimal.h"
 #include "translator.h"
 
 namespace tsqlite {
@@ -176,6 +177,14 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
                   " AS BLOB)) <= " + std::to_string(type.length) + ")";
       }
       break;
+    case Type::Kind::Decimal: {
+      // "DECIMAL TEXT(10,2)": text affinity, so that SQLite never turns a value into a double;
+      // the collation orders the values as numbers.
+      const size_t open = decl.find('(');
+      decl = (open == std::string::npos ? decl + " TEXT" : decl.substr(0, open) + " TEXT" + decl.substr(open)) +
+             " COLLATE " + kDecimalCollation;
+      break;
+    }
     case Type::Kind::Int:
     case Type::Kind::Real:
       break;

@@ -157,7 +157,7 @@ void Translator::Insert() {
         if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
         std::string value = Expression();
         if (const int k = ParamNumber(value); k > 0) {
-          probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
+          probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
         }
         sql += value;
         if (failed_) return;
@@ -196,7 +196,7 @@ void Translator::Update() {
     if (!ExpectOp("=")) return;
     if (!first) sql += ", ";
     std::string value = Expression();
-    Meets(Name(t), value);
+    Meets(Name(t), value, true);
     sql += Name(t) + " = " + value;
     if (failed_) return;
     if (!AcceptOp(",")) break;
@@ -297,6 +297,12 @@ std::string Translator::SelectCore(std::string* limit) {
     sql += SelectItem();
     if (failed_) return "";
     if (record) item_types_.push_back(CastType(start, pos_));
+    // A value of its own (SELECT 1.5, SELECT ?) reaches the client with all its digits.
+    const Tok after = start + 1 < pos_ ? tokens_[start + 1].type : Tok::End;
+    if (record && tokens_[start].type == Tok::Marker && tokens_[start].literal >= 0 &&
+        (after == Tok::End || after == Tok::Word || after == Tok::Quoted || after == Tok::String)) {
+      Exact(Param(tokens_[start].literal));
+    }
     if (!AcceptOp(",")) break;
   }
   if (record && AcceptWord("INTO")) {
@@ -533,6 +539,10 @@ std::string Translator::Predicate() {
       Meets(r, l);
       const bool own_collation = IsColumnRef(l) || IsColumnRef(r) || l.find(" COLLATE ") != std::string::npos ||
                                  r.find(" COLLATE ") != std::string::npos;
+      if (!IsColumnRef(l) && !IsColumnRef(r)) {  // a column's affinity and collation compare as numbers
+        l = Comparable(l);
+        r = Comparable(r);
+      }
       return "(" + l + " " + sop + " " + r + (own_collation ? ")" : " COLLATE RTRIM)");
     }
   }
@@ -550,7 +560,8 @@ std::string Translator::Predicate() {
     std::string hi = Additive();
     Meets(l, lo);
     Meets(l, hi);
-    return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
+    if (IsColumnRef(l)) return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
+    return "(" + Comparable(l) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
   }
   if (AcceptWord("IN")) {
     if (!ExpectOp("(")) return "";
@@ -562,12 +573,12 @@ std::string Translator::Predicate() {
         if (!first) list += ", ";
         std::string item = Expression();
         Meets(l, item);
-        list += item;
+        list += IsColumnRef(l) ? item : Comparable(item);
         if (!AcceptOp(",")) break;
       }
     }
     if (!ExpectOp(")")) return "";
-    return "(" + l + not_ + " IN (" + list + "))";
+    return "(" + Comparable(l) + not_ + " IN (" + list + "))";
   }
   if (AcceptWord("LIKE")) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored.
@@ -619,14 +630,26 @@ bool Translator::IsDatetimeCall(const std::string& s) {
   return false;
 }
 
-void Translator::Meets(const std::string& column, const std::string& value) {
+void Translator::Meets(const std::string& column, const std::string& value, bool assigns) {
   const int k = ParamNumber(value);
   if (k == 0) return;
   if (IsDatetimeCall(column)) {
-    probes_.push_back(Statement::Probe{k, "", 0});  // a datetime whatever the tables hold
+    probes_.push_back(Statement::Probe{k, "", 0, false});  // a datetime whatever the tables hold
   } else if (!from_.empty() && IsColumnRef(column)) {
-    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
+    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0, assigns});
   }
+}
+
+void Translator::Exact(const std::string& operand) {
+  if (const int k = ParamNumber(operand); k > 0) exact_.push_back(k);
+}
+
+std::string Translator::Comparable(const std::string& e) {
+  for (const char* prefix : {"ts_mul(", "ts_div(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(",
+                             "ts_avg(", "min(", "max("}) {
+    if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
+  }
+  return e;
 }
 
 bool Translator::IsNumberText(const std::string& s) {
@@ -655,7 +678,11 @@ std::string Translator::Additive() {
       break;
     }
   }
-  return failed_ ? "" : ArithmeticChain(terms, minus);
+  if (failed_) return "";
+  if (terms.size() > 1) {
+    for (const std::string& term : terms) Exact(term);
+  }
+  return ArithmeticChain(terms, minus);
 }
 
 // Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
@@ -683,10 +710,13 @@ std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, c
 std::string Translator::Multiplicative() {
   std::string l = Unary();
   while (!failed_) {
-    if (AcceptOp("*")) {
-      l = "ts_mul(" + l + ", " + Unary() + ")";
-    } else if (AcceptOp("/")) {
-      l = "ts_div(" + l + ", " + Unary() + ")";
+    if (IsOp("*") || IsOp("/")) {
+      const bool multiply = AcceptOp("*");
+      if (!multiply) AcceptOp("/");
+      const std::string r = Unary();
+      Exact(l);
+      Exact(r);
+      l = (multiply ? "ts_mul(" : "ts_div(") + l + ", " + r + ")";
     } else if (AcceptOp("%")) {
       l = "ts_mod(" + l + ", " + Unary() + ")";
     } else {
@@ -701,6 +731,10 @@ std::string Translator::Unary() {
   if (failed_) return "";
   if (AcceptOp("-")) {
     std::string e = Unary();
+    if (ParamNumber(e) > 0 || Comparable(e) != e) {  // a literal or a computed decimal keeps its digits
+      Exact(e);
+      return "ts_neg(" + e + ")";
+    }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
     return IsNumberText(e) ? "-" + e : "(- " + e + ")";
   }
@@ -806,9 +840,11 @@ bool Translator::ParseType(Type& type) {
   } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
              WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
     type.kind = Type::Kind::Int;
-  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") || WordIs(w, "NUMERIC") ||
-             WordIs(w, "MONEY")) {
+  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL")) {
     type.kind = Type::Kind::Real;
+  } else if (WordIs(w, "DECIMAL") || WordIs(w, "DEC") || WordIs(w, "NUMERIC") || WordIs(w, "MONEY") ||
+             WordIs(w, "SMALLMONEY")) {
+    type.kind = Type::Kind::Decimal;
   } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
     type.kind = Type::Kind::Binary;
   } else if (WordIs(w, "DATE")) {
@@ -839,6 +875,7 @@ bool Translator::ParseType(Type& type) {
     if (AcceptOp(",")) {  // decimal(p, s)
       if (Peek().type != Tok::Number) return Fail();
       type.decl += "," + std::string(Peek().text);
+      type.scale = static_cast<int>(std::strtol(std::string(Peek().text).c_str(), nullptr, 10));
       ++pos_;
     }
     if (!ExpectOp(")")) return false;
@@ -862,6 +899,12 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
+    case Type::Kind::Decimal: {
+      Exact(value);
+      const bool money = type.decl.find("MONEY") != std::string::npos;
+      const long precision = money ? (type.decl.rfind("SMALL", 0) == 0 ? 10 : 19) : type.length > 0 ? type.length : 18;
+      return "ts_dec(" + value + ", " + std::to_string(precision) + ", " + std::to_string(money ? 4 : type.scale) + ")";
+    }
     case Type::Kind::Binary:
       return "CAST(" + value + " AS BLOB)";
   }

@@ -144,7 +144,12 @@ class Translator {
   static bool IsDatetimeCall(const std::string& s);
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
-  void Meets(const std::string& column, const std::string& value);
+  void Meets(const std::string& column, const std::string& value, bool assigns = false);
+  // An operand of arithmetic or CAST: a decimal literal there is bound exactly.
+  void Exact(const std::string& operand);
+  // A value compared with another: a decimal computed by the engine's functions (a text) as a
+  // number SQLite orders with other numbers.
+  static std::string Comparable(const std::string& e);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
@@ -156,11 +161,12 @@ class Translator {
 
   // A type as CONVERT and CAST name it.
   struct Type {
-    enum class Kind { Char, VarChar, Datetime, Date, Int, Real, Binary } kind = Kind::Int;
+    enum class Kind { Char, VarChar, Datetime, Date, Int, Real, Binary, Decimal } kind = Kind::Int;
     long length = -1;  // -1: none given
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
+    int scale = 0;          // decimal(p, s): length holds p
   };
   bool ParseType(Type& type);
   std::string Convert(const Type& type, const std::string& value, const std::string& style);
@@ -228,6 +234,7 @@ class Translator {
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;
+  std::vector<int> exact_;
   // Parameters that meet a column, and the tables the current query reads ("FROM ..." as
   // emitted), from which the column's type is read.
   std::vector<Statement::Probe> probes_;
