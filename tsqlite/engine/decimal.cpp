@@ -188,6 +188,25 @@ std::string DecimalForm(const Decimal& d) {
   return DecimalText(d) + "e0";
 }
 
+bool DecimalTypeOf(std::string_view decl, int& precision, int& scale) {
+  std::string upper(decl);
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (upper.rfind("DECIMAL", 0) == 0 || upper.rfind("NUMERIC", 0) == 0) {
+    const size_t open = upper.find('('), comma = upper.find(',');
+    precision = open != std::string::npos ? std::atoi(upper.c_str() + open + 1) : 18;
+    scale = comma != std::string::npos ? std::atoi(upper.c_str() + comma + 1) : 0;
+    precision = std::clamp(precision, 1, kMaxDecimalDigits);
+    scale = std::clamp(scale, 0, precision);
+    return true;
+  }
+  if (upper.rfind("MONEY", 0) == 0 || upper.rfind("SMALLMONEY", 0) == 0) {
+    precision = upper[0] == 'S' ? 10 : 19;
+    scale = 4;
+    return true;
+  }
+  return false;
+}
+
 bool Rescale(Decimal& d, int scale, int precision) {
   u128 m = Magnitude(d.units);
   if (scale > d.scale) {
@@ -359,23 +378,21 @@ const char* TypeName(int sqlite_type) {
 
 // ts_dec(x, p, s): CAST(x AS decimal(p, s)). A number rounds to the scale; a text is read as SQL
 // Server reads varchar as numeric (8114 when it is none); more digits than p is 8115.
-void FnDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const int p = std::clamp(sqlite3_value_int(argv[1]), 1, kMaxDecimalDigits);
-  const int s = std::clamp(sqlite3_value_int(argv[2]), 0, p);
-  const int type = sqlite3_value_type(argv[0]);
+void ResultConverted(sqlite3_context* ctx, sqlite3_value* v, int p, int s) {
+  const int type = sqlite3_value_type(v);
   Decimal d;
   bool ok = true;
   switch (type) {
     case SQLITE_NULL:
       return sqlite3_result_null(ctx);
     case SQLITE_INTEGER:
-      d = IntegerToDecimal(sqlite3_value_int64(argv[0]));
+      d = IntegerToDecimal(sqlite3_value_int64(v));
       break;
     case SQLITE_FLOAT:
-      ok = DoubleToDecimal(sqlite3_value_double(argv[0]), s, d);
+      ok = DoubleToDecimal(sqlite3_value_double(v), s, d);
       break;
     default:
-      if (!TextDecimal(argv[0], d)) {
+      if (!TextDecimal(v, d)) {
         return RaiseError(ctx, 8114, "Error converting data type varchar to numeric.");
       }
       break;
@@ -385,6 +402,46 @@ void FnDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
                       std::string("Arithmetic overflow error converting ") + TypeName(type) + " to data type numeric.");
   }
   ResultDecimal(ctx, d);
+}
+
+void FnDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int p = std::clamp(sqlite3_value_int(argv[1]), 1, kMaxDecimalDigits);
+  ResultConverted(ctx, argv[0], p, std::clamp(sqlite3_value_int(argv[2]), 0, p));
+}
+
+// ts_fit(x, table, column): the column's type, looked up once per statement (kept with the
+// table argument) from the declared type of a query of the column.
+struct ColumnDecimal {
+  bool decimal;
+  int precision, scale;
+};
+
+void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* type = static_cast<ColumnDecimal*>(sqlite3_get_auxdata(ctx, 1));
+  if (type == nullptr) {
+    type = static_cast<ColumnDecimal*>(sqlite3_malloc(sizeof(ColumnDecimal)));
+    if (type == nullptr) return sqlite3_result_error_nomem(ctx);
+    *type = ColumnDecimal{false, 0, 0};
+    auto quote = [](std::string_view name) {
+      std::string q = "\"";
+      for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+      return q + "\"";
+    };
+    const bool by_position = sqlite3_value_type(argv[2]) == SQLITE_INTEGER;
+    const std::string sql =
+        "SELECT " + (by_position ? std::string("*") : quote(TextView(argv[2]))) + " FROM " + quote(TextView(argv[1]));
+    sqlite3_stmt* stmt = nullptr;
+    const int index = by_position ? sqlite3_value_int(argv[2]) : 0;
+    if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        stmt != nullptr && index >= 0 && index < sqlite3_column_count(stmt)) {
+      const char* decl = sqlite3_column_decltype(stmt, index);
+      type->decimal = decl != nullptr && DecimalTypeOf(decl, type->precision, type->scale);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_set_auxdata(ctx, 1, type, sqlite3_free);
+  }
+  if (!type->decimal) return sqlite3_result_value(ctx, argv[0]);
+  ResultConverted(ctx, argv[0], type->precision, type->scale);
 }
 
 // ts_num(x): a decimal as a number SQLite compares with other numbers (an integer when it has
@@ -483,9 +540,9 @@ int RegisterDecimalFunctions(sqlite3* db) {
   const struct {
     const char* name;
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  } kScalars[] = {{"ts_dec", FnDec}, {"ts_num", FnNum}, {"ts_neg", FnNeg}};
+  } kScalars[] = {{"ts_dec", FnDec}, {"ts_fit", FnFit}, {"ts_num", FnNum}, {"ts_neg", FnNeg}};
   for (const auto& f : kScalars) {
-    const int args = f.fn == FnDec ? 3 : 1;
+    const int args = f.fn == FnDec || f.fn == FnFit ? 3 : 1;
     if (rc == SQLITE_OK)
       rc = sqlite3_create_function_v2(db, f.name, args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
   }

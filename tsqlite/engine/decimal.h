@@ -38,6 +38,10 @@ inline bool LooksLikeDecimalForm(std::string_view text) {
 std::string DecimalForm(const Decimal& d);  // "-12.50e0"
 std::string DecimalText(const Decimal& d);  // "-12.50", as a client reads it
 
+// The precision and scale of a declared type (DECIMAL TEXT(10,2), NUMERIC, MONEY, SMALLMONEY: as
+// SQL Server defaults them); false for any other type.
+bool DecimalTypeOf(std::string_view decl, int& precision, int& scale);
+
 // To the given scale, rounding half away from zero; false when more than `precision` digits.
 bool Rescale(Decimal& d, int scale, int precision = kMaxDecimalDigits);
 // A double at the given scale (rounded); false past 38 digits or for inf/nan.
@@ -67,6 +71,8 @@ bool AccumulateDecimal(Units128& units, int& scale, Decimal d);
 bool DecimalAverage(Units128 units, int scale, int64_t integers, int64_t count, Decimal& out);
 
 // The collation tsqlite_decimal and the functions ts_dec(x, p, s) (CAST to decimal(p,s)),
+// ts_fit(x, table, column) (x as written into the column: brought to its type when that is a
+// decimal, else unchanged; column is a name or a 0-based position),
 // ts_num(x) (a decimal as a SQLite number, for comparisons with numbers) and the aggregate
 // ts_sum(x) (SUM, exact over decimals).
 int RegisterDecimalFunctions(sqlite3* db);

@@ -972,14 +972,7 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (upper.rfind("DECIMAL", 0) == 0 || upper.rfind("NUMERIC", 0) == 0) {
-        rule.decimal_precision = open != std::string::npos ? std::atoi(upper.c_str() + open + 1) : 18;
-        const size_t comma = upper.find(',');
-        rule.decimal_scale = comma != std::string::npos ? std::atoi(upper.c_str() + comma + 1) : 0;
-      } else if (upper.find("MONEY") != std::string::npos) {
-        rule.decimal_precision = upper.rfind("SMALL", 0) == 0 ? 10 : 19;
-        rule.decimal_scale = 4;
-      }
+      if (!DecimalTypeOf(upper, rule.decimal_precision, rule.decimal_scale)) rule.decimal_precision = 0;
       rule.assigns = probe.assigns;
       if (rule.datetime || rule.integer || rule.width > 0 || rule.decimal_precision > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
@@ -1241,7 +1234,8 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
 
 bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch) {
   // DATA_TYPE holds ODBC's numbers for SQL Server's types; TYPE_NAME is the type without its
-  // width, as SQL Server's catalog names it.
+  // width (and without the " TEXT" that gives a decimal column its affinity), as SQL Server's
+  // catalog names it.
   static const char* const kSql =
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
       "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) "
@@ -1258,12 +1252,14 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "'BINARY%' THEN -2 "
       "WHEN upper(p.type) LIKE 'VARBINARY%' THEN -3 WHEN upper(p.type) LIKE 'IMAGE%' THEN -4 "
       "WHEN upper(p.type) LIKE 'UNIQUEIDENTIFIER%' THEN -11 ELSE 12 END AS DATA_TYPE, "
-      "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
-      "ELSE p.type END) AS TYPE_NAME, "
+      "replace(lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
+      "ELSE p.type END), ' text', '') AS TYPE_NAME, "
       "CASE WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
       "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE "
       "'SMALLINT%' THEN 5 "
-      "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
+      "WHEN upper(p.type) LIKE 'INT%' THEN 10 WHEN upper(p.type) LIKE 'SMALLMONEY%' THEN 10 "
+      "WHEN upper(p.type) LIKE 'MONEY%' THEN 19 WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE 'NUMERIC%' "
+      "THEN 18 ELSE NULL END AS COLUMN_SIZE, "
       "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
       "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "
       "NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, NULL AS CHAR_OCTET_LENGTH, p.cid + 1 AS ORDINAL_POSITION, "

@@ -131,6 +131,7 @@ void Translator::Insert() {
   std::string sql = "INSERT INTO " + obj.Quoted();
   // The columns written, in order: the query whose result column i is the i-th of them.
   std::string columns = "*";
+  std::vector<std::string> names;
   if (IsOp("(") && !IsWord("SELECT", 1)) {
     ++pos_;
     sql += " (";
@@ -142,6 +143,7 @@ void Translator::Insert() {
       if (!first) columns += ", ";
       sql += Name(t);
       columns += Name(t);
+      names.push_back(RawName(t));
       if (AcceptOp(")")) break;
       if (!ExpectOp(",")) return;
     }
@@ -158,6 +160,8 @@ void Translator::Insert() {
         std::string value = Expression();
         if (const int k = ParamNumber(value); k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
+        } else {
+          value = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
         }
         sql += value;
         if (failed_) return;
@@ -197,6 +201,7 @@ void Translator::Update() {
     if (!first) sql += ", ";
     std::string value = Expression();
     Meets(Name(t), value, true);
+    value = Assigned(value, RawName(t), 0);
     sql += Name(t) + " = " + value;
     if (failed_) return;
     if (!AcceptOp(",")) break;
@@ -642,6 +647,12 @@ void Translator::Meets(const std::string& column, const std::string& value, bool
 
 void Translator::Exact(const std::string& operand) {
   if (const int k = ParamNumber(operand); k > 0) exact_.push_back(k);
+}
+
+std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
+  if (Comparable(value) == value || target_.empty()) return value;  // no computed decimal
+  return "ts_fit(" + value + ", " + SqlString(target_) + ", " +
+         (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
 }
 
 std::string Translator::Comparable(const std::string& e) {

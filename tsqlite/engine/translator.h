@@ -150,6 +150,9 @@ class Translator {
   // A value compared with another: a decimal computed by the engine's functions (a text) as a
   // number SQLite orders with other numbers.
   static std::string Comparable(const std::string& e);
+  // A value written into column `column` (a name, or a 0-based position when empty) of the target:
+  // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
+  std::string Assigned(const std::string& value, const std::string& column, int position);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();

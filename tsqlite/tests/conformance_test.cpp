@@ -238,6 +238,11 @@ const Case kCases[] = {
     {"INSERT INTO dbo.m (e) VALUES ('abc')", "#8114"},
     {"UPDATE dbo.m SET e = 2 WHERE id = 1", "ok"},
     {"SELECT e, e / 3 FROM dbo.m WHERE id = 1", "2.00|0.666666"},
+    // A computed value takes the column's type when written (rounded to its scale, 8115 past it).
+    {"UPDATE dbo.m SET e = e / 3 WHERE id = 1", "ok"},
+    {"INSERT INTO dbo.m VALUES (4, -1, 1.5 * 3.333, NULL)", "ok"},
+    {"SELECT e * 1 FROM dbo.m WHERE id IN (1, 4) ORDER BY id", "0.67;5.00"},
+    {"UPDATE dbo.m SET e = e * 1000000000 WHERE id = 4", "#8115"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},

@@ -98,6 +98,8 @@ class Client(unittest.TestCase):
                          [r[0] for r in self.cur.execute("SELECT d FROM t ORDER BY id")])
         self.assertEqual([1, 2, 0], [r[0] for r in self.cur.execute("SELECT id FROM t ORDER BY d")])
         self.assertEqual(0, self.one("SELECT id FROM t WHERE d = ?", decimal.Decimal(values[0])))
+        self.assertEqual([("decimal", 3, 38), ("money", 3, 19)],
+                         [(c.type_name, c.data_type, c.column_size) for c in self.cur.columns(table="t")][1:])
         cases = [  # expression, value, (precision, scale) described
             ("7.0 / 2", decimal.Decimal("3.500000"), (7, 6)),
             ("CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", decimal.Decimal("0.30"), (3, 2)),
