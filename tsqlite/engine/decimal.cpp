@@ -274,6 +274,12 @@ bool DecimalArithmetic(const Decimal& a, DecimalOp op, const Decimal& b, Decimal
       return DivideRounded(Multiply(Magnitude(a.units), Magnitude(b.units)), s1 + s2 - s, m) &&
              Signed(m, negative && m != 0, s, p, out);
     }
+    case DecimalOp::Modulo: {  // the remainder with the dividend's sign, at the larger scale
+      const int s = std::max(s1, s2);
+      Decimal x = a, y = b;
+      if (!Rescale(x, s) || !Rescale(y, s)) return false;
+      return Signed(Magnitude(x.units % y.units), x.units % y.units < 0, s, std::max(p1 - s1, p2 - s2) + s, out);
+    }
     case DecimalOp::Divide: {
       int s = std::max(6, s1 + p2 + 1);
       int p = p1 - s1 + s2 + s;
@@ -320,6 +326,23 @@ bool DecimalAverage(Units128 units, int scale, int64_t integers, int64_t count, 
   if (!Rescale(sum, std::max(scale, 6))) return false;
   out = sum;
   out.units /= count;
+  return true;
+}
+
+bool RoundDecimal(Decimal& d, int64_t places, bool truncate) {
+  if (places >= d.scale) return true;
+  const int64_t drop = d.scale - places;
+  if (drop > kMaxDecimalDigits) {
+    d.units = 0;
+    return true;
+  }
+  const __int128 unit = static_cast<__int128>(Pow10(static_cast<int>(drop)));
+  __int128 q = d.units / unit;
+  const __int128 r = d.units % unit;
+  if (!truncate && (r >= 0 ? r : -r) * 2 >= unit) q += d.units < 0 ? -1 : 1;
+  const u128 m = Magnitude(q) * static_cast<u128>(unit);
+  if (Magnitude(q) != 0 && (Magnitude(q) >= kLimit / static_cast<u128>(unit) || m >= kLimit)) return false;
+  d.units = q * unit;
   return true;
 }
 
@@ -483,6 +506,48 @@ void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+// ts_abs(x), ts_floor(x), ts_ceiling(x): a decimal keeps its type (FLOOR and CEILING with scale
+// 0); any other value as SQLite's abs, floor and ceiling take it.
+void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
+  Decimal d;
+  if (sqlite3_value_type(v) == SQLITE_TEXT && ParseDecimalForm(TextView(v), d)) {
+    if (op == 0) {
+      if (d.units < 0) d.units = -d.units;
+    } else {
+      const __int128 unit = static_cast<__int128>(Pow10(d.scale));
+      __int128 q = d.units / unit;
+      if (d.units % unit != 0 && (op > 0) == (d.units > 0)) q += op > 0 ? 1 : -1;
+      d = Decimal{q, 0, std::max(d.precision - d.scale, 1)};
+    }
+    return ResultDecimal(ctx, d);
+  }
+  switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_NULL:
+      return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: {
+      const int64_t i = sqlite3_value_int64(v);
+      if (op != 0 || i >= 0) return sqlite3_result_int64(ctx, i);
+      if (i == INT64_MIN) return sqlite3_result_error(ctx, "integer overflow", -1);
+      return sqlite3_result_int64(ctx, -i);
+    }
+    case SQLITE_FLOAT: {
+      const double x = sqlite3_value_double(v);
+      return sqlite3_result_double(ctx, op == 0 ? std::fabs(x) : op < 0 ? std::floor(x) : std::ceil(x));
+    }
+    default:  // a text that is no number, as SQLite's functions take it
+      return op == 0 ? sqlite3_result_double(ctx, 0) : sqlite3_result_null(ctx);
+  }
+}
+void FnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Math(ctx, argv[0], 0);
+}
+void FnFloor(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Math(ctx, argv[0], -1);
+}
+void FnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Math(ctx, argv[0], 1);
+}
+
 // ts_sum(x): SUM. Integers sum to an integer (8115 past bigint), decimals exactly to a decimal
 // of the largest scale among them (8115 past 38 digits), anything with a double to a double.
 // SQLite hands the state out zero-filled, never constructed: every member starts as zero.
@@ -540,7 +605,8 @@ int RegisterDecimalFunctions(sqlite3* db) {
   const struct {
     const char* name;
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  } kScalars[] = {{"ts_dec", FnDec}, {"ts_fit", FnFit}, {"ts_num", FnNum}, {"ts_neg", FnNeg}};
+  } kScalars[] = {{"ts_dec", FnDec}, {"ts_fit", FnFit},     {"ts_num", FnNum},        {"ts_neg", FnNeg},
+                  {"ts_abs", FnAbs}, {"ts_floor", FnFloor}, {"ts_ceiling", FnCeiling}};
   for (const auto& f : kScalars) {
     const int args = f.fn == FnDec || f.fn == FnFit ? 3 : 1;
     if (rc == SQLITE_OK)

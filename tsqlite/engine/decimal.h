@@ -52,7 +52,7 @@ int CompareDecimal(const Decimal& a, const Decimal& b);
 
 // a op b with SQL Server's result precision and scale (the scale reduced past 38 digits); false
 // when the result does not fit 38 digits (SQL Server's 8115). The divisor is not zero.
-enum class DecimalOp { Add, Subtract, Multiply, Divide };
+enum class DecimalOp { Add, Subtract, Multiply, Divide, Modulo };
 bool DecimalArithmetic(const Decimal& a, DecimalOp op, const Decimal& b, Decimal& out);
 
 // A 128-bit number kept where only 8-byte alignment is given (SQLite's aggregate states).
@@ -65,6 +65,10 @@ struct Units128 {
   }
 };
 
+// ROUND(d, n[, truncate]): the digits past n places set to zero (half away from zero, or cut),
+// the scale kept; false past 38 digits.
+bool RoundDecimal(Decimal& d, int64_t places, bool truncate);
+
 // Adds d to a running sum of units at scale (both start at 0); false past 38 digits.
 bool AccumulateDecimal(Units128& units, int& scale, Decimal d);
 // AVG: (units at scale + integers) / count at scale max(6, scale), cut; false past 38 digits.
@@ -73,6 +77,7 @@ bool DecimalAverage(Units128 units, int scale, int64_t integers, int64_t count, 
 // The collation tsqlite_decimal and the functions ts_dec(x, p, s) (CAST to decimal(p,s)),
 // ts_fit(x, table, column) (x as written into the column: brought to its type when that is a
 // decimal, else unchanged; column is a name or a 0-based position),
+// ts_abs, ts_floor, ts_ceiling (exact over decimals, SQLite's abs/floor/ceiling otherwise),
 // ts_num(x) (a decimal as a SQLite number, for comparisons with numbers) and the aggregate
 // ts_sum(x) (SUM, exact over decimals).
 int RegisterDecimalFunctions(sqlite3* db);

@@ -689,6 +689,13 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
     return;
   }
+  if (modulo && (a.type == Type::Decimal || b.type == Type::Decimal) && a.type != Type::Real && b.type != Type::Real) {
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Modulo, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
   a = NumericOf(a);
   b = NumericOf(b);
   if (a.type == Type::Int && b.type == Type::Int) {
@@ -1363,6 +1370,12 @@ void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
   const int64_t n = sqlite3_value_int64(argv[1]);
   const bool truncate = argc > 2 && sqlite3_value_int64(argv[2]) != 0;
+  Operand o = Classify(argv[0]);
+  if (o.type == Type::Decimal) {  // exact, the scale kept: ROUND(1.555, 2) is 1.560
+    if (!RoundDecimal(o.d, n, truncate)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(o.d);
+    return sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+  }
   if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER) {
     const int64_t x = sqlite3_value_int64(argv[0]);
     if (n >= 0) return sqlite3_result_int64(ctx, x);

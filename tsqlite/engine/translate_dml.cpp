@@ -264,7 +264,7 @@ std::string Translator::QueryExpression() {
     sql += " ORDER BY ";
     for (bool first_item = true;; first_item = false) {
       if (!first_item) sql += ", ";
-      sql += Expression();
+      sql += Comparable(Expression());  // a computed decimal in numeric order
       if (AcceptWord("ASC")) {
         sql += " ASC";
       } else if (AcceptWord("DESC")) {
@@ -656,8 +656,9 @@ std::string Translator::Assigned(const std::string& value, const std::string& co
 }
 
 std::string Translator::Comparable(const std::string& e) {
-  for (const char* prefix : {"ts_mul(", "ts_div(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(",
-                             "ts_avg(", "min(", "max("}) {
+  for (const char* prefix :
+       {"ts_mul(", "ts_div(", "ts_mod(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(", "ts_avg(",
+        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max("}) {
     if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
   }
   return e;
@@ -984,6 +985,8 @@ std::string Translator::Function() {
   }
   const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
   if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+  // A decimal literal handed to a function that keeps decimals exact keeps its digits.
+  if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
   return EmitBuiltin(*row, args, distinct);
 }
 

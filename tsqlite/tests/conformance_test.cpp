@@ -243,6 +243,9 @@ const Case kCases[] = {
     {"INSERT INTO dbo.m VALUES (4, -1, 1.5 * 3.333, NULL)", "ok"},
     {"SELECT e * 1 FROM dbo.m WHERE id IN (1, 4) ORDER BY id", "0.67;5.00"},
     {"UPDATE dbo.m SET e = e * 1000000000 WHERE id = 4", "#8115"},
+    {"SELECT id FROM dbo.m ORDER BY e * 10", "1;4;3;2"},
+    {"SELECT ROUND(1.555, 2), ROUND(-1.555, 2), ROUND(1.555, 2, 1), ROUND(123.45, -1)", "1.560|-1.560|1.550|120.00"},
+    {"SELECT ABS(-1.50), FLOOR(-1.5), CEILING(1.01), FLOOR(2.0), 7.5 % 2, -7.5 % 2", "1.50|-2|2|2|1.5|-1.5"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},
