@@ -436,6 +436,7 @@ void FnDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // table argument) from the declared type of a query of the column.
 struct ColumnDecimal {
   bool decimal;
+  bool text;  // a char/varchar column: a decimal is written as a client would read it ("1.50")
   int precision, scale;
 };
 
@@ -444,7 +445,7 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type == nullptr) {
     type = static_cast<ColumnDecimal*>(sqlite3_malloc(sizeof(ColumnDecimal)));
     if (type == nullptr) return sqlite3_result_error_nomem(ctx);
-    *type = ColumnDecimal{false, 0, 0};
+    *type = ColumnDecimal{false, false, 0, 0};
     auto quote = [](std::string_view name) {
       std::string q = "\"";
       for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -459,9 +460,21 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
         stmt != nullptr && index >= 0 && index < sqlite3_column_count(stmt)) {
       const char* decl = sqlite3_column_decltype(stmt, index);
       type->decimal = decl != nullptr && DecimalTypeOf(decl, type->precision, type->scale);
+      const std::string upper = decl == nullptr ? std::string() : [&] {
+        std::string u(decl);
+        for (char& c : u) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return u;
+      }();
+      type->text =
+          !type->decimal && (upper.find("CHAR") != std::string::npos || upper.find("TEXT") != std::string::npos);
     }
     sqlite3_finalize(stmt);
     sqlite3_set_auxdata(ctx, 1, type, sqlite3_free);
+  }
+  Decimal d;
+  if (type->text && sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
+    const std::string text = DecimalText(d);
+    return sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   if (!type->decimal) return sqlite3_result_value(ctx, argv[0]);
   ResultConverted(ctx, argv[0], type->precision, type->scale);

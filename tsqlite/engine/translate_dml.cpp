@@ -658,7 +658,7 @@ std::string Translator::Assigned(const std::string& value, const std::string& co
 std::string Translator::Comparable(const std::string& e) {
   for (const char* prefix :
        {"ts_mul(", "ts_div(", "ts_mod(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(", "ts_avg(",
-        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max("}) {
+        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max(", "ifnull(", "coalesce("}) {
     if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
   }
   return e;
