@@ -114,7 +114,11 @@ void ReduceProductType(int& p, int& s) {
 
 }  // namespace
 
-bool ParseDecimal(std::string_view text, Decimal& out) {
+namespace {
+
+// ParseDecimal, also counting the digits written before the point (leading zeros included).
+bool Parse(std::string_view text, Decimal& out, int& written_integral) {
+  written_integral = 0;
   size_t i = 0, n = text.size();
   while (i < n && text[i] == ' ') ++i;
   while (n > i && text[n - 1] == ' ') --n;
@@ -133,6 +137,7 @@ bool ParseDecimal(std::string_view text, Decimal& out) {
     if (c < '0' || c > '9') break;
     any = true;
     if (point) ++fraction;
+    if (!point) ++written_integral;
     if (u == 0 && c == '0') continue;  // leading zeros carry no digit
     if (++digits > kMaxDecimalDigits) return false;
     u = u * 10 + static_cast<unsigned>(c - '0');
@@ -162,9 +167,22 @@ bool ParseDecimal(std::string_view text, Decimal& out) {
   return Signed(u, negative, scale, std::max(Digits(u), std::max(scale, 1)), out);
 }
 
+}  // namespace
+
+bool ParseDecimal(std::string_view text, Decimal& out) {
+  int written_integral;
+  return Parse(text, out, written_integral);
+}
+
 bool ParseDecimalForm(std::string_view text, Decimal& out) {
-  return LooksLikeDecimalForm(text) && text.size() > 2 && text[0] != ' ' && text[text.size() - 3] >= '0' &&
-         text[text.size() - 3] <= '9' && ParseDecimal(text, out);
+  int written_integral;
+  if (!LooksLikeDecimalForm(text) || text.size() <= 2 || text[0] == ' ' || text[text.size() - 3] < '0' ||
+      text[text.size() - 3] > '9' || !Parse(text, out, written_integral)) {
+    return false;
+  }
+  // The form writes p - s + 1 digits before the point: its zeros in front carry the precision.
+  out.precision = std::clamp(written_integral - 1 + out.scale, out.precision, kMaxDecimalDigits);
+  return true;
 }
 
 std::string DecimalText(const Decimal& d) {
@@ -185,7 +203,13 @@ std::string DecimalText(const Decimal& d) {
 }
 
 std::string DecimalForm(const Decimal& d) {
-  return DecimalText(d) + "e0";
+  std::string text = DecimalText(d);
+  const size_t sign = d.units < 0 ? 1 : 0;
+  const size_t point = text.find('.');
+  const size_t integral = (point == std::string::npos ? text.size() : point) - sign;
+  const size_t wanted = static_cast<size_t>(std::max(d.precision - d.scale, 0)) + 1;
+  if (integral < wanted) text.insert(sign, wanted - integral, '0');
+  return text + "e0";
 }
 
 bool DecimalTypeOf(std::string_view decl, int& precision, int& scale) {
@@ -278,7 +302,7 @@ bool DecimalArithmetic(const Decimal& a, DecimalOp op, const Decimal& b, Decimal
       const int s = std::max(s1, s2);
       Decimal x = a, y = b;
       if (!Rescale(x, s) || !Rescale(y, s)) return false;
-      return Signed(Magnitude(x.units % y.units), x.units % y.units < 0, s, std::max(p1 - s1, p2 - s2) + s, out);
+      return Signed(Magnitude(x.units % y.units), x.units % y.units < 0, s, std::min(p1 - s1, p2 - s2) + s, out);
     }
     case DecimalOp::Divide: {
       int s = std::max(6, s1 + p2 + 1);
@@ -340,8 +364,9 @@ bool RoundDecimal(Decimal& d, int64_t places, bool truncate) {
   __int128 q = d.units / unit;
   const __int128 r = d.units % unit;
   if (!truncate && (r >= 0 ? r : -r) * 2 >= unit) q += d.units < 0 ? -1 : 1;
-  const u128 m = Magnitude(q) * static_cast<u128>(unit);
-  if (Magnitude(q) != 0 && (Magnitude(q) >= kLimit / static_cast<u128>(unit) || m >= kLimit)) return false;
+  // a carry past the precision (ROUND(9.99, 1) of a decimal(3,2)) is an overflow
+  const u128 limit = Pow10(std::clamp(d.precision, 1, kMaxDecimalDigits));
+  if (Magnitude(q) * static_cast<u128>(unit) >= limit) return false;
   d.units = q * unit;
   return true;
 }
@@ -530,7 +555,7 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
       const __int128 unit = static_cast<__int128>(Pow10(d.scale));
       __int128 q = d.units / unit;
       if (d.units % unit != 0 && (op > 0) == (d.units > 0)) q += op > 0 ? 1 : -1;
-      d = Decimal{q, 0, std::max(d.precision - d.scale, 1)};
+      d = Decimal{q, 0, d.precision};  // decimal(p, 0), as SQL Server types FLOOR and CEILING
     }
     return ResultDecimal(ctx, d);
   }

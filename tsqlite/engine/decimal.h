@@ -1,8 +1,9 @@
 #pragma once
 // Exact numerics: decimal, numeric, money and smallmoney, to SQL Server's 38 digits.
 //
-// A value is a 128-bit count of units of 10^-scale. Between SQLite and the engine it travels as a
-// text: its digits with the scale's digits after the point and "e0" at the end ("-12.50e0").
+// A value is a 128-bit count of units of 10^-scale, with SQL Server's precision p. Between SQLite
+// and the engine it travels as a text: p - s + 1 digits before the point (zeros in front), the
+// scale's digits after it and "e0" at the end (decimal(5,2) -12.50 is "-0012.50e0").
 // SQLite reads that text as the number it is wherever it wants a number (abs(), a comparison with
 // an int column), while the engine's own functions tell it from a plain text, so that two
 // decimals add up instead of being concatenated and a client reads it as a decimal with its scale.
@@ -35,7 +36,7 @@ inline bool LooksLikeDecimalForm(std::string_view text) {
   return text.size() >= 3 && text[text.size() - 2] == 'e' && text.back() == '0';
 }
 
-std::string DecimalForm(const Decimal& d);  // "-12.50e0"
+std::string DecimalForm(const Decimal& d);  // "-0012.50e0" for a decimal(5,2)
 std::string DecimalText(const Decimal& d);  // "-12.50", as a client reads it
 
 // The precision and scale of a declared type (DECIMAL TEXT(10,2), NUMERIC, MONEY, SMALLMONEY: as

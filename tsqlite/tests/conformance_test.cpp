@@ -239,6 +239,8 @@ const Case kCases[] = {
      "-99999999999999999999999999999999999999|10.50|21.50|7.166666"},
     {"SELECT e * 2, e / 4, e - 1, -e FROM dbo.m WHERE id = 1", "2.02|0.252500|0.01|-1.01"},
     {"SELECT id FROM dbo.m WHERE e * 2 > 20", "2"},
+    {"SELECT e / e, ROUND(e, 1) FROM dbo.m WHERE id = 2", "1.0000000000000|10.50"},  // decimal(23,13)
+    {"SELECT ROUND(9.99, 1)", "#8115"},
     {"SELECT big + 1 FROM dbo.m WHERE id = 1", "#8115"},
     {"SELECT SUM(big) FROM dbo.m WHERE id <> 2", "#8115"},
     {"INSERT INTO dbo.m (e) VALUES (123456789.12)", "#8115"},

@@ -102,8 +102,9 @@ class Client(unittest.TestCase):
                          [(c.type_name, c.data_type, c.column_size) for c in self.cur.columns(table="t")][1:])
         cases = [  # expression, value, (precision, scale) described
             ("7.0 / 2", decimal.Decimal("3.500000"), (7, 6)),
-            ("CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", decimal.Decimal("0.30"), (3, 2)),
-            ("SUM(m) FROM t", decimal.Decimal("37.0368"), (6, 4)),
+            ("CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", decimal.Decimal("0.30"), (11, 2)),
+            ("SUM(m) FROM t", decimal.Decimal("37.0368"), (38, 4)),
+            ("AVG(d) / 2 FROM t", decimal.Decimal("16666666666666666666666666.6666666666"), (38, 10)),
         ]
         for sql, value, described in cases:
             with self.subTest(sql):
