@@ -424,11 +424,15 @@ bool Coerce(sqlite3_context* ctx, const std::string& text, Operand& o, bool to_d
     o.type = Type::Datetime;
     return true;
   }
-  if (!TextToNumber(t, n, o)) {
-    RaiseNotInt(ctx, text);
-    return false;
+  if (TextToNumber(t, n, o)) return true;
+  // A number with a point: what SQLite wrote into a decimal column from a double (a default of
+  // 0.5, a row copied by INSERT ... SELECT) is a decimal.
+  if (text.find('.') != std::string::npos && text.find_first_of("eE") == std::string::npos && ParseDecimal(text, o.d)) {
+    o.type = Type::Decimal;
+    return true;
   }
-  return true;
+  RaiseNotInt(ctx, text);
+  return false;
 }
 
 bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {

@@ -279,7 +279,19 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (AcceptWord("NULL")) {
       // nullable is the default
     } else if (AcceptWord("DEFAULT")) {
-      sql += constraint_name + DefaultValue(for_add_column);
+      std::string value = DefaultValue(for_add_column);
+      int p = 0, s = 0;
+      if (!failed_ && DecimalTypeOf(decl, p, s)) {  // a decimal default in the column's type
+        const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
+        const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
+        Decimal d;
+        if (!for_add_column) {
+          value = prefix + "ts_dec(" + e + ", " + std::to_string(p) + ", " + std::to_string(s) + "))";
+        } else if (ParseDecimal(e, d) && Rescale(d, s, p)) {
+          value = prefix + SqlString(DecimalForm(d));
+        }
+      }
+      sql += constraint_name + value;
     } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
       pos_ += 2;
       if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");

@@ -256,6 +256,10 @@ const Case kCases[] = {
     {"SELECT s FROM dbo.c WHERE id = 1", "3.0"},
     {"SELECT id FROM dbo.m GROUP BY id HAVING ISNULL(SUM(e), 0) > 9 ORDER BY id", "2;3"},
     {"SELECT id FROM dbo.m ORDER BY e * 10", "1;4;3;2"},
+    {"CREATE TABLE dbo.dflt (id int, a decimal(10,2) DEFAULT 0.5)", "ok"},
+    {"ALTER TABLE dbo.dflt ADD b money DEFAULT 1.5", "ok"},
+    {"INSERT INTO dbo.dflt (id) VALUES (1)", "ok"},
+    {"SELECT a, a * 2, b, b * 2 FROM dbo.dflt", "0.50|1.00|1.5000|3.0000"},
     {"SELECT ROUND(1.555, 2), ROUND(-1.555, 2), ROUND(1.555, 2, 1), ROUND(123.45, -1)", "1.560|-1.560|1.550|120.00"},
     {"SELECT ABS(-1.50), FLOOR(-1.5), CEILING(1.01), CEILING(2.0), 7.5 % 2, -7.5 % 2", "1.50|-2|2|2|1.5|-1.5"},
     // Errors
