@@ -172,7 +172,20 @@ void Translator::Insert() {
       if (!AcceptOp(",")) break;
     }
   } else if (IsWord("SELECT") || IsOp("(")) {
-    sql += " " + QueryExpression();
+    std::string query = QueryExpression();
+    if (!names.empty()) {
+      // The rows go through ts_fit by way of a common table expression: a decimal column takes
+      // them in its type, any other column as they are.
+      std::string columns_of_rows, fitted;
+      for (size_t k = 0; k < names.size(); ++k) {
+        const std::string c = "c" + std::to_string(k + 1);
+        columns_of_rows += (k > 0 ? ", " : "") + c;
+        fitted += (k > 0 ? ", " : "") + std::string("ts_fit(") + c + ", " + SqlString(target_) + ", " +
+                  SqlString(names[k]) + ")";
+      }
+      query = "WITH tsqlite_rows(" + columns_of_rows + ") AS (" + query + ") SELECT " + fitted + " FROM tsqlite_rows";
+    }
+    sql += " " + query;
   } else if (AcceptWord("DEFAULT")) {
     if (!ExpectWord("VALUES")) return;
     sql += " DEFAULT VALUES";

@@ -260,6 +260,9 @@ const Case kCases[] = {
     {"ALTER TABLE dbo.dflt ADD b money DEFAULT 1.5", "ok"},
     {"INSERT INTO dbo.dflt (id) VALUES (1)", "ok"},
     {"SELECT a, a * 2, b, b * 2 FROM dbo.dflt", "0.50|1.00|1.5000|3.0000"},
+    {"INSERT INTO dbo.dflt (id, a, b) SELECT id, e * 3, e / 7 FROM dbo.m WHERE id = 2", "ok"},
+    {"SELECT a * 1, b * 1 FROM dbo.dflt WHERE id = 2", "31.50|1.5000"},
+    {"INSERT INTO dbo.dflt (id, a) SELECT id, big FROM dbo.m WHERE id = 1", "#8115"},
     {"SELECT ROUND(1.555, 2), ROUND(-1.555, 2), ROUND(1.555, 2, 1), ROUND(123.45, -1)", "1.560|-1.560|1.550|120.00"},
     {"SELECT ABS(-1.50), FLOOR(-1.5), CEILING(1.01), CEILING(2.0), 7.5 % 2, -7.5 % 2", "1.50|-2|2|2|1.5|-1.5"},
     // Errors
