@@ -466,11 +466,10 @@ struct ColumnDecimal {
 };
 
 void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  auto* type = static_cast<ColumnDecimal*>(sqlite3_get_auxdata(ctx, 1));
-  if (type == nullptr) {
-    type = static_cast<ColumnDecimal*>(sqlite3_malloc(sizeof(ColumnDecimal)));
-    if (type == nullptr) return sqlite3_result_error_nomem(ctx);
-    *type = ColumnDecimal{false, false, 0, 0};
+  ColumnDecimal type{false, false, 0, 0};
+  if (const auto* kept = static_cast<const ColumnDecimal*>(sqlite3_get_auxdata(ctx, 1))) {
+    type = *kept;
+  } else {
     auto quote = [](std::string_view name) {
       std::string q = "\"";
       for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -484,25 +483,25 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
         stmt != nullptr && index >= 0 && index < sqlite3_column_count(stmt)) {
       const char* decl = sqlite3_column_decltype(stmt, index);
-      type->decimal = decl != nullptr && DecimalTypeOf(decl, type->precision, type->scale);
-      const std::string upper = decl == nullptr ? std::string() : [&] {
-        std::string u(decl);
-        for (char& c : u) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        return u;
-      }();
-      type->text =
-          !type->decimal && (upper.find("CHAR") != std::string::npos || upper.find("TEXT") != std::string::npos);
+      std::string upper = decl == nullptr ? std::string() : std::string(decl);
+      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      type.decimal = DecimalTypeOf(upper, type.precision, type.scale);
+      type.text = !type.decimal && (upper.find("CHAR") != std::string::npos || upper.find("TEXT") != std::string::npos);
     }
     sqlite3_finalize(stmt);
-    sqlite3_set_auxdata(ctx, 1, type, sqlite3_free);
+    // Kept for the statement's other rows; SQLite may drop it at once, so only the copy is used.
+    if (auto* keep = static_cast<ColumnDecimal*>(sqlite3_malloc(sizeof(ColumnDecimal)))) {
+      *keep = type;
+      sqlite3_set_auxdata(ctx, 1, keep, sqlite3_free);
+    }
   }
   Decimal d;
-  if (type->text && sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
+  if (type.text && sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
     const std::string text = DecimalText(d);
     return sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
-  if (!type->decimal) return sqlite3_result_value(ctx, argv[0]);
-  ResultConverted(ctx, argv[0], type->precision, type->scale);
+  if (!type.decimal) return sqlite3_result_value(ctx, argv[0]);
+  ResultConverted(ctx, argv[0], type.precision, type.scale);
 }
 
 // ts_num(x): a decimal as a number SQLite compares with other numbers (an integer when it has
