@@ -735,15 +735,12 @@ std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, c
 std::string Translator::Multiplicative() {
   std::string l = Unary();
   while (!failed_) {
-    if (IsOp("*") || IsOp("/")) {
-      const bool multiply = AcceptOp("*");
-      if (!multiply) AcceptOp("/");
+    const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
+    if (function != nullptr) {
       const std::string r = Unary();
       Exact(l);
       Exact(r);
-      l = (multiply ? "ts_mul(" : "ts_div(") + l + ", " + r + ")";
-    } else if (AcceptOp("%")) {
-      l = "ts_mod(" + l + ", " + Unary() + ")";
+      l = function + l + ", " + r + ")";
     } else {
       break;
     }
@@ -884,6 +881,7 @@ bool Translator::ParseType(Type& type) {
   type.decl.clear();
   for (char c : w) type.decl.push_back(Upper(c));
   if (type.decl == "INTEGER") type.decl = "INT";
+  if (type.decl == "DEC") type.decl = "DECIMAL";
   type.national = type.decl == "NCHAR" || type.decl == "NVARCHAR" || type.decl == "NTEXT";
   type.max = type.decl == "TEXT" || type.decl == "NTEXT" || type.decl == "IMAGE";  // no width: as (max)
   if (AcceptOp("(")) {

@@ -256,7 +256,7 @@ const Case kCases[] = {
     {"SELECT s FROM dbo.c WHERE id = 1", "3.0"},
     {"SELECT id FROM dbo.m GROUP BY id HAVING ISNULL(SUM(e), 0) > 9 ORDER BY id", "2;3"},
     {"SELECT id FROM dbo.m ORDER BY e * 10", "1;4;3;2"},
-    {"CREATE TABLE dbo.dflt (id int, a decimal(10,2) DEFAULT 0.5)", "ok"},
+    {"CREATE TABLE dbo.dflt (id int, a dec(10,2) DEFAULT 0.5)", "ok"},
     {"ALTER TABLE dbo.dflt ADD b money DEFAULT 1.5", "ok"},
     {"INSERT INTO dbo.dflt (id) VALUES (1)", "ok"},
     {"SELECT a, a * 2, b, b * 2 FROM dbo.dflt", "0.50|1.00|1.5000|3.0000"},
