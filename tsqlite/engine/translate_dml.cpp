@@ -753,7 +753,7 @@ std::string Translator::Unary() {
   if (failed_) return "";
   if (AcceptOp("-")) {
     std::string e = Unary();
-    if (ParamNumber(e) > 0 || Comparable(e) != e) {  // a literal or a computed decimal keeps its digits
+    if (ParamNumber(e) > 0 || IsColumnRef(e) || Comparable(e) != e) {  // a decimal keeps its digits
       Exact(e);
       return "ts_neg(" + e + ")";
     }

@@ -237,7 +237,7 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM dbo.m AS a JOIN dbo.c AS b ON a.id = b.id AND a.e < b.n", "1"},
     {"SELECT MIN(big), MAX(e), SUM(e), AVG(e) FROM dbo.m",
      "-99999999999999999999999999999999999999|10.50|21.50|7.166666"},
-    {"SELECT e * 2, e / 4, e - 1, -e FROM dbo.m WHERE id = 1", "2.02|0.252500|0.01|-1.01"},
+    {"SELECT e * 2, e / 4, e - 1, -e, -id FROM dbo.m WHERE id = 1", "2.02|0.252500|0.01|-1.01|-1"},
     {"SELECT id FROM dbo.m WHERE e * 2 > 20", "2"},
     {"SELECT e / e, ROUND(e, 1) FROM dbo.m WHERE id = 2", "1.0000000000000|10.50"},  // decimal(23,13)
     {"SELECT ROUND(9.99, 1)", "#8115"},
