@@ -265,11 +265,13 @@ void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_dele
   st.sql = std::move(sql);
   st.params = std::move(params_);
   st.probes = std::move(probes_);
+  st.exact = std::move(exact_);
   st.is_update_or_delete = update_or_delete;
   st.verb = verb_;
   st.target = target_;
   params_.clear();
   probes_.clear();
+  exact_.clear();
   from_.clear();
   out_.statements.push_back(std::move(st));
 }

@@ -70,8 +70,12 @@ struct Statement {
     int param = 0;    // k of ?k
     std::string sql;  // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
     int column = 0;
+    bool assigns = false;  // written into the column (INSERT, UPDATE SET), not compared with it
   };
   std::vector<Probe> probes;
+  // ?k that are operands of arithmetic or of a CAST: a decimal literal bound to them keeps its
+  // digits and scale (7.0 / 2 is 3.500000); elsewhere it is bound as a double.
+  std::vector<int> exact;
   // Query: the type each result column is CAST or CONVERTed to (as declared, "DATETIME",
   // "DECIMAL(10,2)"), "" for other columns; a client is told that type, as for a table column.
   std::vector<std::string> column_types;

@@ -147,10 +147,18 @@ class Translator {
   static bool IsDatetimeCall(const std::string& s);
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
-  void Meets(const std::string& column, const std::string& value);
+  void Meets(const std::string& column, const std::string& value, bool assigns = false);
   // A datetime expression written into a column: converted at run time when the column is a
-  // datetime2, smalldatetime or time (ts_fit), as SQL Server converts it.
+  // datetime2, smalldatetime or time (ts_fit_datetime), as SQL Server converts it.
   static std::string FitDatetime(const std::string& value, const ObjectName& table, const std::string& column);
+  // An operand of arithmetic or CAST: a decimal literal there is bound exactly.
+  void Exact(const std::string& operand);
+  // A value compared with another: a decimal computed by the engine's functions (a text) as a
+  // number SQLite orders with other numbers.
+  static std::string Comparable(const std::string& e);
+  // A value written into column `column` (a name, or a 0-based position when empty) of the target:
+  // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
+  std::string Assigned(const std::string& value, const std::string& column, int position);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
@@ -172,12 +180,14 @@ class Translator {
       Time,
       Int,
       Real,
-      Binary
+      Binary,
+      Decimal
     } kind = Kind::Int;
     long length = -1;  // -1: none given; datetime2(n), time(n): digits of the second
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
+    int scale = 0;          // decimal(p, s): length holds p
   };
   bool ParseType(Type& type);
   std::string Convert(const Type& type, const std::string& value, const std::string& style);
@@ -247,6 +257,7 @@ class Translator {
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;
+  std::vector<int> exact_;
   // Parameters that meet a column, and the tables the current query reads ("FROM ..." as
   // emitted), from which the column's type is read.
   std::vector<Statement::Probe> probes_;

@@ -89,6 +89,28 @@ class Client(unittest.TestCase):
                 self.assertEqual(expected, value)
                 self.assertIs(type(expected), type(value))
 
+    def test_decimals_keep_every_digit_and_their_scale(self):
+        self.cur.execute("CREATE TABLE t (id int, d decimal(38,10), m money)")
+        values = ["99999999999999999999999999.9999999999", "-0.0000000001", "0E-10"]
+        for k, v in enumerate(values):
+            self.cur.execute("INSERT INTO t (id, d, m) VALUES (?, ?, ?)", k, decimal.Decimal(v), "12.3456")
+        self.assertEqual([decimal.Decimal(v) for v in values],
+                         [r[0] for r in self.cur.execute("SELECT d FROM t ORDER BY id")])
+        self.assertEqual([1, 2, 0], [r[0] for r in self.cur.execute("SELECT id FROM t ORDER BY d")])
+        self.assertEqual(0, self.one("SELECT id FROM t WHERE d = ?", decimal.Decimal(values[0])))
+        self.assertEqual([("decimal", 3, 38), ("money", 3, 19)],
+                         [(c.type_name, c.data_type, c.column_size) for c in self.cur.columns(table="t")][1:])
+        cases = [  # expression, value, (precision, scale) described
+            ("7.0 / 2", decimal.Decimal("3.500000"), (7, 6)),
+            ("CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", decimal.Decimal("0.30"), (11, 2)),
+            ("SUM(m) FROM t", decimal.Decimal("37.0368"), (38, 4)),
+            ("AVG(d) / 2 FROM t", decimal.Decimal("16666666666666666666666666.6666666666"), (38, 10)),
+        ]
+        for sql, value, described in cases:
+            with self.subTest(sql):
+                self.assertEqual(value, self.one(f"SELECT {sql}"))
+                self.assertEqual(described, self.cur.description[0][4:6])
+
     def test_identity_and_uniqueidentifier(self):
         self.cur.execute("CREATE TABLE t (id int IDENTITY(1,1) NOT NULL PRIMARY KEY, "
                          "g uniqueidentifier DEFAULT NEWID(), s varchar(10))")

@@ -573,7 +573,7 @@ TEST_F(TranslateDb, IntegerKeysAreNotRowNumbers) {
                    {"INSERT INTO ABC_1.K (k, d) VALUES (NULL, 1.5)", {"error: NOT NULL constraint failed"}},
                    {"INSERT INTO ABC_1.K (d) VALUES (1.5)", {"error: NOT NULL constraint failed"}},
                });
-  EXPECT_EQ(db.DeclaredTypes("ABC_1.K"), "INT,DECIMAL(10,2)");
+  EXPECT_EQ(db.DeclaredTypes("ABC_1.K"), "INT,DECIMAL TEXT(10,2)");
 }
 
 TEST_F(TranslateDb, DefaultsFillOmittedColumns) {
