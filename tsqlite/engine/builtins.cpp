@@ -35,9 +35,9 @@ constexpr Builtin kBuiltins[] = {
     {"GETDATE", 0, 0, F::Values, kNow},
     {"SYSDATETIME", 0, 0, F::Values, kNow},
     {"GETUTCDATE", 0, 0, F::Values, "strftime('%Y-%m-%d %H:%M:%f','now')"},
-    // identity and uniqueidentifier: the number the last INSERT of the batch gave an IDENTITY column; a
-    // random (version 4) uniqueidentifier in SQL Server's text form
-    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_identity(1)"},
+    // identity and uniqueidentifier: the number the last INSERT of the batch gave an IDENTITY column
+    // (a numeric(38,0)); a random (version 4) uniqueidentifier in SQL Server's text form
+    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_dec(ts_identity(1), 38, 0)"},
     {"NEWID", 0, 0, F::Values, "ts_newid()"},
     // text
     {"LEN", 1, 1, F::Values, "length(rtrim($1))"},

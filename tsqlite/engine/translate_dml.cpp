@@ -911,7 +911,7 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
-      if (WordIs(t.text, "@@IDENTITY")) return "ts_identity(0)";
+      if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
       --pos_;
       return Fail(), "";
     case Tok::Op:

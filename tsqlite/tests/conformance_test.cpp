@@ -322,6 +322,11 @@ const Case kCases[] = {
     {"INSERT INTO dbo.dflt (id, a) SELECT id, big FROM dbo.m WHERE id = 1", "#8115"},
     {"SELECT ROUND(1.555, 2), ROUND(-1.555, 2), ROUND(1.555, 2, 1), ROUND(123.45, -1)", "1.560|-1.560|1.550|120.00"},
     {"SELECT ABS(-1.50), FLOOR(-1.5), CEILING(1.01), CEILING(2.0), 7.5 % 2, -7.5 % 2", "1.50|-2|2|2|1.5|-1.5"},
+    // One statement writes a computed decimal and a datetime, each taking its column's type.
+    {"CREATE TABLE dbo.mix (e decimal(5,1), t datetime2(0))", "ok"},
+    {"INSERT INTO dbo.mix (e, t) VALUES (1.25 * 2, DATEADD(day, 1, CONVERT(datetime, '20240615', 112)))", "ok"},
+    {"UPDATE dbo.mix SET e = e * 3, t = DATEADD(ms, 600, CONVERT(datetime, '20240615', 112))", "ok"},
+    {"SELECT e, t FROM dbo.mix", "7.5|2024-06-15 00:00:01"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},

@@ -121,7 +121,7 @@ class Client(unittest.TestCase):
         self.assertEqual((None, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
         self.cur.execute("INSERT INTO u (s) VALUES (?) SELECT SCOPE_IDENTITY()", "x")
         self.cur.nextset()
-        self.assertEqual(100, self.cur.fetchone()[0])
+        self.assertEqual((decimal.Decimal(100), 38, 0), (self.cur.fetchone()[0],) + self.cur.description[0][4:6])
         ids = [tuple(r) for r in self.cur.execute("SELECT id, LEN(g) FROM t ORDER BY id")]
         self.assertEqual([(1, 36), (2, 36)], ids)
         self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
