@@ -32,10 +32,15 @@ void Translator::OneStatement() {
   if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
     record_items_ = true;
     item_types_.clear();
+    assigns_.clear();
     into_ = ObjectName();
     std::string sql = QueryExpression();
     record_items_ = false;
-    if (!failed_ && !into_.name.empty()) {
+    if (!failed_ && !assigns_.empty()) {
+      // SELECT @x = ...: no result set; the last row's values go into the variables.
+      Emit(Statement::Kind::Assign, std::move(sql));
+      if (!failed_) out_.statements.back().assign = std::move(assigns_);
+    } else if (!failed_ && !into_.name.empty()) {
       // SELECT ... INTO makes the table from the query's columns and rows.
       RequireSchema(into_.schema);
       target_ = into_.Stored();
@@ -294,7 +299,14 @@ std::string Translator::SelectCore(std::string* limit) {
   for (bool first = true;; first = false) {
     if (!first) sql += ", ";
     const size_t start = pos_;
-    sql += SelectItem();
+    // An outermost SELECT either assigns every item to a variable or none.
+    const bool assigns = record && IsAssignment();
+    if (record && !first && assigns != !assigns_.empty()) {
+      return FailWith(141,
+                      "A SELECT statement that assigns a value to a variable must not be combined with "
+                      "data-retrieval operations.");
+    }
+    sql += assigns ? AssignItem() : SelectItem();
     if (failed_) return "";
     if (record) item_types_.push_back(CastType(start, pos_));
     if (!AcceptOp(",")) break;
@@ -743,8 +755,7 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
       if (WordIs(t.text, "@@IDENTITY")) return "last_insert_rowid()";
-      --pos_;
-      return Fail(), "";
+      return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
         std::string e = IsWord("SELECT") ? QueryExpression() : Expression();
