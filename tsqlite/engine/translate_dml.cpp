@@ -338,6 +338,7 @@ std::string Translator::SelectCore(std::string* limit) {
 // The type of a select item [start, end) that is one CAST(x AS type) or CONVERT(type, x[, style])
 // with at most an alias after it; "" for any other item.
 std::string Translator::CastType(size_t start, size_t end) {
+  if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
   if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
   const Token& head = tokens_[start];
   const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");

@@ -95,14 +95,27 @@ void Translator::Declare() {
   }
 }
 
-// SET @x = value
+// SET @x = value, or SET @x op= value with op one of + - * /
 void Translator::SetVariable() {
   const Token name = Peek();
   ++pos_;
   const int slot = FindVariable(name);
-  if (slot < 0 || !ExpectOp("=")) return;
-  const std::string value = Expression();
+  if (slot < 0) return;
+  static const char* const kCompound[][2] = {{"+", "ts_add"}, {"-", "ts_sub"}, {"*", "ts_mul"}, {"/", "ts_div"}};
+  const char* function = nullptr;
+  for (const auto& compound : kCompound) {
+    if (IsOp(compound[0]) && IsOp("=", 1)) {
+      function = compound[1];
+      pos_ += 2;
+      break;
+    }
+  }
+  if (function == nullptr && !ExpectOp("=")) return;
+  std::string value = Expression();
   if (failed_) return;
+  if (function != nullptr) {
+    value = std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " + value + ")";
+  }
   Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, ""));
   if (!failed_) out_.statements.back().assign = {slot};
 }
@@ -184,6 +197,14 @@ int Translator::FindVariable(const Token& t) {
 std::string Translator::Variable(const Token& t) {
   const int slot = FindVariable(t);
   return slot < 0 ? "" : Param(static_cast<int>(shape_.literals.size()) + slot);
+}
+
+std::string Translator::VariableType(size_t start, size_t end) {
+  if (tokens_[start].type != Tok::Variable || (end > start + 1 && tokens_[start + 1].type == Tok::Op)) return "";
+  for (const Var& v : vars_) {
+    if (SameName(v.name, tokens_[start].text)) return v.type.decl;
+  }
+  return "";
 }
 
 bool Translator::IsAssignment() const {

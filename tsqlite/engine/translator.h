@@ -122,6 +122,9 @@ class Translator {
   int FindVariable(const Token& t);
   // SELECT's `@x = expression` item: the expression converted to @x's type; the variable's number
   // is added to assigns_.
+  // The declared type of a select item [start, end) that is one variable with at most an alias
+  // after it, as a client is told it; "" for any other item.
+  std::string VariableType(size_t start, size_t end);
   bool IsAssignment() const;
   std::string AssignItem();
   void Set();

@@ -216,6 +216,7 @@ const Case kCases[] = {
     // Local variables: NULL until set, converted to their type when assigned, bound as values.
     {"DECLARE @x int = '12', @s varchar(3) = 'abcdef', @n int SELECT @x + 1, @s, @n", "13|abc|NULL"},
     {"DECLARE @s varchar; SET @s = 'xy'; SELECT @s", "x"},
+    {"DECLARE @n int = 5, @s varchar(5) = 'ab' SET @n += 2 SET @n *= 3 SET @s += 'cdefg' SELECT @n, @s", "21|abcde"},
     {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE n IS NOT NULL ORDER BY id SELECT @n", "-5"},
     {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE id > 99 SELECT @n", "7"},
     {"DECLARE @d varchar(8) = '20240615' SELECT id FROM dbo.c WHERE dt = @d", "1"},

@@ -134,6 +134,8 @@ class Client(unittest.TestCase):
                 break
         self.assertEqual([[(3,)], [(EMOJI, 0)]], sets)
         self.assertEqual([EMOJI] * 3, [r.s for r in self.cur.execute("SELECT s FROM t")])
+        # A variable reads as its declared type, as a column of that type would.
+        self.assertEqual(datetime.datetime(2024, 1, 2), self.one("DECLARE @d datetime = '20240102' SELECT @d"))
 
     def test_date_columns_hold_dates(self):
         self.cur.execute("CREATE TABLE t (d date, n int)")
