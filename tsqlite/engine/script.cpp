@@ -6,6 +6,11 @@ namespace tsqlite {
 
 namespace {
 
+// Result sets and row counts a batch holds at most when a loop turns. They stay in memory until
+// the client reads them, so a loop that returns rows at every turn and never ends would
+// otherwise take all the memory there is before a client without a time limit noticed.
+constexpr size_t kMaxResults = 100000;
+
 Literal ToLiteral(const Value& v) {
   Literal l;
   switch (v.type) {
@@ -68,7 +73,14 @@ bool Database::RunScript(Entry& entry, const Translation& translation, size_t in
       batch.results.pop_back();
     }
   }
-  return next > index || !Interrupted(batch);
+  if (next > index) return true;
+  if (Interrupted(batch)) return false;
+  if (batch.results.size() > kMaxResults) {
+    batch.errors.push_back(
+        Error{"HY001", 701, "There is insufficient system memory in resource pool 'default' to run this query."});
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tsqlite

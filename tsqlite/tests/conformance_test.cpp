@@ -240,6 +240,7 @@ const Case kCases[] = {
     {"WHILE (SELECT COUNT(*) FROM dbo.c) < 6 INSERT INTO dbo.c (id) SELECT MAX(id) + 1 FROM dbo.c "
      "SELECT COUNT(*) FROM dbo.c",
      "6"},
+    {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
     {"BREAK", "#135"},
     {"IF 1 = 1", "#102"},
     {"BEGIN END", "#102"},
