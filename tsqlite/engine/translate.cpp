@@ -118,6 +118,7 @@ bool Translator::Run() {
     }
     ScriptStatement();
   }
+  for (size_t jump : returns_) out_.statements[jump].jump = out_.statements.size();
   out_.variables = vars_.size();
   return !failed_;
 }

@@ -35,7 +35,8 @@ void Translator::ScriptStatement() {
   const Token& first = Peek();
   const bool transaction = IsWord("BEGIN") && (IsWord("TRAN", 1) || IsWord("TRANSACTION", 1));
   const bool control = IsWord("DECLARE") || IsWord("IF") || IsWord("WHILE") || IsWord("BREAK") || IsWord("CONTINUE") ||
-                       (IsWord("BEGIN") && !transaction) || (IsWord("SET") && Peek(1).type == Tok::Variable);
+                       IsWord("RETURN") || (IsWord("BEGIN") && !transaction) ||
+                       (IsWord("SET") && Peek(1).type == Tok::Variable);
   if (!control) {
     OneStatement();
   } else {
@@ -55,6 +56,8 @@ void Translator::ScriptStatement() {
       LoopExit(true);
     } else if (AcceptWord("CONTINUE")) {
       LoopExit(false);
+    } else if (AcceptWord("RETURN")) {
+      Return();
     } else {
       Block();
     }
@@ -173,6 +176,16 @@ void Translator::LoopExit(bool is_break) {
   if (!is_break) return (void)EmitJump(loops_.back().start);
   const size_t jump = EmitJump(0);
   if (!failed_) loops_.back().breaks.push_back(jump);
+}
+
+// RETURN ends the batch; only a procedure returns a value.
+void Translator::Return() {
+  const Tok next = Peek().type;
+  if (next == Tok::Marker || next == Tok::Number || next == Tok::Variable || IsOp("(") || IsOp("-")) {
+    return (void)FailWith(178, "A RETURN statement with a return value cannot be used in this context.");
+  }
+  const size_t jump = EmitJump(0);
+  if (!failed_) returns_.push_back(jump);
 }
 
 // BEGIN statement ... END; an empty block is a syntax error, as on SQL Server.

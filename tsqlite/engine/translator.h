@@ -113,6 +113,7 @@ class Translator {
   void While();
   void Block();
   void LoopExit(bool is_break);
+  void Return();
   // The statements that test `condition`; returns the index of the JumpIfNot to patch.
   size_t EmitCondition(const std::string& condition);
   size_t EmitJump(size_t target);
@@ -269,6 +270,7 @@ class Translator {
     std::vector<size_t> breaks;
   };
   std::vector<Loop> loops_;
+  std::vector<size_t> returns_;  // the jumps of RETURN, to the batch's end once it is known
 };
 
 }  // namespace tsqlite

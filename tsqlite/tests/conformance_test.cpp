@@ -241,6 +241,8 @@ const Case kCases[] = {
      "SELECT COUNT(*) FROM dbo.c",
      "6"},
     {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
+    {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
+    {"RETURN 1", "#178"},
     {"BREAK", "#135"},
     {"IF 1 = 1", "#102"},
     {"BEGIN END", "#102"},
