@@ -593,8 +593,7 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   int extended = sqlite3_extended_errcode(db_);
   if (extended == SQLITE_OK) extended = rc;
   if ((extended & 0xff) == SQLITE_INTERRUPT && stopped_ != Stop::None) {
-    batch.errors.push_back(stopped_ == Stop::Timeout ? Error{"HYT00", 0, "Query timeout expired"}
-                                                     : Error{"HY008", 0, "Operation canceled"});
+    batch.errors.push_back(StoppedError());
     return;
   }
   std::string message = sqlite3_errmsg(db_);
@@ -792,6 +791,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   sqlite3_stmt* spill_insert = nullptr;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (statement.kind == Statement::Kind::Assign) result.cells.clear();  // the last row is assigned
     if (spill_insert == nullptr && !manual_commit_ && result.cells.size() + ncols > kWindowCells) {
       spill_insert = StartSpill(result, ncols, batch);
       if (spill_insert == nullptr) {
@@ -1159,10 +1159,21 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     }
   }
   identity_.has_scope = false;  // a batch is a scope of its own
-  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+  // The batch's variables, NULL until set, follow the literals.
+  shape_.literals.resize(shape_.literals.size() + entry->translation.variables);
+  const size_t count = entry->translation.statements.size();
+  for (size_t i = 0, next = 1; i < count; i = next, next = i + 1) {
     const Statement& statement = entry->translation.statements[i];
     switch (statement.kind) {
       case Statement::Kind::NoOp:
+        break;
+      case Statement::Kind::Assign:
+      case Statement::Kind::JumpIfNot:
+      case Statement::Kind::Jump:
+        if (!RunScript(*entry, entry->translation, i, batch, next)) {
+          batch.results.clear();
+          return false;
+        }
         break;
       case Statement::Kind::Print: {
         const size_t before = batch.results.size();

@@ -159,6 +159,13 @@ class Database {
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
+  // Runs an assignment or a jump of a script (script.cpp); next is the index of the statement the
+  // batch goes on at. A jump back first checks the time limit and SQLCancel, so that no loop
+  // outlives them, however little work each turn does.
+  bool RunScript(Entry& entry, const Translation& translation, size_t index, Batch& batch, size_t& next);
+  // HYT00 or HY008 in batch.errors when the batch's time is up or it was cancelled.
+  bool Interrupted(Batch& batch);
+  Error StoppedError() const;
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
     bool datetime = false;   // converted to a datetime (241 when it is none)

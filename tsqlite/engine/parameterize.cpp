@@ -121,7 +121,8 @@ void Parameterize(std::string_view s, Shape& out) {
             order_by = false;
           } else if (WordIs(text, "SELECT") || WordIs(text, "INSERT") || WordIs(text, "UPDATE") ||
                      WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") || WordIs(text, "PRINT") ||
-                     WordIs(text, "GO") || WordIs(text, "UNION")) {
+                     WordIs(text, "GO") || WordIs(text, "UNION") || WordIs(text, "DECLARE") || WordIs(text, "WHILE") ||
+                     WordIs(text, "BEGIN")) {
             ddl = false;
             order_by = false;
           }

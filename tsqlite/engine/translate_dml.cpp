@@ -32,10 +32,15 @@ void Translator::OneStatement() {
   if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
     record_items_ = true;
     item_types_.clear();
+    assigns_.clear();
     into_ = ObjectName();
     std::string sql = QueryExpression();
     record_items_ = false;
-    if (!failed_ && !into_.name.empty()) {
+    if (!failed_ && !assigns_.empty()) {
+      // SELECT @x = ...: no result set; the last row's values go into the variables.
+      Emit(Statement::Kind::Assign, std::move(sql));
+      if (!failed_) out_.statements.back().assign = std::move(assigns_);
+    } else if (!failed_ && !into_.name.empty()) {
       // SELECT ... INTO makes the table from the query's columns and rows.
       RequireSchema(into_.schema);
       target_ = into_.Stored();
@@ -330,7 +335,14 @@ std::string Translator::SelectCore(std::string* limit) {
   for (bool first = true;; first = false) {
     if (!first) sql += ", ";
     const size_t start = pos_;
-    sql += SelectItem();
+    // An outermost SELECT either assigns every item to a variable or none.
+    const bool assigns = record && IsAssignment();
+    if (record && !first && assigns != !assigns_.empty()) {
+      return FailWith(141,
+                      "A SELECT statement that assigns a value to a variable must not be combined with "
+                      "data-retrieval operations.");
+    }
+    sql += assigns ? AssignItem() : SelectItem();
     if (failed_) return "";
     if (record) {
       item_types_.push_back(CastType(start, pos_));
@@ -371,6 +383,7 @@ std::string Translator::SelectCore(std::string* limit) {
 // The type of a select item [start, end) that is one CAST(x AS type) or CONVERT(type, x[, style])
 // with at most an alias after it; "" for any other item.
 std::string Translator::CastType(size_t start, size_t end) {
+  if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
   if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
   const Token& head = tokens_[start];
   const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");
@@ -912,8 +925,7 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
       if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
-      --pos_;
-      return Fail(), "";
+      return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
         std::string e = IsWord("SELECT") ? QueryExpression() : Expression();

@@ -105,6 +105,30 @@ class Translator {
   // ---- statements ----
 
   void OneStatement();
+  // ---- scripts (translate_script.cpp): variables and control flow ----
+  // One statement of a batch, a control-flow statement or a BEGIN ... END block included.
+  void ScriptStatement();
+  void Declare();
+  void SetVariable();
+  void If();
+  void While();
+  void Block();
+  void LoopExit(bool is_break);
+  void Return();
+  // The statements that test `condition`; returns the index of the JumpIfNot to patch.
+  size_t EmitCondition(const std::string& condition);
+  size_t EmitJump(size_t target);
+  // A variable used in an expression: its parameter ("?k"); 137 when it was not declared.
+  std::string Variable(const Token& t);
+  // The variable's number; -1 (failed with 137 or 102) when it is not a declared one.
+  int FindVariable(const Token& t);
+  // SELECT's `@x = expression` item: the expression converted to @x's type; the variable's number
+  // is added to assigns_.
+  // The declared type of a select item [start, end) that is one variable with at most an alias
+  // after it, as a client is told it; "" for any other item.
+  std::string VariableType(size_t start, size_t end);
+  bool IsAssignment() const;
+  std::string AssignItem();
   void Set();
   void Insert();
 
@@ -262,6 +286,21 @@ class Translator {
   // emitted), from which the column's type is read.
   std::vector<Statement::Probe> probes_;
   std::string from_;
+  // The batch's variables in the order declared; a variable's number is its index.
+  struct Var {
+    std::string name;  // as declared, @ included
+    Type type;
+  };
+  std::vector<Var> vars_;
+  std::vector<int> assigns_;  // the variables the outermost SELECT's items assign, in order
+  // The WHILE loops around the statement being read: where each begins (its condition) and its
+  // BREAKs, which go on after the loop once its end is known.
+  struct Loop {
+    size_t start = 0;
+    std::vector<size_t> breaks;
+  };
+  std::vector<Loop> loops_;
+  std::vector<size_t> returns_;  // the jumps of RETURN, to the batch's end once it is known
 };
 
 }  // namespace tsqlite

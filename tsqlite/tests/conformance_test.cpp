@@ -9,8 +9,8 @@
 namespace tsqlite_test {
 namespace {
 
-// The rows of the statement's result as text: columns joined by '|', rows by ';', NULL as "NULL";
-// "ok" for a batch without a result set, "#<native>" for an error.
+// The rows of the batch's result sets as text: columns joined by '|', rows by ';', result sets by
+// " / ", NULL as "NULL"; "ok" for a batch without a result set, "#<native>" for an error.
 std::string Answer(const Connection& db, const std::string& sql) {
   Statement stmt(db);
   const SQLRETURN rc = stmt.Exec(sql);
@@ -18,24 +18,26 @@ std::string Answer(const Connection& db, const std::string& sql) {
     const std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
     return "#" + std::to_string(d.empty() ? 0 : d[0].native);
   }
-  SQLSMALLINT columns = 0;
-  // The batch's first result set, past the row counts of the statements before it.
-  while (SQLNumResultCols(stmt.H(), &columns) == SQL_SUCCESS && columns == 0 &&
-         SQLMoreResults(stmt.H()) == SQL_SUCCESS) {
-  }
-  if (columns == 0) return "ok";
   std::string out;
-  for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
-    if (!first_row) out += ";";
-    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-      char buffer[512] = "";
-      SQLLEN indicator = 0;
-      SQLGetData(stmt.H(), c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
-      if (c > 1) out += "|";
-      out += indicator == SQL_NULL_DATA ? "NULL" : buffer;
+  bool any = false;
+  do {
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt.H(), &columns);
+    if (columns == 0) continue;
+    if (any) out += " / ";
+    any = true;
+    for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
+      if (!first_row) out += ";";
+      for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+        char buffer[512] = "";
+        SQLLEN indicator = 0;
+        SQLGetData(stmt.H(), c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
+        if (c > 1) out += "|";
+        out += indicator == SQL_NULL_DATA ? "NULL" : buffer;
+      }
     }
-  }
-  return out;
+  } while (SQL_SUCCEEDED(SQLMoreResults(stmt.H())));
+  return any ? out : "ok";
 }
 
 struct Case {
@@ -336,6 +338,43 @@ const Case kCases[] = {
     {"INSERT INTO dbo.c (id, s) VALUES (9, 'abcd')", "#8152"},
     {"SELECT 1 +", "#102"},
     {"SELECT 1 FROM", "#102"},
+    // Rows 1-3 as set up again, for the scripts below.
+    {"DELETE FROM dbo.c WHERE id > 3", "ok"},
+    {"UPDATE dbo.c SET s = v.s, n = v.n FROM (VALUES (1, 'a', 10), (3, 'ab', -5)) AS v (id, s, n) WHERE c.id = v.id",
+     "ok"},
+    // Local variables: NULL until set, converted to their type when assigned, bound as values.
+    {"DECLARE @x int = '12', @s varchar(3) = 'abcdef', @n int SELECT @x + 1, @s, @n", "13|abc|NULL"},
+    {"DECLARE @s varchar; SET @s = 'xy'; SELECT @s", "x"},
+    {"DECLARE @n int = 5, @s varchar(5) = 'ab' SET @n += 2 SET @n *= 3 SET @s += 'cdefg' SELECT @n, @s", "21|abcde"},
+    {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE n IS NOT NULL ORDER BY id SELECT @n", "-5"},
+    {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE id > 99 SELECT @n", "7"},
+    {"DECLARE @d varchar(8) = '20240615' SELECT id FROM dbo.c WHERE dt = @d", "1"},
+    {"DECLARE @i int = 2 UPDATE dbo.c SET n = @i * 10 WHERE id = @i SELECT n FROM dbo.c WHERE id = @i", "20"},
+    {"DECLARE @v varchar(3) = 'q''; DROP TABLE dbo.c --' INSERT INTO dbo.c (id, s) VALUES (8, @v) "
+     "SELECT s FROM dbo.c WHERE id = 8",
+     "q';"},
+    {"SELECT @x", "#137"},  // the variables of the batches before are gone
+    {"DECLARE @a int DECLARE @A int", "#134"},
+    {"DECLARE @a int SELECT @a = 1, id FROM dbo.c", "#141"},
+    {"DECLARE @a int SET @a = 'abc'", "#245"},
+    {"DECLARE @a int SET @b = 1", "#137"},
+    // Control flow
+    {"DECLARE @i int = 3 IF @i > 2 SELECT 'big' ELSE SELECT 'small'", "big"},
+    {"DECLARE @i int IF @i = 1 SELECT 'yes' ELSE IF @i IS NULL SELECT 'null' ELSE SELECT 'no'", "null"},
+    {"IF NOT EXISTS (SELECT 1 FROM dbo.c WHERE id = 99) BEGIN SELECT 1; SELECT 2 END ELSE SELECT 3", "1 / 2"},
+    {"IF 1 = 0 SELECT 1", "ok"},
+    {"DECLARE @i int = 0, @s varchar(20) = '' WHILE @i < 6 BEGIN SET @i = @i + 1 IF @i = 2 CONTINUE "
+     "IF @i = 5 BREAK SET @s = @s + CONVERT(varchar(2), @i) END SELECT @s, @i",
+     "134|5"},
+    {"WHILE (SELECT COUNT(*) FROM dbo.c) < 6 INSERT INTO dbo.c (id) SELECT MAX(id) + 1 FROM dbo.c "
+     "SELECT COUNT(*) FROM dbo.c",
+     "6"},
+    {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
+    {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
+    {"RETURN 1", "#178"},
+    {"BREAK", "#135"},
+    {"IF 1 = 1", "#102"},
+    {"BEGIN END", "#102"},
 };
 
 TEST(Conformance, StatementsGiveSqlServersAnswers) {

@@ -145,6 +145,22 @@ class Client(unittest.TestCase):
                          self.cur.messages)
         self.assertEqual(1, self.cur.fetchone()[0])
 
+    def test_script_with_variables_loops_and_result_sets(self):
+        self.cur.execute("CREATE TABLE t (id int, s nvarchar(10))")
+        self.cur.execute("DECLARE @i int = ?, @s nvarchar(10) = ? "
+                         "WHILE @i > 0 BEGIN INSERT INTO t VALUES (@i, @s) SET @i = @i - 1 END "
+                         "SELECT COUNT(*) FROM t SELECT @s, @i", "3", EMOJI)
+        sets = []
+        while True:
+            if self.cur.description:
+                sets.append([tuple(r) for r in self.cur.fetchall()])
+            if not self.cur.nextset():
+                break
+        self.assertEqual([[(3,)], [(EMOJI, 0)]], sets)
+        self.assertEqual([EMOJI] * 3, [r.s for r in self.cur.execute("SELECT s FROM t")])
+        # A variable reads as its declared type, as a column of that type would.
+        self.assertEqual(datetime.datetime(2024, 1, 2), self.one("DECLARE @d datetime = '20240102' SELECT @d"))
+
     def test_date_columns_hold_dates(self):
         self.cur.execute("CREATE TABLE t (d date, n int)")
         for n, value in enumerate(["20240615", datetime.date(2024, 6, 16), "2024-06-17"], 1):
