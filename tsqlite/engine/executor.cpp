@@ -1194,7 +1194,8 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
               std::snprintf(buffer, sizeof buffer, "%.15g", v.real);
               text = buffer;
             } else if (v.type == Value::Type::Text) {
-              text = v.text;
+              Decimal d;  // a decimal as its digits, not its stored form
+              text = ParseDecimalForm(v.text, d) ? DecimalText(d) : v.text;
             }
           }
           batch.results.pop_back();

@@ -209,7 +209,12 @@ int Translator::FindVariable(const Token& t) {
 
 std::string Translator::Variable(const Token& t) {
   const int slot = FindVariable(t);
-  return slot < 0 ? "" : Param(static_cast<int>(shape_.literals.size()) + slot);
+  if (slot < 0) return "";
+  const std::string value = Param(static_cast<int>(shape_.literals.size()) + slot);
+  // A decimal or datetime variable holds text: read as its type, it compares as a number or a
+  // date (a string next to a datetime is read as a date).
+  const Type& type = vars_[static_cast<size_t>(slot)].type;
+  return type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime ? Convert(type, value, "") : value;
 }
 
 std::string Translator::VariableType(size_t start, size_t end) {

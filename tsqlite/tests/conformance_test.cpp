@@ -369,6 +369,9 @@ const Case kCases[] = {
     {"WHILE (SELECT COUNT(*) FROM dbo.c) < 6 INSERT INTO dbo.c (id) SELECT MAX(id) + 1 FROM dbo.c "
      "SELECT COUNT(*) FROM dbo.c",
      "6"},
+    // Decimal and datetime variables compare as numbers and dates, not as their stored text.
+    {"DECLARE @d decimal(10,2) = 3 WHILE @d > 0 SET @d -= 1.5 SELECT @d", "0.00"},
+    {"DECLARE @t datetime = '20240615' IF @t > '20240101' SELECT 'later' ELSE SELECT 'earlier'", "later"},
     {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},

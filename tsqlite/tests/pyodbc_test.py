@@ -140,9 +140,9 @@ class Client(unittest.TestCase):
         other.close()
 
     def test_print_is_an_informational_message(self):
-        self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42")
-        self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42")],
-                         self.cur.messages)
+        self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42 PRINT 1.5 * 2")
+        self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42"),
+                          ("[01000] (0)", "[tsqlite]3.0")], self.cur.messages)
         self.assertEqual(1, self.cur.fetchone()[0])
 
     def test_script_with_variables_loops_and_result_sets(self):
