@@ -62,7 +62,10 @@ tsqlite::Database& Db() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tsqlite::Database& db = Db();
   tsqlite::Batch batch;
-  db.Execute(std::string_view(reinterpret_cast<const char*>(data), size), batch);
+  // A WHILE loop may run forever, as on SQL Server; the query timeout a client would set ends it.
+  tsqlite::Limits limits;
+  limits.timeout_seconds = 1;
+  db.Execute(std::string_view(reinterpret_cast<const char*>(data), size), batch, limits);
   // Every result set is read to its end, as a client would.
   for (tsqlite::Result& r : batch.results) {
     for (size_t row = 0; row < r.rows; ++row) {

@@ -13,7 +13,7 @@ constexpr Builtin kBuiltins[] = {
     // aggregates
     {"COUNT", 1, 1, F::Aggregate, "count($*)"},
     {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
-    {"SUM", 1, 1, F::Aggregate, "sum($*)"},
+    {"SUM", 1, 1, F::Aggregate, "ts_sum($*)"},  // exact over decimals
     {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)"},
     {"MAX", 1, 1, F::Aggregate, "max($*)"},
@@ -35,9 +35,9 @@ constexpr Builtin kBuiltins[] = {
     {"GETDATE", 0, 0, F::Values, kNow},
     {"SYSDATETIME", 0, 0, F::Values, kNow},
     {"GETUTCDATE", 0, 0, F::Values, "strftime('%Y-%m-%d %H:%M:%f','now')"},
-    // identity and uniqueidentifier: the number the last INSERT of the batch gave an IDENTITY column; a
-    // random (version 4) uniqueidentifier in SQL Server's text form
-    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_identity(1)"},
+    // identity and uniqueidentifier: the number the last INSERT of the batch gave an IDENTITY column
+    // (a numeric(38,0)); a random (version 4) uniqueidentifier in SQL Server's text form
+    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_dec(ts_identity(1), 38, 0)"},
     {"NEWID", 0, 0, F::Values, "ts_newid()"},
     // text
     {"LEN", 1, 1, F::Values, "length(rtrim($1))"},
@@ -69,10 +69,10 @@ constexpr Builtin kBuiltins[] = {
     {"CHAR", 1, 1, F::Values, "char($1)"},
     {"ASCII", 1, 1, F::Values, "unicode($1)"},
     // numbers
-    {"ABS", 1, 1, F::Values, "abs($1)"},
+    {"ABS", 1, 1, F::Values, "ts_abs($1)"},
     {"ROUND", 2, 3, F::Values, "ts_round($*)"},
-    {"FLOOR", 1, 1, F::Values, "floor($1)"},
-    {"CEILING", 1, 1, F::Values, "ceiling($1)"},
+    {"FLOOR", 1, 1, F::Values, "ts_floor($1)"},
+    {"CEILING", 1, 1, F::Values, "ts_ceiling($1)"},
     {"LOG", 1, 1, F::Values, "ln($1)"},  // natural logarithm; SQLite's log() is base 10
     {"LOG", 2, 2, F::Values, "log($2, $1)"},
     {"LOG10", 1, 1, F::Values, "log10($1)"},

@@ -1,5 +1,7 @@
 #include "executor.h"
 
+#include "decimal.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -277,6 +279,7 @@ const ErrorRule kErrorRules[] = {
     {0, nullptr, 241, "22007", nullptr, false},
     {0, nullptr, 242, "22007", nullptr, false},
     {0, nullptr, 245, "22018", nullptr, false},
+    {0, nullptr, 8114, "22018", nullptr, false},
     {0, nullptr, 515, "23000", nullptr, true},
     {0, nullptr, 547, "23000", nullptr, true},
     {0, nullptr, 2627, "23000", nullptr, true},
@@ -597,8 +600,7 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
   int extended = sqlite3_extended_errcode(db_);
   if (extended == SQLITE_OK) extended = rc;
   if ((extended & 0xff) == SQLITE_INTERRUPT && stopped_ != Stop::None) {
-    batch.errors.push_back(stopped_ == Stop::Timeout ? Error{"HYT00", 0, "Query timeout expired"}
-                                                     : Error{"HY008", 0, "Operation canceled"});
+    batch.errors.push_back(StoppedError());
     return;
   }
   std::string message = sqlite3_errmsg(db_);
@@ -647,6 +649,57 @@ static bool TextToInteger(const std::string& text, int64_t& out) {
   return true;
 }
 
+// A literal bound as a decimal: one written into a decimal column, brought to its scale (8114 for a
+// text that is no number, 8115 past its precision), or a decimal literal that keeps its digits.
+// 1 when bound, 0 when the value is bound as it is, -1 after an error.
+int Database::BindDecimal(sqlite3_stmt* stmt, int k, const Literal& lit, const ParamRule& rule, Batch& batch) {
+  Decimal d;
+  const bool assigns = rule.decimal_precision > 0 && rule.assigns;
+  switch (lit.kind) {
+    case Literal::Kind::Integer:
+      if (!assigns) return 0;
+      d = IntegerToDecimal(lit.integer);
+      break;
+    case Literal::Kind::Real:
+      if (!(lit.text.empty() ? assigns && DoubleToDecimal(lit.real, rule.decimal_scale, d)
+                             : ParseDecimal(lit.text, d))) {
+        if (!assigns) return 0;
+        batch.errors.push_back(
+            Error{"22003", 8115, "Arithmetic overflow error converting float to data type numeric."});
+        return -1;
+      }
+      break;
+    case Literal::Kind::Text:
+      if (!assigns) return 0;
+      if (!ParseDecimal(lit.text, d)) {
+        batch.errors.push_back(Error{"22018", 8114, "Error converting data type varchar to numeric."});
+        return -1;
+      }
+      break;
+    default:
+      return 0;
+  }
+  if (assigns && !Rescale(d, rule.decimal_scale, rule.decimal_precision)) {
+    batch.errors.push_back(Error{"22003", 8115, "Arithmetic overflow error converting numeric to data type numeric."});
+    return -1;
+  }
+  const std::string form = DecimalForm(d);
+  sqlite3_bind_text(stmt, k, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+  return 1;
+}
+
+void Result::Seen::NoteText(std::string_view text) {
+  any_text = true;
+  if (text.size() > width) width = text.size();
+  Decimal d;
+  if (!any_plain_text && ParseDecimalForm(text, d)) {
+    decimal_scale = std::max(decimal_scale, d.scale);
+    decimal_integral = std::max(decimal_integral, d.precision - d.scale);
+  } else {
+    any_plain_text = true;
+  }
+}
+
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
                     const std::vector<ParamRule>* rules) {
   int count = sqlite3_bind_parameter_count(stmt);
@@ -658,6 +711,14 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       continue;
     }
     const Literal& lit = shape.literals[index];
+    const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
+    if (rule.decimal_precision > 0 ||
+        (lit.kind == Literal::Kind::Real && !lit.text.empty() &&
+         std::find(statement.exact.begin(), statement.exact.end(), k) != statement.exact.end())) {
+      int bound = BindDecimal(stmt, k, lit, rule, batch);
+      if (bound < 0) return false;
+      if (bound > 0) continue;
+    }
     switch (lit.kind) {
       case Literal::Kind::Integer:
         sqlite3_bind_int64(stmt, k, lit.integer);
@@ -666,7 +727,6 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text: {
-        const ParamRule rule = rules != nullptr && static_cast<size_t>(k) < rules->size() ? (*rules)[k] : ParamRule{};
         if (rule.temporal != Temporal::None) {
           Error error;
           if (!TextToTemporal(lit.text, rule.temporal, rule.scale, converted, error.native, error.message)) {
@@ -742,6 +802,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   sqlite3_stmt* spill_insert = nullptr;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (statement.kind == Statement::Kind::Assign) result.cells.clear();  // the last row is assigned
     if (spill_insert == nullptr && result.cells.size() + ncols > kWindowCells) {
       spill_insert = StartSpill(result, ncols, batch);
       if (spill_insert == nullptr) {
@@ -769,9 +830,8 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             seen.width = std::max(seen.width, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
             break;
           default: {
-            seen.any_text = true;
-            const size_t bytes = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
-            if (bytes > seen.width) seen.width = bytes;
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            seen.NoteText(std::string_view(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
             break;
           }
         }
@@ -862,11 +922,9 @@ sqlite3_stmt* Database::StartSpill(Result& result, int ncols, Batch& batch) {
     seen.any_int = seen.any_int || v.type == Value::Type::Integer;
     seen.wide = seen.wide || (v.type == Value::Type::Integer && (v.integer > INT32_MAX || v.integer < INT32_MIN));
     seen.any_real = seen.any_real || v.type == Value::Type::Real;
-    seen.any_text = seen.any_text || v.type == Value::Type::Text;
+    if (v.type == Value::Type::Text) seen.NoteText(v.text);
     seen.any_blob = seen.any_blob || v.type == Value::Type::Blob;
-    if ((v.type == Value::Type::Text || v.type == Value::Type::Blob) && v.text.size() > seen.width) {
-      seen.width = v.text.size();
-    }
+    if (v.type == Value::Type::Blob && v.text.size() > seen.width) seen.width = v.text.size();
   }
   return ins;
 }
@@ -989,7 +1047,10 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);
       }
-      if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0) {
+      if (!DecimalTypeOf(upper, rule.decimal_precision, rule.decimal_scale)) rule.decimal_precision = 0;
+      rule.assigns = probe.assigns;
+      if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0 ||
+          rule.decimal_precision > 0) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }
@@ -1138,10 +1199,21 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     }
   }
   identity_.has_scope = false;  // a batch is a scope of its own
-  for (size_t i = 0; i < entry->translation.statements.size(); ++i) {
+  // The batch's variables, NULL until set, follow the literals.
+  shape_.literals.resize(shape_.literals.size() + entry->translation.variables);
+  const size_t count = entry->translation.statements.size();
+  for (size_t i = 0, next = 1; i < count; i = next, next = i + 1) {
     const Statement& statement = entry->translation.statements[i];
     switch (statement.kind) {
       case Statement::Kind::NoOp:
+        break;
+      case Statement::Kind::Assign:
+      case Statement::Kind::JumpIfNot:
+      case Statement::Kind::Jump:
+        if (!RunScript(*entry, entry->translation, i, batch, next)) {
+          batch.results.clear();
+          return false;
+        }
         break;
       case Statement::Kind::Print: {
         const size_t before = batch.results.size();
@@ -1162,7 +1234,8 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
               std::snprintf(buffer, sizeof buffer, "%.15g", v.real);
               text = buffer;
             } else if (v.type == Value::Type::Text) {
-              text = v.text;
+              Decimal d;  // a decimal as its digits, not its stored form
+              text = ParseDecimalForm(v.text, d) ? DecimalText(d) : v.text;
             }
           }
           batch.results.pop_back();
@@ -1299,7 +1372,8 @@ bool Database::Tables(const std::string& schema, const std::string& table, Batch
 
 bool Database::Columns(const std::string& schema, const std::string& table, const std::string& column, Batch& batch) {
   // DATA_TYPE holds ODBC's numbers for SQL Server's types; TYPE_NAME is the type without its
-  // width, as SQL Server's catalog names it.
+  // width (and without the " TEXT" that gives a decimal column its affinity), as SQL Server's
+  // catalog names it.
   static const char* const kSql =
       "SELECT NULL AS TABLE_CAT, t.schem AS TABLE_SCHEM, t.tname AS TABLE_NAME, p.name AS COLUMN_NAME, "
       "CASE WHEN upper(p.type) LIKE 'SMALLINT%' THEN 5 WHEN upper(p.type) LIKE 'TINYINT%' THEN -6 WHEN upper(p.type) "
@@ -1316,8 +1390,8 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "'BINARY%' THEN -2 "
       "WHEN upper(p.type) LIKE 'VARBINARY%' THEN -3 WHEN upper(p.type) LIKE 'IMAGE%' THEN -4 "
       "WHEN upper(p.type) LIKE 'UNIQUEIDENTIFIER%' THEN -11 ELSE 12 END AS DATA_TYPE, "
-      "lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
-      "ELSE p.type END) AS TYPE_NAME, "
+      "replace(lower(CASE WHEN instr(p.type, '(') > 0 THEN rtrim(substr(p.type, 1, instr(p.type, '(') - 1)) "
+      "ELSE p.type END), ' text', '') AS TYPE_NAME, "
       "CASE WHEN upper(p.type) LIKE 'TIME%' OR upper(p.type) LIKE 'DATETIME2%' THEN "
       "(CASE WHEN upper(p.type) LIKE 'TIME%' THEN 8 ELSE 19 END) + (CASE WHEN instr(p.type, '(') = 0 THEN 8 "
       "WHEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) = 0 THEN 0 "
@@ -1326,7 +1400,9 @@ bool Database::Columns(const std::string& schema, const std::string& table, cons
       "WHEN instr(p.type, '(') > 0 THEN CAST(substr(p.type, instr(p.type, '(') + 1) AS INTEGER) "
       "WHEN upper(p.type) = 'DATE' THEN 10 WHEN upper(p.type) LIKE '%DATE%' THEN 23 WHEN upper(p.type) LIKE "
       "'SMALLINT%' THEN 5 "
-      "WHEN upper(p.type) LIKE 'INT%' THEN 10 ELSE NULL END AS COLUMN_SIZE, "
+      "WHEN upper(p.type) LIKE 'INT%' THEN 10 WHEN upper(p.type) LIKE 'SMALLMONEY%' THEN 10 "
+      "WHEN upper(p.type) LIKE 'MONEY%' THEN 19 WHEN upper(p.type) LIKE 'DECIMAL%' OR upper(p.type) LIKE 'NUMERIC%' "
+      "THEN 18 ELSE NULL END AS COLUMN_SIZE, "
       "NULL AS BUFFER_LENGTH, NULL AS DECIMAL_DIGITS, NULL AS NUM_PREC_RADIX, "
       "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS NULLABLE, NULL AS REMARKS, p.dflt_value AS COLUMN_DEF, "
       "NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, NULL AS CHAR_OCTET_LENGTH, p.cid + 1 AS ORDINAL_POSITION, "

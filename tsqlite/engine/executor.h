@@ -68,6 +68,11 @@ struct Result {
   struct Seen {
     bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
     size_t width = 0;  // the longest text
+    // The texts that are decimals (in the engine's form): most digits before and after the
+    // point; a column of only such texts (and ints) is described as numeric.
+    bool any_plain_text = false;
+    int decimal_integral = 0, decimal_scale = -1;
+    void NoteText(std::string_view text);
   };
   std::vector<Seen> seen;
 };
@@ -154,6 +159,13 @@ class Database {
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
   bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
+  // Runs an assignment or a jump of a script (script.cpp); next is the index of the statement the
+  // batch goes on at. A jump back first checks the time limit and SQLCancel, so that no loop
+  // outlives them, however little work each turn does.
+  bool RunScript(Entry& entry, const Translation& translation, size_t index, Batch& batch, size_t& next);
+  // HYT00 or HY008 in batch.errors when the batch's time is up or it was cancelled.
+  bool Interrupted(Batch& batch);
+  Error StoppedError() const;
   // What a text value bound to a parameter becomes, by the column the parameter meets.
   struct ParamRule {
     bool datetime = false;   // converted to a datetime (241 when it is none)
@@ -161,11 +173,15 @@ class Database {
     // A datetime2, smalldatetime or time column: converted to that type, scale digits of the second.
     Temporal temporal = Temporal::None;
     int scale = 0;
-    bool integer = false;  // converted to an int (245 when it is none)
-    int width = 0;         // a char/varchar(n): blanks past n are cut
+    bool integer = false;       // converted to an int (245 when it is none)
+    int width = 0;              // a char/varchar(n): blanks past n are cut
+    int decimal_precision = 0;  // a decimal(p, s) column: p, and s in decimal_scale
+    int decimal_scale = 0;
+    bool assigns = false;  // written into the column: a decimal is brought to its scale (8115)
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);
+  static int BindDecimal(sqlite3_stmt* stmt, int k, const Literal& lit, const ParamRule& rule, Batch& batch);
   // Records SQLite's last error in SQL Server's terms; statement (when known) gives the verb and
   // target table the messages name.
   void Fail(int rc, const Statement* statement, Batch& batch);

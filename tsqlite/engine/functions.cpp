@@ -16,6 +16,7 @@
 #include <string>
 
 #include "builtins.h"
+#include "decimal.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -276,6 +277,10 @@ void RaiseIntOverflow(sqlite3_context* ctx) {
   RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
 }
 
+void RaiseDecimalOverflow(sqlite3_context* ctx) {
+  RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+}
+
 std::string TextOf(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
   return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
@@ -301,12 +306,13 @@ void RaiseParse(sqlite3_context* ctx, ParseResult r) {
 
 // ---- run-time operand types ------------------------------------------------------------------
 
-enum class Type { Null, Int, Real, Datetime, Text };
+enum class Type { Null, Int, Real, Datetime, Text, Decimal };
 
 struct Operand {
   Type type = Type::Null;
   int64_t i = 0;  // Int; Datetime: milliseconds since 1900-01-01
   double r = 0;   // Real
+  Decimal d;      // Decimal
 };
 
 // A text in the storage form (IsStorageForm) has its fields at fixed places; it reads as
@@ -318,6 +324,23 @@ bool ParseStorageForm(const unsigned char* s, int n, int64_t& out) {
   out = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * kMsPerDay +
         ((hh * 60 + mi) * 60 + ss) * int64_t{1000} + ms;
   return true;
+}
+
+// A decimal where only a double will do (a day count, a modulo, a product with a float).
+Operand NumericOf(Operand o) {
+  if (o.type == Type::Decimal) {
+    o.type = Type::Real;
+    o.r = DecimalToDouble(o.d);
+  }
+  return o;
+}
+
+double DoubleOf(const Operand& o) {
+  return o.type == Type::Int ? static_cast<double>(o.i) : o.type == Type::Decimal ? DecimalToDouble(o.d) : o.r;
+}
+
+Decimal DecimalOf(const Operand& o) {
+  return o.type == Type::Decimal ? o.d : IntegerToDecimal(o.i);
 }
 
 // A text is a datetime when it has the storage form of one.
@@ -341,8 +364,16 @@ Operand Classify(sqlite3_value* v) {
       o.type = Type::Real;
       o.r = sqlite3_value_double(v);
       return o;
-    default:
-      return ClassifyText(sqlite3_value_text(v), sqlite3_value_bytes(v));
+    default: {
+      const unsigned char* t = sqlite3_value_text(v);
+      const int n = sqlite3_value_bytes(v);
+      if (t != nullptr && LooksLikeDecimalForm(std::string_view(reinterpret_cast<const char*>(t), n)) &&
+          ParseDecimalForm(std::string_view(reinterpret_cast<const char*>(t), n), o.d)) {
+        o.type = Type::Decimal;
+        return o;
+      }
+      return ClassifyText(t, n);
+    }
   }
 }
 
@@ -381,7 +412,8 @@ bool TextToNumber(sqlite3_value* v, Operand& o) {
 // value that the range check refuses, rather than overflowing.
 constexpr int64_t kFarOut = int64_t{1} << 60;
 
-int64_t DaysToMs(const Operand& o) {
+int64_t DaysToMs(const Operand& operand) {
+  const Operand o = NumericOf(operand);
   if (o.type == Type::Int) {
     return o.i > 10 * kMaxDay || o.i < 10 * kMinDay ? kFarOut : o.i * kMsPerDay;
   }
@@ -417,11 +449,15 @@ bool Coerce(sqlite3_context* ctx, const std::string& text, Operand& o, bool to_d
     o.type = Type::Datetime;
     return true;
   }
-  if (!TextToNumber(t, n, o)) {
-    RaiseNotInt(ctx, text);
-    return false;
+  if (TextToNumber(t, n, o)) return true;
+  // A number with a point: what SQLite wrote into a decimal column from a double (a default of
+  // 0.5, a row copied by INSERT ... SELECT) is a decimal.
+  if (text.find('.') != std::string::npos && text.find_first_of("eE") == std::string::npos && ParseDecimal(text, o.d)) {
+    o.type = Type::Decimal;
+    return true;
   }
-  return true;
+  RaiseNotInt(ctx, text);
+  return false;
 }
 
 bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime) {
@@ -464,9 +500,14 @@ void FnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, r);
     return;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
-  sqlite3_result_double(ctx, x * y);
+  if (a.type != Type::Real && b.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Multiply, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  sqlite3_result_double(ctx, DoubleOf(a) * DoubleOf(b));
 }
 
 // ts_avg(x): AVG. Over integers the average is an integer, cut toward zero, as SQL Server's
@@ -478,6 +519,10 @@ struct AvgState {
   double sum;
   bool any_real;
   bool overflow;
+  bool any_decimal;  // then the average is a decimal of scale 6 or more, cut as SQL Server's is
+  bool decimal_overflow;
+  int scale;
+  Units128 units;  // the decimals' sum at `scale`
 };
 
 void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -485,6 +530,17 @@ void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (st == nullptr) {
     sqlite3_result_error_nomem(ctx);
     return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    Decimal d;
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (t != nullptr && ParseDecimalForm(std::string_view(t, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), d)) {
+      ++st->count;
+      st->any_decimal = true;
+      st->sum += DecimalToDouble(d);
+      st->decimal_overflow = st->decimal_overflow || !AccumulateDecimal(st->units, st->scale, d);
+      return;
+    }
   }
   const int type = sqlite3_value_numeric_type(argv[0]);
   if (type == SQLITE_NULL) return;
@@ -503,6 +559,13 @@ void FnAvgFinal(sqlite3_context* ctx) {
   auto* st = static_cast<AvgState*>(sqlite3_aggregate_context(ctx, 0));
   if (st == nullptr || st->count == 0) {
     sqlite3_result_null(ctx);
+  } else if (!st->any_real && st->any_decimal) {
+    Decimal avg;
+    if (st->overflow || st->decimal_overflow || !DecimalAverage(st->units, st->scale, st->int_sum, st->count, avg)) {
+      return RaiseDecimalOverflow(ctx);
+    }
+    const std::string form = DecimalForm(avg);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
   } else if (!st->any_real && st->overflow) {
     RaiseIntOverflow(ctx);
   } else if (!st->any_real) {
@@ -545,6 +608,10 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
     return true;
   }
   const bool datetime = a.type == Type::Datetime || b.o.type == Type::Datetime;
+  if (datetime) {
+    a = NumericOf(a);
+    b.o = NumericOf(b.o);
+  }
   if (!Coerce(ctx, acc.text, a, datetime) || !Coerce(ctx, b.text, b.o, datetime)) return false;
   acc.text.clear();  // a computed value, no longer the text it came from
   if (datetime) {
@@ -555,7 +622,7 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
       RaiseOverflow(ctx);
       return false;
     }
-    a = Operand{Type::Datetime, ms, 0};
+    a = Operand{Type::Datetime, ms, 0, {}};
     return true;
   }
   if (a.type == Type::Int && b.o.type == Type::Int) {
@@ -566,12 +633,21 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
       RaiseIntOverflow(ctx);
       return false;
     }
-    a = Operand{Type::Int, r, 0};
+    a = Operand{Type::Int, r, 0, {}};
     return true;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.o.type == Type::Int ? static_cast<double>(b.o.i) : b.o.r;
-  a = Operand{Type::Real, 0, ExactDigits(subtract ? x - y : x + y)};
+  if (a.type != Type::Real && b.o.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), subtract ? DecimalOp::Subtract : DecimalOp::Add, DecimalOf(b.o), r)) {
+      RaiseDecimalOverflow(ctx);
+      return false;
+    }
+    a = Operand{Type::Decimal, 0, 0, r};
+    return true;
+  }
+  const double x = DoubleOf(a);
+  const double y = DoubleOf(b.o);
+  a = Operand{Type::Real, 0, ExactDigits(subtract ? x - y : x + y), {}};
   return true;
 }
 
@@ -583,6 +659,10 @@ void ResultTerm(sqlite3_context* ctx, const Term& t) {
       return sqlite3_result_int64(ctx, t.o.i);
     case Type::Real:
       return sqlite3_result_double(ctx, t.o.r);
+    case Type::Decimal: {
+      const std::string form = DecimalForm(t.o.d);
+      return sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    }
     case Type::Datetime:
       if (t.text.empty()) return ResultDatetime(ctx, t.o.i);
       [[fallthrough]];  // a text in the storage form stays as it was written
@@ -625,10 +705,28 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     return;
   }
   if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
-  if ((b.type == Type::Int && b.i == 0) || (b.type == Type::Real && b.r == 0)) {
+  if ((b.type == Type::Int && b.i == 0) || (b.type == Type::Real && b.r == 0) ||
+      (b.type == Type::Decimal && b.d.units == 0)) {
     RaiseDivideByZero(ctx);
     return;
   }
+  if (!modulo && (a.type == Type::Decimal || b.type == Type::Decimal) && a.type != Type::Real &&
+      b.type != Type::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Divide, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  if (modulo && (a.type == Type::Decimal || b.type == Type::Decimal) && a.type != Type::Real && b.type != Type::Real) {
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Modulo, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(r);
+    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  a = NumericOf(a);
+  b = NumericOf(b);
   if (a.type == Type::Int && b.type == Type::Int) {
     if (b.i == -1) {  // INT64_MIN / -1 would trap
       if (modulo) {
@@ -643,8 +741,8 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
     sqlite3_result_int64(ctx, modulo ? a.i % b.i : a.i / b.i);
     return;
   }
-  const double x = a.type == Type::Int ? static_cast<double>(a.i) : a.r;
-  const double y = b.type == Type::Int ? static_cast<double>(b.i) : b.r;
+  const double x = DoubleOf(a);
+  const double y = DoubleOf(b);
   sqlite3_result_double(ctx, modulo ? std::fmod(x, y) : x / y);
 }
 
@@ -875,6 +973,16 @@ void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
       }
       sqlite3_result_int64(ctx, static_cast<int64_t>(std::trunc(o.r)));
       return;
+    case Type::Decimal: {  // cut toward zero
+      __int128 whole = o.d.units;
+      for (int k = 0; k < o.d.scale; ++k) whole /= 10;
+      if (whole > INT64_MAX || whole < INT64_MIN) {
+        RaiseIntOverflow(ctx);
+        return;
+      }
+      sqlite3_result_int64(ctx, static_cast<int64_t>(whole));
+      return;
+    }
     case Type::Datetime:
       sqlite3_result_int64(ctx, FloorDiv(o.i + kMsPerDay / 2, kMsPerDay));
       return;
@@ -1033,6 +1141,10 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
       numeric = true;
       break;
     }
+    case Type::Decimal:
+      s = DecimalText(o.d);
+      numeric = true;
+      break;
     default: {
       s = TextOf(argv[0]);
       // A datetime2 with a style reads as a datetime does; 121 and 126 show all its digits.
@@ -1123,7 +1235,7 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
     return;
   }
-  Operand n = Classify(argv[1]);
+  Operand n = NumericOf(Classify(argv[1]));
   if (n.type == Type::Datetime || (n.type == Type::Text && !TextToNumber(argv[1], n))) {
     RaiseNotInt(ctx, argv[1]);
     return;
@@ -1470,6 +1582,12 @@ void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
   const int64_t n = sqlite3_value_int64(argv[1]);
   const bool truncate = argc > 2 && sqlite3_value_int64(argv[2]) != 0;
+  Operand o = Classify(argv[0]);
+  if (o.type == Type::Decimal) {  // exact, the scale kept: ROUND(1.555, 2) is 1.560
+    if (!RoundDecimal(o.d, n, truncate)) return RaiseDecimalOverflow(ctx);
+    const std::string form = DecimalForm(o.d);
+    return sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
+  }
   if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER) {
     const int64_t x = sqlite3_value_int64(argv[0]);
     if (n >= 0) return sqlite3_result_int64(ctx, x);
@@ -1578,10 +1696,10 @@ bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string
 
 namespace {
 
-// ts_fit(value, table, column): a datetime written into a datetime2, smalldatetime or time column
+// ts_fit_datetime(value, table, column): a datetime written into a datetime2, smalldatetime or time column
 // becomes that type; into any other column it stays as it is. The column's type is looked up
 // once per statement.
-void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
   struct Target {
     Temporal kind = Temporal::None;
     int scale = 0;
@@ -1637,7 +1755,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_to_datetime2", 3, FnToDatetime2, true},
       {"ts_to_time", 3, FnToTime, true},
       {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
-      {"ts_fit", 3, FnFit, true},
+      {"ts_fit_datetime", 3, FnFitDatetime, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.
@@ -1660,8 +1778,9 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
                                               nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
-  return sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,
-                                    nullptr, FnAvgStep, FnAvgFinal, nullptr);
+  const int rc = sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
+                                            nullptr, nullptr, FnAvgStep, FnAvgFinal, nullptr);
+  return rc != SQLITE_OK ? rc : RegisterDecimalFunctions(db);
 }
 
 }  // namespace tsqlite

@@ -90,6 +90,9 @@ void Parameterize(std::string_view s, Shape& out) {
             buf[len] = 0;
             lit.kind = Literal::Kind::Real;
             lit.real = std::strtod(buf, nullptr);
+            // A literal without an exponent is a decimal on SQL Server: its digits are kept for
+            // where it is bound exactly.
+            lit.text.assign(text.find_first_of("eE") == std::string_view::npos ? text : std::string_view());
           } else {
             lit.kind = Literal::Kind::Integer;
             lit.integer = v;
@@ -118,7 +121,8 @@ void Parameterize(std::string_view s, Shape& out) {
             order_by = false;
           } else if (WordIs(text, "SELECT") || WordIs(text, "INSERT") || WordIs(text, "UPDATE") ||
                      WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") || WordIs(text, "PRINT") ||
-                     WordIs(text, "GO") || WordIs(text, "UNION")) {
+                     WordIs(text, "GO") || WordIs(text, "UNION") || WordIs(text, "DECLARE") || WordIs(text, "WHILE") ||
+                     WordIs(text, "BEGIN")) {
             ddl = false;
             order_by = false;
           }

@@ -29,7 +29,10 @@
 // - CREATE SCHEMA records the schema in tsqlite_schemas; CREATE TABLE in a schema other than dbo
 //   that is not recorded fails with SQL Server's 2760.
 //
-// Not translated (102): variables and control flow (DECLARE, IF, WHILE, EXEC), transactions in
+// - A batch's local variables (DECLARE @x) are values of the shape after its literals, read as
+//   parameters; IF and WHILE become statements that jump (translate_script.cpp).
+//
+// Not translated (102): EXEC and stored procedures, transactions in
 // T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
 // SELECT INTO, views, IDENTITY, datetimeoffset.
 #include "translate.h"
@@ -88,7 +91,7 @@ bool IsReserved(std::string_view w) {
       "ASC",     "DESC",   "DISTINCT",   "TOP",      "ALL",    "DECLARE",  "BEGIN",   "COMMIT",  "ROLLBACK",
       "WITH",    "OPTION", "FOR",        "COLLATE",  "ESCAPE", "DEFAULT",  "PRIMARY", "FOREIGN", "CONSTRAINT",
       "CHECK",   "UNIQUE", "REFERENCES", "IDENTITY", "ADD",    "TRUNCATE", "IF",      "WHILE",   "EXEC",
-      "EXECUTE", "RETURN", "MERGE",      "OUTPUT",   "GRANT",  "REVOKE",   "DENY",
+      "EXECUTE", "RETURN", "MERGE",      "OUTPUT",   "GRANT",  "REVOKE",   "DENY",    "BREAK",   "CONTINUE",
   };
   for (const char* k : kWords) {
     if (WordIs(w, k)) return true;
@@ -113,8 +116,10 @@ bool Translator::Run() {
       ++pos_;
       continue;
     }
-    OneStatement();
+    ScriptStatement();
   }
+  for (size_t jump : returns_) out_.statements[jump].jump = out_.statements.size();
+  out_.variables = vars_.size();
   return !failed_;
 }
 
@@ -265,11 +270,13 @@ void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_dele
   st.sql = std::move(sql);
   st.params = std::move(params_);
   st.probes = std::move(probes_);
+  st.exact = std::move(exact_);
   st.is_update_or_delete = update_or_delete;
   st.verb = verb_;
   st.target = target_;
   params_.clear();
   probes_.clear();
+  exact_.clear();
   from_.clear();
   out_.statements.push_back(std::move(st));
 }

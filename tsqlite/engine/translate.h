@@ -54,11 +54,17 @@ struct Statement {
     SetDateFirst,  // SET DATEFIRST n: date_first_param names the literal with n
     NoOp,          // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
     Print,         // PRINT expr: sql is a query of one value, handed to the client as a message
+    Assign,        // SET @x = ..., SELECT @x = ...: sql's last row goes into the variables `assign`
+    JumpIfNot,     // IF / WHILE: sql gives 1 when the condition holds; else go on at `jump`
+    Jump,          // go on at `jump` (ELSE, the end of a WHILE body, BREAK, CONTINUE)
   };
   Kind kind = Kind::NoOp;
   std::string sql;          // SQLite text; parameters written ?1, ?2, ... in order
   std::vector<int> params;  // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
+  // Assign: the variable each result column goes into (its number in Translation::variables).
+  std::vector<int> assign;
+  size_t jump = 0;                   // JumpIfNot, Jump: the index of the statement to go on at
   bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
   std::string verb;                  // the statement's first word, upper case (TRUNCATE: DELETE)
   std::string target;                // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
@@ -70,8 +76,12 @@ struct Statement {
     int param = 0;    // k of ?k
     std::string sql;  // empty: ?k meets a datetime expression (CONVERT, DATEADD, ...)
     int column = 0;
+    bool assigns = false;  // written into the column (INSERT, UPDATE SET), not compared with it
   };
   std::vector<Probe> probes;
+  // ?k that are operands of arithmetic or of a CAST: a decimal literal bound to them keeps its
+  // digits and scale (7.0 / 2 is 3.500000); elsewhere it is bound as a double.
+  std::vector<int> exact;
   // Query: the type each result column is CAST or CONVERTed to (as declared, "DATETIME",
   // "DECIMAL(10,2)"), "" for other columns; a client is told that type, as for a table column.
   std::vector<std::string> column_types;
@@ -82,6 +92,10 @@ struct Statement {
 struct Translation {
   std::vector<Statement> statements;
   std::string verb;  // the first statement's verb, also when translation failed
+  // The batch's local variables (DECLARE @x ...). They live in Shape::literals after the
+  // statement's own literals: variable v is literals[literals.size() - variables + v], NULL until
+  // set, and a statement reads it as a parameter like any literal.
+  size_t variables = 0;
   int native_error = 0;
   std::string sqlstate;
   std::string message;

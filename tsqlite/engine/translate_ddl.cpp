@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decimal.h"
 #include "translator.h"
 
 namespace tsqlite {
@@ -186,6 +187,14 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
                   " AS BLOB)) <= " + std::to_string(type.length) + ")";
       }
       break;
+    case Type::Kind::Decimal: {
+      // "DECIMAL TEXT(10,2)": text affinity, so that SQLite never turns a value into a double;
+      // the collation orders the values as numbers.
+      const size_t open = decl.find('(');
+      decl = (open == std::string::npos ? decl + " TEXT" : decl.substr(0, open) + " TEXT" + decl.substr(open)) +
+             " COLLATE " + kDecimalCollation;
+      break;
+    }
     case Type::Kind::Int:
     case Type::Kind::Real:
       break;
@@ -285,8 +294,18 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
       const bool own_form =
           type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
+      int p = 0, s = 0;
       if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
         value = " DEFAULT (" + Convert(type, value.substr(10, value.size() - 11), "") + ")";
+      } else if (!failed_ && DecimalTypeOf(decl, p, s)) {  // a decimal default in the column's type
+        const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
+        const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
+        Decimal d;
+        if (!for_add_column) {
+          value = prefix + "ts_dec(" + e + ", " + std::to_string(p) + ", " + std::to_string(s) + "))";
+        } else if (ParseDecimal(e, d) && Rescale(d, s, p)) {
+          value = prefix + SqlString(DecimalForm(d));
+        }
       }
       sql += constraint_name + value;
     } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {

@@ -32,10 +32,15 @@ void Translator::OneStatement() {
   if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
     record_items_ = true;
     item_types_.clear();
+    assigns_.clear();
     into_ = ObjectName();
     std::string sql = QueryExpression();
     record_items_ = false;
-    if (!failed_ && !into_.name.empty()) {
+    if (!failed_ && !assigns_.empty()) {
+      // SELECT @x = ...: no result set; the last row's values go into the variables.
+      Emit(Statement::Kind::Assign, std::move(sql));
+      if (!failed_) out_.statements.back().assign = std::move(assigns_);
+    } else if (!failed_ && !into_.name.empty()) {
       // SELECT ... INTO makes the table from the query's columns and rows.
       RequireSchema(into_.schema);
       target_ = into_.Stored();
@@ -159,7 +164,9 @@ void Translator::Insert() {
         if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
         std::string value = Expression();
         if (const int k = ParamNumber(value); k > 0) {
-          probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column});
+          probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
+        } else {
+          value = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
         }
         if (static_cast<size_t>(column) < names.size()) value = FitDatetime(value, obj, names[column]);
         sql += value;
@@ -171,7 +178,20 @@ void Translator::Insert() {
       if (!AcceptOp(",")) break;
     }
   } else if (IsWord("SELECT") || IsOp("(")) {
-    sql += " " + QueryExpression();
+    std::string query = QueryExpression();
+    if (!names.empty()) {
+      // The rows go through ts_fit by way of a common table expression: a decimal column takes
+      // them in its type, any other column as they are.
+      std::string columns_of_rows, fitted;
+      for (size_t k = 0; k < names.size(); ++k) {
+        const std::string c = "c" + std::to_string(k + 1);
+        columns_of_rows += (k > 0 ? ", " : "") + c;
+        fitted += (k > 0 ? ", " : "") + std::string("ts_fit(") + c + ", " + SqlString(target_) + ", " +
+                  SqlString(names[k]) + ")";
+      }
+      query = "WITH tsqlite_rows(" + columns_of_rows + ") AS (" + query + ") SELECT " + fitted + " FROM tsqlite_rows";
+    }
+    sql += " " + query;
   } else if (AcceptWord("DEFAULT")) {
     if (!ExpectWord("VALUES")) return;
     sql += " DEFAULT VALUES";
@@ -199,7 +219,8 @@ void Translator::Update() {
     if (!ExpectOp("=")) return;
     if (!first) sql += ", ";
     std::string value = Expression();
-    Meets(Name(t), value);
+    Meets(Name(t), value, true);
+    value = Assigned(value, RawName(t), 0);
     sql += Name(t) + " = " + FitDatetime(value, obj, RawName(t));
     if (failed_) return;
     if (!AcceptOp(",")) break;
@@ -279,7 +300,7 @@ std::string Translator::QueryExpression() {
     sql += " ORDER BY ";
     for (bool first_item = true;; first_item = false) {
       if (!first_item) sql += ", ";
-      sql += Expression();
+      sql += Comparable(Expression());  // a computed decimal in numeric order
       if (AcceptWord("ASC")) {
         sql += " ASC";
       } else if (AcceptWord("DESC")) {
@@ -314,11 +335,24 @@ std::string Translator::SelectCore(std::string* limit) {
   for (bool first = true;; first = false) {
     if (!first) sql += ", ";
     const size_t start = pos_;
-    sql += SelectItem();
+    // An outermost SELECT either assigns every item to a variable or none.
+    const bool assigns = record && IsAssignment();
+    if (record && !first && assigns != !assigns_.empty()) {
+      return FailWith(141,
+                      "A SELECT statement that assigns a value to a variable must not be combined with "
+                      "data-retrieval operations.");
+    }
+    sql += assigns ? AssignItem() : SelectItem();
     if (failed_) return "";
     if (record) {
       item_types_.push_back(CastType(start, pos_));
       if (item_types_.back().empty() && NationalItem(start, pos_)) item_types_.back() = "N";
+    }
+    // A value of its own (SELECT 1.5, SELECT ?) reaches the client with all its digits.
+    const Tok after = start + 1 < pos_ ? tokens_[start + 1].type : Tok::End;
+    if (record && tokens_[start].type == Tok::Marker && tokens_[start].literal >= 0 &&
+        (after == Tok::End || after == Tok::Word || after == Tok::Quoted || after == Tok::String)) {
+      Exact(Param(tokens_[start].literal));
     }
     if (!AcceptOp(",")) break;
   }
@@ -349,6 +383,7 @@ std::string Translator::SelectCore(std::string* limit) {
 // The type of a select item [start, end) that is one CAST(x AS type) or CONVERT(type, x[, style])
 // with at most an alias after it; "" for any other item.
 std::string Translator::CastType(size_t start, size_t end) {
+  if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
   if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
   const Token& head = tokens_[start];
   const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");
@@ -643,6 +678,10 @@ std::string Translator::Predicate() {
       Meets(r, l);
       const bool own_collation = IsColumnRef(l) || IsColumnRef(r) || l.find(" COLLATE ") != std::string::npos ||
                                  r.find(" COLLATE ") != std::string::npos;
+      if (!IsColumnRef(l) && !IsColumnRef(r)) {  // a column's affinity and collation compare as numbers
+        l = Comparable(l);
+        r = Comparable(r);
+      }
       return "(" + l + " " + sop + " " + r + (own_collation ? ")" : " COLLATE RTRIM)");
     }
   }
@@ -660,7 +699,8 @@ std::string Translator::Predicate() {
     std::string hi = Additive();
     Meets(l, lo);
     Meets(l, hi);
-    return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
+    if (IsColumnRef(l)) return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
+    return "(" + Comparable(l) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
   }
   if (AcceptWord("IN")) {
     if (!ExpectOp("(")) return "";
@@ -672,12 +712,12 @@ std::string Translator::Predicate() {
         if (!first) list += ", ";
         std::string item = Expression();
         Meets(l, item);
-        list += item;
+        list += IsColumnRef(l) ? item : Comparable(item);
         if (!AcceptOp(",")) break;
       }
     }
     if (!ExpectOp(")")) return "";
-    return "(" + l + not_ + " IN (" + list + "))";
+    return "(" + Comparable(l) + not_ + " IN (" + list + "))";
   }
   if (AcceptWord("LIKE")) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored.
@@ -729,19 +769,38 @@ bool Translator::IsDatetimeCall(const std::string& s) {
   return false;
 }
 
-void Translator::Meets(const std::string& column, const std::string& value) {
+void Translator::Meets(const std::string& column, const std::string& value, bool assigns) {
   const int k = ParamNumber(value);
   if (k == 0) return;
   if (IsDatetimeCall(column)) {
-    probes_.push_back(Statement::Probe{k, "", 0});  // a datetime whatever the tables hold
+    probes_.push_back(Statement::Probe{k, "", 0, false});  // a datetime whatever the tables hold
   } else if (!from_.empty() && IsColumnRef(column)) {
-    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0});
+    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0, assigns});
   }
 }
 
 std::string Translator::FitDatetime(const std::string& value, const ObjectName& table, const std::string& column) {
   if (!IsDatetimeCall(value)) return value;
-  return "ts_fit(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+  return "ts_fit_datetime(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+}
+
+void Translator::Exact(const std::string& operand) {
+  if (const int k = ParamNumber(operand); k > 0) exact_.push_back(k);
+}
+
+std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
+  if (Comparable(value) == value || target_.empty()) return value;  // no computed decimal
+  return "ts_fit(" + value + ", " + SqlString(target_) + ", " +
+         (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
+}
+
+std::string Translator::Comparable(const std::string& e) {
+  for (const char* prefix :
+       {"ts_mul(", "ts_div(", "ts_mod(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(", "ts_avg(",
+        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max(", "ifnull(", "coalesce("}) {
+    if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
+  }
+  return e;
 }
 
 bool Translator::IsNumberText(const std::string& s) {
@@ -770,7 +829,11 @@ std::string Translator::Additive() {
       break;
     }
   }
-  return failed_ ? "" : ArithmeticChain(terms, minus);
+  if (failed_) return "";
+  if (terms.size() > 1) {
+    for (const std::string& term : terms) Exact(term);
+  }
+  return ArithmeticChain(terms, minus);
 }
 
 // Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
@@ -798,12 +861,12 @@ std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, c
 std::string Translator::Multiplicative() {
   std::string l = Unary();
   while (!failed_) {
-    if (AcceptOp("*")) {
-      l = "ts_mul(" + l + ", " + Unary() + ")";
-    } else if (AcceptOp("/")) {
-      l = "ts_div(" + l + ", " + Unary() + ")";
-    } else if (AcceptOp("%")) {
-      l = "ts_mod(" + l + ", " + Unary() + ")";
+    const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
+    if (function != nullptr) {
+      const std::string r = Unary();
+      Exact(l);
+      Exact(r);
+      l = function + l + ", " + r + ")";
     } else {
       break;
     }
@@ -816,6 +879,10 @@ std::string Translator::Unary() {
   if (failed_) return "";
   if (AcceptOp("-")) {
     std::string e = Unary();
+    if (ParamNumber(e) > 0 || IsColumnRef(e) || Comparable(e) != e) {  // a decimal keeps its digits
+      Exact(e);
+      return "ts_neg(" + e + ")";
+    }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
     return IsNumberText(e) ? "-" + e : "(- " + e + ")";
   }
@@ -857,9 +924,8 @@ std::string Translator::Primary() {
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
       if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
-      if (WordIs(t.text, "@@IDENTITY")) return "ts_identity(0)";
-      --pos_;
-      return Fail(), "";
+      if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
+      return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
         std::string e = IsWord("SELECT") ? QueryExpression() : Expression();
@@ -927,9 +993,11 @@ bool Translator::ParseType(Type& type) {
   } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
              WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
     type.kind = Type::Kind::Int;
-  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL") || WordIs(w, "DECIMAL") || WordIs(w, "NUMERIC") ||
-             WordIs(w, "MONEY")) {
+  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL")) {
     type.kind = Type::Kind::Real;
+  } else if (WordIs(w, "DECIMAL") || WordIs(w, "DEC") || WordIs(w, "NUMERIC") || WordIs(w, "MONEY") ||
+             WordIs(w, "SMALLMONEY")) {
+    type.kind = Type::Kind::Decimal;
   } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
     type.kind = Type::Kind::Binary;
   } else if (WordIs(w, "DATE")) {
@@ -944,6 +1012,7 @@ bool Translator::ParseType(Type& type) {
   type.decl.clear();
   for (char c : w) type.decl.push_back(Upper(c));
   if (type.decl == "INTEGER") type.decl = "INT";
+  if (type.decl == "DEC") type.decl = "DECIMAL";
   type.national = type.decl == "NCHAR" || type.decl == "NVARCHAR" || type.decl == "NTEXT";
   type.max = type.decl == "TEXT" || type.decl == "NTEXT" || type.decl == "IMAGE";  // no width: as (max)
   if (AcceptOp("(")) {
@@ -960,6 +1029,7 @@ bool Translator::ParseType(Type& type) {
     if (AcceptOp(",")) {  // decimal(p, s)
       if (Peek().type != Tok::Number) return Fail();
       type.decl += "," + std::string(Peek().text);
+      type.scale = static_cast<int>(std::strtol(std::string(Peek().text).c_str(), nullptr, 10));
       ++pos_;
     }
     if (!ExpectOp(")")) return false;
@@ -993,6 +1063,12 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
       return "ts_to_int(" + value + ")";
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
+    case Type::Kind::Decimal: {
+      Exact(value);
+      const bool money = type.decl.find("MONEY") != std::string::npos;
+      const long precision = money ? (type.decl.rfind("SMALL", 0) == 0 ? 10 : 19) : type.length > 0 ? type.length : 18;
+      return "ts_dec(" + value + ", " + std::to_string(precision) + ", " + std::to_string(money ? 4 : type.scale) + ")";
+    }
     case Type::Kind::Binary:
       return "CAST(" + value + " AS BLOB)";
   }
@@ -1061,6 +1137,8 @@ std::string Translator::Function() {
   }
   const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
   if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+  // A decimal literal handed to a function that keeps decimals exact keeps its digits.
+  if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
   return EmitBuiltin(*row, args, distinct);
 }
 

@@ -105,6 +105,30 @@ class Translator {
   // ---- statements ----
 
   void OneStatement();
+  // ---- scripts (translate_script.cpp): variables and control flow ----
+  // One statement of a batch, a control-flow statement or a BEGIN ... END block included.
+  void ScriptStatement();
+  void Declare();
+  void SetVariable();
+  void If();
+  void While();
+  void Block();
+  void LoopExit(bool is_break);
+  void Return();
+  // The statements that test `condition`; returns the index of the JumpIfNot to patch.
+  size_t EmitCondition(const std::string& condition);
+  size_t EmitJump(size_t target);
+  // A variable used in an expression: its parameter ("?k"); 137 when it was not declared.
+  std::string Variable(const Token& t);
+  // The variable's number; -1 (failed with 137 or 102) when it is not a declared one.
+  int FindVariable(const Token& t);
+  // SELECT's `@x = expression` item: the expression converted to @x's type; the variable's number
+  // is added to assigns_.
+  // The declared type of a select item [start, end) that is one variable with at most an alias
+  // after it, as a client is told it; "" for any other item.
+  std::string VariableType(size_t start, size_t end);
+  bool IsAssignment() const;
+  std::string AssignItem();
   void Set();
   void Insert();
 
@@ -147,10 +171,18 @@ class Translator {
   static bool IsDatetimeCall(const std::string& s);
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
-  void Meets(const std::string& column, const std::string& value);
+  void Meets(const std::string& column, const std::string& value, bool assigns = false);
   // A datetime expression written into a column: converted at run time when the column is a
-  // datetime2, smalldatetime or time (ts_fit), as SQL Server converts it.
+  // datetime2, smalldatetime or time (ts_fit_datetime), as SQL Server converts it.
   static std::string FitDatetime(const std::string& value, const ObjectName& table, const std::string& column);
+  // An operand of arithmetic or CAST: a decimal literal there is bound exactly.
+  void Exact(const std::string& operand);
+  // A value compared with another: a decimal computed by the engine's functions (a text) as a
+  // number SQLite orders with other numbers.
+  static std::string Comparable(const std::string& e);
+  // A value written into column `column` (a name, or a 0-based position when empty) of the target:
+  // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
+  std::string Assigned(const std::string& value, const std::string& column, int position);
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
@@ -172,12 +204,14 @@ class Translator {
       Time,
       Int,
       Real,
-      Binary
+      Binary,
+      Decimal
     } kind = Kind::Int;
     long length = -1;  // -1: none given; datetime2(n), time(n): digits of the second
     bool max = false;
     bool national = false;  // nchar, nvarchar, ntext: the width counts characters
     std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
+    int scale = 0;          // decimal(p, s): length holds p
   };
   bool ParseType(Type& type);
   std::string Convert(const Type& type, const std::string& value, const std::string& style);
@@ -247,10 +281,26 @@ class Translator {
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;
+  std::vector<int> exact_;
   // Parameters that meet a column, and the tables the current query reads ("FROM ..." as
   // emitted), from which the column's type is read.
   std::vector<Statement::Probe> probes_;
   std::string from_;
+  // The batch's variables in the order declared; a variable's number is its index.
+  struct Var {
+    std::string name;  // as declared, @ included
+    Type type;
+  };
+  std::vector<Var> vars_;
+  std::vector<int> assigns_;  // the variables the outermost SELECT's items assign, in order
+  // The WHILE loops around the statement being read: where each begins (its condition) and its
+  // BREAKs, which go on after the loop once its end is known.
+  struct Loop {
+    size_t start = 0;
+    std::vector<size_t> breaks;
+  };
+  std::vector<Loop> loops_;
+  std::vector<size_t> returns_;  // the jumps of RETURN, to the batch's end once it is known
 };
 
 }  // namespace tsqlite

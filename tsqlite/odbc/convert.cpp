@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "decimal.h"
+
 namespace tsqlite {
 
 constexpr const char* kBadCharacterValue = "Invalid character value for the conversion to the bound type";
@@ -329,10 +331,12 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
   }
   // An expression or an undeclared width: what the values show.
   const size_t ncols = result.columns.size();
+  Result::Seen texts;
   bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
   SQLULEN width = 0;
   if (column < result.seen.size()) {  // the rows of a large result set that are not in memory
     const Result::Seen& seen = result.seen[column];
+    texts = seen;
     any_int = seen.any_int;
     any_real = seen.any_real;
     any_text = seen.any_text;
@@ -354,6 +358,7 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
       case Value::Type::Text:
         any_text = true;
         if (v.text.size() > width) width = v.text.size();
+        texts.NoteText(v.text);
         break;
       case Value::Type::Blob:
         any_blob = true;
@@ -367,6 +372,14 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)),
                       "varbinary"};
   }
+  if (any_text && !texts.any_plain_text && texts.decimal_scale >= 0 && !any_real && !any_blob) {
+    // Decimals the engine computed: numeric with room for every value's digits.
+    const int scale = texts.decimal_scale;
+    const int integral = std::max(texts.decimal_integral, any_int ? (wide ? 19 : 10) : 1);
+    const SQLULEN precision = static_cast<SQLULEN>(std::min(kMaxDecimalDigits, integral + scale));
+    return ColumnType{SQL_NUMERIC, precision, static_cast<SQLSMALLINT>(std::min(scale, static_cast<int>(precision))),
+                      static_cast<SQLLEN>(precision + 2), "numeric"};
+  }
   // "N": an expression of nvarchar text (N'...'), its width counted in bytes, which is enough.
   if (any_text || (!any_int && !any_real)) return Text(decl == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
@@ -374,10 +387,17 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
 }
 
 const Value& Shown(const ColumnType& type, const Value& value, Value& scratch) {
-  if ((type.sql_type != SQL_DECIMAL && type.sql_type != SQL_NUMERIC) ||
-      (value.type != Value::Type::Real && value.type != Value::Type::Integer)) {
-    return value;
+  if (type.sql_type != SQL_DECIMAL && type.sql_type != SQL_NUMERIC) return value;
+  if (value.type == Value::Type::Text) {
+    // The digits as they are, at the column's scale (a value from an int or a double, which
+    // SQLite wrote as a plain text, gets its scale's digits).
+    Decimal d;
+    if (!ParseDecimal(value.text, d) || !Rescale(d, type.digits)) return value;
+    scratch.type = Value::Type::Text;
+    scratch.text = DecimalText(d);
+    return scratch;
   }
+  if (value.type != Value::Type::Real && value.type != Value::Type::Integer) return value;
   char buffer[400];
   const double d = value.type == Value::Type::Real ? value.real : static_cast<double>(value.integer);
   if (value.type == Value::Type::Integer && type.digits == 0) return value;
@@ -521,6 +541,25 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       if (target != nullptr) *static_cast<SQL_TIME_STRUCT*>(target) = time;
       if (indicator != nullptr) *indicator = sizeof(SQL_TIME_STRUCT);
       return t.fraction != 0 ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation") : SQL_SUCCESS;
+    }
+    case SQL_C_NUMERIC: {
+      // Precision and scale are the value's own (as it was stored, at the column's scale): the
+      // digits arrive whole whatever the application's descriptor would say.
+      Decimal d;
+      if (!(value.type == Value::Type::Integer ? (d = IntegerToDecimal(value.integer), true) : ParseDecimal(text, d))) {
+        return SetDiag(h, SQL_ERROR, value.type == Value::Type::Real ? "22003" : "22018", 0,
+                       value.type == Value::Type::Real ? "Numeric value out of range" : kBadCharacterValue);
+      }
+      SQL_NUMERIC_STRUCT n{};
+      n.precision = static_cast<SQLCHAR>(d.precision);
+      n.scale = static_cast<SQLSCHAR>(d.scale);
+      n.sign = d.units < 0 ? 0 : 1;
+      unsigned __int128 m =
+          d.units < 0 ? static_cast<unsigned __int128>(-d.units) : static_cast<unsigned __int128>(d.units);
+      for (int i = 0; i < SQL_MAX_NUMERIC_LEN; ++i, m >>= 8) n.val[i] = static_cast<SQLCHAR>(m & 0xFF);
+      if (target != nullptr) *static_cast<SQL_NUMERIC_STRUCT*>(target) = n;
+      if (indicator != nullptr) *indicator = sizeof(SQL_NUMERIC_STRUCT);
+      return SQL_SUCCESS;
     }
     case SQL_C_TYPE_TIMESTAMP:
     case SQL_C_TIMESTAMP:

@@ -72,6 +72,8 @@ bool TextToNumber(std::string_view text, Literal& out) {
   if (end == s.c_str() || *end != 0) return false;
   out.kind = Literal::Kind::Real;
   out.real = d;
+  // Without an exponent the text is a decimal: its digits go where the value is bound exactly.
+  out.text = s.find_first_of("eE") == std::string::npos ? s : std::string();
   return true;
 }
 

@@ -9,8 +9,8 @@
 namespace tsqlite_test {
 namespace {
 
-// The rows of the statement's result as text: columns joined by '|', rows by ';', NULL as "NULL";
-// "ok" for a batch without a result set, "#<native>" for an error.
+// The rows of the batch's result sets as text: columns joined by '|', rows by ';', result sets by
+// " / ", NULL as "NULL"; "ok" for a batch without a result set, "#<native>" for an error.
 std::string Answer(const Connection& db, const std::string& sql) {
   Statement stmt(db);
   const SQLRETURN rc = stmt.Exec(sql);
@@ -18,24 +18,26 @@ std::string Answer(const Connection& db, const std::string& sql) {
     const std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
     return "#" + std::to_string(d.empty() ? 0 : d[0].native);
   }
-  SQLSMALLINT columns = 0;
-  // The batch's first result set, past the row counts of the statements before it.
-  while (SQLNumResultCols(stmt.H(), &columns) == SQL_SUCCESS && columns == 0 &&
-         SQLMoreResults(stmt.H()) == SQL_SUCCESS) {
-  }
-  if (columns == 0) return "ok";
   std::string out;
-  for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
-    if (!first_row) out += ";";
-    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-      char buffer[512] = "";
-      SQLLEN indicator = 0;
-      SQLGetData(stmt.H(), c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
-      if (c > 1) out += "|";
-      out += indicator == SQL_NULL_DATA ? "NULL" : buffer;
+  bool any = false;
+  do {
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt.H(), &columns);
+    if (columns == 0) continue;
+    if (any) out += " / ";
+    any = true;
+    for (bool first_row = true; SQL_SUCCEEDED(SQLFetch(stmt.H())); first_row = false) {
+      if (!first_row) out += ";";
+      for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+        char buffer[512] = "";
+        SQLLEN indicator = 0;
+        SQLGetData(stmt.H(), c, SQL_C_CHAR, buffer, sizeof(buffer), &indicator);
+        if (c > 1) out += "|";
+        out += indicator == SQL_NULL_DATA ? "NULL" : buffer;
+      }
     }
-  }
-  return out;
+  } while (SQL_SUCCEEDED(SQLMoreResults(stmt.H())));
+  return any ? out : "ok";
 }
 
 struct Case {
@@ -256,6 +258,77 @@ const Case kCases[] = {
     {"INSERT INTO dbo.i (s) VALUES ('a'), ('b') SELECT SCOPE_IDENTITY(), @@IDENTITY", "6|6"},
     {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
     {"INSERT INTO dbo.c (id, s) VALUES (8, 'e') SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
+    // Exact numerics: literals are decimals; results take SQL Server's precision and scale.
+    {"SELECT CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", "0.30"},
+    {"SELECT 7.0 / 2, 2.0 / 3, -2.0 / 3, 1.5 * 2, 0.1 + 0.2, 1.50 - 2", "3.500000|0.666666|-0.666666|3.0|0.3|-0.50"},
+    {"SELECT CAST(1.005 AS decimal(10,2)), CAST(-1.005 AS numeric(10,2)), CONVERT(money, 2)", "1.01|-1.01|2.0000"},
+    {"SELECT 12345678901234567890123456789012345678 + 0, -99999999999999999999999999999999999999",
+     "12345678901234567890123456789012345678|-99999999999999999999999999999999999999"},
+    // numeric(38,38) * numeric(2,0) is numeric(38,35): the scale gives way to the integral digits
+    {"SELECT 0.00000000000000000000000000000000000001 * 10", "0.00000000000000000000000000000000000"},
+    {"SELECT CAST(1 AS decimal(38,0)) / 3, 1.5 * 2.5e0, CONVERT(int, 2.7)", "0.333333|3.75|2"},
+    {"SELECT CASE WHEN 1.5 * 2 > 2.5 THEN 1 ELSE 0 END, CASE WHEN 0.1 + 0.2 = 0.3 THEN 1 ELSE 0 END", "1|1"},
+    {"SELECT 99999999999999999999999999999999999999 + 1", "#8115"},
+    {"SELECT 1234567890123456789012345678901234567 + 0", "1234567890123456789012345678901234567"},
+    {"SELECT CAST(10000000000000000000 AS decimal(20,0)) * 10000000000000000000", "#8115"},
+    {"SELECT 0.00001 / 0.50000000000000000000000000000000000000", "0.000020"},
+    {"SELECT 1 / 0.00000000000000000000000000000000000001", "#8115"},
+    {"SELECT SUM(x) FROM (SELECT CAST(99999999999999999999999999999999999999 AS decimal(38,0)) AS x "
+     "UNION ALL SELECT CAST(1 AS decimal(38,0))) AS t",
+     "#8115"},
+    {"SELECT CAST(1000 AS decimal(3,0))", "#8115"},
+    {"SELECT CAST('x' AS decimal(5,2))", "#8114"},
+    {"SELECT 1.0 / 0", "#8134"},
+    {"CREATE TABLE dbo.m (id int, big decimal(38,0), e decimal(10,2), fine numeric(38,38))", "ok"},
+    {"INSERT INTO dbo.m VALUES (1, 99999999999999999999999999999999999999, 1.005, 0.1), "
+     "(2, -99999999999999999999999999999999999999, 10.5, 0.00000000000000000000000000000000000001), "
+     "(3, 12345678901234567890123456789012345678, 9.99, NULL)",
+     "ok"},
+    {"SELECT big, e, fine FROM dbo.m WHERE id = 2",
+     "-99999999999999999999999999999999999999|10.50|0.00000000000000000000000000000000000001"},
+    {"SELECT id FROM dbo.m ORDER BY big", "2;3;1"},
+    {"SELECT id FROM dbo.m ORDER BY e DESC", "2;3;1"},
+    {"SELECT id FROM dbo.m WHERE big = 99999999999999999999999999999999999999", "1"},
+    {"SELECT id FROM dbo.m WHERE big > 12345678901234567890123456789012345677 ORDER BY id", "1;3"},
+    {"SELECT id FROM dbo.m WHERE e BETWEEN 1 AND 10 ORDER BY id", "1;3"},
+    {"SELECT id FROM dbo.m WHERE e IN (1.01, 10.5) ORDER BY id", "1;2"},
+    {"SELECT id FROM dbo.m WHERE e = CAST(10.5 AS float) OR e < 1.01", "2"},
+    {"SELECT COUNT(*) FROM dbo.m AS a JOIN dbo.c AS b ON a.id = b.id AND a.e < b.n", "1"},
+    {"SELECT MIN(big), MAX(e), SUM(e), AVG(e) FROM dbo.m",
+     "-99999999999999999999999999999999999999|10.50|21.50|7.166666"},
+    {"SELECT e * 2, e / 4, e - 1, -e, -id FROM dbo.m WHERE id = 1", "2.02|0.252500|0.01|-1.01|-1"},
+    {"SELECT id FROM dbo.m WHERE e * 2 > 20", "2"},
+    {"SELECT e / e, ROUND(e, 1) FROM dbo.m WHERE id = 2", "1.0000000000000|10.50"},  // decimal(23,13)
+    {"SELECT ROUND(9.99, 1)", "#8115"},
+    {"SELECT big + 1 FROM dbo.m WHERE id = 1", "#8115"},
+    {"SELECT SUM(big) FROM dbo.m WHERE id <> 2", "#8115"},
+    {"INSERT INTO dbo.m (e) VALUES (123456789.12)", "#8115"},
+    {"INSERT INTO dbo.m (e) VALUES ('abc')", "#8114"},
+    {"UPDATE dbo.m SET e = 2 WHERE id = 1", "ok"},
+    {"SELECT e, e / 3 FROM dbo.m WHERE id = 1", "2.00|0.666666"},
+    // A computed value takes the column's type when written (rounded to its scale, 8115 past it).
+    {"UPDATE dbo.m SET e = e / 3 WHERE id = 1", "ok"},
+    {"INSERT INTO dbo.m VALUES (4, -1, 1.5 * 3.333, NULL)", "ok"},
+    {"SELECT e * 1 FROM dbo.m WHERE id IN (1, 4) ORDER BY id", "0.67;5.00"},
+    {"UPDATE dbo.m SET e = e * 1000000000 WHERE id = 4", "#8115"},
+    {"UPDATE dbo.c SET s = 1.5 * 2 WHERE id = 1", "ok"},
+    {"SELECT s FROM dbo.c WHERE id = 1", "3.0"},
+    {"SELECT id FROM dbo.m GROUP BY id HAVING ISNULL(SUM(e), 0) > 9 ORDER BY id", "2;3"},
+    {"SELECT id FROM dbo.m ORDER BY e * 10", "1;4;3;2"},
+    {"CREATE TABLE dbo.dflt (id int, a dec(10,2) DEFAULT 0.5)", "ok"},
+    {"ALTER TABLE dbo.dflt ADD b money DEFAULT 1.5", "ok"},
+    {"INSERT INTO dbo.dflt (id) VALUES (1)", "ok"},
+    {"SELECT a, a * 2, b, b * 2 FROM dbo.dflt", "0.50|1.00|1.5000|3.0000"},
+    {"INSERT INTO dbo.dflt (id, a, b) SELECT id, e * 3, e / 7 FROM dbo.m WHERE id = 2", "ok"},
+    {"SELECT a * 1, b * 1 FROM dbo.dflt WHERE id = 2", "31.50|1.5000"},
+    {"INSERT INTO dbo.dflt (id, a) SELECT id, big FROM dbo.m WHERE id = 1", "#8115"},
+    {"SELECT ROUND(1.555, 2), ROUND(-1.555, 2), ROUND(1.555, 2, 1), ROUND(123.45, -1)", "1.560|-1.560|1.550|120.00"},
+    {"SELECT ABS(-1.50), FLOOR(-1.5), CEILING(1.01), CEILING(2.0), 7.5 % 2, -7.5 % 2", "1.50|-2|2|2|1.5|-1.5"},
+    // One statement writes a computed decimal and a datetime, each taking its column's type.
+    {"CREATE TABLE dbo.mix (e decimal(5,1), t datetime2(0))", "ok"},
+    {"INSERT INTO dbo.mix (e, t) VALUES (1.25 * 2, DATEADD(day, 1, CONVERT(datetime, '20240615', 112)))", "ok"},
+    {"UPDATE dbo.mix SET e = e * 3, t = DATEADD(ms, 600, CONVERT(datetime, '20240615', 112))", "ok"},
+    {"SELECT e, t FROM dbo.mix", "7.5|2024-06-15 00:00:01"},
     // Errors
     {"CREATE TABLE dbo.c (a int)", "#2714"},
     {"SELECT * FROM dbo.nosuch", "#208"},
@@ -265,6 +338,46 @@ const Case kCases[] = {
     {"INSERT INTO dbo.c (id, s) VALUES (9, 'abcd')", "#8152"},
     {"SELECT 1 +", "#102"},
     {"SELECT 1 FROM", "#102"},
+    // Rows 1-3 as set up again, for the scripts below.
+    {"DELETE FROM dbo.c WHERE id > 3", "ok"},
+    {"UPDATE dbo.c SET s = v.s, n = v.n FROM (VALUES (1, 'a', 10), (3, 'ab', -5)) AS v (id, s, n) WHERE c.id = v.id",
+     "ok"},
+    // Local variables: NULL until set, converted to their type when assigned, bound as values.
+    {"DECLARE @x int = '12', @s varchar(3) = 'abcdef', @n int SELECT @x + 1, @s, @n", "13|abc|NULL"},
+    {"DECLARE @s varchar; SET @s = 'xy'; SELECT @s", "x"},
+    {"DECLARE @n int = 5, @s varchar(5) = 'ab' SET @n += 2 SET @n *= 3 SET @s += 'cdefg' SELECT @n, @s", "21|abcde"},
+    {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE n IS NOT NULL ORDER BY id SELECT @n", "-5"},
+    {"DECLARE @n int = 7 SELECT @n = n FROM dbo.c WHERE id > 99 SELECT @n", "7"},
+    {"DECLARE @d varchar(8) = '20240615' SELECT id FROM dbo.c WHERE dt = @d", "1"},
+    {"DECLARE @i int = 2 UPDATE dbo.c SET n = @i * 10 WHERE id = @i SELECT n FROM dbo.c WHERE id = @i", "20"},
+    {"DECLARE @v varchar(3) = 'q''; DROP TABLE dbo.c --' INSERT INTO dbo.c (id, s) VALUES (8, @v) "
+     "SELECT s FROM dbo.c WHERE id = 8",
+     "q';"},
+    {"SELECT @x", "#137"},  // the variables of the batches before are gone
+    {"DECLARE @a int DECLARE @A int", "#134"},
+    {"DECLARE @a int SELECT @a = 1, id FROM dbo.c", "#141"},
+    {"DECLARE @a int SET @a = 'abc'", "#245"},
+    {"DECLARE @a int SET @b = 1", "#137"},
+    // Control flow
+    {"DECLARE @i int = 3 IF @i > 2 SELECT 'big' ELSE SELECT 'small'", "big"},
+    {"DECLARE @i int IF @i = 1 SELECT 'yes' ELSE IF @i IS NULL SELECT 'null' ELSE SELECT 'no'", "null"},
+    {"IF NOT EXISTS (SELECT 1 FROM dbo.c WHERE id = 99) BEGIN SELECT 1; SELECT 2 END ELSE SELECT 3", "1 / 2"},
+    {"IF 1 = 0 SELECT 1", "ok"},
+    {"DECLARE @i int = 0, @s varchar(20) = '' WHILE @i < 6 BEGIN SET @i = @i + 1 IF @i = 2 CONTINUE "
+     "IF @i = 5 BREAK SET @s = @s + CONVERT(varchar(2), @i) END SELECT @s, @i",
+     "134|5"},
+    {"WHILE (SELECT COUNT(*) FROM dbo.c) < 6 INSERT INTO dbo.c (id) SELECT MAX(id) + 1 FROM dbo.c "
+     "SELECT COUNT(*) FROM dbo.c",
+     "6"},
+    // Decimal and datetime variables compare as numbers and dates, not as their stored text.
+    {"DECLARE @d decimal(10,2) = 3 WHILE @d > 0 SET @d -= 1.5 SELECT @d", "0.00"},
+    {"DECLARE @t datetime = '20240615' IF @t > '20240101' SELECT 'later' ELSE SELECT 'earlier'", "later"},
+    {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
+    {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
+    {"RETURN 1", "#178"},
+    {"BREAK", "#135"},
+    {"IF 1 = 1", "#102"},
+    {"BEGIN END", "#102"},
 };
 
 TEST(Conformance, StatementsGiveSqlServersAnswers) {

@@ -260,6 +260,8 @@ TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
 
 // A cross join of 100 rows four times over: 10^8 rows, minutes of work unless stopped.
 constexpr const char* kEndlessQuery = "SELECT COUNT(*) FROM dbo.n a, dbo.n b, dbo.n c, dbo.n d";
+// A loop that never ends, each turn too short for SQLite to look at the limits itself.
+constexpr const char* kEndlessLoop = "DECLARE @i int = 0 WHILE 1 = 1 BEGIN SET @i = @i + 1 IF @i < 0 BREAK END";
 
 void FillHundredRows(Connection& db) {
   std::string insert = "INSERT INTO dbo.n VALUES (0)";
@@ -272,10 +274,12 @@ TEST_F(DriverTest, QueryTimeoutEndsAStatementWithHYT00) {
   FillHundredRows(db_);
   Statement stmt(db_);
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(1), 0));
-  EXPECT_EQ(SQL_ERROR, stmt.Exec(kEndlessQuery));
-  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
-  ASSERT_FALSE(diags.empty());
-  EXPECT_EQ("HYT00", diags[0].sqlstate);
+  for (const char* endless : {kEndlessQuery, kEndlessLoop}) {
+    EXPECT_EQ(SQL_ERROR, stmt.Exec(endless)) << endless;
+    std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+    ASSERT_FALSE(diags.empty());
+    EXPECT_EQ("HYT00", diags[0].sqlstate) << endless;
+  }
   // The limit belongs to that statement: the next one runs to its end.
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt.H(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(0), 0));
   EXPECT_EQ(SQL_SUCCESS, stmt.Exec("SELECT COUNT(*) FROM dbo.n a, dbo.n b"));
@@ -285,16 +289,18 @@ TEST_F(DriverTest, CancelFromAnotherThreadEndsARunningStatementWithHY008) {
   FillHundredRows(db_);
   Statement stmt(db_);
   EXPECT_EQ(SQL_SUCCESS, SQLCancel(stmt.H()));  // nothing running: no effect
-  std::thread canceller([&stmt] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    SQLCancel(stmt.H());
-  });
-  const SQLRETURN rc = stmt.Exec(kEndlessQuery);
-  canceller.join();
-  EXPECT_EQ(SQL_ERROR, rc);
-  std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
-  ASSERT_FALSE(diags.empty());
-  EXPECT_EQ("HY008", diags[0].sqlstate);
+  for (const char* endless : {kEndlessQuery, kEndlessLoop}) {
+    std::thread canceller([&stmt] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      SQLCancel(stmt.H());
+    });
+    const SQLRETURN rc = stmt.Exec(endless);
+    canceller.join();
+    EXPECT_EQ(SQL_ERROR, rc) << endless;
+    std::vector<Diag> diags = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+    ASSERT_FALSE(diags.empty());
+    EXPECT_EQ("HY008", diags[0].sqlstate) << endless;
+  }
   EXPECT_EQ("2", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
 }
 

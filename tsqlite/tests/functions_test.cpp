@@ -174,6 +174,29 @@ TEST_F(Functions, ModuloKeepsTheSignOfTheDividendAndRefusesZero) {
                 "error: tsqlite:8115:Arithmetic overflow error converting expression to data type int."});
 }
 
+// Decimals in the engine's form: p - s + 1 digits before the point carry the precision, which
+// gives a result its type by SQL Server's rules.
+TEST_F(Functions, DecimalsTakeSqlServersResultTypes) {
+  EXPECT_CASES(
+      {"ts_mul('000000001.50e0', '000000002.00e0')", "000000000000000003.0000e0"},    // decimal(21,4)
+      {"ts_div('000000001.00e0', '000000003.00e0')", "00000000000.3333333333333e0"},  // decimal(23,13)
+      {"ts_add('9.9e0', '0.1e0')", "010.0e0"},
+      {"ts_to_char(ts_mul(ts_dec(1.5, 38, 10), ts_dec(2, 38, 10)), 60, NULL, 0)", "3.000000"},
+      {"ts_mod('7.5e0', 2)", "01.5e0"}, {"ts_mod('-7.5e0', 2)", "-01.5e0"}, {"ts_round('01.555e0', 2)", "01.560e0"},
+      {"ts_round('-01.555e0', 2, 1)", "-01.550e0"},
+      {"ts_round('9.99e0', 1)",
+       "error: tsqlite:8115:Arithmetic overflow error converting expression to data type numeric."},
+      {"ts_dec('1.005', 10, 2)", "000000001.01e0"}, {"ts_dec(NULL, 10, 2)", "NULL"},
+      {"ts_dec('abc', 5, 2)", "error: tsqlite:8114:Error converting data type varchar to numeric."},
+      {"ts_dec(1000, 3, 0)", "error: tsqlite:8115:Arithmetic overflow error converting int to data type numeric."},
+      {"ts_num('0003.50e0')", "3.5"}, {"ts_num('02e0')", "2"}, {"ts_num('x')", "x"}, {"ts_neg('01.5e0')", "-01.5e0"},
+      {"ts_abs('-01.5e0')", "01.5e0"}, {"ts_floor('-01.5e0')", "-002e0"},
+      {"('10e0' COLLATE tsqlite_decimal) > '9.5e0'", "1"}, {"('1.50e0' COLLATE tsqlite_decimal) = '01.5'", "1"},
+      {"('-0.5' COLLATE tsqlite_decimal) < '0e0'", "1"}, {"('abc' COLLATE tsqlite_decimal) > '99e0'", "1"},
+      {"ts_to_char(ts_sum(column1), 40, NULL, 0) FROM (VALUES ('01.10e0'), ('2.205e0'), (NULL), (3))", "6.305"},
+      {"ts_to_char(ts_avg(column1), 40, NULL, 0) FROM (VALUES ('01.10e0'), ('2.20e0'))", "1.650000"});
+}
+
 TEST_F(Functions, WeekdayFollowsDateFirst) {
   // 2024-01-07 is a Sunday, 2024-01-08 a Monday, 2024-01-13 a Saturday.
   struct WeekdayCase {

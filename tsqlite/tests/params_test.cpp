@@ -214,5 +214,63 @@ TEST_F(ParamsTest, DataAtExecutionArrivesInPieces) {
   EXPECT_EQ("first second", db_.Scalar("SELECT s FROM dbo.P WHERE id = 7"));
 }
 
+// A decimal text as SQL_NUMERIC_STRUCT, and back.
+SQL_NUMERIC_STRUCT ToNumeric(const std::string& text) {
+  SQL_NUMERIC_STRUCT n{};
+  unsigned __int128 v = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '.') n.scale = static_cast<SQLSCHAR>(text.size() - i - 1);
+    if (text[i] >= '0' && text[i] <= '9') v = v * 10 + static_cast<unsigned>(text[i] - '0');
+  }
+  n.precision = 38;
+  n.sign = text[0] == '-' ? 0 : 1;
+  for (int i = 0; i < SQL_MAX_NUMERIC_LEN; ++i, v >>= 8) n.val[i] = static_cast<SQLCHAR>(v & 0xFF);
+  return n;
+}
+
+std::string FromNumeric(const SQL_NUMERIC_STRUCT& n) {
+  unsigned __int128 v = 0;
+  for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) v = (v << 8) | n.val[i];
+  std::string digits;
+  for (; v != 0 || digits.size() <= static_cast<size_t>(n.scale); v /= 10) digits.insert(0, 1, char('0' + int(v % 10)));
+  if (n.scale > 0) digits.insert(digits.size() - static_cast<size_t>(n.scale), ".");
+  return (n.sign == 0 ? "-" : "") + digits;
+}
+
+TEST_F(ParamsTest, ThirtyEightDigitsArriveAndLeaveWhole) {
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("CREATE TABLE dbo.D (id int, a decimal(38,0), b decimal(38,10), c numeric(38,38))"));
+  const std::string values[] = {"99999999999999999999999999999999999999", "-1234567890123456789012345678.9012345678",
+                                "0.00000000000000000000000000000000000001"};
+  const char* const columns[] = {"a", "b", "c"};
+  const SQLSMALLINT c_types[] = {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_NUMERIC};
+  int id = 0;
+  for (SQLSMALLINT c_type : c_types) {
+    for (int k = 0; k < 3; ++k) {
+      SCOPED_TRACE(std::to_string(c_type) + " " + values[k]);
+      const std::string sql =
+          "INSERT INTO dbo.D (id, " + std::string(columns[k]) + ") VALUES (" + std::to_string(++id) + ", ?)";
+      const std::u16string wide(values[k].begin(), values[k].end());
+      const SQL_NUMERIC_STRUCT numeric = ToNumeric(values[k]);
+      const void* value = c_type == SQL_C_CHAR    ? static_cast<const void*>(values[k].c_str())
+                          : c_type == SQL_C_WCHAR ? static_cast<const void*>(wide.c_str())
+                                                  : &numeric;
+      const Rows r = Run(sql, c_type, SQL_DECIMAL, value, c_type == SQL_C_NUMERIC ? 0 : SQL_NTS);
+      ASSERT_TRUE(r.empty()) << r[0][0];
+      const std::string select = "SELECT " + std::string(columns[k]) + " FROM dbo.D WHERE id = " + std::to_string(id);
+      EXPECT_EQ(values[k], db_.Scalar(select));
+      Statement st(db_);
+      ASSERT_EQ(SQL_SUCCESS, st.Exec(select));
+      ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.H()));
+      SQL_NUMERIC_STRUCT out{};
+      SQLLEN indicator = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLGetData(st.H(), 1, SQL_C_NUMERIC, &out, sizeof out, &indicator));
+      EXPECT_EQ(values[k], FromNumeric(out));
+      // Compared with the same value given as a literal, the row is found.
+      EXPECT_EQ(std::to_string(id), db_.Scalar("SELECT id FROM dbo.D WHERE " + std::string(columns[k]) + " = " +
+                                               values[k] + " AND id = " + std::to_string(id)));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tsqlite_test

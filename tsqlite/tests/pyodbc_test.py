@@ -89,6 +89,28 @@ class Client(unittest.TestCase):
                 self.assertEqual(expected, value)
                 self.assertIs(type(expected), type(value))
 
+    def test_decimals_keep_every_digit_and_their_scale(self):
+        self.cur.execute("CREATE TABLE t (id int, d decimal(38,10), m money)")
+        values = ["99999999999999999999999999.9999999999", "-0.0000000001", "0E-10"]
+        for k, v in enumerate(values):
+            self.cur.execute("INSERT INTO t (id, d, m) VALUES (?, ?, ?)", k, decimal.Decimal(v), "12.3456")
+        self.assertEqual([decimal.Decimal(v) for v in values],
+                         [r[0] for r in self.cur.execute("SELECT d FROM t ORDER BY id")])
+        self.assertEqual([1, 2, 0], [r[0] for r in self.cur.execute("SELECT id FROM t ORDER BY d")])
+        self.assertEqual(0, self.one("SELECT id FROM t WHERE d = ?", decimal.Decimal(values[0])))
+        self.assertEqual([("decimal", 3, 38), ("money", 3, 19)],
+                         [(c.type_name, c.data_type, c.column_size) for c in self.cur.columns(table="t")][1:])
+        cases = [  # expression, value, (precision, scale) described
+            ("7.0 / 2", decimal.Decimal("3.500000"), (7, 6)),
+            ("CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", decimal.Decimal("0.30"), (11, 2)),
+            ("SUM(m) FROM t", decimal.Decimal("37.0368"), (38, 4)),
+            ("AVG(d) / 2 FROM t", decimal.Decimal("16666666666666666666666666.6666666666"), (38, 10)),
+        ]
+        for sql, value, described in cases:
+            with self.subTest(sql):
+                self.assertEqual(value, self.one(f"SELECT {sql}"))
+                self.assertEqual(described, self.cur.description[0][4:6])
+
     def test_identity_and_uniqueidentifier(self):
         self.cur.execute("CREATE TABLE t (id int IDENTITY(1,1) NOT NULL PRIMARY KEY, "
                          "g uniqueidentifier DEFAULT NEWID(), s varchar(10))")
@@ -99,7 +121,7 @@ class Client(unittest.TestCase):
         self.assertEqual((None, 2), tuple(self.cur.execute("SELECT SCOPE_IDENTITY(), @@IDENTITY").fetchone()))
         self.cur.execute("INSERT INTO u (s) VALUES (?) SELECT SCOPE_IDENTITY()", "x")
         self.cur.nextset()
-        self.assertEqual(100, self.cur.fetchone()[0])
+        self.assertEqual((decimal.Decimal(100), 38, 0), (self.cur.fetchone()[0],) + self.cur.description[0][4:6])
         ids = [tuple(r) for r in self.cur.execute("SELECT id, LEN(g) FROM t ORDER BY id")]
         self.assertEqual([(1, 36), (2, 36)], ids)
         self.assertEqual(pyodbc.SQL_GUID, self.cur.columns(table="t", column="g").fetchone().data_type)
@@ -118,10 +140,26 @@ class Client(unittest.TestCase):
         other.close()
 
     def test_print_is_an_informational_message(self):
-        self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42")
-        self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42")],
-                         self.cur.messages)
+        self.cur.execute("PRINT 'Fehlzeit ' + 'geprüft' SELECT 1 AS a PRINT 42 PRINT 1.5 * 2")
+        self.assertEqual([("[01000] (0)", "[tsqlite]Fehlzeit geprüft"), ("[01000] (0)", "[tsqlite]42"),
+                          ("[01000] (0)", "[tsqlite]3.0")], self.cur.messages)
         self.assertEqual(1, self.cur.fetchone()[0])
+
+    def test_script_with_variables_loops_and_result_sets(self):
+        self.cur.execute("CREATE TABLE t (id int, s nvarchar(10))")
+        self.cur.execute("DECLARE @i int = ?, @s nvarchar(10) = ? "
+                         "WHILE @i > 0 BEGIN INSERT INTO t VALUES (@i, @s) SET @i = @i - 1 END "
+                         "SELECT COUNT(*) FROM t SELECT @s, @i", "3", EMOJI)
+        sets = []
+        while True:
+            if self.cur.description:
+                sets.append([tuple(r) for r in self.cur.fetchall()])
+            if not self.cur.nextset():
+                break
+        self.assertEqual([[(3,)], [(EMOJI, 0)]], sets)
+        self.assertEqual([EMOJI] * 3, [r.s for r in self.cur.execute("SELECT s FROM t")])
+        # A variable reads as its declared type, as a column of that type would.
+        self.assertEqual(datetime.datetime(2024, 1, 2), self.one("DECLARE @d datetime = '20240102' SELECT @d"))
 
     def test_date_columns_hold_dates(self):
         self.cur.execute("CREATE TABLE t (d date, n int)")

@@ -1,0 +1,243 @@
+// The translator's scripts: local variables (DECLARE, SET @x, SELECT @x = ...) and control flow
+// (IF ... ELSE, WHILE with BREAK and CONTINUE, BEGIN ... END).
+//
+// A variable is a value of the batch kept after the shape's literals (Translation::variables), so
+// a statement reads it as a bound parameter and no value ever becomes SQL text. It is NULL until
+// assigned, and every assignment converts the value to the declared type as CAST does (an int
+// given '12' holds 12, a varchar(3) keeps three characters). A variable is known from its
+// DECLARE to the end of the batch, whatever the control flow, as on SQL Server.
+//
+// Control flow becomes a flat list of statements with jumps: IF c S1 ELSE S2 is
+// [JumpIfNot c -> L1] S1 [Jump -> L2] L1: S2 L2:, and WHILE c S is L0: [JumpIfNot c -> L1] S
+// [Jump -> L0] L1:. The executor checks the time limit and SQLCancel at every jump back.
+#include <string>
+#include <string_view>
+
+#include "translator.h"
+
+namespace tsqlite {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Translator::ScriptStatement() {
+  Nesting nesting(*this);
+  if (failed_) return;
+  const Token& first = Peek();
+  const bool transaction = IsWord("BEGIN") && (IsWord("TRAN", 1) || IsWord("TRANSACTION", 1));
+  const bool control = IsWord("DECLARE") || IsWord("IF") || IsWord("WHILE") || IsWord("BREAK") || IsWord("CONTINUE") ||
+                       IsWord("RETURN") || (IsWord("BEGIN") && !transaction) ||
+                       (IsWord("SET") && Peek(1).type == Tok::Variable);
+  if (!control) {
+    OneStatement();
+  } else {
+    verb_.clear();
+    target_.clear();
+    for (char c : first.text) verb_.push_back(Upper(c));
+    if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
+    if (AcceptWord("DECLARE")) {
+      Declare();
+    } else if (AcceptWord("SET")) {
+      SetVariable();
+    } else if (AcceptWord("IF")) {
+      If();
+    } else if (AcceptWord("WHILE")) {
+      While();
+    } else if (AcceptWord("BREAK")) {
+      LoopExit(true);
+    } else if (AcceptWord("CONTINUE")) {
+      LoopExit(false);
+    } else if (AcceptWord("RETURN")) {
+      Return();
+    } else {
+      Block();
+    }
+  }
+  AcceptOp(";");
+}
+
+// DECLARE @a type [= value] [, @b type [= value]] ...
+void Translator::Declare() {
+  for (;;) {
+    const Token name = Peek();
+    if (name.type != Tok::Variable || (name.text.size() >= 2 && name.text[1] == '@')) return (void)Fail();
+    ++pos_;
+    for (const Var& v : vars_) {
+      if (SameName(v.name, name.text)) {
+        return (void)FailWith(134, "The variable name '" + std::string(name.text) +
+                                       "' has already been declared. Variable names must be unique within a query "
+                                       "batch or stored procedure.");
+      }
+    }
+    AcceptWord("AS");
+    Var var;
+    var.name = std::string(name.text);
+    if (IsWord("TABLE") || !ParseType(var.type)) return (void)Fail();
+    // varchar without a width is varchar(1) in a declaration (and varchar(30) in CAST).
+    if ((var.type.kind == Type::Kind::Char || var.type.kind == Type::Kind::VarChar) && var.type.length < 0 &&
+        !var.type.max) {
+      var.type.length = 1;
+    }
+    vars_.push_back(std::move(var));
+    if (AcceptOp("=")) {
+      const std::string value = Expression();
+      if (failed_) return;
+      Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_.back().type, value, ""));
+      if (!failed_) out_.statements.back().assign = {static_cast<int>(vars_.size() - 1)};
+    }
+    if (failed_ || !AcceptOp(",")) return;
+  }
+}
+
+// SET @x = value, or SET @x op= value with op one of + - * /
+void Translator::SetVariable() {
+  const Token name = Peek();
+  ++pos_;
+  const int slot = FindVariable(name);
+  if (slot < 0) return;
+  static const char* const kCompound[][2] = {{"+", "ts_add"}, {"-", "ts_sub"}, {"*", "ts_mul"}, {"/", "ts_div"}};
+  const char* function = nullptr;
+  for (const auto& compound : kCompound) {
+    if (IsOp(compound[0]) && IsOp("=", 1)) {
+      function = compound[1];
+      pos_ += 2;
+      break;
+    }
+  }
+  if (function == nullptr && !ExpectOp("=")) return;
+  std::string value = Expression();
+  if (failed_) return;
+  if (function != nullptr) {
+    value = std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " + value + ")";
+  }
+  Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, ""));
+  if (!failed_) out_.statements.back().assign = {slot};
+}
+
+size_t Translator::EmitCondition(const std::string& condition) {
+  Emit(Statement::Kind::JumpIfNot, "SELECT CASE WHEN " + condition + " THEN 1 ELSE 0 END");
+  return out_.statements.size() - 1;
+}
+
+size_t Translator::EmitJump(size_t target) {
+  Emit(Statement::Kind::Jump, "");
+  if (failed_) return 0;
+  out_.statements.back().jump = target;
+  return out_.statements.size() - 1;
+}
+
+// IF condition statement [ELSE statement]
+void Translator::If() {
+  const std::string condition = Expression();
+  if (failed_) return;
+  const size_t test = EmitCondition(condition);
+  ScriptStatement();
+  if (failed_) return;
+  if (AcceptWord("ELSE")) {
+    const size_t skip = EmitJump(0);
+    out_.statements[test].jump = out_.statements.size();
+    ScriptStatement();
+    if (!failed_) out_.statements[skip].jump = out_.statements.size();
+  } else {
+    out_.statements[test].jump = out_.statements.size();
+  }
+}
+
+// WHILE condition statement
+void Translator::While() {
+  const size_t start = out_.statements.size();
+  const std::string condition = Expression();
+  if (failed_) return;
+  const size_t test = EmitCondition(condition);
+  loops_.push_back(Loop{start, {}});
+  ScriptStatement();
+  if (!failed_) EmitJump(start);
+  if (failed_) return;
+  const size_t end = out_.statements.size();
+  out_.statements[test].jump = end;
+  for (size_t b : loops_.back().breaks) out_.statements[b].jump = end;
+  loops_.pop_back();
+}
+
+void Translator::LoopExit(bool is_break) {
+  if (loops_.empty()) {
+    return (void)(is_break ? FailWith(135, "Cannot use a BREAK statement outside the scope of a WHILE statement.")
+                           : FailWith(136, "Cannot use a CONTINUE statement outside the scope of a WHILE statement."));
+  }
+  if (!is_break) return (void)EmitJump(loops_.back().start);
+  const size_t jump = EmitJump(0);
+  if (!failed_) loops_.back().breaks.push_back(jump);
+}
+
+// RETURN ends the batch; only a procedure returns a value.
+void Translator::Return() {
+  const Tok next = Peek().type;
+  if (next == Tok::Marker || next == Tok::Number || next == Tok::Variable || IsOp("(") || IsOp("-")) {
+    return (void)FailWith(178, "A RETURN statement with a return value cannot be used in this context.");
+  }
+  const size_t jump = EmitJump(0);
+  if (!failed_) returns_.push_back(jump);
+}
+
+// BEGIN statement ... END; an empty block is a syntax error, as on SQL Server.
+void Translator::Block() {
+  if (!ExpectWord("BEGIN")) return;
+  if (IsWord("END")) return (void)Fail();
+  while (!failed_ && !AcceptWord("END")) {
+    if (Peek().type == Tok::End) return (void)Fail();
+    ScriptStatement();
+  }
+}
+
+int Translator::FindVariable(const Token& t) {
+  if (t.text.size() >= 2 && t.text[1] == '@') return Fail(), -1;  // a global variable not known
+  for (size_t v = 0; v < vars_.size(); ++v) {
+    if (SameName(vars_[v].name, t.text)) return static_cast<int>(v);
+  }
+  FailWith(137, "Must declare the scalar variable \"" + std::string(t.text) + "\".");
+  return -1;
+}
+
+std::string Translator::Variable(const Token& t) {
+  const int slot = FindVariable(t);
+  if (slot < 0) return "";
+  const std::string value = Param(static_cast<int>(shape_.literals.size()) + slot);
+  // A decimal or datetime variable holds text: read as its type, it compares as a number or a
+  // date (a string next to a datetime is read as a date).
+  const Type& type = vars_[static_cast<size_t>(slot)].type;
+  return type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime ? Convert(type, value, "") : value;
+}
+
+std::string Translator::VariableType(size_t start, size_t end) {
+  if (tokens_[start].type != Tok::Variable || (end > start + 1 && tokens_[start + 1].type == Tok::Op)) return "";
+  for (const Var& v : vars_) {
+    if (SameName(v.name, tokens_[start].text)) return v.type.decl;
+  }
+  return "";
+}
+
+bool Translator::IsAssignment() const {
+  return Peek().type == Tok::Variable && IsOp("=", 1);
+}
+
+std::string Translator::AssignItem() {
+  const Token name = Peek();
+  pos_ += 2;  // @x =
+  const int slot = FindVariable(name);
+  if (slot < 0) return "";
+  const std::string value = Expression();
+  if (failed_) return "";
+  assigns_.push_back(slot);
+  return Convert(vars_[static_cast<size_t>(slot)].type, value, "");
+}
+
+}  // namespace tsqlite
