@@ -93,13 +93,15 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
 }
 
 // The valid group assignments on the person's midnight day records after the threshold, with the
-// cycle day computed by the server as the day-by-day query computes it.
+// cycle day computed by the server as the day-by-day query computes it. CROSS JOIN is the comma's
+// join; the order it names lets SQLite walk the person's few assignments and then their days,
+// instead of looking up the assignments and the group of every day (SQL Server chooses its own).
 int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
                   std::vector<ZuoTag>& out) {
   static constexpr const char* kSql =
       "SELECT TagTag, ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
       "CONVERT(int, AgrTge)) + CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt, ZuoKst, "
-      "ZuoKrt, ZuoKtr, ZuoVra FROM %s.Qxs327Tag, %s.Qxs311Zuo, %s.Qxs160Agr WHERE ZuoPnr = '%s' "
+      "ZuoKrt, ZuoKtr, ZuoVra FROM %s.Qxs311Zuo CROSS JOIN %s.Qxs160Agr CROSS JOIN %s.Qxs327Tag WHERE ZuoPnr = '%s' "
       "AND ZuoPnr = TagPnr AND ZuoGvo <= TagTag AND (ZuoGbi >= TagTag OR ZuoGbi IS NULL) AND ZuoSta < 4 "
       "AND TagTag > CONVERT(Datetime, '%s', 112) AND TagTag <= CONVERT(Datetime, '%s', 112) "
       "AND AgrNum = ZuoAgr AND AgrSta < 4";
