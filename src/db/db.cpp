@@ -62,6 +62,15 @@ void AppendQuoted(std::string& out, std::string_view text) {
   }
   out.append(text);
 }
+// Allocates the statement's own handle and executes it: SQL_ERROR with the diagnostics kept in
+// db when the execution fails, SQL_INVALID_HANDLE when there is no handle to execute it on.
+SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement) {
+  if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
+  const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
+  if (rc == SQL_ERROR) Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
+  return rc;
+}
+
 }  // namespace
 
 int DbConnection::Connect(const char* user, const char* password, const char* dsn) {
@@ -175,12 +184,8 @@ int DbCursor::Close() {
 
 int Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols) {
   StmtHandle stmt;
-  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
-  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
-  if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
-    return DB_FAIL;
-  }
+  const SQLRETURN rc = Execute_Own(db, stmt, statement);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return DB_FAIL;
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
   return Fetch(stmt.get());
@@ -189,12 +194,8 @@ int Db_Query_One(DbConnection& db, const std::string& statement, std::initialize
 int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
                   const std::function<void()>& on_row) {
   StmtHandle stmt;
-  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
-  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
-  if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
-    return DB_FAIL;
-  }
+  const SQLRETURN rc = Execute_Own(db, stmt, statement);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return DB_FAIL;
   // Bound once: the range reads are the batched step's own, not the day-by-day routines' cursors.
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
@@ -223,10 +224,9 @@ int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<s
 
 int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {
   StmtHandle stmt;
-  if (!stmt.Alloc(db.Handle())) return DB_FAIL;
-  SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
+  const SQLRETURN rc = Execute_Own(db, stmt, statement);
+  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
   if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
     if (passthrough != 0 && db.Diag().native == passthrough) return passthrough;
     return DB_FAIL;
   }
