@@ -258,8 +258,9 @@ TEST_F(DriverTest, WriteWaitingTooLongForALockIsALockTimeout) {
   EXPECT_EQ(SQL_SUCCESS, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')"));
 }
 
-// A cross join of 100 rows four times over: 10^8 rows, minutes of work unless stopped.
-constexpr const char* kEndlessQuery = "SELECT COUNT(*) FROM dbo.n a, dbo.n b, dbo.n c, dbo.n d";
+// A cross join of 100 rows five times over: 10^10 rows, minutes of work unless stopped (10^8
+// rows took SQLite about a second, too close to a one-second limit).
+constexpr const char* kEndlessQuery = "SELECT COUNT(*) FROM dbo.n a, dbo.n b, dbo.n c, dbo.n d, dbo.n e";
 // A loop that never ends, each turn too short for SQLite to look at the limits itself.
 constexpr const char* kEndlessLoop = "DECLARE @i int = 0 WHILE 1 = 1 BEGIN SET @i = @i + 1 IF @i < 0 BREAK END";
 
