@@ -100,9 +100,11 @@ Lexeme NextToken(std::string_view s, size_t i) {
     t.type = Tok::Marker;
   } else if (std::strchr("(),.;=<>+-*/%&|^~!", c) != nullptr && c != '\0') {
     t.type = Tok::Op;
-    static const char* const kTwo[] = {"<=", ">=", "<>", "!=", "!<", "!>"};
-    for (const char* two : kTwo) {
-      if (s.compare(i, 2, two) == 0) j = i + 2;
+    // Two characters: <= >= <> != !< !>. Commas and parentheses, most of a long INSERT's
+    // operators, skip the test.
+    if ((c == '<' || c == '>' || c == '!') && j < n) {
+      const char d = s[j];
+      if (d == '=' || (c == '<' && d == '>') || (c == '!' && (d == '<' || d == '>'))) j = i + 2;
     }
     if (c == '!' && j == i + 1) t.type = Tok::Foreign;  // '!' only begins a two-character operator
   } else {
