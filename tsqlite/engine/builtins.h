@@ -10,8 +10,8 @@
 namespace tsqlite {
 
 // The current time as SQL Server's GETDATE() gives it: local time with milliseconds, in the
-// storage form of a datetime. SQLite evaluates 'now' once per statement step.
-inline constexpr const char* kNow = "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
+// storage form of a datetime, read once per statement execution (ts_now, RegisterFunctions).
+inline constexpr const char* kNow = "ts_now()";
 
 // How a function's arguments are read.
 enum class ArgForm {

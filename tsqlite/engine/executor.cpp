@@ -63,6 +63,14 @@ void ReadValue(sqlite3_stmt* stmt, int c, Value& v) {
   }
 }
 
+// A text bound with its length is not NUL-terminated for SQLite, and every function that then
+// reads it (length() in a column's width CHECK) copies it to add the NUL: two copies of every
+// value of a long INSERT. A whole text without a NUL of its own is bound as NUL-terminated.
+void BindText(sqlite3_stmt* stmt, int k, const std::string& text, size_t length, sqlite3_destructor_type keep) {
+  const bool terminated = length == text.size() && std::memchr(text.data(), 0, length) == nullptr;
+  sqlite3_bind_text(stmt, k, text.data(), terminated ? -1 : static_cast<int>(length), keep);
+}
+
 void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
   switch (v.type) {
     case Value::Type::Integer:
@@ -72,7 +80,7 @@ void BindValue(sqlite3_stmt* stmt, int k, const Value& v) {
       sqlite3_bind_double(stmt, k, v.real);
       break;
     case Value::Type::Text:
-      sqlite3_bind_text(stmt, k, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
+      BindText(stmt, k, v.text, v.text.size(), SQLITE_STATIC);
       break;
     case Value::Type::Null:
       sqlite3_bind_null(stmt, k);
@@ -512,7 +520,7 @@ bool Database::Open(const Settings& settings, Error& error) {
   }
   // A running statement looks at its time limit and at SQLCancel every few thousand steps.
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
-  rc = RegisterFunctions(db_, &date_first_);
+  rc = RegisterFunctions(db_, &date_first_, &statement_cache_);
   if (rc == SQLITE_OK) {
     // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
     // IDENTITY value.
@@ -702,6 +710,7 @@ void Result::Seen::NoteText(std::string_view text) {
 
 bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
                     const std::vector<ParamRule>* rules) {
+  statement_cache_.Clear();
   int count = sqlite3_bind_parameter_count(stmt);
   std::string converted;
   for (int k = 1; k <= count; ++k) {
@@ -734,7 +743,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             batch.errors.push_back(std::move(error));
             return false;
           }
-          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          BindText(stmt, k, converted, converted.size(), SQLITE_TRANSIENT);
           break;
         }
         if (rule.datetime) {
@@ -746,7 +755,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             return false;
           }
           if (rule.date_only) converted.resize(10);
-          sqlite3_bind_text(stmt, k, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+          BindText(stmt, k, converted, converted.size(), SQLITE_TRANSIENT);
           break;
         }
         if (rule.integer) {
@@ -769,7 +778,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             lit.text.find_first_not_of(' ', static_cast<size_t>(rule.width)) == std::string::npos) {
           length = static_cast<size_t>(rule.width);
         }
-        sqlite3_bind_text(stmt, k, lit.text.data(), static_cast<int>(length), SQLITE_STATIC);
+        BindText(stmt, k, lit.text, length, SQLITE_STATIC);
         break;
       }
       case Literal::Kind::Null:

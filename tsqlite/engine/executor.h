@@ -212,6 +212,7 @@ class Database {
   } identity_;
   void NoteIdentity(const std::string& table);
   int date_first_ = 7;
+  StatementCache statement_cache_;
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder
   std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;

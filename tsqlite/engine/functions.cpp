@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "builtins.h"
@@ -1700,19 +1701,21 @@ namespace {
 // becomes that type; into any other column it stays as it is. The column's type is looked up
 // once per statement.
 void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  struct Target {
-    Temporal kind = Temporal::None;
-    int scale = 0;
-  };
-  Target target;
-  if (const auto* known = static_cast<const Target*>(sqlite3_get_auxdata(ctx, 1))) {
-    target = *known;
-  } else {
+  auto* targets = static_cast<StatementCache*>(sqlite3_user_data(ctx));
+  const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+  const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+  if (table == nullptr || column == nullptr) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  std::string key(table);
+  key.push_back('\0');  // no name holds it
+  key.append(column);
+  auto found = targets->known.find(key);
+  if (found == targets->known.end()) {
+    StatementCache::Target target;
     const char* decl = nullptr;
-    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
-    if (table != nullptr && column != nullptr &&
-        sqlite3_table_column_metadata(sqlite3_context_db_handle(ctx), nullptr, table, column, &decl, nullptr, nullptr,
+    if (sqlite3_table_column_metadata(sqlite3_context_db_handle(ctx), nullptr, table, column, &decl, nullptr, nullptr,
                                       nullptr, nullptr) == SQLITE_OK &&
         decl != nullptr) {
       std::string upper(decl);
@@ -1720,8 +1723,9 @@ void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
       target.kind = TemporalOf(upper, target.scale);
       if (target.kind == Temporal::Datetime || target.kind == Temporal::Date) target.kind = Temporal::None;
     }
-    sqlite3_set_auxdata(ctx, 1, new Target(target), [](void* p) { delete static_cast<Target*>(p); });
+    found = targets->known.emplace(std::move(key), target).first;
   }
+  const StatementCache::Target target = found->second;
   if (target.kind == Temporal::None || sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
     sqlite3_result_value(ctx, argv[0]);
     return;
@@ -1734,9 +1738,27 @@ void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
+// ts_now(): the local time with milliseconds, "yyyy-mm-dd hh:mi:ss.mmm", the same for every row of
+// one statement. It is what strftime('%Y-%m-%d %H:%M:%f','now','localtime') gives, formatted once
+// per statement instead of once per row.
+void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
+  auto* cache = static_cast<StatementCache*>(sqlite3_user_data(ctx));
+  if (cache->now.empty()) {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
+    cache->now = text;
+  }
+  sqlite3_result_text(ctx, cache->now.data(), static_cast<int>(cache->now.size()), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
-int RegisterFunctions(sqlite3* db, const int* date_first) {
+int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statement_cache) {
   struct Function {
     const char* name;
     int args;
@@ -1755,7 +1777,6 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
       {"ts_to_datetime2", 3, FnToDatetime2, true},
       {"ts_to_time", 3, FnToTime, true},
       {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
-      {"ts_fit_datetime", 3, FnFitDatetime, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.
@@ -1778,8 +1799,14 @@ int RegisterFunctions(sqlite3* db, const int* date_first) {
                                               nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
-  const int rc = sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
-                                            nullptr, nullptr, FnAvgStep, FnAvgFinal, nullptr);
+  int rc = sqlite3_create_function_v2(db, "ts_fit_datetime", 3, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
+                                      statement_cache, FnFitDatetime, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function_v2(db, "ts_now", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, statement_cache, FnNow, nullptr,
+                                  nullptr, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,
+                                  nullptr, FnAvgStep, FnAvgFinal, nullptr);
   return rc != SQLITE_OK ? rc : RegisterDecimalFunctions(db);
 }
 

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -133,9 +134,28 @@ Temporal TemporalOf(std::string_view upper_decl, int& scale);
 bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string& storage, int& native,
                     std::string& message);
 
+// What the functions of one statement's execution look up once rather than for every row of a
+// multi-row INSERT: the declared type of each column ts_fit_datetime writes into (by table and
+// column, a NUL between them), and the current time ts_now gives. The owner clears it before
+// every statement it steps: a column's type cannot change while a statement runs, but may between
+// two, and SQL Server reads the current time once per statement.
+struct StatementCache {
+  struct Target {
+    Temporal kind = Temporal::None;
+    int scale = 0;
+  };
+  std::unordered_map<std::string, Target> known;
+  std::string now;  // "" until ts_now is first called
+  void Clear() {
+    known.clear();
+    now.clear();
+  }
+};
+
 // Registers the SQLite functions the translated statements call (conversions, DATEADD, DATEPART,
 // datetime arithmetic, modulo with the divide-by-zero error, current time). date_first points at
-// the connection's DATEFIRST setting (1..7), read at every call.
-int RegisterFunctions(sqlite3* db, const int* date_first);
+// the connection's DATEFIRST setting (1..7), read at every call; statement_cache is what
+// ts_fit_datetime and ts_now keep for one statement. Both must outlive the connection.
+int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statement_cache);
 
 }  // namespace tsqlite

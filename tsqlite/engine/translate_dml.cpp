@@ -754,7 +754,7 @@ int Translator::ParamNumber(const std::string& s) {
 
 bool Translator::IsDatetimeCall(const std::string& s) {
   size_t open = std::string::npos;
-  for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime("}) {
+  for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime(", "ts_now("}) {
     if (s.rfind(prefix, 0) == 0) open = std::strlen(prefix) - 1;
   }
   if (open == std::string::npos || s.back() != ')') return false;

@@ -109,6 +109,17 @@ const Case kCases[] = {
     {"INSERT INTO dbo.k (id, d2) VALUES (3, DATEADD(day, 1, CONVERT(datetime, '20240101')))", "ok"},
     {"SELECT t, sd FROM dbo.k WHERE id = 1 UNION ALL SELECT d2, NULL FROM dbo.k WHERE id = 3",
      "08:00:00.997|2024-06-16 00:01:00;2024-01-02 00:00:00.0000000|NULL"},
+    // The current time, once per statement, fitted to each column's own type in every row.
+    {"INSERT INTO dbo.k (id, d2, sd, t) VALUES (4, GETDATE(), GETDATE(), GETDATE()), "
+     "(5, CURRENT_TIMESTAMP, CURRENT_TIMESTAMP, CURRENT_TIMESTAMP)",
+     "ok"},
+    {"SELECT COUNT(DISTINCT d2), COUNT(DISTINCT sd), COUNT(DISTINCT t) FROM dbo.k WHERE id >= 4", "1|1|1"},
+    {"SELECT LEN(d2), DATEPART(second, sd), LEN(t) FROM dbo.k WHERE id = 5", "27|0|12"},
+    // A column's type is looked up again by the next statement: the table may be another by then.
+    {"DROP TABLE dbo.k", "ok"},
+    {"CREATE TABLE dbo.k (id int, d2 smalldatetime)", "ok"},
+    {"INSERT INTO dbo.k (id, d2) VALUES (1, GETDATE())", "ok"},
+    {"SELECT LEN(d2), DATEPART(second, d2) FROM dbo.k", "19|0"},
     // Trailing blanks do not count in comparisons.
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1"},
     {"SELECT CASE WHEN 'a ' = 'a' THEN 1 ELSE 0 END", "1"},

@@ -13,7 +13,7 @@ class Functions : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
-    ASSERT_EQ(RegisterFunctions(db_, &date_first_), SQLITE_OK);
+    ASSERT_EQ(RegisterFunctions(db_, &date_first_, &statement_cache_), SQLITE_OK);
   }
   void TearDown() override { sqlite3_close(db_); }
 
@@ -38,6 +38,7 @@ class Functions : public ::testing::Test {
  protected:
   sqlite3* db_ = nullptr;
   int date_first_ = 7;
+  StatementCache statement_cache_;
 };
 
 struct Case {
@@ -248,6 +249,17 @@ TEST_F(Functions, DateAddAndDateDiff) {
 
 TEST_F(Functions, ErrorFunctionRaisesTheGivenNumber) {
   EXPECT_EQ(Eval("ts_error(2760, 'no schema')"), "error: tsqlite:2760:no schema");
+}
+
+// GETDATE() and CURRENT_TIMESTAMP: the local time to the millisecond, read once per statement
+// (the owner clears the cache between statements), as SQLite's own 'now' gives it.
+TEST_F(Functions, NowIsTheLocalTimeReadOncePerStatement) {
+  EXPECT_CASES({"length(ts_now())", "23"},
+               {"abs(julianday(ts_now()) - julianday('now', 'localtime')) * 86400 < 1", "1"});
+  statement_cache_.now = "2001-02-03 04:05:06.789";
+  EXPECT_CASES({"ts_now()", "2001-02-03 04:05:06.789"});
+  statement_cache_.Clear();
+  EXPECT_CASES({"ts_now() > '2026'", "1"});
 }
 
 }  // namespace

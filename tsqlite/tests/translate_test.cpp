@@ -29,7 +29,7 @@ class Db {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
-    RegisterFunctions(db_, &date_first_);
+    RegisterFunctions(db_, &date_first_, &statement_cache_);
   }
   ~Db() { sqlite3_close(db_); }
   Db(const Db&) = delete;
@@ -50,6 +50,7 @@ class Db {
         date_first_ = static_cast<int>(shape.literals.at(static_cast<size_t>(st.date_first_param)).integer);
         continue;
       }
+      statement_cache_.Clear();
       sqlite3_stmt* stmt = nullptr;
       if (sqlite3_prepare_v2(db_, st.sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
         return {std::string("error: ") + sqlite3_errmsg(db_) + " in " + st.sql};
@@ -121,6 +122,7 @@ class Db {
  private:
   sqlite3* db_ = nullptr;
   int date_first_ = 7;
+  StatementCache statement_cache_;
   int changes_ = -1;
 };
 
