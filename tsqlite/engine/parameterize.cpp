@@ -55,10 +55,18 @@ void Parameterize(std::string_view s, Shape& out) {
         } else {
           Literal& lit = next_literal();
           lit.kind = Literal::Kind::Text;
+          // The text between the quotes, '' standing for one quote.
+          const std::string_view body = text.substr(t.national ? 2 : 1, text.size() - (t.national ? 3 : 2));
           lit.text.clear();
-          for (size_t k = t.national ? 2 : 1; k + 1 < text.size(); ++k) {
-            lit.text.push_back(text[k]);
-            if (text[k] == '\'') ++k;  // '' stands for one quote
+          for (size_t k = 0;;) {
+            const size_t quote = body.find('\'', k);
+            if (quote == std::string_view::npos) {
+              lit.text.append(body.substr(k));
+              break;
+            }
+            lit.text.append(body.substr(k, quote + 1 - k));
+            k = quote + 2;
+            if (k >= body.size()) break;
           }
           if (t.national) out.key.push_back('N');  // N? : the translator describes it as nvarchar
           out.key.push_back(kMarker);

@@ -734,6 +734,7 @@ TEST(Parameterize, TakesLiteralsOutAndFoldsLayout) {
        {}},
       {"CREATE TABLE t (a int) INSERT INTO t VALUES (1)", "CREATE TABLE t (a int) INSERT INTO t VALUES (?)", {"i:1"}},
       {"SELECT 'it''s' WHERE 1 = ?", "SELECT ? WHERE ? = ?", {"t:it's", "i:1", "null"}},
+      {"SELECT '', '''', 'a''', N'''b''c'''", "SELECT ?, ?, ?, N?", {"t:", "t:'", "t:a'", "t:'b'c'"}},
       {"CREATE TABLE t (a int DEFAULT ?)", "CREATE TABLE t (a int DEFAULT \x01)", {}},
       {"SELECT 99999999999999999999", "SELECT ?", {"r:1e+20"}},
   };
