@@ -1637,6 +1637,29 @@ void FnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 bool TextToDatetime(std::string_view text, std::string& storage, int& native, std::string& message) {
+  // 'yyyymmdd', the form planex writes every date in: a valid day in datetime's range is midnight
+  // of that day without the search for a format. Anything else, errors included, takes the
+  // general way.
+  if (text.size() == 8 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const auto number = [&](size_t at, size_t len) {
+      int v = 0;
+      for (size_t k = at; k < at + len; ++k) v = v * 10 + (text[k] - '0');
+      return v;
+    };
+    const int year = number(0, 4), month = number(4, 2), day = number(6, 2);
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (year >= 1753 && month >= 1 && month <= 12 && day >= 1 &&
+        day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0)) {
+      storage.assign(text.substr(0, 4));
+      storage += '-';
+      storage.append(text.substr(4, 2));
+      storage += '-';
+      storage.append(text.substr(6, 2));
+      storage += " 00:00:00.000";
+      return true;
+    }
+  }
   int64_t ms = 0;
   const ParseResult r =
       ParseDatetime(reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()), 0, ms);

@@ -85,6 +85,24 @@ TEST_F(Functions, TextToDatetimeByStyle) {
                 "out-of-range value."});
 }
 
+// A string bound to a datetime column: 'yyyymmdd', planex's form for dates, and its neighbours.
+TEST(TextToDatetime, DatesOfEightDigitsAndTheirErrors) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"20240229", "2024-02-29 00:00:00.000"}, {"17530101", "1753-01-01 00:00:00.000"},
+      {"99991231", "9999-12-31 00:00:00.000"}, {"20271231", "2027-12-31 00:00:00.000"},
+      {"20000229", "2000-02-29 00:00:00.000"}, {"19000229", "242"},
+      {"20230229", "242"},  {"17521231", "242"},  {"20241301", "242"},  {"20240100", "242"},
+      {"20240431", "242"},  {"00000000", "242"},  {"2024022a", "241"},  {"2024-02-29", "2024-02-29 00:00:00.000"},
+      {" 20240229", "2024-02-29 00:00:00.000"}, {"202402291", "241"},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::string storage, message;
+    int native = 0;
+    const bool ok = TextToDatetime(text, storage, native, message);
+    EXPECT_EQ(ok ? storage : std::to_string(native), expected) << text;
+  }
+}
+
 TEST_F(Functions, DatetimeKeepsThreeHundredthsOfASecond) {
   EXPECT_CASES({"ts_to_datetime('2024-01-01 23:59:59.999', 121)", "2024-01-02 00:00:00.000"},
                {"ts_to_datetime('2024-01-01 10:00:00.001', 121)", "2024-01-01 10:00:00.000"},
