@@ -1825,8 +1825,8 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
   int rc = sqlite3_create_function_v2(db, "ts_fit_datetime", 3, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
                                       statement_cache, FnFitDatetime, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
-  rc = sqlite3_create_function_v2(db, "ts_now", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, statement_cache, FnNow, nullptr,
-                                  nullptr, nullptr);
+  rc = sqlite3_create_function_v2(db, "ts_now", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC,
+                                  statement_cache, FnNow, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
   rc = sqlite3_create_function_v2(db, "ts_avg", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, nullptr,
                                   nullptr, FnAvgStep, FnAvgFinal, nullptr);

@@ -171,6 +171,15 @@ TEST_F(DriverTest, RepeatedShapeWithOtherValuesGivesTheirRows) {
   EXPECT_EQ("4", db_.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
 }
 
+TEST_F(DriverTest, CurrentTimeIsReadAgainByEveryStatementOfACachedShape) {
+  const std::string sql = "SELECT CONVERT(varchar(23), CURRENT_TIMESTAMP, 121)";
+  const std::string first = db_.Scalar(sql);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string second = db_.Scalar(sql);
+  EXPECT_EQ(first.size(), 23u) << first;
+  EXPECT_LT(first, second);
+}
+
 TEST_F(DriverTest, DatetimeReadsAsTextWithMilliseconds) {
   ASSERT_EQ(SQL_SUCCESS,
             db_.Exec("INSERT INTO ABC_1.Qxs327Tag (TagPnr, TagTag, TagDat) VALUES ('00000001', "
