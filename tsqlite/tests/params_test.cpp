@@ -97,6 +97,8 @@ TEST_F(ParamsTest, EveryCTypeArrivesAsTheValueItHolds) {
       {"time struct into time(0)", SQL_C_TYPE_TIME, SQL_TYPE_TIME, &time, 0, "SELECT CAST(? AS time(0))", "10:30:05"},
       {"guid struct", SQL_C_GUID, SQL_GUID, &guid, 0, "SELECT ?", "01020304-0506-0708-090A-0B0C0D0E0F10"},
       {"binary keeps its zero byte", SQL_C_BINARY, SQL_VARBINARY, bytes, 3, "SELECT DATALENGTH(?)", "3"},
+      {"char keeps its zero byte", SQL_C_CHAR, SQL_VARCHAR, bytes, 3, "SELECT CASE WHEN ? = 'A' THEN 1 ELSE 0 END",
+       "0"},
       {"NULL by indicator", SQL_C_CHAR, SQL_VARCHAR, "x", SQL_NULL_DATA, "SELECT ISNULL(?, 'null')", "null"},
       {"default C type of nvarchar", SQL_C_DEFAULT, SQL_WVARCHAR, u"\u00e4", SQL_NTS, "SELECT ?", "\xC3\xA4"},
       {"char given as integer", SQL_C_CHAR, SQL_INTEGER, "41", SQL_NTS, "SELECT ? + 1", "42"},
