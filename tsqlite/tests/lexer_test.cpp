@@ -17,6 +17,7 @@ std::string Tokens(std::string_view text) {
     if (t.type == Tok::End) break;
     EXPECT_EQ(t.offset, i);
     EXPECT_GT(t.length, 0u);
+    EXPECT_LE(t.offset + t.length, text.size());
     i = t.offset + t.length;
     if (!out.empty()) out += ' ';
     out += kLetters[static_cast<int>(t.type)];
@@ -39,6 +40,20 @@ TEST(Lexer, SplitsTextIntoTokensWithOffsets) {
       {"\x01;", "F:\x01 O:;"},
   };
   for (const auto& [text, tokens] : cases) EXPECT_EQ(tokens, Tokens(text)) << text;
+}
+
+// A client passes a statement as a buffer and a length: the lexer reads nothing past the length,
+// whatever follows in the buffer.
+TEST(Lexer, StopsAtTheEndOfATextCutFromALongerBuffer) {
+  const struct {
+    const char* buffer;
+    size_t length;
+    const char* tokens;
+  } cases[] = {
+      {"1  x", 2, "N:1 S"},   {"1 --x", 3, "N:1 S O:-"}, {"1 /*x*/", 3, "N:1 S O:/"}, {"1 .5", 3, "N:1 S O:."},
+      {"a<=b", 2, "W:a O:<"}, {"'ab''c'", 4, "T:'ab'"},  {"12.5e3", 2, "N:12"},       {"[a]]b]", 3, "Q:[a]"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.tokens, Tokens(std::string_view(c.buffer, c.length))) << c.buffer;
 }
 
 }  // namespace
