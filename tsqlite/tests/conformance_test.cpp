@@ -115,6 +115,12 @@ const Case kCases[] = {
      "ok"},
     {"SELECT COUNT(DISTINCT d2), COUNT(DISTINCT sd), COUNT(DISTINCT t) FROM dbo.k WHERE id >= 4", "1|1|1"},
     {"SELECT LEN(d2), DATEPART(second, sd), LEN(t) FROM dbo.k WHERE id = 5", "27|0|12"},
+    // Twenty-four parameters in one statement, each bound to its own place (?19 is not ?1 and 9).
+    {"CREATE TABLE dbo.many (a int, b char(1))", "ok"},
+    {"INSERT INTO dbo.many (a, b) VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd'), (5, 'e'), (6, 'f'), "
+     "(7, 'g'), (8, 'h'), (9, 'i'), (10, 'j'), (11, 'k'), (12, 'l')",
+     "ok"},
+    {"SELECT SUM(CASE WHEN b = CHAR(96 + a) THEN 1 ELSE 0 END), COUNT(*) FROM dbo.many", "12|12"},
     // A column's type is looked up again by the next statement: the table may be another by then.
     {"DROP TABLE dbo.k", "ok"},
     {"CREATE TABLE dbo.k (id int, d2 smalldatetime)", "ok"},
