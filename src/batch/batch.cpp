@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "batch/early.h"
+#include "batch/error_lines.h"
 #include "batch/progress.h"
 #include "calendar/bak.h"
 #include "calendar/date.h"
@@ -46,6 +48,12 @@ std::string ReadSetting(const char* key, const std::string& path) {
   return record.value;
 }
 
+// A run that stops before the generators says why at the operator's terminal; a scheduler's run
+// has the run log only.
+void SayStop(bool terminal, const BatchStop& stop) {
+  if (terminal) std::fputs(Batch_Stop_Line(stop).c_str(), stderr);
+}
+
 }  // namespace
 
 bool Batch_EndeJahr_Valid(std::string_view ende_jahr) {
@@ -71,6 +79,13 @@ void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis) {
 int Batch_Run(int argc, const char* const* argv) {
   const std::string today = TodayKey();
 
+  // Usage and version on request, before any log is written.
+  if (const std::string info = Batch_Info_Text(argc, argv); !info.empty()) {
+    std::fputs(info.c_str(), stdout);
+    return 0;
+  }
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+
   // The log and the connection close on every way out of the run.
   RunLog log;
   const char* reason = "";
@@ -83,6 +98,7 @@ int Batch_Run(int argc, const char* const* argv) {
     std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
     std::fputs("Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n", stdout);
     log.Printf("Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
+    SayStop(terminal, Batch_Stop_Arguments(argc - 1));
     return 0;
   }
 
@@ -99,30 +115,37 @@ int Batch_Run(int argc, const char* const* argv) {
   // and run the generators far past any sensible date, so both are refused before anything else.
   if (!Batch_EndeJahr_Valid(ende_jahr)) {
     log.Printf("Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
+    SayStop(terminal, Batch_Stop_EndeJahr(ende_jahr));
     return 0;
   }
   if (!Batch_BegDat_Valid(beg_dat)) {
     log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
+    SayStop(terminal, Batch_Stop_BegDat(beg_dat));
     return 0;
   }
 
   std::string login = ReadSetting("LOGIN", pfad);
   std::string pass = ReadSetting("PASS", pfad);
   std::string net8 = ReadSetting("NET8", pfad);
-  std::string schema = Schema_Form(ReadSetting("SCHEMA", pfad));
+  const std::string schema_value = ReadSetting("SCHEMA", pfad);
+  std::string schema = Schema_Form(schema_value);
 
   // The schema is pasted into every statement text; anything but a plain name is refused here.
   if (!Schema_Valid(schema)) {
     log.Printf("Error: Schema ungültig: '%s'\n", schema);
+    SayStop(terminal, Batch_Stop_Schema(pfad, schema_value, schema));
     return 0;
   }
 
   DbConnection db;
+  // Every error line from here on is kept with the reason of the failure it reports.
+  RunErrorLines errors(db, log);
   int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   if (rc != 0) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
     log.Printf("Fehler(DB-Connect)! RC:%d ", rc);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
+    SayStop(terminal, Batch_Stop_Connect(net8, login, errors.Kept().empty() ? DbReason{} : errors.Kept()[0].reason));
     return 0;
   }
 
@@ -137,13 +160,13 @@ int Batch_Run(int argc, const char* const* argv) {
 
   // Each generator reports its own failures; none keeps the next from running. An operator at a
   // terminal sees how far the run is; a scheduler's run gets no output there.
-  Progress progress(run, stderr, isatty(STDERR_FILENO) == 1);
+  Progress progress(run, stderr, terminal);
   progress.Step("[1/3] Basiskalender");
   Bak_Calendar_Extend(run, end_key.c_str());
   progress.Step("[2/3] Arbeitszeitkalender");
   Kal_Calendar_Generate(run, end_key.c_str());
   progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
   Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
-  progress.Finish("PLANEX.LOG");
+  progress.Finish("PLANEX.LOG", errors);
   return 0;
 }

@@ -121,6 +121,18 @@ long Progress_Error_Lines(const char* log_path) {
   return count;
 }
 
+std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown) {
+  std::string text;
+  std::size_t n = 0;
+  for (; n < kept.size() && n < shown; ++n) {
+    text += "    " + kept[n].line + "\n";
+    if (!kept[n].reason.Empty()) text += "      Grund: " + Db_Reason_Text(kept[n].reason) + "\n";
+  }
+  if (count > static_cast<long>(n) && n > 0)
+    text += "    ... und " + std::to_string(count - static_cast<long>(n)) + " weitere\n";
+  return text;
+}
+
 Progress::Progress(RunContext& run, FILE* out, bool on) : run_(run), out_(out), on_(on) {
   if (!on_) return;
   run_.progress = this;
@@ -150,6 +162,7 @@ void Progress::Persons(std::string_view name, const char* pnr_von, const char* p
   DiagSatz kept = run_.db.Diag();
   int r = Db_Query_One(run_.db, Db_Format(kSql, run_.schema, run_.schema, pnr_von, pnr_bis), {Db_Long(&total)});
   run_.db.Diag() = kept;
+  run_.db.StatementStarts();  // a failed count is no failure of the run's own statements
   Begin(name, 0, r == DB_OK ? total : -1);
 }
 
@@ -178,10 +191,11 @@ void Progress::Wrote(std::string_view statement, long rows) {
   Show(false);
 }
 
-void Progress::Finish(const char* log_path) {
+void Progress::Finish(const char* log_path, const RunErrorLines& errors) {
   if (!on_) return;
   Show(true);  // the step's last state, then the summary in its place
   std::string summary = Progress_Summary(tables_, Progress_Error_Lines(log_path), Since(run_start_));
+  summary += Progress_Error_Reasons(errors.Kept(), errors.Count());
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/error_lines.h"
 #include "db/db.h"
 #include "db/run_context.h"
 
@@ -29,6 +30,9 @@ std::string Progress_Line(std::string_view step, long rows, long persons_done, l
 std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds);
 // Lines of a run log that begin with "Error" or "Fehler"; -1 when it cannot be read.
 long Progress_Error_Lines(const char* log_path);
+// The first `shown` error lines of a run, each followed by its reason where it has one, and how
+// many more there are; lines ending in "\n", "" when there are none.
+std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown = 5);
 
 class Progress final : public RunProgress, public DbWriteObserver {
  public:
@@ -42,8 +46,9 @@ class Progress final : public RunProgress, public DbWriteObserver {
   void Step(std::string_view name);
   // The person run over the range; counts its persons first.
   void Persons(std::string_view name, const char* pnr_von, const char* pnr_bis);
-  // Replaces the line by the summary, with the error lines of the run log at log_path.
-  void Finish(const char* log_path);
+  // Replaces the line by the summary, with the error lines of the run log at log_path and the
+  // first of them with their reasons.
+  void Finish(const char* log_path, const RunErrorLines& errors);
 
   void PersonDone() override;
   void Wrote(std::string_view statement, long rows) override;

@@ -35,6 +35,22 @@ void RunLog::Close() {
 void RunLog::Write(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
-  std::vfprintf(file_, fmt, args);
+  if (listener_ == nullptr) {
+    std::vfprintf(file_, fmt, args);
+    va_end(args);
+    return;
+  }
+  // With a listener the text is formatted once, written as it is, and its completed lines told.
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, fmt, args);
   va_end(args);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, again);
+  va_end(again);
+  std::fwrite(text.data(), 1, text.size(), file_);
+  pending_ += text;
+  for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
+    listener_->Line(std::string_view(pending_).substr(0, end));
+  }
 }

@@ -8,6 +8,16 @@
 #include "common/format.h"
 #include "common/text.h"
 
+// Told of every line of the run log once it is complete, as it stands in the file (without its
+// line end). The run keeps the reasons of its error lines with it.
+class RunLogListener {
+ public:
+  virtual void Line(std::string_view line) = 0;
+
+ protected:
+  ~RunLogListener() = default;
+};
+
 class RunLog {
  public:
   RunLog() = default;
@@ -21,6 +31,8 @@ class RunLog {
   // Closes the run log; safe to call when it is not open.
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
+  // The listener of completed lines, or nullptr for none (the default).
+  void SetListener(RunLogListener* listener) { listener_ = listener; }
 
   // Writes one text of a log line. A text that ends in a line end completes the line, which then
   // reaches the file at once, so that the log survives a crash of the run. Text arguments come
@@ -44,4 +56,6 @@ class RunLog {
   void Write(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
   FILE* file_ = nullptr;
+  RunLogListener* listener_ = nullptr;
+  std::string pending_;  // the started line, while there is a listener
 };

@@ -65,9 +65,10 @@ void AppendQuoted(std::string& out, std::string_view text) {
 // Allocates the statement's own handle and executes it: SQL_ERROR with the diagnostics kept in
 // db when the execution fails, SQL_INVALID_HANDLE when there is no handle to execute it on.
 SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement) {
+  db.StatementStarts();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
-  if (rc == SQL_ERROR) Db_Diag_Get(SQL_HANDLE_STMT, stmt.get(), &db.Diag());
+  if (rc == SQL_ERROR) db.Capture(stmt.get());
   return rc;
 }
 
@@ -88,6 +89,12 @@ int DbConnection::Connect(const char* user, const char* password, const char* ds
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(user)), SQL_NTS,
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(password)), SQL_NTS);
   connected_ = rc != SQL_ERROR;
+  if (!connected_) {
+    // Why the driver manager or the driver refused (IM002 for an unknown data source, the
+    // server's login failure, ...): kept as the reason of the connect failure.
+    Db_Diag_Get(SQL_HANDLE_DBC, hdbc_, &diag_);
+    diag_fresh_ = diag_.state[0] != '\0';
+  }
   return connected_ ? 0 : -1;
 }
 
@@ -102,6 +109,18 @@ void DbConnection::Disconnect() {
 
 void DbConnection::ClearDiag() {
   std::memset(&diag_, 0, sizeof(diag_));
+}
+
+void DbConnection::Capture(SQLHSTMT stmt) {
+  Db_Diag_Get(SQL_HANDLE_STMT, stmt, &diag_);
+  diag_fresh_ = true;
+}
+
+bool DbConnection::TakeReason(DiagSatz* reason) {
+  if (!diag_fresh_) return false;
+  diag_fresh_ = false;
+  *reason = diag_;
+  return true;
 }
 
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record) {
@@ -147,6 +166,7 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
 
 int DbCursor::Open(const std::string& statement) {
   Close();
+  db_.StatementStarts();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
     return DB_FAIL;
@@ -158,18 +178,20 @@ int DbCursor::Open(const std::string& statement) {
   SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt_, statement);
   if (rc == SQL_SUCCESS_WITH_INFO) return DB_OK;
   if (rc == SQL_ERROR) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt_, &db_.Diag());
+    db_.Capture(stmt_);
     Close();
   }
   return rc;
 }
 
 int DbCursor::Fetch(std::initializer_list<DbCol> cols) {
+  // A fetch of a cursor whose open failed runs nothing: the open's reason stays.
   if (stmt_ == SQL_NULL_HSTMT) return DB_FAIL;
+  db_.StatementStarts();
   BindColumns(stmt_, cols, &indicator_);
   int r = ::Fetch(stmt_);
   if (r == DB_FAIL) {
-    Db_Diag_Get(SQL_HANDLE_STMT, stmt_, &db_.Diag());
+    db_.Capture(stmt_);
     Close();
   }
   return r;

@@ -63,6 +63,13 @@ class DbConnection {
   const DiagSatz& Diag() const { return diag_; }
   DiagSatz& Diag() { return diag_; }
   void ClearDiag();
+  // Keeps the diagnostics of a statement that failed, as the reason of that failure.
+  void Capture(SQLHSTMT stmt);
+  // A statement starts: the kept diagnostics no longer describe the latest statement.
+  void StatementStarts() { diag_fresh_ = false; }
+  // The reason of the latest statement, or of the connection attempt, when it failed and no
+  // error line has taken it yet: then true, with the diagnostics in *reason. Taken once.
+  bool TakeReason(DiagSatz* reason);
 
   // The observer of successful writes, or nullptr for none (the default).
   void SetWriteObserver(DbWriteObserver* observer) { observer_ = observer; }
@@ -73,6 +80,7 @@ class DbConnection {
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   DiagSatz diag_{};
+  bool diag_fresh_ = false;  // diag_ describes the latest statement, which failed
   DbWriteObserver* observer_ = nullptr;
 };
 

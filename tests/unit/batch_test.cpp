@@ -3,6 +3,8 @@
 #include <string>
 
 #include "batch/batch.h"
+#include "batch/early.h"
+#include "fixtures/helpers.h"
 
 namespace {
 
@@ -42,6 +44,51 @@ TEST(Batch, ZeroBoundTakesEveryPerson) {
     EXPECT_EQ(von, c.out_von);
     EXPECT_EQ(bis, c.out_bis);
   }
+}
+
+// Only a lone --help, -h or --version is a request; every other argument list is a run.
+TEST(Batch, InfoOnlyForALoneRequest) {
+  struct Case {
+    std::vector<const char*> argv;
+    const char* starts;  // "" = no request
+  } cases[] = {
+      {{"planex", "--help"}, "Aufruf: planex BegDat EndeJahr Pfad PnrVon PnrBis\n"},
+      {{"planex", "-h"}, "Aufruf: planex BegDat EndeJahr Pfad PnrVon PnrBis\n"},
+      {{"planex", "--version"}, "planex 1."},
+      {{"planex", "--help", "x"}, ""},
+      {{"planex", "-help"}, ""},
+      {{"planex"}, ""},
+      {{"planex", "0", "2027", "--help", "0", "0"}, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string text = Batch_Info_Text(static_cast<int>(c.argv.size()), c.argv.data());
+    EXPECT_EQ(text.rfind(c.starts, 0), 0u) << c.argv.back() << ": " << text;
+    if (*c.starts == '\0') {
+      EXPECT_EQ(text, "") << c.argv.back();
+    }
+  }
+}
+
+// A settings file that gives no settings is said as such, not as a bad schema.
+TEST(Batch, SettingsFileProblemsAreNamed) {
+  fixture::TempDir dir("planex-batch");
+  fixture::WriteText(dir.File("ok.ini"), "0;DB;\n");
+  struct Case {
+    std::string path, problem, stop;
+  } cases[] = {
+      {dir.File("ok.ini"), "", "nennt kein SCHEMA"},
+      {dir.File("missing.ini"), "existiert nicht", "existiert nicht"},
+      {dir.File("ok.ini/x"), "existiert nicht (ein Teil des Pfads ist kein Ordner)", "kein Ordner"},
+      {dir.Path().string(), "ist ein Ordner, keine Datei", "ist ein Ordner"},
+      {"/dev/null", "ist keine gewöhnliche Datei", "keine gewöhnliche Datei"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Batch_Settings_Problem(c.path), c.problem) << c.path;
+    BatchStop stop = Batch_Stop_Schema(c.path, "", "");
+    EXPECT_STREQ(stop.kind, "settings_file") << c.path;
+    EXPECT_NE(Batch_Stop_Line(stop).find(c.stop), std::string::npos) << Batch_Stop_Line(stop);
+  }
+  EXPECT_STREQ(Batch_Stop_Schema(dir.File("ok.ini"), "1cx", "1C").kind, "schema");
 }
 
 }  // namespace

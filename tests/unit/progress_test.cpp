@@ -69,4 +69,36 @@ TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
             "  Fehlerzeilen in PLANEX.LOG: 3\n");
 }
 
+// The first error lines go to the terminal with their reasons; the rest are counted.
+TEST(Progress, ErrorReasonsOfTheFirstLines) {
+  const DbReason missing{"42S02", 208, "[tsqlite]Invalid object name 'ABC_1.Qxs327Tag'."};
+  const std::vector<RunErrorLine> kept = {
+      {"Error: Tagsatz ermitteln -1! Person: P1! Tag: 20261201", missing},
+      {"Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261201! ", {}},
+      {"Error: Nächste Person ermitteln. RC:-1", {"HY000", 0, "bad\nline"}},
+  };
+  struct Case {
+    long count;
+    std::size_t shown;
+    std::string text;
+  } cases[] = {
+      {0, 5, ""},
+      {3, 2,
+       "    Error: Tagsatz ermitteln -1! Person: P1! Tag: 20261201\n"
+       "      Grund: SQLSTATE 42S02, Nr. 208: [tsqlite]Invalid object name 'ABC_1.Qxs327Tag'.\n"
+       "    Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261201! \n"
+       "    ... und 1 weitere\n"},
+      {3, 5,
+       "    Error: Tagsatz ermitteln -1! Person: P1! Tag: 20261201\n"
+       "      Grund: SQLSTATE 42S02, Nr. 208: [tsqlite]Invalid object name 'ABC_1.Qxs327Tag'.\n"
+       "    Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261201! \n"
+       "    Error: Nächste Person ermitteln. RC:-1\n"
+       "      Grund: SQLSTATE HY000: bad\\nline\n"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<RunErrorLine> lines(kept.begin(), kept.begin() + std::min<long>(c.count, 3));
+    EXPECT_EQ(Progress_Error_Reasons(lines, c.count, c.shown), c.text) << c.count << " " << c.shown;
+  }
+}
+
 }  // namespace

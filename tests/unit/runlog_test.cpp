@@ -56,4 +56,26 @@ TEST(RunLog, SymbolicLinkIsNotFollowed) {
   EXPECT_EQ(fixture::ReadText(dir.Path("target")), "keep");
 }
 
+// A listener hears every completed line once, texts joined as in the file; the file is unchanged.
+TEST(RunLog, ListenerHearsCompletedLines) {
+  struct Lines : RunLogListener {
+    std::vector<std::string> got;
+    void Line(std::string_view line) override { got.emplace_back(line); }
+  } lines;
+  LogDir dir;
+  {
+    RunLog log;
+    ASSERT_EQ(log.Open(dir.Path().c_str(), nullptr), 0);
+    log.SetListener(&lines);
+    log.Printf("Error: Tagsatz einfügen %d! ", -1);
+    log.Printf("Person: %s! Tag: %s\n", "P\n1", "20261201");
+    log.Printf("ZtgTag: %d!\nZtgAgr: %s!\n", 3, "");
+    log.Printf("Error: unfinished");
+  }
+  EXPECT_EQ(lines.got, (std::vector<std::string>{"Error: Tagsatz einfügen -1! Person: P\\n1! Tag: 20261201",
+                                                 "ZtgTag: 3!", "ZtgAgr: !"}));
+  EXPECT_EQ(fixture::ReadText(dir.Path()),
+            "Error: Tagsatz einfügen -1! Person: P\\n1! Tag: 20261201\nZtgTag: 3!\nZtgAgr: !\nError: unfinished");
+}
+
 }  // namespace

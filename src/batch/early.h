@@ -1,0 +1,32 @@
+#pragma once
+// What planex says at the operator's terminal: its usage and version on request, and why a run
+// stopped before the generators (arguments, settings file, schema, connection). The run log says
+// the same in its own lines, which stay as they always were.
+#include <string>
+#include <string_view>
+
+#include "batch/error_lines.h"
+
+// "--help", "-h" or "--version" as the only argument: the text for standard output; else "".
+std::string Batch_Info_Text(int argc, const char* const* argv);
+
+// Why a run stopped before the generators.
+struct BatchStop {
+  const char* kind = "";  // "arguments", "settings_file", "schema", "connection"
+  std::string text;       // a German sentence naming the file or data source and the reason
+  DbReason reason;        // the driver's diagnostics of a failed connection
+};
+
+// What is wrong with the settings file at path: "" when it is a readable regular file, else a
+// German reason ("existiert nicht", "keine Leseberechtigung", "ist keine Datei", ...).
+std::string Batch_Settings_Problem(const std::string& path);
+
+BatchStop Batch_Stop_Arguments(int given);
+BatchStop Batch_Stop_EndeJahr(std::string_view ende_jahr);
+BatchStop Batch_Stop_BegDat(std::string_view beg_dat);
+// The schema was refused: the settings file's own problem when it has one, else the value.
+BatchStop Batch_Stop_Schema(const std::string& path, const std::string& raw_value, const std::string& schema);
+BatchStop Batch_Stop_Connect(const std::string& dsn, const std::string& login, const DbReason& reason);
+
+// The terminal's lines of a stop: "planex: <text>\n".
+std::string Batch_Stop_Line(const BatchStop& stop);
