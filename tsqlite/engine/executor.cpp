@@ -280,6 +280,13 @@ const ErrorRule kErrorRules[] = {
        return "Lock request time out period exceeded.";
      },
      false},
+    // A database file the connection may only read (its mode, a read-only mount): SQL Server's
+    // answer for a write to a read-only database.
+    {SQLITE_READONLY, nullptr, 3906, "42000",
+     [](const Mapped&, std::string_view, std::string_view db) {
+       return "Failed to update database " + Quoted(db, '"') + " because the database is read-only.";
+     },
+     false},
     // Errors raised by the registered functions: their SQLSTATE by native number.
     {0, nullptr, 8134, "22012", nullptr, false},
     {0, nullptr, 8115, "22003", nullptr, false},
@@ -440,6 +447,24 @@ struct Database::Entry {
   }
 };
 
+// A file name as an SQLite URI ("file:" and the path, with the characters a URI gives a meaning
+// of its own percent-encoded).
+static std::string FileUri(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  // An absolute path follows an empty authority, so that one beginning with "//" stays a path.
+  std::string uri = path.starts_with('/') ? "file://" : "file:";
+  for (unsigned char c : path) {
+    if (c <= ' ' || c >= 0x7F || c == '%' || c == '?' || c == '#') {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 0xF];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
+
 Database::Database() = default;
 Database::~Database() {
   Close();
@@ -470,9 +495,23 @@ bool Database::Open(const Settings& settings, Error& error) {
   // per-call lock protected nothing more and is left out (it was taken and released for every
   // value read). Connections in different threads are apart; SQLCancel's sqlite3_interrupt from
   // another thread needs no lock.
-  int rc = sqlite3_open_v2(settings.file.c_str(), &db_,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (settings.create ? SQLITE_OPEN_CREATE : 0),
-                           nullptr);
+  //
+  // A file this process may only read is opened read-only, and, while no write-ahead log of another
+  // connection lies beside it, as immutable: SQLite would otherwise create the -wal and -shm files
+  // with the database file's own read-only mode, and a -shm file left so refuses every write even
+  // after the database file has been made writable again. Writes then fail with 3906.
+  const bool read_only =
+      !settings.create && access(settings.file.c_str(), F_OK) == 0 && access(settings.file.c_str(), W_OK) != 0;
+  std::string target = settings.file;
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (settings.create ? SQLITE_OPEN_CREATE : 0);
+  if (read_only) {
+    flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+    if (access((settings.file + "-wal").c_str(), F_OK) != 0 && access((settings.file + "-shm").c_str(), F_OK) != 0) {
+      target = FileUri(settings.file) + "?immutable=1";
+      flags |= SQLITE_OPEN_URI;
+    }
+  }
+  int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_CANTOPEN && !settings.create && access(settings.file.c_str(), F_OK) != 0) {
     error = Error{"08004", 4060,
                   "Cannot open database \"" + settings.file + "\" requested by the login. The login failed."};
@@ -495,7 +534,9 @@ bool Database::Open(const Settings& settings, Error& error) {
   // WAL keeps every commit across a crash of the process and lets readers of other processes go
   // on while planex writes. NORMAL syncs at checkpoints only; FULL also at every commit, for
   // installations that must survive a power loss.
-  const char* setup = settings.synchronous_full
+  // A read-only file keeps the journal mode it has.
+  const char* setup = read_only ? "PRAGMA foreign_keys=ON;"
+                      : settings.synchronous_full
                           ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;"
                           : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;";
   if (!Exec(setup, error)) {
