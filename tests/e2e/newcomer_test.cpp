@@ -1,0 +1,154 @@
+// The mistakes a newcomer makes in the first hour, each run as an operator would at a terminal (a
+// pseudo-terminal of script(1)): what the terminal says, the run log, the exit status, and that
+// no row was lost or half-written.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fixtures/helpers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixture::Company;
+using fixture::ProcResult;
+using Newcomer = fixture::DatabaseTest;
+
+// The rows of the client schema ABC_1 (the base and system calendars may grow in any run).
+fixture::Rows ClientRows(const Company& c) {
+  fixture::Rows rows;
+  for (auto& row : fixture::WrittenRows(c.DbFile()))
+    if (row[0] != "Bak" && row[0] != "Kal") rows.push_back(row);
+  return rows;
+}
+
+// Writes a settings file in the company's folder with planex-settings.
+void Settings(const Company& c, const std::string& file, const std::string& dsn, const std::string& schema) {
+  ProcResult r = fixture::RunWithInput(c.Dir(),
+                                       {fixture::BuildDir() + "/planex-settings", "write", file, "--login", "planex",
+                                        "--dsn", dsn, "--schema", schema, "--password-stdin"},
+                                       "secret\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+}
+
+// planex with args at a terminal in the company's folder, as user uid when not 0; the screen
+// shows standard output and standard error.
+ProcResult AtTerminal(const Company& c, const std::vector<std::string>& args, uid_t uid = 0) {
+  std::string command = fixture::BuildDir() + "/planex";
+  for (const std::string& a : args) command += " '" + a + "'";
+  std::vector<std::string> argv = {"script", "-qec", command, "/dev/null"};
+  if (uid != 0) {
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
+                               "--clear-groups"});
+  }
+  return fixture::Run(c.Dir(), argv, {"ODBCSYSINI=" + c.Dir(), "ODBCINI=" + c.Dir() + "/odbc.ini"}, fixture::kNow);
+}
+
+const std::string kDate = "Datum: 20261208\n";
+const std::string kRun = "0|2027|planex.ini|0|0";
+
+std::vector<std::string> Args(const std::string& joined) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t bar; (bar = joined.find('|', start)) != std::string::npos; start = bar + 1)
+    out.push_back(joined.substr(start, bar - start));
+  if (!joined.empty()) out.push_back(joined.substr(start));
+  return out;
+}
+
+TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
+  // File permissions do not stop root, so the read-only case gives up root for planex.
+  const uid_t as_user = geteuid() == 0 ? 65534 : 0;
+  struct Case {
+    const char* name;
+    std::function<void(Company&)> set_up;
+    std::string args;                 // '|' between the arguments
+    std::vector<std::string> screen;  // texts the terminal shows
+    std::string log;                  // the whole run log; "-" = none; "~..." = a part of it
+    bool as_user = false;
+  } cases[] = {
+      {"wrong argument count",
+       nullptr,
+       "0|2027",
+       {"Aufruf: planex [BegDat]", "planex: falsche Anzahl Argumente: 2"},
+       "Falsche Anzahl Parameter(= 5)! AnzParam: 2\n"},
+      {"bad year",
+       nullptr,
+       "0|27|planex.ini|0|0",
+       {"planex: EndeJahr '27' ist kein vierstelliges Jahr"},
+       kDate + "Error: Parameter EndeJahr ungültig: 27\n"},
+      {"missing settings file",
+       nullptr,
+       "0|2027|nope.ini|0|0",
+       {"planex: Einstellungsdatei 'nope.ini' existiert nicht"},
+       kDate + "Error: Schema ungültig: ''\n"},
+      {"unknown data source",
+       [](Company& c) { Settings(c, "planex.ini", "NO_SUCH_DSN", "abc_1"); },
+       kRun,
+       {"planex: Verbindung zur Datenquelle 'NO_SUCH_DSN' als 'planex' fehlgeschlagen: SQLSTATE IM002: ",
+        "isql -v NO_SUCH_DSN"},
+       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:NO_SUCH_DSN \n"},
+      {"missing database file",
+       [](Company& c) {
+         fixture::WriteText(c.Dir() + "/odbc.ini", "[PLANEX_TEST]\nDriver = " + fixture::BuildDir() +
+                                                       "/libtsqlite.so\nDatabase = " + c.Dir() + "/mistyped.db\n");
+       },
+       kRun,
+       {"fehlgeschlagen: SQLSTATE 08004, Nr. 4060: ", "mistyped.db"},
+       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n"},
+      // The client schema XYZ_1 was never installed: every statement on its tables fails with 208.
+      {"schema not installed",
+       [](Company& c) { Settings(c, "planex.ini", "PLANEX_TEST", "xyz_1"); },
+       kRun,
+       {"Fehlerzeilen in PLANEX.LOG: ", "Grund: SQLSTATE 42S02, Nr. 208: ", "Invalid object name 'XYZ_1."},
+       "~Aktuelles Schema: XYZ_1 \n"},
+      // A database file its user may only read: reads work, every write fails with 3906.
+      {"read-only database file",
+       [](Company& c) {
+         fs::permissions(c.Dir(), fs::perms::all);
+         fs::permissions(c.Dir() + "/planex.ini", fs::perms::owner_read | fs::perms::others_read);
+         fs::permissions(c.DbFile(), fs::perms::owner_read | fs::perms::others_read);
+       },
+       kRun,
+       {"Grund: SQLSTATE 42000, Nr. 3906: ", "because the database is read-only."},
+       "~Aktuelles Schema: ABC_1 \n",
+       true},
+      {"help", nullptr, "--help", {"Aufruf: planex BegDat EndeJahr Pfad PnrVon PnrBis\r\n", "  EndeJahr  "}, "-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Company co({.first_day = "20260101"});
+    ASSERT_EQ(co.SetupError(), "");
+    ASSERT_EQ(fixture::PlanexDb(co, {"demo", "--schema", "ABC_1", "--persons", "5", "--seed", "2"}).exit_code, 0);
+    co.WriteSettings();
+    if (c.set_up) c.set_up(co);
+    const fixture::Rows before = ClientRows(co);
+    ProcResult r = AtTerminal(co, Args(c.args), c.as_user ? as_user : 0);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    for (const std::string& text : c.screen) EXPECT_TRUE(fixture::Contains(r.out, text)) << text << "\n" << r.out;
+    if (c.log == "-") {
+      EXPECT_FALSE(fs::exists(co.Dir() + "/PLANEX.LOG"));
+    } else if (c.log[0] == '~') {
+      EXPECT_TRUE(fixture::Contains(co.Log(), c.log.substr(1))) << co.Log();
+    } else {
+      EXPECT_EQ(co.Log(), c.log);
+    }
+    EXPECT_EQ(ClientRows(co), before);
+    if (c.as_user) {
+      // No file is left beside the database that would keep failing once it is writable again.
+      EXPECT_FALSE(fs::exists(co.DbFile() + "-shm"));
+      EXPECT_FALSE(fs::exists(co.DbFile() + "-wal"));
+      fs::permissions(co.DbFile(),
+                      fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+      ProcResult again = AtTerminal(co, Args(kRun), as_user);
+      EXPECT_TRUE(fixture::Contains(again.out, "Fehlerzeilen in PLANEX.LOG: 0")) << again.out;
+      EXPECT_NE(ClientRows(co), before);
+    }
+  }
+}
+
+}  // namespace
