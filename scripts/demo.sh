@@ -81,7 +81,7 @@ if [ ! -f "$log" ]; then
   exit 1
 fi
 lines=$(wc -l <"$log")
-errors=$(grep -c '^Error' "$log" || true)
+errors=$(grep -cE '^(Error|Fehler)' "$log" || true)
 echo "== Run log demo/PLANEX.LOG: $lines lines, $errors error lines"
 if [ "$lines" -le 12 ]; then
   cat "$log"

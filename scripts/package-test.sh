@@ -23,6 +23,7 @@ for f in /usr/bin/planex /usr/bin/planex-settings /usr/bin/planex-db "$driver" \
          /usr/share/man/man1/planex.1.gz /usr/share/man/man1/planex-settings.1.gz \
          /usr/share/man/man1/planex-db.1.gz /usr/share/man/man7/tsqlite.7.gz \
          /usr/share/doc/planex/README.md /usr/share/doc/planex/copyright \
+         /usr/share/doc/planex/docs/operator.md /usr/share/doc/planex/docs/glossary.md \
          /usr/share/doc/planex/changelog.gz /usr/share/doc/planex/examples/planex.service \
          /usr/share/doc/planex/examples/planex.timer; do
   grep -qx "$f" <<<"$contents" || fail "$f missing from the package"
@@ -100,13 +101,13 @@ if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify "$unit" "${unit%.service}.timer" || fail "systemd refuses the examples"
 fi
 
-# README's cron line: the schedule and user fields dropped, cron's "\%" undone.
-cron=$(sed -n 's/^    30 1 \* \* \* planex //p' "$src/README.md" | sed -e 's/\\%/%/g' \
+# The operator's cron line: the schedule and user fields dropped, cron's "\%" undone.
+cron=$(sed -n 's/^    30 1 \* \* \* planex //p' "$src/docs/operator.md" | sed -e 's/\\%/%/g' \
   -e "s|/etc/planex/planex.ini|$work/planex.ini|" -e "s|/var/lib/planex|$work|g")
-[ -n "$cron" ] || fail "no cron line in README"
+[ -n "$cron" ] || fail "no cron line in docs/operator.md"
 rm PLANEX.LOG
-sh -c "$cron" || fail "README's cron line fails on a clean run"
-grep -q '^Aktuelles Schema: PKG' PLANEX.LOG || fail "README's cron line did not run planex"
+sh -c "$cron" || fail "the cron line fails on a clean run"
+grep -q '^Aktuelles Schema: PKG' PLANEX.LOG || fail "the cron line did not run planex"
 cd - >/dev/null
 
 DEBIAN_FRONTEND=noninteractive "${root_cmd[@]}" apt-get purge -y -qq planex >/dev/null
