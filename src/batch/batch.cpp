@@ -93,6 +93,10 @@ int Batch_Run(int argc, const char* const* argv) {
     std::fprintf(stderr, "Fehler: PLANEX.LOG kann nicht angelegt werden: %s\n", reason);
     return 1;
   }
+  // The run's connection (opened below), and every error line of the log kept with the reason of
+  // the failure it reports.
+  DbConnection db;
+  RunErrorLines errors(db, log);
 
   if (argc - 1 != 5) {
     std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
@@ -137,15 +141,13 @@ int Batch_Run(int argc, const char* const* argv) {
     return 0;
   }
 
-  DbConnection db;
-  // Every error line from here on is kept with the reason of the failure it reports.
-  RunErrorLines errors(db, log);
   int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   if (rc != 0) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
     log.Printf("Fehler(DB-Connect)! RC:%d ", rc);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
-    SayStop(terminal, Batch_Stop_Connect(net8, login, errors.Kept().empty() ? DbReason{} : errors.Kept()[0].reason));
+    SayStop(terminal,
+            Batch_Stop_Connect(net8, login, errors.Kept().empty() ? DbReason{} : errors.Kept().back().reason));
     return 0;
   }
 

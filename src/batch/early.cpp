@@ -102,7 +102,8 @@ BatchStop Batch_Stop_Schema(const std::string& path, const std::string& raw_valu
 BatchStop Batch_Stop_Connect(const std::string& dsn, const std::string& login, const DbReason& reason) {
   std::string text = "Verbindung zur Datenquelle " + Quoted(dsn) + " als " + Quoted(login) + " fehlgeschlagen";
   text += reason.Empty() ? " (der Treiber nennt keinen Grund)" : ": " + Db_Reason_Text(reason);
-  if (reason.sqlstate == "IM002") text += " (Datenquellen stehen in odbc.ini; prüfen mit isql -v " + dsn + ")";
+  if (reason.sqlstate == "IM002")
+    text += " (Datenquellen stehen in odbc.ini; prüfen mit isql -v " + Str_Escape(dsn) + ")";
   return {"connection", text, reason};
 }
 
