@@ -188,6 +188,55 @@ TEST_F(Report, EveryOutcomeGivesReportAndMetricsThatAgreeWithTheDatabaseAndTheLo
   ExpectValid(triples);
 }
 
+TEST_F(Report, FilesAreReplacedWholeNeverThroughALinkAndOneThatFailsChangesNothingElse) {
+  namespace fs = std::filesystem;
+  struct Case {
+    std::string name;
+    std::function<void(const std::string&)> prepare;  // in the run's folder
+    std::string env;
+    std::string said;  // on standard error; "" for nothing
+    std::function<void(const std::string&)> check;
+  } cases[] = {
+      {"a link planted at the report is replaced, its target kept",
+       [](const std::string& d) {
+         ASSERT_TRUE(fixture::WriteText(d + "/victim", "keep"));
+         fs::create_symlink(d + "/victim", d + "/report.json");
+       },
+       "PLANEX_REPORT=report.json", "",
+       [](const std::string& d) {
+         EXPECT_EQ(fixture::ReadText(d + "/victim"), "keep");
+         EXPECT_FALSE(fs::is_symlink(d + "/report.json"));
+         EXPECT_EQ(Json::parse(fixture::ReadText(d + "/report.json"), nullptr, false).value("outcome", ""), "ok");
+       }},
+      {"a temporary file left there is not used",
+       [](const std::string& d) { fs::create_symlink(d + "/victim", d + "/report.json.tmp"); },
+       "PLANEX_REPORT=report.json", "report.json.tmp exists already",
+       [](const std::string& d) {
+         EXPECT_FALSE(fs::exists(d + "/victim"));
+         EXPECT_FALSE(fs::exists(d + "/report.json"));
+       }},
+      {"a folder that does not exist", nullptr, "PLANEX_METRICS=no/such/folder/planex.prom",
+       "planex: cannot write no/such/folder/planex.prom", nullptr},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    Company c({.first_day = "20260101"});
+    ASSERT_EQ(c.SetupError(), "");
+    c.WriteSettings();
+    if (k.prepare) k.prepare(c.Dir());
+    ProcResult r = c.RunPlanex({"0", "2026", "planex.ini", "0", "0"}, fixture::kNow, {k.env});
+    EXPECT_EQ(r.exit_code, 0);
+    if (k.said.empty()) {
+      EXPECT_EQ(r.err, "");
+    } else {
+      EXPECT_TRUE(fixture::Contains(r.err, k.said)) << r.err;
+    }
+    EXPECT_TRUE(fixture::Contains(c.Log(), "Aktuelles Schema: ABC_1")) << c.Log();
+    EXPECT_TRUE(LogErrorLines(c.Log()).empty()) << c.Log();
+    if (k.check) k.check(c.Dir());
+  }
+}
+
 // planex started in the company's folder with the report and metrics set, the clock left as it
 // is (faketime would stand between the test and planex's signals).
 pid_t Start(Company& c, const char* step) {

@@ -41,6 +41,11 @@ TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
             "  QXSYSTEM.Qxs133Bak        365             0\n"
             "  A.Qxs329Ztg                 7            12\n"
             "  Fehlerzeilen in PLANEX.LOG: 3\n");
+  EXPECT_EQ(Progress_Summary({}, 1, 3.0, "SIGINT"),
+            "planex: abgebrochen durch SIGINT nach 0:03\n"
+            "  Tabelle        neu überschrieben\n"
+            "  (keine Zeile geschrieben)\n"
+            "  Fehlerzeilen in PLANEX.LOG: 1\n");
 }
 
 }  // namespace
