@@ -106,7 +106,9 @@ long Report_Error_Lines(const char* log_path, std::size_t keep, std::vector<std:
   long count = 0;
   std::string line;
   while (std::getline(in, line)) {
-    if (line.rfind("Error", 0) != 0 && line.rfind("Fehler", 0) != 0) continue;
+    if (line.rfind("Error", 0) != 0 && line.rfind("Fehler", 0) != 0 && line.rfind("Falsche Anzahl Parameter", 0) != 0) {
+      continue;
+    }
     if (first != nullptr && first->size() < keep) first->push_back(line);
     ++count;
   }
@@ -164,7 +166,8 @@ std::string Report_Metrics(const RunReport& report) {
     out.Sample(std::string("planex_run_outcome{outcome=\"") + Run_Outcome_Name(outcome) + "\"}",
                outcome == report.outcome ? 1 : 0);
   }
-  out.Family("planex_run_error_lines", "Lines of the last run's log that begin with Error or Fehler.");
+  out.Family("planex_run_error_lines",
+             "Lines of the last run's log that say a failure (Error, Fehler, a wrong argument count).");
   out.Sample("planex_run_error_lines", static_cast<double>(report.error_lines));
   out.Family("planex_run_rows", "Rows the last run added or rewrote, by table.");
   for (const RunTableName& name : kRunTables) {

@@ -48,8 +48,9 @@ std::string Report_Json(const RunReport& report);
 std::string Report_Metrics(const RunReport& report);
 // A time as ISO 8601 local time with its offset, e.g. 2026-12-09T01:30:00+01:00.
 std::string Report_Time(std::time_t when);
-// The lines of a run log that begin with "Error" or "Fehler": their number, and the first `keep`
-// of them into *first; -1 when the log cannot be read.
+// The lines of a run log that say a failure (they begin with "Error" or "Fehler", or give a wrong
+// argument count), as planex-check-log finds them: their number, and the first `keep` of them
+// into *first; -1 when the log cannot be read.
 long Report_Error_Lines(const char* log_path, std::size_t keep, std::vector<std::string>* first);
 
 // Writes the report and the metrics of the run it is made for, where the environment asks.

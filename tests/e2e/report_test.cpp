@@ -55,7 +55,7 @@ fixture::Strings LogErrorLines(const std::string& log) {
   fixture::Strings lines;
   std::istringstream in(log);
   for (std::string line; std::getline(in, line);)
-    if (line.rfind("Error", 0) == 0 || line.rfind("Fehler", 0) == 0) lines.push_back(line);
+    if (std::regex_search(line, std::regex("^(Error|Fehler|Falsche Anzahl Parameter)"))) lines.push_back(line);
   return lines;
 }
 
