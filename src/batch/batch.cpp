@@ -127,12 +127,11 @@ int Batch_Run(int argc, const char* const* argv) {
     return report.Finish(RunOutcome::Refused, nullptr, "PLANEX.LOG", 0, 0);
   }
 
-  // The step is read after the settings, as the report tells it with them.
   // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
   // reference and as the operator's fall-back; the batched step is the default.
   const char* step = std::getenv("PLANEX_PERSON_STEP");
   const bool batched = step == nullptr || std::strcmp(step, "daily") != 0;
-  report.Connection(net8, login, schema, batched);
+  report.Connection(net8, login, schema, batched);  // the report names them from here on
 
   DbConnection db;
   int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
@@ -178,5 +177,7 @@ int Batch_Run(int argc, const char* const* argv) {
   }
   progress.Finish("PLANEX.LOG", stopped);
   log.Close();
+  // A run that ends by its signal closes its connection first, so that the server sees a logout.
+  if (stopped != 0) db.Disconnect();
   return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, "PLANEX.LOG", stopped, 0);
 }

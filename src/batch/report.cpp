@@ -208,7 +208,7 @@ RunReporter::RunReporter(int argc, const char* const* argv) {
 }
 
 void RunReporter::Begin() {
-  if (!report_path_.empty()) Write(report_path_, Report_Json(report_), -1);
+  if (!report_path_.empty()) Write(report_path_, Report_Json, -1);
 }
 
 void RunReporter::Connection(const std::string& data_source, const std::string& login, const std::string& schema,
@@ -231,16 +231,22 @@ int RunReporter::Finish(RunOutcome outcome, const RunStats* stats, const char* l
     report_.outcome = outcome;
     if (signal != 0) report_.signal = Sig_Name(signal);
     report_.peak_memory_bytes = PeakMemoryBytes();
-    if (!report_path_.empty()) Write(report_path_, Report_Json(report_), -1);
+    if (!report_path_.empty()) Write(report_path_, Report_Json, -1);
     // The collector runs as a user of its own: the figures, which hold nothing private, are
     // readable by everyone whatever the run's umask.
-    if (!metrics_path_.empty()) Write(metrics_path_, Report_Metrics(report_), 0644);
+    if (!metrics_path_.empty()) Write(metrics_path_, Report_Metrics, 0644);
   }
   if (signal != 0) Sig_Die(signal);
   return exit_status;
 }
 
-void RunReporter::Write(const std::string& path, const std::string& text, int mode) {
+void RunReporter::Write(const std::string& path, std::string (*format)(const RunReport&), int mode) {
+  // Whatever goes wrong here is said and leaves the run as it is.
   std::string error;
-  if (!File_Replace(path, text, mode, &error)) std::fprintf(stderr, "planex: %s\n", error.c_str());
+  try {
+    if (File_Replace(path, format(report_), mode, &error)) return;
+  } catch (const std::exception& e) {
+    error = "cannot write " + path + ": " + e.what();
+  }
+  std::fprintf(stderr, "planex: %s\n", error.c_str());
 }

@@ -69,7 +69,7 @@ class RunReporter {
   int Finish(RunOutcome outcome, const RunStats* stats, const char* log_path, int signal, int exit_status);
 
  private:
-  void Write(const std::string& path, const std::string& text, int mode);
+  void Write(const std::string& path, std::string (*format)(const RunReport&), int mode);
 
   std::string report_path_, metrics_path_;
   RunReport report_;
