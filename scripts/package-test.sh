@@ -25,7 +25,8 @@ for f in /usr/bin/planex /usr/bin/planex-settings /usr/bin/planex-db "$driver" \
          /usr/share/doc/planex/README.md /usr/share/doc/planex/copyright \
          /usr/share/doc/planex/docs/operator.md /usr/share/doc/planex/docs/glossary.md \
          /usr/share/doc/planex/changelog.gz /usr/share/doc/planex/examples/planex.service \
-         /usr/share/doc/planex/examples/planex.timer; do
+         /usr/share/doc/planex/examples/planex.timer /usr/share/doc/planex/examples/planex-alerts.yml \
+         /usr/share/doc/planex/docs/run-report.schema.json /usr/share/doc/planex/docs/monitoring.md; do
   grep -qx "$f" <<<"$contents" || fail "$f missing from the package"
 done
 if grep -E 'test|bench|fuzz|\.a$|\.h$' <<<"$contents"; then fail "the package holds build or test files"; fi
@@ -90,11 +91,24 @@ command_of() {
   sed -n "s/^$1=//p" "$unit" | sed -e 's/\$\$/$/g' -e 's/%%/%/g' \
     -e "s|/etc/planex/planex.ini|$work/planex.ini|" -e "s|/var/lib/planex/|$work/|"
 }
+# The service's environment: the run report and the metrics, here in this test's folder.
+while IFS= read -r assignment; do
+  export "${assignment?}"
+done < <(command_of Environment | sed "s|/var/lib/prometheus/node-exporter/|$work/|")
+[ "$PLANEX_REPORT" = "$work/report.json" ] && [ "$PLANEX_METRICS" = "$work/planex.prom" ] ||
+  fail "the service sets no report or metrics"
 sh -c "$(command_of ExecStart)"
 sh -c "$(command_of ExecStartPost)" || fail "the service's check finds errors in a clean run"
+python3 "$src/scripts/check-run-report.py" --schema /usr/share/doc/planex/docs/run-report.schema.json --outcome ok \
+  "$PLANEX_REPORT" "$PLANEX_METRICS" || fail "the installed planex wrote a report or metrics that do not hold"
+[ "$(stat -c %a "$PLANEX_METRICS")" = 644 ] || fail "the metrics are not readable by the collector"
 next=$(( $(date +%Y) + 1 ))
 last=$(/usr/bin/planex-db --dsn PLANEX_PKG sql - <<<"SELECT CONVERT(char(8), MAX(BakDtm), 112) AS d FROM QXSYSTEM.Qxs133Bak" | sed -n 3p)
 [ "$(echo $last)" = "${next}1231" ] || fail "the service's run filled to '$last', not ${next}1231"
+cp "$PLANEX_REPORT" report.ok
+sed -i 's/"outcome": "ok"/"outcome": "running"/' "$PLANEX_REPORT"
+if sh -c "$(command_of ExecStartPost)" 2>/dev/null; then fail "the service's check passes a killed run"; fi
+mv report.ok "$PLANEX_REPORT"
 echo "Error: Test RC:-1" >>PLANEX.LOG
 if sh -c "$(command_of ExecStartPost)" 2>/dev/null; then fail "the service's check passes an error line"; fi
 if command -v systemd-analyze >/dev/null; then

@@ -10,9 +10,11 @@
 #include "batch/early.h"
 #include "batch/error_lines.h"
 #include "batch/progress.h"
+#include "batch/report.h"
 #include "calendar/bak.h"
 #include "calendar/date.h"
 #include "calendar/kal.h"
+#include "common/interrupt.h"
 #include "common/runlog.h"
 #include "common/schema.h"
 #include "db/db.h"
@@ -77,33 +79,44 @@ void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis) {
 }
 
 int Batch_Run(int argc, const char* const* argv) {
-  const std::string today = TodayKey();
-
-  // Usage and version on request, before any log is written.
+  // Usage and version on request, before any log or report is written.
   if (const std::string info = Batch_Info_Text(argc, argv); !info.empty()) {
     std::fputs(info.c_str(), stdout);
     return 0;
   }
   const bool terminal = isatty(STDERR_FILENO) == 1;
 
+  // SIGINT and SIGTERM wait for the next statement boundary (common/interrupt.h).
+  RunSignals signals;
+  RunReporter report(argc, argv);
+  report.Begin();
+  const std::string today = TodayKey();
+
   // The log and the connection close on every way out of the run.
   RunLog log;
   const char* reason = "";
   if (log.Open("PLANEX.LOG", &reason) != 0) {
     std::fprintf(stderr, "Fehler: PLANEX.LOG kann nicht angelegt werden: %s\n", reason);
-    return 1;
+    return report.Finish(RunOutcome::LogFailed, nullptr, nullptr, 0, 1);
   }
   // The run's connection (opened below), and every error line of the log kept with the reason of
   // the failure it reports.
   DbConnection db;
   RunErrorLines errors(db, log);
+  report.Reasons(&errors);
+  // A run that stops before the generators says why at the terminal and in the report.
+  auto refuse = [&](const BatchStop& stop, RunOutcome outcome) {
+    SayStop(terminal, stop);
+    report.Stopped(stop);
+    log.Close();
+    return report.Finish(outcome, nullptr, "PLANEX.LOG", 0, 0);
+  };
 
   if (argc - 1 != 5) {
     std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
     std::fputs("Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n", stdout);
     log.Printf("Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
-    SayStop(terminal, Batch_Stop_Arguments(argc - 1));
-    return 0;
+    return refuse(Batch_Stop_Arguments(argc - 1), RunOutcome::Refused);
   }
 
   std::string beg_dat = argv[1];
@@ -119,13 +132,11 @@ int Batch_Run(int argc, const char* const* argv) {
   // and run the generators far past any sensible date, so both are refused before anything else.
   if (!Batch_EndeJahr_Valid(ende_jahr)) {
     log.Printf("Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
-    SayStop(terminal, Batch_Stop_EndeJahr(ende_jahr));
-    return 0;
+    return refuse(Batch_Stop_EndeJahr(ende_jahr), RunOutcome::Refused);
   }
   if (!Batch_BegDat_Valid(beg_dat)) {
     log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
-    SayStop(terminal, Batch_Stop_BegDat(beg_dat));
-    return 0;
+    return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
 
   std::string login = ReadSetting("LOGIN", pfad);
@@ -137,25 +148,26 @@ int Batch_Run(int argc, const char* const* argv) {
   // The schema is pasted into every statement text; anything but a plain name is refused here.
   if (!Schema_Valid(schema)) {
     log.Printf("Error: Schema ungültig: '%s'\n", schema);
-    SayStop(terminal, Batch_Stop_Schema(pfad, schema_value, schema));
-    return 0;
+    return refuse(Batch_Stop_Schema(pfad, schema_value, schema), RunOutcome::Refused);
   }
+
+  // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
+  // reference and as the operator's fall-back; the batched step is the default.
+  const char* step = std::getenv("PLANEX_PERSON_STEP");
+  const bool batched = step == nullptr || std::strcmp(step, "daily") != 0;
+  report.Connection(net8, login, schema, batched);  // the report names them from here on
 
   int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   if (rc != 0) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
     log.Printf("Fehler(DB-Connect)! RC:%d ", rc);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
-    SayStop(terminal,
-            Batch_Stop_Connect(net8, login, errors.Kept().empty() ? DbReason{} : errors.Kept().back().reason));
-    return 0;
+    const DbReason why = errors.Kept().empty() ? DbReason{} : errors.Kept().back().reason;
+    return refuse(Batch_Stop_Connect(net8, login, why), RunOutcome::ConnectionFailed);
   }
 
   RunContext run{db, schema, today, log, {}};
-  // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
-  // reference and as the operator's fall-back; the batched step is the default.
-  const char* step = std::getenv("PLANEX_PERSON_STEP");
-  run.batched = step == nullptr || std::strcmp(step, "daily") != 0;
+  run.batched = batched;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 
   Batch_AllPersons(&pnr_von, &pnr_bis);
@@ -163,12 +175,32 @@ int Batch_Run(int argc, const char* const* argv) {
   // Each generator reports its own failures; none keeps the next from running. An operator at a
   // terminal sees how far the run is; a scheduler's run gets no output there.
   Progress progress(run, stderr, terminal);
-  progress.Step("[1/3] Basiskalender");
-  Bak_Calendar_Extend(run, end_key.c_str());
-  progress.Step("[2/3] Arbeitszeitkalender");
-  Kal_Calendar_Generate(run, end_key.c_str());
-  progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
-  Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
-  progress.Finish("PLANEX.LOG", errors);
-  return 0;
+  const char* at = "Basiskalender";
+  int stopped = 0;
+  try {
+    progress.Step("[1/3] Basiskalender");
+    Bak_Calendar_Extend(run, end_key.c_str());
+    at = "Arbeitszeitkalender";
+    progress.Step("[2/3] Arbeitszeitkalender");
+    Kal_Calendar_Generate(run, end_key.c_str());
+    at = "Personen";
+    progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
+    Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
+    Sig_Check();  // a signal after the last statement still stops the run
+  } catch (const RunInterrupted& interrupted) {
+    // Every statement before this one has been committed on its own; the interrupted person is
+    // completed by the next run.
+    stopped = interrupted.signal;
+    log.Printf("Error: Abbruch durch %s! ", Sig_Name(stopped));
+    if (run.stats.person.empty()) {
+      log.Printf("Schritt: %s!\n", at);
+    } else {
+      log.Printf("Person: %s!\n", run.stats.person);
+    }
+  }
+  progress.Finish("PLANEX.LOG", errors, stopped);
+  log.Close();
+  // A run that ends by its signal closes its connection first, so that the server sees a logout.
+  if (stopped != 0) db.Disconnect();
+  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, "PLANEX.LOG", stopped, 0);
 }

@@ -9,8 +9,8 @@
 
 #include "common/text.h"
 
-#ifndef PLANEX_VERSION_TEXT
-#define PLANEX_VERSION_TEXT "unbekannt"
+#ifndef PLANEX_VERSION
+#define PLANEX_VERSION "unbekannt"
 #endif
 
 namespace {
@@ -57,7 +57,7 @@ std::string Batch_Info_Text(int argc, const char* const* argv) {
   if (argc != 2) return "";
   const std::string_view arg = argv[1];
   if (arg == "--help" || arg == "-h") return kHelp;
-  if (arg == "--version") return "planex " PLANEX_VERSION_TEXT "\n";
+  if (arg == "--version") return "planex " PLANEX_VERSION "\n";
   return "";
 }
 

@@ -8,23 +8,12 @@
 #include <cmath>
 #include <fstream>
 
+#include "common/interrupt.h"
+
 namespace {
 
 // The line is redrawn at most this often; a person run writes thousands of rows a second.
 constexpr double kRedrawSeconds = 0.1;
-
-bool StartsWithWord(std::string_view text, std::string_view word) {
-  if (text.size() < word.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) != word[i]) return false;
-  }
-  return text.size() == word.size() || std::isspace(static_cast<unsigned char>(text[word.size()]));
-}
-
-std::string_view SkipSpace(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  return text;
-}
 
 std::string Duration(double seconds) {
   const long s = std::lround(std::max(seconds, 0.0));
@@ -45,26 +34,6 @@ size_t Columns(FILE* out) {
 }
 
 }  // namespace
-
-bool Progress_Write_Parse(std::string_view statement, std::string* table, bool* inserted) {
-  std::string_view rest = SkipSpace(statement);
-  if (StartsWithWord(rest, "INSERT")) {
-    rest = SkipSpace(rest.substr(6));
-    if (!StartsWithWord(rest, "INTO")) return false;
-    rest = SkipSpace(rest.substr(4));
-    *inserted = true;
-  } else if (StartsWithWord(rest, "UPDATE")) {
-    rest = SkipSpace(rest.substr(6));
-    *inserted = false;
-  } else {
-    return false;
-  }
-  size_t end = 0;
-  while (end < rest.size() && !std::isspace(static_cast<unsigned char>(rest[end])) && rest[end] != '(') ++end;
-  if (end == 0) return false;
-  table->assign(rest.substr(0, end));
-  return true;
-}
 
 std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total, double seconds) {
   std::string line(step);
@@ -88,8 +57,11 @@ std::string Progress_Line(std::string_view step, long rows, long persons_done, l
   return line;
 }
 
-std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds) {
-  std::string text = "planex: fertig in " + Duration(seconds) + "\n";
+std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
+                             const char* stopped) {
+  std::string text = stopped != nullptr
+                         ? "planex: abgebrochen durch " + std::string(stopped) + " nach " + Duration(seconds) + "\n"
+                         : "planex: fertig in " + Duration(seconds) + "\n";
   size_t width = 7;  // "Tabelle"
   for (const ProgressTable& t : tables) width = std::max(width, t.table.size());
   char line[160];
@@ -136,13 +108,11 @@ std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long c
 Progress::Progress(RunContext& run, FILE* out, bool on) : run_(run), out_(out), on_(on) {
   if (!on_) return;
   run_.progress = this;
-  run_.db.SetWriteObserver(this);
 }
 
 Progress::~Progress() {
   if (!on_) return;
   run_.progress = nullptr;
-  run_.db.SetWriteObserver(nullptr);
 }
 
 void Progress::Step(std::string_view name) {
@@ -168,7 +138,7 @@ void Progress::Persons(std::string_view name, const char* pnr_von, const char* p
 
 void Progress::Begin(std::string_view name, long persons_done, long persons_total) {
   step_ = name;
-  step_rows_ = 0;
+  step_rows_ = run_.stats.Rows();
   persons_done_ = persons_done;
   persons_total_ = persons_total;
   step_start_ = Clock::now();
@@ -180,21 +150,17 @@ void Progress::PersonDone() {
   Show(false);
 }
 
-void Progress::Wrote(std::string_view statement, long rows) {
-  std::string table;
-  bool inserted = false;
-  if (!Progress_Write_Parse(statement, &table, &inserted)) return;
-  auto it = std::find_if(tables_.begin(), tables_.end(), [&](const ProgressTable& t) { return t.table == table; });
-  if (it == tables_.end()) it = tables_.insert(tables_.end(), ProgressTable{table});
-  (inserted ? it->added : it->rewritten) += rows;
-  step_rows_ += rows;
+void Progress::RowsWritten() {
   Show(false);
 }
 
-void Progress::Finish(const char* log_path, const RunErrorLines& errors) {
+void Progress::Finish(const char* log_path, const RunErrorLines& errors, int signal) {
   if (!on_) return;
   Show(true);  // the step's last state, then the summary in its place
-  std::string summary = Progress_Summary(tables_, Progress_Error_Lines(log_path), Since(run_start_));
+  std::vector<ProgressTable> tables;
+  for (const RunTableRows& t : run_.stats.tables) tables.push_back({t.schema + "." + t.table, t.added, t.rewritten});
+  std::string summary = Progress_Summary(tables, Progress_Error_Lines(log_path), Since(run_start_),
+                                         signal != 0 ? Sig_Name(signal) : nullptr);
   summary += Progress_Error_Reasons(errors.Kept(), errors.Count());
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);
@@ -204,7 +170,8 @@ void Progress::Show(bool force) {
   Clock::time_point now = Clock::now();
   if (!force && std::chrono::duration<double>(now - shown_).count() < kRedrawSeconds) return;
   shown_ = now;
-  std::string line = Progress_Line(step_, step_rows_, persons_done_, persons_total_, Since(step_start_));
+  std::string line =
+      Progress_Line(step_, run_.stats.Rows() - step_rows_, persons_done_, persons_total_, Since(step_start_));
   // A line longer than the terminal would wrap, and the next redraw would leave the wrapped part.
   size_t columns = Columns(out_);
   if (columns > 1 && line.size() >= columns) line.resize(columns - 1);

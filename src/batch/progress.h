@@ -13,28 +13,26 @@
 #include "db/db.h"
 #include "db/run_context.h"
 
-// Rows a run wrote to one table.
+// Rows a run wrote to one table, as the summary shows them.
 struct ProgressTable {
   std::string table;   // as the statement names it, schema included
   long added = 0;      // rows inserted
   long rewritten = 0;  // rows updated
 };
 
-// What a successful write statement did: its table, and whether it inserted (else updated).
-// False for a statement that neither inserts nor updates.
-bool Progress_Write_Parse(std::string_view statement, std::string* table, bool* inserted);
 // The progress line of a step: persons_done < 0 for a step without persons, persons_total < 0
 // when their number is unknown. seconds: time spent in the step so far.
 std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total, double seconds);
-// The closing summary, lines ending in "\n".
-std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds);
+// The closing summary, lines ending in "\n"; stopped names the signal that interrupted the run.
+std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
+                             const char* stopped = nullptr);
 // Lines of a run log that begin with "Error" or "Fehler"; -1 when it cannot be read.
 long Progress_Error_Lines(const char* log_path);
 // The first `shown` error lines of a run, each followed by its reason where it has one, and how
 // many more there are; lines ending in "\n", "" when there are none.
 std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown = 5);
 
-class Progress final : public RunProgress, public DbWriteObserver {
+class Progress final : public RunProgress {
  public:
   // Follows run on out when on is true (standard error is a terminal); else does nothing.
   Progress(RunContext& run, FILE* out, bool on);
@@ -47,11 +45,11 @@ class Progress final : public RunProgress, public DbWriteObserver {
   // The person run over the range; counts its persons first.
   void Persons(std::string_view name, const char* pnr_von, const char* pnr_bis);
   // Replaces the line by the summary, with the error lines of the run log at log_path and the
-  // first of them with their reasons.
-  void Finish(const char* log_path, const RunErrorLines& errors);
+  // first of them with their reasons; signal: the one that interrupted the run, or 0.
+  void Finish(const char* log_path, const RunErrorLines& errors, int signal = 0);
 
   void PersonDone() override;
-  void Wrote(std::string_view statement, long rows) override;
+  void RowsWritten() override;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -63,10 +61,9 @@ class Progress final : public RunProgress, public DbWriteObserver {
   FILE* out_;
   bool on_;
   std::string step_;
-  long step_rows_ = 0;
+  long step_rows_ = 0;  // rows the run had written when the step began
   long persons_done_ = -1;
   long persons_total_ = -1;
-  std::vector<ProgressTable> tables_;
   Clock::time_point run_start_ = Clock::now();
   Clock::time_point step_start_ = run_start_;
   Clock::time_point shown_ = run_start_;

@@ -69,10 +69,13 @@ int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
   static constexpr char kStatement[] =
       "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) "
       "VALUES   (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
-  return Db_Write(run.db,
-                  Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
-                            bak.BakJtg, bak.BakYow),
-                  547);
+  long rows = -1;
+  const int r = Db_Write(run.db,
+                         Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
+                                   bak.BakJtg, bak.BakYow),
+                         547, &rows);
+  Run_Wrote(run, "QXSYSTEM", "Qxs133Bak", RunWrite::Added, rows);
+  return r;
 }
 
 void Bak_Calendar_Extend(RunContext& run, const char* end_key) {

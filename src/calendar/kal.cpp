@@ -89,8 +89,12 @@ int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
       "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   "
       "('%s', CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
-  return Db_Write(run.db, Db_Format(kStatement, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
-                  547);
+  long rows = -1;
+  const int r =
+      Db_Write(run.db, Db_Format(kStatement, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
+               547, &rows);
+  Run_Wrote(run, "QXSYSTEM", "Qxs133Kal", RunWrite::Added, rows);
+  return r;
 }
 
 // Client calendars.
@@ -137,9 +141,12 @@ int Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
       "INSERT INTO %s.Qxs133Ka2   (Ka2Num, Ka2Dtm, Ka2Ttp,    Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Dat, Ka2Sta) VALUES   ('%s', "
       "CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
-  return Db_Write(
+  long rows = -1;
+  const int r = Db_Write(
       run.db, Db_Format(kStatement, run.schema, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
-      547);
+      547, &rows);
+  Run_Wrote(run, run.schema, "Qxs133Ka2", RunWrite::Added, rows);
+  return r;
 }
 
 namespace {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/interrupt.h"
+
 namespace {
 
 // Frees a statement handle on every path out of a single-shot routine.
@@ -62,9 +64,10 @@ void AppendQuoted(std::string& out, std::string_view text) {
   }
   out.append(text);
 }
-// Allocates the statement's own handle and executes it: SQL_ERROR with the diagnostics kept in
-// db when the execution fails, SQL_INVALID_HANDLE when there is no handle to execute it on.
+// Allocates the statement's own handle and executes it (a run asked to stop throws instead): SQL_ERROR with the
+// diagnostics kept in db when the execution fails, SQL_INVALID_HANDLE when there is no handle to execute it on.
 SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement) {
+  Sig_Check();
   db.StatementStarts();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
@@ -166,6 +169,7 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
 
 int DbCursor::Open(const std::string& statement) {
   Close();
+  Sig_Check();
   db_.StatementStarts();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
@@ -230,8 +234,9 @@ int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializ
   }
 }
 
-int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows, long* written,
                   std::size_t per_statement) {
+  if (written != nullptr) *written = -1;
   for (std::size_t first = 0; first < rows.size(); first += per_statement) {
     std::string statement = head;
     const std::size_t last = std::min(rows.size(), first + per_statement);
@@ -239,12 +244,15 @@ int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<s
       if (i > first) statement += ", ";
       statement += rows[i];
     }
-    if (int r = Db_Write(db, statement); r != DB_OK) return r;
+    long done = 0;
+    if (int r = Db_Write(db, statement, 0, &done); r != DB_OK) return r;
+    if (written != nullptr) *written = std::max(*written, 0L) + done;
   }
   return DB_OK;
 }
 
-int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {
+int Db_Write(DbConnection& db, const std::string& statement, int passthrough, long* rows) {
+  if (rows != nullptr) *rows = -1;
   StmtHandle stmt;
   const SQLRETURN rc = Execute_Own(db, stmt, statement);
   if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
@@ -252,10 +260,10 @@ int Db_Write(DbConnection& db, const std::string& statement, int passthrough) {
     if (passthrough != 0 && db.Diag().native == passthrough) return passthrough;
     return DB_FAIL;
   }
-  if (db.WriteObserver() != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
-    SQLLEN rows = 0;
-    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &rows)) || rows < 0) rows = 1;
-    db.WriteObserver()->Wrote(statement, static_cast<long>(rows));
+  if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
+    SQLLEN count = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &count)) || count < 0) count = 1;
+    *rows = static_cast<long>(count);
   }
   return rc;
 }

@@ -5,7 +5,8 @@
 // routine, exactly as the system sends it, checked against its arguments when planex is built),
 // the layout of its columns, and the copy of the column buffers into its record. The patterns here
 // do everything else: handles, execution, binding, fetching, result codes, diagnostic capture and
-// releasing every handle on every path.
+// releasing every handle on every path. Before a statement executes, a run that SIGINT or SIGTERM
+// has asked to stop throws RunInterrupted instead (common/interrupt.h).
 #include <sql.h>
 #include <sqlext.h>
 
@@ -35,16 +36,6 @@ struct DiagSatz {
 // Reads record 1 of the handle's diagnostics into record.
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
 
-// Told of every write that succeeded: its statement text and the rows it touched. The terminal's
-// progress counts rows per table with it; a run without a terminal has none.
-class DbWriteObserver {
- public:
-  virtual void Wrote(std::string_view statement, long rows) = 0;
-
- protected:
-  ~DbWriteObserver() = default;
-};
-
 // One connection: its environment and connection handles, and the diagnostics of its last failed
 // statement. Disconnects and frees both handles when it goes out of scope, on every path.
 class DbConnection {
@@ -71,17 +62,12 @@ class DbConnection {
   // error line has taken it yet: then true, with the diagnostics in *reason. Taken once.
   bool TakeReason(DiagSatz* reason);
 
-  // The observer of successful writes, or nullptr for none (the default).
-  void SetWriteObserver(DbWriteObserver* observer) { observer_ = observer; }
-  DbWriteObserver* WriteObserver() const { return observer_; }
-
  private:
   SQLHENV henv_ = SQL_NULL_HENV;
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   DiagSatz diag_{};
   bool diag_fresh_ = false;  // diag_ describes the latest statement, which failed
-  DbWriteObserver* observer_ = nullptr;
 };
 
 // Db_Format without the argument types: the texts and the numbers each in the order of their
@@ -168,8 +154,10 @@ int Db_Query_One(DbConnection& db, const std::string& statement, std::initialize
 
 // Single-shot write pattern: the execution code as the driver returned it (0, 1, 100 for an
 // UPDATE that touched no row, -1). On -1 the diagnostics are captured, and when passthrough is not
-// 0 and the server's native error equals it, that native code is returned instead of -1.
-int Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0);
+// 0 and the server's native error equals it, that native code is returned instead of -1. When the
+// write succeeds (0 or 1), *rows (where given) is set to the rows it touched (1 where the driver
+// cannot tell); otherwise to -1.
+int Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
 
 // Range read pattern: a multi-row query read to its end at once, on a statement of its own with
 // the default attributes (a server sends such a result in batches, not a round trip per row as a
@@ -183,9 +171,10 @@ int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializ
 // followed by the rows joined with ", ", at most per_statement rows to a statement (1,000 is SQL
 // Server's limit for a VALUES list). Each statement is a single-shot write and stands or fails
 // whole. Returns 0 when every statement succeeded, else the code of the first one that did not
-// (as Db_Write gives it); no statement follows a failed one.
+// (as Db_Write gives it); no statement follows a failed one. *written (where given) is set to the
+// rows of the statements that succeeded, -1 when none did (or there were no rows).
 int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
-                  std::size_t per_statement = 1000);
+                  long* written = nullptr, std::size_t per_statement = 1000);
 
 // Variant fallback: which of its two statement texts a routine uses.
 enum class DbVariant { First, Second };

@@ -3,9 +3,11 @@
 // (src/batch) makes it once, after the connection is up, and passes it down by reference; nothing
 // of a run lives anywhere else.
 #include <string>
+#include <string_view>
 
 #include "common/runlog.h"
 #include "db/db.h"
+#include "db/run_stats.h"
 
 // The variant flags of the run: which of its two statement texts a routine with a fallback uses.
 // Each starts at the first variant and moves once, for the rest of the run.
@@ -19,6 +21,7 @@ struct RunVariants {
 class RunProgress {
  public:
   virtual void PersonDone() = 0;
+  virtual void RowsWritten() = 0;
 
  protected:
   ~RunProgress() = default;
@@ -34,7 +37,16 @@ struct RunContext {
   // The person step: a few statements per person (batched), or one routine per statement and
   // day (the day-by-day step, the reference and the operator's fall-back).
   bool batched = true;
+  RunStats stats{};  // what the run did so far
 };
+
+// A write of the run is done: rows >= 0 rows touched in schema.table (as Db_Write gives them),
+// or -1 for a write that failed, which counts nothing.
+inline void Run_Wrote(RunContext& run, std::string_view schema, std::string_view table, RunWrite kind, long rows) {
+  if (rows < 0) return;
+  run.stats.Wrote(schema, table, kind, rows);
+  if (run.progress != nullptr) run.progress->RowsWritten();
+}
 
 // One person of the person run is done.
 inline void Run_Person_Done(RunContext& run) {

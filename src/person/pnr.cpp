@@ -153,9 +153,12 @@ int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
       "CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), CURRENT_TIMESTAMP)";
   const std::string von_time = std::string(tag.TagVon) + " 00:00:00";
   const std::string bis_time = std::string(tag.TagBis) + " 00:00:00";
-  return Db_Write(run.db,
-                  Db_Format(kSql, run.schema, tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time),
-                  kDuplicateKey);
+  long rows = -1;
+  const int r =
+      Db_Write(run.db, Db_Format(kSql, run.schema, tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time),
+               kDuplicateKey, &rows);
+  Run_Wrote(run, run.schema, "Qxs327Tag", RunWrite::Added, rows);
+  return r;
 }
 
 int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
@@ -181,6 +184,8 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
   while (r == DB_OK) {
     // Rows come latest valid-from first: a person's further rows are skipped.
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
+      run.stats.person = bsv.BsvPnr;
+      ++run.stats.persons_read;
       char last_tag[9] = "";
       char last_ztg[9] = "";
       // The batched step reads both dates at once; when that fails, the two queries say which.
@@ -211,8 +216,14 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
       }
 
       // The batched step hands a person it cannot decide exactly to the day-by-day routines.
-      if (Less(start, end_key) && !(run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key))) {
-        Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      if (Less(start, end_key)) {
+        if (run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key)) {
+          ++run.stats.persons_batched;
+        } else {
+          if (run.batched) ++run.stats.persons_handed_over;
+          ++run.stats.persons_daily;
+          Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+        }
       }
       Urv_Year_Generate(run, bsv, end_key);
       Run_Person_Done(run);

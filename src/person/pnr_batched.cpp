@@ -89,7 +89,10 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
   std::vector<std::string> rows;
   rows.reserve(new_days.size());
   for (const std::string& day : new_days) rows.push_back(Db_Format(kRow, pnr, day, day, day, day, day));
-  return Db_Write_Rows(run.db, Db_Format(kHead, run.schema), rows);
+  long written = -1;
+  const int r = Db_Write_Rows(run.db, Db_Format(kHead, run.schema), rows, &written);
+  Run_Wrote(run, run.schema, "Qxs327Tag", RunWrite::Added, written);
+  return r;
 }
 
 // The valid group assignments on the person's midnight day records after the threshold, with the
@@ -176,7 +179,8 @@ int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
 }
 
 int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
-  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  long written = -1;
+  const int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     static constexpr const char* kHeadName =
         "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
         "ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta, ZtgPnm) VALUES ";
@@ -199,8 +203,11 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
                           : Db_Format(kRowNoName, z.ZtgPnr, z.ZtgVon, z.ZtgAkr, z.ZtgAbt, z.ZtgKst, z.ZtgKtr, z.ZtgKrt,
                                       z.ZtgAgr, tag, z.ZtgBsd, z.ZtgVra, z.ZtgAzt, z.ZtgTtp));
     }
-    return Db_Write_Rows(run.db, name ? Db_Format(kHeadName, run.schema) : Db_Format(kHeadNoName, run.schema), rows);
+    return Db_Write_Rows(run.db, name ? Db_Format(kHeadName, run.schema) : Db_Format(kHeadNoName, run.schema), rows,
+                         &written);
   });
+  Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Added, written);
+  return r;
 }
 
 // The columns an existing record's rewrite sets from the decided record, each with the name of
@@ -270,13 +277,16 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std
     set += std::string(set.empty() ? "" : ", ") + "ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1";
     std::string days;
     for (const std::string& row : rows) days += (days.empty() ? "" : ", ") + row + ")";
+    long rewritten = -1;
     int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const std::string name = variant == DbVariant::First ? Db_Format(", ZtgPnm = '%s'", z.ZtgPnm) : std::string();
       return Db_Write(run.db,
                       Db_Format("UPDATE %s.Qxs329Ztg SET ", run.schema) + set + name + " FROM (VALUES " + days +
                           ") AS v (" + names + ")" +
-                          Db_Format(" WHERE ZtgPnr = '%s' AND ZtgVon = CONVERT(Datetime, v.Von, 112)", z.ZtgPnr));
+                          Db_Format(" WHERE ZtgPnr = '%s' AND ZtgVon = CONVERT(Datetime, v.Von, 112)", z.ZtgPnr),
+                      0, &rewritten);
     });
+    Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Rewritten, rewritten);
     if (r != DB_OK) return r;
   }
   return DB_OK;

@@ -29,7 +29,10 @@ int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
 
 int Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year) {
   static constexpr const char* kSql = "INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('%s', %ld)";
-  return Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint);
+  long rows = -1;
+  const int r = Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint, &rows);
+  Run_Wrote(run, run.schema, "Qxs332Urv", RunWrite::Added, rows);
+  return r;
 }
 
 void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key) {

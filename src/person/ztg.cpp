@@ -109,31 +109,45 @@ constexpr auto kUpdateNoName = Db_Variant_Text(kUpdate, DbVariant::Second);
 }  // namespace
 
 int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
-  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  long rows = -1;
+  const int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
-      return Db_Write(run.db, Db_Format(kInsertName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt,
-                                        ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra,
-                                        ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnm));
+      return Db_Write(run.db,
+                      Db_Format(kInsertName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt,
+                                ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt,
+                                ztg.ZtgTtp, ztg.ZtgPnm),
+                      0, &rows);
     }
     return Db_Write(
-        run.db, Db_Format(kInsertNoName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst,
-                          ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp));
+        run.db,
+        Db_Format(kInsertNoName.text, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst,
+                  ztg.ZtgKtr, ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp),
+        0, &rows);
   });
+  Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Added, rows);
+  return r;
 }
 
 int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
-  return Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  long rows = -1;
+  const int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
-      return Db_Write(run.db, Db_Format(kUpdateName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr,
-                                        ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp,
-                                        ztg.ZtgPnm, ztg.ZtgPnr, ztg.ZtgVon));
+      return Db_Write(run.db,
+                      Db_Format(kUpdateName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr,
+                                ztg.ZtgKrt, ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnm,
+                                ztg.ZtgPnr, ztg.ZtgVon),
+                      0, &rows);
     }
     return Db_Write(
-        run.db, Db_Format(kUpdateNoName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt,
-                          ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnr, ztg.ZtgVon));
+        run.db,
+        Db_Format(kUpdateNoName.text, run.schema, ztg.ZtgAkr, ztg.ZtgAbt, ztg.ZtgKst, ztg.ZtgKtr, ztg.ZtgKrt,
+                  ztg.ZtgAgr, tag, ztg.ZtgBsd, ztg.ZtgVra, ztg.ZtgAzt, ztg.ZtgTtp, ztg.ZtgPnr, ztg.ZtgVon),
+        0, &rows);
   });
+  Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Rewritten, rows);
+  return r;
 }
 
 void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {

@@ -7,32 +7,6 @@
 
 namespace {
 
-TEST(Progress, WritesAreTalliedByTheTableTheirStatementNames) {
-  struct Case {
-    const char* statement;
-    bool counted;
-    const char* table;
-    bool inserted;
-  } cases[] = {
-      {"INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm) VALUES (1)", true, "QXSYSTEM.Qxs133Bak", true},
-      {"  insert into ABC_1.Qxs327Tag(TagPnr) VALUES ('1')", true, "ABC_1.Qxs327Tag", true},
-      {"UPDATE ABC_1.Qxs329Ztg SET   ZtgAkr = 'x'", true, "ABC_1.Qxs329Ztg", false},
-      {"DELETE FROM ABC_1.Qxs329Ztg", false, "", false},
-      {"INSERTX INTO A.B VALUES (1)", false, "", false},
-      {"INSERT ABC_1.Qxs332Urv VALUES (1)", false, "", false},
-      {"UPDATE ", false, "", false},
-      {"", false, "", false},
-  };
-  for (const Case& c : cases) {
-    std::string table;
-    bool inserted = !c.inserted;
-    EXPECT_EQ(Progress_Write_Parse(c.statement, &table, &inserted), c.counted) << c.statement;
-    if (!c.counted) continue;
-    EXPECT_EQ(table, c.table) << c.statement;
-    EXPECT_EQ(inserted, c.inserted) << c.statement;
-  }
-}
-
 TEST(Progress, LineShowsPersonsRateAndTimeLeftWhenKnown) {
   struct Case {
     long rows, done, total;
@@ -67,6 +41,11 @@ TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
             "  QXSYSTEM.Qxs133Bak        365             0\n"
             "  A.Qxs329Ztg                 7            12\n"
             "  Fehlerzeilen in PLANEX.LOG: 3\n");
+  EXPECT_EQ(Progress_Summary({}, 1, 3.0, "SIGINT"),
+            "planex: abgebrochen durch SIGINT nach 0:03\n"
+            "  Tabelle        neu überschrieben\n"
+            "  (keine Zeile geschrieben)\n"
+            "  Fehlerzeilen in PLANEX.LOG: 1\n");
 }
 
 // The first error lines go to the terminal with their reasons; the rest are counted.

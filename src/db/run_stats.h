@@ -1,0 +1,54 @@
+#pragma once
+// What a run did, as its writers and its person run record it: rows added and rewritten per
+// table, persons read and the way each went. The terminal's progress and summary, the run report
+// and the metrics read these figures; nothing parses statement texts or the run log for them.
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The rows a run wrote to one table.
+struct RunTableRows {
+  std::string schema;  // QXSYSTEM, or the client schema
+  std::string table;   // as the statements name it after the schema, e.g. Qxs327Tag
+  long added = 0;      // rows inserted
+  long rewritten = 0;  // rows updated
+};
+
+enum class RunWrite { Added, Rewritten };
+
+// The tables a run writes, as their statements name them: the schema is QXSYSTEM for the system
+// tables and the client schema for the others.
+struct RunTableName {
+  const char* table;
+  bool system;
+};
+inline constexpr RunTableName kRunTables[] = {
+    {"Qxs133Bak", true},  {"Qxs133Kal", true},  {"Qxs133Ka2", false},
+    {"Qxs327Tag", false}, {"Qxs329Ztg", false}, {"Qxs332Urv", false},
+};
+
+struct RunStats {
+  // Every table a write succeeded on, in the order of its first such write.
+  std::vector<RunTableRows> tables;
+
+  // Persons the person cursor gave, each counted once, and the step each went through: the
+  // batched step, or the day-by-day routines (the run's step, or a person the batched step handed
+  // over because it could not decide it exactly). A person with no day after its start date takes
+  // neither. fallback_reasons counts the hand-overs by reason, where the reason is known.
+  long persons_read = 0;
+  long persons_batched = 0;
+  long persons_daily = 0;
+  long persons_handed_over = 0;
+  std::map<std::string, long> fallback_reasons;
+
+  // The person the person run is at; empty before it starts.
+  std::string person;
+
+  // Records a write that succeeded: rows touched in schema.table.
+  void Wrote(std::string_view schema, std::string_view table, RunWrite kind, long rows);
+  // The rows of schema.table, or nullptr when nothing was written there.
+  const RunTableRows* Find(std::string_view schema, std::string_view table) const;
+  // Rows written to every table together.
+  long Rows() const;
+};

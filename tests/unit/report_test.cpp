@@ -1,0 +1,57 @@
+#include "batch/report.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace {
+
+// Values from the database, the settings and the command line reach the report and the metrics
+// as the bytes they are: the JSON stays valid UTF-8 and a label cannot end its sample early.
+TEST(Report, OutsideValuesKeepBothFormatsWellFormed) {
+  RunReport r;
+  r.version = "1.0\"x";
+  r.started = 0;
+  r.login = "M\xFCller";  // Latin-1, not UTF-8
+  r.first_error_lines = {"Error: Tagsatz einf\xFCgen -1! Person: 0000\x01\x37!"};
+  r.stats.fallback_reasons["quote\" backslash\\ line\nend"] = 2;
+  const auto doc = nlohmann::json::parse(Report_Json(r));
+  EXPECT_EQ(doc["login"], "M\xEF\xBF\xBDller");  // U+FFFD in place of the byte
+  EXPECT_EQ(doc["first_error_lines"][0]["line"], "Error: Tagsatz einf\xEF\xBF\xBDgen -1! Person: 0000\x01\x37!");
+  EXPECT_EQ(doc["persons"]["fallback_reasons"].size(), 1u);
+  const std::string metrics = Report_Metrics(r);
+  EXPECT_NE(metrics.find("planex_run_person_fallbacks{reason=\"quote\\\" backslash\\\\ line\\nend\"} 2\n"),
+            std::string::npos)
+      << metrics;
+  EXPECT_NE(metrics.find("planex_run_info{version=\"1.0\\\"x\"} 1\n"), std::string::npos) << metrics;
+}
+
+TEST(Report, TimesAreLocalWithTheOffsetInExtendedForm) {
+  struct Case {
+    const char* tz;
+    std::time_t when;
+    const char* text;
+  } cases[] = {
+      {"UTC0", 0, "1970-01-01T00:00:00+00:00"},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", 1796779800, "2026-12-09T02:30:00+01:00"},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", 1783554600, "2026-07-09T01:50:00+02:00"},
+      {"<-0330>3:30", 0, "1969-12-31T20:30:00-03:30"},
+  };
+  const char* saved = getenv("TZ");
+  const std::string before = saved != nullptr ? saved : "";
+  for (const Case& c : cases) {
+    setenv("TZ", c.tz, 1);
+    tzset();
+    EXPECT_EQ(Report_Time(c.when), c.text) << c.tz;
+  }
+  if (saved != nullptr) {
+    setenv("TZ", before.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
+}  // namespace
