@@ -1,11 +1,12 @@
 // The mistakes a newcomer makes in the first hour, each run as an operator would at a terminal (a
-// pseudo-terminal of script(1)): what the terminal says, the run log, the exit status, and that
-// no row was lost or half-written.
+// pseudo-terminal of script(1)): what the terminal says, the run log, the run report, the exit
+// status, and that no row was lost or half-written.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 using fixture::Company;
 using fixture::ProcResult;
 using Newcomer = fixture::DatabaseTest;
+using Json = nlohmann::json;
 
 // The rows of the client schema ABC_1 (the base and system calendars may grow in any run).
 fixture::Rows ClientRows(const Company& c) {
@@ -45,7 +47,10 @@ ProcResult AtTerminal(const Company& c, const std::vector<std::string>& args, ui
     argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
                                "--clear-groups"});
   }
-  return fixture::Run(c.Dir(), argv, {"ODBCSYSINI=" + c.Dir(), "ODBCINI=" + c.Dir() + "/odbc.ini"}, fixture::kNow);
+  return fixture::Run(c.Dir(), argv,
+                      {"ODBCSYSINI=" + c.Dir(), "ODBCINI=" + c.Dir() + "/odbc.ini", "PLANEX_REPORT=report.json",
+                       "PLANEX_METRICS=metrics.prom"},
+                      fixture::kNow);
 }
 
 const std::string kDate = "Datum: 20261208\n";
@@ -69,29 +74,44 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
     std::string args;                 // '|' between the arguments
     std::vector<std::string> screen;  // texts the terminal shows
     std::string log;                  // the whole run log; "-" = none; "~..." = a part of it
+    std::string outcome;              // the report's; "" = no report
+    std::string stopped_by;           // the report's stopped_by.kind; "" = null
+    int native;                       // the native error of stopped_by or of the first error line with one
     bool as_user = false;
   } cases[] = {
       {"wrong argument count",
        nullptr,
        "0|2027",
        {"Aufruf: planex [BegDat]", "planex: falsche Anzahl Argumente: 2"},
-       "Falsche Anzahl Parameter(= 5)! AnzParam: 2\n"},
+       "Falsche Anzahl Parameter(= 5)! AnzParam: 2\n",
+       "refused",
+       "arguments",
+       0},
       {"bad year",
        nullptr,
        "0|27|planex.ini|0|0",
        {"planex: EndeJahr '27' ist kein vierstelliges Jahr"},
-       kDate + "Error: Parameter EndeJahr ungültig: 27\n"},
+       kDate + "Error: Parameter EndeJahr ungültig: 27\n",
+       "refused",
+       "arguments",
+       0},
       {"missing settings file",
        nullptr,
        "0|2027|nope.ini|0|0",
        {"planex: Einstellungsdatei 'nope.ini' existiert nicht"},
-       kDate + "Error: Schema ungültig: ''\n"},
+       kDate + "Error: Schema ungültig: ''\n",
+       "refused",
+       "settings_file",
+       0},
       {"unknown data source",
        [](Company& c) { Settings(c, "planex.ini", "NO_SUCH_DSN", "abc_1"); },
        kRun,
        {"planex: Verbindung zur Datenquelle 'NO_SUCH_DSN' als 'planex' fehlgeschlagen: SQLSTATE IM002: ",
         "isql -v NO_SUCH_DSN"},
-       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:NO_SUCH_DSN \n"},
+       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:NO_SUCH_DSN \n",
+       "connection_failed",
+       "connection",
+       0},
       {"missing database file",
        [](Company& c) {
          fixture::WriteText(c.Dir() + "/odbc.ini", "[PLANEX_TEST]\nDriver = " + fixture::BuildDir() +
@@ -99,13 +119,19 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
        },
        kRun,
        {"fehlgeschlagen: SQLSTATE 08004, Nr. 4060: ", "mistyped.db"},
-       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n"},
+       kDate + "Fehler(DB-Connect)! RC:-1 Name:planex Pwd:**** Net:PLANEX_TEST \n",
+       "connection_failed",
+       "connection",
+       4060},
       // The client schema XYZ_1 was never installed: every statement on its tables fails with 208.
       {"schema not installed",
        [](Company& c) { Settings(c, "planex.ini", "PLANEX_TEST", "xyz_1"); },
        kRun,
        {"Fehlerzeilen in PLANEX.LOG: ", "Grund: SQLSTATE 42S02, Nr. 208: ", "Invalid object name 'XYZ_1."},
-       "~Aktuelles Schema: XYZ_1 \n"},
+       "~Aktuelles Schema: XYZ_1 \n",
+       "errors",
+       "",
+       208},
       // A database file its user may only read: reads work, every write fails with 3906.
       {"read-only database file",
        [](Company& c) {
@@ -116,9 +142,21 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
        kRun,
        {"Grund: SQLSTATE 42000, Nr. 3906: ", "because the database is read-only."},
        "~Aktuelles Schema: ABC_1 \n",
+       "errors",
+       "",
+       3906,
        true},
-      {"help", nullptr, "--help", {"Aufruf: planex BegDat EndeJahr Pfad PnrVon PnrBis\r\n", "  EndeJahr  "}, "-"},
+      {"help",
+       nullptr,
+       "--help",
+       {"Aufruf: planex BegDat EndeJahr Pfad PnrVon PnrBis\r\n", "  EndeJahr  "},
+       "-",
+       "",
+       "",
+       0},
   };
+  fixture::TempDir keep("planex-newcomer-reports");
+  std::vector<std::string> checked;  // reports and metrics with their outcomes, for the checker
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Company co({.first_day = "20260101"});
@@ -138,6 +176,24 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
       EXPECT_EQ(co.Log(), c.log);
     }
     EXPECT_EQ(ClientRows(co), before);
+    const std::string report_file = co.Dir() + "/report.json";
+    if (c.outcome.empty()) {
+      EXPECT_FALSE(fs::exists(report_file));
+    } else {
+      const Json report = Json::parse(fixture::ReadText(report_file), nullptr, false);
+      EXPECT_EQ(report.value("outcome", ""), c.outcome);
+      const Json& stopped = report["stopped_by"];
+      EXPECT_EQ(stopped.is_null() ? "" : stopped.value("kind", ""), c.stopped_by);
+      // The reason travels with the line (or the stop) it explains.
+      int native = stopped.is_object() && stopped["native"].is_number() ? stopped["native"].get<int>() : 0;
+      for (const Json& line : report["first_error_lines"])
+        if (native == 0 && line["native"].is_number()) native = line["native"].get<int>();
+      EXPECT_EQ(native, c.native) << report.dump(1);
+      const std::string kept = keep.File(std::to_string(checked.size() / 3));
+      fs::copy_file(report_file, kept + ".json");
+      fs::copy_file(co.Dir() + "/metrics.prom", kept + ".prom");
+      checked.insert(checked.end(), {kept + ".json", kept + ".prom", c.outcome});
+    }
     if (c.as_user) {
       // No file is left beside the database that would keep failing once it is writable again.
       EXPECT_FALSE(fs::exists(co.DbFile() + "-shm"));
@@ -149,6 +205,12 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
       EXPECT_NE(ClientRows(co), before);
     }
   }
+  // Every report is valid against its schema and agrees with its metrics.
+  std::vector<std::string> argv = {"python3", std::string(PLANEX_SOURCE_DIR) + "/scripts/check-run-report.py",
+                                   "--cases"};
+  argv.insert(argv.end(), checked.begin(), checked.end());
+  ProcResult v = fixture::Run("/tmp", argv);
+  EXPECT_EQ(v.exit_code, 0) << v.err;
 }
 
 }  // namespace

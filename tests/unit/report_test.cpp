@@ -54,4 +54,34 @@ TEST(Report, TimesAreLocalWithTheOffsetInExtendedForm) {
   tzset();
 }
 
+// A quoted line takes the reason of the kept error line that reads the same, in order; a line the
+// run did not keep (the wrong argument count) or one beyond the kept ones has none.
+TEST(Report, ErrorLinesTakeTheirReasonsInOrder) {
+  const DbReason dup{"23000", 2627, "Violation of PRIMARY KEY constraint"};
+  const DbReason ro{"42000", 3906, "read-only"};
+  const std::vector<RunErrorLine> kept = {{"Error: A", dup}, {"Error: B", {}}, {"Error: A", ro}};
+  struct Case {
+    std::vector<std::string> first;
+    std::vector<int> natives;  // 0 = no reason
+  } cases[] = {
+      {{"Error: A", "Error: B", "Error: A"}, {2627, 0, 3906}},
+      {{"Falsche Anzahl Parameter(= 5)! AnzParam: 2"}, {0}},
+      {{"Error: A", "Error: B", "Error: A", "Error: C"}, {2627, 0, 3906, 0}},
+      {{}, {}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<DbReason> reasons = Report_Error_Reasons(c.first, kept);
+    ASSERT_EQ(reasons.size(), c.natives.size());
+    for (std::size_t i = 0; i < reasons.size(); ++i) EXPECT_EQ(reasons[i].native, c.natives[i]) << i;
+  }
+  RunReport r;
+  r.first_error_lines = {"Error: A"};
+  r.first_error_reasons = {dup};
+  r.stopped_by = BatchStop{"connection", "Verbindung ...", {"IM002", 0, "Data source name not found"}};
+  const auto doc = nlohmann::json::parse(Report_Json(r));
+  EXPECT_EQ(doc["first_error_lines"][0]["native"], 2627);
+  EXPECT_EQ(doc["stopped_by"]["kind"], "connection");
+  EXPECT_EQ(doc["stopped_by"]["sqlstate"], "IM002");
+}
+
 }  // namespace
