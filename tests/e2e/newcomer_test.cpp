@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,42 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
   argv.insert(argv.end(), checked.begin(), checked.end());
   ProcResult v = fixture::Run("/tmp", argv);
   EXPECT_EQ(v.exit_code, 0) << v.err;
+}
+
+// Ctrl-C's sibling at a terminal: SIGTERM in the middle of a run. The terminal and the log say so,
+// the report says interrupted, and a second run leaves the rows one uninterrupted run leaves.
+TEST_F(Newcomer, SigtermMidRunIsSaidAndTheNextRunCompletesTheRows) {
+  auto company = [](Company& c) {
+    ASSERT_EQ(c.SetupError(), "");
+    ASSERT_EQ(fixture::PlanexDb(c, {"demo", "--schema", "ABC_1", "--persons", "150", "--seed", "5"}).exit_code, 0);
+    c.WriteSettings();
+  };
+  Company reference({.first_day = "20260101"});
+  company(reference);
+  fixture::RunPlanexOk(reference, "0", "2029");
+
+  Company co({.first_day = "20260101"});
+  company(co);
+  // The signal comes a moment after the run has connected, while it is still working.
+  fixture::WriteText(co.Dir() + "/stop.sh",
+                     "'" + fixture::BuildDir() +
+                         "/planex' 0 2029 planex.ini 0 0 & p=$!\n"
+                         "until grep -q '^Aktuelles Schema' PLANEX.LOG 2>/dev/null; do sleep 0.02; done\n"
+                         "sleep 0.3; kill -TERM $p; wait $p\n");
+  ProcResult r = fixture::Run(
+      co.Dir(), {"script", "-qec", "sh stop.sh", "/dev/null"},
+      {"ODBCSYSINI=" + co.Dir(), "ODBCINI=" + co.Dir() + "/odbc.ini", "PLANEX_REPORT=report.json"}, fixture::kNow);
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_TRUE(fixture::Contains(r.out, "planex: abgebrochen durch SIGTERM")) << r.out;
+  const std::string log = co.Log();
+  EXPECT_TRUE(std::regex_search(log, std::regex("\nError: Abbruch durch SIGTERM! (Person|Schritt): [^\n]*!\n$")))
+      << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+  EXPECT_EQ(Json::parse(fixture::ReadText(co.Dir() + "/report.json"), nullptr, false).value("outcome", ""),
+            "interrupted");
+
+  fixture::RunPlanexOk(co, "0", "2029");
+  EXPECT_EQ(fixture::ErrorLines(co.Log()), fixture::Strings{});
+  EXPECT_EQ(fixture::WrittenRows(co.DbFile()), fixture::WrittenRows(reference.DbFile()));
 }
 
 }  // namespace
