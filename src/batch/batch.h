@@ -4,7 +4,8 @@
 #include <string_view>
 
 // Runs planex with its command line (argv[0] is the program) and returns the exit status:
-// 1 when PLANEX.LOG cannot be created, else 0; how the run went stands in the run log.
+// 1 when PLANEX.LOG cannot be created, else 0; how the run went stands in the run log. A lone
+// --help, -h or --version prints the usage or the version on standard output and writes no log.
 int Batch_Run(int argc, const char* const* argv);
 
 // EndeJahr: exactly four digits.
