@@ -2,7 +2,8 @@
 // The run's progress on the operator's terminal. When standard error is a terminal, one line is
 // kept up to date (the step; in the person run, persons done of all, rate and time left) and at
 // the end replaced by a summary: rows added and rewritten per table, the number of error lines of
-// the run log and the first of them with their reasons, the time taken. Otherwise the progress does nothing at all: no output, no statement.
+// the run log and the first of them with their reasons, the time taken. Otherwise the progress does nothing at all: no
+// output, no statement.
 #include <chrono>
 #include <cstdio>
 #include <string>
