@@ -17,12 +17,14 @@ sigset_t RunSet() {
 
 RunSignals::RunSignals() {
   const sigset_t set = RunSet();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  sigemptyset(&previous_);
+  pthread_sigmask(SIG_BLOCK, &set, &previous_);
 }
 
 RunSignals::~RunSignals() {
-  const sigset_t set = RunSet();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  // A signal held back in a run that stopped early (arguments, settings, connection) is delivered
+  // here, once its log and report are written.
+  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 int Sig_Pending() {

@@ -6,18 +6,24 @@
 // by that same signal. Nothing is kept in the process but the signal mask, so a program that does
 // not hold the signals back never sees one pending.
 
+#include <signal.h>
+
 // Thrown before a statement when the run has been asked to stop.
 struct RunInterrupted {
   int signal;  // SIGINT or SIGTERM
 };
 
-// Holds SIGINT and SIGTERM back for the calling thread (and the threads it starts) while it lives.
+// Holds SIGINT and SIGTERM back for the calling thread (and the threads it starts) while it lives;
+// then the signal mask is as it was before.
 class RunSignals {
  public:
   RunSignals();
   ~RunSignals();
   RunSignals(const RunSignals&) = delete;
   RunSignals& operator=(const RunSignals&) = delete;
+
+ private:
+  sigset_t previous_;
 };
 
 // SIGINT or SIGTERM when one is pending (held back and not yet taken), else 0.
