@@ -158,8 +158,9 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
 }  // namespace
 
 namespace {
-// "statements N\nfetches N\n", each number right-aligned in 20 digits, so the file keeps its size.
-constexpr size_t kCountFileSize = 11 + 20 + 1 + 8 + 20 + 1;
+// "statements N\nfetches N\ncompilations N\n", each number right-aligned in 20 digits, so the file
+// keeps its size.
+constexpr size_t kCountFileSize = 11 + 20 + 1 + 8 + 20 + 1 + 13 + 20 + 1;
 }  // namespace
 
 CountFile::~CountFile() {
@@ -181,8 +182,13 @@ bool CountFile::Open(const std::string& path) {
 
 void CountFile::Write() {
   char text[kCountFileSize + 1];
-  std::snprintf(text, sizeof text, "statements %20llu\nfetches %20llu\n", statements_, fetches_);
+  std::snprintf(text, sizeof text, "statements %20llu\nfetches %20llu\ncompilations %20llu\n", statements_, fetches_,
+                compilations_);
   std::memcpy(map_, text, kCountFileSize);
+}
+
+void CountFile::Direct(std::string_view text) {
+  if (direct_texts_.insert(std::hash<std::string_view>{}(text)).second) Prepared();
 }
 
 void Dbc::RoundTrip() const {
