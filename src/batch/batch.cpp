@@ -126,7 +126,7 @@ int Batch_Run(int argc, const char* const* argv) {
     return 0;
   }
 
-  RunContext run{db, schema, today, log, {}};
+  RunContext run{db, schema, today, log, {}, nullptr, true, {}};
   // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
   // reference and as the operator's fall-back; the batched step is the default.
   const char* step = std::getenv("PLANEX_PERSON_STEP");

@@ -88,7 +88,8 @@ std::string Progress_Line(std::string_view step, long rows, long persons_done, l
   return line;
 }
 
-std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds) {
+std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
+                             const RunPersonStats* persons) {
   std::string text = "planex: fertig in " + Duration(seconds) + "\n";
   size_t width = 7;  // "Tabelle"
   for (const ProgressTable& t : tables) width = std::max(width, t.table.size());
@@ -106,6 +107,22 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
   } else {
     std::snprintf(line, sizeof line, "  Fehlerzeilen in PLANEX.LOG: %ld\n", error_lines);
     text += line;
+  }
+  if (persons != nullptr && persons->batched + persons->daily > 0) {
+    std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->batched, persons->daily);
+    text += line;
+    // In the order of PnrFallback.
+    static constexpr const char* kReasons[kPnrFallbacks] = {
+        "ohne Zuordnung",       "mehrere Zuordnungen", "ohne Wochenplan", "mehrere Wochenpläne",
+        "Ztgsatz ab Status 4",  "mehrere Ztgsätze",    "Wert zu lang",    "Kalendertage doppelt",
+        "Lesen fehlgeschlagen", "Schreiben abgewiesen"};
+    std::string reasons;
+    for (std::size_t i = 0; i < kPnrFallbacks; ++i) {
+      if (persons->fallbacks[i] == 0) continue;
+      reasons +=
+          (reasons.empty() ? "" : ", ") + std::string(kReasons[i]) + ": " + std::to_string(persons->fallbacks[i]);
+    }
+    if (!reasons.empty()) text += "    Tag für Tag, weil: " + reasons + "\n";
   }
   return text;
 }
@@ -181,7 +198,7 @@ void Progress::Wrote(std::string_view statement, long rows) {
 void Progress::Finish(const char* log_path) {
   if (!on_) return;
   Show(true);  // the step's last state, then the summary in its place
-  std::string summary = Progress_Summary(tables_, Progress_Error_Lines(log_path), Since(run_start_));
+  std::string summary = Progress_Summary(tables_, Progress_Error_Lines(log_path), Since(run_start_), &run_.persons);
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);
 }

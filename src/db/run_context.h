@@ -2,6 +2,8 @@
 // What one run of planex hands to every generator and statement routine. The run sequence
 // (src/batch) makes it once, after the connection is up, and passes it down by reference; nothing
 // of a run lives anywhere else.
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "common/runlog.h"
@@ -24,6 +26,30 @@ class RunProgress {
   ~RunProgress() = default;
 };
 
+// Why the batched person step handed a person to the day-by-day routines.
+enum class PnrFallback : std::size_t {
+  NoAssignment,        // a day without a valid group assignment
+  SeveralAssignments,  // a day with several
+  NoPlan,              // no live plan row for the group and cycle day
+  SeveralPlans,        // several
+  DeadRecord,          // a schedule-assignment record with status 4 or more on the day
+  SeveralRecords,      // several records on the day
+  TooLong,             // a value longer than its field
+  OddDays,             // calendar days twice or out of order
+  ReadFailed,          // a read failed
+  WriteRefused,        // a write was refused
+};
+constexpr std::size_t kPnrFallbacks = 10;
+
+// How the person run went: persons by step, and the reasons of the fall-backs. Read by the
+// summary on the terminal and by whatever reports the run.
+struct RunPersonStats {
+  long batched = 0;                             // persons the batched step did
+  long daily = 0;                               // persons that went day by day (every person of a day-by-day run)
+  std::array<long, kPnrFallbacks> fallbacks{};  // persons handed over, by PnrFallback
+  void FellBack(PnrFallback why) { ++fallbacks[static_cast<std::size_t>(why)]; }
+};
+
 struct RunContext {
   DbConnection& db;    // the run's connection
   std::string schema;  // client schema as pasted before table names (checked, upper case)
@@ -34,6 +60,7 @@ struct RunContext {
   // The person step: a few statements per person (batched), or one routine per statement and
   // day (the day-by-day step, the reference and the operator's fall-back).
   bool batched = true;
+  RunPersonStats persons;
 };
 
 // One person of the person run is done.

@@ -211,9 +211,14 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
       }
 
       // The batched step hands a person it cannot decide exactly to the day-by-day routines.
-      if (Less(start, end_key) && !(run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key))) {
-        Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
+      bool daily = !run.batched;
+      if (Less(start, end_key) && run.batched) {
+        PnrFallback why{};
+        daily = !Pnr_Batch_Days(run, bsv, start, threshold, end_key, why);
+        if (daily) run.persons.FellBack(why);
       }
+      ++(daily ? run.persons.daily : run.persons.batched);
+      if (Less(start, end_key) && daily) Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
       Urv_Year_Generate(run, bsv, end_key);
       Run_Person_Done(run);
     }

@@ -297,13 +297,21 @@ int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char
 }
 
 bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
-                    const char* end_key) {
+                    const char* end_key, PnrFallback& why) {
+  auto read = [&](int r) {
+    if (r != DB_OK) why = PnrFallback::ReadFailed;
+    return r == DB_OK;
+  };
+  auto write = [&](int r) {
+    if (r != DB_OK) why = PnrFallback::WriteRefused;
+    return r == DB_OK;
+  };
   std::vector<KalTag> days;
   std::vector<std::string> tag_keys, new_days;
-  if (Kal_Days_Read(run, bsv.BsvKal, start_key, end_key, days) != DB_OK) return false;
-  if (Tag_Days_Read(run, bsv.BsvPnr, start_key, end_key, tag_keys) != DB_OK) return false;
-  if (!Tag_Batch_Plan(days, tag_keys, new_days)) return false;
-  if (!new_days.empty() && Tag_Days_Ins(run, bsv.BsvPnr, new_days) != DB_OK) return false;
+  if (!read(Kal_Days_Read(run, bsv.BsvKal, start_key, end_key, days))) return false;
+  if (!read(Tag_Days_Read(run, bsv.BsvPnr, start_key, end_key, tag_keys))) return false;
+  if (!Tag_Batch_Plan(days, tag_keys, new_days, &why)) return false;
+  if (!new_days.empty() && !write(Tag_Days_Ins(run, bsv.BsvPnr, new_days))) return false;
 
   // The schedule-assignment step runs for the days after the threshold only.
   if (days.empty() || !Less(threshold, days.back().key.c_str())) return true;
@@ -311,11 +319,11 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   std::vector<WplZeile> plans;
   std::vector<ZtgAlt> existing;
   std::vector<ZtgSatz> inserts, updates;
-  if (Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments) != DB_OK) return false;
-  if (Wpl_Groups_Read(run, bsv.BsvPnr, plans) != DB_OK) return false;
-  if (Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing) != DB_OK) return false;
-  if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates)) return false;
-  if (!inserts.empty() && Ztg_Days_Ins(run, inserts) != DB_OK) return false;
-  if (!updates.empty() && Ztg_Days_Upd(run, updates) != DB_OK) return false;
+  if (!read(Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments))) return false;
+  if (!read(Wpl_Groups_Read(run, bsv.BsvPnr, plans))) return false;
+  if (!read(Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing))) return false;
+  if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates, &why)) return false;
+  if (!inserts.empty() && !write(Ztg_Days_Ins(run, inserts))) return false;
+  if (!updates.empty() && !write(Ztg_Days_Upd(run, updates))) return false;
   return true;
 }
