@@ -50,6 +50,12 @@ struct Midnight {
   }
 };
 
+// A write the server answered with a warning (SQL_SUCCESS_WITH_INFO, such as a trigger's PRINT)
+// has written its rows: the person stays in the batched step rather than doing its days twice.
+bool Written(int r) {
+  return r == DB_OK || r == DB_INFO;
+}
+
 // "(?, ?), (?, ?)": rows of a VALUES list of markers.
 std::string Markers(std::size_t rows, std::size_t per_row) {
   std::string row = "(?";
@@ -110,7 +116,7 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
       params.push_back(i < new_days.size() ? Db_Param(new_days[i]) : Db_Param_Null(SQL_C_CHAR));
     }
     const std::string sql = Db_Format(kHead, run.schema) + Markers(rows, 1) + ") AS v (Tag) WHERE v.Tag IS NOT NULL";
-    if (int r = Db_Prepared_Write(run.db, sql, params); r != DB_OK) return r;
+    if (int r = Db_Prepared_Write(run.db, sql, params); !Written(r)) return r;
   }
   return DB_OK;
 }
@@ -239,7 +245,7 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
                               Markers(rows, kZtgPerRow) + kZtgNames + " WHERE v.Von IS NOT NULL";
       return Db_Prepared_Write(run.db, sql, params);
     });
-    if (r != DB_OK) return r;
+    if (!Written(r)) return r;
   }
   return DB_OK;
 }
@@ -269,7 +275,7 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
                               " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)";
       return Db_Prepared_Write(run.db, sql, params);
     });
-    if (r != DB_OK) return r;
+    if (!Written(r)) return r;
   }
   return DB_OK;
 }
@@ -303,8 +309,8 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
     return r == DB_OK;
   };
   auto write = [&](int r) {
-    if (r != DB_OK) why = PnrFallback::WriteRefused;
-    return r == DB_OK;
+    if (!Written(r)) why = PnrFallback::WriteRefused;
+    return Written(r);
   };
   std::vector<KalTag> days;
   std::vector<std::string> tag_keys, new_days;
