@@ -88,12 +88,13 @@ run_planex() {
   errors=$(grep -c '^Error' "$dir/PLANEX.LOG" || true)
 }
 
-# The rows of the person tables, time stamps aside, as one checksum.
+# The rows of the person tables, time stamps aside, as one checksum (in byte order: the sqlite3
+# shell does not know the driver's collations).
 rows() {
-  sqlite3 "$1" "SELECT TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd FROM \"$schema.Qxs327Tag\" ORDER BY 1, 2;
+  sqlite3 "$1" "SELECT TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd FROM \"$schema.Qxs327Tag\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;
     SELECT ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp,
-      ZtgSta, ZtgPnm FROM \"$schema.Qxs329Ztg\" ORDER BY 1, 2;
-    SELECT UrvPnr, UrvJhr, UrvTge FROM \"$schema.Qxs332Urv\" ORDER BY 1, 2;" | md5sum | cut -c1-12
+      ZtgSta, ZtgPnm FROM \"$schema.Qxs329Ztg\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;
+    SELECT UrvPnr, UrvJhr, UrvTge FROM \"$schema.Qxs332Urv\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;" | md5sum | cut -c1-12
 }
 
 # Runs planex-limit on a copy: run_limit DIR NAME [person]. Sets lsec, lrss, pdays.

@@ -78,7 +78,7 @@ Attributes ParseConnectionString(const std::string& text) {
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
   static const char* const kKeys[] = {"Database", "DateFirst",       "Synchronous", "LockTimeout",
-                                      "Create",   "RoundTripMicros", "CountFile"};
+                                      "Create",   "RoundTripMicros", "CountFile",   "Collation"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -130,6 +130,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!create.empty() && create != "NO" && create != "0") {
     return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
+  // The collation of a file Create=Yes makes; a file that exists keeps its own.
+  settings.collation = get("COLLATION");
   std::string round_trip = get("ROUNDTRIPMICROS");
   if (!round_trip.empty()) {
     char* end = nullptr;
