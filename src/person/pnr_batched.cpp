@@ -7,6 +7,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -122,48 +123,48 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
 }
 
 // The valid group assignments on the person's midnight day records after the threshold, with the
-// cycle day computed by the server as the day-by-day query computes it. CROSS JOIN is the comma's
-// join; the order it names lets SQLite walk the person's few assignments and then their days,
-// instead of looking up the assignments and the group of every day (SQL Server chooses its own).
+// cycle day computed by the server as the day-by-day query computes it, and the live plan rows the
+// server pairs with each (as the day-by-day plan query compares group texts: by the database's
+// collation, trailing blanks aside). A plan row goes under the group text of the assignment it was
+// paired with; rows that say the same twice are kept once. CROSS JOIN is the comma's join; the
+// order it names lets SQLite walk the person's few assignments and then their days, instead of
+// looking up the assignments and the group of every day (SQL Server chooses its own).
 int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
-                  std::vector<ZuoTag>& out) {
+                  std::vector<ZuoTag>& out, std::vector<WplZeile>& plans) {
   static constexpr const char* kSql =
       "SELECT TagTag, ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
       "CONVERT(int, AgrTge)) + CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt, ZuoKst, "
-      "ZuoKrt, ZuoKtr, ZuoVra FROM %s.Qxs311Zuo CROSS JOIN %s.Qxs160Agr CROSS JOIN %s.Qxs327Tag WHERE ZuoPnr = ? "
+      "ZuoKrt, ZuoKtr, ZuoVra, WplTag, WplAzt, WplVra FROM %s.Qxs311Zuo CROSS JOIN %s.Qxs160Agr "
+      "CROSS JOIN %s.Qxs327Tag LEFT JOIN %s.Qxs161Wpl ON WplAgr = ZuoAgr AND WplSta < 4 "
+      "AND WplTag = ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% CONVERT(int, AgrTge)) + "
+      "CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1) WHERE ZuoPnr = ? "
       "AND ZuoPnr = TagPnr AND ZuoGvo <= TagTag AND (ZuoGbi >= TagTag OR ZuoGbi IS NULL) AND ZuoSta < 4 "
       "AND TagTag > CONVERT(Datetime, ?, 112) AND TagTag <= CONVERT(Datetime, ?, 112) "
       "AND AgrNum = ZuoAgr AND AgrSta < 4";
-  Wide key, agr, abt, kst, krt, ktr, vra;
-  int32_t tag = 0;
+  Wide key, agr, abt, kst, krt, ktr, vra, azt, wpl_vra;
+  int32_t tag = 0, wpl_tag = 0;
+  SQLLEN no_plan = 0;
   Midnight midnight;
+  std::set<std::vector<std::string>> seen_zuo, seen_wpl;
   return midnight.Read(
-      run.db, Db_Format(kSql, run.schema, run.schema, run.schema),
+      run.db, Db_Format(kSql, run.schema, run.schema, run.schema, run.schema),
       {Db_Param(pnr), Db_Param(threshold), Db_Param(end_key)},
       {Db_Text(key.text, kWide), Db_Long(&tag), Db_Text(agr.text, kWide), Db_Text(abt.text, kWide),
-       Db_Text(kst.text, kWide), Db_Text(krt.text, kWide), Db_Text(ktr.text, kWide), Db_Text(vra.text, kWide)},
+       Db_Text(kst.text, kWide), Db_Text(krt.text, kWide), Db_Text(ktr.text, kWide), Db_Text(vra.text, kWide),
+       Db_Long(&wpl_tag, &no_plan), Db_Text(azt.text, kWide), Db_Text(wpl_vra.text, kWide)},
       [&] {
-        if (midnight.Take(key.text)) {
+        if (!midnight.Take(key.text)) return;
+        // A day with several plan rows comes once per row: the assignment counts once.
+        if (seen_zuo
+                .insert({midnight.key, std::to_string(tag), agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text})
+                .second) {
           out.push_back({midnight.key, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
         }
+        if (no_plan != SQL_NULL_DATA &&
+            seen_wpl.insert({agr.text, std::to_string(tag), azt.text, wpl_vra.text}).second) {
+          plans.push_back({agr.text, tag, azt.text, wpl_vra.text});
+        }
       });
-}
-
-// The live plan rows of the groups the person is assigned to, each under the assignment's group
-// text the server matched it with.
-int Wpl_Groups_Read(RunContext& run, const char* pnr, std::vector<WplZeile>& out) {
-  static constexpr const char* kSql =
-      "SELECT DISTINCT ZuoAgr, WplAgr, WplTag, WplAzt, WplVra FROM %s.Qxs311Zuo, %s.Qxs161Wpl "
-      "WHERE ZuoPnr = ? AND ZuoSta < 4 AND WplAgr = ZuoAgr AND WplSta < 4";
-  Wide zuo_agr, wpl_agr, azt, vra;
-  int32_t tag = 0;
-  std::vector<DbParam> params = {Db_Param(pnr)};
-  return Db_Prepared_Rows(run.db, Db_Format(kSql, run.schema, run.schema), params,
-                          {Db_Text(zuo_agr.text, kWide), Db_Text(wpl_agr.text, kWide), Db_Long(&tag),
-                           Db_Text(azt.text, kWide), Db_Text(vra.text, kWide)},
-                          [&] {
-                            out.push_back({zuo_agr.text, tag, azt.text, vra.text});
-                          });
 }
 
 // The person's day records on midnight dates after the start date: those the existence query
@@ -325,8 +326,7 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   std::vector<WplZeile> plans;
   std::vector<ZtgAlt> existing;
   std::vector<ZtgSatz> inserts, updates;
-  if (!read(Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments))) return false;
-  if (!read(Wpl_Groups_Read(run, bsv.BsvPnr, plans))) return false;
+  if (!read(Zuo_Days_Read(run, bsv.BsvPnr, threshold, end_key, assignments, plans))) return false;
   if (!read(Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing))) return false;
   if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates, &why)) return false;
   if (!inserts.empty() && !write(Ztg_Days_Ins(run, inserts))) return false;
