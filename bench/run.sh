@@ -15,7 +15,8 @@
 # and build-bench/runs/.
 #
 # Statements are counted, not estimated: the driver's CountFile (a DSN key) holds every statement
-# planex executed and every fetch of its server cursors (the round trips beside the statements).
+# planex executed, every fetch of its server cursors (the round trips beside the statements) and
+# the statement texts a server would have compiled.
 # The script checks that both steps end with the same rows (time stamps aside), and that the limit
 # ends with as many rows.
 # BENCH_TODAY (default 2026-12-31 12:00:00) pins the clock; the year measured is the one after.
@@ -69,7 +70,7 @@ per() { awk -v n="$1" -v d="$2" 'BEGIN { printf "%.4f", (d > 0 ? n / d : 0) }'; 
 div() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
 
 # Runs planex in a folder: run_planex DIR STEP PNRVON PNRBIS. Sets wall, cpu, rss, stmts, fetches,
-# errors.
+# comps, errors.
 run_planex() {
   local dir=$1 step=$2 t0 t1
   # The files the runs before wrote go to disk first, so that their write-back does not slow this one.
@@ -83,15 +84,17 @@ run_planex() {
   rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")
   stmts=$(awk '/^statements/ { print $2 }' "$dir/counts.txt")
   fetches=$(awk '/^fetches/ { print $2 }' "$dir/counts.txt")
+  comps=$(awk '/^compilations/ { print $2 }' "$dir/counts.txt")
   errors=$(grep -c '^Error' "$dir/PLANEX.LOG" || true)
 }
 
-# The rows of the person tables, time stamps aside, as one checksum.
+# The rows of the person tables, time stamps aside, as one checksum (in byte order: the sqlite3
+# shell does not know the driver's collations).
 rows() {
-  sqlite3 "$1" "SELECT TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd FROM \"$schema.Qxs327Tag\" ORDER BY 1, 2;
+  sqlite3 "$1" "SELECT TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd FROM \"$schema.Qxs327Tag\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;
     SELECT ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp,
-      ZtgSta, ZtgPnm FROM \"$schema.Qxs329Ztg\" ORDER BY 1, 2;
-    SELECT UrvPnr, UrvJhr, UrvTge FROM \"$schema.Qxs332Urv\" ORDER BY 1, 2;" | md5sum | cut -c1-12
+      ZtgSta, ZtgPnm FROM \"$schema.Qxs329Ztg\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;
+    SELECT UrvPnr, UrvJhr, UrvTge FROM \"$schema.Qxs332Urv\" ORDER BY 1 COLLATE BINARY, 2 COLLATE BINARY;" | md5sum | cut -c1-12
 }
 
 # Runs planex-limit on a copy: run_limit DIR NAME [person]. Sets lsec, lrss, pdays.
@@ -131,7 +134,7 @@ for n in "${sizes[@]}"; do
     cp "$dir/company0.db" "$sdir/company.db"
     echo "== $n persons, $step: planex 0 $year planex.ini 0 0, twice"
     run_planex "$sdir" "$step" 0 0
-    w1=$wall c1=$cpu r1=$rss s1=$stmts f1=$fetches e1=$errors
+    w1=$wall c1=$cpu r1=$rss s1=$stmts f1=$fetches k1=$comps e1=$errors
     first_trips[$n-$step]=$(( s1 + f1 ))
     first_wall[$n-$step]=$w1
     run_planex "$sdir" "$step" 0 0
@@ -139,8 +142,8 @@ for n in "${sizes[@]}"; do
     same=same
     [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
     diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
-    summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %7s KB peak %s error lines | again %8.2f s %9s statements %7s per person-day %s error lines | rows %s as day by day' \
-      "$n" "$step" "$w1" "$c1" "$(rate "$pdays" "$w1")" "$s1" "$(per "$s1" "$pdays")" "$f1" "$r1" "$e1" \
+    summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %9s compilations %7s KB peak %s error lines | again %8.2f s %9s statements %7s per person-day %s error lines | rows %s as day by day' \
+      "$n" "$step" "$w1" "$c1" "$(rate "$pdays" "$w1")" "$s1" "$(per "$s1" "$pdays")" "$f1" "$k1" "$r1" "$e1" \
       "$wall" "$stmts" "$(per "$stmts" "$pdays")" "$errors" "$same")")
   done
   summary+=("$(printf '%6d persons  batched/daily wall: first run %s, again %s; batched first run / limit with one commit per person: %s   (%s person-days)' \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, where they are missing.
 set -euo pipefail
-packages=(cmake g++ make unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
+packages=(cmake g++ make unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 libicu-dev
           libgtest-dev libgmock-dev faketime time
           clang libclang-rt-14-dev tdsodbc valgrind
           dpkg-dev file man-db python3-pyodbc clang-format clang-tidy

@@ -58,7 +58,7 @@ std::string Progress_Line(std::string_view step, long rows, long persons_done, l
 }
 
 std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
-                             const char* stopped) {
+                             const char* stopped, const RunStats* persons) {
   std::string text = stopped != nullptr
                          ? "planex: abgebrochen durch " + std::string(stopped) + " nach " + Duration(seconds) + "\n"
                          : "planex: fertig in " + Duration(seconds) + "\n";
@@ -78,6 +78,34 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
   } else {
     std::snprintf(line, sizeof line, "  Fehlerzeilen in PLANEX.LOG: %ld\n", error_lines);
     text += line;
+  }
+  if (persons != nullptr && persons->batched + persons->daily > 0) {
+    std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->batched, persons->daily);
+    text += line;
+    // In the order of PnrFallback.
+    static constexpr const char* kReasons[kPnrFallbacks] = {
+        "ohne Zuordnung",       "mehrere Zuordnungen", "ohne Wochenplan", "mehrere Wochenpläne",
+        "Ztgsatz ab Status 4",  "mehrere Ztgsätze",    "Wert zu lang",    "Kalendertage doppelt",
+        "Lesen fehlgeschlagen", "Schreiben abgewiesen"};
+    std::string reasons;
+    for (std::size_t i = 0; i < kPnrFallbacks; ++i) {
+      if (persons->fallbacks[i] == 0) continue;
+      reasons +=
+          (reasons.empty() ? "" : ", ") + std::string(kReasons[i]) + ": " + std::to_string(persons->fallbacks[i]);
+    }
+    if (!reasons.empty()) text += "    Tag für Tag, weil: " + reasons + "\n";
+  }
+  if (persons != nullptr && persons->persons_batched + persons->persons_daily > 0) {
+    std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->persons_batched,
+                  persons->persons_daily);
+    text += line;
+    std::string reasons;
+    for (const PnrFallbackName& why : kPnrFallbacks) {
+      const auto it = persons->fallback_reasons.find(why.key);
+      if (it == persons->fallback_reasons.end() || it->second == 0) continue;
+      reasons += (reasons.empty() ? "" : ", ") + std::string(why.text) + ": " + std::to_string(it->second);
+    }
+    if (!reasons.empty()) text += "    Tag für Tag, weil: " + reasons + "\n";
   }
   return text;
 }
@@ -160,7 +188,7 @@ void Progress::Finish(const char* log_path, const RunErrorLines& errors, int sig
   std::vector<ProgressTable> tables;
   for (const RunTableRows& t : run_.stats.tables) tables.push_back({t.schema + "." + t.table, t.added, t.rewritten});
   std::string summary = Progress_Summary(tables, Progress_Error_Lines(log_path), Since(run_start_),
-                                         signal != 0 ? Sig_Name(signal) : nullptr);
+                                         signal != 0 ? Sig_Name(signal) : nullptr, &run_.stats);
   summary += Progress_Error_Reasons(errors.Kept(), errors.Count());
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);

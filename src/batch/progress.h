@@ -24,9 +24,10 @@ struct ProgressTable {
 // The progress line of a step: persons_done < 0 for a step without persons, persons_total < 0
 // when their number is unknown. seconds: time spent in the step so far.
 std::string Progress_Line(std::string_view step, long rows, long persons_done, long persons_total, double seconds);
-// The closing summary, lines ending in "\n"; stopped names the signal that interrupted the run.
+// The closing summary, lines ending in "\n"; stopped names the signal that interrupted the run;
+// with persons, also how many each step did and why persons went day by day.
 std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
-                             const char* stopped = nullptr);
+                             const char* stopped = nullptr, const RunStats* persons = nullptr);
 // Lines of a run log that begin with "Error" or "Fehler"; -1 when it cannot be read.
 long Progress_Error_Lines(const char* log_path);
 // The first `shown` error lines of a run, each followed by its reason where it has one, and how

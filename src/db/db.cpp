@@ -102,12 +102,30 @@ int DbConnection::Connect(const char* user, const char* password, const char* ds
 }
 
 void DbConnection::Disconnect() {
+  prepared_.clear();  // the statements go before the connection they belong to
   if (connected_) SQLDisconnect(hdbc_);
   connected_ = false;
   if (hdbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
   hdbc_ = SQL_NULL_HDBC;
   if (henv_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, henv_);
   henv_ = SQL_NULL_HENV;
+}
+
+SQLHSTMT DbConnection::Prepared(const std::string& text) {
+  if (const auto it = prepared_.find(text); it != prepared_.end()) return it->second->stmt;
+  auto prepared = std::make_unique<PreparedStmt>();
+  if (SQLAllocHandle(SQL_HANDLE_STMT, hdbc_, &prepared->stmt) == SQL_ERROR) {
+    prepared->stmt = SQL_NULL_HSTMT;
+    ClearDiag();
+    return SQL_NULL_HSTMT;
+  }
+  const SQLRETURN rc = SQLPrepare(prepared->stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
+                                  static_cast<SQLINTEGER>(text.size()));
+  if (!SQL_SUCCEEDED(rc)) {
+    Db_Diag_Get(SQL_HANDLE_STMT, prepared->stmt, &diag_);
+    return SQL_NULL_HSTMT;
+  }
+  return prepared_.emplace(text, std::move(prepared)).first->second->stmt;
 }
 
 void DbConnection::ClearDiag() {
@@ -249,6 +267,105 @@ int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<s
     if (written != nullptr) *written = std::max(*written, 0L) + done;
   }
   return DB_OK;
+}
+
+namespace {
+
+// Text parameters are declared with one size whatever their value, so that the server sees the
+// same parameter types at every execution of a statement (and keeps its plan): room for any
+// value of the time-recording tables, also in UTF-8.
+constexpr SQLULEN kParamChars = 400;
+
+// Binds the parameters and executes the prepared statement: SQL_ERROR with the diagnostics kept
+// in db when it fails, SQL_INVALID_HANDLE when the statement could not be prepared.
+SQLRETURN Execute_Prepared(DbConnection& db, SQLHSTMT stmt, std::vector<DbParam>& params) {
+  if (stmt == SQL_NULL_HSTMT) return SQL_INVALID_HANDLE;
+  static const int32_t kNoNumber = 0;
+  SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+  SQLUSMALLINT number = 1;
+  for (DbParam& p : params) {
+    const bool text = p.c_type == SQL_C_CHAR;
+    const void* value = p.value != nullptr ? p.value : text ? static_cast<const void*>("") : &kNoNumber;
+    SQLBindParameter(stmt, number++, SQL_PARAM_INPUT, p.c_type, text ? SQL_VARCHAR : SQL_INTEGER,
+                     text ? kParamChars : 0, 0, const_cast<void*>(value), text && p.length > 0 ? p.length : 0,
+                     &p.length);
+  }
+  const SQLRETURN rc = SQLExecute(stmt);
+  if (rc == SQL_ERROR) Db_Diag_Get(SQL_HANDLE_STMT, stmt, &db.Diag());
+  return rc;
+}
+
+// Leaves a prepared statement ready for its next execution, with no pointer to this one's
+// buffers: result closed, columns and parameters unbound.
+void Release_Prepared(SQLHSTMT stmt) {
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  SQLFreeStmt(stmt, SQL_UNBIND);
+  SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+}
+
+}  // namespace
+
+std::size_t Db_Chunk_Rows(std::size_t left, std::size_t largest) {
+  for (const std::size_t size : {std::size_t{8}, std::size_t{64}}) {
+    if (left <= size && size < largest) return size;
+  }
+  return largest;
+}
+
+int Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough,
+                      long* rows) {
+  if (rows != nullptr) *rows = -1;
+  const SQLHSTMT stmt = db.Prepared(text);
+  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
+  if (rc == SQL_INVALID_HANDLE) return passthrough != 0 && db.Diag().native == passthrough ? passthrough : DB_FAIL;
+  if (rc == SQL_ERROR) {
+    Release_Prepared(stmt);
+    return passthrough != 0 && db.Diag().native == passthrough ? passthrough : DB_FAIL;
+  }
+  if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
+    SQLLEN count = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &count)) || count < 0) count = 1;
+    *rows = static_cast<long>(count);
+  }
+  Release_Prepared(stmt);
+  return rc;
+}
+
+int Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                    std::initializer_list<DbCol> cols) {
+  const SQLHSTMT stmt = db.Prepared(text);
+  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
+  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
+  if (rc != SQL_ERROR) {
+    SQLLEN indicator = 0;
+    BindColumns(stmt, cols, &indicator);
+    const int r = Fetch(stmt);
+    Release_Prepared(stmt);
+    return r;
+  }
+  Release_Prepared(stmt);
+  return DB_FAIL;
+}
+
+int Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                     std::initializer_list<DbCol> cols, const std::function<void()>& on_row) {
+  const SQLHSTMT stmt = db.Prepared(text);
+  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
+  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
+  int r = DB_FAIL;
+  if (rc != SQL_ERROR) {
+    SQLLEN indicator = 0;
+    BindColumns(stmt, cols, &indicator);
+    for (bool first = true;; first = false) {
+      if (!first) ClearColumns(cols);
+      r = Fetch(stmt);
+      if (r != DB_OK) break;
+      on_row();
+    }
+    if (r == DB_NODATA) r = DB_OK;
+  }
+  Release_Prepared(stmt);
+  return r;
 }
 
 int Db_Write(DbConnection& db, const std::string& statement, int passthrough, long* rows) {

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,7 +64,26 @@ class DbConnection {
   // error line has taken it yet: then true, with the diagnostics in *reason. Taken once.
   bool TakeReason(DiagSatz* reason);
 
+  // The statement handle prepared with text on this connection: prepared at the first call, the
+  // same handle at every later one, so that the server compiles the text once per connection.
+  // SQL_NULL_HSTMT when no handle could be allocated or the text was refused (diagnostics kept);
+  // the next call tries again.
+  SQLHSTMT Prepared(const std::string& text);
+  // Statement texts prepared so far.
+  std::size_t PreparedCount() const { return prepared_.size(); }
+
  private:
+  // A prepared statement handle, freed with its connection.
+  struct PreparedStmt {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    PreparedStmt() = default;
+    PreparedStmt(const PreparedStmt&) = delete;
+    PreparedStmt& operator=(const PreparedStmt&) = delete;
+    ~PreparedStmt() {
+      if (stmt != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    }
+  };
+  std::map<std::string, std::unique_ptr<PreparedStmt>, std::less<>> prepared_;
   SQLHENV henv_ = SQL_NULL_HENV;
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
@@ -175,6 +196,43 @@ int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializ
 // rows of the statements that succeeded, -1 when none did (or there were no rows).
 int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
                   long* written = nullptr, std::size_t per_statement = 1000);
+
+// A parameter of a prepared statement: a text (SQL_C_CHAR to a varchar), a 32-bit integer
+// (SQL_C_LONG to an int), or NULL of either. length is the text's bytes or SQL_NULL_DATA; ODBC
+// reads it at the execution, so the parameters must live until the call returns.
+struct DbParam {
+  SQLSMALLINT c_type;
+  const void* value;
+  SQLLEN length;
+};
+inline DbParam Db_Param(std::string_view text) {
+  return {SQL_C_CHAR, text.data() != nullptr ? text.data() : "", static_cast<SQLLEN>(text.size())};
+}
+inline DbParam Db_Param(const char* text) {
+  return Db_Param(std::string_view(text != nullptr ? text : ""));
+}
+inline DbParam Db_Param(const int32_t& number) {
+  return {SQL_C_LONG, &number, 0};
+}
+inline DbParam Db_Param_Null(SQLSMALLINT c_type) {
+  return {c_type, nullptr, SQL_NULL_DATA};
+}
+
+// The prepared forms of the patterns above: the statement text holds ? where a value goes, is
+// prepared once per connection (DbConnection::Prepared) and executed with the parameters in the
+// order of their markers. Results and diagnostics as the unprepared pattern gives them.
+int Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough = 0,
+                      long* rows = nullptr);
+int Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                    std::initializer_list<DbCol> cols);
+int Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                     std::initializer_list<DbCol> cols, const std::function<void()>& on_row);
+
+// Rows of one statement of a multi-row write in a few fixed shapes: the smallest of 8, 64 and
+// largest that takes the rows left, else largest. A statement of fewer rows is filled up with
+// rows of NULLs that its text leaves out, so that the server compiles three texts, not one per
+// count of rows.
+std::size_t Db_Chunk_Rows(std::size_t left, std::size_t largest);
 
 // Variant fallback: which of its two statement texts a routine uses.
 enum class DbVariant { First, Second };

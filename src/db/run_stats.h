@@ -2,6 +2,8 @@
 // What a run did, as its writers and its person run record it: rows added and rewritten per
 // table, persons read and the way each went. The terminal's progress and summary, the run report
 // and the metrics read these figures; nothing parses statement texts or the run log for them.
+#include <cstddef>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -16,6 +18,39 @@ struct RunTableRows {
 };
 
 enum class RunWrite { Added, Rewritten };
+
+// Why the batched person step handed a person to the day-by-day routines.
+enum class PnrFallback : std::size_t {
+  NoAssignment,        // a day without a valid group assignment
+  SeveralAssignments,  // a day with several
+  NoPlan,              // no live plan row for the group and cycle day
+  SeveralPlans,        // several
+  DeadRecord,          // a schedule-assignment record with status 4 or more on the day
+  SeveralRecords,      // several records on the day
+  TooLong,             // a value longer than its field
+  OddDays,             // calendar days twice or out of order
+  ReadFailed,          // a read failed
+  WriteRefused,        // a write was refused
+};
+// Each reason, in the order of PnrFallback: its key in the run report and its words on the
+// operator's terminal.
+struct PnrFallbackName {
+  const char* key;
+  const char* text;
+};
+inline constexpr PnrFallbackName kPnrFallbacks[] = {
+    {"no_assignment", "ohne Zuordnung"},
+    {"several_assignments", "mehrere Zuordnungen"},
+    {"no_plan", "ohne Wochenplan"},
+    {"several_plans", "mehrere Wochenpläne"},
+    {"dead_record", "Ztgsatz ab Status 4"},
+    {"several_records", "mehrere Ztgsätze"},
+    {"too_long", "Wert zu lang"},
+    {"odd_days", "Kalendertage doppelt"},
+    {"read_failed", "Lesen fehlgeschlagen"},
+    {"write_refused", "Schreiben abgewiesen"},
+};
+static_assert(std::size(kPnrFallbacks) == static_cast<std::size_t>(PnrFallback::WriteRefused) + 1);
 
 // The tables a run writes, as their statements name them: the schema is QXSYSTEM for the system
 // tables and the client schema for the others.
@@ -45,6 +80,8 @@ struct RunStats {
   // The person the person run is at; empty before it starts.
   std::string person;
 
+  // Records why the batched step handed a person over.
+  void FellBack(PnrFallback why) { ++fallback_reasons[kPnrFallbacks[static_cast<std::size_t>(why)].key]; }
   // Records a write that succeeded: rows touched in schema.table.
   void Wrote(std::string_view schema, std::string_view table, RunWrite kind, long rows);
   // The rows of schema.table, or nullptr when nothing was written there.

@@ -9,6 +9,12 @@
 
 namespace {
 
+// Gives false, telling why where the caller asked.
+bool Fail(PnrFallback* why, PnrFallback reason) {
+  if (why != nullptr) *why = reason;
+  return false;
+}
+
 // A value fits a field when the day-by-day routines would read it whole: their column buffers
 // have the size of the field, so a longer value arrives cut there, which is not decided here.
 template <std::size_t N>
@@ -31,19 +37,12 @@ std::multimap<std::string, const Row*> ByDay(const std::vector<Row>& rows, std::
   return out;
 }
 
-// Exactly one row on the day, or null.
-template <class Row>
-const Row* Only(const std::multimap<std::string, const Row*>& rows, const std::string& key) {
-  auto [first, last] = rows.equal_range(key);
-  if (first == last || std::next(first) != last) return nullptr;
-  return first->second;
-}
-
-bool Kal_Days_Plain(const std::vector<KalTag>& days) {
+bool Kal_Days_Plain(const std::vector<KalTag>& days, PnrFallback* why) {
   TagSatz tag{};
   for (size_t i = 0; i < days.size(); ++i) {
-    if (days[i].key.size() != 8 || !Fits(tag.TagTtp, days[i].ttp)) return false;
-    if (i > 0 && !(days[i - 1].key < days[i].key)) return false;
+    if (days[i].key.size() != 8) return Fail(why, PnrFallback::OddDays);
+    if (!Fits(tag.TagTtp, days[i].ttp)) return Fail(why, PnrFallback::TooLong);
+    if (i > 0 && !(days[i - 1].key < days[i].key)) return Fail(why, PnrFallback::OddDays);
   }
   return true;
 }
@@ -74,9 +73,9 @@ bool Datetime_Key(const char* text, std::string& key, bool& midnight) {
 }
 
 bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
-                    std::vector<std::string>& new_days) {
+                    std::vector<std::string>& new_days, PnrFallback* why) {
   new_days.clear();
-  if (!Kal_Days_Plain(days)) return false;
+  if (!Kal_Days_Plain(days, why)) return false;
   const std::set<std::string> have(existing.begin(), existing.end());
   for (const KalTag& day : days) {
     if (have.count(day.key) == 0) new_days.push_back(day.key);
@@ -86,10 +85,11 @@ bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::stri
 
 bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
-                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates) {
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates,
+                    PnrFallback* why) {
   inserts.clear();
   updates.clear();
-  if (!Kal_Days_Plain(days)) return false;
+  if (!Kal_Days_Plain(days, why)) return false;
   const auto records = ByDay(existing, &ZtgAlt::von);
   const auto assigned = ByDay(assignments, &ZuoTag::key);
   std::multimap<std::pair<std::string, int32_t>, const WplZeile*> planned;
@@ -106,38 +106,41 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
     auto [first, last] = records.equal_range(day.key);
     const bool new_row = first == last;
     if (!new_row) {
-      if (std::next(first) != last) return false;
+      if (std::next(first) != last) return Fail(why, PnrFallback::SeveralRecords);
       const ZtgAlt& alt = *first->second;
-      if (alt.sta >= 4) return false;
+      if (alt.sta >= 4) return Fail(why, PnrFallback::DeadRecord);
       if (!Put(ztg.ZtgAkr, alt.akr) || !Put(ztg.ZtgAbt, alt.abt) || !Put(ztg.ZtgKst, alt.kst) ||
           !Put(ztg.ZtgKtr, alt.ktr) || !Put(ztg.ZtgKrt, alt.krt) || !Put(ztg.ZtgAgr, alt.agr) ||
           !Put(ztg.ZtgBsd, alt.bsd) || !Put(ztg.ZtgVra, alt.vra) || !Put(ztg.ZtgAzt, alt.azt) ||
           !Put(ztg.ZtgTtp, alt.ttp)) {
-        return false;
+        return Fail(why, PnrFallback::TooLong);
       }
       ztg.ZtgTag = alt.tag;
     }
 
     Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);
     Fld_Copy(ztg.ZtgBsd, bsv.BsvAbr);
-    if (!Put(ztg.ZtgTtp, day.ttp)) return false;
+    if (!Put(ztg.ZtgTtp, day.ttp)) return Fail(why, PnrFallback::TooLong);
     Fld_Copy(ztg.ZtgPnm, bsv.PnrNam);
 
     // The day-by-day step logs a day without an assignment; several make the first row decide.
-    const ZuoTag* zuo = Only(assigned, day.key);
-    if (zuo == nullptr) return false;
+    auto [zuo_first, zuo_last] = assigned.equal_range(day.key);
+    if (zuo_first == zuo_last) return Fail(why, PnrFallback::NoAssignment);
+    if (std::next(zuo_first) != zuo_last) return Fail(why, PnrFallback::SeveralAssignments);
+    const ZuoTag* zuo = zuo_first->second;
     ztg.ZtgTag = zuo->tag;
     if (!Put(ztg.ZtgAgr, zuo->agr) || !Put(ztg.ZtgAbt, zuo->abt) || !Put(ztg.ZtgKst, zuo->kst) ||
         !Put(ztg.ZtgKrt, zuo->krt) || !Put(ztg.ZtgKtr, zuo->ktr) || !Put(ztg.ZtgVra, zuo->vra)) {
-      return false;
+      return Fail(why, PnrFallback::TooLong);
     }
 
     // Likewise exactly one plan row; its blank values leave the record's values.
     auto [plan_first, plan_last] = planned.equal_range(std::make_pair(zuo->agr, zuo->tag));
-    if (plan_first == plan_last || std::next(plan_first) != plan_last) return false;
+    if (plan_first == plan_last) return Fail(why, PnrFallback::NoPlan);
+    if (std::next(plan_first) != plan_last) return Fail(why, PnrFallback::SeveralPlans);
     std::string azt = plan_first->second->azt;
     std::string vra = plan_first->second->vra;
-    if (!Fits(ztg.ZtgAzt, azt) || !Fits(ztg.ZtgVra, vra)) return false;
+    if (!Fits(ztg.ZtgAzt, azt) || !Fits(ztg.ZtgVra, vra)) return Fail(why, PnrFallback::TooLong);
     if (!Str_TrimRight(azt).empty()) Fld_Copy(ztg.ZtgAzt, azt);
     if (!Str_TrimRight(vra).empty()) Fld_Copy(ztg.ZtgVra, vra);
 

@@ -50,15 +50,16 @@ struct WplZeile {
 bool Datetime_Key(const char* text, std::string& key, bool& midnight);
 
 bool Tag_Batch_Plan(const std::vector<KalTag>& days, const std::vector<std::string>& existing,
-                    std::vector<std::string>& new_days);
+                    std::vector<std::string>& new_days, PnrFallback* why = nullptr);
 
 // The schedule-assignment records of the days after the threshold: new ones to insert, existing
 // live ones to rewrite, each with every field as the day-by-day step would set it. False when a
 // day has no valid assignment or several, no plan row or several, a dead record or several
-// records, or a value longer than its field.
+// records, or a value longer than its field; why then tells which, where given.
 bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector<KalTag>& days,
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
-                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates);
+                    const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates,
+                    PnrFallback* why = nullptr);
 
 // The person's latest day-record date and latest live schedule-assignment date in one query, as
 // Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.
@@ -67,6 +68,6 @@ int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char
 // The batched step of one person over the calendar days after start_key up to end_key: a few
 // range reads, the decisions above, multi-row inserts and set-based rewrites. True when the person
 // is done; false when the person must go through the day-by-day routines, the batched step having
-// written nothing those routines would write differently.
+// written nothing those routines would write differently; why then tells the reason.
 bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
-                    const char* end_key);
+                    const char* end_key, PnrFallback& why);

@@ -217,10 +217,14 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
 
       // The batched step hands a person it cannot decide exactly to the day-by-day routines.
       if (Less(start, end_key)) {
-        if (run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key)) {
+        PnrFallback why{};
+        if (run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key, why)) {
           ++run.stats.persons_batched;
         } else {
-          if (run.batched) ++run.stats.persons_handed_over;
+          if (run.batched) {
+            ++run.stats.persons_handed_over;
+            run.stats.FellBack(why);
+          }
           ++run.stats.persons_daily;
           Pnr_Day_Loop(run, bsv, tag, start, threshold, end_key);
         }

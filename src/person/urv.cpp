@@ -1,6 +1,7 @@
 #include "person/urv.h"
 
 #include <cctype>
+#include <vector>
 
 #include "db/db.h"
 
@@ -19,10 +20,15 @@ int32_t Year_Of(const char* date_key) {
 }
 }  // namespace
 
+// The batched person step runs the same two statements prepared, with the person and the year as
+// parameters, so that the server compiles them once per run instead of once per person.
 int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
   static constexpr const char* kSql = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = '%s'";
+  static constexpr const char* kSqlPrepared = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = ?";
   int32_t year = 0;
-  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Long(&year)});
+  std::vector<DbParam> params = {Db_Param(pnr)};
+  int r = run.batched ? Db_Prepared_One(run.db, Db_Format(kSqlPrepared, run.schema), params, {Db_Long(&year)})
+                      : Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Long(&year)});
   if (r == DB_OK) last_year = year;
   return r;
 }
@@ -30,7 +36,14 @@ int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
 int Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year) {
   static constexpr const char* kSql = "INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('%s', %ld)";
   long rows = -1;
-  const int r = Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint, &rows);
+  int r;
+  if (run.batched) {
+    std::vector<DbParam> params = {Db_Param(pnr), Db_Param(year)};
+    r = Db_Prepared_Write(run.db, Db_Format("INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   (?, ?)", run.schema),
+                          params, kConstraint, &rows);
+  } else {
+    r = Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint, &rows);
+  }
   Run_Wrote(run, run.schema, "Qxs332Urv", RunWrite::Added, rows);
   return r;
 }

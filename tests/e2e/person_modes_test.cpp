@@ -30,7 +30,7 @@ void PrintTo(const ModesCase& c, std::ostream* os) {
 
 fixture::Oddities None() {
   fixture::Oddities o;
-  o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  o = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   return o;
 }
 // Day and schedule-assignment records already there, and nothing else odd.
@@ -44,7 +44,17 @@ fixture::Oddities Existing() {
 }
 fixture::Oddities Many() {
   fixture::Oddities o;
-  o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1, 0.2, 0.3};
+  o = {0.2, 0.3, 0.2, 0.1, 0.2, 0.3, 0.4, 0.6, 0.6, 0.3, 0.15, 0.2, 0.1, 0.2, 0.3, 0.3};
+  return o;
+}
+
+// Only spelling variants of group codes and calendar numbers, which a case-insensitive collation
+// takes as equal: the batched step must not give up on them (a person whose two assignments spell
+// their group otherwise went day by day when planex matched group texts byte by byte, and the
+// company saved 58 statements a person on the second run instead of 98).
+fixture::Oddities Spelling() {
+  fixture::Oddities o = None();
+  o.spelling = 0.4;
   return o;
 }
 
@@ -127,6 +137,7 @@ TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
     if (c.saved_per_person > 0) {
       EXPECT_GE(daily.Statements() - batched.Statements(), c.saved_per_person * c.persons)
           << "daily " << daily.Statements() << ", batched " << batched.Statements();
+      EXPECT_LT(batched.Compilations(), daily.Compilations()) << "texts a server would compile";
     }
     ExpectSameLog(daily.Log(), batched.Log());
     ExpectSameRows(Dump(daily, c.shape), Dump(batched, c.shape));
@@ -138,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     Random, PersonModes,
     ::testing::Values(ModesCase{"Plain", 1, 20, Shape::Full, None(), 25},
                       ModesCase{"Existing", 8, 30, Shape::Full, Existing(), 25},
+                      ModesCase{"Spelling", 9, 20, Shape::Full, Spelling(), 80},
                       ModesCase{"Usual", 2, 30, Shape::Full, fixture::Oddities()},
                       ModesCase{"UsualOther", 3, 30, Shape::Full, fixture::Oddities()},
                       ModesCase{"Many", 4, 30, Shape::Full, Many()},

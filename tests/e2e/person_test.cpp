@@ -338,6 +338,21 @@ TEST_F(PersonRun, SecondRunWithTheSameArgumentsChangesNothing) {
   }
 }
 
+// The batched step prepares its statements once per run: a company of twelve persons makes the
+// server compile no more statement texts than one of two (the day-by-day step: several a day).
+TEST_F(PersonRun, BatchedStepCompilesTheSameTextsWhateverTheNumberOfPersons) {
+  long compilations[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    Scenario s({.first_day = "20261201", .count_statements = true});
+    SeedRepeatable(s, i == 0 ? 2 : 12);
+    s.Run("0", "2027");
+    ASSERT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+    compilations[i] = s.co.Compilations();
+  }
+  EXPECT_GT(compilations[0], 0);
+  EXPECT_EQ(compilations[1], compilations[0]);
+}
+
 // Starts planex in the company folder and kills it with SIGKILL once it has written `rows` day
 // records. Returns false when the run ended before that.
 bool KillPlanexAfter(Scenario& s, int rows) {

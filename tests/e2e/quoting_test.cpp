@@ -66,7 +66,7 @@ class Quoting : public fixture::DatabaseTest {
   void SetUp() override {
     fixture::DatabaseTest::SetUp();
     if (IsSkipped()) return;
-    co_ = std::make_unique<fixture::Company>(fixture::Options{.first_day = "20261201"});
+    co_ = std::make_unique<fixture::Company>(fixture::Options{.first_day = "20261201", .collation = collation_});
     co_->WriteSettings();
     namespace seed = fixture::seed;
     for (const Calendar& c : kCalendars) {
@@ -157,6 +157,7 @@ class Quoting : public fixture::DatabaseTest {
   }
   static Rows ExpectedLeave(const Person& p) { return {{p.pnr, "2026"}}; }
 
+  std::string collation_;  // the file's; "" = the default
   std::unique_ptr<fixture::Company> co_;
 };
 
@@ -185,7 +186,13 @@ TEST_F(Quoting, PersonRangeFromTheCommandLineSelectsExactlyThatPerson) {
   EXPECT_EQ(LeaveRows(), Expected(ExpectedLeave, &only));
 }
 
-TEST_F(Quoting, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {
+// A file whose varchar holds UTF-8, as files made before collations do.
+class QuotingUtf8 : public Quoting {
+ protected:
+  QuotingUtf8() { collation_ = "Latin1_General_100_BIN2_UTF8"; }
+};
+
+TEST_F(QuotingUtf8, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {
   // Widths count bytes, as the records planex binds them into do: 25 umlauts fill the 50 bytes of
   // a name and reach the schedule-assignment records whole, while one more is refused by the
   // database instead of arriving cut inside a character.

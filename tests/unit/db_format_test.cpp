@@ -51,4 +51,13 @@ TEST(DbFormat, VariantTextLeavesTheMarkedPartsOutOfTheSecondVariant) {
   EXPECT_EQ(Db_Format(kFirst.text, 5L, "x"), "SET a = 5 ,   b = 1,   c = 'x'  WHERE d");
 }
 
+// A multi-row write takes one of three sizes, whatever the number of rows left.
+TEST(DbChunkRows, FewFixedSizesWhateverTheRowsLeft) {
+  const struct {
+    std::size_t left, largest, rows;
+  } cases[] = {{1, 512, 8},     {8, 512, 8},     {9, 512, 64},     {64, 512, 64}, {65, 512, 512},
+               {396, 512, 512}, {513, 512, 512}, {5000, 200, 200}, {65, 50, 50},  {3, 8, 8}};
+  for (const auto& c : cases) EXPECT_EQ(Db_Chunk_Rows(c.left, c.largest), c.rows) << c.left << " of " << c.largest;
+}
+
 }  // namespace

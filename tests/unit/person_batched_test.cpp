@@ -116,6 +116,7 @@ TEST(ZtgBatchPlan, OnlyDaysAfterTheThreshold) {
 
 struct FallBackCase {
   const char* name;
+  PnrFallback why;  // the reason the summary counts
   std::function<void(Person&)> change;
 };
 void PrintTo(const FallBackCase& c, std::ostream* os) {
@@ -129,32 +130,37 @@ TEST_P(ZtgBatchFallBack, SendsThePersonDayByDay) {
   ASSERT_TRUE(p.Plan());
   GetParam().change(p);
   EXPECT_FALSE(p.Plan());
+  PnrFallback why{};
+  EXPECT_FALSE(
+      Ztg_Batch_Plan(p.bsv, "20261231", p.days, p.existing, p.assignments, p.plans, p.inserts, p.updates, &why));
+  EXPECT_EQ(why, GetParam().why);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Batch, ZtgBatchFallBack,
-    ::testing::Values(FallBackCase{"NoAssignment", [](Person& p) { p.assignments.pop_back(); }},
-                      FallBackCase{"TwoAssignments",
-                                   [](Person& p) {
-                                     p.assignments.push_back({"20270101", 3, "G1", "", "", "", "", ""});
-                                   }},
-                      FallBackCase{"NoPlanRow", [](Person& p) { p.plans.pop_back(); }},
-                      FallBackCase{"TwoPlanRows",
-                                   [](Person& p) {
-                                     p.plans.push_back({"G1", 4, "A5", ""});
-                                   }},
-                      FallBackCase{"PlanOfAnotherGroupOnly", [](Person& p) { p.plans[0].agr = "G2"; }},
-                      FallBackCase{"DeadRecord", [](Person& p) { p.existing[0].sta = 4; }},
-                      FallBackCase{"DeadRecordOnANewDay",
-                                   [](Person& p) {
-                                     p.existing.push_back({"20270104", 9, "", "", "", "", "", "", 0, "", "", "", ""});
-                                   }},
-                      FallBackCase{"TwoRecords", [](Person& p) { p.existing.push_back(p.existing[0]); }},
-                      FallBackCase{"PlanValueCut", [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
-                      FallBackCase{"AssignmentValueCut",
-                                   [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
-                      FallBackCase{"RecordValueCut", [](Person& p) { p.existing[0].azt = "ABCDEF"; }},
-                      FallBackCase{"DayTwice", [](Person& p) { p.days.push_back(p.days.back()); }}),
+    ::testing::Values(
+        FallBackCase{"NoAssignment", PnrFallback::NoAssignment, [](Person& p) { p.assignments.pop_back(); }},
+        FallBackCase{"TwoAssignments", PnrFallback::SeveralAssignments,
+                     [](Person& p) {
+                       p.assignments.push_back({"20270101", 3, "G1", "", "", "", "", ""});
+                     }},
+        FallBackCase{"NoPlanRow", PnrFallback::NoPlan, [](Person& p) { p.plans.pop_back(); }},
+        FallBackCase{"TwoPlanRows", PnrFallback::SeveralPlans,
+                     [](Person& p) {
+                       p.plans.push_back({"G1", 4, "A5", ""});
+                     }},
+        FallBackCase{"PlanOfAnotherGroupOnly", PnrFallback::NoPlan, [](Person& p) { p.plans[0].agr = "G2"; }},
+        FallBackCase{"DeadRecord", PnrFallback::DeadRecord, [](Person& p) { p.existing[0].sta = 4; }},
+        FallBackCase{"DeadRecordOnANewDay", PnrFallback::DeadRecord,
+                     [](Person& p) {
+                       p.existing.push_back({"20270104", 9, "", "", "", "", "", "", 0, "", "", "", ""});
+                     }},
+        FallBackCase{"TwoRecords", PnrFallback::SeveralRecords, [](Person& p) { p.existing.push_back(p.existing[0]); }},
+        FallBackCase{"PlanValueCut", PnrFallback::TooLong, [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
+        FallBackCase{"AssignmentValueCut", PnrFallback::TooLong,
+                     [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
+        FallBackCase{"RecordValueCut", PnrFallback::TooLong, [](Person& p) { p.existing[0].azt = "ABCDEF"; }},
+        FallBackCase{"DayTwice", PnrFallback::OddDays, [](Person& p) { p.days.push_back(p.days.back()); }}),
     [](const ::testing::TestParamInfo<FallBackCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

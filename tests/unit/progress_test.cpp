@@ -41,6 +41,24 @@ TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
             "  QXSYSTEM.Qxs133Bak        365             0\n"
             "  A.Qxs329Ztg                 7            12\n"
             "  Fehlerzeilen in PLANEX.LOG: 3\n");
+  // Persons by step, and the reasons of those that went day by day (none: no reason line).
+  RunStats persons;
+  persons.persons_batched = 97;
+  persons.persons_daily = 3;
+  persons.FellBack(PnrFallback::NoAssignment);
+  persons.FellBack(PnrFallback::NoAssignment);
+  persons.FellBack(PnrFallback::WriteRefused);
+  EXPECT_EQ(Progress_Summary({}, 0, 5.0, nullptr, &persons),
+            "planex: fertig in 0:05\n"
+            "  Tabelle        neu überschrieben\n"
+            "  (keine Zeile geschrieben)\n"
+            "  Fehlerzeilen in PLANEX.LOG: 0\n"
+            "  Personen: 97 gebündelt, 3 Tag für Tag\n"
+            "    Tag für Tag, weil: ohne Zuordnung: 2, Schreiben abgewiesen: 1\n");
+  persons = RunStats{};
+  persons.persons_batched = 5;
+  const std::string summary = Progress_Summary({}, 0, 5.0, nullptr, &persons);
+  EXPECT_EQ(summary.substr(summary.find("  Personen")), "  Personen: 5 gebündelt, 0 Tag für Tag\n");
   EXPECT_EQ(Progress_Summary({}, 1, 3.0, "SIGINT"),
             "planex: abgebrochen durch SIGINT nach 0:03\n"
             "  Tabelle        neu überschrieben\n"

@@ -23,7 +23,7 @@ class InProcessRun {
     log_.Open((company.Dir() + "/PLANEX.LOG").c_str(), nullptr);
   }
   bool Connected() const { return connected_; }
-  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}}; }
+  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}, nullptr, true, {}}; }
   std::string Log() {
     log_.Close();
     return company_.Log();

@@ -39,7 +39,7 @@ const char* const kUsage =
     "company, runs T-SQL scripts and counts rows.\n"
     "\n"
     "Commands:\n"
-    "  init --schema NAME [--first-day YYYYMMDD]\n"
+    "  init --schema NAME [--first-day YYYYMMDD] [--collation NAME]\n"
     "        install the schema (QXSYSTEM and client schema NAME) and give the base calendar\n"
     "        its first row, the day before the first day (default: 1 January of this year)\n"
     "  demo --schema NAME [--persons N] [--seed S]\n"
@@ -64,14 +64,16 @@ const char* const kUsage =
 const std::map<std::string, std::string> kCommandHelp = {
     {"init",
      "Usage: planex-db CONNECTION init --schema NAME [--first-day YYYYMMDD] [--no-seed]\n"
-     "                                 [--script FILE]\n"
+     "                                 [--script FILE] [--collation NAME]\n"
      "\n"
      "Installs the schema script (default %SCHEMA_SQL%)\n"
      "with $(CLIENT) replaced by NAME (upper-cased, at most 20 letters, digits or '_'). When the\n"
      "database already holds the system schema QXSYSTEM, only the client schema is installed.\n"
      "An empty base calendar then gets the day before --first-day (default: 1 January of the\n"
      "current year) with its weekday as the server numbers it, and week number and week-based\n"
-     "year as planex computes them. --no-seed leaves the base calendar empty.\n"},
+     "year as planex computes them. --no-seed leaves the base calendar empty.\n"
+     "--collation (with --db, for a new file only) chooses the file's collation:\n"
+     "Latin1_General_CI_AS (default), Latin1_General_CS_AS or Latin1_General_100_BIN2_UTF8.\n"},
     {"demo",
      "Usage: planex-db CONNECTION demo --schema NAME [--persons N] [--seed S]\n"
      "\n"
@@ -98,7 +100,7 @@ struct Args {
   std::string command;
   std::vector<std::string> positional;
   std::set<std::string> given;  // options seen, for the per-command check
-  std::string db, dsn, user, settings, schema, first_day, script;
+  std::string db, dsn, user, settings, schema, first_day, script, collation;
   bool password_stdin = false;
   bool no_seed = false;
   int date_first = 7;
@@ -126,9 +128,9 @@ bool ParseNumber(const std::string& text, long long min, long long max, long lon
 
 // Returns -1 when parsing succeeded, else the exit status.
 int ParseArgs(int argc, char** argv, Args* a) {
-  static const std::set<std::string> kWithValue = {"--db",        "--dsn",        "--user",    "--settings", "--schema",
-                                                   "--first-day", "--date-first", "--persons", "--seed",     "--script",
-                                                   "-v"};
+  static const std::set<std::string> kWithValue = {"--db",     "--dsn",       "--user",       "--settings",
+                                                   "--schema", "--first-day", "--date-first", "--persons",
+                                                   "--seed",   "--script",    "-v",           "--collation"};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -153,6 +155,15 @@ int ParseArgs(int argc, char** argv, Args* a) {
       if (arg == "--schema") a->schema = value;
       if (arg == "--first-day") a->first_day = value;
       if (arg == "--script") a->script = value;
+      if (arg == "--collation") {
+        // A name of letters, digits and '_' only, so that it cannot add a key to the connection.
+        if (value.empty() ||
+            value.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") !=
+                std::string::npos) {
+          return UsageError("--collation takes a collation name");
+        }
+        a->collation = value;
+      }
       if (arg == "--date-first") {
         if (!ParseNumber(value, 1, 7, &n)) return UsageError("--date-first takes 1 to 7");
         a->date_first = static_cast<int>(n);
@@ -184,7 +195,7 @@ int ParseArgs(int argc, char** argv, Args* a) {
 // Options that only some commands take.
 int CheckOptions(const Args& a) {
   static const std::map<std::string, std::set<std::string>> kOwn = {
-      {"init", {"--schema", "--first-day", "--script", "--no-seed"}},
+      {"init", {"--schema", "--first-day", "--script", "--no-seed", "--collation"}},
       {"demo", {"--schema", "--persons", "--seed"}},
       {"sql", {"--schema", "-v"}},
       {"counts", {"--schema"}},
@@ -199,6 +210,9 @@ int CheckOptions(const Args& a) {
   }
   int ways = !a.db.empty() + !a.dsn.empty() + !a.settings.empty();
   if (ways != 1) return UsageError("give exactly one of --db, --dsn and --settings");
+  if (a.given.count("--collation") && a.db.empty()) {
+    return UsageError("--collation applies to --db only; a server's database has its own");
+  }
   if (a.given.count("--date-first") && a.db.empty()) {
     return UsageError("--date-first applies to --db only; a data source has its own setting");
   }
@@ -233,7 +247,8 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
     for (char c : a.db) quoted += c == '}' ? std::string("}}") : std::string(1, c);
     quoted += "}";
     std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + quoted +
-                     ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "");
+                     ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "") +
+                     (a.collation.empty() ? "" : ";Collation=" + a.collation);
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
       return kExitFailure;

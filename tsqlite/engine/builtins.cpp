@@ -39,6 +39,11 @@ constexpr Builtin kBuiltins[] = {
     // (a numeric(38,0)); a random (version 4) uniqueidentifier in SQL Server's text form
     {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_dec(ts_identity(1), 38, 0)"},
     {"NEWID", 0, 0, F::Values, "ts_newid()"},
+    // the database and its collation (the only property known; any other is NULL, as an unknown
+    // property name is)
+    {"DB_NAME", 0, 0, F::Values, "ts_db_name()"},
+    {"DATABASEPROPERTYEX", 2, 2, F::Values, "CASE WHEN upper($2) = 'COLLATION' THEN ts_collation() END"},
+    {"SERVERPROPERTY", 1, 1, F::Values, "CASE WHEN upper($1) = 'COLLATION' THEN ts_collation() END"},
     // text
     {"LEN", 1, 1, F::Values, "length(rtrim($1))"},
     {"DATALENGTH", 1, 1, F::Values, "length($1)"},

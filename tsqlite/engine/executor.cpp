@@ -490,6 +490,11 @@ bool Database::Open(const Settings& settings, Error& error) {
   size_t dot = name_.rfind('.');
   if (dot != std::string::npos && dot > 0) name_.resize(dot);
   date_first_ = settings.date_first;
+  Collation wanted = Collation::CiAs;  // a new file's collation, as a default server installation's
+  if (!settings.collation.empty() && !CollationByName(settings.collation, wanted)) {
+    error = Error{"42000", 448, "Invalid collation '" + settings.collation + "'."};
+    return false;
+  }
 
   // A connection is used by one thread at a time: its state in the driver has no lock, so SQLite's
   // per-call lock protected nothing more and is left out (it was taken and released for every
@@ -552,16 +557,51 @@ bool Database::Open(const Settings& settings, Error& error) {
     has_schemas = sqlite3_step(probe) == SQLITE_ROW;
   }
   sqlite3_finalize(probe);
-  if (!has_schemas && !Exec("CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
-                            "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');",
-                            error)) {
+  // A new file records its collation beside; a file made before collations has none and stays
+  // binary, as it always was.
+  const std::string make = std::string(
+                               "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
+                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');"
+                               "CREATE TABLE IF NOT EXISTS tsqlite_collation (name TEXT NOT NULL);"
+                               "INSERT INTO tsqlite_collation VALUES ('") +
+                           CollationName(wanted) + "');";
+  if (!has_schemas && !Exec(make.c_str(), error)) {
     error.sqlstate = "08001";
     Close();
     return false;
   }
+  collation_ = Collation::Bin2Utf8;
+  if (sqlite3_prepare_v2(db_, "SELECT name FROM tsqlite_collation", -1, &probe, nullptr) == SQLITE_OK &&
+      sqlite3_step(probe) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(probe, 0);
+    if (name != nullptr) CollationByName(reinterpret_cast<const char*>(name), collation_);
+  }
+  sqlite3_finalize(probe);
+  probe = nullptr;
   // A running statement looks at its time limit and at SQLCancel every few thousand steps.
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
   rc = RegisterFunctions(db_, &date_first_, &statement_cache_);
+  if (rc == SQLITE_OK) rc = RegisterCollations(db_);
+  if (rc == SQLITE_OK) {
+    // ts_collation(): the file's collation, for DATABASEPROPERTYEX and SERVERPROPERTY; ts_db_name():
+    // the database's name, DB_NAME().
+    rc = sqlite3_create_function_v2(
+        db_, "ts_db_name", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, &name_,
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+          const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
+          sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+        },
+        nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(
+        db_, "ts_collation", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, &collation_,
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+          sqlite3_result_text(ctx, CollationName(*static_cast<const Collation*>(sqlite3_user_data(ctx))), -1,
+                              SQLITE_STATIC);
+        },
+        nullptr, nullptr, nullptr);
+  }
   if (rc == SQLITE_OK) {
     // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
     // IDENTITY value.
@@ -620,7 +660,7 @@ Database::Entry* Database::Lookup(const Shape& shape) {
   auto found = cache_.find(shape.key);
   if (found != cache_.end()) return found->second.get();
   auto entry = std::make_unique<Entry>();
-  entry->ok = Translate(shape, entry->translation);
+  entry->ok = Translate(shape, entry->translation, collation_);
   entry->prepared.resize(entry->translation.statements.size());
   Entry* raw = entry.get();
   if (!entry->ok) {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "collation.h"
 #include "translate.h"
 
 struct sqlite3;
@@ -95,6 +96,8 @@ struct Settings {
   int date_first = 7;   // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
   int lock_timeout_ms = 5000;  // how long a write waits for another connection's lock
+  // The collation a new file gets (empty: Latin1_General_CI_AS); an existing file keeps its own.
+  std::string collation;
 };
 
 // What may end a running statement early: a time limit (SQL_ATTR_QUERY_TIMEOUT, in seconds, 0 for
@@ -149,6 +152,8 @@ class Database {
   bool Statistics(const std::string& schema, const std::string& table, bool unique_only, Batch& batch);
 
   int DateFirst() const { return date_first_; }
+  // The file's collation: chosen when it was made; files made before collations are binary.
+  Collation TextCollation() const { return collation_; }
   const std::string& Name() const { return name_; }
 
  private:
@@ -212,6 +217,7 @@ class Database {
   } identity_;
   void NoteIdentity(const std::string& table);
   int date_first_ = 7;
+  Collation collation_ = Collation::Bin2Utf8;
   StatementCache statement_cache_;
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder

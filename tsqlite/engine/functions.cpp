@@ -1445,7 +1445,7 @@ char32_t NextChar(std::string_view s, size_t& i) {
 
 // One [...] of a LIKE pattern at p[i] (just past '['): [abc], [a-c], [^a]. False when the class
 // is not closed, and '[' is then an ordinary character.
-bool MatchClass(std::string_view p, size_t& i, char32_t c, bool& matched) {
+bool MatchClass(std::string_view p, size_t& i, char32_t c, bool& matched, bool fold) {
   size_t k = i;
   bool negate = k < p.size() && p[k] == '^';
   if (negate) ++k;
@@ -1459,7 +1459,7 @@ bool MatchClass(std::string_view p, size_t& i, char32_t c, bool& matched) {
       ++k;
       hi = NextChar(p, k);
     }
-    hit = hit || (c >= lo && c <= hi);
+    hit = hit || (c >= lo && c <= hi) || (fold && FoldCase(c) >= FoldCase(lo) && FoldCase(c) <= FoldCase(hi));
   }
   if (k >= p.size()) return false;
   i = k + 1;
@@ -1468,8 +1468,10 @@ bool MatchClass(std::string_view p, size_t& i, char32_t c, bool& matched) {
 }
 
 // SQL Server's LIKE: % any run, _ one character, [..] a class, escape makes the next pattern
-// character literal. Characters compare exactly, as = does.
-bool Like(std::string_view v, std::string_view p, int64_t escape) {
+// character literal. Characters compare exactly, as = does, or with their case taken away (fold)
+// under a case-insensitive collation.
+bool Like(std::string_view v, std::string_view p, int64_t escape, bool fold) {
+  auto same = [fold](char32_t a, char32_t b) { return a == b || (fold && FoldCase(a) == FoldCase(b)); };
   size_t vi = 0, pi = 0;
   size_t star_p = std::string_view::npos, star_v = 0;
   while (vi < v.size()) {
@@ -1481,7 +1483,7 @@ bool Like(std::string_view v, std::string_view p, int64_t escape) {
       const char32_t vc = NextChar(v, vj);
       if (escape >= 0 && pc == static_cast<char32_t>(escape) && pj < p.size()) {
         const char32_t literal = NextChar(p, pj);
-        ok = literal == vc;
+        ok = same(literal, vc);
       } else if (pc == '%') {
         star_p = pj;
         star_v = vi;
@@ -1491,13 +1493,13 @@ bool Like(std::string_view v, std::string_view p, int64_t escape) {
         ok = true;
       } else if (pc == '[') {
         bool matched = false;
-        if (MatchClass(p, pj, vc, matched)) {
+        if (MatchClass(p, pj, vc, matched, fold)) {
           ok = matched;
         } else {
           ok = vc == '[';
         }
       } else {
-        ok = pc == vc;
+        ok = same(pc, vc);
       }
       if (ok) {
         vi = vj;
@@ -1515,8 +1517,8 @@ bool Like(std::string_view v, std::string_view p, int64_t escape) {
 }
 
 // ts_like(value, pattern, escape): value LIKE pattern [ESCAPE escape]; trailing blanks of the
-// value do not count, those of the pattern do.
-void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// value do not count, those of the pattern do. ts_like_ci ignores the case of letters.
+void LikeOf(sqlite3_context* ctx, sqlite3_value** argv, bool fold) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     sqlite3_result_null(ctx);
     return;
@@ -1530,7 +1532,13 @@ void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
     size_t i = 0;
     if (!e.empty()) escape = NextChar(e, i);
   }
-  sqlite3_result_int(ctx, Like(value, pattern, escape) ? 1 : 0);
+  sqlite3_result_int(ctx, Like(value, pattern, escape, fold) ? 1 : 0);
+}
+void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  LikeOf(ctx, argv, false);
+}
+void FnLikeCi(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  LikeOf(ctx, argv, true);
 }
 
 // ts_substring(s, start, length): the characters at positions start .. start + length - 1 that
@@ -1808,6 +1816,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_datefirst", 0, FnDateFirst, false},
       {"ts_newid", 0, FnNewId, false},
       {"ts_like", 3, FnLike, true},
+      {"ts_like_ci", 3, FnLikeCi, true},
       {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},
       {"ts_round", 2, FnRound, true},

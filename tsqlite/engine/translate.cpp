@@ -13,11 +13,12 @@
 // - Columns keep SQL Server's type names (VARCHAR(8), SMALLINT, DATETIME), which give SQLite the
 //   matching affinity; an int key is never declared INTEGER, which SQLite would turn into a row
 //   number that fills itself in instead of refusing a NULL.
-// - char/varchar columns compare with COLLATE RTRIM: trailing blanks do not count, as in SQL
-//   Server; comparisons are case-sensitive (as under a _CS_ or binary collation). A CHECK named
-//   tsqlite_len_<column> refuses text longer than the declared width in bytes of UTF-8 (blanks
-//   at the end do not count, as SQL Server trims them silently). char(n) values are not padded
-//   when stored.
+// - char/varchar columns compare by the database's collation (or their own COLLATE clause):
+//   RTRIM in a binary database, tsqlite_ci_as/tsqlite_cs_as otherwise (collation.h); trailing
+//   blanks never count, as in SQL Server. A CHECK named tsqlite_len_<column> refuses text longer
+//   than the declared width, in bytes of UTF-8 in a binary database and in characters (code page
+//   1252, one byte each) otherwise (blanks at the end do not count, as SQL Server trims them
+//   silently). char(n) values are not padded when stored.
 // - datetime values are TEXT 'YYYY-MM-DD hh:mm:ss.fff'; a CHECK named tsqlite_dt_<column>
 //   refuses any other form. A string literal that meets a column (compared, BETWEEN, IN, inserted,
 //   assigned) is recorded as a Statement::Probe; the executor reads the column's declared type and
@@ -416,9 +417,9 @@ bool Translator::ParseObjectName(ObjectName& obj) {
   return true;
 }
 
-bool Translate(const Shape& shape, Translation& out) {
+bool Translate(const Shape& shape, Translation& out, Collation collation) {
   out = Translation{};
-  Translator t(shape, out);
+  Translator t(shape, out, collation);
   if (!t.Run()) {
     out.statements.clear();
     return false;

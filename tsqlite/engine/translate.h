@@ -22,6 +22,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "collation.h"
+
 struct sqlite3;
 
 namespace tsqlite {
@@ -106,8 +108,9 @@ struct Translation {
 inline constexpr const char* kNestedTooDeeply =
     "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.";
 
-// Returns false (with the error filled in) when the batch cannot be translated.
-bool Translate(const Shape& shape, Translation& out);
+// Returns false (with the error filled in) when the batch cannot be translated. Text compares by
+// the database's collation.
+bool Translate(const Shape& shape, Translation& out, Collation collation = Collation::Bin2Utf8);
 
 // True when SQLite reads sql as at most one statement with no comment in it: every quote is
 // closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it

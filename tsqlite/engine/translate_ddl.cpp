@@ -132,6 +132,19 @@ void Translator::SkipStorageOptions() {
   }
 }
 
+// The CHECK that refuses a char/varchar value longer than its width (8152). A binary (UTF-8)
+// varchar(n) counts bytes, as SQL Server's does: a client binds a column into a buffer of n bytes
+// and a terminator, and a longer UTF-8 value would arrive cut in the middle of a character. Under
+// code page 1252 every character is one byte; nvarchar(n) counts characters.
+std::string Translator::WidthCheck(const std::string& column, const Type& type, Collation collation) {
+  if (type.max) return "";
+  const std::string quoted = Name(Token{Tok::Word, column, -1});
+  const bool characters = type.national || CodePage1252(collation);
+  return " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(" +
+         (characters ? "rtrim(" + quoted + ")" : "CAST(rtrim(" + quoted + ") AS BLOB)") +
+         ") <= " + std::to_string(type.length) + ")";
+}
+
 // The SQLite column type with the additions that give SQL Server's behaviour: text compares
 // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
 // datetime column only takes values in the storage form.
@@ -148,16 +161,9 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar:
-      decl += " COLLATE RTRIM";
+      decl += std::string(" COLLATE ") + SqliteCollation(collation_);
       if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
-      if (!type.max) {
-        // The width of varchar(n) counts bytes, as SQL Server's does: a client binds a column
-        // into a buffer of n bytes and a terminator, and a longer UTF-8 value would arrive cut
-        // in the middle of a character. nvarchar(n) counts characters.
-        checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(" +
-                  (type.national ? "rtrim(" + quoted + ")" : "CAST(rtrim(" + quoted + ") AS BLOB)") +
-                  ") <= " + std::to_string(type.length) + ")";
-      }
+      checks += WidthCheck(column, type, collation_);
       break;
     case Type::Kind::Datetime:
       // Values arrive through CONVERT or the current time, both in the storage form; the
@@ -345,8 +351,19 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (AcceptWord("REFERENCES")) {
       sql += constraint_name + References();
     } else if (AcceptWord("COLLATE")) {
-      Token collation;  // the column keeps the collation that matches SQL Server's default
+      Token collation;  // a collation the database knows replaces the database's; another is ignored
       if (!ExpectName(collation)) return "";
+      Collation own;
+      const std::string from = std::string(" COLLATE ") + SqliteCollation(collation_);
+      const size_t at = sql.find(from);
+      if ((type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar) && at != std::string::npos &&
+          CollationByName(RawName(collation), own)) {
+        sql.replace(at, from.size(), std::string(" COLLATE ") + SqliteCollation(own));
+        const std::string width = WidthCheck(column, type, collation_);
+        if (const size_t w = checks.find(width); !width.empty() && w != std::string::npos) {
+          checks.replace(w, width.size(), WidthCheck(column, type, own));
+        }
+      }
     } else {
       break;
     }

@@ -671,8 +671,8 @@ std::string Translator::Predicate() {
       std::string sop = op;
       if (sop == "!<") sop = ">=";
       if (sop == "!>") sop = "<=";
-      // Trailing blanks never count. A column compares by its own collation (RTRIM for text
-      // columns, which keeps its index usable); between other operands RTRIM is named.
+      // Trailing blanks never count. A column compares by its own collation (which keeps its
+      // index usable); between other operands the database's collation is named.
       std::string r = Additive();
       Meets(l, r);
       Meets(r, l);
@@ -682,7 +682,8 @@ std::string Translator::Predicate() {
         l = Comparable(l);
         r = Comparable(r);
       }
-      return "(" + l + " " + sop + " " + r + (own_collation ? ")" : " COLLATE RTRIM)");
+      return "(" + l + " " + sop + " " + r +
+             (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")");
     }
   }
   if (AcceptWord("IS")) {
@@ -720,8 +721,17 @@ std::string Translator::Predicate() {
     return "(" + Comparable(l) + not_ + " IN (" + list + "))";
   }
   if (AcceptWord("LIKE")) {
-    // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored.
-    std::string r = (neg ? "(NOT ts_like(" : "(ts_like(") + l + ", " + Additive();
+    // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
+    // case of letters counts as in the value's collation (named, or the database's).
+    std::string p = Additive();
+    bool ci = CaseInsensitive(collation_);
+    for (const std::string* operand : {&l, &p}) {
+      if (operand->find(" COLLATE tsqlite_ci_as") != std::string::npos) ci = true;
+      if (operand->find(" COLLATE tsqlite_cs_as") != std::string::npos ||
+          operand->find(" COLLATE RTRIM") != std::string::npos)
+        ci = false;
+    }
+    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l + ", " + p;
     r += AcceptWord("ESCAPE") ? ", " + Additive() : ", NULL";
     return r + "))";
   }
@@ -890,14 +900,20 @@ std::string Translator::Unary() {
   if (AcceptOp("~")) return "(~" + Unary() + ")";
   std::string e = Primary();
   if (!failed_ && AcceptWord("COLLATE")) {
-    // A case-insensitive SQL Server collation compares as NOCASE; any other keeps blanks
-    // at the end out of the comparison, as every SQL Server collation does.
+    // A collation the database knows compares as it does. Of any other, a case-insensitive one
+    // compares as NOCASE and the rest keep blanks at the end out of the comparison, as every SQL
+    // Server collation does.
     Token name;
     if (!ExpectName(name)) return "";
-    std::string upper;
-    for (char c : RawName(name)) upper.push_back(Upper(c));
-    const bool ci = upper.find("_CI") != std::string::npos;
-    e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+    Collation known;
+    if (CollationByName(RawName(name), known)) {
+      e = "(" + e + " COLLATE " + SqliteCollation(known) + ")";
+    } else {
+      std::string upper;
+      for (char c : RawName(name)) upper.push_back(Upper(c));
+      const bool ci = upper.find("_CI") != std::string::npos;
+      e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+    }
   }
   return e;
 }

@@ -46,7 +46,8 @@ struct ObjectName {
 
 class Translator {
  public:
-  Translator(const Shape& shape, Translation& out) : shape_(shape), out_(out) {}
+  Translator(const Shape& shape, Translation& out, Collation collation)
+      : shape_(shape), out_(out), collation_(collation) {}
 
   bool Run();
 
@@ -245,6 +246,7 @@ class Translator {
   // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
   // datetime column only takes values in the storage form.
   bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
+  std::string WidthCheck(const std::string& column, const Type& type, Collation collation);
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();
@@ -264,6 +266,7 @@ class Translator {
   void Alter();
   const Shape& shape_;
   Translation& out_;
+  Collation collation_;  // the database's: text columns and comparisons without their own take it
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   bool failed_ = false;

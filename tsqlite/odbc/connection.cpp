@@ -78,7 +78,7 @@ Attributes ParseConnectionString(const std::string& text) {
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
   static const char* const kKeys[] = {"Database", "DateFirst",       "Synchronous", "LockTimeout",
-                                      "Create",   "RoundTripMicros", "CountFile"};
+                                      "Create",   "RoundTripMicros", "CountFile",   "Collation"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -130,6 +130,8 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!create.empty() && create != "NO" && create != "0") {
     return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
+  // The collation of a file Create=Yes makes; a file that exists keeps its own.
+  settings.collation = get("COLLATION");
   std::string round_trip = get("ROUNDTRIPMICROS");
   if (!round_trip.empty()) {
     char* end = nullptr;
@@ -158,8 +160,9 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
 }  // namespace
 
 namespace {
-// "statements N\nfetches N\n", each number right-aligned in 20 digits, so the file keeps its size.
-constexpr size_t kCountFileSize = 11 + 20 + 1 + 8 + 20 + 1;
+// "statements N\nfetches N\ncompilations N\n", each number right-aligned in 20 digits, so the file
+// keeps its size.
+constexpr size_t kCountFileSize = 11 + 20 + 1 + 8 + 20 + 1 + 13 + 20 + 1;
 }  // namespace
 
 CountFile::~CountFile() {
@@ -181,8 +184,13 @@ bool CountFile::Open(const std::string& path) {
 
 void CountFile::Write() {
   char text[kCountFileSize + 1];
-  std::snprintf(text, sizeof text, "statements %20llu\nfetches %20llu\n", statements_, fetches_);
+  std::snprintf(text, sizeof text, "statements %20llu\nfetches %20llu\ncompilations %20llu\n", statements_, fetches_,
+                compilations_);
   std::memcpy(map_, text, kCountFileSize);
+}
+
+void CountFile::Direct(std::string_view text) {
+  if (direct_texts_.insert(std::hash<std::string_view>{}(text)).second) Prepared();
 }
 
 void Dbc::RoundTrip() const {

@@ -11,6 +11,8 @@
 #include <new>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "executor.h"
@@ -52,9 +54,10 @@ struct Env : Handle {
   std::set<Dbc*> connections;
 };
 
-// Benchmark aid (DSN key CountFile): the statements a connection executed and the fetches of its
-// lock-concurrency cursors, kept current in a shared mapping of a small text file, so the figures
-// are there even when the process is killed or never disconnects.
+// Benchmark aid (DSN key CountFile): the statements a connection executed, the fetches of its
+// lock-concurrency cursors and the statement texts a server would have compiled, kept current in a
+// shared mapping of a small text file, so the figures are there even when the process is killed or
+// never disconnects.
 class CountFile {
  public:
   CountFile() = default;
@@ -64,12 +67,18 @@ class CountFile {
   bool Open(const std::string& path);
   void Statement() { ++statements_, Write(); }
   void Fetch() { ++fetches_, Write(); }
+  // A server compiles every prepared text, and every directly executed text it has not seen
+  // before; repeats of a text reuse its plan. Texts are told apart by a 64-bit hash.
+  void Prepared() { ++compilations_, Write(); }
+  void Direct(std::string_view text);
 
  private:
   void Write();
   char* map_ = nullptr;
   unsigned long long statements_ = 0;
   unsigned long long fetches_ = 0;
+  unsigned long long compilations_ = 0;
+  std::unordered_set<size_t> direct_texts_;
 };
 
 struct Dbc : Handle {

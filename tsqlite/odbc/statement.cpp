@@ -132,9 +132,12 @@ SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
 SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
   if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
   stmt->prepared = false;
-  if (length == SQL_NTS) return ExecuteWithParams(stmt, reinterpret_cast<const char*>(text));
-  if (length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
-  return ExecuteWithParams(stmt, std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  if (length != SQL_NTS && length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  const std::string_view sql = length == SQL_NTS
+                                   ? std::string_view(reinterpret_cast<const char*>(text))
+                                   : std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+  if (stmt->dbc->counts) stmt->dbc->counts->Direct(sql);
+  return ExecuteWithParams(stmt, sql);
 }
 
 SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
@@ -143,6 +146,7 @@ SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
   // The statement is translated when it is executed; its shape is cached from then on.
   stmt->prepared_text = ArgString(text, length);
   stmt->prepared = true;
+  if (stmt->dbc->counts) stmt->dbc->counts->Prepared();
   stmt->described = false;
   return SQL_SUCCESS;
 }

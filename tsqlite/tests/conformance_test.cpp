@@ -3,6 +3,7 @@
 // on one connection. Where the embedded database still answers differently, tsqlite/README.md
 // says so; those statements are not here.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "odbc_helpers.h"
 
@@ -409,6 +410,112 @@ TEST(Conformance, StatementsGiveSqlServersAnswers) {
     ASSERT_EQ("ok", Answer(db, setup)) << setup;
   }
   for (const Case& c : kCases) EXPECT_EQ(c.answer, Answer(db, c.sql)) << c.sql;
+}
+
+// The same statements under each collation a file may have: the answer under Latin1_General_CI_AS,
+// Latin1_General_CS_AS and Latin1_General_100_BIN2_UTF8 (nullptr: not checked there).
+struct CollationCase {
+  const char* sql;
+  const char* ci;
+  const char* cs;
+  const char* bin;
+};
+
+// w: 1 'g1', 2 'G1', 3 'Äpfel', 4 'äpfel', 5 'apfel', 6 'b'; k: 'a'; own: 'a' (a CS_AS column).
+const CollationCase kCollationCases[] = {
+    // Case and accent: _CI_ ignores the case of every letter, umlauts included; _AS keeps 'a' and
+    // 'ä' apart; trailing blanks never count.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
+    // https://learn.microsoft.com/en-gb/sql/t-sql/language-elements/string-comparison-assignment?view=sql-server-2017
+    {"SELECT CASE WHEN 'g1' = 'G1' THEN 1 ELSE 0 END", "1", "0", "0"},
+    {"SELECT CASE WHEN 'Ä' = 'ä' THEN 1 ELSE 0 END", "1", "0", "0"},
+    {"SELECT CASE WHEN 'a' = 'ä' THEN 1 ELSE 0 END", "0", "0", "0"},
+    {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s = 'g1'", "2", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s <> 'G1'", "4", "5", "5"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s < 'b'", "3", "3", "2"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s BETWEEN 'a' AND 'c'", "4", "4", "2"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s IN ('G1', 'ÄPFEL')", "4", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s LIKE 'g%'", "2", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s LIKE 'Ä_FEL'", "2", "0", "0"},
+    {"SELECT COUNT(*) FROM dbo.w WHERE s LIKE '[G]1'", "2", "1", "1"},
+    {"SELECT COUNT(DISTINCT s) FROM dbo.w", "4", "6", "6"},
+    {"SELECT COUNT(*) FROM dbo.w GROUP BY s HAVING COUNT(*) > 1", "2;2", "", ""},
+    {"SELECT COUNT(*) FROM dbo.w AS a JOIN dbo.w AS b ON a.s = b.s", "10", "6", "6"},
+    {"SELECT MIN(s), MAX(s) FROM dbo.w WHERE id > 2", "apfel|b", "apfel|b", "apfel|äpfel"},
+    // Order: under _CS_ lower case comes before upper case where nothing else differs; binary
+    // order is that of the bytes.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms180175(v=sql.110)
+    {"SELECT s FROM dbo.w ORDER BY s, id", "apfel;Äpfel;äpfel;b;g1;G1", "apfel;äpfel;Äpfel;b;g1;G1",
+     "G1;apfel;b;g1;Äpfel;äpfel"},
+    {"SELECT COUNT(*) FROM (SELECT s FROM dbo.w WHERE id = 2 UNION SELECT s FROM dbo.w WHERE id = 1) AS u", "1", "2",
+     "2"},
+    // Keys compare by the collation: 'A' after 'a' is a duplicate under _CI_.
+    {"INSERT INTO dbo.k VALUES ('A')", "#2627", "ok", "ok"},
+    // A COLLATE clause decides for its expression and for its column.
+    {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CS_AS THEN 1 ELSE 0 END", "0", "0", "0"},
+    {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CI_AS THEN 1 ELSE 0 END", "1", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.own WHERE s = 'A'", "0", "0", "0"},
+    // Code page 1252 holds one byte per character: a varchar(10) takes 10 umlauts, DATALENGTH
+    // counts them once; UTF-8 counts the umlaut's two bytes.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
+    {"INSERT INTO dbo.w (id, s) VALUES (7, 'ÄÄÄÄÄÄÄÄÄÄ')", "ok", "ok", "#8152"},
+    {"SELECT LEN(s), DATALENGTH(s) FROM dbo.w WHERE id = 3", "5|5", "5|5", nullptr},
+    {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
+     "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
+     "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},
+};
+
+TEST(Conformance, TextComparesByTheFilesCollation) {
+  TempDir dir;
+  for (const char* collation : {"Latin1_General_CI_AS", "Latin1_General_CS_AS", "Latin1_General_100_BIN2_UTF8"}) {
+    SCOPED_TRACE(collation);
+    // A new file without the key gets Latin1_General_CI_AS.
+    const std::string key =
+        std::string(collation) == "Latin1_General_CI_AS" ? "" : std::string(";Collation=") + collation;
+    Connection db("Database=" + dir.File(std::string(collation) + ".db") + key);
+    ASSERT_TRUE(db.Ok());
+    for (const char* setup :
+         {"CREATE TABLE dbo.w (id int NOT NULL PRIMARY KEY, s varchar(10))",
+          "INSERT INTO dbo.w VALUES (1, 'g1'), (2, 'G1'), (3, 'Äpfel'), (4, 'äpfel'), (5, 'apfel'), (6, 'b')",
+          "CREATE TABLE dbo.k (s varchar(5) NOT NULL PRIMARY KEY)", "INSERT INTO dbo.k VALUES ('a')",
+          "CREATE TABLE dbo.own (s varchar(5) COLLATE Latin1_General_CS_AS)", "INSERT INTO dbo.own VALUES ('a')"}) {
+      ASSERT_EQ("ok", Answer(db, setup)) << setup;
+    }
+    for (const CollationCase& c : kCollationCases) {
+      const char* want = collation[15] == 'C' ? (collation[16] == 'I' ? c.ci : c.cs) : c.bin;
+      if (want != nullptr) {
+        EXPECT_EQ(want, Answer(db, c.sql)) << c.sql;
+      }
+    }
+  }
+}
+
+// A file keeps the collation it was made with; a file made before collations is binary. An
+// unknown name is refused as SQL Server refuses it (448).
+TEST(Conformance, CollationIsTheFilesOwn) {
+  TempDir dir;
+  const std::string old_file = dir.File("old.db");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(old_file.c_str(), &raw));
+  sqlite3_exec(raw,
+               "CREATE TABLE tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE); "
+               "INSERT INTO tsqlite_schemas VALUES ('dbo');",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  const std::string ask =
+      "SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation') + CASE WHEN 'g1' = 'G1' THEN '=' ELSE '<>' END";
+  for (const std::string& file : {old_file, dir.File("ci.db")}) {
+    Connection made("Database=" + file);
+    ASSERT_TRUE(made.Ok());
+    Connection later("Database=" + file + ";Collation=Latin1_General_CS_AS");  // changes nothing
+    ASSERT_TRUE(later.Ok());
+    EXPECT_EQ(file == old_file ? "Latin1_General_100_BIN2_UTF8<>" : "Latin1_General_CI_AS=", Answer(later, ask));
+  }
+  Connection unknown("Database=" + dir.File("x.db") + ";Collation=German_PhoneBook_CI_AS");
+  EXPECT_FALSE(unknown.Ok());
+  ASSERT_FALSE(unknown.ConnectDiags().empty());
+  EXPECT_EQ(448, unknown.ConnectDiags()[0].native);
 }
 
 }  // namespace

@@ -328,18 +328,19 @@ TEST_F(DriverTest, TransactionThatReadsThenWritesAfterAnotherCommitWaitsInsteadO
 }
 
 // The benchmark aids: every execution and every fetch of a lock-concurrency cursor (the end
-// included) costs one delay and is counted; a default cursor's fetches are neither.
+// included) costs one delay and is counted; a default cursor's fetches are neither. Compilations
+// count every prepare and every directly executed text not executed before.
 TEST_F(DriverTest, RoundTripsAreDelayedAndCounted) {
   const std::string counts = dir_.File("counts.txt");
   Connection net("Database=" + file_ + ";RoundTripMicros=20000;CountFile=" + counts);
   ASSERT_TRUE(net.Ok());
   auto read_counts = [&] {
     std::ifstream in(counts);
-    std::string word, statements, fetches;
-    in >> word >> statements >> word >> fetches;
-    return statements + "/" + fetches;
+    std::string word, statements, fetches, compilations;
+    in >> word >> statements >> word >> fetches >> word >> compilations;
+    return statements + "/" + fetches + "/" + compilations;
   };
-  EXPECT_EQ("0/0", read_counts());
+  EXPECT_EQ("0/0/0", read_counts());
   const auto start = std::chrono::steady_clock::now();
   const std::string query = "SELECT PnrNum FROM ABC_1.Qxs300Pnr ORDER BY PnrNum";
   for (SQLULEN concurrency : {SQLULEN{SQL_CONCUR_READ_ONLY}, SQLULEN{SQL_CONCUR_LOCK}}) {
@@ -351,8 +352,24 @@ TEST_F(DriverTest, RoundTripsAreDelayedAndCounted) {
   }
   EXPECT_EQ(SQL_SUCCESS, net.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'Anne' WHERE PnrNum = '00000001'"));
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ("3/3", read_counts());  // two rows and the end of the lock-concurrency cursor
+  EXPECT_EQ("3/3/2", read_counts());  // two rows and the end of the lock-concurrency cursor
   EXPECT_GE(elapsed, std::chrono::milliseconds(6 * 20));
+  {
+    Statement stmt(net);
+    SQLCHAR select[] = "SELECT PnrNum FROM ABC_1.Qxs300Pnr ORDER BY PnrNum";
+    for (int prepare = 0; prepare < 2; ++prepare) {  // each prepare compiles, its executions do not
+      ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt.H(), select, SQL_NTS));
+      for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt.H()));
+        ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt.H(), SQL_CLOSE));
+      }
+    }
+  }
+  EXPECT_EQ("7/3/4", read_counts());
+  // Another literal is another text; the same text again is not compiled again.
+  EXPECT_EQ(SQL_SUCCESS, net.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'Anna' WHERE PnrNum = '00000001'"));
+  EXPECT_EQ(SQL_SUCCESS, net.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'Anne' WHERE PnrNum = '00000001'"));
+  EXPECT_EQ("9/3/5", read_counts());
 }
 
 TEST_F(DriverTest, DiagnosticFieldsAnswerTheDriverManager) {

@@ -30,6 +30,7 @@ class Db {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
     RegisterFunctions(db_, &date_first_, &statement_cache_);
+    RegisterCollations(db_);
   }
   ~Db() { sqlite3_close(db_); }
   Db(const Db&) = delete;

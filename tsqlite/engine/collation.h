@@ -1,0 +1,41 @@
+#pragma once
+// The collations a database file may have: chosen when the file is made, they decide how text
+// compares, sorts and groups, and what char/varchar hold.
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+
+namespace tsqlite {
+
+enum class Collation {
+  Bin2Utf8,  // Latin1_General_100_BIN2_UTF8: byte order, varchar in UTF-8 (files made before collations)
+  CiAs,      // Latin1_General_CI_AS: case-insensitive, accent-sensitive, varchar in code page 1252
+  CsAs,      // Latin1_General_CS_AS: case- and accent-sensitive, varchar in code page 1252
+};
+
+// The collation a name gives (compared without regard to case); false for a name not offered.
+bool CollationByName(std::string_view name, Collation& out);
+const char* CollationName(Collation c);
+// The SQLite collation that text columns and comparisons under c name. Every one of them ignores
+// trailing blanks.
+const char* SqliteCollation(Collation c);
+// Whether char/varchar under c hold characters of code page 1252 (one byte each) rather than UTF-8.
+inline bool CodePage1252(Collation c) {
+  return c != Collation::Bin2Utf8;
+}
+inline bool CaseInsensitive(Collation c) {
+  return c == Collation::CiAs;
+}
+
+// Registers the SQLite collations of SqliteCollation() on db, each with a collator of its own.
+int RegisterCollations(sqlite3* db);
+
+// A character with its case taken away, for case-insensitive LIKE.
+char32_t FoldCase(char32_t c);
+
+// Text as code page 1252 holds it: every character outside that code page becomes '?', as SQL
+// Server's conversion to a varchar of that code page makes it when no best-fit letter exists.
+std::string To1252(std::string_view utf8);
+
+}  // namespace tsqlite
