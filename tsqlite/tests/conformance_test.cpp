@@ -461,6 +461,12 @@ const CollationCase kCollationCases[] = {
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
     {"INSERT INTO dbo.w (id, s) VALUES (7, 'ÄÄÄÄÄÄÄÄÄÄ')", "ok", "ok", "#8152"},
     {"SELECT LEN(s), DATALENGTH(s) FROM dbo.w WHERE id = 3", "5|5", "5|5", nullptr},
+    // A character outside code page 1252 becomes its best-fit letter (Ł as L, ź as z), or '?'
+    // where there is none (ア); nvarchar keeps every character.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
+    // https://dba.stackexchange.com/questions/76781/automatic-translation-when-converting-unicode-to-non-unicode-nvarchar-to-varch
+    {"INSERT INTO dbo.w (id, s) VALUES (8, N'Łódźア')", "ok", "ok", "ok"},
+    {"SELECT s FROM dbo.w WHERE id = 8", "Lódz?", "Lódz?", "Łódźア"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},
