@@ -516,14 +516,20 @@ bool Database::Open(const Settings& settings, Error& error) {
     has_schemas = sqlite3_step(probe) == SQLITE_ROW;
   }
   sqlite3_finalize(probe);
-  // A new file records its collation beside; a file made before collations has none and stays
-  // binary, as it always was.
+  bool empty = false;
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master", -1, &probe, nullptr) == SQLITE_OK) {
+    empty = sqlite3_step(probe) == SQLITE_DONE;
+  }
+  sqlite3_finalize(probe);
+  // A new (empty) file records its collation beside; a file made before collations has none and
+  // stays binary, as it always was.
   const std::string make = std::string(
                                "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
-                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');"
-                               "CREATE TABLE IF NOT EXISTS tsqlite_collation (name TEXT NOT NULL);"
-                               "INSERT INTO tsqlite_collation VALUES ('") +
-                           CollationName(wanted) + "');";
+                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');") +
+                           (empty ? std::string("CREATE TABLE tsqlite_collation (name TEXT NOT NULL);"
+                                                "INSERT INTO tsqlite_collation VALUES ('") +
+                                        CollationName(wanted) + "');"
+                                  : std::string());
   if (!has_schemas && !Exec(make.c_str(), error)) {
     error.sqlstate = "08001";
     Close();
