@@ -80,10 +80,11 @@ int CompareIcu(const Collator& c, int n1, const void* p1, int n2, const void* p2
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-// Texts of ASCII letters, digits and blanks (person numbers, codes) compare in one pass without
-// ICU: the first letter that differs in more than case decides, then the length (the longer text's
-// rest may hold nothing ICU would ignore), then (case-sensitive) the first difference of case,
-// lower case first. Anything else goes to ICU.
+// ASCII texts compare in one pass without ICU (person numbers, codes, dates as text): a common
+// beginning weighs the same in both, the first letter, digit or blank that differs in more than
+// case decides, then the length (the longer text's rest must be printable, which ICU never
+// ignores), then (case-sensitive) the first difference of case, lower case first. Where the first
+// difference involves any other character, or a text holds a character beyond ASCII, ICU decides.
 int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
   const Collator& c = *static_cast<const Collator*>(collator);
   n1 = Trimmed(n1, p1);
@@ -94,8 +95,8 @@ int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
   int case_difference = 0;
   int i = 0;
   for (; i < n; ++i) {
-    if (a[i] == b[i]) {
-      if (kPlain.fold[a[i]] == 0) return CompareIcu(c, n1, p1, n2, p2);
+    if (a[i] == b[i]) {  // the same ASCII character weighs the same in both
+      if (a[i] >= 0x80) return CompareIcu(c, n1, p1, n2, p2);
       continue;
     }
     const unsigned char x = kPlain.fold[a[i]], y = kPlain.fold[b[i]];
@@ -106,8 +107,8 @@ int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
     if (case_difference == 0) case_difference = a[i] > b[i] ? -1 : 1;  // lower case first
   }
   const unsigned char* rest = n1 > n ? a : b;
-  for (int k = n; k < (n1 > n ? n1 : n2); ++k) {
-    if (kPlain.fold[rest[k]] == 0) return CompareIcu(c, n1, p1, n2, p2);
+  for (int k = n; k < (n1 > n ? n1 : n2); ++k) {  // printable ASCII is never ignored
+    if (rest[k] < 0x20 || rest[k] >= 0x7F) return CompareIcu(c, n1, p1, n2, p2);
   }
   if (n1 != n2) return n1 < n2 ? -1 : 1;
   return c.case_sensitive ? case_difference : 0;

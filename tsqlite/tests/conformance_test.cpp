@@ -431,6 +431,8 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN 'Ä' = 'ä' THEN 1 ELSE 0 END", "1", "0", "0"},
     {"SELECT CASE WHEN 'a' = 'ä' THEN 1 ELSE 0 END", "0", "0", "0"},
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1", "1", "1"},
+    {"SELECT CASE WHEN 'g1' IN ('x', 'G1') THEN 1 ELSE 0 END, CASE WHEN 'b' BETWEEN 'A' AND 'C' THEN 1 ELSE 0 END",
+     "1|1", "0|1", "0|0"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s = 'g1'", "2", "1", "1"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s <> 'G1'", "4", "5", "5"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s < 'b'", "3", "3", "2"},

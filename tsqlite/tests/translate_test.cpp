@@ -917,7 +917,16 @@ TEST(Collations, OrderAsIcuDoes) {
                                "\xC3\xA4"
                                "b",
                                "a\xC3\xA4",
-                               "Ab\xC3\xA4"};
+                               "Ab\xC3\xA4",
+                               "2024-01-02 10:00:00.000",
+                               "2024-01-10 09:00:00.000",
+                               "2024-01-02",
+                               "a.b",
+                               "a_b",
+                               "a-c",
+                               "a b-",
+                               "a\x01"
+                               "b"};
   for (bool cs : {false, true}) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* icu = ucol_open("", &status);
