@@ -227,6 +227,18 @@ char32_t FoldCase(char32_t c) {
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
 }
 
+bool PlainLatin1(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) continue;
+    if (i + 1 >= utf8.size()) return false;
+    const auto next = static_cast<unsigned char>(utf8[i + 1]);
+    if (!((c == 0xC3 && next >= 0x80 && next <= 0xBF) || (c == 0xC2 && next >= 0xA0 && next <= 0xBF))) return false;
+    ++i;
+  }
+  return true;
+}
+
 std::string To1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -818,9 +818,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           break;
         }
         // A character outside code page 1252 becomes what SQL Server's conversion makes of it.
-        const bool replace = rule.code_page && std::any_of(lit.text.begin(), lit.text.end(), [](char c) {
-                               return static_cast<unsigned char>(c) >= 0x80;
-                             });
+        const bool replace = rule.code_page && !PlainLatin1(lit.text);
         if (replace) converted = To1252(lit.text);
         const std::string& text = replace ? converted : lit.text;
         // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
