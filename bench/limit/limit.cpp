@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "collation.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -309,6 +311,8 @@ int main(int argc, char** argv) {
   if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
     Die("cannot open " + std::string(argv[1]));
   sqlite3_busy_timeout(db, 5000);
+  // Text columns compare by the file's collation, as the driver registers it.
+  if (tsqlite::RegisterCollations(db) != SQLITE_OK) Die("cannot register the collations");
   if (sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr, nullptr,
                    nullptr) != SQLITE_OK) {
     Die(sqlite3_errmsg(db));

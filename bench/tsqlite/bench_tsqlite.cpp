@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "collation.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -211,6 +213,8 @@ class Raw {
  public:
   explicit Raw(const std::string& file) {
     if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) Die("cannot open " + file);
+    // Text columns compare by the file's collation, as the driver registers it.
+    if (tsqlite::RegisterCollations(db_) != SQLITE_OK) Die("cannot register the collations");
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr, nullptr,
                  nullptr);
   }

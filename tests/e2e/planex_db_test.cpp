@@ -231,6 +231,9 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
       {"--db", "x.db", "init", "--schema", "ABC_1", "--persons", "5"},
       {"--db", "x.db", "--date-first", "8", "counts", "--schema", "ABC_1"},
       {"--db", "x.db", "sql"},
+      {"--db", "x.db", "init", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS;Create=No"},
+      {"--dsn", "D", "init", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS"},
+      {"--db", "x.db", "counts", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS"},
   };
   fixture::TempDir tmp("planex-usage");
   const std::string tmpl = tmp.Path();

@@ -49,41 +49,30 @@ int Trimmed(int n, const void* p) {
   return n;
 }
 
-bool Plain(const unsigned char* s, int n) {
-  for (int i = 0; i < n; ++i) {
-    const unsigned char c = s[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ')) return false;
+// The collator of one SQLite collation, and whether it keeps case apart.
+struct Collator {
+  UCollator* icu = nullptr;
+  bool case_sensitive = false;
+};
+
+// Per byte: its lower case for ASCII letters, digits and the blank, for which ICU's root order is
+// that of the lower case (digits before letters, the blank before both); 0 for any other byte.
+struct PlainTable {
+  unsigned char fold[256] = {};
+  constexpr PlainTable() {
+    fold[static_cast<unsigned char>(' ')] = ' ';
+    for (int c = '0'; c <= '9'; ++c) fold[c] = static_cast<unsigned char>(c);
+    for (int c = 'a'; c <= 'z'; ++c) fold[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) fold[c] = static_cast<unsigned char>(c - 'A' + 'a');
   }
-  return true;
-}
+};
+constexpr PlainTable kPlain;
 
-unsigned char Lower(unsigned char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-// The order of two texts of ASCII letters, digits and blanks, as ICU's root collation gives it.
-int ComparePlain(const unsigned char* a, int na, const unsigned char* b, int nb, bool case_sensitive) {
-  const int n = na < nb ? na : nb;
-  int case_difference = 0;
-  for (int i = 0; i < n; ++i) {
-    const unsigned char x = Lower(a[i]), y = Lower(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-    if (case_difference == 0 && a[i] != b[i]) case_difference = a[i] > b[i] ? -1 : 1;  // lower case first
-  }
-  if (na != nb) return na < nb ? -1 : 1;
-  return case_sensitive ? case_difference : 0;
-}
-
-int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
-  n1 = Trimmed(n1, p1);
-  n2 = Trimmed(n2, p2);
-  const auto* a = static_cast<const unsigned char*>(p1);
-  const auto* b = static_cast<const unsigned char*>(p2);
-  auto* c = static_cast<UCollator*>(collator);
-  if (Plain(a, n1) && Plain(b, n2)) return ComparePlain(a, n1, b, n2, ucol_getStrength(c) != UCOL_SECONDARY);
+// The order ICU gives two texts, trailing blanks left out.
+int CompareIcu(const Collator& c, int n1, const void* p1, int n2, const void* p2) {
   UErrorCode status = U_ZERO_ERROR;
   const UCollationResult r =
-      ucol_strcollUTF8(c, static_cast<const char*>(p1), n1, static_cast<const char*>(p2), n2, &status);
+      ucol_strcollUTF8(c.icu, static_cast<const char*>(p1), n1, static_cast<const char*>(p2), n2, &status);
   if (U_FAILURE(status)) {  // not UTF-8: bytes decide, so that the order stays total
     const int k = std::memcmp(p1, p2, static_cast<size_t>(n1 < n2 ? n1 : n2));
     return k != 0 ? k : n1 - n2;
@@ -91,8 +80,44 @@ int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
+// ASCII texts compare in one pass without ICU (person numbers, codes, dates as text): a common
+// beginning weighs the same in both, the first letter, digit or blank that differs in more than
+// case decides, then the length (the longer text's rest must be printable, which ICU never
+// ignores), then (case-sensitive) the first difference of case, lower case first. Where the first
+// difference involves any other character, or a text holds a character beyond ASCII, ICU decides.
+int Compare(void* collator, int n1, const void* p1, int n2, const void* p2) {
+  const Collator& c = *static_cast<const Collator*>(collator);
+  n1 = Trimmed(n1, p1);
+  n2 = Trimmed(n2, p2);
+  const auto* a = static_cast<const unsigned char*>(p1);
+  const auto* b = static_cast<const unsigned char*>(p2);
+  const int n = n1 < n2 ? n1 : n2;
+  int case_difference = 0;
+  int i = 0;
+  for (; i < n; ++i) {
+    if (a[i] == b[i]) {  // the same ASCII character weighs the same in both
+      if (a[i] >= 0x80) return CompareIcu(c, n1, p1, n2, p2);
+      continue;
+    }
+    const unsigned char x = kPlain.fold[a[i]], y = kPlain.fold[b[i]];
+    if (x == 0 || y == 0) return CompareIcu(c, n1, p1, n2, p2);
+    // A difference of letters decides whatever follows (no character of the root collation
+    // joins an ASCII letter or digit before it into one).
+    if (x != y) return x < y ? -1 : 1;
+    if (case_difference == 0) case_difference = a[i] > b[i] ? -1 : 1;  // lower case first
+  }
+  const unsigned char* rest = n1 > n ? a : b;
+  for (int k = n; k < (n1 > n ? n1 : n2); ++k) {  // printable ASCII is never ignored
+    if (rest[k] < 0x20 || rest[k] >= 0x7F) return CompareIcu(c, n1, p1, n2, p2);
+  }
+  if (n1 != n2) return n1 < n2 ? -1 : 1;
+  return c.case_sensitive ? case_difference : 0;
+}
+
 void CloseCollator(void* collator) {
-  ucol_close(static_cast<UCollator*>(collator));
+  auto* c = static_cast<Collator*>(collator);
+  ucol_close(c->icu);
+  delete c;
 }
 
 // The characters of code page 1252 at 0x80..0x9F outside Latin-1.
@@ -185,20 +210,33 @@ int RegisterCollations(sqlite3* db) {
   for (const Named& n : kCollations) {
     if (n.collation == Collation::Bin2Utf8) continue;  // SQLite's own RTRIM
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open("", &status);
-    if (U_FAILURE(status)) return SQLITE_ERROR;
-    ucol_setStrength(collator, n.collation == Collation::CiAs ? UCOL_SECONDARY : UCOL_TERTIARY);
-    const int rc = sqlite3_create_collation_v2(db, n.sqlite, SQLITE_UTF8, collator, Compare, CloseCollator);
-    if (rc != SQLITE_OK) {
-      ucol_close(collator);
-      return rc;
+    auto* collator = new Collator{ucol_open("", &status), n.collation == Collation::CsAs};
+    if (U_FAILURE(status)) {
+      CloseCollator(collator);
+      return SQLITE_ERROR;
     }
+    ucol_setStrength(collator->icu, collator->case_sensitive ? UCOL_TERTIARY : UCOL_SECONDARY);
+    // SQLite calls CloseCollator also when registering fails.
+    const int rc = sqlite3_create_collation_v2(db, n.sqlite, SQLITE_UTF8, collator, Compare, CloseCollator);
+    if (rc != SQLITE_OK) return rc;
   }
   return SQLITE_OK;
 }
 
 char32_t FoldCase(char32_t c) {
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+
+bool PlainLatin1(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) continue;
+    if (i + 1 >= utf8.size()) return false;
+    const auto next = static_cast<unsigned char>(utf8[i + 1]);
+    if (!((c == 0xC3 && next >= 0x80 && next <= 0xBF) || (c == 0xC2 && next >= 0xA0 && next <= 0xBF))) return false;
+    ++i;
+  }
+  return true;
 }
 
 std::string To1252(std::string_view utf8) {
@@ -215,10 +253,17 @@ std::string To1252(std::string_view utf8) {
       Append(out, static_cast<char32_t>(c));
       continue;
     }
-    // Best fit: a letter with a mark outside the code page becomes its base letter (ő as o).
+    // Best fit: a letter with a mark outside the code page becomes its base letter (ő as o), a
+    // letter with a stroke the letter without it (Ł as L).
     icu::UnicodeString parts;
     char32_t fit = '?';
-    if (U_SUCCESS(status) && nfd != nullptr && nfd->getDecomposition(c, parts) && parts.length() > 0) {
+    static constexpr char32_t kStroked[][2] = {
+        {0x0110, 'D'}, {0x0111, 'd'}, {0x0126, 'H'}, {0x0127, 'h'}, {0x0131, 'i'}, {0x0141, 'L'}, {0x0142, 'l'},
+        {0x0166, 'T'}, {0x0167, 't'}, {0x0180, 'b'}, {0x0197, 'I'}, {0x01B5, 'Z'}, {0x01B6, 'z'}};
+    for (const auto& [from, to] : kStroked) {
+      if (static_cast<char32_t>(c) == from) fit = to;
+    }
+    if (fit == '?' && U_SUCCESS(status) && nfd != nullptr && nfd->getDecomposition(c, parts) && parts.length() > 0) {
       const UChar32 base = parts.char32At(0);
       if (base < 0x80 && u_isalpha(base)) fit = static_cast<char32_t>(base);
     }

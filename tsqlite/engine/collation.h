@@ -37,5 +37,8 @@ char32_t FoldCase(char32_t c);
 // Text as code page 1252 holds it: every character outside that code page becomes '?', as SQL
 // Server's conversion to a varchar of that code page makes it when no best-fit letter exists.
 std::string To1252(std::string_view utf8);
+// True when To1252 would keep text as it is: ASCII and Latin-1 letters and signs (U+00A0..U+00FF),
+// found without decoding; text with other characters may still be kept.
+bool PlainLatin1(std::string_view utf8);
 
 }  // namespace tsqlite

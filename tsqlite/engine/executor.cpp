@@ -557,14 +557,20 @@ bool Database::Open(const Settings& settings, Error& error) {
     has_schemas = sqlite3_step(probe) == SQLITE_ROW;
   }
   sqlite3_finalize(probe);
-  // A new file records its collation beside; a file made before collations has none and stays
-  // binary, as it always was.
+  bool empty = false;
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master", -1, &probe, nullptr) == SQLITE_OK) {
+    empty = sqlite3_step(probe) == SQLITE_DONE;
+  }
+  sqlite3_finalize(probe);
+  // A new (empty) file records its collation beside; a file made before collations has none and
+  // stays binary, as it always was.
   const std::string make = std::string(
                                "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
-                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');"
-                               "CREATE TABLE IF NOT EXISTS tsqlite_collation (name TEXT NOT NULL);"
-                               "INSERT INTO tsqlite_collation VALUES ('") +
-                           CollationName(wanted) + "');";
+                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');") +
+                           (empty ? std::string("CREATE TABLE tsqlite_collation (name TEXT NOT NULL);"
+                                                "INSERT INTO tsqlite_collation VALUES ('") +
+                                        CollationName(wanted) + "');"
+                                  : std::string());
   if (!has_schemas && !Exec(make.c_str(), error)) {
     error.sqlstate = "08001";
     Close();
@@ -852,14 +858,24 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           sqlite3_bind_int64(stmt, k, n);
           break;
         }
+        // A character outside code page 1252 becomes what SQL Server's conversion makes of it.
+        const bool replace = rule.code_page && !PlainLatin1(lit.text);
+        if (replace) converted = To1252(lit.text);
+        const std::string& text = replace ? converted : lit.text;
         // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
-        // error; any other character past it is left for the width's CHECK (8152).
-        size_t length = lit.text.size();
-        if (rule.width > 0 && length > static_cast<size_t>(rule.width) &&
-            lit.text.find_first_not_of(' ', static_cast<size_t>(rule.width)) == std::string::npos) {
-          length = static_cast<size_t>(rule.width);
+        // error; any other character past it is left for the width's CHECK (8152). Under code
+        // page 1252 the width counts characters.
+        size_t length = text.size();
+        size_t end = static_cast<size_t>(rule.width);
+        if (rule.code_page && rule.width > 0) {
+          end = 0;
+          for (int n = 0; end < text.size() && n < rule.width; ++n) {
+            ++end;
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+          }
         }
-        BindText(stmt, k, lit.text, length, SQLITE_STATIC);
+        if (rule.width > 0 && length > end && text.find_first_not_of(' ', end) == std::string::npos) length = end;
+        BindText(stmt, k, text, length, replace ? SQLITE_TRANSIENT : SQLITE_STATIC);
         break;
       }
       case Literal::Kind::Null:
@@ -1139,8 +1155,10 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       }
       if (!DecimalTypeOf(upper, rule.decimal_precision, rule.decimal_scale)) rule.decimal_precision = 0;
       rule.assigns = probe.assigns;
+      rule.code_page = probe.assigns && CodePage1252(collation_) && !upper.empty() && upper[0] != 'N' &&
+                       (upper.find("CHAR") != std::string::npos || upper.rfind("TEXT", 0) == 0);
       if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0 ||
-          rule.decimal_precision > 0) {
+          rule.decimal_precision > 0 || rule.code_page) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {
           prepared.rules.resize(static_cast<size_t>(probe.param) + 1);
         }

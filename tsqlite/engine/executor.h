@@ -183,6 +183,9 @@ class Database {
     int decimal_precision = 0;  // a decimal(p, s) column: p, and s in decimal_scale
     int decimal_scale = 0;
     bool assigns = false;  // written into the column: a decimal is brought to its scale (8115)
+    // Written into a char/varchar/text column of a code page 1252 file: a character outside the
+    // code page is replaced, and the width counts characters.
+    bool code_page = false;
   };
   bool Step(sqlite3_stmt* stmt, const Statement& statement, const Shape& shape, Batch& batch,
             const std::vector<ParamRule>* rules = nullptr);

@@ -701,7 +701,7 @@ std::string Translator::Predicate() {
     Meets(l, lo);
     Meets(l, hi);
     if (IsColumnRef(l)) return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
-    return "(" + Comparable(l) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
+    return "(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
   }
   if (AcceptWord("IN")) {
     if (!ExpectOp("(")) return "";
@@ -718,7 +718,7 @@ std::string Translator::Predicate() {
       }
     }
     if (!ExpectOp(")")) return "";
-    return "(" + Comparable(l) + not_ + " IN (" + list + "))";
+    return "(" + (IsColumnRef(l) ? l : Collated(Comparable(l))) + not_ + " IN (" + list + "))";
   }
   if (AcceptWord("LIKE")) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
@@ -737,6 +737,14 @@ std::string Translator::Predicate() {
   }
   if (neg) return Fail(), "";
   return l;
+}
+
+// The database's collation for an operand that has none of its own (no column, no COLLATE), in
+// a file with a collation of its choice; binary files keep SQLite's default here, as they always
+// did. SQLite takes a COLLATE on the left operand of BETWEEN and IN for the whole comparison.
+std::string Translator::Collated(const std::string& e) const {
+  if (collation_ == Collation::Bin2Utf8 || e.find(" COLLATE ") != std::string::npos) return e;
+  return "(" + e + ") COLLATE " + SqliteCollation(collation_);
 }
 
 bool Translator::IsColumnRef(const std::string& s) {

@@ -247,6 +247,7 @@ class Translator {
   // datetime column only takes values in the storage form.
   bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
   std::string WidthCheck(const std::string& column, const Type& type, Collation collation);
+  std::string Collated(const std::string& e) const;
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();

@@ -431,6 +431,8 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN 'Ä' = 'ä' THEN 1 ELSE 0 END", "1", "0", "0"},
     {"SELECT CASE WHEN 'a' = 'ä' THEN 1 ELSE 0 END", "0", "0", "0"},
     {"SELECT CASE WHEN 'a' = 'a  ' THEN 1 ELSE 0 END", "1", "1", "1"},
+    {"SELECT CASE WHEN 'g1' IN ('x', 'G1') THEN 1 ELSE 0 END, CASE WHEN 'b' BETWEEN 'A' AND 'C' THEN 1 ELSE 0 END",
+     "1|1", "0|1", "0|0"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s = 'g1'", "2", "1", "1"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s <> 'G1'", "4", "5", "5"},
     {"SELECT COUNT(*) FROM dbo.w WHERE s < 'b'", "3", "3", "2"},
@@ -461,6 +463,12 @@ const CollationCase kCollationCases[] = {
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
     {"INSERT INTO dbo.w (id, s) VALUES (7, 'ÄÄÄÄÄÄÄÄÄÄ')", "ok", "ok", "#8152"},
     {"SELECT LEN(s), DATALENGTH(s) FROM dbo.w WHERE id = 3", "5|5", "5|5", nullptr},
+    // A character outside code page 1252 becomes its best-fit letter (Ł as L, ź as z), or '?'
+    // where there is none (ア); nvarchar keeps every character.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
+    // https://dba.stackexchange.com/questions/76781/automatic-translation-when-converting-unicode-to-non-unicode-nvarchar-to-varch
+    {"INSERT INTO dbo.w (id, s) VALUES (8, N'Łódźア')", "ok", "ok", "ok"},
+    {"SELECT s FROM dbo.w WHERE id = 8", "Lódz?", "Lódz?", "Łódźア"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},
@@ -495,22 +503,28 @@ TEST(Conformance, TextComparesByTheFilesCollation) {
 // unknown name is refused as SQL Server refuses it (448).
 TEST(Conformance, CollationIsTheFilesOwn) {
   TempDir dir;
-  const std::string old_file = dir.File("old.db");
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(SQLITE_OK, sqlite3_open(old_file.c_str(), &raw));
-  sqlite3_exec(raw,
-               "CREATE TABLE tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE); "
-               "INSERT INTO tsqlite_schemas VALUES ('dbo');",
-               nullptr, nullptr, nullptr);
-  sqlite3_close(raw);
+  // Files as the driver made them before: with the schemas' table, or with a table only.
+  const std::string old_files[] = {dir.File("old.db"), dir.File("older.db")};
+  const char* const old_sql[] = {
+      "CREATE TABLE tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE); "
+      "INSERT INTO tsqlite_schemas VALUES ('dbo');",
+      "CREATE TABLE \"dbo.t\" (s VARCHAR(5) COLLATE RTRIM);"};
+  for (int k = 0; k < 2; ++k) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(old_files[k].c_str(), &raw));
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(raw, old_sql[k], nullptr, nullptr, nullptr));
+    sqlite3_close(raw);
+  }
   const std::string ask =
       "SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation') + CASE WHEN 'g1' = 'G1' THEN '=' ELSE '<>' END";
-  for (const std::string& file : {old_file, dir.File("ci.db")}) {
+  for (const std::string& file : {old_files[0], old_files[1], dir.File("ci.db")}) {
     Connection made("Database=" + file);
     ASSERT_TRUE(made.Ok());
     Connection later("Database=" + file + ";Collation=Latin1_General_CS_AS");  // changes nothing
     ASSERT_TRUE(later.Ok());
-    EXPECT_EQ(file == old_file ? "Latin1_General_100_BIN2_UTF8<>" : "Latin1_General_CI_AS=", Answer(later, ask));
+    EXPECT_EQ(file == dir.File("ci.db") ? "Latin1_General_CI_AS=" : "Latin1_General_100_BIN2_UTF8<>",
+              Answer(later, ask))
+        << file;
   }
   Connection unknown("Database=" + dir.File("x.db") + ";Collation=German_PhoneBook_CI_AS");
   EXPECT_FALSE(unknown.Ok());

@@ -2,6 +2,7 @@
 // Translate and run with their literals bound, as the executor runs them.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unicode/ucol.h>
 
 #include <ctime>
 #include <string>
@@ -883,6 +884,82 @@ TEST(Translate, DamagedStatementsFailCleanly) {
     }
   }
   EXPECT_GT(translated, 0);
+}
+
+// The collations order every pair of texts as ICU's root collation does (trailing blanks left
+// out), also where they take the short way for texts of ASCII letters, digits and blanks.
+TEST(Collations, OrderAsIcuDoes) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(":memory:", &db));
+  ASSERT_EQ(SQLITE_OK, RegisterCollations(db));
+  const char* const texts[] = {"",
+                               "a",
+                               "A",
+                               "ab",
+                               "aB",
+                               "Ab",
+                               "a b",
+                               "a1",
+                               "1a",
+                               "10",
+                               "9",
+                               "b",
+                               "B0",
+                               "z ",
+                               "Z",
+                               "0001",
+                               "00010",
+                               "\xC3\xA4",
+                               "\xC3\x84",
+                               "a-b",
+                               "a\x01",
+                               "ab\x01",
+                               "\xC3\xA4"
+                               "b",
+                               "a\xC3\xA4",
+                               "Ab\xC3\xA4",
+                               "2024-01-02 10:00:00.000",
+                               "2024-01-10 09:00:00.000",
+                               "2024-01-02",
+                               "a.b",
+                               "a_b",
+                               "a-c",
+                               "a b-",
+                               "a\x01"
+                               "b"};
+  for (bool cs : {false, true}) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* icu = ucol_open("", &status);
+    ucol_setStrength(icu, cs ? UCOL_TERTIARY : UCOL_SECONDARY);
+    // The collation of x, the left operand, decides the comparison.
+    const std::string sql = std::string(
+                                "SELECT CASE WHEN x < y THEN -1 WHEN x = y THEN 0 ELSE 1 END FROM (SELECT ?1 "
+                                "COLLATE ") +
+                            (cs ? "tsqlite_cs_as" : "tsqlite_ci_as") + " AS x, ?2 AS y)";
+    sqlite3_stmt* q = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db, sql.c_str(), -1, &q, nullptr)) << sqlite3_errmsg(db);
+    for (const char* x : texts) {
+      for (const char* y : texts) {
+        sqlite3_bind_text(q, 1, x, -1, SQLITE_STATIC);
+        sqlite3_bind_text(q, 2, y, -1, SQLITE_STATIC);
+        ASSERT_EQ(SQLITE_ROW, sqlite3_step(q));
+        std::string tx = x, ty = y;
+        while (!tx.empty() && tx.back() == ' ') tx.pop_back();
+        while (!ty.empty() && ty.back() == ' ') ty.pop_back();
+        const UCollationResult r = ucol_strcollUTF8(icu, tx.data(), static_cast<int32_t>(tx.size()), ty.data(),
+                                                    static_cast<int32_t>(ty.size()), &status);
+        EXPECT_EQ(r == UCOL_LESS      ? -1
+                  : r == UCOL_GREATER ? 1
+                                      : 0,
+                  sqlite3_column_int(q, 0))
+            << (cs ? "CS: '" : "CI: '") << x << "' against '" << y << "'";
+        sqlite3_reset(q);
+      }
+    }
+    sqlite3_finalize(q);
+    ucol_close(icu);
+  }
+  sqlite3_close(db);
 }
 
 }  // namespace
