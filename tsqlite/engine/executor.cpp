@@ -205,6 +205,11 @@ const ErrorRule kErrorRules[] = {
        return "Conversion failed when converting date and/or time from character string.";
      },
      false},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_int_", 8115, "22003",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Arithmetic overflow error converting expression to data type int.";
+     },
+     false},
     {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
      [](const Mapped& m, std::string_view verb, std::string_view db) {
        std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
@@ -657,6 +662,17 @@ static bool TextToInteger(const std::string& text, int64_t& out) {
   return true;
 }
 
+// 'TRUE' and 'FALSE' (any case, blanks around), as SQL Server converts them to bit.
+static bool TextIsTruth(const std::string& text, int64_t& out) {
+  std::string word;
+  for (char c : text) {
+    if (c != ' ') word.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+  }
+  if (word != "TRUE" && word != "FALSE") return false;
+  out = word == "TRUE";
+  return true;
+}
+
 // A literal bound as a decimal: one written into a decimal column, brought to its scale (8114 for a
 // text that is no number, 8115 past its precision), or a decimal literal that keeps its digits.
 // 1 when bound, 0 when the value is bound as it is, -1 after an error.
@@ -728,11 +744,27 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       if (bound < 0) return false;
       if (bound > 0) continue;
     }
+    // A value written into an integer or bit column: a bit takes 1 for any value but 0 ('TRUE'
+    // and 'FALSE' as 1 and 0); the other types refuse a value past their range.
+    auto bind_integer = [&](int64_t n) {
+      if (rule.integer_type == IntegerType::Bit) n = n != 0;
+      if (!IntegerFits(rule.integer_type, n)) {
+        IntegerOverflow e = IntegerOverflowError(rule.integer_type, std::to_string(n));
+        batch.errors.push_back(Error{"22003", e.native, std::move(e.message)});
+        return false;
+      }
+      sqlite3_bind_int64(stmt, k, n);
+      return true;
+    };
     switch (lit.kind) {
       case Literal::Kind::Integer:
-        sqlite3_bind_int64(stmt, k, lit.integer);
+        if (!bind_integer(lit.integer)) return false;
         break;
       case Literal::Kind::Real:
+        if (rule.integer_type == IntegerType::Bit) {
+          sqlite3_bind_int(stmt, k, lit.real != 0);
+          break;
+        }
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text: {
@@ -762,13 +794,17 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           // A string meeting an int column becomes an int ('' is 0), or fails with 245 instead of
           // being stored as text in the column.
           int64_t n = 0;
+          if (rule.integer_type == IntegerType::Bit && TextIsTruth(lit.text, n)) {
+            sqlite3_bind_int64(stmt, k, n);
+            break;
+          }
           if (!TextToInteger(lit.text, n)) {
             batch.errors.push_back(
                 Error{"22018", 245,
                       "Conversion failed when converting the varchar value '" + lit.text + "' to data type int."});
             return false;
           }
-          sqlite3_bind_int64(stmt, k, n);
+          if (!bind_integer(n)) return false;
           break;
         }
         // Blanks past a char/varchar column's width are cut, as SQL Server cuts them without an
@@ -1051,7 +1087,8 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       rule.datetime = temporal == Temporal::Datetime || temporal == Temporal::Date;
       rule.date_only = temporal == Temporal::Date;
       if (!rule.datetime && temporal != Temporal::None) rule.temporal = temporal;
-      rule.integer = upper.find("INT") != std::string::npos;
+      rule.integer = upper.find("INT") != std::string::npos || upper.rfind("BIT", 0) == 0;
+      rule.integer_type = probe.assigns ? IntegerTypeOf(upper) : IntegerType::None;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "integer_types.h"
 #include "translate.h"
 
 struct sqlite3;
@@ -173,9 +174,10 @@ class Database {
     // A datetime2, smalldatetime or time column: converted to that type, scale digits of the second.
     Temporal temporal = Temporal::None;
     int scale = 0;
-    bool integer = false;       // converted to an int (245 when it is none)
-    int width = 0;              // a char/varchar(n): blanks past n are cut
-    int decimal_precision = 0;  // a decimal(p, s) column: p, and s in decimal_scale
+    bool integer = false;                          // converted to an int (245 when it is none)
+    IntegerType integer_type = IntegerType::None;  // written into an integer or bit column: its range
+    int width = 0;                                 // a char/varchar(n): blanks past n are cut
+    int decimal_precision = 0;                     // a decimal(p, s) column: p, and s in decimal_scale
     int decimal_scale = 0;
     bool assigns = false;  // written into the column: a decimal is brought to its scale (8115)
   };

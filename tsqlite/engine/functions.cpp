@@ -18,6 +18,7 @@
 
 #include "builtins.h"
 #include "decimal.h"
+#include "integer_types.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -956,45 +957,60 @@ Form FormOf(sqlite3_value* v, int& scale) {
   return Form::Datetime;
 }
 
-// ts_to_int(x): CONVERT(int, x). A datetime becomes its day count from 1900-01-01, rounded to
-// the nearest day (12:00 and later count as the next day); a real is truncated.
-void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ts_to_int(x[, type]): CONVERT(int, x), or to the named integer type ('BIGINT', 'SMALLINT',
+// 'TINYINT', 'BIT'). A datetime becomes its day count from 1900-01-01, rounded to the nearest day
+// (12:00 and later count as the next day); a real is truncated. A value past the type's range is
+// SQL Server's overflow error; a bit is 1 for any value but 0, and 'TRUE'/'FALSE' are 1 and 0.
+void FnToInt(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const IntegerType target = argc > 1 ? IntegerTypeOf(TextOf(argv[1])) : IntegerType::Int;
   Operand o = Classify(argv[0]);
+  auto overflow = [&](const std::string& value) {
+    const IntegerOverflow e = IntegerOverflowError(target, value);
+    RaiseError(ctx, e.native, e.message);
+  };
+  int64_t n = 0;
   switch (o.type) {
     case Type::Null:
       sqlite3_result_null(ctx);
       return;
     case Type::Int:
-      sqlite3_result_int64(ctx, o.i);
-      return;
+      n = o.i;
+      break;
     case Type::Real:
-      if (!(std::fabs(o.r) < 9.2e18)) {
-        RaiseIntOverflow(ctx);
-        return;
-      }
-      sqlite3_result_int64(ctx, static_cast<int64_t>(std::trunc(o.r)));
-      return;
+      if (target == IntegerType::Bit) return sqlite3_result_int(ctx, o.r != 0);
+      if (!(std::fabs(o.r) < 9.2e18)) return overflow(TextOf(argv[0]));
+      n = static_cast<int64_t>(std::trunc(o.r));
+      break;
     case Type::Decimal: {  // cut toward zero
+      if (target == IntegerType::Bit) return sqlite3_result_int(ctx, o.d.units != 0);
       __int128 whole = o.d.units;
       for (int k = 0; k < o.d.scale; ++k) whole /= 10;
-      if (whole > INT64_MAX || whole < INT64_MIN) {
-        RaiseIntOverflow(ctx);
-        return;
-      }
-      sqlite3_result_int64(ctx, static_cast<int64_t>(whole));
-      return;
+      if (whole > INT64_MAX || whole < INT64_MIN) return overflow(DecimalText(o.d));
+      n = static_cast<int64_t>(whole);
+      break;
     }
     case Type::Datetime:
-      sqlite3_result_int64(ctx, FloorDiv(o.i + kMsPerDay / 2, kMsPerDay));
-      return;
-    case Type::Text:
+      n = FloorDiv(o.i + kMsPerDay / 2, kMsPerDay);
+      break;
+    case Type::Text: {
+      if (target == IntegerType::Bit) {
+        std::string word;
+        for (char c : TextOf(argv[0])) {
+          if (c != ' ') word.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+        }
+        if (word == "TRUE" || word == "FALSE") return sqlite3_result_int(ctx, word == "TRUE");
+      }
       if (!TextToNumber(argv[0], o)) {
         RaiseNotInt(ctx, argv[0]);
         return;
       }
-      sqlite3_result_int64(ctx, o.i);
-      return;
+      n = o.i;
+      break;
+    }
   }
+  if (target == IntegerType::Bit) return sqlite3_result_int(ctx, n != 0);
+  if (!IntegerFits(target, n)) return overflow(std::to_string(n));
+  sqlite3_result_int64(ctx, n);
 }
 
 const char* const kMonthAbbrev[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -1796,6 +1812,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_mod", 2, FnMod, true},
       {"ts_div", 2, FnDiv, true},
       {"ts_to_int", 1, FnToInt, true},
+      {"ts_to_int", 2, FnToInt, true},
       {"ts_to_datetime", 2, FnToDatetime, true},
       {"ts_to_datetime2", 3, FnToDatetime2, true},
       {"ts_to_time", 3, FnToTime, true},

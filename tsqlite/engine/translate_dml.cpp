@@ -789,7 +789,10 @@ void Translator::Exact(const std::string& operand) {
 }
 
 std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
-  if (Comparable(value) == value || target_.empty()) return value;  // no computed decimal
+  // A computed value is brought to the column's type when the statement runs (a decimal to its
+  // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
+  // bound, and a datetime call is fitted by FitDatetime.
+  if (target_.empty() || ParamNumber(value) > 0 || IsDatetimeCall(value) || value == "NULL") return value;
   return "ts_fit(" + value + ", " + SqlString(target_) + ", " +
          (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
 }
@@ -1060,7 +1063,7 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
     case Type::Kind::SmallDatetime:
       return "ts_to_smalldatetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Int:
-      return "ts_to_int(" + value + ")";
+      return "ts_to_int(" + value + ", " + SqlString(type.decl) + ")";
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
     case Type::Kind::Decimal: {

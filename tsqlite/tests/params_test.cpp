@@ -2,6 +2,7 @@
 // conversion to the parameter's SQL type, arrays of values, data at execution, and values that
 // stay values whatever they hold.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstring>
 #include <string>
@@ -130,6 +131,45 @@ TEST_F(ParamsTest, ValuesMeetColumnsAsLiteralsDo) {
   EXPECT_EQ((Rows{{"error 22007"}}),
             Run("SELECT id FROM dbo.P WHERE dt = ?", SQL_C_CHAR, SQL_VARCHAR, "no date", SQL_NTS));
   EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE s = ?", SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS));
+}
+
+TEST_F(ParamsTest, ValuesPastAnIntegerColumnsRangeAreRefusedAndBitsAreZeroOrOne) {
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("CREATE TABLE dbo.I (id int IDENTITY, x int, b bit, t tinyint)"));
+  const SQLINTEGER three_hundred = 300, five = 5;
+  const struct {
+    const char* sql;
+    SQLSMALLINT c_type, sql_type;
+    const void* value;
+    const char* answer;  // "ok" or the error's SQLSTATE
+  } cases[] = {
+      {"INSERT INTO dbo.I (x) VALUES (?)", SQL_C_CHAR, SQL_INTEGER, "99999999999", "error 22003"},
+      {"INSERT INTO dbo.I (t) VALUES (?)", SQL_C_SLONG, SQL_INTEGER, &three_hundred, "error 22003"},
+      {"INSERT INTO dbo.I (b) VALUES (?)", SQL_C_SLONG, SQL_INTEGER, &five, "ok"},
+      {"INSERT INTO dbo.I (b) VALUES (?)", SQL_C_CHAR, SQL_VARCHAR, "TRUE", "ok"},
+      {"UPDATE dbo.I SET t = ? WHERE id = 1", SQL_C_SLONG, SQL_INTEGER, &three_hundred, "error 22003"},
+  };
+  for (const auto& c : cases) {
+    const Rows rows = Run(c.sql, c.c_type, c.sql_type, c.value, c.c_type == SQL_C_CHAR ? SQL_NTS : 0);
+    EXPECT_EQ(c.answer, rows.empty() ? "ok" : rows[0][0]) << c.sql;
+  }
+  EXPECT_EQ((Rows{{"1"}, {"1"}}), db_.Rows("SELECT b FROM dbo.I ORDER BY id"));
+}
+
+// A file written before ranges were checked reads its values as their types' nearest ones.
+TEST(ParamsFile, ValuesPastTheirTypeReadAsTheNearestTheTypeHolds) {
+  TempDir dir;
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.File("old.db").c_str(), &raw));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(raw,
+                                    "CREATE TABLE \"dbo.old\" (x INT, b BIT, t TINYINT, s SMALLINT);"
+                                    "INSERT INTO \"dbo.old\" VALUES (99999999999, 5, 300, -40000),"
+                                    "(-99999999999, -1, -1, 40000), (7, 0, 8, 9)",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(raw);
+  Connection db("Database=" + dir.File("old.db"));
+  ASSERT_TRUE(db.Ok());
+  EXPECT_EQ((Rows{{"2147483647", "1", "255", "-32768"}, {"-2147483648", "1", "0", "32767"}, {"7", "0", "8", "9"}}),
+            db.Rows("SELECT x, b, t, s FROM dbo.old"));
 }
 
 TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
