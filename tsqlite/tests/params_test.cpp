@@ -256,6 +256,35 @@ TEST_F(ParamsTest, DataAtExecutionArrivesInPieces) {
   EXPECT_EQ("first second", db_.Scalar("SELECT s FROM dbo.P WHERE id = 7"));
 }
 
+// Rows bound row-wise behind an offset, each with a value at execution: the token of each is
+// that row's buffer, so the application can tell which value to put.
+TEST_F(ParamsTest, DataAtExecutionInAnArrayNamesEachRowsBuffer) {
+  struct Row {
+    SQLINTEGER id;  // at 0: bound as the null pointer, the offset alone gives its place
+    SQLLEN id_len;
+    const char* s;
+    SQLLEN s_len;
+  } rows[3] = {{1, 0, "one", SQL_DATA_AT_EXEC}, {2, 0, nullptr, SQL_NULL_DATA}, {3, 0, "three", SQL_DATA_AT_EXEC}};
+  SQLULEN offset = reinterpret_cast<SQLULEN>(&rows[0]);
+  Statement st(db_);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0);
+  SQLBindParameter(st.H(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                   reinterpret_cast<SQLPOINTER>(offsetof(Row, id)), 0,
+                   reinterpret_cast<SQLLEN*>(offsetof(Row, id_len)));
+  SQLBindParameter(st.H(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 0, 0,
+                   reinterpret_cast<SQLPOINTER>(offsetof(Row, s)), 8, reinterpret_cast<SQLLEN*>(offsetof(Row, s_len)));
+  ASSERT_EQ(SQL_NEED_DATA, st.Exec("INSERT INTO dbo.P (id, s) VALUES (?, ?)"));
+  SQLPOINTER token = nullptr;
+  for (SQLRETURN rc; (rc = SQLParamData(st.H(), &token)) == SQL_NEED_DATA;) {
+    const Row* row = reinterpret_cast<const Row*>(static_cast<char*>(token) - offsetof(Row, s));
+    ASSERT_TRUE(row == &rows[0] || row == &rows[2]);
+    SQLPutData(st.H(), const_cast<char*>(row->s), SQL_NTS);
+  }
+  EXPECT_EQ((Rows{{"1", "one"}, {"2", "NULL"}, {"3", "three"}}), db_.Rows("SELECT id, s FROM dbo.P ORDER BY id"));
+}
+
 // A decimal text as SQL_NUMERIC_STRUCT, and back.
 SQL_NUMERIC_STRUCT ToNumeric(const std::string& text) {
   SQL_NUMERIC_STRUCT n{};
