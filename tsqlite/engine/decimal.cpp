@@ -578,7 +578,14 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
     case SQLITE_INTEGER: {
       const int64_t i = sqlite3_value_int64(v);
       if (op != 0 || i >= 0) return sqlite3_result_int64(ctx, i);
-      if (i == INT64_MIN) return sqlite3_result_error(ctx, "integer overflow", -1);
+      // An int keeps its type: the smallest int has no positive one (a bigint within int's
+      // range counts as an int here too).
+      if (i == INT32_MIN) {
+        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+      }
+      if (i == INT64_MIN) {
+        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+      }
       return sqlite3_result_int64(ctx, -i);
     }
     case SQLITE_FLOAT: {

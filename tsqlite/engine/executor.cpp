@@ -302,6 +302,12 @@ const ErrorRule kErrorRules[] = {
     {0, nullptr, 208, "42S02", nullptr, false},
     {0, nullptr, 2714, "42S01", nullptr, false},
     {0, nullptr, 2760, "42000", nullptr, false},
+    {0, nullptr, 1014, "42000", nullptr, false},
+    {0, nullptr, 192, "42000", nullptr, false},
+    {0, nullptr, 2750, "42000", nullptr, false},
+    {0, nullptr, 9810, "42000", nullptr, false},
+    {0, nullptr, 1007, "42000", nullptr, false},
+    {0, nullptr, 8003, "42000", nullptr, false},
 };
 
 bool RuleCodeMatches(int rule_code, int extended_code) {
@@ -527,6 +533,14 @@ bool Database::Open(const Settings& settings, Error& error) {
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
   rc = RegisterFunctions(db_, &date_first_, &statement_cache_);
   if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(
+        db_, "ts_rowcount", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, &row_count_,
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+          sqlite3_result_int64(ctx, *static_cast<const int64_t*>(sqlite3_user_data(ctx)));
+        },
+        nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
     // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
     // IDENTITY value.
     rc = sqlite3_create_function_v2(
@@ -729,6 +743,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   statement_cache_.Clear();
   int count = sqlite3_bind_parameter_count(stmt);
   std::string converted;
+  Decimal scratch_decimal;
   for (int k = 1; k <= count; ++k) {
     int index = k - 1 < static_cast<int>(statement.params.size()) ? statement.params[k - 1] : -1;
     if (index < 0 || index >= static_cast<int>(shape.literals.size())) {
@@ -761,6 +776,13 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         if (!bind_integer(lit.integer)) return false;
         break;
       case Literal::Kind::Real:
+        if (!lit.text.empty() && !ParseDecimal(lit.text, scratch_decimal)) {
+          // A number written without an exponent is a decimal: more than 38 digits is none.
+          batch.errors.push_back(Error{
+              "42000", 1007,
+              "The number '" + lit.text + "' is out of the range for numeric representation (maximum precision 38)."});
+          return false;
+        }
         if (rule.integer_type == IntegerType::Bit) {
           sqlite3_bind_int(stmt, k, lit.real != 0);
           break;
@@ -907,6 +929,11 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   if (!result.has_rows && statement.kind == Statement::Kind::Write) {
     result.affected = sqlite3_changes64(db_);
     batch.no_data = statement.is_update_or_delete && result.affected == 0;
+  }
+  if (statement.kind == Statement::Kind::Write) {
+    row_count_ = result.has_rows ? static_cast<int64_t>(result.rows) : result.affected;
+  } else if (statement.kind == Statement::Kind::Query || statement.kind == Statement::Kind::Assign) {
+    row_count_ = static_cast<int64_t>(result.rows);
   }
   sqlite3_reset(stmt);
   if (result.has_rows || statement.kind == Statement::Kind::Write || statement.kind == Statement::Kind::Query) {

@@ -212,6 +212,8 @@ class Database {
     int64_t connection = 0, scope = 0;
     bool has_connection = false, has_scope = false;
   } identity_;
+  // @@ROWCOUNT: the rows the last statement returned, assigned or wrote.
+  int64_t row_count_ = 0;
   void NoteIdentity(const std::string& table);
   int date_first_ = 7;
   StatementCache statement_cache_;

@@ -1264,6 +1264,12 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   int scale = 0;
   const Form form = FormOf(argv[2], scale);
+  if (form == Form::Time && part < Part::Hour) {
+    // A time has no date to move.
+    return RaiseError(
+        ctx, 9810,
+        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type time.");
+  }
   int64_t ms;
   int sub = 0;
   if (form == Form::Datetime) {
@@ -1591,6 +1597,16 @@ void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
   RaiseError(ctx, sqlite3_value_int(argv[0]), TextOf(argv[1]));
 }
 
+// ts_top(n): the row count of TOP (n), whole; a negative or NULL count is SQL Server's 1014.
+void FnTop(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_numeric_type(argv[0]);
+  const double r = sqlite3_value_double(argv[0]);
+  if ((type != SQLITE_INTEGER && type != SQLITE_FLOAT) || r < 0) {
+    return RaiseError(ctx, 1014, "A TOP or FETCH clause contains an invalid value.");
+  }
+  sqlite3_result_int64(ctx, type == SQLITE_INTEGER ? sqlite3_value_int64(argv[0]) : static_cast<int64_t>(r));
+}
+
 // ts_round(x, n [, truncate]): ROUND, also to tens and hundreds for a negative n; half away
 // from zero, or towards zero when truncate is given and not 0. An integer stays an integer.
 void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -1827,6 +1843,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_like", 3, FnLike, true},
       {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},
+      {"ts_top", 1, FnTop, true},
       {"ts_round", 2, FnRound, true},
       {"ts_round", 3, FnRound, true},
       {"ts_str", 1, FnStr, true},

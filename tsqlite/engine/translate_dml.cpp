@@ -328,6 +328,8 @@ std::string Translator::SelectCore(std::string* limit) {
     } else {
       *limit = Primary();
     }
+    // SQLite reads a negative LIMIT as none; SQL Server refuses it.
+    *limit = "ts_top(" + *limit + ")";
     if (IsWord("PERCENT")) return Fail(), "";
   }
   const bool record = record_items_;
@@ -925,7 +927,7 @@ std::string Translator::Primary() {
     case Tok::Variable:
       ++pos_;
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
-      if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
+      if (WordIs(t.text, "@@ROWCOUNT")) return "ts_rowcount()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
       if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
       return Variable(t);
@@ -1037,6 +1039,17 @@ bool Translator::ParseType(Type& type) {
     }
     if (!ExpectOp(")")) return false;
     if (!type.max) type.decl += ")";
+  }
+  if (type.kind == Type::Kind::Decimal && type.length >= 0 && type.decl.find("MONEY") == std::string::npos) {
+    if (type.length < 1 || type.length > 38) {
+      FailWith(2750, "Column or parameter #0: Specified column precision " + std::to_string(type.length) +
+                         " is greater than the maximum precision of 38.");
+      return false;
+    }
+    if (type.scale > type.length) {
+      FailWith(192, "The scale must be less than or equal to the precision.");
+      return false;
+    }
   }
   if (type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) {
     if (type.length > 7) return FailAt(t.text);

@@ -348,6 +348,14 @@ SQLRETURN RowValues(Stmt* stmt, SQLULEN row, size_t count, std::vector<Literal>&
   return SQL_SUCCESS;
 }
 
+// SQL Server takes at most 2,100 parameters in a request (and SQLNumParams counts in 16 bits).
+constexpr size_t kMaxMarkers = 2100;
+SQLRETURN TooManyMarkers(Stmt* stmt) {
+  return SetDiag(stmt, SQL_ERROR, "42000", 8003,
+                 "The incoming request has too many parameters. The server supports a maximum of 2100 parameters. "
+                 "Reduce the number of parameters and resend the request.");
+}
+
 size_t CountMarkers(std::string_view text) {
   Shape shape;
   Parameterize(text, shape);
@@ -411,6 +419,7 @@ SQLRETURN ExecuteWithParams(Stmt* stmt, std::string_view text) {
   if (stmt->params.empty()) return RunBatch(stmt, text, nullptr);
   const size_t count = CountMarkers(text);
   if (count == 0) return RunBatch(stmt, text, nullptr);
+  if (count > kMaxMarkers) return TooManyMarkers(stmt);
   PendingExecution& p = stmt->pending;
   p.text = std::string(text);
   p.count = count;
@@ -440,7 +449,9 @@ SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQ
 
 SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count) {
   if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
-  if (count != nullptr) *count = static_cast<SQLSMALLINT>(CountMarkers(stmt->prepared_text));
+  const size_t markers = CountMarkers(stmt->prepared_text);
+  if (markers > kMaxMarkers) return TooManyMarkers(stmt);
+  if (count != nullptr) *count = static_cast<SQLSMALLINT>(markers);
   return SQL_SUCCESS;
 }
 

@@ -413,6 +413,32 @@ const Case kCases[] = {
     {"DECLARE @t tinyint = 300", "#220"},
     {"DECLARE @b bit = 42, @x int = 2147483647 SELECT @b, @x", "1|2147483647"},
     {"DECLARE @x int SET @x = 2147483647 SET @x += 1", "#8115"},
+    // @@ROWCOUNT: the rows the last statement read or wrote; a simple assignment sets it to 1.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008-r2/ms187316(v=sql.105)
+    {"CREATE TABLE dbo.r (a int)", "ok"},
+    {"INSERT INTO dbo.r VALUES (1), (2), (3) SELECT @@ROWCOUNT", "3"},
+    {"SELECT a FROM dbo.r WHERE a = 1 SELECT @@ROWCOUNT", "1 / 1"},
+    {"DECLARE @x int INSERT INTO dbo.r SELECT a FROM dbo.r SET @x = 5 SELECT @@ROWCOUNT", "1"},
+    {"DECLARE @x int SELECT @x = a FROM dbo.r WHERE a < 3 SELECT @@ROWCOUNT", "4"},
+    // https://learn.microsoft.com/sql/t-sql/functions/char-transact-sql
+    {"SELECT CHAR(-1), CHAR(256), CHAR(65)", "NULL|NULL|A"},
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
+    {"SELECT DATEADD(day, 1, CAST('10:00' AS time))", "#9810"},
+    {"SELECT DATEADD(hour, 1, CAST('10:00' AS time(0)))", "11:00:00"},
+    // https://docs.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
+    // http://sql-server-helper.com/error-messages/msg-192.aspx
+    {"SELECT CAST(0.5 AS decimal(39,2))", "#2750"},
+    {"SELECT CAST(0.5 AS decimal(0,0))", "#2750"},
+    {"SELECT CAST(0.5 AS decimal(10,11))", "#192"},
+    {"SELECT CAST(0.5 AS decimal(38,38)), CAST(0.5 AS numeric)", "0.50000000000000000000000000000000000000|1"},
+    {"SELECT LEFT('abc', -1)", "#536"},
+    {"SELECT RIGHT('abc', -1)", "#536"},
+    {"SELECT LEFT('abc', 0), RIGHT('abc', 2)", "|bc"},
+    {"SELECT ABS(CAST(-2147483648 AS int))", "#8115"},
+    {"SELECT ABS(CAST(-2147483647 AS int)), ABS(-5)", "2147483647|5"},
+    {"SELECT TOP (-1) a FROM dbo.r", "#1014"},
+    {"SELECT TOP (2) a FROM dbo.r ORDER BY a", "1;1"},
+    {"SELECT 12345678901234567890123456789012345678901234567890123456789012345678", "#1007"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
