@@ -275,6 +275,11 @@ const ErrorRule kErrorRules[] = {
        return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
      },
      false},
+    {SQLITE_TOOBIG, nullptr, 7119, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes.";
+     },
+     false},
     {SQLITE_BUSY, nullptr, 1222, "HYT00",
      [](const Mapped&, std::string_view, std::string_view) -> std::string {
        return "Lock request time out period exceeded.";
@@ -498,6 +503,10 @@ bool Database::Open(const Settings& settings, Error& error) {
     return false;
   }
   sqlite3_extended_result_codes(db_, 1);
+  // A text or binary value may grow to 256 MiB: a loop that doubles a varchar(max) stops there
+  // with SQL Server's error for a value past its limit, while the process needs a few times that
+  // much memory at most, and each step stays short enough for the query timeout to end it soon.
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
   sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
   // A double-quoted name is always a name, as in SQL Server with QUOTED_IDENTIFIER on: a
   // misspelt quoted column must fail with 207 instead of becoming a text value.

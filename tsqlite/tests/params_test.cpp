@@ -186,6 +186,13 @@ TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
   // A marker in DDL is refused, as SQL Server refuses it.
   EXPECT_EQ(SQL_ERROR, db_.Exec("CREATE TABLE dbo.Q (a int DEFAULT ?)"));
+  // Past SQL Server's 2,100 parameters a statement is refused, not counted modulo 65,536.
+  std::string many = "SELECT ?";
+  for (int k = 1; k < 40000; ++k) many += ", ?";
+  Statement big(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(big.H(), (SQLCHAR*)many.c_str(), SQL_NTS));
+  EXPECT_EQ(SQL_ERROR, SQLNumParams(big.H(), &count));
+  EXPECT_EQ(8003, Diagnostics(SQL_HANDLE_STMT, big.H()).at(0).native);
 }
 
 // A marker is described as the column it meets; any other as nvarchar(4000).
