@@ -1242,7 +1242,10 @@ int64_t AddMonths(int64_t ms, int64_t months, bool& ok) {
 }
 
 // ts_dateadd(part, n, x)
-void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ts_dateadd(part, n, x[, typed]): DATEADD. typed is given when x is no literal nor parameter
+// (a column or an expression such as CAST(... AS date)): then a value in the date form
+// 'YYYY-MM-DD' is a date and gives back a date, as SQL Server types it; a string is a datetime.
+void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const Part part = PartOf(argv[0]);
   if (part == Part::Unknown) {
     RaiseBadPart(ctx, argv[0], "dateadd");
@@ -1269,6 +1272,14 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return RaiseError(
         ctx, 9810,
         "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type time.");
+  }
+  const unsigned char* x = sqlite3_value_text(argv[2]);
+  const bool date = argc > 3 && form == Form::Datetime && sqlite3_value_type(argv[2]) == SQLITE_TEXT &&
+                    sqlite3_value_bytes(argv[2]) == 10 && x[4] == '-' && x[7] == '-';
+  if (date && part >= Part::Hour) {
+    return RaiseError(
+        ctx, 9810,
+        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type date.");
   }
   int64_t ms;
   int sub = 0;
@@ -1322,6 +1333,12 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!ok) {
     RaiseOverflow(ctx);
     return;
+  }
+  if (date) {
+    const Parts p = Split(ms);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.y, p.m, p.d);
+    return sqlite3_result_text(ctx, text, 10, SQLITE_TRANSIENT);
   }
   if (form == Form::Datetime) return ResultDatetime(ctx, ms);
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
@@ -1835,6 +1852,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
+      {"ts_dateadd", 4, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.
       {"ts_datepart", 2, FnDatePart, true},
       {"ts_datediff", 3, FnDateDiff, true},

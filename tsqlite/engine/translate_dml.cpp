@@ -461,6 +461,7 @@ std::string Translator::SelectItem() {
   const size_t from = pos_;
   std::string e = Expression();
   if (failed_) return "";
+  Exact(e);  // SELECT 1.5 is a numeric(2,1)
   if (AcceptWord("AS")) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
@@ -574,6 +575,7 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
     do {
       row.push_back(Expression());
       if (failed_) return {};
+      Exact(row.back());  // a decimal literal stays a decimal, as its column's sum and average do
     } while (AcceptOp(","));
     if (!ExpectOp(")")) return {};
     if (row.size() != rows.front().size()) {
@@ -1155,6 +1157,10 @@ std::string Translator::Function() {
   if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
   if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
+  // DATEADD of a value that is no literal nor parameter keeps a date a date.
+  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0) {
+    return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";
+  }
   return EmitBuiltin(*row, args, distinct);
 }
 

@@ -439,6 +439,15 @@ const Case kCases[] = {
     {"SELECT TOP (-1) a FROM dbo.r", "#1014"},
     {"SELECT TOP (2) a FROM dbo.r ORDER BY a", "1;1"},
     {"SELECT 12345678901234567890123456789012345678901234567890123456789012345678", "#1007"},
+    // Literals without an exponent are decimals: their sum and average are too.
+    // https://docs.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
+    {"SELECT SUM(x), AVG(x) FROM (VALUES (1.5), (2.5), (3.25)) AS v(x)", "7.25|2.416666"},
+    {"SELECT SUM(x) FROM (SELECT 1.5 AS x UNION ALL SELECT 2.5) AS v", "4.0"},
+    // DATEADD gives back the type of its date: a date stays a date; a string is a datetime.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
+    {"SELECT DATEADD(day, 1, CAST('2024-02-28' AS date)), DATEADD(day, 1, '2024-02-28')",
+     "2024-02-29|2024-02-29 00:00:00.000"},
+    {"SELECT DATEADD(hour, 1, CAST('2024-02-28' AS date))", "#9810"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
