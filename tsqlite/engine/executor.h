@@ -30,9 +30,6 @@ struct Error {
   std::string message;
 };
 
-// The largest text or binary value a statement may make (SQL Server's 7119 past it).
-inline constexpr int kMaxValueBytes = 256 << 20;
-
 struct Value {
   enum class Type : uint8_t { Null, Integer, Real, Text, Blob };
   Type type = Type::Null;

@@ -1063,10 +1063,17 @@ bool Translator::ParseType(Type& type) {
 std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style) {
   switch (type.kind) {
     case Type::Kind::Char:
-    case Type::Kind::VarChar:
+    case Type::Kind::VarChar: {
+      // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
+      const bool iso = style.empty() && value.rfind("ts_to_datetime2(", 0) == 0 && value.size() > 4 &&
+                       value.compare(value.size() - 4, 4, ", 3)") == 0;
       // -2 stands for (max): the whole value.
       return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
-             (style.empty() ? "NULL" : style) + ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+             (iso             ? "121"
+              : style.empty() ? "NULL"
+                              : style) +
+             ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+    }
     case Type::Kind::Datetime:
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Date:
@@ -1157,6 +1164,12 @@ std::string Translator::Function() {
   if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
   if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
+  // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && args[0].rfind("ts_to_char(", 0) == 0 &&
+      args[0].find(", -2, ") != std::string::npos) {
+    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + args[1] + ", " +
+           std::to_string(kMaxValueBytes) + " / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + ") END";
+  }
   // DATEADD of a value that is no literal nor parameter keeps a date a date.
   if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0) {
     return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";

@@ -431,9 +431,11 @@ const Case kCases[] = {
     {"SELECT CAST(0.5 AS decimal(0,0))", "#2750"},
     {"SELECT CAST(0.5 AS decimal(10,11))", "#192"},
     {"SELECT CAST(0.5 AS decimal(38,38)), CAST(0.5 AS numeric)", "0.50000000000000000000000000000000000000|1"},
+    // https://blog.csdn.net/chaocy/article/details/5872850 (LEFT: a negative length is an error)
     {"SELECT LEFT('abc', -1)", "#536"},
     {"SELECT RIGHT('abc', -1)", "#536"},
     {"SELECT LEFT('abc', 0), RIGHT('abc', 2)", "|bc"},
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
     {"SELECT ABS(CAST(-2147483648 AS int))", "#8115"},
     {"SELECT ABS(CAST(-2147483647 AS int)), ABS(-5)", "2147483647|5"},
     {"SELECT TOP (-1) a FROM dbo.r", "#1014"},
@@ -448,6 +450,13 @@ const Case kCases[] = {
     {"SELECT DATEADD(day, 1, CAST('2024-02-28' AS date)), DATEADD(day, 1, '2024-02-28')",
      "2024-02-29|2024-02-29 00:00:00.000"},
     {"SELECT DATEADD(hour, 1, CAST('2024-02-28' AS date))", "#9810"},
+    // A datetime2 cast to text keeps its ISO form, whatever its digits.
+    // https://learn.microsoft.com/de-de/sql/t-sql/functions/cast-and-convert-transact-sql/ (style 0 is the
+    // default for datetime and smalldatetime only)
+    {"SELECT CAST(CAST('2024-01-01 10:00:00' AS datetime2(3)) AS varchar(40))", "2024-01-01 10:00:00.000"},
+    // REPLICATE of a varchar(max) is not cut at 8,000 characters.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms174383(v=sql.110)
+    {"SELECT LEN(REPLICATE(CAST('ab' AS varchar(max)), 5000)), LEN(REPLICATE('ab', 5000))", "10000|8000"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
