@@ -54,9 +54,13 @@ constexpr Builtin kBuiltins[] = {
     {"TRIM", 1, 1, F::Values, "trim($1)"},
     // positions start .. start + length - 1 that lie in the text; a negative length is 536
     {"SUBSTRING", 3, 3, F::Values, "ts_substring($1, $2, $3)"},
-    {"LEFT", 2, 2, F::Values, "substr($1, 1, $2)"},
+    {"LEFT", 2, 2, F::Values,
+     "CASE WHEN $2 < 0 THEN ts_error(536, 'Invalid length parameter passed to the left function.') ELSE "
+     "substr($1, 1, $2) END"},
     // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
-    {"RIGHT", 2, 2, F::Values, "CASE WHEN $2 > 0 THEN substr($1, -($2)) ELSE '' END"},
+    {"RIGHT", 2, 2, F::Values,
+     "CASE WHEN $2 > 0 THEN substr($1, -($2)) WHEN $2 < 0 THEN ts_error(536, 'Invalid length parameter passed to "
+     "the right function.') ELSE '' END"},
     {"CHARINDEX", 2, 2, F::Values, "instr($2, $1)"},
     // from a start position (below 1 counts as 1), still counting from the beginning of the text
     {"CHARINDEX", 3, 3, F::Values,
@@ -71,7 +75,7 @@ constexpr Builtin kBuiltins[] = {
      "1, 8000) END"},
     {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END"},
     {"STR", 1, 3, F::Values, "ts_str($*)"},
-    {"CHAR", 1, 1, F::Values, "char($1)"},
+    {"CHAR", 1, 1, F::Values, "CASE WHEN $1 BETWEEN 0 AND 255 THEN char($1) END"},  // else NULL
     {"ASCII", 1, 1, F::Values, "unicode($1)"},
     // numbers
     {"ABS", 1, 1, F::Values, "ts_abs($1)"},

@@ -1,4 +1,5 @@
 #include "decimal.h"
+#include "integer_types.h"
 
 #include <sqlite3.h>
 
@@ -463,10 +464,11 @@ struct ColumnDecimal {
   bool decimal;
   bool text;  // a char/varchar column: a decimal is written as a client would read it ("1.50")
   int precision, scale;
+  IntegerType integer;  // an integer or bit column: its range, and a bit's 1 for any value but 0
 };
 
 void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  ColumnDecimal type{false, false, 0, 0};
+  ColumnDecimal type{false, false, 0, 0, IntegerType::None};
   if (const auto* kept = static_cast<const ColumnDecimal*>(sqlite3_get_auxdata(ctx, 1))) {
     type = *kept;
   } else {
@@ -487,6 +489,7 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
       type.decimal = DecimalTypeOf(upper, type.precision, type.scale);
       type.text = !type.decimal && (upper.find("CHAR") != std::string::npos || upper.find("TEXT") != std::string::npos);
+      type.integer = IntegerTypeOf(upper);
     }
     sqlite3_finalize(stmt);
     // Kept for the statement's other rows; SQLite may drop it at once, so only the copy is used.
@@ -499,6 +502,17 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type.text && sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
     const std::string text = DecimalText(d);
     return sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  if (type.integer != IntegerType::None && sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+    const int64_t n = sqlite3_value_int64(argv[0]);
+    if (type.integer == IntegerType::Bit) return sqlite3_result_int(ctx, n != 0);
+    if (!IntegerFits(type.integer, n)) {
+      const IntegerOverflow e = IntegerOverflowError(type.integer, std::to_string(n));
+      return RaiseError(ctx, e.native, e.message);
+    }
+  }
+  if (type.integer == IntegerType::Bit && sqlite3_value_type(argv[0]) == SQLITE_FLOAT) {
+    return sqlite3_result_int(ctx, sqlite3_value_double(argv[0]) != 0);
   }
   if (!type.decimal) return sqlite3_result_value(ctx, argv[0]);
   ResultConverted(ctx, argv[0], type.precision, type.scale);
@@ -564,7 +578,14 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
     case SQLITE_INTEGER: {
       const int64_t i = sqlite3_value_int64(v);
       if (op != 0 || i >= 0) return sqlite3_result_int64(ctx, i);
-      if (i == INT64_MIN) return sqlite3_result_error(ctx, "integer overflow", -1);
+      // An int keeps its type: the smallest int has no positive one (a bigint within int's
+      // range counts as an int here too).
+      if (i == INT32_MIN) {
+        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+      }
+      if (i == INT64_MIN) {
+        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+      }
       return sqlite3_result_int64(ctx, -i);
     }
     case SQLITE_FLOAT: {

@@ -205,6 +205,11 @@ const ErrorRule kErrorRules[] = {
        return "Conversion failed when converting date and/or time from character string.";
      },
      false},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_int_", 8115, "22003",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Arithmetic overflow error converting expression to data type int.";
+     },
+     false},
     {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
      [](const Mapped& m, std::string_view verb, std::string_view db) {
        std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
@@ -270,6 +275,11 @@ const ErrorRule kErrorRules[] = {
        return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
      },
      false},
+    {SQLITE_TOOBIG, nullptr, 7119, "42000",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes.";
+     },
+     false},
     {SQLITE_BUSY, nullptr, 1222, "HYT00",
      [](const Mapped&, std::string_view, std::string_view) -> std::string {
        return "Lock request time out period exceeded.";
@@ -304,6 +314,12 @@ const ErrorRule kErrorRules[] = {
     {0, nullptr, 208, "42S02", nullptr, false},
     {0, nullptr, 2714, "42S01", nullptr, false},
     {0, nullptr, 2760, "42000", nullptr, false},
+    {0, nullptr, 1014, "42000", nullptr, false},
+    {0, nullptr, 192, "42000", nullptr, false},
+    {0, nullptr, 2750, "42000", nullptr, false},
+    {0, nullptr, 9810, "42000", nullptr, false},
+    {0, nullptr, 1007, "42000", nullptr, false},
+    {0, nullptr, 8003, "42000", nullptr, false},
 };
 
 bool RuleCodeMatches(int rule_code, int extended_code) {
@@ -531,6 +547,10 @@ bool Database::Open(const Settings& settings, Error& error) {
     return false;
   }
   sqlite3_extended_result_codes(db_, 1);
+  // A text or binary value may grow to 256 MiB: a loop that doubles a varchar(max) stops there
+  // with SQL Server's error for a value past its limit, while the process needs a few times that
+  // much memory at most, and each step stays short enough for the query timeout to end it soon.
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
   sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
   // A double-quoted name is always a name, as in SQL Server with QUOTED_IDENTIFIER on: a
   // misspelt quoted column must fail with 207 instead of becoming a text value.
@@ -605,6 +625,14 @@ bool Database::Open(const Settings& settings, Error& error) {
         [](sqlite3_context* ctx, int, sqlite3_value**) {
           sqlite3_result_text(ctx, CollationName(*static_cast<const Collation*>(sqlite3_user_data(ctx))), -1,
                               SQLITE_STATIC);
+        },
+        nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(
+        db_, "ts_rowcount", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, &row_count_,
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+          sqlite3_result_int64(ctx, *static_cast<const int64_t*>(sqlite3_user_data(ctx)));
         },
         nullptr, nullptr, nullptr);
   }
@@ -744,6 +772,17 @@ static bool TextToInteger(const std::string& text, int64_t& out) {
   return true;
 }
 
+// 'TRUE' and 'FALSE' (any case, blanks around), as SQL Server converts them to bit.
+static bool TextIsTruth(const std::string& text, int64_t& out) {
+  std::string word;
+  for (char c : text) {
+    if (c != ' ') word.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+  }
+  if (word != "TRUE" && word != "FALSE") return false;
+  out = word == "TRUE";
+  return true;
+}
+
 // A literal bound as a decimal: one written into a decimal column, brought to its scale (8114 for a
 // text that is no number, 8115 past its precision), or a decimal literal that keeps its digits.
 // 1 when bound, 0 when the value is bound as it is, -1 after an error.
@@ -800,6 +839,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   statement_cache_.Clear();
   int count = sqlite3_bind_parameter_count(stmt);
   std::string converted;
+  Decimal scratch_decimal;
   for (int k = 1; k <= count; ++k) {
     int index = k - 1 < static_cast<int>(statement.params.size()) ? statement.params[k - 1] : -1;
     if (index < 0 || index >= static_cast<int>(shape.literals.size())) {
@@ -815,11 +855,34 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       if (bound < 0) return false;
       if (bound > 0) continue;
     }
+    // A value written into an integer or bit column: a bit takes 1 for any value but 0 ('TRUE'
+    // and 'FALSE' as 1 and 0); the other types refuse a value past their range.
+    auto bind_integer = [&](int64_t n) {
+      if (rule.integer_type == IntegerType::Bit) n = n != 0;
+      if (!IntegerFits(rule.integer_type, n)) {
+        IntegerOverflow e = IntegerOverflowError(rule.integer_type, std::to_string(n));
+        batch.errors.push_back(Error{"22003", e.native, std::move(e.message)});
+        return false;
+      }
+      sqlite3_bind_int64(stmt, k, n);
+      return true;
+    };
     switch (lit.kind) {
       case Literal::Kind::Integer:
-        sqlite3_bind_int64(stmt, k, lit.integer);
+        if (!bind_integer(lit.integer)) return false;
         break;
       case Literal::Kind::Real:
+        if (!lit.text.empty() && !ParseDecimal(lit.text, scratch_decimal)) {
+          // A number written without an exponent is a decimal: more than 38 digits is none.
+          batch.errors.push_back(Error{
+              "42000", 1007,
+              "The number '" + lit.text + "' is out of the range for numeric representation (maximum precision 38)."});
+          return false;
+        }
+        if (rule.integer_type == IntegerType::Bit) {
+          sqlite3_bind_int(stmt, k, lit.real != 0);
+          break;
+        }
         sqlite3_bind_double(stmt, k, lit.real);
         break;
       case Literal::Kind::Text: {
@@ -849,13 +912,17 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           // A string meeting an int column becomes an int ('' is 0), or fails with 245 instead of
           // being stored as text in the column.
           int64_t n = 0;
+          if (rule.integer_type == IntegerType::Bit && TextIsTruth(lit.text, n)) {
+            sqlite3_bind_int64(stmt, k, n);
+            break;
+          }
           if (!TextToInteger(lit.text, n)) {
             batch.errors.push_back(
                 Error{"22018", 245,
                       "Conversion failed when converting the varchar value '" + lit.text + "' to data type int."});
             return false;
           }
-          sqlite3_bind_int64(stmt, k, n);
+          if (!bind_integer(n)) return false;
           break;
         }
         // A character outside code page 1252 becomes what SQL Server's conversion makes of it.
@@ -968,6 +1035,11 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
   if (!result.has_rows && statement.kind == Statement::Kind::Write) {
     result.affected = sqlite3_changes64(db_);
     batch.no_data = statement.is_update_or_delete && result.affected == 0;
+  }
+  if (statement.kind == Statement::Kind::Write) {
+    row_count_ = result.has_rows ? static_cast<int64_t>(result.rows) : result.affected;
+  } else if (statement.kind == Statement::Kind::Query || statement.kind == Statement::Kind::Assign) {
+    row_count_ = static_cast<int64_t>(result.rows);
   }
   sqlite3_reset(stmt);
   if (result.has_rows || statement.kind == Statement::Kind::Write || statement.kind == Statement::Kind::Query) {
@@ -1148,7 +1220,8 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
       rule.datetime = temporal == Temporal::Datetime || temporal == Temporal::Date;
       rule.date_only = temporal == Temporal::Date;
       if (!rule.datetime && temporal != Temporal::None) rule.temporal = temporal;
-      rule.integer = upper.find("INT") != std::string::npos;
+      rule.integer = upper.find("INT") != std::string::npos || upper.rfind("BIT", 0) == 0;
+      rule.integer_type = probe.assigns ? IntegerTypeOf(upper) : IntegerType::None;
       const size_t open = upper.find('(');
       if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
         rule.width = std::atoi(upper.c_str() + open + 1);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "collation.h"
+#include "integer_types.h"
 #include "translate.h"
 
 struct sqlite3;
@@ -178,9 +179,10 @@ class Database {
     // A datetime2, smalldatetime or time column: converted to that type, scale digits of the second.
     Temporal temporal = Temporal::None;
     int scale = 0;
-    bool integer = false;       // converted to an int (245 when it is none)
-    int width = 0;              // a char/varchar(n): blanks past n are cut
-    int decimal_precision = 0;  // a decimal(p, s) column: p, and s in decimal_scale
+    bool integer = false;                          // converted to an int (245 when it is none)
+    IntegerType integer_type = IntegerType::None;  // written into an integer or bit column: its range
+    int width = 0;                                 // a char/varchar(n): blanks past n are cut
+    int decimal_precision = 0;                     // a decimal(p, s) column: p, and s in decimal_scale
     int decimal_scale = 0;
     bool assigns = false;  // written into the column: a decimal is brought to its scale (8115)
     // Written into a char/varchar/text column of a code page 1252 file: a character outside the
@@ -218,6 +220,8 @@ class Database {
     int64_t connection = 0, scope = 0;
     bool has_connection = false, has_scope = false;
   } identity_;
+  // @@ROWCOUNT: the rows the last statement returned, assigned or wrote.
+  int64_t row_count_ = 0;
   void NoteIdentity(const std::string& table);
   int date_first_ = 7;
   Collation collation_ = Collation::Bin2Utf8;

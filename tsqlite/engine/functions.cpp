@@ -18,6 +18,7 @@
 
 #include "builtins.h"
 #include "decimal.h"
+#include "integer_types.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -956,45 +957,60 @@ Form FormOf(sqlite3_value* v, int& scale) {
   return Form::Datetime;
 }
 
-// ts_to_int(x): CONVERT(int, x). A datetime becomes its day count from 1900-01-01, rounded to
-// the nearest day (12:00 and later count as the next day); a real is truncated.
-void FnToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ts_to_int(x[, type]): CONVERT(int, x), or to the named integer type ('BIGINT', 'SMALLINT',
+// 'TINYINT', 'BIT'). A datetime becomes its day count from 1900-01-01, rounded to the nearest day
+// (12:00 and later count as the next day); a real is truncated. A value past the type's range is
+// SQL Server's overflow error; a bit is 1 for any value but 0, and 'TRUE'/'FALSE' are 1 and 0.
+void FnToInt(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const IntegerType target = argc > 1 ? IntegerTypeOf(TextOf(argv[1])) : IntegerType::Int;
   Operand o = Classify(argv[0]);
+  auto overflow = [&](const std::string& value) {
+    const IntegerOverflow e = IntegerOverflowError(target, value);
+    RaiseError(ctx, e.native, e.message);
+  };
+  int64_t n = 0;
   switch (o.type) {
     case Type::Null:
       sqlite3_result_null(ctx);
       return;
     case Type::Int:
-      sqlite3_result_int64(ctx, o.i);
-      return;
+      n = o.i;
+      break;
     case Type::Real:
-      if (!(std::fabs(o.r) < 9.2e18)) {
-        RaiseIntOverflow(ctx);
-        return;
-      }
-      sqlite3_result_int64(ctx, static_cast<int64_t>(std::trunc(o.r)));
-      return;
+      if (target == IntegerType::Bit) return sqlite3_result_int(ctx, o.r != 0);
+      if (!(std::fabs(o.r) < 9.2e18)) return overflow(TextOf(argv[0]));
+      n = static_cast<int64_t>(std::trunc(o.r));
+      break;
     case Type::Decimal: {  // cut toward zero
+      if (target == IntegerType::Bit) return sqlite3_result_int(ctx, o.d.units != 0);
       __int128 whole = o.d.units;
       for (int k = 0; k < o.d.scale; ++k) whole /= 10;
-      if (whole > INT64_MAX || whole < INT64_MIN) {
-        RaiseIntOverflow(ctx);
-        return;
-      }
-      sqlite3_result_int64(ctx, static_cast<int64_t>(whole));
-      return;
+      if (whole > INT64_MAX || whole < INT64_MIN) return overflow(DecimalText(o.d));
+      n = static_cast<int64_t>(whole);
+      break;
     }
     case Type::Datetime:
-      sqlite3_result_int64(ctx, FloorDiv(o.i + kMsPerDay / 2, kMsPerDay));
-      return;
-    case Type::Text:
+      n = FloorDiv(o.i + kMsPerDay / 2, kMsPerDay);
+      break;
+    case Type::Text: {
+      if (target == IntegerType::Bit) {
+        std::string word;
+        for (char c : TextOf(argv[0])) {
+          if (c != ' ') word.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+        }
+        if (word == "TRUE" || word == "FALSE") return sqlite3_result_int(ctx, word == "TRUE");
+      }
       if (!TextToNumber(argv[0], o)) {
         RaiseNotInt(ctx, argv[0]);
         return;
       }
-      sqlite3_result_int64(ctx, o.i);
-      return;
+      n = o.i;
+      break;
+    }
   }
+  if (target == IntegerType::Bit) return sqlite3_result_int(ctx, n != 0);
+  if (!IntegerFits(target, n)) return overflow(std::to_string(n));
+  sqlite3_result_int64(ctx, n);
 }
 
 const char* const kMonthAbbrev[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -1226,7 +1242,10 @@ int64_t AddMonths(int64_t ms, int64_t months, bool& ok) {
 }
 
 // ts_dateadd(part, n, x)
-void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ts_dateadd(part, n, x[, typed]): DATEADD. typed is given when x is no literal nor parameter
+// (a column or an expression such as CAST(... AS date)): then a value in the date form
+// 'YYYY-MM-DD' is a date and gives back a date, as SQL Server types it; a string is a datetime.
+void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const Part part = PartOf(argv[0]);
   if (part == Part::Unknown) {
     RaiseBadPart(ctx, argv[0], "dateadd");
@@ -1248,6 +1267,20 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   int scale = 0;
   const Form form = FormOf(argv[2], scale);
+  if (form == Form::Time && part < Part::Hour) {
+    // A time has no date to move.
+    return RaiseError(
+        ctx, 9810,
+        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type time.");
+  }
+  const unsigned char* x = sqlite3_value_text(argv[2]);
+  const bool date = argc > 3 && form == Form::Datetime && sqlite3_value_type(argv[2]) == SQLITE_TEXT &&
+                    sqlite3_value_bytes(argv[2]) == 10 && x[4] == '-' && x[7] == '-';
+  if (date && part >= Part::Hour) {
+    return RaiseError(
+        ctx, 9810,
+        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type date.");
+  }
   int64_t ms;
   int sub = 0;
   if (form == Form::Datetime) {
@@ -1300,6 +1333,12 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!ok) {
     RaiseOverflow(ctx);
     return;
+  }
+  if (date) {
+    const Parts p = Split(ms);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.y, p.m, p.d);
+    return sqlite3_result_text(ctx, text, 10, SQLITE_TRANSIENT);
   }
   if (form == Form::Datetime) return ResultDatetime(ctx, ms);
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
@@ -1583,6 +1622,16 @@ void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
   RaiseError(ctx, sqlite3_value_int(argv[0]), TextOf(argv[1]));
 }
 
+// ts_top(n): the row count of TOP (n), whole; a negative or NULL count is SQL Server's 1014.
+void FnTop(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_numeric_type(argv[0]);
+  const double r = sqlite3_value_double(argv[0]);
+  if ((type != SQLITE_INTEGER && type != SQLITE_FLOAT) || r < 0) {
+    return RaiseError(ctx, 1014, "A TOP or FETCH clause contains an invalid value.");
+  }
+  sqlite3_result_int64(ctx, type == SQLITE_INTEGER ? sqlite3_value_int64(argv[0]) : static_cast<int64_t>(r));
+}
+
 // ts_round(x, n [, truncate]): ROUND, also to tens and hundreds for a negative n; half away
 // from zero, or towards zero when truncate is given and not 0. An integer stays an integer.
 void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -1804,12 +1853,14 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_mod", 2, FnMod, true},
       {"ts_div", 2, FnDiv, true},
       {"ts_to_int", 1, FnToInt, true},
+      {"ts_to_int", 2, FnToInt, true},
       {"ts_to_datetime", 2, FnToDatetime, true},
       {"ts_to_datetime2", 3, FnToDatetime2, true},
       {"ts_to_time", 3, FnToTime, true},
       {"ts_to_smalldatetime", 2, FnToSmallDatetime, true},
       {"ts_to_char", 4, FnToChar, true},
       {"ts_dateadd", 3, FnDateAdd, true},
+      {"ts_dateadd", 4, FnDateAdd, true},
       // Deterministic within one statement: DATEFIRST only changes between statements.
       {"ts_datepart", 2, FnDatePart, true},
       {"ts_datediff", 3, FnDateDiff, true},
@@ -1819,6 +1870,7 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_like_ci", 3, FnLikeCi, true},
       {"ts_substring", 3, FnSubstring, true},
       {"ts_error", 2, FnError, false},
+      {"ts_top", 1, FnTop, true},
       {"ts_round", 2, FnRound, true},
       {"ts_round", 3, FnRound, true},
       {"ts_str", 1, FnStr, true},

@@ -28,6 +28,9 @@ struct sqlite3;
 
 namespace tsqlite {
 
+// The largest text or binary value a statement may make (SQL Server's 7119 past it).
+inline constexpr int kMaxValueBytes = 256 << 20;
+
 struct Literal {
   enum class Kind { Integer, Real, Text, Null, Blob };
   Kind kind = Kind::Null;

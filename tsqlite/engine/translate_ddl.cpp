@@ -201,7 +201,21 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
              " COLLATE " + kDecimalCollation;
       break;
     }
-    case Type::Kind::Int:
+    case Type::Kind::Int: {
+      // The type's range, whatever route a value takes into the column. Conversions before it
+      // give SQL Server's error naming the value; this catches the rest (INSERT ... SELECT
+      // without a column list, a DEFAULT) with 8115. Plain SQL, so that any SQLite tool can
+      // still check and write the file.
+      const char* range = type.decl == "BIT"        ? " IN (0, 1)"
+                          : type.decl == "TINYINT"  ? " BETWEEN 0 AND 255"
+                          : type.decl == "SMALLINT" ? " BETWEEN -32768 AND 32767"
+                          : type.decl == "INT"      ? " BETWEEN -2147483648 AND 2147483647"
+                                                    : nullptr;
+      if (range != nullptr) {
+        checks += " CONSTRAINT " + QuoteName("tsqlite_int_" + column) + " CHECK (" + quoted + range + ")";
+      }
+      break;
+    }
     case Type::Kind::Real:
       break;
   }
@@ -440,6 +454,13 @@ void Translator::CreateTable() {
   }
   SkipStorageOptions();
   if (failed_) return;
+  // SQLite gives an unnamed table constraint that follows the columns the last name a column
+  // constraint was given (the width or range CHECK of the last column, which would then report
+  // its own error for the table's CHECK); a named constraint that always holds ends that name.
+  if (!constraints.empty() && constraints.front().rfind("CONSTRAINT ", 0) != 0 && !columns.empty() &&
+      columns.back().find(" CONSTRAINT ") != std::string::npos) {
+    constraints.insert(constraints.begin(), "CONSTRAINT " + QuoteName("tsqlite_end") + " CHECK (1)");
+  }
   std::string sql = "CREATE TABLE " + table.Created() + " (";
   bool first = true;
   for (const auto* list : {&columns, &constraints}) {

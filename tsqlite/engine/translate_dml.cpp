@@ -328,6 +328,8 @@ std::string Translator::SelectCore(std::string* limit) {
     } else {
       *limit = Primary();
     }
+    // SQLite reads a negative LIMIT as none; SQL Server refuses it.
+    *limit = "ts_top(" + *limit + ")";
     if (IsWord("PERCENT")) return Fail(), "";
   }
   const bool record = record_items_;
@@ -459,6 +461,7 @@ std::string Translator::SelectItem() {
   const size_t from = pos_;
   std::string e = Expression();
   if (failed_) return "";
+  Exact(e);  // SELECT 1.5 is a numeric(2,1)
   if (AcceptWord("AS")) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
@@ -572,6 +575,7 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
     do {
       row.push_back(Expression());
       if (failed_) return {};
+      Exact(row.back());  // a decimal literal stays a decimal, as its column's sum and average do
     } while (AcceptOp(","));
     if (!ExpectOp(")")) return {};
     if (row.size() != rows.front().size()) {
@@ -807,7 +811,10 @@ void Translator::Exact(const std::string& operand) {
 }
 
 std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
-  if (Comparable(value) == value || target_.empty()) return value;  // no computed decimal
+  // A computed value is brought to the column's type when the statement runs (a decimal to its
+  // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
+  // bound, and a datetime call is fitted by FitDatetime.
+  if (target_.empty() || ParamNumber(value) > 0 || IsDatetimeCall(value) || value == "NULL") return value;
   return "ts_fit(" + value + ", " + SqlString(target_) + ", " +
          (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
 }
@@ -946,7 +953,7 @@ std::string Translator::Primary() {
     case Tok::Variable:
       ++pos_;
       if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
-      if (WordIs(t.text, "@@ROWCOUNT")) return "changes()";
+      if (WordIs(t.text, "@@ROWCOUNT")) return "ts_rowcount()";
       if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
       if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
       return Variable(t);
@@ -1059,6 +1066,17 @@ bool Translator::ParseType(Type& type) {
     if (!ExpectOp(")")) return false;
     if (!type.max) type.decl += ")";
   }
+  if (type.kind == Type::Kind::Decimal && type.length >= 0 && type.decl.find("MONEY") == std::string::npos) {
+    if (type.length < 1 || type.length > 38) {
+      FailWith(2750, "Column or parameter #0: Specified column precision " + std::to_string(type.length) +
+                         " is greater than the maximum precision of 38.");
+      return false;
+    }
+    if (type.scale > type.length) {
+      FailWith(192, "The scale must be less than or equal to the precision.");
+      return false;
+    }
+  }
   if (type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) {
     if (type.length > 7) return FailAt(t.text);
     if (type.length < 0) type.length = 7;
@@ -1069,10 +1087,17 @@ bool Translator::ParseType(Type& type) {
 std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style) {
   switch (type.kind) {
     case Type::Kind::Char:
-    case Type::Kind::VarChar:
+    case Type::Kind::VarChar: {
+      // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
+      const bool iso = style.empty() && value.rfind("ts_to_datetime2(", 0) == 0 && value.size() > 4 &&
+                       value.compare(value.size() - 4, 4, ", 3)") == 0;
       // -2 stands for (max): the whole value.
       return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
-             (style.empty() ? "NULL" : style) + ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+             (iso             ? "121"
+              : style.empty() ? "NULL"
+                              : style) +
+             ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+    }
     case Type::Kind::Datetime:
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Date:
@@ -1084,7 +1109,7 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
     case Type::Kind::SmallDatetime:
       return "ts_to_smalldatetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
     case Type::Kind::Int:
-      return "ts_to_int(" + value + ")";
+      return "ts_to_int(" + value + ", " + SqlString(type.decl) + ")";
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
     case Type::Kind::Decimal: {
@@ -1163,6 +1188,16 @@ std::string Translator::Function() {
   if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
   if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
+  // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && args[0].rfind("ts_to_char(", 0) == 0 &&
+      args[0].find(", -2, ") != std::string::npos) {
+    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + args[1] + ", " +
+           std::to_string(kMaxValueBytes) + " / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + ") END";
+  }
+  // DATEADD of a value that is no literal nor parameter keeps a date a date.
+  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0) {
+    return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";
+  }
   return EmitBuiltin(*row, args, distinct);
 }
 

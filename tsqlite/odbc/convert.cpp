@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "decimal.h"
+#include "integer_types.h"
 
 namespace tsqlite {
 
@@ -328,6 +329,11 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
     if (decl.find("CHAR") != std::string::npos && DeclaredWidth(decl) > 0) {
       return Text(SQL_VARCHAR, DeclaredWidth(decl));
     }
+    if (decl == "VARCHAR") {  // varchar(max): size 0, as SQL Server's driver says
+      ColumnType t = Text(SQL_VARCHAR, 1);
+      t.size = t.display_size = 0;
+      return t;
+    }
   }
   // An expression or an undeclared width: what the values show.
   const size_t ncols = result.columns.size();
@@ -387,6 +393,20 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
 }
 
 const Value& Shown(const ColumnType& type, const Value& value, Value& scratch) {
+  if (value.type == Value::Type::Integer) {
+    // A value its column's type cannot hold (written by a version that did not check ranges)
+    // reads as the type's nearest value: a bit as 1, the others at the end of their range.
+    const IntegerType t = type.sql_type == SQL_INTEGER    ? IntegerType::Int
+                          : type.sql_type == SQL_SMALLINT ? IntegerType::SmallInt
+                          : type.sql_type == SQL_TINYINT  ? IntegerType::TinyInt
+                          : type.sql_type == SQL_BIT      ? IntegerType::Bit
+                                                          : IntegerType::None;
+    if (t != IntegerType::None && !IntegerFits(t, value.integer)) {
+      scratch.type = Value::Type::Integer;
+      scratch.integer = IntegerNearest(t, value.integer);
+      return scratch;
+    }
+  }
   if (type.sql_type != SQL_DECIMAL && type.sql_type != SQL_NUMERIC) return value;
   if (value.type == Value::Type::Text) {
     // The digits as they are, at the column's scale (a value from an int or a double, which

@@ -127,11 +127,19 @@ struct ParamBinding {
   SQLLEN* indicator = nullptr;
 };
 
-// A statement waiting for data at execution (SQLParamData/SQLPutData): its text, the values of
-// its parameters so far, and which parameters still want their data.
+// A statement waiting for data at execution (SQLParamData/SQLPutData): its text, the row of
+// parameter values it has reached, the values of that row so far, and which parameters still
+// want their data; with an array of rows, what the rows before have given.
 struct PendingExecution {
   bool active = false;
   std::string text;
+  size_t count = 0;  // parameter markers in text
+  SQLULEN row = 0;   // the row of the array being run
+  SQLULEN rows = 1;
+  bool gathered = false;  // values and wanted hold row `row`
+  Batch all;              // the result sets of the rows run so far (arrays only)
+  int64_t affected = -1;
+  bool only_counts = true;
   std::vector<Literal> values;
   std::vector<size_t> wanted;  // parameter indices (0-based) in the order they are asked
   size_t next = 0;             // wanted[next - 1] is the one SQLPutData fills

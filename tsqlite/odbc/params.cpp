@@ -170,7 +170,8 @@ Element ElementOf(const Stmt* stmt, const ParamBinding& b, SQLULEN row) {
         stride = static_cast<size_t>(b.buffer_length);
     }
   }
-  if (base != nullptr) e.data = base + offset + row * stride;
+  // With a binding offset, a buffer bound at 0 is the field at the start of the application's row.
+  if (base != nullptr || offset != 0) e.data = base + offset + row * stride;
   if (ind != nullptr) e.length = *reinterpret_cast<const SQLLEN*>(ind + offset + row * ind_stride);
   return e;
 }
@@ -347,46 +348,65 @@ SQLRETURN RowValues(Stmt* stmt, SQLULEN row, size_t count, std::vector<Literal>&
   return SQL_SUCCESS;
 }
 
+// SQL Server takes at most 2,100 parameters in a request (and SQLNumParams counts in 16 bits).
+constexpr size_t kMaxMarkers = 2100;
+SQLRETURN TooManyMarkers(Stmt* stmt) {
+  return SetDiag(stmt, SQL_ERROR, "42000", 8003,
+                 "The incoming request has too many parameters. The server supports a maximum of 2100 parameters. "
+                 "Reduce the number of parameters and resend the request.");
+}
+
 size_t CountMarkers(std::string_view text) {
   Shape shape;
   Parameterize(text, shape);
   return shape.markers.size();
 }
 
-// Runs text with every row of parameter values, one after the other: the row counts add up, the
-// result sets follow each other. Stops at the first row that fails.
-SQLRETURN RunRows(Stmt* stmt, std::string_view text, size_t count) {
-  const SQLULEN rows = stmt->paramset_size > 0 ? stmt->paramset_size : 1;
-  if (stmt->params_processed != nullptr) *stmt->params_processed = 0;
-  Batch all;
-  int64_t affected = -1;
-  bool only_counts = true;
-  SQLRETURN rc = SQL_SUCCESS;
-  std::vector<Literal> values;
-  for (SQLULEN row = 0; row < rows; ++row) {
-    rc = RowValues(stmt, row, count, values, nullptr);
-    if (rc == SQL_SUCCESS) rc = RunBatch(stmt, text, &values);
-    if (stmt->params_processed != nullptr) *stmt->params_processed = row + 1;
-    if (stmt->param_status != nullptr) {
-      stmt->param_status[row] = rc == SQL_ERROR ? SQL_PARAM_ERROR : SQL_PARAM_SUCCESS;
-      if (rc == SQL_ERROR) {
-        for (SQLULEN r = row + 1; r < rows; ++r) stmt->param_status[r] = SQL_PARAM_UNUSED;
+// Runs text with every row of parameter values, one after the other, from the pending row on:
+// the row counts add up, the result sets follow each other. Stops at the first row that fails.
+// A row with values to come at execution returns SQL_NEED_DATA, and SQLParamData goes on.
+SQLRETURN ContinueRows(Stmt* stmt) {
+  PendingExecution& p = stmt->pending;
+  const bool array = p.rows > 1;
+  for (; p.row < p.rows; ++p.row) {
+    SQLRETURN rc = SQL_SUCCESS;
+    if (!p.gathered) {
+      p.wanted.clear();
+      p.next = 0;
+      rc = RowValues(stmt, p.row, p.count, p.values, &p.wanted);
+      if (rc == SQL_SUCCESS && !p.wanted.empty()) {
+        p.gathered = true;
+        p.active = true;
+        return SQL_NEED_DATA;
       }
     }
-    if (rc == SQL_ERROR) return rc;
+    p.gathered = false;
+    if (rc == SQL_SUCCESS) rc = RunBatch(stmt, p.text, &p.values);
+    if (stmt->params_processed != nullptr) *stmt->params_processed = p.row + 1;
+    if (stmt->param_status != nullptr) {
+      stmt->param_status[p.row] = rc == SQL_ERROR ? SQL_PARAM_ERROR : SQL_PARAM_SUCCESS;
+      if (rc == SQL_ERROR) {
+        for (SQLULEN r = p.row + 1; r < p.rows; ++r) stmt->param_status[r] = SQL_PARAM_UNUSED;
+      }
+    }
+    if (rc == SQL_ERROR || !array) {
+      p = PendingExecution();
+      return rc;
+    }
     for (Result& r : stmt->batch.results) {
-      if (r.has_rows) only_counts = false;
-      if (!r.has_rows && r.affected >= 0) affected = (affected < 0 ? 0 : affected) + r.affected;
-      all.results.push_back(std::move(r));
+      if (r.has_rows) p.only_counts = false;
+      if (!r.has_rows && r.affected >= 0) p.affected = (p.affected < 0 ? 0 : p.affected) + r.affected;
+      p.all.results.push_back(std::move(r));
     }
   }
-  if (only_counts) {
-    all.results.clear();
+  if (p.only_counts) {
+    p.all.results.clear();
     Result total;
-    total.affected = affected;
-    all.results.push_back(std::move(total));
+    total.affected = p.affected;
+    p.all.results.push_back(std::move(total));
   }
-  stmt->batch = std::move(all);
+  stmt->batch = std::move(p.all);
+  p = PendingExecution();
   stmt->result_index = 0;
   EnterResult(stmt);
   return SQL_SUCCESS;
@@ -399,17 +419,13 @@ SQLRETURN ExecuteWithParams(Stmt* stmt, std::string_view text) {
   if (stmt->params.empty()) return RunBatch(stmt, text, nullptr);
   const size_t count = CountMarkers(text);
   if (count == 0) return RunBatch(stmt, text, nullptr);
-  if (stmt->paramset_size > 1) return RunRows(stmt, text, count);
-  std::vector<Literal> values;
-  std::vector<size_t> wanted;
-  if (SQLRETURN rc = RowValues(stmt, 0, count, values, &wanted); rc != SQL_SUCCESS) return rc;
-  if (wanted.empty()) return RunBatch(stmt, text, &values);
+  if (count > kMaxMarkers) return TooManyMarkers(stmt);
   PendingExecution& p = stmt->pending;
-  p.active = true;
   p.text = std::string(text);
-  p.values = std::move(values);
-  p.wanted = std::move(wanted);
-  return SQL_NEED_DATA;
+  p.count = count;
+  p.rows = stmt->paramset_size > 0 ? stmt->paramset_size : 1;
+  if (stmt->params_processed != nullptr) *stmt->params_processed = 0;
+  return ContinueRows(stmt);
 }
 
 SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type, SQLSMALLINT sql_type,
@@ -433,7 +449,9 @@ SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQ
 
 SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count) {
   if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
-  if (count != nullptr) *count = static_cast<SQLSMALLINT>(CountMarkers(stmt->prepared_text));
+  const size_t markers = CountMarkers(stmt->prepared_text);
+  if (markers > kMaxMarkers) return TooManyMarkers(stmt);
+  if (count != nullptr) *count = static_cast<SQLSMALLINT>(markers);
   return SQL_SUCCESS;
 }
 
@@ -475,18 +493,19 @@ SQLRETURN ParamData(Stmt* stmt, SQLPOINTER* token) {
       return SetDiag(stmt, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
     }
   }
-  if (p.next < p.wanted.size()) {
-    const ParamBinding& b = stmt->params[p.wanted[p.next++]];
-    p.data.clear();
-    p.null = false;
-    p.put = false;
-    if (token != nullptr) *token = b.value;
-    return SQL_NEED_DATA;
+  if (p.next == p.wanted.size()) {
+    // The row has all its values: it runs, and the rows after it until one wants data again.
+    const SQLRETURN rc = ContinueRows(stmt);
+    if (rc != SQL_NEED_DATA) return rc;
   }
-  const std::string text = std::move(p.text);
-  const std::vector<Literal> values = std::move(p.values);
-  p = PendingExecution();
-  return RunBatch(stmt, text, &values);
+  // The token is the parameter's buffer in this row, as bound (with the binding offset and the
+  // row's place in the array), which the application handed over to tell its values apart.
+  const ParamBinding& b = stmt->params[p.wanted[p.next++]];
+  p.data.clear();
+  p.null = false;
+  p.put = false;
+  if (token != nullptr) *token = const_cast<char*>(ElementOf(stmt, b, p.row).data);
+  return SQL_NEED_DATA;
 }
 
 SQLRETURN PutData(Stmt* stmt, SQLPOINTER data, SQLLEN length) {

@@ -391,6 +391,73 @@ const Case kCases[] = {
     {"DECLARE @d decimal(10,2) = 3 WHILE @d > 0 SET @d -= 1.5 SELECT @d", "0.00"},
     {"DECLARE @t datetime = '20240615' IF @t > '20240101' SELECT 'later' ELSE SELECT 'earlier'", "later"},
     {"WHILE 1 = 1 SELECT 1", "#701"},  // a loop that would fill the memory with result sets
+    // Integer types hold their ranges by every route; a bit holds 1 for any value but 0.
+    // https://learn.microsoft.com/zh-cn/previous-versions/sql/sql-server-2008/ms187745(v=sql.100)
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms177603(v=sql.110)
+    {"CREATE TABLE dbo.ti (x int, b bit, t tinyint, s smallint, g bigint)", "ok"},
+    {"INSERT INTO dbo.ti (x) VALUES (99999999999)", "#8115"},
+    {"INSERT INTO dbo.ti (x, b, t, s, g) VALUES (2147483647, 5, 255, -32768, 9223372036854775807)", "ok"},
+    {"INSERT INTO dbo.ti (x, b, t) SELECT x + 0, -1, 0 FROM dbo.ti", "ok"},
+    {"SELECT x, b, t, s, g FROM dbo.ti", "2147483647|1|255|-32768|9223372036854775807;2147483647|1|0|NULL|NULL"},
+    {"UPDATE dbo.ti SET t = -1", "#220"},
+    {"UPDATE dbo.ti SET s = s - 1", "#220"},
+    {"UPDATE dbo.ti SET x = g", "#8115"},
+    {"UPDATE dbo.ti SET b = CAST('false' AS bit), t = t - 255 WHERE t = 255", "ok"},
+    {"INSERT INTO dbo.ti (x, b, t) SELECT 1, 0, 256", "#220"},
+    {"SELECT b, t FROM dbo.ti ORDER BY b", "0|0;1|0"},
+    {"SELECT CAST(300 AS tinyint)", "#220"},
+    {"SELECT CAST(40000 AS smallint)", "#220"},
+    {"SELECT CONVERT(int, 2147483648)", "#8115"},
+    {"SELECT CAST(CAST(2147483648 AS bigint) AS int)", "#8115"},
+    {"SELECT CAST('true' AS bit), CAST(' FALSE' AS bit), CAST(-7 AS bit), CAST(0.5 AS bit), CAST(0 AS bit)",
+     "1|0|1|1|0"},
+    {"DECLARE @t tinyint = 300", "#220"},
+    {"DECLARE @b bit = 42, @x int = 2147483647 SELECT @b, @x", "1|2147483647"},
+    {"DECLARE @x int SET @x = 2147483647 SET @x += 1", "#8115"},
+    // @@ROWCOUNT: the rows the last statement read or wrote; a simple assignment sets it to 1.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008-r2/ms187316(v=sql.105)
+    {"CREATE TABLE dbo.r (a int)", "ok"},
+    {"INSERT INTO dbo.r VALUES (1), (2), (3) SELECT @@ROWCOUNT", "3"},
+    {"SELECT a FROM dbo.r WHERE a = 1 SELECT @@ROWCOUNT", "1 / 1"},
+    {"DECLARE @x int INSERT INTO dbo.r SELECT a FROM dbo.r SET @x = 5 SELECT @@ROWCOUNT", "1"},
+    {"DECLARE @x int SELECT @x = a FROM dbo.r WHERE a < 3 SELECT @@ROWCOUNT", "4"},
+    // https://learn.microsoft.com/sql/t-sql/functions/char-transact-sql
+    {"SELECT CHAR(-1), CHAR(256), CHAR(65)", "NULL|NULL|A"},
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
+    {"SELECT DATEADD(day, 1, CAST('10:00' AS time))", "#9810"},
+    {"SELECT DATEADD(hour, 1, CAST('10:00' AS time(0)))", "11:00:00"},
+    // https://docs.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
+    // http://sql-server-helper.com/error-messages/msg-192.aspx
+    {"SELECT CAST(0.5 AS decimal(39,2))", "#2750"},
+    {"SELECT CAST(0.5 AS decimal(0,0))", "#2750"},
+    {"SELECT CAST(0.5 AS decimal(10,11))", "#192"},
+    {"SELECT CAST(0.5 AS decimal(38,38)), CAST(0.5 AS numeric)", "0.50000000000000000000000000000000000000|1"},
+    // https://blog.csdn.net/chaocy/article/details/5872850 (LEFT: a negative length is an error)
+    {"SELECT LEFT('abc', -1)", "#536"},
+    {"SELECT RIGHT('abc', -1)", "#536"},
+    {"SELECT LEFT('abc', 0), RIGHT('abc', 2)", "|bc"},
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
+    {"SELECT ABS(CAST(-2147483648 AS int))", "#8115"},
+    {"SELECT ABS(CAST(-2147483647 AS int)), ABS(-5)", "2147483647|5"},
+    {"SELECT TOP (-1) a FROM dbo.r", "#1014"},
+    {"SELECT TOP (2) a FROM dbo.r ORDER BY a", "1;1"},
+    {"SELECT 12345678901234567890123456789012345678901234567890123456789012345678", "#1007"},
+    // Literals without an exponent are decimals: their sum and average are too.
+    // https://docs.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
+    {"SELECT SUM(x), AVG(x) FROM (VALUES (1.5), (2.5), (3.25)) AS v(x)", "7.25|2.416666"},
+    {"SELECT SUM(x) FROM (SELECT 1.5 AS x UNION ALL SELECT 2.5) AS v", "4.0"},
+    // DATEADD gives back the type of its date: a date stays a date; a string is a datetime.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
+    {"SELECT DATEADD(day, 1, CAST('2024-02-28' AS date)), DATEADD(day, 1, '2024-02-28')",
+     "2024-02-29|2024-02-29 00:00:00.000"},
+    {"SELECT DATEADD(hour, 1, CAST('2024-02-28' AS date))", "#9810"},
+    // A datetime2 cast to text keeps its ISO form, whatever its digits.
+    // https://learn.microsoft.com/de-de/sql/t-sql/functions/cast-and-convert-transact-sql/ (style 0 is the
+    // default for datetime and smalldatetime only)
+    {"SELECT CAST(CAST('2024-01-01 10:00:00' AS datetime2(3)) AS varchar(40))", "2024-01-01 10:00:00.000"},
+    // REPLICATE of a varchar(max) is not cut at 8,000 characters.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms174383(v=sql.110)
+    {"SELECT LEN(REPLICATE(CAST('ab' AS varchar(max)), 5000)), LEN(REPLICATE('ab', 5000))", "10000|8000"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},

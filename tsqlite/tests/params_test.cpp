@@ -2,6 +2,7 @@
 // conversion to the parameter's SQL type, arrays of values, data at execution, and values that
 // stay values whatever they hold.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstring>
 #include <string>
@@ -132,6 +133,45 @@ TEST_F(ParamsTest, ValuesMeetColumnsAsLiteralsDo) {
   EXPECT_EQ((Rows{{"1"}}), Run("SELECT id FROM dbo.P WHERE s = ?", SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS));
 }
 
+TEST_F(ParamsTest, ValuesPastAnIntegerColumnsRangeAreRefusedAndBitsAreZeroOrOne) {
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("CREATE TABLE dbo.I (id int IDENTITY, x int, b bit, t tinyint)"));
+  const SQLINTEGER three_hundred = 300, five = 5;
+  const struct {
+    const char* sql;
+    SQLSMALLINT c_type, sql_type;
+    const void* value;
+    const char* answer;  // "ok" or the error's SQLSTATE
+  } cases[] = {
+      {"INSERT INTO dbo.I (x) VALUES (?)", SQL_C_CHAR, SQL_INTEGER, "99999999999", "error 22003"},
+      {"INSERT INTO dbo.I (t) VALUES (?)", SQL_C_SLONG, SQL_INTEGER, &three_hundred, "error 22003"},
+      {"INSERT INTO dbo.I (b) VALUES (?)", SQL_C_SLONG, SQL_INTEGER, &five, "ok"},
+      {"INSERT INTO dbo.I (b) VALUES (?)", SQL_C_CHAR, SQL_VARCHAR, "TRUE", "ok"},
+      {"UPDATE dbo.I SET t = ? WHERE id = 1", SQL_C_SLONG, SQL_INTEGER, &three_hundred, "error 22003"},
+  };
+  for (const auto& c : cases) {
+    const Rows rows = Run(c.sql, c.c_type, c.sql_type, c.value, c.c_type == SQL_C_CHAR ? SQL_NTS : 0);
+    EXPECT_EQ(c.answer, rows.empty() ? "ok" : rows[0][0]) << c.sql;
+  }
+  EXPECT_EQ((Rows{{"1"}, {"1"}}), db_.Rows("SELECT b FROM dbo.I ORDER BY id"));
+}
+
+// A file written before ranges were checked reads its values as their types' nearest ones.
+TEST(ParamsFile, ValuesPastTheirTypeReadAsTheNearestTheTypeHolds) {
+  TempDir dir;
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.File("old.db").c_str(), &raw));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(raw,
+                                    "CREATE TABLE \"dbo.old\" (x INT, b BIT, t TINYINT, s SMALLINT);"
+                                    "INSERT INTO \"dbo.old\" VALUES (99999999999, 5, 300, -40000),"
+                                    "(-99999999999, -1, -1, 40000), (7, 0, 8, 9)",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(raw);
+  Connection db("Database=" + dir.File("old.db"));
+  ASSERT_TRUE(db.Ok());
+  EXPECT_EQ((Rows{{"2147483647", "1", "255", "-32768"}, {"-2147483648", "1", "0", "32767"}, {"7", "0", "8", "9"}}),
+            db.Rows("SELECT x, b, t, s FROM dbo.old"));
+}
+
 TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   Statement st(db_);
   SQLSMALLINT count = -1;
@@ -146,6 +186,13 @@ TEST_F(ParamsTest, MarkersAreCountedAndMustBeBound) {
   EXPECT_EQ("07002", Diagnostics(SQL_HANDLE_STMT, st.H()).at(0).sqlstate);
   // A marker in DDL is refused, as SQL Server refuses it.
   EXPECT_EQ(SQL_ERROR, db_.Exec("CREATE TABLE dbo.Q (a int DEFAULT ?)"));
+  // Past SQL Server's 2,100 parameters a statement is refused, not counted modulo 65,536.
+  std::string many = "SELECT ?";
+  for (int k = 1; k < 40000; ++k) many += ", ?";
+  Statement big(db_);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(big.H(), (SQLCHAR*)many.c_str(), SQL_NTS));
+  EXPECT_EQ(SQL_ERROR, SQLNumParams(big.H(), &count));
+  EXPECT_EQ(8003, Diagnostics(SQL_HANDLE_STMT, big.H()).at(0).native);
 }
 
 // A marker is described as the column it meets; any other as nvarchar(4000).
@@ -214,6 +261,35 @@ TEST_F(ParamsTest, DataAtExecutionArrivesInPieces) {
   SQLPutData(st.H(), const_cast<char*>("second"), 6);
   ASSERT_EQ(SQL_SUCCESS, SQLParamData(st.H(), &token));
   EXPECT_EQ("first second", db_.Scalar("SELECT s FROM dbo.P WHERE id = 7"));
+}
+
+// Rows bound row-wise behind an offset, each with a value at execution: the token of each is
+// that row's buffer, so the application can tell which value to put.
+TEST_F(ParamsTest, DataAtExecutionInAnArrayNamesEachRowsBuffer) {
+  struct Row {
+    SQLINTEGER id;  // at 0: bound as the null pointer, the offset alone gives its place
+    SQLLEN id_len;
+    const char* s;
+    SQLLEN s_len;
+  } rows[3] = {{1, 0, "one", SQL_DATA_AT_EXEC}, {2, 0, nullptr, SQL_NULL_DATA}, {3, 0, "three", SQL_DATA_AT_EXEC}};
+  SQLULEN offset = reinterpret_cast<SQLULEN>(&rows[0]);
+  Statement st(db_);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0);
+  SQLSetStmtAttr(st.H(), SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0);
+  SQLBindParameter(st.H(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                   reinterpret_cast<SQLPOINTER>(offsetof(Row, id)), 0,
+                   reinterpret_cast<SQLLEN*>(offsetof(Row, id_len)));
+  SQLBindParameter(st.H(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 0, 0,
+                   reinterpret_cast<SQLPOINTER>(offsetof(Row, s)), 8, reinterpret_cast<SQLLEN*>(offsetof(Row, s_len)));
+  ASSERT_EQ(SQL_NEED_DATA, st.Exec("INSERT INTO dbo.P (id, s) VALUES (?, ?)"));
+  SQLPOINTER token = nullptr;
+  for (SQLRETURN rc; (rc = SQLParamData(st.H(), &token)) == SQL_NEED_DATA;) {
+    const Row* row = reinterpret_cast<const Row*>(static_cast<char*>(token) - offsetof(Row, s));
+    ASSERT_TRUE(row == &rows[0] || row == &rows[2]);
+    SQLPutData(st.H(), const_cast<char*>(row->s), SQL_NTS);
+  }
+  EXPECT_EQ((Rows{{"1", "one"}, {"2", "NULL"}, {"3", "three"}}), db_.Rows("SELECT id, s FROM dbo.P ORDER BY id"));
 }
 
 // A decimal text as SQL_NUMERIC_STRUCT, and back.

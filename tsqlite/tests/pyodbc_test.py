@@ -197,6 +197,20 @@ class Client(unittest.TestCase):
                 self.cur.executemany("INSERT INTO t (id, s) VALUES (?, ?)", rows)
                 self.assertEqual(rows, [tuple(r) for r in self.cur.execute("SELECT id, s FROM t ORDER BY id")])
 
+    def test_arrays_of_parameters_into_max_columns_come_at_execution(self):
+        # pyodbc's fast executemany sends values of a (max) column at execution, row by row of
+        # the array, and tells them apart by the token SQLParamData hands back (pyodbc's own
+        # test_fast_executemany_high_unicode and test_executemany_dae_0).
+        self.cur.execute("CREATE TABLE t (id int, a nvarchar(max), b varchar(max))")
+        self.cur.execute("SELECT a, b FROM t")
+        self.assertEqual([0, 0], [d[3] for d in self.cur.description])  # (max): size 0
+        self.cur.fast_executemany = True
+        for rows in ([(1, "\U0001F3A5", "x")], [(1, "", "")], [(i, EMOJI * i, "y" * 9000) for i in range(3)]):
+            with self.subTest(rows=len(rows)):
+                self.cur.execute("DELETE FROM t")
+                self.cur.executemany("INSERT INTO t (id, a, b) VALUES (?, ?, ?)", rows)
+                self.assertEqual(rows, [tuple(r) for r in self.cur.execute("SELECT id, a, b FROM t ORDER BY id")])
+
     def test_unicode_in_names_texts_and_messages(self):
         self.cur.execute("CREATE TABLE Tipología (n nvarchar(10), v varchar(20))")
         self.cur.execute(f"INSERT INTO Tipología (n, v) VALUES (N'{EMOJI}', 'äöü')")
