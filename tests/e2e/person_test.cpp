@@ -170,12 +170,18 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   {
     Scenario s;
     s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
-    s.Days("S1", {"20261210", "20261211"}, true);
+    // P1's days are decided by the batched step, P2's records (without a group) day by day; both
+    // up to the last day of the end year.
+    s.Days("S1", {"20261210", "20261211", "20261231"}, true);
+    s.Group("G1", 1);
     s.Person("P1", "Eins", "20260101", "", "S1");
+    s.Assign("P1", "G1", "20260101", 1);
     s.Person("P2", "Zwei", "20260101", "", "S1");
     s.Run("0", "2026");
-    EXPECT_EQ(s.TagDays("P1"), (Strings{"20261210", "20261211"}));
-    EXPECT_EQ(s.TagDays("P2"), (Strings{"20261210", "20261211"}));
+    for (const char* pnr : {"P1", "P2"}) {
+      EXPECT_EQ(s.TagDays(pnr), (Strings{"20261210", "20261211", "20261231"})) << pnr;
+      EXPECT_EQ(s.ZtgDays(pnr), (Strings{"20261210", "20261211", "20261231"})) << pnr;
+    }
     EXPECT_FALSE(Contains(s.co.Log(), "Tag ermitteln")) << s.co.Log();
   }
   // With it, a calendar that has day rows only in the system table gives no days.
@@ -230,20 +236,25 @@ TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
     const char* name;
     const char* beg;
     const char* ende;
-    Strings days;
+    Strings days;  // the last day of the end year is the last one written
+    const char* step = "batched";
   } cases[] = {
       // Nothing written yet: the server's today is the start, the previous year end lies later.
-      {"today", "0", "2027", {"20261210", "20270105"}},
+      {"today", "0", "2027", {"20261210", "20261231", "20270105", "20271231"}},
+      {"today, day by day", "0", "2027", {"20261210", "20261231", "20270105", "20271231"}, "daily"},
       // BegDat earlier than every other bound: the day after it is the first read.
-      {"BegDat", "20261202", "2027", {"20261203", "20261210", "20270105"}},
+      {"BegDat", "20261202", "2027", {"20261203", "20261210", "20261231", "20270105", "20271231"}},
       // The end year is the current year: every day of it is read again.
-      {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210"}},
+      {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210", "20261231"}},
   };
   for (const auto& c : cases) {
     Scenario s;
-    s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20270105"});
-    s.Person("P1", "Eins");
-    s.Run(c.beg, c.ende);
+    s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20261231", "20270105", "20271231"});
+    s.Group("G1", 1);
+    s.Member("P1", "Eins", "G1", "20260101", 1);
+    const ProcResult r =
+        s.co.RunPlanex({c.beg, c.ende, "planex.ini", "0", "0"}, kNow, {std::string("PLANEX_PERSON_STEP=") + c.step});
+    ASSERT_EQ(r.exit_code, 0) << c.name << r.err;
     EXPECT_EQ(s.TagDays("P1"), c.days) << c.name;
     EXPECT_EQ(s.ZtgDays("P1"), c.days) << c.name;
   }
