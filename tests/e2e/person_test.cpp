@@ -125,7 +125,7 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
 
 TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewrittenInPlace) {
   Scenario s;
-  s.Days("K1", {"20261210", "20261211"});
+  s.Days("K1", {"20261210", "20261211", "20261212"});
   s.Sql(seed::Group("G1", 1));
   s.Sql(seed::Plan("G1", 1, "  ", "V9"));
   s.Member("P1", "Neuer Name", "G1", "20260101", 1);
@@ -137,16 +137,22 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
       "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
       "ZtgPnm) VALUES ('P1', " +
       Key("20261211") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " + Key("20200101") + ", 2, 'Alter Name')");
+  // A deleted record is no record: the insert on its day is refused and logged, the record stays.
+  s.Sql(
+      "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
+      "ZtgPnm) VALUES ('P1', " +
+      Key("20261212") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " + Key("20200101") + ", 4, 'Alter Name')");
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgSta, ZtgPnm, "
                 "CONVERT(char(8), ZtgDat, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
             (Rows{{"20261210", "AK", "G1", "1", "", "V9", "AT", "1", "Neuer Name", "20261208"},
-                  {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"}}));
+                  {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"},
+                  {"20261212", "OLD", "OLD", "9", "OLDAZ", "OLDVR", "OLD", "4", "Alter Name", "20200101"}}));
   EXPECT_EQ(s.Col("SELECT CONVERT(varchar(19), TagUhr, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = " +
                   Key("20261211")),
             Strings{"2026-12-11 07:30:00"});
-  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+  EXPECT_EQ(ErrorLines(s.co.Log()), Strings{"Error: Ztgsatz einfügen -1! Person: P1! Tag: 20261212!\n"});
 }
 
 TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
