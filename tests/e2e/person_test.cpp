@@ -110,14 +110,21 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
 
 TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
   Scenario s;
-  s.Days("K1", {"20261210"});
+  s.Days("K1", {"20261209", "20261210"});
+  s.Group("G1", 1);
   s.Person("P1", "Eins");
+  // The assignment still holds on the day it ends, and no longer on the day after; a deleted one
+  // holds on no day.
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gbi = "20261209", .sdt = "20260101"}));
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gvo = "20261210", .sdt = "20260101", .sta = 4}));
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
-                "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'"),
-            (Rows{{"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
+                "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
+            (Rows{{"G1", "ABT", "KST", "KR", "KTR", "PV", "1", "AK", "AB", "AT", "Eins"},
+                  {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
   const std::string log = s.co.Log();
+  EXPECT_FALSE(Contains(log, "Tag: 20261209!")) << log;
   EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Azt + Vra ermitteln. 100! Person: P1! Tag: 20261210!\nZtgTag: 0!\nZtgAgr: !\n"))
       << log;
