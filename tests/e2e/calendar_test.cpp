@@ -224,6 +224,7 @@ TEST_F(WorkingCalendars, FiveDayWeekModelFollowsTheServersWeekdayNumbers) {
     AddMaster(company, kSystem, "5T");
     AddMaster(company, kClient, "5T");
     AddWeekModel(company, "5T", {"AT", "AT", "AT", "AT", "AT", "", ""});
+    Sql(company, seed::WeekDay("5T", 6, "DEL", 4));  // a deleted week-model row gives no days
     RunPlanex(company, "2026");
     EXPECT_EQ(Errors(company), Strings{});
     for (const Family& f : {kSystem, kClient}) {

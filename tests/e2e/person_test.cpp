@@ -110,14 +110,21 @@ TEST_F(PersonRun, CycleDayRunsThroughTheRotationBeforeOnAndAfterTheCycleStart) {
 
 TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
   Scenario s;
-  s.Days("K1", {"20261210"});
+  s.Days("K1", {"20261209", "20261210"});
+  s.Group("G1", 1);
   s.Person("P1", "Eins");
+  // The assignment still holds on the day it ends, and no longer on the day after; a deleted one
+  // holds on no day.
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gbi = "20261209", .sdt = "20260101"}));
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gvo = "20261210", .sdt = "20260101", .sta = 4}));
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
-                "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1'"),
-            (Rows{{"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
+                "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
+            (Rows{{"G1", "ABT", "KST", "KR", "KTR", "PV", "1", "AK", "AB", "AT", "Eins"},
+                  {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
   const std::string log = s.co.Log();
+  EXPECT_FALSE(Contains(log, "Tag: 20261209!")) << log;
   EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Azt + Vra ermitteln. 100! Person: P1! Tag: 20261210!\nZtgTag: 0!\nZtgAgr: !\n"))
       << log;
@@ -125,7 +132,7 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
 
 TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewrittenInPlace) {
   Scenario s;
-  s.Days("K1", {"20261210", "20261211"});
+  s.Days("K1", {"20261210", "20261211", "20261212"});
   s.Sql(seed::Group("G1", 1));
   s.Sql(seed::Plan("G1", 1, "  ", "V9"));
   s.Member("P1", "Neuer Name", "G1", "20260101", 1);
@@ -137,16 +144,22 @@ TEST_F(PersonRun, BlankPlanValueKeepsTheRecordsValueAndExistingRecordIsRewritten
       "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
       "ZtgPnm) VALUES ('P1', " +
       Key("20261211") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " + Key("20200101") + ", 2, 'Alter Name')");
+  // A deleted record is no record: the insert on its day is refused and logged, the record stays.
+  s.Sql(
+      "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgDat, ZtgSta, "
+      "ZtgPnm) VALUES ('P1', " +
+      Key("20261212") + ", 'OLD', 'OLD', 9, 'OLDAZ', 'OLDVR', 'OLD', " + Key("20200101") + ", 4, 'Alter Name')");
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT CONVERT(char(8), ZtgVon, 112), ZtgAkr, ZtgAgr, ZtgTag, ZtgAzt, ZtgVra, ZtgTtp, ZtgSta, ZtgPnm, "
                 "CONVERT(char(8), ZtgDat, 112) FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
             (Rows{{"20261210", "AK", "G1", "1", "", "V9", "AT", "1", "Neuer Name", "20261208"},
-                  {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"}}));
+                  {"20261211", "AK", "G1", "1", "OLDAZ", "V9", "AT", "1", "Neuer Name", "20261208"},
+                  {"20261212", "OLD", "OLD", "9", "OLDAZ", "OLDVR", "OLD", "4", "Alter Name", "20200101"}}));
   EXPECT_EQ(s.Col("SELECT CONVERT(varchar(19), TagUhr, 120) FROM ABC_1.Qxs327Tag WHERE TagPnr = 'P1' AND TagTag = " +
                   Key("20261211")),
             Strings{"2026-12-11 07:30:00"});
-  EXPECT_FALSE(Contains(s.co.Log(), "Error")) << s.co.Log();
+  EXPECT_EQ(ErrorLines(s.co.Log()), Strings{"Error: Ztgsatz einfügen -1! Person: P1! Tag: 20261212!\n"});
 }
 
 TEST_F(PersonRun, ClientTableWithoutNameColumnIsWrittenWithoutTheName) {
@@ -170,12 +183,18 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
   {
     Scenario s;
     s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
-    s.Days("S1", {"20261210", "20261211"}, true);
+    // P1's days are decided by the batched step, P2's records (without a group) day by day; both
+    // up to the last day of the end year.
+    s.Days("S1", {"20261210", "20261211", "20261231"}, true);
+    s.Group("G1", 1);
     s.Person("P1", "Eins", "20260101", "", "S1");
+    s.Assign("P1", "G1", "20260101", 1);
     s.Person("P2", "Zwei", "20260101", "", "S1");
     s.Run("0", "2026");
-    EXPECT_EQ(s.TagDays("P1"), (Strings{"20261210", "20261211"}));
-    EXPECT_EQ(s.TagDays("P2"), (Strings{"20261210", "20261211"}));
+    for (const char* pnr : {"P1", "P2"}) {
+      EXPECT_EQ(s.TagDays(pnr), (Strings{"20261210", "20261211", "20261231"})) << pnr;
+      EXPECT_EQ(s.ZtgDays(pnr), (Strings{"20261210", "20261211", "20261231"})) << pnr;
+    }
     EXPECT_FALSE(Contains(s.co.Log(), "Tag ermitteln")) << s.co.Log();
   }
   // With it, a calendar that has day rows only in the system table gives no days.
@@ -230,20 +249,25 @@ TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
     const char* name;
     const char* beg;
     const char* ende;
-    Strings days;
+    Strings days;  // the last day of the end year is the last one written
+    const char* step = "batched";
   } cases[] = {
       // Nothing written yet: the server's today is the start, the previous year end lies later.
-      {"today", "0", "2027", {"20261210", "20270105"}},
+      {"today", "0", "2027", {"20261210", "20261231", "20270105", "20271231"}},
+      {"today, day by day", "0", "2027", {"20261210", "20261231", "20270105", "20271231"}, "daily"},
       // BegDat earlier than every other bound: the day after it is the first read.
-      {"BegDat", "20261202", "2027", {"20261203", "20261210", "20270105"}},
+      {"BegDat", "20261202", "2027", {"20261203", "20261210", "20261231", "20270105", "20271231"}},
       // The end year is the current year: every day of it is read again.
-      {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210"}},
+      {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210", "20261231"}},
   };
   for (const auto& c : cases) {
     Scenario s;
-    s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20270105"});
-    s.Person("P1", "Eins");
-    s.Run(c.beg, c.ende);
+    s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20261231", "20270105", "20271231"});
+    s.Group("G1", 1);
+    s.Member("P1", "Eins", "G1", "20260101", 1);
+    const ProcResult r =
+        s.co.RunPlanex({c.beg, c.ende, "planex.ini", "0", "0"}, kNow, {std::string("PLANEX_PERSON_STEP=") + c.step});
+    ASSERT_EQ(r.exit_code, 0) << c.name << r.err;
     EXPECT_EQ(s.TagDays("P1"), c.days) << c.name;
     EXPECT_EQ(s.ZtgDays("P1"), c.days) << c.name;
   }

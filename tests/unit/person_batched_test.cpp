@@ -50,10 +50,21 @@ TEST(DatetimeKey, KeyAndMidnightOfTheTextsServersSend) {
       {"2027-01-31 00:00:00.003", true, "20270131", false},
       {"2027-01-31 00:00:01.000", true, "20270131", false},
       {"2027-01-31 12:00:00.000", true, "20270131", false},
+      {"2029-09-19 09:59:59.999", true, "20290919", false},
       {"2027-01-31 00:00:00.", false, "", false},
       {"2027-01-31T00:00:00", false, "", false},
       {"20270131", false, "", false},
       {"2027-01-31 00:00:00.00x", false, "", false},
+      // one place out of form, each: none is a date the server sends
+      {"20x7-01-31", false, "", false},
+      {"2027x01-31", false, "", false},
+      {"2027-0x-31", false, "", false},
+      {"2027-01x31", false, "", false},
+      {"2027-01-31 0x:00:00", false, "", false},
+      {"2027-01-31 00x00:00", false, "", false},
+      {"2027-01-31 00:0x:00", false, "", false},
+      {"2027-01-31 00:00x00", false, "", false},
+      {"2027-01-31 00:00:00,000", false, "", false},
       {"", false, "", false},
   };
   for (const Case& c : cases) {

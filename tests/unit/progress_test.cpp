@@ -19,7 +19,9 @@ TEST(Progress, LineShowsPersonsRateAndTimeLeftWhenKnown) {
       {900, 50, -1, 10.0, "Step 50, 5.0/s, 900 Zeilen"},  // the count failed
       {9, 3, 2, 1.0, "Step 3/2, 3.0/s, 9 Zeilen"},        // persons added meanwhile
       {1, 1, 40000, 1.0, "Step 1/40000, 1.0/s, noch 11:06:39, 1 Zeilen"},
-      {1, 5, 10, 0.0, "Step 5/10, 1 Zeilen"},  // a clock that stands still
+      {1, 1, 3601, 1.0, "Step 1/3601, 1.0/s, noch 1:00:00, 1 Zeilen"},    // an hour exactly
+      {10, 200, 200, 40.0, "Step 200/200, 5.0/s, noch 0:00, 10 Zeilen"},  // the last person done
+      {1, 5, 10, 0.0, "Step 5/10, 1 Zeilen"},                             // a clock that stands still
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Progress_Line("Step", c.rows, c.done, c.total, c.seconds), c.line);
