@@ -117,12 +117,23 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
   // holds on no day.
   s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gbi = "20261209", .sdt = "20260101"}));
   s.Sql(seed::Assignment({.pnr = "P1", .agr = "G1", .gvo = "20261210", .sdt = "20260101", .sta = 4}));
+  // Nor does one to a deleted group.
+  s.Group("GX", 1);
+  s.Sql("UPDATE ABC_1.Qxs160Agr SET AgrSta = 4 WHERE AgrNum = 'GX'");
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "GX", .gvo = "20261210", .sdt = "20260101"}));
+  // A deleted plan row is none: the record keeps the assignment's Vra.
+  s.Days("K1", {"20261211"});
+  s.Sql(seed::Group("GD", 1));
+  s.Sql(seed::Plan("GD", 1, "A1", "PV"));
+  s.Sql("UPDATE ABC_1.Qxs161Wpl SET WplSta = 4 WHERE WplAgr = 'GD'");
+  s.Sql(seed::Assignment({.pnr = "P1", .agr = "GD", .gvo = "20261211", .sdt = "20260101"}));
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
                 "FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P1' ORDER BY ZtgVon"),
             (Rows{{"G1", "ABT", "KST", "KR", "KTR", "PV", "1", "AK", "AB", "AT", "Eins"},
-                  {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"}}));
+                  {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"},
+                  {"GD", "ABT", "KST", "KR", "KTR", "ZV", "1", "AK", "AB", "AT", "Eins"}}));
   const std::string log = s.co.Log();
   EXPECT_FALSE(Contains(log, "Tag: 20261209!")) << log;
   EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
