@@ -79,22 +79,6 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
     std::snprintf(line, sizeof line, "  Fehlerzeilen in PLANEX.LOG: %ld\n", error_lines);
     text += line;
   }
-  if (persons != nullptr && persons->batched + persons->daily > 0) {
-    std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->batched, persons->daily);
-    text += line;
-    // In the order of PnrFallback.
-    static constexpr const char* kReasons[kPnrFallbacks] = {
-        "ohne Zuordnung",       "mehrere Zuordnungen", "ohne Wochenplan", "mehrere Wochenpläne",
-        "Ztgsatz ab Status 4",  "mehrere Ztgsätze",    "Wert zu lang",    "Kalendertage doppelt",
-        "Lesen fehlgeschlagen", "Schreiben abgewiesen"};
-    std::string reasons;
-    for (std::size_t i = 0; i < kPnrFallbacks; ++i) {
-      if (persons->fallbacks[i] == 0) continue;
-      reasons +=
-          (reasons.empty() ? "" : ", ") + std::string(kReasons[i]) + ": " + std::to_string(persons->fallbacks[i]);
-    }
-    if (!reasons.empty()) text += "    Tag für Tag, weil: " + reasons + "\n";
-  }
   if (persons != nullptr && persons->persons_batched + persons->persons_daily > 0) {
     std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->persons_batched,
                   persons->persons_daily);
