@@ -62,7 +62,7 @@ std::string_view Str_Head(std::string_view text, std::size_t max_chars, std::siz
 }
 
 std::string_view Str_View(const char* value, std::size_t max) {
-  if (value == nullptr) return {};
+  if (value == nullptr) return "";
   std::string_view text(value, strnlen(value, max));
   if (text.size() < max) return text;
   // A UTF-8 lead byte near the end whose sequence the bound cuts.
@@ -79,7 +79,7 @@ std::string_view Str_View(const char* value, std::size_t max) {
 void Str_Copy(char* dst, std::size_t size, std::string_view value) {
   if (size == 0) return;
   const std::string_view head = Str_Head(value, value.size(), size - 1);
-  std::memcpy(dst, head.data(), head.size());
+  if (!head.empty()) std::memcpy(dst, head.data(), head.size());
   dst[head.size()] = '\0';
 }
 

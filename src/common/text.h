@@ -67,7 +67,7 @@ constexpr std::size_t Txt_Width(const char (&)[N]) {
 template <std::size_t N>
 void Txt_Copy(char (&field)[N], std::string_view value) {
   const std::string_view head = Str_Head(value, Txt_Width(field), N - 1);
-  std::memcpy(field, head.data(), head.size());
+  if (!head.empty()) std::memcpy(field, head.data(), head.size());
   field[head.size()] = '\0';
 }
 template <std::size_t N>
