@@ -11,9 +11,9 @@ namespace {
 // The two families share their column layouts and copies; only the statement texts differ.
 
 int NumFetch(DbCursor& cursor, KalSatz& kal) {
-  char num[4];
+  char num[Txt_Size(3)];
   int r = cursor.Fetch({Db_Text(num, sizeof num)});
-  if (r == DB_OK) Fld_Copy(kal.KalNum, num);
+  if (r == DB_OK) Txt_Copy(kal.KalNum, num);
   return r;
 }
 
@@ -29,15 +29,15 @@ int LastDayGet(RunContext& run, const std::string& statement, char* key, size_t 
 
 int DayFetch(DbCursor& cursor, KalSatz& kal) {
   char dtm[11];
-  char ttp[4];
+  char ttp[Txt_Size(3)];
   char bak_dtm[30];  // the ORDER BY column; read but not used
   int r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(bak_dtm, sizeof bak_dtm)});
   if (r == DB_OK) {
     dtm[8] = '\0';
     Fld_Copy(kal.KalDtm, dtm);
-    Fld_Copy(kal.KalTtp, ttp);
-    Fld_Copy(kal.KalPtp, ttp);
-    Fld_Copy(kal.KalBtp, ttp);
+    Txt_Copy(kal.KalTtp, ttp);
+    Txt_Copy(kal.KalPtp, ttp);
+    Txt_Copy(kal.KalBtp, ttp);
     kal.KalGwt = 100;
   }
   return r;

@@ -4,16 +4,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/text.h"
 #include "db/run_context.h"
 
 // One day of a working-time calendar, shared by both families.
 struct KalSatz {
-  char KalNum[4];  // calendar number
-  char KalDtm[9];  // date key
-  char KalTtp[4];  // day type of the week model for the date's weekday
-  char KalPtp[4];  // the same day type
-  int32_t KalGwt;  // always 100
-  char KalBtp[4];  // the same day type
+  char KalNum[Txt_Size(3)];  // calendar number
+  char KalDtm[9];            // date key
+  char KalTtp[Txt_Size(3)];  // day type of the week model for the date's weekday
+  char KalPtp[Txt_Size(3)];  // the same day type
+  int32_t KalGwt;            // always 100
+  char KalBtp[Txt_Size(3)];  // the same day type
 };
 
 // Gives every working-time calendar in use (system family, then client family) its day rows up to

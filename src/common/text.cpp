@@ -34,11 +34,53 @@ std::string& Str_TrimRight(std::string& text) {
   return text;
 }
 
+std::size_t Str_CharLen(const char* text, std::size_t n) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t len = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead <= 0xDF ? 2 : 1;
+  if (lead > 0xF4) len = 1;
+  if (len > n) return 1;
+  for (std::size_t i = 1; i < len; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 1;
+  }
+  return len;
+}
+
+std::size_t Str_Chars(std::string_view text) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size(); i += Str_CharLen(text.data() + i, text.size() - i)) ++chars;
+  return chars;
+}
+
+std::string_view Str_Head(std::string_view text, std::size_t max_chars, std::size_t max_bytes) {
+  std::size_t end = 0;
+  for (std::size_t chars = 0; end < text.size() && chars < max_chars; ++chars) {
+    const std::size_t len = Str_CharLen(text.data() + end, text.size() - end);
+    if (end + len > max_bytes) break;
+    end += len;
+  }
+  return text.substr(0, end);
+}
+
+std::string_view Str_View(const char* value, std::size_t max) {
+  if (value == nullptr) return "";
+  std::string_view text(value, strnlen(value, max));
+  if (text.size() < max) return text;
+  // A UTF-8 lead byte near the end whose sequence the bound cuts.
+  for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    const auto c = static_cast<unsigned char>(text[text.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;
+    const std::size_t need = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 1;
+    if (need > back) text.remove_suffix(back);
+    break;
+  }
+  return text;
+}
+
 void Str_Copy(char* dst, std::size_t size, std::string_view value) {
   if (size == 0) return;
-  const std::size_t n = value.size() < size - 1 ? value.size() : size - 1;
-  std::memcpy(dst, value.data(), n);
-  dst[n] = '\0';
+  const std::string_view head = Str_Head(value, value.size(), size - 1);
+  if (!head.empty()) std::memcpy(dst, head.data(), head.size());
+  dst[head.size()] = '\0';
 }
 
 bool Str_HasControl(std::string_view text) {

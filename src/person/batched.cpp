@@ -15,17 +15,17 @@ bool Fail(PnrFallback* why, PnrFallback reason) {
   return false;
 }
 
-// A value fits a field when the day-by-day routines would read it whole: their column buffers
-// have the size of the field, so a longer value arrives cut there, which is not decided here.
+// A value fits a field when the day-by-day routines would take it whole: no more characters
+// than the field's width. A longer value would arrive cut there, which is not decided here.
 template <std::size_t N>
-bool Fits(const char (&)[N], const std::string& value) {
-  return value.size() < N;
+bool Fits(const char (&field)[N], const std::string& value) {
+  return Txt_Fits(field, value);
 }
 
 template <std::size_t N>
 bool Put(char (&field)[N], const std::string& value) {
   if (!Fits(field, value)) return false;
-  Fld_Copy(field, value);
+  Txt_Copy(field, value);
   return true;
 }
 
@@ -98,7 +98,7 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
   for (const KalTag& day : days) {
     if (!(std::strcmp(threshold, day.key.c_str()) < 0)) continue;
     ZtgSatz ztg{};
-    Fld_Copy(ztg.ZtgPnr, bsv.BsvPnr);
+    Txt_Copy(ztg.ZtgPnr, bsv.BsvPnr);
     Fld_Copy(ztg.ZtgVon, day.key);
 
     // The existing record: a live one is rewritten on the values it has, field by field; a dead
@@ -118,10 +118,10 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
       ztg.ZtgTag = alt.tag;
     }
 
-    Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);
-    Fld_Copy(ztg.ZtgBsd, bsv.BsvAbr);
+    Txt_Copy(ztg.ZtgAkr, bsv.BsvAkr);
+    Txt_Copy(ztg.ZtgBsd, bsv.BsvAbr);
     if (!Put(ztg.ZtgTtp, day.ttp)) return Fail(why, PnrFallback::TooLong);
-    Fld_Copy(ztg.ZtgPnm, bsv.PnrNam);
+    Txt_Copy(ztg.ZtgPnm, bsv.PnrNam);
 
     // The day-by-day step logs a day without an assignment; several make the first row decide.
     auto [zuo_first, zuo_last] = assigned.equal_range(day.key);
@@ -141,8 +141,8 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
     std::string azt = plan_first->second->azt;
     std::string vra = plan_first->second->vra;
     if (!Fits(ztg.ZtgAzt, azt) || !Fits(ztg.ZtgVra, vra)) return Fail(why, PnrFallback::TooLong);
-    if (!Str_TrimRight(azt).empty()) Fld_Copy(ztg.ZtgAzt, azt);
-    if (!Str_TrimRight(vra).empty()) Fld_Copy(ztg.ZtgVra, vra);
+    if (!Str_TrimRight(azt).empty()) Txt_Copy(ztg.ZtgAzt, azt);
+    if (!Str_TrimRight(vra).empty()) Txt_Copy(ztg.ZtgVra, vra);
 
     (new_row ? inserts : updates).push_back(ztg);
   }

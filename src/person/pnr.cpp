@@ -23,7 +23,7 @@ bool Less(const char* a, const char* b) {
 // Reads the person's calendar days after the start date and writes what is missing.
 void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
                   const char* end_key) {
-  Fld_Copy(tag.TagPnr, bsv.BsvPnr);
+  Txt_Copy(tag.TagPnr, bsv.BsvPnr);
   DbCursor day_cursor(run.db);
   Pnr_Day_Open(run, day_cursor, bsv.BsvKal, start_key, end_key);
   int r = Pnr_Day_Fetch(day_cursor, tag);
@@ -62,18 +62,19 @@ int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const c
 }
 
 int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
-  char pnr[9], gvo[11], gbi[11], kal[4], akr[6], abr[6], gvo_time[30], nam[51];
+  char pnr[Txt_Size(8)], gvo[11], gbi[11], kal[Txt_Size(3)], akr[Txt_Size(5)], abr[Txt_Size(5)], gvo_time[30],
+      nam[Txt_Size(50)];
   int r = cursor.Fetch({Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
                         Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
                         Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
   if (r == DB_OK) {
-    Fld_Copy(bsv.BsvPnr, pnr);
+    Txt_Copy(bsv.BsvPnr, pnr);
     Fld_Copy(bsv.BsvGvo, gvo);
     Fld_Copy(bsv.BsvGbi, gbi);
-    Fld_Copy(bsv.BsvKal, kal);
-    Fld_Copy(bsv.BsvAkr, akr);
-    Fld_Copy(bsv.BsvAbr, abr);
-    Fld_Copy(bsv.PnrNam, nam);
+    Txt_Copy(bsv.BsvKal, kal);
+    Txt_Copy(bsv.BsvAkr, akr);
+    Txt_Copy(bsv.BsvAbr, abr);
+    Txt_Copy(bsv.PnrNam, nam);
   }
   return r;
 }
@@ -100,7 +101,7 @@ int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char*
 }
 
 int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
-  char dtm[11], ttp[4], dtm_time[30];
+  char dtm[11], ttp[Txt_Size(3)], dtm_time[30];
   int r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(dtm_time, sizeof dtm_time)});
   if (r == DB_OK) {
     Fld_Copy(tag.TagTag, dtm);
@@ -108,7 +109,7 @@ int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
     Fld_Copy(tag.TagBis, dtm);
     Fld_Copy(tag.TagUhr, "000000");
     Fld_Copy(tag.TagEnd, "000000");
-    Fld_Copy(tag.TagTtp, ttp);
+    Txt_Copy(tag.TagTtp, ttp);
   }
   return r;
 }
@@ -141,7 +142,7 @@ int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key) {
   static constexpr const char* kSql =
       "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    "
       "AND TagTag = convert(Datetime, '%s', 112)";
-  char tag_pnr[9], tag_tag[11];
+  char tag_pnr[Txt_Size(8)], tag_tag[11];
   return Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr, date_key),
                       {Db_Text(tag_pnr, sizeof tag_pnr), Db_Text(tag_tag, sizeof tag_tag)});
 }
@@ -163,7 +164,7 @@ int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
 
 int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
                           const char* pnr_bis) {
-  char prev_pnr[9] = "";
+  char prev_pnr[Txt_Size(8)] = "";
   TagSatz tag{};
   BsvSatz bsv{};
 
@@ -232,7 +233,7 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
       Urv_Year_Generate(run, bsv, end_key);
       Run_Person_Done(run);
     }
-    Fld_Copy(prev_pnr, bsv.BsvPnr);
+    Txt_Copy(prev_pnr, bsv.BsvPnr);
     r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
   }
   if (r != DB_NODATA) run.log.Printf("Error: Nächste Person ermitteln. RC:%d\n", r);

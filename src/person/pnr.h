@@ -1,32 +1,34 @@
 #pragma once
 // The person run: day records, schedule-assignment records and leave-carry-over years for every
 // person from pnr_von to pnr_bis.
+#include "common/text.h"
 #include "db/run_context.h"
 
 int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
                           const char* pnr_bis);
 
 // The person's current assignment row: the live row with the latest valid-from date among those
-// that have not ended. Kept for the whole pass of one person.
+// that have not ended. Kept for the whole pass of one person. Text fields hold their column's
+// characters as the client receives them (Txt_Size).
 struct BsvSatz {
-  char BsvPnr[9];   // person number
-  char BsvGvo[9];   // valid-from date key
-  char BsvGbi[9];   // valid-to date key, empty when open
-  char BsvKal[4];   // working-time calendar number
-  char BsvAkr[6];   // becomes ZtgAkr
-  char BsvAbr[6];   // becomes ZtgBsd
-  char PnrNam[51];  // person name, becomes ZtgPnm
+  char BsvPnr[Txt_Size(8)];   // person number
+  char BsvGvo[9];             // valid-from date key
+  char BsvGbi[9];             // valid-to date key, empty when open
+  char BsvKal[Txt_Size(3)];   // working-time calendar number
+  char BsvAkr[Txt_Size(5)];   // becomes ZtgAkr
+  char BsvAbr[Txt_Size(5)];   // becomes ZtgBsd
+  char PnrNam[Txt_Size(50)];  // person name, becomes ZtgPnm
 };
 
 // The day record of one person and date.
 struct TagSatz {
-  char TagPnr[9];
+  char TagPnr[Txt_Size(8)];
   char TagTag[9];
   char TagVon[9];
   char TagUhr[7];
   char TagBis[9];
   char TagEnd[7];
-  char TagTtp[4];  // the calendar's day type, becomes ZtgTtp
+  char TagTtp[Txt_Size(3)];  // the calendar's day type, becomes ZtgTtp
 };
 
 // Person cursor: the live assignment rows of live persons in the range, not yet ended, by person

@@ -12,7 +12,8 @@ int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
       "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4";
-  char akr[6], abt[16], kst[31], ktr[7], krt[5], agr[6], bsd[6], vra[6], azt[6], ttp[4];
+  char akr[Txt_Size(5)], abt[Txt_Size(15)], kst[Txt_Size(30)], ktr[Txt_Size(6)], krt[Txt_Size(4)], agr[Txt_Size(5)],
+      bsd[Txt_Size(5)], vra[Txt_Size(5)], azt[Txt_Size(5)], ttp[Txt_Size(3)];
   int32_t tag = 0;
   int r = Db_Query_One(
       run.db, Db_Format(kSql, run.schema, ztg.ZtgPnr, ztg.ZtgVon),
@@ -20,17 +21,17 @@ int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
        Db_Text(krt, sizeof krt), Db_Text(agr, sizeof agr), Db_Long(&tag), Db_Text(bsd, sizeof bsd),
        Db_Text(vra, sizeof vra), Db_Text(azt, sizeof azt), Db_Text(ttp, sizeof ttp)});
   if (r == DB_OK) {
-    Fld_Copy(ztg.ZtgAkr, akr);
-    Fld_Copy(ztg.ZtgAbt, abt);
-    Fld_Copy(ztg.ZtgKst, kst);
-    Fld_Copy(ztg.ZtgKtr, ktr);
-    Fld_Copy(ztg.ZtgKrt, krt);
-    Fld_Copy(ztg.ZtgAgr, agr);
+    Txt_Copy(ztg.ZtgAkr, akr);
+    Txt_Copy(ztg.ZtgAbt, abt);
+    Txt_Copy(ztg.ZtgKst, kst);
+    Txt_Copy(ztg.ZtgKtr, ktr);
+    Txt_Copy(ztg.ZtgKrt, krt);
+    Txt_Copy(ztg.ZtgAgr, agr);
     ztg.ZtgTag = tag;
-    Fld_Copy(ztg.ZtgBsd, bsd);
-    Fld_Copy(ztg.ZtgVra, vra);
-    Fld_Copy(ztg.ZtgAzt, azt);
-    Fld_Copy(ztg.ZtgTtp, ttp);
+    Txt_Copy(ztg.ZtgBsd, bsd);
+    Txt_Copy(ztg.ZtgVra, vra);
+    Txt_Copy(ztg.ZtgAzt, azt);
+    Txt_Copy(ztg.ZtgTtp, ttp);
   }
   return r;
 }
@@ -46,7 +47,7 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
       "OR ZuoGbi IS NULL)    AND ZuoSta < 4    AND TagTag = CONVERT(Datetime, '%s', 112)    "
       "AND AgrNum = ZuoAgr   AND AgrSta < 4 ";
   int32_t tag = 0;
-  char agr[6], abt[16], kst[31], krt[5], ktr[7], vra[6];
+  char agr[Txt_Size(5)], abt[Txt_Size(15)], kst[Txt_Size(30)], krt[Txt_Size(4)], ktr[Txt_Size(6)], vra[Txt_Size(5)];
   run.db.ClearDiag();
   int r = Db_Query_One(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgVon, ztg.ZtgVon),
@@ -57,20 +58,20 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
   const bool executed = r != DB_FAIL || run.db.Diag().state[0] == '\0';
   if (r == DB_OK) {
     ztg.ZtgTag = tag;
-    Fld_Copy(ztg.ZtgAgr, agr);
-    Fld_Copy(ztg.ZtgAbt, abt);
-    Fld_Copy(ztg.ZtgKst, kst);
-    Fld_Copy(ztg.ZtgKrt, krt);
-    Fld_Copy(ztg.ZtgKtr, ktr);
-    Fld_Copy(ztg.ZtgVra, vra);
+    Txt_Copy(ztg.ZtgAgr, agr);
+    Txt_Copy(ztg.ZtgAbt, abt);
+    Txt_Copy(ztg.ZtgKst, kst);
+    Txt_Copy(ztg.ZtgKrt, krt);
+    Txt_Copy(ztg.ZtgKtr, ktr);
+    Txt_Copy(ztg.ZtgVra, vra);
   } else if (executed) {
     ztg.ZtgTag = 0;
-    Fld_Copy(ztg.ZtgAgr, "");
-    Fld_Copy(ztg.ZtgAbt, "");
-    Fld_Copy(ztg.ZtgKst, "");
-    Fld_Copy(ztg.ZtgKrt, "");
-    Fld_Copy(ztg.ZtgKtr, "");
-    Fld_Copy(ztg.ZtgVra, "");
+    Txt_Copy(ztg.ZtgAgr, "");
+    Txt_Copy(ztg.ZtgAbt, "");
+    Txt_Copy(ztg.ZtgKst, "");
+    Txt_Copy(ztg.ZtgKrt, "");
+    Txt_Copy(ztg.ZtgKtr, "");
+    Txt_Copy(ztg.ZtgVra, "");
   }
   return r;
 }
@@ -78,13 +79,13 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
 int Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4";
-  char azt[6], vra[6];
+  char azt[Txt_Size(5)], vra[Txt_Size(5)];
   int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgAgr, static_cast<long>(ztg.ZtgTag)),
                        {Db_Text(azt, sizeof azt), Db_Text(vra, sizeof vra)});
   if (r == DB_OK) {
     // A blank plan value means the plan does not decide it: the record keeps what it has.
-    if (Str_TrimRight(azt)[0] != '\0') Fld_Copy(ztg.ZtgAzt, azt);
-    if (Str_TrimRight(vra)[0] != '\0') Fld_Copy(ztg.ZtgVra, vra);
+    if (Str_TrimRight(azt)[0] != '\0') Txt_Copy(ztg.ZtgAzt, azt);
+    if (Str_TrimRight(vra)[0] != '\0') Txt_Copy(ztg.ZtgVra, vra);
   }
   return r;
 }
@@ -152,7 +153,7 @@ int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
 
 void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   ZtgSatz ztg{};
-  Fld_Copy(ztg.ZtgPnr, tag.TagPnr);
+  Txt_Copy(ztg.ZtgPnr, tag.TagPnr);
   Fld_Copy(ztg.ZtgVon, tag.TagTag);
 
   int r = Ztg_Day_Get(run, ztg);
@@ -165,10 +166,10 @@ void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   }
   const bool new_row = r == DB_NODATA;
 
-  Fld_Copy(ztg.ZtgAkr, bsv.BsvAkr);
-  Fld_Copy(ztg.ZtgBsd, bsv.BsvAbr);
-  Fld_Copy(ztg.ZtgTtp, tag.TagTtp);
-  Fld_Copy(ztg.ZtgPnm, bsv.PnrNam);
+  Txt_Copy(ztg.ZtgAkr, bsv.BsvAkr);
+  Txt_Copy(ztg.ZtgBsd, bsv.BsvAbr);
+  Txt_Copy(ztg.ZtgTtp, tag.TagTtp);
+  Txt_Copy(ztg.ZtgPnm, bsv.PnrNam);
 
   r = Zuo_Assign_Get(run, ztg);
   if (r != DB_OK) {

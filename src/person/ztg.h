@@ -6,20 +6,20 @@
 #include "person/pnr.h"
 
 struct ZtgSatz {
-  char ZtgPnr[9];
+  char ZtgPnr[Txt_Size(8)];
   char ZtgVon[9];
-  char ZtgAbt[16];
-  char ZtgKst[31];
-  char ZtgKtr[7];
-  char ZtgKrt[5];
-  char ZtgAkr[6];
-  char ZtgAgr[6];
-  char ZtgVra[6];
-  char ZtgAzt[6];
+  char ZtgAbt[Txt_Size(15)];
+  char ZtgKst[Txt_Size(30)];
+  char ZtgKtr[Txt_Size(6)];
+  char ZtgKrt[Txt_Size(4)];
+  char ZtgAkr[Txt_Size(5)];
+  char ZtgAgr[Txt_Size(5)];
+  char ZtgVra[Txt_Size(5)];
+  char ZtgAzt[Txt_Size(5)];
   int32_t ZtgTag;  // cycle day in the group's rotation
-  char ZtgBsd[6];
-  char ZtgTtp[4];
-  char ZtgPnm[51];
+  char ZtgBsd[Txt_Size(5)];
+  char ZtgTtp[Txt_Size(3)];
+  char ZtgPnm[Txt_Size(50)];
 };
 
 // Builds the record of the person and day and inserts it, or rewrites the existing live one.

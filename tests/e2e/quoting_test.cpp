@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "fixtures/helpers.h"
 
 namespace {
@@ -66,6 +68,11 @@ class Quoting : public fixture::DatabaseTest {
   void SetUp() override {
     fixture::DatabaseTest::SetUp();
     if (IsSkipped()) return;
+    MakeCompany();
+  }
+
+  // A new company of the calendars and persons above, on a file of collation_.
+  void MakeCompany() {
     co_ = std::make_unique<fixture::Company>(fixture::Options{.first_day = "20261201", .collation = collation_});
     co_->WriteSettings();
     namespace seed = fixture::seed;
@@ -205,6 +212,49 @@ TEST_F(QuotingUtf8, NameOfUmlautsFillsItsFiftyBytesAndNoMore) {
   Sql("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name) + where);
   RunPlanex(kPersons[0].pnr, kPersons[0].pnr);
   EXPECT_EQ(co_->Query("SELECT DISTINCT ZtgPnm FROM ABC_1.Qxs329Ztg"), (Rows{{name}}));
+}
+
+// A file of the code page 1252 collation that SQL Server installs by default: varchar(n) holds n
+// characters, each of which reaches planex as up to 3 bytes of UTF-8.
+class QuotingCp1252 : public Quoting {
+ protected:
+  QuotingCp1252() { collation_ = "Latin1_General_CI_AS"; }
+};
+
+TEST_F(QuotingCp1252, NameOfFiftyUmlautsAndFullPlanValueArriveWholeInBothSteps) {
+  std::string name, vra;
+  for (int i = 0; i < 50; ++i) name += "\xC3\x84";   // Ä
+  vra = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6";  // ÄÖÜäö: 5 characters, 10 bytes
+  const Person& p = kPersons[0];
+  struct Case {
+    const char* step;  // PLANEX_PERSON_STEP; nullptr = the default, batched
+    const char* persons_key;
+  } cases[] = {{"daily", "daily"}, {nullptr, "batched"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.persons_key);
+    if (c.step != nullptr) MakeCompany();  // the first row runs on the company SetUp made
+    if (co_ == nullptr || !co_->SetupError().empty()) return;
+    std::string message;
+    // One character more than the column holds is refused, not cut.
+    EXPECT_EQ(
+        co_->Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name + "x") + " WHERE PnrNum = " + Lit(p.pnr), &message),
+        8152)
+        << message;
+    Sql("UPDATE ABC_1.Qxs300Pnr SET PnrNam = " + Lit(name) + " WHERE PnrNum = " + Lit(p.pnr));
+    Sql("UPDATE ABC_1.Qxs161Wpl SET WplVra = " + Lit(vra) + " WHERE WplAgr = " + Lit(p.agr));
+    ASSERT_EQ(co_->Query("SELECT PnrNam FROM ABC_1.Qxs300Pnr WHERE PnrNum = " + Lit(p.pnr)), (Rows{{name}}));
+    std::vector<std::string> env = {"PLANEX_REPORT=report.json"};
+    if (c.step != nullptr) env.push_back(std::string("PLANEX_PERSON_STEP=") + c.step);
+    for (int run = 1; run <= 2; ++run) {  // insert, then rewrite
+      const fixture::ProcResult r = co_->RunPlanex({"0", "2026", "planex.ini", p.pnr, p.pnr}, fixture::kNow, env);
+      ASSERT_EQ(r.exit_code, 0) << r.err;
+      EXPECT_EQ(co_->Log().find("Error"), std::string::npos) << co_->Log();
+      EXPECT_EQ(co_->Query("SELECT DISTINCT ZtgPnm, ZtgVra FROM ABC_1.Qxs329Ztg"), (Rows{{name, vra}}));
+      EXPECT_EQ(co_->Scalar("SELECT COUNT(*) FROM ABC_1.Qxs329Ztg"), std::to_string(kDays.size()));
+      const auto report = nlohmann::json::parse(fixture::ReadText(co_->Dir() + "/report.json"), nullptr, false);
+      EXPECT_EQ(report["persons"][c.persons_key], 1) << report.dump();
+    }
+  }
 }
 
 }  // namespace

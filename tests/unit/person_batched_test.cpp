@@ -168,6 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
                      }},
         FallBackCase{"TwoRecords", PnrFallback::SeveralRecords, [](Person& p) { p.existing.push_back(p.existing[0]); }},
         FallBackCase{"PlanValueCut", PnrFallback::TooLong, [](Person& p) { p.plans[0].azt = "ABCDEF"; }},
+        // Widths count characters: five umlauts fill a plan value (the end-to-end quoting test
+        // shows them taken), a sixth is one too many.
+        FallBackCase{"PlanValueOfSixUmlauts", PnrFallback::TooLong,
+                     [](Person& p) { p.plans[0].vra = "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84"; }},
         FallBackCase{"AssignmentValueCut", PnrFallback::TooLong,
                      [](Person& p) { p.assignments[0].kst = std::string(31, 'k'); }},
         FallBackCase{"RecordValueCut", PnrFallback::TooLong, [](Person& p) { p.existing[0].azt = "ABCDEF"; }},

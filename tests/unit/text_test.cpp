@@ -58,6 +58,43 @@ TEST(Text, CopyCutsToTheBufferAndTerminates) {
   EXPECT_STREQ(small, "ab");
 }
 
+// Text fields hold their width in characters, whatever bytes those take; a value is cut at a
+// character boundary, counting each character once, and a byte that starts no UTF-8 sequence is
+// one character of its own (text in a single-byte encoding).
+TEST(Text, TextFieldsCutAtTheirWidthInWholeCharacters) {
+  struct Case {
+    std::string value, out;
+    std::size_t chars;
+  } cases[] = {
+      {"abc", "abc", 3},
+      {"abcd", "abc", 4},
+      {"\xC3\x84\xC3\x96\xC3\x9C", "\xC3\x84\xC3\x96\xC3\x9C", 3},                          // ÄÖÜ: 6 bytes, whole
+      {"\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4", "\xC3\x84\xC3\x96\xC3\x9C", 4},                  // cut after the third
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 3},  // three euros: 9 bytes
+      {"a\xF0\x9F\x98\x80"
+       "bc",
+       "a\xF0\x9F\x98\x80"
+       "b",
+       4},                                   // a 4-byte character counts once
+      {"\xC4\xD6\xDCx", "\xC4\xD6\xDC", 4},  // single-byte umlauts
+      {"\xC3(ab", "\xC3(a", 4},              // a lead byte without its tail
+  };
+  for (const auto& c : cases) {
+    char field[Txt_Size(3)];
+    Txt_Copy(field, c.value);
+    EXPECT_EQ(std::string(field), c.out) << c.value;
+    EXPECT_EQ(Str_Chars(c.value), c.chars) << c.value;
+    EXPECT_EQ(Txt_Fits(field, c.value), c.chars <= 3) << c.value;
+  }
+  // A byte bound never splits a character: the umlaut that does not fit is left out whole.
+  char small[4];
+  Str_Copy(small, sizeof small, std::string_view("a\xC3\x84\xC3\x96"));
+  EXPECT_STREQ(small, "a\xC3\x84");
+  const char unterminated[3] = {'a', '\xC3', '\x84'};
+  Str_Copy(small, 3, unterminated);
+  EXPECT_STREQ(small, "a");
+}
+
 TEST(Text, EscapeWritesControlCharactersVisibly) {
   struct Case {
     std::string in, out;

@@ -30,10 +30,11 @@ std::string StripPrefixes(std::string message) {
 }
 
 // Column buffers are sized from the driver's column size, within bounds: a driver that reports 0
-// or a huge size (text columns without a declared width) still gets a usable buffer.
+// or a huge size (text columns without a declared width) still gets a usable buffer. The size
+// counts characters, and a code page 1252 column sends each as up to 3 bytes of UTF-8.
 SQLULEN BufferSize(SQLULEN column_size) {
-  if (column_size == 0 || column_size > 8000) return 8001;
-  return std::max<SQLULEN>(column_size, 40) + 1;
+  if (column_size == 0 || column_size > 8000) column_size = 8000;
+  return 3 * std::max<SQLULEN>(column_size, 40) + 1;
 }
 
 bool ReadResultSet(SQLHSTMT stmt, SQLSMALLINT ncols, ResultSet* set, DbError* error) {
