@@ -227,8 +227,43 @@ void Ztg_Row_Params(const ZtgSatz* z, std::vector<DbParam>& params) {
   }
 }
 
-// New records, in date order, a statement of a few fixed sizes at a time. Person number, the
-// person row's two values and the name are the same on every day of a person.
+// The two texts of a write of records (with and without the name column, schema filled in), what
+// follows their table of days, and where the person number goes.
+struct ZtgWrite {
+  std::string head_name;
+  std::string head_no_name;
+  const char* tail;
+  bool pnr_first;  // the person number leads the parameters (insert) or ends them (the update's WHERE)
+  RunWrite kind;
+};
+
+// Writes the records a statement of a few fixed sizes at a time. Person number, the person row's
+// two values and the name are the same on every day of a person.
+int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const ZtgWrite& w) {
+  const ZtgSatz& z = records.front();
+  for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
+    rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
+    long written = -1;
+    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+      const bool name = variant == DbVariant::First;
+      std::vector<DbParam> params;
+      if (w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
+      params.push_back(Db_Param(z.ZtgAkr));
+      params.push_back(Db_Param(z.ZtgBsd));
+      if (name) params.push_back(Db_Param(z.ZtgPnm));
+      for (std::size_t i = first; i < first + rows; ++i)
+        Ztg_Row_Params(i < records.size() ? &records[i] : nullptr, params);
+      if (!w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
+      const std::string sql = (name ? w.head_name : w.head_no_name) + Markers(rows, kZtgPerRow) + kZtgNames + w.tail;
+      return Db_Prepared_Write(run.db, sql, params, 0, &written);
+    });
+    Run_Wrote(run, run.schema, "Qxs329Ztg", w.kind, written);
+    if (!Written(r)) return r;
+  }
+  return DB_OK;
+}
+
+// New records, in date order.
 int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
   static constexpr char kHead[] =
       "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
@@ -236,24 +271,9 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
       "v.Ktr, v.Krt, v.Agr, v.Tag, ?, v.Vra, v.Azt, v.Ttp, CURRENT_TIMESTAMP, 1{, ?} FROM (VALUES ";
   static constexpr auto kHeadName = Db_Variant_Text(kHead, DbVariant::First);
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
-  const ZtgSatz& z = records.front();
-  for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
-    rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
-    long written = -1;
-    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
-      const bool name = variant == DbVariant::First;
-      std::vector<DbParam> params = {Db_Param(z.ZtgPnr), Db_Param(z.ZtgAkr), Db_Param(z.ZtgBsd)};
-      if (name) params.push_back(Db_Param(z.ZtgPnm));
-      for (std::size_t i = first; i < first + rows; ++i)
-        Ztg_Row_Params(i < records.size() ? &records[i] : nullptr, params);
-      const std::string sql = (name ? Db_Format(kHeadName.text, run.schema) : Db_Format(kHeadNoName.text, run.schema)) +
-                              Markers(rows, kZtgPerRow) + kZtgNames + " WHERE v.Von IS NOT NULL";
-      return Db_Prepared_Write(run.db, sql, params, 0, &written);
-    });
-    Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Added, written);
-    if (!Written(r)) return r;
-  }
-  return DB_OK;
+  return Ztg_Days_Write(run, records,
+                        {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
+                         " WHERE v.Von IS NOT NULL", true, RunWrite::Added});
 }
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
@@ -266,26 +286,9 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
       "ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} FROM (VALUES ";
   static constexpr auto kHeadName = Db_Variant_Text(kHead, DbVariant::First);
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
-  const ZtgSatz& z = records.front();
-  for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
-    rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
-    long written = -1;
-    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
-      const bool name = variant == DbVariant::First;
-      std::vector<DbParam> params = {Db_Param(z.ZtgAkr), Db_Param(z.ZtgBsd)};
-      if (name) params.push_back(Db_Param(z.ZtgPnm));
-      for (std::size_t i = first; i < first + rows; ++i)
-        Ztg_Row_Params(i < records.size() ? &records[i] : nullptr, params);
-      params.push_back(Db_Param(z.ZtgPnr));
-      const std::string sql = (name ? Db_Format(kHeadName.text, run.schema) : Db_Format(kHeadNoName.text, run.schema)) +
-                              Markers(rows, kZtgPerRow) + kZtgNames +
-                              " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)";
-      return Db_Prepared_Write(run.db, sql, params, 0, &written);
-    });
-    Run_Wrote(run, run.schema, "Qxs329Ztg", RunWrite::Rewritten, written);
-    if (!Written(r)) return r;
-  }
-  return DB_OK;
+  return Ztg_Days_Write(run, records,
+                        {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
+                         " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)", false, RunWrite::Rewritten});
 }
 
 bool Less(const char* a, const char* b) {
