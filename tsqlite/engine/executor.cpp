@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -662,6 +663,8 @@ bool Database::Open(const Settings& settings, Error& error) {
 
 void Database::Close() {
   cache_.clear();
+  sqlite3_finalize(table_info_);
+  table_info_ = nullptr;
   failed_.reset();
   spills_.clear();  // the spill database goes with the connection
   sqlite3_close_v2(spill_db_);
@@ -690,11 +693,54 @@ bool Database::EndTransaction(bool commit, Error& error) {
   return false;
 }
 
+namespace {
+
+// The declared types of the connection's tables, as the translator reads them.
+class SqliteCatalog : public Catalog {
+ public:
+  // query: the connection's prepared query, made at the first use and finalized with the connection.
+  SqliteCatalog(sqlite3* db, sqlite3_stmt*& query) : db_(db), query_(query) {}
+  std::vector<CatalogColumn> Columns(const std::string& table) const override {
+    std::vector<CatalogColumn> columns;
+    if (query_ == nullptr &&
+        sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?1)", -1, &query_, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(query_);
+      query_ = nullptr;
+      return columns;
+    }
+    sqlite3_bind_text(query_, 1, table.data(), static_cast<int>(table.size()), SQLITE_STATIC);
+    while (sqlite3_step(query_) == SQLITE_ROW) {
+      CatalogColumn& c = columns.emplace_back();
+      if (const unsigned char* name = sqlite3_column_text(query_, 0)) c.name = reinterpret_cast<const char*>(name);
+      if (const unsigned char* type = sqlite3_column_text(query_, 1)) c.type = reinterpret_cast<const char*>(type);
+      for (char& ch : c.type) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    }
+    sqlite3_reset(query_);
+    sqlite3_clear_bindings(query_);
+    return columns;
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt*& query_;
+};
+
+}  // namespace
+
 Database::Entry* Database::Lookup(const Shape& shape) {
+  const SqliteCatalog catalog(db_, table_info_);
   auto found = cache_.find(shape.key);
-  if (found != cache_.end()) return found->second.get();
+  if (found != cache_.end()) {
+    // A translation that read column types holds while the tables still read so.
+    bool holds = true;
+    for (const Translation::TableRead& read : found->second->translation.tables_read) {
+      holds = holds && catalog.Columns(read.table) == read.columns;
+    }
+    if (holds) return found->second.get();
+    cache_.erase(found);
+  }
   auto entry = std::make_unique<Entry>();
-  entry->ok = Translate(shape, entry->translation, collation_);
+  entry->ok = Translate(shape, entry->translation, collation_, &catalog);
   entry->prepared.resize(entry->translation.statements.size());
   Entry* raw = entry.get();
   if (!entry->ok) {

@@ -229,6 +229,9 @@ class Database {
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder
   std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
+  // The catalog's query of a table's columns, kept prepared: translations that read column types
+  // are checked against it at every execution.
+  sqlite3_stmt* table_info_ = nullptr;
   // A shape that failed to translate is not cached: its error names the values of the statement
   // at hand, so it is translated again for every statement of that shape.
   std::unique_ptr<Entry> failed_;

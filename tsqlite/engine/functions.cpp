@@ -1580,6 +1580,43 @@ void FnLikeCi(sqlite3_context* ctx, int, sqlite3_value** argv) {
   LikeOf(ctx, argv, true);
 }
 
+// ts_to_1252(x): a text as a char/varchar column of code page 1252 holds it (a character outside
+// the code page as its best-fit letter or '?'); any other value as it is.
+void FnTo1252(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+  const std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                              static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+  if (PlainLatin1(text)) return sqlite3_result_value(ctx, argv[0]);
+  const std::string converted = To1252(text);
+  sqlite3_result_text(ctx, converted.data(), static_cast<int>(converted.size()), SQLITE_TRANSIENT);
+}
+
+// ts_datalength(x, unit): DATALENGTH of a text by the bytes its type stores: unit 0 one per
+// character (code page 1252), 1 UTF-8's bytes, 2 two per UTF-16 unit (nvarchar; a character past
+// U+FFFF takes two units). A binary value counts its bytes, a number the characters of its text.
+void FnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+      return sqlite3_result_null(ctx);
+    case SQLITE_BLOB:
+      return sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
+    default:
+      break;
+  }
+  const bool text = sqlite3_value_type(argv[0]) == SQLITE_TEXT;
+  const unsigned char* p = sqlite3_value_text(argv[0]);
+  const int bytes = sqlite3_value_bytes(argv[0]);
+  if (p == nullptr) return sqlite3_result_null(ctx);
+  const int unit = text ? sqlite3_value_int(argv[1]) : 0;
+  if (unit == 1) return sqlite3_result_int64(ctx, bytes);
+  int64_t characters = 0, astral = 0;
+  for (int i = 0; i < bytes; ++i) {
+    if ((p[i] & 0xC0) != 0x80) ++characters;
+    if (p[i] >= 0xF0) ++astral;
+  }
+  sqlite3_result_int64(ctx, unit == 2 ? 2 * (characters + astral) : characters);
+}
+
 // ts_substring(s, start, length): the characters at positions start .. start + length - 1 that
 // lie inside s; a start below 1 shortens what is left.
 void FnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -1869,6 +1906,8 @@ int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statem
       {"ts_like", 3, FnLike, true},
       {"ts_like_ci", 3, FnLikeCi, true},
       {"ts_substring", 3, FnSubstring, true},
+      {"ts_to_1252", 1, FnTo1252, true},
+      {"ts_datalength", 2, FnDataLength, true},
       {"ts_error", 2, FnError, false},
       {"ts_top", 1, FnTop, true},
       {"ts_round", 2, FnRound, true},

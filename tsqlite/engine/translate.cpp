@@ -417,9 +417,9 @@ bool Translator::ParseObjectName(ObjectName& obj) {
   return true;
 }
 
-bool Translate(const Shape& shape, Translation& out, Collation collation) {
+bool Translate(const Shape& shape, Translation& out, Collation collation, const Catalog* catalog) {
   out = Translation{};
-  Translator t(shape, out, collation);
+  Translator t(shape, out, collation, catalog);
   if (!t.Run()) {
     out.statements.clear();
     return false;

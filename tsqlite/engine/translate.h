@@ -1,5 +1,6 @@
 #pragma once
-// T-SQL to SQLite translation: a pure function from statement text to SQLite text and parameters.
+// T-SQL to SQLite translation: a function from statement text (and the declared types of the
+// columns some functions read) to SQLite text and parameters.
 //
 // Statements arrive as complete texts with their values pasted in. Parameterize() takes the
 // literals out (as SQL Server's simple parameterization does), so that statements that differ only
@@ -93,6 +94,25 @@ struct Statement {
   std::vector<std::string> column_types;
 };
 
+// A column of a table as the database declares it: its name and its T-SQL type, upper case
+// ("NVARCHAR(10)", "DATETIME2(3)").
+struct CatalogColumn {
+  std::string name;
+  std::string type;
+  bool operator==(const CatalogColumn&) const = default;
+};
+
+// The tables a translation may read the declared types of: a function's answer depends on its
+// argument's type where the value alone does not tell (DATALENGTH of an nvarchar column, a
+// datetime2(3) column cast to text, DATEADD of a varchar column, a varchar column written from an
+// nvarchar one). The executor gives the connection's database.
+class Catalog {
+ public:
+  virtual ~Catalog() = default;
+  // The columns of table S.T (as stored) in order; empty when there is no such table.
+  virtual std::vector<CatalogColumn> Columns(const std::string& table) const = 0;
+};
+
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
 // Server's terms (102 Incorrect syntax near '...', 42000).
 struct Translation {
@@ -105,6 +125,14 @@ struct Translation {
   int native_error = 0;
   std::string sqlstate;
   std::string message;
+  // The tables whose columns the translation read from the catalog, as read: a translation kept
+  // for later executions holds only while each still reads so (a table made or changed later, by
+  // this batch or another connection, asks for a new one).
+  struct TableRead {
+    std::string table;
+    std::vector<CatalogColumn> columns;
+  };
+  std::vector<TableRead> tables_read;
 };
 
 // SQL Server's error 191, for nesting beyond what the translator or SQLite take.
@@ -112,8 +140,10 @@ inline constexpr const char* kNestedTooDeeply =
     "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.";
 
 // Returns false (with the error filled in) when the batch cannot be translated. Text compares by
-// the database's collation.
-bool Translate(const Shape& shape, Translation& out, Collation collation = Collation::Bin2Utf8);
+// the database's collation; column types are read from catalog where one is given (none: every
+// column's type is unknown, and the functions go by the value).
+bool Translate(const Shape& shape, Translation& out, Collation collation = Collation::Bin2Utf8,
+               const Catalog* catalog = nullptr);
 
 // True when SQLite reads sql as at most one statement with no comment in it: every quote is
 // closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it

@@ -179,15 +179,29 @@ void Translator::Insert() {
     }
   } else if (IsWord("SELECT") || IsOp("(")) {
     std::string query = QueryExpression();
-    if (!names.empty()) {
+    // Without a column list the rows go in as they are, but a char/varchar column of code page
+    // 1252 takes them converted.
+    size_t unlisted = 0;
+    if (names.empty() && CodePage1252(collation_)) {
+      const size_t count = catalog_ == nullptr ? 0 : TableColumns(target_).size();
+      for (size_t k = 0; k < count; ++k) {
+        if (CodePageText(TargetColumnType("", static_cast<int>(k)))) unlisted = count;
+      }
+    }
+    if (!names.empty() || unlisted > 0) {
       // The rows go through ts_fit by way of a common table expression: a decimal column takes
       // them in its type, any other column as they are.
       std::string columns_of_rows, fitted;
-      for (size_t k = 0; k < names.size(); ++k) {
+      for (size_t k = 0; k < std::max(names.size(), unlisted); ++k) {
         const std::string c = "c" + std::to_string(k + 1);
         columns_of_rows += (k > 0 ? ", " : "") + c;
-        fitted += (k > 0 ? ", " : "") + std::string("ts_fit(") + c + ", " + SqlString(target_) + ", " +
-                  SqlString(names[k]) + ")";
+        std::string value =
+            names.empty() ? c
+                          : std::string("ts_fit(") + c + ", " + SqlString(target_) + ", " + SqlString(names[k]) + ")";
+        if (CodePageText(names.empty() ? TargetColumnType("", static_cast<int>(k)) : TargetColumnType(names[k], 0))) {
+          value = "ts_to_1252(" + value + ")";
+        }
+        fitted += (k > 0 ? ", " : "") + value;
       }
       query = "WITH tsqlite_rows(" + columns_of_rows + ") AS (" + query + ") SELECT " + fitted + " FROM tsqlite_rows";
     }
@@ -207,6 +221,7 @@ void Translator::Update() {
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
+  const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   if (!ExpectWord("SET")) return;
@@ -251,6 +266,7 @@ void Translator::Delete() {
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
+  const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
@@ -332,6 +348,7 @@ std::string Translator::SelectCore(std::string* limit) {
     *limit = "ts_top(" + *limit + ")";
     if (IsWord("PERCENT")) return Fail(), "";
   }
+  const Scope scope(*this, ScanSources());
   const bool record = record_items_;
   record_items_ = false;  // subqueries and later members of a UNION do not name the columns
   for (bool first = true;; first = false) {
@@ -438,6 +455,165 @@ bool Translator::NationalItem(size_t start, size_t end) const {
     operand = false;
   }
   return national && !operand;
+}
+
+namespace {
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Words that may stand in a select list or a join condition outside parentheses; any other
+// reserved word ends the FROM clause or the statement.
+bool InsideQuery(std::string_view w) {
+  for (const char* k : {"AS",   "AND",  "OR",   "NOT",  "NULL", "IS",      "IN",     "LIKE", "BETWEEN", "EXISTS",
+                        "CASE", "WHEN", "THEN", "ELSE", "END",  "COLLATE", "ESCAPE", "INTO", "ALL",     "DISTINCT"}) {
+    if (WordIs(w, k)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<Translator::Source> Translator::ScanSources() const {
+  std::vector<Source> sources;
+  const size_t n = tokens_.size();
+  auto op = [&](size_t k, std::string_view o) { return k < n && tokens_[k].type == Tok::Op && tokens_[k].text == o; };
+  auto word = [&](size_t k, std::string_view upper) {
+    return k < n && tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, upper);
+  };
+  auto name = [&](size_t k) {
+    return k < n && (tokens_[k].type == Tok::Quoted || (tokens_[k].type == Tok::Word && !IsReserved(tokens_[k].text)));
+  };
+  auto skip_group = [&](size_t& k) {  // k at '(': past its ')'
+    for (int depth = 0; k < n; ++k) {
+      if (op(k, "(")) ++depth;
+      if (op(k, ")") && --depth == 0) break;
+    }
+    ++k;
+  };
+  // The FROM of this query: outside parentheses and CASE ... END, before a word that ends it.
+  size_t k = pos_;
+  for (int cases = 0;; ++k) {
+    if (k >= n || tokens_[k].type == Tok::End || op(k, ")") || op(k, ";")) return sources;
+    if (op(k, "(")) {
+      skip_group(k);
+      --k;
+      continue;
+    }
+    if (tokens_[k].type != Tok::Word) continue;
+    if (word(k, "FROM")) break;
+    if (word(k, "CASE")) ++cases;
+    if (word(k, "END") && cases-- == 0) return sources;
+    if (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)) return sources;
+  }
+  ++k;
+  for (;;) {
+    Source source;
+    if (op(k, "(")) {
+      skip_group(k);
+    } else if (name(k)) {
+      std::vector<std::string> parts{RawName(tokens_[k++])};
+      while (op(k, ".") && name(k + 1)) {
+        parts.push_back(RawName(tokens_[k + 1]));
+        k += 2;
+      }
+      source.alias = parts.back();
+      source.table = (parts.size() >= 2 ? parts[parts.size() - 2] : std::string("dbo")) + "." + parts.back();
+    } else {
+      return sources;
+    }
+    if (word(k, "AS")) ++k;
+    if (name(k)) source.alias = RawName(tokens_[k++]);
+    if (op(k, "(")) skip_group(k);  // the column names of a derived table
+    if (word(k, "WITH") && op(k + 1, "(")) {
+      ++k;
+      skip_group(k);
+    }
+    sources.push_back(std::move(source));
+    if (word(k, "ON")) {  // the join's condition, up to the next join, ',' or the end of the FROM
+      for (++k; k < n && tokens_[k].type != Tok::End && !op(k, ",") && !op(k, ")") && !op(k, ";");) {
+        if (op(k, "(")) {
+          skip_group(k);
+          continue;
+        }
+        if (tokens_[k].type == Tok::Word &&
+            (word(k, "JOIN") || word(k, "INNER") || word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL") ||
+             word(k, "CROSS") || (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)))) {
+          break;
+        }
+        ++k;
+      }
+    }
+    if (op(k, ",") || word(k, "JOIN")) {
+      ++k;
+    } else if ((word(k, "INNER") || word(k, "CROSS")) && word(k + 1, "JOIN")) {
+      k += 2;
+    } else if (word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL")) {
+      k += word(k + 1, "OUTER") ? 3 : 2;
+    } else {
+      return sources;
+    }
+  }
+}
+
+const std::vector<CatalogColumn>& Translator::TableColumns(const std::string& table) {
+  for (const Translation::TableRead& read : out_.tables_read) {
+    if (SameText(read.table, table)) return read.columns;
+  }
+  out_.tables_read.push_back(Translation::TableRead{table, catalog_->Columns(table)});
+  return out_.tables_read.back().columns;
+}
+
+std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_view name) {
+  if (catalog_ == nullptr) return "";
+  for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
+    std::string found;
+    int hits = 0;
+    bool unknown = false;  // a derived table, or a qualifier that names a table of this query
+    for (const Source& source : *scope) {
+      if (!qualifier.empty() && !SameText(source.alias, qualifier)) continue;
+      unknown = unknown || source.table.empty() || !qualifier.empty();
+      if (source.table.empty()) continue;
+      for (const CatalogColumn& column : TableColumns(source.table)) {
+        if (SameText(column.name, name)) {
+          found = column.type;
+          ++hits;
+        }
+      }
+    }
+    if (hits == 1) return found;
+    if (hits > 1 || unknown) return "";
+  }
+  return "";
+}
+
+std::string Translator::StaticType(size_t start, size_t end) {
+  if (start >= end || end > tokens_.size()) return "";
+  if (std::string cast = CastType(start, end); !cast.empty()) return cast;
+  if (NationalItem(start, end)) return "NVARCHAR";
+  const Token& first = tokens_[start];
+  // A literal of the text (a client's marker is bound later, its type unknown here).
+  if (end == start + 1 && first.type == Tok::Marker && first.literal >= 0 &&
+      static_cast<size_t>(first.literal) < shape_.literals.size() &&
+      std::find(shape_.markers.begin(), shape_.markers.end(), first.literal) == shape_.markers.end() &&
+      shape_.literals[static_cast<size_t>(first.literal)].kind == Literal::Kind::Text) {
+    return "VARCHAR";
+  }
+  // [[schema.]table.]column
+  std::vector<size_t> names;
+  for (size_t k = start; k < end; k += 2) {
+    if (tokens_[k].type != Tok::Quoted && (tokens_[k].type != Tok::Word || IsReserved(tokens_[k].text))) return "";
+    names.push_back(k);
+    if (k + 1 < end && (tokens_[k + 1].type != Tok::Op || tokens_[k + 1].text != ".")) return "";
+  }
+  if (names.empty() || tokens_[end - 1].type == Tok::Op) return "";
+  const std::string column = RawName(tokens_[names.back()]);
+  return ColumnTypeOf(names.size() >= 2 ? RawName(tokens_[names[names.size() - 2]]) : std::string(), column);
 }
 
 std::string Translator::SelectItem() {
@@ -815,8 +991,35 @@ std::string Translator::Assigned(const std::string& value, const std::string& co
   // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
   // bound, and a datetime call is fitted by FitDatetime.
   if (target_.empty() || ParamNumber(value) > 0 || IsDatetimeCall(value) || value == "NULL") return value;
-  return "ts_fit(" + value + ", " + SqlString(target_) + ", " +
-         (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
+  std::string fitted = "ts_fit(" + value + ", " + SqlString(target_) + ", " +
+                       (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
+  // A char/varchar column of code page 1252 takes a computed text as SQL Server converts it.
+  return CodePage1252(collation_) && CodePageText(TargetColumnType(column, position)) ? "ts_to_1252(" + fitted + ")"
+                                                                                      : fitted;
+}
+
+std::string Translator::TargetColumnType(const std::string& column, int position) {
+  if (catalog_ == nullptr || target_.empty()) return "";
+  const std::vector<CatalogColumn>& columns = TableColumns(target_);
+  if (column.empty())
+    return position >= 0 && static_cast<size_t>(position) < columns.size() ? columns[position].type : "";
+  for (const CatalogColumn& c : columns) {
+    if (SameText(c.name, column)) return c.type;
+  }
+  return "";
+}
+
+bool Translator::NationalType(const std::string& type) {
+  return type == "N" || type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
+}
+
+bool Translator::TextType(const std::string& type) {
+  return NationalType(type) || type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 ||
+         type.rfind("TEXT", 0) == 0;
+}
+
+bool Translator::CodePageText(const std::string& type) const {
+  return CodePage1252(collation_) && TextType(type) && !NationalType(type);
 }
 
 std::string Translator::Comparable(const std::string& e) {
@@ -1084,13 +1287,21 @@ bool Translator::ParseType(Type& type) {
   return true;
 }
 
-std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style) {
+std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style,
+                                const std::string& from_type) {
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
       // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
       const bool iso = style.empty() && value.rfind("ts_to_datetime2(", 0) == 0 && value.size() > 4 &&
                        value.compare(value.size() - 4, 4, ", 3)") == 0;
+      // A datetime2, date or time column is stored in its ISO form, which its text is (a
+      // datetime2(0) or a date would otherwise read as a datetime, style 0).
+      if (style.empty() &&
+          (from_type.rfind("DATETIME2", 0) == 0 || from_type == "DATE" || from_type.rfind("TIME", 0) == 0)) {
+        return type.max ? value
+                        : "substr(" + value + ", 1, " + std::to_string(type.length < 0 ? 30 : type.length) + ")";
+      }
       // -2 stands for (max): the whole value.
       return "ts_to_char(" + value + ", " + (type.max ? std::string("-2") : std::to_string(type.length)) + ", " +
              (iso             ? "121"
@@ -1150,35 +1361,43 @@ std::string Translator::Function() {
   if (form == ArgForm::Convert) {
     Type type;
     if (!ParseType(type) || !ExpectOp(",")) return "";
+    const size_t start = pos_;
     std::string value = Expression();
+    const size_t end = pos_;
     std::string style;
     if (AcceptOp(",")) style = Expression();
     if (!ExpectOp(")")) return "";
-    return Convert(type, value, style);
+    return Convert(type, value, style, StaticType(start, end));
   }
   if (form == ArgForm::Cast) {
+    const size_t start = pos_;
     std::string value = Expression();
+    const size_t end = pos_;
     Type type;
     if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
-    return Convert(type, value, "");
+    return Convert(type, value, "", StaticType(start, end));
   }
   const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
   std::vector<std::string> args;
+  std::vector<std::pair<size_t, size_t>> spans;  // the tokens of each argument (a date part has none)
   bool distinct = false;
   if (!AcceptOp(")")) {
     if (form == ArgForm::DatePart) {
       args.push_back(DatePartName(name.text));
+      spans.emplace_back(pos_, pos_);
       if (failed_ || !ExpectOp(",")) return "";
     } else if (form == ArgForm::Aggregate) {
       distinct = AcceptWord("DISTINCT");
       if (!distinct) AcceptWord("ALL");
     }
     for (;;) {
+      const size_t start = pos_;
       if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {
         args.push_back("*");
       } else {
         args.push_back(Expression());
       }
+      spans.emplace_back(start, pos_);
       if (failed_) return "";
       if (AcceptOp(")")) break;
       if (!ExpectOp(",")) return "";
@@ -1194,8 +1413,23 @@ std::string Translator::Function() {
     return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + args[1] + ", " +
            std::to_string(kMaxValueBytes) + " / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + ") END";
   }
-  // DATEADD of a value that is no literal nor parameter keeps a date a date.
-  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0) {
+  // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
+  // stops there.
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(StaticType(spans[0].first, spans[0].second))) {
+    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + args[1] +
+           ", 4000 / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + "), 1, 4000) END";
+  }
+  // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
+  // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
+  if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {
+    const std::string type = StaticType(spans[0].first, spans[0].second);
+    const char* unit = NationalType(type) ? "2" : CodePage1252(collation_) ? "0" : "1";
+    return "ts_datalength(" + args[0] + ", " + unit + ")";
+  }
+  // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
+  // a string, is read as a datetime.
+  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0 &&
+      !TextType(StaticType(spans[2].first, spans[2].second))) {
     return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";
   }
   return EmitBuiltin(*row, args, distinct);

@@ -46,8 +46,8 @@ struct ObjectName {
 
 class Translator {
  public:
-  Translator(const Shape& shape, Translation& out, Collation collation)
-      : shape_(shape), out_(out), collation_(collation) {}
+  Translator(const Shape& shape, Translation& out, Collation collation, const Catalog* catalog)
+      : shape_(shape), out_(out), collation_(collation), catalog_(catalog) {}
 
   bool Run();
 
@@ -184,6 +184,13 @@ class Translator {
   // A value written into column `column` (a name, or a 0-based position when empty) of the target:
   // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
   std::string Assigned(const std::string& value, const std::string& column, int position);
+  // The declared type of the target's column `column` (or at `position` when empty); "" unknown.
+  std::string TargetColumnType(const std::string& column, int position);
+  // Types as StaticType names them ("N" for an N'...' item): nchar/nvarchar/ntext; any text type;
+  // a text type that holds code page 1252 in this database.
+  static bool NationalType(const std::string& type);
+  static bool TextType(const std::string& type);
+  bool CodePageText(const std::string& type) const;
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   std::string Additive();
@@ -215,7 +222,9 @@ class Translator {
     int scale = 0;          // decimal(p, s): length holds p
   };
   bool ParseType(Type& type);
-  std::string Convert(const Type& type, const std::string& value, const std::string& style);
+  // from_type: the value's type where known (StaticType), "" otherwise.
+  std::string Convert(const Type& type, const std::string& value, const std::string& style,
+                      const std::string& from_type = "");
 
   // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
   std::string DatePartName(std::string_view function);
@@ -267,7 +276,8 @@ class Translator {
   void Alter();
   const Shape& shape_;
   Translation& out_;
-  Collation collation_;  // the database's: text columns and comparisons without their own take it
+  Collation collation_;     // the database's: text columns and comparisons without their own take it
+  const Catalog* catalog_;  // nullptr: no column's type is known
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   bool failed_ = false;
@@ -281,6 +291,33 @@ class Translator {
   std::string CastType(size_t start, size_t end);
   // True for a select item that gives nvarchar text: an N'...' literal, or a concatenation with one.
   bool NationalItem(size_t start, size_t end) const;
+  // The T-SQL type of the expression [start, end) where the tokens tell it without running it: a
+  // CAST/CONVERT, a variable, a string literal (N'...' and concatenations with one: NVARCHAR), a
+  // column of a table of the query (read from the catalog). "" when unknown.
+  std::string StaticType(size_t start, size_t end);
+  // The tables a query names after its FROM, found from pos_ (at its first select item) without
+  // parsing: its items come before its FROM, and a function among them may need a column's type.
+  struct Source {
+    std::string alias;  // as the query names the table (its own name when it gives no alias)
+    std::string table;  // as stored ("S.T"); "" for a derived table or VALUES
+  };
+  std::vector<Source> ScanSources() const;
+  // The tables of one query, known while its expressions are read.
+  struct Scope {
+    Scope(Translator& t, std::vector<Source> sources) : translator(t) {
+      translator.scopes_.push_back(std::move(sources));
+    }
+    ~Scope() { translator.scopes_.pop_back(); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+    Translator& translator;
+  };
+  std::vector<std::vector<Source>> scopes_;  // the tables of each query around the current expression
+  // The declared type of a column [qualifier.]name among the tables of the queries around it,
+  // innermost first; "" when no table or more than one has it, or it may come from a derived table.
+  std::string ColumnTypeOf(std::string_view qualifier, std::string_view name);
+  // The columns of a table from the catalog, read once per translation and recorded in out_.
+  const std::vector<CatalogColumn>& TableColumns(const std::string& table);
   int nesting_ = 0;
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none

@@ -231,6 +231,11 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
         return put_number(static_cast<SQLLEN>(t.size));
       }
       if (t.sql_type == kSqlSsTime2) return put_number(sizeof(SsTime2));
+      // A char/varchar of code page 1252 holds one byte a character but reaches a SQL_C_CHAR buffer
+      // as UTF-8, up to three bytes a character (the euro sign): a buffer of this size holds it whole.
+      if (is_text && t.sql_type != SQL_LONGVARCHAR && CodePage1252(stmt->dbc->db.TextCollation())) {
+        return put_number(3 * static_cast<SQLLEN>(t.size));
+      }
       return put_number(is_text ? static_cast<SQLLEN>(t.size) : t.sql_type == SQL_TYPE_TIMESTAMP ? 16 : 8);
     case SQL_DESC_SCALE:
     case SQL_COLUMN_SCALE:

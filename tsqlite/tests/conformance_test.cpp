@@ -458,6 +458,41 @@ const Case kCases[] = {
     // REPLICATE of a varchar(max) is not cut at 8,000 characters.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms174383(v=sql.110)
     {"SELECT LEN(REPLICATE(CAST('ab' AS varchar(max)), 5000)), LEN(REPLICATE('ab', 5000))", "10000|8000"},
+    // nvarchar takes two bytes a UTF-16 unit (a character past U+FFFF two units) and REPLICATE of one
+    // stops at 8,000 bytes, 4,000 characters, short of (max); a column is known by its declared type,
+    // in a subquery and through an alias too.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008-r2/ms173486(v=sql.105)
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms174383(v=sql.110)
+    {"SELECT DATALENGTH(N'ab'), DATALENGTH(N'ä' + N'😀'), DATALENGTH('ab'), LEN(REPLICATE(N'ab', 5000)), "
+     "LEN(REPLICATE(CAST(N'ab' AS nvarchar(max)), 5000)), DATALENGTH(CAST('ab' AS nvarchar(5)))",
+     "4|6|2|4000|10000|4"},
+    {"CREATE TABLE dbo.nv (n nvarchar(10), v varchar(10), d datetime2(3), d0 datetime2(0), dd date)", "ok"},
+    {"INSERT INTO dbo.nv VALUES (N'ab😀', '2024-02-28', '2024-01-01 10:00:00', '2024-01-01 10:00:00', '2024-02-28')",
+     "ok"},
+    {"SELECT DATALENGTH(n), DATALENGTH(x.v), (SELECT DATALENGTH(n) FROM dbo.nv), LEN(REPLICATE(n, 5000)) FROM dbo.nv "
+     "AS x WHERE DATALENGTH(n) = 8",
+     "8|10|8|4000"},
+    // A datetime2(3) column cast to text keeps its ISO form, a datetime2(0) its own digits, a date its
+    // ISO form, a datetime column its style 0.
+    // https://learn.microsoft.com/de-de/sql/t-sql/functions/cast-and-convert-transact-sql/
+    {"SELECT CAST(d AS varchar(40)), (SELECT CONVERT(varchar(40), d0) FROM dbo.nv), CONVERT(varchar(10), d, 104), "
+     "CAST(c.dt AS varchar(20)), CAST(dd AS varchar(20)) FROM dbo.nv JOIN dbo.c ON c.id = 1",
+     "2024-01-01 10:00:00.000|2024-01-01 10:00:00|01.01.2024|Jun 15 2024 12:00AM|2024-02-28"},
+    // DATEADD of a varchar column converts it to datetime; of a date column it stays a date.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
+    {"SELECT DATEADD(day, 1, v), DATEADD(day, 1, dd), DATEADD(day, 1, nv.d) FROM dbo.nv",
+     "2024-02-29 00:00:00.000|2024-02-29|2024-01-02 10:00:00.000"},
+    // A table made after a statement was first translated: the statement reads its new type.
+    {"DROP TABLE dbo.nv", "ok"},
+    {"CREATE TABLE dbo.nv (n varchar(10))", "ok"},
+    {"INSERT INTO dbo.nv VALUES ('ab')", "ok"},
+    {"SELECT DATALENGTH(n), DATALENGTH(x.v), (SELECT DATALENGTH(n) FROM dbo.nv), LEN(REPLICATE(n, 5000)) FROM dbo.nv "
+     "AS x WHERE DATALENGTH(n) = 8",
+     "#207"},
+    {"SELECT DATALENGTH(n), LEN(REPLICATE(n, 5000)) FROM dbo.nv", "2|8000"},
+    // ABS of the smallest bigint has no positive bigint either.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
+    {"SELECT ABS(CAST(-9223372036854775808 AS bigint))", "#8115"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
@@ -529,13 +564,25 @@ const CollationCase kCollationCases[] = {
     // counts them once; UTF-8 counts the umlaut's two bytes.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
     {"INSERT INTO dbo.w (id, s) VALUES (7, 'ÄÄÄÄÄÄÄÄÄÄ')", "ok", "ok", "#8152"},
-    {"SELECT LEN(s), DATALENGTH(s) FROM dbo.w WHERE id = 3", "5|5", "5|5", nullptr},
+    // https://learn.microsoft.com/sql/t-sql/functions/datalength-transact-sql (bytes, by the encoding)
+    {"SELECT LEN(s), DATALENGTH(s) FROM dbo.w WHERE id = 3", "5|5", "5|5", "5|6"},
     // A character outside code page 1252 becomes its best-fit letter (Ł as L, ź as z), or '?'
     // where there is none (ア); nvarchar keeps every character.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
     // https://dba.stackexchange.com/questions/76781/automatic-translation-when-converting-unicode-to-non-unicode-nvarchar-to-varch
     {"INSERT INTO dbo.w (id, s) VALUES (8, N'Łódźア')", "ok", "ok", "ok"},
     {"SELECT s FROM dbo.w WHERE id = 8", "Lódz?", "Lódz?", "Łódźア"},
+    // A value computed from an nvarchar column is converted the same way, and its width counted in
+    // characters, whether INSERT ... SELECT (with or without a column list) or UPDATE writes it.
+    {"CREATE TABLE dbo.nw (id int, n nvarchar(20))", "ok", "ok", "ok"},
+    {"INSERT INTO dbo.nw VALUES (1, N'Łódźア'), (2, N'ÄÄÄÄÄÄÄÄÄÄÄ')", "ok", "ok", "ok"},
+    {"INSERT INTO dbo.w (id, s) SELECT 9, n FROM dbo.nw WHERE id = 1", "ok", "ok", "ok"},
+    {"INSERT INTO dbo.w SELECT 10, n FROM dbo.nw WHERE id = 1", "ok", "ok", "ok"},
+    {"UPDATE dbo.w SET s = (SELECT n FROM dbo.nw WHERE id = 1) WHERE id = 6", "ok", "ok", "ok"},
+    {"SELECT id, s, DATALENGTH(s) FROM dbo.w WHERE id IN (6, 9, 10) ORDER BY id", "6|Lódz?|5;9|Lódz?|5;10|Lódz?|5",
+     "6|Lódz?|5;9|Lódz?|5;10|Lódz?|5", "6|Łódźア|10;9|Łódźア|10;10|Łódźア|10"},
+    {"INSERT INTO dbo.w (id, s) SELECT 11, n FROM dbo.nw WHERE id = 2", "#8152", "#8152", "#8152"},
+    {"UPDATE dbo.w SET s = LEFT((SELECT n FROM dbo.nw WHERE id = 2), 10) WHERE id = 9", "ok", "ok", "#8152"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},

@@ -425,6 +425,58 @@ TEST_F(DriverTest, ColumnsAreDescribedWideEnoughForTheirValues) {
   }
 }
 
+// char/varchar under code page 1252 hold n characters, one byte each, and reach a SQL_C_CHAR buffer
+// as UTF-8: their size and display size count characters, their octet length the UTF-8 bytes n
+// characters may take (three for the euro sign); under a UTF-8 collation n counts bytes.
+// https://learn.microsoft.com/en-us/sql/odbc/reference/appendixes/transfer-octet-length (the octet
+// length of character data is what a buffer needs, in bytes)
+// https://learn.microsoft.com/en-us/sql/connect/odbc/linux-mac/programming-guidelines?view=sql-server-ver16
+// (SQLCHAR data is UTF-8)
+TEST(DescribeText, CharactersOfCodePage1252ReachTheClientAsUtf8) {
+  struct Row {
+    const char* collation;
+    SQLUSMALLINT column;
+    SQLULEN size;
+    SQLLEN display, octets;
+  } const rows[] = {
+      {"Latin1_General_CI_AS", 1, 5, 5, 15},        {"Latin1_General_CI_AS", 2, 6, 6, 18},
+      {"Latin1_General_CI_AS", 3, 4, 4, 8},         {"Latin1_General_100_BIN2_UTF8", 1, 5, 5, 5},
+      {"Latin1_General_100_BIN2_UTF8", 2, 6, 6, 6},
+  };
+  TempDir dir;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.collation) + " column " + std::to_string(r.column));
+    Connection db("Database=" + dir.File(std::string(r.collation) + ".db") + ";Collation=" + r.collation);
+    ASSERT_TRUE(db.Ok());
+    Statement setup(db);
+    setup.Exec("CREATE TABLE dbo.d (c char(5), v varchar(6), n nvarchar(4))");
+    // Müller takes 7 bytes of UTF-8, more than a varchar(6) holds there.
+    setup.Exec(r.octets == r.display ? "INSERT INTO dbo.d VALUES ('€', 'Mülle', N'ab')"
+                                     : "INSERT INTO dbo.d VALUES ('€', 'Müller', N'ab')");
+    Statement stmt(db);
+    ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT c, v, n FROM dbo.d"));
+    SQLCHAR name[16] = "";
+    SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLDescribeCol(stmt.H(), r.column, name, sizeof(name), &name_length, &type, &size, &digits, &nullable));
+    EXPECT_EQ(r.size, size);
+    SQLLEN length = 0, display = 0, octets = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt.H(), r.column, SQL_DESC_LENGTH, nullptr, 0, nullptr, &length));
+    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt.H(), r.column, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display));
+    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt.H(), r.column, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &octets));
+    EXPECT_EQ(static_cast<SQLLEN>(r.size), length);
+    EXPECT_EQ(r.display, display);
+    EXPECT_EQ(r.octets, octets);
+    // A buffer of the octet length (and the terminating zero) holds the value whole.
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt.H())));
+    std::vector<char> buffer(static_cast<size_t>(octets) + 1);
+    SQLLEN indicator = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt.H(), r.column, SQL_C_CHAR, buffer.data(), static_cast<SQLLEN>(buffer.size()),
+                                      &indicator));
+  }
+}
+
 std::vector<std::string> ColumnOf(SQLHSTMT stmt, SQLUSMALLINT column) {
   std::vector<std::string> out;
   while (SQL_SUCCEEDED(SQLFetch(stmt))) {
