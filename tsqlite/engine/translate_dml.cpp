@@ -1009,6 +1009,10 @@ std::string Translator::TargetColumnType(const std::string& column, int position
   return "";
 }
 
+bool Translator::ToText(const Type& type) {
+  return type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar;
+}
+
 bool Translator::NationalType(const std::string& type) {
   return type == "N" || type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
 }
@@ -1367,7 +1371,7 @@ std::string Translator::Function() {
     std::string style;
     if (AcceptOp(",")) style = Expression();
     if (!ExpectOp(")")) return "";
-    return Convert(type, value, style, StaticType(start, end));
+    return Convert(type, value, style, ToText(type) ? StaticType(start, end) : std::string());
   }
   if (form == ArgForm::Cast) {
     const size_t start = pos_;
@@ -1375,7 +1379,7 @@ std::string Translator::Function() {
     const size_t end = pos_;
     Type type;
     if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
-    return Convert(type, value, "", StaticType(start, end));
+    return Convert(type, value, "", ToText(type) ? StaticType(start, end) : std::string());
   }
   const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
   std::vector<std::string> args;

@@ -222,6 +222,7 @@ class Translator {
     int scale = 0;          // decimal(p, s): length holds p
   };
   bool ParseType(Type& type);
+  static bool ToText(const Type& type);  // char/varchar: the value's own type decides its text
   // from_type: the value's type where known (StaticType), "" otherwise.
   std::string Convert(const Type& type, const std::string& value, const std::string& style,
                       const std::string& from_type = "");
