@@ -266,6 +266,19 @@ const ErrorRule kErrorRules[] = {
        return "There is already an object named " + Quoted(m.detail, '\'') + " in the database.";
      },
      false},
+    // An INSERT whose rows have more or fewer values than its columns ("table T has 4 columns but 2
+    // values were supplied"; "... has 2 values for 4 columns" where the rows pass through a
+    // common table expression).
+    {SQLITE_ERROR, " values were supplied", 213, "21S01",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Column name or number of supplied values does not match table definition.";
+     },
+     false},
+    {SQLITE_ERROR, " values for ", 213, "21S01",
+     [](const Mapped&, std::string_view, std::string_view) -> std::string {
+       return "Column name or number of supplied values does not match table definition.";
+     },
+     false},
     // SQLite's own limits on nesting (its parser's stack, the depth of an expression tree).
     {SQLITE_ERROR, "parser stack overflow", 191, "42000",
      [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},

@@ -421,6 +421,11 @@ const Case kCases[] = {
     {"SELECT a FROM dbo.r WHERE a = 1 SELECT @@ROWCOUNT", "1 / 1"},
     {"DECLARE @x int INSERT INTO dbo.r SELECT a FROM dbo.r SET @x = 5 SELECT @@ROWCOUNT", "1"},
     {"DECLARE @x int SELECT @x = a FROM dbo.r WHERE a < 3 SELECT @@ROWCOUNT", "4"},
+    // Rows of more or fewer values than the table's columns.
+    // https://docs.microsoft.com/sql/relational-databases/errors-events/database-engine-events-and-errors
+    {"INSERT INTO dbo.r VALUES (1, 2)", "#213"},
+    {"INSERT INTO dbo.r SELECT a, a FROM dbo.r", "#213"},
+    {"INSERT INTO dbo.c SELECT 9, s FROM dbo.c", "#213"},
     // https://learn.microsoft.com/sql/t-sql/functions/char-transact-sql
     {"SELECT CHAR(-1), CHAR(256), CHAR(65)", "NULL|NULL|A"},
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
