@@ -558,8 +558,8 @@ void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 // ts_abs(x), ts_floor(x), ts_ceiling(x): a decimal keeps its type (FLOOR and CEILING with scale
-// 0); any other value as SQLite's abs, floor and ceiling take it.
-void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
+// 0); any other value as SQLite's abs, floor and ceiling take it. ts_abs(x, 1): x is a bigint.
+void Math(sqlite3_context* ctx, sqlite3_value* v, int op, bool bigint = false) {
   Decimal d;
   if (sqlite3_value_type(v) == SQLITE_TEXT && ParseDecimalForm(TextView(v), d)) {
     if (op == 0) {
@@ -579,8 +579,8 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
       const int64_t i = sqlite3_value_int64(v);
       if (op != 0 || i >= 0) return sqlite3_result_int64(ctx, i);
       // An int keeps its type: the smallest int has no positive one (a bigint within int's
-      // range counts as an int here too).
-      if (i == INT32_MIN) {
+      // range counts as an int here too, unless its type is known).
+      if (i == INT32_MIN && !bigint) {
         return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
       }
       if (i == INT64_MIN) {
@@ -596,8 +596,8 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op) {
       return op == 0 ? sqlite3_result_double(ctx, 0) : sqlite3_result_null(ctx);
   }
 }
-void FnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Math(ctx, argv[0], 0);
+void FnAbs(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Math(ctx, argv[0], 0, argc == 2 && sqlite3_value_int(argv[1]) != 0);
 }
 void FnFloor(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Math(ctx, argv[0], -1);
@@ -673,6 +673,8 @@ int RegisterDecimalFunctions(sqlite3* db) {
   if (rc == SQLITE_OK) {
     rc = sqlite3_create_function_v2(db, "ts_sum", 1, flags, nullptr, nullptr, FnSumStep, FnSumFinal, nullptr);
   }
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function_v2(db, "ts_abs", 2, flags, nullptr, FnAbs, nullptr, nullptr, nullptr);
   return rc;
 }
 

@@ -1423,6 +1423,10 @@ std::string Translator::Function() {
     return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + args[1] +
            ", 4000 / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + "), 1, 4000) END";
   }
+  // ABS of a bigint: its smallest value alone has no positive one.
+  if (args.size() == 1 && WordIs(name.text, "ABS") && StaticType(spans[0].first, spans[0].second) == "BIGINT") {
+    return "ts_abs(" + args[0] + ", 1)";
+  }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
   if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {

@@ -497,7 +497,8 @@ const Case kCases[] = {
     {"SELECT DATALENGTH(n), LEN(REPLICATE(n, 5000)) FROM dbo.nv", "2|8000"},
     // ABS of the smallest bigint has no positive bigint either.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
-    {"SELECT ABS(CAST(-9223372036854775808 AS bigint))", "#8115"},
+    {"SELECT ABS(CAST(-9223372036854775808 AS bigint)), ABS(CAST(-2147483648 AS bigint))", "#8115"},
+    {"SELECT ABS(CAST(-2147483648 AS bigint)), ABS(CAST(-5 AS bigint))", "2147483648|5"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
