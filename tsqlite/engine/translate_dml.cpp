@@ -154,6 +154,34 @@ void Translator::Insert() {
     }
     sql += ")";
   }
+  // Without a column list the values of a row go to every column but an IDENTITY one, which
+  // numbers the rows itself (here SQLite's row number, declared INTEGER). A row with a value for it
+  // too is left as it is.
+  if (names.empty() && catalog_ != nullptr && IsWord("VALUES") && IsOp("(", 1)) {
+    const std::vector<CatalogColumn> all = TableColumns(target_);
+    size_t values = 1;
+    for (size_t k = pos_ + 2, depth = 0; k < tokens_.size() && tokens_[k].type != Tok::End; ++k) {
+      const Token& t = tokens_[k];
+      if (t.type != Tok::Op) continue;
+      if (t.text == "(") ++depth;
+      if (t.text == ")" && depth-- == 0) break;
+      if (t.text == "," && depth == 0) ++values;
+    }
+    const auto identity =
+        std::find_if(all.begin(), all.end(), [](const CatalogColumn& c) { return c.type == "INTEGER"; });
+    if (identity != all.end() && values + 1 == all.size()) {
+      sql += " (";
+      columns.clear();
+      for (const CatalogColumn& c : all) {
+        if (&c == &*identity) continue;
+        if (!names.empty()) sql += ", ", columns += ", ";
+        sql += QuoteName(c.name);
+        columns += QuoteName(c.name);
+        names.push_back(c.name);
+      }
+      sql += ")";
+    }
+  }
   if (AcceptWord("VALUES")) {
     sql += " VALUES ";
     for (bool first_row = true;; first_row = false) {

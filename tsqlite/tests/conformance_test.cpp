@@ -275,7 +275,12 @@ const Case kCases[] = {
     {"CREATE TABLE dbo.i (id int IDENTITY(5,1), s varchar(3))", "ok"},
     {"INSERT INTO dbo.i (s) VALUES ('a'), ('b') SELECT SCOPE_IDENTITY(), @@IDENTITY", "6|6"},
     {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
-    {"INSERT INTO dbo.c (id, s) VALUES (8, 'e') SELECT @@IDENTITY, SCOPE_IDENTITY()", "6|NULL"},
+    // Without a column list a row's values go to the columns other than the IDENTITY one (an
+    // explicit value for it takes a column list).
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms188059(v=sql.110)
+    {"INSERT INTO dbo.i VALUES ('c') SELECT SCOPE_IDENTITY(), s FROM dbo.i WHERE id = 7", "7|c"},
+    {"SELECT @@IDENTITY, SCOPE_IDENTITY()", "7|NULL"},
+    {"INSERT INTO dbo.c (id, s) VALUES (8, 'e') SELECT @@IDENTITY, SCOPE_IDENTITY()", "7|NULL"},
     // Exact numerics: literals are decimals; results take SQL Server's precision and scale.
     {"SELECT CAST(0.1 AS decimal(10,2)) + CAST(0.2 AS decimal(10,2))", "0.30"},
     {"SELECT 7.0 / 2, 2.0 / 3, -2.0 / 3, 1.5 * 2, 0.1 + 0.2, 1.50 - 2", "3.500000|0.666666|-0.666666|3.0|0.3|-0.50"},
