@@ -26,6 +26,11 @@
 # BENCH_TODAY (default 2026-12-31 12:00:00) pins the clock; the year measured is the one after.
 # BENCH_COLLATION (default Latin1_General_CI_AS) is the collation of the company files.
 # BENCH_BUILD (default build-bench/) is the build folder.
+# BENCH_STEPS (default "daily batched") are the person steps measured; with batched alone the rows
+# are not compared and the round-trip runs leave out the day-by-day step.
+# BENCH_EXTRAS=0 leaves out the runs with a delay per round trip and the two processes.
+# BENCH_LIMIT=0 leaves out planex-limit and the check of the row counts against it; person-days are
+# then the day records the day-by-day step's first run added.
 # BENCH_RTT_DAILY=0 leaves out the day-by-day step at BENCH_RTT_MICROS (it takes about 25 minutes
 # at 1,000 persons and 0.5 ms); its time is then estimated from its counted round trips.
 set -euo pipefail
@@ -47,6 +52,9 @@ schema=BENCH
 rtt=${BENCH_RTT_MICROS:-500}
 rtt_daily=${BENCH_RTT_DAILY:-1}
 collation=${BENCH_COLLATION:-Latin1_General_CI_AS}
+with_limit=${BENCH_LIMIT:-1}
+read -r -a steps <<<"${BENCH_STEPS:-daily batched}"
+extras=${BENCH_EXTRAS:-1}
 
 command -v faketime >/dev/null || { echo "run.sh: faketime is missing (scripts/deps.sh)" >&2; exit 1; }
 command -v sqlite3 >/dev/null || { echo "run.sh: sqlite3 is missing (scripts/deps.sh)" >&2; exit 1; }
@@ -122,6 +130,7 @@ run_limit() {
 }
 
 counts() { "$build/planex-db" --db "$1" --date-first 1 counts --schema "$schema"; }
+tag_rows() { counts "$1" | awk -v t="$schema.Qxs327Tag" '$1 == t { print $2 }'; }
 
 # A demo company of N persons in DIR/company0.db: make_company DIR N
 make_company() {
@@ -138,15 +147,18 @@ for n in "${sizes[@]}"; do
   dir=$runs/p$n
   make_company "$dir" "$n"
 
-  run_limit "$dir" limit
-  limit_sec=$lsec limit_rss=$lrss
-  run_limit "$dir" limit-person person
-  person_sec=$lsec
-  summary+=("$(printf '%6d persons  limit: autocommit %8.2f s (%7s person-days/s, %s KB), one commit per person %8.2f s (%7s person-days/s)' \
-    "$n" "$limit_sec" "$(rate "$pdays" "$limit_sec")" "$limit_rss" "$person_sec" "$(rate "$pdays" "$person_sec")")")
+  person_sec=0
+  if [ "$with_limit" != 0 ]; then
+    run_limit "$dir" limit
+    limit_sec=$lsec limit_rss=$lrss
+    run_limit "$dir" limit-person person
+    person_sec=$lsec
+    summary+=("$(printf '%6d persons  limit: autocommit %8.2f s (%7s person-days/s, %s KB), one commit per person %8.2f s (%7s person-days/s)' \
+      "$n" "$limit_sec" "$(rate "$pdays" "$limit_sec")" "$limit_rss" "$person_sec" "$(rate "$pdays" "$person_sec")")")
+  fi
 
   declare -A walls=() cpus=()
-  for step in daily batched; do
+  for step in "${steps[@]}"; do
     sdir=$dir/$step
     setup "$sdir" "$sdir/company.db"
     cp "$dir/company0.db" "$sdir/company.db"
@@ -155,15 +167,22 @@ for n in "${sizes[@]}"; do
     w1=$wall c1=$cpu r1=$rss s1=$stmts f1=$fetches k1=$comps e1=$errors
     first_trips[$n-$step]=$(( s1 + f1 ))
     first_wall[$n-$step]=$w1 first_cpu[$n-$step]=$c1 first_rss[$n-$step]=$r1
+    if [ "$with_limit" = 0 ] && { [ "$step" = daily ] || [ "${steps[*]}" = batched ]; }; then
+      pdays=$(( $(tag_rows "$sdir/company.db") - $(tag_rows "$dir/company0.db") ))
+    fi
     run_planex "$sdir" "$step" 0 0
     walls[$step]=$w1 walls[$step-again]=$wall cpus[$step]=$c1 cpus[$step-again]=$cpu
     same=same
-    [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
-    diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
+    [ -d "$dir/daily" ] || same="not compared"
+    [ ! -d "$dir/daily" ] || [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
+    if [ "$with_limit" != 0 ]; then
+      diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
+    fi
     summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %9s compilations %7s KB peak %s error lines | again %8.2f s wall %8.2f s cpu %9s statements %7s per person-day %9s compilations %s error lines | rows %s as day by day' \
       "$n" "$step" "$w1" "$c1" "$(rate "$pdays" "$w1")" "$s1" "$(per "$s1" "$pdays")" "$f1" "$k1" "$r1" "$e1" \
       "$wall" "$cpu" "$stmts" "$(per "$stmts" "$pdays")" "$comps" "$errors" "$same")")
   done
+  [ -n "${walls[daily]:-}" ] || continue
   summary+=("$(printf '%6d persons  batched/daily wall: first run %s, again %s; cpu: first run %s, again %s; batched first run / limit with one commit per person: %s   (%s person-days)' \
     "$n" "$(div "${walls[batched]}" "${walls[daily]}")" "$(div "${walls[batched-again]}" "${walls[daily-again]}")" \
     "$(div "${cpus[batched]}" "${cpus[daily]}")" "$(div "${cpus[batched-again]}" "${cpus[daily-again]}")" \
@@ -172,7 +191,9 @@ done
 
 # Both steps once more on the first size, every round trip delayed as a networked server's.
 n=${sizes[0]}
+[ "$extras" != 0 ] || steps=()
 for step in batched daily; do
+  [[ " ${steps[*]} " == *" $step "* ]] || continue
   sdir=$runs/rtt$n/$step
   rm -rf "$sdir"
   setup "$sdir" "$sdir/company.db" "$rtt"
@@ -190,31 +211,33 @@ for step in batched daily; do
   run_planex "$sdir" "$step" 0 0
   summary+=("$(printf '%6d persons  %-7s at %s us per round trip: %8.2f s wall, %s statements and %s server-cursor fetches, rows %s as day by day' \
     "$n" "$step" "$rtt" "$wall" "$stmts" "$fetches" \
-    "$([ "$(rows "$sdir/company.db")" = "$(rows "$runs/p$n/daily/company.db")" ] && echo same || echo DIFFERENT)")")
+    "$([ "$(rows "$sdir/company.db")" = "$(rows "$runs/p$n/${steps[0]}/company.db")" ] && echo same || echo DIFFERENT)")")
 done
 
 # Two processes on the halves of the first size, each in its own folder for its run log.
-dir=$runs/parallel$n
-rm -rf "$dir"
-mkdir -p "$dir"
-cp "$runs/p$n/company0.db" "$dir/company.db"
-half=$(( n / 2 ))
-setup "$dir/a" "$dir/company.db"
-setup "$dir/b" "$dir/company.db"
-echo "== $n persons in two processes: 00000001..$(printf '%08d' "$half") and $(printf '%08d' $(( half + 1 )))..$(printf '%08d' "$n")"
-t0=$(now)
-run_planex "$dir/a" batched 00000001 "$(printf '%08d' "$half")" &
-pa=$!
-run_planex "$dir/b" batched "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
-pb=$!
-wait "$pa" "$pb"
-t1=$(now)
-pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
-perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
-same=same
-[ "$(rows "$dir/company.db")" = "$(rows "$runs/p$n/batched/company.db")" ] || same=different
-summary+=("$(printf '%6d persons  batched in two processes: %8.2f s wall, %s error lines, rows %s as one process' \
-  "$n" "$pwall" "$perrors" "$same")")
+if [ "$extras" != 0 ]; then
+  dir=$runs/parallel$n
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$runs/p$n/company0.db" "$dir/company.db"
+  half=$(( n / 2 ))
+  setup "$dir/a" "$dir/company.db"
+  setup "$dir/b" "$dir/company.db"
+  echo "== $n persons in two processes: 00000001..$(printf '%08d' "$half") and $(printf '%08d' $(( half + 1 )))..$(printf '%08d' "$n")"
+  t0=$(now)
+  run_planex "$dir/a" batched 00000001 "$(printf '%08d' "$half")" &
+  pa=$!
+  run_planex "$dir/b" batched "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
+  pb=$!
+  wait "$pa" "$pb"
+  t1=$(now)
+  pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
+  same=same
+  [ "$(rows "$dir/company.db")" = "$(rows "$runs/p$n/batched/company.db")" ] || same=different
+  summary+=("$(printf '%6d persons  batched in two processes: %8.2f s wall, %s error lines, rows %s as one process' \
+    "$n" "$pwall" "$perrors" "$same")")
+fi
 
 # The batched step's first run alone on a big company, against the last size's.
 if [ "$big" != 0 ]; then
