@@ -4,6 +4,10 @@
 #
 #   bench/run.sh                 companies of 1,000 and 10,000 persons
 #   bench/run.sh 200 2000        other sizes
+#   bench/run.sh --big 100000 1000 10000
+#                                also a first run of the batched step alone on a company of 100,000
+#                                persons, its time and peak memory set against the batched first
+#                                run of the last size
 #
 # For each size: a demo company (planex-db demo, seed 1); for each person step (day by day, and
 # batched) a copy of it, planex for the next full year with the clock pinned by faketime, and a
@@ -21,14 +25,25 @@
 # ends with as many rows.
 # BENCH_TODAY (default 2026-12-31 12:00:00) pins the clock; the year measured is the one after.
 # BENCH_COLLATION (default Latin1_General_CI_AS) is the collation of the company files.
+# BENCH_BUILD (default build-bench/) is the build folder.
+# BENCH_STEPS (default "daily batched") are the person steps measured; with batched alone the rows
+# are not compared and the round-trip runs leave out the day-by-day step.
+# BENCH_EXTRAS=0 leaves out the runs with a delay per round trip and the two processes.
+# BENCH_LIMIT=0 leaves out planex-limit and the check of the row counts against it; person-days are
+# then the day records the day-by-day step's first run added.
 # BENCH_RTT_DAILY=0 leaves out the day-by-day step at BENCH_RTT_MICROS (it takes about 25 minutes
 # at 1,000 persons and 0.5 ms); its time is then estimated from its counted round trips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build-bench
+build=${BENCH_BUILD:-$root/build-bench}
 runs=$build/runs
 
+big=0
+if [ "${1:-}" = --big ]; then
+  big=${2:?"run.sh: --big needs a number of persons"}
+  shift 2
+fi
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 10000)
 today=${BENCH_TODAY:-2026-12-31 12:00:00}
@@ -37,6 +52,9 @@ schema=BENCH
 rtt=${BENCH_RTT_MICROS:-500}
 rtt_daily=${BENCH_RTT_DAILY:-1}
 collation=${BENCH_COLLATION:-Latin1_General_CI_AS}
+with_limit=${BENCH_LIMIT:-1}
+read -r -a steps <<<"${BENCH_STEPS:-daily batched}"
+extras=${BENCH_EXTRAS:-1}
 
 command -v faketime >/dev/null || { echo "run.sh: faketime is missing (scripts/deps.sh)" >&2; exit 1; }
 command -v sqlite3 >/dev/null || { echo "run.sh: sqlite3 is missing (scripts/deps.sh)" >&2; exit 1; }
@@ -112,26 +130,35 @@ run_limit() {
 }
 
 counts() { "$build/planex-db" --db "$1" --date-first 1 counts --schema "$schema"; }
+tag_rows() { counts "$1" | awk -v t="$schema.Qxs327Tag" '$1 == t { print $2 }'; }
+
+# A demo company of N persons in DIR/company0.db: make_company DIR N
+make_company() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  "$build/planex-db" --db "$1/company0.db" --date-first 1 init --schema "$schema" --first-day "${year}0101" \
+    --collation "$collation" >/dev/null
+  "$build/planex-db" --db "$1/company0.db" --date-first 1 demo --schema "$schema" --persons "$2" --seed 1 >/dev/null
+}
 
 summary=()
-declare -A first_wall first_trips
+declare -A first_wall first_trips first_cpu first_rss
 for n in "${sizes[@]}"; do
   dir=$runs/p$n
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  "$build/planex-db" --db "$dir/company0.db" --date-first 1 init --schema "$schema" --first-day "${year}0101" \
-    --collation "$collation" >/dev/null
-  "$build/planex-db" --db "$dir/company0.db" --date-first 1 demo --schema "$schema" --persons "$n" --seed 1 >/dev/null
+  make_company "$dir" "$n"
 
-  run_limit "$dir" limit
-  limit_sec=$lsec limit_rss=$lrss
-  run_limit "$dir" limit-person person
-  person_sec=$lsec
-  summary+=("$(printf '%6d persons  limit: autocommit %8.2f s (%7s person-days/s, %s KB), one commit per person %8.2f s (%7s person-days/s)' \
-    "$n" "$limit_sec" "$(rate "$pdays" "$limit_sec")" "$limit_rss" "$person_sec" "$(rate "$pdays" "$person_sec")")")
+  person_sec=0
+  if [ "$with_limit" != 0 ]; then
+    run_limit "$dir" limit
+    limit_sec=$lsec limit_rss=$lrss
+    run_limit "$dir" limit-person person
+    person_sec=$lsec
+    summary+=("$(printf '%6d persons  limit: autocommit %8.2f s (%7s person-days/s, %s KB), one commit per person %8.2f s (%7s person-days/s)' \
+      "$n" "$limit_sec" "$(rate "$pdays" "$limit_sec")" "$limit_rss" "$person_sec" "$(rate "$pdays" "$person_sec")")")
+  fi
 
-  declare -A walls=()
-  for step in daily batched; do
+  declare -A walls=() cpus=()
+  for step in "${steps[@]}"; do
     sdir=$dir/$step
     setup "$sdir" "$sdir/company.db"
     cp "$dir/company0.db" "$sdir/company.db"
@@ -139,24 +166,34 @@ for n in "${sizes[@]}"; do
     run_planex "$sdir" "$step" 0 0
     w1=$wall c1=$cpu r1=$rss s1=$stmts f1=$fetches k1=$comps e1=$errors
     first_trips[$n-$step]=$(( s1 + f1 ))
-    first_wall[$n-$step]=$w1
+    first_wall[$n-$step]=$w1 first_cpu[$n-$step]=$c1 first_rss[$n-$step]=$r1
+    if [ "$with_limit" = 0 ] && { [ "$step" = daily ] || [ "${steps[*]}" = batched ]; }; then
+      pdays=$(( $(tag_rows "$sdir/company.db") - $(tag_rows "$dir/company0.db") ))
+    fi
     run_planex "$sdir" "$step" 0 0
-    walls[$step]=$w1 walls[$step-again]=$wall
+    walls[$step]=$w1 walls[$step-again]=$wall cpus[$step]=$c1 cpus[$step-again]=$cpu
     same=same
-    [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
-    diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
-    summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %9s compilations %7s KB peak %s error lines | again %8.2f s %9s statements %7s per person-day %s error lines | rows %s as day by day' \
+    [ -d "$dir/daily" ] || same="not compared"
+    [ ! -d "$dir/daily" ] || [ "$(rows "$sdir/company.db")" = "$(rows "$dir/daily/company.db")" ] || same=DIFFERENT
+    if [ "$with_limit" != 0 ]; then
+      diff -q <(counts "$sdir/company.db") <(counts "$dir/limit.db") >/dev/null || same="$same, ROW COUNTS DIFFERENT FROM THE LIMIT"
+    fi
+    summary+=("$(printf '%6d persons  %-7s first run %8.2f s wall %8.2f s cpu %7s person-days/s %9s statements %7s per person-day %8s fetches %9s compilations %7s KB peak %s error lines | again %8.2f s wall %8.2f s cpu %9s statements %7s per person-day %9s compilations %s error lines | rows %s as day by day' \
       "$n" "$step" "$w1" "$c1" "$(rate "$pdays" "$w1")" "$s1" "$(per "$s1" "$pdays")" "$f1" "$k1" "$r1" "$e1" \
-      "$wall" "$stmts" "$(per "$stmts" "$pdays")" "$errors" "$same")")
+      "$wall" "$cpu" "$stmts" "$(per "$stmts" "$pdays")" "$comps" "$errors" "$same")")
   done
-  summary+=("$(printf '%6d persons  batched/daily wall: first run %s, again %s; batched first run / limit with one commit per person: %s   (%s person-days)' \
+  [ -n "${walls[daily]:-}" ] || continue
+  summary+=("$(printf '%6d persons  batched/daily wall: first run %s, again %s; cpu: first run %s, again %s; batched first run / limit with one commit per person: %s   (%s person-days)' \
     "$n" "$(div "${walls[batched]}" "${walls[daily]}")" "$(div "${walls[batched-again]}" "${walls[daily-again]}")" \
+    "$(div "${cpus[batched]}" "${cpus[daily]}")" "$(div "${cpus[batched-again]}" "${cpus[daily-again]}")" \
     "$(div "${walls[batched]}" "$person_sec")" "$pdays")")
 done
 
 # Both steps once more on the first size, every round trip delayed as a networked server's.
 n=${sizes[0]}
+[ "$extras" != 0 ] || steps=()
 for step in batched daily; do
+  [[ " ${steps[*]} " == *" $step "* ]] || continue
   sdir=$runs/rtt$n/$step
   rm -rf "$sdir"
   setup "$sdir" "$sdir/company.db" "$rtt"
@@ -174,31 +211,47 @@ for step in batched daily; do
   run_planex "$sdir" "$step" 0 0
   summary+=("$(printf '%6d persons  %-7s at %s us per round trip: %8.2f s wall, %s statements and %s server-cursor fetches, rows %s as day by day' \
     "$n" "$step" "$rtt" "$wall" "$stmts" "$fetches" \
-    "$([ "$(rows "$sdir/company.db")" = "$(rows "$runs/p$n/daily/company.db")" ] && echo same || echo DIFFERENT)")")
+    "$([ "$(rows "$sdir/company.db")" = "$(rows "$runs/p$n/${steps[0]}/company.db")" ] && echo same || echo DIFFERENT)")")
 done
 
 # Two processes on the halves of the first size, each in its own folder for its run log.
-dir=$runs/parallel$n
-rm -rf "$dir"
-mkdir -p "$dir"
-cp "$runs/p$n/company0.db" "$dir/company.db"
-half=$(( n / 2 ))
-setup "$dir/a" "$dir/company.db"
-setup "$dir/b" "$dir/company.db"
-echo "== $n persons in two processes: 00000001..$(printf '%08d' "$half") and $(printf '%08d' $(( half + 1 )))..$(printf '%08d' "$n")"
-t0=$(now)
-run_planex "$dir/a" batched 00000001 "$(printf '%08d' "$half")" &
-pa=$!
-run_planex "$dir/b" batched "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
-pb=$!
-wait "$pa" "$pb"
-t1=$(now)
-pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
-perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
-same=same
-[ "$(rows "$dir/company.db")" = "$(rows "$runs/p$n/batched/company.db")" ] || same=different
-summary+=("$(printf '%6d persons  batched in two processes: %8.2f s wall, %s error lines, rows %s as one process' \
-  "$n" "$pwall" "$perrors" "$same")")
+if [ "$extras" != 0 ]; then
+  dir=$runs/parallel$n
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$runs/p$n/company0.db" "$dir/company.db"
+  half=$(( n / 2 ))
+  setup "$dir/a" "$dir/company.db"
+  setup "$dir/b" "$dir/company.db"
+  echo "== $n persons in two processes: 00000001..$(printf '%08d' "$half") and $(printf '%08d' $(( half + 1 )))..$(printf '%08d' "$n")"
+  t0=$(now)
+  run_planex "$dir/a" batched 00000001 "$(printf '%08d' "$half")" &
+  pa=$!
+  run_planex "$dir/b" batched "$(printf '%08d' $(( half + 1 )))" "$(printf '%08d' "$n")" &
+  pb=$!
+  wait "$pa" "$pb"
+  t1=$(now)
+  pwall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  perrors=$(cat "$dir/a/PLANEX.LOG" "$dir/b/PLANEX.LOG" | grep -c '^Error' || true)
+  same=same
+  [ "$(rows "$dir/company.db")" = "$(rows "$runs/p$n/batched/company.db")" ] || same=different
+  summary+=("$(printf '%6d persons  batched in two processes: %8.2f s wall, %s error lines, rows %s as one process' \
+    "$n" "$pwall" "$perrors" "$same")")
+fi
+
+# The batched step's first run alone on a big company, against the last size's.
+if [ "$big" != 0 ]; then
+  n=${sizes[-1]}
+  dir=$runs/big$big
+  echo "== $big persons, batched: planex 0 $year planex.ini 0 0, once"
+  make_company "$dir" "$big"
+  setup "$dir/batched" "$dir/batched/company.db"
+  mv "$dir/company0.db" "$dir/batched/company.db"
+  run_planex "$dir/batched" batched 0 0
+  summary+=("$(printf '%6d persons  batched first run %8.2f s wall %8.2f s cpu %9s statements %9s compilations %7s KB peak %s error lines | against %d persons: wall %s, cpu %s, peak memory %s' \
+    "$big" "$wall" "$cpu" "$stmts" "$comps" "$rss" "$errors" "$n" "$(div "$wall" "${first_wall[$n-batched]}")" \
+    "$(div "$cpu" "${first_cpu[$n-batched]}")" "$(div "$rss" "${first_rss[$n-batched]}")")")
+fi
 
 echo
 echo "== Results (year $year, clock pinned at $today, $collation)"
