@@ -7,18 +7,12 @@
 
 #include "common/text.h"
 #include "db/db.h"
-#include "person/batched.h"
+#include "person/batch_sql.h"
 #include "person/urv.h"
 #include "person/ztg.h"
 
 namespace {
-// Client calendar table until the client schema turns out to have none (208).
-constexpr int kNoTable = 208;
 constexpr int kDuplicateKey = 2627;
-
-bool Less(const char* a, const char* b) {
-  return std::strcmp(a, b) < 0;
-}
 
 // Reads the person's calendar days after the start date and writes what is missing.
 void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
@@ -41,7 +35,7 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
       run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
       run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
-    if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
+    if (Key_Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
     r = Pnr_Day_Fetch(day_cursor, tag);
   }
   if (r != DB_NODATA) {
@@ -207,17 +201,17 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
 
       char start[9];
       char threshold[9];
-      Fld_Copy(start, Less(last_tag, last_ztg) ? last_tag : last_ztg);
+      Fld_Copy(start, Key_Less(last_tag, last_ztg) ? last_tag : last_ztg);
       Fld_Copy(threshold, last_ztg);
-      if (Less(prev_year_end, start)) Fld_Copy(start, prev_year_end);
-      if (Less(prev_year_end, threshold)) Fld_Copy(threshold, prev_year_end);
+      if (Key_Less(prev_year_end, start)) Fld_Copy(start, prev_year_end);
+      if (Key_Less(prev_year_end, threshold)) Fld_Copy(threshold, prev_year_end);
       if (have_beg) {
-        if (Less(beg_dat, start)) Fld_Copy(start, beg_dat);
-        if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
+        if (Key_Less(beg_dat, start)) Fld_Copy(start, beg_dat);
+        if (Key_Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
       }
 
       // The batched step hands a person it cannot decide exactly to the day-by-day routines.
-      if (Less(start, end_key)) {
+      if (Key_Less(start, end_key)) {
         PnrFallback why{};
         if (run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key, why)) {
           ++run.stats.persons_batched;

@@ -1,8 +1,19 @@
 #pragma once
 // The person run: day records, schedule-assignment records and leave-carry-over years for every
 // person from pnr_von to pnr_bis.
+#include <cstring>
+
 #include "common/text.h"
 #include "db/run_context.h"
+
+// SQL Server's native error for an object it does not know (208): the client schema has no
+// calendar table of its own, and the day reads move to the system's (run.variants.day_table).
+constexpr int kNoTable = 208;
+
+// Date keys (yyyymmdd) and person numbers compare as text.
+inline bool Key_Less(const char* a, const char* b) {
+  return std::strcmp(a, b) < 0;
+}
 
 int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
                           const char* pnr_bis);

@@ -3,11 +3,6 @@
 #include "common/text.h"
 #include "db/db.h"
 
-namespace {
-// The person's name is written until the client table turns out to have no name column (207).
-constexpr int kNoColumn = 207;
-}  // namespace
-
 int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "

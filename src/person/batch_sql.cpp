@@ -13,11 +13,9 @@
 
 #include "common/text.h"
 #include "db/db.h"
-#include "person/batched.h"
+#include "person/batch_sql.h"
 
 namespace {
-constexpr int kNoTable = 208;
-constexpr int kNoColumn = 207;
 // Rows of the largest statement of each multi-row write: SQL Server takes at most 2,100
 // parameters in one statement (one a day record, ten a schedule-assignment record).
 constexpr std::size_t kTagRows = 512;
@@ -291,10 +289,6 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
                          " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)", false, RunWrite::Rewritten});
 }
 
-bool Less(const char* a, const char* b) {
-  return std::strcmp(a, b) < 0;
-}
-
 }  // namespace
 
 int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]) {
@@ -331,7 +325,7 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (!new_days.empty() && !write(Tag_Days_Ins(run, bsv.BsvPnr, new_days))) return false;
 
   // The schedule-assignment step runs for the days after the threshold only.
-  if (days.empty() || !Less(threshold, days.back().key.c_str())) return true;
+  if (days.empty() || !Key_Less(threshold, days.back().key.c_str())) return true;
   std::vector<ZuoTag> assignments;
   std::vector<WplZeile> plans;
   std::vector<ZtgAlt> existing;
