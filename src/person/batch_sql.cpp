@@ -70,7 +70,7 @@ std::string Markers(std::size_t rows, std::size_t per_row) {
 // client schema proves to have none), as the day cursor gives them.
 int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
                   std::vector<KalTag>& days) {
-  return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
+  return Db_Variant_Run(run.variants.day_table, kNoTable, [&](DbVariant variant) {
     days.clear();
     Wide dtm, ttp;
     const auto cols = {Db_Text(dtm.text, kWide), Db_Text(ttp.text, kWide)};
@@ -83,8 +83,9 @@ int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const
     };
     auto read = [&](const std::string& sql) {
       std::vector<DbParam> params = {Db_Param(kal), Db_Param(start_key), Db_Param(end_key)};
-      const int r = Db_Prepared_Rows(run.db, sql, params, cols, add);
-      return r == DB_OK && !readable ? DB_FAIL : r;
+      DbResult r = Db_Prepared_Rows(run.db, sql, params, cols, add);
+      if (r.code == DB_OK && !readable) r.code = DB_FAIL;
+      return r;
     };
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
@@ -242,7 +243,7 @@ int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const Z
   for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
     rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
     long written = -1;
-    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+    int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const bool name = variant == DbVariant::First;
       std::vector<DbParam> params;
       if (w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));

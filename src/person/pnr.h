@@ -48,6 +48,9 @@ struct TagSatz {
 int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis);
 int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv);
 int Bsv_Pnr_Close(DbCursor& cursor);
+// The persons the person cursor gives for the range, counted before it opens (for the operator's
+// terminal); -1 when the count fails, which no error line reports.
+long Bsv_Pnr_Count(RunContext& run, const char* pnr_von, const char* pnr_bis);
 
 // The days of a person's working-time calendar after start_key up to end_key: from the client
 // calendar table, or from the system table once the client schema turns out to have none
