@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks the C++ sources: their layout against .clang-format (any difference fails), and with
-# --tidy also the clang-tidy checks of .clang-tidy over planex, its tools and the embedded database.
+# --tidy also the clang-tidy checks of .clang-tidy (faults and naming, every finding an error) over
+# planex and its tools. The embedded database has its naming rules in tsqlite/.clang-tidy but is
+# not checked here yet: it would need renames first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,12 +14,13 @@ fi
 echo "lint: layout as .clang-format wants it"
 
 if [ "${1:-}" = "--tidy" ]; then
-  cmake -S . -B build-tidy -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DPLANEX_TESTS=OFF >/dev/null
-  cmake --build build-tidy -j"$(nproc)" >/dev/null
-  out=$(run-clang-tidy -p build-tidy -quiet 'src/|tools/|tsqlite/' 2>/dev/null | grep -E 'warning:|error:' || true)
+  # The tidy preset only configures: clang-tidy needs compile_commands.json, not a build.
+  cmake --preset tidy >/dev/null
+  start=$(date +%s)
+  out=$(run-clang-tidy -j"$(nproc)" -p build-tidy -quiet 'src/|tools/' 2>/dev/null | grep -E 'warning:|error:' || true)
   if [ -n "$out" ]; then
     echo "$out" >&2
     exit 1
   fi
-  echo "lint: clang-tidy finds nothing"
+  echo "lint: clang-tidy finds nothing in src/ and tools/ ($(($(date +%s) - start)) s)"
 fi

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the sources' layout (.clang-format), builds planex, its tools
+# Installs what is missing, checks the sources' layout (.clang-format) and clang-tidy's findings
+# in planex and its tools (.clang-tidy), builds planex, its tools
 # and the embedded database, and runs every test twice: in a Release build with warnings as
 # errors, and in a build with AddressSanitizer and UndefinedBehaviorSanitizer. Between the two:
 # the Debian package (built, installed, run and purged), the demo on a small company, a memcheck
@@ -19,8 +20,8 @@ run_ctest() {
   return "${PIPESTATUS[0]}"
 }
 
-echo "== Layout (.clang-format)"
-bash scripts/lint.sh
+echo "== Layout (.clang-format) and clang-tidy"
+bash scripts/lint.sh --tidy
 
 echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null

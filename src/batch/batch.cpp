@@ -174,7 +174,8 @@ int Batch_Run(int argc, const char* const* argv) {
 
   // Each generator reports its own failures; none keeps the next from running. An operator at a
   // terminal sees how far the run is; a scheduler's run gets no output there.
-  Progress progress(run, stderr, terminal);
+  Progress progress(run.stats, stderr, terminal);
+  if (terminal) run.stats_changed = [&progress] { progress.Changed(); };
   const char* at = "Basiskalender";
   int stopped = 0;
   try {
@@ -184,7 +185,9 @@ int Batch_Run(int argc, const char* const* argv) {
     progress.Step("[2/3] Arbeitszeitkalender");
     Kal_Calendar_Generate(run, end_key.c_str());
     at = "Personen";
-    progress.Persons("[3/3] Personen", pnr_von.c_str(), pnr_bis.c_str());
+    // The operator sees persons done of all; a scheduler's run does not count them.
+    if (terminal) run.stats.persons_total = Bsv_Pnr_Count(run, pnr_von.c_str(), pnr_bis.c_str());
+    progress.Persons("[3/3] Personen");
     Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
     Sig_Check();  // a signal after the last statement still stops the run
   } catch (const RunInterrupted& interrupted) {
@@ -199,6 +202,7 @@ int Batch_Run(int argc, const char* const* argv) {
     }
   }
   progress.Finish("PLANEX.LOG", errors, stopped);
+  run.stats_changed = nullptr;
   log.Close();
   // A run that ends by its signal closes its connection first, so that the server sees a logout.
   if (stopped != 0) db.Disconnect();

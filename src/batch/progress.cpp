@@ -117,52 +117,27 @@ std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long c
   return text;
 }
 
-Progress::Progress(RunContext& run, FILE* out, bool on) : run_(run), out_(out), on_(on) {
-  if (!on_) return;
-  run_.progress = this;
-}
-
-Progress::~Progress() {
-  if (!on_) return;
-  run_.progress = nullptr;
-}
-
 void Progress::Step(std::string_view name) {
   if (!on_) return;
-  Begin(name, -1, -1);
+  Begin(name, false);
 }
 
-void Progress::Persons(std::string_view name, const char* pnr_von, const char* pnr_bis) {
+void Progress::Persons(std::string_view name) {
   if (!on_) return;
-  // The persons the person cursor will walk, counted as it selects them. A failed count leaves
-  // the total unknown; its diagnostics are not kept, so that the run log cannot tell.
-  static constexpr const char* kSql =
-      "SELECT COUNT(DISTINCT BsvPnr) FROM %s.Qxs310Bsv, %s.Qxs300Pnr WHERE BsvPnr >= '%s' "
-      "AND BsvPnr <= '%s' AND (BsvGbi IS NULL OR BsvGbi >= CURRENT_TIMESTAMP) "
-      "AND BsvPnr = PnrNum AND BsvSta < 4 AND PnrSta < 4";
-  int32_t total = 0;
-  DiagSatz kept = run_.db.Diag();
-  int r = Db_Query_One(run_.db, Db_Format(kSql, run_.schema, run_.schema, pnr_von, pnr_bis), {Db_Long(&total)});
-  run_.db.Diag() = kept;
-  run_.db.StatementStarts();  // a failed count is no failure of the run's own statements
-  Begin(name, 0, r == DB_OK ? total : -1);
+  Begin(name, true);
 }
 
-void Progress::Begin(std::string_view name, long persons_done, long persons_total) {
+void Progress::Begin(std::string_view name, bool persons) {
   step_ = name;
-  step_rows_ = run_.stats.Rows();
-  persons_done_ = persons_done;
-  persons_total_ = persons_total;
+  step_rows_ = stats_.Rows();
+  persons_ = persons;
+  step_persons_ = stats_.persons_done;
   step_start_ = Clock::now();
   Show(true);
 }
 
-void Progress::PersonDone() {
-  ++persons_done_;
-  Show(false);
-}
-
-void Progress::RowsWritten() {
+void Progress::Changed() {
+  if (!on_) return;
   Show(false);
 }
 
@@ -170,9 +145,9 @@ void Progress::Finish(const char* log_path, const RunErrorLines& errors, int sig
   if (!on_) return;
   Show(true);  // the step's last state, then the summary in its place
   std::vector<ProgressTable> tables;
-  for (const RunTableRows& t : run_.stats.tables) tables.push_back({t.schema + "." + t.table, t.added, t.rewritten});
+  for (const RunTableRows& t : stats_.tables) tables.push_back({t.schema + "." + t.table, t.added, t.rewritten});
   std::string summary = Progress_Summary(tables, Progress_Error_Lines(log_path), Since(run_start_),
-                                         signal != 0 ? Sig_Name(signal) : nullptr, &run_.stats);
+                                         signal != 0 ? Sig_Name(signal) : nullptr, &stats_);
   summary += Progress_Error_Reasons(errors.Kept(), errors.Count());
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);
@@ -182,8 +157,9 @@ void Progress::Show(bool force) {
   Clock::time_point now = Clock::now();
   if (!force && std::chrono::duration<double>(now - shown_).count() < kRedrawSeconds) return;
   shown_ = now;
-  std::string line =
-      Progress_Line(step_, run_.stats.Rows() - step_rows_, persons_done_, persons_total_, Since(step_start_));
+  const long persons_done = persons_ ? stats_.persons_done - step_persons_ : -1;
+  const long persons_total = persons_ ? stats_.persons_total : -1;
+  std::string line = Progress_Line(step_, stats_.Rows() - step_rows_, persons_done, persons_total, Since(step_start_));
   // A line longer than the terminal would wrap, and the next redraw would leave the wrapped part.
   size_t columns = Columns(out_);
   if (columns > 1 && line.size() >= columns) line.resize(columns - 1);

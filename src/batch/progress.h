@@ -2,8 +2,9 @@
 // The run's progress on the operator's terminal. When standard error is a terminal, one line is
 // kept up to date (the step; in the person run, persons done of all, rate and time left) and at
 // the end replaced by a summary: rows added and rewritten per table, the number of error lines of
-// the run log and the first of them with their reasons, the time taken. Otherwise the progress does nothing at all: no
-// output, no statement.
+// the run log and the first of them with their reasons, the time taken. Every figure comes from
+// the run's statistics, which the writers and the person run keep (db/run_stats.h); the run
+// sequence calls Changed when they change. Otherwise the progress does nothing at all: no output.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -11,8 +12,7 @@
 #include <vector>
 
 #include "batch/error_lines.h"
-#include "db/db.h"
-#include "db/run_context.h"
+#include "db/run_stats.h"
 
 // Rows a run wrote to one table, as the summary shows them.
 struct ProgressTable {
@@ -34,38 +34,37 @@ long Progress_Error_Lines(const char* log_path);
 // many more there are; lines ending in "\n", "" when there are none.
 std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown = 5);
 
-class Progress final : public RunProgress {
+class Progress final {
  public:
-  // Follows run on out when on is true (standard error is a terminal); else does nothing.
-  Progress(RunContext& run, FILE* out, bool on);
-  ~Progress();
+  // Shows the run's stats on out when on is true (standard error is a terminal); else does nothing.
+  Progress(const RunStats& stats, FILE* out, bool on) : stats_(stats), out_(out), on_(on) {}
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
   // A step without persons: the base calendar, the working-time calendars.
   void Step(std::string_view name);
-  // The person run over the range; counts its persons first.
-  void Persons(std::string_view name, const char* pnr_von, const char* pnr_bis);
+  // The person run: persons done of stats.persons_total.
+  void Persons(std::string_view name);
   // Replaces the line by the summary, with the error lines of the run log at log_path and the
   // first of them with their reasons; signal: the one that interrupted the run, or 0.
   void Finish(const char* log_path, const RunErrorLines& errors, int signal = 0);
 
-  void PersonDone() override;
-  void RowsWritten() override;
+  // The stats changed: the line is redrawn, at most every tenth of a second.
+  void Changed();
 
  private:
   using Clock = std::chrono::steady_clock;
-  void Begin(std::string_view name, long persons_done, long persons_total);
+  void Begin(std::string_view name, bool persons);
   void Show(bool force);
   static double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-  RunContext& run_;
+  const RunStats& stats_;
   FILE* out_;
   bool on_;
   std::string step_;
-  long step_rows_ = 0;  // rows the run had written when the step began
-  long persons_done_ = -1;
-  long persons_total_ = -1;
+  long step_rows_ = 0;     // rows the run had written when the step began
+  bool persons_ = false;   // the step is the person run
+  long step_persons_ = 0;  // persons done when the step began
   Clock::time_point run_start_ = Clock::now();
   Clock::time_point step_start_ = run_start_;
   Clock::time_point shown_ = run_start_;

@@ -49,11 +49,44 @@ void BindColumns(SQLHSTMT stmt, std::initializer_list<DbCol> cols, SQLLEN* indic
   }
 }
 
-int Fetch(SQLHSTMT stmt) {
-  SQLRETURN rc = SQLFetch(stmt);
-  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return DB_OK;
-  if (rc == SQL_NO_DATA) return DB_NODATA;
-  return DB_FAIL;
+// The result code of a driver's return code.
+int Db_Code(SQLRETURN rc) {
+  switch (rc) {
+    case SQL_SUCCESS:
+      return DB_OK;
+    case SQL_SUCCESS_WITH_INFO:
+      return DB_INFO;
+    case SQL_NO_DATA:
+      return DB_NODATA;
+    default:
+      return DB_FAIL;
+  }
+}
+
+// A failure and its reason, record 1 of the handle's diagnostics.
+DbResult Failed(SQLSMALLINT handle_type, SQLHANDLE handle) {
+  DbResult result{DB_FAIL, {}};
+  Db_Diag_Get(handle_type, handle, &result.diag);
+  return result;
+}
+
+// A failure whose reason is known already (or that has none: a handle not allocated).
+DbResult Failed(const DiagSatz& diag) {
+  return {DB_FAIL, diag};
+}
+
+// A fetch: 0 with a row, 100 at the end, -1 with why on failure.
+DbResult Fetch(SQLHSTMT stmt) {
+  const SQLRETURN rc = SQLFetch(stmt);
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return {DB_OK, {}};
+  if (rc == SQL_NO_DATA) return {DB_NODATA, {}};
+  return Failed(SQL_HANDLE_STMT, stmt);
+}
+
+// A write that failed: its native code when the caller passes that code through, else -1.
+DbResult Passed_Through(DbResult failed, int passthrough) {
+  if (passthrough != 0 && failed.diag.native == passthrough) failed.code = passthrough;
+  return failed;
 }
 
 // Appends text with every single quote doubled, a run of quote-free text at a time.
@@ -64,14 +97,18 @@ void AppendQuoted(std::string& out, std::string_view text) {
   }
   out.append(text);
 }
-// Allocates the statement's own handle and executes it (a run asked to stop throws instead): SQL_ERROR with the
-// diagnostics kept in db when the execution fails, SQL_INVALID_HANDLE when there is no handle to execute it on.
-SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement) {
+// Allocates the statement's own handle and executes it (a run asked to stop throws instead): the
+// driver's return code, with why in *failure when it is SQL_ERROR (kept in db as the latest
+// failure), SQL_INVALID_HANDLE when there is no handle to execute it on.
+SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement, DbResult* failure) {
   Sig_Check();
   db.StatementStarts();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
-  if (rc == SQL_ERROR) db.Capture(stmt.get());
+  if (rc == SQL_ERROR) {
+    *failure = Failed(SQL_HANDLE_STMT, stmt.get());
+    db.Capture(failure->diag);
+  }
   return rc;
 }
 
@@ -111,30 +148,21 @@ void DbConnection::Disconnect() {
   henv_ = SQL_NULL_HENV;
 }
 
-SQLHSTMT DbConnection::Prepared(const std::string& text) {
+SQLHSTMT DbConnection::Prepared(const std::string& text, DiagSatz* diag) {
+  std::memset(diag, 0, sizeof(*diag));
   if (const auto it = prepared_.find(text); it != prepared_.end()) return it->second->stmt;
   auto prepared = std::make_unique<PreparedStmt>();
   if (SQLAllocHandle(SQL_HANDLE_STMT, hdbc_, &prepared->stmt) == SQL_ERROR) {
     prepared->stmt = SQL_NULL_HSTMT;
-    ClearDiag();
     return SQL_NULL_HSTMT;
   }
   const SQLRETURN rc = SQLPrepare(prepared->stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
                                   static_cast<SQLINTEGER>(text.size()));
   if (!SQL_SUCCEEDED(rc)) {
-    Db_Diag_Get(SQL_HANDLE_STMT, prepared->stmt, &diag_);
+    Db_Diag_Get(SQL_HANDLE_STMT, prepared->stmt, diag);
     return SQL_NULL_HSTMT;
   }
   return prepared_.emplace(text, std::move(prepared)).first->second->stmt;
-}
-
-void DbConnection::ClearDiag() {
-  std::memset(&diag_, 0, sizeof(diag_));
-}
-
-void DbConnection::Capture(SQLHSTMT stmt) {
-  Db_Diag_Get(SQL_HANDLE_STMT, stmt, &diag_);
-  diag_fresh_ = true;
 }
 
 bool DbConnection::TakeReason(DiagSatz* reason) {
@@ -185,75 +213,79 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
   return text == texts.end() && number == numbers.end() ? out : std::string();
 }
 
-int DbCursor::Open(const std::string& statement) {
+DbResult DbCursor::Open(const std::string& statement) {
   Close();
   Sig_Check();
   db_.StatementStarts();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
-    return DB_FAIL;
+    return Failed(DiagSatz{});
   }
   // A non-scrollable cursor with lock concurrency makes SQL Server's driver use a server cursor,
   // which lets the run's other statements execute while this cursor holds rows.
   SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
   SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
   SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt_, statement);
-  if (rc == SQL_SUCCESS_WITH_INFO) return DB_OK;
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return {DB_OK, {}};
+  DbResult result{Db_Code(rc), {}};
   if (rc == SQL_ERROR) {
-    db_.Capture(stmt_);
+    result = Failed(SQL_HANDLE_STMT, stmt_);
+    db_.Capture(result.diag);
     Close();
   }
-  return rc;
+  return result;
 }
 
-int DbCursor::Fetch(std::initializer_list<DbCol> cols) {
+DbResult DbCursor::Fetch(std::initializer_list<DbCol> cols) {
   // A fetch of a cursor whose open failed runs nothing: the open's reason stays.
-  if (stmt_ == SQL_NULL_HSTMT) return DB_FAIL;
+  if (stmt_ == SQL_NULL_HSTMT) return Failed(DiagSatz{});
   db_.StatementStarts();
   BindColumns(stmt_, cols, &indicator_);
-  int r = ::Fetch(stmt_);
-  if (r == DB_FAIL) {
-    db_.Capture(stmt_);
+  DbResult r = ::Fetch(stmt_);
+  if (r.code == DB_FAIL) {
+    db_.Capture(r.diag);
     Close();
   }
   return r;
 }
 
 int DbCursor::Close() {
-  int r = 0;
-  if (stmt_ != SQL_NULL_HSTMT) r = SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  int r = DB_OK;
+  if (stmt_ != SQL_NULL_HSTMT) r = Db_Code(SQLFreeHandle(SQL_HANDLE_STMT, stmt_));
   stmt_ = SQL_NULL_HSTMT;
   return r;
 }
 
-int Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols) {
+DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols) {
   StmtHandle stmt;
-  const SQLRETURN rc = Execute_Own(db, stmt, statement);
-  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return DB_FAIL;
+  DbResult failure = Failed(DiagSatz{});
+  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
   return Fetch(stmt.get());
 }
 
-int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
-                  const std::function<void()>& on_row) {
+DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                       const std::function<void()>& on_row) {
   StmtHandle stmt;
-  const SQLRETURN rc = Execute_Own(db, stmt, statement);
-  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return DB_FAIL;
+  DbResult failure = Failed(DiagSatz{});
+  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
   // Bound once: the range reads are the batched step's own, not the day-by-day routines' cursors.
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
   for (bool first = true;; first = false) {
     if (!first) ClearColumns(cols);
-    int r = Fetch(stmt.get());
-    if (r == DB_NODATA) return DB_OK;
-    if (r != DB_OK) return r;
+    DbResult r = Fetch(stmt.get());
+    if (r.code == DB_NODATA) return {DB_OK, {}};
+    if (r.code != DB_OK) return r;
     on_row();
   }
 }
 
-int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows, long* written,
-                  std::size_t per_statement) {
+DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows, long* written,
+                       std::size_t per_statement) {
   if (written != nullptr) *written = -1;
   for (std::size_t first = 0; first < rows.size(); first += per_statement) {
     std::string statement = head;
@@ -263,10 +295,10 @@ int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<s
       statement += rows[i];
     }
     long done = 0;
-    if (int r = Db_Write(db, statement, 0, &done); r != DB_OK) return r;
+    if (DbResult r = Db_Write(db, statement, 0, &done); r.code != DB_OK) return r;
     if (written != nullptr) *written = std::max(*written, 0L) + done;
   }
-  return DB_OK;
+  return {DB_OK, {}};
 }
 
 namespace {
@@ -276,9 +308,11 @@ namespace {
 // value of the time-recording tables, also in UTF-8.
 constexpr SQLULEN kParamChars = 400;
 
-// Binds the parameters and executes the prepared statement: SQL_ERROR with the diagnostics kept
-// in db when it fails, SQL_INVALID_HANDLE when the statement could not be prepared.
-SQLRETURN Execute_Prepared(DbConnection& db, SQLHSTMT stmt, std::vector<DbParam>& params) {
+// Binds the parameters and executes the prepared statement: SQL_ERROR with why in *failure when
+// it fails, SQL_INVALID_HANDLE when the statement could not be prepared. The connection keeps no
+// reason of a prepared statement: the batched step's failures send a person day by day, whose
+// statements give the reasons of any error line.
+SQLRETURN Execute_Prepared(SQLHSTMT stmt, std::vector<DbParam>& params, DbResult* failure) {
   if (stmt == SQL_NULL_HSTMT) return SQL_INVALID_HANDLE;
   static const int32_t kNoNumber = 0;
   SQLFreeStmt(stmt, SQL_RESET_PARAMS);
@@ -291,7 +325,7 @@ SQLRETURN Execute_Prepared(DbConnection& db, SQLHSTMT stmt, std::vector<DbParam>
                      &p.length);
   }
   const SQLRETURN rc = SQLExecute(stmt);
-  if (rc == SQL_ERROR) Db_Diag_Get(SQL_HANDLE_STMT, stmt, &db.Diag());
+  if (rc == SQL_ERROR) *failure = Failed(SQL_HANDLE_STMT, stmt);
   return rc;
 }
 
@@ -312,15 +346,16 @@ std::size_t Db_Chunk_Rows(std::size_t left, std::size_t largest) {
   return largest;
 }
 
-int Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough,
-                      long* rows) {
+DbResult Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough,
+                           long* rows) {
   if (rows != nullptr) *rows = -1;
-  const SQLHSTMT stmt = db.Prepared(text);
-  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
-  if (rc == SQL_INVALID_HANDLE) return passthrough != 0 && db.Diag().native == passthrough ? passthrough : DB_FAIL;
+  DbResult failure = Failed(DiagSatz{});
+  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
+  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+  if (rc == SQL_INVALID_HANDLE) return Passed_Through(failure, passthrough);
   if (rc == SQL_ERROR) {
     Release_Prepared(stmt);
-    return passthrough != 0 && db.Diag().native == passthrough ? passthrough : DB_FAIL;
+    return Passed_Through(failure, passthrough);
   }
   if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
     SQLLEN count = 0;
@@ -328,59 +363,59 @@ int Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbP
     *rows = static_cast<long>(count);
   }
   Release_Prepared(stmt);
-  return rc;
+  return {Db_Code(rc), {}};
 }
 
-int Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
-                    std::initializer_list<DbCol> cols) {
-  const SQLHSTMT stmt = db.Prepared(text);
-  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
-  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
+DbResult Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                         std::initializer_list<DbCol> cols) {
+  DbResult failure = Failed(DiagSatz{});
+  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
+  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+  if (rc == SQL_INVALID_HANDLE) return failure;
   if (rc != SQL_ERROR) {
     SQLLEN indicator = 0;
     BindColumns(stmt, cols, &indicator);
-    const int r = Fetch(stmt);
+    DbResult r = Fetch(stmt);
     Release_Prepared(stmt);
     return r;
   }
   Release_Prepared(stmt);
-  return DB_FAIL;
+  return failure;
 }
 
-int Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
-                     std::initializer_list<DbCol> cols, const std::function<void()>& on_row) {
-  const SQLHSTMT stmt = db.Prepared(text);
-  const SQLRETURN rc = Execute_Prepared(db, stmt, params);
-  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
-  int r = DB_FAIL;
+DbResult Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                          std::initializer_list<DbCol> cols, const std::function<void()>& on_row) {
+  DbResult failure = Failed(DiagSatz{});
+  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
+  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+  if (rc == SQL_INVALID_HANDLE) return failure;
+  DbResult r = failure;
   if (rc != SQL_ERROR) {
     SQLLEN indicator = 0;
     BindColumns(stmt, cols, &indicator);
     for (bool first = true;; first = false) {
       if (!first) ClearColumns(cols);
       r = Fetch(stmt);
-      if (r != DB_OK) break;
+      if (r.code != DB_OK) break;
       on_row();
     }
-    if (r == DB_NODATA) r = DB_OK;
+    if (r.code == DB_NODATA) r.code = DB_OK;
   }
   Release_Prepared(stmt);
   return r;
 }
 
-int Db_Write(DbConnection& db, const std::string& statement, int passthrough, long* rows) {
+DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough, long* rows) {
   if (rows != nullptr) *rows = -1;
   StmtHandle stmt;
-  const SQLRETURN rc = Execute_Own(db, stmt, statement);
-  if (rc == SQL_INVALID_HANDLE) return DB_FAIL;
-  if (rc == SQL_ERROR) {
-    if (passthrough != 0 && db.Diag().native == passthrough) return passthrough;
-    return DB_FAIL;
-  }
+  DbResult failure = Failed(DiagSatz{});
+  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+  if (rc == SQL_INVALID_HANDLE) return failure;
+  if (rc == SQL_ERROR) return Passed_Through(failure, passthrough);
   if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
     SQLLEN count = 0;
     if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &count)) || count < 0) count = 1;
     *rows = static_cast<long>(count);
   }
-  return rc;
+  return {Db_Code(rc), {}};
 }

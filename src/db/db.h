@@ -23,13 +23,15 @@
 
 #include "common/format.h"
 
-// Result codes of statement routines.
+// Result codes of statement routines, as the run log prints them ("RC:%d"). They are the system's
+// own numbers: the patterns below map every ODBC return code onto them (db.cpp, Db_Code), so that
+// no routine hands on an SQLRETURN.
 constexpr int DB_OK = 0;        // success (SQL_SUCCESS_WITH_INFO counts as success for queries)
 constexpr int DB_INFO = 1;      // a write that succeeded with information
 constexpr int DB_NODATA = 100;  // no (more) rows; an UPDATE that touched no row
-constexpr int DB_FAIL = -1;
+constexpr int DB_FAIL = -1;     // failed; any other return code of the driver counts as this
 
-// The diagnostic record of the last failed statement of a connection.
+// The diagnostic record of a failed statement.
 struct DiagSatz {
   char state[256];
   char text[1000];
@@ -38,8 +40,20 @@ struct DiagSatz {
 // Reads record 1 of the handle's diagnostics into record.
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
 
-// One connection: its environment and connection handles, and the diagnostics of its last failed
-// statement. Disconnects and frees both handles when it goes out of scope, on every path.
+// What a statement pattern gives: its result code and, when the statement failed, why (record 1
+// of its diagnostics: native code, SQLSTATE, text; all empty otherwise). A routine that only
+// passes the code on takes the result as its code; one that decides on the failure (a variant
+// fallback, a refused statement against an empty answer) reads diag.
+struct DbResult {
+  int code = DB_OK;
+  DiagSatz diag{};
+  // NOLINTNEXTLINE(google-explicit-constructor): routines return and log the code
+  operator int() const { return code; }
+};
+
+// One connection: its environment and connection handles, and the reason of its latest failed
+// statement for the run log's error lines (batch/error_lines.h). Disconnects and frees both
+// handles when it goes out of scope, on every path.
 class DbConnection {
  public:
   DbConnection() = default;
@@ -53,22 +67,25 @@ class DbConnection {
   void Disconnect();
   SQLHDBC Handle() const { return hdbc_; }
 
-  const DiagSatz& Diag() const { return diag_; }
-  DiagSatz& Diag() { return diag_; }
-  void ClearDiag();
   // Keeps the diagnostics of a statement that failed, as the reason of that failure.
-  void Capture(SQLHSTMT stmt);
+  void Capture(const DiagSatz& diag) {
+    diag_ = diag;
+    diag_fresh_ = true;
+  }
   // A statement starts: the kept diagnostics no longer describe the latest statement.
   void StatementStarts() { diag_fresh_ = false; }
+  // The latest failure is none of the run's own statements (the person count of the terminal):
+  // no error line takes it as its reason.
+  void ForgetReason() { diag_fresh_ = false; }
   // The reason of the latest statement, or of the connection attempt, when it failed and no
   // error line has taken it yet: then true, with the diagnostics in *reason. Taken once.
   bool TakeReason(DiagSatz* reason);
 
   // The statement handle prepared with text on this connection: prepared at the first call, the
   // same handle at every later one, so that the server compiles the text once per connection.
-  // SQL_NULL_HSTMT when no handle could be allocated or the text was refused (diagnostics kept);
+  // SQL_NULL_HSTMT when no handle could be allocated or the text was refused (then why in *diag);
   // the next call tries again.
-  SQLHSTMT Prepared(const std::string& text);
+  SQLHSTMT Prepared(const std::string& text, DiagSatz* diag);
   // Statement texts prepared so far.
   std::size_t PreparedCount() const { return prepared_.size(); }
 
@@ -157,8 +174,8 @@ class DbCursor {
   DbCursor(const DbCursor&) = delete;
   DbCursor& operator=(const DbCursor&) = delete;
 
-  int Open(const std::string& statement);
-  int Fetch(std::initializer_list<DbCol> cols);
+  DbResult Open(const std::string& statement);
+  DbResult Fetch(std::initializer_list<DbCol> cols);
   int Close();
   bool IsOpen() const { return stmt_ != SQL_NULL_HSTMT; }
 
@@ -171,22 +188,22 @@ class DbCursor {
 // Single-shot query pattern: executes, fetches at most one row into the columns. Returns the
 // fetch code (0, 100, -1); -1 also when the execution failed (diagnostics captured). The columns
 // hold meaningful values only on 0.
-int Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols);
+DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols);
 
 // Single-shot write pattern: the execution code as the driver returned it (0, 1, 100 for an
 // UPDATE that touched no row, -1). On -1 the diagnostics are captured, and when passthrough is not
 // 0 and the server's native error equals it, that native code is returned instead of -1. When the
 // write succeeds (0 or 1), *rows (where given) is set to the rows it touched (1 where the driver
 // cannot tell); otherwise to -1.
-int Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
+DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
 
 // Range read pattern: a multi-row query read to its end at once, on a statement of its own with
 // the default attributes (a server sends such a result in batches, not a round trip per row as a
 // server cursor does). on_row runs after every row fetched, with the columns filled; they are
 // cleared before every row, so NULL arrives as empty text or 0. Returns 0 when every row was read
 // (none included), -1 when the execution or a fetch failed (diagnostics captured on execution).
-int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
-                  const std::function<void()>& on_row);
+DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
+                       const std::function<void()>& on_row);
 
 // Multi-row write pattern: head (an INSERT ... VALUES, or any text that a list of rows completes)
 // followed by the rows joined with ", ", at most per_statement rows to a statement (1,000 is SQL
@@ -194,8 +211,8 @@ int Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializ
 // whole. Returns 0 when every statement succeeded, else the code of the first one that did not
 // (as Db_Write gives it); no statement follows a failed one. *written (where given) is set to the
 // rows of the statements that succeeded, -1 when none did (or there were no rows).
-int Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
-                  long* written = nullptr, std::size_t per_statement = 1000);
+DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
+                       long* written = nullptr, std::size_t per_statement = 1000);
 
 // A parameter of a prepared statement: a text (SQL_C_CHAR to a varchar), a 32-bit integer
 // (SQL_C_LONG to an int), or NULL of either. length is the text's bytes or SQL_NULL_DATA; ODBC
@@ -221,12 +238,12 @@ inline DbParam Db_Param_Null(SQLSMALLINT c_type) {
 // The prepared forms of the patterns above: the statement text holds ? where a value goes, is
 // prepared once per connection (DbConnection::Prepared) and executed with the parameters in the
 // order of their markers. Results and diagnostics as the unprepared pattern gives them.
-int Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough = 0,
-                      long* rows = nullptr);
-int Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
-                    std::initializer_list<DbCol> cols);
-int Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
-                     std::initializer_list<DbCol> cols, const std::function<void()>& on_row);
+DbResult Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough = 0,
+                           long* rows = nullptr);
+DbResult Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                         std::initializer_list<DbCol> cols);
+DbResult Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
+                          std::initializer_list<DbCol> cols, const std::function<void()>& on_row);
 
 // Rows of one statement of a multi-row write in a few fixed shapes: the smallest of 8, 64 and
 // largest that takes the rows left, else largest. A statement of fewer rows is filled up with
@@ -240,16 +257,29 @@ enum class DbVariant { First, Second };
 // Runs a routine's statement under its variant flag: the first variant while the flag names it;
 // when that fails with the switch code as the server's native error, the flag moves to the second
 // variant for the rest of the run and the second variant runs at once, in the same call. Any
-// other failure of the first variant returns its code and leaves the flag.
+// other failure of the first variant returns its result and leaves the flag. run gives the
+// DbResult of the variant's statement.
 template <class Run>
-int Db_Variant_Run(DbConnection& db, DbVariant& flag, int switch_code, Run run) {
+DbResult Db_Variant_Run(DbVariant& flag, int switch_code, Run run) {
   if (flag == DbVariant::First) {
-    db.ClearDiag();
-    int r = run(DbVariant::First);
-    if (r != DB_FAIL || db.Diag().native != switch_code) return r;
+    DbResult r = run(DbVariant::First);
+    if (r.code != DB_FAIL || r.diag.native != switch_code) return r;
     flag = DbVariant::Second;
   }
   return run(DbVariant::Second);
+}
+
+// Statement texts that share a part, joined when planex is built: .text is a followed by b.
+template <std::size_t A, std::size_t B>
+struct DbJoinedText {
+  char text[A + B - 1];
+};
+template <std::size_t A, std::size_t B>
+consteval DbJoinedText<A, B> Db_Text_Join(const char (&a)[A], const char (&b)[B]) {
+  DbJoinedText<A, B> out{};
+  for (std::size_t i = 0; i + 1 < A; ++i) out.text[i] = a[i];
+  for (std::size_t i = 0; i < B; ++i) out.text[A - 1 + i] = b[i];
+  return out;
 }
 
 // A statement text of a routine with a variant fallback, written once: the parts between '{' and

@@ -2,6 +2,7 @@
 // What one run of planex hands to every generator and statement routine. The run sequence
 // (src/batch) makes it once, after the connection is up, and passes it down by reference; nothing
 // of a run lives anywhere else.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,28 +17,19 @@ struct RunVariants {
   DbVariant ztg_name = DbVariant::First;   // person name column of Qxs329Ztg, until it is missing
 };
 
-// Follows the person run for the operator's terminal (src/batch/progress.h). A run whose standard
-// error is no terminal has none.
-class RunProgress {
- public:
-  virtual void PersonDone() = 0;
-  virtual void RowsWritten() = 0;
-
- protected:
-  ~RunProgress() = default;
-};
-
 struct RunContext {
   DbConnection& db;    // the run's connection
   std::string schema;  // client schema as pasted before table names (checked, upper case)
   std::string today;   // today's date key YYYYMMDD, fixed at start-up
   RunLog& log;         // PLANEX.LOG
   RunVariants variants;
-  RunProgress* progress = nullptr;
   // The person step: a few statements per person (batched), or one routine per statement and
   // day (the day-by-day step, the reference and the operator's fall-back).
   bool batched = true;
   RunStats stats{};  // what the run did so far
+  // Called after every write and every person once stats holds them: the run sequence lets the
+  // terminal's progress line redraw from stats there. Empty when nobody watches (no terminal).
+  std::function<void()> stats_changed{};
 };
 
 // A write of the run is done: rows >= 0 rows touched in schema.table (as Db_Write gives them),
@@ -45,10 +37,11 @@ struct RunContext {
 inline void Run_Wrote(RunContext& run, std::string_view schema, std::string_view table, RunWrite kind, long rows) {
   if (rows < 0) return;
   run.stats.Wrote(schema, table, kind, rows);
-  if (run.progress != nullptr) run.progress->RowsWritten();
+  if (run.stats_changed) run.stats_changed();
 }
 
 // One person of the person run is done.
 inline void Run_Person_Done(RunContext& run) {
-  if (run.progress != nullptr) run.progress->PersonDone();
+  ++run.stats.persons_done;
+  if (run.stats_changed) run.stats_changed();
 }

@@ -72,6 +72,10 @@ struct RunStats {
   // over because it could not decide it exactly). A person with no day after its start date takes
   // neither. fallback_reasons counts the hand-overs by reason, where the reason is known.
   long persons_read = 0;
+  // Persons whose every step is done, and the persons the person cursor will give as counted
+  // before it opens (at a terminal only; -1 when not counted or the count failed).
+  long persons_done = 0;
+  long persons_total = -1;
   long persons_batched = 0;
   long persons_daily = 0;
   long persons_handed_over = 0;

@@ -7,18 +7,19 @@
 
 #include "common/text.h"
 #include "db/db.h"
-#include "person/batched.h"
+#include "person/batch_sql.h"
 #include "person/urv.h"
 #include "person/ztg.h"
 
 namespace {
-// Client calendar table until the client schema turns out to have none (208).
-constexpr int kNoTable = 208;
 constexpr int kDuplicateKey = 2627;
 
-bool Less(const char* a, const char* b) {
-  return std::strcmp(a, b) < 0;
-}
+// The live assignment rows of live persons in the range that have not ended: the person cursor
+// reads them, the terminal's count counts their persons, so both see the same persons.
+constexpr char kBsvPersons[] =
+    "  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    AND BsvPnr <= '%s'    "
+    "AND (BsvGbi IS NULL      OR BsvGbi >= CURRENT_TIMESTAMP)    AND   BsvPnr = PnrNum    AND BsvSta < 4    "
+    "AND PnrSta < 4";
 
 // Reads the person's calendar days after the start date and writes what is missing.
 void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char* start_key, const char* threshold,
@@ -41,7 +42,7 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
       run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
       run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
-    if (Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
+    if (Key_Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
     r = Pnr_Day_Fetch(day_cursor, tag);
   }
   if (r != DB_NODATA) {
@@ -53,12 +54,22 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
 }  // namespace
 
 int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis) {
-  static constexpr const char* kSql =
-      "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        "
-      "BsvAkr, BsvAbr, BsvGvo, PnrNam  FROM  %s.Qxs310Bsv, %s.Qxs300Pnr  WHERE BsvPnr >= '%s'    "
-      "AND BsvPnr <= '%s'    AND (BsvGbi IS NULL      OR BsvGbi >= CURRENT_TIMESTAMP)    "
-      "AND   BsvPnr = PnrNum    AND BsvSta < 4    AND PnrSta < 4  ORDER BY BsvPnr ASC, BsvGvo DESC";
-  return cursor.Open(Db_Format(kSql, run.schema, run.schema, pnr_von, pnr_bis));
+  static constexpr auto kSql = Db_Text_Join(
+      Db_Text_Join("SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        "
+                   "BsvAkr, BsvAbr, BsvGvo, PnrNam",
+                   kBsvPersons)
+          .text,
+      "  ORDER BY BsvPnr ASC, BsvGvo DESC");
+  return cursor.Open(Db_Format(kSql.text, run.schema, run.schema, pnr_von, pnr_bis));
+}
+
+long Bsv_Pnr_Count(RunContext& run, const char* pnr_von, const char* pnr_bis) {
+  static constexpr auto kSql = Db_Text_Join("SELECT COUNT(DISTINCT BsvPnr)", kBsvPersons);
+  int32_t total = 0;
+  const DbResult r =
+      Db_Query_One(run.db, Db_Format(kSql.text, run.schema, run.schema, pnr_von, pnr_bis), {Db_Long(&total)});
+  run.db.ForgetReason();  // a failed count is no failure of the run's own statements
+  return r.code == DB_OK ? total : -1;
 }
 
 int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
@@ -84,7 +95,7 @@ int Bsv_Pnr_Close(DbCursor& cursor) {
 }
 
 int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key) {
-  return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
+  return Db_Variant_Run(run.variants.day_table, kNoTable, [&](DbVariant variant) {
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
           "SELECT CONVERT(char(8), Ka2Dtm, 112), Ka2Ttp, Ka2Dtm  FROM  %s.Qxs133Ka2  WHERE Ka2Num = '%s'    "
@@ -207,17 +218,17 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
 
       char start[9];
       char threshold[9];
-      Fld_Copy(start, Less(last_tag, last_ztg) ? last_tag : last_ztg);
+      Fld_Copy(start, Key_Less(last_tag, last_ztg) ? last_tag : last_ztg);
       Fld_Copy(threshold, last_ztg);
-      if (Less(prev_year_end, start)) Fld_Copy(start, prev_year_end);
-      if (Less(prev_year_end, threshold)) Fld_Copy(threshold, prev_year_end);
+      if (Key_Less(prev_year_end, start)) Fld_Copy(start, prev_year_end);
+      if (Key_Less(prev_year_end, threshold)) Fld_Copy(threshold, prev_year_end);
       if (have_beg) {
-        if (Less(beg_dat, start)) Fld_Copy(start, beg_dat);
-        if (Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
+        if (Key_Less(beg_dat, start)) Fld_Copy(start, beg_dat);
+        if (Key_Less(beg_dat, threshold)) Fld_Copy(threshold, beg_dat);
       }
 
       // The batched step hands a person it cannot decide exactly to the day-by-day routines.
-      if (Less(start, end_key)) {
+      if (Key_Less(start, end_key)) {
         PnrFallback why{};
         if (run.batched && Pnr_Batch_Days(run, bsv, start, threshold, end_key, why)) {
           ++run.stats.persons_batched;

@@ -1,8 +1,19 @@
 #pragma once
 // The person run: day records, schedule-assignment records and leave-carry-over years for every
 // person from pnr_von to pnr_bis.
+#include <cstring>
+
 #include "common/text.h"
 #include "db/run_context.h"
+
+// SQL Server's native error for an object it does not know (208): the client schema has no
+// calendar table of its own, and the day reads move to the system's (run.variants.day_table).
+constexpr int kNoTable = 208;
+
+// Date keys (yyyymmdd) and person numbers compare as text.
+inline bool Key_Less(const char* a, const char* b) {
+  return std::strcmp(a, b) < 0;
+}
 
 int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_key, const char* pnr_von,
                           const char* pnr_bis);
@@ -37,6 +48,9 @@ struct TagSatz {
 int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis);
 int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv);
 int Bsv_Pnr_Close(DbCursor& cursor);
+// The persons the person cursor gives for the range, counted before it opens (for the operator's
+// terminal); -1 when the count fails, which no error line reports.
+long Bsv_Pnr_Count(RunContext& run, const char* pnr_von, const char* pnr_bis);
 
 // The days of a person's working-time calendar after start_key up to end_key: from the client
 // calendar table, or from the system table once the client schema turns out to have none

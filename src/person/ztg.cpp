@@ -3,11 +3,6 @@
 #include "common/text.h"
 #include "db/db.h"
 
-namespace {
-// The person's name is written until the client table turns out to have no name column (207).
-constexpr int kNoColumn = 207;
-}  // namespace
-
 int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
@@ -48,14 +43,13 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
       "AND AgrNum = ZuoAgr   AND AgrSta < 4 ";
   int32_t tag = 0;
   char agr[Txt_Size(5)], abt[Txt_Size(15)], kst[Txt_Size(30)], krt[Txt_Size(4)], ktr[Txt_Size(6)], vra[Txt_Size(5)];
-  run.db.ClearDiag();
-  int r = Db_Query_One(
+  const DbResult r = Db_Query_One(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgVon, ztg.ZtgVon),
       {Db_Long(&tag), Db_Text(agr, sizeof agr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst),
        Db_Text(krt, sizeof krt), Db_Text(ktr, sizeof ktr), Db_Text(vra, sizeof vra)});
   // A statement the server refused leaves the record as it was; only a query that ran and found
   // no assignment empties the assignment's values.
-  const bool executed = r != DB_FAIL || run.db.Diag().state[0] == '\0';
+  const bool executed = r.code != DB_FAIL || r.diag.state[0] == '\0';
   if (r == DB_OK) {
     ztg.ZtgTag = tag;
     Txt_Copy(ztg.ZtgAgr, agr);
@@ -111,7 +105,7 @@ constexpr auto kUpdateNoName = Db_Variant_Text(kUpdate, DbVariant::Second);
 
 int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
   long rows = -1;
-  const int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  const int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
       return Db_Write(run.db,
@@ -132,7 +126,7 @@ int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
 
 int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
   long rows = -1;
-  const int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  const int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
       return Db_Write(run.db,

@@ -5,6 +5,10 @@
 #include "db/run_context.h"
 #include "person/pnr.h"
 
+// SQL Server's native error for a column it does not know (207): the client's Qxs329Ztg has no
+// person name column, and the writes leave it out from then on (run.variants.ztg_name).
+constexpr int kNoColumn = 207;
+
 struct ZtgSatz {
   char ZtgPnr[Txt_Size(8)];
   char ZtgVon[9];

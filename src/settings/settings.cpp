@@ -28,7 +28,7 @@ void Clear(CfgSatz* r) {
 // 0x1A ends the text.
 class LineReader {
  public:
-  enum Result { kLine, kEnd, kTooLong };
+  enum Result { Line, End, TooLong };
 
   // Only a regular file is read: a device or a pipe could feed lines without end, and opening a
   // pipe would wait for a writer.
@@ -48,7 +48,7 @@ class LineReader {
   // file is then no settings file, and what pairs follow could not be told apart.
   Result Next(std::string* line) {
     line->clear();
-    if (file_ == nullptr || ended_) return kEnd;
+    if (file_ == nullptr || ended_) return End;
     for (int c; (c = std::getc(file_)) != EOF;) {
       if (c == 0x1A) {
         ended_ = true;
@@ -59,11 +59,11 @@ class LineReader {
         if (next == '\n') c = '\n';
         if (next != EOF && next != '\n') std::ungetc(next, file_);
       }
-      if (line->size() == kCfgLineMax) return kTooLong;
+      if (line->size() == kCfgLineMax) return TooLong;
       line->push_back(static_cast<char>(c));
-      if (c == '\n') return kLine;
+      if (c == '\n') return Line;
     }
-    return line->empty() ? kEnd : kLine;
+    return line->empty() ? End : Line;
   }
 
  private:
@@ -115,7 +115,7 @@ void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t numb
   Clear(record);
   LineReader reader(path);
   std::string line1, line2, field;
-  while (reader.Next(&line1) == LineReader::kLine && reader.Next(&line2) == LineReader::kLine) {
+  while (reader.Next(&line1) == LineReader::Line && reader.Next(&line2) == LineReader::Line) {
     CfgSatz& r = *record;
 
     int p1 = Str_NthPos(line1, ';', 1);

@@ -300,9 +300,9 @@ TEST_F(PlanexDbCounts, ConnectsThroughPlanexSettingsAndItsSchema) {
 
 // --- demo and counts --------------------------------------------------------------------------
 
+// The input tables of a company (each query's rows have a width of their own).
 std::vector<std::vector<std::string>> Dump(Company& c) {
-  std::vector<std::vector<std::string>> all;
-  const char* queries[] = {
+  static const char* const queries[] = {
       "SELECT PnrNum, PnrNam, PnrSta FROM ABC_1.Qxs300Pnr ORDER BY PnrNum",
       "SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112), CONVERT(char(8), BsvGbi, 112), BsvKal, "
       "BsvAkr, BsvAbr FROM ABC_1.Qxs310Bsv ORDER BY BsvPnr, BsvGvo",
@@ -313,11 +313,7 @@ std::vector<std::vector<std::string>> Dump(Company& c) {
       "SELECT UrvPnr, UrvJhr, UrvTge FROM ABC_1.Qxs332Urv ORDER BY UrvPnr, UrvJhr",
       "SELECT WplAgr, WplTag, WplAzt, WplVra FROM ABC_1.Qxs161Wpl ORDER BY WplAgr, WplTag",
   };
-  for (const char* q : queries) {
-    for (auto& row : c.Query(q)) all.push_back(row);
-    all.push_back({"--"});
-  }
-  return all;
+  return fixture::DumpRows(c.DbFile(), queries);
 }
 
 TEST_F(PlanexDbDemo, SameSeedGivesTheSameCompanyAndAnotherSeedAnother) {

@@ -9,6 +9,7 @@
 #include "common/runlog.h"
 #include "db/run_context.h"
 #include "fixtures/company.h"
+#include "fixtures/helpers.h"
 #include "person/pnr.h"
 
 namespace {
@@ -23,7 +24,7 @@ class InProcessRun {
     log_.Open((company.Dir() + "/PLANEX.LOG").c_str(), nullptr);
   }
   bool Connected() const { return connected_; }
-  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}, nullptr, true, {}}; }
+  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}, true, {}, {}}; }
   std::string Log() {
     log_.Close();
     return company_.Log();
@@ -66,6 +67,56 @@ TEST(RunContext, VariantFlagBelongsToItsRun) {
   }
   EXPECT_EQ(first.variants.day_table, DbVariant::Second);
   EXPECT_EQ(process.Context().variants.day_table, DbVariant::First);
+}
+
+// A pattern's result carries why its statement failed; a write passes a native code through when
+// asked; the connection keeps the failure as the reason of the next error line of the run log.
+TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
+  if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+  fixture::Company company;
+  ASSERT_EQ(company.SetupError(), "");
+  InProcessRun process(company);
+  ASSERT_TRUE(process.Connected());
+  RunContext run = process.Context();
+  struct Case {
+    const char* statement;
+    int passthrough;
+    int code;
+    int32_t native;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"INSERT INTO ABC_1.NoSuchTable (a) VALUES (1)", 0, DB_FAIL, 208, "42S02"},
+      {"INSERT INTO ABC_1.NoSuchTable (a) VALUES (1)", 208, 208, 208, "42S02"},
+      {"UPDATE ABC_1.Qxs327Tag SET NoSuchColumn = 1", 0, DB_FAIL, 207, "42S22"},
+      {"UPDATE ABC_1.Qxs327Tag SET TagPnr = TagPnr WHERE 1 = 0", 0, DB_NODATA, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.statement);
+    const DbResult r = Db_Write(run.db, c.statement, c.passthrough);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.diag.native, c.native);
+    EXPECT_STREQ(r.diag.state, c.state);
+    DiagSatz reason{};
+    EXPECT_EQ(run.db.TakeReason(&reason), c.native != 0);
+    EXPECT_EQ(reason.native, c.native);
+  }
+  // The terminal's person count: persons as the person cursor gives them (one with two rows counts
+  // once, one whose row has ended not at all); a failed count is no reason of an error line.
+  for (const std::string& row :
+       {fixture::seed::Person("P1", "Eins"), fixture::seed::Person("P2", "Zwei"), fixture::seed::Person("P3", "Drei"),
+        fixture::seed::PersonRow("P1", "K1", "A", "B"), fixture::seed::PersonRow("P2", "K1", "A", "B"),
+        fixture::seed::PersonRow("P2", "K1", "A", "B", "20260601"),
+        fixture::seed::PersonRow("P3", "K1", "A", "B", "20250101", "20250601")}) {
+    ASSERT_EQ(company.Exec(row), 0) << row;
+  }
+  EXPECT_EQ(Bsv_Pnr_Count(run, "        ", "zzzzzzzz"), 2);
+  EXPECT_EQ(Bsv_Pnr_Count(run, "P2", "P3"), 1);
+  RunContext other = process.Context();
+  other.schema = "NO_SUCH";
+  EXPECT_EQ(Bsv_Pnr_Count(other, "        ", "zzzzzzzz"), -1);
+  DiagSatz reason{};
+  EXPECT_FALSE(run.db.TakeReason(&reason));
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ class Loader {
     }
     return true;
   }
-  const std::string& error() const { return error_; }
+  const std::string& Error() const { return error_; }
 
  private:
   Session& session_;
@@ -128,7 +128,7 @@ class Demo {
   Random rnd_;
   Day first_{};  // first day after the base calendar's first row
   int date_first_ = 7;
-  std::string error_;  // a failed read; failed writes are in load_.error()
+  std::string error_;  // a failed read; failed writes are in load_.Error()
 
   std::string T(const char* table) const { return o_.schema + "." + table; }
   bool Calendars();
@@ -361,7 +361,7 @@ bool Demo::Run(std::string* message) {
     *message = "commit: " + FormatError(e);
     ok = false;
   } else if (!ok) {
-    *message = error_.empty() ? load_.error() : error_;
+    *message = error_.empty() ? load_.Error() : error_;
     session_.Rollback();
   }
   DbError ignored;

@@ -19,7 +19,7 @@
 
 namespace {
 
-enum Exit { kOk = 0, kFailed = 1, kUsageError = 2 };
+enum Exit { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
 constexpr const char* kUsage =
     "Usage: planex-settings COMMAND [ARGS]\n"
@@ -72,12 +72,12 @@ bool IsHelp(std::string_view arg) {
 
 int UsageError(const char* usage, const std::string& message) {
   std::fprintf(stderr, "planex-settings: %s\n\n%s", message.c_str(), usage);
-  return kUsageError;
+  return ExitUsage;
 }
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "planex-settings: %s\n", message.c_str());
-  return kFailed;
+  return ExitFailed;
 }
 
 std::string Encode(const std::string& plain) {
@@ -146,7 +146,7 @@ int CmdWrite(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     if (IsHelp(a)) {
       std::fputs(kWriteUsage, stdout);
-      return kOk;
+      return ExitOk;
     }
     auto option = [&](const char* name, std::string* target, bool* seen) {
       std::string prefix = std::string(name) + "=";
@@ -204,13 +204,13 @@ int CmdWrite(const std::vector<std::string>& args) {
   if (!Cfg_Value_Check("the password", password, true, &error)) return Fail(error);
 
   if (!Cfg_File_Write(file, Cfg_File_Text(login, password, dsn, schema), &error)) return Fail(error);
-  return kOk;
+  return ExitOk;
 }
 
 int CmdShow(const std::vector<std::string>& args) {
   if (!args.empty() && IsHelp(args[0])) {
     std::fputs(kShowUsage, stdout);
-    return kOk;
+    return ExitOk;
   }
   if (args.size() != 1) return UsageError(kShowUsage, "give exactly one FILE");
   const std::string& file = args[0];
@@ -227,7 +227,7 @@ int CmdShow(const std::vector<std::string>& args) {
                {"PASS", "password:   ", {}},
                {"NET8", "data source:", {}},
                {"SCHEMA", "schema:     ", {}}};
-  int status = kOk;
+  int status = ExitOk;
   for (auto& item : items) {
     // The same lookup planex makes: empty section, the key, number 0.
     CfgSatz r;
@@ -237,7 +237,7 @@ int CmdShow(const std::vector<std::string>& args) {
     if (!item.found) {
       std::fprintf(stderr, "planex-settings: %s: no pair for %s; planex would use an empty value\n", file.c_str(),
                    item.key);
-      status = kFailed;
+      status = ExitFailed;
     } else if (r.key != item.key) {
       std::fprintf(stderr,
                    "planex-settings: %s: warning: planex takes %s from the pair with key '%s', "
@@ -255,7 +255,7 @@ int CmdShow(const std::vector<std::string>& args) {
   if (items[3].found && !Schema_Valid(schema)) {
     std::fprintf(stderr, "planex-settings: %s: planex refuses the schema '%s'\n", file.c_str(),
                  Str_Escape(schema).c_str());
-    status = kFailed;
+    status = ExitFailed;
   }
   return status;
 }
@@ -263,19 +263,19 @@ int CmdShow(const std::vector<std::string>& args) {
 int CmdEncode(const std::vector<std::string>& args) {
   if (!args.empty() && IsHelp(args[0])) {
     std::fputs(kEncodeUsage, stdout);
-    return kOk;
+    return ExitOk;
   }
   if (args.size() != 1) return UsageError(kEncodeUsage, "give exactly one TEXT");
   std::string error;
   if (!Cfg_Value_Check("TEXT", args[0], true, &error)) return Fail(error);
   std::printf("%s\n", Encode(args[0]).c_str());
-  return kOk;
+  return ExitOk;
 }
 
 int CmdDecode(const std::vector<std::string>& args) {
   if (!args.empty() && IsHelp(args[0])) {
     std::fputs(kDecodeUsage, stdout);
-    return kOk;
+    return ExitOk;
   }
   if (args.size() != 1) return UsageError(kDecodeUsage, "give exactly one HEX");
   const std::string& hex = args[0];
@@ -287,7 +287,7 @@ int CmdDecode(const std::vector<std::string>& args) {
   std::string text;
   Cfg_Value_Decode(hex, &text, kCfgCipherKey);
   std::printf("%s\n", text.c_str());
-  return kOk;
+  return ExitOk;
 }
 
 }  // namespace
@@ -299,7 +299,7 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   if (IsHelp(command) || command == "help") {
     std::fputs(kUsage, stdout);
-    return kOk;
+    return ExitOk;
   }
   if (command == "write") return CmdWrite(args);
   if (command == "show") return CmdShow(args);

@@ -1,4 +1,4 @@
-#include "person/batched.h"
+#include "person/batch_plan.h"
 
 #include <cstring>
 #include <map>

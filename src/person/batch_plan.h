@@ -1,5 +1,6 @@
 #pragma once
-// The batched person step decides all days of one person in memory, from what a few range reads
+// The in-memory planner of the batched person step (no statement runs here; its statements are in
+// person/batch_sql.h). The batched person step decides all days of one person in memory, from what a few range reads
 // gave, exactly as the day-by-day routines would decide them one statement at a time. Whatever
 // those routines would log, and whatever would depend on the order in which the server returns
 // rows, is not decided here: the person then goes through the day-by-day routines instead.
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "db/run_context.h"
+#include "db/run_stats.h"
 #include "person/pnr.h"
 #include "person/ztg.h"
 
@@ -60,14 +61,3 @@ bool Ztg_Batch_Plan(const BsvSatz& bsv, const char* threshold, const std::vector
                     const std::vector<ZtgAlt>& existing, const std::vector<ZuoTag>& assignments,
                     const std::vector<WplZeile>& plans, std::vector<ZtgSatz>& inserts, std::vector<ZtgSatz>& updates,
                     PnrFallback* why = nullptr);
-
-// The person's latest day-record date and latest live schedule-assignment date in one query, as
-// Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.
-int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]);
-
-// The batched step of one person over the calendar days after start_key up to end_key: a few
-// range reads, the decisions above, multi-row inserts and set-based rewrites. True when the person
-// is done; false when the person must go through the day-by-day routines, the batched step having
-// written nothing those routines would write differently; why then tells the reason.
-bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
-                    const char* end_key, PnrFallback& why);

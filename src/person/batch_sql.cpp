@@ -13,11 +13,9 @@
 
 #include "common/text.h"
 #include "db/db.h"
-#include "person/batched.h"
+#include "person/batch_sql.h"
 
 namespace {
-constexpr int kNoTable = 208;
-constexpr int kNoColumn = 207;
 // Rows of the largest statement of each multi-row write: SQL Server takes at most 2,100
 // parameters in one statement (one a day record, ten a schedule-assignment record).
 constexpr std::size_t kTagRows = 512;
@@ -72,7 +70,7 @@ std::string Markers(std::size_t rows, std::size_t per_row) {
 // client schema proves to have none), as the day cursor gives them.
 int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
                   std::vector<KalTag>& days) {
-  return Db_Variant_Run(run.db, run.variants.day_table, kNoTable, [&](DbVariant variant) {
+  return Db_Variant_Run(run.variants.day_table, kNoTable, [&](DbVariant variant) {
     days.clear();
     Wide dtm, ttp;
     const auto cols = {Db_Text(dtm.text, kWide), Db_Text(ttp.text, kWide)};
@@ -85,8 +83,9 @@ int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const
     };
     auto read = [&](const std::string& sql) {
       std::vector<DbParam> params = {Db_Param(kal), Db_Param(start_key), Db_Param(end_key)};
-      const int r = Db_Prepared_Rows(run.db, sql, params, cols, add);
-      return r == DB_OK && !readable ? DB_FAIL : r;
+      DbResult r = Db_Prepared_Rows(run.db, sql, params, cols, add);
+      if (r.code == DB_OK && !readable) r.code = DB_FAIL;
+      return r;
     };
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
@@ -244,7 +243,7 @@ int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const Z
   for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
     rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
     long written = -1;
-    int r = Db_Variant_Run(run.db, run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+    int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const bool name = variant == DbVariant::First;
       std::vector<DbParam> params;
       if (w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
@@ -291,10 +290,6 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
                          " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)", false, RunWrite::Rewritten});
 }
 
-bool Less(const char* a, const char* b) {
-  return std::strcmp(a, b) < 0;
-}
-
 }  // namespace
 
 int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char (&last_ztg)[9]) {
@@ -331,7 +326,7 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (!new_days.empty() && !write(Tag_Days_Ins(run, bsv.BsvPnr, new_days))) return false;
 
   // The schedule-assignment step runs for the days after the threshold only.
-  if (days.empty() || !Less(threshold, days.back().key.c_str())) return true;
+  if (days.empty() || !Key_Less(threshold, days.back().key.c_str())) return true;
   std::vector<ZuoTag> assignments;
   std::vector<WplZeile> plans;
   std::vector<ZtgAlt> existing;

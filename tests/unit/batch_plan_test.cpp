@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "person/batched.h"
+#include "person/batch_plan.h"
 
 namespace {
 
