@@ -127,6 +127,9 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
   s.Sql(seed::Plan("GD", 1, "A1", "PV"));
   s.Sql("UPDATE ABC_1.Qxs161Wpl SET WplSta = 4 WHERE WplAgr = 'GD'");
   s.Sql(seed::Assignment({.pnr = "P1", .agr = "GD", .gvo = "20261211", .sdt = "20260101"}));
+  // A deleted assignment that is a person's only one holds on no day either.
+  s.Person("P2", "Zwei");
+  s.Sql(seed::Assignment({.pnr = "P2", .agr = "G1", .sdt = "20260101", .sta = 4}));
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
@@ -134,8 +137,9 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
             (Rows{{"G1", "ABT", "KST", "KR", "KTR", "PV", "1", "AK", "AB", "AT", "Eins"},
                   {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"},
                   {"GD", "ABT", "KST", "KR", "KTR", "ZV", "1", "AK", "AB", "AT", "Eins"}}));
+  EXPECT_EQ(s.Q("SELECT DISTINCT ZtgAgr, ZtgTag FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2'"), (Rows{{"", "0"}}));
   const std::string log = s.co.Log();
-  EXPECT_FALSE(Contains(log, "Tag: 20261209!")) << log;
+  EXPECT_FALSE(Contains(log, "P1! Tag: 20261209!")) << log;
   EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Azt + Vra ermitteln. 100! Person: P1! Tag: 20261210!\nZtgTag: 0!\nZtgAgr: !\n"))
       << log;
