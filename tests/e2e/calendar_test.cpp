@@ -224,15 +224,21 @@ TEST_F(WorkingCalendars, FiveDayWeekModelFollowsTheServersWeekdayNumbers) {
     AddMaster(company, kSystem, "5T");
     AddMaster(company, kClient, "5T");
     AddWeekModel(company, "5T", {"AT", "AT", "AT", "AT", "AT", "", ""});
-    Sql(company, seed::WeekDay("5T", 6, "DEL", 4));  // a deleted week-model row gives no days
+    // Deleted rows count as none: a week-model row gives no days, a master row beside the live one
+    // gives none twice, a day row after the end date is not the calendar's last day.
+    Sql(company, seed::WeekDay("5T", 6, "DEL", 4));
+    AddMaster(company, kSystem, "5T", 4);
+    AddMaster(company, kClient, "5T", 4);
+    for (bool system : {true, false}) Sql(company, seed::Day("5T", "20270104", system, 4));
     RunPlanex(company, "2026");
     EXPECT_EQ(Errors(company), Strings{});
     for (const Family& f : {kSystem, kClient}) {
       SCOPED_TRACE(f.days);
       // A calendar without day rows starts the day after the server's current date.
       EXPECT_EQ(CalendarDays(company, f, "5T"), c.days);
-      EXPECT_EQ(company.Query(For(f, "SELECT DISTINCT @Ttp, @Ptp, @Btp, @Gwt, @Sta FROM #")),
-                (Rows{{"AT", "AT", "AT", "100", "1"}}));
+      EXPECT_EQ(
+          company.Query(For(f, "SELECT DISTINCT @Ttp, @Ptp, @Btp, @Gwt, @Sta FROM # WHERE @Dtm < ") + Key("20270101")),
+          (Rows{{"AT", "AT", "AT", "100", "1"}}));
       EXPECT_EQ(company.Scalar(For(f, "SELECT COUNT(*) FROM # WHERE @Dat IS NULL")), "0");
     }
   }

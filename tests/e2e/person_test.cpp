@@ -127,6 +127,9 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
   s.Sql(seed::Plan("GD", 1, "A1", "PV"));
   s.Sql("UPDATE ABC_1.Qxs161Wpl SET WplSta = 4 WHERE WplAgr = 'GD'");
   s.Sql(seed::Assignment({.pnr = "P1", .agr = "GD", .gvo = "20261211", .sdt = "20260101"}));
+  // A deleted assignment that is a person's only one holds on no day either.
+  s.Person("P2", "Zwei");
+  s.Sql(seed::Assignment({.pnr = "P2", .agr = "G1", .sdt = "20260101", .sta = 4}));
   s.Run("0", "2026");
 
   EXPECT_EQ(s.Q("SELECT ZtgAgr, ZtgAbt, ZtgKst, ZtgKrt, ZtgKtr, ZtgVra, ZtgTag, ZtgAkr, ZtgBsd, ZtgTtp, ZtgPnm "
@@ -134,8 +137,9 @@ TEST_F(PersonRun, DayWithoutValidAssignmentStillGetsItsRecordAndTwoLogLines) {
             (Rows{{"G1", "ABT", "KST", "KR", "KTR", "PV", "1", "AK", "AB", "AT", "Eins"},
                   {"", "", "", "", "", "", "0", "AK", "AB", "AT", "Eins"},
                   {"GD", "ABT", "KST", "KR", "KTR", "ZV", "1", "AK", "AB", "AT", "Eins"}}));
+  EXPECT_EQ(s.Q("SELECT DISTINCT ZtgAgr, ZtgTag FROM ABC_1.Qxs329Ztg WHERE ZtgPnr = 'P2'"), (Rows{{"", "0"}}));
   const std::string log = s.co.Log();
-  EXPECT_FALSE(Contains(log, "Tag: 20261209!")) << log;
+  EXPECT_FALSE(Contains(log, "P1! Tag: 20261209!")) << log;
   EXPECT_TRUE(Contains(log, "Error: Zuordnung ermitteln. 100! Person: P1! Tag: 20261210!\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Azt + Vra ermitteln. 100! Person: P1! Tag: 20261210!\nZtgTag: 0!\nZtgAgr: !\n"))
       << log;
@@ -196,7 +200,9 @@ TEST_F(PersonRun, ClientCalendarTableDecidesWhereDaysComeFrom) {
     s.Sql("DROP TABLE ABC_1.Qxs133Ka2");
     // P1's days are decided by the batched step, P2's records (without a group) day by day; both
     // up to the last day of the end year.
-    s.Days("S1", {"20261210", "20261211", "20261231"}, true);
+    s.Days("S1", {"20251231", "20261210", "20261211", "20261231"}, true);
+    // The start date (the previous year's end) and a deleted day row give no day.
+    s.Sql(seed::Day("S1", "20261215", true, 4));
     s.Group("G1", 1);
     s.Person("P1", "Eins", "20260101", "", "S1");
     s.Assign("P1", "G1", "20260101", 1);
@@ -270,10 +276,12 @@ TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
       {"BegDat", "20261202", "2027", {"20261203", "20261210", "20261231", "20270105", "20271231"}},
       // The end year is the current year: every day of it is read again.
       {"current year", "0", "2026", {"20260315", "20261202", "20261203", "20261210", "20261231"}},
+      {"current year, day by day", "0", "2026", {"20260315", "20261202", "20261203", "20261210", "20261231"}, "daily"},
   };
   for (const auto& c : cases) {
     Scenario s;
     s.Days("K1", {"20251231", "20260315", "20261202", "20261203", "20261210", "20261231", "20270105", "20271231"});
+    s.Sql(seed::Day("K1", "20261215", false, 4));  // a deleted day row gives no day
     s.Group("G1", 1);
     s.Member("P1", "Eins", "G1", "20260101", 1);
     const ProcResult r =
@@ -328,6 +336,7 @@ TEST_F(PersonRun, RefusedWritesAreLoggedUnlessTheDayRecordExists) {
   EXPECT_FALSE(Contains(log, "Person: P1! Tag: 20261211\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Tagsatz einfügen -1! Person: P2! Tag: 20261211\n")) << log;
   EXPECT_TRUE(Contains(log, "Error: Urlaubsvortrag einpflegen. 547Person: P1! Jahr: 2026!\n")) << log;
+  EXPECT_LT(log.find("547Person: P1!"), log.find("547Person: P2!")) << log;  // persons in number order
   EXPECT_EQ(s.Years("P1"), Strings{"2027"});
   EXPECT_EQ(s.TagDays("P1"), (Strings{"20251101", "20261211"}));
   // A refused day still gets its schedule-assignment record.

@@ -77,7 +77,10 @@ TEST(Text, TextFieldsCutAtTheirWidthInWholeCharacters) {
        "b",
        4},                                   // a 4-byte character counts once
       {"\xC4\xD6\xDCx", "\xC4\xD6\xDC", 4},  // single-byte umlauts
+      {"\xB0\xA7\xB5x", "\xB0\xA7\xB5", 4},  // single-byte bytes that continue UTF-8 sequences
       {"\xC3(ab", "\xC3(a", 4},              // a lead byte without its tail
+      // The lowest and highest lead bytes of 2, 3 and 4 bytes: U+00A7, U+07FF, U+0905, U+10FFFF.
+      {"\xC2\xA7\xDF\xBF\xE0\xA4\x85\xF4\x8F\xBF\xBF", "\xC2\xA7\xDF\xBF\xE0\xA4\x85", 4},
   };
   for (const auto& c : cases) {
     char field[Txt_Size(3)];
@@ -85,6 +88,9 @@ TEST(Text, TextFieldsCutAtTheirWidthInWholeCharacters) {
     EXPECT_EQ(std::string(field), c.out) << c.value;
     EXPECT_EQ(Str_Chars(c.value), c.chars) << c.value;
     EXPECT_EQ(Txt_Fits(field, c.value), c.chars <= 3) << c.value;
+    char from_c[Txt_Size(3)];  // the same value as a C string, read up to the field's last byte
+    Txt_Copy(from_c, c.value.c_str());
+    EXPECT_EQ(std::string(from_c), c.out) << c.value;
   }
   // A byte bound never splits a character: the umlaut that does not fit is left out whole.
   char small[4];
@@ -93,6 +99,16 @@ TEST(Text, TextFieldsCutAtTheirWidthInWholeCharacters) {
   const char unterminated[3] = {'a', '\xC3', '\x84'};
   Str_Copy(small, 3, unterminated);
   EXPECT_STREQ(small, "a");
+  // The same bound of 3 bytes on C strings cuts characters of every lead byte's lowest and highest
+  // value: U+00A7, U+07FF, U+0905, U+FFFD, U+1F600, U+10FFFF.
+  struct Cut {
+    const char *value, *out;
+  } cuts[] = {{"ab\xC2\xA7", "ab"},     {"ab\xDF\xBF", "ab"},     {"ab\xE0\xA4\x85", "ab"},
+              {"ab\xEF\xBF\xBD", "ab"}, {"\xF0\x9F\x98\x80", ""}, {"a\xF4\x8F\xBF\xBF", "a"}};
+  for (const Cut& c : cuts) {
+    Str_Copy(small, sizeof small, c.value);
+    EXPECT_STREQ(small, c.out) << c.value;
+  }
 }
 
 TEST(Text, EscapeWritesControlCharactersVisibly) {
