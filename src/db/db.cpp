@@ -311,8 +311,10 @@ constexpr SQLULEN kParamChars = 400;
 // Binds the parameters and executes the prepared statement: SQL_ERROR with why in *failure when
 // it fails, SQL_INVALID_HANDLE when the statement could not be prepared. The connection keeps no
 // reason of a prepared statement: the batched step's failures send a person day by day, whose
-// statements give the reasons of any error line.
+// statements give the reasons of any error line. A run asked to stop throws instead, as before
+// any other statement: the batched step runs (almost) only prepared statements.
 SQLRETURN Execute_Prepared(SQLHSTMT stmt, std::vector<DbParam>& params, DbResult* failure) {
+  Sig_Check();
   if (stmt == SQL_NULL_HSTMT) return SQL_INVALID_HANDLE;
   static const int32_t kNoNumber = 0;
   SQLFreeStmt(stmt, SQL_RESET_PARAMS);
