@@ -9,50 +9,14 @@
 
 #include "decimal.h"
 #include "integer_types.h"
+#include "column_type.h"
+#include "utf16.h"
 
 namespace tsqlite {
 
 constexpr const char* kBadCharacterValue = "Invalid character value for the conversion to the bound type";
 
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-// n of "CHAR(n)", 0 when not given.
-SQLULEN DeclaredWidth(const std::string& decl) {
-  size_t open = decl.find('(');
-  if (open == std::string::npos) return 0;
-  long n = std::strtol(decl.c_str() + open + 1, nullptr, 10);
-  return n > 0 ? static_cast<SQLULEN>(n) : 0;
-}
-
-ColumnType Integer(SQLSMALLINT type) {
-  switch (type) {
-    case SQL_SMALLINT:
-      return ColumnType{SQL_SMALLINT, 5, 0, 6, "smallint"};
-    case SQL_TINYINT:
-      return ColumnType{SQL_TINYINT, 3, 0, 3, "tinyint"};
-    case SQL_BIGINT:
-      return ColumnType{SQL_BIGINT, 19, 0, 20, "bigint"};
-    default:
-      return ColumnType{SQL_INTEGER, 10, 0, 11, "int"};
-  }
-}
-
-ColumnType Text(SQLSMALLINT type, SQLULEN width) {
-  if (width == 0) width = 1;
-  const char* name = type == SQL_CHAR       ? "char"
-                     : type == SQL_WCHAR    ? "nchar"
-                     : type == SQL_WVARCHAR ? "nvarchar"
-                                            : "varchar";
-  return ColumnType{type, width, 0, static_cast<SQLLEN>(width), name};
-}
 
 std::string AsText(const Value& v) {
   char buffer[64];
@@ -205,193 +169,6 @@ SQLRETURN PutInteger(Handle* h, const Value& v, SQLPOINTER target, SQLLEN* indic
 
 }  // namespace
 
-// Decodes UTF-8 into UTF-16 code units; bytes that are not valid UTF-8 are taken as Latin-1.
-std::u16string Utf16(std::string_view s) {
-  std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = c;
-    size_t len = 1;
-    if (c >= 0xC0 && c < 0xE0 && i + 1 < s.size() && (s[i + 1] & 0xC0) == 0x80) {
-      cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
-      len = 2;
-    } else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size() && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
-      cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
-      len = 3;
-    } else if (c >= 0xF0 && c < 0xF8 && i + 3 < s.size() && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
-               (s[i + 3] & 0xC0) == 0x80) {
-      cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
-      len = 4;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i += len;
-  }
-  return out;
-}
-
-std::string Utf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char32_t cp = s[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp < 0xE000) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
-
-ColumnType TypeOfColumn(const Result& result, size_t column) {
-  const std::string decl = Upper(result.columns[column].declared_type);
-  if (!decl.empty()) {
-    if (decl.find("INT") != std::string::npos) {
-      if (decl.find("SMALLINT") != std::string::npos) return Integer(SQL_SMALLINT);
-      if (decl.find("TINYINT") != std::string::npos) return Integer(SQL_TINYINT);
-      if (decl.find("BIGINT") != std::string::npos) return Integer(SQL_BIGINT);
-      return Integer(SQL_INTEGER);
-    }
-    if (decl == "DATE") return ColumnType{SQL_TYPE_DATE, 10, 0, 10, "date"};
-    // datetime2(n) and time(n): n digits of the second (7 when not given), as SQL Server says.
-    if (decl.rfind("DATETIME2", 0) == 0 || decl.rfind("TIME", 0) == 0) {
-      const bool time = decl[0] == 'T';
-      const size_t open = decl.find('(');
-      const SQLSMALLINT n =
-          static_cast<SQLSMALLINT>(open == std::string::npos ? 7 : std::atoi(decl.c_str() + open + 1));
-      const SQLULEN size = (time ? 8 : 19) + (n > 0 ? n + 1 : 0);
-      return ColumnType{time ? kSqlSsTime2 : static_cast<SQLSMALLINT>(SQL_TYPE_TIMESTAMP), size, n,
-                        static_cast<SQLLEN>(size), time ? "time" : "datetime2"};
-    }
-    if (decl == "SMALLDATETIME") return ColumnType{SQL_TYPE_TIMESTAMP, 16, 0, 16, "smalldatetime"};
-    if (decl.find("DATE") != std::string::npos || decl.find("TIME") != std::string::npos) {
-      return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
-    }
-    if (decl.find("REAL") != std::string::npos || decl.find("FLOA") != std::string::npos ||
-        decl.find("DOUB") != std::string::npos) {
-      return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
-    }
-    // nchar/nvarchar widths count characters, and the client reads them as wide text.
-    if (decl.rfind("NCHAR", 0) == 0 && DeclaredWidth(decl) > 0) return Text(SQL_WCHAR, DeclaredWidth(decl));
-    if (decl.rfind("NVARCHAR", 0) == 0) {
-      ColumnType t = Text(SQL_WVARCHAR, DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 1);
-      if (DeclaredWidth(decl) <= 0) t.size = t.display_size = 0;  // nvarchar(max), as SQL Server says
-      return t;
-    }
-    if (decl.rfind("BIT", 0) == 0) return ColumnType{SQL_BIT, 1, 0, 1, "bit"};
-    if (decl.rfind("UNIQUEIDENTIFIER", 0) == 0) return ColumnType{SQL_GUID, 36, 0, 36, "uniqueidentifier"};
-    if (decl.rfind("DECIMAL", 0) == 0 || decl.rfind("NUMERIC", 0) == 0) {
-      // decimal(p, s): p defaults to 18 and s to 0, as in SQL Server.
-      const SQLULEN precision = DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 18;
-      const size_t comma = decl.find(',');
-      const SQLSMALLINT scale =
-          comma == std::string::npos ? 0 : static_cast<SQLSMALLINT>(std::atoi(decl.c_str() + comma + 1));
-      const bool numeric = decl[0] == 'N';
-      return ColumnType{static_cast<SQLSMALLINT>(numeric ? SQL_NUMERIC : SQL_DECIMAL), precision, scale,
-                        static_cast<SQLLEN>(precision + 2), numeric ? "numeric" : "decimal"};
-    }
-    if (decl.rfind("MONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 19, 4, 21, "money"};
-    if (decl.rfind("SMALLMONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 10, 4, 12, "smallmoney"};
-    if (decl.find("BINARY") != std::string::npos || decl.rfind("IMAGE", 0) == 0) {
-      const SQLULEN width = DeclaredWidth(decl) > 0 ? static_cast<SQLULEN>(DeclaredWidth(decl)) : 0;
-      if (decl.rfind("IMAGE", 0) == 0) return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
-      if (decl.rfind("BINARY", 0) == 0)
-        return ColumnType{SQL_BINARY, width, 0, static_cast<SQLLEN>(2 * width), "binary"};
-      return ColumnType{SQL_VARBINARY, width, 0, static_cast<SQLLEN>(2 * width), "varbinary"};
-    }
-    if (decl.rfind("NTEXT", 0) == 0) return ColumnType{SQL_WLONGVARCHAR, 1073741823, 0, 1073741823, "ntext"};
-    if (decl.rfind("TEXT", 0) == 0) return ColumnType{SQL_LONGVARCHAR, 2147483647, 0, 2147483647, "text"};
-    if (decl.rfind("CHAR", 0) == 0 && DeclaredWidth(decl) > 0) {
-      return Text(SQL_CHAR, DeclaredWidth(decl));
-    }
-    if (decl.find("CHAR") != std::string::npos && DeclaredWidth(decl) > 0) {
-      return Text(SQL_VARCHAR, DeclaredWidth(decl));
-    }
-    if (decl == "VARCHAR") {  // varchar(max): size 0, as SQL Server's driver says
-      ColumnType t = Text(SQL_VARCHAR, 1);
-      t.size = t.display_size = 0;
-      return t;
-    }
-  }
-  // An expression or an undeclared width: what the values show.
-  const size_t ncols = result.columns.size();
-  Result::Seen texts;
-  bool any_int = false, any_real = false, any_text = false, any_blob = false, wide = false;
-  SQLULEN width = 0;
-  if (column < result.seen.size()) {  // the rows of a large result set that are not in memory
-    const Result::Seen& seen = result.seen[column];
-    texts = seen;
-    any_int = seen.any_int;
-    any_real = seen.any_real;
-    any_text = seen.any_text;
-    any_blob = seen.any_blob;
-    wide = seen.wide;
-    width = seen.width;
-  }
-  const size_t held = ncols == 0 ? 0 : result.cells.size() / ncols;
-  for (size_t r = 0; r < held; ++r) {
-    const Value& v = result.cells[r * ncols + column];
-    switch (v.type) {
-      case Value::Type::Integer:
-        any_int = true;
-        wide = wide || v.integer > INT32_MAX || v.integer < INT32_MIN;
-        break;
-      case Value::Type::Real:
-        any_real = true;
-        break;
-      case Value::Type::Text:
-        any_text = true;
-        if (v.text.size() > width) width = v.text.size();
-        texts.NoteText(v.text);
-        break;
-      case Value::Type::Blob:
-        any_blob = true;
-        if (v.text.size() > width) width = v.text.size();
-        break;
-      default:
-        break;
-    }
-  }
-  if (any_blob && !any_text && !any_int && !any_real) {
-    return ColumnType{SQL_VARBINARY, width > 0 ? width : 1, 0, static_cast<SQLLEN>(2 * (width > 0 ? width : 1)),
-                      "varbinary"};
-  }
-  if (any_text && !texts.any_plain_text && texts.decimal_scale >= 0 && !any_real && !any_blob) {
-    // Decimals the engine computed: numeric with room for every value's digits.
-    const int scale = texts.decimal_scale;
-    const int integral = std::max(texts.decimal_integral, any_int ? (wide ? 19 : 10) : 1);
-    const SQLULEN precision = static_cast<SQLULEN>(std::min(kMaxDecimalDigits, integral + scale));
-    return ColumnType{SQL_NUMERIC, precision, static_cast<SQLSMALLINT>(std::min(scale, static_cast<int>(precision))),
-                      static_cast<SQLLEN>(precision + 2), "numeric"};
-  }
-  // "N": an expression of nvarchar text (N'...'), its width counted in bytes, which is enough.
-  if (any_text || (!any_int && !any_real)) return Text(decl == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
-  if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
-  return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
-}
-
 const Value& Shown(const ColumnType& type, const Value& value, Value& scratch) {
   if (value.type == Value::Type::Integer) {
     // A value its column's type cannot hold (written by a version that did not check ranges)
@@ -425,33 +202,6 @@ const Value& Shown(const ColumnType& type, const Value& value, Value& scratch) {
   scratch.type = Value::Type::Text;
   scratch.text = buffer;
   return scratch;
-}
-
-SQLSMALLINT DefaultCType(SQLSMALLINT sql_type) {
-  switch (sql_type) {
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-      return SQL_C_WCHAR;
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-      return SQL_C_BINARY;
-    case SQL_INTEGER:
-      return SQL_C_SLONG;
-    case SQL_SMALLINT:
-      return SQL_C_SSHORT;
-    case SQL_TINYINT:
-      return SQL_C_UTINYINT;
-    case SQL_BIGINT:
-      return SQL_C_SBIGINT;
-    case SQL_DOUBLE:
-      return SQL_C_DOUBLE;
-    case SQL_TYPE_TIMESTAMP:
-      return SQL_C_TYPE_TIMESTAMP;
-    default:
-      return SQL_C_CHAR;
-  }
 }
 
 SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,

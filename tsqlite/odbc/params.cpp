@@ -9,8 +9,9 @@
 #include <cstring>
 
 #include "api.h"
-#include "convert.h"
+#include "column_type.h"
 #include "handles.h"
+#include "utf16.h"
 #include "params.h"
 
 namespace tsqlite {

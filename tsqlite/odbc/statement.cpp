@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api.h"
+#include "column_type.h"
 #include "convert.h"
 #include "handles.h"
 #include "params.h"

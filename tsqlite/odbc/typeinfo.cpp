@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "api.h"
-#include "convert.h"
+#include "column_type.h"
 #include "handles.h"
 #include "params.h"
 

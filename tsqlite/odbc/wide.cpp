@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "api.h"
-#include "convert.h"
+#include "utf16.h"
 #include "handles.h"
 
 namespace tsqlite {
