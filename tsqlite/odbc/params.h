@@ -1,6 +1,7 @@
 #pragma once
-// What statement.cpp and params.cpp share: running a batch with the values of its parameter
-// markers, and a bound parameter's value as the engine takes it.
+// What statement.cpp, params.cpp and catalog_calls.cpp share: running a batch with the values of
+// its parameter markers, a statement's results, and a bound parameter's value as the engine takes
+// it.
 #include <string_view>
 #include <vector>
 
@@ -11,6 +12,8 @@ namespace tsqlite {
 // Runs text on stmt; params holds one value per parameter marker (nullptr when there are none).
 // Replaces the statement's results.
 SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>* params);
+// Drops the statement's results and its cursor.
+void Close(Stmt* stmt);
 // Makes the result set at stmt->result_index the current one.
 void EnterResult(Stmt* stmt);
 // Puts the statement on the first result of a batch made by the driver itself (catalog calls).
