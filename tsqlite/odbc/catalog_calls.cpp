@@ -33,7 +33,7 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLIN
 
 SQLRETURN PrimaryKeys(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
                       SQLSMALLINT table_length) {
-  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   Batch batch;
   if (!stmt->dbc->db.PrimaryKeys(ArgString(schema, schema_length), ArgString(table, table_length), batch)) {
     return SetDiag(stmt, SQL_ERROR, batch.errors);
@@ -43,7 +43,7 @@ SQLRETURN PrimaryKeys(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMA
 
 SQLRETURN Statistics(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
                      SQLSMALLINT table_length, SQLUSMALLINT unique, SQLUSMALLINT) {
-  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (table == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   Batch batch;
   if (!stmt->dbc->db.Statistics(ArgString(schema, schema_length), ArgString(table, table_length),
                                 unique == SQL_INDEX_UNIQUE, batch)) {

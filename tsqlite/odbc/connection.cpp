@@ -88,7 +88,7 @@ void ReadDsn(const std::string& dsn, Attributes& out) {
 
 // Opens the database the attributes name; errors go to dbc's diagnostics.
 SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
-  if (dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, "08002", 0, "Connection name in use");
+  if (dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, Sqlstate::ConnectionNameInUse);
   Settings settings;
   auto get = [&](const char* key) {
     auto found = attributes.find(key);
@@ -96,14 +96,16 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   };
   settings.file = get("DATABASE");
   if (settings.file.empty()) {
-    return SetDiag(dbc, SQL_ERROR, "08001", 0, "No database file given: set Database in the DSN or connection string");
+    return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                   "No database file given: set Database in the DSN or connection string");
   }
   std::string date_first = get("DATEFIRST");
   if (!date_first.empty()) {
     char* end = nullptr;
     long n = std::strtol(date_first.c_str(), &end, 10);
     if (*end != '\0' || n < 1 || n > 7) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0, "DateFirst must be a number from 1 to 7, not '" + date_first + "'");
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                     "DateFirst must be a number from 1 to 7, not '" + date_first + "'");
     }
     settings.date_first = static_cast<int>(n);
   }
@@ -112,7 +114,7 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     char* end = nullptr;
     long ms = std::strtol(lock_timeout.c_str(), &end, 10);
     if (*end != '\0' || ms < 0 || ms > 24L * 3600 * 1000) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0,
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
                      "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
     }
     settings.lock_timeout_ms = static_cast<int>(ms);
@@ -121,14 +123,15 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   if (synchronous == "FULL") {
     settings.synchronous_full = true;
   } else if (!synchronous.empty() && synchronous != "NORMAL") {
-    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Synchronous must be NORMAL or FULL, not '" + get("SYNCHRONOUS") + "'");
+    return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                   "Synchronous must be NORMAL or FULL, not '" + get("SYNCHRONOUS") + "'");
   }
   // A mistyped path must not quietly give an empty database: only Create=Yes makes the file.
   std::string create = Upper(get("CREATE"));
   if (create == "YES" || create == "1") {
     settings.create = true;
   } else if (!create.empty() && create != "NO" && create != "0") {
-    return SetDiag(dbc, SQL_ERROR, "08001", 0, "Create must be Yes or No, not '" + get("CREATE") + "'");
+    return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
   // The collation of a file Create=Yes makes; a file that exists keeps its own.
   settings.collation = get("COLLATION");
@@ -137,7 +140,7 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
     char* end = nullptr;
     long us = std::strtol(round_trip.c_str(), &end, 10);
     if (*end != '\0' || us < 0 || us > 1000L * 1000) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0,
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
                      "RoundTripMicros must be a number of microseconds, not '" + round_trip + "'");
     }
     dbc->round_trip_us = us;
@@ -145,7 +148,7 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   if (std::string count_file = get("COUNTFILE"); !count_file.empty()) {
     auto counts = std::make_unique<CountFile>();
     if (!counts->Open(count_file)) {
-      return SetDiag(dbc, SQL_ERROR, "08001", 0, "CountFile '" + count_file + "' cannot be written");
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, "CountFile '" + count_file + "' cannot be written");
     }
     dbc->counts = std::move(counts);
   }
@@ -272,7 +275,7 @@ SQLRETURN SetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLIN
     case 1224:  // multiple active result sets: always on here
       return SQL_SUCCESS;
     default:
-      return SetDiag(dbc, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
 }
 
@@ -308,7 +311,7 @@ SQLRETURN GetConnectAttr(Dbc* dbc, SQLINTEGER attribute, SQLPOINTER value, SQLIN
     case SQL_ATTR_CURRENT_CATALOG:
       return PutString(dbc, dbc->db.Name(), static_cast<SQLCHAR*>(value), buffer_length, nullptr, length);
     default:
-      return SetDiag(dbc, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
   if (value != nullptr) *static_cast<SQLUINTEGER*>(value) = v;
   if (length != nullptr) *length = sizeof(SQLUINTEGER);

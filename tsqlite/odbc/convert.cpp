@@ -14,8 +14,6 @@
 
 namespace tsqlite {
 
-constexpr const char* kBadCharacterValue = "Invalid character value for the conversion to the bound type";
-
 namespace {
 
 std::string AsText(const Value& v) {
@@ -129,7 +127,7 @@ bool AsTimestamp(const Value& v, SQL_TIMESTAMP_STRUCT& ts) {
 }
 
 SQLRETURN Truncated(Handle* h) {
-  return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated");
+  return SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::StringTruncated);
 }
 
 // Hands out text (of units of unit bytes) from *offset on; the terminator takes one unit.
@@ -157,14 +155,14 @@ template <typename T>
 SQLRETURN PutInteger(Handle* h, const Value& v, SQLPOINTER target, SQLLEN* indicator) {
   int64_t n = 0;
   Parse p = AsInteger(v, n);
-  if (p == Parse::Invalid) return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+  if (p == Parse::Invalid) return SetDiag(h, SQL_ERROR, Sqlstate::BadCharacterValue);
   if (n < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
       (n > 0 && static_cast<uint64_t>(n) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
-    return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+    return SetDiag(h, SQL_ERROR, Sqlstate::NumericOutOfRange);
   }
   if (target != nullptr) *static_cast<T*>(target) = static_cast<T>(n);
   if (indicator != nullptr) *indicator = sizeof(T);
-  return p == Parse::Fraction ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation") : SQL_SUCCESS;
+  return p == Parse::Fraction ? SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::FractionalTruncation) : SQL_SUCCESS;
 }
 
 }  // namespace
@@ -215,7 +213,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     // The buffer keeps what it held: only the indicator tells the application.
     if (offset != nullptr && *offset > 0) return SQL_NO_DATA;
     if (indicator == nullptr) {
-      return SetDiag(h, SQL_ERROR, "22002", 0, "Indicator variable required but not supplied");
+      return SetDiag(h, SQL_ERROR, Sqlstate::IndicatorRequired);
     }
     *indicator = SQL_NULL_DATA;
     if (offset != nullptr) *offset = 1;
@@ -232,7 +230,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       if ((value.type == Value::Type::Integer || value.type == Value::Type::Real) && target != nullptr &&
           buffer_length > 0 && text.size() >= static_cast<size_t>(buffer_length)) {
         // Digits are never cut off a number.
-        return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+        return SetDiag(h, SQL_ERROR, Sqlstate::NumericOutOfRange);
       }
       return PutChars<char>(h, text, target, buffer_length, indicator, offset);
     }
@@ -283,7 +281,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     case SQL_C_FLOAT: {
       double d = 0;
       if (AsDouble(value, d) != Parse::Ok) {
-        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+        return SetDiag(h, SQL_ERROR, Sqlstate::BadCharacterValue);
       }
       if (c_type == SQL_C_DOUBLE) {
         if (target != nullptr) *static_cast<SQLDOUBLE*>(target) = d;
@@ -298,10 +296,10 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     case SQL_C_TIME:
     case kSqlCSsTime2: {
       SsTime2 t{};
-      if (!AsTime(value, t)) return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+      if (!AsTime(value, t)) return SetDiag(h, SQL_ERROR, Sqlstate::BadCharacterValue);
       if (c_type == kSqlCSsTime2) {
         if (target != nullptr && buffer_length > 0 && static_cast<size_t>(buffer_length) < sizeof t) {
-          return SetDiag(h, SQL_ERROR, "22003", 0, "Numeric value out of range");
+          return SetDiag(h, SQL_ERROR, Sqlstate::NumericOutOfRange);
         }
         if (target != nullptr) std::memcpy(target, &t, sizeof t);
         if (indicator != nullptr) *indicator = sizeof t;
@@ -310,15 +308,15 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       SQL_TIME_STRUCT time{t.hour, t.minute, t.second};
       if (target != nullptr) *static_cast<SQL_TIME_STRUCT*>(target) = time;
       if (indicator != nullptr) *indicator = sizeof(SQL_TIME_STRUCT);
-      return t.fraction != 0 ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation") : SQL_SUCCESS;
+      return t.fraction != 0 ? SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::FractionalTruncation) : SQL_SUCCESS;
     }
     case SQL_C_NUMERIC: {
       // Precision and scale are the value's own (as it was stored, at the column's scale): the
       // digits arrive whole whatever the application's descriptor would say.
       Decimal d;
       if (!(value.type == Value::Type::Integer ? (d = IntegerToDecimal(value.integer), true) : ParseDecimal(text, d))) {
-        return SetDiag(h, SQL_ERROR, value.type == Value::Type::Real ? "22003" : "22018", 0,
-                       value.type == Value::Type::Real ? "Numeric value out of range" : kBadCharacterValue);
+        return SetDiag(h, SQL_ERROR,
+                       value.type == Value::Type::Real ? Sqlstate::NumericOutOfRange : Sqlstate::BadCharacterValue);
       }
       SQL_NUMERIC_STRUCT n{};
       n.precision = static_cast<SQLCHAR>(d.precision);
@@ -337,7 +335,7 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
     case SQL_C_DATE: {
       SQL_TIMESTAMP_STRUCT ts{};
       if (!AsTimestamp(value, ts)) {
-        return SetDiag(h, SQL_ERROR, "22018", 0, kBadCharacterValue);
+        return SetDiag(h, SQL_ERROR, Sqlstate::BadCharacterValue);
       }
       if (c_type == SQL_C_TYPE_TIMESTAMP || c_type == SQL_C_TIMESTAMP) {
         if (target != nullptr) *static_cast<SQL_TIMESTAMP_STRUCT*>(target) = ts;
@@ -348,12 +346,12 @@ SQLRETURN PutValue(Handle* h, const Value& value, SQLSMALLINT c_type, SQLPOINTER
       if (target != nullptr) *static_cast<SQL_DATE_STRUCT*>(target) = date;
       if (indicator != nullptr) *indicator = sizeof(SQL_DATE_STRUCT);
       if (ts.hour || ts.minute || ts.second || ts.fraction) {
-        return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01S07", 0, "Fractional truncation");
+        return SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::FractionalTruncation);
       }
       return SQL_SUCCESS;
     }
     default:
-      return SetDiag(h, SQL_ERROR, "HY003", 0, "Program type out of range");
+      return SetDiag(h, SQL_ERROR, Sqlstate::ProgramTypeOutOfRange);
   }
 }
 

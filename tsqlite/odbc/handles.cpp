@@ -13,11 +13,19 @@ SQLRETURN SetDiag(Handle* h, SQLRETURN rc, const char* sqlstate, SQLINTEGER nati
   return rc;
 }
 
-SQLRETURN Failed(Handle* h, const char* sqlstate, const char* message) noexcept {
+SQLRETURN SetDiag(Handle* h, SQLRETURN rc, Sqlstate state) {
+  return SetDiag(h, rc, RowOf(state).sqlstate, 0, RowOf(state).message);
+}
+
+SQLRETURN SetDiag(Handle* h, SQLRETURN rc, Sqlstate state, const std::string& message) {
+  return SetDiag(h, rc, RowOf(state).sqlstate, 0, message);
+}
+
+SQLRETURN Failed(Handle* h, Sqlstate state, const char* message) noexcept {
   if (h != nullptr) {
     try {
       h->diags.clear();  // the records of a call that broke off halfway say nothing
-      SetDiag(h, SQL_ERROR, sqlstate, 0, message);
+      SetDiag(h, SQL_ERROR, RowOf(state).sqlstate, 0, message != nullptr ? message : RowOf(state).message);
     } catch (...) {
       // No memory even for the record: the return code alone tells the caller.
     }
@@ -44,12 +52,12 @@ SQLRETURN PutString(Handle* h, const std::string& text, SQLCHAR* buffer, SQLLEN 
   if (length32 != nullptr) *length32 = static_cast<SQLINTEGER>(text.size());
   if (buffer == nullptr) return SQL_SUCCESS;
   if (buffer_length <= 0) {
-    return text.empty() ? SQL_SUCCESS : SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated");
+    return text.empty() ? SQL_SUCCESS : SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::StringTruncated);
   }
   size_t n = text.size() < static_cast<size_t>(buffer_length) ? text.size() : static_cast<size_t>(buffer_length) - 1;
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
-  if (n < text.size()) return SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated");
+  if (n < text.size()) return SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::StringTruncated);
   return SQL_SUCCESS;
 }
 
@@ -74,7 +82,7 @@ SQLRETURN AllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
       Dbc* dbc = As<Dbc>(input);
       if (dbc == nullptr) return SQL_INVALID_HANDLE;
       ClearDiag(dbc);
-      if (!dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, "08003", 0, "Connection not open");
+      if (!dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, Sqlstate::ConnectionNotOpen);
       Stmt* stmt = new Stmt(dbc);
       dbc->statements.insert(stmt);
       *output = static_cast<Handle*>(stmt);
@@ -84,7 +92,7 @@ SQLRETURN AllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
       Handle* h = As<Handle>(input);
       if (h == nullptr) return SQL_INVALID_HANDLE;
       ClearDiag(h);
-      return SetDiag(h, SQL_ERROR, "HYC00", 0, "Explicit descriptors are not supported");
+      return SetDiag(h, SQL_ERROR, Sqlstate::NotImplemented, "Explicit descriptors are not supported");
     }
     default:
       return SQL_ERROR;
@@ -99,7 +107,7 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
       Env* env = As<Env>(handle);
       if (!env->connections.empty()) {
         ClearDiag(env);
-        return SetDiag(env, SQL_ERROR, "HY010", 0, "Function sequence error: connections still allocated");
+        return SetDiag(env, SQL_ERROR, Sqlstate::SequenceError, "Function sequence error: connections still allocated");
       }
       delete env;
       return SQL_SUCCESS;
@@ -108,7 +116,7 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
       Dbc* dbc = As<Dbc>(handle);
       if (dbc->db.IsOpen()) {
         ClearDiag(dbc);
-        return SetDiag(dbc, SQL_ERROR, "HY010", 0, "Function sequence error: still connected");
+        return SetDiag(dbc, SQL_ERROR, Sqlstate::SequenceError, "Function sequence error: still connected");
       }
       dbc->env->connections.erase(dbc);
       delete dbc;
@@ -130,7 +138,7 @@ SQLRETURN SetEnvAttr(Env* env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGE
   switch (attribute) {
     case SQL_ATTR_ODBC_VERSION:
       if (v != SQL_OV_ODBC2 && v != SQL_OV_ODBC3 && v != SQL_OV_ODBC3_80) {
-        return SetDiag(env, SQL_ERROR, "HY024", 0, "Invalid attribute value");
+        return SetDiag(env, SQL_ERROR, Sqlstate::InvalidAttributeValue);
       }
       env->odbc_version = v;
       return SQL_SUCCESS;
@@ -139,7 +147,7 @@ SQLRETURN SetEnvAttr(Env* env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGE
     case SQL_ATTR_OUTPUT_NTS:
       return SQL_SUCCESS;
     default:
-      return SetDiag(env, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(env, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
 }
 
@@ -159,7 +167,7 @@ SQLRETURN GetEnvAttr(Env* env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGE
       v = SQL_TRUE;
       break;
     default:
-      return SetDiag(env, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(env, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
   if (value != nullptr) *static_cast<SQLINTEGER*>(value) = v;
   if (length != nullptr) *length = sizeof(SQLINTEGER);

@@ -13,9 +13,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "executor.h"
+#include "sqlstate.h"
 
 namespace tsqlite {
 
@@ -37,10 +39,22 @@ struct Handle {
 // Message prefix naming this driver as the component that reports.
 inline constexpr const char* kMessagePrefix = "[tsqlite]";
 
-// Records a diagnostic on h and returns rc.
+// Records the driver's diagnostic on h, with its standard message or one that says more, and
+// returns rc.
+SQLRETURN SetDiag(Handle* h, SQLRETURN rc, Sqlstate state);
+SQLRETURN SetDiag(Handle* h, SQLRETURN rc, Sqlstate state, const std::string& message);
+// Records a diagnostic in SQL Server's terms (the engine's errors: their state, native number and
+// message) on h and returns rc.
 SQLRETURN SetDiag(Handle* h, SQLRETURN rc, const char* sqlstate, SQLINTEGER native, const std::string& message);
 // Records the errors of a failed batch, in order.
 SQLRETURN SetDiag(Handle* h, SQLRETURN rc, const std::vector<Error>& errors);
+// The driver's diagnostic as an error record, with its standard message or one that says more.
+inline Error ErrorOf(Sqlstate state) {
+  return Error{RowOf(state).sqlstate, 0, RowOf(state).message};
+}
+inline Error ErrorOf(Sqlstate state, std::string message) {
+  return Error{RowOf(state).sqlstate, 0, std::move(message)};
+}
 inline void ClearDiag(Handle* h) {
   h->diags.clear();
 }
@@ -239,8 +253,9 @@ inline constexpr SQLSMALLINT kHandleType<Dbc> = SQL_HANDLE_DBC;
 template <>
 inline constexpr SQLSMALLINT kHandleType<Stmt> = SQL_HANDLE_STMT;
 
-// Records the failure of a call that threw; never throws itself, even when out of memory.
-SQLRETURN Failed(Handle* h, const char* sqlstate, const char* message) noexcept;
+// Records the failure of a call that threw (message: nullptr for the standard one); never throws
+// itself, even when out of memory.
+SQLRETURN Failed(Handle* h, Sqlstate state, const char* message = nullptr) noexcept;
 
 // The exception barrier of every exported function: nothing unwinds into the caller, which is C.
 // An allocation failure is HY001, any other exception HY000, recorded on h when it is not null.
@@ -249,11 +264,11 @@ SQLRETURN Barrier(Handle* h, Body&& body) noexcept {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    return Failed(h, "HY001", "Memory allocation error");
+    return Failed(h, Sqlstate::MemoryAllocation);
   } catch (const std::exception& e) {
-    return Failed(h, "HY000", e.what());
+    return Failed(h, Sqlstate::GeneralError, e.what());
   } catch (...) {
-    return Failed(h, "HY000", "General error");
+    return Failed(h, Sqlstate::GeneralError);
   }
 }
 

@@ -33,7 +33,7 @@ bool Offered(SQLUSMALLINT id) {
 }  // namespace
 
 SQLRETURN GetFunctions(Dbc* dbc, SQLUSMALLINT function, SQLUSMALLINT* supported) {
-  if (supported == nullptr) return SetDiag(dbc, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (supported == nullptr) return SetDiag(dbc, SQL_ERROR, Sqlstate::NullPointer);
   if (function == SQL_API_ODBC3_ALL_FUNCTIONS) {
     std::memset(supported, 0, sizeof(SQLUSMALLINT) * SQL_API_ODBC3_ALL_FUNCTIONS_SIZE);
     for (SQLUSMALLINT f : kFunctions) supported[f >> 4] |= static_cast<SQLUSMALLINT>(1 << (f & 0xF));
@@ -258,7 +258,7 @@ SQLRETURN GetInfo(Dbc* dbc, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT buf
     case SQL_FILE_USAGE:
       return u16(SQL_FILE_NOT_SUPPORTED);
     default:
-      return SetDiag(dbc, SQL_ERROR, "HY096", 0, "Information type out of range");
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::InfoTypeOutOfRange);
   }
 }
 

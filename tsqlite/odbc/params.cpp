@@ -304,13 +304,13 @@ bool ParamLiteral(SQLSMALLINT c_type, SQLSMALLINT sql_type, const char* data, SQ
       break;
     }
     default:
-      error = Error{"HY003", 0, "Program type out of range"};
+      error = ErrorOf(Sqlstate::ProgramTypeOutOfRange);
       return false;
   }
   // The value takes the SQL type the application gave the parameter, as the server converts it.
   if (out.kind == Literal::Kind::Text && IsNumberType(sql_type)) {
     if (!TextToNumber(out.text, out)) {
-      error = Error{"22018", 0, "Invalid character value for the type of the parameter"};
+      error = ErrorOf(Sqlstate::BadCharacterValue, "Invalid character value for the type of the parameter");
       return false;
     }
   }
@@ -332,12 +332,12 @@ SQLRETURN RowValues(Stmt* stmt, SQLULEN row, size_t count, std::vector<Literal>&
   values.assign(count, Literal());
   for (size_t i = 0; i < count; ++i) {
     if (i >= stmt->params.size() || !stmt->params[i].bound) {
-      return SetDiag(stmt, SQL_ERROR, "07002", 0, "COUNT field incorrect");
+      return SetDiag(stmt, SQL_ERROR, Sqlstate::CountFieldIncorrect);
     }
     const ParamBinding& b = stmt->params[i];
     const Element e = ElementOf(stmt, b, row);
     if (AtExecution(e.length) && b.indicator != nullptr) {
-      if (wanted == nullptr) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+      if (wanted == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NotImplemented);
       wanted->push_back(i);
       continue;
     }
@@ -431,9 +431,9 @@ SQLRETURN ExecuteWithParams(Stmt* stmt, std::string_view text) {
 
 SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQLSMALLINT c_type, SQLSMALLINT sql_type,
                         SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN buffer_length, SQLLEN* indicator) {
-  if (number < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+  if (number < 1) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidDescriptorIndex);
   if (io_type != SQL_PARAM_INPUT) {
-    return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+    return SetDiag(stmt, SQL_ERROR, Sqlstate::NotImplemented);
   }
   if (stmt->params.size() < number) stmt->params.resize(number);
   ParamBinding& b = stmt->params[number - 1];
@@ -449,7 +449,7 @@ SQLRETURN BindParameter(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT io_type, SQ
 }
 
 SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count) {
-  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, Sqlstate::SequenceError);
   const size_t markers = CountMarkers(stmt->prepared_text);
   if (markers > kMaxMarkers) return TooManyMarkers(stmt);
   if (count != nullptr) *count = static_cast<SQLSMALLINT>(markers);
@@ -458,9 +458,9 @@ SQLRETURN NumParams(Stmt* stmt, SQLSMALLINT* count) {
 
 SQLRETURN DescribeParam(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
                         SQLSMALLINT* nullable) {
-  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, Sqlstate::SequenceError);
   if (number < 1 || number > CountMarkers(stmt->prepared_text)) {
-    return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+    return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidDescriptorIndex);
   }
   // A marker that meets a column is described as that column; any other takes any value and is
   // described as the widest text, which every value converts to.
@@ -480,7 +480,7 @@ SQLRETURN DescribeParam(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLU
 
 SQLRETURN ParamData(Stmt* stmt, SQLPOINTER* token) {
   PendingExecution& p = stmt->pending;
-  if (!p.active) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  if (!p.active) return SetDiag(stmt, SQL_ERROR, Sqlstate::SequenceError);
   if (p.next > 0) {
     // The data put for the parameter asked last becomes its value.
     const size_t index = p.wanted[p.next - 1];
@@ -511,12 +511,12 @@ SQLRETURN ParamData(Stmt* stmt, SQLPOINTER* token) {
 
 SQLRETURN PutData(Stmt* stmt, SQLPOINTER data, SQLLEN length) {
   PendingExecution& p = stmt->pending;
-  if (!p.active || p.next == 0) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  if (!p.active || p.next == 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::SequenceError);
   if (length == SQL_NULL_DATA) {
     p.null = true;
     return SQL_SUCCESS;
   }
-  if (data == nullptr && length != 0) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (data == nullptr && length != 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   const ParamBinding& b = stmt->params[p.wanted[p.next - 1]];
   const SQLSMALLINT c_type = b.c_type == SQL_C_DEFAULT ? DefaultParamCType(b.sql_type) : b.c_type;
   const char* bytes = static_cast<const char*>(data);
@@ -531,7 +531,7 @@ SQLRETURN PutData(Stmt* stmt, SQLPOINTER data, SQLLEN length) {
   } else if (length > 0) {
     p.data.append(bytes, static_cast<size_t>(length));
   } else if (length < 0) {
-    return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+    return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidBufferLength);
   }
   p.put = true;
   return SQL_SUCCESS;

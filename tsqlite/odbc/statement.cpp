@@ -118,18 +118,17 @@ SQLSMALLINT Nullability(const Column& c) {
 SQLRETURN CheckColumn(Stmt* stmt, SQLUSMALLINT column, const Result*& r) {
   if (SQLRETURN rc = Describe(stmt); rc != SQL_SUCCESS) return rc;
   r = stmt->Current();
-  if (r == nullptr || !r->has_rows)
-    return SetDiag(stmt, SQL_ERROR, "07005", 0, "Prepared statement returns no result set");
-  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
+  if (r == nullptr || !r->has_rows) return SetDiag(stmt, SQL_ERROR, Sqlstate::NoResultSet);
+  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidDescriptorIndex);
   return SQL_SUCCESS;
 }
 
 }  // namespace
 
 SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
-  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   stmt->prepared = false;
-  if (length != SQL_NTS && length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  if (length != SQL_NTS && length < 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidBufferLength);
   const std::string_view sql = length == SQL_NTS
                                    ? std::string_view(reinterpret_cast<const char*>(text))
                                    : std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
@@ -138,7 +137,7 @@ SQLRETURN ExecDirect(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
 }
 
 SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
-  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (text == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   Close(stmt);
   // The statement is translated when it is executed; its shape is cached from then on.
   stmt->prepared_text = ArgString(text, length);
@@ -149,7 +148,7 @@ SQLRETURN Prepare(Stmt* stmt, SQLCHAR* text, SQLINTEGER length) {
 }
 
 SQLRETURN Execute(Stmt* stmt) {
-  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, "HY010", 0, "Function sequence error");
+  if (!stmt->prepared) return SetDiag(stmt, SQL_ERROR, Sqlstate::SequenceError);
   return ExecuteWithParams(stmt, stmt->prepared_text);
 }
 
@@ -257,14 +256,14 @@ SQLRETURN ColAttribute(Stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     case SQL_DESC_UNNAMED:
       return put_number(c.name.empty() ? SQL_UNNAMED : SQL_NAMED);
     default:
-      return SetDiag(stmt, SQL_ERROR, "HY091", 0, "Invalid descriptor field identifier");
+      return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidFieldIdentifier);
   }
 }
 
 SQLRETURN BindCol(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target, SQLLEN buffer_length,
                   SQLLEN* indicator) {
-  if (column < 1) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
-  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  if (column < 1) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidDescriptorIndex);
+  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidBufferLength);
   if (target == nullptr && indicator == nullptr) {
     if (column <= stmt->bindings.size()) stmt->bindings[column - 1] = Binding{};
     return SQL_SUCCESS;
@@ -290,7 +289,7 @@ const Value* RowValues(Stmt* stmt, SQLRETURN& rc) {
 
 SQLRETURN Fetch(Stmt* stmt) {
   const Result* r = stmt->Current();
-  if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  if (!stmt->cursor_open || r == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidCursorState);
   // A server cursor (lock concurrency) fetches every row from the server, the end included.
   if (stmt->concurrency == SQL_CONCUR_LOCK) {
     stmt->dbc->RoundTrip();
@@ -328,7 +327,7 @@ SQLRETURN Fetch(Stmt* stmt) {
 }
 
 SQLRETURN FetchScroll(Stmt* stmt, SQLSMALLINT orientation, SQLLEN) {
-  if (orientation != SQL_FETCH_NEXT) return SetDiag(stmt, SQL_ERROR, "HY106", 0, "Fetch type out of range");
+  if (orientation != SQL_FETCH_NEXT) return SetDiag(stmt, SQL_ERROR, Sqlstate::FetchTypeOutOfRange);
   return Fetch(stmt);
 }
 
@@ -336,10 +335,10 @@ SQLRETURN GetData(Stmt* stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTE
                   SQLLEN* indicator) {
   const Result* r = stmt->Current();
   if (!stmt->cursor_open || r == nullptr || stmt->row == 0 || stmt->row > Visible(stmt, *r)) {
-    return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+    return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidCursorState);
   }
-  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, "07009", 0, "Invalid descriptor index");
-  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, "HY090", 0, "Invalid string or buffer length");
+  if (column < 1 || column > r->columns.size()) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidDescriptorIndex);
+  if (buffer_length < 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidBufferLength);
   if (column != stmt->getdata_column) {
     stmt->getdata_column = column;
     stmt->getdata.Reset();
@@ -385,12 +384,12 @@ SQLRETURN FreeStmt(Stmt* stmt, SQLUSMALLINT option) {
     case SQL_DROP:
       return FreeHandle(SQL_HANDLE_STMT, static_cast<Handle*>(stmt));
     default:
-      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
 }
 
 SQLRETURN CloseCursor(Stmt* stmt) {
-  if (!stmt->cursor_open) return SetDiag(stmt, SQL_ERROR, "24000", 0, "Invalid cursor state");
+  if (!stmt->cursor_open) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidCursorState);
   Close(stmt);
   return SQL_SUCCESS;
 }
@@ -405,17 +404,17 @@ SQLRETURN Cancel(Stmt* stmt) {
 
 SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const auto v = static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value));
-  auto changed = [stmt]() { return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, "01S02", 0, "Option value changed"); };
+  auto changed = [stmt]() { return SetDiag(stmt, SQL_SUCCESS_WITH_INFO, Sqlstate::OptionValueChanged); };
   switch (attribute) {
     case SQL_ATTR_CURSOR_SCROLLABLE:
-      if (v != SQL_NONSCROLLABLE) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+      if (v != SQL_NONSCROLLABLE) return SetDiag(stmt, SQL_ERROR, Sqlstate::NotImplemented);
       stmt->scrollable = v;
       return SQL_SUCCESS;
     case SQL_ATTR_CONCURRENCY:
       // Result sets are read in full when executed, so a cursor never holds a lock and other
       // statements may run while it is open, whatever concurrency is asked for.
       if (v != SQL_CONCUR_READ_ONLY && v != SQL_CONCUR_LOCK && v != SQL_CONCUR_ROWVER && v != SQL_CONCUR_VALUES) {
-        return SetDiag(stmt, SQL_ERROR, "HY024", 0, "Invalid attribute value");
+        return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidAttributeValue);
       }
       stmt->concurrency = v;
       return SQL_SUCCESS;
@@ -447,7 +446,7 @@ SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     case SQL_ROWSET_SIZE:
       return v == 1 ? SQL_SUCCESS : changed();
     case SQL_ATTR_PARAMSET_SIZE:
-      if (v < 1) return SetDiag(stmt, SQL_ERROR, "HY024", 0, "Invalid attribute value");
+      if (v < 1) return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidAttributeValue);
       stmt->paramset_size = v;
       return SQL_SUCCESS;
     case SQL_ATTR_PARAM_BIND_TYPE:
@@ -477,7 +476,7 @@ SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     case SQL_ATTR_APP_PARAM_DESC:
       // Only the defaults: column-wise binding without offsets, no bookmarks, no asynchronous
       // execution, the implicit descriptors.
-      if (v != 0) return SetDiag(stmt, SQL_ERROR, "HYC00", 0, "Optional feature not implemented");
+      if (v != 0) return SetDiag(stmt, SQL_ERROR, Sqlstate::NotImplemented);
       return SQL_SUCCESS;
     case SQL_ATTR_PARAM_OPERATION_PTR:
     case SQL_ATTR_METADATA_ID:
@@ -485,12 +484,12 @@ SQLRETURN SetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     case SQL_ATTR_KEYSET_SIZE:
       return SQL_SUCCESS;
     default:
-      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
 }
 
 SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER, SQLINTEGER* length) {
-  if (value == nullptr) return SetDiag(stmt, SQL_ERROR, "HY009", 0, "Invalid use of null pointer");
+  if (value == nullptr) return SetDiag(stmt, SQL_ERROR, Sqlstate::NullPointer);
   auto desc = [&](Desc& d) {
     *static_cast<SQLHANDLE*>(value) = static_cast<Handle*>(&d);
     if (length != nullptr) *length = sizeof(SQLHANDLE);
@@ -567,7 +566,7 @@ SQLRETURN GetStmtAttr(Stmt* stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINT
     case SQL_ATTR_PARAM_OPERATION_PTR:
       return pointer(nullptr);
     default:
-      return SetDiag(stmt, SQL_ERROR, "HY092", 0, "Invalid attribute/option identifier");
+      return SetDiag(stmt, SQL_ERROR, Sqlstate::InvalidAttribute);
   }
 }
 

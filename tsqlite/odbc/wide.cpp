@@ -74,8 +74,7 @@ SQLRETURN PutWide(Handle* h, const std::string& text, SQLWCHAR* out, SQLLEN capa
   const SQLLEN units = bytes ? capacity / 2 : capacity;
   if (units <= 0) {
     if (w.empty()) return SQL_SUCCESS;
-    return h != nullptr ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated")
-                        : SQL_SUCCESS_WITH_INFO;
+    return h != nullptr ? SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::StringTruncated) : SQL_SUCCESS_WITH_INFO;
   }
   size_t n = w.size() < static_cast<size_t>(units) ? w.size() : static_cast<size_t>(units) - 1;
   // A surrogate pair is never cut in half.
@@ -83,8 +82,7 @@ SQLRETURN PutWide(Handle* h, const std::string& text, SQLWCHAR* out, SQLLEN capa
   for (size_t i = 0; i < n; ++i) out[i] = w[i];
   out[n] = 0;
   if (n == w.size()) return SQL_SUCCESS;
-  return h != nullptr ? SetDiag(h, SQL_SUCCESS_WITH_INFO, "01004", 0, "String data, right truncated")
-                      : SQL_SUCCESS_WITH_INFO;
+  return h != nullptr ? SetDiag(h, SQL_SUCCESS_WITH_INFO, Sqlstate::StringTruncated) : SQL_SUCCESS_WITH_INFO;
 }
 
 SQLRETURN ExecDirectW(Stmt* stmt, SQLWCHAR* text, SQLINTEGER length) {
