@@ -479,12 +479,7 @@ TEST(DescribeText, CharactersOfCodePage1252ReachTheClientAsUtf8) {
 
 std::vector<std::string> ColumnOf(SQLHSTMT stmt, SQLUSMALLINT column) {
   std::vector<std::string> out;
-  while (SQL_SUCCEEDED(SQLFetch(stmt))) {
-    char value[128] = "";
-    SQLLEN ind = 0;
-    SQLGetData(stmt, column, SQL_C_CHAR, value, sizeof(value), &ind);
-    out.push_back(value);
-  }
+  for (const std::vector<std::string>& row : FetchAll(stmt)) out.push_back(row.at(column - 1u));
   return out;
 }
 
