@@ -49,12 +49,6 @@ std::string DsnDatabase() {
   return SysIniDir() + "/dsn.db";
 }
 
-TempDir::TempDir() : path_(MakeTempDir()) {}
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::vector<Diag> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<Diag> out;
   for (SQLSMALLINT i = 1;; ++i) {

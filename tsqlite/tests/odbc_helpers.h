@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/temp_dir.h"
+
 namespace tsqlite_test {
 
 // The folder named by ODBCSYSINI for the whole test process: odbcinst.ini names the driver
@@ -14,19 +16,9 @@ namespace tsqlite_test {
 const std::string& SysIniDir();
 std::string DsnDatabase();
 
-// A fresh folder under /tmp, removed with its content at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+// A fresh folder under /tmp, removed with its content at destruction: planex's fixture, the one
+// temporary-folder helper of the suites.
+using fixture::TempDir;
 
 struct Diag {
   std::string sqlstate;
