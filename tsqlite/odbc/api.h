@@ -71,6 +71,7 @@ SQLRETURN DescribeParam(Stmt* stmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLU
 SQLRETURN ParamData(Stmt* stmt, SQLPOINTER* token);
 SQLRETURN PutData(Stmt* stmt, SQLPOINTER data, SQLLEN length);
 
+// catalog_calls.cpp
 SQLRETURN Tables(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema, SQLSMALLINT schema_length,
                  SQLCHAR* table, SQLSMALLINT table_length, SQLCHAR* types, SQLSMALLINT types_length);
 SQLRETURN Columns(Stmt* stmt, SQLCHAR* catalog, SQLSMALLINT catalog_length, SQLCHAR* schema, SQLSMALLINT schema_length,
