@@ -556,30 +556,9 @@ TEST(DriverDsn, SettingsComeFromOdbcIni) {
 TEST(DriverDsn, ConnectionStringOverridesTheDsn) {
   TempDir dir;
   // The DSN's driver and DateFirst=1 are taken; the string's own keys win over the DSN's.
-  SQLHENV env = SQL_NULL_HENV;
-  SQLHDBC dbc = SQL_NULL_HDBC;
-  SysIniDir();
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
-  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  std::string text = "DSN=TSQ_DF1;Database=" + dir.File("own.db") + ";DateFirst=7";
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr, 0,
-                                          nullptr, SQL_DRIVER_NOPROMPT));
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
-  SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt,
-                                       reinterpret_cast<SQLCHAR*>(const_cast<char*>(
-                                           "SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))")),
-                                       SQL_NTS));
-  SQLINTEGER weekday = 0;
-  SQLLEN ind = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt));
-  SQLGetData(stmt, 1, SQL_C_SLONG, &weekday, 0, &ind);
-  EXPECT_EQ(2, weekday);  // Monday under DATEFIRST 7
-  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  SQLDisconnect(dbc);
-  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  Connection conn = Connection::String("DSN=TSQ_DF1;Database=" + dir.File("own.db") + ";DateFirst=7");
+  ASSERT_EQ(SQL_SUCCESS, conn.ConnectResult());
+  EXPECT_EQ("2", conn.Scalar("SELECT DATEPART(weekday, CONVERT(Datetime, '20240108', 112))"));  // Monday, DATEFIRST 7
   EXPECT_TRUE(std::ifstream(dir.File("own.db")).good());
 }
 

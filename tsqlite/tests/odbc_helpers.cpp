@@ -77,6 +77,19 @@ Connection::Connection(const std::string& attributes) {
   if (!connected_) connect_diags_ = Diagnostics(SQL_HANDLE_DBC, dbc_);
 }
 
+Connection Connection::String(const std::string& text) {
+  SysIniDir();
+  Connection c;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &c.env_);
+  SQLSetEnvAttr(c.env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
+  SQLAllocHandle(SQL_HANDLE_DBC, c.env_, &c.dbc_);
+  c.connect_rc_ = SQLDriverConnect(c.dbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
+                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  c.connected_ = SQL_SUCCEEDED(c.connect_rc_);
+  if (!c.connected_) c.connect_diags_ = Diagnostics(SQL_HANDLE_DBC, c.dbc_);
+  return c;
+}
+
 Connection Connection::Dsn(const std::string& dsn) {
   SysIniDir();
   Connection c;

@@ -36,6 +36,8 @@ class Connection {
   explicit Connection(const std::string& attributes);
   // Connects with SQLConnect to a DSN of SysIniDir().
   static Connection Dsn(const std::string& dsn);
+  // Connects with SQLDriverConnect and exactly this connection string ("DSN=...;...").
+  static Connection String(const std::string& text);
   ~Connection();
   Connection(Connection&& other) noexcept;
   Connection(const Connection&) = delete;
