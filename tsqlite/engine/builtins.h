@@ -22,6 +22,20 @@ enum class ArgForm {
   Cast,       // CAST(value AS type)
 };
 
+// What the translator knows of a function's result: its T-SQL type and how it is held.
+enum class Result {
+  Unknown,     // SQLite's own value of a type not tracked here
+  Datetime,    // a datetime in its storage form, computed by one of our functions
+  Decimal,     // a number that may be an exact decimal held as text (compared via ts_num)
+  ArgDecimal,  // the first argument's type, possibly held as decimal text (MIN, ABS, ISNULL)
+  Arg,         // the first argument's type (NULLIF, SIGN)
+  ArgText,     // nvarchar when the first argument is one, else varchar (UPPER, LEFT, REPLACE)
+  Int,
+  Float,
+  VarChar,
+  NVarChar,
+};
+
 struct Builtin {
   const char* name;  // upper case
   int min_args;
@@ -31,6 +45,9 @@ struct Builtin {
   // with ", " (with DISTINCT in front when given). The ts_* functions are registered by
   // RegisterFunctions(); every other name is SQLite's own. Unused for Convert and Cast.
   const char* emit;
+  Result result = Result::Unknown;
+  // A decimal literal as first argument is bound exactly (SUM(1.5), ROUND(2.675, 2)).
+  bool exact_args = false;
 };
 
 // The rows for a name (case-insensitive); empty when the name is no built-in function. A name may

@@ -314,7 +314,7 @@ bool Translator::FailAt(std::string_view near) {
   return false;
 }
 
-std::string Translator::Param(int literal) {
+int Translator::ParamOf(int literal) {
   const auto at = static_cast<size_t>(literal);
   if (at >= param_of_literal_.size()) param_of_literal_.resize(at + 1, 0);
   int& k = param_of_literal_[at];
@@ -322,7 +322,11 @@ std::string Translator::Param(int literal) {
     params_.push_back(literal);
     k = static_cast<int>(params_.size());
   }
-  return "?" + std::to_string(k);
+  return k;
+}
+
+std::string Translator::Param(int literal) {
+  return "?" + std::to_string(ParamOf(literal));
 }
 
 void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_delete) {

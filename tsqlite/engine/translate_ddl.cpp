@@ -87,7 +87,7 @@ void Translator::CreateIndex(bool unique) {
   if (failed_) return;
   if (AcceptWord("INCLUDE")) IndexColumns(false);  // covering columns: SQLite has none
   std::string filter;
-  if (AcceptWord("WHERE")) filter = " WHERE " + Expression();  // a filtered index
+  if (AcceptWord("WHERE")) filter = " WHERE " + Expression().sql;  // a filtered index
   SkipStorageOptions();
   if (failed_) return;
   Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
@@ -261,7 +261,7 @@ std::string Translator::References() {
 // (getdate())).
 std::string Translator::DefaultValue(bool for_add_column) {
   const size_t from = pos_;
-  std::string e = Expression();
+  std::string e = Expression().sql;
   if (failed_) return "";
   if (for_add_column) {
     // SQLite's ADD COLUMN takes a plain literal only.
@@ -316,7 +316,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
           type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
       int p = 0, s = 0;
       if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
-        value = " DEFAULT (" + Convert(type, value.substr(10, value.size() - 11), "") + ")";
+        value = " DEFAULT (" + Convert(type, Expr{value.substr(10, value.size() - 11)}, "").sql + ")";
       } else if (!failed_ && DecimalTypeOf(decl, p, s)) {  // a decimal default in the column's type
         const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
         const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
@@ -355,7 +355,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       sql += constraint_name + " UNIQUE";
     } else if (AcceptWord("CHECK")) {
       if (!ExpectOp("(")) return "";
-      std::string e = Expression();
+      std::string e = Expression().sql;
       if (!ExpectOp(")")) return "";
       sql += constraint_name + " CHECK (" + e + ")";
     } else if (IsWord("FOREIGN") && IsWord("KEY", 1)) {
@@ -424,7 +424,7 @@ std::string Translator::TableConstraint() {
     sql += References();
   } else if (AcceptWord("CHECK")) {
     if (!ExpectOp("(")) return "";
-    std::string e = Expression();
+    std::string e = Expression().sql;
     if (!ExpectOp(")")) return "";
     sql += "CHECK (" + e + ")";
   } else {

@@ -67,8 +67,8 @@ void Translator::OneStatement() {
     Token t;
     if (ExpectName(t)) Emit(Statement::Kind::NoOp, "");
   } else if (AcceptWord("PRINT")) {
-    std::string e = Expression();
-    if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e);
+    const Expr e = Expression();
+    if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e.sql);
   } else if (AcceptWord("GO")) {
     Emit(Statement::Kind::NoOp, "");
   } else if (AcceptWord("TRUNCATE")) {
@@ -190,14 +190,14 @@ void Translator::Insert() {
       for (int column = 0;; ++column) {
         if (column > 0) sql += ", ";
         if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
-        std::string value = Expression();
-        if (const int k = ParamNumber(value); k > 0) {
+        Expr value = Expression();
+        if (const int k = value.param; k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
         } else {
-          value = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
+          value.sql = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
         }
-        if (static_cast<size_t>(column) < names.size()) value = FitDatetime(value, obj, names[column]);
-        sql += value;
+        if (static_cast<size_t>(column) < names.size()) value.sql = FitDatetime(value, obj, names[column]);
+        sql += value.sql;
         if (failed_) return;
         if (AcceptOp(")")) break;
         if (!ExpectOp(",")) return;
@@ -261,10 +261,12 @@ void Translator::Update() {
     }
     if (!ExpectOp("=")) return;
     if (!first) sql += ", ";
-    std::string value = Expression();
-    Meets(Name(t), value, true);
-    value = Assigned(value, RawName(t), 0);
-    sql += Name(t) + " = " + FitDatetime(value, obj, RawName(t));
+    Expr value = Expression();
+    Expr column{Name(t)};
+    column.column = true;
+    Meets(column, value, true);
+    value.sql = Assigned(value, RawName(t), 0);
+    sql += column.sql + " = " + FitDatetime(value, obj, RawName(t));
     if (failed_) return;
     if (!AcceptOp(",")) break;
   }
@@ -285,7 +287,7 @@ void Translator::Update() {
     }
     sql += " FROM " + sources;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
@@ -297,7 +299,7 @@ void Translator::Delete() {
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
@@ -367,10 +369,10 @@ std::string Translator::SelectCore(std::string* limit) {
   }
   if (AcceptWord("TOP")) {
     if (AcceptOp("(")) {
-      *limit = Expression();
+      *limit = Expression().sql;
       if (!ExpectOp(")")) return "";
     } else {
-      *limit = Primary();
+      *limit = Primary().sql;
     }
     // SQLite reads a negative LIMIT as none; SQL Server refuses it.
     *limit = "ts_top(" + *limit + ")";
@@ -399,7 +401,7 @@ std::string Translator::SelectCore(std::string* limit) {
     const Tok after = start + 1 < pos_ ? tokens_[start + 1].type : Tok::End;
     if (record && tokens_[start].type == Tok::Marker && tokens_[start].literal >= 0 &&
         (after == Tok::End || after == Tok::Word || after == Tok::Quoted || after == Tok::String)) {
-      Exact(Param(tokens_[start].literal));
+      exact_.push_back(ParamOf(tokens_[start].literal));
     }
     if (!AcceptOp(",")) break;
   }
@@ -412,17 +414,17 @@ std::string Translator::SelectCore(std::string* limit) {
     sql += from;
     from_ = from;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
   if (AcceptWord("GROUP")) {
     if (!ExpectWord("BY")) return "";
     sql += " GROUP BY ";
     for (bool first = true;; first = false) {
       if (!first) sql += ", ";
-      sql += Expression();
+      sql += Expression().sql;
       if (!AcceptOp(",")) break;
     }
   }
-  if (AcceptWord("HAVING")) sql += " HAVING " + Expression();
+  if (AcceptWord("HAVING")) sql += " HAVING " + Expression().sql;
   from_ = outer_from;
   return failed_ ? "" : sql;
 }
@@ -620,30 +622,6 @@ std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_vie
   return "";
 }
 
-std::string Translator::StaticType(size_t start, size_t end) {
-  if (start >= end || end > tokens_.size()) return "";
-  if (std::string cast = CastType(start, end); !cast.empty()) return cast;
-  if (NationalItem(start, end)) return "NVARCHAR";
-  const Token& first = tokens_[start];
-  // A literal of the text (a client's marker is bound later, its type unknown here).
-  if (end == start + 1 && first.type == Tok::Marker && first.literal >= 0 &&
-      static_cast<size_t>(first.literal) < shape_.literals.size() &&
-      std::find(shape_.markers.begin(), shape_.markers.end(), first.literal) == shape_.markers.end() &&
-      shape_.literals[static_cast<size_t>(first.literal)].kind == Literal::Kind::Text) {
-    return "VARCHAR";
-  }
-  // [[schema.]table.]column
-  std::vector<size_t> names;
-  for (size_t k = start; k < end; k += 2) {
-    if (tokens_[k].type != Tok::Quoted && (tokens_[k].type != Tok::Word || IsReserved(tokens_[k].text))) return "";
-    names.push_back(k);
-    if (k + 1 < end && (tokens_[k + 1].type != Tok::Op || tokens_[k + 1].text != ".")) return "";
-  }
-  if (names.empty() || tokens_[end - 1].type == Tok::Op) return "";
-  const std::string column = RawName(tokens_[names.back()]);
-  return ColumnTypeOf(names.size() >= 2 ? RawName(tokens_[names[names.size() - 2]]) : std::string(), column);
-}
-
 std::string Translator::SelectItem() {
   if (AcceptOp("*")) return "*";
   // qualifier.* (the last qualifier part is the table's alias)
@@ -660,12 +638,13 @@ std::string Translator::SelectItem() {
   if (IsNameToken() && IsOp("=", 1)) {
     const Token alias = Peek();
     pos_ += 2;
-    return Expression() + " AS " + QuoteName(RawName(alias));
+    return Expression().sql + " AS " + QuoteName(RawName(alias));
   }
   const size_t from = pos_;
-  std::string e = Expression();
+  const Expr item = Expression();
   if (failed_) return "";
-  Exact(e);  // SELECT 1.5 is a numeric(2,1)
+  Exact(item);  // SELECT 1.5 is a numeric(2,1)
+  const std::string& e = item.sql;
   if (AcceptWord("AS")) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
@@ -721,7 +700,7 @@ std::string Translator::FromList() {
       }
       sql += join + TableSource();
       if (!ExpectWord("ON")) return "";
-      sql += " ON " + Expression();
+      sql += " ON " + Expression().sql;
       if (failed_) return "";
     }
     if (!AcceptOp(",")) break;
@@ -777,9 +756,10 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
     if (!ExpectOp("(")) return {};
     std::vector<std::string>& row = rows.emplace_back();
     do {
-      row.push_back(Expression());
+      const Expr value = Expression();
       if (failed_) return {};
-      Exact(row.back());  // a decimal literal stays a decimal, as its column's sum and average do
+      row.push_back(value.sql);
+      Exact(value);  // a decimal literal stays a decimal, as its column's sum and average do
     } while (AcceptOp(","));
     if (!ExpectOp(")")) return {};
     if (row.size() != rows.front().size()) {
@@ -822,20 +802,20 @@ std::string Translator::ValuesTable(const std::string& alias, const std::vector<
   return sql + "))";
 }
 
-std::string Translator::Expression() {
+Expr Translator::Expression() {
   Nesting nesting(*this);
-  if (failed_) return "";
+  if (failed_) return {};
   return OrExpr();
 }
 
 // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
 // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
 // AND and OR are associative in three-valued logic and the terms keep their order.
-std::string Translator::Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op) {
-  if (hi - lo == 1) return terms[lo];
+std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t hi, const char* op) {
+  if (hi - lo == 1) return terms[lo].sql;
   std::string out = "(";
   if (hi - lo <= 8) {
-    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i];
+    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i].sql;
   } else {
     const size_t mid = lo + (hi - lo) / 2;
     out += Chain(terms, lo, mid, op) + op + Chain(terms, mid, hi, op);
@@ -843,36 +823,40 @@ std::string Translator::Chain(const std::vector<std::string>& terms, size_t lo, 
   return out + ")";
 }
 
-std::string Translator::OrExpr() {
-  std::vector<std::string> terms{AndExpr()};
+Expr Translator::OrExpr() {
+  std::vector<Expr> terms{AndExpr()};
   while (!failed_ && AcceptWord("OR")) terms.push_back(AndExpr());
-  return failed_ ? "" : Chain(terms, 0, terms.size(), " OR ");
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " OR ")};
 }
 
-std::string Translator::AndExpr() {
-  std::vector<std::string> terms{NotExpr()};
+Expr Translator::AndExpr() {
+  std::vector<Expr> terms{NotExpr()};
   while (!failed_ && AcceptWord("AND")) terms.push_back(NotExpr());
-  return failed_ ? "" : Chain(terms, 0, terms.size(), " AND ");
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " AND ")};
 }
 
-std::string Translator::NotExpr() {
+Expr Translator::NotExpr() {
   if (AcceptWord("NOT")) {
     Nesting nesting(*this);
-    if (failed_) return "";
-    return "NOT (" + NotExpr() + ")";
+    if (failed_) return {};
+    return {"NOT (" + NotExpr().sql + ")"};
   }
   return Predicate();
 }
 
-std::string Translator::Predicate() {
+Expr Translator::Predicate() {
   if (AcceptWord("EXISTS")) {
-    if (!ExpectOp("(")) return "";
+    if (!ExpectOp("(")) return {};
     std::string q = QueryExpression();
-    if (!ExpectOp(")")) return "";
-    return "EXISTS (" + q + ")";
+    if (!ExpectOp(")")) return {};
+    return {"EXISTS (" + q + ")"};
   }
-  std::string l = Additive();
-  if (failed_) return "";
+  Expr l = Additive();
+  if (failed_) return {};
   static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
   for (const char* op : kCompare) {
     if (AcceptOp(op)) {
@@ -881,69 +865,68 @@ std::string Translator::Predicate() {
       if (sop == "!>") sop = "<=";
       // Trailing blanks never count. A column compares by its own collation (which keeps its
       // index usable); between other operands the database's collation is named.
-      std::string r = Additive();
+      Expr r = Additive();
       Meets(l, r);
       Meets(r, l);
-      const bool own_collation = IsColumnRef(l) || IsColumnRef(r) || l.find(" COLLATE ") != std::string::npos ||
-                                 r.find(" COLLATE ") != std::string::npos;
-      if (!IsColumnRef(l) && !IsColumnRef(r)) {  // a column's affinity and collation compare as numbers
-        l = Comparable(l);
-        r = Comparable(r);
-      }
-      return "(" + l + " " + sop + " " + r +
-             (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")");
+      const bool own_collation = l.column || r.column || l.sql.find(" COLLATE ") != std::string::npos ||
+                                 r.sql.find(" COLLATE ") != std::string::npos;
+      // A column's affinity and collation compare as numbers.
+      const bool numeric = !l.column && !r.column;
+      return {"(" + (numeric ? Comparable(l) : l.sql) + " " + sop + " " + (numeric ? Comparable(r) : r.sql) +
+              (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")")};
     }
   }
   if (AcceptWord("IS")) {
     const bool neg = AcceptWord("NOT");
-    if (!ExpectWord("NULL")) return "";
-    return "(" + l + (neg ? " IS NOT NULL)" : " IS NULL)");
+    if (!ExpectWord("NULL")) return {};
+    return {"(" + l.sql + (neg ? " IS NOT NULL)" : " IS NULL)")};
   }
   const bool neg = IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
   if (neg) ++pos_;
   const std::string not_ = neg ? " NOT" : "";
   if (AcceptWord("BETWEEN")) {
-    std::string lo = Additive();
-    if (!ExpectWord("AND")) return "";
-    std::string hi = Additive();
+    Expr lo = Additive();
+    if (!ExpectWord("AND")) return {};
+    Expr hi = Additive();
     Meets(l, lo);
     Meets(l, hi);
-    if (IsColumnRef(l)) return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
-    return "(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
+    if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
+    return {"(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
   }
   if (AcceptWord("IN")) {
-    if (!ExpectOp("(")) return "";
+    if (!ExpectOp("(")) return {};
     std::string list;
     if (IsWord("SELECT")) {
       list = QueryExpression();
     } else {
       for (bool first = true;; first = false) {
         if (!first) list += ", ";
-        std::string item = Expression();
+        Expr item = Expression();
         Meets(l, item);
-        list += IsColumnRef(l) ? item : Comparable(item);
+        list += l.column ? item.sql : Comparable(item);
         if (!AcceptOp(",")) break;
       }
     }
-    if (!ExpectOp(")")) return "";
-    return "(" + (IsColumnRef(l) ? l : Collated(Comparable(l))) + not_ + " IN (" + list + "))";
+    if (!ExpectOp(")")) return {};
+    return {"(" + (l.column ? l.sql : Collated(Comparable(l))) + not_ + " IN (" + list + "))"};
   }
   if (AcceptWord("LIKE")) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
     // case of letters counts as in the value's collation (named, or the database's).
-    std::string p = Additive();
+    Expr pattern = Additive();
+    const std::string& p = pattern.sql;
     bool ci = CaseInsensitive(collation_);
-    for (const std::string* operand : {&l, &p}) {
+    for (const std::string* operand : {&l.sql, &pattern.sql}) {
       if (operand->find(" COLLATE tsqlite_ci_as") != std::string::npos) ci = true;
       if (operand->find(" COLLATE tsqlite_cs_as") != std::string::npos ||
           operand->find(" COLLATE RTRIM") != std::string::npos)
         ci = false;
     }
-    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l + ", " + p;
-    r += AcceptWord("ESCAPE") ? ", " + Additive() : ", NULL";
-    return r + "))";
+    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l.sql + ", " + p;
+    r += AcceptWord("ESCAPE") ? ", " + Additive().sql : ", NULL";
+    return {r + "))"};
   }
-  if (neg) return Fail(), "";
+  if (neg) return Fail(), Expr{};
   return l;
 }
 
@@ -955,71 +938,31 @@ std::string Translator::Collated(const std::string& e) const {
   return "(" + e + ") COLLATE " + SqliteCollation(collation_);
 }
 
-bool Translator::IsColumnRef(const std::string& s) {
-  if (s.empty() || s == "NULL" || IsDigit(static_cast<unsigned char>(s[0]))) return false;
-  bool quoted = false;
-  for (char c : s) {
-    if (c == '"') quoted = !quoted;
-    if (!quoted && !(IsAlpha(static_cast<unsigned char>(c)) || IsDigit(static_cast<unsigned char>(c)) || c == '_' ||
-                     c == '.' || c == '"')) {
-      return false;
-    }
-  }
-  return true;
-}
-
-int Translator::ParamNumber(const std::string& s) {
-  if (s.size() < 2 || s[0] != '?') return 0;
-  int k = 0;
-  for (size_t i = 1; i < s.size(); ++i) {
-    if (!IsDigit(static_cast<unsigned char>(s[i])) || k > 100000) return 0;
-    k = k * 10 + (s[i] - '0');
-  }
-  return k;
-}
-
-bool Translator::IsDatetimeCall(const std::string& s) {
-  size_t open = std::string::npos;
-  for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime(", "ts_now("}) {
-    if (s.rfind(prefix, 0) == 0) open = std::strlen(prefix) - 1;
-  }
-  if (open == std::string::npos || s.back() != ')') return false;
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = open; i < s.size(); ++i) {
-    if (s[i] == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (s[i] == '(') ++depth;
-    if (s[i] == ')' && --depth == 0) return i + 1 == s.size();
-  }
-  return false;
-}
-
-void Translator::Meets(const std::string& column, const std::string& value, bool assigns) {
-  const int k = ParamNumber(value);
+void Translator::Meets(const Expr& column, const Expr& value, bool assigns) {
+  const int k = value.param;
   if (k == 0) return;
-  if (IsDatetimeCall(column)) {
+  if (column.held == Expr::Held::Datetime) {
     probes_.push_back(Statement::Probe{k, "", 0, false});  // a datetime whatever the tables hold
-  } else if (!from_.empty() && IsColumnRef(column)) {
-    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0, assigns});
+  } else if (!from_.empty() && column.column) {
+    probes_.push_back(Statement::Probe{k, "SELECT " + column.sql + from_, 0, assigns});
   }
 }
 
-std::string Translator::FitDatetime(const std::string& value, const ObjectName& table, const std::string& column) {
-  if (!IsDatetimeCall(value)) return value;
-  return "ts_fit_datetime(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+std::string Translator::FitDatetime(const Expr& value, const ObjectName& table, const std::string& column) {
+  if (value.held != Expr::Held::Datetime) return value.sql;
+  return "ts_fit_datetime(" + value.sql + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
 }
 
-void Translator::Exact(const std::string& operand) {
-  if (const int k = ParamNumber(operand); k > 0) exact_.push_back(k);
+void Translator::Exact(const Expr& operand) {
+  if (operand.param > 0) exact_.push_back(operand.param);
 }
 
-std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
+std::string Translator::Assigned(const Expr& value, const std::string& column, int position) {
   // A computed value is brought to the column's type when the statement runs (a decimal to its
   // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
   // bound, and a datetime call is fitted by FitDatetime.
-  if (target_.empty() || ParamNumber(value) > 0 || IsDatetimeCall(value) || value == "NULL") return value;
-  std::string fitted = "ts_fit(" + value + ", " + SqlString(target_) + ", " +
+  if (target_.empty() || value.param > 0 || value.held == Expr::Held::Datetime || value.null) return value.sql;
+  std::string fitted = "ts_fit(" + value.sql + ", " + SqlString(target_) + ", " +
                        (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
   // A char/varchar column of code page 1252 takes a computed text as SQL Server converts it.
   return CodePage1252(collation_) && CodePageText(TargetColumnType(column, position)) ? "ts_to_1252(" + fitted + ")"
@@ -1050,20 +993,20 @@ bool Translator::TextType(const std::string& type) {
          type.rfind("TEXT", 0) == 0;
 }
 
+bool Translator::MaxText(const std::string& type) {
+  const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
+  return (max && TextType(type)) || type == "TEXT" || type == "NTEXT";
+}
+
 bool Translator::CodePageText(const std::string& type) const {
   return CodePage1252(collation_) && TextType(type) && !NationalType(type);
 }
 
-std::string Translator::Comparable(const std::string& e) {
-  for (const char* prefix :
-       {"ts_mul(", "ts_div(", "ts_mod(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(", "ts_avg(",
-        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max(", "ifnull(", "coalesce("}) {
-    if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
-  }
-  return e;
+std::string Translator::Comparable(const Expr& e) {
+  return e.held == Expr::Held::Decimal ? "ts_num(" + e.sql + ")" : e.sql;
 }
 
-bool Translator::IsNumberText(const std::string& s) {
+bool Translator::IsNumberText(std::string_view s) {
   if (s.empty()) return false;
   for (char c : s) {
     if (!IsDigit(static_cast<unsigned char>(c)) && c != '.') return false;
@@ -1072,8 +1015,8 @@ bool Translator::IsNumberText(const std::string& s) {
 }
 
 // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
-std::string Translator::Additive() {
-  std::vector<std::string> terms{Multiplicative()};
+Expr Translator::Additive() {
+  std::vector<Expr> terms{Multiplicative()};
   std::vector<bool> minus;  // minus[k] is the operator before terms[k + 1]
   while (!failed_) {
     const bool plus = AcceptOp("+");
@@ -1082,51 +1025,64 @@ std::string Translator::Additive() {
       terms.push_back(Multiplicative());
     } else if (AcceptOp("&") || AcceptOp("|")) {
       const char* op = tokens_[pos_ - 1].text == "&" ? " & " : " | ";
-      std::string l = ArithmeticChain(terms, minus);
-      terms = {"(" + l + op + Multiplicative() + ")"};
+      const std::string l = ArithmeticChain(terms, minus).sql;
+      terms = {Expr{"(" + l + op + Multiplicative().sql + ")"}};
       minus.clear();
     } else {
       break;
     }
   }
-  if (failed_) return "";
-  if (terms.size() > 1) {
-    for (const std::string& term : terms) Exact(term);
-  }
-  return ArithmeticChain(terms, minus);
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  for (const Expr& term : terms) Exact(term);
+  // Text joined with an nvarchar is nvarchar.
+  const bool national =
+      std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return NationalType(term.type); });
+  Expr sum = ArithmeticChain(terms, minus);
+  if (national) sum.type = "NVARCHAR";
+  return sum;
 }
 
 // Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
 // functions, one call for up to 63 operators of the chain, so a long sum nests no deeper than
 // a short one does.
-std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, const std::vector<bool>& minus) {
+Expr Translator::ArithmeticChain(const std::vector<Expr>& terms, const std::vector<bool>& minus) {
   if (terms.size() == 1) return terms[0];
-  if (std::all_of(terms.begin(), terms.end(), IsNumberText)) {
-    std::string out = "(" + terms[0];
-    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k];
-    return out + ")";
+  if (std::all_of(terms.begin(), terms.end(), [](const Expr& term) { return term.number; })) {
+    std::string out = "(" + terms[0].sql;
+    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k].sql;
+    return {out + ")"};
   }
-  if (terms.size() == 2) return (minus[0] ? "ts_sub(" : "ts_add(") + terms[0] + ", " + terms[1] + ")";
-  std::string acc = terms[0];
+  Expr sum;
+  sum.held = Expr::Held::Decimal;
+  if (terms.size() == 2) {
+    sum.sql = (minus[0] ? "ts_sub(" : "ts_add(") + terms[0].sql + ", " + terms[1].sql + ")";
+    return sum;
+  }
+  std::string acc = terms[0].sql;
   for (size_t k = 1; k < terms.size();) {
     std::string call = "ts_addsub(" + acc;
     for (int ops = 0; ops < 63 && k < terms.size(); ++ops, ++k) {
-      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k];
+      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k].sql;
     }
     acc = call + ")";
   }
-  return acc;
+  sum.sql = std::move(acc);
+  return sum;
 }
 
-std::string Translator::Multiplicative() {
-  std::string l = Unary();
+Expr Translator::Multiplicative() {
+  Expr l = Unary();
   while (!failed_) {
     const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
     if (function != nullptr) {
-      const std::string r = Unary();
+      const Expr r = Unary();
       Exact(l);
       Exact(r);
-      l = function + l + ", " + r + ")";
+      Expr product;
+      product.sql = function + l.sql + ", " + r.sql + ")";
+      product.held = Expr::Held::Decimal;
+      l = std::move(product);
     } else {
       break;
     }
@@ -1134,83 +1090,130 @@ std::string Translator::Multiplicative() {
   return l;
 }
 
-std::string Translator::Unary() {
+Expr Translator::Unary() {
   Nesting nesting(*this);
-  if (failed_) return "";
+  if (failed_) return {};
   if (AcceptOp("-")) {
-    std::string e = Unary();
-    if (ParamNumber(e) > 0 || IsColumnRef(e) || Comparable(e) != e) {  // a decimal keeps its digits
+    Expr e = Unary();
+    Expr negated;
+    negated.type = e.type;
+    if (e.param > 0 || e.column || e.held == Expr::Held::Decimal) {  // a decimal keeps its digits
       Exact(e);
-      return "ts_neg(" + e + ")";
+      negated.sql = "ts_neg(" + e.sql + ")";
+      negated.held = Expr::Held::Decimal;
+      return negated;
     }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
-    return IsNumberText(e) ? "-" + e : "(- " + e + ")";
+    negated.sql = e.number ? "-" + e.sql : "(- " + e.sql + ")";
+    return negated;
   }
   if (AcceptOp("+")) return Unary();
-  if (AcceptOp("~")) return "(~" + Unary() + ")";
-  std::string e = Primary();
+  if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
+  Expr e = Primary();
   if (!failed_ && AcceptWord("COLLATE")) {
     // A collation the database knows compares as it does. Of any other, a case-insensitive one
     // compares as NOCASE and the rest keep blanks at the end out of the comparison, as every SQL
     // Server collation does.
     Token name;
-    if (!ExpectName(name)) return "";
+    if (!ExpectName(name)) return {};
     Collation known;
+    Expr collated;
+    collated.type = e.type;
     if (CollationByName(RawName(name), known)) {
-      e = "(" + e + " COLLATE " + SqliteCollation(known) + ")";
+      collated.sql = "(" + e.sql + " COLLATE " + SqliteCollation(known) + ")";
     } else {
       std::string upper;
       for (char c : RawName(name)) upper.push_back(Upper(c));
       const bool ci = upper.find("_CI") != std::string::npos;
-      e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+      collated.sql = "(" + e.sql + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
     }
+    return collated;
   }
   return e;
 }
 
-std::string Translator::Primary() {
+Expr Translator::Primary() {
   const Token t = Peek();
+  Expr e;
   switch (t.type) {
-    case Tok::Marker:
+    case Tok::Marker: {
       ++pos_;
-      return Param(t.literal);
+      e.param = ParamOf(t.literal);
+      e.sql = "?" + std::to_string(e.param);
+      // A literal of the text is a varchar (N'...' an nvarchar); a client's marker is bound later,
+      // its type unknown here.
+      const auto at = static_cast<size_t>(t.literal);
+      if (t.national) {
+        e.type = "NVARCHAR";
+      } else if (t.literal >= 0 && at < shape_.literals.size() &&
+                 std::find(shape_.markers.begin(), shape_.markers.end(), t.literal) == shape_.markers.end() &&
+                 shape_.literals[at].kind == Literal::Kind::Text) {
+        e.type = "VARCHAR";
+      }
+      return e;
+    }
     case Tok::Number:
       ++pos_;
       if (t.text.size() >= 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')) {
         // 0x0102 is binary, two bytes; an odd digit count gets a leading 0, as SQL Server reads it.
         const std::string_view digits = t.text.substr(2);
-        return "X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'";
+        return {"X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'"};
       }
-      return std::string(t.text);
+      e.sql = std::string(t.text);
+      e.number = IsNumberText(t.text);
+      return e;
     case Tok::String:
       ++pos_;
-      return std::string(t.text);
+      e.sql = std::string(t.text);
+      if (t.national) e.type = "NVARCHAR";
+      return e;
     case Tok::Variable:
       ++pos_;
-      if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
-      if (WordIs(t.text, "@@ROWCOUNT")) return "ts_rowcount()";
-      if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
-      if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
+      if (WordIs(t.text, "@@DATEFIRST")) return {"ts_datefirst()"};
+      if (WordIs(t.text, "@@ROWCOUNT")) return {"ts_rowcount()"};
+      if (WordIs(t.text, "@@VERSION")) return {"'tsqlite " SQLITE_VERSION "'"};
+      if (WordIs(t.text, "@@IDENTITY")) {  // a numeric(38,0)
+        e.sql = "ts_dec(ts_identity(0), 38, 0)";
+        e.held = Expr::Held::Decimal;
+        return e;
+      }
       return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
-        std::string e = IsWord("SELECT") ? QueryExpression() : Expression();
-        if (!ExpectOp(")")) return "";
-        return "(" + e + ")";
+        if (IsWord("SELECT")) {
+          e.sql = QueryExpression();
+        } else {
+          Expr inner = Expression();
+          e.sql = std::move(inner.sql);
+          e.type = std::move(inner.type);
+          e.held = inner.held;
+        }
+        if (!ExpectOp(")")) return {};
+        e.sql = "(" + e.sql + ")";
+        return e;
       }
-      return Fail(), "";
+      return Fail(), Expr{};
     case Tok::Word:
     case Tok::Quoted:
       break;
     default:  // End; Space, Comment and Foreign never reach the parser
-      return Fail(), "";
+      return Fail(), Expr{};
   }
   if (t.type == Tok::Word) {
-    if (AcceptWord("NULL")) return "NULL";
-    if (AcceptWord("CURRENT_TIMESTAMP")) return kNow;
+    if (AcceptWord("NULL")) {
+      e.sql = "NULL";
+      e.null = true;
+      return e;
+    }
+    if (AcceptWord("CURRENT_TIMESTAMP")) {
+      e.sql = kNow;
+      e.type = "DATETIME";
+      e.held = Expr::Held::Datetime;
+      return e;
+    }
     if (AcceptWord("CASE")) return Case();
     if (IsOp("(", 1)) return Function();
-    if (IsReserved(t.text)) return Fail(), "";
+    if (IsReserved(t.text)) return Fail(), Expr{};
   }
   // Column reference: [[schema.]table.]column; the table part is the table's alias.
   std::vector<Token> parts;
@@ -1219,24 +1222,33 @@ std::string Translator::Primary() {
   while (IsOp(".")) {
     ++pos_;
     Token p;
-    if (!ExpectName(p)) return "";
+    if (!ExpectName(p)) return {};
     parts.push_back(p);
   }
-  if (parts.size() == 1) return Name(parts[0]);
-  return Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+  e.column = true;
+  const std::string column = RawName(parts.back());
+  if (parts.size() == 1) {
+    e.sql = Name(parts[0]);
+    e.type = ColumnTypeOf("", column);
+  } else {
+    e.sql = Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+    e.type = ColumnTypeOf(RawName(parts[parts.size() - 2]), column);
+  }
+  return e;
 }
 
-std::string Translator::Case() {
+Expr Translator::Case() {
   std::string sql = "CASE";
-  if (!IsWord("WHEN")) sql += " " + Expression();
+  if (!IsWord("WHEN")) sql += " " + Expression().sql;
   while (AcceptWord("WHEN")) {
-    sql += " WHEN " + Expression();
-    if (!ExpectWord("THEN")) return "";
-    sql += " THEN " + Expression();
+    sql += " WHEN " + Expression().sql;
+    if (!ExpectWord("THEN")) return {};
+    sql += " THEN " + Expression().sql;
   }
-  if (AcceptWord("ELSE")) sql += " ELSE " + Expression();
-  if (!ExpectWord("END")) return "";
-  return failed_ ? "" : sql + " END";
+  if (AcceptWord("ELSE")) sql += " ELSE " + Expression().sql;
+  if (!ExpectWord("END")) return {};
+  if (failed_) return {};
+  return {sql + " END"};
 }
 
 bool Translator::ParseType(Type& type) {
@@ -1319,14 +1331,36 @@ bool Translator::ParseType(Type& type) {
   return true;
 }
 
-std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style,
-                                const std::string& from_type) {
+std::string Translator::ExprType(const Type& type) {
+  if (type.max &&
+      (type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar || type.kind == Type::Kind::Binary) &&
+      type.decl != "TEXT" && type.decl != "NTEXT" && type.decl != "IMAGE") {
+    return type.decl + "(MAX)";
+  }
+  if ((type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) &&
+      type.decl.find('(') == std::string::npos) {
+    return type.decl + "(" + std::to_string(type.length) + ")";
+  }
+  return type.decl;
+}
+
+Expr Translator::Convert(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+  Expr out;
+  out.type = ExprType(type);
+  if (type.kind == Type::Kind::Datetime) out.held = Expr::Held::Datetime;
+  if (type.kind == Type::Kind::Decimal) out.held = Expr::Held::Decimal;
+  out.sql = ConvertSql(type, source, style, typed_source);
+  return out;
+}
+
+std::string Translator::ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+  const std::string& value = source.sql;
+  const std::string from_type = typed_source ? source.type : std::string();
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
       // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
-      const bool iso = style.empty() && value.rfind("ts_to_datetime2(", 0) == 0 && value.size() > 4 &&
-                       value.compare(value.size() - 4, 4, ", 3)") == 0;
+      const bool iso = style.empty() && source.type == "DATETIME2(3)" && source.param == 0 && !source.column;
       // A datetime2, date or time column is stored in its ISO form, which its text is (a
       // datetime2(0) or a date would otherwise read as a datetime, style 0).
       if (style.empty() &&
@@ -1356,7 +1390,7 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
     case Type::Kind::Decimal: {
-      Exact(value);
+      Exact(source);
       const bool money = type.decl.find("MONEY") != std::string::npos;
       const long precision = money ? (type.decl.rfind("SMALL", 0) == 0 ? 10 : 19) : type.length > 0 ? type.length : 18;
       return "ts_dec(" + value + ", " + std::to_string(precision) + ", " + std::to_string(money ? 4 : type.scale) + ")";
@@ -1383,92 +1417,127 @@ std::string Translator::DatePartName(std::string_view function) {
 }
 
 // A built-in function call, name and '(' next: read as its row in the function table says.
-std::string Translator::Function() {
+Expr Translator::Function() {
   const Token name = Peek();
   const std::vector<const Builtin*> rows = FindBuiltins(name.text);
   if (rows.empty())
-    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
+    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name."), Expr{};
   pos_ += 2;  // name and '('
   const ArgForm form = rows.front()->form;
   if (form == ArgForm::Convert) {
     Type type;
-    if (!ParseType(type) || !ExpectOp(",")) return "";
-    const size_t start = pos_;
-    std::string value = Expression();
-    const size_t end = pos_;
+    if (!ParseType(type) || !ExpectOp(",")) return {};
+    Expr value = Expression();
     std::string style;
-    if (AcceptOp(",")) style = Expression();
-    if (!ExpectOp(")")) return "";
-    return Convert(type, value, style, ToText(type) ? StaticType(start, end) : std::string());
+    if (AcceptOp(",")) style = Expression().sql;
+    if (!ExpectOp(")")) return {};
+    return Convert(type, value, style, true);
   }
   if (form == ArgForm::Cast) {
-    const size_t start = pos_;
-    std::string value = Expression();
-    const size_t end = pos_;
+    Expr value = Expression();
     Type type;
-    if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
-    return Convert(type, value, "", ToText(type) ? StaticType(start, end) : std::string());
+    if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return {};
+    return Convert(type, value, "", true);
   }
   const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
-  std::vector<std::string> args;
-  std::vector<std::pair<size_t, size_t>> spans;  // the tokens of each argument (a date part has none)
+  std::vector<Expr> args;
   bool distinct = false;
   if (!AcceptOp(")")) {
     if (form == ArgForm::DatePart) {
-      args.push_back(DatePartName(name.text));
-      spans.emplace_back(pos_, pos_);
-      if (failed_ || !ExpectOp(",")) return "";
+      args.push_back({DatePartName(name.text)});
+      if (failed_ || !ExpectOp(",")) return {};
     } else if (form == ArgForm::Aggregate) {
       distinct = AcceptWord("DISTINCT");
       if (!distinct) AcceptWord("ALL");
     }
     for (;;) {
-      const size_t start = pos_;
       if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {
-        args.push_back("*");
+        args.push_back({"*"});
       } else {
         args.push_back(Expression());
       }
-      spans.emplace_back(start, pos_);
-      if (failed_) return "";
+      if (failed_) return {};
       if (AcceptOp(")")) break;
-      if (!ExpectOp(",")) return "";
+      if (!ExpectOp(",")) return {};
     }
   }
   const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
-  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows)), Expr{};
+  // The result's type as the row gives it; a datetime or decimal computed by our functions is
+  // held as such.
+  Expr out;
+  const Expr* first = args.empty() ? nullptr : &args[row->form == ArgForm::DatePart ? args.size() - 1 : 0];
+  switch (row->result) {
+    case Result::Unknown:
+      break;
+    case Result::Datetime:
+      out.type = "DATETIME";
+      out.held = Expr::Held::Datetime;
+      break;
+    case Result::Decimal:
+      out.held = Expr::Held::Decimal;
+      break;
+    case Result::ArgDecimal:
+      out.held = Expr::Held::Decimal;
+      out.type = first != nullptr ? first->type : "";
+      break;
+    case Result::Arg:
+      out.type = first != nullptr ? first->type : "";
+      break;
+    case Result::ArgText:
+      out.type = first != nullptr && NationalType(first->type) ? "NVARCHAR" : "VARCHAR";
+      break;
+    case Result::Int:
+      out.type = "INT";
+      break;
+    case Result::Float:
+      out.type = "FLOAT";
+      break;
+    case Result::VarChar:
+      out.type = "VARCHAR";
+      break;
+    case Result::NVarChar:
+      out.type = "NVARCHAR";
+      break;
+  }
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
-  if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
+  if (!args.empty() && row->exact_args) Exact(args[0]);
+  std::vector<std::string> sql;
+  sql.reserve(args.size());
+  for (const Expr& arg : args) sql.push_back(arg.sql);
   // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && args[0].rfind("ts_to_char(", 0) == 0 &&
-      args[0].find(", -2, ") != std::string::npos) {
-    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + args[1] + ", " +
-           std::to_string(kMaxValueBytes) + " / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + ") END";
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && MaxText(args[0].type)) {
+    out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + sql[1] + ", " +
+              std::to_string(kMaxValueBytes) + " / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + ") END";
+    return out;
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(StaticType(spans[0].first, spans[0].second))) {
-    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + args[1] +
-           ", 4000 / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + "), 1, 4000) END";
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(args[0].type)) {
+    out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
+              ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
+    return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && WordIs(name.text, "ABS") && StaticType(spans[0].first, spans[0].second) == "BIGINT") {
-    return "ts_abs(" + args[0] + ", 1)";
+  if (args.size() == 1 && WordIs(name.text, "ABS") && args[0].type == "BIGINT") {
+    out.sql = "ts_abs(" + sql[0] + ", 1)";
+    return out;
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
   if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {
-    const std::string type = StaticType(spans[0].first, spans[0].second);
-    const char* unit = NationalType(type) ? "2" : CodePage1252(collation_) ? "0" : "1";
-    return "ts_datalength(" + args[0] + ", " + unit + ")";
+    const char* unit = NationalType(args[0].type) ? "2" : CodePage1252(collation_) ? "0" : "1";
+    out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
+    return out;
   }
   // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
   // a string, is read as a datetime.
-  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0 &&
-      !TextType(StaticType(spans[2].first, spans[2].second))) {
-    return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";
+  if (args.size() == 3 && WordIs(name.text, "DATEADD") && args[2].param == 0 && !TextType(args[2].type)) {
+    out.sql = "ts_dateadd(" + sql[0] + ", " + sql[1] + ", " + sql[2] + ", 1)";
+    return out;
   }
-  return EmitBuiltin(*row, args, distinct);
+  out.sql = EmitBuiltin(*row, sql, distinct);
+  return out;
 }
 
 }  // namespace tsqlite

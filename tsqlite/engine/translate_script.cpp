@@ -89,9 +89,9 @@ void Translator::Declare() {
     }
     vars_.push_back(std::move(var));
     if (AcceptOp("=")) {
-      const std::string value = Expression();
+      const Expr value = Expression();
       if (failed_) return;
-      Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_.back().type, value, ""));
+      Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_.back().type, value, "").sql);
       if (!failed_) out_.statements.back().assign = {static_cast<int>(vars_.size() - 1)};
     }
     if (failed_ || !AcceptOp(",")) return;
@@ -114,12 +114,13 @@ void Translator::SetVariable() {
     }
   }
   if (function == nullptr && !ExpectOp("=")) return;
-  std::string value = Expression();
+  Expr value = Expression();
   if (failed_) return;
   if (function != nullptr) {
-    value = std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " + value + ")";
+    value = Expr{std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " +
+                 value.sql + ")"};
   }
-  Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, ""));
+  Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, "").sql);
   if (!failed_) out_.statements.back().assign = {slot};
 }
 
@@ -137,7 +138,7 @@ size_t Translator::EmitJump(size_t target) {
 
 // IF condition statement [ELSE statement]
 void Translator::If() {
-  const std::string condition = Expression();
+  const std::string condition = Expression().sql;
   if (failed_) return;
   const size_t test = EmitCondition(condition);
   ScriptStatement();
@@ -155,7 +156,7 @@ void Translator::If() {
 // WHILE condition statement
 void Translator::While() {
   const size_t start = out_.statements.size();
-  const std::string condition = Expression();
+  const std::string condition = Expression().sql;
   if (failed_) return;
   const size_t test = EmitCondition(condition);
   loops_.push_back(Loop{start, {}});
@@ -207,14 +208,22 @@ int Translator::FindVariable(const Token& t) {
   return -1;
 }
 
-std::string Translator::Variable(const Token& t) {
+Expr Translator::Variable(const Token& t) {
   const int slot = FindVariable(t);
-  if (slot < 0) return "";
-  const std::string value = Param(static_cast<int>(shape_.literals.size()) + slot);
+  if (slot < 0) return {};
+  Expr value;
+  value.param = ParamOf(static_cast<int>(shape_.literals.size()) + slot);
+  value.sql = "?" + std::to_string(value.param);
   // A decimal or datetime variable holds text: read as its type, it compares as a number or a
   // date (a string next to a datetime is read as a date).
   const Type& type = vars_[static_cast<size_t>(slot)].type;
-  return type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime ? Convert(type, value, "") : value;
+  if (type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime) {
+    Expr converted = Convert(type, value, "");
+    converted.type = type.decl;
+    return converted;
+  }
+  value.type = type.decl;
+  return value;
 }
 
 std::string Translator::VariableType(size_t start, size_t end) {
@@ -234,10 +243,10 @@ std::string Translator::AssignItem() {
   pos_ += 2;  // @x =
   const int slot = FindVariable(name);
   if (slot < 0) return "";
-  const std::string value = Expression();
+  const Expr value = Expression();
   if (failed_) return "";
   assigns_.push_back(slot);
-  return Convert(vars_[static_cast<size_t>(slot)].type, value, "");
+  return Convert(vars_[static_cast<size_t>(slot)].type, value, "").sql;
 }
 
 }  // namespace tsqlite
