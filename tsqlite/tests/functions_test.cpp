@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "datetime.h"
+#include "function_table.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -13,7 +15,10 @@ class Functions : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
-    ASSERT_EQ(RegisterFunctions(db_, &date_first_, &statement_cache_), SQLITE_OK);
+    FunctionState state;
+    state.date_first = &date_first_;
+    state.statement_cache = &statement_cache_;
+    ASSERT_EQ(RegisterFunctions(db_, state), SQLITE_OK);
   }
   void TearDown() override { sqlite3_close(db_); }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "function_table.h"
 #include "translate.h"
 
 namespace tsqlite {
@@ -30,7 +31,10 @@ class Db {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
-    RegisterFunctions(db_, &date_first_, &statement_cache_);
+    FunctionState state;
+    state.date_first = &date_first_;
+    state.statement_cache = &statement_cache_;
+    RegisterFunctions(db_, state);
     RegisterCollations(db_);
   }
   ~Db() { sqlite3_close(db_); }
