@@ -24,12 +24,12 @@ void Translator::OneStatement() {
   target_.clear();
   if (first.type == Tok::Word) {
     for (char c : first.text) verb_.push_back(Upper(c));
-    if (WordIs(first.text, "TRUNCATE")) verb_ = "DELETE";  // emptied as a DELETE would
-  } else if (IsOp("(") && IsWord("SELECT", 1)) {
+    if (first.kw == Kw::Truncate) verb_ = "DELETE";  // emptied as a DELETE would
+  } else if (IsOp("(") && IsWord(Kw::Select, 1)) {
     verb_ = "SELECT";
   }
   if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
-  if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
+  if (IsWord(Kw::Select) || (IsOp("(") && IsWord(Kw::Select, 1))) {
     record_items_ = true;
     item_types_.clear();
     assigns_.clear();
@@ -49,31 +49,31 @@ void Translator::OneStatement() {
       if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
       if (!failed_ && !out_.statements.empty()) out_.statements.back().column_types = std::move(item_types_);
     }
-  } else if (AcceptWord("INSERT")) {
+  } else if (AcceptWord(Kw::Insert)) {
     Insert();
-  } else if (AcceptWord("UPDATE")) {
+  } else if (AcceptWord(Kw::Update)) {
     Update();
-  } else if (AcceptWord("DELETE")) {
+  } else if (AcceptWord(Kw::Delete)) {
     Delete();
-  } else if (AcceptWord("CREATE")) {
+  } else if (AcceptWord(Kw::Create)) {
     Create();
-  } else if (AcceptWord("DROP")) {
+  } else if (AcceptWord(Kw::Drop)) {
     Drop();
-  } else if (AcceptWord("ALTER")) {
+  } else if (AcceptWord(Kw::Alter)) {
     Alter();
-  } else if (AcceptWord("SET")) {
+  } else if (AcceptWord(Kw::Set)) {
     Set();
-  } else if (AcceptWord("USE")) {
+  } else if (AcceptWord(Kw::Use)) {
     Token t;
     if (ExpectName(t)) Emit(Statement::Kind::NoOp, "");
-  } else if (AcceptWord("PRINT")) {
+  } else if (AcceptWord(Kw::Print)) {
     const Expr e = Expression();
     if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e.sql);
-  } else if (AcceptWord("GO")) {
+  } else if (AcceptWord(Kw::Go)) {
     Emit(Statement::Kind::NoOp, "");
-  } else if (AcceptWord("TRUNCATE")) {
+  } else if (AcceptWord(Kw::Truncate)) {
     ObjectName table;
-    if (ExpectWord("TABLE") && ParseObjectName(table)) {
+    if (ExpectWord(Kw::Table) && ParseObjectName(table)) {
       target_ = table.Stored();
       Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
     }
@@ -83,7 +83,7 @@ void Translator::OneStatement() {
 }
 
 void Translator::Set() {
-  if (AcceptWord("DATEFIRST")) {
+  if (AcceptWord(Kw::Datefirst)) {
     const Token& t = Peek();
     if (t.type != Tok::Marker) {
       Fail();
@@ -95,21 +95,21 @@ void Translator::Set() {
     return;
   }
   // Session options that make no difference here: SET NOCOUNT ON, SET ANSI_NULLS ON, ...
-  static const char* const kOnOff[] = {"NOCOUNT",
-                                       "ANSI_NULLS",
-                                       "ANSI_PADDING",
-                                       "ANSI_WARNINGS",
-                                       "QUOTED_IDENTIFIER",
-                                       "ARITHABORT",
-                                       "XACT_ABORT",
-                                       "CONCAT_NULL_YIELDS_NULL",
-                                       "ANSI_NULL_DFLT_ON",
-                                       "NUMERIC_ROUNDABORT",
-                                       "IMPLICIT_TRANSACTIONS",
-                                       "TEXTSIZE"};
-  for (const char* option : kOnOff) {
+  static constexpr Kw kOnOff[] = {Kw::Nocount,
+                                  Kw::AnsiNulls,
+                                  Kw::AnsiPadding,
+                                  Kw::AnsiWarnings,
+                                  Kw::QuotedIdentifier,
+                                  Kw::Arithabort,
+                                  Kw::XactAbort,
+                                  Kw::ConcatNullYieldsNull,
+                                  Kw::AnsiNullDfltOn,
+                                  Kw::NumericRoundabort,
+                                  Kw::ImplicitTransactions,
+                                  Kw::Textsize};
+  for (const Kw option : kOnOff) {
     if (AcceptWord(option)) {
-      if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Marker) {
+      if (AcceptWord(Kw::On) || AcceptWord(Kw::Off) || Peek().type == Tok::Marker) {
         if (Peek().type == Tok::Marker) ++pos_;
         Emit(Statement::Kind::NoOp, "");
         return;
@@ -118,7 +118,7 @@ void Translator::Set() {
       return;
     }
   }
-  if (AcceptWord("LANGUAGE") || AcceptWord("DATEFORMAT")) {
+  if (AcceptWord(Kw::Language) || AcceptWord(Kw::Dateformat)) {
     if (Peek().type == Tok::Word || Peek().type == Tok::Quoted || Peek().type == Tok::Marker) {
       ++pos_;
       Emit(Statement::Kind::NoOp, "");
@@ -129,7 +129,7 @@ void Translator::Set() {
 }
 
 void Translator::Insert() {
-  AcceptWord("INTO");
+  AcceptWord(Kw::Into);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
@@ -137,7 +137,7 @@ void Translator::Insert() {
   // The columns written, in order: the query whose result column i is the i-th of them.
   std::string columns = "*";
   std::vector<std::string> names;  // as written, when listed
-  if (IsOp("(") && !IsWord("SELECT", 1)) {
+  if (IsOp("(") && !IsWord(Kw::Select, 1)) {
     ++pos_;
     sql += " (";
     columns.clear();
@@ -157,7 +157,7 @@ void Translator::Insert() {
   // Without a column list the values of a row go to every column but an IDENTITY one, which
   // numbers the rows itself (here SQLite's row number, declared INTEGER). A row with a value for it
   // too is left as it is.
-  if (names.empty() && catalog_ != nullptr && IsWord("VALUES") && IsOp("(", 1)) {
+  if (names.empty() && catalog_ != nullptr && IsWord(Kw::Values) && IsOp("(", 1)) {
     const std::vector<CatalogColumn> all = TableColumns(target_);
     size_t values = 1;
     for (size_t k = pos_ + 2, depth = 0; k < tokens_.size() && tokens_[k].type != Tok::End; ++k) {
@@ -182,14 +182,14 @@ void Translator::Insert() {
       sql += ")";
     }
   }
-  if (AcceptWord("VALUES")) {
+  if (AcceptWord(Kw::Values)) {
     sql += " VALUES ";
     for (bool first_row = true;; first_row = false) {
       if (!ExpectOp("(")) return;
       sql += first_row ? "(" : ", (";
       for (int column = 0;; ++column) {
         if (column > 0) sql += ", ";
-        if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
+        if (AcceptWord(Kw::Default)) return (void)Fail();  // SQLite has no DEFAULT in VALUES
         Expr value = Expression();
         if (const int k = value.param; k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
@@ -205,7 +205,7 @@ void Translator::Insert() {
       sql += ")";
       if (!AcceptOp(",")) break;
     }
-  } else if (IsWord("SELECT") || IsOp("(")) {
+  } else if (IsWord(Kw::Select) || IsOp("(")) {
     std::string query = QueryExpression();
     // Without a column list the rows go in as they are, but a char/varchar column of code page
     // 1252 takes them converted.
@@ -234,8 +234,8 @@ void Translator::Insert() {
       query = "WITH tsqlite_rows(" + columns_of_rows + ") AS (" + query + ") SELECT " + fitted + " FROM tsqlite_rows";
     }
     sql += " " + query;
-  } else if (AcceptWord("DEFAULT")) {
-    if (!ExpectWord("VALUES")) return;
+  } else if (AcceptWord(Kw::Default)) {
+    if (!ExpectWord(Kw::Values)) return;
     sql += " DEFAULT VALUES";
   } else {
     Fail();
@@ -252,7 +252,7 @@ void Translator::Update() {
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (!ExpectWord("SET")) return;
+  if (!ExpectWord(Kw::Set)) return;
   for (bool first = true;; first = false) {
     Token t;
     if (!ExpectName(t)) return;
@@ -273,7 +273,7 @@ void Translator::Update() {
   // UPDATE ... FROM other sources joined in WHERE, as SQL Server and SQLite both take it. A
   // FROM that names the target again (UPDATE t ... FROM t JOIN ...) means the same rows on SQL
   // Server but a second copy of the table in SQLite, so it is refused rather than misread.
-  if (AcceptWord("FROM")) {
+  if (AcceptWord(Kw::From)) {
     const size_t from_start = pos_;
     const std::string sources = FromList();
     if (failed_) return;
@@ -287,19 +287,19 @@ void Translator::Update() {
     }
     sql += " FROM " + sources;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
 void Translator::Delete() {
-  AcceptWord("FROM");
+  AcceptWord(Kw::From);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
@@ -323,11 +323,11 @@ std::string Translator::QueryExpression() {
     }
     if (failed_) return "";
     std::string op;
-    if (AcceptWord("UNION")) {
-      op = AcceptWord("ALL") ? " UNION ALL " : " UNION ";
-    } else if (AcceptWord("EXCEPT")) {
+    if (AcceptWord(Kw::Union)) {
+      op = AcceptWord(Kw::All) ? " UNION ALL " : " UNION ";
+    } else if (AcceptWord(Kw::Except)) {
       op = " EXCEPT ";
-    } else if (AcceptWord("INTERSECT")) {
+    } else if (AcceptWord(Kw::Intersect)) {
       op = " INTERSECT ";
     }
     compound = compound || !op.empty();
@@ -341,15 +341,15 @@ std::string Translator::QueryExpression() {
     if (op.empty()) break;
     sql += op;
   }
-  if (AcceptWord("ORDER")) {
-    if (!ExpectWord("BY")) return "";
+  if (AcceptWord(Kw::Order)) {
+    if (!ExpectWord(Kw::By)) return "";
     sql += " ORDER BY ";
     for (bool first_item = true;; first_item = false) {
       if (!first_item) sql += ", ";
       sql += Comparable(Expression());  // a computed decimal in numeric order
-      if (AcceptWord("ASC")) {
+      if (AcceptWord(Kw::Asc)) {
         sql += " ASC";
-      } else if (AcceptWord("DESC")) {
+      } else if (AcceptWord(Kw::Desc)) {
         sql += " DESC";
       }
       if (!AcceptOp(",")) break;
@@ -360,14 +360,14 @@ std::string Translator::QueryExpression() {
 }
 
 std::string Translator::SelectCore(std::string* limit) {
-  if (!ExpectWord("SELECT")) return "";
+  if (!ExpectWord(Kw::Select)) return "";
   std::string sql = "SELECT ";
-  if (AcceptWord("DISTINCT")) {
+  if (AcceptWord(Kw::Distinct)) {
     sql += "DISTINCT ";
   } else {
-    AcceptWord("ALL");
+    AcceptWord(Kw::All);
   }
-  if (AcceptWord("TOP")) {
+  if (AcceptWord(Kw::Top)) {
     if (AcceptOp("(")) {
       *limit = Expression().sql;
       if (!ExpectOp(")")) return "";
@@ -376,7 +376,7 @@ std::string Translator::SelectCore(std::string* limit) {
     }
     // SQLite reads a negative LIMIT as none; SQL Server refuses it.
     *limit = "ts_top(" + *limit + ")";
-    if (IsWord("PERCENT")) return Fail(), "";
+    if (IsWord(Kw::Percent)) return Fail(), "";
   }
   const Scope scope(*this, ScanSources());
   const bool record = record_items_;
@@ -405,18 +405,18 @@ std::string Translator::SelectCore(std::string* limit) {
     }
     if (!AcceptOp(",")) break;
   }
-  if (record && AcceptWord("INTO")) {
+  if (record && AcceptWord(Kw::Into)) {
     if (!ParseObjectName(into_)) return "";
   }
   const std::string outer_from = from_;
-  if (AcceptWord("FROM")) {
+  if (AcceptWord(Kw::From)) {
     const std::string from = " FROM " + FromList();
     sql += from;
     from_ = from;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
-  if (AcceptWord("GROUP")) {
-    if (!ExpectWord("BY")) return "";
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Group)) {
+    if (!ExpectWord(Kw::By)) return "";
     sql += " GROUP BY ";
     for (bool first = true;; first = false) {
       if (!first) sql += ", ";
@@ -424,7 +424,7 @@ std::string Translator::SelectCore(std::string* limit) {
       if (!AcceptOp(",")) break;
     }
   }
-  if (AcceptWord("HAVING")) sql += " HAVING " + Expression().sql;
+  if (AcceptWord(Kw::Having)) sql += " HAVING " + Expression().sql;
   from_ = outer_from;
   return failed_ ? "" : sql;
 }
@@ -435,8 +435,8 @@ std::string Translator::CastType(size_t start, size_t end) {
   if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
   if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
   const Token& head = tokens_[start];
-  const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");
-  if (!cast && !(head.type == Tok::Word && WordIs(head.text, "CONVERT"))) return "";
+  const bool cast = head.type == Tok::Word && head.kw == Kw::Cast;
+  if (!cast && !(head.type == Tok::Word && head.kw == Kw::Convert)) return "";
   size_t type_at = cast ? 0 : start + 2;
   int depth = 0;
   size_t close = start + 1;
@@ -444,7 +444,7 @@ std::string Translator::CastType(size_t start, size_t end) {
     const Token& t = tokens_[close];
     if (t.type == Tok::Op && t.text == "(") ++depth;
     if (t.type == Tok::Op && t.text == ")" && --depth == 0) break;
-    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && WordIs(t.text, "AS")) type_at = close + 1;
+    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && t.kw == Kw::As) type_at = close + 1;
   }
   if (close >= end || type_at == 0) return "";
   if (close + 1 < end && tokens_[close + 1].type == Tok::Op) return "";  // the call is part of an expression
@@ -499,12 +499,32 @@ bool SameText(std::string_view a, std::string_view b) {
 
 // Words that may stand in a select list or a join condition outside parentheses; any other
 // reserved word ends the FROM clause or the statement.
-bool InsideQuery(std::string_view w) {
-  for (const char* k : {"AS",   "AND",  "OR",   "NOT",  "NULL", "IS",      "IN",     "LIKE", "BETWEEN", "EXISTS",
-                        "CASE", "WHEN", "THEN", "ELSE", "END",  "COLLATE", "ESCAPE", "INTO", "ALL",     "DISTINCT"}) {
-    if (WordIs(w, k)) return true;
+bool InsideQuery(Kw kw) {
+  switch (kw) {
+    case Kw::As:
+    case Kw::And:
+    case Kw::Or:
+    case Kw::Not:
+    case Kw::Null:
+    case Kw::Is:
+    case Kw::In:
+    case Kw::Like:
+    case Kw::Between:
+    case Kw::Exists:
+    case Kw::Case:
+    case Kw::When:
+    case Kw::Then:
+    case Kw::Else:
+    case Kw::End:
+    case Kw::Collate:
+    case Kw::Escape:
+    case Kw::Into:
+    case Kw::All:
+    case Kw::Distinct:
+      return true;
+    default:
+      return false;
   }
-  return false;
 }
 
 }  // namespace
@@ -513,11 +533,9 @@ std::vector<Translator::Source> Translator::ScanSources() const {
   std::vector<Source> sources;
   const size_t n = tokens_.size();
   auto op = [&](size_t k, std::string_view o) { return k < n && tokens_[k].type == Tok::Op && tokens_[k].text == o; };
-  auto word = [&](size_t k, std::string_view upper) {
-    return k < n && tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, upper);
-  };
+  auto word = [&](size_t k, Kw kw) { return k < n && tokens_[k].type == Tok::Word && tokens_[k].kw == kw; };
   auto name = [&](size_t k) {
-    return k < n && (tokens_[k].type == Tok::Quoted || (tokens_[k].type == Tok::Word && !IsReserved(tokens_[k].text)));
+    return k < n && (tokens_[k].type == Tok::Quoted || (tokens_[k].type == Tok::Word && !IsReserved(tokens_[k].kw)));
   };
   auto skip_group = [&](size_t& k) {  // k at '(': past its ')'
     for (int depth = 0; k < n; ++k) {
@@ -536,10 +554,10 @@ std::vector<Translator::Source> Translator::ScanSources() const {
       continue;
     }
     if (tokens_[k].type != Tok::Word) continue;
-    if (word(k, "FROM")) break;
-    if (word(k, "CASE")) ++cases;
-    if (word(k, "END") && cases-- == 0) return sources;
-    if (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)) return sources;
+    if (word(k, Kw::From)) break;
+    if (word(k, Kw::Case)) ++cases;
+    if (word(k, Kw::End) && cases-- == 0) return sources;
+    if (IsReserved(tokens_[k].kw) && !InsideQuery(tokens_[k].kw)) return sources;
   }
   ++k;
   for (;;) {
@@ -557,34 +575,34 @@ std::vector<Translator::Source> Translator::ScanSources() const {
     } else {
       return sources;
     }
-    if (word(k, "AS")) ++k;
+    if (word(k, Kw::As)) ++k;
     if (name(k)) source.alias = RawName(tokens_[k++]);
     if (op(k, "(")) skip_group(k);  // the column names of a derived table
-    if (word(k, "WITH") && op(k + 1, "(")) {
+    if (word(k, Kw::With) && op(k + 1, "(")) {
       ++k;
       skip_group(k);
     }
     sources.push_back(std::move(source));
-    if (word(k, "ON")) {  // the join's condition, up to the next join, ',' or the end of the FROM
+    if (word(k, Kw::On)) {  // the join's condition, up to the next join, ',' or the end of the FROM
       for (++k; k < n && tokens_[k].type != Tok::End && !op(k, ",") && !op(k, ")") && !op(k, ";");) {
         if (op(k, "(")) {
           skip_group(k);
           continue;
         }
         if (tokens_[k].type == Tok::Word &&
-            (word(k, "JOIN") || word(k, "INNER") || word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL") ||
-             word(k, "CROSS") || (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)))) {
+            (word(k, Kw::Join) || word(k, Kw::Inner) || word(k, Kw::Left) || word(k, Kw::Right) || word(k, Kw::Full) ||
+             word(k, Kw::Cross) || (IsReserved(tokens_[k].kw) && !InsideQuery(tokens_[k].kw)))) {
           break;
         }
         ++k;
       }
     }
-    if (op(k, ",") || word(k, "JOIN")) {
+    if (op(k, ",") || word(k, Kw::Join)) {
       ++k;
-    } else if ((word(k, "INNER") || word(k, "CROSS")) && word(k + 1, "JOIN")) {
+    } else if ((word(k, Kw::Inner) || word(k, Kw::Cross)) && word(k + 1, Kw::Join)) {
       k += 2;
-    } else if (word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL")) {
-      k += word(k + 1, "OUTER") ? 3 : 2;
+    } else if (word(k, Kw::Left) || word(k, Kw::Right) || word(k, Kw::Full)) {
+      k += word(k + 1, Kw::Outer) ? 3 : 2;
     } else {
       return sources;
     }
@@ -645,7 +663,7 @@ std::string Translator::SelectItem() {
   if (failed_) return "";
   Exact(item);  // SELECT 1.5 is a numeric(2,1)
   const std::string& e = item.sql;
-  if (AcceptWord("AS")) {
+  if (AcceptWord(Kw::As)) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
       ++pos_;
@@ -680,18 +698,18 @@ std::string Translator::FromList() {
     if (failed_) return "";
     for (;;) {  // joins
       std::string join;
-      if (AcceptWord("JOIN")) {
+      if (AcceptWord(Kw::Join)) {
         join = " JOIN ";
-      } else if (IsWord("INNER") && IsWord("JOIN", 1)) {
+      } else if (IsWord(Kw::Inner) && IsWord(Kw::Join, 1)) {
         pos_ += 2;
         join = " JOIN ";
-      } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
+      } else if (IsWord(Kw::Left) || IsWord(Kw::Right) || IsWord(Kw::Full)) {
         const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
         ++pos_;
-        AcceptWord("OUTER");
-        if (!ExpectWord("JOIN")) return "";
+        AcceptWord(Kw::Outer);
+        if (!ExpectWord(Kw::Join)) return "";
         join = " " + side + " JOIN ";
-      } else if (IsWord("CROSS") && IsWord("JOIN", 1)) {
+      } else if (IsWord(Kw::Cross) && IsWord(Kw::Join, 1)) {
         pos_ += 2;
         sql += " CROSS JOIN " + TableSource();
         continue;
@@ -699,7 +717,7 @@ std::string Translator::FromList() {
         break;
       }
       sql += join + TableSource();
-      if (!ExpectWord("ON")) return "";
+      if (!ExpectWord(Kw::On)) return "";
       sql += " ON " + Expression().sql;
       if (failed_) return "";
     }
@@ -714,7 +732,7 @@ std::string Translator::TableSource() {
   std::string sql;
   std::string alias;
   std::vector<std::vector<std::string>> rows;  // of a table value constructor
-  const bool values = IsOp("(") && IsWord("VALUES", 1);
+  const bool values = IsOp("(") && IsWord(Kw::Values, 1);
   if (values) {
     pos_ += 2;
     rows = ValuesRows();
@@ -728,7 +746,7 @@ std::string Translator::TableSource() {
     sql = obj.Quoted();
     alias = obj.name;
   }
-  if (AcceptWord("AS")) {
+  if (AcceptWord(Kw::As)) {
     Token t;
     if (!ExpectName(t)) return "";
     alias = RawName(t);
@@ -740,7 +758,7 @@ std::string Translator::TableSource() {
     sql = ValuesTable(alias, rows);
     if (failed_) return "";
   }
-  if (IsWord("WITH") && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
+  if (IsWord(Kw::With) && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
     pos_ += 2;
     while (Peek().type != Tok::End && !IsOp(")")) ++pos_;
     if (!ExpectOp(")")) return "";
@@ -825,7 +843,7 @@ std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t 
 
 Expr Translator::OrExpr() {
   std::vector<Expr> terms{AndExpr()};
-  while (!failed_ && AcceptWord("OR")) terms.push_back(AndExpr());
+  while (!failed_ && AcceptWord(Kw::Or)) terms.push_back(AndExpr());
   if (failed_) return {};
   if (terms.size() == 1) return std::move(terms[0]);
   return {Chain(terms, 0, terms.size(), " OR ")};
@@ -833,14 +851,14 @@ Expr Translator::OrExpr() {
 
 Expr Translator::AndExpr() {
   std::vector<Expr> terms{NotExpr()};
-  while (!failed_ && AcceptWord("AND")) terms.push_back(NotExpr());
+  while (!failed_ && AcceptWord(Kw::And)) terms.push_back(NotExpr());
   if (failed_) return {};
   if (terms.size() == 1) return std::move(terms[0]);
   return {Chain(terms, 0, terms.size(), " AND ")};
 }
 
 Expr Translator::NotExpr() {
-  if (AcceptWord("NOT")) {
+  if (AcceptWord(Kw::Not)) {
     Nesting nesting(*this);
     if (failed_) return {};
     return {"NOT (" + NotExpr().sql + ")"};
@@ -849,7 +867,7 @@ Expr Translator::NotExpr() {
 }
 
 Expr Translator::Predicate() {
-  if (AcceptWord("EXISTS")) {
+  if (AcceptWord(Kw::Exists)) {
     if (!ExpectOp("(")) return {};
     std::string q = QueryExpression();
     if (!ExpectOp(")")) return {};
@@ -876,27 +894,27 @@ Expr Translator::Predicate() {
               (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")")};
     }
   }
-  if (AcceptWord("IS")) {
-    const bool neg = AcceptWord("NOT");
-    if (!ExpectWord("NULL")) return {};
+  if (AcceptWord(Kw::Is)) {
+    const bool neg = AcceptWord(Kw::Not);
+    if (!ExpectWord(Kw::Null)) return {};
     return {"(" + l.sql + (neg ? " IS NOT NULL)" : " IS NULL)")};
   }
-  const bool neg = IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
+  const bool neg = IsWord(Kw::Not) && (IsWord(Kw::Between, 1) || IsWord(Kw::In, 1) || IsWord(Kw::Like, 1));
   if (neg) ++pos_;
   const std::string not_ = neg ? " NOT" : "";
-  if (AcceptWord("BETWEEN")) {
+  if (AcceptWord(Kw::Between)) {
     Expr lo = Additive();
-    if (!ExpectWord("AND")) return {};
+    if (!ExpectWord(Kw::And)) return {};
     Expr hi = Additive();
     Meets(l, lo);
     Meets(l, hi);
     if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
     return {"(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
   }
-  if (AcceptWord("IN")) {
+  if (AcceptWord(Kw::In)) {
     if (!ExpectOp("(")) return {};
     std::string list;
-    if (IsWord("SELECT")) {
+    if (IsWord(Kw::Select)) {
       list = QueryExpression();
     } else {
       for (bool first = true;; first = false) {
@@ -910,7 +928,7 @@ Expr Translator::Predicate() {
     if (!ExpectOp(")")) return {};
     return {"(" + (l.column ? l.sql : Collated(Comparable(l))) + not_ + " IN (" + list + "))"};
   }
-  if (AcceptWord("LIKE")) {
+  if (AcceptWord(Kw::Like)) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
     // case of letters counts as in the value's collation (named, or the database's).
     Expr pattern = Additive();
@@ -923,7 +941,7 @@ Expr Translator::Predicate() {
         ci = false;
     }
     std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l.sql + ", " + p;
-    r += AcceptWord("ESCAPE") ? ", " + Additive().sql : ", NULL";
+    r += AcceptWord(Kw::Escape) ? ", " + Additive().sql : ", NULL";
     return {r + "))"};
   }
   if (neg) return Fail(), Expr{};
@@ -1110,7 +1128,7 @@ Expr Translator::Unary() {
   if (AcceptOp("+")) return Unary();
   if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
   Expr e = Primary();
-  if (!failed_ && AcceptWord("COLLATE")) {
+  if (!failed_ && AcceptWord(Kw::Collate)) {
     // A collation the database knows compares as it does. Of any other, a case-insensitive one
     // compares as NOCASE and the rest keep blanks at the end out of the comparison, as every SQL
     // Server collation does.
@@ -1180,7 +1198,7 @@ Expr Translator::Primary() {
       return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
-        if (IsWord("SELECT")) {
+        if (IsWord(Kw::Select)) {
           e.sql = QueryExpression();
         } else {
           Expr inner = Expression();
@@ -1200,20 +1218,20 @@ Expr Translator::Primary() {
       return Fail(), Expr{};
   }
   if (t.type == Tok::Word) {
-    if (AcceptWord("NULL")) {
+    if (AcceptWord(Kw::Null)) {
       e.sql = "NULL";
       e.null = true;
       return e;
     }
-    if (AcceptWord("CURRENT_TIMESTAMP")) {
+    if (AcceptWord(Kw::CurrentTimestamp)) {
       e.sql = kNow;
       e.type = "DATETIME";
       e.held = Expr::Held::Datetime;
       return e;
     }
-    if (AcceptWord("CASE")) return Case();
+    if (AcceptWord(Kw::Case)) return Case();
     if (IsOp("(", 1)) return Function();
-    if (IsReserved(t.text)) return Fail(), Expr{};
+    if (IsReserved(t.kw)) return Fail(), Expr{};
   }
   // Column reference: [[schema.]table.]column; the table part is the table's alias.
   std::vector<Token> parts;
@@ -1239,14 +1257,14 @@ Expr Translator::Primary() {
 
 Expr Translator::Case() {
   std::string sql = "CASE";
-  if (!IsWord("WHEN")) sql += " " + Expression().sql;
-  while (AcceptWord("WHEN")) {
+  if (!IsWord(Kw::When)) sql += " " + Expression().sql;
+  while (AcceptWord(Kw::When)) {
     sql += " WHEN " + Expression().sql;
-    if (!ExpectWord("THEN")) return {};
+    if (!ExpectWord(Kw::Then)) return {};
     sql += " THEN " + Expression().sql;
   }
-  if (AcceptWord("ELSE")) sql += " ELSE " + Expression().sql;
-  if (!ExpectWord("END")) return {};
+  if (AcceptWord(Kw::Else)) sql += " ELSE " + Expression().sql;
+  if (!ExpectWord(Kw::End)) return {};
   if (failed_) return {};
   return {sql + " END"};
 }
@@ -1256,31 +1274,31 @@ bool Translator::ParseType(Type& type) {
   if (t.type != Tok::Word) return Fail();
   ++pos_;
   const std::string_view w = t.text;
-  if (WordIs(w, "CHAR") || WordIs(w, "NCHAR") || WordIs(w, "CHARACTER")) {
+  if (t.kw == Kw::Char || t.kw == Kw::Nchar || t.kw == Kw::Character) {
     type.kind = Type::Kind::Char;
-  } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
+  } else if (t.kw == Kw::Varchar || t.kw == Kw::Nvarchar || t.kw == Kw::Text || t.kw == Kw::Ntext) {
     type.kind = Type::Kind::VarChar;
-  } else if (WordIs(w, "DATETIME")) {
+  } else if (t.kw == Kw::Datetime) {
     type.kind = Type::Kind::Datetime;
-  } else if (WordIs(w, "DATETIME2")) {
+  } else if (t.kw == Kw::Datetime2) {
     type.kind = Type::Kind::Datetime2;
-  } else if (WordIs(w, "SMALLDATETIME")) {
+  } else if (t.kw == Kw::Smalldatetime) {
     type.kind = Type::Kind::SmallDatetime;
-  } else if (WordIs(w, "TIME")) {
+  } else if (t.kw == Kw::Time) {
     type.kind = Type::Kind::Time;
-  } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
-             WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
+  } else if (t.kw == Kw::Int || t.kw == Kw::Integer || t.kw == Kw::Smallint || t.kw == Kw::Tinyint ||
+             t.kw == Kw::Bigint || t.kw == Kw::Bit) {
     type.kind = Type::Kind::Int;
-  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL")) {
+  } else if (t.kw == Kw::Float || t.kw == Kw::Real) {
     type.kind = Type::Kind::Real;
-  } else if (WordIs(w, "DECIMAL") || WordIs(w, "DEC") || WordIs(w, "NUMERIC") || WordIs(w, "MONEY") ||
-             WordIs(w, "SMALLMONEY")) {
+  } else if (t.kw == Kw::Decimal || t.kw == Kw::Dec || t.kw == Kw::Numeric || t.kw == Kw::Money ||
+             t.kw == Kw::Smallmoney) {
     type.kind = Type::Kind::Decimal;
-  } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
+  } else if (t.kw == Kw::Binary || t.kw == Kw::Varbinary || t.kw == Kw::Image) {
     type.kind = Type::Kind::Binary;
-  } else if (WordIs(w, "DATE")) {
+  } else if (t.kw == Kw::Date) {
     type.kind = Type::Kind::Date;  // stored as 'YYYY-MM-DD'
-  } else if (WordIs(w, "UNIQUEIDENTIFIER")) {
+  } else if (t.kw == Kw::Uniqueidentifier) {
     type.kind = Type::Kind::Char;  // its text form, 36 characters
     type.length = 36;
   } else {
@@ -1298,7 +1316,7 @@ bool Translator::ParseType(Type& type) {
     if (n.type == Tok::Number) {
       type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
       type.decl += "(" + std::string(n.text);
-    } else if (n.type == Tok::Word && WordIs(n.text, "MAX")) {
+    } else if (n.type == Tok::Word && n.kw == Kw::Max) {
       type.max = true;
     } else {
       return Fail();
@@ -1436,7 +1454,7 @@ Expr Translator::Function() {
   if (form == ArgForm::Cast) {
     Expr value = Expression();
     Type type;
-    if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return {};
+    if (!ExpectWord(Kw::As) || !ParseType(type) || !ExpectOp(")")) return {};
     return Convert(type, value, "", true);
   }
   const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
@@ -1447,8 +1465,8 @@ Expr Translator::Function() {
       args.push_back({DatePartName(name.text)});
       if (failed_ || !ExpectOp(",")) return {};
     } else if (form == ArgForm::Aggregate) {
-      distinct = AcceptWord("DISTINCT");
-      if (!distinct) AcceptWord("ALL");
+      distinct = AcceptWord(Kw::Distinct);
+      if (!distinct) AcceptWord(Kw::All);
     }
     for (;;) {
       if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {

@@ -33,10 +33,10 @@ void Translator::ScriptStatement() {
   Nesting nesting(*this);
   if (failed_) return;
   const Token& first = Peek();
-  const bool transaction = IsWord("BEGIN") && (IsWord("TRAN", 1) || IsWord("TRANSACTION", 1));
-  const bool control = IsWord("DECLARE") || IsWord("IF") || IsWord("WHILE") || IsWord("BREAK") || IsWord("CONTINUE") ||
-                       IsWord("RETURN") || (IsWord("BEGIN") && !transaction) ||
-                       (IsWord("SET") && Peek(1).type == Tok::Variable);
+  const bool transaction = IsWord(Kw::Begin) && (IsWord(Kw::Tran, 1) || IsWord(Kw::Transaction, 1));
+  const bool control = IsWord(Kw::Declare) || IsWord(Kw::If) || IsWord(Kw::While) || IsWord(Kw::Break) ||
+                       IsWord(Kw::Continue) || IsWord(Kw::Return) || (IsWord(Kw::Begin) && !transaction) ||
+                       (IsWord(Kw::Set) && Peek(1).type == Tok::Variable);
   if (!control) {
     OneStatement();
   } else {
@@ -44,19 +44,19 @@ void Translator::ScriptStatement() {
     target_.clear();
     for (char c : first.text) verb_.push_back(Upper(c));
     if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
-    if (AcceptWord("DECLARE")) {
+    if (AcceptWord(Kw::Declare)) {
       Declare();
-    } else if (AcceptWord("SET")) {
+    } else if (AcceptWord(Kw::Set)) {
       SetVariable();
-    } else if (AcceptWord("IF")) {
+    } else if (AcceptWord(Kw::If)) {
       If();
-    } else if (AcceptWord("WHILE")) {
+    } else if (AcceptWord(Kw::While)) {
       While();
-    } else if (AcceptWord("BREAK")) {
+    } else if (AcceptWord(Kw::Break)) {
       LoopExit(true);
-    } else if (AcceptWord("CONTINUE")) {
+    } else if (AcceptWord(Kw::Continue)) {
       LoopExit(false);
-    } else if (AcceptWord("RETURN")) {
+    } else if (AcceptWord(Kw::Return)) {
       Return();
     } else {
       Block();
@@ -78,10 +78,10 @@ void Translator::Declare() {
                                        "batch or stored procedure.");
       }
     }
-    AcceptWord("AS");
+    AcceptWord(Kw::As);
     Var var;
     var.name = std::string(name.text);
-    if (IsWord("TABLE") || !ParseType(var.type)) return (void)Fail();
+    if (IsWord(Kw::Table) || !ParseType(var.type)) return (void)Fail();
     // varchar without a width is varchar(1) in a declaration (and varchar(30) in CAST).
     if ((var.type.kind == Type::Kind::Char || var.type.kind == Type::Kind::VarChar) && var.type.length < 0 &&
         !var.type.max) {
@@ -143,7 +143,7 @@ void Translator::If() {
   const size_t test = EmitCondition(condition);
   ScriptStatement();
   if (failed_) return;
-  if (AcceptWord("ELSE")) {
+  if (AcceptWord(Kw::Else)) {
     const size_t skip = EmitJump(0);
     out_.statements[test].jump = out_.statements.size();
     ScriptStatement();
@@ -191,9 +191,9 @@ void Translator::Return() {
 
 // BEGIN statement ... END; an empty block is a syntax error, as on SQL Server.
 void Translator::Block() {
-  if (!ExpectWord("BEGIN")) return;
-  if (IsWord("END")) return (void)Fail();
-  while (!failed_ && !AcceptWord("END")) {
+  if (!ExpectWord(Kw::Begin)) return;
+  if (IsWord(Kw::End)) return (void)Fail();
+  while (!failed_ && !AcceptWord(Kw::End)) {
     if (Peek().type == Tok::End) return (void)Fail();
     ScriptStatement();
   }

@@ -25,10 +25,8 @@ struct Token {
   std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
   int literal = -1;       // Param: index into Shape::literals
   bool national = false;  // N'...', or a marker that stands for one
+  Kw kw = Kw::None;       // Word: its keyword code
 };
-
-// Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
-bool IsReserved(std::string_view w);
 
 // A name quoted for SQLite.
 std::string QuoteName(std::string_view name);
@@ -80,11 +78,11 @@ class Translator {
   bool Tokenize();
   const Token& Peek(size_t ahead = 0) const;
   bool IsOp(std::string_view op, size_t ahead = 0) const;
-  bool IsWord(std::string_view upper, size_t ahead = 0) const;
+  bool IsWord(Kw kw, size_t ahead = 0) const;
   bool AcceptOp(std::string_view op);
-  bool AcceptWord(std::string_view upper);
+  bool AcceptWord(Kw kw);
   bool ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
-  bool ExpectWord(std::string_view upper) { return AcceptWord(upper) || Fail(); }
+  bool ExpectWord(Kw kw) { return AcceptWord(kw) || Fail(); }
 
   // ---- errors ----
 
