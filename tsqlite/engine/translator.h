@@ -202,7 +202,7 @@ class Translator {
   std::string Assigned(const Expr& value, const std::string& column, int position);
   // The declared type of the target's column `column` (or at `position` when empty); "" unknown.
   std::string TargetColumnType(const std::string& column, int position);
-  // Types as StaticType names them ("N" for an N'...' item): nchar/nvarchar/ntext; any text type;
+  // Types as Expr::type names them ("N" for an N'...' select item): nchar/nvarchar/ntext; any text type;
   // a text type that holds code page 1252 in this database.
   static bool NationalType(const std::string& type);
   static bool TextType(const std::string& type);
