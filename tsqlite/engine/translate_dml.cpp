@@ -640,6 +640,11 @@ std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_vie
   return "";
 }
 
+std::string Translator::TypeOf(const Expr& e) {
+  if (!e.type.empty() || !e.column) return e.type;
+  return ColumnTypeOf(e.qualifier, e.name);
+}
+
 std::string Translator::SelectItem() {
   if (AcceptOp("*")) return "*";
   // qualifier.* (the last qualifier part is the table's alias)
@@ -1244,13 +1249,12 @@ Expr Translator::Primary() {
     parts.push_back(p);
   }
   e.column = true;
-  const std::string column = RawName(parts.back());
+  e.name = RawName(parts.back());
   if (parts.size() == 1) {
     e.sql = Name(parts[0]);
-    e.type = ColumnTypeOf("", column);
   } else {
+    e.qualifier = RawName(parts[parts.size() - 2]);
     e.sql = Name(parts[parts.size() - 2]) + "." + Name(parts.back());
-    e.type = ColumnTypeOf(RawName(parts[parts.size() - 2]), column);
   }
   return e;
 }
@@ -1373,7 +1377,7 @@ Expr Translator::Convert(const Type& type, const Expr& source, const std::string
 
 std::string Translator::ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
   const std::string& value = source.sql;
-  const std::string from_type = typed_source ? source.type : std::string();
+  const std::string from_type = typed_source && ToText(type) ? TypeOf(source) : std::string();
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
@@ -1524,33 +1528,33 @@ Expr Translator::Function() {
   sql.reserve(args.size());
   for (const Expr& arg : args) sql.push_back(arg.sql);
   // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && MaxText(args[0].type)) {
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && MaxText(TypeOf(args[0]))) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + sql[1] + ", " +
               std::to_string(kMaxValueBytes) + " / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + ") END";
     return out;
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(args[0].type)) {
+  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(TypeOf(args[0]))) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
               ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
     return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && WordIs(name.text, "ABS") && args[0].type == "BIGINT") {
+  if (args.size() == 1 && WordIs(name.text, "ABS") && TypeOf(args[0]) == "BIGINT") {
     out.sql = "ts_abs(" + sql[0] + ", 1)";
     return out;
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
   if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {
-    const char* unit = NationalType(args[0].type) ? "2" : CodePage1252(collation_) ? "0" : "1";
+    const char* unit = NationalType(TypeOf(args[0])) ? "2" : CodePage1252(collation_) ? "0" : "1";
     out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
     return out;
   }
   // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
   // a string, is read as a datetime.
-  if (args.size() == 3 && WordIs(name.text, "DATEADD") && args[2].param == 0 && !TextType(args[2].type)) {
+  if (args.size() == 3 && WordIs(name.text, "DATEADD") && args[2].param == 0 && !TextType(TypeOf(args[2]))) {
     out.sql = "ts_dateadd(" + sql[0] + ", " + sql[1] + ", " + sql[2] + ", 1)";
     return out;
   }

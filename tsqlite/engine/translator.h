@@ -61,6 +61,10 @@ struct Expr {
   enum class Held { Plain, Datetime, Decimal } held = Held::Plain;
   int param = 0;        // k of a lone parameter ?k, 0 for anything else
   bool column = false;  // a column reference: [table.]column
+  // A column's qualifier ("" for none) and name as written. Its declared type is read from the
+  // catalog only where a rule needs it (Translator::TypeOf): a cached statement that read a
+  // table's columns checks them again at every execution.
+  std::string qualifier, name;
   bool number = false;  // a number literal of digits (and a point)
   bool null = false;    // the literal NULL
 };
@@ -331,6 +335,8 @@ class Translator {
     Translator& translator;
   };
   std::vector<std::vector<Source>> scopes_;  // the tables of each query around the current expression
+  // e's type; for a column, its declared type from the catalog ("" when unknown).
+  std::string TypeOf(const Expr& e);
   // The declared type of a column [qualifier.]name among the tables of the queries around it,
   // innermost first; "" when no table or more than one has it, or it may come from a derived table.
   std::string ColumnTypeOf(std::string_view qualifier, std::string_view name);
