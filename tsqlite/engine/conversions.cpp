@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "builtins.h"
 #include "calendar.h"
 #include "date_functions.h"
 #include "datetime.h"
@@ -23,8 +22,6 @@
 #include "function_table.h"
 #include "integer_types.h"
 #include "operands.h"
-#include "operators.h"
-#include "text_functions.h"
 
 namespace tsqlite {
 namespace {

@@ -17,13 +17,9 @@
 #include "builtins.h"
 #include "calendar.h"
 #include "conversions.h"
-#include "datetime.h"
 #include "decimal.h"
 #include "function_table.h"
-#include "integer_types.h"
 #include "operands.h"
-#include "operators.h"
-#include "text_functions.h"
 
 namespace tsqlite {
 namespace {

@@ -15,16 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "builtins.h"
 #include "calendar.h"
-#include "conversions.h"
-#include "date_functions.h"
-#include "datetime.h"
 #include "decimal.h"
-#include "function_table.h"
-#include "integer_types.h"
 #include "operands.h"
-#include "text_functions.h"
 
 namespace tsqlite {
 namespace {

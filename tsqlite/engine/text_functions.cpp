@@ -14,16 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "builtins.h"
-#include "calendar.h"
-#include "conversions.h"
-#include "date_functions.h"
-#include "datetime.h"
+#include "collation.h"
 #include "decimal.h"
-#include "function_table.h"
-#include "integer_types.h"
 #include "operands.h"
-#include "operators.h"
 
 namespace tsqlite {
 namespace {
