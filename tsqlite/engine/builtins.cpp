@@ -12,8 +12,8 @@ using R = Result;
 
 constexpr Builtin kBuiltins[] = {
     // aggregates
-    {"COUNT", 1, 1, F::Aggregate, "count($*)", R::Int},
-    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)", R::Int},
+    {"COUNT", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
+    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
     {"SUM", 1, 1, F::Aggregate, "ts_sum($*)", R::Decimal, true},  // exact over decimals
     {"AVG", 1, 1, F::Aggregate, "ts_avg($*)", R::Decimal, true},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)", R::ArgDecimal},
@@ -27,7 +27,7 @@ constexpr Builtin kBuiltins[] = {
     {"CONVERT", 2, 3, F::Convert, ""},
     {"CAST", 1, 1, F::Cast, ""},
     // dates
-    {"DATEADD", 3, 3, F::DatePart, "ts_dateadd($*)", R::Datetime},
+    {"DATEADD", 3, 3, F::DatePart, "ts_dateadd($*)", R::Datetime, false, Rule::DateAdd},
     {"DATEDIFF", 3, 3, F::DatePart, "ts_datediff($*)", R::Int},
     {"DATEPART", 2, 2, F::DatePart, "ts_datepart($*)", R::Int},
     {"YEAR", 1, 1, F::Values, "ts_datepart('year', $1)", R::Int},
@@ -47,7 +47,7 @@ constexpr Builtin kBuiltins[] = {
     {"SERVERPROPERTY", 1, 1, F::Values, "CASE WHEN upper($1) = 'COLLATION' THEN ts_collation() END"},
     // text
     {"LEN", 1, 1, F::Values, "length(rtrim($1))", R::Int},
-    {"DATALENGTH", 1, 1, F::Values, "length($1)", R::Int},
+    {"DATALENGTH", 1, 1, F::Values, "length($1)", R::Int, false, Rule::DataLength},
     {"UPPER", 1, 1, F::Values, "upper($1)", R::ArgText},
     {"LOWER", 1, 1, F::Values, "lower($1)", R::ArgText},
     {"LTRIM", 1, 1, F::Values, "ltrim($1)", R::ArgText},
@@ -77,13 +77,13 @@ constexpr Builtin kBuiltins[] = {
     {"REPLICATE", 2, 2, F::Values,
      "CASE WHEN $2 < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min($2, 8000 / max(length($1), 1) + 1))), '00', $1), "
      "1, 8000) END",
-     R::ArgText},
+     R::ArgText, false, Rule::Replicate},
     {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END", R::VarChar},
     {"STR", 1, 3, F::Values, "ts_str($*)", R::VarChar},
     {"CHAR", 1, 1, F::Values, "CASE WHEN $1 BETWEEN 0 AND 255 THEN char($1) END", R::VarChar},  // else NULL
     {"ASCII", 1, 1, F::Values, "unicode($1)", R::Int},
     // numbers
-    {"ABS", 1, 1, F::Values, "ts_abs($1)", R::ArgDecimal, true},
+    {"ABS", 1, 1, F::Values, "ts_abs($1)", R::ArgDecimal, true, Rule::Abs},
     {"ROUND", 2, 3, F::Values, "ts_round($*)", R::ArgDecimal, true},
     {"FLOOR", 1, 1, F::Values, "ts_floor($1)", R::ArgDecimal, true},
     {"CEILING", 1, 1, F::Values, "ts_ceiling($1)", R::ArgDecimal, true},

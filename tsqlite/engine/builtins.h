@@ -36,6 +36,16 @@ enum class Result {
   NVarChar,
 };
 
+// A function the translator writes by a rule of its own rather than by the row's text alone.
+enum class Rule {
+  None,
+  CountsRows,  // COUNT, COUNT_BIG: also take *
+  Replicate,   // REPLICATE: its limit follows the type of the text (nvarchar 4,000, (max) none)
+  Abs,         // ABS: of a bigint, the smallest value has no positive one
+  DataLength,  // DATALENGTH: the bytes of the value's type (UTF-16, code page 1252, UTF-8)
+  DateAdd,     // DATEADD: a date of a column or expression stays a date
+};
+
 struct Builtin {
   const char* name;  // upper case
   int min_args;
@@ -48,6 +58,7 @@ struct Builtin {
   Result result = Result::Unknown;
   // A decimal literal as first argument is bound exactly (SUM(1.5), ROUND(2.675, 2)).
   bool exact_args = false;
+  Rule rule = Rule::None;
 };
 
 // The rows for a name (case-insensitive); empty when the name is no built-in function. A name may

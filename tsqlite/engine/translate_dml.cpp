@@ -1461,7 +1461,8 @@ Expr Translator::Function() {
     if (!ExpectWord(Kw::As) || !ParseType(type) || !ExpectOp(")")) return {};
     return Convert(type, value, "", true);
   }
-  const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
+  const Rule rule = rows.front()->rule;
+  const bool counts_rows = rule == Rule::CountsRows;  // COUNT(*)
   std::vector<Expr> args;
   bool distinct = false;
   if (!AcceptOp(")")) {
@@ -1528,33 +1529,33 @@ Expr Translator::Function() {
   sql.reserve(args.size());
   for (const Expr& arg : args) sql.push_back(arg.sql);
   // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && MaxText(TypeOf(args[0]))) {
+  if (args.size() == 2 && rule == Rule::Replicate && MaxText(TypeOf(args[0]))) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + sql[1] + ", " +
               std::to_string(kMaxValueBytes) + " / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + ") END";
     return out;
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(TypeOf(args[0]))) {
+  if (args.size() == 2 && rule == Rule::Replicate && NationalType(TypeOf(args[0]))) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
               ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
     return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && WordIs(name.text, "ABS") && TypeOf(args[0]) == "BIGINT") {
+  if (args.size() == 1 && rule == Rule::Abs && TypeOf(args[0]) == "BIGINT") {
     out.sql = "ts_abs(" + sql[0] + ", 1)";
     return out;
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
-  if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {
+  if (args.size() == 1 && rule == Rule::DataLength) {
     const char* unit = NationalType(TypeOf(args[0])) ? "2" : CodePage1252(collation_) ? "0" : "1";
     out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
     return out;
   }
   // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
   // a string, is read as a datetime.
-  if (args.size() == 3 && WordIs(name.text, "DATEADD") && args[2].param == 0 && !TextType(TypeOf(args[2]))) {
+  if (args.size() == 3 && rule == Rule::DateAdd && args[2].param == 0 && !TextType(TypeOf(args[2]))) {
     out.sql = "ts_dateadd(" + sql[0] + ", " + sql[1] + ", " + sql[2] + ", 1)";
     return out;
   }
