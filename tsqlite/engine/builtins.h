@@ -1,7 +1,8 @@
 #pragma once
 // The T-SQL built-in functions the embedded database knows: a closed table. A name that is not in
 // it is SQL Server's error 195, a known name with an argument count no row takes is 174; nothing
-// reaches SQLite under a name of its own. Adding a function is one row here (and one test row).
+// reaches SQLite under a name of its own. Adding a function is one row here (and one test row);
+// a SQLite function of ours that its text calls has its own row in function_table.cpp.
 #include <span>
 #include <string>
 #include <string_view>
