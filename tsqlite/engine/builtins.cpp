@@ -8,88 +8,93 @@ namespace tsqlite {
 namespace {
 
 using F = ArgForm;
+using R = Result;
 
 constexpr Builtin kBuiltins[] = {
     // aggregates
-    {"COUNT", 1, 1, F::Aggregate, "count($*)"},
-    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)"},
-    {"SUM", 1, 1, F::Aggregate, "ts_sum($*)"},  // exact over decimals
-    {"AVG", 1, 1, F::Aggregate, "ts_avg($*)"},  // of integers an integer
-    {"MIN", 1, 1, F::Aggregate, "min($*)"},
-    {"MAX", 1, 1, F::Aggregate, "max($*)"},
+    {"COUNT", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
+    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
+    {"SUM", 1, 1, F::Aggregate, "ts_sum($*)", R::Decimal, true},  // exact over decimals
+    {"AVG", 1, 1, F::Aggregate, "ts_avg($*)", R::Decimal, true},  // of integers an integer
+    {"MIN", 1, 1, F::Aggregate, "min($*)", R::ArgDecimal},
+    {"MAX", 1, 1, F::Aggregate, "max($*)", R::ArgDecimal},
     // NULL handling and choice
-    {"COALESCE", 2, -1, F::Values, "coalesce($*)"},
-    {"ISNULL", 2, 2, F::Values, "ifnull($1, $2)"},
-    {"NULLIF", 2, 2, F::Values, "nullif($1, $2)"},
+    {"COALESCE", 2, -1, F::Values, "coalesce($*)", R::ArgDecimal},
+    {"ISNULL", 2, 2, F::Values, "ifnull($1, $2)", R::ArgDecimal},
+    {"NULLIF", 2, 2, F::Values, "nullif($1, $2)", R::Arg},
     {"IIF", 3, 3, F::Values, "CASE WHEN $1 THEN $2 ELSE $3 END"},
     // conversions
     {"CONVERT", 2, 3, F::Convert, ""},
     {"CAST", 1, 1, F::Cast, ""},
     // dates
-    {"DATEADD", 3, 3, F::DatePart, "ts_dateadd($*)"},
-    {"DATEDIFF", 3, 3, F::DatePart, "ts_datediff($*)"},
-    {"DATEPART", 2, 2, F::DatePart, "ts_datepart($*)"},
-    {"YEAR", 1, 1, F::Values, "ts_datepart('year', $1)"},
-    {"MONTH", 1, 1, F::Values, "ts_datepart('month', $1)"},
-    {"DAY", 1, 1, F::Values, "ts_datepart('day', $1)"},
-    {"GETDATE", 0, 0, F::Values, kNow},
-    {"SYSDATETIME", 0, 0, F::Values, kNow},
-    {"GETUTCDATE", 0, 0, F::Values, "strftime('%Y-%m-%d %H:%M:%f','now')"},
+    {"DATEADD", 3, 3, F::DatePart, "ts_dateadd($*)", R::Datetime, false, Rule::DateAdd},
+    {"DATEDIFF", 3, 3, F::DatePart, "ts_datediff($*)", R::Int},
+    {"DATEPART", 2, 2, F::DatePart, "ts_datepart($*)", R::Int},
+    {"YEAR", 1, 1, F::Values, "ts_datepart('year', $1)", R::Int},
+    {"MONTH", 1, 1, F::Values, "ts_datepart('month', $1)", R::Int},
+    {"DAY", 1, 1, F::Values, "ts_datepart('day', $1)", R::Int},
+    {"GETDATE", 0, 0, F::Values, kNow, R::Datetime},
+    {"SYSDATETIME", 0, 0, F::Values, kNow, R::Datetime},
+    {"GETUTCDATE", 0, 0, F::Values, "strftime('%Y-%m-%d %H:%M:%f','now')", R::Datetime},
     // identity and uniqueidentifier: the number the last INSERT of the batch gave an IDENTITY column
     // (a numeric(38,0)); a random (version 4) uniqueidentifier in SQL Server's text form
-    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_dec(ts_identity(1), 38, 0)"},
+    {"SCOPE_IDENTITY", 0, 0, F::Values, "ts_dec(ts_identity(1), 38, 0)", R::Decimal},
     {"NEWID", 0, 0, F::Values, "ts_newid()"},
     // the database and its collation (the only property known; any other is NULL, as an unknown
     // property name is)
-    {"DB_NAME", 0, 0, F::Values, "ts_db_name()"},
+    {"DB_NAME", 0, 0, F::Values, "ts_db_name()", R::NVarChar},
     {"DATABASEPROPERTYEX", 2, 2, F::Values, "CASE WHEN upper($2) = 'COLLATION' THEN ts_collation() END"},
     {"SERVERPROPERTY", 1, 1, F::Values, "CASE WHEN upper($1) = 'COLLATION' THEN ts_collation() END"},
     // text
-    {"LEN", 1, 1, F::Values, "length(rtrim($1))"},
-    {"DATALENGTH", 1, 1, F::Values, "length($1)"},
-    {"UPPER", 1, 1, F::Values, "upper($1)"},
-    {"LOWER", 1, 1, F::Values, "lower($1)"},
-    {"LTRIM", 1, 1, F::Values, "ltrim($1)"},
-    {"RTRIM", 1, 1, F::Values, "rtrim($1)"},
-    {"TRIM", 1, 1, F::Values, "trim($1)"},
+    {"LEN", 1, 1, F::Values, "length(rtrim($1))", R::Int},
+    {"DATALENGTH", 1, 1, F::Values, "length($1)", R::Int, false, Rule::DataLength},
+    {"UPPER", 1, 1, F::Values, "upper($1)", R::ArgText},
+    {"LOWER", 1, 1, F::Values, "lower($1)", R::ArgText},
+    {"LTRIM", 1, 1, F::Values, "ltrim($1)", R::ArgText},
+    {"RTRIM", 1, 1, F::Values, "rtrim($1)", R::ArgText},
+    {"TRIM", 1, 1, F::Values, "trim($1)", R::ArgText},
     // positions start .. start + length - 1 that lie in the text; a negative length is 536
-    {"SUBSTRING", 3, 3, F::Values, "ts_substring($1, $2, $3)"},
+    {"SUBSTRING", 3, 3, F::Values, "ts_substring($1, $2, $3)", R::ArgText},
     {"LEFT", 2, 2, F::Values,
      "CASE WHEN $2 < 0 THEN ts_error(536, 'Invalid length parameter passed to the left function.') ELSE "
-     "substr($1, 1, $2) END"},
+     "substr($1, 1, $2) END",
+     R::ArgText},
     // RIGHT(x, 0) is empty; substr(x, -0) would be the whole text
     {"RIGHT", 2, 2, F::Values,
      "CASE WHEN $2 > 0 THEN substr($1, -($2)) WHEN $2 < 0 THEN ts_error(536, 'Invalid length parameter passed to "
-     "the right function.') ELSE '' END"},
-    {"CHARINDEX", 2, 2, F::Values, "instr($2, $1)"},
+     "the right function.') ELSE '' END",
+     R::ArgText},
+    {"CHARINDEX", 2, 2, F::Values, "instr($2, $1)", R::Int},
     // from a start position (below 1 counts as 1), still counting from the beginning of the text
     {"CHARINDEX", 3, 3, F::Values,
      "CASE WHEN instr(substr($2, max($3, 1)), $1) > 0 THEN instr(substr($2, max($3, 1)), $1) + max($3, 1) - 1 "
-     "ELSE 0 END"},
-    {"REPLACE", 3, 3, F::Values, "replace($1, $2, $3)"},
+     "ELSE 0 END",
+     R::Int},
+    {"REPLACE", 3, 3, F::Values, "replace($1, $2, $3)", R::ArgText},
     // hex(zeroblob(n)) is n pairs of '00', each replaced by the text; a negative count is NULL.
     // Both stop at 8,000 characters, as SQL Server's do for types other than varchar(max), so
     // no count makes the process allocate more.
     {"REPLICATE", 2, 2, F::Values,
      "CASE WHEN $2 < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min($2, 8000 / max(length($1), 1) + 1))), '00', $1), "
-     "1, 8000) END"},
-    {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END"},
-    {"STR", 1, 3, F::Values, "ts_str($*)"},
-    {"CHAR", 1, 1, F::Values, "CASE WHEN $1 BETWEEN 0 AND 255 THEN char($1) END"},  // else NULL
-    {"ASCII", 1, 1, F::Values, "unicode($1)"},
+     "1, 8000) END",
+     R::ArgText, false, Rule::Replicate},
+    {"SPACE", 1, 1, F::Values, "CASE WHEN $1 < 0 THEN NULL ELSE printf('%*s', min($1, 8000), '') END", R::VarChar},
+    {"STR", 1, 3, F::Values, "ts_str($*)", R::VarChar},
+    {"CHAR", 1, 1, F::Values, "CASE WHEN $1 BETWEEN 0 AND 255 THEN char($1) END", R::VarChar},  // else NULL
+    {"ASCII", 1, 1, F::Values, "unicode($1)", R::Int},
     // numbers
-    {"ABS", 1, 1, F::Values, "ts_abs($1)"},
-    {"ROUND", 2, 3, F::Values, "ts_round($*)"},
-    {"FLOOR", 1, 1, F::Values, "ts_floor($1)"},
-    {"CEILING", 1, 1, F::Values, "ts_ceiling($1)"},
-    {"LOG", 1, 1, F::Values, "ln($1)"},  // natural logarithm; SQLite's log() is base 10
-    {"LOG", 2, 2, F::Values, "log($2, $1)"},
-    {"LOG10", 1, 1, F::Values, "log10($1)"},
-    {"EXP", 1, 1, F::Values, "exp($1)"},
-    {"POWER", 2, 2, F::Values, "power($1, $2)"},
-    {"SQRT", 1, 1, F::Values, "sqrt($1)"},
-    {"SIGN", 1, 1, F::Values, "sign($1)"},
-    {"PI", 0, 0, F::Values, "pi()"},
+    {"ABS", 1, 1, F::Values, "ts_abs($1)", R::ArgDecimal, true, Rule::Abs},
+    {"ROUND", 2, 3, F::Values, "ts_round($*)", R::ArgDecimal, true},
+    {"FLOOR", 1, 1, F::Values, "ts_floor($1)", R::ArgDecimal, true},
+    {"CEILING", 1, 1, F::Values, "ts_ceiling($1)", R::ArgDecimal, true},
+    {"LOG", 1, 1, F::Values, "ln($1)", R::Float},  // natural logarithm; SQLite's log() is base 10
+    {"LOG", 2, 2, F::Values, "log($2, $1)", R::Float},
+    {"LOG10", 1, 1, F::Values, "log10($1)", R::Float},
+    {"EXP", 1, 1, F::Values, "exp($1)", R::Float},
+    {"POWER", 2, 2, F::Values, "power($1, $2)", R::Float},
+    {"SQRT", 1, 1, F::Values, "sqrt($1)", R::Float},
+    {"SIGN", 1, 1, F::Values, "sign($1)", R::Arg},
+    {"PI", 0, 0, F::Values, "pi()", R::Float},
 };
 
 bool SameName(std::string_view a, const char* upper) {

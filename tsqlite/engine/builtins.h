@@ -1,7 +1,8 @@
 #pragma once
 // The T-SQL built-in functions the embedded database knows: a closed table. A name that is not in
 // it is SQL Server's error 195, a known name with an argument count no row takes is 174; nothing
-// reaches SQLite under a name of its own. Adding a function is one row here (and one test row).
+// reaches SQLite under a name of its own. Adding a function is one row here (and one test row);
+// a SQLite function of ours that its text calls has its own row in function_table.cpp.
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,30 @@ enum class ArgForm {
   Cast,       // CAST(value AS type)
 };
 
+// What the translator knows of a function's result: its T-SQL type and how it is held.
+enum class Result {
+  Unknown,     // SQLite's own value of a type not tracked here
+  Datetime,    // a datetime in its storage form, computed by one of our functions
+  Decimal,     // a number that may be an exact decimal held as text (compared via ts_num)
+  ArgDecimal,  // the first argument's type, possibly held as decimal text (MIN, ABS, ISNULL)
+  Arg,         // the first argument's type (NULLIF, SIGN)
+  ArgText,     // nvarchar when the first argument is one, else varchar (UPPER, LEFT, REPLACE)
+  Int,
+  Float,
+  VarChar,
+  NVarChar,
+};
+
+// A function the translator writes by a rule of its own rather than by the row's text alone.
+enum class Rule {
+  None,
+  CountsRows,  // COUNT, COUNT_BIG: also take *
+  Replicate,   // REPLICATE: its limit follows the type of the text (nvarchar 4,000, (max) none)
+  Abs,         // ABS: of a bigint, the smallest value has no positive one
+  DataLength,  // DATALENGTH: the bytes of the value's type (UTF-16, code page 1252, UTF-8)
+  DateAdd,     // DATEADD: a date of a column or expression stays a date
+};
+
 struct Builtin {
   const char* name;  // upper case
   int min_args;
@@ -31,6 +56,10 @@ struct Builtin {
   // with ", " (with DISTINCT in front when given). The ts_* functions are registered by
   // RegisterFunctions(); every other name is SQLite's own. Unused for Convert and Cast.
   const char* emit;
+  Result result = Result::Unknown;
+  // A decimal literal as first argument is bound exactly (SUM(1.5), ROUND(2.675, 2)).
+  bool exact_args = false;
+  Rule rule = Rule::None;
 };
 
 // The rows for a name (case-insensitive); empty when the name is no built-in function. A name may

@@ -453,6 +453,8 @@ void ResultConverted(sqlite3_context* ctx, sqlite3_value* v, int p, int s) {
   ResultDecimal(ctx, d);
 }
 
+}  // namespace
+
 void FnDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int p = std::clamp(sqlite3_value_int(argv[1]), 1, kMaxDecimalDigits);
   ResultConverted(ctx, argv[0], p, std::clamp(sqlite3_value_int(argv[2]), 0, p));
@@ -557,6 +559,8 @@ void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+namespace {
+
 // ts_abs(x), ts_floor(x), ts_ceiling(x): a decimal keeps its type (FLOOR and CEILING with scale
 // 0); any other value as SQLite's abs, floor and ceiling take it. ts_abs(x, 1): x is a bigint.
 void Math(sqlite3_context* ctx, sqlite3_value* v, int op, bool bigint = false) {
@@ -596,6 +600,8 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op, bool bigint = false) {
       return op == 0 ? sqlite3_result_double(ctx, 0) : sqlite3_result_null(ctx);
   }
 }
+
+}  // namespace
 void FnAbs(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Math(ctx, argv[0], 0, argc == 2 && sqlite3_value_int(argv[1]) != 0);
 }
@@ -609,6 +615,7 @@ void FnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // ts_sum(x): SUM. Integers sum to an integer (8115 past bigint), decimals exactly to a decimal
 // of the largest scale among them (8115 past 38 digits), anything with a double to a double.
 // SQLite hands the state out zero-filled, never constructed: every member starts as zero.
+namespace {
 struct SumState {
   Units128 units;  // the decimals, at `scale`
   int scale;
@@ -616,6 +623,7 @@ struct SumState {
   double real;
   int64_t integer;
 };
+}  // namespace
 
 void FnSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* st = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
@@ -655,27 +663,8 @@ void FnSumFinal(sqlite3_context* ctx) {
   ResultDecimal(ctx, Decimal{st->units.Get(), st->scale, kMaxDecimalDigits});
 }
 
-}  // namespace
-
-int RegisterDecimalFunctions(sqlite3* db) {
-  const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC;
-  int rc = sqlite3_create_collation_v2(db, kDecimalCollation, SQLITE_UTF8, nullptr, CollateDecimal, nullptr);
-  const struct {
-    const char* name;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  } kScalars[] = {{"ts_dec", FnDec}, {"ts_fit", FnFit},     {"ts_num", FnNum},        {"ts_neg", FnNeg},
-                  {"ts_abs", FnAbs}, {"ts_floor", FnFloor}, {"ts_ceiling", FnCeiling}};
-  for (const auto& f : kScalars) {
-    const int args = f.fn == FnDec || f.fn == FnFit ? 3 : 1;
-    if (rc == SQLITE_OK)
-      rc = sqlite3_create_function_v2(db, f.name, args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    rc = sqlite3_create_function_v2(db, "ts_sum", 1, flags, nullptr, nullptr, FnSumStep, FnSumFinal, nullptr);
-  }
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function_v2(db, "ts_abs", 2, flags, nullptr, FnAbs, nullptr, nullptr, nullptr);
-  return rc;
+int RegisterDecimalCollation(sqlite3* db) {
+  return sqlite3_create_collation_v2(db, kDecimalCollation, SQLITE_UTF8, nullptr, CollateDecimal, nullptr);
 }
 
 }  // namespace tsqlite

@@ -14,6 +14,8 @@
 #include <string_view>
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace tsqlite {
 
@@ -75,12 +77,23 @@ bool AccumulateDecimal(Units128& units, int& scale, Decimal d);
 // AVG: (units at scale + integers) / count at scale max(6, scale), cut; false past 38 digits.
 bool DecimalAverage(Units128 units, int scale, int64_t integers, int64_t count, Decimal& out);
 
-// The collation tsqlite_decimal and the functions ts_dec(x, p, s) (CAST to decimal(p,s)),
-// ts_fit(x, table, column) (x as written into the column: brought to its type when that is a
-// decimal, else unchanged; column is a name or a 0-based position),
-// ts_abs, ts_floor, ts_ceiling (exact over decimals, SQLite's abs/floor/ceiling otherwise),
-// ts_num(x) (a decimal as a SQLite number, for comparisons with numbers) and the aggregate
-// ts_sum(x) (SUM, exact over decimals).
-int RegisterDecimalFunctions(sqlite3* db);
+// The collation tsqlite_decimal, which orders decimal columns by value.
+int RegisterDecimalCollation(sqlite3* db);
+
+// The SQLite functions over exact decimals (registered with the others, function_table.cpp):
+// ts_dec(x, p, s) (CAST to decimal(p,s)), ts_fit(x, table, column) (x as written into the column:
+// brought to its type when that is a decimal, else unchanged; column is a name or a 0-based
+// position), ts_abs, ts_floor, ts_ceiling (exact over decimals, SQLite's abs/floor/ceiling
+// otherwise; ts_abs(x, 1): x is a bigint), ts_num(x) (a decimal as a SQLite number, for
+// comparisons with numbers), ts_neg(x) and the aggregate ts_sum(x) (SUM, exact over decimals).
+void FnDec(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnFit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnNum(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnNeg(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnAbs(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnFloor(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnCeiling(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnSumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnSumFinal(sqlite3_context* ctx);
 
 }  // namespace tsqlite

@@ -262,52 +262,15 @@ bool Database::Open(const Settings& settings, Error& error) {
   probe = nullptr;
   // A running statement looks at its time limit and at SQLCancel every few thousand steps.
   sqlite3_progress_handler(db_, 4000, &Database::Progress, this);
-  rc = RegisterFunctions(db_, &date_first_, &statement_cache_);
+  FunctionState functions;
+  functions.date_first = &date_first_;
+  functions.statement_cache = &statement_cache_;
+  functions.database_name = &name_;
+  functions.collation = &collation_;
+  functions.row_count = &row_count_;
+  functions.identity = &identity_;
+  rc = RegisterFunctions(db_, functions);
   if (rc == SQLITE_OK) rc = RegisterCollations(db_);
-  if (rc == SQLITE_OK) {
-    // ts_collation(): the file's collation, for DATABASEPROPERTYEX and SERVERPROPERTY; ts_db_name():
-    // the database's name, DB_NAME().
-    rc = sqlite3_create_function_v2(
-        db_, "ts_db_name", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, &name_,
-        [](sqlite3_context* ctx, int, sqlite3_value**) {
-          const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
-          sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
-        },
-        nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    rc = sqlite3_create_function_v2(
-        db_, "ts_collation", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC, &collation_,
-        [](sqlite3_context* ctx, int, sqlite3_value**) {
-          sqlite3_result_text(ctx, CollationName(*static_cast<const Collation*>(sqlite3_user_data(ctx))), -1,
-                              SQLITE_STATIC);
-        },
-        nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    rc = sqlite3_create_function_v2(
-        db_, "ts_rowcount", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, &row_count_,
-        [](sqlite3_context* ctx, int, sqlite3_value**) {
-          sqlite3_result_int64(ctx, *static_cast<const int64_t*>(sqlite3_user_data(ctx)));
-        },
-        nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first
-    // IDENTITY value.
-    rc = sqlite3_create_function_v2(
-        db_, "ts_identity", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, &identity_,
-        [](sqlite3_context* ctx, int, sqlite3_value** argv) {
-          const auto* id = static_cast<const Identity*>(sqlite3_user_data(ctx));
-          const bool scope = sqlite3_value_int(argv[0]) != 0;
-          if (scope ? id->has_scope : id->has_connection) {
-            sqlite3_result_int64(ctx, scope ? id->scope : id->connection);
-          } else {
-            sqlite3_result_null(ctx);
-          }
-        },
-        nullptr, nullptr, nullptr);
-  }
   if (rc != SQLITE_OK) {
     error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
     Close();

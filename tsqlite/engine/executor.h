@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "collation.h"
+#include "function_table.h"
 #include "integer_types.h"
 #include "translate.h"
 
@@ -216,10 +217,8 @@ class Database {
   sqlite3* db_ = nullptr;
   // The last value an INSERT gave an IDENTITY column: on the connection (@@IDENTITY) and in the
   // batch that runs (SCOPE_IDENTITY()); has_ says whether there is one. Read by ts_identity().
-  struct Identity {
-    int64_t connection = 0, scope = 0;
-    bool has_connection = false, has_scope = false;
-  } identity_;
+  using Identity = IdentityValues;
+  Identity identity_;
   // @@ROWCOUNT: the rows the last statement returned, assigned or wrote.
   int64_t row_count_ = 0;
   void NoteIdentity(const std::string& table);

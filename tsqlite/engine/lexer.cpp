@@ -1,10 +1,177 @@
 #include "lexer.h"
 
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <unordered_map>
 
 namespace tsqlite {
 
 namespace {
+
+struct Keyword {
+  const char* text;  // upper case
+  Kw kw;
+  bool reserved;
+};
+
+constexpr Keyword kKeywords[] = {
+    {"ACTION", Kw::Action, false},
+    {"ADD", Kw::Add, true},
+    {"ALL", Kw::All, true},
+    {"ALTER", Kw::Alter, true},
+    {"AND", Kw::And, true},
+    {"ANSI_NULLS", Kw::AnsiNulls, false},
+    {"ANSI_NULL_DFLT_ON", Kw::AnsiNullDfltOn, false},
+    {"ANSI_PADDING", Kw::AnsiPadding, false},
+    {"ANSI_WARNINGS", Kw::AnsiWarnings, false},
+    {"ARITHABORT", Kw::Arithabort, false},
+    {"AS", Kw::As, true},
+    {"ASC", Kw::Asc, true},
+    {"AUTHORIZATION", Kw::Authorization, false},
+    {"BEGIN", Kw::Begin, true},
+    {"BETWEEN", Kw::Between, true},
+    {"BIGINT", Kw::Bigint, false},
+    {"BINARY", Kw::Binary, false},
+    {"BIT", Kw::Bit, false},
+    {"BREAK", Kw::Break, true},
+    {"BY", Kw::By, true},
+    {"CASCADE", Kw::Cascade, false},
+    {"CASE", Kw::Case, true},
+    {"CAST", Kw::Cast, false},
+    {"CHAR", Kw::Char, false},
+    {"CHARACTER", Kw::Character, false},
+    {"CHECK", Kw::Check, true},
+    {"CLUSTERED", Kw::Clustered, false},
+    {"COLLATE", Kw::Collate, true},
+    {"COLUMN", Kw::Column, false},
+    {"COMMIT", Kw::Commit, true},
+    {"CONCAT_NULL_YIELDS_NULL", Kw::ConcatNullYieldsNull, false},
+    {"CONSTRAINT", Kw::Constraint, true},
+    {"CONTINUE", Kw::Continue, true},
+    {"CONVERT", Kw::Convert, false},
+    {"CREATE", Kw::Create, true},
+    {"CROSS", Kw::Cross, true},
+    {"CURRENT_TIMESTAMP", Kw::CurrentTimestamp, false},
+    {"DATE", Kw::Date, false},
+    {"DATEFIRST", Kw::Datefirst, false},
+    {"DATEFORMAT", Kw::Dateformat, false},
+    {"DATETIME", Kw::Datetime, false},
+    {"DATETIME2", Kw::Datetime2, false},
+    {"DEC", Kw::Dec, false},
+    {"DECIMAL", Kw::Decimal, false},
+    {"DECLARE", Kw::Declare, true},
+    {"DEFAULT", Kw::Default, true},
+    {"DELETE", Kw::Delete, true},
+    {"DENY", Kw::Deny, true},
+    {"DESC", Kw::Desc, true},
+    {"DISTINCT", Kw::Distinct, true},
+    {"DROP", Kw::Drop, true},
+    {"ELSE", Kw::Else, true},
+    {"END", Kw::End, true},
+    {"ESCAPE", Kw::Escape, true},
+    {"EXCEPT", Kw::Except, true},
+    {"EXEC", Kw::Exec, true},
+    {"EXECUTE", Kw::Execute, true},
+    {"EXISTS", Kw::Exists, true},
+    {"FLOAT", Kw::Float, false},
+    {"FOR", Kw::For, true},
+    {"FOREIGN", Kw::Foreign, true},
+    {"FROM", Kw::From, true},
+    {"FULL", Kw::Full, true},
+    {"GO", Kw::Go, true},
+    {"GRANT", Kw::Grant, true},
+    {"GROUP", Kw::Group, true},
+    {"HAVING", Kw::Having, true},
+    {"IDENTITY", Kw::Identity, true},
+    {"IF", Kw::If, true},
+    {"IMAGE", Kw::Image, false},
+    {"IMPLICIT_TRANSACTIONS", Kw::ImplicitTransactions, false},
+    {"IN", Kw::In, true},
+    {"INCLUDE", Kw::Include, false},
+    {"INDEX", Kw::Index, false},
+    {"INNER", Kw::Inner, true},
+    {"INSERT", Kw::Insert, true},
+    {"INT", Kw::Int, false},
+    {"INTEGER", Kw::Integer, false},
+    {"INTERSECT", Kw::Intersect, true},
+    {"INTO", Kw::Into, true},
+    {"IS", Kw::Is, true},
+    {"JOIN", Kw::Join, true},
+    {"KEY", Kw::Key, false},
+    {"LANGUAGE", Kw::Language, false},
+    {"LEFT", Kw::Left, true},
+    {"LIKE", Kw::Like, true},
+    {"MAX", Kw::Max, false},
+    {"MERGE", Kw::Merge, true},
+    {"MONEY", Kw::Money, false},
+    {"NCHAR", Kw::Nchar, false},
+    {"NO", Kw::No, false},
+    {"NOCOUNT", Kw::Nocount, false},
+    {"NONCLUSTERED", Kw::Nonclustered, false},
+    {"NOT", Kw::Not, true},
+    {"NTEXT", Kw::Ntext, false},
+    {"NULL", Kw::Null, true},
+    {"NUMERIC", Kw::Numeric, false},
+    {"NUMERIC_ROUNDABORT", Kw::NumericRoundabort, false},
+    {"NVARCHAR", Kw::Nvarchar, false},
+    {"OFF", Kw::Off, false},
+    {"ON", Kw::On, true},
+    {"OPTION", Kw::Option, true},
+    {"OR", Kw::Or, true},
+    {"ORDER", Kw::Order, true},
+    {"OUTER", Kw::Outer, true},
+    {"OUTPUT", Kw::Output, true},
+    {"PERCENT", Kw::Percent, false},
+    {"PRIMARY", Kw::Primary, true},
+    {"PRINT", Kw::Print, true},
+    {"QUOTED_IDENTIFIER", Kw::QuotedIdentifier, false},
+    {"REAL", Kw::Real, false},
+    {"REFERENCES", Kw::References, true},
+    {"RETURN", Kw::Return, true},
+    {"REVOKE", Kw::Revoke, true},
+    {"RIGHT", Kw::Right, true},
+    {"ROLLBACK", Kw::Rollback, true},
+    {"SCHEMA", Kw::Schema, false},
+    {"SELECT", Kw::Select, true},
+    {"SET", Kw::Set, true},
+    {"SMALLDATETIME", Kw::Smalldatetime, false},
+    {"SMALLINT", Kw::Smallint, false},
+    {"SMALLMONEY", Kw::Smallmoney, false},
+    {"TABLE", Kw::Table, false},
+    {"TEXT", Kw::Text, false},
+    {"TEXTIMAGE_ON", Kw::TextimageOn, false},
+    {"TEXTSIZE", Kw::Textsize, false},
+    {"THEN", Kw::Then, true},
+    {"TIME", Kw::Time, false},
+    {"TINYINT", Kw::Tinyint, false},
+    {"TOP", Kw::Top, true},
+    {"TRAN", Kw::Tran, false},
+    {"TRANSACTION", Kw::Transaction, false},
+    {"TRUNCATE", Kw::Truncate, true},
+    {"UNION", Kw::Union, true},
+    {"UNIQUE", Kw::Unique, true},
+    {"UNIQUEIDENTIFIER", Kw::Uniqueidentifier, false},
+    {"UPDATE", Kw::Update, true},
+    {"USE", Kw::Use, true},
+    {"VALUES", Kw::Values, true},
+    {"VARBINARY", Kw::Varbinary, false},
+    {"VARCHAR", Kw::Varchar, false},
+    {"WHEN", Kw::When, true},
+    {"WHERE", Kw::Where, true},
+    {"WHILE", Kw::While, true},
+    {"WITH", Kw::With, true},
+    {"XACT_ABORT", Kw::XactAbort, false},
+};
+
+// Row k spells code k + 1, in the order of the enumeration.
+constexpr bool InStep() {
+  for (size_t k = 0; k < std::size(kKeywords); ++k) {
+    if (static_cast<size_t>(kKeywords[k].kw) != k + 1) return false;
+  }
+  return true;
+}
+static_assert(InStep(), "kKeywords must list every Kw once, in the enumeration's order");
 
 // The end of a quoted run that began at open (a quote or bracket), doubled closing marks standing
 // for themselves; sets closed.
@@ -112,6 +279,24 @@ Lexeme NextToken(std::string_view s, size_t i) {
   }
   t.length = j - i;
   return t;
+}
+
+Kw KeywordOf(std::string_view word) {
+  static const std::unordered_map<std::string, Kw> kByText = [] {
+    std::unordered_map<std::string, Kw> by_text;
+    for (const Keyword& k : kKeywords) by_text.emplace(k.text, k.kw);
+    return by_text;
+  }();
+  constexpr size_t kLongest = 32;  // no keyword is longer
+  if (word.empty() || word.size() > kLongest) return Kw::None;
+  std::string upper(word);
+  for (char& c : upper) c = Upper(c);
+  const auto found = kByText.find(upper);
+  return found == kByText.end() ? Kw::None : found->second;
+}
+
+bool IsReserved(Kw kw) {
+  return kw != Kw::None && kKeywords[static_cast<size_t>(kw) - 1].reserved;
 }
 
 }  // namespace tsqlite

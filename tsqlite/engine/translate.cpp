@@ -148,24 +148,6 @@ void BareParams(Statement& st) {
 
 // ---- the parser: tokens, errors, output, names -----------------------------------------------
 
-bool IsReserved(std::string_view w) {
-  static const char* const kWords[] = {
-      "SELECT",  "FROM",   "WHERE",      "GROUP",    "ORDER",  "HAVING",   "UNION",   "EXCEPT",  "INTERSECT",
-      "INSERT",  "UPDATE", "DELETE",     "CREATE",   "ALTER",  "DROP",     "SET",     "USE",     "PRINT",
-      "GO",      "ON",     "JOIN",       "INNER",    "LEFT",   "RIGHT",    "FULL",    "CROSS",   "OUTER",
-      "AS",      "AND",    "OR",         "NOT",      "NULL",   "IS",       "IN",      "LIKE",    "BETWEEN",
-      "EXISTS",  "CASE",   "WHEN",       "THEN",     "ELSE",   "END",      "INTO",    "VALUES",  "BY",
-      "ASC",     "DESC",   "DISTINCT",   "TOP",      "ALL",    "DECLARE",  "BEGIN",   "COMMIT",  "ROLLBACK",
-      "WITH",    "OPTION", "FOR",        "COLLATE",  "ESCAPE", "DEFAULT",  "PRIMARY", "FOREIGN", "CONSTRAINT",
-      "CHECK",   "UNIQUE", "REFERENCES", "IDENTITY", "ADD",    "TRUNCATE", "IF",      "WHILE",   "EXEC",
-      "EXECUTE", "RETURN", "MERGE",      "OUTPUT",   "GRANT",  "REVOKE",   "DENY",    "BREAK",   "CONTINUE",
-  };
-  for (const char* k : kWords) {
-    if (WordIs(w, k)) return true;
-  }
-  return false;
-}
-
 std::string QuoteName(std::string_view name) {
   std::string q = "\"";
   for (char c : name) {
@@ -201,6 +183,7 @@ bool Translator::Tokenize() {
     Token t;
     t.type = l.type;
     t.text = text;
+    if (l.type == Tok::Word) t.kw = KeywordOf(text);
     switch (l.type) {
       case Tok::Space:
         continue;
@@ -246,9 +229,9 @@ bool Translator::IsOp(std::string_view op, size_t ahead) const {
   return t.type == Tok::Op && t.text == op;
 }
 
-bool Translator::IsWord(std::string_view upper, size_t ahead) const {
+bool Translator::IsWord(Kw kw, size_t ahead) const {
   const Token& t = Peek(ahead);
-  return t.type == Tok::Word && WordIs(t.text, upper);
+  return t.type == Tok::Word && t.kw == kw;
 }
 
 bool Translator::AcceptOp(std::string_view op) {
@@ -257,8 +240,8 @@ bool Translator::AcceptOp(std::string_view op) {
   return true;
 }
 
-bool Translator::AcceptWord(std::string_view upper) {
-  if (!IsWord(upper)) return false;
+bool Translator::AcceptWord(Kw kw) {
+  if (!IsWord(kw)) return false;
   ++pos_;
   return true;
 }
@@ -314,7 +297,7 @@ bool Translator::FailAt(std::string_view near) {
   return false;
 }
 
-std::string Translator::Param(int literal) {
+int Translator::ParamOf(int literal) {
   const auto at = static_cast<size_t>(literal);
   if (at >= param_of_literal_.size()) param_of_literal_.resize(at + 1, 0);
   int& k = param_of_literal_[at];
@@ -322,7 +305,11 @@ std::string Translator::Param(int literal) {
     params_.push_back(literal);
     k = static_cast<int>(params_.size());
   }
-  return "?" + std::to_string(k);
+  return k;
+}
+
+std::string Translator::Param(int literal) {
+  return "?" + std::to_string(ParamOf(literal));
 }
 
 void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_delete) {
@@ -386,7 +373,7 @@ std::string Translator::RawName(const Token& t) {
 
 bool Translator::IsNameToken(size_t ahead) const {
   const Token& t = Peek(ahead);
-  return t.type == Tok::Quoted || (t.type == Tok::Word && !IsReserved(t.text));
+  return t.type == Tok::Quoted || (t.type == Tok::Word && !IsReserved(t.kw));
 }
 
 bool Translator::ExpectName(Token& t) {

@@ -20,7 +20,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "collation.h"
@@ -149,49 +148,5 @@ bool Translate(const Shape& shape, Translation& out, Collation collation = Colla
 // closed, and outside quotes there is no ';', '--' or '/*'. The translator checks every text it
 // emits, so no value of a statement can end up outside its literal.
 bool IsOneSqliteStatement(std::string_view sql);
-
-// A text as SQL Server converts it to datetime (yyyymmdd, yyyy-mm-dd[Thh:mi:ss[.mmm]], ...), in the
-// storage form and rounded to 1/300 s. False with SQL Server's error (241 not a date, 242 out of
-// range) otherwise.
-bool TextToDatetime(std::string_view text, std::string& storage, int& native, std::string& message);
-
-// The date and time types of a column, each with its storage form: datetime 'YYYY-MM-DD
-// hh:mm:ss.fff' (1/300 s), date 'YYYY-MM-DD', datetime2(n) 'YYYY-MM-DD hh:mm:ss[.f]' and time(n)
-// 'hh:mm:ss[.f]' with n digits of the second (100 ns at n = 7), smalldatetime 'YYYY-MM-DD
-// hh:mm:00'.
-enum class Temporal { None, Datetime, Date, Datetime2, SmallDatetime, Time };
-
-// The temporal type of a declared column type (upper case, as "DATETIME2(3)"), and its digits of
-// the second (7 when not given).
-Temporal TemporalOf(std::string_view upper_decl, int& scale);
-
-// A text as SQL Server converts it to datetime2(scale), smalldatetime or time(scale), in that
-// type's storage form; false with SQL Server's error (241, 242) otherwise.
-bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string& storage, int& native,
-                    std::string& message);
-
-// What the functions of one statement's execution look up once rather than for every row of a
-// multi-row INSERT: the declared type of each column ts_fit_datetime writes into (by table and
-// column, a NUL between them), and the current time ts_now gives. The owner clears it before
-// every statement it steps: a column's type cannot change while a statement runs, but may between
-// two, and SQL Server reads the current time once per statement.
-struct StatementCache {
-  struct Target {
-    Temporal kind = Temporal::None;
-    int scale = 0;
-  };
-  std::unordered_map<std::string, Target> known;
-  std::string now;  // "" until ts_now is first called
-  void Clear() {
-    known.clear();
-    now.clear();
-  }
-};
-
-// Registers the SQLite functions the translated statements call (conversions, DATEADD, DATEPART,
-// datetime arithmetic, modulo with the divide-by-zero error, current time). date_first points at
-// the connection's DATEFIRST setting (1..7), read at every call; statement_cache is what
-// ts_fit_datetime and ts_now keep for one statement. Both must outlive the connection.
-int RegisterFunctions(sqlite3* db, const int* date_first, StatementCache* statement_cache);
 
 }  // namespace tsqlite

@@ -43,11 +43,11 @@ void Translator::RequireSchema(const std::string& schema) {
 }
 
 void Translator::Create() {
-  if (AcceptWord("SCHEMA")) {
+  if (AcceptWord(Kw::Schema)) {
     Token t;
     if (!ExpectName(t)) return;
     const std::string schema = RawName(t);
-    if (AcceptWord("AUTHORIZATION")) {
+    if (AcceptWord(Kw::Authorization)) {
       Token owner;
       if (!ExpectName(owner)) return;
     }
@@ -60,13 +60,13 @@ void Translator::Create() {
              SqlString(message) + ") ELSE " + SqlString(schema) + " END");
     return;
   }
-  if (AcceptWord("TABLE")) {
+  if (AcceptWord(Kw::Table)) {
     CreateTable();
     return;
   }
-  const bool unique = AcceptWord("UNIQUE");
-  if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
-  if (AcceptWord("INDEX")) {
+  const bool unique = AcceptWord(Kw::Unique);
+  if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
+  if (AcceptWord(Kw::Index)) {
     CreateIndex(unique);
     return;
   }
@@ -80,14 +80,14 @@ std::string Translator::IndexName(const ObjectName& table, const std::string& in
 
 void Translator::CreateIndex(bool unique) {
   Token name;
-  if (!ExpectName(name) || !ExpectWord("ON")) return;
+  if (!ExpectName(name) || !ExpectWord(Kw::On)) return;
   ObjectName table;
   if (!ParseObjectName(table)) return;
   std::string cols = IndexColumns(true);
   if (failed_) return;
-  if (AcceptWord("INCLUDE")) IndexColumns(false);  // covering columns: SQLite has none
+  if (AcceptWord(Kw::Include)) IndexColumns(false);  // covering columns: SQLite has none
   std::string filter;
-  if (AcceptWord("WHERE")) filter = " WHERE " + Expression();  // a filtered index
+  if (AcceptWord(Kw::Where)) filter = " WHERE " + Expression().sql;  // a filtered index
   SkipStorageOptions();
   if (failed_) return;
   Emit(Statement::Kind::Ddl, std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
@@ -104,8 +104,8 @@ std::string Translator::IndexColumns(bool with_order) {
     if (!ExpectName(t)) return "";
     if (!first) cols += ", ";
     cols += Name(t);
-    if (with_order && AcceptWord("ASC")) cols += " ASC";
-    if (with_order && AcceptWord("DESC")) cols += " DESC";
+    if (with_order && AcceptWord(Kw::Asc)) cols += " ASC";
+    if (with_order && AcceptWord(Kw::Desc)) cols += " DESC";
     if (AcceptOp(")")) return cols;
     if (!ExpectOp(",")) return "";
   }
@@ -114,7 +114,7 @@ std::string Translator::IndexColumns(bool with_order) {
 // WITH (...) and ON [filegroup] after a table or an index: storage details without meaning here.
 void Translator::SkipStorageOptions() {
   for (;;) {
-    if (IsWord("WITH") && IsOp("(", 1)) {
+    if (IsWord(Kw::With) && IsOp("(", 1)) {
       pos_ += 2;
       int nest = 1;
       while (nest > 0 && Peek().type != Tok::End) {
@@ -122,9 +122,9 @@ void Translator::SkipStorageOptions() {
         if (IsOp(")")) --nest;
         ++pos_;
       }
-    } else if (IsWord("ON") && (Peek(1).type == Tok::Word || Peek(1).type == Tok::Quoted)) {
+    } else if (IsWord(Kw::On) && (Peek(1).type == Tok::Word || Peek(1).type == Tok::Quoted)) {
       pos_ += 2;
-    } else if (IsWord("TEXTIMAGE_ON")) {
+    } else if (IsWord(Kw::TextimageOn)) {
       pos_ += 2;
     } else {
       return;
@@ -228,24 +228,24 @@ std::string Translator::References() {
   if (!ParseObjectName(target)) return "";
   std::string sql = " REFERENCES " + target.Quoted();
   if (IsOp("(")) sql += " (" + IndexColumns(false) + ")";
-  while (AcceptWord("ON")) {
+  while (AcceptWord(Kw::On)) {
     std::string event;
-    if (AcceptWord("DELETE")) {
+    if (AcceptWord(Kw::Delete)) {
       event = " ON DELETE ";
-    } else if (AcceptWord("UPDATE")) {
+    } else if (AcceptWord(Kw::Update)) {
       event = " ON UPDATE ";
     } else {
       return Fail(), "";
     }
-    if (AcceptWord("CASCADE")) {
+    if (AcceptWord(Kw::Cascade)) {
       sql += event + "CASCADE";
-    } else if (AcceptWord("NO")) {
-      if (!ExpectWord("ACTION")) return "";
+    } else if (AcceptWord(Kw::No)) {
+      if (!ExpectWord(Kw::Action)) return "";
       sql += event + "NO ACTION";
-    } else if (AcceptWord("SET")) {
-      if (AcceptWord("NULL")) {
+    } else if (AcceptWord(Kw::Set)) {
+      if (AcceptWord(Kw::Null)) {
         sql += event + "SET NULL";
-      } else if (AcceptWord("DEFAULT")) {
+      } else if (AcceptWord(Kw::Default)) {
         sql += event + "SET DEFAULT";
       } else {
         return Fail(), "";
@@ -261,7 +261,7 @@ std::string Translator::References() {
 // (getdate())).
 std::string Translator::DefaultValue(bool for_add_column) {
   const size_t from = pos_;
-  std::string e = Expression();
+  std::string e = Expression().sql;
   if (failed_) return "";
   if (for_add_column) {
     // SQLite's ADD COLUMN takes a plain literal only.
@@ -273,7 +273,7 @@ std::string Translator::DefaultValue(bool for_add_column) {
       ++k;
     }
     if (k < pos_ && (tokens_[k].type == Tok::Number || tokens_[k].type == Tok::String ||
-                     (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "NULL")))) {
+                     (tokens_[k].type == Tok::Word && tokens_[k].kw == Kw::Null))) {
       std::string_view text = tokens_[k].text;
       if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n')) text.remove_prefix(1);
       return " DEFAULT " + lit + std::string(text);
@@ -298,25 +298,25 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   bool identity = false;
   static constexpr const char* kPrimaryKey = "\x02";
   for (;;) {
-    if (AcceptWord("CONSTRAINT")) {
+    if (AcceptWord(Kw::Constraint)) {
       Token cn;
       if (!ExpectName(cn)) return "";
       constraint_name = " CONSTRAINT " + QuoteName(RawName(cn));
       continue;
     }
-    if (IsWord("NOT") && IsWord("NULL", 1)) {
+    if (IsWord(Kw::Not) && IsWord(Kw::Null, 1)) {
       pos_ += 2;
       sql += " NOT NULL";
-    } else if (AcceptWord("NULL")) {
+    } else if (AcceptWord(Kw::Null)) {
       // nullable is the default
-    } else if (AcceptWord("DEFAULT")) {
+    } else if (AcceptWord(Kw::Default)) {
       std::string value = DefaultValue(for_add_column);
       // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
       const bool own_form =
           type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
       int p = 0, s = 0;
       if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
-        value = " DEFAULT (" + Convert(type, value.substr(10, value.size() - 11), "") + ")";
+        value = " DEFAULT (" + Convert(type, Expr{value.substr(10, value.size() - 11)}, "").sql + ")";
       } else if (!failed_ && DecimalTypeOf(decl, p, s)) {  // a decimal default in the column's type
         const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
         const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
@@ -328,11 +328,11 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
         }
       }
       sql += constraint_name + value;
-    } else if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
+    } else if (IsWord(Kw::Primary) && IsWord(Kw::Key, 1)) {
       pos_ += 2;
-      if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+      if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
       sql += constraint_name + kPrimaryKey;
-    } else if (AcceptWord("IDENTITY")) {
+    } else if (AcceptWord(Kw::Identity)) {
       long seed = 1, step = 1;
       if (AcceptOp("(")) {
         if (Peek().type != Tok::Number) return Fail(), "";
@@ -350,21 +350,21 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       }
       identity = true;
       identity_seed_ = seed;
-    } else if (AcceptWord("UNIQUE")) {
-      if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+    } else if (AcceptWord(Kw::Unique)) {
+      if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
       sql += constraint_name + " UNIQUE";
-    } else if (AcceptWord("CHECK")) {
+    } else if (AcceptWord(Kw::Check)) {
       if (!ExpectOp("(")) return "";
-      std::string e = Expression();
+      std::string e = Expression().sql;
       if (!ExpectOp(")")) return "";
       sql += constraint_name + " CHECK (" + e + ")";
-    } else if (IsWord("FOREIGN") && IsWord("KEY", 1)) {
+    } else if (IsWord(Kw::Foreign) && IsWord(Kw::Key, 1)) {
       pos_ += 2;
-      if (!ExpectWord("REFERENCES")) return "";
+      if (!ExpectWord(Kw::References)) return "";
       sql += constraint_name + References();
-    } else if (AcceptWord("REFERENCES")) {
+    } else if (AcceptWord(Kw::References)) {
       sql += constraint_name + References();
-    } else if (AcceptWord("COLLATE")) {
+    } else if (AcceptWord(Kw::Collate)) {
       Token collation;  // a collation the database knows replaces the database's; another is ignored
       if (!ExpectName(collation)) return "";
       Collation own;
@@ -399,32 +399,34 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
 
 // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)
 bool Translator::IsTableConstraint() const {
-  return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) || (IsWord("FOREIGN") && IsWord("KEY", 1)) ||
-         (IsWord("UNIQUE") && (IsOp("(", 1) || IsWord("CLUSTERED", 1) || IsWord("NONCLUSTERED", 1))) || IsWord("CHECK");
+  return IsWord(Kw::Constraint) || (IsWord(Kw::Primary) && IsWord(Kw::Key, 1)) ||
+         (IsWord(Kw::Foreign) && IsWord(Kw::Key, 1)) ||
+         (IsWord(Kw::Unique) && (IsOp("(", 1) || IsWord(Kw::Clustered, 1) || IsWord(Kw::Nonclustered, 1))) ||
+         IsWord(Kw::Check);
 }
 
 std::string Translator::TableConstraint() {
   std::string sql;
-  if (AcceptWord("CONSTRAINT")) {
+  if (AcceptWord(Kw::Constraint)) {
     Token cn;
     if (!ExpectName(cn)) return "";
     sql = "CONSTRAINT " + QuoteName(RawName(cn)) + " ";
   }
-  if (IsWord("PRIMARY") && IsWord("KEY", 1)) {
+  if (IsWord(Kw::Primary) && IsWord(Kw::Key, 1)) {
     pos_ += 2;
-    if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+    if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
     sql += "PRIMARY KEY (" + IndexColumns(true) + ")";
-  } else if (AcceptWord("UNIQUE")) {
-    if (!AcceptWord("CLUSTERED")) AcceptWord("NONCLUSTERED");
+  } else if (AcceptWord(Kw::Unique)) {
+    if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
     sql += "UNIQUE (" + IndexColumns(true) + ")";
-  } else if (IsWord("FOREIGN") && IsWord("KEY", 1)) {
+  } else if (IsWord(Kw::Foreign) && IsWord(Kw::Key, 1)) {
     pos_ += 2;
     sql += "FOREIGN KEY (" + IndexColumns(false) + ")";
-    if (!ExpectWord("REFERENCES")) return "";
+    if (!ExpectWord(Kw::References)) return "";
     sql += References();
-  } else if (AcceptWord("CHECK")) {
+  } else if (AcceptWord(Kw::Check)) {
     if (!ExpectOp("(")) return "";
-    std::string e = Expression();
+    std::string e = Expression().sql;
     if (!ExpectOp(")")) return "";
     sql += "CHECK (" + e + ")";
   } else {
@@ -482,8 +484,8 @@ void Translator::CreateTable() {
 }
 
 void Translator::Drop() {
-  if (AcceptWord("TABLE")) {
-    const bool if_exists = IsWord("IF") && IsWord("EXISTS", 1);
+  if (AcceptWord(Kw::Table)) {
+    const bool if_exists = IsWord(Kw::If) && IsWord(Kw::Exists, 1);
     if (if_exists) pos_ += 2;
     for (;;) {
       ObjectName table;
@@ -492,15 +494,15 @@ void Translator::Drop() {
       if (!AcceptOp(",")) return;
     }
   }
-  if (AcceptWord("INDEX")) {
-    const bool if_exists = IsWord("IF") && IsWord("EXISTS", 1);
+  if (AcceptWord(Kw::Index)) {
+    const bool if_exists = IsWord(Kw::If) && IsWord(Kw::Exists, 1);
     if (if_exists) pos_ += 2;
     // DROP INDEX name ON schema.table, or DROP INDEX schema.table.name
     ObjectName first;
     if (!ParseObjectName(first)) return;
     ObjectName table;
     std::string index;
-    if (AcceptWord("ON")) {
+    if (AcceptWord(Kw::On)) {
       if (!ParseObjectName(table)) return;
       index = first.name;
     } else {
@@ -511,13 +513,13 @@ void Translator::Drop() {
       while (k > 0 && dots < 3) {
         --k;
         if (tokens_[k].type == Tok::Op && tokens_[k].text == ".") ++dots;
-        if (tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, "INDEX")) break;
+        if (tokens_[k].type == Tok::Word && tokens_[k].kw == Kw::Index) break;
       }
       std::vector<std::string> parts;
       for (size_t j = k; j < end; ++j) {
         if (tokens_[j].type == Tok::Word || tokens_[j].type == Tok::Quoted) {
-          if (!(tokens_[j].type == Tok::Word && (WordIs(tokens_[j].text, "INDEX") || WordIs(tokens_[j].text, "IF") ||
-                                                 WordIs(tokens_[j].text, "EXISTS")))) {
+          if (!(tokens_[j].type == Tok::Word &&
+                (tokens_[j].kw == Kw::Index || tokens_[j].kw == Kw::If || tokens_[j].kw == Kw::Exists))) {
             parts.push_back(RawName(tokens_[j]));
           }
         }
@@ -533,7 +535,7 @@ void Translator::Drop() {
     Emit(Statement::Kind::Ddl, std::string("DROP INDEX ") + (if_exists ? "IF EXISTS " : "") + IndexName(table, index));
     return;
   }
-  if (AcceptWord("SCHEMA")) {
+  if (AcceptWord(Kw::Schema)) {
     Token t;
     if (!ExpectName(t)) return;
     EnsureSchemaTable();
@@ -544,10 +546,10 @@ void Translator::Drop() {
 }
 
 void Translator::Alter() {
-  if (!ExpectWord("TABLE")) return;
+  if (!ExpectWord(Kw::Table)) return;
   ObjectName table;
   if (!ParseObjectName(table)) return;
-  if (AcceptWord("ADD")) {
+  if (AcceptWord(Kw::Add)) {
     if (IsTableConstraint()) {  // SQLite cannot add a constraint to an existing table
       Fail();
       return;
@@ -559,8 +561,8 @@ void Translator::Alter() {
       if (!AcceptOp(",")) return;
     }
   }
-  if (AcceptWord("DROP")) {
-    if (!ExpectWord("COLUMN")) return;
+  if (AcceptWord(Kw::Drop)) {
+    if (!ExpectWord(Kw::Column)) return;
     for (;;) {
       Token t;
       if (!ExpectName(t)) return;

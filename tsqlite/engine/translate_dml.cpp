@@ -24,12 +24,12 @@ void Translator::OneStatement() {
   target_.clear();
   if (first.type == Tok::Word) {
     for (char c : first.text) verb_.push_back(Upper(c));
-    if (WordIs(first.text, "TRUNCATE")) verb_ = "DELETE";  // emptied as a DELETE would
-  } else if (IsOp("(") && IsWord("SELECT", 1)) {
+    if (first.kw == Kw::Truncate) verb_ = "DELETE";  // emptied as a DELETE would
+  } else if (IsOp("(") && IsWord(Kw::Select, 1)) {
     verb_ = "SELECT";
   }
   if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
-  if (IsWord("SELECT") || (IsOp("(") && IsWord("SELECT", 1))) {
+  if (IsWord(Kw::Select) || (IsOp("(") && IsWord(Kw::Select, 1))) {
     record_items_ = true;
     item_types_.clear();
     assigns_.clear();
@@ -49,31 +49,31 @@ void Translator::OneStatement() {
       if (!failed_) Emit(Statement::Kind::Query, std::move(sql));
       if (!failed_ && !out_.statements.empty()) out_.statements.back().column_types = std::move(item_types_);
     }
-  } else if (AcceptWord("INSERT")) {
+  } else if (AcceptWord(Kw::Insert)) {
     Insert();
-  } else if (AcceptWord("UPDATE")) {
+  } else if (AcceptWord(Kw::Update)) {
     Update();
-  } else if (AcceptWord("DELETE")) {
+  } else if (AcceptWord(Kw::Delete)) {
     Delete();
-  } else if (AcceptWord("CREATE")) {
+  } else if (AcceptWord(Kw::Create)) {
     Create();
-  } else if (AcceptWord("DROP")) {
+  } else if (AcceptWord(Kw::Drop)) {
     Drop();
-  } else if (AcceptWord("ALTER")) {
+  } else if (AcceptWord(Kw::Alter)) {
     Alter();
-  } else if (AcceptWord("SET")) {
+  } else if (AcceptWord(Kw::Set)) {
     Set();
-  } else if (AcceptWord("USE")) {
+  } else if (AcceptWord(Kw::Use)) {
     Token t;
     if (ExpectName(t)) Emit(Statement::Kind::NoOp, "");
-  } else if (AcceptWord("PRINT")) {
-    std::string e = Expression();
-    if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e);
-  } else if (AcceptWord("GO")) {
+  } else if (AcceptWord(Kw::Print)) {
+    const Expr e = Expression();
+    if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e.sql);
+  } else if (AcceptWord(Kw::Go)) {
     Emit(Statement::Kind::NoOp, "");
-  } else if (AcceptWord("TRUNCATE")) {
+  } else if (AcceptWord(Kw::Truncate)) {
     ObjectName table;
-    if (ExpectWord("TABLE") && ParseObjectName(table)) {
+    if (ExpectWord(Kw::Table) && ParseObjectName(table)) {
       target_ = table.Stored();
       Emit(Statement::Kind::Ddl, "DELETE FROM " + table.Quoted());
     }
@@ -83,7 +83,7 @@ void Translator::OneStatement() {
 }
 
 void Translator::Set() {
-  if (AcceptWord("DATEFIRST")) {
+  if (AcceptWord(Kw::Datefirst)) {
     const Token& t = Peek();
     if (t.type != Tok::Marker) {
       Fail();
@@ -95,21 +95,21 @@ void Translator::Set() {
     return;
   }
   // Session options that make no difference here: SET NOCOUNT ON, SET ANSI_NULLS ON, ...
-  static const char* const kOnOff[] = {"NOCOUNT",
-                                       "ANSI_NULLS",
-                                       "ANSI_PADDING",
-                                       "ANSI_WARNINGS",
-                                       "QUOTED_IDENTIFIER",
-                                       "ARITHABORT",
-                                       "XACT_ABORT",
-                                       "CONCAT_NULL_YIELDS_NULL",
-                                       "ANSI_NULL_DFLT_ON",
-                                       "NUMERIC_ROUNDABORT",
-                                       "IMPLICIT_TRANSACTIONS",
-                                       "TEXTSIZE"};
-  for (const char* option : kOnOff) {
+  static constexpr Kw kOnOff[] = {Kw::Nocount,
+                                  Kw::AnsiNulls,
+                                  Kw::AnsiPadding,
+                                  Kw::AnsiWarnings,
+                                  Kw::QuotedIdentifier,
+                                  Kw::Arithabort,
+                                  Kw::XactAbort,
+                                  Kw::ConcatNullYieldsNull,
+                                  Kw::AnsiNullDfltOn,
+                                  Kw::NumericRoundabort,
+                                  Kw::ImplicitTransactions,
+                                  Kw::Textsize};
+  for (const Kw option : kOnOff) {
     if (AcceptWord(option)) {
-      if (AcceptWord("ON") || AcceptWord("OFF") || Peek().type == Tok::Marker) {
+      if (AcceptWord(Kw::On) || AcceptWord(Kw::Off) || Peek().type == Tok::Marker) {
         if (Peek().type == Tok::Marker) ++pos_;
         Emit(Statement::Kind::NoOp, "");
         return;
@@ -118,7 +118,7 @@ void Translator::Set() {
       return;
     }
   }
-  if (AcceptWord("LANGUAGE") || AcceptWord("DATEFORMAT")) {
+  if (AcceptWord(Kw::Language) || AcceptWord(Kw::Dateformat)) {
     if (Peek().type == Tok::Word || Peek().type == Tok::Quoted || Peek().type == Tok::Marker) {
       ++pos_;
       Emit(Statement::Kind::NoOp, "");
@@ -129,7 +129,7 @@ void Translator::Set() {
 }
 
 void Translator::Insert() {
-  AcceptWord("INTO");
+  AcceptWord(Kw::Into);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
@@ -137,7 +137,7 @@ void Translator::Insert() {
   // The columns written, in order: the query whose result column i is the i-th of them.
   std::string columns = "*";
   std::vector<std::string> names;  // as written, when listed
-  if (IsOp("(") && !IsWord("SELECT", 1)) {
+  if (IsOp("(") && !IsWord(Kw::Select, 1)) {
     ++pos_;
     sql += " (";
     columns.clear();
@@ -157,7 +157,7 @@ void Translator::Insert() {
   // Without a column list the values of a row go to every column but an IDENTITY one, which
   // numbers the rows itself (here SQLite's row number, declared INTEGER). A row with a value for it
   // too is left as it is.
-  if (names.empty() && catalog_ != nullptr && IsWord("VALUES") && IsOp("(", 1)) {
+  if (names.empty() && catalog_ != nullptr && IsWord(Kw::Values) && IsOp("(", 1)) {
     const std::vector<CatalogColumn> all = TableColumns(target_);
     size_t values = 1;
     for (size_t k = pos_ + 2, depth = 0; k < tokens_.size() && tokens_[k].type != Tok::End; ++k) {
@@ -182,22 +182,22 @@ void Translator::Insert() {
       sql += ")";
     }
   }
-  if (AcceptWord("VALUES")) {
+  if (AcceptWord(Kw::Values)) {
     sql += " VALUES ";
     for (bool first_row = true;; first_row = false) {
       if (!ExpectOp("(")) return;
       sql += first_row ? "(" : ", (";
       for (int column = 0;; ++column) {
         if (column > 0) sql += ", ";
-        if (AcceptWord("DEFAULT")) return (void)Fail();  // SQLite has no DEFAULT in VALUES
-        std::string value = Expression();
-        if (const int k = ParamNumber(value); k > 0) {
+        if (AcceptWord(Kw::Default)) return (void)Fail();  // SQLite has no DEFAULT in VALUES
+        Expr value = Expression();
+        if (const int k = value.param; k > 0) {
           probes_.push_back(Statement::Probe{k, "SELECT " + columns + " FROM " + obj.Quoted(), column, true});
         } else {
-          value = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
+          value.sql = Assigned(value, names.size() > static_cast<size_t>(column) ? names[column] : "", column);
         }
-        if (static_cast<size_t>(column) < names.size()) value = FitDatetime(value, obj, names[column]);
-        sql += value;
+        if (static_cast<size_t>(column) < names.size()) value.sql = FitDatetime(value, obj, names[column]);
+        sql += value.sql;
         if (failed_) return;
         if (AcceptOp(")")) break;
         if (!ExpectOp(",")) return;
@@ -205,7 +205,7 @@ void Translator::Insert() {
       sql += ")";
       if (!AcceptOp(",")) break;
     }
-  } else if (IsWord("SELECT") || IsOp("(")) {
+  } else if (IsWord(Kw::Select) || IsOp("(")) {
     std::string query = QueryExpression();
     // Without a column list the rows go in as they are, but a char/varchar column of code page
     // 1252 takes them converted.
@@ -234,8 +234,8 @@ void Translator::Insert() {
       query = "WITH tsqlite_rows(" + columns_of_rows + ") AS (" + query + ") SELECT " + fitted + " FROM tsqlite_rows";
     }
     sql += " " + query;
-  } else if (AcceptWord("DEFAULT")) {
-    if (!ExpectWord("VALUES")) return;
+  } else if (AcceptWord(Kw::Default)) {
+    if (!ExpectWord(Kw::Values)) return;
     sql += " DEFAULT VALUES";
   } else {
     Fail();
@@ -252,7 +252,7 @@ void Translator::Update() {
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (!ExpectWord("SET")) return;
+  if (!ExpectWord(Kw::Set)) return;
   for (bool first = true;; first = false) {
     Token t;
     if (!ExpectName(t)) return;
@@ -261,17 +261,19 @@ void Translator::Update() {
     }
     if (!ExpectOp("=")) return;
     if (!first) sql += ", ";
-    std::string value = Expression();
-    Meets(Name(t), value, true);
-    value = Assigned(value, RawName(t), 0);
-    sql += Name(t) + " = " + FitDatetime(value, obj, RawName(t));
+    Expr value = Expression();
+    Expr column{Name(t)};
+    column.column = true;
+    Meets(column, value, true);
+    value.sql = Assigned(value, RawName(t), 0);
+    sql += column.sql + " = " + FitDatetime(value, obj, RawName(t));
     if (failed_) return;
     if (!AcceptOp(",")) break;
   }
   // UPDATE ... FROM other sources joined in WHERE, as SQL Server and SQLite both take it. A
   // FROM that names the target again (UPDATE t ... FROM t JOIN ...) means the same rows on SQL
   // Server but a second copy of the table in SQLite, so it is refused rather than misread.
-  if (AcceptWord("FROM")) {
+  if (AcceptWord(Kw::From)) {
     const size_t from_start = pos_;
     const std::string sources = FromList();
     if (failed_) return;
@@ -285,19 +287,19 @@ void Translator::Update() {
     }
     sql += " FROM " + sources;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
 void Translator::Delete() {
-  AcceptWord("FROM");
+  AcceptWord(Kw::From);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
   target_ = obj.Stored();
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
@@ -321,11 +323,11 @@ std::string Translator::QueryExpression() {
     }
     if (failed_) return "";
     std::string op;
-    if (AcceptWord("UNION")) {
-      op = AcceptWord("ALL") ? " UNION ALL " : " UNION ";
-    } else if (AcceptWord("EXCEPT")) {
+    if (AcceptWord(Kw::Union)) {
+      op = AcceptWord(Kw::All) ? " UNION ALL " : " UNION ";
+    } else if (AcceptWord(Kw::Except)) {
       op = " EXCEPT ";
-    } else if (AcceptWord("INTERSECT")) {
+    } else if (AcceptWord(Kw::Intersect)) {
       op = " INTERSECT ";
     }
     compound = compound || !op.empty();
@@ -339,15 +341,15 @@ std::string Translator::QueryExpression() {
     if (op.empty()) break;
     sql += op;
   }
-  if (AcceptWord("ORDER")) {
-    if (!ExpectWord("BY")) return "";
+  if (AcceptWord(Kw::Order)) {
+    if (!ExpectWord(Kw::By)) return "";
     sql += " ORDER BY ";
     for (bool first_item = true;; first_item = false) {
       if (!first_item) sql += ", ";
       sql += Comparable(Expression());  // a computed decimal in numeric order
-      if (AcceptWord("ASC")) {
+      if (AcceptWord(Kw::Asc)) {
         sql += " ASC";
-      } else if (AcceptWord("DESC")) {
+      } else if (AcceptWord(Kw::Desc)) {
         sql += " DESC";
       }
       if (!AcceptOp(",")) break;
@@ -358,23 +360,23 @@ std::string Translator::QueryExpression() {
 }
 
 std::string Translator::SelectCore(std::string* limit) {
-  if (!ExpectWord("SELECT")) return "";
+  if (!ExpectWord(Kw::Select)) return "";
   std::string sql = "SELECT ";
-  if (AcceptWord("DISTINCT")) {
+  if (AcceptWord(Kw::Distinct)) {
     sql += "DISTINCT ";
   } else {
-    AcceptWord("ALL");
+    AcceptWord(Kw::All);
   }
-  if (AcceptWord("TOP")) {
+  if (AcceptWord(Kw::Top)) {
     if (AcceptOp("(")) {
-      *limit = Expression();
+      *limit = Expression().sql;
       if (!ExpectOp(")")) return "";
     } else {
-      *limit = Primary();
+      *limit = Primary().sql;
     }
     // SQLite reads a negative LIMIT as none; SQL Server refuses it.
     *limit = "ts_top(" + *limit + ")";
-    if (IsWord("PERCENT")) return Fail(), "";
+    if (IsWord(Kw::Percent)) return Fail(), "";
   }
   const Scope scope(*this, ScanSources());
   const bool record = record_items_;
@@ -399,30 +401,30 @@ std::string Translator::SelectCore(std::string* limit) {
     const Tok after = start + 1 < pos_ ? tokens_[start + 1].type : Tok::End;
     if (record && tokens_[start].type == Tok::Marker && tokens_[start].literal >= 0 &&
         (after == Tok::End || after == Tok::Word || after == Tok::Quoted || after == Tok::String)) {
-      Exact(Param(tokens_[start].literal));
+      exact_.push_back(ParamOf(tokens_[start].literal));
     }
     if (!AcceptOp(",")) break;
   }
-  if (record && AcceptWord("INTO")) {
+  if (record && AcceptWord(Kw::Into)) {
     if (!ParseObjectName(into_)) return "";
   }
   const std::string outer_from = from_;
-  if (AcceptWord("FROM")) {
+  if (AcceptWord(Kw::From)) {
     const std::string from = " FROM " + FromList();
     sql += from;
     from_ = from;
   }
-  if (AcceptWord("WHERE")) sql += " WHERE " + Expression();
-  if (AcceptWord("GROUP")) {
-    if (!ExpectWord("BY")) return "";
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Group)) {
+    if (!ExpectWord(Kw::By)) return "";
     sql += " GROUP BY ";
     for (bool first = true;; first = false) {
       if (!first) sql += ", ";
-      sql += Expression();
+      sql += Expression().sql;
       if (!AcceptOp(",")) break;
     }
   }
-  if (AcceptWord("HAVING")) sql += " HAVING " + Expression();
+  if (AcceptWord(Kw::Having)) sql += " HAVING " + Expression().sql;
   from_ = outer_from;
   return failed_ ? "" : sql;
 }
@@ -433,8 +435,8 @@ std::string Translator::CastType(size_t start, size_t end) {
   if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
   if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
   const Token& head = tokens_[start];
-  const bool cast = head.type == Tok::Word && WordIs(head.text, "CAST");
-  if (!cast && !(head.type == Tok::Word && WordIs(head.text, "CONVERT"))) return "";
+  const bool cast = head.type == Tok::Word && head.kw == Kw::Cast;
+  if (!cast && !(head.type == Tok::Word && head.kw == Kw::Convert)) return "";
   size_t type_at = cast ? 0 : start + 2;
   int depth = 0;
   size_t close = start + 1;
@@ -442,7 +444,7 @@ std::string Translator::CastType(size_t start, size_t end) {
     const Token& t = tokens_[close];
     if (t.type == Tok::Op && t.text == "(") ++depth;
     if (t.type == Tok::Op && t.text == ")" && --depth == 0) break;
-    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && WordIs(t.text, "AS")) type_at = close + 1;
+    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && t.kw == Kw::As) type_at = close + 1;
   }
   if (close >= end || type_at == 0) return "";
   if (close + 1 < end && tokens_[close + 1].type == Tok::Op) return "";  // the call is part of an expression
@@ -497,12 +499,32 @@ bool SameText(std::string_view a, std::string_view b) {
 
 // Words that may stand in a select list or a join condition outside parentheses; any other
 // reserved word ends the FROM clause or the statement.
-bool InsideQuery(std::string_view w) {
-  for (const char* k : {"AS",   "AND",  "OR",   "NOT",  "NULL", "IS",      "IN",     "LIKE", "BETWEEN", "EXISTS",
-                        "CASE", "WHEN", "THEN", "ELSE", "END",  "COLLATE", "ESCAPE", "INTO", "ALL",     "DISTINCT"}) {
-    if (WordIs(w, k)) return true;
+bool InsideQuery(Kw kw) {
+  switch (kw) {
+    case Kw::As:
+    case Kw::And:
+    case Kw::Or:
+    case Kw::Not:
+    case Kw::Null:
+    case Kw::Is:
+    case Kw::In:
+    case Kw::Like:
+    case Kw::Between:
+    case Kw::Exists:
+    case Kw::Case:
+    case Kw::When:
+    case Kw::Then:
+    case Kw::Else:
+    case Kw::End:
+    case Kw::Collate:
+    case Kw::Escape:
+    case Kw::Into:
+    case Kw::All:
+    case Kw::Distinct:
+      return true;
+    default:
+      return false;
   }
-  return false;
 }
 
 }  // namespace
@@ -511,11 +533,9 @@ std::vector<Translator::Source> Translator::ScanSources() const {
   std::vector<Source> sources;
   const size_t n = tokens_.size();
   auto op = [&](size_t k, std::string_view o) { return k < n && tokens_[k].type == Tok::Op && tokens_[k].text == o; };
-  auto word = [&](size_t k, std::string_view upper) {
-    return k < n && tokens_[k].type == Tok::Word && WordIs(tokens_[k].text, upper);
-  };
+  auto word = [&](size_t k, Kw kw) { return k < n && tokens_[k].type == Tok::Word && tokens_[k].kw == kw; };
   auto name = [&](size_t k) {
-    return k < n && (tokens_[k].type == Tok::Quoted || (tokens_[k].type == Tok::Word && !IsReserved(tokens_[k].text)));
+    return k < n && (tokens_[k].type == Tok::Quoted || (tokens_[k].type == Tok::Word && !IsReserved(tokens_[k].kw)));
   };
   auto skip_group = [&](size_t& k) {  // k at '(': past its ')'
     for (int depth = 0; k < n; ++k) {
@@ -534,10 +554,10 @@ std::vector<Translator::Source> Translator::ScanSources() const {
       continue;
     }
     if (tokens_[k].type != Tok::Word) continue;
-    if (word(k, "FROM")) break;
-    if (word(k, "CASE")) ++cases;
-    if (word(k, "END") && cases-- == 0) return sources;
-    if (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)) return sources;
+    if (word(k, Kw::From)) break;
+    if (word(k, Kw::Case)) ++cases;
+    if (word(k, Kw::End) && cases-- == 0) return sources;
+    if (IsReserved(tokens_[k].kw) && !InsideQuery(tokens_[k].kw)) return sources;
   }
   ++k;
   for (;;) {
@@ -555,34 +575,34 @@ std::vector<Translator::Source> Translator::ScanSources() const {
     } else {
       return sources;
     }
-    if (word(k, "AS")) ++k;
+    if (word(k, Kw::As)) ++k;
     if (name(k)) source.alias = RawName(tokens_[k++]);
     if (op(k, "(")) skip_group(k);  // the column names of a derived table
-    if (word(k, "WITH") && op(k + 1, "(")) {
+    if (word(k, Kw::With) && op(k + 1, "(")) {
       ++k;
       skip_group(k);
     }
     sources.push_back(std::move(source));
-    if (word(k, "ON")) {  // the join's condition, up to the next join, ',' or the end of the FROM
+    if (word(k, Kw::On)) {  // the join's condition, up to the next join, ',' or the end of the FROM
       for (++k; k < n && tokens_[k].type != Tok::End && !op(k, ",") && !op(k, ")") && !op(k, ";");) {
         if (op(k, "(")) {
           skip_group(k);
           continue;
         }
         if (tokens_[k].type == Tok::Word &&
-            (word(k, "JOIN") || word(k, "INNER") || word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL") ||
-             word(k, "CROSS") || (IsReserved(tokens_[k].text) && !InsideQuery(tokens_[k].text)))) {
+            (word(k, Kw::Join) || word(k, Kw::Inner) || word(k, Kw::Left) || word(k, Kw::Right) || word(k, Kw::Full) ||
+             word(k, Kw::Cross) || (IsReserved(tokens_[k].kw) && !InsideQuery(tokens_[k].kw)))) {
           break;
         }
         ++k;
       }
     }
-    if (op(k, ",") || word(k, "JOIN")) {
+    if (op(k, ",") || word(k, Kw::Join)) {
       ++k;
-    } else if ((word(k, "INNER") || word(k, "CROSS")) && word(k + 1, "JOIN")) {
+    } else if ((word(k, Kw::Inner) || word(k, Kw::Cross)) && word(k + 1, Kw::Join)) {
       k += 2;
-    } else if (word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL")) {
-      k += word(k + 1, "OUTER") ? 3 : 2;
+    } else if (word(k, Kw::Left) || word(k, Kw::Right) || word(k, Kw::Full)) {
+      k += word(k + 1, Kw::Outer) ? 3 : 2;
     } else {
       return sources;
     }
@@ -620,28 +640,9 @@ std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_vie
   return "";
 }
 
-std::string Translator::StaticType(size_t start, size_t end) {
-  if (start >= end || end > tokens_.size()) return "";
-  if (std::string cast = CastType(start, end); !cast.empty()) return cast;
-  if (NationalItem(start, end)) return "NVARCHAR";
-  const Token& first = tokens_[start];
-  // A literal of the text (a client's marker is bound later, its type unknown here).
-  if (end == start + 1 && first.type == Tok::Marker && first.literal >= 0 &&
-      static_cast<size_t>(first.literal) < shape_.literals.size() &&
-      std::find(shape_.markers.begin(), shape_.markers.end(), first.literal) == shape_.markers.end() &&
-      shape_.literals[static_cast<size_t>(first.literal)].kind == Literal::Kind::Text) {
-    return "VARCHAR";
-  }
-  // [[schema.]table.]column
-  std::vector<size_t> names;
-  for (size_t k = start; k < end; k += 2) {
-    if (tokens_[k].type != Tok::Quoted && (tokens_[k].type != Tok::Word || IsReserved(tokens_[k].text))) return "";
-    names.push_back(k);
-    if (k + 1 < end && (tokens_[k + 1].type != Tok::Op || tokens_[k + 1].text != ".")) return "";
-  }
-  if (names.empty() || tokens_[end - 1].type == Tok::Op) return "";
-  const std::string column = RawName(tokens_[names.back()]);
-  return ColumnTypeOf(names.size() >= 2 ? RawName(tokens_[names[names.size() - 2]]) : std::string(), column);
+std::string Translator::TypeOf(const Expr& e) {
+  if (!e.type.empty() || !e.column) return e.type;
+  return ColumnTypeOf(e.qualifier, e.name);
 }
 
 std::string Translator::SelectItem() {
@@ -660,13 +661,14 @@ std::string Translator::SelectItem() {
   if (IsNameToken() && IsOp("=", 1)) {
     const Token alias = Peek();
     pos_ += 2;
-    return Expression() + " AS " + QuoteName(RawName(alias));
+    return Expression().sql + " AS " + QuoteName(RawName(alias));
   }
   const size_t from = pos_;
-  std::string e = Expression();
+  const Expr item = Expression();
   if (failed_) return "";
-  Exact(e);  // SELECT 1.5 is a numeric(2,1)
-  if (AcceptWord("AS")) {
+  Exact(item);  // SELECT 1.5 is a numeric(2,1)
+  const std::string& e = item.sql;
+  if (AcceptWord(Kw::As)) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
       ++pos_;
@@ -701,18 +703,18 @@ std::string Translator::FromList() {
     if (failed_) return "";
     for (;;) {  // joins
       std::string join;
-      if (AcceptWord("JOIN")) {
+      if (AcceptWord(Kw::Join)) {
         join = " JOIN ";
-      } else if (IsWord("INNER") && IsWord("JOIN", 1)) {
+      } else if (IsWord(Kw::Inner) && IsWord(Kw::Join, 1)) {
         pos_ += 2;
         join = " JOIN ";
-      } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
+      } else if (IsWord(Kw::Left) || IsWord(Kw::Right) || IsWord(Kw::Full)) {
         const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
         ++pos_;
-        AcceptWord("OUTER");
-        if (!ExpectWord("JOIN")) return "";
+        AcceptWord(Kw::Outer);
+        if (!ExpectWord(Kw::Join)) return "";
         join = " " + side + " JOIN ";
-      } else if (IsWord("CROSS") && IsWord("JOIN", 1)) {
+      } else if (IsWord(Kw::Cross) && IsWord(Kw::Join, 1)) {
         pos_ += 2;
         sql += " CROSS JOIN " + TableSource();
         continue;
@@ -720,8 +722,8 @@ std::string Translator::FromList() {
         break;
       }
       sql += join + TableSource();
-      if (!ExpectWord("ON")) return "";
-      sql += " ON " + Expression();
+      if (!ExpectWord(Kw::On)) return "";
+      sql += " ON " + Expression().sql;
       if (failed_) return "";
     }
     if (!AcceptOp(",")) break;
@@ -735,7 +737,7 @@ std::string Translator::TableSource() {
   std::string sql;
   std::string alias;
   std::vector<std::vector<std::string>> rows;  // of a table value constructor
-  const bool values = IsOp("(") && IsWord("VALUES", 1);
+  const bool values = IsOp("(") && IsWord(Kw::Values, 1);
   if (values) {
     pos_ += 2;
     rows = ValuesRows();
@@ -749,7 +751,7 @@ std::string Translator::TableSource() {
     sql = obj.Quoted();
     alias = obj.name;
   }
-  if (AcceptWord("AS")) {
+  if (AcceptWord(Kw::As)) {
     Token t;
     if (!ExpectName(t)) return "";
     alias = RawName(t);
@@ -761,7 +763,7 @@ std::string Translator::TableSource() {
     sql = ValuesTable(alias, rows);
     if (failed_) return "";
   }
-  if (IsWord("WITH") && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
+  if (IsWord(Kw::With) && IsOp("(", 1)) {  // table hints such as WITH (NOLOCK)
     pos_ += 2;
     while (Peek().type != Tok::End && !IsOp(")")) ++pos_;
     if (!ExpectOp(")")) return "";
@@ -777,9 +779,10 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
     if (!ExpectOp("(")) return {};
     std::vector<std::string>& row = rows.emplace_back();
     do {
-      row.push_back(Expression());
+      const Expr value = Expression();
       if (failed_) return {};
-      Exact(row.back());  // a decimal literal stays a decimal, as its column's sum and average do
+      row.push_back(value.sql);
+      Exact(value);  // a decimal literal stays a decimal, as its column's sum and average do
     } while (AcceptOp(","));
     if (!ExpectOp(")")) return {};
     if (row.size() != rows.front().size()) {
@@ -822,20 +825,20 @@ std::string Translator::ValuesTable(const std::string& alias, const std::vector<
   return sql + "))";
 }
 
-std::string Translator::Expression() {
+Expr Translator::Expression() {
   Nesting nesting(*this);
-  if (failed_) return "";
+  if (failed_) return {};
   return OrExpr();
 }
 
 // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
 // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
 // AND and OR are associative in three-valued logic and the terms keep their order.
-std::string Translator::Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op) {
-  if (hi - lo == 1) return terms[lo];
+std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t hi, const char* op) {
+  if (hi - lo == 1) return terms[lo].sql;
   std::string out = "(";
   if (hi - lo <= 8) {
-    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i];
+    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i].sql;
   } else {
     const size_t mid = lo + (hi - lo) / 2;
     out += Chain(terms, lo, mid, op) + op + Chain(terms, mid, hi, op);
@@ -843,36 +846,40 @@ std::string Translator::Chain(const std::vector<std::string>& terms, size_t lo, 
   return out + ")";
 }
 
-std::string Translator::OrExpr() {
-  std::vector<std::string> terms{AndExpr()};
-  while (!failed_ && AcceptWord("OR")) terms.push_back(AndExpr());
-  return failed_ ? "" : Chain(terms, 0, terms.size(), " OR ");
+Expr Translator::OrExpr() {
+  std::vector<Expr> terms{AndExpr()};
+  while (!failed_ && AcceptWord(Kw::Or)) terms.push_back(AndExpr());
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " OR ")};
 }
 
-std::string Translator::AndExpr() {
-  std::vector<std::string> terms{NotExpr()};
-  while (!failed_ && AcceptWord("AND")) terms.push_back(NotExpr());
-  return failed_ ? "" : Chain(terms, 0, terms.size(), " AND ");
+Expr Translator::AndExpr() {
+  std::vector<Expr> terms{NotExpr()};
+  while (!failed_ && AcceptWord(Kw::And)) terms.push_back(NotExpr());
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " AND ")};
 }
 
-std::string Translator::NotExpr() {
-  if (AcceptWord("NOT")) {
+Expr Translator::NotExpr() {
+  if (AcceptWord(Kw::Not)) {
     Nesting nesting(*this);
-    if (failed_) return "";
-    return "NOT (" + NotExpr() + ")";
+    if (failed_) return {};
+    return {"NOT (" + NotExpr().sql + ")"};
   }
   return Predicate();
 }
 
-std::string Translator::Predicate() {
-  if (AcceptWord("EXISTS")) {
-    if (!ExpectOp("(")) return "";
+Expr Translator::Predicate() {
+  if (AcceptWord(Kw::Exists)) {
+    if (!ExpectOp("(")) return {};
     std::string q = QueryExpression();
-    if (!ExpectOp(")")) return "";
-    return "EXISTS (" + q + ")";
+    if (!ExpectOp(")")) return {};
+    return {"EXISTS (" + q + ")"};
   }
-  std::string l = Additive();
-  if (failed_) return "";
+  Expr l = Additive();
+  if (failed_) return {};
   static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
   for (const char* op : kCompare) {
     if (AcceptOp(op)) {
@@ -881,69 +888,68 @@ std::string Translator::Predicate() {
       if (sop == "!>") sop = "<=";
       // Trailing blanks never count. A column compares by its own collation (which keeps its
       // index usable); between other operands the database's collation is named.
-      std::string r = Additive();
+      Expr r = Additive();
       Meets(l, r);
       Meets(r, l);
-      const bool own_collation = IsColumnRef(l) || IsColumnRef(r) || l.find(" COLLATE ") != std::string::npos ||
-                                 r.find(" COLLATE ") != std::string::npos;
-      if (!IsColumnRef(l) && !IsColumnRef(r)) {  // a column's affinity and collation compare as numbers
-        l = Comparable(l);
-        r = Comparable(r);
-      }
-      return "(" + l + " " + sop + " " + r +
-             (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")");
+      const bool own_collation = l.column || r.column || l.sql.find(" COLLATE ") != std::string::npos ||
+                                 r.sql.find(" COLLATE ") != std::string::npos;
+      // A column's affinity and collation compare as numbers.
+      const bool numeric = !l.column && !r.column;
+      return {"(" + (numeric ? Comparable(l) : l.sql) + " " + sop + " " + (numeric ? Comparable(r) : r.sql) +
+              (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")")};
     }
   }
-  if (AcceptWord("IS")) {
-    const bool neg = AcceptWord("NOT");
-    if (!ExpectWord("NULL")) return "";
-    return "(" + l + (neg ? " IS NOT NULL)" : " IS NULL)");
+  if (AcceptWord(Kw::Is)) {
+    const bool neg = AcceptWord(Kw::Not);
+    if (!ExpectWord(Kw::Null)) return {};
+    return {"(" + l.sql + (neg ? " IS NOT NULL)" : " IS NULL)")};
   }
-  const bool neg = IsWord("NOT") && (IsWord("BETWEEN", 1) || IsWord("IN", 1) || IsWord("LIKE", 1));
+  const bool neg = IsWord(Kw::Not) && (IsWord(Kw::Between, 1) || IsWord(Kw::In, 1) || IsWord(Kw::Like, 1));
   if (neg) ++pos_;
   const std::string not_ = neg ? " NOT" : "";
-  if (AcceptWord("BETWEEN")) {
-    std::string lo = Additive();
-    if (!ExpectWord("AND")) return "";
-    std::string hi = Additive();
+  if (AcceptWord(Kw::Between)) {
+    Expr lo = Additive();
+    if (!ExpectWord(Kw::And)) return {};
+    Expr hi = Additive();
     Meets(l, lo);
     Meets(l, hi);
-    if (IsColumnRef(l)) return "(" + l + not_ + " BETWEEN " + lo + " AND " + hi + ")";
-    return "(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")";
+    if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
+    return {"(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
   }
-  if (AcceptWord("IN")) {
-    if (!ExpectOp("(")) return "";
+  if (AcceptWord(Kw::In)) {
+    if (!ExpectOp("(")) return {};
     std::string list;
-    if (IsWord("SELECT")) {
+    if (IsWord(Kw::Select)) {
       list = QueryExpression();
     } else {
       for (bool first = true;; first = false) {
         if (!first) list += ", ";
-        std::string item = Expression();
+        Expr item = Expression();
         Meets(l, item);
-        list += IsColumnRef(l) ? item : Comparable(item);
+        list += l.column ? item.sql : Comparable(item);
         if (!AcceptOp(",")) break;
       }
     }
-    if (!ExpectOp(")")) return "";
-    return "(" + (IsColumnRef(l) ? l : Collated(Comparable(l))) + not_ + " IN (" + list + "))";
+    if (!ExpectOp(")")) return {};
+    return {"(" + (l.column ? l.sql : Collated(Comparable(l))) + not_ + " IN (" + list + "))"};
   }
-  if (AcceptWord("LIKE")) {
+  if (AcceptWord(Kw::Like)) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
     // case of letters counts as in the value's collation (named, or the database's).
-    std::string p = Additive();
+    Expr pattern = Additive();
+    const std::string& p = pattern.sql;
     bool ci = CaseInsensitive(collation_);
-    for (const std::string* operand : {&l, &p}) {
+    for (const std::string* operand : {&l.sql, &pattern.sql}) {
       if (operand->find(" COLLATE tsqlite_ci_as") != std::string::npos) ci = true;
       if (operand->find(" COLLATE tsqlite_cs_as") != std::string::npos ||
           operand->find(" COLLATE RTRIM") != std::string::npos)
         ci = false;
     }
-    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l + ", " + p;
-    r += AcceptWord("ESCAPE") ? ", " + Additive() : ", NULL";
-    return r + "))";
+    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l.sql + ", " + p;
+    r += AcceptWord(Kw::Escape) ? ", " + Additive().sql : ", NULL";
+    return {r + "))"};
   }
-  if (neg) return Fail(), "";
+  if (neg) return Fail(), Expr{};
   return l;
 }
 
@@ -955,71 +961,31 @@ std::string Translator::Collated(const std::string& e) const {
   return "(" + e + ") COLLATE " + SqliteCollation(collation_);
 }
 
-bool Translator::IsColumnRef(const std::string& s) {
-  if (s.empty() || s == "NULL" || IsDigit(static_cast<unsigned char>(s[0]))) return false;
-  bool quoted = false;
-  for (char c : s) {
-    if (c == '"') quoted = !quoted;
-    if (!quoted && !(IsAlpha(static_cast<unsigned char>(c)) || IsDigit(static_cast<unsigned char>(c)) || c == '_' ||
-                     c == '.' || c == '"')) {
-      return false;
-    }
-  }
-  return true;
-}
-
-int Translator::ParamNumber(const std::string& s) {
-  if (s.size() < 2 || s[0] != '?') return 0;
-  int k = 0;
-  for (size_t i = 1; i < s.size(); ++i) {
-    if (!IsDigit(static_cast<unsigned char>(s[i])) || k > 100000) return 0;
-    k = k * 10 + (s[i] - '0');
-  }
-  return k;
-}
-
-bool Translator::IsDatetimeCall(const std::string& s) {
-  size_t open = std::string::npos;
-  for (const char* prefix : {"ts_to_datetime(", "ts_dateadd(", "strftime(", "ts_now("}) {
-    if (s.rfind(prefix, 0) == 0) open = std::strlen(prefix) - 1;
-  }
-  if (open == std::string::npos || s.back() != ')') return false;
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = open; i < s.size(); ++i) {
-    if (s[i] == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (s[i] == '(') ++depth;
-    if (s[i] == ')' && --depth == 0) return i + 1 == s.size();
-  }
-  return false;
-}
-
-void Translator::Meets(const std::string& column, const std::string& value, bool assigns) {
-  const int k = ParamNumber(value);
+void Translator::Meets(const Expr& column, const Expr& value, bool assigns) {
+  const int k = value.param;
   if (k == 0) return;
-  if (IsDatetimeCall(column)) {
+  if (column.held == Expr::Held::Datetime) {
     probes_.push_back(Statement::Probe{k, "", 0, false});  // a datetime whatever the tables hold
-  } else if (!from_.empty() && IsColumnRef(column)) {
-    probes_.push_back(Statement::Probe{k, "SELECT " + column + from_, 0, assigns});
+  } else if (!from_.empty() && column.column) {
+    probes_.push_back(Statement::Probe{k, "SELECT " + column.sql + from_, 0, assigns});
   }
 }
 
-std::string Translator::FitDatetime(const std::string& value, const ObjectName& table, const std::string& column) {
-  if (!IsDatetimeCall(value)) return value;
-  return "ts_fit_datetime(" + value + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+std::string Translator::FitDatetime(const Expr& value, const ObjectName& table, const std::string& column) {
+  if (value.held != Expr::Held::Datetime) return value.sql;
+  return "ts_fit_datetime(" + value.sql + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
 }
 
-void Translator::Exact(const std::string& operand) {
-  if (const int k = ParamNumber(operand); k > 0) exact_.push_back(k);
+void Translator::Exact(const Expr& operand) {
+  if (operand.param > 0) exact_.push_back(operand.param);
 }
 
-std::string Translator::Assigned(const std::string& value, const std::string& column, int position) {
+std::string Translator::Assigned(const Expr& value, const std::string& column, int position) {
   // A computed value is brought to the column's type when the statement runs (a decimal to its
   // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
   // bound, and a datetime call is fitted by FitDatetime.
-  if (target_.empty() || ParamNumber(value) > 0 || IsDatetimeCall(value) || value == "NULL") return value;
-  std::string fitted = "ts_fit(" + value + ", " + SqlString(target_) + ", " +
+  if (target_.empty() || value.param > 0 || value.held == Expr::Held::Datetime || value.null) return value.sql;
+  std::string fitted = "ts_fit(" + value.sql + ", " + SqlString(target_) + ", " +
                        (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
   // A char/varchar column of code page 1252 takes a computed text as SQL Server converts it.
   return CodePage1252(collation_) && CodePageText(TargetColumnType(column, position)) ? "ts_to_1252(" + fitted + ")"
@@ -1050,20 +1016,20 @@ bool Translator::TextType(const std::string& type) {
          type.rfind("TEXT", 0) == 0;
 }
 
+bool Translator::MaxText(const std::string& type) {
+  const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
+  return (max && TextType(type)) || type == "TEXT" || type == "NTEXT";
+}
+
 bool Translator::CodePageText(const std::string& type) const {
   return CodePage1252(collation_) && TextType(type) && !NationalType(type);
 }
 
-std::string Translator::Comparable(const std::string& e) {
-  for (const char* prefix :
-       {"ts_mul(", "ts_div(", "ts_mod(", "ts_add(", "ts_sub(", "ts_addsub(", "ts_dec(", "ts_neg(", "ts_sum(", "ts_avg(",
-        "ts_abs(", "ts_floor(", "ts_ceiling(", "ts_round(", "min(", "max(", "ifnull(", "coalesce("}) {
-    if (e.rfind(prefix, 0) == 0) return "ts_num(" + e + ")";
-  }
-  return e;
+std::string Translator::Comparable(const Expr& e) {
+  return e.held == Expr::Held::Decimal ? "ts_num(" + e.sql + ")" : e.sql;
 }
 
-bool Translator::IsNumberText(const std::string& s) {
+bool Translator::IsNumberText(std::string_view s) {
   if (s.empty()) return false;
   for (char c : s) {
     if (!IsDigit(static_cast<unsigned char>(c)) && c != '.') return false;
@@ -1072,8 +1038,8 @@ bool Translator::IsNumberText(const std::string& s) {
 }
 
 // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
-std::string Translator::Additive() {
-  std::vector<std::string> terms{Multiplicative()};
+Expr Translator::Additive() {
+  std::vector<Expr> terms{Multiplicative()};
   std::vector<bool> minus;  // minus[k] is the operator before terms[k + 1]
   while (!failed_) {
     const bool plus = AcceptOp("+");
@@ -1082,51 +1048,64 @@ std::string Translator::Additive() {
       terms.push_back(Multiplicative());
     } else if (AcceptOp("&") || AcceptOp("|")) {
       const char* op = tokens_[pos_ - 1].text == "&" ? " & " : " | ";
-      std::string l = ArithmeticChain(terms, minus);
-      terms = {"(" + l + op + Multiplicative() + ")"};
+      const std::string l = ArithmeticChain(terms, minus).sql;
+      terms = {Expr{"(" + l + op + Multiplicative().sql + ")"}};
       minus.clear();
     } else {
       break;
     }
   }
-  if (failed_) return "";
-  if (terms.size() > 1) {
-    for (const std::string& term : terms) Exact(term);
-  }
-  return ArithmeticChain(terms, minus);
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  for (const Expr& term : terms) Exact(term);
+  // Text joined with an nvarchar is nvarchar.
+  const bool national =
+      std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return NationalType(term.type); });
+  Expr sum = ArithmeticChain(terms, minus);
+  if (national) sum.type = "NVARCHAR";
+  return sum;
 }
 
 // Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
 // functions, one call for up to 63 operators of the chain, so a long sum nests no deeper than
 // a short one does.
-std::string Translator::ArithmeticChain(const std::vector<std::string>& terms, const std::vector<bool>& minus) {
+Expr Translator::ArithmeticChain(const std::vector<Expr>& terms, const std::vector<bool>& minus) {
   if (terms.size() == 1) return terms[0];
-  if (std::all_of(terms.begin(), terms.end(), IsNumberText)) {
-    std::string out = "(" + terms[0];
-    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k];
-    return out + ")";
+  if (std::all_of(terms.begin(), terms.end(), [](const Expr& term) { return term.number; })) {
+    std::string out = "(" + terms[0].sql;
+    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k].sql;
+    return {out + ")"};
   }
-  if (terms.size() == 2) return (minus[0] ? "ts_sub(" : "ts_add(") + terms[0] + ", " + terms[1] + ")";
-  std::string acc = terms[0];
+  Expr sum;
+  sum.held = Expr::Held::Decimal;
+  if (terms.size() == 2) {
+    sum.sql = (minus[0] ? "ts_sub(" : "ts_add(") + terms[0].sql + ", " + terms[1].sql + ")";
+    return sum;
+  }
+  std::string acc = terms[0].sql;
   for (size_t k = 1; k < terms.size();) {
     std::string call = "ts_addsub(" + acc;
     for (int ops = 0; ops < 63 && k < terms.size(); ++ops, ++k) {
-      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k];
+      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k].sql;
     }
     acc = call + ")";
   }
-  return acc;
+  sum.sql = std::move(acc);
+  return sum;
 }
 
-std::string Translator::Multiplicative() {
-  std::string l = Unary();
+Expr Translator::Multiplicative() {
+  Expr l = Unary();
   while (!failed_) {
     const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
     if (function != nullptr) {
-      const std::string r = Unary();
+      const Expr r = Unary();
       Exact(l);
       Exact(r);
-      l = function + l + ", " + r + ")";
+      Expr product;
+      product.sql = function + l.sql + ", " + r.sql + ")";
+      product.held = Expr::Held::Decimal;
+      l = std::move(product);
     } else {
       break;
     }
@@ -1134,83 +1113,130 @@ std::string Translator::Multiplicative() {
   return l;
 }
 
-std::string Translator::Unary() {
+Expr Translator::Unary() {
   Nesting nesting(*this);
-  if (failed_) return "";
+  if (failed_) return {};
   if (AcceptOp("-")) {
-    std::string e = Unary();
-    if (ParamNumber(e) > 0 || IsColumnRef(e) || Comparable(e) != e) {  // a decimal keeps its digits
+    Expr e = Unary();
+    Expr negated;
+    negated.type = e.type;
+    if (e.param > 0 || e.column || e.held == Expr::Held::Decimal) {  // a decimal keeps its digits
       Exact(e);
-      return "ts_neg(" + e + ")";
+      negated.sql = "ts_neg(" + e.sql + ")";
+      negated.held = Expr::Held::Decimal;
+      return negated;
     }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
-    return IsNumberText(e) ? "-" + e : "(- " + e + ")";
+    negated.sql = e.number ? "-" + e.sql : "(- " + e.sql + ")";
+    return negated;
   }
   if (AcceptOp("+")) return Unary();
-  if (AcceptOp("~")) return "(~" + Unary() + ")";
-  std::string e = Primary();
-  if (!failed_ && AcceptWord("COLLATE")) {
+  if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
+  Expr e = Primary();
+  if (!failed_ && AcceptWord(Kw::Collate)) {
     // A collation the database knows compares as it does. Of any other, a case-insensitive one
     // compares as NOCASE and the rest keep blanks at the end out of the comparison, as every SQL
     // Server collation does.
     Token name;
-    if (!ExpectName(name)) return "";
+    if (!ExpectName(name)) return {};
     Collation known;
+    Expr collated;
+    collated.type = e.type;
     if (CollationByName(RawName(name), known)) {
-      e = "(" + e + " COLLATE " + SqliteCollation(known) + ")";
+      collated.sql = "(" + e.sql + " COLLATE " + SqliteCollation(known) + ")";
     } else {
       std::string upper;
       for (char c : RawName(name)) upper.push_back(Upper(c));
       const bool ci = upper.find("_CI") != std::string::npos;
-      e = "(" + e + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
+      collated.sql = "(" + e.sql + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
     }
+    return collated;
   }
   return e;
 }
 
-std::string Translator::Primary() {
+Expr Translator::Primary() {
   const Token t = Peek();
+  Expr e;
   switch (t.type) {
-    case Tok::Marker:
+    case Tok::Marker: {
       ++pos_;
-      return Param(t.literal);
+      e.param = ParamOf(t.literal);
+      e.sql = "?" + std::to_string(e.param);
+      // A literal of the text is a varchar (N'...' an nvarchar); a client's marker is bound later,
+      // its type unknown here.
+      const auto at = static_cast<size_t>(t.literal);
+      if (t.national) {
+        e.type = "NVARCHAR";
+      } else if (t.literal >= 0 && at < shape_.literals.size() &&
+                 std::find(shape_.markers.begin(), shape_.markers.end(), t.literal) == shape_.markers.end() &&
+                 shape_.literals[at].kind == Literal::Kind::Text) {
+        e.type = "VARCHAR";
+      }
+      return e;
+    }
     case Tok::Number:
       ++pos_;
       if (t.text.size() >= 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')) {
         // 0x0102 is binary, two bytes; an odd digit count gets a leading 0, as SQL Server reads it.
         const std::string_view digits = t.text.substr(2);
-        return "X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'";
+        return {"X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'"};
       }
-      return std::string(t.text);
+      e.sql = std::string(t.text);
+      e.number = IsNumberText(t.text);
+      return e;
     case Tok::String:
       ++pos_;
-      return std::string(t.text);
+      e.sql = std::string(t.text);
+      if (t.national) e.type = "NVARCHAR";
+      return e;
     case Tok::Variable:
       ++pos_;
-      if (WordIs(t.text, "@@DATEFIRST")) return "ts_datefirst()";
-      if (WordIs(t.text, "@@ROWCOUNT")) return "ts_rowcount()";
-      if (WordIs(t.text, "@@VERSION")) return "'tsqlite " SQLITE_VERSION "'";
-      if (WordIs(t.text, "@@IDENTITY")) return "ts_dec(ts_identity(0), 38, 0)";  // a numeric(38,0)
+      if (WordIs(t.text, "@@DATEFIRST")) return {"ts_datefirst()"};
+      if (WordIs(t.text, "@@ROWCOUNT")) return {"ts_rowcount()"};
+      if (WordIs(t.text, "@@VERSION")) return {"'tsqlite " SQLITE_VERSION "'"};
+      if (WordIs(t.text, "@@IDENTITY")) {  // a numeric(38,0)
+        e.sql = "ts_dec(ts_identity(0), 38, 0)";
+        e.held = Expr::Held::Decimal;
+        return e;
+      }
       return Variable(t);
     case Tok::Op:
       if (AcceptOp("(")) {
-        std::string e = IsWord("SELECT") ? QueryExpression() : Expression();
-        if (!ExpectOp(")")) return "";
-        return "(" + e + ")";
+        if (IsWord(Kw::Select)) {
+          e.sql = QueryExpression();
+        } else {
+          Expr inner = Expression();
+          e.sql = std::move(inner.sql);
+          e.type = std::move(inner.type);
+          e.held = inner.held;
+        }
+        if (!ExpectOp(")")) return {};
+        e.sql = "(" + e.sql + ")";
+        return e;
       }
-      return Fail(), "";
+      return Fail(), Expr{};
     case Tok::Word:
     case Tok::Quoted:
       break;
     default:  // End; Space, Comment and Foreign never reach the parser
-      return Fail(), "";
+      return Fail(), Expr{};
   }
   if (t.type == Tok::Word) {
-    if (AcceptWord("NULL")) return "NULL";
-    if (AcceptWord("CURRENT_TIMESTAMP")) return kNow;
-    if (AcceptWord("CASE")) return Case();
+    if (AcceptWord(Kw::Null)) {
+      e.sql = "NULL";
+      e.null = true;
+      return e;
+    }
+    if (AcceptWord(Kw::CurrentTimestamp)) {
+      e.sql = kNow;
+      e.type = "DATETIME";
+      e.held = Expr::Held::Datetime;
+      return e;
+    }
+    if (AcceptWord(Kw::Case)) return Case();
     if (IsOp("(", 1)) return Function();
-    if (IsReserved(t.text)) return Fail(), "";
+    if (IsReserved(t.kw)) return Fail(), Expr{};
   }
   // Column reference: [[schema.]table.]column; the table part is the table's alias.
   std::vector<Token> parts;
@@ -1219,24 +1245,32 @@ std::string Translator::Primary() {
   while (IsOp(".")) {
     ++pos_;
     Token p;
-    if (!ExpectName(p)) return "";
+    if (!ExpectName(p)) return {};
     parts.push_back(p);
   }
-  if (parts.size() == 1) return Name(parts[0]);
-  return Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+  e.column = true;
+  e.name = RawName(parts.back());
+  if (parts.size() == 1) {
+    e.sql = Name(parts[0]);
+  } else {
+    e.qualifier = RawName(parts[parts.size() - 2]);
+    e.sql = Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+  }
+  return e;
 }
 
-std::string Translator::Case() {
+Expr Translator::Case() {
   std::string sql = "CASE";
-  if (!IsWord("WHEN")) sql += " " + Expression();
-  while (AcceptWord("WHEN")) {
-    sql += " WHEN " + Expression();
-    if (!ExpectWord("THEN")) return "";
-    sql += " THEN " + Expression();
+  if (!IsWord(Kw::When)) sql += " " + Expression().sql;
+  while (AcceptWord(Kw::When)) {
+    sql += " WHEN " + Expression().sql;
+    if (!ExpectWord(Kw::Then)) return {};
+    sql += " THEN " + Expression().sql;
   }
-  if (AcceptWord("ELSE")) sql += " ELSE " + Expression();
-  if (!ExpectWord("END")) return "";
-  return failed_ ? "" : sql + " END";
+  if (AcceptWord(Kw::Else)) sql += " ELSE " + Expression().sql;
+  if (!ExpectWord(Kw::End)) return {};
+  if (failed_) return {};
+  return {sql + " END"};
 }
 
 bool Translator::ParseType(Type& type) {
@@ -1244,31 +1278,31 @@ bool Translator::ParseType(Type& type) {
   if (t.type != Tok::Word) return Fail();
   ++pos_;
   const std::string_view w = t.text;
-  if (WordIs(w, "CHAR") || WordIs(w, "NCHAR") || WordIs(w, "CHARACTER")) {
+  if (t.kw == Kw::Char || t.kw == Kw::Nchar || t.kw == Kw::Character) {
     type.kind = Type::Kind::Char;
-  } else if (WordIs(w, "VARCHAR") || WordIs(w, "NVARCHAR") || WordIs(w, "TEXT") || WordIs(w, "NTEXT")) {
+  } else if (t.kw == Kw::Varchar || t.kw == Kw::Nvarchar || t.kw == Kw::Text || t.kw == Kw::Ntext) {
     type.kind = Type::Kind::VarChar;
-  } else if (WordIs(w, "DATETIME")) {
+  } else if (t.kw == Kw::Datetime) {
     type.kind = Type::Kind::Datetime;
-  } else if (WordIs(w, "DATETIME2")) {
+  } else if (t.kw == Kw::Datetime2) {
     type.kind = Type::Kind::Datetime2;
-  } else if (WordIs(w, "SMALLDATETIME")) {
+  } else if (t.kw == Kw::Smalldatetime) {
     type.kind = Type::Kind::SmallDatetime;
-  } else if (WordIs(w, "TIME")) {
+  } else if (t.kw == Kw::Time) {
     type.kind = Type::Kind::Time;
-  } else if (WordIs(w, "INT") || WordIs(w, "INTEGER") || WordIs(w, "SMALLINT") || WordIs(w, "TINYINT") ||
-             WordIs(w, "BIGINT") || WordIs(w, "BIT")) {
+  } else if (t.kw == Kw::Int || t.kw == Kw::Integer || t.kw == Kw::Smallint || t.kw == Kw::Tinyint ||
+             t.kw == Kw::Bigint || t.kw == Kw::Bit) {
     type.kind = Type::Kind::Int;
-  } else if (WordIs(w, "FLOAT") || WordIs(w, "REAL")) {
+  } else if (t.kw == Kw::Float || t.kw == Kw::Real) {
     type.kind = Type::Kind::Real;
-  } else if (WordIs(w, "DECIMAL") || WordIs(w, "DEC") || WordIs(w, "NUMERIC") || WordIs(w, "MONEY") ||
-             WordIs(w, "SMALLMONEY")) {
+  } else if (t.kw == Kw::Decimal || t.kw == Kw::Dec || t.kw == Kw::Numeric || t.kw == Kw::Money ||
+             t.kw == Kw::Smallmoney) {
     type.kind = Type::Kind::Decimal;
-  } else if (WordIs(w, "BINARY") || WordIs(w, "VARBINARY") || WordIs(w, "IMAGE")) {
+  } else if (t.kw == Kw::Binary || t.kw == Kw::Varbinary || t.kw == Kw::Image) {
     type.kind = Type::Kind::Binary;
-  } else if (WordIs(w, "DATE")) {
+  } else if (t.kw == Kw::Date) {
     type.kind = Type::Kind::Date;  // stored as 'YYYY-MM-DD'
-  } else if (WordIs(w, "UNIQUEIDENTIFIER")) {
+  } else if (t.kw == Kw::Uniqueidentifier) {
     type.kind = Type::Kind::Char;  // its text form, 36 characters
     type.length = 36;
   } else {
@@ -1286,7 +1320,7 @@ bool Translator::ParseType(Type& type) {
     if (n.type == Tok::Number) {
       type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
       type.decl += "(" + std::string(n.text);
-    } else if (n.type == Tok::Word && WordIs(n.text, "MAX")) {
+    } else if (n.type == Tok::Word && n.kw == Kw::Max) {
       type.max = true;
     } else {
       return Fail();
@@ -1319,14 +1353,36 @@ bool Translator::ParseType(Type& type) {
   return true;
 }
 
-std::string Translator::Convert(const Type& type, const std::string& value, const std::string& style,
-                                const std::string& from_type) {
+std::string Translator::ExprType(const Type& type) {
+  if (type.max &&
+      (type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar || type.kind == Type::Kind::Binary) &&
+      type.decl != "TEXT" && type.decl != "NTEXT" && type.decl != "IMAGE") {
+    return type.decl + "(MAX)";
+  }
+  if ((type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) &&
+      type.decl.find('(') == std::string::npos) {
+    return type.decl + "(" + std::to_string(type.length) + ")";
+  }
+  return type.decl;
+}
+
+Expr Translator::Convert(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+  Expr out;
+  out.type = ExprType(type);
+  if (type.kind == Type::Kind::Datetime) out.held = Expr::Held::Datetime;
+  if (type.kind == Type::Kind::Decimal) out.held = Expr::Held::Decimal;
+  out.sql = ConvertSql(type, source, style, typed_source);
+  return out;
+}
+
+std::string Translator::ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+  const std::string& value = source.sql;
+  const std::string from_type = typed_source && ToText(type) ? TypeOf(source) : std::string();
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
       // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
-      const bool iso = style.empty() && value.rfind("ts_to_datetime2(", 0) == 0 && value.size() > 4 &&
-                       value.compare(value.size() - 4, 4, ", 3)") == 0;
+      const bool iso = style.empty() && source.type == "DATETIME2(3)" && source.param == 0 && !source.column;
       // A datetime2, date or time column is stored in its ISO form, which its text is (a
       // datetime2(0) or a date would otherwise read as a datetime, style 0).
       if (style.empty() &&
@@ -1356,7 +1412,7 @@ std::string Translator::Convert(const Type& type, const std::string& value, cons
     case Type::Kind::Real:
       return "CAST(" + value + " AS REAL)";
     case Type::Kind::Decimal: {
-      Exact(value);
+      Exact(source);
       const bool money = type.decl.find("MONEY") != std::string::npos;
       const long precision = money ? (type.decl.rfind("SMALL", 0) == 0 ? 10 : 19) : type.length > 0 ? type.length : 18;
       return "ts_dec(" + value + ", " + std::to_string(precision) + ", " + std::to_string(money ? 4 : type.scale) + ")";
@@ -1383,92 +1439,128 @@ std::string Translator::DatePartName(std::string_view function) {
 }
 
 // A built-in function call, name and '(' next: read as its row in the function table says.
-std::string Translator::Function() {
+Expr Translator::Function() {
   const Token name = Peek();
   const std::vector<const Builtin*> rows = FindBuiltins(name.text);
   if (rows.empty())
-    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name.");
+    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name."), Expr{};
   pos_ += 2;  // name and '('
   const ArgForm form = rows.front()->form;
   if (form == ArgForm::Convert) {
     Type type;
-    if (!ParseType(type) || !ExpectOp(",")) return "";
-    const size_t start = pos_;
-    std::string value = Expression();
-    const size_t end = pos_;
+    if (!ParseType(type) || !ExpectOp(",")) return {};
+    Expr value = Expression();
     std::string style;
-    if (AcceptOp(",")) style = Expression();
-    if (!ExpectOp(")")) return "";
-    return Convert(type, value, style, ToText(type) ? StaticType(start, end) : std::string());
+    if (AcceptOp(",")) style = Expression().sql;
+    if (!ExpectOp(")")) return {};
+    return Convert(type, value, style, true);
   }
   if (form == ArgForm::Cast) {
-    const size_t start = pos_;
-    std::string value = Expression();
-    const size_t end = pos_;
+    Expr value = Expression();
     Type type;
-    if (!ExpectWord("AS") || !ParseType(type) || !ExpectOp(")")) return "";
-    return Convert(type, value, "", ToText(type) ? StaticType(start, end) : std::string());
+    if (!ExpectWord(Kw::As) || !ParseType(type) || !ExpectOp(")")) return {};
+    return Convert(type, value, "", true);
   }
-  const bool counts_rows = WordIs(name.text, "COUNT") || WordIs(name.text, "COUNT_BIG");  // COUNT(*)
-  std::vector<std::string> args;
-  std::vector<std::pair<size_t, size_t>> spans;  // the tokens of each argument (a date part has none)
+  const Rule rule = rows.front()->rule;
+  const bool counts_rows = rule == Rule::CountsRows;  // COUNT(*)
+  std::vector<Expr> args;
   bool distinct = false;
   if (!AcceptOp(")")) {
     if (form == ArgForm::DatePart) {
-      args.push_back(DatePartName(name.text));
-      spans.emplace_back(pos_, pos_);
-      if (failed_ || !ExpectOp(",")) return "";
+      args.push_back({DatePartName(name.text)});
+      if (failed_ || !ExpectOp(",")) return {};
     } else if (form == ArgForm::Aggregate) {
-      distinct = AcceptWord("DISTINCT");
-      if (!distinct) AcceptWord("ALL");
+      distinct = AcceptWord(Kw::Distinct);
+      if (!distinct) AcceptWord(Kw::All);
     }
     for (;;) {
-      const size_t start = pos_;
       if (counts_rows && args.empty() && !distinct && AcceptOp("*")) {
-        args.push_back("*");
+        args.push_back({"*"});
       } else {
         args.push_back(Expression());
       }
-      spans.emplace_back(start, pos_);
-      if (failed_) return "";
+      if (failed_) return {};
       if (AcceptOp(")")) break;
-      if (!ExpectOp(",")) return "";
+      if (!ExpectOp(",")) return {};
     }
   }
   const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
-  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows));
+  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows)), Expr{};
+  // The result's type as the row gives it; a datetime or decimal computed by our functions is
+  // held as such.
+  Expr out;
+  const Expr* first = args.empty() ? nullptr : &args[row->form == ArgForm::DatePart ? args.size() - 1 : 0];
+  switch (row->result) {
+    case Result::Unknown:
+      break;
+    case Result::Datetime:
+      out.type = "DATETIME";
+      out.held = Expr::Held::Datetime;
+      break;
+    case Result::Decimal:
+      out.held = Expr::Held::Decimal;
+      break;
+    case Result::ArgDecimal:
+      out.held = Expr::Held::Decimal;
+      out.type = first != nullptr ? first->type : "";
+      break;
+    case Result::Arg:
+      out.type = first != nullptr ? first->type : "";
+      break;
+    case Result::ArgText:
+      out.type = first != nullptr && NationalType(first->type) ? "NVARCHAR" : "VARCHAR";
+      break;
+    case Result::Int:
+      out.type = "INT";
+      break;
+    case Result::Float:
+      out.type = "FLOAT";
+      break;
+    case Result::VarChar:
+      out.type = "VARCHAR";
+      break;
+    case Result::NVarChar:
+      out.type = "NVARCHAR";
+      break;
+  }
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
-  if (!args.empty() && Comparable(row->emit) != row->emit && std::strncmp(row->emit, "ts_", 3) == 0) Exact(args[0]);
+  if (!args.empty() && row->exact_args) Exact(args[0]);
+  std::vector<std::string> sql;
+  sql.reserve(args.size());
+  for (const Expr& arg : args) sql.push_back(arg.sql);
   // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && args[0].rfind("ts_to_char(", 0) == 0 &&
-      args[0].find(", -2, ") != std::string::npos) {
-    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + args[1] + ", " +
-           std::to_string(kMaxValueBytes) + " / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + ") END";
+  if (args.size() == 2 && rule == Rule::Replicate && MaxText(TypeOf(args[0]))) {
+    out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + sql[1] + ", " +
+              std::to_string(kMaxValueBytes) + " / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + ") END";
+    return out;
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && WordIs(name.text, "REPLICATE") && NationalType(StaticType(spans[0].first, spans[0].second))) {
-    return "CASE WHEN " + args[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + args[1] +
-           ", 4000 / max(length(" + args[0] + "), 1) + 1))), '00', " + args[0] + "), 1, 4000) END";
+  if (args.size() == 2 && rule == Rule::Replicate && NationalType(TypeOf(args[0]))) {
+    out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
+              ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
+    return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && WordIs(name.text, "ABS") && StaticType(spans[0].first, spans[0].second) == "BIGINT") {
-    return "ts_abs(" + args[0] + ", 1)";
+  if (args.size() == 1 && rule == Rule::Abs && TypeOf(args[0]) == "BIGINT") {
+    out.sql = "ts_abs(" + sql[0] + ", 1)";
+    return out;
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
-  if (args.size() == 1 && WordIs(name.text, "DATALENGTH")) {
-    const std::string type = StaticType(spans[0].first, spans[0].second);
-    const char* unit = NationalType(type) ? "2" : CodePage1252(collation_) ? "0" : "1";
-    return "ts_datalength(" + args[0] + ", " + unit + ")";
+  if (args.size() == 1 && rule == Rule::DataLength) {
+    const char* unit = NationalType(TypeOf(args[0])) ? "2" : CodePage1252(collation_) ? "0" : "1";
+    out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
+    return out;
   }
   // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
   // a string, is read as a datetime.
-  if (args.size() == 3 && std::strncmp(row->emit, "ts_dateadd(", 11) == 0 && ParamNumber(args[2]) == 0 &&
-      !TextType(StaticType(spans[2].first, spans[2].second))) {
-    return "ts_dateadd(" + args[0] + ", " + args[1] + ", " + args[2] + ", 1)";
+  if (args.size() == 3 && rule == Rule::DateAdd && args[2].param == 0 && !TextType(TypeOf(args[2]))) {
+    out.sql = "ts_dateadd(" + sql[0] + ", " + sql[1] + ", " + sql[2] + ", 1)";
+    return out;
   }
-  return EmitBuiltin(*row, args, distinct);
+  out.sql = EmitBuiltin(*row, sql, distinct);
+  return out;
 }
 
 }  // namespace tsqlite

@@ -33,10 +33,10 @@ void Translator::ScriptStatement() {
   Nesting nesting(*this);
   if (failed_) return;
   const Token& first = Peek();
-  const bool transaction = IsWord("BEGIN") && (IsWord("TRAN", 1) || IsWord("TRANSACTION", 1));
-  const bool control = IsWord("DECLARE") || IsWord("IF") || IsWord("WHILE") || IsWord("BREAK") || IsWord("CONTINUE") ||
-                       IsWord("RETURN") || (IsWord("BEGIN") && !transaction) ||
-                       (IsWord("SET") && Peek(1).type == Tok::Variable);
+  const bool transaction = IsWord(Kw::Begin) && (IsWord(Kw::Tran, 1) || IsWord(Kw::Transaction, 1));
+  const bool control = IsWord(Kw::Declare) || IsWord(Kw::If) || IsWord(Kw::While) || IsWord(Kw::Break) ||
+                       IsWord(Kw::Continue) || IsWord(Kw::Return) || (IsWord(Kw::Begin) && !transaction) ||
+                       (IsWord(Kw::Set) && Peek(1).type == Tok::Variable);
   if (!control) {
     OneStatement();
   } else {
@@ -44,19 +44,19 @@ void Translator::ScriptStatement() {
     target_.clear();
     for (char c : first.text) verb_.push_back(Upper(c));
     if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
-    if (AcceptWord("DECLARE")) {
+    if (AcceptWord(Kw::Declare)) {
       Declare();
-    } else if (AcceptWord("SET")) {
+    } else if (AcceptWord(Kw::Set)) {
       SetVariable();
-    } else if (AcceptWord("IF")) {
+    } else if (AcceptWord(Kw::If)) {
       If();
-    } else if (AcceptWord("WHILE")) {
+    } else if (AcceptWord(Kw::While)) {
       While();
-    } else if (AcceptWord("BREAK")) {
+    } else if (AcceptWord(Kw::Break)) {
       LoopExit(true);
-    } else if (AcceptWord("CONTINUE")) {
+    } else if (AcceptWord(Kw::Continue)) {
       LoopExit(false);
-    } else if (AcceptWord("RETURN")) {
+    } else if (AcceptWord(Kw::Return)) {
       Return();
     } else {
       Block();
@@ -78,10 +78,10 @@ void Translator::Declare() {
                                        "batch or stored procedure.");
       }
     }
-    AcceptWord("AS");
+    AcceptWord(Kw::As);
     Var var;
     var.name = std::string(name.text);
-    if (IsWord("TABLE") || !ParseType(var.type)) return (void)Fail();
+    if (IsWord(Kw::Table) || !ParseType(var.type)) return (void)Fail();
     // varchar without a width is varchar(1) in a declaration (and varchar(30) in CAST).
     if ((var.type.kind == Type::Kind::Char || var.type.kind == Type::Kind::VarChar) && var.type.length < 0 &&
         !var.type.max) {
@@ -89,9 +89,9 @@ void Translator::Declare() {
     }
     vars_.push_back(std::move(var));
     if (AcceptOp("=")) {
-      const std::string value = Expression();
+      const Expr value = Expression();
       if (failed_) return;
-      Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_.back().type, value, ""));
+      Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_.back().type, value, "").sql);
       if (!failed_) out_.statements.back().assign = {static_cast<int>(vars_.size() - 1)};
     }
     if (failed_ || !AcceptOp(",")) return;
@@ -114,12 +114,13 @@ void Translator::SetVariable() {
     }
   }
   if (function == nullptr && !ExpectOp("=")) return;
-  std::string value = Expression();
+  Expr value = Expression();
   if (failed_) return;
   if (function != nullptr) {
-    value = std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " + value + ")";
+    value = Expr{std::string(function) + "(" + Param(static_cast<int>(shape_.literals.size()) + slot) + ", " +
+                 value.sql + ")"};
   }
-  Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, ""));
+  Emit(Statement::Kind::Assign, "SELECT " + Convert(vars_[static_cast<size_t>(slot)].type, value, "").sql);
   if (!failed_) out_.statements.back().assign = {slot};
 }
 
@@ -137,12 +138,12 @@ size_t Translator::EmitJump(size_t target) {
 
 // IF condition statement [ELSE statement]
 void Translator::If() {
-  const std::string condition = Expression();
+  const std::string condition = Expression().sql;
   if (failed_) return;
   const size_t test = EmitCondition(condition);
   ScriptStatement();
   if (failed_) return;
-  if (AcceptWord("ELSE")) {
+  if (AcceptWord(Kw::Else)) {
     const size_t skip = EmitJump(0);
     out_.statements[test].jump = out_.statements.size();
     ScriptStatement();
@@ -155,7 +156,7 @@ void Translator::If() {
 // WHILE condition statement
 void Translator::While() {
   const size_t start = out_.statements.size();
-  const std::string condition = Expression();
+  const std::string condition = Expression().sql;
   if (failed_) return;
   const size_t test = EmitCondition(condition);
   loops_.push_back(Loop{start, {}});
@@ -190,9 +191,9 @@ void Translator::Return() {
 
 // BEGIN statement ... END; an empty block is a syntax error, as on SQL Server.
 void Translator::Block() {
-  if (!ExpectWord("BEGIN")) return;
-  if (IsWord("END")) return (void)Fail();
-  while (!failed_ && !AcceptWord("END")) {
+  if (!ExpectWord(Kw::Begin)) return;
+  if (IsWord(Kw::End)) return (void)Fail();
+  while (!failed_ && !AcceptWord(Kw::End)) {
     if (Peek().type == Tok::End) return (void)Fail();
     ScriptStatement();
   }
@@ -207,14 +208,22 @@ int Translator::FindVariable(const Token& t) {
   return -1;
 }
 
-std::string Translator::Variable(const Token& t) {
+Expr Translator::Variable(const Token& t) {
   const int slot = FindVariable(t);
-  if (slot < 0) return "";
-  const std::string value = Param(static_cast<int>(shape_.literals.size()) + slot);
+  if (slot < 0) return {};
+  Expr value;
+  value.param = ParamOf(static_cast<int>(shape_.literals.size()) + slot);
+  value.sql = "?" + std::to_string(value.param);
   // A decimal or datetime variable holds text: read as its type, it compares as a number or a
   // date (a string next to a datetime is read as a date).
   const Type& type = vars_[static_cast<size_t>(slot)].type;
-  return type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime ? Convert(type, value, "") : value;
+  if (type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime) {
+    Expr converted = Convert(type, value, "");
+    converted.type = type.decl;
+    return converted;
+  }
+  value.type = type.decl;
+  return value;
 }
 
 std::string Translator::VariableType(size_t start, size_t end) {
@@ -234,10 +243,10 @@ std::string Translator::AssignItem() {
   pos_ += 2;  // @x =
   const int slot = FindVariable(name);
   if (slot < 0) return "";
-  const std::string value = Expression();
+  const Expr value = Expression();
   if (failed_) return "";
   assigns_.push_back(slot);
-  return Convert(vars_[static_cast<size_t>(slot)].type, value, "");
+  return Convert(vars_[static_cast<size_t>(slot)].type, value, "").sql;
 }
 
 }  // namespace tsqlite

@@ -4,6 +4,7 @@
 // and translate_ddl.cpp (CREATE, DROP, ALTER). Not part of the engine's interface.
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "builtins.h"
@@ -24,10 +25,8 @@ struct Token {
   std::string_view text;  // Quoted: without the brackets/quotes; String: with its quotes
   int literal = -1;       // Param: index into Shape::literals
   bool national = false;  // N'...', or a marker that stands for one
+  Kw kw = Kw::None;       // Word: its keyword code
 };
-
-// Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
-bool IsReserved(std::string_view w);
 
 // A name quoted for SQLite.
 std::string QuoteName(std::string_view name);
@@ -44,6 +43,32 @@ struct ObjectName {
   std::string Created() const { return (Temporary() ? "temp." : "") + Quoted(); }
 };
 
+// An expression as written for SQLite, with what the translator knows of its T-SQL type. The
+// rules that depend on an operand's type (a datetime parameter, a decimal compared as a number,
+// DATALENGTH of an nvarchar) read these fields, never the SQLite text.
+struct Expr {
+  Expr() = default;
+  // Text of a type not tracked (a condition, a CASE, a call of SQLite's own).
+  Expr(std::string text) : sql(std::move(text)) {}  // NOLINT(google-explicit-constructor)
+
+  std::string sql;
+  // The T-SQL type as declared, upper case ("INT", "NVARCHAR(20)", "DATETIME2(3)"); a text of
+  // unlimited width ends in "(MAX)" (TEXT and NTEXT as they are); "" when not known here.
+  std::string type;
+  // How the value is held at run time: a datetime in its storage form computed by a function of
+  // ours (GETDATE, DATEADD, CONVERT to datetime), or a number that may be an exact decimal held as
+  // text (arithmetic, SUM, ROUND, a conversion to decimal), which compares as a number via ts_num.
+  enum class Held { Plain, Datetime, Decimal } held = Held::Plain;
+  int param = 0;        // k of a lone parameter ?k, 0 for anything else
+  bool column = false;  // a column reference: [table.]column
+  // A column's qualifier ("" for none) and name as written. Its declared type is read from the
+  // catalog only where a rule needs it (Translator::TypeOf): a cached statement that read a
+  // table's columns checks them again at every execution.
+  std::string qualifier, name;
+  bool number = false;  // a number literal of digits (and a point)
+  bool null = false;    // the literal NULL
+};
+
 class Translator {
  public:
   Translator(const Shape& shape, Translation& out, Collation collation, const Catalog* catalog)
@@ -57,11 +82,11 @@ class Translator {
   bool Tokenize();
   const Token& Peek(size_t ahead = 0) const;
   bool IsOp(std::string_view op, size_t ahead = 0) const;
-  bool IsWord(std::string_view upper, size_t ahead = 0) const;
+  bool IsWord(Kw kw, size_t ahead = 0) const;
   bool AcceptOp(std::string_view op);
-  bool AcceptWord(std::string_view upper);
+  bool AcceptWord(Kw kw);
   bool ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
-  bool ExpectWord(std::string_view upper) { return AcceptWord(upper) || Fail(); }
+  bool ExpectWord(Kw kw) { return AcceptWord(kw) || Fail(); }
 
   // ---- errors ----
 
@@ -92,6 +117,7 @@ class Translator {
   // ---- output ----
 
   std::string Param(int literal);
+  int ParamOf(int literal);  // k of the literal's ?k
   void Emit(Statement::Kind kind, std::string sql, bool update_or_delete = false);
 
   // A column, alias or other simple name, quoted only where SQLite needs it.
@@ -120,7 +146,7 @@ class Translator {
   size_t EmitCondition(const std::string& condition);
   size_t EmitJump(size_t target);
   // A variable used in an expression: its parameter ("?k"); 137 when it was not declared.
-  std::string Variable(const Token& t);
+  Expr Variable(const Token& t);
   // The variable's number; -1 (failed with 137 or 102) when it is not a declared one.
   int FindVariable(const Token& t);
   // SELECT's `@x = expression` item: the expression converted to @x's type; the variable's number
@@ -153,52 +179,48 @@ class Translator {
 
   // ---- expressions ----
 
-  std::string Expression();
+  Expr Expression();
 
   // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
   // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
   // AND and OR are associative in three-valued logic and the terms keep their order.
-  static std::string Chain(const std::vector<std::string>& terms, size_t lo, size_t hi, const char* op);
-  std::string OrExpr();
-  std::string AndExpr();
-  std::string NotExpr();
-  std::string Predicate();
-  static bool IsNumberText(const std::string& s);
-  // A column reference as Primary() writes it: names joined by dots, nothing else.
-  static bool IsColumnRef(const std::string& s);
-  // k of a lone parameter "?k", 0 for anything else.
-  static int ParamNumber(const std::string& s);
-  // A whole expression that gives a datetime: CONVERT/CAST to datetime, DATEADD, GETDATE().
-  static bool IsDatetimeCall(const std::string& s);
+  static std::string Chain(const std::vector<Expr>& terms, size_t lo, size_t hi, const char* op);
+  Expr OrExpr();
+  Expr AndExpr();
+  Expr NotExpr();
+  Expr Predicate();
+  static bool IsNumberText(std::string_view s);
   // Notes that the parameter `value` (if it is one) meets `column` (a column of the current
   // query's tables, or a datetime expression), so that the executor converts a text bound to it.
-  void Meets(const std::string& column, const std::string& value, bool assigns = false);
+  void Meets(const Expr& column, const Expr& value, bool assigns = false);
   // A datetime expression written into a column: converted at run time when the column is a
   // datetime2, smalldatetime or time (ts_fit_datetime), as SQL Server converts it.
-  static std::string FitDatetime(const std::string& value, const ObjectName& table, const std::string& column);
+  static std::string FitDatetime(const Expr& value, const ObjectName& table, const std::string& column);
   // An operand of arithmetic or CAST: a decimal literal there is bound exactly.
-  void Exact(const std::string& operand);
+  void Exact(const Expr& operand);
   // A value compared with another: a decimal computed by the engine's functions (a text) as a
   // number SQLite orders with other numbers.
-  static std::string Comparable(const std::string& e);
+  static std::string Comparable(const Expr& e);
   // A value written into column `column` (a name, or a 0-based position when empty) of the target:
   // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
-  std::string Assigned(const std::string& value, const std::string& column, int position);
+  std::string Assigned(const Expr& value, const std::string& column, int position);
   // The declared type of the target's column `column` (or at `position` when empty); "" unknown.
   std::string TargetColumnType(const std::string& column, int position);
-  // Types as StaticType names them ("N" for an N'...' item): nchar/nvarchar/ntext; any text type;
+  // Types as Expr::type names them ("N" for an N'...' select item): nchar/nvarchar/ntext; any text type;
   // a text type that holds code page 1252 in this database.
   static bool NationalType(const std::string& type);
   static bool TextType(const std::string& type);
+  // A text type of unlimited width: varchar(max), nvarchar(max), text, ntext.
+  static bool MaxText(const std::string& type);
   bool CodePageText(const std::string& type) const;
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
-  std::string Additive();
-  static std::string ArithmeticChain(const std::vector<std::string>& terms, const std::vector<bool>& minus);
-  std::string Multiplicative();
-  std::string Unary();
-  std::string Primary();
-  std::string Case();
+  Expr Additive();
+  static Expr ArithmeticChain(const std::vector<Expr>& terms, const std::vector<bool>& minus);
+  Expr Multiplicative();
+  Expr Unary();
+  Expr Primary();
+  Expr Case();
 
   // A type as CONVERT and CAST name it.
   struct Type {
@@ -223,15 +245,18 @@ class Translator {
   };
   bool ParseType(Type& type);
   static bool ToText(const Type& type);  // char/varchar: the value's own type decides its text
-  // from_type: the value's type where known (StaticType), "" otherwise.
-  std::string Convert(const Type& type, const std::string& value, const std::string& style,
-                      const std::string& from_type = "");
+  // typed_source: the value's type (value.type) decides the text of a conversion to char/varchar;
+  // false where the value is a variable's or a column default's.
+  Expr Convert(const Type& type, const Expr& value, const std::string& style, bool typed_source = false);
+  // The type of an expression a conversion to `type` gives.
+  static std::string ExprType(const Type& type);
+  std::string ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source);
 
   // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
   std::string DatePartName(std::string_view function);
 
   // A built-in function call, name and '(' next: read as its row in the function table says.
-  std::string Function();
+  Expr Function();
 
   // ---- DDL ----
 
@@ -292,10 +317,6 @@ class Translator {
   std::string CastType(size_t start, size_t end);
   // True for a select item that gives nvarchar text: an N'...' literal, or a concatenation with one.
   bool NationalItem(size_t start, size_t end) const;
-  // The T-SQL type of the expression [start, end) where the tokens tell it without running it: a
-  // CAST/CONVERT, a variable, a string literal (N'...' and concatenations with one: NVARCHAR), a
-  // column of a table of the query (read from the catalog). "" when unknown.
-  std::string StaticType(size_t start, size_t end);
   // The tables a query names after its FROM, found from pos_ (at its first select item) without
   // parsing: its items come before its FROM, and a function among them may need a column's type.
   struct Source {
@@ -314,6 +335,8 @@ class Translator {
     Translator& translator;
   };
   std::vector<std::vector<Source>> scopes_;  // the tables of each query around the current expression
+  // e's type; for a column, its declared type from the catalog ("" when unknown).
+  std::string TypeOf(const Expr& e);
   // The declared type of a column [qualifier.]name among the tables of the queries around it,
   // innermost first; "" when no table or more than one has it, or it may come from a derived table.
   std::string ColumnTypeOf(std::string_view qualifier, std::string_view name);

@@ -475,6 +475,9 @@ const Case kCases[] = {
     {"SELECT DATALENGTH(N'ab'), DATALENGTH(N'ä' + N'😀'), DATALENGTH('ab'), LEN(REPLICATE(N'ab', 5000)), "
      "LEN(REPLICATE(CAST(N'ab' AS nvarchar(max)), 5000)), DATALENGTH(CAST('ab' AS nvarchar(5)))",
      "4|6|2|4000|10000|4"},
+    // A parenthesised value, UPPER's result and a concatenation with an nvarchar are nvarchar.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms180055(v=sql.110)
+    {"SELECT DATALENGTH((N'ab')), DATALENGTH(UPPER(N'ab')), DATALENGTH(N'a' + 'b')", "4|4|4"},
     {"CREATE TABLE dbo.nv (n nvarchar(10), v varchar(10), d datetime2(3), d0 datetime2(0), dd date)", "ok"},
     {"INSERT INTO dbo.nv VALUES (N'ab😀', '2024-02-28', '2024-01-01 10:00:00', '2024-01-01 10:00:00', '2024-02-28')",
      "ok"},

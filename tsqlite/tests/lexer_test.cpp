@@ -56,5 +56,23 @@ TEST(Lexer, StopsAtTheEndOfATextCutFromALongerBuffer) {
   for (const auto& c : cases) EXPECT_EQ(c.tokens, Tokens(std::string_view(c.buffer, c.length))) << c.buffer;
 }
 
+// A keyword is known in any case and only as a whole word; reserved ones end an expression.
+TEST(Lexer, KeywordsByCodeWhateverTheirCase) {
+  const struct {
+    const char* word;
+    Kw kw;
+    bool reserved;
+  } cases[] = {
+      {"select", Kw::Select, true},    {"SeLeCt", Kw::Select, true},
+      {"selects", Kw::None, false},    {"sel", Kw::None, false},
+      {"NOCOUNT", Kw::Nocount, false}, {"datetime2", Kw::Datetime2, false},
+      {"", Kw::None, false},           {"Current_Timestamp", Kw::CurrentTimestamp, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.kw, KeywordOf(c.word)) << c.word;
+    EXPECT_EQ(c.reserved, IsReserved(KeywordOf(c.word))) << c.word;
+  }
+}
+
 }  // namespace
 }  // namespace tsqlite

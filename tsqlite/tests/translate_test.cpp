@@ -594,6 +594,9 @@ TEST(Translate, ExpressionsFollowSqlServer) {
       {"SELECT 1 WHERE NOT 1 = 2 AND (1 = 1 OR 1 = 0) AND 2 !< 1 AND NULL IS NULL", "1"},
       {"SELECT LEN(GETDATE()), LEN(CURRENT_TIMESTAMP)", "23|23"},
       {"SELECT 1 WHERE 'abc' = 'ABC' COLLATE Latin1_General_CI_AS AND 'a' = 'a  ' COLLATE Latin1_General_BIN", "1"},
+      // A parenthesised operand keeps its type: a computed decimal still compares as a number.
+      {"SELECT 1 WHERE (1.5 * 2) < 5 AND (2.5 + 0.5) BETWEEN 2 AND 4", "1"},
+      {"SELECT DATALENGTH((N'ab')), DATALENGTH(UPPER(N'ab')), DATALENGTH(N'a' + 'b')", "4|4|4"},
   };
   for (const Case& c : cases) EXPECT_EQ(db.Value(c.tsql), c.value) << c.tsql;
 }
