@@ -7,8 +7,9 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "common/text.h"
@@ -149,7 +150,14 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
   int32_t tag = 0, wpl_tag = 0;
   SQLLEN no_plan = 0;
   Midnight midnight;
-  std::set<std::vector<std::string>> seen_zuo, seen_wpl;
+  // Rows already taken, each as its values joined by NULs (a value read as a C string has none).
+  std::unordered_set<std::string> seen_zuo, seen_wpl;
+  std::string seen;
+  auto joined = [&seen](std::initializer_list<std::string_view> values) -> const std::string& {
+    seen.clear();
+    for (const std::string_view v : values) seen.append(v).push_back('\0');
+    return seen;
+  };
   return midnight.Read(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, run.schema),
       {Db_Param(pnr), Db_Param(threshold), Db_Param(end_key)},
@@ -159,13 +167,12 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
       [&] {
         if (!midnight.Take(key.text)) return;
         // A day with several plan rows comes once per row: the assignment counts once.
-        if (seen_zuo
-                .insert({midnight.key, std::to_string(tag), agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text})
+        const std::string day_tag = std::to_string(tag);
+        if (seen_zuo.insert(joined({midnight.key, day_tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text}))
                 .second) {
           out.push_back({midnight.key, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
         }
-        if (no_plan != SQL_NULL_DATA &&
-            seen_wpl.insert({agr.text, std::to_string(tag), azt.text, wpl_vra.text}).second) {
+        if (no_plan != SQL_NULL_DATA && seen_wpl.insert(joined({agr.text, day_tag, azt.text, wpl_vra.text})).second) {
           plans.push_back({agr.text, tag, azt.text, wpl_vra.text});
         }
       });
