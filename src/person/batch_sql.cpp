@@ -250,7 +250,9 @@ struct ZtgWrite {
   std::string head_name;
   std::string head_no_name;
   const char* tail;
-  bool pnr_first;  // the person number leads the parameters (insert) or ends them (the update's WHERE)
+  // Where the person number goes: leading the parameters (insert), after the values and the name
+  // (an update's WHERE before the table of days) or last (an update's WHERE after it).
+  enum class Pnr { First, BeforeDays, Last } pnr;
   RunWrite kind;
   bool values = true;  // the records' values go along; false: the table of days has the dates alone
 };
@@ -265,12 +267,13 @@ int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const Z
     int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const bool name = variant == DbVariant::First;
       std::vector<DbParam> params;
-      if (w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
+      if (w.pnr == ZtgWrite::Pnr::First) params.push_back(Db_Param(z.ZtgPnr));
       if (w.values) {
         params.push_back(Db_Param(z.ZtgAkr));
         params.push_back(Db_Param(z.ZtgBsd));
       }
       if (name) params.push_back(Db_Param(z.ZtgPnm));
+      if (w.pnr == ZtgWrite::Pnr::BeforeDays) params.push_back(Db_Param(z.ZtgPnr));
       for (std::size_t i = first; i < first + rows; ++i) {
         const ZtgSatz* day = i < records.size() ? &records[i] : nullptr;
         if (w.values) {
@@ -279,7 +282,7 @@ int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const Z
           params.push_back(day != nullptr ? Db_Param(day->ZtgVon) : Db_Param_Null(SQL_C_CHAR));
         }
       }
-      if (!w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
+      if (w.pnr == ZtgWrite::Pnr::Last) params.push_back(Db_Param(z.ZtgPnr));
       const std::string sql = (name ? w.head_name : w.head_no_name) +
                               (w.values ? Markers(rows, kZtgPerRow) + kZtgNames : Markers(rows, 1) + ") AS v (Von)") +
                               w.tail;
@@ -301,7 +304,7 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
   return Ztg_Days_Write(run, records,
                         {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
-                         " WHERE v.Von IS NOT NULL", true, RunWrite::Added});
+                         " WHERE v.Von IS NOT NULL", ZtgWrite::Pnr::First, RunWrite::Added});
 }
 
 // True when the rewrite leaves every value of the existing record as it is: none is NULL, each
@@ -325,7 +328,8 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std
       "ZtgAgr = v.Agr, ZtgTag = v.Tag, ZtgBsd = ?, ZtgVra = v.Vra, ZtgAzt = v.Azt, ZtgTtp = v.Ttp, "
       "ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} FROM (VALUES ";
   static constexpr char kHeadKept[] =
-      "UPDATE %s.Qxs329Ztg SET ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} FROM (VALUES ";
+      "UPDATE %s.Qxs329Ztg SET ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} WHERE ZtgPnr = ? "
+      "AND ZtgVon IN (SELECT CONVERT(Datetime, v.Von, 112) FROM (VALUES ";
   static constexpr const char* kTail = " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)";
   static constexpr auto kHeadName = Db_Variant_Text(kHead, DbVariant::First);
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
@@ -341,13 +345,13 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std
   if (!changed.empty()) {
     const int r = Ztg_Days_Write(run, changed,
                                  {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema), kTail,
-                                  false, RunWrite::Rewritten});
+                                  ZtgWrite::Pnr::Last, RunWrite::Rewritten});
     if (!Written(r)) return r;
   }
   if (kept.empty()) return DB_OK;
   return Ztg_Days_Write(run, kept,
-                        {Db_Format(kHeadKeptName.text, run.schema), Db_Format(kHeadKeptNoName.text, run.schema), kTail,
-                         false, RunWrite::Rewritten, false});
+                        {Db_Format(kHeadKeptName.text, run.schema), Db_Format(kHeadKeptNoName.text, run.schema), ")",
+                         ZtgWrite::Pnr::BeforeDays, RunWrite::Rewritten, false});
 }
 
 }  // namespace
