@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include <algorithm>
+
 namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -45,15 +47,25 @@ std::size_t Str_CharLen(const char* text, std::size_t n) {
   return len;
 }
 
+namespace {
+// The bytes below 0x80 that text starts with, up to max: each is a character of its own.
+std::size_t AsciiLead(std::string_view text, std::size_t max) {
+  std::size_t i = 0;
+  while (i < max && i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+}  // namespace
+
 std::size_t Str_Chars(std::string_view text) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); i += Str_CharLen(text.data() + i, text.size() - i)) ++chars;
+  std::size_t i = AsciiLead(text, text.size());
+  std::size_t chars = i;
+  for (; i < text.size(); i += Str_CharLen(text.data() + i, text.size() - i)) ++chars;
   return chars;
 }
 
 std::string_view Str_Head(std::string_view text, std::size_t max_chars, std::size_t max_bytes) {
-  std::size_t end = 0;
-  for (std::size_t chars = 0; end < text.size() && chars < max_chars; ++chars) {
+  std::size_t end = AsciiLead(text, std::min(max_chars, max_bytes));
+  for (std::size_t chars = end; end < text.size() && chars < max_chars; ++chars) {
     const std::size_t len = Str_CharLen(text.data() + end, text.size() - end);
     if (end + len > max_bytes) break;
     end += len;

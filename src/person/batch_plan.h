@@ -26,6 +26,7 @@ struct ZtgAlt {
   int32_t tag = 0;
   std::string bsd, vra, azt, ttp;
   bool nulls = false;  // a value column is NULL (read as "" or 0)
+  bool whole = true;   // every text value arrived as long as the server said it is
 };
 
 // One valid group assignment of the person on a day, with the cycle day the server computed.

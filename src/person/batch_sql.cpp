@@ -7,8 +7,9 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "common/text.h"
@@ -20,6 +21,8 @@ namespace {
 // parameters in one statement (one a day record, ten a schedule-assignment record).
 constexpr std::size_t kTagRows = 512;
 constexpr std::size_t kZtgRows = 200;
+// Rows of the largest rewrite of records that keep their values: a date a record.
+constexpr std::size_t kZtgDateRows = 512;
 
 // Columns are read into buffers wider than any field, so that a value the day-by-day routines
 // would read cut is seen whole here, and sent day by day. A server may send a character of its
@@ -147,7 +150,14 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
   int32_t tag = 0, wpl_tag = 0;
   SQLLEN no_plan = 0;
   Midnight midnight;
-  std::set<std::vector<std::string>> seen_zuo, seen_wpl;
+  // Rows already taken, each as its values joined by NULs (a value read as a C string has none).
+  std::unordered_set<std::string> seen_zuo, seen_wpl;
+  std::string seen;
+  auto joined = [&seen](std::initializer_list<std::string_view> values) -> const std::string& {
+    seen.clear();
+    for (const std::string_view v : values) seen.append(v).push_back('\0');
+    return seen;
+  };
   return midnight.Read(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, run.schema),
       {Db_Param(pnr), Db_Param(threshold), Db_Param(end_key)},
@@ -157,13 +167,12 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
       [&] {
         if (!midnight.Take(key.text)) return;
         // A day with several plan rows comes once per row: the assignment counts once.
-        if (seen_zuo
-                .insert({midnight.key, std::to_string(tag), agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text})
+        const std::string day_tag = std::to_string(tag);
+        if (seen_zuo.insert(joined({midnight.key, day_tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text}))
                 .second) {
           out.push_back({midnight.key, tag, agr.text, abt.text, kst.text, krt.text, ktr.text, vra.text});
         }
-        if (no_plan != SQL_NULL_DATA &&
-            seen_wpl.insert({agr.text, std::to_string(tag), azt.text, wpl_vra.text}).second) {
+        if (no_plan != SQL_NULL_DATA && seen_wpl.insert(joined({agr.text, day_tag, azt.text, wpl_vra.text})).second) {
           plans.push_back({agr.text, tag, azt.text, wpl_vra.text});
         }
       });
@@ -204,9 +213,18 @@ int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
        Db_Text(vra.text, kWide, &null[8]), Db_Text(azt.text, kWide, &null[9]), Db_Text(ttp.text, kWide, &null[10])},
       [&] {
         if (!midnight.Take(von.text)) return;
+        // A value with a NUL in it, or one longer than its buffer, reads shorter than it is.
+        bool whole = true;
+        const char* texts[] = {akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text,
+                               nullptr,  bsd.text, vra.text, azt.text, ttp.text};
+        for (std::size_t i = 0; i < std::size(texts); ++i) {
+          if (texts[i] != nullptr && null[i] != SQL_NULL_DATA) {
+            whole = whole && null[i] == static_cast<SQLLEN>(std::strlen(texts[i]));
+          }
+        }
         out.push_back({midnight.key, sta, akr.text, abt.text, kst.text, ktr.text, krt.text, agr.text, tag, bsd.text,
                        vra.text, azt.text, ttp.text,
-                       std::find(std::begin(null), std::end(null), SQL_NULL_DATA) != std::end(null)});
+                       std::find(std::begin(null), std::end(null), SQL_NULL_DATA) != std::end(null), whole});
       });
 }
 
@@ -232,8 +250,11 @@ struct ZtgWrite {
   std::string head_name;
   std::string head_no_name;
   const char* tail;
-  bool pnr_first;  // the person number leads the parameters (insert) or ends them (the update's WHERE)
+  // Where the person number goes: leading the parameters (insert), after the values and the name
+  // (an update's WHERE before the table of days) or last (an update's WHERE after it).
+  enum class Pnr { First, BeforeDays, Last } pnr;
   RunWrite kind;
+  bool values = true;  // the records' values go along; false: the table of days has the dates alone
 };
 
 // Writes the records a statement of a few fixed sizes at a time. Person number, the person row's
@@ -241,19 +262,30 @@ struct ZtgWrite {
 int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const ZtgWrite& w) {
   const ZtgSatz& z = records.front();
   for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
-    rows = Db_Chunk_Rows(records.size() - first, kZtgRows);
+    rows = Db_Chunk_Rows(records.size() - first, w.values ? kZtgRows : kZtgDateRows);
     long written = -1;
     int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const bool name = variant == DbVariant::First;
       std::vector<DbParam> params;
-      if (w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
-      params.push_back(Db_Param(z.ZtgAkr));
-      params.push_back(Db_Param(z.ZtgBsd));
+      if (w.pnr == ZtgWrite::Pnr::First) params.push_back(Db_Param(z.ZtgPnr));
+      if (w.values) {
+        params.push_back(Db_Param(z.ZtgAkr));
+        params.push_back(Db_Param(z.ZtgBsd));
+      }
       if (name) params.push_back(Db_Param(z.ZtgPnm));
-      for (std::size_t i = first; i < first + rows; ++i)
-        Ztg_Row_Params(i < records.size() ? &records[i] : nullptr, params);
-      if (!w.pnr_first) params.push_back(Db_Param(z.ZtgPnr));
-      const std::string sql = (name ? w.head_name : w.head_no_name) + Markers(rows, kZtgPerRow) + kZtgNames + w.tail;
+      if (w.pnr == ZtgWrite::Pnr::BeforeDays) params.push_back(Db_Param(z.ZtgPnr));
+      for (std::size_t i = first; i < first + rows; ++i) {
+        const ZtgSatz* day = i < records.size() ? &records[i] : nullptr;
+        if (w.values) {
+          Ztg_Row_Params(day, params);
+        } else {
+          params.push_back(day != nullptr ? Db_Param(day->ZtgVon) : Db_Param_Null(SQL_C_CHAR));
+        }
+      }
+      if (w.pnr == ZtgWrite::Pnr::Last) params.push_back(Db_Param(z.ZtgPnr));
+      const std::string sql = (name ? w.head_name : w.head_no_name) +
+                              (w.values ? Markers(rows, kZtgPerRow) + kZtgNames : Markers(rows, 1) + ") AS v (Von)") +
+                              w.tail;
       return Db_Prepared_Write(run.db, sql, params, 0, &written);
     });
     Run_Wrote(run, run.schema, "Qxs329Ztg", w.kind, written);
@@ -272,22 +304,54 @@ int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
   return Ztg_Days_Write(run, records,
                         {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
-                         " WHERE v.Von IS NOT NULL", true, RunWrite::Added});
+                         " WHERE v.Von IS NOT NULL", ZtgWrite::Pnr::First, RunWrite::Added});
+}
+
+// True when the rewrite leaves every value of the existing record as it is: none is NULL, each
+// arrived whole, and each is byte for byte the one the record gets (the database's collation may
+// call other spellings equal; the record would still change).
+bool Ztg_Kept(const ZtgSatz& z, const ZtgAlt& a) {
+  return !a.nulls && a.whole && a.akr == z.ZtgAkr && a.abt == z.ZtgAbt && a.kst == z.ZtgKst && a.ktr == z.ZtgKtr &&
+         a.krt == z.ZtgKrt && a.agr == z.ZtgAgr && a.tag == z.ZtgTag && a.bsd == z.ZtgBsd && a.vra == z.ZtgVra &&
+         a.azt == z.ZtgAzt && a.ttp == z.ZtgTtp;
 }
 
 // Rewrites the person's existing records: every column, ZtgDat renewed and the status 1, on
 // exactly the listed days, each taking its day's values from a table of the days (VALUES) joined
-// on the record's date, so the server finds every row by its key.
-int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records) {
+// on the record's date, so the server finds every row by its key. Records that keep all their
+// values (a run over days already done) get only the time stamp, the status and the name, from a
+// table of their dates: the rows come out the same, and the server neither receives, checks nor
+// logs the values again.
+int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std::vector<ZtgAlt>& existing) {
   static constexpr char kHead[] =
       "UPDATE %s.Qxs329Ztg SET ZtgAkr = ?, ZtgAbt = v.Abt, ZtgKst = v.Kst, ZtgKtr = v.Ktr, ZtgKrt = v.Krt, "
       "ZtgAgr = v.Agr, ZtgTag = v.Tag, ZtgBsd = ?, ZtgVra = v.Vra, ZtgAzt = v.Azt, ZtgTtp = v.Ttp, "
       "ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} FROM (VALUES ";
+  static constexpr char kHeadKept[] =
+      "UPDATE %s.Qxs329Ztg SET ZtgDat = CURRENT_TIMESTAMP, ZtgSta = 1{, ZtgPnm = ?} WHERE ZtgPnr = ? "
+      "AND ZtgVon IN (SELECT CONVERT(Datetime, v.Von, 112) FROM (VALUES ";
+  static constexpr const char* kTail = " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)";
   static constexpr auto kHeadName = Db_Variant_Text(kHead, DbVariant::First);
   static constexpr auto kHeadNoName = Db_Variant_Text(kHead, DbVariant::Second);
-  return Ztg_Days_Write(run, records,
-                        {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
-                         " WHERE ZtgPnr = ? AND ZtgVon = CONVERT(Datetime, v.Von, 112)", false, RunWrite::Rewritten});
+  static constexpr auto kHeadKeptName = Db_Variant_Text(kHeadKept, DbVariant::First);
+  static constexpr auto kHeadKeptNoName = Db_Variant_Text(kHeadKept, DbVariant::Second);
+  std::map<std::string, const ZtgAlt*> before;
+  for (const ZtgAlt& alt : existing) before.emplace(alt.von, &alt);
+  std::vector<ZtgSatz> changed, kept;
+  for (const ZtgSatz& z : records) {
+    const auto it = before.find(z.ZtgVon);
+    (it != before.end() && Ztg_Kept(z, *it->second) ? kept : changed).push_back(z);
+  }
+  if (!changed.empty()) {
+    const int r = Ztg_Days_Write(run, changed,
+                                 {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema), kTail,
+                                  ZtgWrite::Pnr::Last, RunWrite::Rewritten});
+    if (!Written(r)) return r;
+  }
+  if (kept.empty()) return DB_OK;
+  return Ztg_Days_Write(run, kept,
+                        {Db_Format(kHeadKeptName.text, run.schema), Db_Format(kHeadKeptNoName.text, run.schema), ")",
+                         ZtgWrite::Pnr::BeforeDays, RunWrite::Rewritten, false});
 }
 
 }  // namespace
@@ -335,6 +399,6 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (!read(Ztg_Days_Read(run, bsv.BsvPnr, threshold, end_key, existing))) return false;
   if (!Ztg_Batch_Plan(bsv, threshold, days, existing, assignments, plans, inserts, updates, &why)) return false;
   if (!inserts.empty() && !write(Ztg_Days_Ins(run, inserts))) return false;
-  if (!updates.empty() && !write(Ztg_Days_Upd(run, updates))) return false;
+  if (!updates.empty() && !write(Ztg_Days_Upd(run, updates, existing))) return false;
   return true;
 }

@@ -382,6 +382,22 @@ TEST_F(PersonRun, SecondRunWithTheSameArgumentsChangesNothing) {
   }
 }
 
+// A value with a NUL in it reads up to the NUL, and the second run writes it back so in both
+// steps; the batched step leaves a record untouched only where its values arrived whole.
+TEST_F(PersonRun, SecondRunWritesBackAValueReadUpToItsNulInBothSteps) {
+  for (const char* step : {"daily", "batched"}) {
+    Scenario s;
+    SeedRepeatable(s, 2);
+    s.Run("0", "2027");
+    const std::string day = " WHERE ZtgPnr = 'P1' AND ZtgVon = " + Key("20270105");
+    s.Sql("UPDATE ABC_1.Qxs329Ztg SET ZtgKst = ZtgKst + CHAR(0) + 'x'" + day);
+    const ProcResult r =
+        s.co.RunPlanex({"0", "2027", "planex.ini", "0", "0"}, kNow, {std::string("PLANEX_PERSON_STEP=") + step});
+    ASSERT_EQ(r.exit_code, 0) << step << r.err;
+    EXPECT_EQ(s.Col("SELECT DATALENGTH(ZtgKst) FROM ABC_1.Qxs329Ztg" + day), Strings{"5"}) << step;
+  }
+}
+
 // The batched step prepares its statements once per run: a company of twelve persons makes the
 // server compile no more statement texts than one of two (the day-by-day step: several a day).
 TEST_F(PersonRun, BatchedStepCompilesTheSameTextsWhateverTheNumberOfPersons) {

@@ -21,6 +21,9 @@ namespace {
 
 // Beyond this many shapes the cache starts over; planex uses a few dozen.
 constexpr size_t kCacheLimit = 1000;
+// Beyond this many texts with markers their shapes start over; the batched person step of planex
+// prepares a few dozen.
+constexpr size_t kMarkedLimit = 64;
 
 // Whether result column c is a table's column that refuses NULL (read from the table's
 // definition); unknown for an expression.
@@ -281,6 +284,7 @@ bool Database::Open(const Settings& settings, Error& error) {
 
 void Database::Close() {
   cache_.clear();
+  marked_.clear();
   sqlite3_finalize(table_info_);
   table_info_ = nullptr;
   failed_.reset();
@@ -837,6 +841,20 @@ std::vector<std::string> Database::DescribeMarkers(std::string_view tsql) {
   return decls;
 }
 
+void Database::Keep(std::string_view tsql, const Shape& shape) {
+  if (marked_.size() >= kMarkedLimit) marked_.clear();
+  marked_.insert_or_assign(std::string(tsql), shape);
+}
+
+size_t Database::Markers(std::string_view tsql) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (const auto found = marked_.find(tsql); found != marked_.end()) return found->second.markers.size();
+  Shape shape;
+  Parameterize(tsql, shape);
+  if (!shape.markers.empty()) Keep(tsql, shape);
+  return shape.markers.size();
+}
+
 bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits, const std::vector<Literal>* params) {
   std::lock_guard<std::mutex> lock(mutex_);
   // The limits hold for this batch only; Progress() reads them while it runs.
@@ -865,7 +883,12 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   }
   batch.verb.clear();
   if (!spills_.empty()) DropSpills();
-  Parameterize(tsql, shape_);
+  if (const auto found = marked_.empty() ? marked_.end() : marked_.find(tsql); found != marked_.end()) {
+    shape_ = found->second;
+  } else {
+    Parameterize(tsql, shape_);
+    if (!shape_.markers.empty()) Keep(tsql, shape_);
+  }
   if (!shape_.markers.empty()) {
     if (params == nullptr || params->size() < shape_.markers.size()) {
       batch.errors.push_back(Error{"07002", 0, "COUNT field incorrect or syntax error"});

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -126,6 +127,8 @@ class Database {
   // values than markers fail with 07002.
   bool Execute(std::string_view tsql, Batch& batch, const Limits& limits = Limits(),
                const std::vector<Literal>* params = nullptr);
+  // The parameter markers ('?') of a text, as Execute counts them.
+  size_t Markers(std::string_view tsql);
 
   // Makes row (0-based) of a spilled result available in result.cells; its values then start at
   // cells[(row - result.first) * columns]. False when the spill table cannot be read.
@@ -235,6 +238,15 @@ class Database {
   // at hand, so it is translated again for every statement of that shape.
   std::unique_ptr<Entry> failed_;
   Shape shape_;  // reused for every statement to keep its buffers
+  // The shapes of texts with parameter markers, by their text. A prepared statement's text is the
+  // same at every execution; lexing it again (a multi-row write has thousands of markers) cost
+  // as much as executing it. Texts without markers carry their values and are not kept.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, Shape, TextHash, std::equal_to<>> marked_;
+  void Keep(std::string_view tsql, const Shape& shape);
   // A private temporary database of SQLite's own (a file it removes when closed), opened at the
   // first spill. Its tables are no part of db_'s schema: creating one while a query runs would
   // otherwise abort that query as soon as it opens another table (a UNION's next SELECT), and

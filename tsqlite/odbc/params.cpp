@@ -418,7 +418,7 @@ SQLRETURN ContinueRows(Stmt* stmt) {
 SQLRETURN ExecuteWithParams(Stmt* stmt, std::string_view text) {
   stmt->pending = PendingExecution();
   if (stmt->params.empty()) return RunBatch(stmt, text, nullptr);
-  const size_t count = CountMarkers(text);
+  const size_t count = stmt->dbc->db.Markers(text);
   if (count == 0) return RunBatch(stmt, text, nullptr);
   if (count > kMaxMarkers) return TooManyMarkers(stmt);
   PendingExecution& p = stmt->pending;
