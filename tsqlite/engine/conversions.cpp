@@ -87,6 +87,13 @@ bool ToDatetime(sqlite3_context* ctx, sqlite3_value* v, int style, int64_t& ms) 
       break;
     }
     default: {
+      // A decimal (a literal such as -1.5, or a computed one) counts days from 1900-01-01 as a
+      // number does; it is held as text, so it is told apart from a date text first.
+      const Operand o = Classify(v);
+      if (o.type == ValueType::Decimal) {
+        ms = DaysToMs(o);
+        break;
+      }
       const ParseResult r = ParseDatetime(sqlite3_value_text(v), sqlite3_value_bytes(v), style, ms);
       if (r != ParseResult::Ok) {
         RaiseParse(ctx, r);

@@ -48,26 +48,27 @@ TEST_F(Functions, DatetimeToIntRoundsToTheNearestDay) {
 }
 
 TEST_F(Functions, TextToDatetimeByStyle) {
-  EXPECT_CASES({"CONVERT(datetime, '20240229', 112)", "2024-02-29 00:00:00.000"},
-               {"CONVERT(datetime, '2024-02-29 13:14:15', 120)", "2024-02-29 13:14:15.000"},
-               {"CONVERT(datetime, '2024-02-29 13:14:15.5', 121)", "2024-02-29 13:14:15.500"},
-               {"CONVERT(datetime, '2024-02-29T13:14:15.123', 126)", "2024-02-29 13:14:15.123"},
-               {"CONVERT(datetime, '29.02.2024', 104)", "2024-02-29 00:00:00.000"},
-               {"CONVERT(datetime, '02/29/2024 1:05 PM', 0)", "2024-02-29 13:05:00.000"},
-               {"CONVERT(datetime, '', 112)", "1900-01-01 00:00:00.000"},
-               {"CONVERT(datetime, 2)", "1900-01-03 00:00:00.000"},
-               {"CONVERT(datetime, -1.5e0)", "1899-12-30 12:00:00.000"}, {"CONVERT(datetime, NULL, 112)", "NULL"},
-               {"CONVERT(datetime, '20230229', 112)",
-                "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
-                "out-of-range value."},
-               {"CONVERT(datetime, '17520101', 112)",
-                "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
-                "out-of-range value."},
-               {"CONVERT(datetime, '2024-1', 120)",
-                "error: 241 Conversion failed when converting date and/or time from character string."},
-               {"CONVERT(datetime, '20240229 25:00', 112)",
-                "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
-                "out-of-range value."});
+  EXPECT_CASES(
+      {"CONVERT(datetime, '20240229', 112)", "2024-02-29 00:00:00.000"},
+      {"CONVERT(datetime, '2024-02-29 13:14:15', 120)", "2024-02-29 13:14:15.000"},
+      {"CONVERT(datetime, '2024-02-29 13:14:15.5', 121)", "2024-02-29 13:14:15.500"},
+      {"CONVERT(datetime, '2024-02-29T13:14:15.123', 126)", "2024-02-29 13:14:15.123"},
+      {"CONVERT(datetime, '29.02.2024', 104)", "2024-02-29 00:00:00.000"},
+      {"CONVERT(datetime, '02/29/2024 1:05 PM', 0)", "2024-02-29 13:05:00.000"},
+      {"CONVERT(datetime, '', 112)", "1900-01-01 00:00:00.000"}, {"CONVERT(datetime, 2)", "1900-01-03 00:00:00.000"},
+      {"CONVERT(datetime, -1.5e0)", "1899-12-30 12:00:00.000"}, {"CONVERT(datetime, -1.5)", "1899-12-30 12:00:00.000"},
+      {"CAST(0 - 1.5 AS datetime)", "1899-12-30 12:00:00.000"}, {"CONVERT(datetime, NULL, 112)", "NULL"},
+      {"CONVERT(datetime, '20230229', 112)",
+       "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
+       "out-of-range value."},
+      {"CONVERT(datetime, '17520101', 112)",
+       "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
+       "out-of-range value."},
+      {"CONVERT(datetime, '2024-1', 120)",
+       "error: 241 Conversion failed when converting date and/or time from character string."},
+      {"CONVERT(datetime, '20240229 25:00', 112)",
+       "error: 242 The conversion of a varchar data type to a datetime data type resulted in an "
+       "out-of-range value."});
 }
 
 // A string bound to a datetime column: 'yyyymmdd', planex's form for dates, and its neighbours.
