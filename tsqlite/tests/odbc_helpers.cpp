@@ -73,34 +73,37 @@ Connection::Connection(const std::string& attributes) {
   SQLSMALLINT out_length = 0;
   connect_rc_ = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out, sizeof(out),
                                  &out_length, SQL_DRIVER_NOPROMPT);
+  Settle();
+}
+
+Connection Connection::Allocated() {
+  SysIniDir();
+  Connection c;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &c.env_);
+  SQLSetEnvAttr(c.env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
+  SQLAllocHandle(SQL_HANDLE_DBC, c.env_, &c.dbc_);
+  return c;
+}
+
+void Connection::Settle() {
   connected_ = SQL_SUCCEEDED(connect_rc_);
   if (!connected_) connect_diags_ = Diagnostics(SQL_HANDLE_DBC, dbc_);
 }
 
 Connection Connection::String(const std::string& text) {
-  SysIniDir();
-  Connection c;
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &c.env_);
-  SQLSetEnvAttr(c.env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
-  SQLAllocHandle(SQL_HANDLE_DBC, c.env_, &c.dbc_);
+  Connection c = Allocated();
   c.connect_rc_ = SQLDriverConnect(c.dbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
                                    SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-  c.connected_ = SQL_SUCCEEDED(c.connect_rc_);
-  if (!c.connected_) c.connect_diags_ = Diagnostics(SQL_HANDLE_DBC, c.dbc_);
+  c.Settle();
   return c;
 }
 
 Connection Connection::Dsn(const std::string& dsn) {
-  SysIniDir();
-  Connection c;
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &c.env_);
-  SQLSetEnvAttr(c.env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
-  SQLAllocHandle(SQL_HANDLE_DBC, c.env_, &c.dbc_);
+  Connection c = Allocated();
   c.connect_rc_ = SQLConnect(c.dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn.c_str())), SQL_NTS,
                              reinterpret_cast<SQLCHAR*>(const_cast<char*>("planex")), SQL_NTS,
                              reinterpret_cast<SQLCHAR*>(const_cast<char*>("secret")), SQL_NTS);
-  c.connected_ = SQL_SUCCEEDED(c.connect_rc_);
-  if (!c.connected_) c.connect_diags_ = Diagnostics(SQL_HANDLE_DBC, c.dbc_);
+  c.Settle();
   return c;
 }
 

@@ -57,6 +57,10 @@ class Connection {
 
  private:
   Connection() = default;
+  // Environment and connection handles allocated, not yet connected.
+  static Connection Allocated();
+  // Reads the connect call's outcome: connected, or its diagnostics kept.
+  void Settle();
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
