@@ -235,8 +235,18 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
        with({{"Tag", 0}})},
       {"group assignments missing", R"(DROP TABLE "ABC_1.Qxs311Zuo")", "",
        EveryDay(kPersons, [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }), full},
-      {"groups missing", R"(DROP TABLE "ABC_1.Qxs160Agr")", "",
-       EveryDay(kPersons, [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }), full},
+      // P2's existing record of 10 December keeps the group and cycle day it has: a refused
+      // assignment query empties nothing, and the plan of that group and day is found.
+      {"groups missing", R"(DROP TABLE "ABC_1.Qxs160Agr")",
+       "INSERT INTO ABC_1.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAgr, ZtgTag, ZtgSta) VALUES ('P2', " + Key("20261210") +
+           ", 'G1', 3, 1)\n",
+       EveryDay(kPersons,
+                [](const std::string& p, const std::string& d) -> std::string {
+                  if (p == "P2" && d == "20261210")
+                    return "Error: Zuordnung ermitteln. -1! Person: P2! Tag: 20261210!\n";
+                  return NoAssignment("-1", p, d);
+                }),
+       full},
       {"week plans without WplVra", R"(ALTER TABLE "ABC_1.Qxs161Wpl" DROP COLUMN WplVra)", "",
        EveryDay(kPersons,
                 [](const std::string& p, const std::string& d) {

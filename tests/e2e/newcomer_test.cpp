@@ -244,6 +244,9 @@ TEST_F(Newcomer, SigtermMidRunIsSaidAndTheNextRunCompletesTheRows) {
       << log.substr(log.size() > 300 ? log.size() - 300 : 0);
   EXPECT_EQ(Json::parse(fixture::ReadText(co.Dir() + "/report.json"), nullptr, false).value("outcome", ""),
             "interrupted");
+  // The run logged out before it ended by its signal: the embedded database then leaves no
+  // write-ahead file, as after any run that ends on its own.
+  EXPECT_FALSE(fs::exists(co.DbFile() + "-wal"));
 
   fixture::RunPlanexOk(co, "0", "2029");
   EXPECT_EQ(fixture::ErrorLines(co.Log()), fixture::Strings{});

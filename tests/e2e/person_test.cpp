@@ -250,15 +250,24 @@ TEST_F(PersonRun, PersonWhoseRowsHaveEndedIsNotHandled) {
   s.Person("P5", "Deleted person");
   s.Sql("UPDATE ABC_1.Qxs310Bsv SET BsvSta = 4 WHERE BsvPnr = 'P4'");
   s.Sql("UPDATE ABC_1.Qxs300Pnr SET PnrSta = 4 WHERE PnrNum = 'P5'");
-  s.Run("0", "2026");
+  // Valid up to the very instant the run starts: still valid. The clock stands still at kNow
+  // (faketime -f) so that the run's CURRENT_TIMESTAMP is that instant.
+  s.Person("P6", "Ends this instant", "20260101", "20261208");
+  s.Sql(std::string("UPDATE ABC_1.Qxs310Bsv SET BsvGbi = '") + kNow + "' WHERE BsvPnr = 'P6'");
+  ProcResult r =
+      fixture::Run(s.co.Dir(), {"faketime", "-f", kNow, BuildDir() + "/planex", "0", "2026", "planex.ini", "0", "0"},
+                   {"ODBCSYSINI=" + s.co.Dir(), "ODBCINI=" + s.co.Dir() + "/odbc.ini"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
 
   for (const char* pnr : {"P1", "P2", "P4", "P5"}) {
     EXPECT_TRUE(s.TagDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.ZtgDays(pnr).empty()) << pnr;
     EXPECT_TRUE(s.Years(pnr).empty()) << pnr;
   }
-  EXPECT_EQ(s.TagDays("P3"), Strings{"20261210"});
-  EXPECT_EQ(s.Years("P3"), Strings{"2026"});
+  for (const char* pnr : {"P3", "P6"}) {
+    EXPECT_EQ(s.TagDays(pnr), Strings{"20261210"}) << pnr;
+    EXPECT_EQ(s.Years(pnr), Strings{"2026"}) << pnr;
+  }
 }
 
 TEST_F(PersonRun, StartDateFollowsBegDatAndTheEndYear) {
