@@ -30,7 +30,6 @@ class RunLog {
   int Open(const char* path, const char** reason);
   // Closes the run log; safe to call when it is not open.
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
   // The listener of completed lines, or nullptr for none (the default).
   void SetListener(RunLogListener* listener) { listener_ = listener; }
 
