@@ -206,6 +206,19 @@ const char* SqliteCollation(Collation c) {
   return "RTRIM";
 }
 
+const char* SqliteCollationOf(std::string_view name) {
+  Collation known;
+  if (CollationByName(name, known)) return SqliteCollation(known);
+  for (size_t i = 0; i + 3 <= name.size(); ++i) {
+    if (EqualNoCase(name.substr(i, 3), "_CI")) return "NOCASE";
+  }
+  return "RTRIM";
+}
+
+bool IgnoresCase(std::string_view sqlite_collation) {
+  return EqualNoCase(sqlite_collation, SqliteCollation(Collation::CiAs)) || EqualNoCase(sqlite_collation, "NOCASE");
+}
+
 int RegisterCollations(sqlite3* db) {
   for (const Named& n : kCollations) {
     if (n.collation == Collation::Bin2Utf8) continue;  // SQLite's own RTRIM

@@ -20,6 +20,13 @@ const char* CollationName(Collation c);
 // The SQLite collation that text columns and comparisons under c name. Every one of them ignores
 // trailing blanks.
 const char* SqliteCollation(Collation c);
+// The SQLite collation a COLLATE clause naming `name` compares by: a collation the database knows
+// compares as it does; of any other, a case-insensitive one (_CI) as NOCASE, and the rest as RTRIM,
+// which keeps trailing blanks out of the comparison as every SQL Server collation does.
+const char* SqliteCollationOf(std::string_view name);
+// Whether the SQLite collation named (as SqliteCollation() and SqliteCollationOf() give them)
+// ignores the case of letters.
+bool IgnoresCase(std::string_view sqlite_collation);
 // Whether char/varchar under c hold characters of code page 1252 (one byte each) rather than UTF-8.
 inline bool CodePage1252(Collation c) {
   return c != Collation::Bin2Utf8;

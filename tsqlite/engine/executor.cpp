@@ -336,6 +336,13 @@ class SqliteCatalog : public Catalog {
       if (const unsigned char* name = sqlite3_column_text(query_, 0)) c.name = reinterpret_cast<const char*>(name);
       if (const unsigned char* type = sqlite3_column_text(query_, 1)) c.type = reinterpret_cast<const char*>(type);
       for (char& ch : c.type) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      // Only a text column's collation decides anything; SQLite gives every column one.
+      const char* collation = nullptr;
+      if (c.type.find("CHAR") != std::string::npos || c.type.find("TEXT") != std::string::npos) {
+        sqlite3_table_column_metadata(db_, nullptr, table.c_str(), c.name.c_str(), nullptr, &collation, nullptr,
+                                      nullptr, nullptr);
+      }
+      if (collation != nullptr) c.collation = collation;
     }
     sqlite3_reset(query_);
     sqlite3_clear_bindings(query_);

@@ -98,6 +98,9 @@ struct Statement {
 struct CatalogColumn {
   std::string name;
   std::string type;
+  // A text column's collation as SQLite names it (collation.h: SqliteCollation(), or NOCASE or
+  // RTRIM); "" for a column of another type.
+  std::string collation;
   bool operator==(const CatalogColumn&) const = default;
 };
 

@@ -617,10 +617,10 @@ const std::vector<CatalogColumn>& Translator::TableColumns(const std::string& ta
   return out_.tables_read.back().columns;
 }
 
-std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_view name) {
-  if (catalog_ == nullptr) return "";
+CatalogColumn Translator::ColumnOf(std::string_view qualifier, std::string_view name) {
+  if (catalog_ == nullptr) return {};
   for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
-    std::string found;
+    CatalogColumn found;
     int hits = 0;
     bool unknown = false;  // a derived table, or a qualifier that names a table of this query
     for (const Source& source : *scope) {
@@ -629,20 +629,26 @@ std::string Translator::ColumnTypeOf(std::string_view qualifier, std::string_vie
       if (source.table.empty()) continue;
       for (const CatalogColumn& column : TableColumns(source.table)) {
         if (SameText(column.name, name)) {
-          found = column.type;
+          found = column;
           ++hits;
         }
       }
     }
     if (hits == 1) return found;
-    if (hits > 1 || unknown) return "";
+    if (hits > 1 || unknown) return {};
   }
-  return "";
+  return {};
 }
 
 std::string Translator::TypeOf(const Expr& e) {
-  if (!e.type.empty() || !e.column) return e.type;
-  return ColumnTypeOf(e.qualifier, e.name);
+  if (!e.type.empty() || e.name.empty()) return e.type;
+  const std::string type = ColumnOf(e.qualifier, e.name).type;
+  return e.text_of && !TextType(type) ? "VARCHAR" : type;
+}
+
+std::string Translator::ColumnCollation(const Expr& e) {
+  if (e.name.empty()) return "";
+  return ColumnOf(e.qualifier, e.name).collation;
 }
 
 std::string Translator::SelectItem() {
@@ -891,12 +897,11 @@ Expr Translator::Predicate() {
       Expr r = Additive();
       Meets(l, r);
       Meets(r, l);
-      const bool own_collation = l.column || r.column || l.sql.find(" COLLATE ") != std::string::npos ||
-                                 r.sql.find(" COLLATE ") != std::string::npos;
+      const std::string by = ComparedBy(l, r);
       // A column's affinity and collation compare as numbers.
       const bool numeric = !l.column && !r.column;
       return {"(" + (numeric ? Comparable(l) : l.sql) + " " + sop + " " + (numeric ? Comparable(r) : r.sql) +
-              (own_collation ? ")" : std::string(" COLLATE ") + SqliteCollation(collation_) + ")")};
+              (by.empty() ? ")" : " COLLATE " + by + ")")};
     }
   }
   if (AcceptWord(Kw::Is)) {
@@ -914,7 +919,7 @@ Expr Translator::Predicate() {
     Meets(l, lo);
     Meets(l, hi);
     if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
-    return {"(" + Collated(Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
+    return {"(" + Collated(l, Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
   }
   if (AcceptWord(Kw::In)) {
     if (!ExpectOp("(")) return {};
@@ -931,20 +936,18 @@ Expr Translator::Predicate() {
       }
     }
     if (!ExpectOp(")")) return {};
-    return {"(" + (l.column ? l.sql : Collated(Comparable(l))) + not_ + " IN (" + list + "))"};
+    return {"(" + (l.column ? l.sql : Collated(l, Comparable(l))) + not_ + " IN (" + list + "))"};
   }
   if (AcceptWord(Kw::Like)) {
     // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
-    // case of letters counts as in the value's collation (named, or the database's).
+    // case of letters counts as in the operands' collation: one a COLLATE clause names, else a
+    // column's, else the database's.
     Expr pattern = Additive();
     const std::string& p = pattern.sql;
-    bool ci = CaseInsensitive(collation_);
-    for (const std::string* operand : {&l.sql, &pattern.sql}) {
-      if (operand->find(" COLLATE tsqlite_ci_as") != std::string::npos) ci = true;
-      if (operand->find(" COLLATE tsqlite_cs_as") != std::string::npos ||
-          operand->find(" COLLATE RTRIM") != std::string::npos)
-        ci = false;
-    }
+    std::string by = !l.collation.empty() ? l.collation : pattern.collation;
+    if (by.empty()) by = ColumnCollation(l);
+    if (by.empty()) by = ColumnCollation(pattern);
+    const bool ci = by.empty() ? CaseInsensitive(collation_) : IgnoresCase(by);
     std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l.sql + ", " + p;
     r += AcceptWord(Kw::Escape) ? ", " + Additive().sql : ", NULL";
     return {r + "))"};
@@ -953,12 +956,18 @@ Expr Translator::Predicate() {
   return l;
 }
 
-// The database's collation for an operand that has none of its own (no column, no COLLATE), in
-// a file with a collation of its choice; binary files keep SQLite's default here, as they always
-// did. SQLite takes a COLLATE on the left operand of BETWEEN and IN for the whole comparison.
-std::string Translator::Collated(const std::string& e) const {
-  if (collation_ == Collation::Bin2Utf8 || e.find(" COLLATE ") != std::string::npos) return e;
-  return "(" + e + ") COLLATE " + SqliteCollation(collation_);
+std::string Translator::ComparedBy(const Expr& l, const Expr& r) {
+  if (l.column || r.column || !l.collation.empty() || !r.collation.empty()) return "";
+  std::string by = ColumnCollation(l);
+  if (by.empty()) by = ColumnCollation(r);
+  return by.empty() ? SqliteCollation(collation_) : by;
+}
+
+std::string Translator::Collated(const Expr& e, const std::string& sql) {
+  if (!e.collation.empty()) return sql;
+  std::string by = ColumnCollation(e);
+  if (by.empty() && collation_ == Collation::Bin2Utf8) return sql;
+  return "(" + sql + ") COLLATE " + (by.empty() ? SqliteCollation(collation_) : by);
 }
 
 void Translator::Meets(const Expr& column, const Expr& value, bool assigns) {
@@ -1063,6 +1072,10 @@ Expr Translator::Additive() {
       std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return NationalType(term.type); });
   Expr sum = ArithmeticChain(terms, minus);
   if (national) sum.type = "NVARCHAR";
+  // Text joined with a value a COLLATE clause names compares by that clause.
+  for (const Expr& term : terms) {
+    if (sum.collation.empty()) sum.collation = term.collation;
+  }
   return sum;
 }
 
@@ -1134,22 +1147,16 @@ Expr Translator::Unary() {
   if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
   Expr e = Primary();
   if (!failed_ && AcceptWord(Kw::Collate)) {
-    // A collation the database knows compares as it does. Of any other, a case-insensitive one
-    // compares as NOCASE and the rest keep blanks at the end out of the comparison, as every SQL
-    // Server collation does.
+    // The clause decides how the value compares (SqliteCollationOf), over a column's collation.
     Token name;
     if (!ExpectName(name)) return {};
-    Collation known;
     Expr collated;
     collated.type = e.type;
-    if (CollationByName(RawName(name), known)) {
-      collated.sql = "(" + e.sql + " COLLATE " + SqliteCollation(known) + ")";
-    } else {
-      std::string upper;
-      for (char c : RawName(name)) upper.push_back(Upper(c));
-      const bool ci = upper.find("_CI") != std::string::npos;
-      collated.sql = "(" + e.sql + (ci ? " COLLATE NOCASE)" : " COLLATE RTRIM)");
-    }
+    collated.qualifier = e.qualifier;  // the type of the column it is, or follows
+    collated.name = e.name;
+    collated.text_of = e.text_of;
+    collated.collation = SqliteCollationOf(RawName(name));
+    collated.sql = "(" + e.sql + " COLLATE " + collated.collation + ")";
     return collated;
   }
   return e;
@@ -1207,9 +1214,10 @@ Expr Translator::Primary() {
           e.sql = QueryExpression();
         } else {
           Expr inner = Expression();
-          e.sql = std::move(inner.sql);
-          e.type = std::move(inner.type);
-          e.held = inner.held;
+          e = std::move(inner);
+          e.column = false;
+          e.param = 0;
+          e.number = e.null = false;
         }
         if (!ExpectOp(")")) return {};
         e.sql = "(" + e.sql + ")";
@@ -1371,13 +1379,15 @@ Expr Translator::Convert(const Type& type, const Expr& source, const std::string
   out.type = ExprType(type);
   if (type.kind == Type::Kind::Datetime) out.held = Expr::Held::Datetime;
   if (type.kind == Type::Kind::Decimal) out.held = Expr::Held::Decimal;
+  if (ToText(type)) out.collation = source.collation;  // text keeps the collation a clause named
   out.sql = ConvertSql(type, source, style, typed_source);
   return out;
 }
 
 std::string Translator::ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
   const std::string& value = source.sql;
-  const std::string from_type = typed_source && ToText(type) ? TypeOf(source) : std::string();
+  // Only a conversion without a style asks the source's type (and reads the catalog for it).
+  const std::string from_type = typed_source && ToText(type) && style.empty() ? TypeOf(source) : std::string();
   switch (type.kind) {
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
@@ -1490,6 +1500,18 @@ Expr Translator::Function() {
   // held as such.
   Expr out;
   const Expr* first = args.empty() ? nullptr : &args[row->form == ArgForm::DatePart ? args.size() - 1 : 0];
+  // A result that follows its first argument follows the column that argument is or follows,
+  // where it has no type of its own, and keeps a collation a COLLATE clause gave it.
+  const bool follows = row->result == Result::Arg || row->result == Result::ArgDecimal ||
+                       row->result == Result::ArgText;
+  if (follows && first != nullptr) {
+    out.collation = first->collation;
+    if (first->type.empty()) {
+      out.qualifier = first->qualifier;
+      out.name = first->name;
+      out.text_of = first->text_of || row->result == Result::ArgText;
+    }
+  }
   switch (row->result) {
     case Result::Unknown:
       break;
@@ -1508,7 +1530,8 @@ Expr Translator::Function() {
       out.type = first != nullptr ? first->type : "";
       break;
     case Result::ArgText:
-      out.type = first != nullptr && NationalType(first->type) ? "NVARCHAR" : "VARCHAR";
+      // Of a column, the column's text type (TypeOf).
+      if (out.name.empty()) out.type = first != nullptr && NationalType(first->type) ? "NVARCHAR" : "VARCHAR";
       break;
     case Result::Int:
       out.type = "INT";

@@ -61,10 +61,18 @@ struct Expr {
   enum class Held { Plain, Datetime, Decimal } held = Held::Plain;
   int param = 0;        // k of a lone parameter ?k, 0 for anything else
   bool column = false;  // a column reference: [table.]column
-  // A column's qualifier ("" for none) and name as written. Its declared type is read from the
-  // catalog only where a rule needs it (Translator::TypeOf): a cached statement that read a
-  // table's columns checks them again at every execution.
+  // A column's qualifier ("" for none) and name as written; for a value computed from one column
+  // without a type of its own (UPPER(col), MAX(col), ISNULL(col, 0), (col)), that column, which
+  // gives the value its type and collation. Both are read from the catalog only where a rule needs
+  // them (Translator::TypeOf, ColumnCollation): a cached statement that read a table's columns
+  // checks them again at every execution.
   std::string qualifier, name;
+  // The value is text made from that column's value: the column's type when it is text, else
+  // varchar (UPPER, LEFT, REPLACE of it).
+  bool text_of = false;
+  // The collation a COLLATE clause names for the value, as SQLite names it (collation.h); the
+  // clause is in `sql`, so SQLite compares by it. "" when no clause decides.
+  std::string collation;
   bool number = false;  // a number literal of digits (and a point)
   bool null = false;    // the literal NULL
 };
@@ -282,7 +290,6 @@ class Translator {
   // datetime column only takes values in the storage form.
   bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
   std::string WidthCheck(const std::string& column, const Type& type, Collation collation);
-  std::string Collated(const std::string& e) const;
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();
@@ -335,11 +342,23 @@ class Translator {
     Translator& translator;
   };
   std::vector<std::vector<Source>> scopes_;  // the tables of each query around the current expression
-  // e's type; for a column, its declared type from the catalog ("" when unknown).
+  // e's type; for a column or a value that follows one, from the column's declared type in the
+  // catalog ("" when unknown).
   std::string TypeOf(const Expr& e);
-  // The declared type of a column [qualifier.]name among the tables of the queries around it,
-  // innermost first; "" when no table or more than one has it, or it may come from a derived table.
-  std::string ColumnTypeOf(std::string_view qualifier, std::string_view name);
+  // The collation of the column e is or follows, from the catalog; "" for other values, a column
+  // that is not text, or one not known.
+  std::string ColumnCollation(const Expr& e);
+  // Column [qualifier.]name among the tables of the queries around it, innermost first, as the
+  // catalog has it; an empty one when no table or more than one has it, or it may come from a
+  // derived table.
+  CatalogColumn ColumnOf(std::string_view qualifier, std::string_view name);
+  // The collation a comparison of l and r names after it: "" where SQLite takes an operand's own
+  // (a column's declared one, a COLLATE clause); else that of the column an operand follows, or
+  // the database's.
+  std::string ComparedBy(const Expr& l, const Expr& r);
+  // An operand of BETWEEN or IN other than a column: SQLite takes a COLLATE on the left operand
+  // for the whole comparison; a binary file keeps SQLite's default here, as it always did.
+  std::string Collated(const Expr& e, const std::string& sql);
   // The columns of a table from the catalog, read once per translation and recorded in out_.
   const std::vector<CatalogColumn>& TableColumns(const std::string& table);
   int nesting_ = 0;

@@ -576,6 +576,16 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CS_AS THEN 1 ELSE 0 END", "0", "0", "0"},
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CI_AS THEN 1 ELSE 0 END", "1", "1", "1"},
     {"SELECT COUNT(*) FROM dbo.own WHERE s = 'A'", "0", "0", "0"},
+    // A value computed from a column keeps the column's collation, in LIKE too; a clause decides over
+    // it, an unknown _CI_ collation ignoring case too.
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/collation-precedence-transact-sql
+    {"SELECT CASE WHEN ISNULL(s, '') = 'A' THEN 1 ELSE 0 END, CASE WHEN s LIKE 'A' THEN 1 ELSE 0 END, CASE WHEN "
+     "UPPER(s) IN ('a') THEN 1 ELSE 0 END, CASE WHEN (s) BETWEEN 'A' AND 'A' THEN 1 ELSE 0 END FROM dbo.own",
+     "0|0|0|0", "0|0|0|0", "0|0|0|0"},
+    {"SELECT CASE WHEN s COLLATE Latin1_General_CI_AS LIKE 'A' THEN 1 ELSE 0 END, CASE WHEN 'g1' LIKE 'G1' COLLATE "
+     "SQL_Latin1_General_CP1_CI_AS THEN 1 ELSE 0 END, CASE WHEN UPPER(s COLLATE Latin1_General_CI_AS) = 'a' THEN 1 "
+     "ELSE 0 END FROM dbo.own",
+     "1|1|1", "1|1|1", "1|1|1"},
     // Code page 1252 holds one byte per character: a varchar(10) takes 10 umlauts, DATALENGTH
     // counts them once; UTF-8 counts the umlaut's two bytes.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms143726(v=sql.110)
