@@ -23,14 +23,17 @@ enum class ArgForm {
   Cast,       // CAST(value AS type)
 };
 
-// What the translator knows of a function's result: its T-SQL type and how it is held.
+// What the translator knows of a function's result: its T-SQL type and how it is held. A result
+// that follows its first argument follows a column there (its declared type, read from the
+// catalog where a rule needs it) and a collation a COLLATE clause names there.
 enum class Result {
   Unknown,     // SQLite's own value of a type not tracked here
   Datetime,    // a datetime in its storage form, computed by one of our functions
   Decimal,     // a number that may be an exact decimal held as text (compared via ts_num)
   ArgDecimal,  // the first argument's type, possibly held as decimal text (MIN, ABS, ISNULL)
   Arg,         // the first argument's type (NULLIF, SIGN)
-  ArgText,     // nvarchar when the first argument is one, else varchar (UPPER, LEFT, REPLACE)
+  ArgText,     // the first argument's text type: nvarchar when it is one, a text column's own, else varchar
+               // (UPPER, LEFT, REPLACE)
   Int,
   Float,
   VarChar,

@@ -218,11 +218,9 @@ Expr Translator::Variable(const Token& t) {
   // date (a string next to a datetime is read as a date).
   const Type& type = vars_[static_cast<size_t>(slot)].type;
   if (type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime) {
-    Expr converted = Convert(type, value, "");
-    converted.type = type.decl;
-    return converted;
+    return Convert(type, value, "");
   }
-  value.type = type.decl;
+  value.type = ExprType(type);  // varchar(max) as VARCHAR(MAX), as a conversion names it
   return value;
 }
 

@@ -494,6 +494,16 @@ const Case kCases[] = {
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms186819(v=sql.110)
     {"SELECT DATEADD(day, 1, v), DATEADD(day, 1, dd), DATEADD(day, 1, nv.d) FROM dbo.nv",
      "2024-02-29 00:00:00.000|2024-02-29|2024-01-02 10:00:00.000"},
+    // A function whose result is its argument's type (UPPER, LTRIM, ISNULL, MIN, MAX) has a column's
+    // declared type when its argument is the column, in parentheses too; a varchar(max) variable too.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms180055(v=sql.110) (UPPER)
+    {"SELECT DATALENGTH(UPPER(n)), DATALENGTH(ISNULL(n, N'')), DATALENGTH((n)), LEN(REPLICATE(LTRIM(n), 5000)) "
+     "FROM dbo.nv",
+     "8|8|8|4000"},
+    {"SELECT DATALENGTH(MAX(n)), DATALENGTH(MIN(UPPER(n))), DATEADD(day, 1, MAX(v)), CAST(MAX(d) AS varchar(40)) "
+     "FROM dbo.nv",
+     "8|8|2024-02-29 00:00:00.000|2024-01-01 10:00:00.000"},
+    {"DECLARE @v varchar(max) = 'ab' SELECT LEN(REPLICATE(@v, 5000))", "10000"},
     // A table made after a statement was first translated: the statement reads its new type.
     {"DROP TABLE dbo.nv", "ok"},
     {"CREATE TABLE dbo.nv (n varchar(10))", "ok"},
