@@ -391,12 +391,10 @@ std::string Translator::SelectCore(std::string* limit) {
                       "A SELECT statement that assigns a value to a variable must not be combined with "
                       "data-retrieval operations.");
     }
-    sql += assigns ? AssignItem() : SelectItem();
+    const Expr item = assigns ? Expr{AssignItem()} : SelectItem();
+    sql += item.sql;
     if (failed_) return "";
-    if (record) {
-      item_types_.push_back(CastType(start, pos_));
-      if (item_types_.back().empty() && NationalItem(start, pos_)) item_types_.back() = "N";
-    }
+    if (record) item_types_.push_back(ItemType(item));
     // A value of its own (SELECT 1.5, SELECT ?) reaches the client with all its digits.
     const Tok after = start + 1 < pos_ ? tokens_[start + 1].type : Tok::End;
     if (record && tokens_[start].type == Tok::Marker && tokens_[start].literal >= 0 &&
@@ -427,64 +425,6 @@ std::string Translator::SelectCore(std::string* limit) {
   if (AcceptWord(Kw::Having)) sql += " HAVING " + Expression().sql;
   from_ = outer_from;
   return failed_ ? "" : sql;
-}
-
-// The type of a select item [start, end) that is one CAST(x AS type) or CONVERT(type, x[, style])
-// with at most an alias after it; "" for any other item.
-std::string Translator::CastType(size_t start, size_t end) {
-  if (tokens_[start].type == Tok::Variable) return VariableType(start, end);
-  if (end <= start + 3 || tokens_[start + 1].type != Tok::Op || tokens_[start + 1].text != "(") return "";
-  const Token& head = tokens_[start];
-  const bool cast = head.type == Tok::Word && head.kw == Kw::Cast;
-  if (!cast && !(head.type == Tok::Word && head.kw == Kw::Convert)) return "";
-  size_t type_at = cast ? 0 : start + 2;
-  int depth = 0;
-  size_t close = start + 1;
-  for (; close < end; ++close) {
-    const Token& t = tokens_[close];
-    if (t.type == Tok::Op && t.text == "(") ++depth;
-    if (t.type == Tok::Op && t.text == ")" && --depth == 0) break;
-    if (cast && depth == 1 && type_at == 0 && t.type == Tok::Word && t.kw == Kw::As) type_at = close + 1;
-  }
-  if (close >= end || type_at == 0) return "";
-  if (close + 1 < end && tokens_[close + 1].type == Tok::Op) return "";  // the call is part of an expression
-  const size_t saved = pos_;
-  const bool saved_failed = failed_;
-  pos_ = type_at;
-  Type type;
-  const bool ok = ParseType(type);
-  pos_ = saved;
-  if (!ok || failed_ != saved_failed) {
-    failed_ = saved_failed;
-    return "";
-  }
-  return type.decl;
-}
-
-bool Translator::NationalItem(size_t start, size_t end) const {
-  if (start + 1 < end && tokens_[start + 1].type == Tok::Op && tokens_[start + 1].text == "=") start += 2;  // x = ...
-  bool national = false, operand = true;
-  for (size_t k = start; k < end; ++k) {
-    const Token& t = tokens_[k];
-    if (!operand) {
-      if (t.type == Tok::Op && t.text == "+") {
-        operand = true;
-        continue;
-      }
-      return national && (t.type == Tok::Word || t.type == Tok::Quoted || t.type == Tok::String);  // an alias
-    }
-    national = national || t.national;
-    if (t.type == Tok::Word && k + 1 < end && tokens_[k + 1].type == Tok::Op && tokens_[k + 1].text == "(") ++k;
-    if (t.type == Tok::Op && t.text != "(") return false;  // a sign
-    if (tokens_[k].type == Tok::Op) {                      // past the parenthesised group
-      for (int depth = 0; k < end; ++k) {
-        if (tokens_[k].type == Tok::Op && tokens_[k].text == "(") ++depth;
-        if (tokens_[k].type == Tok::Op && tokens_[k].text == ")" && --depth == 0) break;
-      }
-    }
-    operand = false;
-  }
-  return national && !operand;
 }
 
 namespace {
@@ -651,8 +591,17 @@ std::string Translator::ColumnCollation(const Expr& e) {
   return ColumnOf(e.qualifier, e.name).collation;
 }
 
-std::string Translator::SelectItem() {
-  if (AcceptOp("*")) return "*";
+std::string Translator::ItemType(const Expr& item) {
+  if (item.declared) {
+    const std::string& type = item.type;
+    const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
+    return max ? type.substr(0, type.size() - 5) : type;
+  }
+  return NationalType(item.type) ? "N" : "";
+}
+
+Expr Translator::SelectItem() {
+  if (AcceptOp("*")) return {"*"};
   // qualifier.* (the last qualifier part is the table's alias)
   {
     size_t k = 0;
@@ -660,36 +609,41 @@ std::string Translator::SelectItem() {
     if (k > 0 && IsOp("*", k)) {
       const Token& alias = Peek(k - 2);
       pos_ += k + 1;
-      return Name(alias) + ".*";
+      return {Name(alias) + ".*"};
     }
   }
   // alias = expression
   if (IsNameToken() && IsOp("=", 1)) {
     const Token alias = Peek();
     pos_ += 2;
-    return Expression().sql + " AS " + QuoteName(RawName(alias));
+    Expr item = Expression();
+    item.sql += " AS " + QuoteName(RawName(alias));
+    return item;
   }
   const size_t from = pos_;
-  const Expr item = Expression();
-  if (failed_) return "";
+  Expr item = Expression();
+  if (failed_) return {};
   Exact(item);  // SELECT 1.5 is a numeric(2,1)
-  const std::string& e = item.sql;
+  std::string& e = item.sql;
   if (AcceptWord(Kw::As)) {
     const Token& t = Peek();
     if (t.type == Tok::Word || t.type == Tok::Quoted) {
       ++pos_;
-      return e + " AS " + QuoteName(RawName(t));
+      e += " AS " + QuoteName(RawName(t));
+      return item;
     }
     if (t.type == Tok::String) {  // AS 'alias'
       ++pos_;
-      return e + " AS " + QuoteName(t.text.substr(1, t.text.size() - 2));
+      e += " AS " + QuoteName(t.text.substr(1, t.text.size() - 2));
+      return item;
     }
-    return Fail(), "";
+    return Fail(), Expr{};
   }
   if (IsNameToken()) {
     const Token& t = Peek();
     ++pos_;
-    return e + " AS " + QuoteName(RawName(t));
+    e += " AS " + QuoteName(RawName(t));
+    return item;
   }
   // SQL Server gives a computed column no name; SQLite would name it after its text.
   bool plain_column = true;
@@ -698,7 +652,8 @@ std::string Translator::SelectItem() {
     plain_column =
         plain_column && (type == Tok::Word || type == Tok::Quoted || (type == Tok::Op && tokens_[k].text == "."));
   }
-  return plain_column ? e : e + " AS \"\"";
+  if (!plain_column) e += " AS \"\"";
+  return item;
 }
 
 std::string Translator::FromList() {
@@ -1017,7 +972,7 @@ bool Translator::ToText(const Type& type) {
 }
 
 bool Translator::NationalType(const std::string& type) {
-  return type == "N" || type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
+  return type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
 }
 
 bool Translator::TextType(const std::string& type) {
@@ -1152,6 +1107,7 @@ Expr Translator::Unary() {
     if (!ExpectName(name)) return {};
     Expr collated;
     collated.type = e.type;
+    collated.declared = e.declared;
     collated.qualifier = e.qualifier;  // the type of the column it is, or follows
     collated.name = e.name;
     collated.text_of = e.text_of;
@@ -1377,6 +1333,7 @@ std::string Translator::ExprType(const Type& type) {
 Expr Translator::Convert(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
   Expr out;
   out.type = ExprType(type);
+  out.declared = true;
   if (type.kind == Type::Kind::Datetime) out.held = Expr::Held::Datetime;
   if (type.kind == Type::Kind::Decimal) out.held = Expr::Held::Decimal;
   if (ToText(type)) out.collation = source.collation;  // text keeps the collation a clause named

@@ -221,15 +221,8 @@ Expr Translator::Variable(const Token& t) {
     return Convert(type, value, "");
   }
   value.type = ExprType(type);  // varchar(max) as VARCHAR(MAX), as a conversion names it
+  value.declared = true;
   return value;
-}
-
-std::string Translator::VariableType(size_t start, size_t end) {
-  if (tokens_[start].type != Tok::Variable || (end > start + 1 && tokens_[start + 1].type == Tok::Op)) return "";
-  for (const Var& v : vars_) {
-    if (SameName(v.name, tokens_[start].text)) return v.type.decl;
-  }
-  return "";
 }
 
 bool Translator::IsAssignment() const {

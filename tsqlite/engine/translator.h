@@ -73,6 +73,9 @@ struct Expr {
   // The collation a COLLATE clause names for the value, as SQLite names it (collation.h); the
   // clause is in `sql`, so SQLite compares by it. "" when no clause decides.
   std::string collation;
+  // The type is one a conversion or a variable declares, which a client is told as it stands; any
+  // other type here is that of the value, its width not known.
+  bool declared = false;
   bool number = false;  // a number literal of digits (and a point)
   bool null = false;    // the literal NULL
 };
@@ -159,9 +162,6 @@ class Translator {
   int FindVariable(const Token& t);
   // SELECT's `@x = expression` item: the expression converted to @x's type; the variable's number
   // is added to assigns_.
-  // The declared type of a select item [start, end) that is one variable with at most an alias
-  // after it, as a client is told it; "" for any other item.
-  std::string VariableType(size_t start, size_t end);
   bool IsAssignment() const;
   std::string AssignItem();
   void Set();
@@ -176,7 +176,12 @@ class Translator {
   // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP n as LIMIT.
   std::string QueryExpression();
   std::string SelectCore(std::string* limit);
-  std::string SelectItem();
+  // One item with its alias; its fields are those of the item's expression.
+  Expr SelectItem();
+  // The type a client is told for a select item: a declared one (a conversion's, a variable's) as
+  // declared, varchar(max) as VARCHAR; "N" for other nvarchar text, its width read from the values;
+  // "" where the values tell.
+  static std::string ItemType(const Expr& item);
   std::string FromList();
 
   // A table is always given an alias, its own name unless the statement names one, so that
@@ -214,7 +219,7 @@ class Translator {
   std::string Assigned(const Expr& value, const std::string& column, int position);
   // The declared type of the target's column `column` (or at `position` when empty); "" unknown.
   std::string TargetColumnType(const std::string& column, int position);
-  // Types as Expr::type names them ("N" for an N'...' select item): nchar/nvarchar/ntext; any text type;
+  // Types as Expr::type names them: nchar/nvarchar/ntext; any text type;
   // a text type that holds code page 1252 in this database.
   static bool NationalType(const std::string& type);
   static bool TextType(const std::string& type);
@@ -314,16 +319,13 @@ class Translator {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   bool failed_ = false;
-  // The outermost SELECT of a query records the CAST/CONVERT type of each of its items.
+  // The outermost SELECT of a query records the type of each of its items (ItemType).
   bool record_items_ = false;
   // The seed of the IDENTITY column of the table being created; 0 when it has none.
   long identity_seed_ = 0;
   // SELECT ... INTO table: the table the outermost SELECT creates; empty name when none.
   ObjectName into_;
   std::vector<std::string> item_types_;
-  std::string CastType(size_t start, size_t end);
-  // True for a select item that gives nvarchar text: an N'...' literal, or a concatenation with one.
-  bool NationalItem(size_t start, size_t end) const;
   // The tables a query names after its FROM, found from pos_ (at its first select item) without
   // parsing: its items come before its FROM, and a function among them may need a column's type.
   struct Source {

@@ -86,6 +86,10 @@ TEST(Descriptions, ExpressionsHaveSqlServersTypes) {
       {"N'abc'", SQL_WVARCHAR, 3, 0},
       {"N'a' + 'b' AS x", SQL_WVARCHAR, 2, 0},
       {"'a' + 'b'", SQL_VARCHAR, 2, 0},
+      {"UPPER(N'abc')", SQL_WVARCHAR, 3, 0},
+      // A conversion is described by its type, in parentheses too; varchar(max) has size 0.
+      {"(CAST('ab' AS varchar(5)))", SQL_VARCHAR, 5, 0},
+      {"CAST('ab' AS varchar(max)) AS x", SQL_VARCHAR, 0, 0},
       {"LEN(N'abc')", SQL_INTEGER, 10, 0},
       {"CAST('10:00' AS time)", -154, 16, 7},  // SQL_SS_TIME2
       {"CAST('10:00' AS time(0))", -154, 8, 0},
