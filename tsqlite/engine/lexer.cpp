@@ -1,9 +1,10 @@
 #include "lexer.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <unordered_map>
 
 namespace tsqlite {
 
@@ -281,18 +282,76 @@ Lexeme NextToken(std::string_view s, size_t i) {
   return t;
 }
 
+namespace {
+
+constexpr size_t kLongest = 32;  // no keyword is longer
+constexpr size_t kLetters = 26;  // every keyword begins with a letter A-Z
+
+// Keywords are found by their length and first letter: the rows of one bucket are compared, and
+// most names of tables and columns fall into an empty one. No allocation, no hashing: Parameterize
+// asks for every word of every statement.
+constexpr size_t Bucket(size_t length, char first) {
+  return length * kLetters + static_cast<size_t>(first - 'A');
+}
+
+struct Buckets {
+  std::array<uint8_t, std::size(kKeywords)> rows{};             // kKeywords' rows, bucket by bucket
+  std::array<uint16_t, (kLongest + 1) * kLetters + 1> begin{};  // bucket b is rows[begin[b], begin[b + 1])
+};
+
+constexpr Buckets kBuckets = [] {
+  static_assert(std::size(kKeywords) <= 255, "a row number must fit Buckets::rows");
+  Buckets b;
+  for (const Keyword& k : kKeywords) ++b.begin[Bucket(std::char_traits<char>::length(k.text), k.text[0]) + 1];
+  for (size_t i = 1; i < b.begin.size(); ++i) b.begin[i] = static_cast<uint16_t>(b.begin[i] + b.begin[i - 1]);
+  std::array<uint16_t, (kLongest + 1)* kLetters + 1> next = b.begin;
+  for (size_t r = 0; r < std::size(kKeywords); ++r) {
+    b.rows[next[Bucket(std::char_traits<char>::length(kKeywords[r].text), kKeywords[r].text[0])]++] =
+        static_cast<uint8_t>(r);
+  }
+  return b;
+}();
+
+constexpr bool Bucketable() {
+  for (const Keyword& k : kKeywords) {
+    const size_t n = std::char_traits<char>::length(k.text);
+    if (n == 0 || n > kLongest || k.text[0] < 'A' || k.text[0] > 'Z') return false;
+  }
+  return true;
+}
+static_assert(Bucketable(), "every keyword must begin with A-Z and be at most kLongest long");
+
+}  // namespace
+
 Kw KeywordOf(std::string_view word) {
-  static const std::unordered_map<std::string, Kw> kByText = [] {
-    std::unordered_map<std::string, Kw> by_text;
-    for (const Keyword& k : kKeywords) by_text.emplace(k.text, k.kw);
-    return by_text;
-  }();
-  constexpr size_t kLongest = 32;  // no keyword is longer
-  if (word.empty() || word.size() > kLongest) return Kw::None;
-  std::string upper(word);
-  for (char& c : upper) c = Upper(c);
-  const auto found = kByText.find(upper);
-  return found == kByText.end() ? Kw::None : found->second;
+  const size_t n = word.size();
+  if (n == 0 || n > kLongest) return Kw::None;
+  const char first = Upper(word[0]);
+  if (first < 'A' || first > 'Z') return Kw::None;
+  const size_t bucket = Bucket(n, first);
+  for (size_t i = kBuckets.begin[bucket]; i < kBuckets.begin[bucket + 1]; ++i) {
+    const Keyword& k = kKeywords[kBuckets.rows[i]];
+    size_t j = 1;
+    while (j < n && Upper(word[j]) == k.text[j]) ++j;
+    if (j == n) return k.kw;
+  }
+  return Kw::None;
+}
+
+Global GlobalOf(std::string_view variable) {
+  static constexpr struct {
+    const char* name;  // upper case
+    Global global;
+  } kGlobals[] = {
+      {"@@DATEFIRST", Global::Datefirst},
+      {"@@IDENTITY", Global::Identity},
+      {"@@ROWCOUNT", Global::Rowcount},
+      {"@@VERSION", Global::Version},
+  };
+  for (const auto& g : kGlobals) {
+    if (WordIs(variable, g.name)) return g.global;
+  }
+  return Global::None;
 }
 
 bool IsReserved(Kw kw) {

@@ -190,6 +190,12 @@ Kw KeywordOf(std::string_view word);
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
 bool IsReserved(Kw kw);
 
+// The server's variables a statement may read (@@NAME), each a code of its own.
+enum class Global : unsigned char { None, Datefirst, Identity, Rowcount, Version };
+
+// The code of a variable token (@@ included), case-insensitive; Global::None for any other.
+Global GlobalOf(std::string_view variable);
+
 // The token that begins at text[pos] (Tok::End at the end of the text).
 Lexeme NextToken(std::string_view text, size_t pos);
 

@@ -13,6 +13,56 @@
 
 namespace tsqlite {
 
+namespace {
+
+// A word that begins a statement at the outermost level: DDL keeps its literals, any other
+// statement takes them out again.
+enum class Verb { None, Ddl, Other };
+
+Verb VerbOf(Kw kw) {
+  switch (kw) {
+    case Kw::Create:
+    case Kw::Alter:
+    case Kw::Drop:
+      return Verb::Ddl;
+    case Kw::Select:
+    case Kw::Insert:
+    case Kw::Update:
+    case Kw::Delete:
+    case Kw::Set:
+    case Kw::Use:
+    case Kw::Print:
+    case Kw::Go:
+    case Kw::Union:
+    case Kw::Declare:
+    case Kw::While:
+    case Kw::Begin:
+      return Verb::Other;
+    default:
+      return Verb::None;
+  }
+}
+
+// CONVERT, or a type whose '(' holds a length, precision or digits that stay in the shape.
+bool OpensConvert(Kw kw) {
+  switch (kw) {
+    case Kw::Convert:
+    case Kw::Char:
+    case Kw::Varchar:
+    case Kw::Nchar:
+    case Kw::Nvarchar:
+    case Kw::Decimal:
+    case Kw::Numeric:
+    case Kw::Datetime2:
+    case Kw::Time:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 void Parameterize(std::string_view s, Shape& out) {
   out.key.clear();
   out.markers.clear();
@@ -114,25 +164,26 @@ void Parameterize(std::string_view s, Shape& out) {
       case Tok::Word:
       case Tok::Variable: {
         out.key.append(text);
-        after_by = WordIs(text, "BY");
-        after_as = WordIs(text, "AS");
+        const Kw kw = t.type == Tok::Word ? KeywordOf(text) : Kw::None;
+        after_by = kw == Kw::By;
+        after_as = kw == Kw::As;
         if (after_by) {
           order_by = true;
           order_depth = depth;
         }
-        opens_convert = WordIs(text, "CONVERT") || WordIs(text, "CHAR") || WordIs(text, "VARCHAR") ||
-                        WordIs(text, "NCHAR") || WordIs(text, "NVARCHAR") || WordIs(text, "DECIMAL") ||
-                        WordIs(text, "NUMERIC") || WordIs(text, "DATETIME2") || WordIs(text, "TIME");
-        if (depth == 0 && text.size() >= 2 && text.size() <= 8) {
-          if (WordIs(text, "CREATE") || WordIs(text, "ALTER") || WordIs(text, "DROP")) {
-            ddl = true;
-            order_by = false;
-          } else if (WordIs(text, "SELECT") || WordIs(text, "INSERT") || WordIs(text, "UPDATE") ||
-                     WordIs(text, "DELETE") || WordIs(text, "SET") || WordIs(text, "USE") || WordIs(text, "PRINT") ||
-                     WordIs(text, "GO") || WordIs(text, "UNION") || WordIs(text, "DECLARE") || WordIs(text, "WHILE") ||
-                     WordIs(text, "BEGIN")) {
-            ddl = false;
-            order_by = false;
+        opens_convert = OpensConvert(kw);
+        if (depth == 0) {
+          switch (VerbOf(kw)) {
+            case Verb::Ddl:
+              ddl = true;
+              order_by = false;
+              break;
+            case Verb::Other:
+              ddl = false;
+              order_by = false;
+              break;
+            case Verb::None:
+              break;
           }
         }
         prev = 'a';

@@ -1155,13 +1155,19 @@ Expr Translator::Primary() {
       return e;
     case Tok::Variable:
       ++pos_;
-      if (WordIs(t.text, "@@DATEFIRST")) return {"ts_datefirst()"};
-      if (WordIs(t.text, "@@ROWCOUNT")) return {"ts_rowcount()"};
-      if (WordIs(t.text, "@@VERSION")) return {"'tsqlite " SQLITE_VERSION "'"};
-      if (WordIs(t.text, "@@IDENTITY")) {  // a numeric(38,0)
-        e.sql = "ts_dec(ts_identity(0), 38, 0)";
-        e.held = Expr::Held::Decimal;
-        return e;
+      switch (GlobalOf(t.text)) {
+        case Global::Datefirst:
+          return {"ts_datefirst()"};
+        case Global::Rowcount:
+          return {"ts_rowcount()"};
+        case Global::Version:
+          return {"'tsqlite " SQLITE_VERSION "'"};
+        case Global::Identity:  // a numeric(38,0)
+          e.sql = "ts_dec(ts_identity(0), 38, 0)";
+          e.held = Expr::Held::Decimal;
+          return e;
+        case Global::None:
+          break;
       }
       return Variable(t);
     case Tok::Op:
@@ -1459,8 +1465,8 @@ Expr Translator::Function() {
   const Expr* first = args.empty() ? nullptr : &args[row->form == ArgForm::DatePart ? args.size() - 1 : 0];
   // A result that follows its first argument follows the column that argument is or follows,
   // where it has no type of its own, and keeps a collation a COLLATE clause gave it.
-  const bool follows = row->result == Result::Arg || row->result == Result::ArgDecimal ||
-                       row->result == Result::ArgText;
+  const bool follows =
+      row->result == Result::Arg || row->result == Result::ArgDecimal || row->result == Result::ArgText;
   if (follows && first != nullptr) {
     out.collation = first->collation;
     if (first->type.empty()) {

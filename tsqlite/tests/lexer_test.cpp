@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "lexer.h"
 
@@ -63,14 +64,34 @@ TEST(Lexer, KeywordsByCodeWhateverTheirCase) {
     Kw kw;
     bool reserved;
   } cases[] = {
-      {"select", Kw::Select, true},    {"SeLeCt", Kw::Select, true},
-      {"selects", Kw::None, false},    {"sel", Kw::None, false},
-      {"NOCOUNT", Kw::Nocount, false}, {"datetime2", Kw::Datetime2, false},
-      {"", Kw::None, false},           {"Current_Timestamp", Kw::CurrentTimestamp, false},
+      {"select", Kw::Select, true},
+      {"SeLeCt", Kw::Select, true},
+      {"selects", Kw::None, false},
+      {"sel", Kw::None, false},
+      {"NOCOUNT", Kw::Nocount, false},
+      {"datetime2", Kw::Datetime2, false},
+      {"", Kw::None, false},
+      {"Current_Timestamp", Kw::CurrentTimestamp, false},
+      // words of one length and first letter, the table's first and last rows, its longest word
+      {"deny", Kw::Deny, true},
+      {"Desc", Kw::Desc, true},
+      {"drop", Kw::Drop, true},
+      {"dropx", Kw::None, false},
+      {"action", Kw::Action, false},
+      {"xact_abort", Kw::XactAbort, false},
+      {"concat_null_yields_null", Kw::ConcatNullYieldsNull, false},
+      {"_select", Kw::None, false},
+      {"@@ROWCOUNT", Kw::None, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.kw, KeywordOf(c.word)) << c.word;
     EXPECT_EQ(c.reserved, IsReserved(KeywordOf(c.word))) << c.word;
+  }
+  EXPECT_EQ(Kw::None, KeywordOf(std::string(40, 'A')));
+  for (const auto& [name, global] :
+       {std::pair{"@@rowcount", Global::Rowcount}, std::pair{"@@Identity", Global::Identity},
+        std::pair{"@@rowcounts", Global::None}, std::pair{"rowcount", Global::None}}) {
+    EXPECT_EQ(global, GlobalOf(name)) << name;
   }
 }
 
