@@ -322,7 +322,7 @@ class SqliteCatalog : public Catalog {
  public:
   // query: the connection's prepared query, made at the first use and finalized with the connection.
   SqliteCatalog(sqlite3* db, sqlite3_stmt*& query) : db_(db), query_(query) {}
-  std::vector<CatalogColumn> Columns(const std::string& table) const override {
+  std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const override {
     std::vector<CatalogColumn> columns;
     if (query_ == nullptr &&
         sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?1)", -1, &query_, nullptr) != SQLITE_OK) {
@@ -338,7 +338,7 @@ class SqliteCatalog : public Catalog {
       for (char& ch : c.type) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
       // Only a text column's collation decides anything; SQLite gives every column one.
       const char* collation = nullptr;
-      if (c.type.find("CHAR") != std::string::npos || c.type.find("TEXT") != std::string::npos) {
+      if (collations && (c.type.find("CHAR") != std::string::npos || c.type.find("TEXT") != std::string::npos)) {
         sqlite3_table_column_metadata(db_, nullptr, table.c_str(), c.name.c_str(), nullptr, &collation, nullptr,
                                       nullptr, nullptr);
       }
@@ -363,7 +363,7 @@ Database::Entry* Database::Lookup(const Shape& shape) {
     // A translation that read column types holds while the tables still read so.
     bool holds = true;
     for (const Translation::TableRead& read : found->second->translation.tables_read) {
-      holds = holds && catalog.Columns(read.table) == read.columns;
+      holds = holds && catalog.Columns(read.table, read.collations) == read.columns;
     }
     if (holds) return found->second.get();
     cache_.erase(found);

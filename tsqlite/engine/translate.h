@@ -99,7 +99,7 @@ struct CatalogColumn {
   std::string name;
   std::string type;
   // A text column's collation as SQLite names it (collation.h: SqliteCollation(), or NOCASE or
-  // RTRIM); "" for a column of another type.
+  // RTRIM), where asked for; "" for a column of another type.
   std::string collation;
   bool operator==(const CatalogColumn&) const = default;
 };
@@ -111,8 +111,9 @@ struct CatalogColumn {
 class Catalog {
  public:
   virtual ~Catalog() = default;
-  // The columns of table S.T (as stored) in order; empty when there is no such table.
-  virtual std::vector<CatalogColumn> Columns(const std::string& table) const = 0;
+  // The columns of table S.T (as stored) in order; empty when there is no such table. The
+  // collations of its text columns cost a look-up each, made only when asked for.
+  virtual std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const = 0;
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
@@ -133,6 +134,7 @@ struct Translation {
   struct TableRead {
     std::string table;
     std::vector<CatalogColumn> columns;
+    bool collations = false;  // read with the collations of its text columns
   };
   std::vector<TableRead> tables_read;
 };

@@ -549,15 +549,20 @@ std::vector<Translator::Source> Translator::ScanSources() const {
   }
 }
 
-const std::vector<CatalogColumn>& Translator::TableColumns(const std::string& table) {
-  for (const Translation::TableRead& read : out_.tables_read) {
-    if (SameText(read.table, table)) return read.columns;
+const std::vector<CatalogColumn>& Translator::TableColumns(const std::string& table, bool collations) {
+  for (Translation::TableRead& read : out_.tables_read) {
+    if (!SameText(read.table, table)) continue;
+    if (collations && !read.collations) {
+      read.columns = catalog_->Columns(read.table, true);
+      read.collations = true;
+    }
+    return read.columns;
   }
-  out_.tables_read.push_back(Translation::TableRead{table, catalog_->Columns(table)});
+  out_.tables_read.push_back(Translation::TableRead{table, catalog_->Columns(table, collations), collations});
   return out_.tables_read.back().columns;
 }
 
-CatalogColumn Translator::ColumnOf(std::string_view qualifier, std::string_view name) {
+CatalogColumn Translator::ColumnOf(std::string_view qualifier, std::string_view name, bool collations) {
   if (catalog_ == nullptr) return {};
   for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
     CatalogColumn found;
@@ -567,7 +572,7 @@ CatalogColumn Translator::ColumnOf(std::string_view qualifier, std::string_view 
       if (!qualifier.empty() && !SameText(source.alias, qualifier)) continue;
       unknown = unknown || source.table.empty() || !qualifier.empty();
       if (source.table.empty()) continue;
-      for (const CatalogColumn& column : TableColumns(source.table)) {
+      for (const CatalogColumn& column : TableColumns(source.table, collations)) {
         if (SameText(column.name, name)) {
           found = column;
           ++hits;
@@ -588,7 +593,7 @@ std::string Translator::TypeOf(const Expr& e) {
 
 std::string Translator::ColumnCollation(const Expr& e) {
   if (e.name.empty()) return "";
-  return ColumnOf(e.qualifier, e.name).collation;
+  return ColumnOf(e.qualifier, e.name, true).collation;
 }
 
 std::string Translator::ItemType(const Expr& item) {

@@ -353,7 +353,7 @@ class Translator {
   // Column [qualifier.]name among the tables of the queries around it, innermost first, as the
   // catalog has it; an empty one when no table or more than one has it, or it may come from a
   // derived table.
-  CatalogColumn ColumnOf(std::string_view qualifier, std::string_view name);
+  CatalogColumn ColumnOf(std::string_view qualifier, std::string_view name, bool collations = false);
   // The collation a comparison of l and r names after it: "" where SQLite takes an operand's own
   // (a column's declared one, a COLLATE clause); else that of the column an operand follows, or
   // the database's.
@@ -361,8 +361,9 @@ class Translator {
   // An operand of BETWEEN or IN other than a column: SQLite takes a COLLATE on the left operand
   // for the whole comparison; a binary file keeps SQLite's default here, as it always did.
   std::string Collated(const Expr& e, const std::string& sql);
-  // The columns of a table from the catalog, read once per translation and recorded in out_.
-  const std::vector<CatalogColumn>& TableColumns(const std::string& table);
+  // The columns of a table from the catalog, read once per translation (again when the collations
+  // are asked for later) and recorded in out_.
+  const std::vector<CatalogColumn>& TableColumns(const std::string& table, bool collations = false);
   int nesting_ = 0;
   std::string verb_;    // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none

@@ -619,6 +619,13 @@ const CollationCase kCollationCases[] = {
      "6|Lódz?|5;9|Lódz?|5;10|Lódz?|5", "6|Łódźア|10;9|Łódźア|10;10|Łódźア|10"},
     {"INSERT INTO dbo.w (id, s) SELECT 11, n FROM dbo.nw WHERE id = 2", "#8152", "#8152", "#8152"},
     {"UPDATE dbo.w SET s = LEFT((SELECT n FROM dbo.nw WHERE id = 2), 10) WHERE id = 9", "ok", "ok", "#8152"},
+    // The column made again with another collation: the statement above reads the new one.
+    {"DROP TABLE dbo.own", "ok", "ok", "ok"},
+    {"CREATE TABLE dbo.own (s varchar(5) COLLATE Latin1_General_CI_AS)", "ok", "ok", "ok"},
+    {"INSERT INTO dbo.own VALUES ('a')", "ok", "ok", "ok"},
+    {"SELECT CASE WHEN ISNULL(s, '') = 'A' THEN 1 ELSE 0 END, CASE WHEN s LIKE 'A' THEN 1 ELSE 0 END, CASE WHEN "
+     "UPPER(s) IN ('a') THEN 1 ELSE 0 END, CASE WHEN (s) BETWEEN 'A' AND 'A' THEN 1 ELSE 0 END FROM dbo.own",
+     "1|1|1|1", "1|1|1|1", "1|1|1|1"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},
