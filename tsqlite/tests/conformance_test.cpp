@@ -450,6 +450,10 @@ const Case kCases[] = {
     {"SELECT ABS(CAST(-2147483647 AS int)), ABS(-5)", "2147483647|5"},
     {"SELECT TOP (-1) a FROM dbo.r", "#1014"},
     {"SELECT TOP (2) a FROM dbo.r ORDER BY a", "1;1"},
+    // Each join keeps the rows its side says; a name between a table and JOIN is no join.
+    {"SELECT x, y FROM (VALUES (1), (2)) AS a(x) LEFT JOIN (VALUES (2), (3)) AS b(y) ON b.y = a.x ORDER BY x",
+     "1|NULL;2|2"},
+    {"SELECT 1 FROM dbo.c AS a b JOIN dbo.c AS d ON 1 = 1", "#102"},
     {"SELECT 12345678901234567890123456789012345678901234567890123456789012345678", "#1007"},
     // Literals without an exponent are decimals: their sum and average are too.
     // https://docs.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
@@ -497,9 +501,9 @@ const Case kCases[] = {
     // A function whose result is its argument's type (UPPER, LTRIM, ISNULL, MIN, MAX) has a column's
     // declared type when its argument is the column, in parentheses too; a varchar(max) variable too.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms180055(v=sql.110) (UPPER)
-    {"SELECT DATALENGTH(UPPER(n)), DATALENGTH(ISNULL(n, N'')), DATALENGTH((n)), LEN(REPLICATE(LTRIM(n), 5000)) "
-     "FROM dbo.nv",
-     "8|8|8|4000"},
+    {"SELECT DATALENGTH(UPPER(n)), DATALENGTH(ISNULL(n, N'')), DATALENGTH((n)), LEN(REPLICATE(LTRIM(n), 5000)), "
+     "DATALENGTH(NULLIF(n, N'')) FROM dbo.nv",
+     "8|8|8|4000|8"},
     {"SELECT DATALENGTH(MAX(n)), DATALENGTH(MIN(UPPER(n))), DATEADD(day, 1, MAX(v)), CAST(MAX(d) AS varchar(40)) "
      "FROM dbo.nv",
      "8|8|2024-02-29 00:00:00.000|2024-01-01 10:00:00.000"},
