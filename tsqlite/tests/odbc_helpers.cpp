@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fixtures/schema_script.h"
+
 namespace tsqlite_test {
 
 namespace {
@@ -69,26 +71,12 @@ Connection Connection::Dsn(const std::string& dsn) {
 }
 
 void InstallCompanySchema(Connection& db, const std::string& client) {
-  std::ifstream in(TSQLITE_SOURCE_DIR "/db/schema.sql");
-  ASSERT_TRUE(in.good()) << "db/schema.sql not readable";
-  std::string line, batch;
-  auto flush = [&] {
-    if (batch.find_first_not_of(" \n") != std::string::npos) {
-      std::vector<Diag> d;
-      EXPECT_TRUE(SQL_SUCCEEDED(db.Exec(batch, &d))) << batch << (d.empty() ? "" : d[0].message);
-    }
-    batch.clear();
-  };
-  while (std::getline(in, line)) {
-    if (line.rfind("--", 0) == 0) continue;
-    if (line == "GO") {
-      flush();
-      continue;
-    }
-    for (size_t at; (at = line.find("$(CLIENT)")) != std::string::npos;) line.replace(at, 9, client);
-    batch += line + "\n";
+  const std::vector<std::string> batches = fixture::SchemaBatches(TSQLITE_SOURCE_DIR "/db/schema.sql", client);
+  ASSERT_FALSE(batches.empty()) << "db/schema.sql not readable";
+  for (const std::string& batch : batches) {
+    std::vector<Diag> d;
+    EXPECT_TRUE(SQL_SUCCEEDED(db.Exec(batch, &d))) << batch << (d.empty() ? "" : d[0].message);
   }
-  flush();
 }
 
 const char* const kSchema[] = {
