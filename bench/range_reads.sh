@@ -26,9 +26,8 @@ read -r -a collations <<<"${BENCH_COLLATIONS:-Latin1_General_100_BIN2_UTF8 Latin
 command -v valgrind >/dev/null || { echo "range_reads.sh: valgrind is missing (scripts/deps.sh)" >&2; exit 1; }
 command -v faketime >/dev/null || { echo "range_reads.sh: faketime is missing (scripts/deps.sh)" >&2; exit 1; }
 
-echo "== Release build in build-bench/"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLANEX_BENCH=ON -DPLANEX_TESTS=OFF -DPLANEX_WERROR=OFF >/dev/null
-cmake --build "$build" -j2 --target planex planex-db planex-settings tsqlite >/dev/null
+. bench/common.sh
+bench_build planex planex-db planex-settings tsqlite
 
 # The instructions callgrind counted: irs FILE
 irs() { awk '/^(summary|totals):/ { print $2; exit }' "$1"; }
@@ -37,19 +36,7 @@ results=()
 for collation in "${collations[@]}"; do
   dir=$out/$collation
   rm -rf "$dir"
-  mkdir -p "$dir"
-  cat >"$dir/odbcinst.ini" <<EOF
-[tsqlite]
-Driver = $build/libtsqlite.so
-EOF
-  cat >"$dir/odbc.ini" <<EOF
-[BENCH]
-Driver = $build/libtsqlite.so
-Database = $dir/company.db
-DateFirst = 1
-EOF
-  printf 'bench\n' | "$build/planex-settings" write "$dir/planex.ini" --login bench --dsn BENCH --schema "$schema" \
-    --password-stdin
+  bench_dsn "$dir" "$dir/company.db"
   "$build/planex-db" --db "$dir/company0.db" --date-first 1 init --schema "$schema" --first-day "${year}0101" \
     --collation "$collation" >/dev/null
   "$build/planex-db" --db "$dir/company0.db" --date-first 1 demo --schema "$schema" --persons "$n" --seed 1 >/dev/null

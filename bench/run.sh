@@ -60,28 +60,13 @@ command -v faketime >/dev/null || { echo "run.sh: faketime is missing (scripts/d
 command -v sqlite3 >/dev/null || { echo "run.sh: sqlite3 is missing (scripts/deps.sh)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time is missing (scripts/deps.sh)" >&2; exit 1; }
 
-echo "== Release build in build-bench/"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLANEX_BENCH=ON -DPLANEX_TESTS=OFF -DPLANEX_WERROR=OFF >/dev/null
-cmake --build "$build" -j2 --target planex planex-db planex-settings tsqlite planex-limit >/dev/null
+. bench/common.sh
+bench_build planex planex-db planex-settings tsqlite planex-limit
 
-# A folder with its own DSN files and settings file: setup DIR DATABASE [ROUNDTRIPMICROS]
+# A folder with its own DSN files and settings file, statements counted: setup DIR DATABASE
+# [ROUNDTRIPMICROS]
 setup() {
-  local dir=$1 db=$2 micros=${3:-0}
-  mkdir -p "$dir"
-  cat >"$dir/odbcinst.ini" <<EOF
-[tsqlite]
-Driver = $build/libtsqlite.so
-EOF
-  cat >"$dir/odbc.ini" <<EOF
-[BENCH]
-Driver = $build/libtsqlite.so
-Database = $db
-DateFirst = 1
-CountFile = $dir/counts.txt
-RoundTripMicros = $micros
-EOF
-  printf 'bench\n' | "$build/planex-settings" write "$dir/planex.ini" --login bench --dsn BENCH --schema "$schema" \
-    --password-stdin
+  bench_dsn "$1" "$2" "CountFile=$1/counts.txt" "RoundTripMicros=${3:-0}"
 }
 
 now() { date +%s.%N; }

@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "executor.h"
+#include "fixtures/schema_script.h"
 
 namespace {
 
@@ -21,25 +22,12 @@ void Die(const std::string& what) {
 
 // The schema script with client ABC_1, batch by batch (a line holding GO ends a batch).
 void InstallSchema(tsqlite::Database& db) {
-  std::ifstream in(PLANEX_SCHEMA_SQL);
-  if (!in) Die("cannot read " PLANEX_SCHEMA_SQL);
-  std::string line, batch;
-  auto flush = [&] {
+  const std::vector<std::string> batches = fixture::SchemaBatches(PLANEX_SCHEMA_SQL, "ABC_1");
+  if (batches.empty()) Die("cannot read " PLANEX_SCHEMA_SQL);
+  for (const std::string& batch : batches) {
     tsqlite::Batch result;
-    if (batch.find_first_not_of(" \n") != std::string::npos && !db.Execute(batch, result)) {
-      Die("schema batch failed: " + result.errors.front().message + "\n" + batch);
-    }
-    batch.clear();
-  };
-  while (std::getline(in, line)) {
-    if (line == "GO") {
-      flush();
-      continue;
-    }
-    for (size_t at; (at = line.find("$(CLIENT)")) != std::string::npos;) line.replace(at, 9, "ABC_1");
-    batch += line + "\n";
+    if (!db.Execute(batch, result)) Die("schema batch failed: " + result.errors.front().message + "\n" + batch);
   }
-  flush();
 }
 
 tsqlite::Database& Db() {

@@ -21,12 +21,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "collation.h"
+#include "fixtures/schema_script.h"
 
 namespace {
 
@@ -111,24 +110,10 @@ class Odbc {
 
 // Installs db/schema.sql for client ABC_1 and the master data the person day reads.
 void CreateDatabase(const std::string& file, int persons) {
-  std::ifstream in(PLANEX_SOURCE_DIR "/db/schema.sql");
-  if (!in) Die("cannot read db/schema.sql");
+  const std::vector<std::string> batches = fixture::SchemaBatches(PLANEX_SOURCE_DIR "/db/schema.sql", "ABC_1");
+  if (batches.empty()) Die("cannot read db/schema.sql");
   Odbc db(file);
-  std::string line, batch;
-  auto flush = [&] {
-    if (batch.find_first_not_of(" \n") != std::string::npos) db.Run(batch.c_str(), 0);
-    batch.clear();
-  };
-  while (std::getline(in, line)) {
-    if (line.rfind("--", 0) == 0) continue;
-    if (line == "GO") {
-      flush();
-      continue;
-    }
-    for (size_t at; (at = line.find("$(CLIENT)")) != std::string::npos;) line.replace(at, 9, "ABC_1");
-    batch += line + "\n";
-  }
-  flush();
+  for (const std::string& batch : batches) db.Run(batch.c_str(), 0);
   db.Run("INSERT INTO ABC_1.Qxs160Agr (AgrNum, AgrTge) VALUES ('G1', 7)", 0);
   for (int d = 1; d <= 7; ++d) {
     char sql[256];

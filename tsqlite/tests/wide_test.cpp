@@ -17,11 +17,29 @@ SQLWCHAR* W(std::u16string& s) {
   return reinterpret_cast<SQLWCHAR*>(s.data());
 }
 
-TEST(WideCalls, TextsRoundTripAsUtf16) {
-  TempDir dir;
+// The handles of a connection made with the W calls, freed on every path out of the test.
+struct WideHandles {
   SQLHENV env = SQL_NULL_HENV;
   SQLHDBC dbc = SQL_NULL_HDBC;
   SQLHSTMT stmt = SQL_NULL_HSTMT;
+  bool connected = false;
+  WideHandles() = default;
+  WideHandles(const WideHandles&) = delete;
+  WideHandles& operator=(const WideHandles&) = delete;
+  ~WideHandles() {
+    if (stmt != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    if (connected) SQLDisconnect(dbc);
+    if (dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
+  }
+};
+
+TEST(WideCalls, TextsRoundTripAsUtf16) {
+  TempDir dir;
+  WideHandles h;
+  SQLHENV& env = h.env;
+  SQLHDBC& dbc = h.dbc;
+  SQLHSTMT& stmt = h.stmt;
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
@@ -29,8 +47,10 @@ TEST(WideCalls, TextsRoundTripAsUtf16) {
   SQLWCHAR out[16];
   SQLSMALLINT out_length = 0;
   // A connection string longer than the buffer comes back cut, its full length in characters.
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            SQLDriverConnectW(dbc, nullptr, W(in), SQL_NTS, out, 16, &out_length, SQL_DRIVER_NOPROMPT));
+  const SQLRETURN connected =
+      SQLDriverConnectW(dbc, nullptr, W(in), SQL_NTS, out, 16, &out_length, SQL_DRIVER_NOPROMPT);
+  h.connected = SQL_SUCCEEDED(connected);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, connected);
   EXPECT_EQ(static_cast<SQLSMALLINT>(in.size()), out_length);
   EXPECT_EQ(std::u16string(u"DRIVER=/"), std::u16string(reinterpret_cast<char16_t*>(out), 8));
   SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
@@ -65,11 +85,6 @@ TEST(WideCalls, TextsRoundTripAsUtf16) {
   EXPECT_EQ(207, native);
   EXPECT_EQ(u"42S22", std::u16string(reinterpret_cast<char16_t*>(state)));
   EXPECT_NE(std::u16string::npos, std::u16string(reinterpret_cast<char16_t*>(message)).find(u"'A\u00f1o'"));
-
-  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  SQLDisconnect(dbc);
-  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
 // Expressions are described with the type SQL Server gives them: nvarchar for N'...' text.
