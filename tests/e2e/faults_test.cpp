@@ -216,6 +216,17 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
       {"base calendar without BakYow", R"(ALTER TABLE "QXSYSTEM.Qxs133Bak" DROP COLUMN BakYow)", "",
        "Error: Bak_NewDay_Ins RC:-1\nError: Bak_NxtDay_Init RC:100\n",
        with({{"Bak", 1}, {"Kal", 0}, {"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}}), "207 -"},
+      // A day cursor that did not open: the line of its first fetch gives the open's reason.
+      {"base calendar missing", R"(DROP TABLE "QXSYSTEM.Qxs133Bak")", "",
+       "Error: Letzten BAK-Tag ermitteln. RC:-1\nError: Bak_NxtDay_Init RC:-1\n"
+       "Error: Nächste KalSatz ermitteln. RC:-1\nError: Nächste Ka2Satz ermitteln. RC:-1\n",
+       with({{"Bak", -1}, {"Kal", 0}, {"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}}), "208 208 208 208"},
+      {"calendar days missing", R"(DROP TABLE "QXSYSTEM.Qxs133Kal"; DROP TABLE "ABC_1.Qxs133Ka2")", "",
+       "Error: Letzten Kal-Tag ermitteln. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n"
+       "Error: Letzten Ka2-Tag ermitteln. RC:-1\nError: Nächste Ka2Num ermitteln. RC:-1\n" +
+           PerPerson(kPersons,
+                     [](const std::string& p) { return "Error: Nächsten Tag ermitteln. RC:-1Person: " + p + "\n"; }),
+       with({{"Kal", -1}, {"Ka2", -1}, {"Tag", 0}, {"Ztg", 0}}), "208 - 208 - 208 208"},
       {"persons missing", R"(DROP TABLE "ABC_1.Qxs300Pnr")", "", no_persons, with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}}),
        "208"},
       {"persons without names", R"(ALTER TABLE "ABC_1.Qxs300Pnr" DROP COLUMN PnrNam)", "", no_persons,
