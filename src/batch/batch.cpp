@@ -102,7 +102,7 @@ int Batch_Run(int argc, const char* const* argv) {
   // The run's connection (opened below), and every error line of the log kept with the reason of
   // the failure it reports.
   DbConnection db;
-  RunErrorLines errors(db, log);
+  RunErrorLines errors(log);
   report.Reasons(&errors);
   // A run that stops before the generators says why at the terminal and in the report.
   auto refuse = [&](const BatchStop& stop, RunOutcome outcome) {
@@ -157,16 +157,15 @@ int Batch_Run(int argc, const char* const* argv) {
   const bool batched = step == nullptr || std::strcmp(step, "daily") != 0;
   report.Connection(net8, login, schema, batched);  // the report names them from here on
 
-  int rc = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
-  if (rc != 0) {
+  const DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
+  if (connected.code != DB_OK) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
-    log.Printf("Fehler(DB-Connect)! RC:%d ", rc);
+    errors.Write(connected, "Fehler(DB-Connect)! RC:%d ", connected.code);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
-    const DbReason why = errors.Kept().empty() ? DbReason{} : errors.Kept().back().reason;
-    return refuse(Batch_Stop_Connect(net8, login, why), RunOutcome::ConnectionFailed);
+    return refuse(Batch_Stop_Connect(net8, login, Db_Reason(connected.diag)), RunOutcome::ConnectionFailed);
   }
 
-  RunContext run{db, schema, today, log, {}};
+  RunContext run{db, schema, today, log, errors, {}};
   run.batched = batched;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 

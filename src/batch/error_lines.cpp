@@ -1,5 +1,7 @@
 #include "batch/error_lines.h"
 
+#include <utility>
+
 #include "common/text.h"
 
 DbReason Db_Reason(const DiagSatz& diag) {
@@ -21,7 +23,7 @@ bool Run_Is_Error_Line(std::string_view line) {
   return line.starts_with("Error") || line.starts_with("Fehler");
 }
 
-RunErrorLines::RunErrorLines(DbConnection& db, RunLog& log, std::size_t keep) : db_(db), log_(log), keep_(keep) {
+RunErrorLines::RunErrorLines(RunLog& log, std::size_t keep) : log_(log), keep_(keep) {
   log_.SetListener(this);
 }
 
@@ -30,11 +32,10 @@ RunErrorLines::~RunErrorLines() {
 }
 
 void RunErrorLines::Line(std::string_view line) {
+  // The reason belongs to this line alone, whatever it is: no later line may take it.
+  DbReason reason = std::exchange(reason_, DbReason{});
   if (!Run_Is_Error_Line(line)) return;
   ++count_;
-  // Taken also beyond the kept lines, so that a later line never gets an earlier line's reason.
-  DiagSatz diag{};
-  const bool failed = db_.TakeReason(&diag);
   if (kept_.size() >= keep_) return;
-  kept_.push_back({std::string(line), failed ? Db_Reason(diag) : DbReason{}});
+  kept_.push_back({std::string(line), std::move(reason)});
 }

@@ -34,14 +34,23 @@ struct RunErrorLine {
 bool Run_Is_Error_Line(std::string_view line);
 
 // Listens to the run log and keeps its error lines with their reasons: the first `keep` of them,
-// and the count of all. A line takes the diagnostics of the connection's latest statement (or of
-// the connection attempt) when that failed and no earlier error line took them.
+// and the count of all. An error line is written through Write by the routine that decided on the
+// failure, which hands the failure's diagnostic over with the line's first text; a line written
+// otherwise (a refused parameter, a stop by a signal) has no reason.
 class RunErrorLines final : public RunLogListener {
  public:
-  RunErrorLines(DbConnection& db, RunLog& log, std::size_t keep = 20);
+  explicit RunErrorLines(RunLog& log, std::size_t keep = 20);
   ~RunErrorLines();
   RunErrorLines(const RunErrorLines&) = delete;
   RunErrorLines& operator=(const RunErrorLines&) = delete;
+
+  // Writes the text that begins a line of the run log; the line, once complete, has failed's
+  // diagnostic as its reason (none when the failure has none: a row not found, RC:100).
+  template <class... Args>
+  void Write(const DbResult& failed, FormatFor<Args...> fmt, const Args&... args) {
+    reason_ = Db_Reason(failed.diag);
+    log_.Printf(fmt, args...);
+  }
 
   void Line(std::string_view line) override;
 
@@ -49,9 +58,9 @@ class RunErrorLines final : public RunLogListener {
   const std::vector<RunErrorLine>& Kept() const { return kept_; }
 
  private:
-  DbConnection& db_;
   RunLog& log_;
   std::size_t keep_;
   long count_ = 0;
   std::vector<RunErrorLine> kept_;
+  DbReason reason_;  // of the line being written, handed over by Write
 };

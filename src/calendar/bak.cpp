@@ -18,11 +18,11 @@ int Digits(const char* text, size_t from, size_t count) {
 
 }  // namespace
 
-int Bak_LastDay_Get(RunContext& run, char* key, size_t size) {
+DbResult Bak_LastDay_Get(RunContext& run, char* key, size_t size) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), (COALESCE(MAX(BakDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Bak";
   char dtm[11];
-  int r = Db_Query_One(run.db, Db_Format(kStatement), {Db_Text(dtm, sizeof dtm)});
+  DbResult r = Db_Query_One(run.db, Db_Format(kStatement), {Db_Text(dtm, sizeof dtm)});
   if (r == DB_OK) {
     dtm[8] = '\0';
     Str_Copy(key, size, dtm);
@@ -30,7 +30,7 @@ int Bak_LastDay_Get(RunContext& run, char* key, size_t size) {
   return r;
 }
 
-int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
+DbResult Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), DATEADD(day, 1, BakDtm), 112),        DATEPART(year, DATEADD(day, 1, BakDtm)),        "
       "DATEPART(month, DATEADD(day, 1, BakDtm)),        DATEPART(day, DATEADD(day, 1, BakDtm)),        "
@@ -38,9 +38,9 @@ int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
       "QXSYSTEM.Qxs133Bak  WHERE BakDtm = CONVERT(Datetime, '%s', 112)";
   char dtm[11];
   int32_t year = 0, month = 0, day = 0, weekday = 0, year_day = 0;
-  int r = Db_Query_One(run.db, Db_Format(kStatement, bak.BakDtm),
-                       {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day), Db_Long(&weekday),
-                        Db_Long(&year_day)});
+  DbResult r = Db_Query_One(run.db, Db_Format(kStatement, bak.BakDtm),
+                            {Db_Text(dtm, sizeof dtm), Db_Long(&year), Db_Long(&month), Db_Long(&day),
+                             Db_Long(&weekday), Db_Long(&year_day)});
   if (r != DB_OK) return r;
 
   dtm[8] = '\0';
@@ -65,15 +65,15 @@ int Bak_NxtDay_Init(RunContext& run, BakSatz& bak) {
   return r;
 }
 
-int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
+DbResult Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
   static constexpr char kStatement[] =
       "INSERT INTO QXSYSTEM.Qxs133Bak   (BakDtm, BakJhr, BakMon, BakTag,    BakWch, BakWtg, BakJtg, BakYow, BakDat) "
       "VALUES   (CONVERT (Datetime, '%s', 112), %d, %d, %d,    %d, %d, %d, %d, CURRENT_TIMESTAMP)";
   long rows = -1;
-  const int r = Db_Write(run.db,
-                         Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
-                                   bak.BakJtg, bak.BakYow),
-                         547, &rows);
+  DbResult r = Db_Write(run.db,
+                        Db_Format(kStatement, bak.BakDtm, bak.BakJhr, bak.BakMon, bak.BakTag, bak.BakWch, bak.BakWtg,
+                                  bak.BakJtg, bak.BakYow),
+                        547, &rows);
   Run_Wrote(run, "QXSYSTEM", "Qxs133Bak", RunWrite::Added, rows);
   return r;
 }
@@ -81,9 +81,9 @@ int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak) {
 void Bak_Calendar_Extend(RunContext& run, const char* end_key) {
   BakSatz bak{};
   char last[9] = {};
-  int r = Bak_LastDay_Get(run, last, sizeof last);
-  if (r != DB_OK) {
-    run.log.Printf("Error: Letzten BAK-Tag ermitteln. RC:%d\n", r);
+  const DbResult last_day = Bak_LastDay_Get(run, last, sizeof last);
+  if (last_day != DB_OK) {
+    Run_Error(run, last_day, "Error: Letzten BAK-Tag ermitteln. RC:%d\n", last_day.code);
     Fld_Copy(bak.BakDtm, run.today);
   } else {
     Fld_Copy(bak.BakDtm, last);
@@ -92,12 +92,12 @@ void Bak_Calendar_Extend(RunContext& run, const char* end_key) {
   // Date keys compare as text in date order. Every successful step moves the record on one day,
   // whether its insert succeeds or not; a date that already has a row is passed over.
   while (std::strcmp(bak.BakDtm, end_key) < 0) {
-    r = Bak_NxtDay_Init(run, bak);
-    if (r != DB_OK) {
-      run.log.Printf("Error: Bak_NxtDay_Init RC:%d\n", r);
+    if (const DbResult r = Bak_NxtDay_Init(run, bak); r != DB_OK) {
+      Run_Error(run, r, "Error: Bak_NxtDay_Init RC:%d\n", r.code);
       break;
     }
-    r = Bak_NewDay_Ins(run, bak);
-    if (r != DB_OK) run.log.Printf("Error: Bak_NewDay_Ins RC:%d\n", r);
+    if (const DbResult r = Bak_NewDay_Ins(run, bak); r != DB_OK) {
+      Run_Error(run, r, "Error: Bak_NewDay_Ins RC:%d\n", r.code);
+    }
   }
 }

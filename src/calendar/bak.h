@@ -23,9 +23,9 @@ void Bak_Calendar_Extend(RunContext& run, const char* end_key);
 
 // The latest base-calendar date (the server's current date when the table is empty) into key
 // (at least 9 bytes). 0 or -1.
-int Bak_LastDay_Get(RunContext& run, char* key, size_t size);
+DbResult Bak_LastDay_Get(RunContext& run, char* key, size_t size);
 // Moves the record to the day after its BakDtm, with the server's date parts and the week number.
 // 0; 100 when BakDtm has no row; -1. The record is unchanged unless the result is 0.
-int Bak_NxtDay_Init(RunContext& run, BakSatz& bak);
+DbResult Bak_NxtDay_Init(RunContext& run, BakSatz& bak);
 // Inserts the record's day: 0, 1 (success with information), -1, or 547 (refused by a constraint).
-int Bak_NewDay_Ins(RunContext& run, const BakSatz& bak);
+DbResult Bak_NewDay_Ins(RunContext& run, const BakSatz& bak);

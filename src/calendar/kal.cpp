@@ -10,16 +10,16 @@ namespace {
 
 // The two families share their column layouts and copies; only the statement texts differ.
 
-int NumFetch(DbCursor& cursor, KalSatz& kal) {
+DbResult NumFetch(DbCursor& cursor, KalSatz& kal) {
   char num[Txt_Size(3)];
-  int r = cursor.Fetch({Db_Text(num, sizeof num)});
+  DbResult r = cursor.Fetch({Db_Text(num, sizeof num)});
   if (r == DB_OK) Txt_Copy(kal.KalNum, num);
   return r;
 }
 
-int LastDayGet(RunContext& run, const std::string& statement, char* key, size_t size) {
+DbResult LastDayGet(RunContext& run, const std::string& statement, char* key, size_t size) {
   char dtm[11];
-  int r = Db_Query_One(run.db, statement, {Db_Text(dtm, sizeof dtm)});
+  DbResult r = Db_Query_One(run.db, statement, {Db_Text(dtm, sizeof dtm)});
   if (r == DB_OK) {
     dtm[8] = '\0';
     Str_Copy(key, size, dtm);
@@ -27,11 +27,11 @@ int LastDayGet(RunContext& run, const std::string& statement, char* key, size_t 
   return r;
 }
 
-int DayFetch(DbCursor& cursor, KalSatz& kal) {
+DbResult DayFetch(DbCursor& cursor, KalSatz& kal) {
   char dtm[11];
   char ttp[Txt_Size(3)];
   char bak_dtm[30];  // the ORDER BY column; read but not used
-  int r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(bak_dtm, sizeof bak_dtm)});
+  DbResult r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(bak_dtm, sizeof bak_dtm)});
   if (r == DB_OK) {
     dtm[8] = '\0';
     Fld_Copy(kal.KalDtm, dtm);
@@ -47,14 +47,14 @@ int DayFetch(DbCursor& cursor, KalSatz& kal) {
 
 // System calendars.
 
-int Kal_Num_Open(RunContext& run, DbCursor& cursor) {
+DbResult Kal_Num_Open(RunContext& run, DbCursor& cursor) {
   static constexpr char kStatement[] =
       "SELECT DISTINCT MuwKal  FROM  QXSYSTEM.Qxs135Muw, %s.Qxs137Wch  WHERE MuwKal = WchKal  AND   MuwSta < 4  AND   "
       "WchSta < 4";
   return cursor.Open(Db_Format(kStatement, run.schema));
 }
 
-int Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
+DbResult Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
   return NumFetch(cursor, kal);
 }
 
@@ -62,14 +62,14 @@ int Kal_Num_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
+DbResult Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), (COALESCE(MAX(KalDtm),        CURRENT_TIMESTAMP)), 112)  FROM  QXSYSTEM.Qxs133Kal  "
       "WHERE KalNum = '%s'  AND   KalSta < 4 ";
   return LastDayGet(run, Db_Format(kStatement, num), key, size);
 }
 
-int Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
+DbResult Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, QXSYSTEM.Qxs135Muw,        "
       "%s.Qxs137Wch  WHERE WchKal = '%s'    AND WchKal = MuwKal    AND WchTag = BakWtg    AND MuwSta < 4    AND WchSta "
@@ -77,7 +77,7 @@ int Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char*
   return cursor.Open(Db_Format(kStatement, run.schema, num, last_key, end_key));
 }
 
-int Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
+DbResult Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
   return DayFetch(cursor, kal);
 }
 
@@ -85,12 +85,12 @@ int Kal_Day_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
+DbResult Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
       "INSERT INTO QXSYSTEM.Qxs133Kal   (KalNum, KalDtm, KalTtp,    KalPtp, KalBtp, KalGwt, KalDat, KalSta) VALUES   "
       "('%s', CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
   long rows = -1;
-  const int r =
+  DbResult r =
       Db_Write(run.db, Db_Format(kStatement, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
                547, &rows);
   Run_Wrote(run, "QXSYSTEM", "Qxs133Kal", RunWrite::Added, rows);
@@ -99,14 +99,14 @@ int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal) {
 
 // Client calendars.
 
-int Ka2_Num_Open(RunContext& run, DbCursor& cursor) {
+DbResult Ka2_Num_Open(RunContext& run, DbCursor& cursor) {
   static constexpr char kStatement[] =
       "SELECT DISTINCT Mu2Kal  FROM  %s.Qxs135Mu2, %s.Qxs137Wch  WHERE Mu2Kal = WchKal  AND   Mu2Sta < 4  AND   WchSta "
       "< 4 ";
   return cursor.Open(Db_Format(kStatement, run.schema, run.schema));
 }
 
-int Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
+DbResult Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal) {
   return NumFetch(cursor, kal);
 }
 
@@ -114,14 +114,14 @@ int Ka2_Num_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
+DbResult Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), (COALESCE(MAX(Ka2Dtm),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs133Ka2  WHERE "
       "Ka2Num = '%s'  AND   Ka2Sta < 4 ";
   return LastDayGet(run, Db_Format(kStatement, run.schema, num), key, size);
 }
 
-int Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
+DbResult Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key) {
   static constexpr char kStatement[] =
       "SELECT CONVERT(char(8), BakDtm, 112), WchTtp, BakDtm  FROM  QXSYSTEM.Qxs133Bak, %s.Qxs135Mu2, %s.Qxs137Wch  "
       "WHERE WchKal = '%s'    AND WchKal = Mu2Kal    AND WchTag = BakWtg    AND Mu2Sta < 4    AND WchSta < 4    AND "
@@ -129,7 +129,7 @@ int Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char*
   return cursor.Open(Db_Format(kStatement, run.schema, run.schema, num, last_key, end_key));
 }
 
-int Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
+DbResult Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal) {
   return DayFetch(cursor, kal);
 }
 
@@ -137,12 +137,12 @@ int Ka2_Day_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal) {
+DbResult Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal) {
   static constexpr char kStatement[] =
       "INSERT INTO %s.Qxs133Ka2   (Ka2Num, Ka2Dtm, Ka2Ttp,    Ka2Ptp, Ka2Btp, Ka2Gwt, Ka2Dat, Ka2Sta) VALUES   ('%s', "
       "CONVERT (Datetime, '%s',112), '%s',    '%s', '%s', %d, CURRENT_TIMESTAMP, 1)";
   long rows = -1;
-  const int r = Db_Write(
+  DbResult r = Db_Write(
       run.db, Db_Format(kStatement, run.schema, kal.KalNum, kal.KalDtm, kal.KalTtp, kal.KalPtp, kal.KalBtp, kal.KalGwt),
       547, &rows);
   Run_Wrote(run, run.schema, "Qxs133Ka2", RunWrite::Added, rows);
@@ -153,14 +153,14 @@ namespace {
 
 // One family's routines and run-log messages: the family loop below runs both families alike.
 struct Family {
-  int (*num_open)(RunContext&, DbCursor&);
-  int (*num_fetch)(DbCursor&, KalSatz&);
+  DbResult (*num_open)(RunContext&, DbCursor&);
+  DbResult (*num_fetch)(DbCursor&, KalSatz&);
   int (*num_close)(DbCursor&);
-  int (*last_day_get)(RunContext&, const char*, char*, size_t);
-  int (*day_open)(RunContext&, DbCursor&, const char*, const char*, const char*);
-  int (*day_fetch)(DbCursor&, KalSatz&);
+  DbResult (*last_day_get)(RunContext&, const char*, char*, size_t);
+  DbResult (*day_open)(RunContext&, DbCursor&, const char*, const char*, const char*);
+  DbResult (*day_fetch)(DbCursor&, KalSatz&);
   int (*day_close)(DbCursor&);
-  int (*new_day_ins)(RunContext&, const KalSatz&);
+  DbResult (*new_day_ins)(RunContext&, const KalSatz&);
   // Each message takes the result code.
   CheckedFormat<int> num_open_failed;
   CheckedFormat<int> last_day_failed;
@@ -203,37 +203,42 @@ constexpr Family kClientFamily = {
 
 void RunFamily(RunContext& run, const Family& f, KalSatz& kal, const char* end_key) {
   DbCursor num_cursor(run.db);
-  int r = f.num_open(run, num_cursor);
   // A cursor that did not open stays closed: the first fetch then fails with -1 and the
   // number-cursor message below follows.
-  if (r != DB_OK) run.log.Printf(f.num_open_failed, r);
+  if (const DbResult opened = f.num_open(run, num_cursor); opened != DB_OK) {
+    Run_Error(run, opened, f.num_open_failed, opened.code);
+  }
 
-  r = f.num_fetch(num_cursor, kal);
+  DbResult r = f.num_fetch(num_cursor, kal);
   while (r == DB_OK) {
     char last_key[9] = {};
-    r = f.last_day_get(run, kal.KalNum, last_key, sizeof last_key);
-    if (r != DB_OK) {
+    if (const DbResult last = f.last_day_get(run, kal.KalNum, last_key, sizeof last_key); last != DB_OK) {
       // Without its last day a calendar cannot be continued; the family stops here.
-      run.log.Printf(f.last_day_failed, r);
+      Run_Error(run, last, f.last_day_failed, last.code);
+      // The number-cursor line below gives the same code again; its reason went with this line.
+      r = DbResult{last.code, {}};
       break;
     }
     // A calendar that already reaches the end date gets nothing.
     if (std::strcmp(last_key, end_key) < 0) {
-      // An open that failed leaves the cursor closed; the first fetch reports it.
+      // An open that failed leaves the cursor closed; the line of the first fetch reports it.
       DbCursor day_cursor(run.db);
-      f.day_open(run, day_cursor, kal.KalNum, last_key, end_key);
-      r = f.day_fetch(day_cursor, kal);
-      while (r == DB_OK) {
-        int w = f.new_day_ins(run, kal);
-        if (w != DB_OK && w != DB_NODATA) run.log.Printf(f.insert_failed, w);
-        r = f.day_fetch(day_cursor, kal);
+      const DbResult opened = f.day_open(run, day_cursor, kal.KalNum, last_key, end_key);
+      DbResult day = f.day_fetch(day_cursor, kal);
+      while (day == DB_OK) {
+        if (const DbResult w = f.new_day_ins(run, kal); w != DB_OK && w != DB_NODATA) {
+          Run_Error(run, w, f.insert_failed, w.code);
+        }
+        day = f.day_fetch(day_cursor, kal);
       }
-      if (r != DB_OK && r != DB_NODATA) run.log.Printf(f.day_cursor_failed, r);
+      if (day != DB_OK && day != DB_NODATA) {
+        Run_Error(run, opened == DB_FAIL ? opened : day, f.day_cursor_failed, day.code);
+      }
       f.day_close(day_cursor);
     }
     r = f.num_fetch(num_cursor, kal);
   }
-  if (r != DB_OK && r != DB_NODATA) run.log.Printf(f.num_cursor_failed, r);
+  if (r != DB_OK && r != DB_NODATA) Run_Error(run, r, f.num_cursor_failed, r.code);
   f.num_close(num_cursor);
 }
 

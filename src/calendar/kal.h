@@ -25,21 +25,21 @@ int Kal_Calendar_Generate(RunContext& run, const char* end_key);
 // handle when it is closed or goes out of scope.
 
 // System calendars: QXSYSTEM.Qxs135Muw numbers, days into QXSYSTEM.Qxs133Kal.
-int Kal_Num_Open(RunContext& run, DbCursor& cursor);
-int Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal);  // sets KalNum
+DbResult Kal_Num_Open(RunContext& run, DbCursor& cursor);
+DbResult Kal_Num_Fetch(DbCursor& cursor, KalSatz& kal);  // sets KalNum
 int Kal_Num_Close(DbCursor& cursor);
-int Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
-int Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
-int Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal);  // sets every field but KalNum
+DbResult Kal_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
+DbResult Kal_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
+DbResult Kal_Day_Fetch(DbCursor& cursor, KalSatz& kal);  // sets every field but KalNum
 int Kal_Day_Close(DbCursor& cursor);
-int Kal_NewDay_Ins(RunContext& run, const KalSatz& kal);  // 0, 1, -1 or 547
+DbResult Kal_NewDay_Ins(RunContext& run, const KalSatz& kal);  // 0, 1, -1 or 547
 
 // Client calendars: client schema Qxs135Mu2 numbers, days into the client schema's Qxs133Ka2.
-int Ka2_Num_Open(RunContext& run, DbCursor& cursor);
-int Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal);
+DbResult Ka2_Num_Open(RunContext& run, DbCursor& cursor);
+DbResult Ka2_Num_Fetch(DbCursor& cursor, KalSatz& kal);
 int Ka2_Num_Close(DbCursor& cursor);
-int Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
-int Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
-int Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal);
+DbResult Ka2_LastDay_Get(RunContext& run, const char* num, char* key, size_t size);
+DbResult Ka2_Day_Open(RunContext& run, DbCursor& cursor, const char* num, const char* last_key, const char* end_key);
+DbResult Ka2_Day_Fetch(DbCursor& cursor, KalSatz& kal);
 int Ka2_Day_Close(DbCursor& cursor);
-int Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal);
+DbResult Ka2_NewDay_Ins(RunContext& run, const KalSatz& kal);

@@ -98,44 +98,35 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out.append(text);
 }
 // Allocates the statement's own handle and executes it (a run asked to stop throws instead): the
-// driver's return code, with why in *failure when it is SQL_ERROR (kept in db as the latest
-// failure), SQL_INVALID_HANDLE when there is no handle to execute it on.
+// driver's return code, with why in *failure when it is SQL_ERROR, SQL_INVALID_HANDLE when there
+// is no handle to execute it on.
 SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement, DbResult* failure) {
   Sig_Check();
-  db.StatementStarts();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
-  if (rc == SQL_ERROR) {
-    *failure = Failed(SQL_HANDLE_STMT, stmt.get());
-    db.Capture(failure->diag);
-  }
+  if (rc == SQL_ERROR) *failure = Failed(SQL_HANDLE_STMT, stmt.get());
   return rc;
 }
 
 }  // namespace
 
-int DbConnection::Connect(const char* user, const char* password, const char* dsn) {
+DbResult DbConnection::Connect(const char* user, const char* password, const char* dsn) {
   Disconnect();
   if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_) == SQL_ERROR) {
     henv_ = SQL_NULL_HENV;
-    return -1;
+    return Failed(DiagSatz{});
   }
   SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   if (SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_) == SQL_ERROR) {
     hdbc_ = SQL_NULL_HDBC;
-    return -1;
+    return Failed(SQL_HANDLE_ENV, henv_);
   }
   SQLRETURN rc = SQLConnect(hdbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn)), SQL_NTS,
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(user)), SQL_NTS,
                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(password)), SQL_NTS);
   connected_ = rc != SQL_ERROR;
-  if (!connected_) {
-    // Why the driver manager or the driver refused (IM002 for an unknown data source, the
-    // server's login failure, ...): kept as the reason of the connect failure.
-    Db_Diag_Get(SQL_HANDLE_DBC, hdbc_, &diag_);
-    diag_fresh_ = diag_.state[0] != '\0';
-  }
-  return connected_ ? 0 : -1;
+  if (!connected_) return Failed(SQL_HANDLE_DBC, hdbc_);
+  return {DB_OK, {}};
 }
 
 void DbConnection::Disconnect() {
@@ -163,13 +154,6 @@ SQLHSTMT DbConnection::Prepared(const std::string& text, DiagSatz* diag) {
     return SQL_NULL_HSTMT;
   }
   return prepared_.emplace(text, std::move(prepared)).first->second->stmt;
-}
-
-bool DbConnection::TakeReason(DiagSatz* reason) {
-  if (!diag_fresh_) return false;
-  diag_fresh_ = false;
-  *reason = diag_;
-  return true;
 }
 
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record) {
@@ -216,7 +200,6 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
 DbResult DbCursor::Open(const std::string& statement) {
   Close();
   Sig_Check();
-  db_.StatementStarts();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
     return Failed(DiagSatz{});
@@ -227,25 +210,18 @@ DbResult DbCursor::Open(const std::string& statement) {
   SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
   SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt_, statement);
   if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return {DB_OK, {}};
-  DbResult result{Db_Code(rc), {}};
-  if (rc == SQL_ERROR) {
-    result = Failed(SQL_HANDLE_STMT, stmt_);
-    db_.Capture(result.diag);
-    Close();
-  }
-  return result;
+  if (rc != SQL_ERROR) return {Db_Code(rc), {}};
+  DbResult failed = Failed(SQL_HANDLE_STMT, stmt_);
+  Close();
+  return failed;
 }
 
 DbResult DbCursor::Fetch(std::initializer_list<DbCol> cols) {
-  // A fetch of a cursor whose open failed runs nothing: the open's reason stays.
+  // A fetch of a cursor whose open failed runs nothing, and has no diagnostic of its own.
   if (stmt_ == SQL_NULL_HSTMT) return Failed(DiagSatz{});
-  db_.StatementStarts();
   BindColumns(stmt_, cols, &indicator_);
   DbResult r = ::Fetch(stmt_);
-  if (r.code == DB_FAIL) {
-    db_.Capture(r.diag);
-    Close();
-  }
+  if (r.code == DB_FAIL) Close();
   return r;
 }
 
@@ -309,10 +285,9 @@ namespace {
 constexpr SQLULEN kParamChars = 400;
 
 // Binds the parameters and executes the prepared statement: SQL_ERROR with why in *failure when
-// it fails, SQL_INVALID_HANDLE when the statement could not be prepared. The connection keeps no
-// reason of a prepared statement: the batched step's failures send a person day by day, whose
-// statements give the reasons of any error line. A run asked to stop throws instead, as before
-// any other statement: the batched step runs (almost) only prepared statements.
+// it fails, SQL_INVALID_HANDLE when the statement could not be prepared. A run asked to stop
+// throws instead, as before any other statement: the batched step runs (almost) only prepared
+// statements.
 SQLRETURN Execute_Prepared(SQLHSTMT stmt, std::vector<DbParam>& params, DbResult* failure) {
   Sig_Check();
   if (stmt == SQL_NULL_HSTMT) return SQL_INVALID_HANDLE;

@@ -4,8 +4,8 @@
 // A statement routine is three things: its statement text (a printf-style format kept in the
 // routine, exactly as the system sends it, checked against its arguments when planex is built),
 // the layout of its columns, and the copy of the column buffers into its record. The patterns here
-// do everything else: handles, execution, binding, fetching, result codes, diagnostic capture and
-// releasing every handle on every path. Before a statement executes, a run that SIGINT or SIGTERM
+// do everything else: handles, execution, binding, fetching, result codes, a failure's diagnostic
+// and releasing every handle on every path. Before a statement executes, a run that SIGINT or SIGTERM
 // has asked to stop throws RunInterrupted instead (common/interrupt.h).
 #include <sql.h>
 #include <sqlext.h>
@@ -41,8 +41,9 @@ struct DiagSatz {
 SQLRETURN Db_Diag_Get(SQLSMALLINT handle_type, SQLHANDLE handle, DiagSatz* record);
 
 // What a statement pattern gives: its result code and, when the statement failed, why (record 1
-// of its diagnostics: native code, SQLSTATE, text; all empty otherwise). A routine that only
-// passes the code on takes the result as its code; one that decides on the failure (a variant
+// of its diagnostics: native code, SQLSTATE, text; all empty otherwise). Statement routines
+// return it as they got it, up to the routine that logs the failure, which hands it over with
+// its error line (Run_Error in db/run_context.h); one that decides on the failure (a variant
 // fallback, a refused statement against an empty answer) reads diag.
 struct DbResult {
   int code = DB_OK;
@@ -51,9 +52,10 @@ struct DbResult {
   operator int() const { return code; }
 };
 
-// One connection: its environment and connection handles, and the reason of its latest failed
-// statement for the run log's error lines (batch/error_lines.h). Disconnects and frees both
-// handles when it goes out of scope, on every path.
+// One connection: its environment and connection handles. Disconnects and frees both handles
+// when it goes out of scope, on every path. It keeps no diagnostics: every pattern below gives
+// its statement's failure back with its result code, and the routine that writes the error line
+// hands it on with the line (RunErrorLines in batch/error_lines.h).
 class DbConnection {
  public:
   DbConnection() = default;
@@ -61,25 +63,13 @@ class DbConnection {
   DbConnection(const DbConnection&) = delete;
   DbConnection& operator=(const DbConnection&) = delete;
 
-  // Connects to the data source with user and password. 0 when connected, -1 on failure.
-  int Connect(const char* user, const char* password, const char* dsn);
+  // Connects to the data source with user and password: 0 when connected, else -1 with why the
+  // driver manager or the driver refused (IM002 for an unknown data source, the server's login
+  // failure, ...).
+  DbResult Connect(const char* user, const char* password, const char* dsn);
   // Disconnects and frees the handles; safe to call more than once.
   void Disconnect();
   SQLHDBC Handle() const { return hdbc_; }
-
-  // Keeps the diagnostics of a statement that failed, as the reason of that failure.
-  void Capture(const DiagSatz& diag) {
-    diag_ = diag;
-    diag_fresh_ = true;
-  }
-  // A statement starts: the kept diagnostics no longer describe the latest statement.
-  void StatementStarts() { diag_fresh_ = false; }
-  // The latest failure is none of the run's own statements (the person count of the terminal):
-  // no error line takes it as its reason.
-  void ForgetReason() { diag_fresh_ = false; }
-  // The reason of the latest statement, or of the connection attempt, when it failed and no
-  // error line has taken it yet: then true, with the diagnostics in *reason. Taken once.
-  bool TakeReason(DiagSatz* reason);
 
   // The statement handle prepared with text on this connection: prepared at the first call, the
   // same handle at every later one, so that the server compiles the text once per connection.
@@ -104,8 +94,6 @@ class DbConnection {
   SQLHENV henv_ = SQL_NULL_HENV;
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
-  DiagSatz diag_{};
-  bool diag_fresh_ = false;  // diag_ describes the latest statement, which failed
 };
 
 // Db_Format without the argument types: the texts and the numbers each in the order of their
@@ -163,10 +151,11 @@ inline DbCol Db_Long(int32_t* value, SQLLEN* indicator = nullptr) {
 }
 
 // Cursor pattern: a cursor owns its statement handle and frees it when closed or when it goes out
-// of scope. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution captures the
-// diagnostics and leaves the cursor closed. Fetch: 0 with the columns filled, 100 at the end, -1
-// on failure or on a closed cursor (a failed fetch captures the diagnostics and closes). Close: 0
-// for a closed cursor, else the result of freeing the handle.
+// of scope. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution leaves the
+// cursor closed. Fetch: 0 with the columns filled, 100 at the end, -1 on failure (then closed) or
+// on a closed cursor, which runs nothing and so has no diagnostic: where an open goes unreported,
+// the line of the fetch after it gives the open's. Close: 0 for a closed cursor, else the result
+// of freeing the handle.
 class DbCursor {
  public:
   explicit DbCursor(DbConnection& db) : db_(db) {}
@@ -186,22 +175,22 @@ class DbCursor {
 };
 
 // Single-shot query pattern: executes, fetches at most one row into the columns. Returns the
-// fetch code (0, 100, -1); -1 also when the execution failed (diagnostics captured). The columns
-// hold meaningful values only on 0.
+// fetch code (0, 100, -1); -1 also when the execution failed. The columns hold meaningful values
+// only on 0.
 DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols);
 
 // Single-shot write pattern: the execution code as the driver returned it (0, 1, 100 for an
-// UPDATE that touched no row, -1). On -1 the diagnostics are captured, and when passthrough is not
-// 0 and the server's native error equals it, that native code is returned instead of -1. When the
-// write succeeds (0 or 1), *rows (where given) is set to the rows it touched (1 where the driver
-// cannot tell); otherwise to -1.
+// UPDATE that touched no row, -1). On failure, when passthrough is not 0 and the server's native
+// error equals it, that native code is returned instead of -1. When the write succeeds (0 or 1),
+// *rows (where given) is set to the rows it touched (1 where the driver cannot tell); otherwise
+// to -1.
 DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
 
 // Range read pattern: a multi-row query read to its end at once, on a statement of its own with
 // the default attributes (a server sends such a result in batches, not a round trip per row as a
 // server cursor does). on_row runs after every row fetched, with the columns filled; they are
 // cleared before every row, so NULL arrives as empty text or 0. Returns 0 when every row was read
-// (none included), -1 when the execution or a fetch failed (diagnostics captured on execution).
+// (none included), -1 when the execution or a fetch failed.
 DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
                        const std::function<void()>& on_row);
 

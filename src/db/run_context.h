@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "batch/error_lines.h"
 #include "common/runlog.h"
 #include "db/db.h"
 #include "db/run_stats.h"
@@ -18,10 +19,11 @@ struct RunVariants {
 };
 
 struct RunContext {
-  DbConnection& db;    // the run's connection
-  std::string schema;  // client schema as pasted before table names (checked, upper case)
-  std::string today;   // today's date key YYYYMMDD, fixed at start-up
-  RunLog& log;         // PLANEX.LOG
+  DbConnection& db;       // the run's connection
+  std::string schema;     // client schema as pasted before table names (checked, upper case)
+  std::string today;      // today's date key YYYYMMDD, fixed at start-up
+  RunLog& log;            // PLANEX.LOG
+  RunErrorLines& errors;  // its error lines with their reasons
   RunVariants variants;
   // The person step: a few statements per person (batched), or one routine per statement and
   // day (the day-by-day step, the reference and the operator's fall-back).
@@ -38,6 +40,14 @@ inline void Run_Wrote(RunContext& run, std::string_view schema, std::string_view
   if (rows < 0) return;
   run.stats.Wrote(schema, table, kind, rows);
   if (run.stats_changed) run.stats_changed();
+}
+
+// Begins an error line of the run log with the text of fmt; the line's reason is failed's
+// diagnostic. Every failure a routine reports in the log goes through here, with the result of
+// the statement that failed.
+template <class... Args>
+void Run_Error(RunContext& run, const DbResult& failed, FormatFor<Args...> fmt, const Args&... args) {
+  run.errors.Write(failed, fmt, args...);
 }
 
 // One person of the person run is done.

@@ -26,34 +26,33 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
                   const char* end_key) {
   Txt_Copy(tag.TagPnr, bsv.BsvPnr);
   DbCursor day_cursor(run.db);
-  Pnr_Day_Open(run, day_cursor, bsv.BsvKal, start_key, end_key);
-  int r = Pnr_Day_Fetch(day_cursor, tag);
+  // An open that failed leaves the cursor closed; the line of the first fetch reports it.
+  const DbResult opened = Pnr_Day_Open(run, day_cursor, bsv.BsvKal, start_key, end_key);
+  DbResult r = Pnr_Day_Fetch(day_cursor, tag);
   while (r == DB_OK) {
-    r = Tag_Day_Exists(run, tag.TagPnr, tag.TagTag);
-    if (r == DB_NODATA) {
-      r = Tag_NewDay_Ins(run, tag);
+    if (const DbResult exists = Tag_Day_Exists(run, tag.TagPnr, tag.TagTag); exists == DB_NODATA) {
       // A day record written meanwhile by someone else is as good as our own.
-      if (r != DB_OK && r != kDuplicateKey) {
-        run.log.Printf("Error: Tagsatz einfügen %d! ", r);
+      if (const DbResult w = Tag_NewDay_Ins(run, tag); w != DB_OK && w != kDuplicateKey) {
+        Run_Error(run, w, "Error: Tagsatz einfügen %d! ", w.code);
         run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
       }
-    } else if (r != DB_OK) {
+    } else if (exists != DB_OK) {
       // The day goes on as if its record were there, but the failure is no longer silent.
-      run.log.Printf("Error: Tagsatz ermitteln %d! ", r);
+      Run_Error(run, exists, "Error: Tagsatz ermitteln %d! ", exists.code);
       run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
     if (Key_Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
     r = Pnr_Day_Fetch(day_cursor, tag);
   }
   if (r != DB_NODATA) {
-    run.log.Printf("Error: Nächsten Tag ermitteln. RC:%d", r);
+    Run_Error(run, opened == DB_FAIL ? opened : r, "Error: Nächsten Tag ermitteln. RC:%d", r.code);
     run.log.Printf("Person: %s\n", bsv.BsvPnr);
   }
   Pnr_Day_Close(day_cursor);
 }
 }  // namespace
 
-int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis) {
+DbResult Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis) {
   static constexpr auto kSql = Db_Text_Join(
       Db_Text_Join("SELECT BsvPnr, CONVERT(char(8), BsvGvo, 112),        CONVERT(char(8), BsvGbi, 112), BsvKal,        "
                    "BsvAkr, BsvAbr, BsvGvo, PnrNam",
@@ -68,16 +67,15 @@ long Bsv_Pnr_Count(RunContext& run, const char* pnr_von, const char* pnr_bis) {
   int32_t total = 0;
   const DbResult r =
       Db_Query_One(run.db, Db_Format(kSql.text, run.schema, run.schema, pnr_von, pnr_bis), {Db_Long(&total)});
-  run.db.ForgetReason();  // a failed count is no failure of the run's own statements
   return r.code == DB_OK ? total : -1;
 }
 
-int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
+DbResult Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv) {
   char pnr[Txt_Size(8)], gvo[11], gbi[11], kal[Txt_Size(3)], akr[Txt_Size(5)], abr[Txt_Size(5)], gvo_time[30],
       nam[Txt_Size(50)];
-  int r = cursor.Fetch({Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
-                        Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
-                        Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
+  DbResult r = cursor.Fetch({Db_Text(pnr, sizeof pnr), Db_Text(gvo, sizeof gvo), Db_Text(gbi, sizeof gbi),
+                             Db_Text(kal, sizeof kal), Db_Text(akr, sizeof akr), Db_Text(abr, sizeof abr),
+                             Db_Text(gvo_time, sizeof gvo_time), Db_Text(nam, sizeof nam)});
   if (r == DB_OK) {
     Txt_Copy(bsv.BsvPnr, pnr);
     Fld_Copy(bsv.BsvGvo, gvo);
@@ -94,7 +92,7 @@ int Bsv_Pnr_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key) {
+DbResult Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key) {
   return Db_Variant_Run(run.variants.day_table, kNoTable, [&](DbVariant variant) {
     if (variant == DbVariant::First) {
       static constexpr const char* kSqlClient =
@@ -111,9 +109,9 @@ int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char*
   });
 }
 
-int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
+DbResult Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag) {
   char dtm[11], ttp[Txt_Size(3)], dtm_time[30];
-  int r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(dtm_time, sizeof dtm_time)});
+  DbResult r = cursor.Fetch({Db_Text(dtm, sizeof dtm), Db_Text(ttp, sizeof ttp), Db_Text(dtm_time, sizeof dtm_time)});
   if (r == DB_OK) {
     Fld_Copy(tag.TagTag, dtm);
     Fld_Copy(tag.TagVon, dtm);
@@ -129,27 +127,27 @@ int Pnr_Day_Close(DbCursor& cursor) {
   return cursor.Close();
 }
 
-int Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
+DbResult Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
   static constexpr const char* kSql =
       "SELECT CONVERT(char(8), (COALESCE(MAX(TagTag),        CURRENT_TIMESTAMP)), 112)  FROM  %s.Qxs327Tag "
       "WHERE TagPnr = '%s'";
   char last[11];
-  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
+  DbResult r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
   if (r == DB_OK) Fld_Copy(date, last);
   return r;
 }
 
-int Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
+DbResult Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]) {
   static constexpr const char* kSql =
       "SELECT CONVERT(char(8), (COALESCE(MAX(ZtgVon),        CURRENT_TIMESTAMP)), 112) FROM   %s.Qxs329Ztg  "
       "WHERE ZtgPnr = '%s'  AND   ZtgSta < 4";
   char last[11];
-  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
+  DbResult r = Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Text(last, sizeof last)});
   if (r == DB_OK) Fld_Copy(date, last);
   return r;
 }
 
-int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key) {
+DbResult Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key) {
   static constexpr const char* kSql =
       "SELECT TagPnr, convert(char(8), TagTag, 112)   FROM %s.Qxs327Tag  WHERE TagPnr = '%s'    "
       "AND TagTag = convert(Datetime, '%s', 112)";
@@ -158,7 +156,7 @@ int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key) {
                       {Db_Text(tag_pnr, sizeof tag_pnr), Db_Text(tag_tag, sizeof tag_tag)});
 }
 
-int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
+DbResult Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
   static constexpr const char* kSql =
       "INSERT INTO %s.Qxs327Tag   (TagPnr, TagTag, TagVon,    TagUhr, TagBis, TagEnd, TagDat) VALUES ('%s', "
       "CONVERT(Datetime, '%s', 112), CONVERT(Datetime, '%s', 112),  CONVERT(Datetime, '%s', 120), "
@@ -166,7 +164,7 @@ int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag) {
   const std::string von_time = std::string(tag.TagVon) + " 00:00:00";
   const std::string bis_time = std::string(tag.TagBis) + " 00:00:00";
   long rows = -1;
-  const int r =
+  DbResult r =
       Db_Write(run.db, Db_Format(kSql, run.schema, tag.TagPnr, tag.TagTag, tag.TagVon, von_time, tag.TagBis, bis_time),
                kDuplicateKey, &rows);
   Run_Wrote(run, run.schema, "Qxs327Tag", RunWrite::Added, rows);
@@ -191,8 +189,9 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
   const bool have_beg = std::strcmp(beg_dat, "0") != 0;
 
   DbCursor bsv_cursor(run.db);
-  Bsv_Pnr_Open(run, bsv_cursor, pnr_von, pnr_bis);
-  int r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
+  // An open that failed leaves the cursor closed; the line of the first fetch reports it.
+  const DbResult opened = Bsv_Pnr_Open(run, bsv_cursor, pnr_von, pnr_bis);
+  DbResult r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
   while (r == DB_OK) {
     // Rows come latest valid-from first: a person's further rows are skipped.
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
@@ -202,15 +201,13 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
       char last_ztg[9] = "";
       // The batched step reads both dates at once; when that fails, the two queries say which.
       if (!run.batched || Pnr_LastDays_Get(run, bsv.BsvPnr, last_tag, last_ztg) != DB_OK) {
-        r = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag);
-        if (r != DB_OK) {
-          run.log.Printf("Error: Letzten Tagsatz ermitteln. %d", r);
+        if (const DbResult last = Tag_LastDay_Get(run, bsv.BsvPnr, last_tag); last != DB_OK) {
+          Run_Error(run, last, "Error: Letzten Tagsatz ermitteln. %d", last.code);
           run.log.Printf("Person: %s!\n", bsv.BsvPnr);
           Fld_Copy(last_tag, run.today);
         }
-        r = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg);
-        if (r != DB_OK) {
-          run.log.Printf("Error: Letzten Ztgsatz ermitteln. %d", r);
+        if (const DbResult last = Ztg_LastDay_Get(run, bsv.BsvPnr, last_ztg); last != DB_OK) {
+          Run_Error(run, last, "Error: Letzten Ztgsatz ermitteln. %d", last.code);
           run.log.Printf("Person: %s!\n", bsv.BsvPnr);
           Fld_Copy(last_ztg, run.today);
         }
@@ -247,6 +244,8 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
     Txt_Copy(prev_pnr, bsv.BsvPnr);
     r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
   }
-  if (r != DB_NODATA) run.log.Printf("Error: Nächste Person ermitteln. RC:%d\n", r);
+  if (r != DB_NODATA) {
+    Run_Error(run, opened == DB_FAIL ? opened : r, "Error: Nächste Person ermitteln. RC:%d\n", r.code);
+  }
   return Bsv_Pnr_Close(bsv_cursor);
 }

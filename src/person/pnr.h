@@ -45,8 +45,8 @@ struct TagSatz {
 // Person cursor: the live assignment rows of live persons in the range, not yet ended, by person
 // and latest valid-from date first. The caller owns the cursor; it frees its handle when closed or
 // when it goes out of scope.
-int Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis);
-int Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv);
+DbResult Bsv_Pnr_Open(RunContext& run, DbCursor& cursor, const char* pnr_von, const char* pnr_bis);
+DbResult Bsv_Pnr_Fetch(DbCursor& cursor, BsvSatz& bsv);
 int Bsv_Pnr_Close(DbCursor& cursor);
 // The persons the person cursor gives for the range, counted before it opens (for the operator's
 // terminal); -1 when the count fails, which no error line reports.
@@ -55,16 +55,16 @@ long Bsv_Pnr_Count(RunContext& run, const char* pnr_von, const char* pnr_bis);
 // The days of a person's working-time calendar after start_key up to end_key: from the client
 // calendar table, or from the system table once the client schema turns out to have none
 // (run.variants.day_table).
-int Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key);
-int Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag);
+DbResult Pnr_Day_Open(RunContext& run, DbCursor& cursor, const char* kal, const char* start_key, const char* end_key);
+DbResult Pnr_Day_Fetch(DbCursor& cursor, TagSatz& tag);
 int Pnr_Day_Close(DbCursor& cursor);
 
 // Latest day record and latest live schedule-assignment date of a person (today when none).
 // On 0 the date key is copied into date (9 bytes); otherwise date is left as it was.
-int Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
-int Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
+DbResult Tag_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
+DbResult Ztg_LastDay_Get(RunContext& run, const char* pnr, char (&date)[9]);
 
 // 0 when the person has a day record on date_key, 100 when not, -1 on failure.
-int Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key);
+DbResult Tag_Day_Exists(RunContext& run, const char* pnr, const char* date_key);
 // Inserts the day record; 2627 when one with that key exists already.
-int Tag_NewDay_Ins(RunContext& run, const TagSatz& tag);
+DbResult Tag_NewDay_Ins(RunContext& run, const TagSatz& tag);

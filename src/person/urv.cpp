@@ -22,28 +22,29 @@ int32_t Year_Of(const char* date_key) {
 
 // The batched person step runs the same two statements prepared, with the person and the year as
 // parameters, so that the server compiles them once per run instead of once per person.
-int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
+DbResult Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year) {
   static constexpr const char* kSql = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = '%s'";
   static constexpr const char* kSqlPrepared = "SELECT MAX(UrvJhr)  FROM  %s.Qxs332Urv  WHERE UrvPnr = ?";
   int32_t year = 0;
   std::vector<DbParam> params = {Db_Param(pnr)};
-  int r = run.batched ? Db_Prepared_One(run.db, Db_Format(kSqlPrepared, run.schema), params, {Db_Long(&year)})
-                      : Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Long(&year)});
+  DbResult r = run.batched ? Db_Prepared_One(run.db, Db_Format(kSqlPrepared, run.schema), params, {Db_Long(&year)})
+                           : Db_Query_One(run.db, Db_Format(kSql, run.schema, pnr), {Db_Long(&year)});
   if (r == DB_OK) last_year = year;
   return r;
 }
 
-int Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year) {
+DbResult Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year) {
   static constexpr const char* kSql = "INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   ('%s', %ld)";
   long rows = -1;
-  int r;
-  if (run.batched) {
+  DbResult r = [&] {
+    if (!run.batched) {
+      return Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint, &rows);
+    }
     std::vector<DbParam> params = {Db_Param(pnr), Db_Param(year)};
-    r = Db_Prepared_Write(run.db, Db_Format("INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   (?, ?)", run.schema),
-                          params, kConstraint, &rows);
-  } else {
-    r = Db_Write(run.db, Db_Format(kSql, run.schema, pnr, static_cast<long>(year)), kConstraint, &rows);
-  }
+    return Db_Prepared_Write(run.db,
+                             Db_Format("INSERT INTO %s.Qxs332Urv   (UrvPnr, UrvJhr) VALUES   (?, ?)", run.schema),
+                             params, kConstraint, &rows);
+  }();
   Run_Wrote(run, run.schema, "Qxs332Urv", RunWrite::Added, rows);
   return r;
 }
@@ -55,9 +56,8 @@ void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key)
 
   // The counter is the year before the first year to insert.
   int32_t counter;
-  int r = Urv_LastYear_Get(run, bsv.BsvPnr, last_year);
-  if (r != DB_OK) {
-    run.log.Printf("Error: Letzten Urlaubsvortrag ermitteln. %d", r);
+  if (const DbResult last = Urv_LastYear_Get(run, bsv.BsvPnr, last_year); last != DB_OK) {
+    Run_Error(run, last, "Error: Letzten Urlaubsvortrag ermitteln. %d", last.code);
     run.log.Printf("Person: %s!\n", bsv.BsvPnr);
     counter = today_year - 1;
   } else if (last_year > 0) {
@@ -72,9 +72,8 @@ void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key)
 
   while (counter < end_year) {
     ++counter;
-    r = Urv_NewYear_Ins(run, bsv.BsvPnr, counter);
-    if (r != DB_OK) {
-      run.log.Printf("Error: Urlaubsvortrag einpflegen. %d", r);
+    if (const DbResult r = Urv_NewYear_Ins(run, bsv.BsvPnr, counter); r != DB_OK) {
+      Run_Error(run, r, "Error: Urlaubsvortrag einpflegen. %d", r.code);
       run.log.Printf("Person: %s! Jahr: %ld!\n", bsv.BsvPnr, static_cast<long>(counter));
     }
   }

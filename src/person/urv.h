@@ -9,6 +9,6 @@
 void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key);
 
 // The person's last carried-over year, 0 when none. On -1, last_year is left as it was.
-int Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year);
+DbResult Urv_LastYear_Get(RunContext& run, const char* pnr, int32_t& last_year);
 // Inserts a year; 547 when a constraint of the table refuses it.
-int Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year);
+DbResult Urv_NewYear_Ins(RunContext& run, const char* pnr, int32_t year);

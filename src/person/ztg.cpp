@@ -3,14 +3,14 @@
 #include "common/text.h"
 #include "db/db.h"
 
-int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
+DbResult Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt,        ZtgAgr, ZtgTag, ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp  "
       "FROM  %s.Qxs329Ztg  WHERE ZtgPnr = '%s'    AND ZtgVon = CONVERT(Datetime, '%s', 112)    AND ZtgSta < 4";
   char akr[Txt_Size(5)], abt[Txt_Size(15)], kst[Txt_Size(30)], ktr[Txt_Size(6)], krt[Txt_Size(4)], agr[Txt_Size(5)],
       bsd[Txt_Size(5)], vra[Txt_Size(5)], azt[Txt_Size(5)], ttp[Txt_Size(3)];
   int32_t tag = 0;
-  int r = Db_Query_One(
+  DbResult r = Db_Query_One(
       run.db, Db_Format(kSql, run.schema, ztg.ZtgPnr, ztg.ZtgVon),
       {Db_Text(akr, sizeof akr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst), Db_Text(ktr, sizeof ktr),
        Db_Text(krt, sizeof krt), Db_Text(agr, sizeof agr), Db_Long(&tag), Db_Text(bsd, sizeof bsd),
@@ -31,7 +31,7 @@ int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg) {
   return r;
 }
 
-int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
+DbResult Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
   // The cycle day is the non-negative remainder, so that a day before the cycle start counts
   // backwards through the rotation instead of landing on a cycle day no group has.
   static constexpr const char* kSql =
@@ -43,7 +43,7 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
       "AND AgrNum = ZuoAgr   AND AgrSta < 4 ";
   int32_t tag = 0;
   char agr[Txt_Size(5)], abt[Txt_Size(15)], kst[Txt_Size(30)], krt[Txt_Size(4)], ktr[Txt_Size(6)], vra[Txt_Size(5)];
-  const DbResult r = Db_Query_One(
+  DbResult r = Db_Query_One(
       run.db, Db_Format(kSql, run.schema, run.schema, run.schema, ztg.ZtgPnr, ztg.ZtgVon, ztg.ZtgVon, ztg.ZtgVon),
       {Db_Long(&tag), Db_Text(agr, sizeof agr), Db_Text(abt, sizeof abt), Db_Text(kst, sizeof kst),
        Db_Text(krt, sizeof krt), Db_Text(ktr, sizeof ktr), Db_Text(vra, sizeof vra)});
@@ -70,12 +70,12 @@ int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg) {
   return r;
 }
 
-int Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg) {
+DbResult Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg) {
   static constexpr const char* kSql =
       "SELECT WplAzt, WplVra  FROM  %s.Qxs161Wpl  WHERE WplAgr = '%s'    AND WplTag = %ld    AND WplSta < 4";
   char azt[Txt_Size(5)], vra[Txt_Size(5)];
-  int r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgAgr, static_cast<long>(ztg.ZtgTag)),
-                       {Db_Text(azt, sizeof azt), Db_Text(vra, sizeof vra)});
+  DbResult r = Db_Query_One(run.db, Db_Format(kSql, run.schema, ztg.ZtgAgr, static_cast<long>(ztg.ZtgTag)),
+                            {Db_Text(azt, sizeof azt), Db_Text(vra, sizeof vra)});
   if (r == DB_OK) {
     // A blank plan value means the plan does not decide it: the record keeps what it has.
     if (Str_TrimRight(azt)[0] != '\0') Txt_Copy(ztg.ZtgAzt, azt);
@@ -103,9 +103,9 @@ constexpr auto kUpdateName = Db_Variant_Text(kUpdate, DbVariant::First);
 constexpr auto kUpdateNoName = Db_Variant_Text(kUpdate, DbVariant::Second);
 }  // namespace
 
-int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
+DbResult Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
   long rows = -1;
-  const int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  DbResult r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
       return Db_Write(run.db,
@@ -124,9 +124,9 @@ int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg) {
   return r;
 }
 
-int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
+DbResult Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg) {
   long rows = -1;
-  const int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+  DbResult r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
     const long tag = ztg.ZtgTag;
     if (variant == DbVariant::First) {
       return Db_Write(run.db,
@@ -150,30 +150,28 @@ void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   Txt_Copy(ztg.ZtgPnr, tag.TagPnr);
   Fld_Copy(ztg.ZtgVon, tag.TagTag);
 
-  int r = Ztg_Day_Get(run, ztg);
-  if (r != DB_OK && r != DB_NODATA) {
+  const DbResult found = Ztg_Day_Get(run, ztg);
+  if (found != DB_OK && found != DB_NODATA) {
     // Without knowing whether a record exists, the day gets none written, and the log says so.
-    run.log.Printf("Error: Ztgsatz ermitteln %d! ", r);
+    Run_Error(run, found, "Error: Ztgsatz ermitteln %d! ", found.code);
     run.log.Printf("Person: %s! ", ztg.ZtgPnr);
     run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
     return;
   }
-  const bool new_row = r == DB_NODATA;
+  const bool new_row = found == DB_NODATA;
 
   Txt_Copy(ztg.ZtgAkr, bsv.BsvAkr);
   Txt_Copy(ztg.ZtgBsd, bsv.BsvAbr);
   Txt_Copy(ztg.ZtgTtp, tag.TagTtp);
   Txt_Copy(ztg.ZtgPnm, bsv.PnrNam);
 
-  r = Zuo_Assign_Get(run, ztg);
-  if (r != DB_OK) {
-    run.log.Printf("Error: Zuordnung ermitteln. %d! ", r);
+  if (const DbResult r = Zuo_Assign_Get(run, ztg); r != DB_OK) {
+    Run_Error(run, r, "Error: Zuordnung ermitteln. %d! ", r.code);
     run.log.Printf("Person: %s! ", ztg.ZtgPnr);
     run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
   }
-  r = Wpl_Plan_Get(run, ztg);
-  if (r != DB_OK) {
-    run.log.Printf("Error: Azt + Vra ermitteln. %d! ", r);
+  if (const DbResult r = Wpl_Plan_Get(run, ztg); r != DB_OK) {
+    Run_Error(run, r, "Error: Azt + Vra ermitteln. %d! ", r.code);
     run.log.Printf("Person: %s! ", ztg.ZtgPnr);
     run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
     run.log.Printf("ZtgTag: %d!\n", ztg.ZtgTag);
@@ -183,18 +181,14 @@ void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag) {
   // The record is written whatever the assignment and the plan gave, so the day is never left
   // without one.
   if (new_row) {
-    r = Ztg_NewDay_Ins(run, ztg);
-    if (r != DB_OK) {
-      run.log.Printf("Error: Ztgsatz einfügen %d! ", r);
+    if (const DbResult r = Ztg_NewDay_Ins(run, ztg); r != DB_OK) {
+      Run_Error(run, r, "Error: Ztgsatz einfügen %d! ", r.code);
       run.log.Printf("Person: %s! ", ztg.ZtgPnr);
       run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
     }
-  } else {
-    r = Ztg_Day_Upd(run, ztg);
-    if (r != DB_OK) {
-      run.log.Printf("Error: Ztgsatz updaten %d! ", r);
-      run.log.Printf("Person: %s! ", ztg.ZtgPnr);
-      run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
-    }
+  } else if (const DbResult r = Ztg_Day_Upd(run, ztg); r != DB_OK) {
+    Run_Error(run, r, "Error: Ztgsatz updaten %d! ", r.code);
+    run.log.Printf("Person: %s! ", ztg.ZtgPnr);
+    run.log.Printf("Tag: %s!\n", ztg.ZtgVon);
   }
 }

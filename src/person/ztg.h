@@ -30,12 +30,12 @@ struct ZtgSatz {
 void Ztg_Day_Generate(RunContext& run, const BsvSatz& bsv, const TagSatz& tag);
 
 // The existing live record of ZtgPnr on ZtgVon: 0 with the fields filled, 100 when none, -1.
-int Ztg_Day_Get(RunContext& run, ZtgSatz& ztg);
+DbResult Ztg_Day_Get(RunContext& run, ZtgSatz& ztg);
 // The person's valid group assignment on ZtgVon with its cycle day.
-int Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg);
+DbResult Zuo_Assign_Get(RunContext& run, ZtgSatz& ztg);
 // The group's plan values for the cycle day; blank values leave the record's values.
-int Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg);
+DbResult Wpl_Plan_Get(RunContext& run, ZtgSatz& ztg);
 // Insert and update share one flag (run.variants.ztg_name): once the client table proves to have
 // no name column, both leave the name out for the rest of the run.
-int Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg);
-int Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg);
+DbResult Ztg_NewDay_Ins(RunContext& run, const ZtgSatz& ztg);
+DbResult Ztg_Day_Upd(RunContext& run, const ZtgSatz& ztg);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <sstream>
@@ -195,29 +196,43 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
     std::string tsql;    // or through the driver
     std::string log;
     Counts rows;
+    const char* reasons = "";  // native error of each of the report's first error lines; "-": none
   };
   const Case cases[] = {
       {"system calendar master missing", R"(DROP TABLE "QXSYSTEM.Qxs135Muw")", "",
-       "Error: KalNum Cursor Open. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", 0}})},
+       "Error: KalNum Cursor Open. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", 0}}), "208 -"},
       {"system calendar master without status", R"(ALTER TABLE "QXSYSTEM.Qxs135Muw" DROP COLUMN MuwSta)", "",
-       "Error: KalNum Cursor Open. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", 0}})},
+       "Error: KalNum Cursor Open. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", 0}}), "207 -"},
       {"system calendar days missing", R"(DROP TABLE "QXSYSTEM.Qxs133Kal")", "",
-       "Error: Letzten Kal-Tag ermitteln. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", -1}})},
+       "Error: Letzten Kal-Tag ermitteln. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n", with({{"Kal", -1}}),
+       "208 -"},
       {"system calendar days without KalGwt", R"(ALTER TABLE "QXSYSTEM.Qxs133Kal" DROP COLUMN KalGwt)", "",
-       Repeat(7, "Error:Kal-Tag einfügen. RC:-1\n"), with({{"Kal", 0}})},
+       Repeat(7, "Error:Kal-Tag einfügen. RC:-1\n"), with({{"Kal", 0}}), "207 207 207 207 207 207 207"},
       // The persons' calendar gets no days, so they get only their leave years.
       {"client calendar days without Ka2Dat", R"(ALTER TABLE "ABC_1.Qxs133Ka2" DROP COLUMN Ka2Dat)", "",
-       Repeat(7, "Error:Ka2-Tag einfügen. RC:-1\n"), with({{"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}})},
+       Repeat(7, "Error:Ka2-Tag einfügen. RC:-1\n"), with({{"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}}),
+       "207 207 207 207 207 207 207"},
       // The base calendar stops at its first refused day; no calendar gets days beyond it.
       {"base calendar without BakYow", R"(ALTER TABLE "QXSYSTEM.Qxs133Bak" DROP COLUMN BakYow)", "",
        "Error: Bak_NewDay_Ins RC:-1\nError: Bak_NxtDay_Init RC:100\n",
-       with({{"Bak", 1}, {"Kal", 0}, {"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}})},
-      {"persons missing", R"(DROP TABLE "ABC_1.Qxs300Pnr")", "", no_persons,
-       with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}})},
+       with({{"Bak", 1}, {"Kal", 0}, {"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}}), "207 -"},
+      // A day cursor that did not open: the line of its first fetch gives the open's reason.
+      {"base calendar missing", R"(DROP TABLE "QXSYSTEM.Qxs133Bak")", "",
+       "Error: Letzten BAK-Tag ermitteln. RC:-1\nError: Bak_NxtDay_Init RC:-1\n"
+       "Error: Nächste KalSatz ermitteln. RC:-1\nError: Nächste Ka2Satz ermitteln. RC:-1\n",
+       with({{"Bak", -1}, {"Kal", 0}, {"Ka2", 0}, {"Tag", 0}, {"Ztg", 0}}), "208 208 208 208"},
+      {"calendar days missing", R"(DROP TABLE "QXSYSTEM.Qxs133Kal"; DROP TABLE "ABC_1.Qxs133Ka2")", "",
+       "Error: Letzten Kal-Tag ermitteln. RC:-1\nError: Nächste KalNum ermitteln. RC:-1\n"
+       "Error: Letzten Ka2-Tag ermitteln. RC:-1\nError: Nächste Ka2Num ermitteln. RC:-1\n" +
+           PerPerson(kPersons,
+                     [](const std::string& p) { return "Error: Nächsten Tag ermitteln. RC:-1Person: " + p + "\n"; }),
+       with({{"Kal", -1}, {"Ka2", -1}, {"Tag", 0}, {"Ztg", 0}}), "208 - 208 - 208 208"},
+      {"persons missing", R"(DROP TABLE "ABC_1.Qxs300Pnr")", "", no_persons, with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}}),
+       "208"},
       {"persons without names", R"(ALTER TABLE "ABC_1.Qxs300Pnr" DROP COLUMN PnrNam)", "", no_persons,
-       with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}})},
+       with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}}), "207"},
       {"person assignments missing", R"(DROP TABLE "ABC_1.Qxs310Bsv")", "", no_persons,
-       with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}})},
+       with({{"Tag", 0}, {"Ztg", 0}, {"Urv", 0}}), "208"},
       // Without day records every day still gets its schedule-assignment record, though without
       // a group: the group query reads the day records too. The failed existence query is logged.
       {"day records missing", R"(DROP TABLE "ABC_1.Qxs327Tag")", "",
@@ -226,15 +241,16 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
            [](const std::string& p, const std::string& d) {
              return "Error: Tagsatz ermitteln -1! Person: " + p + "! Tag: " + d + "\n" + NoAssignment("-1", p, d);
            }),
-       with({{"Tag", -1}})},
+       with({{"Tag", -1}}), "208 208 208 - 208 208 - 208 208 -"},
       {"day records without TagEnd", R"(ALTER TABLE "ABC_1.Qxs327Tag" DROP COLUMN TagEnd)", "",
        EveryDay(kPersons,
                 [](const std::string& p, const std::string& d) {
                   return "Error: Tagsatz einfügen -1! Person: " + p + "! Tag: " + d + "\n" + NoAssignment("100", p, d);
                 }),
-       with({{"Tag", 0}})},
+       with({{"Tag", 0}}), "207 - - 207 - - 207 - - 207"},
       {"group assignments missing", R"(DROP TABLE "ABC_1.Qxs311Zuo")", "",
-       EveryDay(kPersons, [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }), full},
+       EveryDay(kPersons, [](const std::string& p, const std::string& d) { return NoAssignment("-1", p, d); }), full,
+       "208 - 208 - 208 - 208 - 208 -"},
       // P2's existing record of 10 December keeps the group and cycle day it has: a refused
       // assignment query empties nothing, and the plan of that group and day is found.
       {"groups missing", R"(DROP TABLE "ABC_1.Qxs160Agr")",
@@ -246,22 +262,22 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
                     return "Error: Zuordnung ermitteln. -1! Person: P2! Tag: 20261210!\n";
                   return NoAssignment("-1", p, d);
                 }),
-       full},
+       full, "208 - 208 - 208 - 208 - 208 -"},
       {"week plans without WplVra", R"(ALTER TABLE "ABC_1.Qxs161Wpl" DROP COLUMN WplVra)", "",
        EveryDay(kPersons,
                 [](const std::string& p, const std::string& d) {
                   return "Error: Azt + Vra ermitteln. -1! Person: " + p + "! Tag: " + d +
                          "!\nZtgTag: " + std::to_string(CycleDay(d)) + "!\nZtgAgr: G1!\n";
                 }),
-       full},
+       full, "207 207 207 207 207 207 207 207 207 207"},
       {"schedule-assignment records missing", R"(DROP TABLE "ABC_1.Qxs329Ztg")", "",
        PerPerson(
            kPersons, [](const std::string& p) { return "Error: Letzten Ztgsatz ermitteln. -1Person: " + p + "!\n"; },
            ZtgLookupFailed),
-       with({{"Ztg", -1}})},
+       with({{"Ztg", -1}}), "208 208 208 208 208 208 208 208 208 208"},
       // The lookup of the existing record fails: the step ends for the day, with a line.
       {"schedule-assignment records without ZtgBsd", R"(ALTER TABLE "ABC_1.Qxs329Ztg" DROP COLUMN ZtgBsd)", "",
-       EveryDay(kPersons, ZtgLookupFailed), with({{"Ztg", 0}})},
+       EveryDay(kPersons, ZtgLookupFailed), with({{"Ztg", 0}}), "207 207 207 207 207 207 207 207 207 207"},
       // A rule refuses cycle day 3 (every Thursday): new records are refused, and so is the
       // rewrite of P2's existing one.
       {"schedule-assignment records refused", "",
@@ -281,14 +297,15 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
                   return std::string(rewrite ? "Error: Ztgsatz updaten -1! " : "Error: Ztgsatz einfügen -1! ") +
                          "Person: " + p + "! Tag: " + d + "!\n";
                 }),
-       with({{"Ztg", 7}})},
+       with({{"Ztg", 7}}), "547 547 547 547 547 547 547 547"},
+      // The batched step's prepared statements give their lines the reason as the day-by-day ones.
       {"leave years missing", R"(DROP TABLE "ABC_1.Qxs332Urv")", "",
        PerPerson(kPersons,
                  [](const std::string& p) {
                    return "Error: Letzten Urlaubsvortrag ermitteln. -1Person: " + p + "!\n" +
                           "Error: Urlaubsvortrag einpflegen. -1Person: " + p + "! Jahr: 2026!\n";
                  }),
-       with({{"Urv", -1}})},
+       with({{"Urv", -1}}), "208 208 208 208"},
   };
   Shop shop(kPersons);
   int number = 0;
@@ -297,9 +314,19 @@ TEST_F(Faults, DamagedSchemaIsLoggedAndTheOtherStepsStillRun) {
     const std::string db = shop.Copy("case" + std::to_string(++number) + ".db");
     if (!c.sqlite.empty()) shop.Sqlite(db, c.sqlite);
     if (!c.tsql.empty()) shop.Script(db, c.tsql);
-    fixture::RunPlanexOk(shop.co, "0", "2026");
+    const std::string report = shop.co.Dir() + "/report.json";
+    const fixture::ProcResult r =
+        shop.co.RunPlanex({"0", "2026", "planex.ini", "0", "0"}, fixture::kNow, {"PLANEX_REPORT=" + report});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(Body(shop.co.Log()), c.log);
     EXPECT_EQ(CountRows(db), c.rows);
+    // Each error line carries the reason of the statement it reports, and only that.
+    std::string reasons;
+    const auto doc = nlohmann::json::parse(fixture::ReadText(report));
+    for (const auto& line : doc["first_error_lines"]) {
+      reasons += (reasons.empty() ? "" : " ") + (line["native"].is_null() ? "-" : line["native"].dump());
+    }
+    EXPECT_EQ(reasons, c.reasons);
   }
 }
 

@@ -24,7 +24,7 @@ class InProcessRun {
     log_.Open((company.Dir() + "/PLANEX.LOG").c_str(), nullptr);
   }
   bool Connected() const { return connected_; }
-  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}, true, {}, {}}; }
+  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, errors_, {}, true, {}, {}}; }
   std::string Log() {
     log_.Close();
     return company_.Log();
@@ -34,6 +34,7 @@ class InProcessRun {
   fixture::Company& company_;
   DbConnection db_;
   RunLog log_;
+  RunErrorLines errors_{log_};
   bool connected_ = false;
 };
 
@@ -70,7 +71,8 @@ TEST(RunContext, VariantFlagBelongsToItsRun) {
 }
 
 // A pattern's result carries why its statement failed; a write passes a native code through when
-// asked; the connection keeps the failure as the reason of the next error line of the run log.
+// asked; the error line written with the result has that failure as its reason, and the next
+// line none.
 TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
   if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
   fixture::Company company;
@@ -97,9 +99,15 @@ TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.diag.native, c.native);
     EXPECT_STREQ(r.diag.state, c.state);
-    DiagSatz reason{};
-    EXPECT_EQ(run.db.TakeReason(&reason), c.native != 0);
-    EXPECT_EQ(reason.native, c.native);
+    Run_Error(run, r, "Error: Db_Write %d! ", r.code);
+    run.log.Printf("%s\n", c.statement);
+    run.log.Printf("Error: no statement\n");
+    ASSERT_GE(run.errors.Kept().size(), 2u);
+    const RunErrorLine& line = run.errors.Kept().end()[-2];
+    EXPECT_EQ(line.line, "Error: Db_Write " + std::to_string(c.code) + "! " + c.statement);
+    EXPECT_EQ(line.reason.native, c.native);
+    EXPECT_EQ(line.reason.sqlstate, c.state);
+    EXPECT_TRUE(run.errors.Kept().back().reason.Empty());
   }
   // The terminal's person count: persons as the person cursor gives them (one with two rows counts
   // once, one whose row has ended not at all); a failed count is no reason of an error line.
@@ -115,8 +123,6 @@ TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
   RunContext other = process.Context();
   other.schema = "NO_SUCH";
   EXPECT_EQ(Bsv_Pnr_Count(other, "        ", "zzzzzzzz"), -1);
-  DiagSatz reason{};
-  EXPECT_FALSE(run.db.TakeReason(&reason));
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
+#include "batch/error_lines.h"
 #include "common/runlog.h"
 #include "fixtures/helpers.h"
 
@@ -76,6 +78,28 @@ TEST(RunLog, ListenerHearsCompletedLines) {
                                                  "ZtgTag: 3!", "ZtgAgr: !"}));
   EXPECT_EQ(fixture::ReadText(dir.Path()),
             "Error: Tagsatz einfügen -1! Person: P\\n1! Tag: 20261201\nZtgTag: 3!\nZtgAgr: !\nError: unfinished");
+}
+
+// An error line keeps the reason handed over with its first text, and no other line takes it;
+// lines past the kept ones are counted.
+TEST(RunLog, ErrorLineKeepsTheReasonWrittenWithIt) {
+  DbResult failed{DB_FAIL, {}};
+  std::strcpy(failed.diag.state, "42S02");
+  failed.diag.native = 208;
+  LogDir dir;
+  RunLog log;
+  ASSERT_EQ(log.Open(dir.Path().c_str(), nullptr), 0);
+  RunErrorLines errors(log, 2);
+  errors.Write(failed, "Error: Tagsatz einfügen %d! ", failed.code);
+  log.Printf("Person: %s\n", "P1");
+  errors.Write(failed, "Aktuelles Schema: %s \n", "ABC_1");
+  log.Printf("Error: Abbruch durch SIGINT! Schritt: Personen!\n");
+  errors.Write(failed, "Error: Letzten Urlaubsvortrag ermitteln. %d\n", failed.code);
+  ASSERT_EQ(errors.Kept().size(), 2u);
+  EXPECT_EQ(errors.Count(), 3);
+  EXPECT_EQ(errors.Kept()[0].line, "Error: Tagsatz einfügen -1! Person: P1");
+  EXPECT_EQ(errors.Kept()[0].reason.native, 208);
+  EXPECT_TRUE(errors.Kept()[1].reason.Empty());
 }
 
 }  // namespace
