@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "batch/early.h"
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 #include "batch/progress.h"
 #include "batch/report.h"
 #include "calendar/bak.h"

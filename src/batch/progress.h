@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 #include "db/run_stats.h"
 
 // Rows a run wrote to one table, as the summary shows them.

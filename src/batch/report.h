@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "batch/early.h"
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 #include "db/run_stats.h"
 
 enum class RunOutcome {

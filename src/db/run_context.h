@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 #include "common/runlog.h"
 #include "db/db.h"
 #include "db/run_stats.h"

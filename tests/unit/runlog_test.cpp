@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 #include "common/runlog.h"
 #include "fixtures/helpers.h"
 

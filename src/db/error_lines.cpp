@@ -1,4 +1,4 @@
-#include "batch/error_lines.h"
+#include "db/error_lines.h"
 
 #include <utility>
 
