@@ -133,39 +133,39 @@ void ResultTerm(sqlite3_context* ctx, const Term& t) {
   }
 }
 
+// The two operands of multiply, divide or modulo, converted to numbers. False when the result is
+// already given: NULL for a NULL operand, error 8117 for a datetime (SQL Server allows only + and -
+// on datetime), or the conversion's error for a text that is no number.
+bool ArithmeticOperands(sqlite3_context* ctx, sqlite3_value** argv, const char* op, Operand& a, Operand& b) {
+  a = Classify(argv[0]);
+  b = Classify(argv[1]);
+  if (a.type == ValueType::Null || b.type == ValueType::Null) {
+    sqlite3_result_null(ctx);
+    return false;
+  }
+  if (a.type == ValueType::Datetime || b.type == ValueType::Datetime) {
+    RaiseError(ctx, 8117, std::string("Operand data type datetime is invalid for ") + op + " operator.");
+    return false;
+  }
+  return Coerce(ctx, argv[0], a, false) && Coerce(ctx, argv[1], b, false);
+}
+
 // ts_mod(a, b) and ts_div(a, b): integer remainder with the sign of the dividend and truncating
 // division, both refusing a zero divisor with 8134 where SQLite would give NULL.
 void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
-  Operand a = Classify(argv[0]);
-  Operand b = Classify(argv[1]);
-  if (a.type == ValueType::Null || b.type == ValueType::Null) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  if (a.type == ValueType::Datetime || b.type == ValueType::Datetime) {
-    RaiseError(
-        ctx, 8117,
-        std::string("Operand data type datetime is invalid for ") + (modulo ? "modulo" : "divide") + " operator.");
-    return;
-  }
-  if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
+  Operand a, b;
+  if (!ArithmeticOperands(ctx, argv, modulo ? "modulo" : "divide", a, b)) return;
   if ((b.type == ValueType::Int && b.i == 0) || (b.type == ValueType::Real && b.r == 0) ||
       (b.type == ValueType::Decimal && b.d.units == 0)) {
     RaiseDivideByZero(ctx);
     return;
   }
-  if (!modulo && (a.type == ValueType::Decimal || b.type == ValueType::Decimal) && a.type != ValueType::Real &&
+  if ((a.type == ValueType::Decimal || b.type == ValueType::Decimal) && a.type != ValueType::Real &&
       b.type != ValueType::Real) {  // decimal with decimal or int: exact
     Decimal r;
-    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Divide, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
-    const std::string form = DecimalForm(r);
-    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
-    return;
-  }
-  if (modulo && (a.type == ValueType::Decimal || b.type == ValueType::Decimal) && a.type != ValueType::Real &&
-      b.type != ValueType::Real) {
-    Decimal r;
-    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Modulo, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
+    if (!DecimalArithmetic(DecimalOf(a), modulo ? DecimalOp::Modulo : DecimalOp::Divide, DecimalOf(b), r)) {
+      return RaiseDecimalOverflow(ctx);
+    }
     const std::string form = DecimalForm(r);
     sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
     return;
@@ -194,17 +194,8 @@ void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
 }  // namespace
 
 void FnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Operand a = Classify(argv[0]);
-  Operand b = Classify(argv[1]);
-  if (a.type == ValueType::Null || b.type == ValueType::Null) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  if (a.type == ValueType::Datetime || b.type == ValueType::Datetime) {
-    RaiseError(ctx, 8117, "Operand data type datetime is invalid for multiply operator.");
-    return;
-  }
-  if (!Coerce(ctx, argv[0], a, false) || !Coerce(ctx, argv[1], b, false)) return;
+  Operand a, b;
+  if (!ArithmeticOperands(ctx, argv, "multiply", a, b)) return;
   if (a.type == ValueType::Int && b.type == ValueType::Int) {
     int64_t r;
     if (__builtin_mul_overflow(a.i, b.i, &r) || (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r))) {

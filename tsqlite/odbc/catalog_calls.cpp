@@ -6,16 +6,25 @@
 
 namespace tsqlite {
 
+namespace {
+
+// The catalog answer now in stmt->batch becomes the statement's result, read as a query's is.
+SQLRETURN ShowCatalog(Stmt* stmt) {
+  stmt->executed = true;
+  stmt->result_index = 0;
+  EnterResult(stmt);
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
 SQLRETURN Tables(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
                  SQLSMALLINT table_length, SQLCHAR*, SQLSMALLINT) {
   Close(stmt);
   if (!stmt->dbc->db.Tables(ArgString(schema, schema_length), ArgString(table, table_length), stmt->batch)) {
     return SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
   }
-  stmt->executed = true;
-  stmt->result_index = 0;
-  EnterResult(stmt);
-  return SQL_SUCCESS;
+  return ShowCatalog(stmt);
 }
 
 SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
@@ -25,10 +34,7 @@ SQLRETURN Columns(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLIN
                              ArgString(column, column_length), stmt->batch)) {
     return SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
   }
-  stmt->executed = true;
-  stmt->result_index = 0;
-  EnterResult(stmt);
-  return SQL_SUCCESS;
+  return ShowCatalog(stmt);
 }
 
 SQLRETURN PrimaryKeys(Stmt* stmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* schema, SQLSMALLINT schema_length, SQLCHAR* table,
