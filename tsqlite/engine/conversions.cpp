@@ -19,7 +19,7 @@
 #include "date_functions.h"
 #include "datetime.h"
 #include "decimal.h"
-#include "function_table.h"
+#include "statement_cache.h"
 #include "integer_types.h"
 #include "operands.h"
 

@@ -18,7 +18,7 @@
 #include "calendar.h"
 #include "conversions.h"
 #include "decimal.h"
-#include "function_table.h"
+#include "statement_cache.h"
 #include "operands.h"
 
 namespace tsqlite {

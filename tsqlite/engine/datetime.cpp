@@ -21,7 +21,6 @@
 
 #include "calendar.h"
 #include "decimal.h"
-#include "function_table.h"
 
 namespace tsqlite {
 namespace {

@@ -18,8 +18,9 @@
 
 #include "collation.h"
 #include "function_table.h"
+#include "statement_cache.h"
 #include "integer_types.h"
-#include "translate.h"
+#include "translate_api.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

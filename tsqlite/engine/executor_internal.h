@@ -1,6 +1,9 @@
 #pragma once
-// What the executor's files share (executor.cpp, error_map.cpp, spill.cpp, catalog.cpp): the
-// mapping of SQLite's errors and the copy of values between SQLite statements and results.
+// What the executor's files share (executor.cpp, executor_step.cpp, executor_values.cpp,
+// error_map.cpp, spill.cpp, catalog.cpp): the mapping of SQLite's errors, the copy of values
+// between SQLite statements and results, and the prepared statements kept per shape.
+#include <sqlite3.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -26,5 +29,31 @@ std::vector<Error> MapSqliteError(int extended_code, std::string_view message, c
 void ReadValue(sqlite3_stmt* stmt, int c, Value& v);
 // Binds v to parameter k; texts and blobs are bound without a copy.
 void BindValue(sqlite3_stmt* stmt, int k, const Value& v);
+
+// Whether result column c is a table's column that refuses NULL (read from the table's
+// definition); unknown for an expression.
+Column::Nulls ColumnNulls(sqlite3_stmt* stmt, int c);
+// Binds text[0, length) to parameter k, NUL-terminated where it can be.
+void BindText(sqlite3_stmt* stmt, int k, const std::string& text, size_t length, sqlite3_destructor_type keep);
+
+// The SQLite statements one translated statement became, prepared on first use.
+struct Database::Prepared {
+  std::vector<sqlite3_stmt*> stmts;
+  bool ready = false;
+  // rules[k]: what a text bound to ?k becomes, by the column it meets.
+  std::vector<ParamRule> rules;
+};
+
+struct Database::Entry {
+  Translation translation;
+  bool ok = false;
+  std::vector<Prepared> prepared;  // one per translation.statements
+
+  ~Entry() {
+    for (Prepared& p : prepared) {
+      for (sqlite3_stmt* s : p.stmts) sqlite3_finalize(s);
+    }
+  }
+};
 
 }  // namespace tsqlite

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "translator.h"
+#include "translator_class.h"
 
 namespace tsqlite {
 

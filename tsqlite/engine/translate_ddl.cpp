@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "decimal.h"
-#include "translator.h"
+#include "translator_class.h"
 
 namespace tsqlite {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "translator.h"
+#include "translator_class.h"
 
 namespace tsqlite {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine_db.h"
-#include "translate.h"
+#include "translate_api.h"
 
 namespace tsqlite {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "handles.h"
 #include "odbc_helpers.h"
-#include "translate.h"
+#include "translate_api.h"
 
 namespace tsqlite_test {
 namespace {

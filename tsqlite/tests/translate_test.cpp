@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine_db.h"
-#include "translate.h"
+#include "translate_api.h"
 
 namespace tsqlite {
 namespace {

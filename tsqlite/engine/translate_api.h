@@ -1,6 +1,6 @@
 #pragma once
-// T-SQL to SQLite translation: a function from statement text (and the declared types of the
-// columns some functions read) to SQLite text and parameters.
+// The translator's interface: T-SQL to SQLite translation, a function from statement text (and
+// the declared types of the columns some functions read) to SQLite text and parameters.
 //
 // Statements arrive as complete texts with their values pasted in. Parameterize() takes the
 // literals out (as SQL Server's simple parameterization does), so that statements that differ only

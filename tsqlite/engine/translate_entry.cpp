@@ -1,10 +1,11 @@
-// T-SQL to SQLite translation: the parser's tokens, errors, output and names, and the check of
-// every emitted text. Parameterize() (parameterize.cpp) takes the literals out of a statement;
-// Translate() runs once per shape: a small recursive-descent parser that writes SQLite text, its
-// statements and expressions in translate_dml.cpp, its DDL in translate_ddl.cpp, the functions
-// it knows in builtins.cpp.
+// The translator's entry point, Translate(), with the parser's tokens, errors, output and names,
+// and the check of every emitted text. Parameterize() (parameterize.cpp) takes the literals out of
+// a statement; Translate() runs once per shape: a small recursive-descent parser (the class in
+// translator_class.h) that writes SQLite text: its statements in translate_dml.cpp, queries in
+// translate_select.cpp, expressions in translate_expr.cpp, types and calls in
+// translate_functions.cpp, DDL in translate_ddl.cpp; the functions it knows are in builtins.cpp.
 //
-// Storage conventions (see translate.h):
+// Storage conventions (see translate_api.h):
 // - Table S.T is the SQLite table "S.T", an unqualified name is dbo's; SQLite compares names
 //   without regard to case, so QXSYSTEM.Qxs133Bak and qxsystem.qxs133bak are one table. Every
 //   table in a FROM list gets its own name as alias (unless the statement names one), so that
@@ -36,7 +37,7 @@
 // Not translated (102): EXEC and stored procedures, transactions in
 // T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
 // SELECT INTO, views, IDENTITY, datetimeoffset.
-#include "translate.h"
+#include "translate_api.h"
 
 #include <sqlite3.h>
 
@@ -50,7 +51,7 @@
 #include <string_view>
 #include <vector>
 
-#include "translator.h"
+#include "translator_class.h"
 
 namespace tsqlite {
 

@@ -1,7 +1,10 @@
 #pragma once
-// The translator's parser, shared by the files that hold its parts: translate.cpp (tokens,
-// errors, output, names), translate_dml.cpp (statements, queries, expressions, function calls)
-// and translate_ddl.cpp (CREATE, DROP, ALTER). Not part of the engine's interface.
+// The translator's class, the parser shared by the files that hold its parts: translate_entry.cpp
+// (tokens, errors, output, names), translate_dml.cpp (SET, INSERT, UPDATE, DELETE),
+// translate_select.cpp (queries), translate_expr.cpp (expressions), translate_functions.cpp
+// (types, CAST, CONVERT, function calls), translate_ddl.cpp (CREATE, DROP, ALTER) and
+// translate_script.cpp (variables, control flow). Not part of the engine's interface, which is
+// translate_api.h.
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,7 +12,7 @@
 
 #include "builtins.h"
 #include "lexer.h"
-#include "translate.h"
+#include "translate_api.h"
 
 namespace tsqlite {
 

@@ -1,0 +1,465 @@
+// The translator's expressions: conditions, comparisons by collation, arithmetic, unary
+// operators, primaries and CASE, and the parameters that meet a column.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translator_class.h"
+
+namespace tsqlite {
+
+Expr Translator::Expression() {
+  Nesting nesting(*this);
+  if (failed_) return {};
+  return OrExpr();
+}
+
+// A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
+// expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
+// AND and OR are associative in three-valued logic and the terms keep their order.
+std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t hi, const char* op) {
+  if (hi - lo == 1) return terms[lo].sql;
+  std::string out = "(";
+  if (hi - lo <= 8) {
+    for (size_t i = lo; i < hi; ++i) out += (i == lo ? "" : op) + terms[i].sql;
+  } else {
+    const size_t mid = lo + (hi - lo) / 2;
+    out += Chain(terms, lo, mid, op) + op + Chain(terms, mid, hi, op);
+  }
+  return out + ")";
+}
+
+Expr Translator::OrExpr() {
+  std::vector<Expr> terms{AndExpr()};
+  while (!failed_ && AcceptWord(Kw::Or)) terms.push_back(AndExpr());
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " OR ")};
+}
+
+Expr Translator::AndExpr() {
+  std::vector<Expr> terms{NotExpr()};
+  while (!failed_ && AcceptWord(Kw::And)) terms.push_back(NotExpr());
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  return {Chain(terms, 0, terms.size(), " AND ")};
+}
+
+Expr Translator::NotExpr() {
+  if (AcceptWord(Kw::Not)) {
+    Nesting nesting(*this);
+    if (failed_) return {};
+    return {"NOT (" + NotExpr().sql + ")"};
+  }
+  return Predicate();
+}
+
+Expr Translator::Predicate() {
+  if (AcceptWord(Kw::Exists)) {
+    if (!ExpectOp("(")) return {};
+    std::string q = QueryExpression();
+    if (!ExpectOp(")")) return {};
+    return {"EXISTS (" + q + ")"};
+  }
+  Expr l = Additive();
+  if (failed_) return {};
+  static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  for (const char* op : kCompare) {
+    if (AcceptOp(op)) {
+      std::string sop = op;
+      if (sop == "!<") sop = ">=";
+      if (sop == "!>") sop = "<=";
+      // Trailing blanks never count. A column compares by its own collation (which keeps its
+      // index usable); between other operands the database's collation is named.
+      Expr r = Additive();
+      Meets(l, r);
+      Meets(r, l);
+      const std::string by = ComparedBy(l, r);
+      // A column's affinity and collation compare as numbers.
+      const bool numeric = !l.column && !r.column;
+      return {"(" + (numeric ? Comparable(l) : l.sql) + " " + sop + " " + (numeric ? Comparable(r) : r.sql) +
+              (by.empty() ? ")" : " COLLATE " + by + ")")};
+    }
+  }
+  if (AcceptWord(Kw::Is)) {
+    const bool neg = AcceptWord(Kw::Not);
+    if (!ExpectWord(Kw::Null)) return {};
+    return {"(" + l.sql + (neg ? " IS NOT NULL)" : " IS NULL)")};
+  }
+  const bool neg = IsWord(Kw::Not) && (IsWord(Kw::Between, 1) || IsWord(Kw::In, 1) || IsWord(Kw::Like, 1));
+  if (neg) ++pos_;
+  const std::string not_ = neg ? " NOT" : "";
+  if (AcceptWord(Kw::Between)) {
+    Expr lo = Additive();
+    if (!ExpectWord(Kw::And)) return {};
+    Expr hi = Additive();
+    Meets(l, lo);
+    Meets(l, hi);
+    if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
+    return {"(" + Collated(l, Comparable(l)) + not_ + " BETWEEN " + Comparable(lo) + " AND " + Comparable(hi) + ")"};
+  }
+  if (AcceptWord(Kw::In)) {
+    if (!ExpectOp("(")) return {};
+    std::string list;
+    if (IsWord(Kw::Select)) {
+      list = QueryExpression();
+    } else {
+      for (bool first = true;; first = false) {
+        if (!first) list += ", ";
+        Expr item = Expression();
+        Meets(l, item);
+        list += l.column ? item.sql : Comparable(item);
+        if (!AcceptOp(",")) break;
+      }
+    }
+    if (!ExpectOp(")")) return {};
+    return {"(" + (l.column ? l.sql : Collated(l, Comparable(l))) + not_ + " IN (" + list + "))"};
+  }
+  if (AcceptWord(Kw::Like)) {
+    // SQL Server's LIKE: [abc], [a-c], [^a], ESCAPE, trailing blanks of the value ignored; the
+    // case of letters counts as in the operands' collation: one a COLLATE clause names, else a
+    // column's, else the database's.
+    Expr pattern = Additive();
+    const std::string& p = pattern.sql;
+    std::string by = !l.collation.empty() ? l.collation : pattern.collation;
+    if (by.empty()) by = ColumnCollation(l);
+    if (by.empty()) by = ColumnCollation(pattern);
+    const bool ci = by.empty() ? CaseInsensitive(collation_) : IgnoresCase(by);
+    std::string r = std::string(neg ? "(NOT " : "(") + (ci ? "ts_like_ci(" : "ts_like(") + l.sql + ", " + p;
+    r += AcceptWord(Kw::Escape) ? ", " + Additive().sql : ", NULL";
+    return {r + "))"};
+  }
+  if (neg) return Fail(), Expr{};
+  return l;
+}
+
+std::string Translator::ComparedBy(const Expr& l, const Expr& r) {
+  if (l.column || r.column || !l.collation.empty() || !r.collation.empty()) return "";
+  std::string by = ColumnCollation(l);
+  if (by.empty()) by = ColumnCollation(r);
+  return by.empty() ? SqliteCollation(collation_) : by;
+}
+
+std::string Translator::Collated(const Expr& e, const std::string& sql) {
+  if (!e.collation.empty()) return sql;
+  std::string by = ColumnCollation(e);
+  if (by.empty() && collation_ == Collation::Bin2Utf8) return sql;
+  return "(" + sql + ") COLLATE " + (by.empty() ? SqliteCollation(collation_) : by);
+}
+
+void Translator::Meets(const Expr& column, const Expr& value, bool assigns) {
+  const int k = value.param;
+  if (k == 0) return;
+  if (column.held == Expr::Held::Datetime) {
+    probes_.push_back(Statement::Probe{k, "", 0, false});  // a datetime whatever the tables hold
+  } else if (!from_.empty() && column.column) {
+    probes_.push_back(Statement::Probe{k, "SELECT " + column.sql + from_, 0, assigns});
+  }
+}
+
+std::string Translator::FitDatetime(const Expr& value, const ObjectName& table, const std::string& column) {
+  if (value.held != Expr::Held::Datetime) return value.sql;
+  return "ts_fit_datetime(" + value.sql + ", " + SqlString(table.Stored()) + ", " + SqlString(column) + ")";
+}
+
+void Translator::Exact(const Expr& operand) {
+  if (operand.param > 0) exact_.push_back(operand.param);
+}
+
+std::string Translator::Assigned(const Expr& value, const std::string& column, int position) {
+  // A computed value is brought to the column's type when the statement runs (a decimal to its
+  // scale, an integer checked against its range, a bit to 0 or 1); a parameter is converted when
+  // bound, and a datetime call is fitted by FitDatetime.
+  if (target_.empty() || value.param > 0 || value.held == Expr::Held::Datetime || value.null) return value.sql;
+  std::string fitted = "ts_fit(" + value.sql + ", " + SqlString(target_) + ", " +
+                       (column.empty() ? std::to_string(position) : SqlString(column)) + ")";
+  // A char/varchar column of code page 1252 takes a computed text as SQL Server converts it.
+  return CodePage1252(collation_) && CodePageText(TargetColumnType(column, position)) ? "ts_to_1252(" + fitted + ")"
+                                                                                      : fitted;
+}
+
+bool Translator::ToText(const Type& type) {
+  return type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar;
+}
+
+bool Translator::NationalType(const std::string& type) {
+  return type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
+}
+
+bool Translator::TextType(const std::string& type) {
+  return NationalType(type) || type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 ||
+         type.rfind("TEXT", 0) == 0;
+}
+
+bool Translator::MaxText(const std::string& type) {
+  const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
+  return (max && TextType(type)) || type == "TEXT" || type == "NTEXT";
+}
+
+bool Translator::CodePageText(const std::string& type) const {
+  return CodePage1252(collation_) && TextType(type) && !NationalType(type);
+}
+
+std::string Translator::Comparable(const Expr& e) {
+  return e.held == Expr::Held::Decimal ? "ts_num(" + e.sql + ")" : e.sql;
+}
+
+bool Translator::IsNumberText(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!IsDigit(static_cast<unsigned char>(c)) && c != '.') return false;
+  }
+  return true;
+}
+
+// + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
+Expr Translator::Additive() {
+  std::vector<Expr> terms{Multiplicative()};
+  std::vector<bool> minus;  // minus[k] is the operator before terms[k + 1]
+  while (!failed_) {
+    const bool plus = AcceptOp("+");
+    if (plus || AcceptOp("-")) {
+      minus.push_back(!plus);
+      terms.push_back(Multiplicative());
+    } else if (AcceptOp("&") || AcceptOp("|")) {
+      const char* op = tokens_[pos_ - 1].text == "&" ? " & " : " | ";
+      const std::string l = ArithmeticChain(terms, minus).sql;
+      terms = {Expr{"(" + l + op + Multiplicative().sql + ")"}};
+      minus.clear();
+    } else {
+      break;
+    }
+  }
+  if (failed_) return {};
+  if (terms.size() == 1) return std::move(terms[0]);
+  for (const Expr& term : terms) Exact(term);
+  // Text joined with an nvarchar is nvarchar.
+  const bool national =
+      std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return NationalType(term.type); });
+  Expr sum = ArithmeticChain(terms, minus);
+  if (national) sum.type = "NVARCHAR";
+  // Text joined with a value a COLLATE clause names compares by that clause.
+  for (const Expr& term : terms) {
+    if (sum.collation.empty()) sum.collation = term.collation;
+  }
+  return sum;
+}
+
+// Number literals (kept in DDL) add as SQLite adds them; anything else goes to the driver's
+// functions, one call for up to 63 operators of the chain, so a long sum nests no deeper than
+// a short one does.
+Expr Translator::ArithmeticChain(const std::vector<Expr>& terms, const std::vector<bool>& minus) {
+  if (terms.size() == 1) return terms[0];
+  if (std::all_of(terms.begin(), terms.end(), [](const Expr& term) { return term.number; })) {
+    std::string out = "(" + terms[0].sql;
+    for (size_t k = 1; k < terms.size(); ++k) out += (minus[k - 1] ? " - " : " + ") + terms[k].sql;
+    return {out + ")"};
+  }
+  Expr sum;
+  sum.held = Expr::Held::Decimal;
+  if (terms.size() == 2) {
+    sum.sql = (minus[0] ? "ts_sub(" : "ts_add(") + terms[0].sql + ", " + terms[1].sql + ")";
+    return sum;
+  }
+  std::string acc = terms[0].sql;
+  for (size_t k = 1; k < terms.size();) {
+    std::string call = "ts_addsub(" + acc;
+    for (int ops = 0; ops < 63 && k < terms.size(); ++ops, ++k) {
+      call += (minus[k - 1] ? ", 1, " : ", 0, ") + terms[k].sql;
+    }
+    acc = call + ")";
+  }
+  sum.sql = std::move(acc);
+  return sum;
+}
+
+Expr Translator::Multiplicative() {
+  Expr l = Unary();
+  while (!failed_) {
+    const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
+    if (function != nullptr) {
+      const Expr r = Unary();
+      Exact(l);
+      Exact(r);
+      Expr product;
+      product.sql = function + l.sql + ", " + r.sql + ")";
+      product.held = Expr::Held::Decimal;
+      l = std::move(product);
+    } else {
+      break;
+    }
+  }
+  return l;
+}
+
+Expr Translator::Unary() {
+  Nesting nesting(*this);
+  if (failed_) return {};
+  if (AcceptOp("-")) {
+    Expr e = Unary();
+    Expr negated;
+    negated.type = e.type;
+    if (e.param > 0 || e.column || e.held == Expr::Held::Decimal) {  // a decimal keeps its digits
+      Exact(e);
+      negated.sql = "ts_neg(" + e.sql + ")";
+      negated.held = Expr::Held::Decimal;
+      return negated;
+    }
+    // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
+    negated.sql = e.number ? "-" + e.sql : "(- " + e.sql + ")";
+    return negated;
+  }
+  if (AcceptOp("+")) return Unary();
+  if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
+  Expr e = Primary();
+  if (!failed_ && AcceptWord(Kw::Collate)) {
+    // The clause decides how the value compares (SqliteCollationOf), over a column's collation.
+    Token name;
+    if (!ExpectName(name)) return {};
+    Expr collated;
+    collated.type = e.type;
+    collated.declared = e.declared;
+    collated.qualifier = e.qualifier;  // the type of the column it is, or follows
+    collated.name = e.name;
+    collated.text_of = e.text_of;
+    collated.collation = SqliteCollationOf(RawName(name));
+    collated.sql = "(" + e.sql + " COLLATE " + collated.collation + ")";
+    return collated;
+  }
+  return e;
+}
+
+Expr Translator::Primary() {
+  const Token t = Peek();
+  Expr e;
+  switch (t.type) {
+    case Tok::Marker: {
+      ++pos_;
+      e.param = ParamOf(t.literal);
+      e.sql = "?" + std::to_string(e.param);
+      // A literal of the text is a varchar (N'...' an nvarchar); a client's marker is bound later,
+      // its type unknown here.
+      const auto at = static_cast<size_t>(t.literal);
+      if (t.national) {
+        e.type = "NVARCHAR";
+      } else if (t.literal >= 0 && at < shape_.literals.size() &&
+                 std::find(shape_.markers.begin(), shape_.markers.end(), t.literal) == shape_.markers.end() &&
+                 shape_.literals[at].kind == Literal::Kind::Text) {
+        e.type = "VARCHAR";
+      }
+      return e;
+    }
+    case Tok::Number:
+      ++pos_;
+      if (t.text.size() >= 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')) {
+        // 0x0102 is binary, two bytes; an odd digit count gets a leading 0, as SQL Server reads it.
+        const std::string_view digits = t.text.substr(2);
+        return {"X'" + std::string(digits.size() % 2 ? "0" : "") + std::string(digits) + "'"};
+      }
+      e.sql = std::string(t.text);
+      e.number = IsNumberText(t.text);
+      return e;
+    case Tok::String:
+      ++pos_;
+      e.sql = std::string(t.text);
+      if (t.national) e.type = "NVARCHAR";
+      return e;
+    case Tok::Variable:
+      ++pos_;
+      switch (GlobalOf(t.text)) {
+        case Global::Datefirst:
+          return {"ts_datefirst()"};
+        case Global::Rowcount:
+          return {"ts_rowcount()"};
+        case Global::Version:
+          return {"'tsqlite " SQLITE_VERSION "'"};
+        case Global::Identity:  // a numeric(38,0)
+          e.sql = "ts_dec(ts_identity(0), 38, 0)";
+          e.held = Expr::Held::Decimal;
+          return e;
+        case Global::None:
+          break;
+      }
+      return Variable(t);
+    case Tok::Op:
+      if (AcceptOp("(")) {
+        if (IsWord(Kw::Select)) {
+          e.sql = QueryExpression();
+        } else {
+          Expr inner = Expression();
+          e = std::move(inner);
+          e.column = false;
+          e.param = 0;
+          e.number = e.null = false;
+        }
+        if (!ExpectOp(")")) return {};
+        e.sql = "(" + e.sql + ")";
+        return e;
+      }
+      return Fail(), Expr{};
+    case Tok::Word:
+    case Tok::Quoted:
+      break;
+    default:  // End; Space, Comment and Foreign never reach the parser
+      return Fail(), Expr{};
+  }
+  if (t.type == Tok::Word) {
+    if (AcceptWord(Kw::Null)) {
+      e.sql = "NULL";
+      e.null = true;
+      return e;
+    }
+    if (AcceptWord(Kw::CurrentTimestamp)) {
+      e.sql = kNow;
+      e.type = "DATETIME";
+      e.held = Expr::Held::Datetime;
+      return e;
+    }
+    if (AcceptWord(Kw::Case)) return Case();
+    if (IsOp("(", 1)) return Function();
+    if (IsReserved(t.kw)) return Fail(), Expr{};
+  }
+  // Column reference: [[schema.]table.]column; the table part is the table's alias.
+  std::vector<Token> parts;
+  parts.push_back(t);
+  ++pos_;
+  while (IsOp(".")) {
+    ++pos_;
+    Token p;
+    if (!ExpectName(p)) return {};
+    parts.push_back(p);
+  }
+  e.column = true;
+  e.name = RawName(parts.back());
+  if (parts.size() == 1) {
+    e.sql = Name(parts[0]);
+  } else {
+    e.qualifier = RawName(parts[parts.size() - 2]);
+    e.sql = Name(parts[parts.size() - 2]) + "." + Name(parts.back());
+  }
+  return e;
+}
+
+Expr Translator::Case() {
+  std::string sql = "CASE";
+  if (!IsWord(Kw::When)) sql += " " + Expression().sql;
+  while (AcceptWord(Kw::When)) {
+    sql += " WHEN " + Expression().sql;
+    if (!ExpectWord(Kw::Then)) return {};
+    sql += " THEN " + Expression().sql;
+  }
+  if (AcceptWord(Kw::Else)) sql += " ELSE " + Expression().sql;
+  if (!ExpectWord(Kw::End)) return {};
+  if (failed_) return {};
+  return {sql + " END"};
+}
+
+}  // namespace tsqlite
