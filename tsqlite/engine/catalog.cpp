@@ -17,7 +17,7 @@ bool Database::Catalog(const char* sql, const std::vector<std::string>& patterns
   batch.errors.clear();
   batch.no_data = false;
   if (db_ == nullptr) {
-    batch.errors.push_back(Error{"08003", 0, "Connection not open."});
+    batch.errors.push_back(Raised<Err::ConnectionNotOpen>());
     return false;
   }
   sqlite3_stmt* stmt = nullptr;

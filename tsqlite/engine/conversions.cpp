@@ -27,17 +27,14 @@ namespace tsqlite {
 namespace {
 
 void RaiseSmallRange(sqlite3_context* ctx) {
-  RaiseError(ctx, 242,
-             "The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value.");
+  RaiseError(ctx, Raised<Err::DatetimeOutOfRange>("smalldatetime"));
 }
 
 // datetime2 and time take no numbers, as in SQL Server.
 bool RefuseNumber(sqlite3_context* ctx, sqlite3_value* v, const char* type) {
   const int vt = sqlite3_value_type(v);
   if (vt != SQLITE_INTEGER && vt != SQLITE_FLOAT) return false;
-  RaiseError(ctx, 529,
-             std::string("Explicit conversion from data type ") + (vt == SQLITE_INTEGER ? "int" : "float") + " to " +
-                 type + " is not allowed.");
+  RaiseError(ctx, Raised<Err::ExplicitConversion>(vt == SQLITE_INTEGER ? "int" : "float", type));
   return true;
 }
 
@@ -141,10 +138,7 @@ void FnToSmallDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void FnToInt(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const IntegerType target = argc > 1 ? IntegerTypeOf(TextOf(argv[1])) : IntegerType::Int;
   Operand o = Classify(argv[0]);
-  auto overflow = [&](const std::string& value) {
-    const IntegerOverflow e = IntegerOverflowError(target, value);
-    RaiseError(ctx, e.native, e.message);
-  };
+  auto overflow = [&](const std::string& value) { RaiseError(ctx, IntegerOverflowError(target, value)); };
   int64_t n = 0;
   switch (o.type) {
     case ValueType::Null:
@@ -208,10 +202,7 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   switch (o.type) {
     case ValueType::Datetime:
       if (!FormatStyle(o.i, style, s)) {
-        RaiseError(ctx, 281,
-                   std::to_string(style) +
-                       " is not a valid style number when converting from datetime to a character "
-                       "string.");
+        RaiseError(ctx, Raised<Err::InvalidStyle>(std::to_string(style), "datetime"));
         return;
       }
       break;
@@ -241,9 +232,7 @@ void FnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
       } else if (ParseDatetime(reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()), 0, ms,
                                nullptr, 1) != ParseResult::Ok ||
                  !FormatStyle(ms, style, s)) {
-        RaiseError(ctx, 281,
-                   std::to_string(style) +
-                       " is not a valid style number when converting from datetime2 to a character string.");
+        RaiseError(ctx, Raised<Err::InvalidStyle>(std::to_string(style), "datetime2"));
         return;
       }
       break;
@@ -294,7 +283,7 @@ void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string out, message;
   int native = 0;
   if (!TextToTemporal(TextOf(argv[0]), target.kind, target.scale, out, native, message)) {
-    return RaiseError(ctx, native, message);
+    return RaiseError(ctx, ErrorOfNative(native, message));
   }
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }

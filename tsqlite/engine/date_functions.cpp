@@ -32,12 +32,7 @@ Part PartOf(sqlite3_value* v) {
 }
 
 void RaiseBadPart(sqlite3_context* ctx, sqlite3_value* v, const char* function) {
-  std::string message = "'";
-  message += TextOf(v);
-  message += "' is not a recognized ";
-  message += function;
-  message += " option.";
-  RaiseError(ctx, 155, message);
+  RaiseError(ctx, Raised<Err::UnknownOption>(TextOf(v), function));
 }
 
 // Monday = 1 .. Sunday = 7 for a day count from 1900-01-01 (which was a Monday).
@@ -155,17 +150,13 @@ void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const Form form = FormOf(argv[2], scale);
   if (form == Form::Time && part < Part::Hour) {
     // A time has no date to move.
-    return RaiseError(
-        ctx, 9810,
-        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type time.");
+    return RaiseError(ctx, Raised<Err::DatepartNotSupported>(TextOf(argv[0]), "dateadd", "time"));
   }
   const unsigned char* x = sqlite3_value_text(argv[2]);
   const bool date = argc > 3 && form == Form::Datetime && sqlite3_value_type(argv[2]) == SQLITE_TEXT &&
                     sqlite3_value_bytes(argv[2]) == 10 && x[4] == '-' && x[7] == '-';
   if (date && part >= Part::Hour) {
-    return RaiseError(
-        ctx, 9810,
-        "The datepart " + TextOf(argv[0]) + " is not supported by date function dateadd for data type date.");
+    return RaiseError(ctx, Raised<Err::DatepartNotSupported>(TextOf(argv[0]), "dateadd", "date"));
   }
   int64_t ms;
   int sub = 0;
@@ -297,9 +288,7 @@ void FnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
       break;
   }
   if (!IsInt32(r)) {
-    RaiseError(ctx, 535,
-               "The datediff function resulted in an overflow. The number of dateparts separating two "
-               "date/time instances is too large. Try to use datediff with a less precise datepart.");
+    RaiseError(ctx, Raised<Err::DatediffOverflow>());
     return;
   }
   sqlite3_result_int64(ctx, r);

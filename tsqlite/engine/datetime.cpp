@@ -21,6 +21,7 @@
 
 #include "calendar.h"
 #include "decimal.h"
+#include "errors.h"
 
 namespace tsqlite {
 namespace {
@@ -428,13 +429,10 @@ bool TextToDatetime(std::string_view text, std::string& storage, int& native, st
     storage.assign(buf, 23);
     return true;
   }
-  if (r == ParseResult::BadFormat) {
-    native = 241;
-    message = "Conversion failed when converting date and/or time from character string.";
-  } else {
-    native = 242;
-    message = "The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
-  }
+  Error error =
+      r == ParseResult::BadFormat ? Raised<Err::DatetimeFromText>() : Raised<Err::DatetimeOutOfRange>("datetime");
+  native = error.native;
+  message = std::move(error.message);
   return false;
 }
 
@@ -470,10 +468,9 @@ bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string
     type = "smalldatetime";
   }
   if (r == ParseResult::Ok) return true;
-  native = r == ParseResult::BadFormat ? 241 : 242;
-  message = r == ParseResult::BadFormat ? "Conversion failed when converting date and/or time from character string."
-                                        : std::string("The conversion of a varchar data type to a ") + type +
-                                              " data type resulted in an out-of-range value.";
+  Error error = r == ParseResult::BadFormat ? Raised<Err::DatetimeFromText>() : Raised<Err::DatetimeOutOfRange>(type);
+  native = error.native;
+  message = std::move(error.message);
   return false;
 }
 

@@ -1,4 +1,5 @@
 #include "decimal.h"
+#include "errors.h"
 #include "integer_types.h"
 
 #include <sqlite3.h>
@@ -374,11 +375,6 @@ bool RoundDecimal(Decimal& d, int64_t places, bool truncate) {
 
 namespace {
 
-void RaiseError(sqlite3_context* ctx, int native, const std::string& message) {
-  const std::string text = "tsqlite:" + std::to_string(native) + ":" + message;
-  sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
-}
-
 void ResultDecimal(sqlite3_context* ctx, const Decimal& d) {
   const std::string form = DecimalForm(d);
   sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
@@ -442,13 +438,12 @@ void ResultConverted(sqlite3_context* ctx, sqlite3_value* v, int p, int s) {
       break;
     default:
       if (!TextDecimal(v, d)) {
-        return RaiseError(ctx, 8114, "Error converting data type varchar to numeric.");
+        return RaiseError(ctx, Raised<Err::VarcharToNumeric>());
       }
       break;
   }
   if (!ok || !Rescale(d, s, p)) {
-    return RaiseError(ctx, 8115,
-                      std::string("Arithmetic overflow error converting ") + TypeName(type) + " to data type numeric.");
+    return RaiseError(ctx, Raised<Err::ArithmeticOverflow>(TypeName(type), "numeric"));
   }
   ResultDecimal(ctx, d);
 }
@@ -509,8 +504,7 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const int64_t n = sqlite3_value_int64(argv[0]);
     if (type.integer == IntegerType::Bit) return sqlite3_result_int(ctx, n != 0);
     if (!IntegerFits(type.integer, n)) {
-      const IntegerOverflow e = IntegerOverflowError(type.integer, std::to_string(n));
-      return RaiseError(ctx, e.native, e.message);
+      return RaiseError(ctx, IntegerOverflowError(type.integer, std::to_string(n)));
     }
   }
   if (type.integer == IntegerType::Bit && sqlite3_value_type(argv[0]) == SQLITE_FLOAT) {
@@ -548,7 +542,7 @@ void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case SQLITE_INTEGER: {
       const int64_t i = sqlite3_value_int64(argv[0]);
       if (i == INT64_MIN) {
-        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+        return RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "bigint"));
       }
       return sqlite3_result_int64(ctx, -i);
     }
@@ -585,10 +579,10 @@ void Math(sqlite3_context* ctx, sqlite3_value* v, int op, bool bigint = false) {
       // An int keeps its type: the smallest int has no positive one (a bigint within int's
       // range counts as an int here too, unless its type is known).
       if (i == INT32_MIN && !bigint) {
-        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+        return RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "int"));
       }
       if (i == INT64_MIN) {
-        return RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+        return RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "bigint"));
       }
       return sqlite3_result_int64(ctx, -i);
     }
@@ -655,9 +649,7 @@ void FnSumFinal(sqlite3_context* ctx) {
   if (st == nullptr || !st->any) return sqlite3_result_null(ctx);
   if (st->any_real) return sqlite3_result_double(ctx, st->real);
   if (st->overflow || (st->any_decimal && !AccumulateDecimal(st->units, st->scale, IntegerToDecimal(st->integer)))) {
-    return RaiseError(ctx, 8115,
-                      std::string("Arithmetic overflow error converting expression to data type ") +
-                          (st->any_decimal ? "numeric." : "bigint."));
+    return RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", st->any_decimal ? "numeric" : "bigint"));
   }
   if (!st->any_decimal) return sqlite3_result_int64(ctx, st->integer);
   ResultDecimal(ctx, Decimal{st->units.Get(), st->scale, kMaxDecimalDigits});

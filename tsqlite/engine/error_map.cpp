@@ -2,11 +2,11 @@
 // Server's native error, SQLSTATE and message, and the executor's record of a failed statement.
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "errors.h"
 #include "executor.h"
 #include "executor_internal.h"
 
@@ -86,15 +86,14 @@ using MessageFn = std::string (*)(const Mapped& m, std::string_view verb, std::s
 
 // One rule of the translation of SQLite errors into SQL Server's. code is matched against the
 // extended result code when it has extended bits, else against the primary code; a rule with a
-// marker matches only messages that contain it. The first matching rule wins. Rules with code 0
-// give the SQLSTATE of errors that the registered functions raise as "tsqlite:<native>:<message>".
+// marker matches only messages that contain it. The first matching rule wins. The error is the
+// row err of the error table; message gives its text where the row's needs more than the name
+// SQLite gave (m.detail), which fills the row's one %s where it has one.
 struct ErrorRule {
   int code;
   const char* marker;
-  int native;
-  const char* sqlstate;
-  MessageFn message;
-  bool terminated;  // SQL Server follows with 3621 "The statement has been terminated."
+  Err err;
+  MessageFn message = nullptr;
 };
 
 std::string Quoted(std::string_view text, char quote) {
@@ -104,150 +103,67 @@ std::string Quoted(std::string_view text, char quote) {
   return out;
 }
 
-// Reading names a missing column "no such column: c", inserting "table T has no column named c".
-std::string InvalidColumn(const Mapped& m, std::string_view, std::string_view) {
-  return "Invalid column name " + Quoted(m.detail, '\'') + ".";
+std::string ConflictIn(std::string_view verb, std::string_view kind, const std::string& constraint, std::string_view db,
+                       const std::string& where) {
+  return MakeError(Err::Conflict, {verb, kind, constraint, db, where}).message;
+}
+
+std::string DuplicateKey(const Mapped& m, std::string_view kind) {
+  return MakeError(Err::Duplicate, {kind, m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\''), m.table})
+      .message;
 }
 
 const ErrorRule kErrorRules[] = {
-    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_len_", 8152, "22001",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "String or binary data would be truncated.";
-     },
-     true},
-    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_dt_", 241, "22007",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Conversion failed when converting date and/or time from character string.";
-     },
-     false},
-    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_int_", 8115, "22003",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Arithmetic overflow error converting expression to data type int.";
-     },
-     false},
-    {SQLITE_CONSTRAINT_CHECK, nullptr, 547, "23000",
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_len_", Err::Truncated},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_dt_", Err::DatetimeFromText},
+    {SQLITE_CONSTRAINT_CHECK, "CHECK constraint failed: tsqlite_int_", Err::ArithmeticOverflow,
+     [](const Mapped&, std::string_view, std::string_view) {
+       return Raised<Err::ArithmeticOverflow>("expression", "int").message;
+     }},
+    {SQLITE_CONSTRAINT_CHECK, nullptr, Err::Conflict,
      [](const Mapped& m, std::string_view verb, std::string_view db) {
-       std::string out = "The " + std::string(verb) + " statement conflicted with the CHECK constraint " +
-                         Quoted(m.detail, '"') + ". The conflict occurred in database " + Quoted(db, '"');
-       if (!m.table.empty()) out += ", table " + Quoted(m.table, '"');
-       return out + ".";
-     },
-     true},
-    {SQLITE_CONSTRAINT_FOREIGNKEY, nullptr, 547, "23000",
+       return ConflictIn(verb, "CHECK", " " + Quoted(m.detail, '"'), db,
+                         m.table.empty() ? "" : ", table " + Quoted(m.table, '"'));
+     }},
+    {SQLITE_CONSTRAINT_FOREIGNKEY, nullptr, Err::Conflict,
      [](const Mapped& m, std::string_view verb, std::string_view db) {
-       std::string out = "The " + std::string(verb) + " statement conflicted with the " +
-                         (verb == "DELETE" ? "REFERENCE" : "FOREIGN KEY") + " constraint";
-       if (!m.constraint.empty()) out += " " + Quoted(m.constraint, '"');
-       out += ". The conflict occurred in database " + Quoted(db, '"');
-       if (!m.referenced.empty()) out += ", table " + Quoted(m.referenced, '"');
-       if (!m.column.empty()) out += ", column " + Quoted(m.column, '\'');
-       return out + ".";
-     },
-     true},
-    {SQLITE_CONSTRAINT_NOTNULL, nullptr, 515, "23000",
+       std::string where;
+       if (!m.referenced.empty()) where += ", table " + Quoted(m.referenced, '"');
+       if (!m.column.empty()) where += ", column " + Quoted(m.column, '\'');
+       return ConflictIn(verb, verb == "DELETE" ? "REFERENCE" : "FOREIGN KEY",
+                         m.constraint.empty() ? "" : " " + Quoted(m.constraint, '"'), db, where);
+     }},
+    {SQLITE_CONSTRAINT_NOTNULL, nullptr, Err::NotNull,
      [](const Mapped& m, std::string_view verb, std::string_view db) {
-       return "Cannot insert the value NULL into column " + Quoted(m.detail, '\'') + ", table " +
-              Quoted(std::string(db) + "." + m.table, '\'') + "; column does not allow nulls. " +
-              std::string(verb == "UPDATE" ? "UPDATE" : "INSERT") + " fails.";
-     },
-     true},
-    {SQLITE_CONSTRAINT_PRIMARYKEY, nullptr, 2627, "23000",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Violation of PRIMARY KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
-              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
-     },
-     true},
-    {SQLITE_CONSTRAINT_UNIQUE, nullptr, 2627, "23000",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Violation of UNIQUE KEY constraint" + (m.constraint.empty() ? "" : " " + Quoted(m.constraint, '\'')) +
-              ". Cannot insert duplicate key in object " + Quoted(m.table, '\'') + ".";
-     },
-     true},
-    {SQLITE_ERROR, "no such table: ", 208, "42S02",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Invalid object name " + Quoted(m.detail, '\'') + ".";
-     },
-     false},
-    {SQLITE_ERROR, "no such column: ", 207, "42S22", InvalidColumn, false},
-    {SQLITE_ERROR, " has no column named ", 207, "42S22", InvalidColumn, false},
-    {SQLITE_ERROR, "ambiguous column name: ", 209, "42000",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Ambiguous column name " + Quoted(m.detail, '\'') + ".";
-     },
-     false},
-    {SQLITE_ERROR, " already exists", 2714, "42S01",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "There is already an object named " + Quoted(m.detail, '\'') + " in the database.";
-     },
-     false},
+       return Raised<Err::NotNull>(m.detail, std::string(db) + "." + m.table, verb == "UPDATE" ? "UPDATE" : "INSERT")
+           .message;
+     }},
+    {SQLITE_CONSTRAINT_PRIMARYKEY, nullptr, Err::Duplicate,
+     [](const Mapped& m, std::string_view, std::string_view) { return DuplicateKey(m, "PRIMARY KEY"); }},
+    {SQLITE_CONSTRAINT_UNIQUE, nullptr, Err::Duplicate,
+     [](const Mapped& m, std::string_view, std::string_view) { return DuplicateKey(m, "UNIQUE KEY"); }},
+    {SQLITE_ERROR, "no such table: ", Err::InvalidObject},
+    // Reading names a missing column "no such column: c", inserting "table T has no column named c".
+    {SQLITE_ERROR, "no such column: ", Err::InvalidColumn},
+    {SQLITE_ERROR, " has no column named ", Err::InvalidColumn},
+    {SQLITE_ERROR, "ambiguous column name: ", Err::AmbiguousColumn},
+    {SQLITE_ERROR, " already exists", Err::AlreadyExists},
     // An INSERT whose rows have more or fewer values than its columns ("table T has 4 columns but 2
     // values were supplied"; "... has 2 values for 4 columns" where the rows pass through a
     // common table expression).
-    {SQLITE_ERROR, " values were supplied", 213, "21S01",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Column name or number of supplied values does not match table definition.";
-     },
-     false},
-    {SQLITE_ERROR, " values for ", 213, "21S01",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Column name or number of supplied values does not match table definition.";
-     },
-     false},
+    {SQLITE_ERROR, " values were supplied", Err::ValuesMismatch},
+    {SQLITE_ERROR, " values for ", Err::ValuesMismatch},
     // SQLite's own limits on nesting (its parser's stack, the depth of an expression tree).
-    {SQLITE_ERROR, "parser stack overflow", 191, "42000",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
-    {SQLITE_ERROR, "Expression tree is too large", 191, "42000",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string { return kNestedTooDeeply; }, false},
-    {SQLITE_ERROR, "syntax error", 102, "42000",
-     [](const Mapped& m, std::string_view, std::string_view) {
-       return "Incorrect syntax near " + Quoted(m.detail, '\'') + ".";
-     },
-     false},
-    {SQLITE_TOOBIG, nullptr, 7119, "42000",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes.";
-     },
-     false},
-    {SQLITE_BUSY, nullptr, 1222, "HYT00",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Lock request time out period exceeded.";
-     },
-     false},
-    {SQLITE_LOCKED, nullptr, 1222, "HYT00",
-     [](const Mapped&, std::string_view, std::string_view) -> std::string {
-       return "Lock request time out period exceeded.";
-     },
-     false},
+    {SQLITE_ERROR, "parser stack overflow", Err::NestedTooDeeply},
+    {SQLITE_ERROR, "Expression tree is too large", Err::NestedTooDeeply},
+    {SQLITE_ERROR, "syntax error", Err::SyntaxError},
+    {SQLITE_TOOBIG, nullptr, Err::ValueTooLarge},
+    {SQLITE_BUSY, nullptr, Err::LockTimeout},
+    {SQLITE_LOCKED, nullptr, Err::LockTimeout},
     // A database file the connection may only read (its mode, a read-only mount): SQL Server's
     // answer for a write to a read-only database.
-    {SQLITE_READONLY, nullptr, 3906, "42000",
-     [](const Mapped&, std::string_view, std::string_view db) {
-       return "Failed to update database " + Quoted(db, '"') + " because the database is read-only.";
-     },
-     false},
-    // Errors raised by the registered functions: their SQLSTATE by native number.
-    {0, nullptr, 8134, "22012", nullptr, false},
-    {0, nullptr, 8115, "22003", nullptr, false},
-    {0, nullptr, 220, "22003", nullptr, false},
-    {0, nullptr, 241, "22007", nullptr, false},
-    {0, nullptr, 242, "22007", nullptr, false},
-    {0, nullptr, 245, "22018", nullptr, false},
-    {0, nullptr, 8114, "22018", nullptr, false},
-    {0, nullptr, 515, "23000", nullptr, true},
-    {0, nullptr, 547, "23000", nullptr, true},
-    {0, nullptr, 2627, "23000", nullptr, true},
-    {0, nullptr, 8152, "22001", nullptr, true},
-    {0, nullptr, 102, "42000", nullptr, false},
-    {0, nullptr, 207, "42S22", nullptr, false},
-    {0, nullptr, 208, "42S02", nullptr, false},
-    {0, nullptr, 2714, "42S01", nullptr, false},
-    {0, nullptr, 2760, "42000", nullptr, false},
-    {0, nullptr, 1014, "42000", nullptr, false},
-    {0, nullptr, 192, "42000", nullptr, false},
-    {0, nullptr, 2750, "42000", nullptr, false},
-    {0, nullptr, 9810, "42000", nullptr, false},
-    {0, nullptr, 1007, "42000", nullptr, false},
-    {0, nullptr, 8003, "42000", nullptr, false},
+    {SQLITE_READONLY, nullptr, Err::ReadOnly,
+     [](const Mapped&, std::string_view, std::string_view db) { return Raised<Err::ReadOnly>(db).message; }},
 };
 
 bool RuleCodeMatches(int rule_code, int extended_code) {
@@ -260,7 +176,7 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
   auto definition = [&](const std::string& table) {
     return context.definition ? context.definition(table) : std::string();
   };
-  switch (rule.native) {
+  switch (RowOf(rule.err).native) {
     case 208:
       m.detail = DisplayName(After(message, "no such table: "));
       break;
@@ -328,44 +244,27 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
 std::vector<Error> MapSqliteError(int extended_code, std::string_view message, const ErrorContext& context) {
   const std::string_view verb = context.verb.empty() ? std::string_view("INSERT") : context.verb;
   std::vector<Error> out;
-  const ErrorRule* rule = nullptr;
   Error error;
-  if (extended_code != SQLITE_OK && message.substr(0, 8) == "tsqlite:") {
-    // A function's own error: "tsqlite:<native>:<message>".
-    std::string_view rest = message.substr(8);
-    size_t colon = rest.find(':');
-    error.native = std::atoi(std::string(rest.substr(0, colon)).c_str());
-    error.message = colon == std::string_view::npos ? std::string() : std::string(rest.substr(colon + 1));
-    error.sqlstate = "42000";
+  if (extended_code == SQLITE_OK || !DecodeRaised(message, error)) {
+    const ErrorRule* rule = nullptr;
     for (const ErrorRule& r : kErrorRules) {
-      if (r.code == 0 && r.native == error.native) {
-        error.sqlstate = r.sqlstate;
-        rule = &r;
-        break;
-      }
-    }
-  } else {
-    for (const ErrorRule& r : kErrorRules) {
-      if (r.code != 0 && RuleCodeMatches(r.code, extended_code) &&
+      if (RuleCodeMatches(r.code, extended_code) &&
           (r.marker == nullptr || message.find(r.marker) != std::string_view::npos)) {
         rule = &r;
         break;
       }
     }
     if (rule == nullptr) {
-      error.sqlstate = "HY000";
-      error.native = 0;
-      error.message = std::string(message);
+      error = Raised<Err::Unmapped>(message);
     } else {
-      error.sqlstate = rule->sqlstate;
-      error.native = rule->native;
-      error.message = rule->message(Describe(*rule, message, context), verb, context.database);
+      const Mapped m = Describe(*rule, message, context);
+      error = MakeError(rule->err, {m.detail});
+      if (rule->message != nullptr) error.message = rule->message(m, verb, context.database);
     }
   }
+  const ErrorRow* row = RowOfNative(error.native);
   out.push_back(std::move(error));
-  if (rule != nullptr && rule->terminated) {
-    out.push_back(Error{"01000", 3621, "The statement has been terminated."});
-  }
+  if (row != nullptr && row->terminates) out.push_back(Raised<Err::Terminated>());
   return out;
 }
 

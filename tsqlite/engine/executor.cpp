@@ -74,7 +74,7 @@ bool Database::Open(const Settings& settings, Error& error) {
   date_first_ = settings.date_first;
   Collation wanted = Collation::CiAs;  // a new file's collation, as a default server installation's
   if (!settings.collation.empty() && !CollationByName(settings.collation, wanted)) {
-    error = Error{"42000", 448, "Invalid collation '" + settings.collation + "'."};
+    error = Raised<Err::InvalidCollation>(settings.collation);
     return false;
   }
 
@@ -100,15 +100,13 @@ bool Database::Open(const Settings& settings, Error& error) {
   }
   int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_CANTOPEN && !settings.create && access(settings.file.c_str(), F_OK) != 0) {
-    error = Error{"08004", 4060,
-                  "Cannot open database \"" + settings.file + "\" requested by the login. The login failed."};
+    error = Raised<Err::CannotOpenDatabase>(settings.file);
     Close();
     return false;
   }
   if (rc != SQLITE_OK) {
-    error =
-        Error{"08001", 0,
-              "Cannot open database \"" + settings.file + "\": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc))};
+    error = Raised<Err::ConnectFailed>("Cannot open database \"" + settings.file +
+                                       "\": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
     Close();
     return false;
   }
@@ -131,7 +129,7 @@ bool Database::Open(const Settings& settings, Error& error) {
                           ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;"
                           : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;";
   if (!Exec(setup, error)) {
-    error.sqlstate = "08001";
+    error = Raised<Err::ConnectFailed>(error.message);
     Close();
     return false;
   }
@@ -158,7 +156,7 @@ bool Database::Open(const Settings& settings, Error& error) {
                                         CollationName(wanted) + "');"
                                   : std::string());
   if (!has_schemas && !Exec(make.c_str(), error)) {
-    error.sqlstate = "08001";
+    error = Raised<Err::ConnectFailed>(error.message);
     Close();
     return false;
   }
@@ -182,7 +180,7 @@ bool Database::Open(const Settings& settings, Error& error) {
   rc = RegisterFunctions(db_, functions);
   if (rc == SQLITE_OK) rc = RegisterCollations(db_);
   if (rc != SQLITE_OK) {
-    error = Error{"08001", 0, std::string("Cannot register functions: ") + sqlite3_errstr(rc)};
+    error = Raised<Err::ConnectFailed>(std::string("Cannot register functions: ") + sqlite3_errstr(rc));
     Close();
     return false;
   }
@@ -306,14 +304,15 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
   result = Result();
   errors.clear();
   if (db_ == nullptr) {
-    errors.push_back(Error{"08003", 0, "Connection not open."});
+    errors.push_back(Raised<Err::ConnectionNotOpen>());
     return false;
   }
   Parameterize(tsql, shape_);
   Entry* entry = Lookup(shape_);
   if (!entry->ok) {
     const Translation& t = entry->translation;
-    errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    errors.push_back(
+        Error{t.sqlstate.empty() ? RowOf(Err::SyntaxError).sqlstate : t.sqlstate, t.native_error, t.message});
     return false;
   }
   // The columns of the batch's first result set, read from the prepared statement unexecuted.
@@ -412,7 +411,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   batch.messages.clear();
   batch.no_data = false;
   if (db_ == nullptr) {
-    batch.errors.push_back(Error{"08003", 0, "Connection not open."});
+    batch.errors.push_back(Raised<Err::ConnectionNotOpen>());
     return false;
   }
   batch.verb.clear();
@@ -425,7 +424,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   }
   if (!shape_.markers.empty()) {
     if (params == nullptr || params->size() < shape_.markers.size()) {
-      batch.errors.push_back(Error{"07002", 0, "COUNT field incorrect or syntax error"});
+      batch.errors.push_back(Raised<Err::CountFieldIncorrect>());
       return false;
     }
     for (size_t i = 0; i < shape_.markers.size(); ++i) {
@@ -436,7 +435,8 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   batch.verb = entry->translation.verb;
   if (!entry->ok) {
     const Translation& t = entry->translation;
-    batch.errors.push_back(Error{t.sqlstate.empty() ? "42000" : t.sqlstate, t.native_error, t.message});
+    batch.errors.push_back(
+        Error{t.sqlstate.empty() ? RowOf(Err::SyntaxError).sqlstate : t.sqlstate, t.native_error, t.message});
     return false;
   }
   if (manual_commit_ && sqlite3_get_autocommit(db_)) {
@@ -488,7 +488,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
           }
           batch.results.pop_back();
         }
-        batch.messages.push_back(Error{"01000", 0, std::move(text)});
+        batch.messages.push_back(Raised<Err::Message>(text));
         break;
       }
       case Statement::Kind::SetDateFirst: {
@@ -500,9 +500,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         }
         if (n < 1 || n > 7) {
           batch.results.clear();
-          batch.errors.push_back(
-              Error{"42000", 2742,
-                    "SET DATEFIRST " + std::to_string(n) + " is out of range. The valid values are 1 through 7."});
+          batch.errors.push_back(Raised<Err::DateFirstRange>(std::to_string(n)));
           return false;
         }
         date_first_ = static_cast<int>(n);

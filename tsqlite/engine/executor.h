@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "collation.h"
+#include "errors.h"
 #include "function_table.h"
 #include "statement_cache.h"
 #include "integer_types.h"
@@ -26,13 +27,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tsqlite {
-
-// One error or message in SQL Server's terms.
-struct Error {
-  std::string sqlstate;
-  int native = 0;
-  std::string message;
-};
 
 struct Value {
   enum class Type : uint8_t { Null, Integer, Real, Text, Blob };

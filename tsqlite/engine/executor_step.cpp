@@ -66,15 +66,14 @@ int Database::BindDecimal(sqlite3_stmt* stmt, int k, const Literal& lit, const P
       if (!(lit.text.empty() ? assigns && DoubleToDecimal(lit.real, rule.decimal_scale, d)
                              : ParseDecimal(lit.text, d))) {
         if (!assigns) return 0;
-        batch.errors.push_back(
-            Error{"22003", 8115, "Arithmetic overflow error converting float to data type numeric."});
+        batch.errors.push_back(Raised<Err::ArithmeticOverflow>("float", "numeric"));
         return -1;
       }
       break;
     case Literal::Kind::Text:
       if (!assigns) return 0;
       if (!ParseDecimal(lit.text, d)) {
-        batch.errors.push_back(Error{"22018", 8114, "Error converting data type varchar to numeric."});
+        batch.errors.push_back(Raised<Err::VarcharToNumeric>());
         return -1;
       }
       break;
@@ -82,7 +81,7 @@ int Database::BindDecimal(sqlite3_stmt* stmt, int k, const Literal& lit, const P
       return 0;
   }
   if (assigns && !Rescale(d, rule.decimal_scale, rule.decimal_precision)) {
-    batch.errors.push_back(Error{"22003", 8115, "Arithmetic overflow error converting numeric to data type numeric."});
+    batch.errors.push_back(Raised<Err::ArithmeticOverflow>("numeric", "numeric"));
     return -1;
   }
   const std::string form = DecimalForm(d);
@@ -128,8 +127,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
     auto bind_integer = [&](int64_t n) {
       if (rule.integer_type == IntegerType::Bit) n = n != 0;
       if (!IntegerFits(rule.integer_type, n)) {
-        IntegerOverflow e = IntegerOverflowError(rule.integer_type, std::to_string(n));
-        batch.errors.push_back(Error{"22003", e.native, std::move(e.message)});
+        batch.errors.push_back(IntegerOverflowError(rule.integer_type, std::to_string(n)));
         return false;
       }
       sqlite3_bind_int64(stmt, k, n);
@@ -142,9 +140,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
       case Literal::Kind::Real:
         if (!lit.text.empty() && !ParseDecimal(lit.text, scratch_decimal)) {
           // A number written without an exponent is a decimal: more than 38 digits is none.
-          batch.errors.push_back(Error{
-              "42000", 1007,
-              "The number '" + lit.text + "' is out of the range for numeric representation (maximum precision 38)."});
+          batch.errors.push_back(Raised<Err::NumberOutOfRange>(lit.text));
           return false;
         }
         if (rule.integer_type == IntegerType::Bit) {
@@ -157,8 +153,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
         if (rule.temporal != Temporal::None) {
           Error error;
           if (!TextToTemporal(lit.text, rule.temporal, rule.scale, converted, error.native, error.message)) {
-            error.sqlstate = "22007";
-            batch.errors.push_back(std::move(error));
+            batch.errors.push_back(ErrorOfNative(error.native, std::move(error.message)));
             return false;
           }
           BindText(stmt, k, converted, converted.size(), SQLITE_TRANSIENT);
@@ -168,8 +163,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
           // A string meeting a datetime column becomes a datetime, or fails as SQL Server's does.
           Error error;
           if (!TextToDatetime(lit.text, converted, error.native, error.message)) {
-            error.sqlstate = "22007";
-            batch.errors.push_back(std::move(error));
+            batch.errors.push_back(ErrorOfNative(error.native, std::move(error.message)));
             return false;
           }
           if (rule.date_only) converted.resize(10);
@@ -185,9 +179,7 @@ bool Database::Step(sqlite3_stmt* stmt, const Statement& statement, const Shape&
             break;
           }
           if (!TextToInteger(lit.text, n)) {
-            batch.errors.push_back(
-                Error{"22018", 245,
-                      "Conversion failed when converting the varchar value '" + lit.text + "' to data type int."});
+            batch.errors.push_back(Raised<Err::ConversionFailed>(lit.text, "int"));
             return false;
           }
           if (!bind_integer(n)) return false;
@@ -335,8 +327,7 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
   for (const char* t = tail ? tail : end; t < end; ++t) {
     if (*t != ' ' && *t != '\n' && *t != '\t' && *t != '\r') {
       sqlite3_finalize(stmt);
-      batch.errors.push_back(
-          Error{"42000", 8624, "Internal Query Processor Error: The query processor could not produce a query plan."});
+      batch.errors.push_back(Raised<Err::NoQueryPlan>());
       return false;
     }
   }

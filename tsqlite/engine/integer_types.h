@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "errors.h"
+
 namespace tsqlite {
 
 enum class IntegerType { None, Int, BigInt, SmallInt, TinyInt, Bit };
@@ -70,17 +72,11 @@ inline int64_t IntegerNearest(IntegerType t, int64_t v) {
 
 // SQL Server's overflow error for v in the type: 8115 for int and bigint, 220 (naming the value)
 // for smallint and tinyint.
-struct IntegerOverflow {
-  int native;
-  std::string message;
-};
-inline IntegerOverflow IntegerOverflowError(IntegerType t, const std::string& value) {
+inline Error IntegerOverflowError(IntegerType t, const std::string& value) {
   if (t == IntegerType::SmallInt || t == IntegerType::TinyInt) {
-    return {220,
-            std::string("Arithmetic overflow error for data type ") + IntegerTypeName(t) + ", value = " + value + "."};
+    return Raised<Err::SmallIntOverflow>(IntegerTypeName(t), value);
   }
-  return {8115,
-          std::string("Arithmetic overflow error converting expression to data type ") + IntegerTypeName(t) + "."};
+  return Raised<Err::ArithmeticOverflow>("expression", IntegerTypeName(t));
 }
 
 }  // namespace tsqlite

@@ -38,25 +38,20 @@ constexpr int64_t kFarOut = int64_t{1} << 60;
 
 }  // namespace
 
-void RaiseError(sqlite3_context* ctx, int native, const std::string& message) {
-  const std::string text = "tsqlite:" + std::to_string(native) + ":" + message;
-  sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
-}
-
 void RaiseDivideByZero(sqlite3_context* ctx) {
-  RaiseError(ctx, 8134, "Divide by zero error encountered.");
+  RaiseError(ctx, Raised<Err::DivideByZero>());
 }
 
 void RaiseOverflow(sqlite3_context* ctx) {
-  RaiseError(ctx, 517, "Adding a value to a 'datetime' column caused an overflow.");
+  RaiseError(ctx, Raised<Err::DatetimeOverflow>());
 }
 
 void RaiseIntOverflow(sqlite3_context* ctx) {
-  RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+  RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "int"));
 }
 
 void RaiseDecimalOverflow(sqlite3_context* ctx) {
-  RaiseError(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+  RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "numeric"));
 }
 
 std::string TextOf(sqlite3_value* v) {
@@ -65,7 +60,7 @@ std::string TextOf(sqlite3_value* v) {
 }
 
 void RaiseNotInt(sqlite3_context* ctx, const std::string& text) {
-  RaiseError(ctx, 245, "Conversion failed when converting the varchar value '" + text + "' to data type int.");
+  RaiseError(ctx, Raised<Err::ConversionFailed>(text, "int"));
 }
 
 void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) {
@@ -74,11 +69,9 @@ void RaiseNotInt(sqlite3_context* ctx, sqlite3_value* v) {
 
 void RaiseParse(sqlite3_context* ctx, ParseResult r) {
   if (r == ParseResult::OutOfRange) {
-    RaiseError(ctx, 242,
-               "The conversion of a varchar data type to a datetime data type resulted in an "
-               "out-of-range value.");
+    RaiseError(ctx, Raised<Err::DatetimeOutOfRange>("datetime"));
   } else {
-    RaiseError(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+    RaiseError(ctx, Raised<Err::DatetimeFromText>());
   }
 }
 
@@ -223,7 +216,7 @@ double ExactDigits(double v) {
 }
 
 void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  RaiseError(ctx, sqlite3_value_int(argv[0]), TextOf(argv[1]));
+  RaiseError(ctx, ErrorOfNative(sqlite3_value_int(argv[0]), TextOf(argv[1])));
 }
 
 }  // namespace tsqlite

@@ -9,10 +9,9 @@
 
 #include "calendar.h"
 #include "decimal.h"
+#include "errors.h"
 
 namespace tsqlite {
-
-void RaiseError(sqlite3_context* ctx, int native, const std::string& message);
 
 void RaiseDivideByZero(sqlite3_context* ctx);
 

@@ -61,7 +61,7 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
   }
   if (a.type == ValueType::Text && b.o.type == ValueType::Text) {
     if (subtract) {
-      RaiseError(ctx, 8117, "Operand data type varchar is invalid for subtract operator.");
+      RaiseError(ctx, Raised<Err::InvalidOperand>("varchar", "subtract"));
       return false;
     }
     acc.text += b.text;
@@ -144,7 +144,7 @@ bool ArithmeticOperands(sqlite3_context* ctx, sqlite3_value** argv, const char* 
     return false;
   }
   if (a.type == ValueType::Datetime || b.type == ValueType::Datetime) {
-    RaiseError(ctx, 8117, std::string("Operand data type datetime is invalid for ") + op + " operator.");
+    RaiseError(ctx, Raised<Err::InvalidOperand>("datetime", op));
     return false;
   }
   return Coerce(ctx, argv[0], a, false) && Coerce(ctx, argv[1], b, false);
@@ -295,7 +295,7 @@ void FnTop(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int type = sqlite3_value_numeric_type(argv[0]);
   const double r = sqlite3_value_double(argv[0]);
   if ((type != SQLITE_INTEGER && type != SQLITE_FLOAT) || r < 0) {
-    return RaiseError(ctx, 1014, "A TOP or FETCH clause contains an invalid value.");
+    return RaiseError(ctx, Raised<Err::InvalidTop>());
   }
   sqlite3_result_int64(ctx, type == SQLITE_INTEGER ? sqlite3_value_int64(argv[0]) : static_cast<int64_t>(r));
 }

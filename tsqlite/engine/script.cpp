@@ -39,8 +39,7 @@ Literal ToLiteral(const Value& v) {
 }  // namespace
 
 Error Database::StoppedError() const {
-  return stopped_ == Stop::Timeout ? Error{"HYT00", 0, "Query timeout expired"}
-                                   : Error{"HY008", 0, "Operation canceled"};
+  return stopped_ == Stop::Timeout ? Raised<Err::QueryTimeout>() : Raised<Err::Canceled>();
 }
 
 bool Database::Interrupted(Batch& batch) {
@@ -76,8 +75,7 @@ bool Database::RunScript(Entry& entry, const Translation& translation, size_t in
   if (next > index) return true;
   if (Interrupted(batch)) return false;
   if (batch.results.size() > kMaxResults) {
-    batch.errors.push_back(
-        Error{"HY001", 701, "There is insufficient system memory in resource pool 'default' to run this query."});
+    batch.errors.push_back(Raised<Err::OutOfMemory>());
     return false;
   }
   return true;

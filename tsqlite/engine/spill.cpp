@@ -81,9 +81,7 @@ bool Database::EndSpill(sqlite3_stmt* insert, bool commit, Batch& batch) {
 }
 
 void Database::SpillFailed(Batch& batch) {
-  batch.errors.push_back(Error{"HY000", 0,
-                               std::string("Cannot keep the rows of the result set: ") +
-                                   (spill_db_ ? sqlite3_errmsg(spill_db_) : "out of memory")});
+  batch.errors.push_back(Raised<Err::SpillFailed>("keep", spill_db_ ? sqlite3_errmsg(spill_db_) : "out of memory"));
 }
 
 void Database::DropSpills() {
@@ -105,7 +103,7 @@ bool Database::Window(Result& result, size_t row, Error& error) {
   if (row >= result.first && (row - result.first) * ncols < result.cells.size()) return true;
   std::lock_guard<std::mutex> lock(mutex_);
   if (db_ == nullptr) {
-    error = Error{"08003", 0, "Connection not open."};
+    error = Raised<Err::ConnectionNotOpen>();
     return false;
   }
   const std::string sql = "SELECT * FROM \"" + result.spill->table + "\" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
@@ -124,9 +122,7 @@ bool Database::Window(Result& result, size_t row, Error& error) {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_OK) {
     result.cells.clear();
-    error = Error{"HY000", 0,
-                  std::string("Cannot read the rows of the result set: ") +
-                      (spill_db_ ? sqlite3_errmsg(spill_db_) : sqlite3_errstr(rc))};
+    error = Raised<Err::SpillFailed>("read", spill_db_ ? sqlite3_errmsg(spill_db_) : sqlite3_errstr(rc));
     return false;
   }
   return true;

@@ -191,7 +191,7 @@ void FnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int64_t start = sqlite3_value_int64(argv[1]);
   const int64_t length = sqlite3_value_int64(argv[2]);
   if (length < 0) {
-    RaiseError(ctx, 536, "Invalid length parameter passed to the substring function.");
+    RaiseError(ctx, Raised<Err::InvalidLength>("substring"));
     return;
   }
   const std::string s = TextOf(argv[0]);

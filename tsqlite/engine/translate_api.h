@@ -139,10 +139,6 @@ struct Translation {
   std::vector<TableRead> tables_read;
 };
 
-// SQL Server's error 191, for nesting beyond what the translator or SQLite take.
-inline constexpr const char* kNestedTooDeeply =
-    "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.";
-
 // Returns false (with the error filled in) when the batch cannot be translated. Text compares by
 // the database's collation; column types are read from catalog where one is given (none: every
 // column's type is unknown, and the functions go by the value).

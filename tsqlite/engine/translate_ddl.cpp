@@ -35,9 +35,9 @@ std::string Translator::SqlString(std::string_view s) {
 void Translator::RequireSchema(const std::string& schema) {
   if (WordIs(schema, "DBO")) return;
   EnsureSchemaTable();
-  const std::string message =
-      "The specified schema name \"" + schema + "\" either does not exist or you do not have permission to use it.";
-  Emit(Statement::Kind::Ddl, "INSERT INTO tsqlite_schemas (name) SELECT ts_error(2760, " + SqlString(message) +
+  const Error error = Raised<Err::SchemaMissing>(schema);
+  Emit(Statement::Kind::Ddl, "INSERT INTO tsqlite_schemas (name) SELECT ts_error(" + std::to_string(error.native) +
+                                 ", " + SqlString(error.message) +
                                  ") WHERE NOT EXISTS (SELECT 1 FROM tsqlite_schemas WHERE name = " + SqlString(schema) +
                                  ")");
 }
@@ -52,12 +52,12 @@ void Translator::Create() {
       if (!ExpectName(owner)) return;
     }
     EnsureSchemaTable();
-    const std::string message = "There is already an object named '" + schema + "' in the database.";
+    const Error error = Raised<Err::AlreadyExists>(schema);
     Emit(Statement::Kind::Ddl,
          "INSERT INTO tsqlite_schemas (name) SELECT CASE WHEN EXISTS (SELECT 1 FROM tsqlite_schemas "
          "WHERE name = " +
-             SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") + " THEN ts_error(2714, " +
-             SqlString(message) + ") ELSE " + SqlString(schema) + " END");
+             SqlString(schema) + ") OR " + (WordIs(schema, "DBO") ? "1" : "0") + " THEN ts_error(" +
+             std::to_string(error.native) + ", " + SqlString(error.message) + ") ELSE " + SqlString(schema) + " END");
     return;
   }
   if (AcceptWord(Kw::Table)) {
@@ -346,7 +346,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       }
       // Only ascending by one, on an int column of a new table: what SQLite's row number does.
       if (step != 1 || for_add_column || decl.find("INT") == std::string::npos || identity) {
-        return FailWith(102, "Incorrect syntax near 'IDENTITY'."), "";
+        return FailWith(Raised<Err::SyntaxError>("IDENTITY")), "";
       }
       identity = true;
       identity_seed_ = seed;

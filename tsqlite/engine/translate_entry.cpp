@@ -249,12 +249,12 @@ bool Translator::AcceptWord(Kw kw) {
 
 // An error of SQL Server's other than a syntax error (195, 174, ...); returns "" for the
 // expression being built.
-std::string Translator::FailWith(int native, const std::string& message) {
+std::string Translator::FailWith(Error error) {
   if (!failed_) {
     failed_ = true;
-    out_.native_error = native;
-    out_.sqlstate = "42000";
-    out_.message = message;
+    out_.native_error = error.native;
+    out_.sqlstate = std::move(error.sqlstate);
+    out_.message = std::move(error.message);
   }
   return "";
 }
@@ -289,12 +289,7 @@ bool Translator::Fail() {
 }
 
 bool Translator::FailAt(std::string_view near) {
-  if (!failed_) {
-    failed_ = true;
-    out_.native_error = 102;
-    out_.sqlstate = "42000";
-    out_.message = "Incorrect syntax near '" + std::string(near) + "'.";
-  }
+  FailWith(Raised<Err::SyntaxError>(near));
   return false;
 }
 
@@ -317,10 +312,7 @@ void Translator::Emit(Statement::Kind kind, std::string sql, bool update_or_dele
   if (!IsOneSqliteStatement(sql)) {
     // Nothing the parser accepted may leave as a comment or a second statement; should the
     // emitted text ever read differently, the statement is refused rather than run.
-    failed_ = true;
-    out_.native_error = 8624;
-    out_.sqlstate = "42000";
-    out_.message = "Internal Query Processor Error: The query processor could not produce a query plan.";
+    FailWith(Raised<Err::NoQueryPlan>());
     return;
   }
   Statement st;

@@ -80,12 +80,11 @@ bool Translator::ParseType(Type& type) {
   }
   if (type.kind == Type::Kind::Decimal && type.length >= 0 && type.decl.find("MONEY") == std::string::npos) {
     if (type.length < 1 || type.length > 38) {
-      FailWith(2750, "Column or parameter #0: Specified column precision " + std::to_string(type.length) +
-                         " is greater than the maximum precision of 38.");
+      FailWith(Raised<Err::PrecisionOverMax>(std::to_string(type.length)));
       return false;
     }
     if (type.scale > type.length) {
-      FailWith(192, "The scale must be less than or equal to the precision.");
+      FailWith(Raised<Err::ScaleOverPrecision>());
       return false;
     }
   }
@@ -176,7 +175,7 @@ std::string Translator::DatePartName(std::string_view function) {
   if (DatePartOf(t.text) == DatePart::Unknown) {
     std::string lower;
     for (char c : function) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    return FailWith(155, "'" + std::string(t.text) + "' is not a recognized " + lower + " option.");
+    return FailWith(Raised<Err::UnknownOption>(t.text, lower));
   }
   ++pos_;
   std::string lower;
@@ -188,8 +187,7 @@ std::string Translator::DatePartName(std::string_view function) {
 Expr Translator::Function() {
   const Token name = Peek();
   const std::vector<const Builtin*> rows = FindBuiltins(name.text);
-  if (rows.empty())
-    return FailWith(195, "'" + std::string(name.text) + "' is not a recognized built-in function name."), Expr{};
+  if (rows.empty()) return FailWith(Raised<Err::UnknownFunction>(name.text)), Expr{};
   pos_ += 2;  // name and '('
   const ArgForm form = rows.front()->form;
   if (form == ArgForm::Convert) {
@@ -231,7 +229,7 @@ Expr Translator::Function() {
     }
   }
   const Builtin* row = ForCount(rows, static_cast<int>(args.size()));
-  if (row == nullptr) return FailWith(174, ArgumentCountMessage(rows)), Expr{};
+  if (row == nullptr) return FailWith(Raised<Err::ArgumentCount>(ArgumentCountMessage(rows))), Expr{};
   // The result's type as the row gives it; a datetime or decimal computed by our functions is
   // held as such.
   Expr out;

@@ -73,9 +73,7 @@ void Translator::Declare() {
     ++pos_;
     for (const Var& v : vars_) {
       if (SameName(v.name, name.text)) {
-        return (void)FailWith(134, "The variable name '" + std::string(name.text) +
-                                       "' has already been declared. Variable names must be unique within a query "
-                                       "batch or stored procedure.");
+        return (void)FailWith(Raised<Err::VariableDeclared>(name.text));
       }
     }
     AcceptWord(Kw::As);
@@ -171,8 +169,7 @@ void Translator::While() {
 
 void Translator::LoopExit(bool is_break) {
   if (loops_.empty()) {
-    return (void)(is_break ? FailWith(135, "Cannot use a BREAK statement outside the scope of a WHILE statement.")
-                           : FailWith(136, "Cannot use a CONTINUE statement outside the scope of a WHILE statement."));
+    return (void)FailWith(is_break ? Raised<Err::BreakOutsideLoop>() : Raised<Err::ContinueOutsideLoop>());
   }
   if (!is_break) return (void)EmitJump(loops_.back().start);
   const size_t jump = EmitJump(0);
@@ -183,7 +180,7 @@ void Translator::LoopExit(bool is_break) {
 void Translator::Return() {
   const Tok next = Peek().type;
   if (next == Tok::Marker || next == Tok::Number || next == Tok::Variable || IsOp("(") || IsOp("-")) {
-    return (void)FailWith(178, "A RETURN statement with a return value cannot be used in this context.");
+    return (void)FailWith(Raised<Err::ReturnValueHere>());
   }
   const size_t jump = EmitJump(0);
   if (!failed_) returns_.push_back(jump);
@@ -204,7 +201,7 @@ int Translator::FindVariable(const Token& t) {
   for (size_t v = 0; v < vars_.size(); ++v) {
     if (SameName(vars_[v].name, t.text)) return static_cast<int>(v);
   }
-  FailWith(137, "Must declare the scalar variable \"" + std::string(t.text) + "\".");
+  FailWith(Raised<Err::MustDeclareVariable>(t.text));
   return -1;
 }
 

@@ -100,9 +100,7 @@ std::string Translator::SelectCore(std::string* limit) {
     // An outermost SELECT either assigns every item to a variable or none.
     const bool assigns = record && IsAssignment();
     if (record && !first && assigns != !assigns_.empty()) {
-      return FailWith(141,
-                      "A SELECT statement that assigns a value to a variable must not be combined with "
-                      "data-retrieval operations.");
+      return FailWith(Raised<Err::AssignWithRetrieval>());
     }
     const Expr item = assigns ? Expr{AssignItem()} : SelectItem();
     sql += item.sql;
@@ -465,7 +463,7 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
     } while (AcceptOp(","));
     if (!ExpectOp(")")) return {};
     if (row.size() != rows.front().size()) {
-      FailWith(10709, "The number of columns for each row in a table value constructor must be the same.");
+      FailWith(Raised<Err::ValuesRowWidth>());
       return {};
     }
   } while (AcceptOp(","));
@@ -476,7 +474,7 @@ std::vector<std::vector<std::string>> Translator::ValuesRows() {
 // (VALUES ...) AS v (a, b); SQLite names a VALUES' columns column1, column2, ...
 std::string Translator::ValuesTable(const std::string& alias, const std::vector<std::vector<std::string>>& rows) {
   if (alias.empty()) return Fail(), "";
-  if (!IsOp("(")) return FailWith(8155, "No column name was specified for column 1 of '" + alias + "'.");
+  if (!IsOp("(")) return FailWith(Raised<Err::NoColumnName>(alias));
   ++pos_;
   std::vector<std::string> names;
   do {
@@ -487,9 +485,7 @@ std::string Translator::ValuesTable(const std::string& alias, const std::vector<
   if (!ExpectOp(")")) return "";
   const size_t width = rows.front().size();
   if (names.size() != width) {
-    return FailWith(names.size() < width ? 8158 : 8159, "'" + alias + "' has " +
-                                                            (names.size() < width ? "more" : "fewer") +
-                                                            " columns than were specified in the column list.");
+    return FailWith(names.size() < width ? Raised<Err::MoreColumns>(alias) : Raised<Err::FewerColumns>(alias));
   }
   std::string sql = "(SELECT ";
   for (size_t i = 0; i < width; ++i) {

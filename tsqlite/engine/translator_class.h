@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "builtins.h"
+#include "errors.h"
 #include "lexer.h"
 #include "translate_api.h"
 
@@ -120,9 +121,9 @@ class Translator {
 
   // An error of SQL Server's other than a syntax error (195, 174, ...); returns "" for the
   // expression being built.
-  std::string FailWith(int native, const std::string& message);
+  std::string FailWith(Error error);
 
-  void FailNesting() { FailWith(191, kNestedTooDeeply); }
+  void FailNesting() { FailWith(Raised<Err::NestedTooDeeply>()); }
 
   // SQL Server names the token it stumbled on; a literal shows its value.
   bool Fail();

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine_db.h"
+#include "errors.h"
 #include "translate_api.h"
 
 namespace tsqlite {
@@ -34,6 +35,38 @@ void ExpectAll(Functions* f, std::initializer_list<Case> cases, std::string (Fun
 
 // A datetime from its ODBC canonical text (style 121).
 #define DT(text) "CONVERT(datetime, '" text "', 121)"
+
+// The error table: a native number names one row, so that an error a function raises by its
+// number comes back with that row's SQLSTATE; messages fill their %s in order.
+TEST(ErrorTable, NativeNumbersNameOneRowAndComeBackWithTheirState) {
+  for (const ErrorRow& row : kErrors) {
+    EXPECT_EQ(5u, std::string(row.sqlstate).size()) << row.native;
+    if (row.native == 0) continue;
+    EXPECT_EQ(&row, RowOfNative(row.native)) << row.native;
+    Error back;
+    ASSERT_TRUE(DecodeRaised("tsqlite:" + std::to_string(row.native) + ":m", back));
+    EXPECT_EQ(row.sqlstate, back.sqlstate) << row.native;
+  }
+  struct {
+    Error error;
+    const char* sqlstate;
+    int native;
+    const char* message;
+  } const cases[] = {
+      {Raised<Err::ArithmeticOverflow>("expression", "int"), "22003", 8115,
+       "Arithmetic overflow error converting expression to data type int."},
+      {Raised<Err::ConversionFailed>("x%sy", "int"), "22018", 245,
+       "Conversion failed when converting the varchar value 'x%sy' to data type int."},
+      {ErrorOfNative(99999, "unknown"), "42000", 99999, "unknown"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.sqlstate, c.error.sqlstate) << c.message;
+    EXPECT_EQ(c.native, c.error.native) << c.message;
+    EXPECT_EQ(c.message, c.error.message);
+  }
+  Error none;
+  EXPECT_FALSE(DecodeRaised("no such table: t", none));
+}
 
 TEST_F(Functions, DatetimeToIntRoundsToTheNearestDay) {
   EXPECT_CASES({"CONVERT(int, " DT("1900-01-01 00:00:00.000") ")", "0"},
