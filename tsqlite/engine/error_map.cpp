@@ -218,7 +218,7 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
     case 547: {
       m.detail = std::string(After(message, "CHECK constraint failed: "));
       m.table = DisplayName(context.table);
-      if (rule.code != SQLITE_CONSTRAINT_FOREIGNKEY || context.verb == "DELETE") break;
+      if (rule.code != SQLITE_CONSTRAINT_FOREIGNKEY || context.verb == Kw::Delete) break;
       // SQLite does not say which foreign key failed; a table with only one names it.
       const std::string def = definition(context.table);
       size_t ref = def.find("REFERENCES ");
@@ -242,7 +242,7 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
 }  // namespace
 
 std::vector<Error> MapSqliteError(int extended_code, std::string_view message, const ErrorContext& context) {
-  const std::string_view verb = context.verb.empty() ? std::string_view("INSERT") : context.verb;
+  const std::string_view verb = KeywordText(context.verb == Kw::None ? Kw::Insert : context.verb);
   std::vector<Error> out;
   Error error;
   if (extended_code == SQLITE_OK || !DecodeRaised(message, error)) {
@@ -276,8 +276,8 @@ void Database::Fail(int rc, const Statement* statement, Batch& batch) {
     return;
   }
   std::string message = sqlite3_errmsg(db_);
-  ErrorContext context{statement ? std::string_view(statement->verb) : std::string_view(), name_,
-                       statement ? statement->target : std::string(), nullptr};
+  ErrorContext context{statement ? statement->verb : Kw::None, name_, statement ? statement->target : std::string(),
+                       nullptr};
   if ((extended & 0xff) == SQLITE_CONSTRAINT) {
     // Constraint names live in the table definitions; read only when a constraint failed. A
     // statement may name its table in any case, as SQL Server's names go: the table is found in

@@ -57,7 +57,7 @@ bool Database::Exec(const char* sql, Error& error) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
     std::vector<Error> mapped = MapSqliteError(sqlite3_extended_errcode(db_), message ? message : sqlite3_errstr(rc),
-                                               ErrorContext{"", name_, "", {}});
+                                               ErrorContext{Kw::None, name_, "", {}});
     error = mapped.front();
     sqlite3_free(message);
     return false;
@@ -414,7 +414,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
     batch.errors.push_back(Raised<Err::ConnectionNotOpen>());
     return false;
   }
-  batch.verb.clear();
+  batch.verb = Kw::None;
   if (!spills_.empty()) DropSpills();
   if (const auto found = marked_.empty() ? marked_.end() : marked_.find(tsql); found != marked_.end()) {
     shape_ = found->second;
@@ -507,7 +507,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
         break;
       }
       default: {
-        const bool insert = statement.verb == "INSERT";
+        const bool insert = statement.verb == Kw::Insert;
         const sqlite3_int64 changes = insert ? sqlite3_total_changes64(db_) : 0;
         if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
           batch.results.clear();

@@ -85,7 +85,7 @@ struct Batch {
   std::vector<Error> errors;    // filled when the batch failed
   std::vector<Error> messages;  // PRINT's texts (01000), in order, when it succeeded
   bool no_data = false;         // the batch's last write was an UPDATE/DELETE that touched no row
-  std::string verb;             // the first statement's first word, upper case ("" when unknown)
+  Kw verb = Kw::None;           // the first statement's first word (None when unknown)
 };
 
 struct Settings {

@@ -15,7 +15,7 @@ namespace tsqlite {
 
 // What the messages say beyond SQLite's words.
 struct ErrorContext {
-  std::string_view verb;      // INSERT, UPDATE, DELETE, ...
+  Kw verb = Kw::None;         // INSERT, UPDATE, DELETE, ...
   std::string_view database;  // the database's name
   std::string table;          // the table the statement writes, as stored ("S.T"), "" when unknown
   std::function<std::string(const std::string&)> definition;  // CREATE TABLE text of a stored table

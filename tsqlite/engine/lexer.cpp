@@ -323,6 +323,10 @@ static_assert(Bucketable(), "every keyword must begin with A-Z and be at most kL
 
 }  // namespace
 
+std::string_view KeywordText(Kw kw) {
+  return kw == Kw::None ? std::string_view() : std::string_view(kKeywords[static_cast<size_t>(kw) - 1].text);
+}
+
 Kw KeywordOf(std::string_view word) {
   const size_t n = word.size();
   if (n == 0 || n > kLongest) return Kw::None;

@@ -187,6 +187,9 @@ enum class Kw : unsigned char {
 // The code of a word, case-insensitive; Kw::None for a name that is no keyword.
 Kw KeywordOf(std::string_view word);
 
+// The word a code stands for, upper case; "" for Kw::None.
+std::string_view KeywordText(Kw kw);
+
 // Words that end an expression or a name list where T-SQL would otherwise take them as an alias.
 bool IsReserved(Kw kw);
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "collation.h"
+#include "lexer.h"
 
 struct sqlite3;
 
@@ -72,7 +73,7 @@ struct Statement {
   std::vector<int> assign;
   size_t jump = 0;                   // JumpIfNot, Jump: the index of the statement to go on at
   bool is_update_or_delete = false;  // no row touched means SQL_NO_DATA
-  std::string verb;                  // the statement's first word, upper case (TRUNCATE: DELETE)
+  Kw verb = Kw::None;                // the statement's first word (TRUNCATE: DELETE; none: None)
   std::string target;                // the table INSERT, UPDATE, DELETE write, as stored ("S.T")
   // A parameter that meets a column (compared with it, or written into it): the executor reads
   // the column's declared type from `sql` (a query whose result column `column` is that column)
@@ -120,7 +121,7 @@ class Catalog {
 // Server's terms (102 Incorrect syntax near '...', 42000).
 struct Translation {
   std::vector<Statement> statements;
-  std::string verb;  // the first statement's verb, also when translation failed
+  Kw verb = Kw::None;  // the first statement's verb, also when translation failed
   // The batch's local variables (DECLARE @x ...). They live in Shape::literals after the
   // statement's own literals: variable v is literals[literals.size() - variables + v], NULL until
   // set, and a statement reads it as a parameter like any literal.

@@ -20,15 +20,14 @@ void Translator::OneStatement() {
   // The statement's verb is its first word; the batch's verb is its first statement's, known
   // even when the rest of the statement fails to parse.
   const Token& first = Peek();
-  verb_.clear();
+  verb_ = Kw::None;
   target_.clear();
   if (first.type == Tok::Word) {
-    for (char c : first.text) verb_.push_back(Upper(c));
-    if (first.kw == Kw::Truncate) verb_ = "DELETE";  // emptied as a DELETE would
+    verb_ = first.kw == Kw::Truncate ? Kw::Delete : first.kw;  // emptied as a DELETE would
   } else if (IsOp("(") && IsWord(Kw::Select, 1)) {
-    verb_ = "SELECT";
+    verb_ = Kw::Select;
   }
-  if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
+  if (out_.statements.empty() && out_.verb == Kw::None) out_.verb = verb_;
   if (IsWord(Kw::Select) || (IsOp("(") && IsWord(Kw::Select, 1))) {
     record_items_ = true;
     item_types_.clear();

@@ -40,10 +40,9 @@ void Translator::ScriptStatement() {
   if (!control) {
     OneStatement();
   } else {
-    verb_.clear();
+    verb_ = first.kw;
     target_.clear();
-    for (char c : first.text) verb_.push_back(Upper(c));
-    if (out_.statements.empty() && out_.verb.empty()) out_.verb = verb_;
+    if (out_.statements.empty() && out_.verb == Kw::None) out_.verb = verb_;
     if (AcceptWord(Kw::Declare)) {
       Declare();
     } else if (AcceptWord(Kw::Set)) {

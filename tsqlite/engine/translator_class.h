@@ -369,7 +369,7 @@ class Translator {
   // are asked for later) and recorded in out_.
   const std::vector<CatalogColumn>& TableColumns(const std::string& table, bool collations = false);
   int nesting_ = 0;
-  std::string verb_;    // of the statement being parsed
+  Kw verb_ = Kw::None;  // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;
   // For each literal of the shape, its k in ?k (0: not a parameter yet); a 1,000-row INSERT has

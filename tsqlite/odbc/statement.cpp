@@ -19,13 +19,21 @@ SQLRETURN Worst(SQLRETURN a, SQLRETURN b) {
 }
 
 // SQL_DIAG_DYNAMIC_FUNCTION_CODE of a batch, from the verb its parse found.
-SQLINTEGER FunctionCode(const std::string& verb) {
-  if (verb == "SELECT") return SQL_DIAG_SELECT_CURSOR;
-  if (verb == "INSERT") return SQL_DIAG_INSERT;
-  if (verb == "UPDATE") return SQL_DIAG_UPDATE_WHERE;
-  if (verb == "DELETE") return SQL_DIAG_DELETE_WHERE;
-  if (verb == "CREATE") return SQL_DIAG_CREATE_TABLE;
-  return SQL_DIAG_UNKNOWN_STATEMENT;
+SQLINTEGER FunctionCode(Kw verb) {
+  switch (verb) {
+    case Kw::Select:
+      return SQL_DIAG_SELECT_CURSOR;
+    case Kw::Insert:
+      return SQL_DIAG_INSERT;
+    case Kw::Update:
+      return SQL_DIAG_UPDATE_WHERE;
+    case Kw::Delete:
+      return SQL_DIAG_DELETE_WHERE;
+    case Kw::Create:
+      return SQL_DIAG_CREATE_TABLE;
+    default:
+      return SQL_DIAG_UNKNOWN_STATEMENT;
+  }
 }
 
 }  // namespace
