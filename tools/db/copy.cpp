@@ -80,11 +80,16 @@ int OpenTarget(Session& source, const std::string& schema, const CopyTarget& t, 
     const bool create = stat(t.db.c_str(), &st) != 0;
     std::string collation;
     if (create) {
-      if (!source.Scalar("SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", &collation, &e) || collation.empty() ||
+      // The new file takes the source's collation; a name of letters, digits and '_' only, so
+      // that it cannot add a key to the connection string.
+      if (!source.Scalar("SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", &collation, &e)) {
+        std::fprintf(stderr, "planex-db: copy: cannot read the source's collation: %s\n", FormatError(e).c_str());
+        return kFailed;
+      }
+      if (collation.empty() ||
           collation.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") !=
               std::string::npos) {
-        std::fprintf(stderr, "planex-db: copy: cannot read the source's collation: %s\n",
-                     collation.empty() ? FormatError(e).c_str() : collation.c_str());
+        std::fprintf(stderr, "planex-db: copy: the source names no usable collation ('%s')\n", collation.c_str());
         return kFailed;
       }
     }
