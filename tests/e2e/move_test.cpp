@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -200,6 +201,14 @@ TEST_F(PlanexDbMove, CopyRefusesATargetThatHoldsRowsAndWritesNothing) {
                             "secret\n", {"ODBCSYSINI=" + target.Dir(), "ODBCINI=" + target.Dir() + "/odbc.ini"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(AllRows(target.DbFile()), AllRows(source.DbFile()));
+
+  // At a terminal (a pseudo-terminal of script(1)), a line per table with rows, rate, time left.
+  const std::string copy =
+      BuildDir() + "/planex-db --db " + source.DbFile() + " copy --schema ABC_1 --to-db " + source.Dir() + "/seen.db";
+  r = fixture::Run(source.Dir(), {"script", "-qec", copy, "/dev/null"});
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("\r\033\\[KABC_1.Qxs300Pnr +1 of 1 rows +[0-9]+ rows/s +0:00 left")))
+      << r.out;
 }
 
 // A copy stopped by SIGTERM after its first commit leaves part of the rows; copy refuses that

@@ -47,7 +47,7 @@ class ProgressLine {
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
     const long long left = rate > 0 ? static_cast<long long>(static_cast<double>(total_ - done) / rate) : 0;
-    std::fprintf(stderr, "\r%-20s %10lld of %lld rows %9.0f rows/s %3lld:%02lld left\033[K%s", table_.c_str(), done,
+    std::fprintf(stderr, "\r\033[K%-20s %10lld of %lld rows %9.0f rows/s %3lld:%02lld left%s", table_.c_str(), done,
                  total_, rate, left / 60, left % 60, last ? "\n" : "");
     std::fflush(stderr);
   }
