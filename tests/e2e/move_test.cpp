@@ -228,6 +228,8 @@ TEST_F(PlanexDbMove, InterruptedCopyIsRepairedByReplace) {
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  const std::string err = company.Dir() + "/copy.err";
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
   ASSERT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&files);
@@ -243,6 +245,10 @@ TEST_F(PlanexDbMove, InterruptedCopyIsRepairedByReplace) {
   // Stopped in the middle, or on a loaded machine perhaps only while it checked: either way the
   // target holds rows, and a plain copy refuses it.
   EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+  if (WIFSIGNALED(status)) {
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_TRUE(Contains(fixture::ReadText(err), "copy: stopped by SIGTERM in table ")) << fixture::ReadText(err);
+  }
   const Rows source = AllRows(company.DbFile());
   ProcResult again = Copy(company, target);
   EXPECT_EQ(again.exit_code, 1);

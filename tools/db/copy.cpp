@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/interrupt.h"
 #include "install.h"
 #include "locations.h"
 #include "tables.h"
@@ -137,8 +138,9 @@ struct Copied {
 
 // Streams one table: the source in key order, the target by multi-row inserts, a commit after
 // every kRowsPerCommit rows (the first one also makes the deletes of --replace final).
+// A SIGINT or SIGTERM held back stops it after the statement that is running (*stopped).
 bool CopyTable(Session& source, Session& target, const SystemTable& table, long long total, ProgressLine& progress,
-               long long* since_commit, Copied* copied, DbError* error) {
+               long long* since_commit, Copied* copied, int* stopped, DbError* error) {
   Cursor cursor;
   if (!cursor.Open(source, "SELECT * FROM " + table.name + " ORDER BY " + table.order_by, error)) return false;
   copied->columns = ColumnList(cursor.Columns());
@@ -154,6 +156,7 @@ bool CopyTable(Session& source, Session& target, const SystemTable& table, long 
     copied->source.Add(row);
     const long long before = written;
     if (!inserter.Add(row, &written, error)) return false;
+    if (written != before && (*stopped = Sig_Pending()) != 0) return false;
     *since_commit += written - before;
     if (*since_commit >= kRowsPerCommit) {
       if (!target.Commit(error)) return false;
@@ -240,18 +243,30 @@ int CopyCompany(Session& source, const std::string& schema, const CopyTarget& t)
   ProgressLine progress;
   std::vector<Copied> copied(tables.size());
   long long since_commit = 0, rows = 0;
-  for (size_t i = 0; i < tables.size(); ++i) {
-    if (!CopyTable(source, target, tables[i], totals[i], progress, &since_commit, &copied[i], &e)) {
-      target.Rollback();
-      std::fprintf(stderr, "planex-db: copy: table %s: %s\n", tables[i].name.c_str(), FormatError(e).c_str());
-      std::fprintf(stderr, "planex-db: copy: the target holds the rows committed so far; copy --replace repairs it\n");
+  {
+    // While rows are written, SIGINT and SIGTERM wait for the end of the statement that runs.
+    RunSignals signals;
+    for (size_t i = 0; i < tables.size(); ++i) {
+      int stopped = 0;
+      if (!CopyTable(source, target, tables[i], totals[i], progress, &since_commit, &copied[i], &stopped, &e)) {
+        target.Rollback();
+        if (stopped != 0) {
+          std::fprintf(stderr, "\nplanex-db: copy: stopped by %s in table %s\n", Sig_Name(stopped),
+                       tables[i].name.c_str());
+        } else {
+          std::fprintf(stderr, "planex-db: copy: table %s: %s\n", tables[i].name.c_str(), FormatError(e).c_str());
+        }
+        std::fprintf(stderr,
+                     "planex-db: copy: the target holds the rows committed so far; copy --replace repairs it\n");
+        if (stopped != 0) Sig_Die(stopped);
+        return kFailed;
+      }
+      rows += copied[i].source.rows;
+    }
+    if (!target.Commit(&e) || !target.SetAutocommit(true, &e)) {
+      std::fprintf(stderr, "planex-db: copy: commit: %s\n", FormatError(e).c_str());
       return kFailed;
     }
-    rows += copied[i].source.rows;
-  }
-  if (!target.Commit(&e) || !target.SetAutocommit(true, &e)) {
-    std::fprintf(stderr, "planex-db: copy: commit: %s\n", FormatError(e).c_str());
-    return kFailed;
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
