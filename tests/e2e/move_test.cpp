@@ -268,6 +268,10 @@ TEST_F(PlanexDbMove, ChecksumCatchesARowTheTargetChanged) {
   ASSERT_EQ(target.SetupError(), "");
   ProcResult r = Copy(source, target.DbFile());
   EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(Contains(r.err,
+                       "note: the target's collation Latin1_General_CI_AS is not the source's "
+                       "Latin1_General_100_BIN2_UTF8"))
+      << r.err;
   EXPECT_TRUE(Contains(r.err, "table ABC_1.Qxs300Pnr differs: source 1 rows")) << r.err;
   EXPECT_FALSE(Contains(r.err, "Qxs133Bak differs")) << r.err;
   EXPECT_TRUE(Contains(r.out, "TABLES DIFFER")) << r.out;

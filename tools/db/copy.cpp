@@ -105,6 +105,14 @@ int OpenTarget(Session& source, const std::string& schema, const CopyTarget& t, 
                  t.user.empty() ? "(no user)" : t.user.c_str(), FormatError(e).c_str());
     return kFailed;
   }
+  // An existing target keeps its own collation: what it cannot hold shows as a differing table.
+  std::string from, to;
+  DbError ignored;
+  if (source.Scalar("SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", &from, &ignored) &&
+      target->Scalar("SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", &to, &ignored) && from != to) {
+    std::fprintf(stderr, "planex-db: copy: note: the target's collation %s is not the source's %s\n", to.c_str(),
+                 from.c_str());
+  }
   if (!TableExists(*target, schema + ".Qxs300Pnr")) {
     bool system_there = false;
     int statements = 0;
