@@ -234,6 +234,11 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
       {"--db", "x.db", "init", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS;Create=No"},
       {"--dsn", "D", "init", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS"},
       {"--db", "x.db", "counts", "--schema", "ABC_1", "--collation", "Latin1_General_CI_AS"},
+      {"--db", "x.db", "copy", "--schema", "ABC_1"},
+      {"--db", "x.db", "copy", "--schema", "ABC_1", "--to-db", "y.db", "--to-dsn", "D"},
+      {"--db", "x.db", "copy", "--schema", "ABC_1", "--to-db", "y.db", "--to-user", "u"},
+      {"--db", "x.db", "dump", "--schema", "ABC_1", "--replace"},
+      {"--db", "x.db", "counts", "--schema", "ABC_1", "--out", "x.sql"},
   };
   fixture::TempDir tmp("planex-usage");
   const std::string tmpl = tmp.Path();
@@ -251,7 +256,7 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
 }
 
 TEST(PlanexDbUsage, HelpForToolAndEveryCommand) {
-  for (std::string cmd : {"", "init", "demo", "sql", "counts"}) {
+  for (std::string cmd : {"", "init", "demo", "sql", "counts", "copy", "dump"}) {
     std::vector<std::string> argv = {BuildDir() + "/planex-db"};
     if (!cmd.empty()) argv.push_back(cmd);
     argv.push_back("--help");

@@ -23,6 +23,15 @@ Locations FindLocations(const std::string& exe_dir, const std::string& build_dir
   return {Canonical(exe_dir + "/" PLANEX_INSTALLED_SCHEMA_SQL), Canonical(exe_dir + "/" PLANEX_INSTALLED_TSQLITE_LIB)};
 }
 
+std::string EmbeddedConnectionString(const std::string& lib, const std::string& file, int date_first, bool create,
+                                     const std::string& collation) {
+  std::string quoted = "{";
+  for (char c : file) quoted += c == '}' ? std::string("}}") : std::string(1, c);
+  quoted += "}";
+  return "DRIVER=" + lib + ";Database=" + quoted + ";DateFirst=" + std::to_string(date_first) +
+         (create ? ";Create=Yes" : "") + (collation.empty() ? "" : ";Collation=" + collation);
+}
+
 std::string ExecutableDir() {
   char buf[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);

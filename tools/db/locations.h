@@ -15,6 +15,13 @@ struct Locations {
 // exe_dir: the folder of the running binary. The build-tree paths apply when it is build_dir.
 Locations FindLocations(const std::string& exe_dir, const std::string& build_dir);
 
+// The connection string of an embedded database file through the driver at lib. The path goes
+// in braces ('}' doubled), so that a ';' in it cannot add a key of its own, such as another
+// DRIVER. create lets the driver make a missing file, with collation when not empty (a name of
+// letters, digits and '_' only, checked by the caller).
+std::string EmbeddedConnectionString(const std::string& lib, const std::string& file, int date_first, bool create,
+                                     const std::string& collation);
+
 // The folder of the running binary (/proc/self/exe), empty when it cannot be read.
 std::string ExecutableDir();
 

@@ -1,6 +1,6 @@
 // planex-db: the operator's database tool. Installs the time-recording schema, fills a demo
-// company, runs T-SQL scripts and counts rows, through ODBC on any data source (a real SQL Server
-// included) or directly on an embedded database file.
+// company, runs T-SQL scripts, counts rows, and copies or dumps a company, through ODBC on any
+// data source (a real SQL Server included) or directly on an embedded database file.
 #include <sys/stat.h>
 
 #include <cctype>
@@ -17,12 +17,16 @@
 
 #include "common/schema.h"
 #include "common/text.h"
+#include "copy.h"
 #include "dates.h"
 #include "demo.h"
+#include "dump.h"
+#include "install.h"
 #include "locations.h"
 #include "script.h"
 #include "session.h"
 #include "settings_source.h"
+#include "tables.h"
 
 namespace {
 
@@ -48,6 +52,10 @@ const char* const kUsage =
     "        run a T-SQL script: batches separated by GO lines, $(VAR) replaced by its value\n"
     "  counts --schema NAME\n"
     "        print the row count of every table of the system\n"
+    "  copy --schema NAME (--to-db FILE | --to-dsn DSN [--to-user USER]) [--replace]\n"
+    "        copy the company (QXSYSTEM and NAME) into another database, checked table by table\n"
+    "  dump --schema NAME [--out FILE]\n"
+    "        write the company as a T-SQL script that recreates it in an empty database\n"
     "\n"
     "Connection, one of:\n"
     "  --db FILE [--date-first N]   an embedded database file, through the embedded driver\n"
@@ -94,6 +102,25 @@ const std::map<std::string, std::string> kCommandHelp = {
      "\n"
      "Prints the number of rows of every table of the system schema and of the client schema\n"
      "NAME. A missing table is reported with its error, and the exit status is then 1.\n"},
+    {"copy",
+     "Usage: planex-db CONNECTION copy --schema NAME (--to-db FILE | --to-dsn DSN [--to-user USER])\n"
+     "                                 [--replace]\n"
+     "\n"
+     "Copies every table of the system schema QXSYSTEM and of the client schema NAME into the\n"
+     "target: an embedded database file (made when missing, with the source's collation) or an\n"
+     "ODBC data source (with --to-user, its password is the next line of standard input). The\n"
+     "schema is installed where the target lacks it. Rows are read in key order and written by\n"
+     "multi-row inserts, committed every 20,000 rows. Afterwards every table's row count and\n"
+     "checksum are compared on both sides; a difference names the table and gives status 1.\n"
+     "A target table that already holds rows is refused and nothing is written. --replace deletes\n"
+     "the target's rows of these tables (the system schema's too, which every client of the target\n"
+     "shares) in the transaction of the first rows; it also repairs an interrupted copy.\n"},
+    {"dump",
+     "Usage: planex-db CONNECTION dump --schema NAME [--out FILE]\n"
+     "\n"
+     "Writes the company (QXSYSTEM and client schema NAME) as a T-SQL script to FILE or standard\n"
+     "output: the schemas and tables where missing, then the rows in GO batches of INSERTs of at\n"
+     "most 1,000 rows, text as N'...', dates in style 126. sqlcmd and planex-db sql run it.\n"},
 };
 
 struct Args {
@@ -101,6 +128,8 @@ struct Args {
   std::vector<std::string> positional;
   std::set<std::string> given;  // options seen, for the per-command check
   std::string db, dsn, user, settings, schema, first_day, script, collation;
+  std::string to_db, to_dsn, to_user, out;
+  bool replace = false;
   bool password_stdin = false;
   bool no_seed = false;
   int date_first = 7;
@@ -128,17 +157,17 @@ bool ParseNumber(const std::string& text, long long min, long long max, long lon
 
 // Returns -1 when parsing succeeded, else the exit status.
 int ParseArgs(int argc, char** argv, Args* a) {
-  static const std::set<std::string> kWithValue = {"--db",     "--dsn",       "--user",       "--settings",
-                                                   "--schema", "--first-day", "--date-first", "--persons",
-                                                   "--seed",   "--script",    "-v",           "--collation"};
+  static const std::set<std::string> kWithValue = {
+      "--db",   "--dsn",    "--user", "--settings",  "--schema", "--first-day", "--date-first", "--persons",
+      "--seed", "--script", "-v",     "--collation", "--to-db",  "--to-dsn",    "--to-user",    "--out"};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       a->help = true;
       continue;
     }
-    if (arg == "--password-stdin" || arg == "--no-seed") {
-      (arg == "--no-seed" ? a->no_seed : a->password_stdin) = true;
+    if (arg == "--password-stdin" || arg == "--no-seed" || arg == "--replace") {
+      (arg == "--no-seed" ? a->no_seed : arg == "--replace" ? a->replace : a->password_stdin) = true;
       a->given.insert(arg);
       continue;
     }
@@ -155,6 +184,10 @@ int ParseArgs(int argc, char** argv, Args* a) {
       if (arg == "--schema") a->schema = value;
       if (arg == "--first-day") a->first_day = value;
       if (arg == "--script") a->script = value;
+      if (arg == "--to-db") a->to_db = value;
+      if (arg == "--to-dsn") a->to_dsn = value;
+      if (arg == "--to-user") a->to_user = value;
+      if (arg == "--out") a->out = value;
       if (arg == "--collation") {
         // A name of letters, digits and '_' only, so that it cannot add a key to the connection.
         if (value.empty() ||
@@ -199,6 +232,8 @@ int CheckOptions(const Args& a) {
       {"demo", {"--schema", "--persons", "--seed"}},
       {"sql", {"--schema", "-v"}},
       {"counts", {"--schema"}},
+      {"copy", {"--schema", "--to-db", "--to-dsn", "--to-user", "--replace"}},
+      {"dump", {"--schema", "--out"}},
   };
   static const std::set<std::string> kConnection = {"--db",       "--dsn",        "--user",
                                                     "--settings", "--date-first", "--password-stdin"};
@@ -219,6 +254,10 @@ int CheckOptions(const Args& a) {
   if ((a.given.count("--user") || a.password_stdin) && a.dsn.empty()) {
     return UsageError("--user and --password-stdin go with --dsn");
   }
+  if (a.command == "copy" && a.to_db.empty() == a.to_dsn.empty()) {
+    return UsageError("copy takes exactly one target: --to-db FILE or --to-dsn DSN");
+  }
+  if (a.given.count("--to-user") && a.to_dsn.empty()) return UsageError("--to-user goes with --to-dsn");
   size_t want = a.command == "sql" ? 1 : 0;
   if (a.positional.size() != want) {
     return UsageError(a.command == "sql" ? "sql takes one script file, or - for standard input"
@@ -241,14 +280,8 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
       std::fprintf(stderr, "planex-db: database file %s does not exist (create it with init)\n", a.db.c_str());
       return kExitFailure;
     }
-    // The path goes in braces ('}' doubled), so a ';' in it cannot add a key of its own, such as
-    // another DRIVER. Only init may create the file.
-    std::string quoted = "{";
-    for (char c : a.db) quoted += c == '}' ? std::string("}}") : std::string(1, c);
-    quoted += "}";
-    std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + quoted +
-                     ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "") +
-                     (a.collation.empty() ? "" : ";Collation=" + a.collation);
+    // Only init may create the file.
+    const std::string cs = EmbeddedConnectionString(where.tsqlite_lib, a.db, a.date_first, create_db, a.collation);
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
       return kExitFailure;
@@ -338,25 +371,8 @@ void PrintResultSet(const ResultSet& set) {
   std::printf("(%zu row%s)\n\n", set.rows.size(), set.rows.size() == 1 ? "" : "s");
 }
 
-// The batches of a script that create the system schema: they name QXSYSTEM and no client
-// object. They are skipped when the system schema is already there.
-bool SystemBatch(const std::string& text) {
-  return text.find("QXSYSTEM") != std::string::npos && text.find("$(CLIENT)") == std::string::npos;
-}
-
-bool Exists(Session& session, const std::string& table) {
-  std::string n;
-  DbError e;
-  return session.Scalar("SELECT COUNT(*) FROM " + table, &n, &e);
-}
-
 int CmdInit(const Args& a, const Locations& where, Session& session, const std::string& schema) {
   std::string script_path = a.script.empty() ? where.schema_sql : a.script;
-  std::string script;
-  if (!ReadFile(script_path, &script)) {
-    std::fprintf(stderr, "planex-db: cannot read the schema script %s\n", script_path.c_str());
-    return kExitFailure;
-  }
   Day first{};
   if (!a.first_day.empty()) {
     if (!ParseDateKey(a.first_day, &first)) {
@@ -370,28 +386,16 @@ int CmdInit(const Args& a, const Locations& where, Session& session, const std::
     std::snprintf(key, sizeof key, "%04d0101", local.tm_year + 1900);
     ParseDateKey(key, &first);
   }
-  if (Exists(session, schema + ".Qxs300Pnr")) {
+  if (TableExists(session, schema + ".Qxs300Pnr")) {
     std::fprintf(stderr, "planex-db: client schema %s is already installed\n", schema.c_str());
     return kExitFailure;
   }
-  const bool system_there = Exists(session, "QXSYSTEM.Qxs133Bak");
-
-  const std::map<std::string, std::string> vars = {{"CLIENT", schema}};
+  bool system_there = false;
   int statements = 0;
-  for (const Batch& batch : SplitBatches(script)) {
-    if (system_there && SystemBatch(BlankComments(batch.text))) continue;
-    std::string sql, missing;
-    if (!Substitute(batch.text, vars, &sql, &missing)) {
-      std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value\n", script_path.c_str(),
-                   batch.first_line, missing.c_str());
-      return kExitFailure;
-    }
-    DbError e;
-    if (!session.Exec(BlankComments(sql), &e)) {
-      std::fprintf(stderr, "planex-db: %s:%d: %s\n", script_path.c_str(), batch.first_line, FormatError(e).c_str());
-      return kExitFailure;
-    }
-    ++statements;
+  std::string message;
+  if (!InstallSchema(session, script_path, schema, &system_there, &statements, &message)) {
+    std::fprintf(stderr, "planex-db: %s\n", message.c_str());
+    return kExitFailure;
   }
   std::printf("Installed %s%s (%d statements).\n", system_there ? "" : "system schema QXSYSTEM and ",
               ("client schema " + schema).c_str(), statements);
@@ -488,11 +492,50 @@ int CmdSql(const Args& a, Session& session, const std::string& schema) {
   return kExitOk;
 }
 
+int CmdCopy(const Args& a, const Locations& where, Session& session, const std::string& schema) {
+  CopyTarget target;
+  target.db = a.to_db;
+  target.dsn = a.to_dsn;
+  target.user = a.to_user;
+  target.tsqlite_lib = where.tsqlite_lib;
+  target.schema_sql = where.schema_sql;
+  target.date_first = a.date_first;
+  target.replace = a.replace;
+  if (!a.to_user.empty()) {
+    // The target's password: the next line of standard input (after the source's, if any).
+    if (!std::getline(std::cin, target.password)) target.password.clear();
+    if (!target.password.empty() && target.password.back() == '\r') target.password.pop_back();
+  }
+  return CopyCompany(session, schema, target);
+}
+
+int CmdDump(const Args& a, const Locations& where, Session& session, const std::string& schema) {
+  const std::string source = !a.db.empty() ? "embedded database file " + a.db
+                                           : "data source " + (a.dsn.empty() ? std::string("of ") + a.settings : a.dsn);
+  if (a.out.empty()) return DumpCompany(session, schema, where.schema_sql, source, stdout);
+  // Written beside and renamed when whole, so that FILE is never a dump cut short.
+  const std::string part = a.out + ".part";
+  std::FILE* out = std::fopen(part.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "planex-db: dump: cannot write %s\n", part.c_str());
+    return kExitFailure;
+  }
+  int status = DumpCompany(session, schema, where.schema_sql, source, out);
+  if (std::fclose(out) != 0 && status == kExitOk) {
+    std::fprintf(stderr, "planex-db: dump: writing %s failed\n", part.c_str());
+    status = kExitFailure;
+  }
+  if (status == kExitOk && std::rename(part.c_str(), a.out.c_str()) != 0) {
+    std::fprintf(stderr, "planex-db: dump: cannot rename %s to %s\n", part.c_str(), a.out.c_str());
+    status = kExitFailure;
+  }
+  if (status != kExitOk) std::remove(part.c_str());
+  return status;
+}
+
 int CmdCounts(Session& session, const std::string& schema) {
-  const std::vector<std::string> tables = {
-      "QXSYSTEM.Qxs133Bak",  "QXSYSTEM.Qxs135Muw",  "QXSYSTEM.Qxs133Kal",  schema + ".Qxs135Mu2", schema + ".Qxs137Wch",
-      schema + ".Qxs133Ka2", schema + ".Qxs160Agr", schema + ".Qxs161Wpl", schema + ".Qxs300Pnr", schema + ".Qxs310Bsv",
-      schema + ".Qxs311Zuo", schema + ".Qxs327Tag", schema + ".Qxs329Ztg", schema + ".Qxs332Urv"};
+  std::vector<std::string> tables;
+  for (const SystemTable& t : SystemTables(schema)) tables.push_back(t.name);
   int status = kExitOk;
   for (const std::string& t : tables) {
     std::string n;
@@ -547,5 +590,7 @@ int main(int argc, char** argv) {
   if (a.command == "init") return CmdInit(a, where, session, schema);
   if (a.command == "demo") return CmdDemo(a, session, schema);
   if (a.command == "sql") return CmdSql(a, session, schema);
+  if (a.command == "copy") return CmdCopy(a, where, session, schema);
+  if (a.command == "dump") return CmdDump(a, where, session, schema);
   return CmdCounts(session, schema);
 }

@@ -251,4 +251,167 @@ bool Session::Rollback() {
   return Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK));
 }
 
+Cursor::~Cursor() {
+  if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
+
+bool Cursor::Open(const Session& session, const std::string& sql, DbError* error) {
+  if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, session.Handle(), &stmt_))) {
+    *error = ReadDiag(SQL_HANDLE_DBC, session.Handle());
+    return false;
+  }
+  // The default cursor already is forward-only and read-only; said here, as a server cursor of
+  // another kind would copy the whole result before the first row.
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), SQL_IS_UINTEGER);
+  if (!Ok(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))) {
+    *error = ReadDiag(SQL_HANDLE_STMT, stmt_);
+    return false;
+  }
+  SQLSMALLINT ncols = 0;
+  SQLNumResultCols(stmt_, &ncols);
+  columns_.resize(static_cast<size_t>(ncols));
+  buffers_.resize(columns_.size());
+  indicators_.assign(columns_.size(), 0);
+  for (SQLSMALLINT i = 1; i <= ncols; ++i) {
+    const auto k = static_cast<size_t>(i - 1);
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT name_len = 0, nullable = 0;
+    ColumnInfo& c = columns_[k];
+    SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &name_len, &c.type, &c.size, &c.digits,
+                   &nullable);
+    c.name = reinterpret_cast<char*>(name);
+    buffers_[k].assign(BufferSize(c.size), '\0');
+    if (!Ok(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, buffers_[k].data(),
+                       static_cast<SQLLEN>(buffers_[k].size()), &indicators_[k]))) {
+      *error = ReadDiag(SQL_HANDLE_STMT, stmt_);
+      return false;
+    }
+  }
+  return true;
+}
+
+int Cursor::Fetch(Row* row, DbError* error) {
+  SQLRETURN rc = SQLFetch(stmt_);
+  if (rc == SQL_NO_DATA) return 0;
+  if (!Ok(rc)) {
+    *error = ReadDiag(SQL_HANDLE_STMT, stmt_);
+    return -1;
+  }
+  row->resize(columns_.size());
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    const SQLLEN n = indicators_[k];
+    if (n == SQL_NULL_DATA) {
+      (*row)[k].reset();
+      continue;
+    }
+    if (n < 0 || static_cast<size_t>(n) >= buffers_[k].size()) {
+      error->message = "a value of column " + columns_[k].name + " is longer than its column's " +
+                       std::to_string(columns_[k].size) + " characters";
+      return -1;
+    }
+    (*row)[k].emplace(buffers_[k].data(), static_cast<size_t>(n));
+  }
+  return 1;
+}
+
+size_t RowsPerInsert(size_t columns) {
+  if (columns == 0) return 1;
+  return std::max<size_t>(1, std::min<size_t>(1000, 2100 / columns));
+}
+
+Inserter::~Inserter() {
+  if (full_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, full_);
+}
+
+bool Inserter::Prepare(const Session& session, const std::string& table, const std::vector<ColumnInfo>& columns,
+                       size_t rows_per_statement, DbError* error) {
+  dbc_ = session.Handle();
+  table_ = table;
+  columns_ = columns;
+  rows_per_statement_ = std::max<size_t>(1, rows_per_statement);
+  widths_.clear();
+  for (const ColumnInfo& c : columns_) widths_.push_back(BufferSize(c.size));
+  buffers_.resize(rows_per_statement_ * columns_.size());
+  indicators_.assign(buffers_.size(), SQL_NULL_DATA);
+  for (size_t i = 0; i < buffers_.size(); ++i) buffers_[i].assign(widths_[i % columns_.size()], '\0');
+  if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &full_))) {
+    *error = ReadDiag(SQL_HANDLE_DBC, dbc_);
+    return false;
+  }
+  return PrepareRows(full_, rows_per_statement_, error);
+}
+
+bool Inserter::PrepareRows(SQLHSTMT stmt, size_t rows, DbError* error) {
+  std::string names, one = "(";
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    names += (k ? ", " : "") + columns_[k].name;
+    one += k ? ", ?" : "?";
+  }
+  one += ")";
+  std::string sql = "INSERT INTO " + table_ + " (" + names + ") VALUES ";
+  for (size_t r = 0; r < rows; ++r) sql += (r ? ", " : "") + one;
+  if (!Ok(SQLPrepare(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS))) {
+    *error = ReadDiag(SQL_HANDLE_STMT, stmt);
+    return false;
+  }
+  for (size_t i = 0; i < rows * columns_.size(); ++i) {
+    const ColumnInfo& c = columns_[i % columns_.size()];
+    SQLRETURN rc =
+        SQLBindParameter(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, c.type, c.size, c.digits,
+                         buffers_[i].data(), static_cast<SQLLEN>(buffers_[i].size()), &indicators_[i]);
+    if (!Ok(rc)) {
+      *error = ReadDiag(SQL_HANDLE_STMT, stmt);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Inserter::Add(const Row& row, long long* written, DbError* error) {
+  const size_t base = pending_ * columns_.size();
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    std::vector<char>& buffer = buffers_[base + k];
+    if (!row[k]) {
+      indicators_[base + k] = SQL_NULL_DATA;
+      continue;
+    }
+    const std::string& value = *row[k];
+    if (value.size() >= buffer.size()) {
+      error->message = "a value of column " + columns_[k].name + " is longer than its column";
+      return false;
+    }
+    std::copy(value.begin(), value.end(), buffer.begin());
+    buffer[value.size()] = '\0';
+    indicators_[base + k] = static_cast<SQLLEN>(value.size());
+  }
+  if (++pending_ < rows_per_statement_) return true;
+  return Flush(written, error);
+}
+
+bool Inserter::Flush(long long* written, DbError* error) {
+  if (pending_ == 0) return true;
+  if (!Execute(pending_, error)) return false;
+  *written += static_cast<long long>(pending_);
+  pending_ = 0;
+  return true;
+}
+
+bool Inserter::Execute(size_t rows, DbError* error) {
+  if (rows == rows_per_statement_) {
+    if (Ok(SQLExecute(full_))) return true;
+    *error = ReadDiag(SQL_HANDLE_STMT, full_);
+    return false;
+  }
+  // The last rows of a table: a statement of their own, made once.
+  StmtHandle tail;
+  if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &tail.h))) {
+    *error = ReadDiag(SQL_HANDLE_DBC, dbc_);
+    return false;
+  }
+  if (!PrepareRows(tail.h, rows, error)) return false;
+  if (Ok(SQLExecute(tail.h))) return true;
+  *error = ReadDiag(SQL_HANDLE_STMT, tail.h);
+  return false;
+}
+
 }  // namespace pxdb

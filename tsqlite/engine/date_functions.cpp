@@ -17,6 +17,7 @@
 #include "builtins.h"
 #include "calendar.h"
 #include "conversions.h"
+#include "datetime.h"
 #include "decimal.h"
 #include "statement_cache.h"
 #include "operands.h"
@@ -308,7 +309,11 @@ void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
-    cache->now = text;
+    // The clock's milliseconds rounded to a datetime tick (1/300 s), as the server's
+    // CURRENT_TIMESTAMP and GETDATE() return a datetime: a stored time stamp reads back as itself.
+    std::string storage, message;
+    int native = 0;
+    cache->now = TextToDatetime(text, storage, native, message) ? storage : text;
   }
   sqlite3_result_text(ctx, cache->now.data(), static_cast<int>(cache->now.size()), SQLITE_TRANSIENT);
 }

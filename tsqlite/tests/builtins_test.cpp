@@ -37,6 +37,9 @@ const Call kCalls[] = {
     {"MONTH", "MONTH('20240615')", "6"},
     {"DAY", "DAY('20240615')", "15"},
     {"GETDATE", "LEN(CONVERT(varchar(30), GETDATE(), 121))", "23"},
+    // A datetime, so its milliseconds end in 0, 3 or 7: "Rounded to increments of .000, .003, or
+    // .007 seconds" (learn.microsoft.com/sql/t-sql/data-types/datetime-transact-sql).
+    {"", "CASE WHEN DATEPART(millisecond, CURRENT_TIMESTAMP) % 10 IN (0, 3, 7) THEN 'tick' END", "tick"},
     {"SYSDATETIME", "YEAR(SYSDATETIME()) - YEAR(GETDATE())", "0"},
     {"GETUTCDATE", "LEN(CONVERT(varchar(30), GETUTCDATE(), 121))", "23"},
     {"SCOPE_IDENTITY", "ISNULL(SCOPE_IDENTITY(), 0) * 0", "0"},
