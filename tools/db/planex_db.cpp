@@ -51,7 +51,8 @@ const char* const kUsage =
     "\n"
     "Connection, one of:\n"
     "  --db FILE [--date-first N]   an embedded database file, through the embedded driver\n"
-    "                               (created by init; DATEFIRST 1..7 of the session, default 7)\n"
+    "                               (init records DATEFIRST 1..7, default 7; later sessions take\n"
+    "                               the recorded one unless N is given)\n"
     "  --dsn DSN [--user USER] [--password-stdin]\n"
     "                               an ODBC data source; the password is the first line of\n"
     "                               standard input\n"
@@ -247,8 +248,8 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
     for (char c : a.db) quoted += c == '}' ? std::string("}}") : std::string(1, c);
     quoted += "}";
     std::string cs = "DRIVER=" + where.tsqlite_lib + ";Database=" + quoted +
-                     ";DateFirst=" + std::to_string(a.date_first) + (create_db ? ";Create=Yes" : "") +
-                     (a.collation.empty() ? "" : ";Collation=" + a.collation);
+                     (a.given.count("--date-first") ? ";DateFirst=" + std::to_string(a.date_first) : "") +
+                     (create_db ? ";Create=Yes" : "") + (a.collation.empty() ? "" : ";Collation=" + a.collation);
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
       return kExitFailure;
