@@ -217,7 +217,7 @@ int Batch_Run(int argc, const char* const* argv) {
   // A run that found no person in its range says so, unless it failed or was stopped anyway.
   if (stopped == 0 && errors.Count() == 0 && run.stats.persons_read == 0 &&
       (run.stats.warnings.empty() || run.stats.warnings[0].code != "range_reversed")) {
-    run.stats.warnings.push_back(Batch_Warning_No_Persons(argv[4], argv[5]));
+    run.stats.warnings.push_back(Batch_Warning_No_Persons(argv[4], argv[5], all_persons));
   }
   progress.Finish("PLANEX.LOG", errors, stopped);
   if (terminal) {

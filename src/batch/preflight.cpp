@@ -157,7 +157,8 @@ int Bsv_Pnr_Width(RunContext& run) {
   return r == DB_OK && shortest == longest ? shortest : 0;
 }
 
-RunWarning Batch_Warning_No_Persons(std::string_view pnr_von, std::string_view pnr_bis) {
+RunWarning Batch_Warning_No_Persons(std::string_view pnr_von, std::string_view pnr_bis, bool all_persons) {
+  if (all_persons) return {"no_persons", "keine Person gefunden: keine Personenzeile geschrieben"};
   return {"no_persons",
           "keine Person von " + Quoted(pnr_von) + " bis " + Quoted(pnr_bis) + ": keine Personenzeile geschrieben"};
 }

@@ -40,5 +40,5 @@ std::vector<RunWarning> Batch_Warnings(std::string_view pnr_von, std::string_vie
 // The one length of the person numbers in the person table, 0 when they differ, there are none or
 // the table cannot be read.
 int Bsv_Pnr_Width(RunContext& run);
-// The warning of a run whose person range held no person.
-RunWarning Batch_Warning_No_Persons(std::string_view pnr_von, std::string_view pnr_bis);
+// The warning of a run whose person range (as given) held no person.
+RunWarning Batch_Warning_No_Persons(std::string_view pnr_von, std::string_view pnr_bis, bool all_persons);

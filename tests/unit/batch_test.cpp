@@ -153,6 +153,9 @@ TEST(Batch, RunsThatMayDoNothingAreWarned) {
     }
     EXPECT_EQ(codes, c.codes) << c.von << ".." << c.bis << " " << c.ende;
   }
+  EXPECT_EQ(Batch_Warning_No_Persons("1", "5", false).text,
+            "keine Person von '1' bis '5': keine Personenzeile geschrieben");
+  EXPECT_EQ(Batch_Warning_No_Persons("0", "0", true).text, "keine Person gefunden: keine Personenzeile geschrieben");
 }
 
 }  // namespace
