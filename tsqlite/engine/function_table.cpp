@@ -67,6 +67,10 @@ void FnHasPerms(sqlite3_context* ctx, int, sqlite3_value** argv) {
   // schema.table from one to three parts, each without its brackets.
   std::vector<std::string> parts(1);
   const unsigned char* raw = sqlite3_value_text(argv[0]);
+  if (raw == nullptr) {  // out of memory
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
   for (const char* c = reinterpret_cast<const char*>(raw); *c != '\0'; ++c) {
     if (*c == '.') {
       parts.emplace_back();
