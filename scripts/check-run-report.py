@@ -67,6 +67,9 @@ def check(report_path, metrics_path, outcome, schema_path):
         want[("planex_run_persons", frozenset({("step", step)}))] = report["persons"][step]
     for reason, n in report["persons"]["fallback_reasons"].items():
         want[("planex_run_person_fallbacks", frozenset({("reason", reason)}))] = n
+    for code in ("range_reversed", "no_persons", "pnr_width", "end_year_past"):
+        want[("planex_run_warnings", frozenset({("code", code)}))] = \
+            sum(1 for w in report.get("warnings", []) if w["code"] == code)
     for key, value in want.items():
         if got.get(key) != value:
             problems.append("metrics: %s%s is %s, the report says %s" % (key[0], dict(key[1]), got.get(key), value))

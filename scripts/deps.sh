@@ -16,6 +16,9 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Another apt (an unattended upgrade, a second terminal) may hold the dpkg lock: wait for it
+  # instead of failing at once.
+  lock=(-o "DPkg::Lock::Timeout=${PLANEX_APT_LOCK_SECONDS:-600}")
+  "${sudo_cmd[@]}" apt-get "${lock[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "${lock[@]}" install -y -qq "${missing[@]}" >/dev/null
 fi

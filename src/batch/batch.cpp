@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "batch/early.h"
+#include "batch/preflight.h"
 #include "db/error_lines.h"
 #include "batch/progress.h"
 #include "batch/report.h"
@@ -138,6 +139,11 @@ int Batch_Run(int argc, const char* const* argv) {
     log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
     return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
+  // planex never deletes: a far year by mistake costs rows for every person that only hand work
+  // takes away again, so it must be asked for.
+  if (auto far = Batch_Check_Far_Year(log, ende_jahr, today, std::getenv("PLANEX_FAR_YEAR"))) {
+    return refuse(*far, RunOutcome::Refused);
+  }
 
   std::string login = ReadSetting("LOGIN", pfad);
   std::string pass = ReadSetting("PASS", pfad);
@@ -169,7 +175,15 @@ int Batch_Run(int argc, const char* const* argv) {
   run.batched = batched;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 
+  // Before the first write: a connection that numbers weekdays otherwise than the base calendar,
+  // or a database without the client's tables, would write rows that no later run repairs.
+  if (auto stop = Batch_Check_Weekdays(run, net8, login)) return refuse(*stop, RunOutcome::Refused);
+  if (auto stop = Batch_Check_Schema(run, net8, login, pfad)) return refuse(*stop, RunOutcome::Refused);
+
   Batch_AllPersons(&pnr_von, &pnr_bis);
+  const bool all_persons = pnr_von != argv[4];
+  run.stats.warnings =
+      Batch_Warnings(pnr_von, pnr_bis, all_persons, all_persons ? 0 : Bsv_Pnr_Width(run), ende_jahr, today);
 
   // Each generator reports its own failures; none keeps the next from running. An operator at a
   // terminal sees how far the run is; a scheduler's run gets no output there.
@@ -200,7 +214,15 @@ int Batch_Run(int argc, const char* const* argv) {
       log.Printf("Person: %s!\n", run.stats.person);
     }
   }
+  // A run that found no person in its range says so, unless it failed or was stopped anyway.
+  if (stopped == 0 && errors.Count() == 0 && run.stats.persons_read == 0 &&
+      (run.stats.warnings.empty() || run.stats.warnings[0].code != "range_reversed")) {
+    run.stats.warnings.push_back(Batch_Warning_No_Persons(argv[4], argv[5], all_persons));
+  }
   progress.Finish("PLANEX.LOG", errors, stopped);
+  if (terminal) {
+    for (const RunWarning& w : run.stats.warnings) std::fprintf(stderr, "planex: Warnung: %s\n", w.text.c_str());
+  }
   run.stats_changed = nullptr;
   log.Close();
   // A run that ends by its signal closes its connection first, so that the server sees a logout.

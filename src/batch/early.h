@@ -12,7 +12,7 @@ std::string Batch_Info_Text(int argc, const char* const* argv);
 
 // Why a run stopped before the generators.
 struct BatchStop {
-  const char* kind = "";  // "arguments", "settings_file", "schema", "connection"
+  const char* kind = "";  // "arguments", "settings_file", "schema", "connection", "weekday_numbering"
   std::string text;       // a German sentence naming the file or data source and the reason
   DbReason reason;        // the driver's diagnostics of a failed connection
 };

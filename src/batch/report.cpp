@@ -143,6 +143,10 @@ std::string Report_Json(const RunReport& report) {
   doc["data_source"] = optional(report.data_source);
   doc["login"] = optional(report.login);
   doc["schema"] = optional(report.schema);
+  // What the run warns of: it may have done nothing that was meant, though nothing failed.
+  Json warnings = Json::array();
+  for (const RunWarning& w : report.stats.warnings) warnings.push_back({{"code", w.code}, {"text", w.text}});
+  doc["warnings"] = warnings;
   doc["person_step"] = optional(report.person_step);
   doc["error_lines"] = report.error_lines;
   Json lines = Json::array();
@@ -201,6 +205,12 @@ std::string Report_Metrics(const RunReport& report) {
   out.Family("planex_run_error_lines",
              "Lines of the last run's log that say a failure (Error, Fehler, a wrong argument count).");
   out.Sample("planex_run_error_lines", static_cast<double>(report.error_lines));
+  out.Family("planex_run_warnings", "Warnings of the last run, by code (a run that may have done nothing meant).");
+  for (const char* code : kRunWarningCodes) {
+    long n = 0;
+    for (const RunWarning& w : report.stats.warnings) n += w.code == code ? 1 : 0;
+    out.Sample(std::string("planex_run_warnings{code=\"") + code + "\"}", static_cast<double>(n));
+  }
   out.Family("planex_run_rows", "Rows the last run added or rewrote, by table.");
   for (const RunTableName& name : kRunTables) {
     const RunTableRows t = RowsOf(report, name);

@@ -63,6 +63,15 @@ inline constexpr RunTableName kRunTables[] = {
     {"Qxs327Tag", false}, {"Qxs329Ztg", false}, {"Qxs332Urv", false},
 };
 
+// What a run says of itself that is no failure: it may have done nothing the operator meant. A
+// short code for the report and the metrics, and a German sentence for the operator.
+struct RunWarning {
+  std::string code;
+  std::string text;
+};
+// Every code, in the order the metrics list them.
+inline constexpr const char* kRunWarningCodes[] = {"range_reversed", "no_persons", "pnr_width", "end_year_past"};
+
 struct RunStats {
   // Every table a write succeeded on, in the order of its first such write.
   std::vector<RunTableRows> tables;
@@ -80,6 +89,9 @@ struct RunStats {
   long persons_daily = 0;
   long persons_handed_over = 0;
   std::map<std::string, long> fallback_reasons;
+
+  // What the run warns of; the outcome stays as it is.
+  std::vector<RunWarning> warnings;
 
   // The person the person run is at; empty before it starts.
   std::string person;

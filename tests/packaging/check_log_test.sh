@@ -45,6 +45,16 @@ rm -f "$dir/PLANEX.LOG" "$dir/report.json"
 (cd "$dir" && "$check" >/dev/null 2>&1)
 [ $? = 1 ] || { echo "FAIL missing run log: not reported"; failures=$((failures + 1)); }
 
+# Without a report the check says that it cannot see a killed run, and keeps its status.
+printf 'Datum: 20261209\n' >"$dir/PLANEX.LOG"
+said=$(cd "$dir" && "$check" 2>&1 >/dev/null)
+[ $? = 0 ] && grep -q 'cannot be told from a finished one' <<<"$said" ||
+  { echo "FAIL no report: not said ($said)"; failures=$((failures + 1)); }
+printf '%b' "$(report ok)" >"$dir/report.json"
+said=$(cd "$dir" && "$check" PLANEX.LOG report.json 2>&1 >/dev/null)
+[ $? = 0 ] && [ -z "$said" ] || { echo "FAIL report as argument: $said"; failures=$((failures + 1)); }
+rm -f "$dir/report.json"
+
 # The log named as argument is read, not the one of the current folder.
 printf 'Error: x\n' >"$dir/other.log"
 printf 'Datum: 20261209\n' >"$dir/PLANEX.LOG"

@@ -4,6 +4,7 @@
 
 #include "batch/batch.h"
 #include "batch/early.h"
+#include "batch/preflight.h"
 #include "fixtures/helpers.h"
 
 namespace {
@@ -89,6 +90,72 @@ TEST(Batch, SettingsFileProblemsAreNamed) {
     EXPECT_NE(Batch_Stop_Line(stop).find(c.stop), std::string::npos) << Batch_Stop_Line(stop);
   }
   EXPECT_STREQ(Batch_Stop_Schema(dir.File("ok.ini"), "1cx", "1C").kind, "schema");
+}
+
+// A stored weekday tells the numbering it was written under: Friday 11 December 2026 is 6 when
+// Sunday counts as 1 (DATEFIRST 7), 5 when Monday does.
+TEST(Batch, StoredWeekdayGivesItsNumbering) {
+  struct Case {
+    const char* key;
+    int weekday, date_first;
+  } cases[] = {
+      {"20261211", 6, 7}, {"20261211", 5, 1}, {"20261213", 1, 7}, {"20261213", 7, 1},
+      {"20261214", 1, 1}, {"20261214", 4, 5}, {"20240229", 5, 7},  // a leap day, Thursday
+      {"20261211", 0, 0}, {"20261211", 8, 0}, {"2026121", 3, 0},  {"2026121x", 3, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Batch_DateFirst_Of(c.key, c.weekday), c.date_first) << c.key << " " << c.weekday;
+}
+
+TEST(Batch, FarEndYearOnlyWhenAskedFor) {
+  RunLog closed;  // writes nothing
+  struct Case {
+    const char* ende_jahr;
+    const char* env;
+    bool refused;
+  } cases[] = {
+      {"2036", nullptr, false}, {"2037", nullptr, true}, {"2037", "1", false},
+      {"2037", "yes", true},    {"3000", "", true},      {"2020", nullptr, false},
+  };
+  for (const auto& c : cases) {
+    const auto stop = Batch_Check_Far_Year(closed, c.ende_jahr, "20261208", c.env);
+    EXPECT_EQ(stop.has_value(), c.refused) << c.ende_jahr;
+    if (stop) {
+      EXPECT_STREQ(stop->kind, "arguments");
+      EXPECT_NE(stop->text.find("PLANEX_FAR_YEAR=1"), std::string::npos) << stop->text;
+    }
+  }
+}
+
+// Runs that may do nothing the operator meant: each warning by its code, the outcome untouched.
+TEST(Batch, RunsThatMayDoNothingAreWarned) {
+  struct Case {
+    const char *von, *bis;
+    bool all;
+    int width;
+    const char* ende;
+    std::vector<std::string> codes;
+  } cases[] = {
+      {"        ", "zzzzzzzz", true, 0, "2027", {}},
+      {"00000100", "00000400", false, 8, "2027", {}},
+      {"00000400", "00000100", false, 8, "2027", {"range_reversed"}},
+      {"1", "100", false, 8, "2027", {"pnr_width"}},
+      {"5", "00000100", false, 8, "2027", {"range_reversed", "pnr_width"}},
+      {"1", "100", false, 0, "2027", {}},  // the persons' numbers differ in width: no rule to hold to
+      {"        ", "zzzzzzzz", true, 0, "2020", {"end_year_past"}},
+      {"        ", "zzzzzzzz", true, 0, "2026", {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> codes;
+    for (const RunWarning& w : Batch_Warnings(c.von, c.bis, c.all, c.width, c.ende, "20261208")) {
+      codes.push_back(w.code);
+      EXPECT_FALSE(w.text.empty());
+    }
+    EXPECT_EQ(codes, c.codes) << c.von << ".." << c.bis << " " << c.ende;
+  }
+  EXPECT_EQ(Batch_Warning_No_Persons("1", "5", false).text,
+            "keine Person von '1' bis '5': keine Personenzeile geschrieben");
+  EXPECT_EQ(Batch_Warning_No_Persons("0", "0", true).text, "keine Person gefunden: keine Personenzeile geschrieben");
 }
 
 }  // namespace

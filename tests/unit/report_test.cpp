@@ -84,4 +84,24 @@ TEST(Report, ErrorLinesTakeTheirReasonsInOrder) {
   EXPECT_EQ(doc["stopped_by"]["sqlstate"], "IM002");
 }
 
+// Warnings travel as code and text into the report, and as a count per code into the metrics,
+// every code listed so that an alert can watch one that has not happened yet.
+TEST(Report, WarningsAreListedAndCountedByCode) {
+  RunReport r;
+  r.outcome = RunOutcome::Ok;
+  r.stats.warnings = {{"pnr_width", "Personalnummer '1' hat 1 Zeichen"}, {"no_persons", "keine Person"}};
+  const auto doc = nlohmann::json::parse(Report_Json(r));
+  ASSERT_EQ(doc["warnings"].size(), 2u);
+  EXPECT_EQ(doc["warnings"][0]["code"], "pnr_width");
+  EXPECT_EQ(doc["warnings"][1]["text"], "keine Person");
+  EXPECT_EQ(doc["outcome"], "ok");
+  const std::string metrics = Report_Metrics(r);
+  for (const char* sample :
+       {"planex_run_warnings{code=\"pnr_width\"} 1\n", "planex_run_warnings{code=\"no_persons\"} 1\n",
+        "planex_run_warnings{code=\"range_reversed\"} 0\n", "planex_run_warnings{code=\"end_year_past\"} 0\n"}) {
+    EXPECT_NE(metrics.find(sample), std::string::npos) << sample << metrics;
+  }
+  EXPECT_EQ(nlohmann::json::parse(Report_Json(RunReport{}))["warnings"], nlohmann::json::array());
+}
+
 }  // namespace

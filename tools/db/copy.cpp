@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "common/interrupt.h"
@@ -94,7 +95,13 @@ int OpenTarget(Session& source, const std::string& schema, const CopyTarget& t, 
         return kFailed;
       }
     }
-    const std::string cs = EmbeddedConnectionString(t.tsqlite_lib, t.db, t.date_first, create, collation);
+    // A new file numbers weekdays as the source does, so that the base calendar it receives
+    // agrees with its connections' DATEPART(weekday, ...).
+    int date_first = t.date_first;
+    std::string source_first;
+    if (create && date_first == 0 && source.Scalar("SELECT @@DATEFIRST", &source_first, &e))
+      date_first = std::atoi(source_first.c_str());
+    const std::string cs = EmbeddedConnectionString(t.tsqlite_lib, t.db, date_first, create, collation);
     if (!target->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: copy: cannot open %s: %s\n", t.db.c_str(), FormatError(e).c_str());
       return kFailed;

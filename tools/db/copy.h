@@ -13,7 +13,7 @@ struct CopyTarget {
   std::string dsn, user, password;  // an ODBC data source
   std::string tsqlite_lib;          // the embedded driver, for db
   std::string schema_sql;           // the schema script, installed where the target lacks it
-  int date_first = 7;
+  int date_first = 0;               // 0: the one the file records
   bool replace = false;  // delete the target's rows of the copied tables first
 };
 

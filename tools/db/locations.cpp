@@ -28,7 +28,7 @@ std::string EmbeddedConnectionString(const std::string& lib, const std::string& 
   std::string quoted = "{";
   for (char c : file) quoted += c == '}' ? std::string("}}") : std::string(1, c);
   quoted += "}";
-  return "DRIVER=" + lib + ";Database=" + quoted + ";DateFirst=" + std::to_string(date_first) +
+  return "DRIVER=" + lib + ";Database=" + quoted + (date_first ? ";DateFirst=" + std::to_string(date_first) : "") +
          (create ? ";Create=Yes" : "") + (collation.empty() ? "" : ";Collation=" + collation);
 }
 

@@ -17,8 +17,8 @@ Locations FindLocations(const std::string& exe_dir, const std::string& build_dir
 
 // The connection string of an embedded database file through the driver at lib. The path goes
 // in braces ('}' doubled), so that a ';' in it cannot add a key of its own, such as another
-// DRIVER. create lets the driver make a missing file, with collation when not empty (a name of
-// letters, digits and '_' only, checked by the caller).
+// DRIVER. date_first 0 leaves the weekday numbering to what the file records. create lets the driver make a missing
+// file, with collation when not empty (a name of letters, digits and '_' only, checked by the caller).
 std::string EmbeddedConnectionString(const std::string& lib, const std::string& file, int date_first, bool create,
                                      const std::string& collation);
 

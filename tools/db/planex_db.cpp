@@ -59,7 +59,8 @@ const char* const kUsage =
     "\n"
     "Connection, one of:\n"
     "  --db FILE [--date-first N]   an embedded database file, through the embedded driver\n"
-    "                               (created by init; DATEFIRST 1..7 of the session, default 7)\n"
+    "                               (init records DATEFIRST 1..7, default 7; later sessions take\n"
+    "                               the recorded one unless N is given)\n"
     "  --dsn DSN [--user USER] [--password-stdin]\n"
     "                               an ODBC data source; the password is the first line of\n"
     "                               standard input\n"
@@ -281,7 +282,8 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
       return kExitFailure;
     }
     // Only init may create the file.
-    const std::string cs = EmbeddedConnectionString(where.tsqlite_lib, a.db, a.date_first, create_db, a.collation);
+    const std::string cs = EmbeddedConnectionString(
+        where.tsqlite_lib, a.db, a.given.count("--date-first") ? a.date_first : 0, create_db, a.collation);
     if (!session->DriverConnect(cs, &e)) {
       std::fprintf(stderr, "planex-db: cannot open %s: %s\n", a.db.c_str(), FormatError(e).c_str());
       return kExitFailure;
@@ -499,7 +501,7 @@ int CmdCopy(const Args& a, const Locations& where, Session& session, const std::
   target.user = a.to_user;
   target.tsqlite_lib = where.tsqlite_lib;
   target.schema_sql = where.schema_sql;
-  target.date_first = a.date_first;
+  target.date_first = a.given.count("--date-first") ? a.date_first : 0;
   target.replace = a.replace;
   if (!a.to_user.empty()) {
     // The target's password: the next line of standard input (after the source's, if any).

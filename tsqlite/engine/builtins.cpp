@@ -43,6 +43,7 @@ constexpr Builtin kBuiltins[] = {
     // the database and its collation (the only property known; any other is NULL, as an unknown
     // property name is)
     {"DB_NAME", 0, 0, F::Values, "ts_db_name()", R::NVarChar},
+    {"HAS_PERMS_BY_NAME", 3, 3, F::Values, "ts_has_perms($1, $2, $3)", R::Int},
     {"DATABASEPROPERTYEX", 2, 2, F::Values, "CASE WHEN upper($2) = 'COLLATION' THEN ts_collation() END"},
     {"SERVERPROPERTY", 1, 1, F::Values, "CASE WHEN upper($1) = 'COLLATION' THEN ts_collation() END"},
     // text

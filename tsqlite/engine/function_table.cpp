@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "conversions.h"
 #include "date_functions.h"
@@ -43,6 +44,60 @@ void FnIdentity(sqlite3_context* ctx, int, sqlite3_value** argv) {
   } else {
     sqlite3_result_null(ctx);
   }
+}
+
+// ts_has_perms(securable, class, permission): HAS_PERMS_BY_NAME for class OBJECT, the only one a
+// file has. A table or view of the file (a one-part name is in dbo; a database part is left out)
+// may be read, and written unless the file is open read-only: SELECT gives 1, INSERT, UPDATE and
+// DELETE 1 or 0. A name the file does not hold, another class or permission give NULL, as SQL
+// Server's answer when it cannot evaluate the question.
+void FnHasPerms(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto text = [&](int i) {
+    const unsigned char* v = sqlite3_value_text(argv[i]);
+    std::string s = v != nullptr ? reinterpret_cast<const char*>(v) : "";
+    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return s;
+  };
+  const std::string kind = text(1), permission = text(2);
+  const bool write = permission == "INSERT" || permission == "UPDATE" || permission == "DELETE";
+  if (kind != "OBJECT" || (!write && permission != "SELECT") || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  // schema.table from one to three parts, each without its brackets.
+  std::vector<std::string> parts(1);
+  const unsigned char* raw = sqlite3_value_text(argv[0]);
+  if (raw == nullptr) {  // out of memory
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  for (const char* c = reinterpret_cast<const char*>(raw); *c != '\0'; ++c) {
+    if (*c == '.') {
+      parts.emplace_back();
+    } else if (*c != '[' && *c != ']') {
+      parts.back() += *c;
+    }
+  }
+  if (parts.size() > 3 || parts.back().empty()) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string schema = parts.size() >= 2 && !parts[parts.size() - 2].empty() ? parts[parts.size() - 2] : "dbo";
+  const std::string stored = schema + "." + parts.back();
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  sqlite3_stmt* find = nullptr;
+  bool found = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
+                         -1, &find, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(find, 1, stored.c_str(), static_cast<int>(stored.size()), SQLITE_TRANSIENT);
+    found = sqlite3_step(find) == SQLITE_ROW;
+  }
+  sqlite3_finalize(find);
+  if (!found) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  sqlite3_result_int(ctx, write && sqlite3_db_readonly(db, "main") == 1 ? 0 : 1);
 }
 
 using D = FunctionData;
@@ -99,6 +154,7 @@ constexpr SqliteFunction kFunctions[] = {
     {"ts_newid", 0, false, FnNewId, nullptr, nullptr, D::None},
     // the connection's own values
     {"ts_db_name", 0, true, FnDbName, nullptr, nullptr, D::DatabaseName},
+    {"ts_has_perms", 3, false, FnHasPerms, nullptr, nullptr, D::None},
     {"ts_collation", 0, true, FnCollation, nullptr, nullptr, D::Collation},
     {"ts_rowcount", 0, false, FnRowCount, nullptr, nullptr, D::RowCount},
     {"ts_identity", 1, false, FnIdentity, nullptr, nullptr, D::Identity},

@@ -2,6 +2,7 @@
 // attributes and transactions.
 #include <fcntl.h>
 #include <odbcinst.h>
+#include <sqlite3.h>
 #include <strings.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -86,6 +87,42 @@ void ReadDsn(const std::string& dsn, Attributes& out) {
   }
 }
 
+// The weekday numbering a file was made with (planex-db init --date-first N): the base calendar
+// stores each day's weekday as its first connection numbered it, so a later connection whose DSN
+// names no DateFirst takes this one. It lives in a table of SQLite's own, which no T-SQL name
+// reaches and the catalog does not list.
+constexpr char kDateFirstTable[] = "tsqlite_date_first";
+
+// The DateFirst recorded in the file, 0 when none (a file made before, or one that cannot be read).
+int RecordedDateFirst(const std::string& file) {
+  sqlite3* db = nullptr;
+  int value = 0;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* read = nullptr;
+    const std::string sql = std::string("SELECT value FROM ") + kDateFirstTable;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &read, nullptr) == SQLITE_OK && sqlite3_step(read) == SQLITE_ROW)
+      value = sqlite3_column_int(read, 0);
+    sqlite3_finalize(read);
+  }
+  sqlite3_close(db);
+  return value >= 1 && value <= 7 ? value : 0;
+}
+
+// Records date_first in the file; false when it cannot be written.
+bool RecordDateFirst(const std::string& file, int date_first) {
+  sqlite3* db = nullptr;
+  bool ok = false;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 5000);
+    const std::string sql = std::string("BEGIN IMMEDIATE; CREATE TABLE IF NOT EXISTS ") + kDateFirstTable +
+                            " (value INTEGER NOT NULL); DELETE FROM " + kDateFirstTable + "; INSERT INTO " +
+                            kDateFirstTable + " VALUES (" + std::to_string(date_first) + "); COMMIT;";
+    ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_close(db);
+  return ok;
+}
+
 // Opens the database the attributes name; errors go to dbc's diagnostics.
 SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   if (dbc->db.IsOpen()) return SetDiag(dbc, SQL_ERROR, Sqlstate::ConnectionNameInUse);
@@ -155,6 +192,22 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   Error error;
   if (!dbc->db.Open(settings, error))
     return SetDiag(dbc, SQL_ERROR, error.sqlstate.c_str(), error.native, error.message);
+  // A file made with a DateFirst keeps it for the connections that name none; one that names its
+  // own keeps that, as SQL Server's SET DATEFIRST of a session.
+  if (!date_first.empty() && settings.create) {
+    if (!RecordDateFirst(settings.file, settings.date_first)) {
+      dbc->db.Close();
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                     "DateFirst cannot be recorded in '" + settings.file + "'");
+    }
+  } else if (const int recorded = date_first.empty() ? RecordedDateFirst(settings.file) : 0; recorded != 0) {
+    Batch batch;
+    if (!dbc->db.Execute("SET DATEFIRST " + std::to_string(recorded), batch)) {
+      dbc->db.Close();
+      return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                     "DateFirst " + std::to_string(recorded) + " cannot be set");
+    }
+  }
   dbc->file = settings.file;
   dbc->db.SetManualCommit(!dbc->autocommit);
   return SQL_SUCCESS;

@@ -44,6 +44,15 @@ const Call kCalls[] = {
     {"GETUTCDATE", "LEN(CONVERT(varchar(30), GETUTCDATE(), 121))", "23"},
     {"SCOPE_IDENTITY", "ISNULL(SCOPE_IDENTITY(), 0) * 0", "0"},
     {"DB_NAME", "DB_NAME()", "f"},
+    // learn.microsoft.com/sql/t-sql/functions/has-perms-by-name-transact-sql: 1 or 0, NULL when
+    // the question cannot be evaluated (no such object, class or permission).
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('dbo.t', 'OBJECT', 'INSERT')", "1"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('[dbo].[T]', 'object', 'select')", "1"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('f.dbo.t', 'OBJECT', 'UPDATE')", "1"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('t', 'OBJECT', 'DELETE')", "1"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('dbo.nosuch', 'OBJECT', 'INSERT')", "NULL"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('dbo.t', 'OBJECT', 'ALTER')", "NULL"},
+    {"HAS_PERMS_BY_NAME", "HAS_PERMS_BY_NAME('dbo.t', 'SCHEMA', 'INSERT')", "NULL"},
     {"DATABASEPROPERTYEX", "DATABASEPROPERTYEX(DB_NAME(), 'Collation')", "Latin1_General_CI_AS"},
     {"SERVERPROPERTY", "SERVERPROPERTY('collation')", "Latin1_General_CI_AS"},
     {"NEWID", "CASE WHEN LEN(NEWID()) = 36 AND NEWID() <> NEWID() AND SUBSTRING(NEWID(), 15, 1) = '4' THEN 1 END", "1"},
@@ -98,6 +107,7 @@ TEST(Builtins, AnswerAsSqlServerDocuments) {
   TempDir dir;
   Connection db("Database=" + dir.File("f.db"));
   ASSERT_TRUE(db.Ok());
+  ASSERT_EQ(SQL_SUCCESS, db.Exec("CREATE TABLE dbo.t (a int)"));  // the object HAS_PERMS_BY_NAME asks of
   for (const Call& c : kCalls) {
     const std::string sql = std::string("SELECT ") + c.expression;
     if (std::string(c.answer) == "195" || std::string(c.answer) == "174" || std::string(c.answer) == "155") {

@@ -205,6 +205,32 @@ TEST_F(DriverTest, WeekdayFollowsDateFirstOfTheConnection) {
   EXPECT_EQ("1", german.Scalar(monday));
 }
 
+// The DateFirst a file is created with stays with the file for connections that name none; a
+// connection that names one keeps its own, and a file created without one has SQL Server's 7.
+TEST(Driver, FileKeepsTheDateFirstItWasCreatedWith) {
+  TempDir dir;
+  const char* at = "SELECT @@DATEFIRST";
+  struct Case {
+    const char* create;  // DateFirst of the connection that makes the file ("" = none)
+    const char* later;   // DateFirst of a later connection ("" = none)
+    const char* answer;
+  } cases[] = {{"1", "", "1"}, {"1", "7", "7"}, {"", "", "7"}, {"3", "", "3"}, {"", "2", "2"}};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string file = dir.File("df" + std::to_string(++n) + ".db");
+    {
+      Connection made("Database=" + file + (*c.create != '\0' ? std::string(";DateFirst=") + c.create : ""));
+      ASSERT_TRUE(made.Ok()) << file;
+      ASSERT_TRUE(SQL_SUCCEEDED(made.Exec("CREATE TABLE dbo.t (a int)")));
+    }
+    Connection later("Create=No;Database=" + file + (*c.later != '\0' ? std::string(";DateFirst=") + c.later : ""));
+    ASSERT_TRUE(later.Ok()) << file;
+    EXPECT_EQ(c.answer, later.Scalar(at)) << c.create << " then " << c.later;
+    // The record is no table a statement reaches.
+    EXPECT_FALSE(SQL_SUCCEEDED(later.Exec("SELECT value FROM tsqlite_date_first"))) << file;
+  }
+}
+
 TEST_F(DriverTest, CursorsKeepTheirPlaceWhileTheirTablesGrowAndEveryWriteIsCommitted) {
   Statement persons(db_), days(db_);
   SQLSetStmtAttr(persons.H(), SQL_ATTR_CURSOR_SCROLLABLE, reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE),
