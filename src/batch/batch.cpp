@@ -8,7 +8,6 @@
 #include <ctime>
 
 #include "batch/early.h"
-#include "db/error_lines.h"
 #include "batch/progress.h"
 #include "batch/report.h"
 #include "calendar/bak.h"
@@ -18,6 +17,7 @@
 #include "common/runlog.h"
 #include "common/schema.h"
 #include "db/db.h"
+#include "db/error_lines.h"
 #include "db/run_context.h"
 #include "person/pnr.h"
 #include "settings/settings.h"
@@ -97,25 +97,24 @@ int Batch_Run(int argc, const char* const* argv) {
   const char* reason = "";
   if (log.Open("PLANEX.LOG", &reason) != 0) {
     std::fprintf(stderr, "Fehler: PLANEX.LOG kann nicht angelegt werden: %s\n", reason);
-    return report.Finish(RunOutcome::LogFailed, nullptr, nullptr, 0, 1);
+    return report.Finish(RunOutcome::LogFailed, nullptr, 0, 1);
   }
-  // The run's connection (opened below), and every error line of the log kept with the reason of
-  // the failure it reports.
+  // The run's connection (opened below); the log keeps its error lines with the reasons of the
+  // failures they report.
   DbConnection db;
-  RunErrorLines errors(log);
-  report.Reasons(&errors);
+  report.ErrorLines(&log.Errors());
   // A run that stops before the generators says why at the terminal and in the report.
   auto refuse = [&](const BatchStop& stop, RunOutcome outcome) {
     SayStop(terminal, stop);
     report.Stopped(stop);
     log.Close();
-    return report.Finish(outcome, nullptr, "PLANEX.LOG", 0, 0);
+    return report.Finish(outcome, nullptr, 0, 0);
   };
 
   if (argc - 1 != 5) {
     std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
     std::fputs("Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n", stdout);
-    log.Printf("Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
+    log.Error({}, "Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
     return refuse(Batch_Stop_Arguments(argc - 1), RunOutcome::Refused);
   }
 
@@ -131,11 +130,11 @@ int Batch_Run(int argc, const char* const* argv) {
   // A year or start date that is not a date key would be compared as text against real date keys
   // and run the generators far past any sensible date, so both are refused before anything else.
   if (!Batch_EndeJahr_Valid(ende_jahr)) {
-    log.Printf("Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
+    log.Error({}, "Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
     return refuse(Batch_Stop_EndeJahr(ende_jahr), RunOutcome::Refused);
   }
   if (!Batch_BegDat_Valid(beg_dat)) {
-    log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
+    log.Error({}, "Error: Parameter BegDat ungültig: %s\n", beg_dat);
     return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
 
@@ -147,7 +146,7 @@ int Batch_Run(int argc, const char* const* argv) {
 
   // The schema is pasted into every statement text; anything but a plain name is refused here.
   if (!Schema_Valid(schema)) {
-    log.Printf("Error: Schema ungültig: '%s'\n", schema);
+    log.Error({}, "Error: Schema ungültig: '%s'\n", schema);
     return refuse(Batch_Stop_Schema(pfad, schema_value, schema), RunOutcome::Refused);
   }
 
@@ -160,12 +159,12 @@ int Batch_Run(int argc, const char* const* argv) {
   const DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   if (connected.code != DB_OK) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
-    errors.Write(connected, "Fehler(DB-Connect)! RC:%d ", connected.code);
+    log.Error(Db_Reason(connected.diag), "Fehler(DB-Connect)! RC:%d ", connected.code);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
     return refuse(Batch_Stop_Connect(net8, login, Db_Reason(connected.diag)), RunOutcome::ConnectionFailed);
   }
 
-  RunContext run{db, schema, today, log, errors, {}};
+  RunContext run{db, schema, today, log, {}};
   run.batched = batched;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 
@@ -193,17 +192,17 @@ int Batch_Run(int argc, const char* const* argv) {
     // Every statement before this one has been committed on its own; the interrupted person is
     // completed by the next run.
     stopped = interrupted.signal;
-    log.Printf("Error: Abbruch durch %s! ", Sig_Name(stopped));
+    log.Error({}, "Error: Abbruch durch %s! ", Sig_Name(stopped));
     if (run.stats.person.empty()) {
       log.Printf("Schritt: %s!\n", at);
     } else {
       log.Printf("Person: %s!\n", run.stats.person);
     }
   }
-  progress.Finish("PLANEX.LOG", errors, stopped);
+  progress.Finish(log.Errors(), stopped);
   run.stats_changed = nullptr;
   log.Close();
   // A run that ends by its signal closes its connection first, so that the server sees a logout.
   if (stopped != 0) db.Disconnect();
-  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, "PLANEX.LOG", stopped, 0);
+  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, stopped, 0);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "db/error_lines.h"
+#include "common/runlog.h"
 
 // "--help", "-h" or "--version" as the only argument: the text for standard output; else "".
 std::string Batch_Info_Text(int argc, const char* const* argv);
