@@ -44,12 +44,6 @@ std::string TodayKey() {
   return key;
 }
 
-std::string ReadSetting(const char* key, const std::string& path) {
-  CfgSatz record;
-  Cfg_Value_Read("", key, 0, path.c_str(), &record);
-  return record.value;
-}
-
 // A run that stops before the generators says why at the operator's terminal; a scheduler's run
 // has the run log only.
 void SayStop(bool terminal, const BatchStop& stop) {
@@ -138,16 +132,17 @@ int Batch_Run(int argc, const char* const* argv) {
     return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
 
-  std::string login = ReadSetting("LOGIN", pfad);
-  std::string pass = ReadSetting("PASS", pfad);
-  std::string net8 = ReadSetting("NET8", pfad);
-  const std::string schema_value = ReadSetting("SCHEMA", pfad);
-  std::string schema = Schema_Form(schema_value);
+  // One pass over the settings file; a file that cannot be read gives no settings.
+  const CfgSettings settings = Cfg_Settings_Read(pfad);
+  const std::string& login = settings.login;
+  const std::string& pass = settings.password;
+  const std::string& net8 = settings.dsn;
+  std::string schema = Schema_Form(settings.schema);
 
   // The schema is pasted into every statement text; anything but a plain name is refused here.
   if (!Schema_Valid(schema)) {
     log.Error({}, "Error: Schema ungültig: '%s'\n", schema);
-    return refuse(Batch_Stop_Schema(pfad, schema_value, schema), RunOutcome::Refused);
+    return refuse(Batch_Stop_Schema(pfad, settings, schema), RunOutcome::Refused);
   }
 
   // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
