@@ -132,8 +132,12 @@ int Batch_Run(int argc, const char* const* argv) {
     return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
 
-  // One pass over the settings file; a file that cannot be read gives no settings.
+  // A settings file that cannot be read gives no settings; the log names it before the line of
+  // the schema that is then missing.
   const CfgSettings settings = Cfg_Settings_Read(pfad);
+  if (!settings.Readable()) {
+    log.Error({}, "Error: Einstellungsdatei '%s' %s\n", pfad, Batch_Settings_Problem(settings));
+  }
   const std::string& login = settings.login;
   const std::string& pass = settings.password;
   const std::string& net8 = settings.dsn;
