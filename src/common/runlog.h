@@ -128,8 +128,11 @@ class RunLog {
   template <class... Args>
   void Error(const DbReason& reason, ErrorFormat<std::type_identity_t<Args>...> fmt, const Args&... args) {
     if (file_ == nullptr) return;
-    error_ = true;
-    reason_ = reason;
+    // Only a text that begins its line makes an error line, as the file shows it.
+    if (pending_.empty()) {
+      error_ = true;
+      reason_ = reason;
+    }
     Write(fmt.c_str(), Pass(Escaped(args))...);
   }
   // The error lines written so far.

@@ -59,8 +59,9 @@ TEST(RunLog, SymbolicLinkIsNotFollowed) {
 }
 
 // The run log keeps its error lines as the file has them, texts joined, each with the reason
-// handed over with its first text and no other; lines past the kept ones are counted, and a line
-// left without its line end counts as the file shows it.
+// handed over with its first text and no other; lines past the kept ones are counted, a line left
+// without its line end counts as the file shows it, and an error text in the middle of a line
+// makes no error line, as the file does not show one.
 TEST(RunLog, ErrorLinesKeepTheReasonWrittenWithThem) {
   DbResult failed{DB_FAIL, {}};
   std::strcpy(failed.diag.state, "42S02");
@@ -73,12 +74,14 @@ TEST(RunLog, ErrorLinesKeepTheReasonWrittenWithThem) {
   log.Printf("ZtgTag: %d!\nZtgAgr: %s!\n", 3, "");
   log.Error({}, "Error: Abbruch durch %s! ", "SIGINT");
   log.Printf("Schritt: %s!\n", "Personen");
+  log.Printf("Name:%s ", "x");
+  log.Error(Db_Reason(failed.diag), "Error: mid-line\n");  // no error line in the file
   EXPECT_EQ(log.Errors().Count(), 2);
   log.Error(Db_Reason(failed.diag), "Error: unfinished %d", failed.code);
   log.Close();
   EXPECT_EQ(fixture::ReadText(dir.Path()),
             "Error: Tagsatz einfügen -1! Person: P\\n1! Tag: 20261201\nZtgTag: 3!\nZtgAgr: !\n"
-            "Error: Abbruch durch SIGINT! Schritt: Personen!\nError: unfinished -1");
+            "Error: Abbruch durch SIGINT! Schritt: Personen!\nName:x Error: mid-line\nError: unfinished -1");
   const RunErrorLines& errors = log.Errors();
   EXPECT_EQ(errors.Count(), 3);
   ASSERT_EQ(errors.Kept().size(), 2u);
