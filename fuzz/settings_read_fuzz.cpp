@@ -1,13 +1,15 @@
 // Feeds arbitrary bytes to the settings-file reader as the content of a settings file and asks for
-// every key planex reads. Whatever the file holds (over-long lines, no line end, 0x1A anywhere,
-// values that are no hexadecimal text or of odd length), the reader must end with a record that
-// is either cleared or describes the pair it took, and never read or write out of bounds.
+// every key planex reads, one at a time and in one pass. Whatever the file holds (over-long lines,
+// no line end, 0x1A anywhere, values that are no hexadecimal text or of odd length), the reader
+// must end with a record that is either cleared or describes the pair it took, the pass must give
+// what the look-ups give, and nothing may read or write out of bounds.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "settings/settings.h"
@@ -52,9 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } lookups[] = {
       {"", "LOGIN", 0}, {"", "PASS", 0}, {"", "NET8", 0}, {"", "SCHEMA", 0}, {"DB", "", -1}, {"\x01", "\x01", 7},
   };
-  for (const Lookup& l : lookups) {
+  // The run reads its four settings in one pass, which must give each what its own look-up gives.
+  const CfgSettings settings = Cfg_Settings_Read(settings_path);
+  Check(settings.Readable(), "a regular file reads as unreadable");
+  const std::string* one_pass[] = {&settings.login, &settings.password, &settings.dsn, &settings.schema};
+  for (std::size_t i = 0; i < std::size(lookups); ++i) {
+    const Lookup& l = lookups[i];
     CfgSatz r;
     Cfg_Value_Read(l.section, l.key, l.number, settings_path.c_str(), &r);
+    if (i < std::size(one_pass)) Check(*one_pass[i] == r.value, "one pass and a look-up of its own differ");
     bool cleared = r.number == 0 && r.section.empty() && r.key.empty() && r.value.empty();
     bool matched = r.section == l.section || r.key == l.key || r.number == l.number;
     Check(cleared || matched, "record holds a pair that does not match the lookup");

@@ -9,7 +9,6 @@
 
 #include "batch/early.h"
 #include "batch/preflight.h"
-#include "db/error_lines.h"
 #include "batch/progress.h"
 #include "batch/report.h"
 #include "calendar/bak.h"
@@ -19,6 +18,7 @@
 #include "common/runlog.h"
 #include "common/schema.h"
 #include "db/db.h"
+#include "db/error_lines.h"
 #include "db/run_context.h"
 #include "person/pnr.h"
 #include "settings/settings.h"
@@ -43,12 +43,6 @@ std::string TodayKey() {
   char key[16] = "";
   if (localtime_r(&now, &local) != nullptr) std::strftime(key, sizeof key, "%Y%m%d", &local);
   return key;
-}
-
-std::string ReadSetting(const char* key, const std::string& path) {
-  CfgSatz record;
-  Cfg_Value_Read("", key, 0, path.c_str(), &record);
-  return record.value;
 }
 
 // A run that stops before the generators says why at the operator's terminal; a scheduler's run
@@ -98,25 +92,24 @@ int Batch_Run(int argc, const char* const* argv) {
   const char* reason = "";
   if (log.Open("PLANEX.LOG", &reason) != 0) {
     std::fprintf(stderr, "Fehler: PLANEX.LOG kann nicht angelegt werden: %s\n", reason);
-    return report.Finish(RunOutcome::LogFailed, nullptr, nullptr, 0, 1);
+    return report.Finish(RunOutcome::LogFailed, nullptr, 0, 1);
   }
-  // The run's connection (opened below), and every error line of the log kept with the reason of
-  // the failure it reports.
+  // The run's connection (opened below); the log keeps its error lines with the reasons of the
+  // failures they report.
   DbConnection db;
-  RunErrorLines errors(log);
-  report.Reasons(&errors);
+  report.ErrorLines(&log.Errors());
   // A run that stops before the generators says why at the terminal and in the report.
   auto refuse = [&](const BatchStop& stop, RunOutcome outcome) {
     SayStop(terminal, stop);
     report.Stopped(stop);
     log.Close();
-    return report.Finish(outcome, nullptr, "PLANEX.LOG", 0, 0);
+    return report.Finish(outcome, nullptr, 0, 0);
   };
 
   if (argc - 1 != 5) {
     std::fputs("Aufruf: planex [BegDat] [EndeJahr] [Pfad] [PnrVon] [PnrBis]\n", stdout);
     std::fputs("Bsp.: planex 20041201 2006 ..\\files\\velorando.ini 0000 9999 \n", stdout);
-    log.Printf("Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
+    log.Error({}, "Falsche Anzahl Parameter(= 5)! AnzParam: %d\n", argc - 1);
     return refuse(Batch_Stop_Arguments(argc - 1), RunOutcome::Refused);
   }
 
@@ -132,11 +125,11 @@ int Batch_Run(int argc, const char* const* argv) {
   // A year or start date that is not a date key would be compared as text against real date keys
   // and run the generators far past any sensible date, so both are refused before anything else.
   if (!Batch_EndeJahr_Valid(ende_jahr)) {
-    log.Printf("Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
+    log.Error({}, "Error: Parameter EndeJahr ungültig: %s\n", ende_jahr);
     return refuse(Batch_Stop_EndeJahr(ende_jahr), RunOutcome::Refused);
   }
   if (!Batch_BegDat_Valid(beg_dat)) {
-    log.Printf("Error: Parameter BegDat ungültig: %s\n", beg_dat);
+    log.Error({}, "Error: Parameter BegDat ungültig: %s\n", beg_dat);
     return refuse(Batch_Stop_BegDat(beg_dat), RunOutcome::Refused);
   }
   // planex never deletes: a far year by mistake costs rows for every person that only hand work
@@ -145,16 +138,21 @@ int Batch_Run(int argc, const char* const* argv) {
     return refuse(*far, RunOutcome::Refused);
   }
 
-  std::string login = ReadSetting("LOGIN", pfad);
-  std::string pass = ReadSetting("PASS", pfad);
-  std::string net8 = ReadSetting("NET8", pfad);
-  const std::string schema_value = ReadSetting("SCHEMA", pfad);
-  std::string schema = Schema_Form(schema_value);
+  // A settings file that cannot be read gives no settings; the log names it before the line of
+  // the schema that is then missing.
+  const CfgSettings settings = Cfg_Settings_Read(pfad);
+  if (!settings.Readable()) {
+    log.Error({}, "Error: Einstellungsdatei '%s' %s\n", pfad, Batch_Settings_Problem(settings));
+  }
+  const std::string& login = settings.login;
+  const std::string& pass = settings.password;
+  const std::string& net8 = settings.dsn;
+  std::string schema = Schema_Form(settings.schema);
 
   // The schema is pasted into every statement text; anything but a plain name is refused here.
   if (!Schema_Valid(schema)) {
-    log.Printf("Error: Schema ungültig: '%s'\n", schema);
-    return refuse(Batch_Stop_Schema(pfad, schema_value, schema), RunOutcome::Refused);
+    log.Error({}, "Error: Schema ungültig: '%s'\n", schema);
+    return refuse(Batch_Stop_Schema(pfad, settings, schema), RunOutcome::Refused);
   }
 
   // PLANEX_PERSON_STEP=daily runs the person step day by day, one statement at a time, as the
@@ -166,12 +164,12 @@ int Batch_Run(int argc, const char* const* argv) {
   const DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   if (connected.code != DB_OK) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
-    errors.Write(connected, "Fehler(DB-Connect)! RC:%d ", connected.code);
+    log.Error(Db_Reason(connected.diag), "Fehler(DB-Connect)! RC:%d ", connected.code);
     log.Printf("Name:%s Pwd:**** Net:%s \n", login, net8);
     return refuse(Batch_Stop_Connect(net8, login, Db_Reason(connected.diag)), RunOutcome::ConnectionFailed);
   }
 
-  RunContext run{db, schema, today, log, errors, {}};
+  RunContext run{db, schema, today, log, {}};
   run.batched = batched;
   log.Printf("Aktuelles Schema: %s \n", run.schema);
 
@@ -207,7 +205,7 @@ int Batch_Run(int argc, const char* const* argv) {
     // Every statement before this one has been committed on its own; the interrupted person is
     // completed by the next run.
     stopped = interrupted.signal;
-    log.Printf("Error: Abbruch durch %s! ", Sig_Name(stopped));
+    log.Error({}, "Error: Abbruch durch %s! ", Sig_Name(stopped));
     if (run.stats.person.empty()) {
       log.Printf("Schritt: %s!\n", at);
     } else {
@@ -215,11 +213,11 @@ int Batch_Run(int argc, const char* const* argv) {
     }
   }
   // A run that found no person in its range says so, unless it failed or was stopped anyway.
-  if (stopped == 0 && errors.Count() == 0 && run.stats.persons_read == 0 &&
+  if (stopped == 0 && log.Errors().Count() == 0 && run.stats.persons_read == 0 &&
       (run.stats.warnings.empty() || run.stats.warnings[0].code != "range_reversed")) {
     run.stats.warnings.push_back(Batch_Warning_No_Persons(argv[4], argv[5], all_persons));
   }
-  progress.Finish("PLANEX.LOG", errors, stopped);
+  progress.Finish(log.Errors(), stopped);
   if (terminal) {
     for (const RunWarning& w : run.stats.warnings) std::fprintf(stderr, "planex: Warnung: %s\n", w.text.c_str());
   }
@@ -227,5 +225,5 @@ int Batch_Run(int argc, const char* const* argv) {
   log.Close();
   // A run that ends by its signal closes its connection first, so that the server sees a logout.
   if (stopped != 0) db.Disconnect();
-  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, "PLANEX.LOG", stopped, 0);
+  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, stopped, 0);
 }

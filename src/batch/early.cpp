@@ -1,9 +1,5 @@
 #include "batch/early.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -63,14 +59,17 @@ std::string Batch_Info_Text(int argc, const char* const* argv) {
   return "";
 }
 
-std::string Batch_Settings_Problem(const std::string& path) {
-  if (path.empty()) return "ist leer";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return ErrnoText(errno);
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  if (!regular) return S_ISDIR(st.st_mode) ? "ist ein Ordner, keine Datei" : "ist keine gewöhnliche Datei";
+std::string Batch_Settings_Problem(const CfgSettings& settings) {
+  switch (settings.problem) {
+    case CfgProblem::None:
+      return "";
+    case CfgProblem::NoPath:
+      return "ist leer";
+    case CfgProblem::CannotOpen:
+      return ErrnoText(settings.error);
+    case CfgProblem::NotAFile:
+      return settings.directory ? "ist ein Ordner, keine Datei" : "ist keine gewöhnliche Datei";
+  }
   return "";
 }
 
@@ -86,10 +85,10 @@ BatchStop Batch_Stop_BegDat(std::string_view beg_dat) {
   return {"arguments", "BegDat " + Quoted(beg_dat) + " ist weder 0 noch ein Datum JJJJMMTT", {}};
 }
 
-BatchStop Batch_Stop_Schema(const std::string& path, const std::string& raw_value, const std::string& schema) {
-  const std::string problem = Batch_Settings_Problem(path);
+BatchStop Batch_Stop_Schema(const std::string& path, const CfgSettings& settings, const std::string& schema) {
+  const std::string problem = Batch_Settings_Problem(settings);
   if (!problem.empty()) return {"settings_file", "Einstellungsdatei " + Quoted(path) + " " + problem, {}};
-  if (raw_value.empty()) {
+  if (settings.schema.empty()) {
     return {"settings_file",
             "Einstellungsdatei " + Quoted(path) + " nennt kein SCHEMA (oder ist keine Einstellungsdatei; " +
                 "prüfen mit planex-settings show)",

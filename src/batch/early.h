@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "db/error_lines.h"
+#include "common/runlog.h"
+#include "settings/settings.h"
 
 // "--help", "-h" or "--version" as the only argument: the text for standard output; else "".
 std::string Batch_Info_Text(int argc, const char* const* argv);
@@ -17,15 +18,15 @@ struct BatchStop {
   DbReason reason;        // the driver's diagnostics of a failed connection
 };
 
-// What is wrong with the settings file at path: "" when it is a readable regular file, else a
-// German reason ("existiert nicht", "keine Leseberechtigung", "ist keine Datei", ...).
-std::string Batch_Settings_Problem(const std::string& path);
+// Why the settings file could not be read, in German ("ist leer", "existiert nicht", "nicht lesbar
+// (keine Berechtigung)", "ist ein Ordner, keine Datei", ...); "" when it was read.
+std::string Batch_Settings_Problem(const CfgSettings& settings);
 
 BatchStop Batch_Stop_Arguments(int given);
 BatchStop Batch_Stop_EndeJahr(std::string_view ende_jahr);
 BatchStop Batch_Stop_BegDat(std::string_view beg_dat);
 // The schema was refused: the settings file's own problem when it has one, else the value.
-BatchStop Batch_Stop_Schema(const std::string& path, const std::string& raw_value, const std::string& schema);
+BatchStop Batch_Stop_Schema(const std::string& path, const CfgSettings& settings, const std::string& schema);
 BatchStop Batch_Stop_Connect(const std::string& dsn, const std::string& login, const DbReason& reason);
 
 // The terminal's lines of a stop: "planex: <text>\n".

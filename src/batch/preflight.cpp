@@ -62,9 +62,9 @@ std::optional<BatchStop> Batch_Check_Weekdays(RunContext& run, const std::string
   day[8] = '\0';
   const int was = Batch_DateFirst_Of(day, stored), is = Batch_DateFirst_Of(day, now);
   if (was == 0 || is == 0) return std::nullopt;
-  run.log.Printf(
-      "Error: Wochentage %s, Basiskalender %s! DateFirst der Datenquelle oder Sprache des Logins anpassen.\n",
-      Numbering(is), Numbering(was));
+  run.log.Error({},
+                "Error: Wochentage %s, Basiskalender %s! DateFirst der Datenquelle oder Sprache des Logins anpassen.\n",
+                Numbering(is), Numbering(was));
   return BatchStop{"weekday_numbering",
                    "diese Verbindung zählt die Wochentage " + Numbering(is) + ", der Basiskalender " + Numbering(was) +
                        " (am " + day + " gespeichert " + std::to_string(stored) + ", jetzt " + std::to_string(now) +
@@ -99,13 +99,13 @@ std::optional<BatchStop> Batch_Check_Schema(RunContext& run, const std::string& 
   if (missing.empty() && refused.empty()) return std::nullopt;
   std::string text;
   if (!missing.empty()) {
-    run.log.Printf("Error: Schema %s unvollständig! Es fehlt: %s\n", run.schema, missing);
+    run.log.Error({}, "Error: Schema %s unvollständig! Es fehlt: %s\n", run.schema, missing);
     text = missing_count == 5 ? "das Schema " + Quoted(run.schema) + " fehlt auf der Datenquelle " + Quoted(dsn) +
                                     " (falsche Datenbank, oder falsches SCHEMA in " + Quoted(settings_path) + "?)"
                               : "auf der Datenquelle " + Quoted(dsn) + " fehlt " + missing;
   }
   if (!refused.empty()) {
-    run.log.Printf("Error: Schema %s nicht beschreibbar! %s\n", run.schema, refused);
+    run.log.Error({}, "Error: Schema %s nicht beschreibbar! %s\n", run.schema, refused);
     text +=
         (text.empty() ? "" : "; ") + std::string("der Login ") + Quoted(login) + " darf nicht schreiben: " + refused;
   }
@@ -117,7 +117,7 @@ std::optional<BatchStop> Batch_Check_Far_Year(RunLog& log, std::string_view ende
   const int year = Number(ende_jahr), now = Number(today.substr(0, 4));
   if (year < 0 || now < 0 || year - now <= kFarYears) return std::nullopt;
   if (far_year_env != nullptr && std::strcmp(far_year_env, "1") == 0) return std::nullopt;
-  log.Printf("Error: Parameter EndeJahr zu weit entfernt: %s\n", ende_jahr);
+  log.Error({}, "Error: Parameter EndeJahr zu weit entfernt: %s\n", ende_jahr);
   return BatchStop{"arguments",
                    "EndeJahr " + std::string(ende_jahr) + " liegt mehr als " + std::to_string(kFarYears) +
                        " Jahre nach " + std::to_string(now) +

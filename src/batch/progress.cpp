@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 
 #include "common/interrupt.h"
 
@@ -73,12 +72,8 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
     text += line;
   }
   if (tables.empty()) text += "  (keine Zeile geschrieben)\n";
-  if (error_lines < 0) {
-    text += "  PLANEX.LOG nicht lesbar\n";
-  } else {
-    std::snprintf(line, sizeof line, "  Fehlerzeilen in PLANEX.LOG: %ld\n", error_lines);
-    text += line;
-  }
+  std::snprintf(line, sizeof line, "  Fehlerzeilen in PLANEX.LOG: %ld\n", error_lines);
+  text += line;
   if (persons != nullptr && persons->persons_batched + persons->persons_daily > 0) {
     std::snprintf(line, sizeof line, "  Personen: %ld gebündelt, %ld Tag für Tag\n", persons->persons_batched,
                   persons->persons_daily);
@@ -92,17 +87,6 @@ std::string Progress_Summary(const std::vector<ProgressTable>& tables, long erro
     if (!reasons.empty()) text += "    Tag für Tag, weil: " + reasons + "\n";
   }
   return text;
-}
-
-long Progress_Error_Lines(const char* log_path) {
-  std::ifstream in(log_path, std::ios::binary);
-  if (!in) return -1;
-  long count = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("Error", 0) == 0 || line.rfind("Fehler", 0) == 0) ++count;
-  }
-  return count;
 }
 
 std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown) {
@@ -141,13 +125,13 @@ void Progress::Changed() {
   Show(false);
 }
 
-void Progress::Finish(const char* log_path, const RunErrorLines& errors, int signal) {
+void Progress::Finish(const RunErrorLines& errors, int signal) {
   if (!on_) return;
   Show(true);  // the step's last state, then the summary in its place
   std::vector<ProgressTable> tables;
   for (const RunTableRows& t : stats_.tables) tables.push_back({t.schema + "." + t.table, t.added, t.rewritten});
-  std::string summary = Progress_Summary(tables, Progress_Error_Lines(log_path), Since(run_start_),
-                                         signal != 0 ? Sig_Name(signal) : nullptr, &stats_);
+  std::string summary =
+      Progress_Summary(tables, errors.Count(), Since(run_start_), signal != 0 ? Sig_Name(signal) : nullptr, &stats_);
   summary += Progress_Error_Reasons(errors.Kept(), errors.Count());
   std::fprintf(out_, "\r\033[K%s", summary.c_str());
   std::fflush(out_);

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/error_lines.h"
+#include "common/runlog.h"
 #include "db/run_stats.h"
 
 // Rows a run wrote to one table, as the summary shows them.
@@ -28,8 +28,6 @@ std::string Progress_Line(std::string_view step, long rows, long persons_done, l
 // with persons, also how many each step did and why persons went day by day.
 std::string Progress_Summary(const std::vector<ProgressTable>& tables, long error_lines, double seconds,
                              const char* stopped = nullptr, const RunStats* persons = nullptr);
-// Lines of a run log that begin with "Error" or "Fehler"; -1 when it cannot be read.
-long Progress_Error_Lines(const char* log_path);
 // The first `shown` error lines of a run, each followed by its reason where it has one, and how
 // many more there are; lines ending in "\n", "" when there are none.
 std::string Progress_Error_Reasons(const std::vector<RunErrorLine>& kept, long count, std::size_t shown = 5);
@@ -45,9 +43,9 @@ class Progress final {
   void Step(std::string_view name);
   // The person run: persons done of stats.persons_total.
   void Persons(std::string_view name);
-  // Replaces the line by the summary, with the error lines of the run log at log_path and the
-  // first of them with their reasons; signal: the one that interrupted the run, or 0.
-  void Finish(const char* log_path, const RunErrorLines& errors, int signal = 0);
+  // Replaces the line by the summary, with the number of the run's error lines and the first of
+  // them with their reasons; signal: the one that interrupted the run, or 0.
+  void Finish(const RunErrorLines& errors, int signal = 0);
 
   // The stats changed: the line is redrawn, at most every tenth of a second.
   void Changed();

@@ -2,10 +2,8 @@
 
 #include <sys/resource.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "common/file.h"
@@ -98,35 +96,6 @@ std::string Report_Time(std::time_t when) {
   std::string out = text;
   if (out.size() >= 5) out.insert(out.size() - 2, ":");
   return out;
-}
-
-long Report_Error_Lines(const char* log_path, std::size_t keep, std::vector<std::string>* first) {
-  std::ifstream in(log_path, std::ios::binary);
-  if (!in) return -1;
-  long count = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("Error", 0) != 0 && line.rfind("Fehler", 0) != 0 && line.rfind("Falsche Anzahl Parameter", 0) != 0) {
-      continue;
-    }
-    if (first != nullptr && first->size() < keep) first->push_back(line);
-    ++count;
-  }
-  return count;
-}
-
-std::vector<DbReason> Report_Error_Reasons(const std::vector<std::string>& first,
-                                           const std::vector<RunErrorLine>& kept) {
-  std::vector<DbReason> reasons;
-  std::size_t next = 0;
-  for (const std::string& line : first) {
-    if (next < kept.size() && kept[next].line == line) {
-      reasons.push_back(kept[next++].reason);
-    } else {
-      reasons.emplace_back();  // a line planex-check-log counts that is no error line of the run's own
-    }
-  }
-  return reasons;
 }
 
 std::string Report_Json(const RunReport& report) {
@@ -261,15 +230,18 @@ void RunReporter::Connection(const std::string& data_source, const std::string& 
   report_.person_step = batched ? "batched" : "daily";
 }
 
-int RunReporter::Finish(RunOutcome outcome, const RunStats* stats, const char* log_path, int signal, int exit_status) {
+int RunReporter::Finish(RunOutcome outcome, const RunStats* stats, int signal, int exit_status) {
   if (On()) {
     report_.ended = std::time(nullptr);
     report_.duration_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     if (stats != nullptr) report_.stats = *stats;
-    if (log_path != nullptr) {
-      report_.error_lines = std::max(0L, Report_Error_Lines(log_path, kReportErrorLines, &report_.first_error_lines));
-      if (errors_ != nullptr)
-        report_.first_error_reasons = Report_Error_Reasons(report_.first_error_lines, errors_->Kept());
+    if (errors_ != nullptr) {
+      report_.error_lines = errors_->Count();
+      for (const RunErrorLine& kept : errors_->Kept()) {
+        if (report_.first_error_lines.size() == kReportErrorLines) break;
+        report_.first_error_lines.push_back(kept.line);
+        report_.first_error_reasons.push_back(kept.reason);
+      }
     }
     if (outcome == RunOutcome::Ok && report_.error_lines > 0) outcome = RunOutcome::Errors;
     report_.outcome = outcome;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "batch/early.h"
-#include "db/error_lines.h"
+#include "common/runlog.h"
 #include "db/run_stats.h"
 
 enum class RunOutcome {
@@ -52,15 +52,6 @@ std::string Report_Json(const RunReport& report);
 std::string Report_Metrics(const RunReport& report);
 // A time as ISO 8601 local time with its offset, e.g. 2026-12-09T01:30:00+01:00.
 std::string Report_Time(std::time_t when);
-// The lines of a run log that say a failure (they begin with "Error" or "Fehler", or give a wrong
-// argument count), as planex-check-log finds them: their number, and the first `keep` of them
-// into *first; -1 when the log cannot be read.
-long Report_Error_Lines(const char* log_path, std::size_t keep, std::vector<std::string>* first);
-// The reasons of the first error lines: each line takes the reason of the next kept error line
-// that reads the same (the kept lines are the run log's error lines in order, with reasons).
-std::vector<DbReason> Report_Error_Reasons(const std::vector<std::string>& first,
-                                           const std::vector<RunErrorLine>& kept);
-
 // Writes the report and the metrics of the run it is made for, where the environment asks.
 class RunReporter {
  public:
@@ -69,16 +60,15 @@ class RunReporter {
   bool On() const { return !report_path_.empty() || !metrics_path_.empty(); }
   // Writes the report with outcome "running", so that a run killed without warning leaves one.
   void Begin();
-  // The run's error lines with their reasons, for the report's first error lines.
-  void Reasons(const RunErrorLines* errors) { errors_ = errors; }
+  // The run's error lines with their reasons, once its run log is open.
+  void ErrorLines(const RunErrorLines* errors) { errors_ = errors; }
   // Why the run stopped before the generators.
   void Stopped(const BatchStop& stop) { report_.stopped_by = stop; }
   // What the run learnt of its connection.
   void Connection(const std::string& data_source, const std::string& login, const std::string& schema, bool batched);
   // Writes both files with the run's outcome and figures and returns exit_status. Ok becomes Errors
-  // when the run log at log_path (nullptr: none) holds error lines. signal: the one that stopped
-  // the run, or 0.
-  int Finish(RunOutcome outcome, const RunStats* stats, const char* log_path, int signal, int exit_status);
+  // when the run wrote error lines. signal: the one that stopped the run, or 0.
+  int Finish(RunOutcome outcome, const RunStats* stats, int signal, int exit_status);
 
  private:
   void Write(const std::string& path, std::string (*format)(const RunReport&), int mode);

@@ -162,11 +162,11 @@ struct Family {
   int (*day_close)(DbCursor&);
   DbResult (*new_day_ins)(RunContext&, const KalSatz&);
   // Each message takes the result code.
-  CheckedFormat<int> num_open_failed;
-  CheckedFormat<int> last_day_failed;
-  CheckedFormat<int> insert_failed;
-  CheckedFormat<int> day_cursor_failed;
-  CheckedFormat<int> num_cursor_failed;
+  ErrorFormat<int> num_open_failed;
+  ErrorFormat<int> last_day_failed;
+  ErrorFormat<int> insert_failed;
+  ErrorFormat<int> day_cursor_failed;
+  ErrorFormat<int> num_cursor_failed;
 };
 
 constexpr Family kSystemFamily = {

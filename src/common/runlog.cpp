@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <utility>
 
 int RunLog::Open(const char* path, const char** reason) {
   Close();
@@ -25,7 +26,22 @@ int RunLog::Open(const char* path, const char** reason) {
   return 0;
 }
 
+std::string Db_Reason_Text(const DbReason& reason) {
+  if (reason.Empty()) return "";
+  std::string text = "SQLSTATE " + Str_Escape(reason.sqlstate);
+  if (reason.native != 0) text += ", Nr. " + std::to_string(reason.native);
+  return text + ": " + Str_Escape(reason.message);
+}
+
+void RunErrorLines::Add(std::string_view line, DbReason reason) {
+  ++count_;
+  if (kept_.size() < keep_) kept_.push_back({std::string(line), std::move(reason)});
+}
+
 void RunLog::Close() {
+  if (error_) errors_.Add(pending_, std::exchange(reason_, DbReason{}));
+  error_ = false;
+  pending_.clear();
   if (file_ != nullptr) {
     std::fclose(file_);
     file_ = nullptr;
@@ -33,14 +49,10 @@ void RunLog::Close() {
 }
 
 void RunLog::Write(const char* fmt, ...) {
+  // The text is formatted once, written as it is, and the lines it completes are looked at: an
+  // error line is kept with its reason, which belongs to that line alone.
   va_list args;
   va_start(args, fmt);
-  if (listener_ == nullptr) {
-    std::vfprintf(file_, fmt, args);
-    va_end(args);
-    return;
-  }
-  // With a listener the text is formatted once, written as it is, and its completed lines told.
   va_list again;
   va_copy(again, args);
   const int length = std::vsnprintf(nullptr, 0, fmt, args);
@@ -51,6 +63,7 @@ void RunLog::Write(const char* fmt, ...) {
   std::fwrite(text.data(), 1, text.size(), file_);
   pending_ += text;
   for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
-    listener_->Line(std::string_view(pending_).substr(0, end));
+    if (error_) errors_.Add(std::string_view(pending_).substr(0, end), std::exchange(reason_, DbReason{}));
+    error_ = false;
   }
 }

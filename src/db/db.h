@@ -55,7 +55,7 @@ struct DbResult {
 // One connection: its environment and connection handles. Disconnects and frees both handles
 // when it goes out of scope, on every path. It keeps no diagnostics: every pattern below gives
 // its statement's failure back with its result code, and the routine that writes the error line
-// hands it on with the line (RunErrorLines in db/error_lines.h).
+// hands it on with the line (Run_Error in db/run_context.h).
 class DbConnection {
  public:
   DbConnection() = default;

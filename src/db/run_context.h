@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "db/error_lines.h"
 #include "common/runlog.h"
 #include "db/db.h"
+#include "db/error_lines.h"
 #include "db/run_stats.h"
 
 // The variant flags of the run: which of its two statement texts a routine with a fallback uses.
@@ -19,11 +19,10 @@ struct RunVariants {
 };
 
 struct RunContext {
-  DbConnection& db;       // the run's connection
-  std::string schema;     // client schema as pasted before table names (checked, upper case)
-  std::string today;      // today's date key YYYYMMDD, fixed at start-up
-  RunLog& log;            // PLANEX.LOG
-  RunErrorLines& errors;  // its error lines with their reasons
+  DbConnection& db;    // the run's connection
+  std::string schema;  // client schema as pasted before table names (checked, upper case)
+  std::string today;   // today's date key YYYYMMDD, fixed at start-up
+  RunLog& log;         // PLANEX.LOG, which keeps its error lines with their reasons
   RunVariants variants;
   // The person step: a few statements per person (batched), or one routine per statement and
   // day (the day-by-day step, the reference and the operator's fall-back).
@@ -46,8 +45,9 @@ inline void Run_Wrote(RunContext& run, std::string_view schema, std::string_view
 // diagnostic. Every failure a routine reports in the log goes through here, with the result of
 // the statement that failed.
 template <class... Args>
-void Run_Error(RunContext& run, const DbResult& failed, FormatFor<Args...> fmt, const Args&... args) {
-  run.errors.Write(failed, fmt, args...);
+void Run_Error(RunContext& run, const DbResult& failed, ErrorFormat<std::type_identity_t<Args>...> fmt,
+               const Args&... args) {
+  run.log.Error(Db_Reason(failed.diag), fmt, args...);
 }
 
 // One person of the person run is done.

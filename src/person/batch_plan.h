@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/run_stats.h"
-#include "person/pnr.h"
+#include "person/records.h"
 #include "person/ztg.h"
 
 // A live day of the person's working-time calendar, in the order the calendar read gives them.

@@ -3,7 +3,7 @@
 // rewrites) and the step itself, which hands their rows to the planner of person/batch_plan.h.
 #include "db/run_context.h"
 #include "person/batch_plan.h"
-#include "person/pnr.h"
+#include "person/records.h"
 
 // The person's latest day-record date and latest live schedule-assignment date in one query, as
 // Tag_LastDay_Get and Ztg_LastDay_Get give them: 0 with both copied, else neither is touched.

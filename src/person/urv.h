@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "db/run_context.h"
-#include "person/pnr.h"
+#include "person/records.h"
 
 // Adds the person's missing years up to the year of end_key.
 void Urv_Year_Generate(RunContext& run, const BsvSatz& bsv, const char* end_key);

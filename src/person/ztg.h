@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "db/run_context.h"
-#include "person/pnr.h"
+#include "person/records.h"
 
 // SQL Server's native error for a column it does not know (207): the client's Qxs329Ztg has no
 // person name column, and the writes leave it out from then on (run.variants.ztg_name).

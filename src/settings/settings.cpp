@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <utility>
 
 #include "common/file.h"
 #include "common/schema.h"
@@ -34,13 +36,28 @@ class LineReader {
   // pipe would wait for a writer.
   explicit LineReader(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+      problem_ = CfgProblem::CannotOpen;
+      error_ = errno;
+      return;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (file_ = ::fdopen(fd, "rb")) == nullptr) ::close(fd);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      problem_ = CfgProblem::NotAFile;
+      directory_ = S_ISDIR(st.st_mode);
+    } else if ((file_ = ::fdopen(fd, "rb")) == nullptr) {
+      problem_ = CfgProblem::CannotOpen;
+      error_ = errno;
+    }
+    if (file_ == nullptr) ::close(fd);
   }
   ~LineReader() {
     if (file_ != nullptr) std::fclose(file_);
   }
+  // Why the file is not read (None when it is), with the error number or whether it is a folder.
+  CfgProblem Problem() const { return problem_; }
+  int Error() const { return error_; }
+  bool Directory() const { return directory_; }
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
@@ -69,6 +86,9 @@ class LineReader {
  private:
   FILE* file_ = nullptr;
   bool ended_ = false;
+  CfgProblem problem_ = CfgProblem::None;
+  int error_ = 0;
+  bool directory_ = false;
 };
 
 // Reads a number the way atoi does (blanks, sign, digits up to the first other character), but
@@ -86,6 +106,59 @@ int32_t ReadNumber(const std::string& s) {
   if (negative) v = -v;
   if (v > INT32_MAX) v = INT32_MAX;
   return static_cast<int32_t>(v);
+}
+
+// One lookup of a pass over the settings file: what it asks for, and the record it fills.
+struct CfgLookup {
+  std::string_view section;
+  std::string_view key;
+  int32_t number = 0;
+  CfgSatz* record = nullptr;
+  bool done = false;
+};
+
+// Reads the pairs of the file in order and gives every lookup the first pair that matches it (by
+// section, key or number), its value deciphered; a lookup that no pair matches keeps its record
+// cleared. Stops once every lookup has its pair, so the file is read only as far as it must be.
+void ReadPairs(LineReader& reader, std::span<CfgLookup> lookups) {
+  for (CfgLookup& lookup : lookups) Clear(lookup.record);
+  std::size_t open = lookups.size();
+  CfgSatz r;
+  std::string line1, line2, field;
+  while (open > 0 && reader.Next(&line1) == LineReader::Line && reader.Next(&line2) == LineReader::Line) {
+    Clear(&r);
+    int p1 = Str_NthPos(line1, ';', 1);
+    int p2 = Str_NthPos(line1, ';', 2);
+    Str_SubCopy(line1, p1 + 1, p2 - p1 - 1, &r.section);
+
+    field.clear();
+    Str_SubCopy(line2, 0, Str_NthPos(line2, ';', 1), &field);
+    r.number = ReadNumber(field);
+
+    if (line2.find('\n') == std::string::npos) line2.push_back('\n');
+    int q1 = Str_NthPos(line2, ';', 1);
+    int q2 = Str_NthPos(line2, ';', 2);
+    Str_SubCopy(line2, q1 + 1, q2 - q1 - 1, &r.key);
+    if (q2 < 0) {
+      // A line without any ';' is all value, line end included.
+      r.value = line2;
+    } else {
+      int e = static_cast<int>(line2.find('\n'));
+      Str_SubCopy(line2, q2 + 1, e - q2 - 1, &r.value);
+    }
+
+    std::string decoded;
+    bool deciphered = false;
+    for (CfgLookup& lookup : lookups) {
+      if (lookup.done || !(r.section == lookup.section || r.key == lookup.key || r.number == lookup.number)) continue;
+      if (!deciphered) Cfg_Value_Decode(r.value, &decoded, kCfgCipherKey);
+      deciphered = true;
+      *lookup.record = r;
+      lookup.record->value = decoded;
+      lookup.done = true;
+      --open;
+    }
+  }
 }
 
 }  // namespace
@@ -112,40 +185,31 @@ void Str_SubCopy(std::string_view src, int start, int length, std::string* dst) 
 }
 
 void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path, CfgSatz* record) {
-  Clear(record);
   LineReader reader(path);
-  std::string line1, line2, field;
-  while (reader.Next(&line1) == LineReader::Line && reader.Next(&line2) == LineReader::Line) {
-    CfgSatz& r = *record;
+  CfgLookup lookup{section, key, number, record};
+  ReadPairs(reader, {&lookup, 1});
+}
 
-    int p1 = Str_NthPos(line1, ';', 1);
-    int p2 = Str_NthPos(line1, ';', 2);
-    Str_SubCopy(line1, p1 + 1, p2 - p1 - 1, &r.section);
-
-    field.clear();
-    Str_SubCopy(line2, 0, Str_NthPos(line2, ';', 1), &field);
-    r.number = ReadNumber(field);
-
-    if (line2.find('\n') == std::string::npos) line2.push_back('\n');
-    int q1 = Str_NthPos(line2, ';', 1);
-    int q2 = Str_NthPos(line2, ';', 2);
-    Str_SubCopy(line2, q1 + 1, q2 - q1 - 1, &r.key);
-    if (q2 < 0) {
-      // A line without any ';' is all value, line end included.
-      r.value = line2;
-    } else {
-      int e = static_cast<int>(line2.find('\n'));
-      Str_SubCopy(line2, q2 + 1, e - q2 - 1, &r.value);
-    }
-
-    if (r.section == section || r.key == key || r.number == number) {
-      std::string decoded;
-      Cfg_Value_Decode(r.value, &decoded, kCfgCipherKey);
-      r.value = std::move(decoded);
-      return;
-    }
-    Clear(record);
+CfgSettings Cfg_Settings_Read(const std::string& path) {
+  CfgSettings settings;
+  if (path.empty()) {
+    settings.problem = CfgProblem::NoPath;
+    return settings;
   }
+  LineReader reader(path.c_str());
+  settings.problem = reader.Problem();
+  settings.error = reader.Error();
+  settings.directory = reader.Directory();
+  // Asked as the run always asked, one key at a time: empty section, the key, number 0.
+  CfgSatz login, password, dsn, schema;
+  CfgLookup lookups[] = {
+      {"", "LOGIN", 0, &login}, {"", "PASS", 0, &password}, {"", "NET8", 0, &dsn}, {"", "SCHEMA", 0, &schema}};
+  ReadPairs(reader, lookups);
+  settings.login = std::move(login.value);
+  settings.password = std::move(password.value);
+  settings.dsn = std::move(dsn.value);
+  settings.schema = std::move(schema.value);
+  return settings;
 }
 
 bool Cfg_Value_Check(const char* what, std::string_view value, bool may_be_empty, std::string* error) {

@@ -25,6 +25,27 @@ struct CfgSatz {
 // match leave *record cleared, which the caller sees as an empty value.
 void Cfg_Value_Read(std::string_view section, std::string_view key, int32_t number, const char* path, CfgSatz* record);
 
+// Why a settings file gave no settings at all.
+enum class CfgProblem {
+  None,        // the file was read (a key it lacks reads as empty)
+  NoPath,      // the path is empty
+  CannotOpen,  // it cannot be opened: see error
+  NotAFile,    // it is a folder, a device or a pipe: see directory
+};
+
+// The four settings planex reads, from one pass over the file: each the first pair that matches
+// it, as Cfg_Value_Read gives it (empty section, the key, number 0), and why the file could not
+// be read when it could not.
+struct CfgSettings {
+  std::string login, password, dsn;
+  std::string schema;  // the SCHEMA setting as stored; Schema_Form makes the client schema of it
+  CfgProblem problem = CfgProblem::None;
+  int error = 0;           // CannotOpen: the system's error number
+  bool directory = false;  // NotAFile: the path is a folder
+  bool Readable() const { return problem == CfgProblem::None; }
+};
+CfgSettings Cfg_Settings_Read(const std::string& path);
+
 // Index of the n-th occurrence of ch in text; the last one when there are fewer than n; -1 when
 // there is none.
 int Str_NthPos(std::string_view text, char ch, int n);

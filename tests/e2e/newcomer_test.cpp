@@ -100,7 +100,7 @@ TEST_F(Newcomer, MistakesAreSaidPlainlyAndCostNoRow) {
        nullptr,
        "0|2027|nope.ini|0|0",
        {"planex: Einstellungsdatei 'nope.ini' existiert nicht"},
-       kDate + "Error: Schema ungültig: ''\n",
+       kDate + "Error: Einstellungsdatei 'nope.ini' existiert nicht\nError: Schema ungültig: ''\n",
        "refused",
        "settings_file",
        0},

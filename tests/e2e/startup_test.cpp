@@ -176,14 +176,25 @@ TEST(Planex, RefusesSchemaBeforeConnecting) {
 }
 
 // A path that gives no settings (missing, no regular file, a line longer than any settings line)
-// ends the run with the schema line, never with a crash.
+// ends the run with the schema line, never with a crash; a file that cannot be read is named in a
+// line of its own before it.
 TEST(Planex, UnreadableSettingsRefuseTheEmptySchema) {
   Workdir w;
   w.Write("long.ini", "0;DB;\n4;SCHEMA;" + std::string(70000, 'A') + "\n");
-  for (const char* path : {"no/such/planex.ini", "/dev/zero", ".", "long.ini"}) {
-    Proc p = w.PlanexWith(path);
-    EXPECT_EQ(p.exit_code, 0) << path;
-    EXPECT_EQ(w.Log(), "Datum: 20261208\nError: Schema ungültig: ''\n") << path;
+  struct Case {
+    const char* path;
+    std::string file_line;  // "" = none
+  } cases[] = {
+      {"no/such/planex.ini", "Error: Einstellungsdatei 'no/such/planex.ini' existiert nicht\n"},
+      {"/dev/zero", "Error: Einstellungsdatei '/dev/zero' ist keine gewöhnliche Datei\n"},
+      {".", "Error: Einstellungsdatei '.' ist ein Ordner, keine Datei\n"},
+      {"bad\npath", "Error: Einstellungsdatei 'bad\\npath' existiert nicht\n"},
+      {"long.ini", ""},
+  };
+  for (const Case& c : cases) {
+    Proc p = w.PlanexWith(c.path);
+    EXPECT_EQ(p.exit_code, 0) << c.path;
+    EXPECT_EQ(w.Log(), "Datum: 20261208\n" + c.file_line + "Error: Schema ungültig: ''\n") << c.path;
   }
 }
 

@@ -82,14 +82,18 @@ TEST(Batch, SettingsFileProblemsAreNamed) {
       {dir.File("ok.ini/x"), "existiert nicht (ein Teil des Pfads ist kein Ordner)", "kein Ordner"},
       {dir.Path().string(), "ist ein Ordner, keine Datei", "ist ein Ordner"},
       {"/dev/null", "ist keine gewöhnliche Datei", "keine gewöhnliche Datei"},
+      {"", "ist leer", "ist leer"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Batch_Settings_Problem(c.path), c.problem) << c.path;
-    BatchStop stop = Batch_Stop_Schema(c.path, "", "");
+    const CfgSettings settings = Cfg_Settings_Read(c.path);
+    EXPECT_EQ(Batch_Settings_Problem(settings), c.problem) << c.path;
+    BatchStop stop = Batch_Stop_Schema(c.path, settings, "");
     EXPECT_STREQ(stop.kind, "settings_file") << c.path;
     EXPECT_NE(Batch_Stop_Line(stop).find(c.stop), std::string::npos) << Batch_Stop_Line(stop);
   }
-  EXPECT_STREQ(Batch_Stop_Schema(dir.File("ok.ini"), "1cx", "1C").kind, "schema");
+  CfgSettings named;
+  named.schema = "1cx";
+  EXPECT_STREQ(Batch_Stop_Schema(dir.File("ok.ini"), named, "1C").kind, "schema");
 }
 
 // A stored weekday tells the numbering it was written under: Friday 11 December 2026 is 6 when

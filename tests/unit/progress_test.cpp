@@ -29,14 +29,6 @@ TEST(Progress, LineShowsPersonsRateAndTimeLeftWhenKnown) {
 }
 
 TEST(Progress, SummaryListsTablesAndTheRunLogsErrorLines) {
-  fixture::TempDir dir("planex-progress");
-  const std::string log = dir.File("PLANEX.LOG");
-  ASSERT_TRUE(fixture::WriteText(log,
-                                 "Datum: 20261208\nError: Bak_NewDay_Ins RC:-1\nAktuelles Schema: A \n"
-                                 "Fehler(DB-Connect)! RC:-1 \nkein Error\nError:Kal-Tag einfügen. RC:-1"));
-  EXPECT_EQ(Progress_Error_Lines(log.c_str()), 3);
-  EXPECT_EQ(Progress_Error_Lines((log + ".missing").c_str()), -1);
-
   EXPECT_EQ(Progress_Summary({{"QXSYSTEM.Qxs133Bak", 365, 0}, {"A.Qxs329Ztg", 7, 12}}, 3, 75.0),
             "planex: fertig in 1:15\n"
             "  Tabelle                   neu überschrieben\n"

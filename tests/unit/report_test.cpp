@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "fixtures/helpers.h"
+
 namespace {
 
 // Values from the database, the settings and the command line reach the report and the metrics
@@ -54,26 +56,41 @@ TEST(Report, TimesAreLocalWithTheOffsetInExtendedForm) {
   tzset();
 }
 
-// A quoted line takes the reason of the kept error line that reads the same, in order; a line the
-// run did not keep (the wrong argument count) or one beyond the kept ones has none.
-TEST(Report, ErrorLinesTakeTheirReasonsInOrder) {
+// The report quotes the first error lines of the run log with the reasons written with them, in
+// order (two lines that read the same keep their own), counts them all, and an ok run with error
+// lines ends as one with errors.
+TEST(Report, ErrorLinesComeFromTheRunLogWithTheirReasons) {
+  fixture::TempDir dir("planex-report");
+  const std::string path = dir.File("report.json");
+  setenv("PLANEX_REPORT", path.c_str(), 1);
+  const char* argv[] = {"planex"};
+  RunReporter reporter(1, argv);
+  unsetenv("PLANEX_REPORT");
+  RunLog log;
+  ASSERT_EQ(log.Open(dir.File("PLANEX.LOG").c_str(), nullptr), 0);
+  reporter.ErrorLines(&log.Errors());
   const DbReason dup{"23000", 2627, "Violation of PRIMARY KEY constraint"};
   const DbReason ro{"42000", 3906, "read-only"};
-  const std::vector<RunErrorLine> kept = {{"Error: A", dup}, {"Error: B", {}}, {"Error: A", ro}};
-  struct Case {
-    std::vector<std::string> first;
-    std::vector<int> natives;  // 0 = no reason
-  } cases[] = {
-      {{"Error: A", "Error: B", "Error: A"}, {2627, 0, 3906}},
-      {{"Falsche Anzahl Parameter(= 5)! AnzParam: 2"}, {0}},
-      {{"Error: A", "Error: B", "Error: A", "Error: C"}, {2627, 0, 3906, 0}},
-      {{}, {}},
-  };
-  for (const auto& c : cases) {
-    const std::vector<DbReason> reasons = Report_Error_Reasons(c.first, kept);
-    ASSERT_EQ(reasons.size(), c.natives.size());
-    for (std::size_t i = 0; i < reasons.size(); ++i) EXPECT_EQ(reasons[i].native, c.natives[i]) << i;
-  }
+  log.Printf("Datum: %s\n", "20261208");
+  log.Error(dup, "Error: A\n");
+  log.Error({}, "Error: B\n");
+  log.Error(ro, "Error: A\n");
+  for (int i = 0; i < 10; ++i) log.Error(dup, "Error: C %d\n", i);
+  log.Close();
+  EXPECT_EQ(reporter.Finish(RunOutcome::Ok, nullptr, 0, 0), 0);
+  const auto doc = nlohmann::json::parse(fixture::ReadText(path));
+  EXPECT_EQ(doc["outcome"], "errors");
+  EXPECT_EQ(doc["error_lines"], 13);
+  ASSERT_EQ(doc["first_error_lines"].size(), kReportErrorLines);
+  EXPECT_EQ(doc["first_error_lines"][0]["native"], 2627);
+  EXPECT_EQ(doc["first_error_lines"][1]["native"], nullptr);
+  EXPECT_EQ(doc["first_error_lines"][2]["line"], "Error: A");
+  EXPECT_EQ(doc["first_error_lines"][2]["native"], 3906);
+  EXPECT_EQ(doc["first_error_lines"][9]["line"], "Error: C 6");
+}
+
+TEST(Report, StoppedByCarriesTheDriversReason) {
+  const DbReason dup{"23000", 2627, "Violation of PRIMARY KEY constraint"};
   RunReport r;
   r.first_error_lines = {"Error: A"};
   r.first_error_reasons = {dup};

@@ -24,7 +24,7 @@ class InProcessRun {
     log_.Open((company.Dir() + "/PLANEX.LOG").c_str(), nullptr);
   }
   bool Connected() const { return connected_; }
-  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, errors_, {}, true, {}, {}}; }
+  RunContext Context() { return RunContext{db_, company_.Schema(), "20261208", log_, {}, true, {}, {}}; }
   std::string Log() {
     log_.Close();
     return company_.Log();
@@ -34,7 +34,6 @@ class InProcessRun {
   fixture::Company& company_;
   DbConnection db_;
   RunLog log_;
-  RunErrorLines errors_{log_};
   bool connected_ = false;
 };
 
@@ -101,13 +100,13 @@ TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
     EXPECT_STREQ(r.diag.state, c.state);
     Run_Error(run, r, "Error: Db_Write %d! ", r.code);
     run.log.Printf("%s\n", c.statement);
-    run.log.Printf("Error: no statement\n");
-    ASSERT_GE(run.errors.Kept().size(), 2u);
-    const RunErrorLine& line = run.errors.Kept().end()[-2];
+    run.log.Error({}, "Error: no statement\n");
+    ASSERT_GE(run.log.Errors().Kept().size(), 2u);
+    const RunErrorLine& line = run.log.Errors().Kept().end()[-2];
     EXPECT_EQ(line.line, "Error: Db_Write " + std::to_string(c.code) + "! " + c.statement);
     EXPECT_EQ(line.reason.native, c.native);
     EXPECT_EQ(line.reason.sqlstate, c.state);
-    EXPECT_TRUE(run.errors.Kept().back().reason.Empty());
+    EXPECT_TRUE(run.log.Errors().Kept().back().reason.Empty());
   }
   // The terminal's person count: persons as the person cursor gives them (one with two rows counts
   // once, one whose row has ended not at all); a failed count is no reason of an error line.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "fixtures/helpers.h"
 #include "settings/cipher.h"
@@ -31,9 +34,21 @@ class SettingsFile {
   std::string path_ = dir_.File("planex.ini");
 };
 
-// What the driver gets for a key: it asks with an empty section and number 0.
+// What the driver gets for a key: it asks with an empty section and number 0. The run reads its
+// four keys in one pass, which must give each the value of a look-up of its own.
 std::string DriverValue(const std::string& content, const char* key) {
-  return SettingsFile(content).Read(key).value;
+  const SettingsFile file(content);
+  const std::string value = file.Read(key).value;
+  const CfgSettings settings = Cfg_Settings_Read(file.Path());
+  EXPECT_TRUE(settings.Readable());
+  const std::pair<const char*, const std::string*> keys[] = {
+      {"LOGIN", &settings.login}, {"PASS", &settings.password}, {"NET8", &settings.dsn}, {"SCHEMA", &settings.schema}};
+  for (const auto& [name, one_pass] : keys) {
+    if (std::string_view(key) == name) {
+      EXPECT_EQ(*one_pass, value) << key << " in one pass";
+    }
+  }
+  return value;
 }
 
 TEST(Settings, NthPosCountsOccurrences) {
@@ -169,12 +184,27 @@ TEST(Settings, LineWithOneSeparatorHasAnEmptyKey) {
   EXPECT_EQ(record.value, "value");
 }
 
+// A file that cannot be read gives empty values, and the one pass says why.
 TEST(Settings, MissingFileGivesEmptyValue) {
-  for (const char* path : {"/nonexistent/planex.ini", "/dev/zero", "/tmp"}) {
+  struct Case {
+    const char* path;
+    CfgProblem problem;
+    int error;
+    bool directory;
+  } cases[] = {{"/nonexistent/planex.ini", CfgProblem::CannotOpen, ENOENT, false},
+               {"/dev/zero", CfgProblem::NotAFile, 0, false},
+               {"/tmp", CfgProblem::NotAFile, 0, true},
+               {"", CfgProblem::NoPath, 0, false}};
+  for (const Case& c : cases) {
     CfgSatz record{7, "DB", "LOGIN", "stale"};  // what an earlier look-up left
-    Cfg_Value_Read("", "LOGIN", 0, path, &record);
-    EXPECT_EQ(record.value, "") << path;
-    EXPECT_EQ(record.number, 0) << path;
+    Cfg_Value_Read("", "LOGIN", 0, c.path, &record);
+    EXPECT_EQ(record.value, "") << c.path;
+    EXPECT_EQ(record.number, 0) << c.path;
+    const CfgSettings settings = Cfg_Settings_Read(c.path);
+    EXPECT_EQ(settings.problem, c.problem) << c.path;
+    EXPECT_EQ(settings.error, c.error) << c.path;
+    EXPECT_EQ(settings.directory, c.directory) << c.path;
+    EXPECT_EQ(settings.login + settings.password + settings.dsn + settings.schema, "") << c.path;
   }
 }
 

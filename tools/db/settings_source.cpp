@@ -1,6 +1,6 @@
 #include "settings_source.h"
 
-#include <cstdio>
+#include <utility>
 
 #include "common/schema.h"
 #include "settings/settings.h"
@@ -9,26 +9,24 @@ namespace pxdb {
 
 bool ReadSettings(const std::string& path, SettingsValues* values, std::string* why) {
   *values = SettingsValues();
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  if (!f) {
+  // Read as planex reads it, in one pass.
+  CfgSettings settings = Cfg_Settings_Read(path);
+  if (!settings.Readable()) {
     *why = "cannot read the settings file " + path;
     return false;
   }
-  std::fclose(f);
-  // Asked as planex asks: empty section, the key, number 0.
-  auto read = [&](const char* key, std::string* out) {
-    CfgSatz record;
-    Cfg_Value_Read("", key, 0, path.c_str(), &record);
-    *out = record.value;
-    if (out->empty()) *why = "the settings file " + path + " holds no " + key;
-    return !out->empty();
-  };
-  std::string schema_setting;
-  if (!read("LOGIN", &values->login) || !read("PASS", &values->password) || !read("NET8", &values->dsn) ||
-      !read("SCHEMA", &schema_setting)) {
-    return false;
+  const std::pair<const char*, const std::string*> keys[] = {
+      {"LOGIN", &settings.login}, {"PASS", &settings.password}, {"NET8", &settings.dsn}, {"SCHEMA", &settings.schema}};
+  for (const auto& [key, value] : keys) {
+    if (value->empty()) {
+      *why = "the settings file " + path + " holds no " + key;
+      return false;
+    }
   }
-  values->schema = Schema_Form(schema_setting);
+  values->login = std::move(settings.login);
+  values->password = std::move(settings.password);
+  values->dsn = std::move(settings.dsn);
+  values->schema = Schema_Form(settings.schema);
   return true;
 }
 
