@@ -14,7 +14,7 @@ struct CopyTarget {
   std::string tsqlite_lib;          // the embedded driver, for db
   std::string schema_sql;           // the schema script, installed where the target lacks it
   int date_first = 0;               // 0: the one the file records
-  bool replace = false;  // delete the target's rows of the copied tables first
+  bool replace = false;             // delete the target's rows of the copied tables first
 };
 
 // The client's count and checksum of a table's rows: a hash of every value (and NULL) of a row,
