@@ -24,7 +24,7 @@ echo "== Layout (.clang-format) and clang-tidy"
 bash scripts/lint.sh --tidy
 
 echo "== Release build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null
+cmake --preset release >/dev/null
 cmake --build build -j"$jobs"
 run_ctest build release
 
@@ -42,7 +42,7 @@ bash scripts/valgrind.sh
 bash scripts/fuzz.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPLANEX_WERROR=ON -DPLANEX_SANITIZE=ON >/dev/null
+cmake --preset asan >/dev/null
 cmake --build build-asan -j"$jobs"
 # faketime preloads its library ahead of the sanitizer runtime in the processes the tests start.
 export ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0"
