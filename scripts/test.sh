@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the sources' layout (.clang-format) and clang-tidy's findings
-# in planex and its tools (.clang-tidy), builds planex, its tools
+# in planex, its tools and the embedded database (.clang-tidy), builds planex, its tools
 # and the embedded database, and runs every test twice: in a Release build with warnings as
 # errors, and in a build with AddressSanitizer and UndefinedBehaviorSanitizer. Between the two:
 # the Debian package (built, installed, run and purged), the demo on a small company, a memcheck
