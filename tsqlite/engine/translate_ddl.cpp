@@ -345,7 +345,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
         if (!ExpectOp(")")) return "";
       }
       // Only ascending by one, on an int column of a new table: what SQLite's row number does.
-      if (step != 1 || for_add_column || decl.find("INT") == std::string::npos || identity) {
+      const SqlType::Kind kind = ParseSqlType(decl).kind;
+      if (step != 1 || for_add_column || kind < SqlType::Kind::TinyInt || kind > SqlType::Kind::BigInt || identity) {
         return FailWith(Raised<Err::SyntaxError>("IDENTITY")), "";
       }
       identity = true;
