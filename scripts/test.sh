@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the sources' layout (.clang-format) and clang-tidy's findings
-# in planex and its tools (.clang-tidy), builds planex, its tools
+# in planex, its tools and the embedded database (.clang-tidy), builds planex, its tools
 # and the embedded database, and runs every test twice: in a Release build with warnings as
 # errors, and in a build with AddressSanitizer and UndefinedBehaviorSanitizer. Between the two:
 # the Debian package (built, installed, run and purged), the demo on a small company, a memcheck
@@ -34,7 +34,7 @@ run_ctest() {
 }
 
 release_build() {
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLANEX_WERROR=ON >/dev/null && cmake --build build -j"$jobs"
+  cmake --preset release >/dev/null && cmake --build build -j"$jobs"
 }
 
 # The README's first command on a small company: its run log must hold no error line.
@@ -47,8 +47,7 @@ demo() {
 }
 
 asan_build() {
-  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPLANEX_WERROR=ON -DPLANEX_SANITIZE=ON >/dev/null &&
-    cmake --build build-asan -j"$jobs"
+  cmake --preset asan >/dev/null && cmake --build build-asan -j"$jobs"
 }
 
 stage "Dependencies" bash scripts/deps.sh

@@ -268,9 +268,7 @@ void FnFitDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_table_column_metadata(sqlite3_context_db_handle(ctx), nullptr, table, column, &decl, nullptr, nullptr,
                                       nullptr, nullptr) == SQLITE_OK &&
         decl != nullptr) {
-      std::string upper(decl);
-      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      target.kind = TemporalOf(upper, target.scale);
+      target.kind = TemporalOf(ParseSqlType(decl), target.scale);
       if (target.kind == Temporal::Datetime || target.kind == Temporal::Date) target.kind = Temporal::None;
     }
     found = targets->known.emplace(std::move(key), target).first;

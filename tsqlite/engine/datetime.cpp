@@ -436,18 +436,23 @@ bool TextToDatetime(std::string_view text, std::string& storage, int& native, st
   return false;
 }
 
-Temporal TemporalOf(std::string_view upper_decl, int& scale) {
-  scale = 7;
-  const size_t open = upper_decl.find('(');
-  if (open != std::string_view::npos) scale = std::atoi(std::string(upper_decl.substr(open + 1)).c_str());
-  const std::string_view name = upper_decl.substr(0, open);
-  if (name == "DATETIME2") return Temporal::Datetime2;
-  if (name == "SMALLDATETIME") return Temporal::SmallDatetime;
-  if (name == "TIME") return Temporal::Time;
-  if (name == "DATE") return Temporal::Date;
-  const bool datetime =
-      upper_decl.find("DATE") != std::string_view::npos || upper_decl.find("TIME") != std::string_view::npos;
-  return datetime ? Temporal::Datetime : Temporal::None;
+Temporal TemporalOf(const SqlType& type, int& scale) {
+  scale = type.kind == SqlType::Kind::Datetime2 || type.kind == SqlType::Kind::Time ? type.scale : 7;
+  switch (type.kind) {
+    case SqlType::Kind::Datetime2:
+      return Temporal::Datetime2;
+    case SqlType::Kind::SmallDatetime:
+      return Temporal::SmallDatetime;
+    case SqlType::Kind::Time:
+      return Temporal::Time;
+    case SqlType::Kind::Date:
+      return Temporal::Date;
+    case SqlType::Kind::Datetime:
+    case SqlType::Kind::DatetimeOffset:
+      return Temporal::Datetime;
+    default:
+      return Temporal::None;
+  }
 }
 
 bool TextToTemporal(std::string_view text, Temporal kind, int scale, std::string& storage, int& native,

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "sql_type.h"
+
 namespace tsqlite {
 
 // A text as SQL Server converts it to datetime (yyyymmdd, yyyy-mm-dd[Thh:mi:ss[.mmm]], ...), in the
@@ -17,9 +19,9 @@ bool TextToDatetime(std::string_view text, std::string& storage, int& native, st
 // hh:mm:00'.
 enum class Temporal { None, Datetime, Date, Datetime2, SmallDatetime, Time };
 
-// The temporal type of a declared column type (upper case, as "DATETIME2(3)"), and its digits of
-// the second (7 when not given).
-Temporal TemporalOf(std::string_view upper_decl, int& scale);
+// The temporal type of a declared column type ("DATETIME2(3)"), and its digits of the second (7
+// when not given).
+Temporal TemporalOf(const SqlType& type, int& scale);
 
 // A text as SQL Server converts it to datetime2(scale), smalldatetime or time(scale), in that
 // type's storage form; false with SQL Server's error (241, 242) otherwise.

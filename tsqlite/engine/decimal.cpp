@@ -214,23 +214,11 @@ std::string DecimalForm(const Decimal& d) {
   return text + "e0";
 }
 
-bool DecimalTypeOf(std::string_view decl, int& precision, int& scale) {
-  std::string upper(decl);
-  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  if (upper.rfind("DECIMAL", 0) == 0 || upper.rfind("NUMERIC", 0) == 0) {
-    const size_t open = upper.find('('), comma = upper.find(',');
-    precision = open != std::string::npos ? std::atoi(upper.c_str() + open + 1) : 18;
-    scale = comma != std::string::npos ? std::atoi(upper.c_str() + comma + 1) : 0;
-    precision = std::clamp(precision, 1, kMaxDecimalDigits);
-    scale = std::clamp(scale, 0, precision);
-    return true;
-  }
-  if (upper.rfind("MONEY", 0) == 0 || upper.rfind("SMALLMONEY", 0) == 0) {
-    precision = upper[0] == 'S' ? 10 : 19;
-    scale = 4;
-    return true;
-  }
-  return false;
+bool DecimalTypeOf(const SqlType& type, int& precision, int& scale) {
+  if (!type.IsExact()) return false;
+  precision = type.precision;
+  scale = type.scale;
+  return true;
 }
 
 bool Rescale(Decimal& d, int scale, int precision) {
@@ -482,11 +470,10 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
         stmt != nullptr && index >= 0 && index < sqlite3_column_count(stmt)) {
       const char* decl = sqlite3_column_decltype(stmt, index);
-      std::string upper = decl == nullptr ? std::string() : std::string(decl);
-      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-      type.decimal = DecimalTypeOf(upper, type.precision, type.scale);
-      type.text = !type.decimal && (upper.find("CHAR") != std::string::npos || upper.find("TEXT") != std::string::npos);
-      type.integer = IntegerTypeOf(upper);
+      const SqlType declared = ParseSqlType(decl == nullptr ? "" : decl);
+      type.decimal = DecimalTypeOf(declared, type.precision, type.scale);
+      type.text = !type.decimal && declared.IsText();
+      type.integer = IntegerTypeOf(declared);
     }
     sqlite3_finalize(stmt);
     // Kept for the statement's other rows; SQLite may drop it at once, so only the copy is used.

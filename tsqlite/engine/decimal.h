@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "sql_type.h"
+
 struct sqlite3;
 struct sqlite3_context;
 struct sqlite3_value;
@@ -43,7 +45,7 @@ std::string DecimalText(const Decimal& d);  // "-12.50", as a client reads it
 
 // The precision and scale of a declared type (DECIMAL TEXT(10,2), NUMERIC, MONEY, SMALLMONEY: as
 // SQL Server defaults them); false for any other type.
-bool DecimalTypeOf(std::string_view decl, int& precision, int& scale);
+bool DecimalTypeOf(const SqlType& type, int& precision, int& scale);
 
 // To the given scale, rounding half away from zero; false when more than `precision` digits.
 bool Rescale(Decimal& d, int scale, int precision = kMaxDecimalDigits);

@@ -89,7 +89,7 @@ enum class Err : uint8_t {
   NoQueryPlan,
   DatepartNotSupported,
   ValuesRowWidth,
-  kCount,
+  End,  // one past the last row
 };
 
 struct ErrorRow {
@@ -101,7 +101,7 @@ struct ErrorRow {
   bool terminates = false;  // SQL Server follows it with 3621 "The statement has been terminated."
 };
 
-inline constexpr std::array<ErrorRow, static_cast<size_t>(Err::kCount)> kErrors{{
+inline constexpr std::array<ErrorRow, static_cast<size_t>(Err::End)> kErrors{{
     {Err::ConnectionNotOpen, 0, "08003", 0, "Connection not open."},
     {Err::ConnectFailed, 0, "08001", 0, "%s"},
     {Err::CountFieldIncorrect, 0, "07002", 0, "COUNT field incorrect or syntax error"},

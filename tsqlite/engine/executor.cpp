@@ -4,6 +4,7 @@
 
 #include "decimal.h"
 #include "executor_internal.h"
+#include "sql_type.h"
 
 #include <sqlite3.h>
 
@@ -243,7 +244,7 @@ class SqliteCatalog : public Catalog {
       for (char& ch : c.type) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
       // Only a text column's collation decides anything; SQLite gives every column one.
       const char* collation = nullptr;
-      if (collations && (c.type.find("CHAR") != std::string::npos || c.type.find("TEXT") != std::string::npos)) {
+      if (collations && ParseSqlType(c.type).IsText()) {
         sqlite3_table_column_metadata(db_, nullptr, table.c_str(), c.name.c_str(), nullptr, &collation, nullptr,
                                       nullptr, nullptr);
       }

@@ -352,23 +352,20 @@ bool Database::Prepare(Entry& entry, size_t index, Batch& batch) {
     sqlite3_stmt* q = it->second;
     if (q != nullptr && probe.column < sqlite3_column_count(q)) {
       const char* decl = sqlite3_column_decltype(q, probe.column);
-      std::string upper = decl ? decl : "";
-      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      const SqlType type = ParseSqlType(decl ? decl : "");
       ParamRule rule;
-      const Temporal temporal = TemporalOf(upper, rule.scale);
+      const Temporal temporal = TemporalOf(type, rule.scale);
       rule.datetime = temporal == Temporal::Datetime || temporal == Temporal::Date;
       rule.date_only = temporal == Temporal::Date;
       if (!rule.datetime && temporal != Temporal::None) rule.temporal = temporal;
-      rule.integer = upper.find("INT") != std::string::npos || upper.rfind("BIT", 0) == 0;
-      rule.integer_type = probe.assigns ? IntegerTypeOf(upper) : IntegerType::None;
-      const size_t open = upper.find('(');
-      if (upper.find("CHAR") != std::string::npos && open != std::string::npos) {
-        rule.width = std::atoi(upper.c_str() + open + 1);
+      rule.integer = type.IsInteger();
+      rule.integer_type = probe.assigns ? IntegerTypeOf(type) : IntegerType::None;
+      if (type.IsText() && type.kind != SqlType::Kind::Text && type.kind != SqlType::Kind::NText && type.length > 0) {
+        rule.width = type.length;
       }
-      if (!DecimalTypeOf(upper, rule.decimal_precision, rule.decimal_scale)) rule.decimal_precision = 0;
+      if (!DecimalTypeOf(type, rule.decimal_precision, rule.decimal_scale)) rule.decimal_precision = 0;
       rule.assigns = probe.assigns;
-      rule.code_page = probe.assigns && CodePage1252(collation_) && !upper.empty() && upper[0] != 'N' &&
-                       (upper.find("CHAR") != std::string::npos || upper.rfind("TEXT", 0) == 0);
+      rule.code_page = probe.assigns && CodePage1252(collation_) && type.IsText() && !type.National();
       if (rule.datetime || rule.temporal != Temporal::None || rule.integer || rule.width > 0 ||
           rule.decimal_precision > 0 || rule.code_page) {
         if (prepared.rules.size() <= static_cast<size_t>(probe.param)) {

@@ -7,21 +7,31 @@
 #include <string_view>
 
 #include "errors.h"
+#include "sql_type.h"
 
 namespace tsqlite {
 
 enum class IntegerType { None, Int, BigInt, SmallInt, TinyInt, Bit };
 
-// The type of an upper-case declared type ("INT", "TINYINT", "BIT", ...); None for any other.
-inline IntegerType IntegerTypeOf(std::string_view upper) {
-  const size_t end = upper.find_first_of(" (");
-  const std::string_view word = upper.substr(0, end);
-  if (word == "INT" || word == "INTEGER") return IntegerType::Int;
-  if (word == "BIGINT") return IntegerType::BigInt;
-  if (word == "SMALLINT") return IntegerType::SmallInt;
-  if (word == "TINYINT") return IntegerType::TinyInt;
-  if (word == "BIT") return IntegerType::Bit;
-  return IntegerType::None;
+// The integer type of a declared type; None for any other.
+inline IntegerType IntegerTypeOf(const SqlType& type) {
+  switch (type.kind) {
+    case SqlType::Kind::Int:
+      return IntegerType::Int;
+    case SqlType::Kind::BigInt:
+      return IntegerType::BigInt;
+    case SqlType::Kind::SmallInt:
+      return IntegerType::SmallInt;
+    case SqlType::Kind::TinyInt:
+      return IntegerType::TinyInt;
+    case SqlType::Kind::Bit:
+      return IntegerType::Bit;
+    default:
+      return IntegerType::None;
+  }
+}
+inline IntegerType IntegerTypeOf(std::string_view decl) {
+  return IntegerTypeOf(ParseSqlType(decl));
 }
 
 inline const char* IntegerTypeName(IntegerType t) {

@@ -317,7 +317,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       int p = 0, s = 0;
       if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
         value = " DEFAULT (" + Convert(type, Expr{value.substr(10, value.size() - 11)}, "").sql + ")";
-      } else if (!failed_ && DecimalTypeOf(decl, p, s)) {  // a decimal default in the column's type
+      } else if (!failed_ && DecimalTypeOf(ParseSqlType(decl), p, s)) {  // a decimal default in the column's type
         const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
         const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
         Decimal d;
@@ -345,7 +345,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
         if (!ExpectOp(")")) return "";
       }
       // Only ascending by one, on an int column of a new table: what SQLite's row number does.
-      if (step != 1 || for_add_column || decl.find("INT") == std::string::npos || identity) {
+      const SqlType::Kind kind = ParseSqlType(decl).kind;
+      if (step != 1 || for_add_column || kind < SqlType::Kind::TinyInt || kind > SqlType::Kind::BigInt || identity) {
         return FailWith(Raised<Err::SyntaxError>("IDENTITY")), "";
       }
       identity = true;

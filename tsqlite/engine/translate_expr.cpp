@@ -191,21 +191,20 @@ bool Translator::ToText(const Type& type) {
 }
 
 bool Translator::NationalType(const std::string& type) {
-  return type.rfind("NCHAR", 0) == 0 || type.rfind("NVARCHAR", 0) == 0 || type.rfind("NTEXT", 0) == 0;
+  return ParseSqlType(type).National();
 }
 
 bool Translator::TextType(const std::string& type) {
-  return NationalType(type) || type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 ||
-         type.rfind("TEXT", 0) == 0;
+  return ParseSqlType(type).IsText();
 }
 
 bool Translator::MaxText(const std::string& type) {
-  const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
-  return (max && TextType(type)) || type == "TEXT" || type == "NTEXT";
+  return ParseSqlType(type).MaxText();
 }
 
 bool Translator::CodePageText(const std::string& type) const {
-  return CodePage1252(collation_) && TextType(type) && !NationalType(type);
+  const SqlType t = ParseSqlType(type);
+  return CodePage1252(collation_) && t.IsText() && !t.National();
 }
 
 std::string Translator::Comparable(const Expr& e) {

@@ -127,11 +127,14 @@ std::string Translator::ConvertSql(const Type& type, const Expr& source, const s
     case Type::Kind::Char:
     case Type::Kind::VarChar: {
       // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
-      const bool iso = style.empty() && source.type == "DATETIME2(3)" && source.param == 0 && !source.column;
+      const SqlType source_type = ParseSqlType(source.type);
+      const bool iso = style.empty() && source_type.kind == SqlType::Kind::Datetime2 && source_type.scale == 3 &&
+                       source.param == 0 && !source.column;
       // A datetime2, date or time column is stored in its ISO form, which its text is (a
       // datetime2(0) or a date would otherwise read as a datetime, style 0).
+      const SqlType::Kind from = ParseSqlType(from_type).kind;
       if (style.empty() &&
-          (from_type.rfind("DATETIME2", 0) == 0 || from_type == "DATE" || from_type.rfind("TIME", 0) == 0)) {
+          (from == SqlType::Kind::Datetime2 || from == SqlType::Kind::Date || from == SqlType::Kind::Time)) {
         return type.max ? value
                         : "substr(" + value + ", 1, " + std::to_string(type.length < 0 ? 30 : type.length) + ")";
       }
@@ -299,7 +302,7 @@ Expr Translator::Function() {
     return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && rule == Rule::Abs && TypeOf(args[0]) == "BIGINT") {
+  if (args.size() == 1 && rule == Rule::Abs && ParseSqlType(TypeOf(args[0])).kind == SqlType::Kind::BigInt) {
     out.sql = "ts_abs(" + sql[0] + ", 1)";
     return out;
   }

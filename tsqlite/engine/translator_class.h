@@ -12,6 +12,7 @@
 
 #include "builtins.h"
 #include "errors.h"
+#include "sql_type.h"
 #include "lexer.h"
 #include "translate_api.h"
 

@@ -9,26 +9,11 @@
 #include <string_view>
 
 #include "decimal.h"
+#include "sql_type.h"
 
 namespace tsqlite {
 
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-// n of "CHAR(n)", 0 when not given.
-SQLULEN DeclaredWidth(const std::string& decl) {
-  size_t open = decl.find('(');
-  if (open == std::string::npos) return 0;
-  long n = std::strtol(decl.c_str() + open + 1, nullptr, 10);
-  return n > 0 ? static_cast<SQLULEN>(n) : 0;
-}
 
 ColumnType Integer(SQLSMALLINT type) {
   switch (type) {
@@ -55,74 +40,86 @@ ColumnType Text(SQLSMALLINT type, SQLULEN width) {
 }  // namespace
 
 ColumnType TypeOfColumn(const Result& result, size_t column) {
-  const std::string decl = Upper(result.columns[column].declared_type);
-  if (!decl.empty()) {
-    if (decl.find("INT") != std::string::npos) {
-      if (decl.find("SMALLINT") != std::string::npos) return Integer(SQL_SMALLINT);
-      if (decl.find("TINYINT") != std::string::npos) return Integer(SQL_TINYINT);
-      if (decl.find("BIGINT") != std::string::npos) return Integer(SQL_BIGINT);
+  const SqlType decl = ParseSqlType(result.columns[column].declared_type);
+  const SQLULEN declared = decl.length > 0 ? static_cast<SQLULEN>(decl.length) : 0;
+  using K = SqlType::Kind;
+  switch (decl.kind) {
+    case K::Int:
       return Integer(SQL_INTEGER);
-    }
-    if (decl == "DATE") return ColumnType{SQL_TYPE_DATE, 10, 0, 10, "date"};
-    // datetime2(n) and time(n): n digits of the second (7 when not given), as SQL Server says.
-    if (decl.rfind("DATETIME2", 0) == 0 || decl.rfind("TIME", 0) == 0) {
-      const bool time = decl[0] == 'T';
-      const size_t open = decl.find('(');
-      const SQLSMALLINT n =
-          static_cast<SQLSMALLINT>(open == std::string::npos ? 7 : std::atoi(decl.c_str() + open + 1));
+    case K::SmallInt:
+      return Integer(SQL_SMALLINT);
+    case K::TinyInt:
+      return Integer(SQL_TINYINT);
+    case K::BigInt:
+      return Integer(SQL_BIGINT);
+    case K::Date:
+      return ColumnType{SQL_TYPE_DATE, 10, 0, 10, "date"};
+    case K::Datetime2:
+    case K::Time: {
+      // datetime2(n) and time(n): n digits of the second (7 when not given), as SQL Server says.
+      const bool time = decl.kind == K::Time;
+      const auto n = static_cast<SQLSMALLINT>(decl.scale);
       const SQLULEN size = (time ? 8 : 19) + (n > 0 ? n + 1 : 0);
       return ColumnType{time ? kSqlSsTime2 : static_cast<SQLSMALLINT>(SQL_TYPE_TIMESTAMP), size, n,
                         static_cast<SQLLEN>(size), time ? "time" : "datetime2"};
     }
-    if (decl == "SMALLDATETIME") return ColumnType{SQL_TYPE_TIMESTAMP, 16, 0, 16, "smalldatetime"};
-    if (decl.find("DATE") != std::string::npos || decl.find("TIME") != std::string::npos) {
+    case K::SmallDatetime:
+      return ColumnType{SQL_TYPE_TIMESTAMP, 16, 0, 16, "smalldatetime"};
+    case K::Datetime:
+    case K::DatetimeOffset:
       return ColumnType{SQL_TYPE_TIMESTAMP, 23, 3, 23, "datetime"};
-    }
-    if (decl.find("REAL") != std::string::npos || decl.find("FLOA") != std::string::npos ||
-        decl.find("DOUB") != std::string::npos) {
+    case K::Float:
+    case K::Real:
       return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
-    }
     // nchar/nvarchar widths count characters, and the client reads them as wide text.
-    if (decl.rfind("NCHAR", 0) == 0 && DeclaredWidth(decl) > 0) return Text(SQL_WCHAR, DeclaredWidth(decl));
-    if (decl.rfind("NVARCHAR", 0) == 0) {
-      ColumnType t = Text(SQL_WVARCHAR, DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 1);
-      if (DeclaredWidth(decl) <= 0) t.size = t.display_size = 0;  // nvarchar(max), as SQL Server says
+    case K::NChar:
+      if (declared > 0) return Text(SQL_WCHAR, declared);
+      break;
+    case K::NVarChar: {
+      ColumnType t = Text(SQL_WVARCHAR, declared > 0 ? declared : 1);
+      if (declared == 0) t.size = t.display_size = 0;  // nvarchar(max), as SQL Server says
       return t;
     }
-    if (decl.rfind("BIT", 0) == 0) return ColumnType{SQL_BIT, 1, 0, 1, "bit"};
-    if (decl.rfind("UNIQUEIDENTIFIER", 0) == 0) return ColumnType{SQL_GUID, 36, 0, 36, "uniqueidentifier"};
-    if (decl.rfind("DECIMAL", 0) == 0 || decl.rfind("NUMERIC", 0) == 0) {
+    case K::Bit:
+      return ColumnType{SQL_BIT, 1, 0, 1, "bit"};
+    case K::UniqueIdentifier:
+      return ColumnType{SQL_GUID, 36, 0, 36, "uniqueidentifier"};
+    case K::Decimal:
+    case K::Numeric: {
       // decimal(p, s): p defaults to 18 and s to 0, as in SQL Server.
-      const SQLULEN precision = DeclaredWidth(decl) > 0 ? DeclaredWidth(decl) : 18;
-      const size_t comma = decl.find(',');
-      const SQLSMALLINT scale =
-          comma == std::string::npos ? 0 : static_cast<SQLSMALLINT>(std::atoi(decl.c_str() + comma + 1));
-      const bool numeric = decl[0] == 'N';
-      return ColumnType{static_cast<SQLSMALLINT>(numeric ? SQL_NUMERIC : SQL_DECIMAL), precision, scale,
-                        static_cast<SQLLEN>(precision + 2), numeric ? "numeric" : "decimal"};
+      const bool numeric = decl.kind == K::Numeric;
+      const auto precision = static_cast<SQLULEN>(decl.precision);
+      return ColumnType{static_cast<SQLSMALLINT>(numeric ? SQL_NUMERIC : SQL_DECIMAL), precision,
+                        static_cast<SQLSMALLINT>(decl.scale), static_cast<SQLLEN>(precision + 2),
+                        numeric ? "numeric" : "decimal"};
     }
-    if (decl.rfind("MONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 19, 4, 21, "money"};
-    if (decl.rfind("SMALLMONEY", 0) == 0) return ColumnType{SQL_DECIMAL, 10, 4, 12, "smallmoney"};
-    if (decl.find("BINARY") != std::string::npos || decl.rfind("IMAGE", 0) == 0) {
-      const SQLULEN width = DeclaredWidth(decl) > 0 ? static_cast<SQLULEN>(DeclaredWidth(decl)) : 0;
-      if (decl.rfind("IMAGE", 0) == 0) return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
-      if (decl.rfind("BINARY", 0) == 0)
-        return ColumnType{SQL_BINARY, width, 0, static_cast<SQLLEN>(2 * width), "binary"};
-      return ColumnType{SQL_VARBINARY, width, 0, static_cast<SQLLEN>(2 * width), "varbinary"};
-    }
-    if (decl.rfind("NTEXT", 0) == 0) return ColumnType{SQL_WLONGVARCHAR, 1073741823, 0, 1073741823, "ntext"};
-    if (decl.rfind("TEXT", 0) == 0) return ColumnType{SQL_LONGVARCHAR, 2147483647, 0, 2147483647, "text"};
-    if (decl.rfind("CHAR", 0) == 0 && DeclaredWidth(decl) > 0) {
-      return Text(SQL_CHAR, DeclaredWidth(decl));
-    }
-    if (decl.find("CHAR") != std::string::npos && DeclaredWidth(decl) > 0) {
-      return Text(SQL_VARCHAR, DeclaredWidth(decl));
-    }
-    if (decl == "VARCHAR") {  // varchar(max): size 0, as SQL Server's driver says
-      ColumnType t = Text(SQL_VARCHAR, 1);
-      t.size = t.display_size = 0;
-      return t;
-    }
+    case K::Money:
+      return ColumnType{SQL_DECIMAL, 19, 4, 21, "money"};
+    case K::SmallMoney:
+      return ColumnType{SQL_DECIMAL, 10, 4, 12, "smallmoney"};
+    case K::Image:
+      return ColumnType{SQL_LONGVARBINARY, 2147483647, 0, 2147483647, "image"};
+    case K::Binary:
+      return ColumnType{SQL_BINARY, declared, 0, static_cast<SQLLEN>(2 * declared), "binary"};
+    case K::VarBinary:
+      return ColumnType{SQL_VARBINARY, declared, 0, static_cast<SQLLEN>(2 * declared), "varbinary"};
+    case K::NText:
+      return ColumnType{SQL_WLONGVARCHAR, 1073741823, 0, 1073741823, "ntext"};
+    case K::Text:
+      return ColumnType{SQL_LONGVARCHAR, 2147483647, 0, 2147483647, "text"};
+    case K::Char:
+      if (declared > 0) return Text(SQL_CHAR, declared);
+      break;
+    case K::VarChar:
+      if (declared > 0) return Text(SQL_VARCHAR, declared);
+      if (!decl.max) {  // a column declared varchar(max) is kept as VARCHAR: size 0, as SQL Server's driver says
+        ColumnType t = Text(SQL_VARCHAR, 1);
+        t.size = t.display_size = 0;
+        return t;
+      }
+      break;
+    default:
+      break;
   }
   // An expression or an undeclared width: what the values show.
   const size_t ncols = result.columns.size();
@@ -176,7 +173,8 @@ ColumnType TypeOfColumn(const Result& result, size_t column) {
                       static_cast<SQLLEN>(precision + 2), "numeric"};
   }
   // "N": an expression of nvarchar text (N'...'), its width counted in bytes, which is enough.
-  if (any_text || (!any_int && !any_real)) return Text(decl == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
+  if (any_text || (!any_int && !any_real))
+    return Text(result.columns[column].declared_type == "N" ? SQL_WVARCHAR : SQL_VARCHAR, width);
   if (any_real) return ColumnType{SQL_DOUBLE, 15, 0, 24, "float"};
   return Integer(wide ? SQL_BIGINT : SQL_INTEGER);
 }

@@ -8,6 +8,7 @@
 
 #include "engine_db.h"
 #include "errors.h"
+#include "sql_type.h"
 #include "translate_api.h"
 
 namespace tsqlite {
@@ -66,6 +67,46 @@ TEST(ErrorTable, NativeNumbersNameOneRowAndComeBackWithTheirState) {
   }
   Error none;
   EXPECT_FALSE(DecodeRaised("no such table: t", none));
+}
+
+// A declared type's text, as a statement writes it or as the database keeps a column's (a decimal
+// column is kept as "DECIMAL TEXT(p,s)"), read into its value.
+TEST(SqlTypeOf, DeclaredTextsAsTheirValue) {
+  using K = SqlType::Kind;
+  struct {
+    const char* decl;
+    K kind;
+    int length, precision, scale;
+    bool max, national;
+    const char* collation;
+  } const cases[] = {
+      {"INT", K::Int, -1, 0, 0, false, false, ""},
+      {"integer", K::Int, -1, 0, 0, false, false, ""},
+      {"VARCHAR(8)", K::VarChar, 8, 0, 0, false, false, ""},
+      {"nvarchar ( max )", K::NVarChar, -1, 0, 0, true, true, ""},
+      {"NTEXT", K::NText, -1, 0, 0, true, true, ""},
+      {"CHAR(3) COLLATE Latin1_General_CI_AS", K::Char, 3, 0, 0, false, false, "Latin1_General_CI_AS"},
+      {"DECIMAL TEXT(10,2)", K::Decimal, 10, 10, 2, false, false, ""},
+      {"NUMERIC", K::Numeric, -1, 18, 0, false, false, ""},
+      {"decimal(50, 60)", K::Decimal, 50, 38, 38, false, false, ""},
+      {"MONEY TEXT", K::Money, -1, 19, 4, false, false, ""},
+      {"SMALLMONEY", K::SmallMoney, -1, 10, 4, false, false, ""},
+      {"DATETIME2(3)", K::Datetime2, -1, 0, 3, false, false, ""},
+      {"TIME", K::Time, -1, 0, 7, false, false, ""},
+      {"DOUBLE PRECISION", K::Float, -1, 0, 0, false, false, ""},
+      {"TIMESTAMP", K::Unknown, -1, 0, 0, false, false, ""},
+      {"", K::Unknown, -1, 0, 0, false, false, ""},
+  };
+  for (const auto& c : cases) {
+    const SqlType t = ParseSqlType(c.decl);
+    EXPECT_EQ(c.kind, t.kind) << c.decl;
+    EXPECT_EQ(c.length, t.length) << c.decl;
+    EXPECT_EQ(c.precision, t.precision) << c.decl;
+    EXPECT_EQ(c.scale, t.scale) << c.decl;
+    EXPECT_EQ(c.max, t.max) << c.decl;
+    EXPECT_EQ(c.national, t.National()) << c.decl;
+    EXPECT_EQ(c.collation, t.collation) << c.decl;
+  }
 }
 
 TEST_F(Functions, DatetimeToIntRoundsToTheNearestDay) {

@@ -1,0 +1,62 @@
+#pragma once
+// A declared T-SQL type as one value: its kind, width, precision, scale and collation. A declared
+// type's text (a column's as the database keeps it, "NVARCHAR(10)", "decimal(10, 2)") is read by
+// ParseSqlType only; everything that asks what a type is (a text, a date and time type, an
+// integer, a decimal) asks this value.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tsqlite {
+
+struct SqlType {
+  enum class Kind : uint8_t {
+    Unknown,
+    Bit,
+    TinyInt,
+    SmallInt,
+    Int,
+    BigInt,
+    Decimal,
+    Numeric,
+    Money,
+    SmallMoney,
+    Float,
+    Real,
+    Char,
+    VarChar,
+    Text,
+    NChar,
+    NVarChar,
+    NText,
+    Binary,
+    VarBinary,
+    Image,
+    Date,
+    Time,
+    Datetime,
+    Datetime2,
+    SmallDatetime,
+    DatetimeOffset,
+    UniqueIdentifier,
+  };
+  Kind kind = Kind::Unknown;
+  int length = -1;        // char, binary: the width given (-1: none); decimal: the precision given
+  bool max = false;       // (MAX), or text, ntext, image
+  int precision = 0;      // decimal, numeric (18 when not given), money (19), smallmoney (10)
+  int scale = 0;          // decimal: digits after the point; datetime2, time: of the second (7 when not given)
+  std::string collation;  // a COLLATE clause's name, "" for none
+
+  bool National() const { return kind == Kind::NChar || kind == Kind::NVarChar || kind == Kind::NText; }
+  bool IsText() const { return National() || kind == Kind::Char || kind == Kind::VarChar || kind == Kind::Text; }
+  // A text of unlimited width: (MAX), text, ntext.
+  bool MaxText() const { return IsText() && max; }
+  bool IsInteger() const { return kind >= Kind::Bit && kind <= Kind::BigInt; }
+  bool IsExact() const { return kind >= Kind::Decimal && kind <= Kind::SmallMoney; }
+};
+
+// The one reading of a declared type's text, in any case, with blanks around its parts; a name
+// it does not know is Kind::Unknown.
+SqlType ParseSqlType(std::string_view decl);
+
+}  // namespace tsqlite
