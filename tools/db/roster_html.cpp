@@ -41,7 +41,6 @@ const char* const kStyle =
     "th.p{position:sticky;left:0;z-index:1;background:#fff;text-align:left;width:180px;min-width:180px;"
     "max-width:180px;text-overflow:ellipsis;padding:1px 4px}thead th.p{z-index:3;background:#eee}"
     "th.p small{display:block;color:#555}th.p.d{color:#777;text-decoration:line-through}"
-    "td.x{background-color:#e4e4e4}"
     "td.d{background-color:#fff;color:#666;text-decoration:line-through;outline:1px dashed #a00;outline-offset:-3px}"
     "td.m{background-color:#fff;color:#b00;font-weight:700;outline:2px solid #b00;outline-offset:-3px}"
     "td.n{outline:2px dotted #b00;outline-offset:-3px}td.e{background-color:#fff;outline:1px solid #555;"
@@ -183,11 +182,14 @@ void RosterPage::Begin() {
   for (size_t i = 0; i < facts_.day_types.size(); ++i) {
     Put(".t" + std::to_string(i) + "{background:" + kShades[i % kShades.size()] + "}");
   }
-  // A group's colour under a shading: the colour classes come after the shadings' shorthand.
+  // A day the calendar lacks is grey and cross-hatched; a record on it keeps its group's colour
+  // under the hatching, so the colour classes come after the shorthands.
+  Put("td.x{background:repeating-linear-gradient(45deg,rgba(0,0,0,.13) 0 1px,transparent 1px 6px),"
+      "repeating-linear-gradient(135deg,rgba(0,0,0,.13) 0 1px,transparent 1px 6px);background-color:#e4e4e4}");
   for (size_t i = 0; i < kPalette.size(); ++i) {
     Put("td.c" + std::to_string(i) + "{background-color:" + kPalette[i] + "}");
   }
-  Put("td.x{background-color:#e4e4e4}td.d,td.m,td.e{background-color:#fff}</style></head>\n<body>\n");
+  Put("td.d,td.m,td.e{background-color:#fff}</style></head>\n<body>\n");
   Put("<h1>Schichtplan – Mandant " + HtmlText(schema_) + "</h1>\n<p class=\"facts\"><span>Zeitraum: " + German(from_) +
       " – " + German(to_) + "</span><span>Personen: " + std::to_string(facts_.persons));
   if (!pnr_from_.empty() || !pnr_to_.empty()) {
