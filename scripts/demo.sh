@@ -99,3 +99,8 @@ paste "$demo/counts-before.txt" "$demo/counts-after.txt" |
 echo
 echo "The demo is in demo/: run log PLANEX.LOG, database demo.db, settings planex.ini. Rows:"
 echo "  build/planex-db --db demo/demo.db --date-first 1 sql - <<<\"SELECT PnrNum, PnrNam FROM $schema.Qxs300Pnr WHERE PnrNum <= '00000005'\""
+
+echo "== Roster of the first 20 persons for the next 6 weeks"
+"${planex_db[@]}" roster --schema "$schema" --from "$(date +%Y%m%d)" --to "$(date -d '+41 days' +%Y%m%d)" \
+  --persons 00000001..00000020 --out "$demo/roster.html" >/dev/null
+echo "The roster is in demo/roster.html; open it in a browser: file://$demo/roster.html"

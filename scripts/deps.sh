@@ -5,7 +5,8 @@ packages=(cmake g++ make unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 l
           libgtest-dev libgmock-dev faketime time
           clang libclang-rt-14-dev tdsodbc valgrind
           dpkg-dev file man-db python3-pyodbc clang-format clang-tidy
-          nlohmann-json3-dev python3-jsonschema prometheus)
+          nlohmann-json3-dev python3-jsonschema prometheus
+          chromium)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -256,7 +256,7 @@ TEST(PlanexDbUsage, RefusesWrongCommandLinesWithStatus2) {
 }
 
 TEST(PlanexDbUsage, HelpForToolAndEveryCommand) {
-  for (std::string cmd : {"", "init", "demo", "sql", "counts", "copy", "dump"}) {
+  for (std::string cmd : {"", "init", "demo", "sql", "counts", "copy", "dump", "roster"}) {
     std::vector<std::string> argv = {BuildDir() + "/planex-db"};
     if (!cmd.empty()) argv.push_back(cmd);
     argv.push_back("--help");

@@ -23,6 +23,7 @@
 #include "dump.h"
 #include "install.h"
 #include "locations.h"
+#include "roster.h"
 #include "script.h"
 #include "session.h"
 #include "settings_source.h"
@@ -122,6 +123,14 @@ const std::map<std::string, std::string> kCommandHelp = {
      "Writes the company (QXSYSTEM and client schema NAME) as a T-SQL script to FILE or standard\n"
      "output: the schemas and tables where missing, then the rows in GO batches of INSERTs of at\n"
      "most 1,000 rows, text as N'...', dates in style 126. sqlcmd and planex-db sql run it.\n"},
+    {"roster",
+     "Usage: planex-db CONNECTION roster --schema NAME --from YYYYMMDD --to YYYYMMDD\n"
+     "                                   [--persons FROM..TO] [--out FILE]\n"
+     "\n"
+     "Writes one self-contained HTML page (German labels) to standard output or FILE: a row per\n"
+     "person with number FROM to TO (either may be left out), a column per day from --from to --to\n"
+     "(at most 732 days), each cell the day's schedule-assignment record: group on its colour,\n"
+     "cycle day, plan values in the tooltip, deleted records and missing records marked.\n"},
 };
 
 struct Args {
@@ -137,6 +146,7 @@ struct Args {
   long persons = 1000;
   unsigned long long seed = 1;
   std::map<std::string, std::string> vars;
+  std::map<std::string, std::string> roster;  // --from, --to, --out, --persons FROM..TO
   bool help = false;
 };
 
@@ -161,6 +171,7 @@ int ParseArgs(int argc, char** argv, Args* a) {
   static const std::set<std::string> kWithValue = {
       "--db",   "--dsn",    "--user", "--settings",  "--schema", "--first-day", "--date-first", "--persons",
       "--seed", "--script", "-v",     "--collation", "--to-db",  "--to-dsn",    "--to-user",    "--out"};
+  static const std::set<std::string> kRosterValue = {"--from", "--to", "--out"};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -173,7 +184,7 @@ int ParseArgs(int argc, char** argv, Args* a) {
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      if (!kWithValue.count(arg)) return UsageError("unknown option " + arg);
+      if (!kWithValue.count(arg) && !kRosterValue.count(arg)) return UsageError("unknown option " + arg);
       if (i + 1 >= argc) return UsageError("option " + arg + " needs a value");
       std::string value = argv[++i];
       a->given.insert(arg);
@@ -202,7 +213,11 @@ int ParseArgs(int argc, char** argv, Args* a) {
         if (!ParseNumber(value, 1, 7, &n)) return UsageError("--date-first takes 1 to 7");
         a->date_first = static_cast<int>(n);
       }
-      if (arg == "--persons") {
+      if (kRosterValue.count(arg)) a->roster[arg] = value;
+      // roster takes a range of person numbers; demo a count.
+      if (arg == "--persons" && value.find("..") != std::string::npos) {
+        a->roster[arg] = value;
+      } else if (arg == "--persons") {
         if (!ParseNumber(value, 0, 10000000, &n)) return UsageError("--persons takes 0 to 10000000");
         a->persons = static_cast<long>(n);
       }
@@ -235,6 +250,7 @@ int CheckOptions(const Args& a) {
       {"counts", {"--schema"}},
       {"copy", {"--schema", "--to-db", "--to-dsn", "--to-user", "--replace"}},
       {"dump", {"--schema", "--out"}},
+      {"roster", {"--schema", "--from", "--to", "--persons", "--out"}},
   };
   static const std::set<std::string> kConnection = {"--db",       "--dsn",        "--user",
                                                     "--settings", "--date-first", "--password-stdin"};
@@ -552,6 +568,33 @@ int CmdCounts(Session& session, const std::string& schema) {
   return status;
 }
 
+// The roster's own options, checked before connecting.
+int RosterOptionsOf(const Args& a, RosterOptions* o) {
+  const auto value = [&](const char* name) {
+    auto found = a.roster.find(name);
+    return found == a.roster.end() ? std::string() : found->second;
+  };
+  if (!ParseDateKey(value("--from"), &o->from) || !ParseDateKey(value("--to"), &o->to)) {
+    return UsageError("roster needs --from and --to, each a date YYYYMMDD");
+  }
+  if (o->to < o->from || (o->to - o->from).count() >= 732) {
+    return UsageError("roster: --to must be on or after --from, at most 732 days in all");
+  }
+  if (a.given.count("--persons") && !ParseRosterPersons(value("--persons"), &o->pnr_from, &o->pnr_to)) {
+    return UsageError("roster: --persons takes FROM..TO, person numbers of at most 8 characters");
+  }
+  o->out = value("--out");
+  return -1;
+}
+
+int CmdRoster(const Args& a, Session& session, const std::string& schema) {
+  RosterOptions o;
+  int rc = RosterOptionsOf(a, &o);
+  if (rc >= 0) return rc;
+  o.schema = schema;
+  return RunRoster(session, o);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -582,6 +625,12 @@ int main(int argc, char** argv) {
   if (!a.first_day.empty() && !ParseDateKey(a.first_day, &first_day)) {
     return UsageError("--first-day takes a date YYYYMMDD from 17530102 on");
   }
+  if (a.command != "roster" && a.roster.count("--persons")) return UsageError("--persons takes 0 to 10000000");
+  if (a.command == "roster") {
+    RosterOptions checked;
+    rc = RosterOptionsOf(a, &checked);
+    if (rc >= 0) return rc;
+  }
   Session session;
   rc = Connect(a, where, a.command == "init", &session, &schema);
   if (rc != kExitOk) return rc;
@@ -594,5 +643,6 @@ int main(int argc, char** argv) {
   if (a.command == "sql") return CmdSql(a, session, schema);
   if (a.command == "copy") return CmdCopy(a, where, session, schema);
   if (a.command == "dump") return CmdDump(a, where, session, schema);
+  if (a.command == "roster") return CmdRoster(a, session, schema);
   return CmdCounts(session, schema);
 }
