@@ -44,6 +44,17 @@ constexpr Builtin kBuiltins[] = {
     // property name is)
     {"DB_NAME", 0, 0, F::Values, "ts_db_name()", R::NVarChar},
     {"HAS_PERMS_BY_NAME", 3, 3, F::Values, "ts_has_perms($1, $2, $3)", R::Int},
+    {"DB_NAME", 1, 1, F::Values,
+     "CASE $1 WHEN 1 THEN 'master' WHEN 2 THEN 'tempdb' WHEN 3 THEN 'model' WHEN 4 THEN 'msdb' WHEN 5 THEN "
+     "ts_db_name() END",
+     R::NVarChar},
+    {"DB_ID", 0, 1, F::Values, "ts_db_id($*)", R::Int},
+    // the catalog, read at every call (catalog_functions.cpp)
+    {"OBJECT_ID", 1, 2, F::Values, "ts_object_id($*)", R::Int},
+    {"OBJECTPROPERTY", 2, 2, F::Values, "ts_objectproperty($1, $2)", R::Int},
+    {"SCHEMA_ID", 0, 1, F::Values, "ts_schema_id($*)", R::Int},
+    {"SCHEMA_NAME", 0, 1, F::Values, "ts_schema_name($*)", R::NVarChar},
+    {"COL_LENGTH", 2, 2, F::Values, "ts_col_length($1, $2)", R::Int},
     {"DATABASEPROPERTYEX", 2, 2, F::Values, "CASE WHEN upper($2) = 'COLLATION' THEN ts_collation() END"},
     {"SERVERPROPERTY", 1, 1, F::Values, "CASE WHEN upper($1) = 'COLLATION' THEN ts_collation() END"},
     // text

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog_functions.h"
 #include "conversions.h"
 #include "date_functions.h"
 #include "decimal.h"
@@ -157,6 +158,17 @@ constexpr SqliteFunction kFunctions[] = {
     {"ts_has_perms", 3, false, FnHasPerms, nullptr, nullptr, D::None},
     {"ts_collation", 0, true, FnCollation, nullptr, nullptr, D::Collation},
     {"ts_rowcount", 0, false, FnRowCount, nullptr, nullptr, D::RowCount},
+    // the catalog: read at every call, never factored out of a statement
+    {"ts_object_id", 1, false, FnObjectId, nullptr, nullptr, D::DatabaseName},
+    {"ts_object_id", 2, false, FnObjectId, nullptr, nullptr, D::DatabaseName},
+    {"ts_objectproperty", 2, false, FnObjectProperty, nullptr, nullptr, D::None},
+    {"ts_schema_id", 0, false, FnSchemaId, nullptr, nullptr, D::None},
+    {"ts_schema_id", 1, false, FnSchemaId, nullptr, nullptr, D::None},
+    {"ts_schema_name", 0, false, FnSchemaName, nullptr, nullptr, D::None},
+    {"ts_schema_name", 1, false, FnSchemaName, nullptr, nullptr, D::None},
+    {"ts_db_id", 0, true, FnDbId, nullptr, nullptr, D::DatabaseName},
+    {"ts_db_id", 1, true, FnDbId, nullptr, nullptr, D::DatabaseName},
+    {"ts_col_length", 2, false, FnColLength, nullptr, nullptr, D::DatabaseName},
     {"ts_identity", 1, false, FnIdentity, nullptr, nullptr, D::Identity},
 };
 

@@ -1,0 +1,122 @@
+// The catalog as SQL Server's metadata functions give it, and the scripts that ask it whether a
+// schema or table exists before making it. Each row cites the page it relies on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "odbc_helpers.h"
+
+namespace tsqlite_test {
+namespace {
+
+struct Row {
+  const char* sql;
+  const char* answer;  // the first value as text, "NULL", "ok" for no result, "#n" for error n
+};
+
+std::string Answer(Connection& db, const std::string& sql) {
+  std::vector<Diag> d;
+  Statement stmt(db);
+  const SQLRETURN rc = stmt.Exec(sql);
+  if (rc == SQL_ERROR) {
+    d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+    return "#" + std::to_string(d.empty() ? 0 : d[0].native);
+  }
+  do {
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt.H(), &columns);
+    if (columns == 0) continue;
+    const std::vector<std::vector<std::string>> rows = FetchAll(stmt.H());
+    return rows.empty() || rows[0].empty() ? "none" : rows[0][0];
+  } while (SQL_SUCCEEDED(SQLMoreResults(stmt.H())));
+  return "ok";
+}
+
+const Row kRows[] = {
+    // OBJECT_ID: the number of a schema-scoped object, NULL when there is none or it is of
+    // another type; a temporary table is asked for in tempdb.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/object-id-transact-sql
+    {"SELECT CASE WHEN OBJECT_ID(N'B.T') IS NULL THEN 'none' ELSE 'some' END", "none"},
+    {"IF SCHEMA_ID(N'B') IS NULL CREATE SCHEMA B", "ok"},
+    {"IF OBJECT_ID(N'B.T', N'U') IS NULL CREATE TABLE B.T (id int NOT NULL, s varchar(8), n nvarchar(10), "
+     "m nvarchar(max), d datetime, k decimal(12, 2))",
+     "ok"},
+    // the idiom again: the table exists, so nothing is made and nothing fails
+    {"IF OBJECT_ID(N'B.T', N'U') IS NULL CREATE TABLE B.T (id int NOT NULL)", "ok"},
+    {"SELECT CASE WHEN OBJECT_ID(N'B.T') = OBJECT_ID(N'[b].[t]', N'U') THEN 'same' END", "same"},
+    {"SELECT CASE WHEN OBJECT_ID(N'B.T') = OBJECT_ID('f.B.T') THEN 'same' END", "same"},
+    {"SELECT CASE WHEN OBJECT_ID(N'B.T') > 0 THEN 'positive' END", "positive"},
+    {"SELECT OBJECT_ID(N'B.T', N'V')", "NULL"},
+    {"SELECT OBJECT_ID(N'T')", "NULL"},  // the default schema is dbo
+    {"SELECT OBJECT_ID(N'otherdb.B.T')", "NULL"},
+    {"SELECT OBJECT_ID(N'[B.T')", "NULL"},
+    {"SELECT OBJECT_ID(NULL)", "NULL"},
+    {"CREATE TABLE #work (id int)", "ok"},
+    {"SELECT CASE WHEN OBJECT_ID(N'tempdb..#work') IS NOT NULL THEN 'temp' END", "temp"},
+    {"IF OBJECT_ID(N'tempdb..#work') IS NOT NULL DROP TABLE #work", "ok"},
+    {"SELECT OBJECT_ID(N'tempdb..#work')", "NULL"},
+    // OBJECTPROPERTY(id, 'IsUserTable'): 1 for a table, NULL for a number that is no object.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/objectproperty-transact-sql
+    {"SELECT OBJECTPROPERTY(OBJECT_ID(N'B.T'), 'IsUserTable')", "1"},
+    {"SELECT OBJECTPROPERTY(OBJECT_ID(N'B.T'), 'IsView')", "0"},
+    {"SELECT OBJECTPROPERTY(OBJECT_ID(N'B.T'), 'NoSuchProperty')", "NULL"},
+    // SCHEMA_ID and SCHEMA_NAME: system schemas and the users' own; NULL for none.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/schema-id-transact-sql
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/schema-name-transact-sql
+    {"SELECT SCHEMA_ID('dbo')", "1"},
+    {"SELECT SCHEMA_ID()", "1"},
+    {"SELECT SCHEMA_ID('INFORMATION_SCHEMA')", "3"},
+    {"SELECT SCHEMA_ID('B')", "5"},
+    {"SELECT SCHEMA_NAME(SCHEMA_ID('b'))", "B"},
+    {"SELECT SCHEMA_ID('nosuch')", "NULL"},
+    {"SELECT SCHEMA_NAME(99)", "NULL"},
+    {"CREATE SCHEMA C", "ok"},
+    {"SELECT SCHEMA_ID('C')", "6"},
+    {"SELECT SCHEMA_NAME(6)", "C"},
+    // COL_LENGTH: the defined length in bytes; nvarchar counts two per character, (max) is -1.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/col-length-transact-sql
+    {"SELECT COL_LENGTH('B.T', 's')", "8"},
+    {"SELECT COL_LENGTH('B.T', 'n')", "20"},
+    {"SELECT COL_LENGTH('B.T', 'm')", "-1"},
+    {"SELECT COL_LENGTH('B.T', 'id')", "4"},
+    {"SELECT COL_LENGTH('B.T', 'd')", "8"},
+    {"SELECT COL_LENGTH('B.T', 'k')", "9"},
+    {"SELECT COL_LENGTH('B.T', 'nosuch')", "NULL"},
+    // DB_ID and DB_NAME: the system databases have 1 to 4; NULL for a database that is not there.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-id-transact-sql
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-name-transact-sql
+    {"SELECT DB_NAME()", "f"},
+    {"SELECT DB_NAME(DB_ID())", "f"},
+    {"SELECT DB_ID('tempdb')", "2"},
+    {"SELECT DB_ID('nosuch')", "NULL"},
+    // DATABASEPROPERTYEX(DB_NAME(), 'Collation'): the database's collation by SQL Server's name.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/databasepropertyex-transact-sql
+    {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", "Latin1_General_CI_AS"},
+    {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'NoSuchProperty')", "NULL"},
+};
+
+TEST(Catalog, MetadataFunctionsAnswerAsSqlServerDocuments) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("f.db"));
+  ASSERT_TRUE(db.Ok());
+  for (const Row& r : kRows) EXPECT_EQ(r.answer, Answer(db, r.sql)) << r.sql;
+}
+
+// An object's number stays the same in every connection, so a script may keep it.
+TEST(Catalog, ObjectNumbersOutliveTheConnection) {
+  TempDir dir;
+  std::string first;
+  {
+    Connection db("Database=" + dir.File("f.db"));
+    ASSERT_TRUE(db.Ok());
+    ASSERT_EQ("ok", Answer(db, "CREATE TABLE dbo.keep (id int)"));
+    first = Answer(db, "SELECT OBJECT_ID('dbo.keep')");
+  }
+  Connection again("Database=" + dir.File("f.db"));
+  ASSERT_TRUE(again.Ok());
+  EXPECT_EQ(first, Answer(again, "SELECT OBJECT_ID('dbo.keep')"));
+  EXPECT_NE("NULL", first);
+}
+
+}  // namespace
+}  // namespace tsqlite_test
