@@ -313,4 +313,76 @@ void FnColLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, bytes);
 }
 
+// ts_object_key(stored): the number of the table or view stored so, as OBJECT_ID gives it.
+void FnObjectKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, ObjectKey(TextArg(argv[0])));
+}
+
+// ts_type_name(decl): a column's type as SQL Server names it (varchar, decimal, datetime2).
+void FnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  using K = SqlType::Kind;
+  static constexpr struct {
+    K kind;
+    const char* name;
+  } kNames[] = {
+      {K::Bit, "bit"},
+      {K::TinyInt, "tinyint"},
+      {K::SmallInt, "smallint"},
+      {K::Int, "int"},
+      {K::BigInt, "bigint"},
+      {K::Decimal, "decimal"},
+      {K::Numeric, "numeric"},
+      {K::Money, "money"},
+      {K::SmallMoney, "smallmoney"},
+      {K::Float, "float"},
+      {K::Real, "real"},
+      {K::Char, "char"},
+      {K::VarChar, "varchar"},
+      {K::Text, "text"},
+      {K::NChar, "nchar"},
+      {K::NVarChar, "nvarchar"},
+      {K::NText, "ntext"},
+      {K::Binary, "binary"},
+      {K::VarBinary, "varbinary"},
+      {K::Image, "image"},
+      {K::Date, "date"},
+      {K::Time, "time"},
+      {K::Datetime, "datetime"},
+      {K::Datetime2, "datetime2"},
+      {K::SmallDatetime, "smalldatetime"},
+      {K::DatetimeOffset, "datetimeoffset"},
+      {K::UniqueIdentifier, "uniqueidentifier"},
+  };
+  std::string decl = TextArg(argv[0]);
+  // an IDENTITY column is held as SQLite's row number
+  const SqlType t = ParseSqlType(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  for (const auto& n : kNames) {
+    if (n.kind == t.kind) return sqlite3_result_text(ctx, n.name, -1, SQLITE_STATIC);
+  }
+  sqlite3_result_null(ctx);
+}
+
+// ts_type_chars(decl): the characters a text column holds, -1 for (max); NULL for other types.
+void FnTypeChars(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const SqlType t = ParseSqlType(TextArg(argv[0]));
+  if (!t.IsText() && t.kind != SqlType::Kind::Binary && t.kind != SqlType::Kind::VarBinary) {
+    return sqlite3_result_null(ctx);
+  }
+  const int bytes = ColumnBytes(TextArg(argv[0]));
+  sqlite3_result_int(ctx, bytes < 0 || !t.National() ? bytes : bytes / 2);
+}
+
+// ts_type_bytes(decl, text_only): the declared length in bytes (sys.columns' max_length); with
+// text_only, NULL for a type that is no text or binary (CHARACTER_OCTET_LENGTH).
+void FnTypeBytes(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const std::string decl = TextArg(argv[0]);
+  const SqlType t = ParseSqlType(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  const bool text = t.IsText() || t.kind == SqlType::Kind::Binary || t.kind == SqlType::Kind::VarBinary;
+  if (sqlite3_value_int(argv[1]) != 0 && !text) return sqlite3_result_null(ctx);
+  const int bytes = ColumnBytes(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  if (bytes == 0) return sqlite3_result_null(ctx);
+  sqlite3_result_int(ctx, bytes);
+}
+
 }  // namespace tsqlite

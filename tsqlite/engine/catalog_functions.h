@@ -21,5 +21,10 @@ void FnSchemaId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnSchemaName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnDbId(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnColLength(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// For the catalog views: an object's number by its stored name, and a declared type's facts.
+void FnObjectKey(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnTypeName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnTypeChars(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnTypeBytes(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 }  // namespace tsqlite

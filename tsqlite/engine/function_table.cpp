@@ -169,6 +169,10 @@ constexpr SqliteFunction kFunctions[] = {
     {"ts_db_id", 0, true, FnDbId, nullptr, nullptr, D::DatabaseName},
     {"ts_db_id", 1, true, FnDbId, nullptr, nullptr, D::DatabaseName},
     {"ts_col_length", 2, false, FnColLength, nullptr, nullptr, D::DatabaseName},
+    {"ts_object_key", 1, true, FnObjectKey, nullptr, nullptr, D::None},
+    {"ts_type_name", 1, true, FnTypeName, nullptr, nullptr, D::None},
+    {"ts_type_chars", 1, true, FnTypeChars, nullptr, nullptr, D::None},
+    {"ts_type_bytes", 2, true, FnTypeBytes, nullptr, nullptr, D::None},
     {"ts_identity", 1, false, FnIdentity, nullptr, nullptr, D::Identity},
 };
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog_views.h"
 #include "translator_class.h"
 
 namespace tsqlite {
@@ -425,7 +426,9 @@ std::string Translator::TableSource() {
   } else {
     ObjectName obj;
     if (!ParseObjectName(obj)) return "";
-    sql = obj.Quoted();
+    // A catalog view (INFORMATION_SCHEMA.TABLES, sys.objects) is its query of SQLite's schema.
+    const char* view = CatalogViewSql(obj.schema, obj.name);
+    sql = view != nullptr ? "(" + std::string(view) + ")" : obj.Quoted();
     alias = obj.name;
   }
   if (AcceptWord(Kw::As)) {

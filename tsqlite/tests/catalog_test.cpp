@@ -1,6 +1,7 @@
 // The catalog as SQL Server's metadata functions give it, and the scripts that ask it whether a
 // schema or table exists before making it. Each row cites the page it relies on.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 
@@ -82,6 +83,31 @@ const Row kRows[] = {
     {"SELECT COL_LENGTH('B.T', 'd')", "8"},
     {"SELECT COL_LENGTH('B.T', 'k')", "9"},
     {"SELECT COL_LENGTH('B.T', 'nosuch')", "NULL"},
+    // The catalog views: tables, views and their columns with SQL Server's names and values.
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-information-schema-views/tables-transact-sql
+    {"SELECT TABLE_TYPE FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = 'B' AND TABLE_NAME = 'T'", "BASE TABLE"},
+    {"SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME LIKE 'tsqlite%'", "0"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-information-schema-views/schemata-transact-sql
+    {"SELECT SCHEMA_OWNER FROM INFORMATION_SCHEMA.SCHEMATA WHERE SCHEMA_NAME = 'B'", "dbo"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-information-schema-views/columns-transact-sql
+    {"SELECT DATA_TYPE + '|' + CAST(CHARACTER_MAXIMUM_LENGTH AS varchar(9)) + '|' + "
+     "CAST(CHARACTER_OCTET_LENGTH AS varchar(9)) + '|' + IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+     "TABLE_SCHEMA = 'B' AND TABLE_NAME = 'T' AND COLUMN_NAME = 'n'",
+     "nvarchar|10|20|YES"},
+    {"SELECT DATA_TYPE + '|' + IS_NULLABLE + '|' + ISNULL(CAST(CHARACTER_MAXIMUM_LENGTH AS varchar(9)), 'NULL') "
+     "FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'T' AND ORDINAL_POSITION = 1",
+     "int|NO|NULL"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-objects-transact-sql
+    {"SELECT type_desc FROM sys.objects WHERE object_id = OBJECT_ID('B.T') AND type = 'U'", "USER_TABLE"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-tables-transact-sql
+    {"SELECT t.name FROM sys.tables AS t JOIN sys.schemas AS s ON s.schema_id = t.schema_id WHERE s.name = 'B'", "T"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-columns-transact-sql
+    {"SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N'B.T')", "6"},
+    {"SELECT max_length FROM sys.columns WHERE object_id = OBJECT_ID(N'B.T') AND name = 'm'", "-1"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-schemas-transact-sql
+    {"SELECT schema_id FROM sys.schemas WHERE name = 'sys'", "4"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-views-transact-sql
+    {"SELECT COUNT(*) FROM sys.views", "0"},
     // DB_ID and DB_NAME: the system databases have 1 to 4; NULL for a database that is not there.
     // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-id-transact-sql
     // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-name-transact-sql
@@ -100,6 +126,36 @@ TEST(Catalog, MetadataFunctionsAnswerAsSqlServerDocuments) {
   Connection db("Database=" + dir.File("f.db"));
   ASSERT_TRUE(db.Ok());
   for (const Row& r : kRows) EXPECT_EQ(r.answer, Answer(db, r.sql)) << r.sql;
+}
+
+// A view is listed however it was made: here made in the file directly, as "S.V" beside the tables.
+// https://learn.microsoft.com/en-us/sql/relational-databases/system-information-schema-views/views-transact-sql
+TEST(Catalog, ViewsAreListedAsViews) {
+  TempDir dir;
+  {
+    Connection db("Database=" + dir.File("f.db"));
+    ASSERT_TRUE(db.Ok());
+    ASSERT_EQ("ok", Answer(db, "CREATE TABLE dbo.t (id int)"));
+  }
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.File("f.db").c_str(), &raw));
+  EXPECT_EQ(SQLITE_OK,
+            sqlite3_exec(raw, "CREATE VIEW \"dbo.v\" AS SELECT id FROM \"dbo.t\"", nullptr, nullptr, nullptr));
+  sqlite3_close(raw);
+  Connection db("Database=" + dir.File("f.db"));
+  ASSERT_TRUE(db.Ok());
+  const Row rows[] = {
+      {"SELECT CASE WHEN OBJECT_ID('dbo.v', 'V') = OBJECT_ID('dbo.v') THEN 'view' END", "view"},
+      {"SELECT OBJECT_ID('dbo.v', 'U')", "NULL"},
+      {"SELECT OBJECTPROPERTY(OBJECT_ID('dbo.v'), 'IsView')", "1"},
+      {"SELECT OBJECTPROPERTY(OBJECT_ID('dbo.v'), 'IsUserTable')", "0"},
+      {"SELECT TABLE_NAME + '|' + CHECK_OPTION + '|' + IS_UPDATABLE FROM INFORMATION_SCHEMA.VIEWS", "v|NONE|NO"},
+      {"SELECT TABLE_TYPE FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'v'", "VIEW"},
+      {"SELECT type_desc FROM sys.views", "VIEW"},
+      {"SELECT name FROM sys.objects WHERE type = 'V'", "v"},
+      {"SELECT COUNT(*) FROM sys.tables", "1"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.answer, Answer(db, r.sql)) << r.sql;
 }
 
 // An object's number stays the same in every connection, so a script may keep it.
