@@ -108,6 +108,12 @@ const Row kRows[] = {
     {"SELECT schema_id FROM sys.schemas WHERE name = 'sys'", "4"},
     // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-views-transact-sql
     {"SELECT COUNT(*) FROM sys.views", "0"},
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-types-transact-sql
+    {"SELECT c.name + '|' + t.name FROM sys.columns AS c JOIN sys.types AS t ON t.user_type_id = c.user_type_id "
+     "WHERE c.object_id = OBJECT_ID('B.T') AND c.name = 'd'",
+     "d|datetime"},
+    {"SELECT CAST(user_type_id AS varchar(5)) + '|' + collation_name FROM sys.types WHERE name = 'sysname'",
+     "256|Latin1_General_CI_AS"},
     // DB_ID and DB_NAME: the system databases have 1 to 4; NULL for a database that is not there.
     // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-id-transact-sql
     // https://learn.microsoft.com/en-us/sql/t-sql/functions/db-name-transact-sql
