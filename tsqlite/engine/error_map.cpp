@@ -148,6 +148,16 @@ const ErrorRule kErrorRules[] = {
     {SQLITE_ERROR, " has no column named ", Err::InvalidColumn},
     {SQLITE_ERROR, "ambiguous column name: ", Err::AmbiguousColumn},
     {SQLITE_ERROR, " already exists", Err::AlreadyExists},
+    {SQLITE_ERROR, "no such view: ", Err::DropMissingView},
+    // DROP VIEW of a table ("use DROP TABLE to delete table S.T"), DROP TABLE of a view.
+    {SQLITE_ERROR, "use DROP TABLE to delete table ", Err::DropWrongKind,
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return Raised<Err::DropWrongKind>("VIEW", m.detail, m.detail, "table", "TABLE").message;
+     }},
+    {SQLITE_ERROR, "use DROP VIEW to delete view ", Err::DropWrongKind,
+     [](const Mapped& m, std::string_view, std::string_view) {
+       return Raised<Err::DropWrongKind>("TABLE", m.detail, m.detail, "view", "VIEW").message;
+     }},
     // An INSERT whose rows have more or fewer values than its columns ("table T has 4 columns but 2
     // values were supplied"; "... has 2 values for 4 columns" where the rows pass through a
     // common table expression).
@@ -179,6 +189,13 @@ Mapped Describe(const ErrorRule& rule, std::string_view message, const ErrorCont
   switch (RowOf(rule.err).native) {
     case 208:
       m.detail = DisplayName(After(message, "no such table: "));
+      break;
+    case 3701:
+      m.detail = DisplayName(After(message, "no such view: "));
+      break;
+    case 3705:
+      rest = After(message, " to delete ");
+      m.detail = DisplayName(After(rest, " "));
       break;
     case 207:
       // "no such column: c" when reading, "table T has no column named c" when inserting

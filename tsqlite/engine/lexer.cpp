@@ -158,6 +158,7 @@ constexpr Keyword kKeywords[] = {
     {"VALUES", Kw::Values, true},
     {"VARBINARY", Kw::Varbinary, false},
     {"VARCHAR", Kw::Varchar, false},
+    {"VIEW", Kw::View, true},
     {"WHEN", Kw::When, true},
     {"WHERE", Kw::Where, true},
     {"WHILE", Kw::While, true},

@@ -177,6 +177,7 @@ enum class Kw : unsigned char {
   Values,
   Varbinary,
   Varchar,
+  View,
   When,
   Where,
   While,

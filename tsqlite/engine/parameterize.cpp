@@ -76,6 +76,7 @@ void Parameterize(std::string_view s, Shape& out) {
   // Context that decides whether a literal must stay in the text: DDL cannot take parameters, and
   // ORDER BY 1 names a column. Paren levels below 64 are tracked in bit sets.
   bool ddl = false;
+  bool in_view = false;  // CREATE or ALTER VIEW: DDL to its end, its query included
   int depth = 0;
   uint64_t convert_levels = 0;  // levels opened by CONVERT( or by a type's length, as char(8)
   bool opens_convert = false;   // the last word was CONVERT or a type name taking a length
@@ -172,6 +173,8 @@ void Parameterize(std::string_view s, Shape& out) {
           order_depth = depth;
         }
         opens_convert = OpensConvert(kw);
+        // A view's query is part of its definition: its literals stay in the text to GO.
+        if (kw == Kw::View && ddl) in_view = true;
         if (depth == 0) {
           switch (VerbOf(kw)) {
             case Verb::Ddl:
@@ -179,7 +182,8 @@ void Parameterize(std::string_view s, Shape& out) {
               order_by = false;
               break;
             case Verb::Other:
-              ddl = false;
+              if (in_view && kw != Kw::Go) break;
+              ddl = in_view = false;
               order_by = false;
               break;
             case Verb::None:

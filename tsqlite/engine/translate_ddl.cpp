@@ -1,4 +1,4 @@
-// The translator's DDL: CREATE SCHEMA/TABLE/INDEX, DROP and ALTER TABLE, with the column
+// The translator's DDL: CREATE SCHEMA/TABLE/INDEX/VIEW, DROP and ALTER TABLE and VIEW, with the column
 // types, widths, defaults and constraints SQLite is given for them.
 #include <sqlite3.h>
 
@@ -62,6 +62,10 @@ void Translator::Create() {
   }
   if (AcceptWord(Kw::Table)) {
     CreateTable();
+    return;
+  }
+  if (AcceptWord(Kw::View)) {
+    CreateView(false);
     return;
   }
   const bool unique = AcceptWord(Kw::Unique);
@@ -484,7 +488,99 @@ void Translator::CreateTable() {
   identity_seed_ = 0;
 }
 
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+// A view is a SQLite view named as a table is ("schema.name"), holding the translated query, so
+// that the catalog and every query find it where they find tables; its columns keep the types
+// and collations of the base columns they show. SQLite neither checks a view's tables when it is
+// created nor refuses two columns of one name (it renames the second "name:1"), so the query is
+// first made a temporary view and checked; SQLite has no ALTER VIEW: ALTER drops and creates.
+void Translator::CreateView(bool alter) {
+  ObjectName view;
+  if (!ParseObjectName(view)) return;
+  const auto duplicate = [&](const std::string& column) { FailWith(Raised<Err::ViewColumnTwice>(column, view.name)); };
+  std::string columns;
+  if (AcceptOp("(")) {
+    std::vector<std::string> names;
+    for (;;) {
+      Token t;
+      if (!ExpectName(t)) return;
+      const std::string name = RawName(t);
+      for (const std::string& earlier : names) {
+        if (SameName(earlier, name)) {
+          duplicate(name);
+          return;
+        }
+      }
+      names.push_back(name);
+      columns += (columns.empty() ? " (" : ", ") + Name(t);
+      if (AcceptOp(")")) break;
+      if (!ExpectOp(",")) return;
+    }
+    columns += ")";
+  }
+  if (AcceptWord(Kw::With)) {  // SCHEMABINDING, ENCRYPTION, VIEW_METADATA: nothing to keep here
+    do {
+      Token t;
+      if (!ExpectName(t)) return;
+    } while (AcceptOp(","));
+  }
+  if (!ExpectWord(Kw::As)) return;
+  const std::string query = QueryExpression();
+  if (failed_) return;
+  if (IsWord(Kw::With) && IsWord(Kw::Check, 1) && WordIs(Peek(2).text, "OPTION")) pos_ += 3;
+
+  RequireSchema(view.schema);
+  const std::string check = QuoteName("tsqlite_view_check");
+  Emit(Statement::Kind::Ddl, "DROP VIEW IF EXISTS temp." + check);
+  Emit(Statement::Kind::Ddl, "CREATE TEMP VIEW " + check + columns + " AS " + query);
+  EnsureSchemaTable();
+  // The message with the column's name spliced in where SQLite finds it.
+  const std::string message = SqlString(Raised<Err::ViewColumnTwice>("\x01", view.name).message);
+  const size_t at = message.find('\x01');
+  Emit(Statement::Kind::Ddl, "INSERT INTO tsqlite_schemas (name) SELECT ts_error(" +
+                                 std::to_string(RowOf(Err::ViewColumnTwice).native) + ", " + message.substr(0, at) +
+                                 "' || a.name || '" + message.substr(at + 1) +
+                                 ") FROM pragma_table_info('tsqlite_view_check', 'temp') AS a "
+                                 "JOIN pragma_table_info('tsqlite_view_check', 'temp') AS b "
+                                 "ON substr(b.name, 1, length(a.name) + 1) = a.name || ':' COLLATE NOCASE LIMIT 1");
+  Emit(Statement::Kind::Ddl, "DROP VIEW temp." + check);
+  if (alter) {
+    const Error missing = Raised<Err::InvalidObject>(view.name);
+    Emit(Statement::Kind::Ddl, "INSERT INTO tsqlite_schemas (name) SELECT ts_error(" + std::to_string(missing.native) +
+                                   ", " + SqlString(missing.message) +
+                                   ") WHERE NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = " +
+                                   SqlString(view.Stored()) + " COLLATE NOCASE)");
+    Emit(Statement::Kind::Ddl, "DROP VIEW " + view.Quoted());
+  }
+  Emit(Statement::Kind::Ddl, "CREATE VIEW " + view.Quoted() + columns + " AS " + query);
+}
+
+// DROP VIEW [IF EXISTS] name [, name ...]
+void Translator::DropView() {
+  const bool if_exists = IsWord(Kw::If) && IsWord(Kw::Exists, 1);
+  if (if_exists) pos_ += 2;
+  for (;;) {
+    ObjectName view;
+    if (!ParseObjectName(view)) return;
+    Emit(Statement::Kind::Ddl, std::string("DROP VIEW ") + (if_exists ? "IF EXISTS " : "") + view.Quoted());
+    if (!AcceptOp(",")) return;
+  }
+}
+
 void Translator::Drop() {
+  if (AcceptWord(Kw::View)) {
+    DropView();
+    return;
+  }
   if (AcceptWord(Kw::Table)) {
     const bool if_exists = IsWord(Kw::If) && IsWord(Kw::Exists, 1);
     if (if_exists) pos_ += 2;
@@ -547,6 +643,10 @@ void Translator::Drop() {
 }
 
 void Translator::Alter() {
+  if (AcceptWord(Kw::View)) {
+    CreateView(true);
+    return;
+  }
   if (!ExpectWord(Kw::Table)) return;
   ObjectName table;
   if (!ParseObjectName(table)) return;

@@ -315,6 +315,8 @@ class Translator {
   bool IsTableConstraint() const;
   std::string TableConstraint();
   void CreateTable();
+  void CreateView(bool alter);
+  void DropView();
   void Drop();
   void Alter();
   const Shape& shape_;

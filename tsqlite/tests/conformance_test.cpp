@@ -516,6 +516,28 @@ const Case kCases[] = {
      "AS x WHERE DATALENGTH(n) = 8",
      "#207"},
     {"SELECT DATALENGTH(n), LEN(REPLICATE(n, 5000)) FROM dbo.nv", "2|8000"},
+    // Views: CREATE, ALTER and DROP VIEW with SQL Server's errors; a view's columns compare by the
+    // collation of the base columns they show.
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/create-view-transact-sql
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/alter-view-transact-sql
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/drop-view-transact-sql
+    {"CREATE VIEW dbo.v1 AS SELECT id, s FROM dbo.c WHERE n > 0 AND id < 4", "ok"},
+    {"SELECT id, s FROM v1", "1|a;2|b"},
+    {"CREATE VIEW v1 AS SELECT 1 AS a", "#2714"},
+    {"CREATE VIEW c AS SELECT 1 AS a", "#2714"},
+    {"CREATE VIEW dbo.v2 (a, A) AS SELECT id, s FROM dbo.c", "#4506"},
+    {"CREATE VIEW dbo.v2 AS SELECT id, n AS ID FROM dbo.c", "#4506"},
+    {"CREATE VIEW dbo.v2 AS SELECT x FROM dbo.nosuch", "#208"},
+    {"SELECT COUNT(*) FROM dbo.v2", "#208"},
+    {"CREATE VIEW dbo.v2 (a, b) AS SELECT id, s FROM dbo.c WHERE s = 'AB' AND id > 2", "ok"},
+    {"SELECT b, a + 1 FROM v2", "ab|4"},
+    {"ALTER VIEW dbo.v1 AS SELECT id FROM dbo.c WHERE n IS NULL AND id > 8", "ok"},
+    {"SELECT * FROM dbo.v1", "9;10"},
+    {"ALTER VIEW dbo.v9 AS SELECT 1 AS a", "#208"},
+    {"DROP VIEW dbo.v1, v2", "ok"},
+    {"DROP VIEW dbo.v1", "#3701"},
+    {"DROP VIEW IF EXISTS dbo.v1", "ok"},
+    {"DROP VIEW dbo.c", "#3705"},
     // ABS of the smallest bigint has no positive bigint either.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
     {"SELECT ABS(CAST(-9223372036854775808 AS bigint)), ABS(CAST(-2147483648 AS bigint))", "#8115"},
