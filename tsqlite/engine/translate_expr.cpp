@@ -80,6 +80,9 @@ Expr Translator::Predicate() {
       // Trailing blanks never count. A column compares by its own collation (which keeps its
       // index usable); between other operands the database's collation is named.
       Expr r = Additive();
+      // A comparison with the NULL literal is UNKNOWN: the other side is not computed, so its
+      // overflow or division by zero is never raised (SQL Server folds it so before running).
+      if (l.null || r.null) return {"NULL"};
       Meets(l, r);
       Meets(r, l);
       const std::string by = ComparedBy(l, r);
@@ -101,6 +104,8 @@ Expr Translator::Predicate() {
     Expr lo = Additive();
     if (!ExpectWord(Kw::And)) return {};
     Expr hi = Additive();
+    // UNKNOWN whatever the other operands hold; one NULL bound alone still leaves FALSE possible.
+    if (l.null || (lo.null && hi.null)) return {"NULL"};
     Meets(l, lo);
     Meets(l, hi);
     if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
@@ -121,6 +126,7 @@ Expr Translator::Predicate() {
       }
     }
     if (!ExpectOp(")")) return {};
+    if (l.null) return {"NULL"};
     return {"(" + (l.column ? l.sql : Collated(l, Comparable(l))) + not_ + " IN (" + list + "))"};
   }
   if (AcceptWord(Kw::Like)) {

@@ -377,36 +377,58 @@ std::string Translator::FromList() {
   std::string sql;
   for (bool first = true;; first = false) {
     if (!first) sql += ", ";
-    sql += TableSource();
+    sql += JoinedTable();
     if (failed_) return "";
-    for (;;) {  // joins
-      std::string join;
-      if (AcceptWord(Kw::Join)) {
-        join = " JOIN ";
-      } else if (IsWord(Kw::Inner) && IsWord(Kw::Join, 1)) {
-        pos_ += 2;
-        join = " JOIN ";
-      } else if (IsWord(Kw::Left) || IsWord(Kw::Right) || IsWord(Kw::Full)) {
-        const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
-        ++pos_;
-        AcceptWord(Kw::Outer);
-        if (!ExpectWord(Kw::Join)) return "";
-        join = " " + side + " JOIN ";
-      } else if (IsWord(Kw::Cross) && IsWord(Kw::Join, 1)) {
-        pos_ += 2;
-        sql += " CROSS JOIN " + TableSource();
-        continue;
-      } else {
-        break;
-      }
-      sql += join + TableSource();
-      if (!ExpectWord(Kw::On)) return "";
-      sql += " ON " + Expression().sql;
-      if (failed_) return "";
-    }
     if (!AcceptOp(",")) break;
   }
   return failed_ ? "" : sql;
+}
+
+// A table source and the joins that follow it.
+std::string Translator::JoinedTable() {
+  std::string sql = TableSource();
+  if (failed_) return "";
+  for (;;) {
+    std::string join;
+    if (AcceptWord(Kw::Join)) {
+      join = " JOIN ";
+    } else if (IsWord(Kw::Inner) && IsWord(Kw::Join, 1)) {
+      pos_ += 2;
+      join = " JOIN ";
+    } else if (IsWord(Kw::Left) || IsWord(Kw::Right) || IsWord(Kw::Full)) {
+      const std::string side(Upper(Peek().text[0]) == 'L' ? "LEFT" : Upper(Peek().text[0]) == 'R' ? "RIGHT" : "FULL");
+      ++pos_;
+      AcceptWord(Kw::Outer);
+      if (!ExpectWord(Kw::Join)) return "";
+      join = " " + side + " JOIN ";
+    } else if (IsWord(Kw::Cross) && IsWord(Kw::Join, 1)) {
+      pos_ += 2;
+      sql += " CROSS JOIN " + TableSource();
+      continue;
+    } else {
+      break;
+    }
+    sql += join + TableSource();
+    if (!ExpectWord(Kw::On)) return "";
+    sql += " ON " + Expression().sql;
+    if (failed_) return "";
+  }
+  return failed_ ? "" : sql;
+}
+
+// At "(": a joined table in parentheses, as "( t0 AS a CROSS JOIN t1 AS b )", rather than a
+// derived table. A derived table begins with its query and is always followed by its alias; a
+// joined table in parentheses never has one.
+bool Translator::AtParenthesizedJoin() const {
+  if (!IsOp("(") || IsWord(Kw::Select, 1) || IsWord(Kw::With, 1)) return false;
+  size_t ahead = 0;
+  for (int depth = 0;; ++ahead) {
+    const Token& t = Peek(ahead);
+    if (t.type == Tok::End) return false;
+    if (IsOp("(", ahead)) ++depth;
+    if (IsOp(")", ahead) && --depth == 0) break;
+  }
+  return !IsWord(Kw::As, ahead + 1) && !IsNameToken(ahead + 1);
 }
 
 // A table is always given an alias, its own name unless the statement names one, so that
@@ -420,6 +442,12 @@ std::string Translator::TableSource() {
     pos_ += 2;
     rows = ValuesRows();
     if (failed_ || !ExpectOp(")")) return "";
+  } else if (AtParenthesizedJoin()) {
+    Nesting nesting(*this);
+    ++pos_;
+    sql = "(" + JoinedTable() + ")";
+    if (failed_ || !ExpectOp(")")) return "";
+    return sql;
   } else if (AcceptOp("(")) {
     sql = "(" + QueryExpression() + ")";
     if (!ExpectOp(")")) return "";

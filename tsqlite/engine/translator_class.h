@@ -192,6 +192,8 @@ class Translator {
   // A table is always given an alias, its own name unless the statement names one, so that
   // columns qualified with the table's name or its schema-qualified name resolve.
   std::string TableSource();
+  std::string JoinedTable();
+  bool AtParenthesizedJoin() const;
   std::vector<std::vector<std::string>> ValuesRows();
   std::string ValuesTable(const std::string& alias, const std::vector<std::vector<std::string>>& rows);
 

@@ -538,6 +538,25 @@ const Case kCases[] = {
     {"DROP VIEW dbo.v1", "#3701"},
     {"DROP VIEW IF EXISTS dbo.v1", "ok"},
     {"DROP VIEW dbo.c", "#3705"},
+    // A joined table in parentheses, nested, its ON conditions reaching into the parentheses.
+    // https://learn.microsoft.com/en-us/sql/t-sql/queries/from-transact-sql (<joined_table>)
+    {"SELECT COUNT(*) FROM ( dbo.c AS a CROSS JOIN dbo.c b ) WHERE a.id = 1 AND b.id < 3", "2"},
+    {"SELECT a.id, b.id, d.id FROM ((dbo.c AS a JOIN dbo.c AS b ON b.id = a.id + 1) JOIN dbo.c AS d ON d.id = "
+     "b.id + 1) WHERE a.id = 1",
+     "1|2|3"},
+    {"SELECT a.id FROM dbo.c AS a JOIN (dbo.c AS b CROSS JOIN dbo.c AS d) ON b.id = a.id AND d.id = a.id "
+     "WHERE a.id = 2",
+     "2"},
+    {"SELECT COUNT(*) FROM (SELECT id FROM dbo.c) AS q WHERE q.id = 1", "1"},
+    // A comparison with the NULL literal is UNKNOWN without computing its other side (constant
+    // folding); an operand SQL Server computes still raises its error.
+    // https://learn.microsoft.com/en-us/sql/t-sql/language-elements/null-and-unknown-transact-sql
+    // https://learn.microsoft.com/en-us/sql/relational-databases/query-processing-architecture-guide
+    {"SELECT COUNT(*) FROM dbo.c WHERE NULL > 1 / (id - id)", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE NOT (id * 2147483647 * 2 <> NULL)", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE NULL NOT BETWEEN id / 0 AND 1 OR NULL IN (id / 0)", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE id / 0 BETWEEN NULL AND NULL", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE 1 / (id - id) > 1", "#8134"},
     // ABS of the smallest bigint has no positive bigint either.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
     {"SELECT ABS(CAST(-9223372036854775808 AS bigint)), ABS(CAST(-2147483648 AS bigint))", "#8115"},

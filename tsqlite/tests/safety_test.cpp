@@ -106,10 +106,13 @@ TEST_F(SafetyTest, DeepNestingFailsWith191AndLongChainsRun) {
       {"20 levels", "SELECT " + Repeat("(", 20) + "1" + Repeat(")", 20), 0},
       {"3000 OR terms", "SELECT 1 WHERE 1 = 2" + Repeat(" OR 1 = 2", 2998) + " OR 1 = 1", 0},
       {"3000 AND terms", "SELECT 1 WHERE 1 = 1" + Repeat(" AND 1 = 1", 2999), 0},
+      // A condition of 10,000 terms, each in parentheses: one level of nesting, not one per term.
+      {"10000 OR terms", "SELECT 1 WHERE (1 = 2)" + Repeat(" OR (1 = 2) AND (2 = 2)", 9998) + " OR (1 = 1)", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(c.native, NativeOf(c.sql)) << c.name;
   EXPECT_EQ("1", db_.Scalar(cases[10].sql));
   EXPECT_EQ("501", db_.Scalar(cases[8].sql));
+  EXPECT_EQ("1", db_.Scalar(cases[12].sql));
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 1" + Repeat(" AND 1 = 1", 2998) + " AND 1 = 2"));
   // Grouping keeps precedence: AND binds before OR.
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 2 AND 1 = 1 OR 1 = 2" + Repeat(" OR 1 = 2", 20)));
