@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,21 @@ bool Batch_BegDat_Valid(std::string_view beg_dat) {
   int month = Digits(beg_dat.substr(4, 2));
   int day = Digits(beg_dat.substr(6, 2));
   return day >= 1 && day <= Dat_MonthLen(month, year);
+}
+
+long Batch_Lock_Timeout_Ms(const char* seconds) {
+  constexpr long kDefault = 30;
+  if (seconds == nullptr || *seconds == '\0') return kDefault * 1000;
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(seconds, &end, 10);
+  // -1: as long as the server waits; more than a day is taken for a mistake.
+  if (*end != '\0' || errno != 0 || n < -1 || n > 24L * 3600) {
+    std::fprintf(stderr, "planex: PLANEX_LOCK_TIMEOUT '%s' ist keine Zahl von Sekunden (-1 bis 86400); es gilt %ld.\n",
+                 seconds, kDefault);
+    return kDefault * 1000;
+  }
+  return n < 0 ? -1 : n * 1000;
 }
 
 void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis) {
@@ -161,7 +177,11 @@ int Batch_Run(int argc, const char* const* argv) {
   const bool batched = step == nullptr || std::strcmp(step, "daily") != 0;
   report.Connection(net8, login, schema, batched);  // the report names them from here on
 
-  const DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
+  DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
+  // A statement waits for another session's lock this long at most, instead of as long as the
+  // server lets it (for ever, by SQL Server's default).
+  if (connected.code == DB_OK)
+    connected = db.Lock_Timeout_Set(Batch_Lock_Timeout_Ms(std::getenv("PLANEX_LOCK_TIMEOUT")));
   if (connected.code != DB_OK) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
     log.Error(Db_Reason(connected.diag), "Fehler(DB-Connect)! RC:%d ", connected.code);
@@ -189,6 +209,20 @@ int Batch_Run(int argc, const char* const* argv) {
   if (terminal) run.stats_changed = [&progress] { progress.Changed(); };
   const char* at = "Basiskalender";
   int stopped = 0;
+  bool blocked = false;
+  // A database plainly blocked stops the run after the statement that showed it, whose error
+  // line the routine has written; this line says that the run stopped, and why.
+  auto stop_blocked = [&](const DbResult& failure) {
+    blocked = true;
+    log.Error(Db_Reason(failure.diag), "Error: Abbruch, Datenbank blockiert (%d)! ",
+              static_cast<int>(failure.diag.native));
+    if (run.stats.person.empty()) {
+      log.Printf("Schritt: %s!\n", at);
+    } else {
+      log.Printf("Person: %s!\n", run.stats.person);
+    }
+  };
+  db.Stop_When_Blocked();
   try {
     progress.Step("[1/3] Basiskalender");
     Bak_Calendar_Extend(run, end_key.c_str());
@@ -201,6 +235,9 @@ int Batch_Run(int argc, const char* const* argv) {
     progress.Persons("[3/3] Personen");
     Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
     Sig_Check();  // a signal after the last statement still stops the run
+    db.Check_Blocked();
+  } catch (const RunBlocked& refused) {
+    stop_blocked(refused.failure);
   } catch (const RunInterrupted& interrupted) {
     // Every statement before this one has been committed on its own; the interrupted person is
     // completed by the next run.
@@ -217,6 +254,8 @@ int Batch_Run(int argc, const char* const* argv) {
       (run.stats.warnings.empty() || run.stats.warnings[0].code != "range_reversed")) {
     run.stats.warnings.push_back(Batch_Warning_No_Persons(argv[4], argv[5], all_persons));
   }
+  run.stats.retries_deadlock = db.Retries().deadlock;
+  run.stats.retries_lock_timeout = db.Retries().lock_timeout;
   progress.Finish(log.Errors(), stopped);
   if (terminal) {
     for (const RunWarning& w : run.stats.warnings) std::fprintf(stderr, "planex: Warnung: %s\n", w.text.c_str());
@@ -225,5 +264,6 @@ int Batch_Run(int argc, const char* const* argv) {
   log.Close();
   // A run that ends by its signal closes its connection first, so that the server sees a logout.
   if (stopped != 0) db.Disconnect();
-  return report.Finish(stopped != 0 ? RunOutcome::Interrupted : RunOutcome::Ok, &run.stats, stopped, 0);
+  const RunOutcome outcome = stopped != 0 ? RunOutcome::Interrupted : blocked ? RunOutcome::Blocked : RunOutcome::Ok;
+  return report.Finish(outcome, &run.stats, stopped, 0);
 }

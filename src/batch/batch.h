@@ -14,3 +14,7 @@ bool Batch_EndeJahr_Valid(std::string_view ende_jahr);
 bool Batch_BegDat_Valid(std::string_view beg_dat);
 // A bound of "0" on either side means every person: blanks up to "zzzzzzzz".
 void Batch_AllPersons(std::string* pnr_von, std::string* pnr_bis);
+// The session's lock wait in milliseconds from PLANEX_LOCK_TIMEOUT (seconds; nullptr when not
+// set): 30 s by default, -1 to wait as long as the server does, 0 not to wait. A value that is not
+// such a number is said on standard error and the default holds.
+long Batch_Lock_Timeout_Ms(const char* seconds);

@@ -16,8 +16,8 @@
 namespace {
 
 constexpr RunOutcome kOutcomes[] = {
-    RunOutcome::Running,          RunOutcome::Ok,          RunOutcome::Errors,   RunOutcome::Refused,
-    RunOutcome::ConnectionFailed, RunOutcome::Interrupted, RunOutcome::LogFailed};
+    RunOutcome::Running,          RunOutcome::Ok,          RunOutcome::Errors,    RunOutcome::Refused,
+    RunOutcome::ConnectionFailed, RunOutcome::Interrupted, RunOutcome::LogFailed, RunOutcome::Blocked};
 
 // The rows of a table the run writes, zero when it wrote none.
 RunTableRows RowsOf(const RunReport& report, const RunTableName& name) {
@@ -82,6 +82,8 @@ const char* Run_Outcome_Name(RunOutcome outcome) {
       return "interrupted";
     case RunOutcome::LogFailed:
       return "log_failed";
+    case RunOutcome::Blocked:
+      return "blocked";
   }
   return "running";
 }
@@ -142,7 +144,9 @@ std::string Report_Json(const RunReport& report) {
   Json rows = Json::object();
   for (const RunTableName& name : kRunTables) {
     const RunTableRows t = RowsOf(report, name);
-    rows[name.table] = {{"added", t.added}, {"rewritten", t.rewritten}};
+    // A figure the server did not say (SET NOCOUNT ON) is null, not a guess.
+    rows[name.table] = {{"added", t.added_unknown ? Json(nullptr) : Json(t.added)},
+                        {"rewritten", t.rewritten_unknown ? Json(nullptr) : Json(t.rewritten)}};
   }
   doc["rows"] = rows;
   const RunStats& s = report.stats;
@@ -151,6 +155,12 @@ std::string Report_Json(const RunReport& report) {
                     {"daily", s.persons_daily},
                     {"handed_over", s.persons_handed_over},
                     {"fallback_reasons", s.fallback_reasons}};
+  Json refusals = Json::array();
+  for (const RunStats::Refusal& r : s.refusals) {
+    refusals.push_back({{"pnr", r.pnr}, {"sqlstate", r.sqlstate}, {"native", r.native}, {"message", r.message}});
+  }
+  doc["persons"]["refusals"] = refusals;
+  doc["retries"] = {{"deadlock", s.retries_deadlock}, {"lock_timeout", s.retries_lock_timeout}};
   doc["peak_memory_bytes"] = report.peak_memory_bytes;
   // Log lines and settings are bytes as they came; what is not UTF-8 is replaced, not refused.
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -183,10 +193,15 @@ std::string Report_Metrics(const RunReport& report) {
   out.Family("planex_run_rows", "Rows the last run added or rewrote, by table.");
   for (const RunTableName& name : kRunTables) {
     const RunTableRows t = RowsOf(report, name);
-    out.Sample(std::string("planex_run_rows{table=\"") + name.table + "\",kind=\"added\"}",
-               static_cast<double>(t.added));
-    out.Sample(std::string("planex_run_rows{table=\"") + name.table + "\",kind=\"rewritten\"}",
-               static_cast<double>(t.rewritten));
+    // A figure the server did not say is left out rather than guessed.
+    if (!t.added_unknown) {
+      out.Sample(std::string("planex_run_rows{table=\"") + name.table + "\",kind=\"added\"}",
+                 static_cast<double>(t.added));
+    }
+    if (!t.rewritten_unknown) {
+      out.Sample(std::string("planex_run_rows{table=\"") + name.table + "\",kind=\"rewritten\"}",
+                 static_cast<double>(t.rewritten));
+    }
   }
   const RunStats& s = report.stats;
   out.Family("planex_run_persons", "Persons the last run read, and the person step each went through.");
@@ -203,6 +218,12 @@ std::string Report_Metrics(const RunReport& report) {
       out.Sample("planex_run_person_fallbacks{reason=\"" + Label(reason) + "\"}", static_cast<double>(n));
     }
   }
+  out.Family("planex_run_retries",
+             "Statements the server refused by its locks that the last run ran again, by reason.");
+  out.Sample("planex_run_retries{reason=\"deadlock\"}", static_cast<double>(s.retries_deadlock));
+  out.Sample("planex_run_retries{reason=\"lock_timeout\"}", static_cast<double>(s.retries_lock_timeout));
+  out.Family("planex_run_person_refusals", "Statements of the last run's batched step that the server refused.");
+  out.Sample("planex_run_person_refusals", static_cast<double>(s.refused));
   out.Family("planex_run_peak_memory_bytes", "Peak resident memory of the last run.");
   out.Sample("planex_run_peak_memory_bytes", static_cast<double>(report.peak_memory_bytes));
   return out.Text();

@@ -23,6 +23,8 @@ enum class RunOutcome {
   ConnectionFailed,  // the connection failed
   Interrupted,       // stopped by SIGINT or SIGTERM
   LogFailed,         // PLANEX.LOG could not be created
+  Blocked,           // stopped because the database refused statement after statement by its locks,
+                     // or its disk is full
 };
 const char* Run_Outcome_Name(RunOutcome outcome);
 

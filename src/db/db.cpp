@@ -1,7 +1,9 @@
 #include "db/db.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "common/interrupt.h"
 
@@ -16,7 +18,12 @@ class StmtHandle {
   }
   StmtHandle(const StmtHandle&) = delete;
   StmtHandle& operator=(const StmtHandle&) = delete;
-  bool Alloc(SQLHDBC hdbc) { return SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &stmt_) != SQL_ERROR; }
+  // A handle of its own, also when it runs its statement again.
+  bool Alloc(SQLHDBC hdbc) {
+    if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    stmt_ = SQL_NULL_HSTMT;
+    return SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &stmt_) != SQL_ERROR;
+  }
   SQLHSTMT get() const { return stmt_; }
 
  private:
@@ -89,6 +96,37 @@ DbResult Passed_Through(DbResult failed, int passthrough) {
   return failed;
 }
 
+// Reads a write's results after its first to the end: false with why in *failure when one of
+// them failed (a trigger that raised an error after the write's row count: the server rolled the
+// write back).
+bool Rest_Read(SQLHSTMT stmt, DbResult* failure) {
+  for (;;) {
+    const SQLRETURN rc = SQLMoreResults(stmt);
+    if (rc == SQL_ERROR) {
+      *failure = Failed(SQL_HANDLE_STMT, stmt);
+      return false;
+    }
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return true;
+  }
+}
+
+// A write that executed with rc: its result code and its own row count (the first result's) into
+// *rows where asked, after every result has been read. A count the server does not give is
+// unknown; an own count of 0 is no data, as ODBC 3 drivers report an UPDATE that touched no row.
+DbResult Write_Results(SQLHSTMT stmt, SQLRETURN rc, int passthrough, long* rows) {
+  SQLLEN count = -1;
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &count))) count = -1;
+  }
+  DbResult failure;
+  if (!Rest_Read(stmt, &failure)) return Passed_Through(failure, passthrough);
+  int code = Db_Code(rc);
+  if (code == DB_OK && count == 0) code = DB_NODATA;
+  if (rows != nullptr && (code == DB_OK || code == DB_INFO))
+    *rows = count < 0 ? DB_ROWS_UNKNOWN : static_cast<long>(count);
+  return {code, {}};
+}
+
 // Appends text with every single quote doubled, a run of quote-free text at a time.
 void AppendQuoted(std::string& out, std::string_view text) {
   for (size_t quote; (quote = text.find('\'')) != std::string_view::npos; text.remove_prefix(quote + 1)) {
@@ -102,6 +140,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 // is no handle to execute it on.
 SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement, DbResult* failure) {
   Sig_Check();
+  db.Check_Blocked();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
   if (rc == SQL_ERROR) *failure = Failed(SQL_HANDLE_STMT, stmt.get());
@@ -127,6 +166,31 @@ DbResult DbConnection::Connect(const char* user, const char* password, const cha
   connected_ = rc != SQL_ERROR;
   if (!connected_) return Failed(SQL_HANDLE_DBC, hdbc_);
   return {DB_OK, {}};
+}
+
+DbResult DbConnection::Lock_Timeout_Set(long milliseconds) {
+  StmtHandle stmt;
+  DbResult failure = Failed(DiagSatz{});
+  const SQLRETURN rc = Execute_Own(*this, stmt, "SET LOCK_TIMEOUT " + std::to_string(milliseconds), &failure);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
+  return {DB_OK, {}};
+}
+
+void DbConnection::Pause(int retry, int32_t native) {
+  ++(native == kDbDeadlock ? retries_.deadlock : retries_.lock_timeout);
+  const long base = static_cast<long>(kDbRetryPauseMs) << retry;
+  const long pause = base + static_cast<long>(jitter_() % static_cast<unsigned long>(base + 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+}
+
+void DbConnection::Note(const DbResult& r, bool write) {
+  if (r.code == DB_FAIL && (r.diag.native == kDbDataFull || r.diag.native == kDbLogFull)) {
+    blocked_ = r;
+  } else if (Db_Lock_Refused(r)) {
+    if (++refused_in_row_ >= kDbBlockedAfter) blocked_ = r;
+  } else if (write && r.code != DB_FAIL) {
+    refused_in_row_ = 0;
+  }
 }
 
 void DbConnection::Disconnect() {
@@ -198,8 +262,13 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
 }
 
 DbResult DbCursor::Open(const std::string& statement) {
+  return db_.Retried(false, [&] { return Open_Once(statement); });
+}
+
+DbResult DbCursor::Open_Once(const std::string& statement) {
   Close();
   Sig_Check();
+  db_.Check_Blocked();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
     return Failed(DiagSatz{});
@@ -233,21 +302,27 @@ int DbCursor::Close() {
 }
 
 DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols) {
-  StmtHandle stmt;
-  DbResult failure = Failed(DiagSatz{});
-  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
-  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
-  SQLLEN indicator = 0;
-  BindColumns(stmt.get(), cols, &indicator);
-  return Fetch(stmt.get());
+  return db.Retried(false, [&] {
+    StmtHandle stmt;
+    DbResult failure = Failed(DiagSatz{});
+    const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+    if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
+    SQLLEN indicator = 0;
+    BindColumns(stmt.get(), cols, &indicator);
+    return Fetch(stmt.get());
+  });
 }
 
 DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
                        const std::function<void()>& on_row) {
   StmtHandle stmt;
-  DbResult failure = Failed(DiagSatz{});
-  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
-  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) return failure;
+  // Its execution runs again when refused by locks; a fetch that fails has handed rows on already.
+  const DbResult executed = db.Retried(false, [&] {
+    DbResult failure = Failed(DiagSatz{});
+    const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+    return rc == SQL_ERROR || rc == SQL_INVALID_HANDLE ? failure : DbResult{};
+  });
+  if (executed.code != DB_OK) return executed;
   // Bound once: the range reads are the batched step's own, not the day-by-day routines' cursors.
   SQLLEN indicator = 0;
   BindColumns(stmt.get(), cols, &indicator);
@@ -272,7 +347,10 @@ DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vec
     }
     long done = 0;
     if (DbResult r = Db_Write(db, statement, 0, &done); r.code != DB_OK) return r;
-    if (written != nullptr) *written = std::max(*written, 0L) + done;
+    if (written != nullptr) {
+      *written =
+          done == DB_ROWS_UNKNOWN || *written == DB_ROWS_UNKNOWN ? DB_ROWS_UNKNOWN : std::max(*written, 0L) + done;
+    }
   }
   return {DB_OK, {}};
 }
@@ -326,73 +404,72 @@ std::size_t Db_Chunk_Rows(std::size_t left, std::size_t largest) {
 DbResult Db_Prepared_Write(DbConnection& db, const std::string& text, std::vector<DbParam>& params, int passthrough,
                            long* rows) {
   if (rows != nullptr) *rows = -1;
-  DbResult failure = Failed(DiagSatz{});
-  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
-  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
-  if (rc == SQL_INVALID_HANDLE) return Passed_Through(failure, passthrough);
-  if (rc == SQL_ERROR) {
+  return db.Retried(true, [&] {
+    DbResult failure = Failed(DiagSatz{});
+    db.Check_Blocked();
+    const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
+    const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+    if (rc == SQL_INVALID_HANDLE) return Passed_Through(failure, passthrough);
+    DbResult r = rc == SQL_ERROR ? Passed_Through(failure, passthrough) : Write_Results(stmt, rc, passthrough, rows);
     Release_Prepared(stmt);
-    return Passed_Through(failure, passthrough);
-  }
-  if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
-    SQLLEN count = 0;
-    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &count)) || count < 0) count = 1;
-    *rows = static_cast<long>(count);
-  }
-  Release_Prepared(stmt);
-  return {Db_Code(rc), {}};
+    return r;
+  });
 }
 
 DbResult Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
                          std::initializer_list<DbCol> cols) {
-  DbResult failure = Failed(DiagSatz{});
-  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
-  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
-  if (rc == SQL_INVALID_HANDLE) return failure;
-  if (rc != SQL_ERROR) {
-    SQLLEN indicator = 0;
-    BindColumns(stmt, cols, &indicator);
-    DbResult r = Fetch(stmt);
+  return db.Retried(false, [&] {
+    DbResult failure = Failed(DiagSatz{});
+    db.Check_Blocked();
+    const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
+    const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+    if (rc == SQL_INVALID_HANDLE) return failure;
+    if (rc != SQL_ERROR) {
+      SQLLEN indicator = 0;
+      BindColumns(stmt, cols, &indicator);
+      DbResult r = Fetch(stmt);
+      Release_Prepared(stmt);
+      return r;
+    }
     Release_Prepared(stmt);
-    return r;
-  }
-  Release_Prepared(stmt);
-  return failure;
+    return failure;
+  });
 }
 
 DbResult Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector<DbParam>& params,
                           std::initializer_list<DbCol> cols, const std::function<void()>& on_row) {
-  DbResult failure = Failed(DiagSatz{});
-  const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
-  const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
-  if (rc == SQL_INVALID_HANDLE) return failure;
-  DbResult r = failure;
-  if (rc != SQL_ERROR) {
-    SQLLEN indicator = 0;
-    BindColumns(stmt, cols, &indicator);
-    for (bool first = true;; first = false) {
-      if (!first) ClearColumns(cols);
-      r = Fetch(stmt);
-      if (r.code != DB_OK) break;
-      on_row();
-    }
-    if (r.code == DB_NODATA) r.code = DB_OK;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  // Its execution runs again when refused by locks; a fetch that fails has handed rows on already.
+  DbResult r = db.Retried(false, [&] {
+    DbResult failure = Failed(DiagSatz{});
+    db.Check_Blocked();
+    stmt = db.Prepared(text, &failure.diag);
+    const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
+    if (rc == SQL_ERROR) Release_Prepared(stmt);
+    return rc == SQL_ERROR || rc == SQL_INVALID_HANDLE ? failure : DbResult{};
+  });
+  if (r.code != DB_OK) return r;
+  SQLLEN indicator = 0;
+  BindColumns(stmt, cols, &indicator);
+  for (bool first = true;; first = false) {
+    if (!first) ClearColumns(cols);
+    r = Fetch(stmt);
+    if (r.code != DB_OK) break;
+    on_row();
   }
+  if (r.code == DB_NODATA) r.code = DB_OK;
   Release_Prepared(stmt);
   return r;
 }
 
 DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough, long* rows) {
   if (rows != nullptr) *rows = -1;
-  StmtHandle stmt;
-  DbResult failure = Failed(DiagSatz{});
-  const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
-  if (rc == SQL_INVALID_HANDLE) return failure;
-  if (rc == SQL_ERROR) return Passed_Through(failure, passthrough);
-  if (rows != nullptr && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)) {
-    SQLLEN count = 0;
-    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &count)) || count < 0) count = 1;
-    *rows = static_cast<long>(count);
-  }
-  return {Db_Code(rc), {}};
+  return db.Retried(true, [&] {
+    StmtHandle stmt;
+    DbResult failure = Failed(DiagSatz{});
+    const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
+    if (rc == SQL_INVALID_HANDLE) return failure;
+    if (rc == SQL_ERROR) return Passed_Through(failure, passthrough);
+    return Write_Results(stmt.get(), rc, passthrough, rows);
+  });
 }

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,18 @@ constexpr int DB_OK = 0;        // success (SQL_SUCCESS_WITH_INFO counts as succ
 constexpr int DB_INFO = 1;      // a write that succeeded with information
 constexpr int DB_NODATA = 100;  // no (more) rows; an UPDATE that touched no row
 constexpr int DB_FAIL = -1;     // failed; any other return code of the driver counts as this
+
+// The rows of a write that succeeded on a server that does not say how many (SET NOCOUNT ON, set
+// by the session or by the server's 'user options'): unknown, never taken for any number.
+constexpr long DB_ROWS_UNKNOWN = -2;
+
+// SQL Server's numbers for a statement refused by locks (chosen as deadlock victim; waited longer
+// than the session's LOCK_TIMEOUT), which the server asks to run again, and for a database that
+// can take no writes (its data file group or its transaction log is full).
+constexpr int32_t kDbDeadlock = 1205;
+constexpr int32_t kDbLockTimeout = 1222;
+constexpr int32_t kDbDataFull = 1105;
+constexpr int32_t kDbLogFull = 9002;
 
 // The diagnostic record of a failed statement.
 struct DiagSatz {
@@ -51,6 +64,36 @@ struct DbResult {
   // NOLINTNEXTLINE(google-explicit-constructor): routines return and log the code
   operator int() const { return code; }
 };
+
+// True when the server refused the statement by its locks: a deadlock victim or a lock wait that
+// ran out. Such a statement changed nothing and may run again.
+inline bool Db_Lock_Refused(const DbResult& r) {
+  return r.code != DB_OK && r.code != DB_INFO && r.code != DB_NODATA &&
+         (r.diag.native == kDbDeadlock || r.diag.native == kDbLockTimeout);
+}
+
+// Statements the server refused by its locks and that were run again, by reason.
+struct DbRetries {
+  long deadlock = 0;
+  long lock_timeout = 0;
+};
+
+// Thrown before a statement once the database is plainly blocked: so many statements in a row
+// were refused by locks, after their retries, or a write found the disk full. failure is the
+// refusal that decided it. Every statement before has been committed on its own; a later run goes
+// on from there.
+struct RunBlocked {
+  DbResult failure;
+};
+
+// How the run retries a statement refused by locks and when it calls the database blocked: a
+// statement runs at most 1 + kDbRetries times, pausing kDbRetryPauseMs, twice that, four times
+// that (each plus up to as much again at random, so that two runs refused together do not meet
+// again); kDbBlockedAfter statements in a row refused after their retries stop the run. With a
+// lock wait of 1 s, a database write-locked for a whole run thus stops it within a minute.
+constexpr int kDbRetries = 3;
+constexpr int kDbRetryPauseMs = 50;
+constexpr int kDbBlockedAfter = 5;
 
 // One connection: its environment and connection handles. Disconnects and frees both handles
 // when it goes out of scope, on every path. It keeps no diagnostics: every pattern below gives
@@ -79,6 +122,41 @@ class DbConnection {
   // Statement texts prepared so far.
   std::size_t PreparedCount() const { return prepared_.size(); }
 
+  // Sets the session's lock wait (SET LOCK_TIMEOUT) in milliseconds: -1 waits as long as the
+  // server does, 0 does not wait. 0 (DB_OK) or the failure.
+  DbResult Lock_Timeout_Set(long milliseconds);
+
+  // Runs attempt (one execution of a statement, giving its DbResult) and again while the server
+  // refuses it by its locks, at most kDbRetries times more, with a short growing pause before
+  // each; then notes how it ended for Blocked. write: the statement writes (a write that succeeds
+  // shows that the database takes writes again).
+  template <class Attempt>
+  DbResult Retried(bool write, Attempt attempt) {
+    for (int retry = 0;; ++retry) {
+      DbResult r = attempt();
+      if (retry == kDbRetries || !Db_Lock_Refused(r)) {
+        Note(r, write);
+        return r;
+      }
+      Pause(retry, r.diag.native);
+    }
+  }
+  // Counts a retry of work refused by locks (a statement, or a person's batched writes run
+  // again) and pauses the retry'th pause (from 0).
+  void Pause(int retry, int32_t native);
+  // Notes how a statement ended, after its retries.
+  void Note(const DbResult& r, bool write);
+  // The statements retried so far, by reason.
+  const DbRetries& Retries() const { return retries_; }
+  // The refusal that shows the database blocked; code DB_OK while it is not.
+  const DbResult& Blocked() const { return blocked_; }
+  // Throws RunBlocked when the database is blocked, once the run sequence is ready to catch it
+  // (Stop_When_Blocked); before, a blocked database's statements fail as any other.
+  void Check_Blocked() const {
+    if (stop_when_blocked_ && blocked_.code != DB_OK) throw RunBlocked{blocked_};
+  }
+  void Stop_When_Blocked() { stop_when_blocked_ = true; }
+
  private:
   // A prepared statement handle, freed with its connection.
   struct PreparedStmt {
@@ -94,6 +172,11 @@ class DbConnection {
   SQLHENV henv_ = SQL_NULL_HENV;
   SQLHDBC hdbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
+  DbRetries retries_;
+  int refused_in_row_ = 0;  // statements refused by locks since the last write that succeeded
+  DbResult blocked_;
+  bool stop_when_blocked_ = false;
+  std::minstd_rand jitter_{std::random_device{}()};
 };
 
 // Db_Format without the argument types: the texts and the numbers each in the order of their
@@ -152,10 +235,10 @@ inline DbCol Db_Long(int32_t* value, SQLLEN* indicator = nullptr) {
 
 // Cursor pattern: a cursor owns its statement handle and frees it when closed or when it goes out
 // of scope. Open: 0 or -1 (SQL_SUCCESS_WITH_INFO counts as 0); a failed execution leaves the
-// cursor closed. Fetch: 0 with the columns filled, 100 at the end, -1 on failure (then closed) or
-// on a closed cursor, which runs nothing and so has no diagnostic: where an open goes unreported,
-// the line of the fetch after it gives the open's. Close: 0 for a closed cursor, else the result
-// of freeing the handle.
+// cursor closed; one refused by locks runs again (DbConnection::Retried), as do the single-shot
+// queries and the range reads' executions. Fetch: 0 with the columns filled, 100 at the end, -1 on failure (then
+// closed) or on a closed cursor, which runs nothing and so has no diagnostic: where an open goes unreported, the line
+// of the fetch after it gives the open's. Close: 0 for a closed cursor, else the result of freeing the handle.
 class DbCursor {
  public:
   explicit DbCursor(DbConnection& db) : db_(db) {}
@@ -169,6 +252,7 @@ class DbCursor {
   bool IsOpen() const { return stmt_ != SQL_NULL_HSTMT; }
 
  private:
+  DbResult Open_Once(const std::string& statement);
   DbConnection& db_;
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
   SQLLEN indicator_ = 0;
@@ -180,10 +264,14 @@ class DbCursor {
 DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols);
 
 // Single-shot write pattern: the execution code as the driver returned it (0, 1, 100 for an
-// UPDATE that touched no row, -1). On failure, when passthrough is not 0 and the server's native
-// error equals it, that native code is returned instead of -1. When the write succeeds (0 or 1),
-// *rows (where given) is set to the rows it touched (1 where the driver cannot tell); otherwise
-// to -1.
+// UPDATE that touched no row, -1). Every result the statement returns is read: one that fails
+// (a trigger that raised an error after the write's row count; the server has rolled the write
+// back) fails the write with its own diagnostic. On failure, when passthrough is not 0 and the
+// server's native error equals it, that native code is returned instead of -1. A write refused by
+// locks runs again (DbConnection::Retried). When the write succeeds (0 or 1), *rows (where given)
+// is set to the rows it touched, its own row count, the first result's (DB_ROWS_UNKNOWN where the
+// server does not say); otherwise to -1. A write whose own count is 0 gives 100, also where the
+// driver said SQL_SUCCESS.
 DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
 
 // Range read pattern: a multi-row query read to its end at once, on a statement of its own with
@@ -199,7 +287,8 @@ DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::init
 // Server's limit for a VALUES list). Each statement is a single-shot write and stands or fails
 // whole. Returns 0 when every statement succeeded, else the code of the first one that did not
 // (as Db_Write gives it); no statement follows a failed one. *written (where given) is set to the
-// rows of the statements that succeeded, -1 when none did (or there were no rows).
+// rows of the statements that succeeded, -1 when none did (or there were no rows), DB_ROWS_UNKNOWN
+// when one of them did not say.
 DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
                        long* written = nullptr, std::size_t per_statement = 1000);
 

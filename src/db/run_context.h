@@ -34,9 +34,10 @@ struct RunContext {
 };
 
 // A write of the run is done: rows >= 0 rows touched in schema.table (as Db_Write gives them),
-// or -1 for a write that failed, which counts nothing.
+// DB_ROWS_UNKNOWN for a write that succeeded without saying its rows, or -1 for a write that
+// failed, which counts nothing.
 inline void Run_Wrote(RunContext& run, std::string_view schema, std::string_view table, RunWrite kind, long rows) {
-  if (rows < 0) return;
+  if (rows < 0 && rows != DB_ROWS_UNKNOWN) return;
   run.stats.Wrote(schema, table, kind, rows);
   if (run.stats_changed) run.stats_changed();
 }
@@ -48,6 +49,15 @@ template <class... Args>
 void Run_Error(RunContext& run, const DbResult& failed, ErrorFormat<std::type_identity_t<Args>...> fmt,
                const Args&... args) {
   run.log.Error(Db_Reason(failed.diag), fmt, args...);
+}
+
+// A statement of the batched step failed for the person: the first few are kept with the
+// server's reason for the report.
+inline void Run_Refused(RunContext& run, const char* pnr, const DbResult& failed) {
+  if (failed.code == DB_NODATA) return;
+  ++run.stats.refused;
+  if (run.stats.refusals.size() >= RunStats::kRefusalsKept) return;
+  run.stats.refusals.push_back({pnr, failed.diag.state, failed.diag.native, failed.diag.text});
 }
 
 // One person of the person run is done.

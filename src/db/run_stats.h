@@ -15,6 +15,9 @@ struct RunTableRows {
   std::string table;   // as the statements name it after the schema, e.g. Qxs327Tag
   long added = 0;      // rows inserted
   long rewritten = 0;  // rows updated
+  // A write succeeded whose server did not say its rows (SET NOCOUNT ON): the figure is unknown.
+  bool added_unknown = false;
+  bool rewritten_unknown = false;
 };
 
 enum class RunWrite { Added, Rewritten };
@@ -96,9 +99,26 @@ struct RunStats {
   // The person the person run is at; empty before it starts.
   std::string person;
 
+  // Statements (and persons' batched writes) the server refused by its locks and that ran again,
+  // by reason ("deadlock", "lock_timeout"): the connection counts them (DbConnection::Retries),
+  // the run sequence copies them here at the end.
+  long retries_deadlock = 0;
+  long retries_lock_timeout = 0;
+  // The first statements of the batched step that failed, with the server's reason; the person
+  // then went day by day (or was done again).
+  struct Refusal {
+    std::string pnr;
+    std::string sqlstate;
+    long native = 0;
+    std::string message;
+  };
+  std::vector<Refusal> refusals;
+  long refused = 0;  // all of them
+  static constexpr std::size_t kRefusalsKept = 10;
+
   // Records why the batched step handed a person over.
   void FellBack(PnrFallback why) { ++fallback_reasons[kPnrFallbacks[static_cast<std::size_t>(why)].key]; }
-  // Records a write that succeeded: rows touched in schema.table.
+  // Records a write that succeeded: rows touched in schema.table (DB_ROWS_UNKNOWN: not said).
   void Wrote(std::string_view schema, std::string_view table, RunWrite kind, long rows);
   // The rows of schema.table, or nullptr when nothing was written there.
   const RunTableRows* Find(std::string_view schema, std::string_view table) const;

@@ -23,6 +23,9 @@ constexpr std::size_t kTagRows = 512;
 constexpr std::size_t kZtgRows = 200;
 // Rows of the largest rewrite of records that keep their values: a date a record.
 constexpr std::size_t kZtgDateRows = 512;
+// Times a person's batched work is done again when the server refused one of its statements by
+// its locks, after that statement's own retries.
+constexpr int kPnrBatchAgain = 2;
 
 // Columns are read into buffers wider than any field, so that a value the day-by-day routines
 // would read cut is seen whole here, and sent day by day. A server may send a character of its
@@ -45,10 +48,11 @@ struct Midnight {
     readable = readable && Datetime_Key(datetime, key, at_midnight);
     return readable && at_midnight;
   }
-  int Read(DbConnection& db, const std::string& sql, std::vector<DbParam> params, std::initializer_list<DbCol> cols,
-           const std::function<void()>& on_row) {
-    const int r = Db_Prepared_Rows(db, sql, params, cols, on_row);
-    return r == DB_OK && !readable ? DB_FAIL : r;
+  DbResult Read(DbConnection& db, const std::string& sql, std::vector<DbParam> params,
+                std::initializer_list<DbCol> cols, const std::function<void()>& on_row) {
+    DbResult r = Db_Prepared_Rows(db, sql, params, cols, on_row);
+    if (r.code == DB_OK && !readable) r.code = DB_FAIL;
+    return r;
   }
 };
 
@@ -71,8 +75,8 @@ std::string Markers(std::size_t rows, std::size_t per_row) {
 
 // The live calendar days, from the table the run uses (the client's, or the system's once the
 // client schema proves to have none), as the day cursor gives them.
-int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
-                  std::vector<KalTag>& days) {
+DbResult Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const char* end_key,
+                       std::vector<KalTag>& days) {
   return Db_Variant_Run(run.variants.day_table, kNoTable, [&](DbVariant variant) {
     days.clear();
     Wide dtm, ttp;
@@ -107,7 +111,7 @@ int Kal_Days_Read(RunContext& run, const char* kal, const char* start_key, const
 // The day records of the days, in date order, a statement of a few fixed sizes at a time. The
 // dates go as 'yyyymmdd' texts read with style 112, midnight of the day, the values the
 // day-by-day statement's CONVERT(Datetime, '...', 112) and '... 00:00:00' with style 120 give.
-int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string>& new_days) {
+DbResult Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string>& new_days) {
   static constexpr const char* kHead =
       "INSERT INTO %s.Qxs327Tag (TagPnr, TagTag, TagVon, TagUhr, TagBis, TagEnd, TagDat) "
       "SELECT ?, CONVERT(Datetime, v.Tag, 112), CONVERT(Datetime, v.Tag, 112), CONVERT(Datetime, v.Tag, 112), "
@@ -120,11 +124,11 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
     }
     const std::string sql = Db_Format(kHead, run.schema) + Markers(rows, 1) + ") AS v (Tag) WHERE v.Tag IS NOT NULL";
     long written = -1;
-    const int r = Db_Prepared_Write(run.db, sql, params, 0, &written);
+    const DbResult r = Db_Prepared_Write(run.db, sql, params, 0, &written);
     Run_Wrote(run, run.schema, "Qxs327Tag", RunWrite::Added, written);
     if (!Written(r)) return r;
   }
-  return DB_OK;
+  return {};
 }
 
 // The valid group assignments on the person's midnight day records after the threshold, with the
@@ -134,14 +138,14 @@ int Tag_Days_Ins(RunContext& run, const char* pnr, const std::vector<std::string
 // paired with; rows that say the same twice are kept once. CROSS JOIN is the comma's join; the
 // order it names lets SQLite walk the person's few assignments and then their days, instead of
 // looking up the assignments and the group of every day (SQL Server chooses its own).
-int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
-                  std::vector<ZuoTag>& out, std::vector<WplZeile>& plans) {
+DbResult Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
+                       std::vector<ZuoTag>& out, std::vector<WplZeile>& plans) {
   static constexpr const char* kSql =
-      "SELECT TagTag, ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% "
+      "SELECT TagTag, ((((CONVERT(int, (TagTag - ZUOSDT + ZUOSTG - 1)) %% "
       "CONVERT(int, AgrTge)) + CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1), ZuoAgr, ZuoAbt, ZuoKst, "
       "ZuoKrt, ZuoKtr, ZuoVra, WplTag, WplAzt, WplVra FROM %s.Qxs311Zuo CROSS JOIN %s.Qxs160Agr "
       "CROSS JOIN %s.Qxs327Tag LEFT JOIN %s.Qxs161Wpl ON WplAgr = ZuoAgr AND WplSta < 4 "
-      "AND WplTag = ((((CONVERT(int, (TAGTAG - ZUOSDT + ZUOSTG - 1)) %% CONVERT(int, AgrTge)) + "
+      "AND WplTag = ((((CONVERT(int, (TagTag - ZUOSDT + ZUOSTG - 1)) %% CONVERT(int, AgrTge)) + "
       "CONVERT(int, AgrTge)) %% CONVERT(int, AgrTge)) + 1) WHERE ZuoPnr = ? "
       "AND ZuoPnr = TagPnr AND ZuoGvo <= TagTag AND (ZuoGbi >= TagTag OR ZuoGbi IS NULL) AND ZuoSta < 4 "
       "AND TagTag > CONVERT(Datetime, ?, 112) AND TagTag <= CONVERT(Datetime, ?, 112) "
@@ -181,8 +185,8 @@ int Zuo_Days_Read(RunContext& run, const char* pnr, const char* threshold, const
 // The person's day records on midnight dates after the start date: those the existence query
 // finds. (Read apart from the schedule-assignment records: one UNION ALL of both would be one
 // statement less, but the embedded database fails a UNION whose result spills to its temp table.)
-int Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const char* end_key,
-                  std::vector<std::string>& keys) {
+DbResult Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const char* end_key,
+                       std::vector<std::string>& keys) {
   static constexpr const char* kSql =
       "SELECT TagTag FROM %s.Qxs327Tag WHERE TagPnr = ? "
       "AND TagTag > CONVERT(Datetime, ?, 112) AND TagTag <= CONVERT(Datetime, ?, 112)";
@@ -195,8 +199,8 @@ int Tag_Days_Read(RunContext& run, const char* pnr, const char* start_key, const
 }
 
 // The person's schedule-assignment records of any status on midnight dates after the threshold.
-int Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
-                  std::vector<ZtgAlt>& out) {
+DbResult Ztg_Days_Read(RunContext& run, const char* pnr, const char* threshold, const char* end_key,
+                       std::vector<ZtgAlt>& out) {
   static constexpr const char* kSql =
       "SELECT ZtgVon, ZtgSta, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, "
       "ZtgBsd, ZtgVra, ZtgAzt, ZtgTtp FROM %s.Qxs329Ztg WHERE ZtgPnr = ? "
@@ -259,12 +263,12 @@ struct ZtgWrite {
 
 // Writes the records a statement of a few fixed sizes at a time. Person number, the person row's
 // two values and the name are the same on every day of a person.
-int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const ZtgWrite& w) {
+DbResult Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const ZtgWrite& w) {
   const ZtgSatz& z = records.front();
   for (std::size_t first = 0, rows = 0; first < records.size(); first += rows) {
     rows = Db_Chunk_Rows(records.size() - first, w.values ? kZtgRows : kZtgDateRows);
     long written = -1;
-    int r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
+    const DbResult r = Db_Variant_Run(run.variants.ztg_name, kNoColumn, [&](DbVariant variant) {
       const bool name = variant == DbVariant::First;
       std::vector<DbParam> params;
       if (w.pnr == ZtgWrite::Pnr::First) params.push_back(Db_Param(z.ZtgPnr));
@@ -291,11 +295,11 @@ int Ztg_Days_Write(RunContext& run, const std::vector<ZtgSatz>& records, const Z
     Run_Wrote(run, run.schema, "Qxs329Ztg", w.kind, written);
     if (!Written(r)) return r;
   }
-  return DB_OK;
+  return {};
 }
 
 // New records, in date order.
-int Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
+DbResult Ztg_Days_Ins(RunContext& run, const std::vector<ZtgSatz>& records) {
   static constexpr char kHead[] =
       "INSERT INTO %s.Qxs329Ztg (ZtgPnr, ZtgVon, ZtgAkr, ZtgAbt, ZtgKst, ZtgKtr, ZtgKrt, ZtgAgr, ZtgTag, ZtgBsd, "
       "ZtgVra, ZtgAzt, ZtgTtp, ZtgDat, ZtgSta{, ZtgPnm}) SELECT ?, CONVERT(Datetime, v.Von, 112), ?, v.Abt, v.Kst, "
@@ -322,7 +326,7 @@ bool Ztg_Kept(const ZtgSatz& z, const ZtgAlt& a) {
 // values (a run over days already done) get only the time stamp, the status and the name, from a
 // table of their dates: the rows come out the same, and the server neither receives, checks nor
 // logs the values again.
-int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std::vector<ZtgAlt>& existing) {
+DbResult Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std::vector<ZtgAlt>& existing) {
   static constexpr char kHead[] =
       "UPDATE %s.Qxs329Ztg SET ZtgAkr = ?, ZtgAbt = v.Abt, ZtgKst = v.Kst, ZtgKtr = v.Ktr, ZtgKrt = v.Krt, "
       "ZtgAgr = v.Agr, ZtgTag = v.Tag, ZtgBsd = ?, ZtgVra = v.Vra, ZtgAzt = v.Azt, ZtgTtp = v.Ttp, "
@@ -343,12 +347,12 @@ int Ztg_Days_Upd(RunContext& run, const std::vector<ZtgSatz>& records, const std
     (it != before.end() && Ztg_Kept(z, *it->second) ? kept : changed).push_back(z);
   }
   if (!changed.empty()) {
-    const int r = Ztg_Days_Write(run, changed,
-                                 {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema), kTail,
-                                  ZtgWrite::Pnr::Last, RunWrite::Rewritten});
+    const DbResult r = Ztg_Days_Write(run, changed,
+                                      {Db_Format(kHeadName.text, run.schema), Db_Format(kHeadNoName.text, run.schema),
+                                       kTail, ZtgWrite::Pnr::Last, RunWrite::Rewritten});
     if (!Written(r)) return r;
   }
-  if (kept.empty()) return DB_OK;
+  if (kept.empty()) return {};
   return Ztg_Days_Write(run, kept,
                         {Db_Format(kHeadKeptName.text, run.schema), Db_Format(kHeadKeptNoName.text, run.schema), ")",
                          ZtgWrite::Pnr::BeforeDays, RunWrite::Rewritten, false});
@@ -372,14 +376,17 @@ int Pnr_LastDays_Get(RunContext& run, const char* pnr, char (&last_tag)[9], char
   return r;
 }
 
-bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
-                    const char* end_key, PnrFallback& why) {
-  auto read = [&](int r) {
-    if (r != DB_OK) why = PnrFallback::ReadFailed;
-    return r == DB_OK;
+namespace {
+
+// One try of the batched step for the person; *failed is the statement that failed, if one did.
+bool Pnr_Batch_Once(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
+                    const char* end_key, PnrFallback& why, DbResult& failed) {
+  auto read = [&](const DbResult& r) {
+    if (r.code != DB_OK) why = PnrFallback::ReadFailed, failed = r;
+    return r.code == DB_OK;
   };
-  auto write = [&](int r) {
-    if (!Written(r)) why = PnrFallback::WriteRefused;
+  auto write = [&](const DbResult& r) {
+    if (!Written(r)) why = PnrFallback::WriteRefused, failed = r;
     return Written(r);
   };
   std::vector<KalTag> days;
@@ -401,4 +408,20 @@ bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, 
   if (!inserts.empty() && !write(Ztg_Days_Ins(run, inserts))) return false;
   if (!updates.empty() && !write(Ztg_Days_Upd(run, updates, existing))) return false;
   return true;
+}
+
+}  // namespace
+
+bool Pnr_Batch_Days(RunContext& run, const BsvSatz& bsv, const char* start_key, const char* threshold,
+                    const char* end_key, PnrFallback& why) {
+  // A statement refused by locks has been run again already; when it is refused still, the
+  // person's batched work is done again from its reads, which find what the earlier try wrote
+  // (its statements stand or fail whole): a few times, before the day-by-day routines take it.
+  for (int again = 0;; ++again) {
+    DbResult failed;
+    if (Pnr_Batch_Once(run, bsv, start_key, threshold, end_key, why, failed)) return true;
+    if (failed.code != DB_OK) Run_Refused(run, bsv.BsvPnr, failed);
+    if (again == kPnrBatchAgain || !Db_Lock_Refused(failed) || run.db.Blocked().code != DB_OK) return false;
+    run.db.Pause(again, failed.diag.native);
+  }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct ModesCase {
   int saved_per_person = 0;
   // The files' collation; "" is the default, Latin1_General_CI_AS as on a default SQL Server.
   const char* collation = "";
+  // The share of writes of the first run that a busy server refuses (deadlock victims, lock
+  // waits, also behind the row count), with triggers' row counts besides: both steps
+  // must still agree once a second run has gone over the same days without faults.
+  double faults = 0;
 };
 void PrintTo(const ModesCase& c, std::ostream* os) {
   *os << c.name;
@@ -149,6 +154,22 @@ void ExpectSameLog(const std::string& daily, const std::string& batched) {
                 << "\n  batched:    " << batched.substr(from, 160);
 }
 
+// FaultWrites of a share of a run's first writes, chosen by seed.
+std::string FaultKeys(unsigned seed, double share) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> pick(0, 1);
+  // A trigger's error (50000:after) is left out: a leave year refused so is never written again
+  // (the next run starts after the last year there), in either step.
+  const char* const kinds[] = {"1205", "1222", "1205:after", "1222:after"};
+  std::string list;
+  for (int write = 1; write <= 3000; ++write) {
+    if (pick(random) < share) {
+      list += (list.empty() ? "" : ",") + std::to_string(write) + ":" + kinds[random() % std::size(kinds)];
+    }
+  }
+  return "FaultWrites = " + list + "\nTriggerCounts = Yes\n";
+}
+
 class PersonModes : public fixture::DatabaseTest, public ::testing::WithParamInterface<ModesCase> {};
 
 TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
@@ -163,9 +184,13 @@ TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
       ASSERT_EQ(0, co->Exec(statement, &message)) << statement << "\n" << message;
     }
   }
-  // A first run, then one that reaches back before the end of the year and rewrites.
-  for (const char* beg_dat : {"0", "20261210"}) {
+  // A first run, then one that reaches back before the end of the year and rewrites. Faults meet
+  // the first run only, and the second reaches back to the first day.
+  const bool faulty = c.faults > 0;
+  for (const char* beg_dat : {"0", faulty ? "20261201" : "20261210"}) {
     SCOPED_TRACE(std::string("BegDat ") + beg_dat);
+    const bool first = std::string(beg_dat) == "0";
+    for (fixture::Company* co : {&daily, &batched}) co->SetDsnKeys(faulty && first ? FaultKeys(c.seed, c.faults) : "");
     const std::vector<std::string> args = {beg_dat, "2027", "planex.ini", "0", "0"};
     fixture::ProcResult a = daily.RunPlanex(args, kNow, {"PLANEX_PERSON_STEP=daily"});
     fixture::ProcResult b = batched.RunPlanex(
@@ -184,7 +209,8 @@ TEST_P(PersonModes, BatchedWritesTheRowsAndTheLogOfTheDayByDayStep) {
           << "daily " << daily.Statements() << ", batched " << batched.Statements();
       EXPECT_LT(batched.Compilations(), daily.Compilations()) << "texts a server would compile";
     }
-    ExpectSameLog(daily.Log(), batched.Log());
+    if (faulty && first) continue;  // the faults meet the two steps' writes at other rows
+    if (!faulty) ExpectSameLog(daily.Log(), batched.Log());
     ExpectSameRows(Dump(daily, c.shape), Dump(batched, c.shape));
     // Names reach the records whole, also those 50 characters long.
     if (c.odd.full_width > 0 && c.shape == fixture::ClientShape::Full) {
@@ -215,7 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
         ModesCase{"UsualOther", 3, 30, Shape::Full, fixture::Oddities()}, ModesCase{"Many", 4, 30, Shape::Full, Many()},
         ModesCase{"NoClientCalendar", 5, 25, Shape::WithoutClientCalendar, fixture::Oddities()},
         ModesCase{"NoNameColumn", 6, 25, Shape::WithoutNameColumn, fixture::Oddities()},
-        ModesCase{"NoNameColumnPlain", 7, 10, Shape::WithoutNameColumn, None(), 25}),
+        ModesCase{"NoNameColumnPlain", 7, 10, Shape::WithoutNameColumn, None(), 25},
+        ModesCase{"BusyServer", 14, 20, Shape::Full, fixture::Oddities(), 0, "", 0.02}),
     [](const ::testing::TestParamInfo<ModesCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -30,6 +30,19 @@ TEST(Batch, BegDatMustBeZeroOrARealDate) {
   for (const auto& c : cases) EXPECT_EQ(Batch_BegDat_Valid(c.arg), c.ok) << c.arg;
 }
 
+// PLANEX_LOCK_TIMEOUT: seconds to the session's milliseconds; a value that is no such number
+// keeps the default rather than waiting for ever or not at all.
+TEST(Batch, LockTimeoutFromItsEnvironmentVariable) {
+  const struct {
+    const char* seconds;
+    long ms;
+  } cases[] = {{nullptr, 30000}, {"", 30000},  {"1", 1000},   {"0", 0},         {"-1", -1},
+               {"-2", 30000},    {"x", 30000}, {"5s", 30000}, {"86401", 30000}, {"86400", 86400000}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Batch_Lock_Timeout_Ms(c.seconds), c.ms) << (c.seconds != nullptr ? c.seconds : "unset");
+  }
+}
+
 TEST(Batch, ZeroBoundTakesEveryPerson) {
   struct Case {
     std::string von, bis, out_von, out_bis;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "db/db.h"
 #include "fixtures/helpers.h"
 
 namespace {
@@ -28,6 +29,36 @@ TEST(Report, OutsideValuesKeepBothFormatsWellFormed) {
             std::string::npos)
       << metrics;
   EXPECT_NE(metrics.find("planex_run_info{version=\"1.0\\\"x\"} 1\n"), std::string::npos) << metrics;
+}
+
+// A busy server's marks: rows a server did not count are null (never a guess), statements run
+// again are counted by reason, refused statements of the batched step are quoted.
+TEST(Report, UnknownRowsRetriesAndRefusalsAreReportedAsTheyAre) {
+  RunReport r;
+  r.outcome = RunOutcome::Blocked;
+  r.schema = "ABC_1";
+  r.stats.Wrote("ABC_1", "Qxs327Tag", RunWrite::Added, 3);
+  r.stats.Wrote("ABC_1", "Qxs327Tag", RunWrite::Added, DB_ROWS_UNKNOWN);
+  r.stats.Wrote("ABC_1", "Qxs329Ztg", RunWrite::Rewritten, 4);
+  r.stats.retries_deadlock = 2;
+  r.stats.refusals.push_back({"00000001", "40001", 1205, "deadlocked"});
+  r.stats.refused = 1;
+  const auto doc = nlohmann::json::parse(Report_Json(r));
+  EXPECT_EQ(doc["outcome"], "blocked");
+  EXPECT_TRUE(doc["rows"]["Qxs327Tag"]["added"].is_null());
+  EXPECT_EQ(doc["rows"]["Qxs327Tag"]["rewritten"], 0);
+  EXPECT_EQ(doc["rows"]["Qxs329Ztg"]["rewritten"], 4);
+  EXPECT_EQ(doc["retries"], nlohmann::json({{"deadlock", 2}, {"lock_timeout", 0}}));
+  EXPECT_EQ(doc["persons"]["refusals"][0],
+            nlohmann::json({{"pnr", "00000001"}, {"sqlstate", "40001"}, {"native", 1205}, {"message", "deadlocked"}}));
+  const std::string metrics = Report_Metrics(r);
+  for (const char* sample :
+       {"planex_run_retries{reason=\"deadlock\"} 2\n", "planex_run_retries{reason=\"lock_timeout\"} 0\n",
+        "planex_run_person_refusals 1\n", "planex_run_outcome{outcome=\"blocked\"} 1\n",
+        "planex_run_rows{table=\"Qxs327Tag\",kind=\"rewritten\"} 0\n"}) {
+    EXPECT_NE(metrics.find(sample), std::string::npos) << sample << metrics;
+  }
+  EXPECT_EQ(metrics.find("planex_run_rows{table=\"Qxs327Tag\",kind=\"added\"}"), std::string::npos) << metrics;
 }
 
 TEST(Report, TimesAreLocalWithTheOffsetInExtendedForm) {

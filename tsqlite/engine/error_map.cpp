@@ -174,6 +174,13 @@ const ErrorRule kErrorRules[] = {
     // answer for a write to a read-only database.
     {SQLITE_READONLY, nullptr, Err::ReadOnly,
      [](const Mapped&, std::string_view, std::string_view db) { return Raised<Err::ReadOnly>(db).message; }},
+    // The disk of the database file is full: SQL Server's answer when a file group can grow no
+    // more; the statement wrote nothing.
+    {SQLITE_FULL, nullptr, Err::FileGroupFull,
+     [](const Mapped& m, std::string_view, std::string_view db) {
+       return Raised<Err::FileGroupFull>(m.table.empty() ? std::string_view("dbo") : std::string_view(m.table), db)
+           .message;
+     }},
 };
 
 bool RuleCodeMatches(int rule_code, int extended_code) {

@@ -92,6 +92,9 @@ enum class Err : uint8_t {
   NoQueryPlan,
   DatepartNotSupported,
   ValuesRowWidth,
+  Deadlock,
+  FileGroupFull,
+  LogFull,
   End,  // one past the last row
 };
 
@@ -194,6 +197,16 @@ inline constexpr std::array<ErrorRow, static_cast<size_t>(Err::End)> kErrors{{
      "The datepart %s is not supported by date function %s for data type %s."},
     {Err::ValuesRowWidth, 10709, "42000", 16,
      "The number of columns for each row in a table value constructor must be the same."},
+    // A busy or full server's: the deadlock victim's (SQLSTATE 40001, as Microsoft's driver gives
+    // it), a file group or the transaction log that can grow no more.
+    {Err::Deadlock, 1205, "40001", 13,
+     "Transaction (Process ID %s) was deadlocked on lock resources with another process and has been chosen as the "
+     "deadlock victim. Rerun the transaction."},
+    {Err::FileGroupFull, 1105, "42000", 17,
+     "Could not allocate space for object '%s' in database '%s' because the 'PRIMARY' filegroup is full. Create disk "
+     "space by deleting unneeded files, dropping objects in the filegroup, adding additional files to the filegroup, "
+     "or setting autogrowth on for existing files in the filegroup."},
+    {Err::LogFull, 9002, "42000", 17, "The transaction log for database '%s' is full due to '%s'."},
 }};
 
 constexpr const ErrorRow& RowOf(Err e) {

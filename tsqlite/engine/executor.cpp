@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,12 @@ bool Database::Exec(const char* sql, Error& error) {
   return true;
 }
 
+void Database::SetLockTimeout(int milliseconds) {
+  lock_timeout_ms_ = milliseconds;
+  // SQLite waits at most INT_MAX ms (24 days): as long as any run lasts.
+  if (db_ != nullptr) sqlite3_busy_timeout(db_, milliseconds < 0 ? INT_MAX : milliseconds);
+}
+
 bool Database::Open(const Settings& settings, Error& error) {
   Close();
   size_t slash = settings.file.rfind('/');
@@ -73,6 +80,8 @@ bool Database::Open(const Settings& settings, Error& error) {
   size_t dot = name_.rfind('.');
   if (dot != std::string::npos && dot > 0) name_.resize(dot);
   date_first_ = settings.date_first;
+  lock_timeout_ms_ = settings.lock_timeout_ms;
+  nocount_ = settings.nocount;
   Collation wanted = Collation::CiAs;  // a new file's collation, as a default server installation's
   if (!settings.collation.empty() && !CollationByName(settings.collation, wanted)) {
     error = Raised<Err::InvalidCollation>(settings.collation);
@@ -116,7 +125,7 @@ bool Database::Open(const Settings& settings, Error& error) {
   // with SQL Server's error for a value past its limit, while the process needs a few times that
   // much memory at most, and each step stays short enough for the query timeout to end it soon.
   sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
-  sqlite3_busy_timeout(db_, settings.lock_timeout_ms);
+  SetLockTimeout(lock_timeout_ms_);
   // A double-quoted name is always a name, as in SQL Server with QUOTED_IDENTIFIER on: a
   // misspelt quoted column must fail with 207 instead of becoming a text value.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -178,6 +187,7 @@ bool Database::Open(const Settings& settings, Error& error) {
   functions.collation = &collation_;
   functions.row_count = &row_count_;
   functions.identity = &identity_;
+  functions.lock_timeout = &lock_timeout_ms_;
   rc = RegisterFunctions(db_, functions);
   if (rc == SQLITE_OK) rc = RegisterCollations(db_);
   if (rc != SQLITE_OK) {
@@ -490,6 +500,21 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
           batch.results.pop_back();
         }
         batch.messages.push_back(Raised<Err::Message>(text));
+        break;
+      }
+      case Statement::Kind::SetNoCount:
+        nocount_ = statement.on;
+        break;
+      case Statement::Kind::SetLockTimeout: {
+        const int p = statement.date_first_param;
+        int64_t n = 0;
+        if (p >= 0 && p < static_cast<int>(shape_.literals.size()) &&
+            shape_.literals[p].kind == Literal::Kind::Integer) {
+          n = statement.on ? -shape_.literals[p].integer : shape_.literals[p].integer;
+        }
+        // -1 waits without end, 0 not at all (SET LOCK_TIMEOUT (Transact-SQL)); a negative
+        // number waits without end here too.
+        SetLockTimeout(static_cast<int>(std::clamp<int64_t>(n, -1, INT32_MAX)));
         break;
       }
       case Statement::Kind::SetDateFirst: {

@@ -93,7 +93,8 @@ struct Settings {
   bool create = false;  // create the file when it is missing (else error 4060)
   int date_first = 7;   // 1 = Monday ... 7 = Sunday, as SET DATEFIRST
   bool synchronous_full = false;
-  int lock_timeout_ms = 5000;  // how long a write waits for another connection's lock
+  int lock_timeout_ms = 5000;  // how long a write waits for another connection's lock; -1 without end
+  bool nocount = false;        // the session starts as under SET NOCOUNT ON
   // The collation a new file gets (empty: Latin1_General_CI_AS); an existing file keeps its own.
   std::string collation;
 };
@@ -152,6 +153,11 @@ class Database {
   bool Statistics(const std::string& schema, const std::string& table, bool unique_only, Batch& batch);
 
   int DateFirst() const { return date_first_; }
+  // SET LOCK_TIMEOUT: milliseconds a statement waits for another connection's lock, -1 without end.
+  void SetLockTimeout(int milliseconds);
+  int LockTimeout() const { return lock_timeout_ms_; }
+  // SET NOCOUNT ON: writes report no row counts.
+  bool NoCount() const { return nocount_; }
   // The file's collation: chosen when it was made; files made before collations are binary.
   Collation TextCollation() const { return collation_; }
   const std::string& Name() const { return name_; }
@@ -221,6 +227,8 @@ class Database {
   int64_t row_count_ = 0;
   void NoteIdentity(const std::string& table);
   int date_first_ = 7;
+  int lock_timeout_ms_ = 5000;
+  bool nocount_ = false;
   Collation collation_ = Collation::Bin2Utf8;
   StatementCache statement_cache_;
   bool manual_commit_ = false;

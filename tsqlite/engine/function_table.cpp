@@ -35,6 +35,11 @@ void FnRowCount(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_int64(ctx, *static_cast<const int64_t*>(sqlite3_user_data(ctx)));
 }
 
+// ts_lock_timeout(): @@LOCK_TIMEOUT.
+void FnLockTimeout(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int64(ctx, *static_cast<const int*>(sqlite3_user_data(ctx)));
+}
+
 // ts_identity(0): @@IDENTITY, ts_identity(1): SCOPE_IDENTITY(); NULL before the first IDENTITY
 // value.
 void FnIdentity(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -158,6 +163,7 @@ constexpr SqliteFunction kFunctions[] = {
     {"ts_has_perms", 3, false, FnHasPerms, nullptr, nullptr, D::None},
     {"ts_collation", 0, true, FnCollation, nullptr, nullptr, D::Collation},
     {"ts_rowcount", 0, false, FnRowCount, nullptr, nullptr, D::RowCount},
+    {"ts_lock_timeout", 0, false, FnLockTimeout, nullptr, nullptr, D::LockTimeout},
     // the catalog: read at every call, never factored out of a statement
     {"ts_object_id", 1, false, FnObjectId, nullptr, nullptr, D::DatabaseName},
     {"ts_object_id", 2, false, FnObjectId, nullptr, nullptr, D::DatabaseName},
@@ -190,6 +196,8 @@ void* DataOf(const FunctionState& state, FunctionData data) {
       return const_cast<Collation*>(state.collation);
     case D::RowCount:
       return const_cast<int64_t*>(state.row_count);
+    case D::LockTimeout:
+      return const_cast<int*>(state.lock_timeout);
     case D::Identity:
       return const_cast<IdentityValues*>(state.identity);
   }

@@ -29,10 +29,11 @@ struct FunctionState {
   const Collation* collation = nullptr;        // the file's, DATABASEPROPERTYEX(..., 'Collation')
   const int64_t* row_count = nullptr;          // @@ROWCOUNT
   const IdentityValues* identity = nullptr;
+  const int* lock_timeout = nullptr;  // @@LOCK_TIMEOUT, milliseconds, -1 without end
 };
 
 // Which part of FunctionState a function is handed (sqlite3_user_data).
-enum class FunctionData { None, DateFirst, StatementCache, DatabaseName, Collation, RowCount, Identity };
+enum class FunctionData { None, DateFirst, StatementCache, DatabaseName, Collation, RowCount, Identity, LockTimeout };
 
 struct SqliteFunction {
   const char* name;

@@ -103,6 +103,7 @@ constexpr Keyword kKeywords[] = {
     {"LANGUAGE", Kw::Language, false},
     {"LEFT", Kw::Left, true},
     {"LIKE", Kw::Like, true},
+    {"LOCK_TIMEOUT", Kw::LockTimeout, false},
     {"MAX", Kw::Max, false},
     {"MERGE", Kw::Merge, true},
     {"MONEY", Kw::Money, false},
@@ -348,10 +349,8 @@ Global GlobalOf(std::string_view variable) {
     const char* name;  // upper case
     Global global;
   } kGlobals[] = {
-      {"@@DATEFIRST", Global::Datefirst},
-      {"@@IDENTITY", Global::Identity},
-      {"@@ROWCOUNT", Global::Rowcount},
-      {"@@VERSION", Global::Version},
+      {"@@DATEFIRST", Global::Datefirst}, {"@@IDENTITY", Global::Identity}, {"@@LOCK_TIMEOUT", Global::LockTimeout},
+      {"@@ROWCOUNT", Global::Rowcount},   {"@@VERSION", Global::Version},
   };
   for (const auto& g : kGlobals) {
     if (WordIs(variable, g.name)) return g.global;

@@ -122,6 +122,7 @@ enum class Kw : unsigned char {
   Language,
   Left,
   Like,
+  LockTimeout,
   Max,
   Merge,
   Money,
@@ -195,7 +196,7 @@ std::string_view KeywordText(Kw kw);
 bool IsReserved(Kw kw);
 
 // The server's variables a statement may read (@@NAME), each a code of its own.
-enum class Global : unsigned char { None, Datefirst, Identity, Rowcount, Version };
+enum class Global : unsigned char { None, Datefirst, Identity, LockTimeout, Rowcount, Version };
 
 // The code of a variable token (@@ included), case-insensitive; Global::None for any other.
 Global GlobalOf(std::string_view variable);

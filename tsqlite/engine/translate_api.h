@@ -55,20 +55,23 @@ void Parameterize(std::string_view tsql, Shape& out);
 
 struct Statement {
   enum class Kind {
-    Query,         // returns rows
-    Write,         // INSERT, UPDATE, DELETE: the row count matters
-    Ddl,           // CREATE/DROP/ALTER ...
-    SetDateFirst,  // SET DATEFIRST n: date_first_param names the literal with n
-    NoOp,          // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
-    Print,         // PRINT expr: sql is a query of one value, handed to the client as a message
-    Assign,        // SET @x = ..., SELECT @x = ...: sql's last row goes into the variables `assign`
-    JumpIfNot,     // IF / WHILE: sql gives 1 when the condition holds; else go on at `jump`
-    Jump,          // go on at `jump` (ELSE, the end of a WHILE body, BREAK, CONTINUE)
+    Query,           // returns rows
+    Write,           // INSERT, UPDATE, DELETE: the row count matters
+    Ddl,             // CREATE/DROP/ALTER ...
+    SetDateFirst,    // SET DATEFIRST n: date_first_param names the literal with n
+    SetLockTimeout,  // SET LOCK_TIMEOUT n: date_first_param names the literal, negative when minus
+    SetNoCount,      // SET NOCOUNT ON (on) or OFF
+    NoOp,            // accepted and ignored (SET NOCOUNT ON, USE ..., ...)
+    Print,           // PRINT expr: sql is a query of one value, handed to the client as a message
+    Assign,          // SET @x = ..., SELECT @x = ...: sql's last row goes into the variables `assign`
+    JumpIfNot,       // IF / WHILE: sql gives 1 when the condition holds; else go on at `jump`
+    Jump,            // go on at `jump` (ELSE, the end of a WHILE body, BREAK, CONTINUE)
   };
   Kind kind = Kind::NoOp;
   std::string sql;          // SQLite text; parameters written ?1, ?2, ... in order
   std::vector<int> params;  // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
+  bool on = false;  // SetNoCount: ON; SetLockTimeout: the literal follows a minus sign
   // Assign: the variable each result column goes into (its number in Translation::variables).
   std::vector<int> assign;
   size_t jump = 0;                   // JumpIfNot, Jump: the index of the statement to go on at

@@ -93,19 +93,35 @@ void Translator::Set() {
     out_.statements.back().date_first_param = t.literal;
     return;
   }
-  // Session options that make no difference here: SET NOCOUNT ON, SET ANSI_NULLS ON, ...
-  static constexpr Kw kOnOff[] = {Kw::Nocount,
-                                  Kw::AnsiNulls,
-                                  Kw::AnsiPadding,
-                                  Kw::AnsiWarnings,
-                                  Kw::QuotedIdentifier,
-                                  Kw::Arithabort,
-                                  Kw::XactAbort,
-                                  Kw::ConcatNullYieldsNull,
-                                  Kw::AnsiNullDfltOn,
-                                  Kw::NumericRoundabort,
-                                  Kw::ImplicitTransactions,
-                                  Kw::Textsize};
+  if (AcceptWord(Kw::LockTimeout)) {
+    const bool minus = IsOp("-");
+    if (minus) ++pos_;
+    const Token& t = Peek();
+    if (t.type != Tok::Marker) {
+      Fail();
+      return;
+    }
+    ++pos_;
+    Emit(Statement::Kind::SetLockTimeout, "");
+    out_.statements.back().date_first_param = t.literal;
+    out_.statements.back().on = minus;
+    return;
+  }
+  if (AcceptWord(Kw::Nocount)) {
+    const bool on = AcceptWord(Kw::On);
+    if (!on && !AcceptWord(Kw::Off)) {
+      Fail();
+      return;
+    }
+    Emit(Statement::Kind::SetNoCount, "");
+    out_.statements.back().on = on;
+    return;
+  }
+  // Session options that make no difference here: SET ANSI_NULLS ON, ...
+  static constexpr Kw kOnOff[] = {
+      Kw::AnsiNulls, Kw::AnsiPadding,          Kw::AnsiWarnings,   Kw::QuotedIdentifier,  Kw::Arithabort,
+      Kw::XactAbort, Kw::ConcatNullYieldsNull, Kw::AnsiNullDfltOn, Kw::NumericRoundabort, Kw::ImplicitTransactions,
+      Kw::Textsize};
   for (const Kw option : kOnOff) {
     if (AcceptWord(option)) {
       if (AcceptWord(Kw::On) || AcceptWord(Kw::Off) || Peek().type == Tok::Marker) {

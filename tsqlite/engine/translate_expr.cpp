@@ -384,6 +384,8 @@ Expr Translator::Primary() {
           return {"ts_datefirst()"};
         case Global::Rowcount:
           return {"ts_rowcount()"};
+        case Global::LockTimeout:
+          return {"ts_lock_timeout()"};
         case Global::Version:
           return {"'tsqlite " SQLITE_VERSION "'"};
         case Global::Identity:  // a numeric(38,0)

@@ -78,8 +78,9 @@ Attributes ParseConnectionString(const std::string& text) {
 
 // The settings the driver reads from a DSN's section of odbc.ini.
 void ReadDsn(const std::string& dsn, Attributes& out) {
-  static const char* const kKeys[] = {"Database", "DateFirst",       "Synchronous", "LockTimeout",
-                                      "Create",   "RoundTripMicros", "CountFile",   "Collation"};
+  static const char* const kKeys[] = {"Database",    "DateFirst",       "Synchronous", "LockTimeout",
+                                      "Create",      "RoundTripMicros", "CountFile",   "Collation",
+                                      "FaultWrites", "TriggerCounts",   "NoCount"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -150,9 +151,10 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   if (!lock_timeout.empty()) {
     char* end = nullptr;
     long ms = std::strtol(lock_timeout.c_str(), &end, 10);
-    if (*end != '\0' || ms < 0 || ms > 24L * 3600 * 1000) {
+    // -1 waits without end, as SQL Server does by default.
+    if (*end != '\0' || ms < -1 || ms > 24L * 3600 * 1000) {
       return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
-                     "LockTimeout must be a number of milliseconds, not '" + lock_timeout + "'");
+                     "LockTimeout must be a number of milliseconds or -1, not '" + lock_timeout + "'");
     }
     settings.lock_timeout_ms = static_cast<int>(ms);
   }
@@ -170,6 +172,21 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!create.empty() && create != "NO" && create != "0") {
     return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
+  // Test aids: a busy server's answers to writes.
+  auto yes_no = [&](const char* key, const char* name, bool& out) {
+    const std::string v = Upper(get(key));
+    out = v == "YES" || v == "1";
+    return out || v.empty() || v == "NO" || v == "0"
+               ? SQL_SUCCESS
+               : SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect,
+                         std::string(name) + " must be Yes or No, not '" + get(key) + "'");
+  };
+  if (yes_no("TRIGGERCOUNTS", "TriggerCounts", dbc->faults.trigger_counts) != SQL_SUCCESS) return SQL_ERROR;
+  if (yes_no("NOCOUNT", "NoCount", settings.nocount) != SQL_SUCCESS) return SQL_ERROR;
+  if (std::string problem; !ParseWriteFaults(get("FAULTWRITES"), dbc->faults.writes, &problem)) {
+    return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, problem);
+  }
+  dbc->faults.written = 0;
   // The collation of a file Create=Yes makes; a file that exists keeps its own.
   settings.collation = get("COLLATION");
   std::string round_trip = get("ROUNDTRIPMICROS");

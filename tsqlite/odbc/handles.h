@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "executor.h"
+#include "faults.h"
 #include "sqlstate.h"
 
 namespace tsqlite {
@@ -112,6 +113,8 @@ struct Dbc : Handle {
   long round_trip_us = 0;
   std::unique_ptr<CountFile> counts;
   void RoundTrip() const;
+  // Test aids: write statements that fail as a busy server's, triggers' row counts.
+  Faults faults;
 };
 
 struct Desc : Handle {
@@ -205,6 +208,9 @@ struct Stmt : Handle {
 
   Batch batch;              // the results of the last execution
   size_t result_index = 0;  // the result set the cursor is on
+  // An error that follows the batch's results (a trigger's, after the write's row count): the
+  // call that moves past the last result fails with it.
+  std::vector<Error> error_after;
   bool executed = false;
   bool cursor_open = false;
   // Set while SQLExecute/SQLExecDirect runs; SQLCancel from another thread then sets cancel,

@@ -1,6 +1,8 @@
 // Statements: execution, result sets and the cursor over them, column binding and reading, and
 // statement attributes.
+#include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "api.h"
 #include "column_type.h"
@@ -53,6 +55,7 @@ void EnterResult(Stmt* stmt) {
 
 void Close(Stmt* stmt) {
   stmt->batch.results.clear();
+  stmt->error_after.clear();
   stmt->executed = false;
   stmt->cursor_open = false;
   stmt->types.clear();
@@ -66,20 +69,53 @@ SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>
   if (stmt->dbc->counts) stmt->dbc->counts->Statement();
   stmt->diag_row_count = 0;
   stmt->cancel = false;
+  // The connection's test aids: a write that fails before it writes, or after (rolled back).
+  Faults& faults = stmt->dbc->faults;
+  const std::string_view verb = faults.writes.empty() && !faults.trigger_counts ? "" : WriteVerb(text);
+  const WriteFault* fault = faults.Next(verb);
+  if (fault != nullptr && !fault->after) {
+    return SetDiag(stmt, SQL_ERROR, {FaultError(fault->native, verb, stmt->dbc->db.Name())});
+  }
+  Database& db = stmt->dbc->db;
+  if (fault != nullptr && stmt->dbc->autocommit) db.SetManualCommit(true);
   stmt->running = true;
-  const bool ok = stmt->dbc->db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel}, params);
+  const bool ok = db.Execute(text, stmt->batch, Limits{stmt->query_timeout, &stmt->cancel}, params);
   stmt->running = false;
+  if (fault != nullptr) {
+    // A trigger's error rolls back the write, and the transaction it ran in.
+    Error ignored;
+    db.EndTransaction(false, ignored);
+    if (stmt->dbc->autocommit) db.SetManualCommit(false);
+    if (ok) stmt->error_after.push_back(FaultError(fault->native, verb, db.Name()));
+  }
   stmt->diag_function = FunctionCode(stmt->batch.verb);
   if (!ok) {
     SQLRETURN rc = SetDiag(stmt, SQL_ERROR, stmt->batch.errors);
     stmt->batch.errors.clear();
     return rc;
   }
+  std::vector<Result>& results = stmt->batch.results;
+  if (db.NoCount()) {
+    // SET NOCOUNT ON: a write sends no row count, so no result of its own; a batch of writes
+    // alone has one result whose count is unknown.
+    std::erase_if(results, [](const Result& r) { return !r.has_rows; });
+    if (results.empty()) results.emplace_back();
+  } else if (faults.trigger_counts && !verb.empty()) {
+    // An AFTER trigger without SET NOCOUNT ON: its own row count follows every write's.
+    for (size_t i = 0; i < results.size(); ++i) {
+      if (!results[i].has_rows && results[i].affected >= 0) {
+        Result trigger;
+        trigger.affected = results[i].affected;
+        results.insert(results.begin() + static_cast<std::ptrdiff_t>(++i), std::move(trigger));
+      }
+    }
+  }
   stmt->executed = true;
   stmt->result_index = 0;
   EnterResult(stmt);
-  // An UPDATE or DELETE that touched no row has no data, as ODBC 3 drivers report it.
-  if (stmt->batch.no_data && stmt->batch.results.size() <= 1) return SQL_NO_DATA;
+  // An UPDATE or DELETE that touched no row has no data, as ODBC 3 drivers report it (not under
+  // SET NOCOUNT ON, which says nothing of rows).
+  if (stmt->batch.no_data && results.size() <= 1 && !db.NoCount() && stmt->error_after.empty()) return SQL_NO_DATA;
   if (!stmt->batch.messages.empty()) {
     // PRINT's texts, as SQL Server sends them: informational messages of the execution.
     for (const Error& m : stmt->batch.messages) {
@@ -374,7 +410,9 @@ SQLRETURN MoreResults(Stmt* stmt) {
     EnterResult(stmt);
     return SQL_SUCCESS;
   }
+  const std::vector<Error> after = std::move(stmt->error_after);
   Close(stmt);
+  if (!after.empty()) return SetDiag(stmt, SQL_ERROR, after);
   return SQL_NO_DATA;
 }
 

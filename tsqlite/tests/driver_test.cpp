@@ -560,7 +560,13 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{"Braces", "MARS_Connection={yes;really}", true}, ConnectCase{"DateFirstZero", "DateFirst=0", false},
         ConnectCase{"DateFirstEight", "DateFirst=8", false}, ConnectCase{"DateFirstText", "DateFirst=monday", false},
         ConnectCase{"SynchronousOff", "Synchronous=OFF", false}, ConnectCase{"LockTimeout", "LockTimeout=250", true},
-        ConnectCase{"LockTimeoutNegative", "LockTimeout=-1", false},
+        ConnectCase{"LockTimeoutWithoutEnd", "LockTimeout=-1", true},
+        ConnectCase{"LockTimeoutNegative", "LockTimeout=-2", false},
+        ConnectCase{"FaultWrites", "FaultWrites=3:1205,5:50000:after", true},
+        ConnectCase{"FaultWritesUnknownNative", "FaultWrites=3:208", false},
+        ConnectCase{"FaultWritesNotAfter", "FaultWrites=3:1205:before", false},
+        ConnectCase{"FaultWritesZeroth", "FaultWrites=0:1205", false},
+        ConnectCase{"TriggerCountsMaybe", "TriggerCounts=maybe", false}, ConnectCase{"NoCount", "NoCount=Yes", true},
         ConnectCase{"RoundTrip", "RoundTripMicros=500", true},
         ConnectCase{"RoundTripText", "RoundTripMicros=0.5ms", false},
         ConnectCase{"CountFileFolderMissing", "CountFile=/nonexistent/c", false},
@@ -679,6 +685,115 @@ TEST(DriverDiagnostics, FunctionCodeFollowsTheParsedVerb) {
     SQLINTEGER got = -1;
     SQLGetDiagField(SQL_HANDLE_STMT, stmt.H(), 0, SQL_DIAG_DYNAMIC_FUNCTION_CODE, &got, 0, nullptr);
     EXPECT_EQ(code, got) << sql;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// A busy server's answers to writes: session options and the test aids that model them.
+
+TEST_F(DriverTest, LockTimeoutIsSetPerSessionAndReadBack) {
+  // SET LOCK_TIMEOUT (Transact-SQL): milliseconds; -1 waits without end, 0 not at all.
+  for (const char* ms : {"1800", "0", "-1"}) {
+    ASSERT_EQ(SQL_SUCCESS, db_.Exec(std::string("SET LOCK_TIMEOUT ") + ms)) << ms;
+    EXPECT_EQ(ms, db_.Scalar("SELECT @@LOCK_TIMEOUT"));
+  }
+  Connection other("Database=" + file_ + ";LockTimeout=-1");
+  EXPECT_EQ("-1", other.Scalar("SELECT @@LOCK_TIMEOUT"));
+  // Another session's wait is its own.
+  ASSERT_EQ(SQL_SUCCESS, other.Exec("SET LOCK_TIMEOUT 50"));
+  EXPECT_EQ("-1", db_.Scalar("SELECT @@LOCK_TIMEOUT"));
+  // A wait set by the session runs out as the DSN's does.
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(db_.Dbc(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER));
+  ASSERT_EQ(SQL_SUCCESS, db_.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000020')"));
+  std::vector<Diag> diags;
+  EXPECT_EQ(SQL_ERROR, other.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('00000021')", &diags));
+  ASSERT_FALSE(diags.empty());
+  EXPECT_EQ(1222, diags[0].native);
+  EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, db_.Dbc(), SQL_ROLLBACK));
+}
+
+TEST_F(DriverTest, NoCountGivesNoRowCountsAndNoNoData) {
+  for (const bool by_dsn : {false, true}) {
+    SCOPED_TRACE(by_dsn ? "NoCount=Yes" : "SET NOCOUNT ON");
+    Connection db("Database=" + file_ + (by_dsn ? ";NoCount=Yes" : ""));
+    if (!by_dsn) {
+      ASSERT_EQ(SQL_SUCCESS, db.Exec("SET NOCOUNT ON"));
+    }
+    SQLLEN count = 0;
+    EXPECT_EQ(SQL_SUCCESS,
+              db.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrNum = '00000077'", nullptr, &count));
+    EXPECT_EQ(-1, count);
+    EXPECT_EQ(SQL_SUCCESS, db.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = PnrNam", nullptr, &count));
+    EXPECT_EQ(-1, count);
+    // A batch's writes add no results: its query's rows come first.
+    EXPECT_EQ("2", db.Scalar("UPDATE ABC_1.Qxs300Pnr SET PnrNam = PnrNam; SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+    ASSERT_EQ(SQL_SUCCESS, db.Exec("SET NOCOUNT OFF"));
+    EXPECT_EQ(SQL_NO_DATA, db.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = 'X' WHERE PnrNum = '00000077'"));
+  }
+}
+
+TEST_F(DriverTest, TriggerCountsFollowEveryWritesOwnCount) {
+  Connection db("Database=" + file_ + ";TriggerCounts=Yes");
+  Statement stmt(db);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("UPDATE ABC_1.Qxs300Pnr SET PnrNam = PnrNam"));
+  SQLLEN count = 0;
+  for (int result = 0; result < 2; ++result) {
+    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt.H(), &count));
+    EXPECT_EQ(2, count) << result;
+    EXPECT_EQ(result == 0 ? SQL_SUCCESS : SQL_NO_DATA, SQLMoreResults(stmt.H())) << result;
+  }
+  // A query has no trigger.
+  EXPECT_EQ("2", db.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr"));
+}
+
+struct FaultCase {
+  int native;
+  const char* sqlstate;
+  const char* message;  // the start of SQL Server's message
+};
+
+// The Nth write fails as SQL Server answers it, before it writes or (":after") after its row
+// count, its row rolled back; other statements, queries included, are not counted.
+TEST_F(DriverTest, FaultWritesFailTheNthWriteAsSqlServerDoes) {
+  const FaultCase cases[] = {
+      {1205, "40001", "Transaction (Process ID"},  // deadlock victim
+      {1222, "HYT00", "Lock request time out period exceeded."},
+      {547, "23000", "The INSERT statement conflicted with the FOREIGN KEY constraint"},
+      {2627, "23000", "Violation of PRIMARY KEY constraint"},
+      {1105, "42000", "Could not allocate space for object"},
+      {9002, "42000", "The transaction log for database"},
+      {50000, "42000", "FaultWrites"},
+  };
+  int pnr = 30;
+  auto insert = [&] { return "INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('000000" + std::to_string(++pnr) + "')"; };
+  for (const FaultCase& c : cases) {
+    for (const bool after : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.native) + (after ? ":after" : ""));
+      Connection db("Database=" + file_ + ";FaultWrites=2:" + std::to_string(c.native) + (after ? ":after" : ""));
+      ASSERT_EQ(SQL_SUCCESS, db.Exec(insert()));
+      EXPECT_EQ("2", db.Scalar("SELECT 2"));
+      const std::string refused = insert();
+      std::vector<Diag> diags;
+      Statement stmt(db);
+      SQLRETURN rc = stmt.Exec(refused);
+      if (after) {
+        SQLLEN count = 0;
+        EXPECT_EQ(SQL_SUCCESS, rc);
+        EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt.H(), &count));
+        EXPECT_EQ(1, count);
+        rc = SQLMoreResults(stmt.H());
+      }
+      EXPECT_EQ(SQL_ERROR, rc);
+      diags = fixture::Diagnostics(SQL_HANDLE_STMT, stmt.H());
+      ASSERT_FALSE(diags.empty());
+      EXPECT_EQ(c.native, diags[0].native);
+      EXPECT_EQ(c.sqlstate, diags[0].sqlstate);
+      EXPECT_NE(std::string::npos, diags[0].message.find(c.message)) << diags[0].message;
+      EXPECT_EQ("0",
+                db.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '000000" + std::to_string(pnr) + "'"));
+      EXPECT_EQ(SQL_SUCCESS, db.Exec(insert()));
+    }
   }
 }
 

@@ -698,7 +698,8 @@ TEST(Translate, StatementKindsAndParameters) {
   EXPECT_EQ(tr.statements[1].kind, Statement::Kind::Write);
   EXPECT_TRUE(tr.statements[1].is_update_or_delete);
   EXPECT_EQ(tr.statements[1].params, (std::vector<int>{1, 2}));
-  EXPECT_EQ(tr.statements[2].kind, Statement::Kind::NoOp);
+  EXPECT_EQ(tr.statements[2].kind, Statement::Kind::SetNoCount);
+  EXPECT_TRUE(tr.statements[2].on);
   EXPECT_EQ(tr.statements[3].kind, Statement::Kind::Query);
   EXPECT_TRUE(tr.statements[3].params.empty());
   EXPECT_TRUE(tr.statements[4].is_update_or_delete);
