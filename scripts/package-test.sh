@@ -89,7 +89,7 @@ echo pw | /usr/bin/planex-settings write planex.ini --login pkg --dsn PLANEX_PKG
 unit=$src/packaging/examples/planex.service
 command_of() {
   sed -n "s/^$1=//p" "$unit" | sed -e 's/\$\$/$/g' -e 's/%%/%/g' \
-    -e "s|/etc/planex/planex.ini|$work/planex.ini|" -e "s|/var/lib/planex/|$work/|"
+    -e "s|/etc/planex/planex.ini|$work/planex.ini|" -e "s|/var/lib/planex/|$work/|g"
 }
 # The service's environment: the run report and the metrics, here in this test's folder.
 while IFS= read -r assignment; do
