@@ -180,8 +180,7 @@ int Batch_Run(int argc, const char* const* argv) {
   DbResult connected = db.Connect(login.c_str(), pass.c_str(), net8.c_str());
   // A statement waits for another session's lock this long at most, instead of as long as the
   // server lets it (for ever, by SQL Server's default).
-  if (connected.code == DB_OK)
-    connected = db.Lock_Timeout_Set(Batch_Lock_Timeout_Ms(std::getenv("PLANEX_LOCK_TIMEOUT")));
+  if (connected.code == DB_OK) connected = db.SetLockTimeout(Batch_Lock_Timeout_Ms(std::getenv("PLANEX_LOCK_TIMEOUT")));
   if (connected.code != DB_OK) {
     // Whoever can read the run's folder can read the log, so the password never goes into it.
     log.Error(Db_Reason(connected.diag), "Fehler(DB-Connect)! RC:%d ", connected.code);
@@ -222,7 +221,7 @@ int Batch_Run(int argc, const char* const* argv) {
       log.Printf("Person: %s!\n", run.stats.person);
     }
   };
-  db.Stop_When_Blocked();
+  db.StopWhenBlocked();
   try {
     progress.Step("[1/3] Basiskalender");
     Bak_Calendar_Extend(run, end_key.c_str());
@@ -235,7 +234,7 @@ int Batch_Run(int argc, const char* const* argv) {
     progress.Persons("[3/3] Personen");
     Pnr_Schedule_Generate(run, beg_dat.c_str(), end_key.c_str(), pnr_von.c_str(), pnr_bis.c_str());
     Sig_Check();  // a signal after the last statement still stops the run
-    db.Check_Blocked();
+    db.CheckBlocked();
   } catch (const RunBlocked& refused) {
     stop_blocked(refused.failure);
   } catch (const RunInterrupted& interrupted) {

@@ -140,7 +140,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 // is no handle to execute it on.
 SQLRETURN Execute_Own(DbConnection& db, StmtHandle& stmt, const std::string& statement, DbResult* failure) {
   Sig_Check();
-  db.Check_Blocked();
+  db.CheckBlocked();
   if (!stmt.Alloc(db.Handle())) return SQL_INVALID_HANDLE;
   const SQLRETURN rc = statement.empty() ? SQL_ERROR : Execute(stmt.get(), statement);
   if (rc == SQL_ERROR) *failure = Failed(SQL_HANDLE_STMT, stmt.get());
@@ -168,7 +168,7 @@ DbResult DbConnection::Connect(const char* user, const char* password, const cha
   return {DB_OK, {}};
 }
 
-DbResult DbConnection::Lock_Timeout_Set(long milliseconds) {
+DbResult DbConnection::SetLockTimeout(long milliseconds) {
   StmtHandle stmt;
   DbResult failure = Failed(DiagSatz{});
   const SQLRETURN rc = Execute_Own(*this, stmt, "SET LOCK_TIMEOUT " + std::to_string(milliseconds), &failure);
@@ -262,13 +262,13 @@ std::string Db_FormatArgs(const char* fmt, std::span<const std::string_view> tex
 }
 
 DbResult DbCursor::Open(const std::string& statement) {
-  return db_.Retried(false, [&] { return Open_Once(statement); });
+  return db_.Retried(false, [&] { return OpenOnce(statement); });
 }
 
-DbResult DbCursor::Open_Once(const std::string& statement) {
+DbResult DbCursor::OpenOnce(const std::string& statement) {
   Close();
   Sig_Check();
-  db_.Check_Blocked();
+  db_.CheckBlocked();
   if (SQLAllocHandle(SQL_HANDLE_STMT, db_.Handle(), &stmt_) == SQL_ERROR) {
     stmt_ = SQL_NULL_HSTMT;
     return Failed(DiagSatz{});
@@ -406,7 +406,7 @@ DbResult Db_Prepared_Write(DbConnection& db, const std::string& text, std::vecto
   if (rows != nullptr) *rows = -1;
   return db.Retried(true, [&] {
     DbResult failure = Failed(DiagSatz{});
-    db.Check_Blocked();
+    db.CheckBlocked();
     const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
     const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
     if (rc == SQL_INVALID_HANDLE) return Passed_Through(failure, passthrough);
@@ -420,7 +420,7 @@ DbResult Db_Prepared_One(DbConnection& db, const std::string& text, std::vector<
                          std::initializer_list<DbCol> cols) {
   return db.Retried(false, [&] {
     DbResult failure = Failed(DiagSatz{});
-    db.Check_Blocked();
+    db.CheckBlocked();
     const SQLHSTMT stmt = db.Prepared(text, &failure.diag);
     const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
     if (rc == SQL_INVALID_HANDLE) return failure;
@@ -442,7 +442,7 @@ DbResult Db_Prepared_Rows(DbConnection& db, const std::string& text, std::vector
   // Its execution runs again when refused by locks; a fetch that fails has handed rows on already.
   DbResult r = db.Retried(false, [&] {
     DbResult failure = Failed(DiagSatz{});
-    db.Check_Blocked();
+    db.CheckBlocked();
     stmt = db.Prepared(text, &failure.diag);
     const SQLRETURN rc = Execute_Prepared(stmt, params, &failure);
     if (rc == SQL_ERROR) Release_Prepared(stmt);

@@ -124,7 +124,7 @@ class DbConnection {
 
   // Sets the session's lock wait (SET LOCK_TIMEOUT) in milliseconds: -1 waits as long as the
   // server does, 0 does not wait. 0 (DB_OK) or the failure.
-  DbResult Lock_Timeout_Set(long milliseconds);
+  DbResult SetLockTimeout(long milliseconds);
 
   // Runs attempt (one execution of a statement, giving its DbResult) and again while the server
   // refuses it by its locks, at most kDbRetries times more, with a short growing pause before
@@ -151,11 +151,11 @@ class DbConnection {
   // The refusal that shows the database blocked; code DB_OK while it is not.
   const DbResult& Blocked() const { return blocked_; }
   // Throws RunBlocked when the database is blocked, once the run sequence is ready to catch it
-  // (Stop_When_Blocked); before, a blocked database's statements fail as any other.
-  void Check_Blocked() const {
+  // (StopWhenBlocked); before, a blocked database's statements fail as any other.
+  void CheckBlocked() const {
     if (stop_when_blocked_ && blocked_.code != DB_OK) throw RunBlocked{blocked_};
   }
-  void Stop_When_Blocked() { stop_when_blocked_ = true; }
+  void StopWhenBlocked() { stop_when_blocked_ = true; }
 
  private:
   // A prepared statement handle, freed with its connection.
@@ -252,7 +252,7 @@ class DbCursor {
   bool IsOpen() const { return stmt_ != SQL_NULL_HSTMT; }
 
  private:
-  DbResult Open_Once(const std::string& statement);
+  DbResult OpenOnce(const std::string& statement);
   DbConnection& db_;
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
   SQLLEN indicator_ = 0;
