@@ -345,11 +345,13 @@ bool DecimalAverage(Units128 units, int scale, int64_t integers, int64_t count, 
 
 bool RoundDecimal(Decimal& d, int64_t places, bool truncate) {
   if (places >= d.scale) return true;
-  const int64_t drop = d.scale - places;
-  if (drop > kMaxDecimalDigits) {
+  // Places far left of the point, down to the smallest bigint, drop every digit; compared before
+  // the subtraction, which could not hold them.
+  if (places < static_cast<int64_t>(d.scale) - kMaxDecimalDigits) {
     d.units = 0;
     return true;
   }
+  const int64_t drop = d.scale - places;
   const __int128 unit = static_cast<__int128>(Pow10(static_cast<int>(drop)));
   __int128 q = d.units / unit;
   const __int128 r = d.units % unit;

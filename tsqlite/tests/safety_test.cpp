@@ -118,6 +118,13 @@ TEST_F(SafetyTest, DeepNestingFailsWith191AndLongChainsRun) {
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 2 AND 1 = 1 OR 1 = 2" + Repeat(" OR 1 = 2", 20)));
 }
 
+// ROUND to places far left of the point, down to the smallest bigint, drops every digit without
+// computing past a bigint's range (a fault the fuzz target found).
+TEST_F(SafetyTest, RoundFarLeftOfThePointDropsEveryDigit) {
+  EXPECT_EQ("0.0", db_.Scalar("SELECT ROUND(1234.5, -100)"));
+  EXPECT_EQ("0.0", db_.Scalar("SELECT ROUND(1234.5, CAST(-9223372036854775807 AS bigint) - 1)"));
+}
+
 // Statements of one shape share a translation; the error of each names its own value.
 TEST_F(SafetyTest, AnErrorNamesOnlyItsOwnStatementsValues) {
   std::string first, second;
