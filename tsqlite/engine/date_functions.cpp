@@ -142,8 +142,10 @@ void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     RaiseNotInt(ctx, argv[1]);
     return;
   }
-  const int64_t count = n.type == ValueType::Real ? static_cast<int64_t>(std::trunc(n.r)) : n.i;
-  if (count > 4000000000LL || count < -4000000000LL) {
+  // A real is checked before it becomes an integer: one past a bigint's range has no integer.
+  const bool real_too_far = n.type == ValueType::Real && !(std::fabs(n.r) <= 4e9);
+  const int64_t count = n.type == ValueType::Real && !real_too_far ? static_cast<int64_t>(std::trunc(n.r)) : n.i;
+  if (real_too_far || count > 4000000000LL || count < -4000000000LL) {
     RaiseOverflow(ctx);
     return;
   }

@@ -125,6 +125,12 @@ TEST_F(SafetyTest, RoundFarLeftOfThePointDropsEveryDigit) {
   EXPECT_EQ("0.0", db_.Scalar("SELECT ROUND(1234.5, CAST(-9223372036854775807 AS bigint) - 1)"));
 }
 
+// DATEADD of a count no integer holds is an overflow, not a conversion past a bigint's range.
+TEST_F(SafetyTest, DateAddOfAFarRealCountOverflows) {
+  EXPECT_EQ(517, NativeOf("SELECT DATEADD(day, CAST(2.6e28 AS float), CAST('20260101' AS datetime))"));
+  EXPECT_EQ(517, NativeOf("SELECT DATEADD(day, CAST(-2.6e28 AS float), CAST('20260101' AS datetime))"));
+}
+
 // Statements of one shape share a translation; the error of each names its own value.
 TEST_F(SafetyTest, AnErrorNamesOnlyItsOwnStatementsValues) {
   std::string first, second;
