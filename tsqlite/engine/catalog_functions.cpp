@@ -354,9 +354,8 @@ void FnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
       {K::DatetimeOffset, "datetimeoffset"},
       {K::UniqueIdentifier, "uniqueidentifier"},
   };
-  std::string decl = TextArg(argv[0]);
-  // an IDENTITY column is held as SQLite's row number
-  const SqlType t = ParseSqlType(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  const std::string decl = TextArg(argv[0]);
+  const SqlType t = ParseSqlType(decl);  // an IDENTITY column's INTEGER is an int
   for (const auto& n : kNames) {
     if (n.kind == t.kind) return sqlite3_result_text(ctx, n.name, -1, SQLITE_STATIC);
   }
@@ -377,10 +376,10 @@ void FnTypeChars(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // text_only, NULL for a type that is no text or binary (CHARACTER_OCTET_LENGTH).
 void FnTypeBytes(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const std::string decl = TextArg(argv[0]);
-  const SqlType t = ParseSqlType(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  const SqlType t = ParseSqlType(decl);
   const bool text = t.IsText() || t.kind == SqlType::Kind::Binary || t.kind == SqlType::Kind::VarBinary;
   if (sqlite3_value_int(argv[1]) != 0 && !text) return sqlite3_result_null(ctx);
-  const int bytes = ColumnBytes(SameNoCase(decl, "INTEGER") ? "INT" : decl);
+  const int bytes = ColumnBytes(decl);
   if (bytes == 0) return sqlite3_result_null(ctx);
   sqlite3_result_int(ctx, bytes);
 }

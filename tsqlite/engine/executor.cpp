@@ -370,7 +370,7 @@ std::vector<std::string> Database::DescribeMarkers(std::string_view tsql) {
       if (marker == shape_.markers.end()) continue;  // a literal of the text, no marker
       std::string& decl = decls[static_cast<size_t>(marker - shape_.markers.begin())];
       if (probe.sql.empty()) {
-        decl = "DATETIME";
+        decl = SqlTypeName(SqlType::Kind::Datetime);
         continue;
       }
       sqlite3_stmt* q = nullptr;

@@ -2,6 +2,7 @@
 #include "sql_type.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -66,6 +67,12 @@ void SkipBlanks(std::string_view s, size_t& i) {
   while (i < s.size() && IsBlank(s[i])) ++i;
 }
 
+// A width's digits as a number, a huge one held at the largest int (atoi's overflow is undefined).
+int Number(std::string_view s) {
+  const long n = std::strtol(std::string(s).c_str(), nullptr, 10);
+  return static_cast<int>(std::clamp<long>(n, INT_MIN, INT_MAX));
+}
+
 std::string_view Word(std::string_view s, size_t& i) {
   SkipBlanks(s, i);
   const size_t start = i;
@@ -82,6 +89,7 @@ SqlType ParseSqlType(std::string_view decl) {
   for (const KindName& k : kKinds) {
     if (SameWord(name, k.name)) {
       t.kind = k.kind;
+      t.row_number = k.name == "INTEGER";
       break;
     }
   }
@@ -105,12 +113,12 @@ SqlType ParseSqlType(std::string_view decl) {
     if (SameWord(a, "MAX")) {
       t.max = true;
     } else if (!a.empty()) {
-      first = std::atoi(std::string(a).c_str());
+      first = Number(a);
     }
     SkipBlanks(decl, i);
     if (i < decl.size() && decl[i] == ',') {
       ++i;
-      second = std::atoi(std::string(Word(decl, i)).c_str());
+      second = Number(Word(decl, i));
     }
     SkipBlanks(decl, i);
     if (i < decl.size() && decl[i] == ')') ++i;
@@ -147,6 +155,41 @@ SqlType ParseSqlType(std::string_view decl) {
       break;
   }
   return t;
+}
+
+std::string_view SqlTypeName(SqlType::Kind kind) {
+  for (const KindName& k : kKinds) {  // the first name of a kind is its own (INT, not INTEGER)
+    if (k.kind == kind) return k.name;
+  }
+  return "";
+}
+
+std::string SqlTypeArgs(const SqlType& type) {
+  using K = SqlType::Kind;
+  switch (type.kind) {
+    case K::Decimal:
+    case K::Numeric:
+      if (type.length < 0) return "";
+      return "(" + std::to_string(type.precision) + (type.scale != 0 ? "," + std::to_string(type.scale) : "") + ")";
+    case K::Datetime2:
+    case K::Time:
+    case K::DatetimeOffset:
+      return type.scale != 7 ? "(" + std::to_string(type.scale) + ")" : "";
+    case K::Char:
+    case K::VarChar:
+    case K::NChar:
+    case K::NVarChar:
+    case K::Binary:
+    case K::VarBinary:
+    case K::Float:
+      return type.max || type.length < 0 ? "" : "(" + std::to_string(type.length) + ")";
+    default:
+      return "";
+  }
+}
+
+std::string SqlTypeText(const SqlType& type) {
+  return std::string(SqlTypeName(type.kind)) + SqlTypeArgs(type);
 }
 
 }  // namespace tsqlite

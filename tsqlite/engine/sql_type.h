@@ -46,6 +46,8 @@ struct SqlType {
   int precision = 0;      // decimal, numeric (18 when not given), money (19), smallmoney (10)
   int scale = 0;          // decimal: digits after the point; datetime2, time: of the second (7 when not given)
   std::string collation;  // a COLLATE clause's name, "" for none
+  // Declared INTEGER: an IDENTITY column, held as SQLite's row number (an int column is kept as INT).
+  bool row_number = false;
 
   bool National() const { return kind == Kind::NChar || kind == Kind::NVarChar || kind == Kind::NText; }
   bool IsText() const { return National() || kind == Kind::Char || kind == Kind::VarChar || kind == Kind::Text; }
@@ -58,5 +60,17 @@ struct SqlType {
 // The one reading of a declared type's text, in any case, with blanks around its parts; a name
 // it does not know is Kind::Unknown.
 SqlType ParseSqlType(std::string_view decl);
+
+// The name of a kind, upper case ("NVARCHAR", "DECIMAL", "INT"); "" for Kind::Unknown.
+std::string_view SqlTypeName(SqlType::Kind kind);
+
+// A type's width as its declaration writes it: "(10)", "(10,2)", "(3)"; "" where the type has
+// none, is of unlimited width ((MAX): a column of one is kept as its name alone), or has the
+// default (a datetime2 or time of 7 digits; a decimal's scale 0 is left out).
+std::string SqlTypeArgs(const SqlType& type);
+
+// The type's text as the database keeps a column's and tells a client: name and width
+// ("NVARCHAR(10)", "DECIMAL(10,2)", "DATETIME2(3)"); ParseSqlType reads it back.
+std::string SqlTypeText(const SqlType& type);
 
 }  // namespace tsqlite

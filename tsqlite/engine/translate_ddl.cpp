@@ -140,10 +140,10 @@ void Translator::SkipStorageOptions() {
 // varchar(n) counts bytes, as SQL Server's does: a client binds a column into a buffer of n bytes
 // and a terminator, and a longer UTF-8 value would arrive cut in the middle of a character. Under
 // code page 1252 every character is one byte; nvarchar(n) counts characters.
-std::string Translator::WidthCheck(const std::string& column, const Type& type, Collation collation) {
+std::string Translator::WidthCheck(const std::string& column, const SqlType& type, Collation collation) {
   if (type.max) return "";
   const std::string quoted = Name(Token{Tok::Word, column, -1});
-  const bool characters = type.national || CodePage1252(collation);
+  const bool characters = type.National() || CodePage1252(collation);
   return " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(" +
          (characters ? "rtrim(" + quoted + ")" : "CAST(rtrim(" + quoted + ") AS BLOB)") +
          ") <= " + std::to_string(type.length) + ")";
@@ -152,7 +152,7 @@ std::string Translator::WidthCheck(const std::string& column, const Type& type, 
 // The SQLite column type with the additions that give SQL Server's behaviour: text compares
 // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
 // datetime column only takes values in the storage form.
-bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type) {
+bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks, SqlType& type) {
   const Token t = Peek();
   if (t.type != Tok::Word) return Fail();
   if (!ParseType(type)) return false;
@@ -161,66 +161,78 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
   // for the char types, INTEGER for the int types; NUMERIC for datetime, which leaves the
   // storage form as text) and lets the catalog and column descriptions show the type. An int
   // column is never declared INTEGER, which would make a primary key SQLite's rowid.
-  decl = type.decl;
+  using K = SqlType::Kind;
+  decl = SqlTypeText(type);
   switch (type.kind) {
-    case Type::Kind::Char:
-    case Type::Kind::VarChar:
+    case K::Char:
+    case K::NChar:
+    case K::UniqueIdentifier:
+    case K::VarChar:
+    case K::NVarChar:
+    case K::Text:
+    case K::NText:
       decl += std::string(" COLLATE ") + SqliteCollation(collation_);
       if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
       checks += WidthCheck(column, type, collation_);
       break;
-    case Type::Kind::Datetime:
+    case K::Datetime:
       // Values arrive through CONVERT or the current time, both in the storage form; the
       // length catches a date pasted as plain text ('20200101', '2020-01-01'), which would
       // otherwise be stored as it stands and never compare equal to a converted date. A
       // pattern match would be stricter but costs every insert several times as much.
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted + ") = 23)";
       break;
-    case Type::Kind::Date:
-    case Type::Kind::Datetime2:
-    case Type::Kind::SmallDatetime:
-    case Type::Kind::Time: {
+    case K::Date:
+    case K::Datetime2:
+    case K::SmallDatetime:
+    case K::Time: {
       // The storage form's length: 'YYYY-MM-DD', 'YYYY-MM-DD hh:mm:ss[.f]', 'hh:mm:ss[.f]'.
-      const long fraction = type.length > 0 ? type.length + 1 : 0;
-      const long length = type.kind == Type::Kind::Date            ? 10
-                          : type.kind == Type::Kind::SmallDatetime ? 19
-                          : type.kind == Type::Kind::Time          ? 8 + fraction
-                                                                   : 19 + fraction;
+      const long fraction = type.scale > 0 ? type.scale + 1 : 0;
+      const long length = type.kind == K::Date            ? 10
+                          : type.kind == K::SmallDatetime ? 19
+                          : type.kind == K::Time          ? 8 + fraction
+                                                          : 19 + fraction;
       checks += " CONSTRAINT " + QuoteName("tsqlite_dt_" + column) + " CHECK (length(" + quoted +
                 ") = " + std::to_string(length) + ")";
       break;
     }
-    case Type::Kind::Binary:
+    case K::Binary:
+    case K::VarBinary:
+    case K::Image:
       if (type.length < 0 && !type.max) type.length = 1;  // binary means binary(1)
       if (!type.max) {
         checks += " CONSTRAINT " + QuoteName("tsqlite_len_" + column) + " CHECK (length(CAST(" + quoted +
                   " AS BLOB)) <= " + std::to_string(type.length) + ")";
       }
       break;
-    case Type::Kind::Decimal: {
+    case K::Decimal:
+    case K::Numeric:
+    case K::Money:
+    case K::SmallMoney:
       // "DECIMAL TEXT(10,2)": text affinity, so that SQLite never turns a value into a double;
       // the collation orders the values as numbers.
-      const size_t open = decl.find('(');
-      decl = (open == std::string::npos ? decl + " TEXT" : decl.substr(0, open) + " TEXT" + decl.substr(open)) +
-             " COLLATE " + kDecimalCollation;
+      decl = std::string(SqlTypeName(type.kind)) + " TEXT" + SqlTypeArgs(type) + " COLLATE " + kDecimalCollation;
       break;
-    }
-    case Type::Kind::Int: {
+    case K::Bit:
+    case K::TinyInt:
+    case K::SmallInt:
+    case K::Int:
+    case K::BigInt: {
       // The type's range, whatever route a value takes into the column. Conversions before it
       // give SQL Server's error naming the value; this catches the rest (INSERT ... SELECT
       // without a column list, a DEFAULT) with 8115. Plain SQL, so that any SQLite tool can
       // still check and write the file.
-      const char* range = type.decl == "BIT"        ? " IN (0, 1)"
-                          : type.decl == "TINYINT"  ? " BETWEEN 0 AND 255"
-                          : type.decl == "SMALLINT" ? " BETWEEN -32768 AND 32767"
-                          : type.decl == "INT"      ? " BETWEEN -2147483648 AND 2147483647"
-                                                    : nullptr;
+      const char* range = type.kind == K::Bit        ? " IN (0, 1)"
+                          : type.kind == K::TinyInt  ? " BETWEEN 0 AND 255"
+                          : type.kind == K::SmallInt ? " BETWEEN -32768 AND 32767"
+                          : type.kind == K::Int      ? " BETWEEN -2147483648 AND 2147483647"
+                                                     : nullptr;
       if (range != nullptr) {
         checks += " CONSTRAINT " + QuoteName("tsqlite_int_" + column) + " CHECK (" + quoted + range + ")";
       }
       break;
     }
-    case Type::Kind::Real:
+    default:  // float, real
       break;
   }
   return true;
@@ -293,7 +305,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   if (!ExpectName(name)) return "";
   const std::string column = RawName(name);
   std::string decl, checks;
-  Type type;
+  SqlType type;
   if (!ColumnType(column, decl, checks, type)) return "";
   std::string sql = Name(name) + " " + decl;
   std::string constraint_name;
@@ -316,12 +328,12 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     } else if (AcceptWord(Kw::Default)) {
       std::string value = DefaultValue(for_add_column);
       // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
-      const bool own_form =
-          type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::SmallDatetime || type.kind == Type::Kind::Time;
+      const bool own_form = type.kind == SqlType::Kind::Datetime2 || type.kind == SqlType::Kind::SmallDatetime ||
+                            type.kind == SqlType::Kind::Time;
       int p = 0, s = 0;
       if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
         value = " DEFAULT (" + Convert(type, Expr{value.substr(10, value.size() - 11)}, "").sql + ")";
-      } else if (!failed_ && DecimalTypeOf(ParseSqlType(decl), p, s)) {  // a decimal default in the column's type
+      } else if (!failed_ && DecimalTypeOf(type, p, s)) {  // a decimal default in the column's type
         const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
         const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
         Decimal d;
@@ -349,8 +361,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
         if (!ExpectOp(")")) return "";
       }
       // Only ascending by one, on an int column of a new table: what SQLite's row number does.
-      const SqlType::Kind kind = ParseSqlType(decl).kind;
-      if (step != 1 || for_add_column || kind < SqlType::Kind::TinyInt || kind > SqlType::Kind::BigInt || identity) {
+      if (step != 1 || for_add_column || !type.IsInteger() || type.kind == SqlType::Kind::Bit || identity) {
         return FailWith(Raised<Err::SyntaxError>("IDENTITY")), "";
       }
       identity = true;
@@ -375,8 +386,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       Collation own;
       const std::string from = std::string(" COLLATE ") + SqliteCollation(collation_);
       const size_t at = sql.find(from);
-      if ((type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar) && at != std::string::npos &&
-          CollationByName(RawName(collation), own)) {
+      if (ToText(type) && at != std::string::npos && CollationByName(RawName(collation), own)) {
         sql.replace(at, from.size(), std::string(" COLLATE ") + SqliteCollation(own));
         const std::string width = WidthCheck(column, type, collation_);
         if (const size_t w = checks.find(width); !width.empty() && w != std::string::npos) {

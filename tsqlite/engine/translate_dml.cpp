@@ -183,7 +183,7 @@ void Translator::Insert() {
       if (t.text == "," && depth == 0) ++values;
     }
     const auto identity =
-        std::find_if(all.begin(), all.end(), [](const CatalogColumn& c) { return c.type == "INTEGER"; });
+        std::find_if(all.begin(), all.end(), [](const CatalogColumn& c) { return ParseSqlType(c.type).row_number; });
     if (identity != all.end() && values + 1 == all.size()) {
       sql += " (";
       columns.clear();

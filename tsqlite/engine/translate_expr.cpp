@@ -192,25 +192,12 @@ std::string Translator::Assigned(const Expr& value, const std::string& column, i
                                                                                       : fitted;
 }
 
-bool Translator::ToText(const Type& type) {
-  return type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar;
+bool Translator::ToText(const SqlType& type) {
+  return type.IsText() || type.kind == SqlType::Kind::UniqueIdentifier;
 }
 
-bool Translator::NationalType(const std::string& type) {
-  return ParseSqlType(type).National();
-}
-
-bool Translator::TextType(const std::string& type) {
-  return ParseSqlType(type).IsText();
-}
-
-bool Translator::MaxText(const std::string& type) {
-  return ParseSqlType(type).MaxText();
-}
-
-bool Translator::CodePageText(const std::string& type) const {
-  const SqlType t = ParseSqlType(type);
-  return CodePage1252(collation_) && t.IsText() && !t.National();
+bool Translator::CodePageText(const SqlType& type) const {
+  return CodePage1252(collation_) && type.IsText() && !type.National();
 }
 
 std::string Translator::Comparable(const Expr& e) {
@@ -247,10 +234,9 @@ Expr Translator::Additive() {
   if (terms.size() == 1) return std::move(terms[0]);
   for (const Expr& term : terms) Exact(term);
   // Text joined with an nvarchar is nvarchar.
-  const bool national =
-      std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return NationalType(term.type); });
+  const bool national = std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return term.type.National(); });
   Expr sum = ArithmeticChain(terms, minus);
-  if (national) sum.type = "NVARCHAR";
+  if (national) sum.type.kind = SqlType::Kind::NVarChar;
   // Text joined with a value a COLLATE clause names compares by that clause.
   for (const Expr& term : terms) {
     if (sum.collation.empty()) sum.collation = term.collation;
@@ -354,11 +340,11 @@ Expr Translator::Primary() {
       // its type unknown here.
       const auto at = static_cast<size_t>(t.literal);
       if (t.national) {
-        e.type = "NVARCHAR";
+        e.type.kind = SqlType::Kind::NVarChar;
       } else if (t.literal >= 0 && at < shape_.literals.size() &&
                  std::find(shape_.markers.begin(), shape_.markers.end(), t.literal) == shape_.markers.end() &&
                  shape_.literals[at].kind == Literal::Kind::Text) {
-        e.type = "VARCHAR";
+        e.type.kind = SqlType::Kind::VarChar;
       }
       return e;
     }
@@ -375,7 +361,7 @@ Expr Translator::Primary() {
     case Tok::String:
       ++pos_;
       e.sql = std::string(t.text);
-      if (t.national) e.type = "NVARCHAR";
+      if (t.national) e.type.kind = SqlType::Kind::NVarChar;
       return e;
     case Tok::Variable:
       ++pos_;
@@ -426,7 +412,7 @@ Expr Translator::Primary() {
     }
     if (AcceptWord(Kw::CurrentTimestamp)) {
       e.sql = kNow;
-      e.type = "DATETIME";
+      e.type.kind = SqlType::Kind::Datetime;
       e.held = Expr::Held::Datetime;
       return e;
     }

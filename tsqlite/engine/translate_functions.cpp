@@ -16,125 +16,116 @@
 
 namespace tsqlite {
 
-bool Translator::ParseType(Type& type) {
+bool Translator::ParseType(SqlType& type) {
   const Token t = Peek();
   if (t.type != Tok::Word) return Fail();
-  ++pos_;
-  const std::string_view w = t.text;
-  if (t.kw == Kw::Char || t.kw == Kw::Nchar || t.kw == Kw::Character) {
-    type.kind = Type::Kind::Char;
-  } else if (t.kw == Kw::Varchar || t.kw == Kw::Nvarchar || t.kw == Kw::Text || t.kw == Kw::Ntext) {
-    type.kind = Type::Kind::VarChar;
-  } else if (t.kw == Kw::Datetime) {
-    type.kind = Type::Kind::Datetime;
-  } else if (t.kw == Kw::Datetime2) {
-    type.kind = Type::Kind::Datetime2;
-  } else if (t.kw == Kw::Smalldatetime) {
-    type.kind = Type::Kind::SmallDatetime;
-  } else if (t.kw == Kw::Time) {
-    type.kind = Type::Kind::Time;
-  } else if (t.kw == Kw::Int || t.kw == Kw::Integer || t.kw == Kw::Smallint || t.kw == Kw::Tinyint ||
-             t.kw == Kw::Bigint || t.kw == Kw::Bit) {
-    type.kind = Type::Kind::Int;
-  } else if (t.kw == Kw::Float || t.kw == Kw::Real) {
-    type.kind = Type::Kind::Real;
-  } else if (t.kw == Kw::Decimal || t.kw == Kw::Dec || t.kw == Kw::Numeric || t.kw == Kw::Money ||
-             t.kw == Kw::Smallmoney) {
-    type.kind = Type::Kind::Decimal;
-  } else if (t.kw == Kw::Binary || t.kw == Kw::Varbinary || t.kw == Kw::Image) {
-    type.kind = Type::Kind::Binary;
-  } else if (t.kw == Kw::Date) {
-    type.kind = Type::Kind::Date;  // stored as 'YYYY-MM-DD'
-  } else if (t.kw == Kw::Uniqueidentifier) {
-    type.kind = Type::Kind::Char;  // its text form, 36 characters
-    type.length = 36;
-  } else {
-    --pos_;
-    return Fail();
+  switch (t.kw) {
+    case Kw::Char:
+    case Kw::Nchar:
+    case Kw::Character:
+    case Kw::Varchar:
+    case Kw::Nvarchar:
+    case Kw::Text:
+    case Kw::Ntext:
+    case Kw::Datetime:
+    case Kw::Datetime2:
+    case Kw::Smalldatetime:
+    case Kw::Time:
+    case Kw::Date:
+    case Kw::Int:
+    case Kw::Integer:
+    case Kw::Smallint:
+    case Kw::Tinyint:
+    case Kw::Bigint:
+    case Kw::Bit:
+    case Kw::Float:
+    case Kw::Real:
+    case Kw::Decimal:
+    case Kw::Dec:
+    case Kw::Numeric:
+    case Kw::Money:
+    case Kw::Smallmoney:
+    case Kw::Binary:
+    case Kw::Varbinary:
+    case Kw::Image:
+    case Kw::Uniqueidentifier:
+      break;
+    default:
+      return Fail();
   }
-  type.decl.clear();
-  for (char c : w) type.decl.push_back(Upper(c));
-  if (type.decl == "INTEGER") type.decl = "INT";
-  if (type.decl == "DEC") type.decl = "DECIMAL";
-  type.national = type.decl == "NCHAR" || type.decl == "NVARCHAR" || type.decl == "NTEXT";
-  type.max = type.decl == "TEXT" || type.decl == "NTEXT" || type.decl == "IMAGE";  // no width: as (max)
+  ++pos_;
+  // The declaration as text, read by the one reader of a declared type; the numbers are kept
+  // here too, as written, for the errors that name them.
+  std::string decl(t.text);
+  long first = -1, second = -1;
   if (AcceptOp("(")) {
     const Token& n = Peek();
     if (n.type == Tok::Number) {
-      type.length = std::strtol(std::string(n.text).c_str(), nullptr, 10);
-      type.decl += "(" + std::string(n.text);
-    } else if (n.type == Tok::Word && n.kw == Kw::Max) {
-      type.max = true;
-    } else {
+      first = std::strtol(std::string(n.text).c_str(), nullptr, 10);
+    } else if (n.type != Tok::Word || n.kw != Kw::Max) {
       return Fail();
     }
+    decl += "(" + std::string(n.text);
     ++pos_;
     if (AcceptOp(",")) {  // decimal(p, s)
       if (Peek().type != Tok::Number) return Fail();
-      type.decl += "," + std::string(Peek().text);
-      type.scale = static_cast<int>(std::strtol(std::string(Peek().text).c_str(), nullptr, 10));
+      decl += "," + std::string(Peek().text);
+      second = std::strtol(std::string(Peek().text).c_str(), nullptr, 10);
       ++pos_;
     }
     if (!ExpectOp(")")) return false;
-    if (!type.max) type.decl += ")";
+    decl += ")";
   }
-  if (type.kind == Type::Kind::Decimal && type.length >= 0 && type.decl.find("MONEY") == std::string::npos) {
-    if (type.length < 1 || type.length > 38) {
-      FailWith(Raised<Err::PrecisionOverMax>(std::to_string(type.length)));
+  type = ParseSqlType(decl);
+  type.row_number = false;  // INTEGER written in a statement is an int
+  using K = SqlType::Kind;
+  if ((type.kind == K::Decimal || type.kind == K::Numeric) && first >= 0) {
+    if (first < 1 || first > 38) {
+      FailWith(Raised<Err::PrecisionOverMax>(std::to_string(first)));
       return false;
     }
-    if (type.scale > type.length) {
+    if (second > first) {
       FailWith(Raised<Err::ScaleOverPrecision>());
       return false;
     }
   }
-  if (type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) {
-    if (type.length > 7) return FailAt(t.text);
-    if (type.length < 0) type.length = 7;
-  }
+  if ((type.kind == K::Datetime2 || type.kind == K::Time) && first > 7) return FailAt(t.text);
+  if (type.kind == K::UniqueIdentifier) type.length = 36;
   return true;
 }
 
-std::string Translator::ExprType(const Type& type) {
-  if (type.max &&
-      (type.kind == Type::Kind::Char || type.kind == Type::Kind::VarChar || type.kind == Type::Kind::Binary) &&
-      type.decl != "TEXT" && type.decl != "NTEXT" && type.decl != "IMAGE") {
-    return type.decl + "(MAX)";
-  }
-  if ((type.kind == Type::Kind::Datetime2 || type.kind == Type::Kind::Time) &&
-      type.decl.find('(') == std::string::npos) {
-    return type.decl + "(" + std::to_string(type.length) + ")";
-  }
-  return type.decl;
-}
-
-Expr Translator::Convert(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+Expr Translator::Convert(const SqlType& type, const Expr& source, const std::string& style, bool typed_source) {
   Expr out;
-  out.type = ExprType(type);
+  out.type = type;
   out.declared = true;
-  if (type.kind == Type::Kind::Datetime) out.held = Expr::Held::Datetime;
-  if (type.kind == Type::Kind::Decimal) out.held = Expr::Held::Decimal;
+  if (type.kind == SqlType::Kind::Datetime) out.held = Expr::Held::Datetime;
+  if (type.IsExact()) out.held = Expr::Held::Decimal;
   if (ToText(type)) out.collation = source.collation;  // text keeps the collation a clause named
   out.sql = ConvertSql(type, source, style, typed_source);
   return out;
 }
 
-std::string Translator::ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source) {
+std::string Translator::ConvertSql(const SqlType& type, const Expr& source, const std::string& style,
+                                   bool typed_source) {
+  using K = SqlType::Kind;
   const std::string& value = source.sql;
   // Only a conversion without a style asks the source's type (and reads the catalog for it).
-  const std::string from_type = typed_source && ToText(type) && style.empty() ? TypeOf(source) : std::string();
+  const SqlType from_type = typed_source && ToText(type) && style.empty() ? TypeOf(source) : SqlType{};
   switch (type.kind) {
-    case Type::Kind::Char:
-    case Type::Kind::VarChar: {
+    case K::Char:
+    case K::NChar:
+    case K::UniqueIdentifier:
+    case K::VarChar:
+    case K::NVarChar:
+    case K::Text:
+    case K::NText: {
       // A datetime2(3) value has a datetime's form; cast to text it keeps its ISO form all the same.
-      const SqlType source_type = ParseSqlType(source.type);
-      const bool iso = style.empty() && source_type.kind == SqlType::Kind::Datetime2 && source_type.scale == 3 &&
+      const bool iso = style.empty() && source.type.kind == K::Datetime2 && source.type.scale == 3 &&
                        source.param == 0 && !source.column;
       // A datetime2, date or time column is stored in its ISO form, which its text is (a
       // datetime2(0) or a date would otherwise read as a datetime, style 0).
-      const SqlType::Kind from = ParseSqlType(from_type).kind;
-      if (style.empty() &&
-          (from == SqlType::Kind::Datetime2 || from == SqlType::Kind::Date || from == SqlType::Kind::Time)) {
+      const K from = from_type.kind;
+      if (style.empty() && (from == K::Datetime2 || from == K::Date || from == K::Time)) {
         return type.max ? value
                         : "substr(" + value + ", 1, " + std::to_string(type.length < 0 ? 30 : type.length) + ")";
       }
@@ -143,32 +134,41 @@ std::string Translator::ConvertSql(const Type& type, const Expr& source, const s
              (iso             ? "121"
               : style.empty() ? "NULL"
                               : style) +
-             ", " + (type.kind == Type::Kind::Char ? "1" : "0") + ")";
+             ", " + (type.kind == K::Char || type.kind == K::NChar || type.kind == K::UniqueIdentifier ? "1" : "0") +
+             ")";
     }
-    case Type::Kind::Datetime:
+    case K::Datetime:
       return "ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
-    case Type::Kind::Date:
+    case K::Date:
       return "substr(ts_to_datetime(" + value + ", " + (style.empty() ? "0" : style) + "), 1, 10)";
-    case Type::Kind::Datetime2:
-    case Type::Kind::Time:
-      return std::string(type.kind == Type::Kind::Time ? "ts_to_time(" : "ts_to_datetime2(") + value + ", " +
-             (style.empty() ? "0" : style) + ", " + std::to_string(type.length) + ")";
-    case Type::Kind::SmallDatetime:
+    case K::Datetime2:
+    case K::Time:
+      return std::string(type.kind == K::Time ? "ts_to_time(" : "ts_to_datetime2(") + value + ", " +
+             (style.empty() ? "0" : style) + ", " + std::to_string(type.scale) + ")";
+    case K::SmallDatetime:
       return "ts_to_smalldatetime(" + value + ", " + (style.empty() ? "0" : style) + ")";
-    case Type::Kind::Int:
-      return "ts_to_int(" + value + ", " + SqlString(type.decl) + ")";
-    case Type::Kind::Real:
+    case K::Bit:
+    case K::TinyInt:
+    case K::SmallInt:
+    case K::Int:
+    case K::BigInt:
+      return "ts_to_int(" + value + ", " + SqlString(SqlTypeText(type)) + ")";
+    case K::Float:
+    case K::Real:
       return "CAST(" + value + " AS REAL)";
-    case Type::Kind::Decimal: {
+    case K::Decimal:
+    case K::Numeric:
+    case K::Money:
+    case K::SmallMoney:
       Exact(source);
-      const bool money = type.decl.find("MONEY") != std::string::npos;
-      const long precision = money ? (type.decl.rfind("SMALL", 0) == 0 ? 10 : 19) : type.length > 0 ? type.length : 18;
-      return "ts_dec(" + value + ", " + std::to_string(precision) + ", " + std::to_string(money ? 4 : type.scale) + ")";
-    }
-    case Type::Kind::Binary:
+      return "ts_dec(" + value + ", " + std::to_string(type.precision) + ", " + std::to_string(type.scale) + ")";
+    case K::Binary:
+    case K::VarBinary:
+    case K::Image:
       return "CAST(" + value + " AS BLOB)";
+    default:
+      return "";
   }
-  return "";
 }
 
 // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
@@ -194,7 +194,7 @@ Expr Translator::Function() {
   pos_ += 2;  // name and '('
   const ArgForm form = rows.front()->form;
   if (form == ArgForm::Convert) {
-    Type type;
+    SqlType type;
     if (!ParseType(type) || !ExpectOp(",")) return {};
     Expr value = Expression();
     std::string style;
@@ -204,7 +204,7 @@ Expr Translator::Function() {
   }
   if (form == ArgForm::Cast) {
     Expr value = Expression();
-    Type type;
+    SqlType type;
     if (!ExpectWord(Kw::As) || !ParseType(type) || !ExpectOp(")")) return {};
     return Convert(type, value, "", true);
   }
@@ -243,7 +243,7 @@ Expr Translator::Function() {
       row->result == Result::Arg || row->result == Result::ArgDecimal || row->result == Result::ArgText;
   if (follows && first != nullptr) {
     out.collation = first->collation;
-    if (first->type.empty()) {
+    if (first->type.kind == SqlType::Kind::Unknown) {
       out.qualifier = first->qualifier;
       out.name = first->name;
       out.text_of = first->text_of || row->result == Result::ArgText;
@@ -253,7 +253,7 @@ Expr Translator::Function() {
     case Result::Unknown:
       break;
     case Result::Datetime:
-      out.type = "DATETIME";
+      out.type.kind = SqlType::Kind::Datetime;
       out.held = Expr::Held::Datetime;
       break;
     case Result::Decimal:
@@ -261,26 +261,28 @@ Expr Translator::Function() {
       break;
     case Result::ArgDecimal:
       out.held = Expr::Held::Decimal;
-      out.type = first != nullptr ? first->type : "";
+      if (first != nullptr) out.type = first->type;
       break;
     case Result::Arg:
-      out.type = first != nullptr ? first->type : "";
+      if (first != nullptr) out.type = first->type;
       break;
     case Result::ArgText:
       // Of a column, the column's text type (TypeOf).
-      if (out.name.empty()) out.type = first != nullptr && NationalType(first->type) ? "NVARCHAR" : "VARCHAR";
+      if (out.name.empty()) {
+        out.type.kind = first != nullptr && first->type.National() ? SqlType::Kind::NVarChar : SqlType::Kind::VarChar;
+      }
       break;
     case Result::Int:
-      out.type = "INT";
+      out.type.kind = SqlType::Kind::Int;
       break;
     case Result::Float:
-      out.type = "FLOAT";
+      out.type.kind = SqlType::Kind::Float;
       break;
     case Result::VarChar:
-      out.type = "VARCHAR";
+      out.type.kind = SqlType::Kind::VarChar;
       break;
     case Result::NVarChar:
-      out.type = "NVARCHAR";
+      out.type.kind = SqlType::Kind::NVarChar;
       break;
   }
   // A decimal literal handed to a function that keeps decimals exact keeps its digits.
@@ -289,33 +291,33 @@ Expr Translator::Function() {
   sql.reserve(args.size());
   for (const Expr& arg : args) sql.push_back(arg.sql);
   // REPLICATE of a varchar(max) may reach the longest value, not 8,000 characters.
-  if (args.size() == 2 && rule == Rule::Replicate && MaxText(TypeOf(args[0]))) {
+  if (args.size() == 2 && rule == Rule::Replicate && TypeOf(args[0]).MaxText()) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE replace(hex(zeroblob(min(" + sql[1] + ", " +
               std::to_string(kMaxValueBytes) + " / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + ") END";
     return out;
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && rule == Rule::Replicate && NationalType(TypeOf(args[0]))) {
+  if (args.size() == 2 && rule == Rule::Replicate && TypeOf(args[0]).National()) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
               ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
     return out;
   }
   // ABS of a bigint: its smallest value alone has no positive one.
-  if (args.size() == 1 && rule == Rule::Abs && ParseSqlType(TypeOf(args[0])).kind == SqlType::Kind::BigInt) {
+  if (args.size() == 1 && rule == Rule::Abs && TypeOf(args[0]).kind == SqlType::Kind::BigInt) {
     out.sql = "ts_abs(" + sql[0] + ", 1)";
     return out;
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
   if (args.size() == 1 && rule == Rule::DataLength) {
-    const char* unit = NationalType(TypeOf(args[0])) ? "2" : CodePage1252(collation_) ? "0" : "1";
+    const char* unit = TypeOf(args[0]).National() ? "2" : CodePage1252(collation_) ? "0" : "1";
     out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
     return out;
   }
   // DATEADD of a value that is no literal nor parameter keeps a date a date; a text column, like
   // a string, is read as a datetime.
-  if (args.size() == 3 && rule == Rule::DateAdd && args[2].param == 0 && !TextType(TypeOf(args[2]))) {
+  if (args.size() == 3 && rule == Rule::DateAdd && args[2].param == 0 && !TypeOf(args[2]).IsText()) {
     out.sql = "ts_dateadd(" + sql[0] + ", " + sql[1] + ", " + sql[2] + ", 1)";
     return out;
   }

@@ -80,8 +80,7 @@ void Translator::Declare() {
     var.name = std::string(name.text);
     if (IsWord(Kw::Table) || !ParseType(var.type)) return (void)Fail();
     // varchar without a width is varchar(1) in a declaration (and varchar(30) in CAST).
-    if ((var.type.kind == Type::Kind::Char || var.type.kind == Type::Kind::VarChar) && var.type.length < 0 &&
-        !var.type.max) {
+    if (ToText(var.type) && var.type.length < 0 && !var.type.max) {
       var.type.length = 1;
     }
     vars_.push_back(std::move(var));
@@ -212,11 +211,9 @@ Expr Translator::Variable(const Token& t) {
   value.sql = "?" + std::to_string(value.param);
   // A decimal or datetime variable holds text: read as its type, it compares as a number or a
   // date (a string next to a datetime is read as a date).
-  const Type& type = vars_[static_cast<size_t>(slot)].type;
-  if (type.kind == Type::Kind::Decimal || type.kind == Type::Kind::Datetime) {
-    return Convert(type, value, "");
-  }
-  value.type = ExprType(type);  // varchar(max) as VARCHAR(MAX), as a conversion names it
+  const SqlType& type = vars_[static_cast<size_t>(slot)].type;
+  if (type.IsExact() || type.kind == SqlType::Kind::Datetime) return Convert(type, value, "");
+  value.type = type;
   value.declared = true;
   return value;
 }

@@ -297,10 +297,14 @@ CatalogColumn Translator::ColumnOf(std::string_view qualifier, std::string_view 
   return {};
 }
 
-std::string Translator::TypeOf(const Expr& e) {
-  if (!e.type.empty() || e.name.empty()) return e.type;
-  const std::string type = ColumnOf(e.qualifier, e.name).type;
-  return e.text_of && !TextType(type) ? "VARCHAR" : type;
+SqlType Translator::TypeOf(const Expr& e) {
+  if (e.type.kind != SqlType::Kind::Unknown || e.name.empty()) return e.type;
+  SqlType type = ParseSqlType(ColumnOf(e.qualifier, e.name).type);
+  if (e.text_of && !type.IsText()) {
+    type = {};
+    type.kind = SqlType::Kind::VarChar;
+  }
+  return type;
 }
 
 std::string Translator::ColumnCollation(const Expr& e) {
@@ -309,12 +313,8 @@ std::string Translator::ColumnCollation(const Expr& e) {
 }
 
 std::string Translator::ItemType(const Expr& item) {
-  if (item.declared) {
-    const std::string& type = item.type;
-    const bool max = type.size() > 5 && type.compare(type.size() - 5, 5, "(MAX)") == 0;
-    return max ? type.substr(0, type.size() - 5) : type;
-  }
-  return NationalType(item.type) ? "N" : "";
+  if (item.declared) return SqlTypeText(item.type);
+  return item.type.National() ? "N" : "";
 }
 
 Expr Translator::SelectItem() {
@@ -531,15 +531,17 @@ std::string Translator::ValuesTable(const std::string& alias, const std::vector<
   return sql + "))";
 }
 
-std::string Translator::TargetColumnType(const std::string& column, int position) {
-  if (catalog_ == nullptr || target_.empty()) return "";
+SqlType Translator::TargetColumnType(const std::string& column, int position) {
+  if (catalog_ == nullptr || target_.empty()) return {};
   const std::vector<CatalogColumn>& columns = TableColumns(target_);
-  if (column.empty())
-    return position >= 0 && static_cast<size_t>(position) < columns.size() ? columns[position].type : "";
-  for (const CatalogColumn& c : columns) {
-    if (SameText(c.name, column)) return c.type;
+  if (column.empty()) {
+    return position >= 0 && static_cast<size_t>(position) < columns.size() ? ParseSqlType(columns[position].type)
+                                                                           : SqlType{};
   }
-  return "";
+  for (const CatalogColumn& c : columns) {
+    if (SameText(c.name, column)) return ParseSqlType(c.type);
+  }
+  return {};
 }
 
 }  // namespace tsqlite

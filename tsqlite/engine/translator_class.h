@@ -57,9 +57,9 @@ struct Expr {
   Expr(std::string text) : sql(std::move(text)) {}  // NOLINT(google-explicit-constructor)
 
   std::string sql;
-  // The T-SQL type as declared, upper case ("INT", "NVARCHAR(20)", "DATETIME2(3)"); a text of
-  // unlimited width ends in "(MAX)" (TEXT and NTEXT as they are); "" when not known here.
-  std::string type;
+  // The T-SQL type (a literal's, a conversion's, a function's result); Kind::Unknown when not
+  // known here.
+  SqlType type;
   // How the value is held at run time: a datetime in its storage form computed by a function of
   // ours (GETDATE, DATEADD, CONVERT to datetime), or a number that may be an exact decimal held as
   // text (arithmetic, SUM, ROUND, a conversion to decimal), which compares as a number via ts_num.
@@ -224,15 +224,11 @@ class Translator {
   // A value written into column `column` (a name, or a 0-based position when empty) of the target:
   // a computed decimal is brought to the column's type as SQL Server converts it on assignment.
   std::string Assigned(const Expr& value, const std::string& column, int position);
-  // The declared type of the target's column `column` (or at `position` when empty); "" unknown.
-  std::string TargetColumnType(const std::string& column, int position);
-  // Types as Expr::type names them: nchar/nvarchar/ntext; any text type;
-  // a text type that holds code page 1252 in this database.
-  static bool NationalType(const std::string& type);
-  static bool TextType(const std::string& type);
-  // A text type of unlimited width: varchar(max), nvarchar(max), text, ntext.
-  static bool MaxText(const std::string& type);
-  bool CodePageText(const std::string& type) const;
+  // The declared type of the target's column `column` (or at `position` when empty); Kind::Unknown
+  // when not known.
+  SqlType TargetColumnType(const std::string& column, int position);
+  // A text type that holds code page 1252 in this database.
+  bool CodePageText(const SqlType& type) const;
 
   // + and - depend on the operands' run-time types (datetime arithmetic, concatenation).
   Expr Additive();
@@ -242,35 +238,16 @@ class Translator {
   Expr Primary();
   Expr Case();
 
-  // A type as CONVERT and CAST name it.
-  struct Type {
-    enum class Kind {
-      Char,
-      VarChar,
-      Datetime,
-      Date,
-      Datetime2,
-      SmallDatetime,
-      Time,
-      Int,
-      Real,
-      Binary,
-      Decimal
-    } kind = Kind::Int;
-    long length = -1;  // -1: none given; datetime2(n), time(n): digits of the second
-    bool max = false;
-    bool national = false;  // nchar, nvarchar, ntext: the width counts characters
-    std::string decl;       // the type as declared, upper case: VARCHAR(8), SMALLINT, DATETIME
-    int scale = 0;          // decimal(p, s): length holds p
-  };
-  bool ParseType(Type& type);
-  static bool ToText(const Type& type);  // char/varchar: the value's own type decides its text
+  // A type as CONVERT, CAST, DECLARE and a column definition name it, read by ParseSqlType; a
+  // uniqueidentifier is its text form, 36 characters.
+  bool ParseType(SqlType& type);
+  // A conversion to char/varchar (any text type, uniqueidentifier): the value's own type decides
+  // its text.
+  static bool ToText(const SqlType& type);
   // typed_source: the value's type (value.type) decides the text of a conversion to char/varchar;
   // false where the value is a variable's or a column default's.
-  Expr Convert(const Type& type, const Expr& value, const std::string& style, bool typed_source = false);
-  // The type of an expression a conversion to `type` gives.
-  static std::string ExprType(const Type& type);
-  std::string ConvertSql(const Type& type, const Expr& source, const std::string& style, bool typed_source);
+  Expr Convert(const SqlType& type, const Expr& value, const std::string& style, bool typed_source = false);
+  std::string ConvertSql(const SqlType& type, const Expr& source, const std::string& style, bool typed_source);
 
   // A date part named by a word (day, dd, weekday, ...), passed to the ts_* functions as text.
   std::string DatePartName(std::string_view function);
@@ -300,8 +277,8 @@ class Translator {
   // The SQLite column type with the additions that give SQL Server's behaviour: text compares
   // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
   // datetime column only takes values in the storage form.
-  bool ColumnType(const std::string& column, std::string& decl, std::string& checks, Type& type);
-  std::string WidthCheck(const std::string& column, const Type& type, Collation collation);
+  bool ColumnType(const std::string& column, std::string& decl, std::string& checks, SqlType& type);
+  std::string WidthCheck(const std::string& column, const SqlType& type, Collation collation);
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();
@@ -354,8 +331,8 @@ class Translator {
   };
   std::vector<std::vector<Source>> scopes_;  // the tables of each query around the current expression
   // e's type; for a column or a value that follows one, from the column's declared type in the
-  // catalog ("" when unknown).
-  std::string TypeOf(const Expr& e);
+  // catalog (Kind::Unknown when unknown).
+  SqlType TypeOf(const Expr& e);
   // The collation of the column e is or follows, from the catalog; "" for other values, a column
   // that is not text, or one not known.
   std::string ColumnCollation(const Expr& e);
@@ -388,7 +365,7 @@ class Translator {
   // The batch's variables in the order declared; a variable's number is its index.
   struct Var {
     std::string name;  // as declared, @ included
-    Type type;
+    SqlType type;
   };
   std::vector<Var> vars_;
   std::vector<int> assigns_;  // the variables the outermost SELECT's items assign, in order
