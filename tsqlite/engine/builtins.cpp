@@ -13,14 +13,14 @@ using R = Result;
 constexpr Builtin kBuiltins[] = {
     // aggregates
     {"COUNT", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
-    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)", R::Int, false, Rule::CountsRows},
+    {"COUNT_BIG", 1, 1, F::Aggregate, "count($*)", R::BigInt, false, Rule::CountsRows},
     {"SUM", 1, 1, F::Aggregate, "ts_sum($*)", R::Decimal, true},  // exact over decimals
     {"AVG", 1, 1, F::Aggregate, "ts_avg($*)", R::Decimal, true},  // of integers an integer
     {"MIN", 1, 1, F::Aggregate, "min($*)", R::ArgDecimal},
     {"MAX", 1, 1, F::Aggregate, "max($*)", R::ArgDecimal},
     // NULL handling and choice
     {"COALESCE", 2, -1, F::Values, "coalesce($*)", R::ArgDecimal},
-    {"ISNULL", 2, 2, F::Values, "ifnull($1, $2)", R::ArgDecimal},
+    {"ISNULL", 2, 2, F::Values, "ifnull($1, $2)", R::ArgDecimal, false, Rule::IsNull},
     {"NULLIF", 2, 2, F::Values, "nullif($1, $2)", R::Arg},
     {"IIF", 3, 3, F::Values, "CASE WHEN $1 THEN $2 ELSE $3 END"},
     // conversions

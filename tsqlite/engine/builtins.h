@@ -35,6 +35,7 @@ enum class Result {
   ArgText,     // the first argument's text type: nvarchar when it is one, a text column's own, else varchar
                // (UPPER, LEFT, REPLACE)
   Int,
+  BigInt,  // a client is told bigint (COUNT_BIG)
   Float,
   VarChar,
   NVarChar,
@@ -48,6 +49,7 @@ enum class Rule {
   Abs,         // ABS: of a bigint, the smallest value has no positive one
   DataLength,  // DATALENGTH: the bytes of the value's type (UTF-16, code page 1252, UTF-8)
   DateAdd,     // DATEADD: a date of a column or expression stays a date
+  IsNull,      // ISNULL: of the first argument's type, the replacement converted to it
 };
 
 struct Builtin {

@@ -489,6 +489,17 @@ void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string text = DecimalText(d);
     return sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
+  // An exact decimal (the literal -9223372036854775808 is one) goes into an integer column as
+  // that integer, cut toward zero as a conversion cuts it, never by way of a double.
+  if (type.integer != IntegerType::None && type.integer != IntegerType::Bit &&
+      sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
+    __int128 whole = d.units;
+    for (int k = 0; k < d.scale; ++k) whole /= 10;
+    if (whole > INT64_MAX || whole < INT64_MIN || !IntegerFits(type.integer, static_cast<int64_t>(whole))) {
+      return RaiseError(ctx, IntegerOverflowError(type.integer, DecimalText(d)));
+    }
+    return sqlite3_result_int64(ctx, static_cast<int64_t>(whole));
+  }
   if (type.integer != IntegerType::None && sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
     const int64_t n = sqlite3_value_int64(argv[0]);
     if (type.integer == IntegerType::Bit) return sqlite3_result_int(ctx, n != 0);

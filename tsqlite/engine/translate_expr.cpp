@@ -444,15 +444,40 @@ Expr Translator::Primary() {
 Expr Translator::Case() {
   std::string sql = "CASE";
   if (!IsWord(Kw::When)) sql += " " + Expression().sql;
+  std::vector<Expr> results;
   while (AcceptWord(Kw::When)) {
     sql += " WHEN " + Expression().sql;
     if (!ExpectWord(Kw::Then)) return {};
-    sql += " THEN " + Expression().sql;
+    results.push_back(Expression());
+    sql += " THEN " + results.back().sql;
   }
-  if (AcceptWord(Kw::Else)) sql += " ELSE " + Expression().sql;
+  if (AcceptWord(Kw::Else)) {
+    results.push_back(Expression());
+    sql += " ELSE " + results.back().sql;
+  }
   if (!ExpectWord(Kw::End)) return {};
   if (failed_) return {};
-  return {sql + " END"};
+  // The result is nvarchar when a result is one; it takes the collation a COLLATE clause gives a
+  // result, else that of the first result that is or follows a column.
+  Expr out{sql + " END"};
+  for (const Expr& r : results) {
+    if (r.type.National()) out.type.kind = SqlType::Kind::NVarChar;
+    if (out.collation.empty()) out.collation = r.collation;
+  }
+  if (out.collation.empty()) {
+    for (const Expr& r : results) {
+      if (r.name.empty()) continue;
+      out.qualifier = r.qualifier;
+      out.name = r.name;
+      out.text_of = r.text_of;
+      break;
+    }
+    // Named on the value, as a clause would be: SQLite would otherwise take a collation named
+    // inside the CASE (a WHEN's comparison) for the whole value.
+    out.collation = ColumnCollation(out);
+    if (!out.collation.empty()) out.sql = "(" + out.sql + " COLLATE " + out.collation + ")";
+  }
+  return out;
 }
 
 }  // namespace tsqlite

@@ -275,6 +275,10 @@ Expr Translator::Function() {
     case Result::Int:
       out.type.kind = SqlType::Kind::Int;
       break;
+    case Result::BigInt:
+      out.type.kind = SqlType::Kind::BigInt;
+      out.declared = true;
+      break;
     case Result::Float:
       out.type.kind = SqlType::Kind::Float;
       break;
@@ -307,6 +311,22 @@ Expr Translator::Function() {
   if (args.size() == 1 && rule == Rule::Abs && TypeOf(args[0]).kind == SqlType::Kind::BigInt) {
     out.sql = "ts_abs(" + sql[0] + ", 1)";
     return out;
+  }
+  // ISNULL is of its first argument's type: a replacement is converted to a text of known width
+  // (cut, a char padded); of a NULL first argument, the replacement's type.
+  if (args.size() == 2 && rule == Rule::IsNull) {
+    if (args[0].null) {
+      out.type = args[1].type;
+      out.qualifier = args[1].qualifier;
+      out.name = args[1].name;
+      out.text_of = args[1].text_of;
+      out.collation = args[1].collation;
+    } else if (!args[1].null) {
+      const SqlType first_type = TypeOf(args[0]);
+      if (first_type.IsText() && !first_type.max && first_type.length > 0) {
+        sql[1] = ConvertSql(first_type, args[1], "", false);
+      }
+    }
   }
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.

@@ -508,6 +508,13 @@ const Case kCases[] = {
      "FROM dbo.nv",
      "8|8|2024-02-29 00:00:00.000|2024-01-01 10:00:00.000"},
     {"DECLARE @v varchar(max) = 'ab' SELECT LEN(REPLICATE(@v, 5000))", "10000"},
+    // A CASE is nvarchar when a result is (of the highest type's precedence); ISNULL of NULL is its
+    // replacement's type.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms190309(v=sql.110)
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/isnull-transact-sql
+    {"SELECT DATALENGTH(CASE WHEN 1 = 1 THEN N'ab' END), DATALENGTH(CASE WHEN 1 = 0 THEN 'x' ELSE n END), "
+     "DATALENGTH(ISNULL(NULL, N'ab')), DATALENGTH(COALESCE(N'ab', N'x')) FROM dbo.nv",
+     "4|8|4|4"},
     // A table made after a statement was first translated: the statement reads its new type.
     {"DROP TABLE dbo.nv", "ok"},
     {"CREATE TABLE dbo.nv (n varchar(10))", "ok"},
@@ -561,6 +568,22 @@ const Case kCases[] = {
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
     {"SELECT ABS(CAST(-9223372036854775808 AS bigint)), ABS(CAST(-2147483648 AS bigint))", "#8115"},
     {"SELECT ABS(CAST(-2147483648 AS bigint)), ABS(CAST(-5 AS bigint))", "2147483648|5"},
+    // The smallest bigint written as a literal (a decimal, negated) goes into a bigint column
+    // exactly, by INSERT and UPDATE alike, not by way of a double.
+    // https://learn.microsoft.com/zh-cn/previous-versions/sql/sql-server-2008/ms187745(v=sql.100)
+    {"CREATE TABLE dbo.bg (id int, b bigint)", "ok"},
+    {"INSERT INTO dbo.bg VALUES (1, -9223372036854775808), (2, 0)", "ok"},
+    {"UPDATE dbo.bg SET b = -9223372036854775808 WHERE id = 2", "ok"},
+    {"SELECT b, b + 1 FROM dbo.bg ORDER BY id",
+     "-9223372036854775808|-9223372036854775807;"
+     "-9223372036854775808|-9223372036854775807"},
+    {"INSERT INTO dbo.bg VALUES (3, -9223372036854775809)", "#8115"},
+    // ISNULL is of its first argument's type: a longer replacement is cut to its width (a char's
+    // padded), that of a column a value follows too.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/isnull-transact-sql
+    {"SELECT ISNULL(CAST(NULL AS varchar(3)), 'abcdef'), ISNULL(CAST(NULL AS char(4)), 'ab') + '|', "
+     "ISNULL(NULLIF(s, s), 'wxyz'), ISNULL(NULL, 'abcdef') FROM dbo.c WHERE id = 1",
+     "abc|ab  ||wxy|abcdef"},
     {"SELECT 1 IF 1 = 1 RETURN SELECT 2", "1"},
     {"RETURN 1", "#178"},
     {"BREAK", "#135"},
@@ -631,6 +654,9 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CS_AS THEN 1 ELSE 0 END", "0", "0", "0"},
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CI_AS THEN 1 ELSE 0 END", "1", "1", "1"},
     {"SELECT COUNT(*) FROM dbo.own WHERE s = 'A'", "0", "0", "0"},
+    // A CASE whose result is a column's has the column's collation.
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/collation-precedence-transact-sql
+    {"SELECT COUNT(*) FROM dbo.own WHERE CASE WHEN s = 'a' THEN s END = 'A'", "0", "0", "0"},
     // A value computed from a column keeps the column's collation, in LIKE too; a clause decides over
     // it, an unknown _CI_ collation ignoring case too.
     // https://learn.microsoft.com/en-us/sql/t-sql/statements/collation-precedence-transact-sql
@@ -671,6 +697,7 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN ISNULL(s, '') = 'A' THEN 1 ELSE 0 END, CASE WHEN s LIKE 'A' THEN 1 ELSE 0 END, CASE WHEN "
      "UPPER(s) IN ('a') THEN 1 ELSE 0 END, CASE WHEN (s) BETWEEN 'A' AND 'A' THEN 1 ELSE 0 END FROM dbo.own",
      "1|1|1|1", "1|1|1|1", "1|1|1|1"},
+    {"SELECT COUNT(*) FROM dbo.own WHERE CASE WHEN s = 'a' THEN s END = 'A'", "1", "1", "1"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},

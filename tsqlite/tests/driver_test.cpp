@@ -659,6 +659,22 @@ TEST(DriverConnection, PreparedStatementRunsAgainWithFreshResults) {
   }
 }
 
+// COUNT_BIG reaches a client as a bigint, COUNT as an int.
+// https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms190317(v=sql.110)
+TEST(DriverConnection, CountBigIsDescribedAsBigint) {
+  TempDir dir;
+  Connection db("Database=" + dir.File("x.db"));
+  ASSERT_TRUE(db.Ok());
+  ASSERT_TRUE(SQL_SUCCEEDED(db.Exec("CREATE TABLE T (a int NOT NULL)")));
+  Statement stmt(db);
+  ASSERT_EQ(SQL_SUCCESS, stmt.Exec("SELECT COUNT_BIG(*), COUNT(*) FROM T"));
+  SQLSMALLINT big = 0, count = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt.H(), 1, nullptr, 0, nullptr, &big, nullptr, nullptr, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt.H(), 2, nullptr, 0, nullptr, &count, nullptr, nullptr, nullptr));
+  EXPECT_EQ(SQL_BIGINT, big);
+  EXPECT_EQ(SQL_INTEGER, count);
+}
+
 }  // namespace
 }  // namespace tsqlite_test
 
