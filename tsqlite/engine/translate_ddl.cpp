@@ -152,10 +152,8 @@ std::string Translator::WidthCheck(const std::string& column, const SqlType& typ
 // The SQLite column type with the additions that give SQL Server's behaviour: text compares
 // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
 // datetime column only takes values in the storage form.
-bool Translator::ColumnType(const std::string& column, std::string& decl, std::string& checks, SqlType& type) {
-  const Token t = Peek();
-  if (t.type != Tok::Word) return Fail();
-  if (!ParseType(type)) return false;
+void Translator::ColumnType(const std::string& column, SqlType type, Collation collation, std::string& decl,
+                            std::string& checks) {
   const std::string quoted = Name(Token{Tok::Word, column, -1});
   // The declared type keeps SQL Server's name, which gives SQLite the matching affinity (TEXT
   // for the char types, INTEGER for the int types; NUMERIC for datetime, which leaves the
@@ -171,9 +169,9 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
     case K::NVarChar:
     case K::Text:
     case K::NText:
-      decl += std::string(" COLLATE ") + SqliteCollation(collation_);
+      decl += std::string(" COLLATE ") + SqliteCollation(collation);
       if (type.length < 0 && !type.max) type.length = 1;  // a column declared char means char(1)
-      checks += WidthCheck(column, type, collation_);
+      checks += WidthCheck(column, type, collation);
       break;
     case K::Datetime:
       // Values arrive through CONVERT or the current time, both in the storage form; the
@@ -235,7 +233,6 @@ bool Translator::ColumnType(const std::string& column, std::string& decl, std::s
     default:  // float, real
       break;
   }
-  return true;
 }
 
 // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
@@ -292,11 +289,11 @@ std::string Translator::DefaultValue(bool for_add_column) {
                      (tokens_[k].type == Tok::Word && tokens_[k].kw == Kw::Null))) {
       std::string_view text = tokens_[k].text;
       if (tokens_[k].type == Tok::String && (text[0] == 'N' || text[0] == 'n')) text.remove_prefix(1);
-      return " DEFAULT " + lit + std::string(text);
+      return lit + std::string(text);
     }
     return Fail(), "";
   }
-  return " DEFAULT (" + e + ")";
+  return e;
 }
 
 // One column definition: name type [constraints]
@@ -304,15 +301,15 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   Token name;
   if (!ExpectName(name)) return "";
   const std::string column = RawName(name);
-  std::string decl, checks;
   SqlType type;
-  if (!ColumnType(column, decl, checks, type)) return "";
-  std::string sql = Name(name) + " " + decl;
+  if (!ParseType(type)) return "";
+  Collation own_collation = collation_;  // a COLLATE clause may name the column's own
+  std::string sql;                       // the clauses after the type, as written
   std::string constraint_name;
   // IDENTITY makes the column SQLite's row number, which fills itself in with the next number;
   // its PRIMARY KEY clause (written where the column's own stands, or added) says so.
   bool identity = false;
-  static constexpr const char* kPrimaryKey = "\x02";
+  size_t primary_key = std::string::npos;  // where in `sql` the PRIMARY KEY clause stands
   for (;;) {
     if (AcceptWord(Kw::Constraint)) {
       Token cn;
@@ -327,27 +324,28 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       // nullable is the default
     } else if (AcceptWord(Kw::Default)) {
       std::string value = DefaultValue(for_add_column);
+      if (failed_) return "";
       // A datetime2, smalldatetime or time column takes its default (GETDATE(), ...) in its own form.
       const bool own_form = type.kind == SqlType::Kind::Datetime2 || type.kind == SqlType::Kind::SmallDatetime ||
                             type.kind == SqlType::Kind::Time;
       int p = 0, s = 0;
-      if (own_form && !for_add_column && value.rfind(" DEFAULT (", 0) == 0) {
-        value = " DEFAULT (" + Convert(type, Expr{value.substr(10, value.size() - 11)}, "").sql + ")";
-      } else if (!failed_ && DecimalTypeOf(type, p, s)) {  // a decimal default in the column's type
-        const std::string prefix = for_add_column ? " DEFAULT " : " DEFAULT (";
-        const std::string e = value.substr(prefix.size(), value.size() - prefix.size() - (for_add_column ? 0 : 1));
-        Decimal d;
+      Decimal d;
+      if (own_form && !for_add_column) {
+        value = Convert(type, Expr{value}, "").sql;
+      } else if (DecimalTypeOf(type, p, s)) {  // a decimal default in the column's type
         if (!for_add_column) {
-          value = prefix + "ts_dec(" + e + ", " + std::to_string(p) + ", " + std::to_string(s) + "))";
-        } else if (ParseDecimal(e, d) && Rescale(d, s, p)) {
-          value = prefix + SqlString(DecimalForm(d));
+          value = "ts_dec(" + value + ", " + std::to_string(p) + ", " + std::to_string(s) + ")";
+        } else if (ParseDecimal(value, d) && Rescale(d, s, p)) {
+          value = SqlString(DecimalForm(d));
         }
       }
-      sql += constraint_name + value;
+      // SQLite's ADD COLUMN takes a plain literal only.
+      sql += constraint_name + (for_add_column ? " DEFAULT " + value : " DEFAULT (" + value + ")");
     } else if (IsWord(Kw::Primary) && IsWord(Kw::Key, 1)) {
       pos_ += 2;
       if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
-      sql += constraint_name + kPrimaryKey;
+      sql += constraint_name;
+      primary_key = sql.size();
     } else if (AcceptWord(Kw::Identity)) {
       long seed = 1, step = 1;
       if (AcceptOp("(")) {
@@ -384,15 +382,7 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
       Token collation;  // a collation the database knows replaces the database's; another is ignored
       if (!ExpectName(collation)) return "";
       Collation own;
-      const std::string from = std::string(" COLLATE ") + SqliteCollation(collation_);
-      const size_t at = sql.find(from);
-      if (ToText(type) && at != std::string::npos && CollationByName(RawName(collation), own)) {
-        sql.replace(at, from.size(), std::string(" COLLATE ") + SqliteCollation(own));
-        const std::string width = WidthCheck(column, type, collation_);
-        if (const size_t w = checks.find(width); !width.empty() && w != std::string::npos) {
-          checks.replace(w, width.size(), WidthCheck(column, type, own));
-        }
-      }
+      if (ToText(type) && CollationByName(RawName(collation), own)) own_collation = own;
     } else {
       break;
     }
@@ -400,16 +390,13 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
     if (failed_) return "";
   }
   if (failed_) return "";
-  const size_t pk = sql.find(kPrimaryKey);
-  if (identity) {
-    sql.replace(0, Name(name).size() + 1 + decl.size(), Name(name) + " INTEGER");
-    if (pk == std::string::npos) {
-      sql.insert(Name(name).size() + 8, " PRIMARY KEY AUTOINCREMENT");
-    }
-  }
-  const size_t at = sql.find(kPrimaryKey);
-  if (at != std::string::npos) sql.replace(at, 1, identity ? " PRIMARY KEY AUTOINCREMENT" : " PRIMARY KEY");
-  return sql + checks;
+  std::string decl, checks;
+  ColumnType(column, type, own_collation, decl, checks);
+  const char* key = identity ? " PRIMARY KEY AUTOINCREMENT" : " PRIMARY KEY";
+  if (primary_key != std::string::npos) sql.insert(primary_key, key);
+  // An IDENTITY column is declared INTEGER, SQLite's row number, keyed here when no key is written.
+  if (identity) decl = primary_key == std::string::npos ? std::string("INTEGER") + key : "INTEGER";
+  return Name(name) + " " + decl + sql + checks;
 }
 
 // [CONSTRAINT name] PRIMARY KEY|UNIQUE (cols) | FOREIGN KEY (cols) REFERENCES ... | CHECK (expr)

@@ -277,14 +277,14 @@ class Translator {
   // The SQLite column type with the additions that give SQL Server's behaviour: text compares
   // without regard to trailing blanks, a char/varchar width refuses longer values (8152), and a
   // datetime column only takes values in the storage form.
-  bool ColumnType(const std::string& column, std::string& decl, std::string& checks, SqlType& type);
+  void ColumnType(const std::string& column, SqlType type, Collation collation, std::string& decl, std::string& checks);
   std::string WidthCheck(const std::string& column, const SqlType& type, Collation collation);
 
   // REFERENCES table [(cols)] [ON DELETE|UPDATE action]
   std::string References();
 
   // DEFAULT value: a constant, parenthesised as SQL Server scripts write it ((0), ('x'),
-  // (getdate())).
+  // (getdate())); returned without the word DEFAULT, a plain literal for ADD COLUMN.
   std::string DefaultValue(bool for_add_column);
 
   // One column definition: name type [constraints]
