@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "engine_db.h"
 #include "errors.h"
@@ -106,6 +107,34 @@ TEST(SqlTypeOf, DeclaredTextsAsTheirValue) {
     EXPECT_EQ(c.max, t.max) << c.decl;
     EXPECT_EQ(c.national, t.National()) << c.decl;
     EXPECT_EQ(c.collation, t.collation) << c.decl;
+  }
+}
+
+// A type rendered as the database keeps a column's reads back as the same type; defaults (a
+// datetime2's 7 digits, a scale of 0) and (max) are left out.
+TEST(SqlTypeOf, RenderedTextReadsBackAsTheSameType) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"integer", "INT"},
+      {"nvarchar ( max )", "NVARCHAR"},
+      {"DECIMAL TEXT(10,2)", "DECIMAL(10,2)"},
+      {"numeric(5, 0)", "NUMERIC(5)"},
+      {"datetime2(3)", "DATETIME2(3)"},
+      {"TIME(7)", "TIME"},
+      {"char(3) COLLATE Latin1_General_CS_AS", "CHAR(3)"},
+      {"float(53)", "FLOAT(53)"},
+      {"MONEY TEXT", "MONEY"},
+      {"uniqueidentifier", "UNIQUEIDENTIFIER"},
+  };
+  for (const auto& [decl, text] : cases) {
+    const SqlType t = ParseSqlType(decl);
+    EXPECT_EQ(text, SqlTypeText(t)) << decl;
+    const SqlType again = ParseSqlType(SqlTypeText(t));
+    EXPECT_EQ(t.kind, again.kind) << decl;
+    EXPECT_EQ(t.precision, again.precision) << decl;
+    EXPECT_EQ(t.scale, again.scale) << decl;
+    if (!t.max) {
+      EXPECT_EQ(t.length, again.length) << decl;
+    }
   }
 }
 
