@@ -384,4 +384,101 @@ void FnTypeBytes(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, bytes);
 }
 
+// ts_odbc_type(decl): the ODBC type number of a column's type (SQLColumns' DATA_TYPE); varchar's
+// for a type not known here.
+void FnOdbcType(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  using K = SqlType::Kind;
+  static constexpr struct {
+    K kind;
+    int odbc;
+  } kNumbers[] = {
+      {K::Bit, -7},
+      {K::TinyInt, -6},
+      {K::SmallInt, 5},
+      {K::Int, 4},
+      {K::BigInt, -5},
+      {K::Decimal, 3},
+      {K::Numeric, 2},
+      {K::Money, 3},
+      {K::SmallMoney, 3},
+      {K::Float, 8},
+      {K::Real, 7},
+      {K::Char, 1},
+      {K::Text, -1},
+      {K::NChar, -8},
+      {K::NVarChar, -9},
+      {K::NText, -10},
+      {K::Binary, -2},
+      {K::VarBinary, -3},
+      {K::Image, -4},
+      {K::Date, 91},
+      {K::Time, -154},
+      {K::Datetime, 93},
+      {K::Datetime2, 93},
+      {K::SmallDatetime, 93},
+      {K::DatetimeOffset, 93},
+      {K::UniqueIdentifier, -11},
+  };
+  const SqlType t = ParseSqlType(TextArg(argv[0]));
+  for (const auto& n : kNumbers) {
+    if (n.kind == t.kind) return sqlite3_result_int(ctx, n.odbc);
+  }
+  sqlite3_result_int(ctx, 12);
+}
+
+// ts_column_size(decl): SQLColumns' COLUMN_SIZE: the declared width or precision, the
+// characters of a date and time type's text form; NULL where neither says one.
+void FnColumnSize(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  using K = SqlType::Kind;
+  const SqlType t = ParseSqlType(TextArg(argv[0]));
+  const int fraction = t.scale > 0 ? t.scale + 1 : 0;
+  int size = 0;
+  switch (t.kind) {
+    case K::Time:
+      size = 8 + fraction;
+      break;
+    case K::Datetime2:
+      size = 19 + fraction;
+      break;
+    case K::SmallDatetime:
+      size = 16;
+      break;
+    case K::Date:
+      size = 10;
+      break;
+    case K::Datetime:
+    case K::DatetimeOffset:
+      size = 23;
+      break;
+    case K::SmallInt:
+      size = 5;
+      break;
+    case K::Int:
+    case K::SmallMoney:
+      size = 10;
+      break;
+    case K::Money:
+      size = 19;
+      break;
+    case K::Decimal:
+    case K::Numeric:
+      size = t.length >= 0 ? t.length : 18;
+      break;
+    case K::Char:
+    case K::VarChar:
+    case K::NChar:
+    case K::NVarChar:
+    case K::Binary:
+    case K::VarBinary:
+    case K::Float:
+      size = t.max ? 0 : t.length;
+      break;
+    default:
+      size = -1;
+      break;
+  }
+  if (size < 0) return sqlite3_result_null(ctx);
+  sqlite3_result_int(ctx, size);
+}
+
 }  // namespace tsqlite
