@@ -384,6 +384,11 @@ void FnTypeBytes(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, bytes);
 }
 
+// ts_type_identity(decl): 1 for an IDENTITY column (SQLite's row number, declared INTEGER), else 0.
+void FnTypeIdentity(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_result_int(ctx, ParseSqlType(TextArg(argv[0])).row_number ? 1 : 0);
+}
+
 // ts_odbc_type(decl): the ODBC type number of a column's type (SQLColumns' DATA_TYPE); varchar's
 // for a type not known here.
 void FnOdbcType(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -26,6 +26,7 @@ void FnObjectKey(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnTypeName(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnTypeChars(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnTypeBytes(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void FnTypeIdentity(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // For SQLColumns: a declared type's ODBC number and column size.
 void FnOdbcType(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void FnColumnSize(sqlite3_context* ctx, int argc, sqlite3_value** argv);

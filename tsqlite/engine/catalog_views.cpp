@@ -89,8 +89,8 @@ constexpr View kViews[] = {
      "t.system_type_id FROM (" TSQLITE_TYPES ") AS t WHERE t.name = ts_type_name(p.type)) AS system_type_id, "
      "(SELECT t.user_type_id FROM (" TSQLITE_TYPES
      ") AS t WHERE t.name = ts_type_name(p.type)) AS user_type_id, ts_type_bytes(p.type, "
-     "0) AS max_length, CASE WHEN p.\"notnull\" OR p.pk > 0 THEN 0 ELSE 1 END AS is_nullable, CASE WHEN "
-     "upper(p.type) = 'INTEGER' THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM (" TSQLITE_OBJECTS
+     "0) AS max_length, CASE WHEN p.\"notnull\" OR p.pk > 0 THEN 0 ELSE 1 END AS is_nullable, "
+     "ts_type_identity(p.type) AS is_identity, 0 AS is_computed FROM (" TSQLITE_OBJECTS
      ") AS o, pragma_table_info(o.stored) AS p"},
     {"sys", "types", "SELECT * FROM (" TSQLITE_TYPES ")"},
 };

@@ -179,6 +179,7 @@ constexpr SqliteFunction kFunctions[] = {
     {"ts_type_name", 1, true, FnTypeName, nullptr, nullptr, D::None},
     {"ts_type_chars", 1, true, FnTypeChars, nullptr, nullptr, D::None},
     {"ts_type_bytes", 2, true, FnTypeBytes, nullptr, nullptr, D::None},
+    {"ts_type_identity", 1, true, FnTypeIdentity, nullptr, nullptr, D::None},
     {"ts_odbc_type", 1, true, FnOdbcType, nullptr, nullptr, D::None},
     {"ts_column_size", 1, true, FnColumnSize, nullptr, nullptr, D::None},
     {"ts_identity", 1, false, FnIdentity, nullptr, nullptr, D::Identity},

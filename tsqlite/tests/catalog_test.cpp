@@ -104,6 +104,10 @@ const Row kRows[] = {
     // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-columns-transact-sql
     {"SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N'B.T')", "6"},
     {"SELECT max_length FROM sys.columns WHERE object_id = OBJECT_ID(N'B.T') AND name = 'm'", "-1"},
+    {"CREATE TABLE B.I (k int IDENTITY(1, 1) PRIMARY KEY, v int)", "ok"},
+    {"SELECT SUM(is_identity) * 10 + MAX(is_identity) FROM sys.columns WHERE object_id = OBJECT_ID(N'B.I') AND "
+     "name = 'k' OR object_id = OBJECT_ID(N'B.T')",
+     "11"},
     // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-schemas-transact-sql
     {"SELECT schema_id FROM sys.schemas WHERE name = 'sys'", "4"},
     // https://learn.microsoft.com/en-us/sql/relational-databases/system-catalog-views/sys-views-transact-sql
