@@ -342,21 +342,6 @@ int CheckSchema(std::string* schema) {
   return -1;
 }
 
-bool ReadFile(const std::string& path, std::string* text) {
-  if (path == "-") {
-    std::ostringstream ss;
-    ss << std::cin.rdbuf();
-    *text = ss.str();
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
-  return true;
-}
-
 // Display width of UTF-8 text: continuation bytes take no column.
 size_t Width(const std::string& s) {
   size_t w = 0;
@@ -482,15 +467,20 @@ int CmdDemo(const Args& a, Session& session, const std::string& schema) {
 
 int CmdSql(const Args& a, Session& session, const std::string& schema) {
   const std::string& path = a.positional[0];
-  std::string script;
-  if (!ReadFile(path, &script)) {
-    std::fprintf(stderr, "planex-db: cannot read the script %s\n", path.c_str());
-    return kExitFailure;
+  // Read batch by batch: a dump of a large company runs in the memory of one batch.
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "planex-db: cannot read the script %s\n", path.c_str());
+      return kExitFailure;
+    }
   }
+  BatchReader reader(path == "-" ? std::cin : file);
   std::map<std::string, std::string> vars = a.vars;
   if (!schema.empty() && !vars.count("CLIENT")) vars["CLIENT"] = schema;
   const std::string name = path == "-" ? "(stdin)" : path;
-  for (const Batch& batch : SplitBatches(script)) {
+  for (Batch batch; reader.Next(&batch);) {
     std::string sql, missing;
     if (!Substitute(batch.text, vars, &sql, &missing)) {
       std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value (give -v %s=...)\n", name.c_str(),
