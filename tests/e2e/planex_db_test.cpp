@@ -202,6 +202,11 @@ TEST_F(PlanexDbSql, MissingScriptOrDatabaseFails) {
                    {BuildDir() + "/planex-db", "--db", company.Dir() + "/none.db", "counts", "--schema", "ABC_1"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+  // sql makes a missing file only when told its collation (for a dump to run into).
+  ASSERT_TRUE(WriteText(company.Dir() + "/one.sql", "SELECT 1\n"));
+  r = fixture::Run(company.Dir(), {BuildDir() + "/planex-db", "--db", company.Dir() + "/none.db", "sql", "one.sql"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_FALSE(std::ifstream(company.Dir() + "/none.db").good());
 }
 
 // A file name holding the connection string's own marks stays one file name: no key of its own.

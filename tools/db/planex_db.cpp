@@ -49,7 +49,7 @@ const char* const kUsage =
     "        its first row, the day before the first day (default: 1 January of this year)\n"
     "  demo --schema NAME [--persons N] [--seed S]\n"
     "        fill a demo company into the empty client schema NAME (default 1000 persons, seed 1)\n"
-    "  sql FILE|- [-v VAR=value]...\n"
+    "  sql FILE|- [-v VAR=value]... [--collation NAME]\n"
     "        run a T-SQL script: batches separated by GO lines, $(VAR) replaced by its value\n"
     "  counts --schema NAME\n"
     "        print the row count of every table of the system\n"
@@ -93,12 +93,14 @@ const std::map<std::string, std::string> kCommandHelp = {
      "schedule-assignment and leave-carry-over rows. The company follows from the seed (default 1)\n"
      "and the first date of the base calendar: the same database and seed give the same rows.\n"},
     {"sql",
-     "Usage: planex-db CONNECTION sql FILE|- [-v VAR=value]... [--schema NAME]\n"
+     "Usage: planex-db CONNECTION sql FILE|- [-v VAR=value]... [--schema NAME] [--collation NAME]\n"
      "\n"
      "Runs a T-SQL script (- reads standard input) batch by batch: a line holding only GO ends a\n"
      "batch. $(VAR) is replaced by the value given with -v; --schema NAME, or the schema of\n"
      "--settings, gives $(CLIENT). Result sets are printed as aligned tables. The first failing\n"
-     "batch stops the script with its native error number and exit status 1.\n"},
+     "batch stops the script with its native error number and exit status 1.\n"
+     "With --db, --collation makes a missing file, empty and of that collation (see init), for\n"
+     "a dump (planex-db dump) to run into; an existing file keeps its own.\n"},
     {"counts",
      "Usage: planex-db CONNECTION counts --schema NAME\n"
      "\n"
@@ -246,7 +248,7 @@ int CheckOptions(const Args& a) {
   static const std::map<std::string, std::set<std::string>> kOwn = {
       {"init", {"--schema", "--first-day", "--script", "--no-seed", "--collation"}},
       {"demo", {"--schema", "--persons", "--seed"}},
-      {"sql", {"--schema", "-v"}},
+      {"sql", {"--schema", "-v", "--collation"}},
       {"counts", {"--schema"}},
       {"copy", {"--schema", "--to-db", "--to-dsn", "--to-user", "--replace"}},
       {"dump", {"--schema", "--out"}},
@@ -297,7 +299,7 @@ int Connect(const Args& a, const Locations& where, bool create_db, Session* sess
       std::fprintf(stderr, "planex-db: database file %s does not exist (create it with init)\n", a.db.c_str());
       return kExitFailure;
     }
-    // Only init may create the file.
+    // Only init, and sql when told the new file's collation, create the file.
     const std::string cs = EmbeddedConnectionString(
         where.tsqlite_lib, a.db, a.given.count("--date-first") ? a.date_first : 0, create_db, a.collation);
     if (!session->DriverConnect(cs, &e)) {
@@ -338,21 +340,6 @@ int CheckSchema(std::string* schema) {
   // planex upper-cases the schema of its settings; install it under that name.
   Str_Upper(*schema);
   return -1;
-}
-
-bool ReadFile(const std::string& path, std::string* text) {
-  if (path == "-") {
-    std::ostringstream ss;
-    ss << std::cin.rdbuf();
-    *text = ss.str();
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
-  return true;
 }
 
 // Display width of UTF-8 text: continuation bytes take no column.
@@ -480,15 +467,20 @@ int CmdDemo(const Args& a, Session& session, const std::string& schema) {
 
 int CmdSql(const Args& a, Session& session, const std::string& schema) {
   const std::string& path = a.positional[0];
-  std::string script;
-  if (!ReadFile(path, &script)) {
-    std::fprintf(stderr, "planex-db: cannot read the script %s\n", path.c_str());
-    return kExitFailure;
+  // Read batch by batch: a dump of a large company runs in the memory of one batch.
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "planex-db: cannot read the script %s\n", path.c_str());
+      return kExitFailure;
+    }
   }
+  BatchReader reader(path == "-" ? std::cin : file);
   std::map<std::string, std::string> vars = a.vars;
   if (!schema.empty() && !vars.count("CLIENT")) vars["CLIENT"] = schema;
   const std::string name = path == "-" ? "(stdin)" : path;
-  for (const Batch& batch : SplitBatches(script)) {
+  for (Batch batch; reader.Next(&batch);) {
     std::string sql, missing;
     if (!Substitute(batch.text, vars, &sql, &missing)) {
       std::fprintf(stderr, "planex-db: %s:%d: scripting variable $(%s) has no value (give -v %s=...)\n", name.c_str(),
@@ -632,7 +624,8 @@ int main(int argc, char** argv) {
     if (rc >= 0) return rc;
   }
   Session session;
-  rc = Connect(a, where, a.command == "init", &session, &schema);
+  rc =
+      Connect(a, where, a.command == "init" || (a.command == "sql" && a.given.count("--collation")), &session, &schema);
   if (rc != kExitOk) return rc;
   if (a.command != "sql" || !schema.empty()) {
     rc = CheckSchema(&schema);

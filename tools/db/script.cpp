@@ -1,6 +1,8 @@
 #include "script.h"
 
 #include <cctype>
+#include <sstream>
+#include <utility>
 
 namespace pxdb {
 namespace {
@@ -30,33 +32,36 @@ int LeadingLines(std::string_view text) {
 }  // namespace
 
 std::vector<Batch> SplitBatches(std::string_view script) {
+  std::istringstream in{std::string(script)};
+  BatchReader reader(in);
   std::vector<Batch> batches;
-  Batch current;
-  int line_no = 1;
-  size_t pos = 0;
-  auto flush = [&](int next_line) {
-    int leading = LeadingLines(current.text);
-    if (leading >= 0) {
-      current.first_line += leading;  // errors point at the statement, not at its comments
-      batches.push_back(current);
-    }
-    current = Batch();
-    current.first_line = next_line;
-  };
-  while (pos < script.size()) {
-    size_t end = script.find('\n', pos);
-    size_t next = end == std::string_view::npos ? script.size() : end + 1;
-    std::string_view line = script.substr(pos, next - pos);
-    if (IsGoLine(line)) {
-      flush(line_no + 1);
-    } else {
+  for (Batch batch; reader.Next(&batch);) batches.push_back(std::move(batch));
+  return batches;
+}
+
+bool BatchReader::Next(Batch* batch) {
+  while (!done_) {
+    Batch current;
+    current.first_line = line_no_;
+    bool go = false;
+    for (std::string line; std::getline(in_, line);) {
+      ++line_no_;
+      if (!in_.eof()) line.push_back('\n');  // the last line may lack its line end
+      if (IsGoLine(line)) {
+        go = true;
+        break;
+      }
       current.text.append(line);
     }
-    pos = next;
-    ++line_no;
+    done_ = !go;
+    const int leading = LeadingLines(current.text);
+    if (leading >= 0) {
+      current.first_line += leading;  // errors point at the statement, not at its comments
+      *batch = std::move(current);
+      return true;
+    }
   }
-  flush(line_no);
-  return batches;
+  return false;
 }
 
 bool Substitute(std::string_view text, const std::map<std::string, std::string>& vars, std::string* out,

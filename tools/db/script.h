@@ -1,6 +1,7 @@
 #pragma once
 // T-SQL scripts as sqlcmd reads them: batches separated by lines holding only GO, and $(VAR)
 // scripting variables substituted before a batch is sent.
+#include <istream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -16,6 +17,20 @@ struct Batch {
 // Splits a script at its GO lines (case-insensitive, blanks around allowed). Batches that hold
 // nothing but blanks and comments are dropped.
 std::vector<Batch> SplitBatches(std::string_view script);
+
+// The same split, one batch at a time from a stream, so that running a script of any size (the
+// dump of a large company) holds no more than its largest batch.
+class BatchReader {
+ public:
+  explicit BatchReader(std::istream& in) : in_(in) {}
+  // The next batch; false at the end of the script.
+  bool Next(Batch* batch);
+
+ private:
+  std::istream& in_;
+  int line_no_ = 1;  // the line read next
+  bool done_ = false;
+};
 
 // Replaces every $(NAME) by its value. Returns false, with the name in *missing, for a variable
 // that has no value; sqlcmd refuses such a script too.

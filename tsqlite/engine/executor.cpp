@@ -272,7 +272,7 @@ class SqliteCatalog : public Catalog {
 
 }  // namespace
 
-Database::Entry* Database::Lookup(const Shape& shape) {
+std::shared_ptr<Database::Entry> Database::Lookup(const Shape& shape) {
   const SqliteCatalog catalog(db_, table_info_);
   auto found = cache_.find(shape.key);
   if (found != cache_.end()) {
@@ -281,20 +281,19 @@ Database::Entry* Database::Lookup(const Shape& shape) {
     for (const Translation::TableRead& read : found->second->translation.tables_read) {
       holds = holds && catalog.Columns(read.table, read.collations) == read.columns;
     }
-    if (holds) return found->second.get();
+    if (holds) return found->second;
     cache_.erase(found);
   }
-  auto entry = std::make_unique<Entry>();
+  auto entry = std::make_shared<Entry>();
   entry->ok = Translate(shape, entry->translation, collation_, &catalog);
   entry->prepared.resize(entry->translation.statements.size());
-  Entry* raw = entry.get();
   if (!entry->ok) {
-    failed_ = std::move(entry);
-    return raw;
+    failed_ = entry;
+    return entry;
   }
   if (cache_.size() >= kCacheLimit) cache_.clear();
-  cache_.emplace(shape.key, std::move(entry));
-  return raw;
+  cache_.emplace(shape.key, entry);
+  return entry;
 }
 
 int Database::Progress(void* self) {
@@ -319,7 +318,7 @@ bool Database::Describe(std::string_view tsql, Result& result, std::vector<Error
     return false;
   }
   Parameterize(tsql, shape_);
-  Entry* entry = Lookup(shape_);
+  const std::shared_ptr<Entry> entry = Lookup(shape_);
   if (!entry->ok) {
     const Translation& t = entry->translation;
     errors.push_back(
@@ -360,7 +359,7 @@ std::vector<std::string> Database::DescribeMarkers(std::string_view tsql) {
   if (db_ == nullptr) return decls;
   Parameterize(tsql, shape_);
   decls.resize(shape_.markers.size());
-  const Entry* entry = Lookup(shape_);
+  const std::shared_ptr<const Entry> entry = Lookup(shape_);
   if (!entry->ok) return decls;
   for (const Statement& statement : entry->translation.statements) {
     for (const Statement::Probe& probe : statement.probes) {
@@ -442,8 +441,12 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       shape_.literals[static_cast<size_t>(shape_.markers[i])] = (*params)[i];
     }
   }
-  Entry* entry = Lookup(shape_);
-  batch.verb = entry->translation.verb;
+  return RunBatch(shape_, batch, 0);
+}
+
+bool Database::RunBatch(Shape& shape, Batch& batch, int depth) {
+  const std::shared_ptr<Entry> entry = Lookup(shape);
+  if (depth == 0) batch.verb = entry->translation.verb;
   if (!entry->ok) {
     const Translation& t = entry->translation;
     batch.errors.push_back(
@@ -459,7 +462,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
   }
   identity_.has_scope = false;  // a batch is a scope of its own
   // The batch's variables, NULL until set, follow the literals.
-  shape_.literals.resize(shape_.literals.size() + entry->translation.variables);
+  shape.literals.resize(shape.literals.size() + entry->translation.variables);
   const size_t count = entry->translation.statements.size();
   for (size_t i = 0, next = 1; i < count; i = next, next = i + 1) {
     const Statement& statement = entry->translation.statements[i];
@@ -469,14 +472,20 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       case Statement::Kind::Assign:
       case Statement::Kind::JumpIfNot:
       case Statement::Kind::Jump:
-        if (!RunScript(*entry, entry->translation, i, batch, next)) {
+        if (!RunScript(*entry, entry->translation, i, shape, batch, next)) {
+          batch.results.clear();
+          return false;
+        }
+        break;
+      case Statement::Kind::Exec:
+        if (!RunText(*entry, i, shape, batch, depth)) {
           batch.results.clear();
           return false;
         }
         break;
       case Statement::Kind::Print: {
         const size_t before = batch.results.size();
-        if (!Run(*entry, i, shape_, batch)) {
+        if (!Run(*entry, i, shape, batch)) {
           batch.results.clear();
           return false;
         }
@@ -508,9 +517,8 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       case Statement::Kind::SetLockTimeout: {
         const int p = statement.date_first_param;
         int64_t n = 0;
-        if (p >= 0 && p < static_cast<int>(shape_.literals.size()) &&
-            shape_.literals[p].kind == Literal::Kind::Integer) {
-          n = statement.on ? -shape_.literals[p].integer : shape_.literals[p].integer;
+        if (p >= 0 && p < static_cast<int>(shape.literals.size()) && shape.literals[p].kind == Literal::Kind::Integer) {
+          n = statement.on ? -shape.literals[p].integer : shape.literals[p].integer;
         }
         // -1 waits without end, 0 not at all (SET LOCK_TIMEOUT (Transact-SQL)); a negative
         // number waits without end here too.
@@ -520,9 +528,8 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       case Statement::Kind::SetDateFirst: {
         int p = statement.date_first_param;
         int64_t n = 0;
-        if (p >= 0 && p < static_cast<int>(shape_.literals.size()) &&
-            shape_.literals[p].kind == Literal::Kind::Integer) {
-          n = shape_.literals[p].integer;
+        if (p >= 0 && p < static_cast<int>(shape.literals.size()) && shape.literals[p].kind == Literal::Kind::Integer) {
+          n = shape.literals[p].integer;
         }
         if (n < 1 || n > 7) {
           batch.results.clear();
@@ -535,7 +542,7 @@ bool Database::Execute(std::string_view tsql, Batch& batch, const Limits& limits
       default: {
         const bool insert = statement.verb == Kw::Insert;
         const sqlite3_int64 changes = insert ? sqlite3_total_changes64(db_) : 0;
-        if (!Run(*entry, i, shape_, batch) && !RetryWithWriteLock(*entry, i, batch)) {
+        if (!Run(*entry, i, shape, batch) && !RetryWithWriteLock(*entry, i, shape, batch)) {
           batch.results.clear();
           return false;
         }

@@ -166,14 +166,20 @@ class Database {
   struct Prepared;
   struct Entry;
 
-  Entry* Lookup(const Shape& shape);
+  // The translation of a shape, kept alive by its holder while a batch run from EXEC evicts it.
+  std::shared_ptr<Entry> Lookup(const Shape& shape);
   bool Prepare(Entry& entry, size_t index, Batch& batch);
   bool Run(Entry& entry, size_t index, const Shape& shape, Batch& batch);
-  bool RetryWithWriteLock(Entry& entry, size_t index, Batch& batch);
+  bool RetryWithWriteLock(Entry& entry, size_t index, const Shape& shape, Batch& batch);
+  // Runs the batch whose shape (literals filled in) is given, statement by statement; depth is the
+  // nesting level of an EXEC of a string (0 for a client's batch).
+  bool RunBatch(Shape& shape, Batch& batch, int depth);
+  // EXEC of a string (script.cpp): the string's value, run as a batch of its own.
+  bool RunText(Entry& entry, size_t index, const Shape& shape, Batch& batch, int depth);
   // Runs an assignment or a jump of a script (script.cpp); next is the index of the statement the
   // batch goes on at. A jump back first checks the time limit and SQLCancel, so that no loop
   // outlives them, however little work each turn does.
-  bool RunScript(Entry& entry, const Translation& translation, size_t index, Batch& batch, size_t& next);
+  bool RunScript(Entry& entry, const Translation& translation, size_t index, Shape& shape, Batch& batch, size_t& next);
   // HYT00 or HY008 in batch.errors when the batch's time is up or it was cancelled.
   bool Interrupted(Batch& batch);
   Error StoppedError() const;
@@ -233,13 +239,13 @@ class Database {
   StatementCache statement_cache_;
   bool manual_commit_ = false;
   std::string name_;  // the database's name in messages: the file name without folder
-  std::unordered_map<std::string, std::unique_ptr<Entry>> cache_;
+  std::unordered_map<std::string, std::shared_ptr<Entry>> cache_;
   // The catalog's query of a table's columns, kept prepared: translations that read column types
   // are checked against it at every execution.
   sqlite3_stmt* table_info_ = nullptr;
   // A shape that failed to translate is not cached: its error names the values of the statement
   // at hand, so it is translated again for every statement of that shape.
-  std::unique_ptr<Entry> failed_;
+  std::shared_ptr<Entry> failed_;
   Shape shape_;  // reused for every statement to keep its buffers
   // The shapes of texts with parameter markers, by their text. A prepared statement's text is the
   // same at every execution; lexing it again (a multi-row write has thousands of markers) cost

@@ -395,7 +395,7 @@ bool Database::Run(Entry& entry, size_t index, const Shape& shape, Batch& batch)
 // holds no lock after its read, and its writer waits for the lock. So a transaction that has not
 // written yet starts again as a writer: it waits for the write lock (up to LockTimeout, then 1222)
 // and runs the statement on the current database. What it read before stays as it was read.
-bool Database::RetryWithWriteLock(Entry& entry, size_t index, Batch& batch) {
+bool Database::RetryWithWriteLock(Entry& entry, size_t index, const Shape& shape, Batch& batch) {
   // Only a stale snapshot: a lock held by another writer has been waited for already.
   if (!manual_commit_ || sqlite3_extended_errcode(db_) != SQLITE_BUSY_SNAPSHOT ||
       sqlite3_txn_state(db_, "main") == SQLITE_TXN_WRITE) {
@@ -412,7 +412,7 @@ bool Database::RetryWithWriteLock(Entry& entry, size_t index, Batch& batch) {
     batch.errors.push_back(error);
     return false;
   }
-  return Run(entry, index, shape_, batch);
+  return Run(entry, index, shape, batch);
 }
 
 }  // namespace tsqlite

@@ -37,6 +37,8 @@ Verb VerbOf(Kw kw) {
     case Kw::Declare:
     case Kw::While:
     case Kw::Begin:
+    case Kw::Exec:
+    case Kw::Execute:
       return Verb::Other;
     default:
       return Verb::None;

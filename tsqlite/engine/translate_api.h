@@ -66,12 +66,13 @@ struct Statement {
     Assign,          // SET @x = ..., SELECT @x = ...: sql's last row goes into the variables `assign`
     JumpIfNot,       // IF / WHILE: sql gives 1 when the condition holds; else go on at `jump`
     Jump,            // go on at `jump` (ELSE, the end of a WHILE body, BREAK, CONTINUE)
+    Exec,            // EXEC (string), EXEC sp_executesql string: sql gives the string, run as a batch
   };
   Kind kind = Kind::NoOp;
   std::string sql;          // SQLite text; parameters written ?1, ?2, ... in order
   std::vector<int> params;  // for ?k, params[k-1] is the index into Shape::literals
   int date_first_param = -1;
-  bool on = false;  // SetNoCount: ON; SetLockTimeout: the literal follows a minus sign
+  bool on = false;  // SetNoCount: ON; SetLockTimeout: the literal follows a minus sign; Exec: sp_executesql
   // Assign: the variable each result column goes into (its number in Translation::variables).
   std::vector<int> assign;
   size_t jump = 0;                   // JumpIfNot, Jump: the index of the statement to go on at

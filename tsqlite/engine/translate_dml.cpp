@@ -70,6 +70,8 @@ void Translator::OneStatement() {
     if (!failed_) Emit(Statement::Kind::Print, "SELECT " + e.sql);
   } else if (AcceptWord(Kw::Go)) {
     Emit(Statement::Kind::NoOp, "");
+  } else if (AcceptWord(Kw::Exec) || AcceptWord(Kw::Execute)) {
+    Execute();
   } else if (AcceptWord(Kw::Truncate)) {
     ObjectName table;
     if (ExpectWord(Kw::Table) && ParseObjectName(table)) {

@@ -34,7 +34,10 @@
 // - A batch's local variables (DECLARE @x) are values of the shape after its literals, read as
 //   parameters; IF and WHILE become statements that jump (translate_script.cpp).
 //
-// Not translated (102): EXEC and stored procedures, transactions in
+// - EXEC (string) and EXEC sp_executesql string run the string as a batch of its own
+//   (translate_script.cpp, Database::RunText).
+//
+// Not translated (102): stored procedures, transactions in
 // T-SQL text (the ODBC autocommit attribute and SQLEndTran do that), UPDATE/DELETE with FROM,
 // SELECT INTO, views, IDENTITY, datetimeoffset.
 #include "translate_api.h"

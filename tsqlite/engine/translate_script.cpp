@@ -1,5 +1,5 @@
-// The translator's scripts: local variables (DECLARE, SET @x, SELECT @x = ...) and control flow
-// (IF ... ELSE, WHILE with BREAK and CONTINUE, BEGIN ... END).
+// The translator's scripts: local variables (DECLARE, SET @x, SELECT @x = ...), control flow
+// (IF ... ELSE, WHILE with BREAK and CONTINUE, BEGIN ... END) and EXEC of a string.
 //
 // A variable is a value of the batch kept after the shape's literals (Translation::variables), so
 // a statement reads it as a bound parameter and no value ever becomes SQL text. It is NULL until
@@ -192,6 +192,57 @@ void Translator::Block() {
     if (Peek().type == Tok::End) return (void)Fail();
     ScriptStatement();
   }
+}
+
+// EXEC (string [+ string]...) and EXEC sp_executesql string, where a string is a literal or a
+// variable of a character type: the statement is a query of the string's value, whose pieces stay
+// bound values, and the executor runs that value as a batch of its own (Database::RunText), never
+// anything else. sp_executesql takes one Unicode literal or variable and no parameters here; any
+// other procedure is not there (2812).
+void Translator::Execute() {
+  const bool direct = AcceptOp("(");
+  if (!direct) {
+    if (Peek().type == Tok::Variable) return (void)Fail();  // EXEC @status = ..., EXEC @procedure
+    const size_t start = pos_;
+    ObjectName procedure;
+    if (!ParseObjectName(procedure)) return;
+    if (!WordIs(procedure.name, "SP_EXECUTESQL") ||
+        !(WordIs(procedure.schema, "DBO") || WordIs(procedure.schema, "SYS"))) {
+      const bool qualified = pos_ - start > 1;
+      return (void)FailWith(
+          Raised<Err::ProcedureMissing>(qualified ? procedure.schema + "." + procedure.name : procedure.name));
+    }
+    if (Peek().type == Tok::Variable && SameName(Peek().text, "@stmt") && IsOp("=", 1)) pos_ += 2;
+  }
+  std::string sql = "SELECT ";
+  for (bool first = true;; first = false) {
+    const Token t = Peek();
+    std::string piece;
+    bool national = t.national;
+    if (t.type == Tok::Marker) {
+      piece = Param(t.literal);  // the executor checks that it holds a string
+    } else if (t.type == Tok::String) {
+      piece = std::string(t.text);  // a literal of a DDL batch, kept in the text: SQLite quotes as T-SQL does
+    } else if (t.type == Tok::Variable) {
+      const int slot = FindVariable(t);
+      if (slot < 0) return;
+      const SqlType& type = vars_[static_cast<size_t>(slot)].type;
+      if (!type.IsText()) return (void)Fail();
+      national = type.National();
+      piece = Param(static_cast<int>(shape_.literals.size()) + slot);
+    } else {
+      return (void)Fail();
+    }
+    if (!direct && !national) {
+      return (void)FailWith(Raised<Err::ProcedureParameterType>("@statement", "ntext/nchar/nvarchar"));
+    }
+    ++pos_;
+    sql += (first ? "" : " || ") + piece;
+    if (!direct || !AcceptOp("+")) break;
+  }
+  if (direct && !ExpectOp(")")) return;
+  Emit(Statement::Kind::Exec, sql);
+  if (!failed_) out_.statements.back().on = !direct;
 }
 
 int Translator::FindVariable(const Token& t) {

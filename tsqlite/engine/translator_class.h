@@ -158,6 +158,7 @@ class Translator {
   void Block();
   void LoopExit(bool is_break);
   void Return();
+  void Execute();
   // The statements that test `condition`; returns the index of the JumpIfNot to patch.
   size_t EmitCondition(const std::string& condition);
   size_t EmitJump(size_t target);

@@ -555,6 +555,33 @@ const Case kCases[] = {
      "WHERE a.id = 2",
      "2"},
     {"SELECT COUNT(*) FROM (SELECT id FROM dbo.c) AS q WHERE q.id = 1", "1"},
+    // EXEC of a string runs it as a batch of its own, compiled when reached: CREATE SCHEMA first in
+    // its batch behind IF, its variables its own, its errors the statement's; literals and variables
+    // of a character type joined by +, a NULL one running nothing; a number is no string.
+    // https://learn.microsoft.com/en-us/sql/t-sql/language-elements/execute-transact-sql
+    {"IF SCHEMA_ID(N'mv') IS NULL EXEC (N'CREATE SCHEMA mv')", "ok"},
+    {"IF SCHEMA_ID(N'mv') IS NULL EXEC (N'CREATE SCHEMA mv') SELECT SCHEMA_NAME(SCHEMA_ID(N'mv'))", "mv"},
+    {"EXECUTE (N'CREATE SCHEMA mv')", "#2714"},
+    {"SELECT 1 EXEC ('SELECT 2 SELECT ' + N'N''O''''Brien;--''' + ' -- x') SELECT 3", "1 / 2 / O'Brien;-- / 3"},
+    {"IF 1 = 1 BEGIN EXEC ('SELECT 4') EXEC sp_executesql N'SELECT 5' END", "4 / 5"},
+    {"CREATE TABLE dbo.q (s nvarchar(200)) IF 1 = 1 EXEC (N'INSERT INTO dbo.q VALUES (''kept'')')", "ok"},
+    {"DECLARE @s nvarchar(40) = N'SELECT s FROM dbo.q' EXEC (@s + N' WHERE s = ''kept''')", "kept"},
+    {"DECLARE @s varchar(40) EXEC (@s)", "ok"},
+    {"DECLARE @x int = 1 EXEC ('SELECT @x')", "#137"},
+    {"DECLARE @x int = 1 EXEC (@x)", "#102"},
+    {"EXEC ('SELECT FROM')", "#102"},
+    {"EXEC (1)", "#102"},
+    // The nesting limit: a string that executes itself ends at 32 levels.
+    // https://learn.microsoft.com/en-us/sql/t-sql/functions/nestlevel-transact-sql
+    {"UPDATE dbo.q SET s = N'DECLARE @s nvarchar(200) SELECT @s = s FROM dbo.q EXEC (@s)'", "ok"},
+    {"DECLARE @s nvarchar(200) SELECT @s = s FROM dbo.q EXEC (@s)", "#217"},
+    // sp_executesql takes one Unicode literal or variable; there is no other procedure.
+    // https://learn.microsoft.com/en-us/sql/relational-databases/system-stored-procedures/sp-executesql-transact-sql
+    {"EXEC sp_executesql @stmt = N'SELECT 6'", "6"},
+    {"EXEC sp_executesql 'SELECT 6'", "#214"},
+    {"EXEC sp_executesql N'SELECT 6' + N''", "#102"},
+    {"EXEC dbo.nosuch", "#2812"},
+    {"DROP TABLE dbo.q", "ok"},
     // A comparison with the NULL literal is UNKNOWN without computing its other side (constant
     // folding); an operand SQL Server computes still raises its error.
     // https://learn.microsoft.com/en-us/sql/t-sql/language-elements/null-and-unknown-transact-sql

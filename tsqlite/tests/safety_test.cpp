@@ -55,6 +55,8 @@ TEST_F(SafetyTest, NoStatementReachesSqliteOutsideItsTranslation) {
       "SELECT 1 /* x */; ATTACH '" + target + "' AS y",
       "PRAGMA writable_schema = 1",
       "SELECT 5 - -1 -- '\n, 2",
+      "EXEC ('SELECT 1; VACUUM INTO ''" + target + "''')",
+      "EXEC sp_executesql N'ATTACH ''" + target + "'' AS z'",
   };
   for (const std::string& sql : cases) {
     db_.Exec(sql);
