@@ -258,6 +258,23 @@ class DbCursor {
   SQLLEN indicator_ = 0;
 };
 
+// The next row of a cursor whose fetch the server may refuse by its locks. A deadlock victim's or
+// a lock wait's fetch ends the cursor (the server ends its batch), so it is opened again after the
+// last row the caller has done (reopen) and fetched again, as a refused statement runs again: at
+// most kDbRetries times, after a growing pause. The rest of the range is thus still read. fetch
+// gives the cursor's next row; the answer is the last fetch's, or the failed re-open's.
+template <class Fetch, class Reopen>
+DbResult Db_Fetch_Resumed(DbConnection& db, Fetch fetch, Reopen reopen) {
+  DbResult r = fetch();
+  for (int retry = 0; retry < kDbRetries && Db_Lock_Refused(r); ++retry) {
+    db.Pause(retry, r.diag.native);
+    if (DbResult opened = reopen(); opened.code != DB_OK) return opened;
+    r = fetch();
+  }
+  db.Note(r, false);
+  return r;
+}
+
 // Single-shot query pattern: executes, fetches at most one row into the columns. Returns the
 // fetch code (0, 100, -1); -1 also when the execution failed. The columns hold meaningful values
 // only on 0.

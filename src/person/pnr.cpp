@@ -28,7 +28,15 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
   DbCursor day_cursor(run.db);
   // An open that failed leaves the cursor closed; the line of the first fetch reports it.
   const DbResult opened = Pnr_Day_Open(run, day_cursor, bsv.BsvKal, start_key, end_key);
-  DbResult r = Pnr_Day_Fetch(day_cursor, tag);
+  // A fetch refused by locks opens the cursor again after the last day done.
+  char done[9];
+  Fld_Copy(done, start_key);
+  auto next = [&] {
+    return Db_Fetch_Resumed(
+        run.db, [&] { return Pnr_Day_Fetch(day_cursor, tag); },
+        [&] { return Pnr_Day_Open(run, day_cursor, bsv.BsvKal, done, end_key); });
+  };
+  DbResult r = next();
   while (r == DB_OK) {
     if (const DbResult exists = Tag_Day_Exists(run, tag.TagPnr, tag.TagTag); exists == DB_NODATA) {
       // A day record written meanwhile by someone else is as good as our own.
@@ -42,7 +50,8 @@ void Pnr_Day_Loop(RunContext& run, const BsvSatz& bsv, TagSatz& tag, const char*
       run.log.Printf("Person: %s! Tag: %s\n", tag.TagPnr, tag.TagTag);
     }
     if (Key_Less(threshold, tag.TagTag)) Ztg_Day_Generate(run, bsv, tag);
-    r = Pnr_Day_Fetch(day_cursor, tag);
+    Fld_Copy(done, tag.TagTag);
+    r = next();
   }
   if (r != DB_NODATA) {
     Run_Error(run, opened == DB_FAIL ? opened : r, "Error: Nächsten Tag ermitteln. RC:%d", r.code);
@@ -191,7 +200,14 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
   DbCursor bsv_cursor(run.db);
   // An open that failed leaves the cursor closed; the line of the first fetch reports it.
   const DbResult opened = Bsv_Pnr_Open(run, bsv_cursor, pnr_von, pnr_bis);
-  DbResult r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
+  // A fetch refused by locks opens the cursor again from the last person done, whose rows come
+  // first again and are skipped as its further rows are; the rest of the range still runs.
+  auto next = [&] {
+    return Db_Fetch_Resumed(
+        run.db, [&] { return Bsv_Pnr_Fetch(bsv_cursor, bsv); },
+        [&] { return Bsv_Pnr_Open(run, bsv_cursor, prev_pnr[0] != '\0' ? prev_pnr : pnr_von, pnr_bis); });
+  };
+  DbResult r = next();
   while (r == DB_OK) {
     // Rows come latest valid-from first: a person's further rows are skipped.
     if (std::strcmp(bsv.BsvPnr, prev_pnr) != 0) {
@@ -242,7 +258,7 @@ int Pnr_Schedule_Generate(RunContext& run, const char* beg_dat, const char* end_
       Run_Person_Done(run);
     }
     Txt_Copy(prev_pnr, bsv.BsvPnr);
-    r = Bsv_Pnr_Fetch(bsv_cursor, bsv);
+    r = next();
   }
   if (r != DB_NODATA) {
     Run_Error(run, opened == DB_FAIL ? opened : r, "Error: Nächste Person ermitteln. RC:%d\n", r.code);

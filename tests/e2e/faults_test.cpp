@@ -524,6 +524,9 @@ TEST_F(Faults, LockedDatabaseStopsTheRunAfterItsStatementsAreRefusedAgainAndAgai
       EXPECT_EQ(Occurrences(body, "Error:Kal-Tag einfügen. RC:-1\n"), 1) << body;
       EXPECT_EQ(Occurrences(body, "Error: Tagsatz einfügen -1! Person: P1! Tag: 20261210\n"), 1) << body;
       EXPECT_TRUE(body.ends_with("Error: Abbruch, Datenbank blockiert (1222)! Person: P1!\n")) << body;
+      // The calendar day's and the first day-by-day write's lines, then the stop: the fifth
+      // refused statement stops the run, not a later one.
+      EXPECT_EQ(Occurrences(body, "Error"), 3) << body;
       EXPECT_GE(took, kRefused * 4 * std::chrono::seconds(1));
       // Four lock waits per statement, their pauses (at most 0.7 s), the repetitions' and a
       // sanitizer build's start-up.
@@ -551,6 +554,8 @@ struct BusyCase {
   const char* retried;  // the report's retries of this reason must be 1 or more
   bool same_log;        // the run log of the quiet run
   bool counts_unknown;  // the report gives null for the rows of the person tables
+  // Keys for the batched step, whose reads fall elsewhere; nullptr: dsn.
+  const char* dsn_batched = nullptr;
 };
 
 class BusyServer : public Faults, public ::testing::WithParamInterface<const char*> {};
@@ -565,6 +570,16 @@ TEST_P(BusyServer, RunEndsNamesItsReasonAndLeavesTheRowsOfAQuietRun) {
       {"NoCount", "NoCount = Yes\n", nullptr, "ok", 0, nullptr, true, true},
       {"HeldWriteLock", "", "BEGIN IMMEDIATE;", "blocked", 1222, "lock_timeout", false, false},
       {"DiskFull", "FaultWrites = 2:1105\n", nullptr, "blocked", 1105, nullptr, false, false},
+      // A read refused by locks: the person cursor's open, its fetch of the third person, a day
+      // read of the second (the day cursor's, the batched range read's), and the person cursor's
+      // fetch refused at every retry, which ends the range with its error line.
+      {"DeadlockOnPersonCursorOpen", "FaultReads = 27:1205\n", nullptr, "ok", 0, "deadlock", true, false},
+      {"DeadlockOnPersonRead", "FaultReads = 172:1205\n", nullptr, "ok", 0, "deadlock", true, false,
+       "FaultReads = 82:1205\n"},
+      {"DeadlockOnDayRead", "FaultReads = 115:1205\n", nullptr, "ok", 0, "deadlock", true, false,
+       "FaultReads = 33:1205\n"},
+      {"PersonReadRefusedAtEveryRetry", "FaultReads = 100:1222,102:1222,104:1222,106:1222\n", nullptr, nullptr, 1222,
+       "lock_timeout", false, false, "FaultReads = 55:1222,57:1222,59:1222,61:1222\n"},
   };
   Shop shop(3);
   fixture::Company& co = shop.co;
@@ -581,12 +596,19 @@ TEST_P(BusyServer, RunEndsNamesItsReasonAndLeavesTheRowsOfAQuietRun) {
   ASSERT_EQ(run("0").exit_code, 0);
   const Rows expected = fixture::WrittenRows(quiet);
   const std::string quiet_log = Body(co.Log());
-  const auto quiet_rows = nlohmann::json::parse(fixture::ReadText(report))["rows"];
+  const auto quiet_doc = nlohmann::json::parse(fixture::ReadText(report));
+  const auto quiet_rows = quiet_doc["rows"];
   ASSERT_EQ(quiet_log.find("Error"), std::string::npos) << quiet_log;
+  // A quiet run counts the rows of its writes, and the batched step keeps every person.
+  ASSERT_TRUE(quiet_rows["Qxs327Tag"]["added"].is_number()) << quiet_rows.dump();
+  const bool batched = std::string(step) == "batched";
+  if (batched) {
+    EXPECT_EQ(quiet_doc["persons"]["batched"], 3) << quiet_doc["persons"].dump();
+  }
 
   for (const BusyCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string db = shop.Copy(std::string(c.name) + ".db", c.dsn);
+    const std::string db = shop.Copy(std::string(c.name) + ".db", batched && c.dsn_batched ? c.dsn_batched : c.dsn);
     {
       std::unique_ptr<LockHolder> lock;
       if (c.lock != nullptr) lock = std::make_unique<LockHolder>(db, c.lock);
@@ -611,6 +633,14 @@ TEST_P(BusyServer, RunEndsNamesItsReasonAndLeavesTheRowsOfAQuietRun) {
     }
     if (c.same_log) {
       EXPECT_EQ(Body(co.Log()), quiet_log);
+      // Each person once: a person cursor opened again goes on after the persons done.
+      EXPECT_EQ(doc["persons"]["read"], quiet_doc["persons"]["read"]);
+    }
+    // A refused write counts no rows; it does not make a table's count unknown.
+    for (const auto& table : doc["rows"].items()) {
+      if (!c.counts_unknown) {
+        EXPECT_FALSE(table.value()["added"].is_null()) << table.key();
+      }
     }
     for (const char* table : {"Qxs327Tag", "Qxs329Ztg", "Qxs332Urv"}) {
       if (!c.same_log) break;  // a run that failed a write wrote less

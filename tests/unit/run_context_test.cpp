@@ -94,8 +94,10 @@ TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.statement);
-    const DbResult r = Db_Write(run.db, c.statement, c.passthrough);
+    long rows = 0;
+    const DbResult r = Db_Write(run.db, c.statement, c.passthrough, &rows);
     EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(rows, -1);  // a write that failed or touched no row counts nothing
     EXPECT_EQ(r.diag.native, c.native);
     EXPECT_STREQ(r.diag.state, c.state);
     Run_Error(run, r, "Error: Db_Write %d! ", r.code);

@@ -80,7 +80,7 @@ Attributes ParseConnectionString(const std::string& text) {
 void ReadDsn(const std::string& dsn, Attributes& out) {
   static const char* const kKeys[] = {"Database",    "DateFirst",       "Synchronous", "LockTimeout",
                                       "Create",      "RoundTripMicros", "CountFile",   "Collation",
-                                      "FaultWrites", "TriggerCounts",   "NoCount"};
+                                      "FaultWrites", "TriggerCounts",   "NoCount",     "FaultReads"};
   for (const char* key : kKeys) {
     char buffer[4096] = "";
     int n = SQLGetPrivateProfileString(dsn.c_str(), key, "", buffer, sizeof(buffer), "odbc.ini");
@@ -172,7 +172,7 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   } else if (!create.empty() && create != "NO" && create != "0") {
     return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, "Create must be Yes or No, not '" + get("CREATE") + "'");
   }
-  // Test aids: a busy server's answers to writes.
+  // Test aids: a busy server's answers to writes and reads.
   auto yes_no = [&](const char* key, const char* name, bool& out) {
     const std::string v = Upper(get(key));
     out = v == "YES" || v == "1";
@@ -186,7 +186,11 @@ SQLRETURN Open(Dbc* dbc, const Attributes& attributes) {
   if (std::string problem; !ParseWriteFaults(get("FAULTWRITES"), dbc->faults.writes, &problem)) {
     return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, problem);
   }
+  if (std::string problem; !ParseReadFaults(get("FAULTREADS"), dbc->faults.reads, &problem)) {
+    return SetDiag(dbc, SQL_ERROR, Sqlstate::CannotConnect, problem);
+  }
   dbc->faults.written = 0;
+  dbc->faults.read = 0;
   // The collation of a file Create=Yes makes; a file that exists keeps its own.
   settings.collation = get("COLLATION");
   std::string round_trip = get("ROUNDTRIPMICROS");

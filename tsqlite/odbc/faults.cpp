@@ -1,11 +1,12 @@
-// The test aids of a connection: write statements that fail as a busy server's do, and the row
-// counts of triggers.
+// The test aids of a connection: write statements and reads that fail as a busy server's do, and
+// the row counts of triggers.
 #include "faults.h"
 
 #include "errors.h"
 
 #include <cctype>
 #include <cstdlib>
+#include <span>
 
 namespace tsqlite {
 
@@ -34,7 +35,11 @@ constexpr int kKnown[] = {1205, 1222, 547, 2627, 1105, 9002, 50000};
 
 }  // namespace
 
-bool ParseWriteFaults(std::string_view text, std::vector<WriteFault>& faults, std::string* problem) {
+namespace {
+
+// A list of N:NATIVE[:after] items of the key; natives: those known, after: where allowed.
+bool ParseFaults(std::string_view key, std::string_view text, std::span<const int> natives, bool after_allowed,
+                 std::vector<WriteFault>& faults, std::string* problem) {
   faults.clear();
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
@@ -48,13 +53,13 @@ bool ParseWriteFaults(std::string_view text, std::vector<WriteFault>& faults, st
     bool known = false;
     if (c1 != std::string_view::npos && Number(item.substr(0, c1), nth) &&
         Number(item.substr(c1 + 1, c2 == std::string_view::npos ? std::string_view::npos : c2 - c1 - 1), native)) {
-      for (const int k : kKnown) known = known || k == native;
+      for (const int k : natives) known = known || k == native;
     }
-    if (!known || nth < 1 || (c2 != std::string_view::npos && rest != "after")) {
-      *problem =
-          "FaultWrites must be N:NATIVE[:after],... with NATIVE one of 1205, 1222, 547, 2627, 1105, 9002, "
-          "50000, not '" +
-          std::string(item) + "'";
+    if (!known || nth < 1 || (c2 != std::string_view::npos && (!after_allowed || rest != "after"))) {
+      std::string list;
+      for (const int k : natives) list += (list.empty() ? "" : ", ") + std::to_string(k);
+      *problem = std::string(key) + " must be N:NATIVE" + (after_allowed ? "[:after]" : "") +
+                 ",... with NATIVE one of " + list + ", not '" + std::string(item) + "'";
       return false;
     }
     f.nth = static_cast<unsigned long>(nth);
@@ -65,7 +70,8 @@ bool ParseWriteFaults(std::string_view text, std::vector<WriteFault>& faults, st
   return true;
 }
 
-std::string_view WriteVerb(std::string_view text) {
+// The text after its leading blanks, semicolons and comments.
+std::string_view FirstWord(std::string_view text) {
   std::size_t i = 0;
   for (;;) {
     while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == ';')) ++i;
@@ -79,7 +85,27 @@ std::string_view WriteVerb(std::string_view text) {
       break;
     }
   }
-  const std::string_view word = text.substr(i);
+  return text.substr(i);
+}
+
+constexpr int kLockNatives[] = {1205, 1222};
+
+}  // namespace
+
+bool ParseWriteFaults(std::string_view text, std::vector<WriteFault>& faults, std::string* problem) {
+  return ParseFaults("FaultWrites", text, kKnown, true, faults, problem);
+}
+
+bool ParseReadFaults(std::string_view text, std::vector<WriteFault>& faults, std::string* problem) {
+  return ParseFaults("FaultReads", text, kLockNatives, false, faults, problem);
+}
+
+bool IsSelect(std::string_view text) {
+  return VerbIs(FirstWord(text), "SELECT");
+}
+
+std::string_view WriteVerb(std::string_view text) {
+  const std::string_view word = FirstWord(text);
   for (const std::string_view verb : {"INSERT", "UPDATE", "DELETE", "MERGE"}) {
     if (VerbIs(word, verb)) return verb;
   }
@@ -114,6 +140,15 @@ const WriteFault* Faults::Next(std::string_view verb) {
   ++written;
   for (const WriteFault& f : writes) {
     if (f.nth == written) return &f;
+  }
+  return nullptr;
+}
+
+const WriteFault* Faults::NextRead() {
+  if (reads.empty()) return nullptr;
+  ++read;
+  for (const WriteFault& f : reads) {
+    if (f.nth == read) return &f;
   }
   return nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Test aids of a connection (DSN keys FaultWrites, TriggerCounts, NoCount): a busy server's
-// answers to a write, so that a client's handling of them is tested on every build.
+// Test aids of a connection (DSN keys FaultWrites, FaultReads, TriggerCounts, NoCount): a busy
+// server's answers to a write or a read, so that a client's handling of them is tested on every
+// build.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,14 @@ struct WriteFault {
 // The faults of a FaultWrites value; false with why in *problem when it is not such a list.
 bool ParseWriteFaults(std::string_view text, std::vector<WriteFault>& faults, std::string* problem);
 
+// FaultReads=N:NATIVE[,...]: the Nth read of the connection (from 1), a SELECT's execution or a
+// fetch of any cursor, fails with SQL Server's error NATIVE (1205 or 1222: a read is refused by
+// locks); a refused fetch closes its cursor, as the server ends the batch of a deadlock victim.
+bool ParseReadFaults(std::string_view text, std::vector<WriteFault>& faults, std::string* problem);
+
+// True when the text's first word is SELECT (after blanks and comments).
+bool IsSelect(std::string_view text);
+
 // The text's first word when it is INSERT, UPDATE, DELETE or MERGE (after blanks and comments),
 // in upper case; "" otherwise.
 std::string_view WriteVerb(std::string_view text);
@@ -34,9 +43,13 @@ struct Faults {
   std::vector<WriteFault> writes;
   bool trigger_counts = false;  // every write returns one more row count, an AFTER trigger's
   unsigned long written = 0;    // write statements executed so far
+  std::vector<WriteFault> reads;
+  unsigned long read = 0;  // reads (SELECT executions, fetches) so far
   // The fault of the next statement, when it is a write that has one (nullptr otherwise); counts
   // the write.
   const WriteFault* Next(std::string_view verb);
+  // The fault of the next read, if it has one; counts the read.
+  const WriteFault* NextRead();
 };
 
 }  // namespace tsqlite

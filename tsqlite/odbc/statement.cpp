@@ -76,6 +76,10 @@ SQLRETURN RunBatch(Stmt* stmt, std::string_view text, const std::vector<Literal>
   if (fault != nullptr && !fault->after) {
     return SetDiag(stmt, SQL_ERROR, {FaultError(fault->native, verb, stmt->dbc->db.Name())});
   }
+  // A read refused by locks fails before it reads.
+  if (const WriteFault* refused = faults.reads.empty() || !IsSelect(text) ? nullptr : faults.NextRead()) {
+    return SetDiag(stmt, SQL_ERROR, {FaultError(refused->native, "SELECT", stmt->dbc->db.Name())});
+  }
   Database& db = stmt->dbc->db;
   if (fault != nullptr && stmt->dbc->autocommit) db.SetManualCommit(true);
   stmt->running = true;
@@ -338,6 +342,11 @@ SQLRETURN Fetch(Stmt* stmt) {
   if (stmt->concurrency == SQL_CONCUR_LOCK) {
     stmt->dbc->RoundTrip();
     if (stmt->dbc->counts) stmt->dbc->counts->Fetch();
+  }
+  // A fetch refused by locks: the server ends the batch, and with it the cursor.
+  if (const WriteFault* refused = stmt->dbc->faults.NextRead()) {
+    Close(stmt);
+    return SetDiag(stmt, SQL_ERROR, {FaultError(refused->native, "SELECT", stmt->dbc->db.Name())});
   }
   if (stmt->rows_fetched != nullptr) *stmt->rows_fetched = 0;
   stmt->getdata_column = 0;

@@ -566,6 +566,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{"FaultWritesUnknownNative", "FaultWrites=3:208", false},
         ConnectCase{"FaultWritesNotAfter", "FaultWrites=3:1205:before", false},
         ConnectCase{"FaultWritesZeroth", "FaultWrites=0:1205", false},
+        ConnectCase{"FaultReads", "FaultReads=2:1205,4:1222", true},
+        ConnectCase{"FaultReadsNotByLocks", "FaultReads=2:547", false},
+        ConnectCase{"FaultReadsAfter", "FaultReads=2:1205:after", false},
         ConnectCase{"TriggerCountsMaybe", "TriggerCounts=maybe", false}, ConnectCase{"NoCount", "NoCount=Yes", true},
         ConnectCase{"RoundTrip", "RoundTripMicros=500", true},
         ConnectCase{"RoundTripText", "RoundTripMicros=0.5ms", false},
@@ -810,6 +813,41 @@ TEST_F(DriverTest, FaultWritesFailTheNthWriteAsSqlServerDoes) {
                 db.Scalar("SELECT COUNT(*) FROM ABC_1.Qxs300Pnr WHERE PnrNum = '000000" + std::to_string(pnr) + "'"));
       EXPECT_EQ(SQL_SUCCESS, db.Exec(insert()));
     }
+  }
+}
+
+// The Nth read, a SELECT's execution or a fetch, is refused by locks as SQL Server refuses it; a
+// refused fetch ends its cursor. Writes are not counted, and the next read runs.
+TEST_F(DriverTest, FaultReadsFailTheNthReadAsSqlServerDoes) {
+  struct ReadCase {
+    const char* fault;
+    int fetched;  // rows fetched before the refusal; -1: the execution is refused
+    int native;
+    const char* sqlstate;
+  };
+  const ReadCase cases[] = {
+      {"1:1205", -1, 1205, "40001"},
+      {"2:1222", 0, 1222, "HYT00"},
+      {"3:1205", 1, 1205, "40001"},
+  };
+  const std::string select = "SELECT n FROM (VALUES (1), (2)) AS v (n) ORDER BY n";
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.fault);
+    Connection db("Database=" + file_ + ";FaultReads=" + c.fault);
+    ASSERT_EQ(SQL_SUCCESS,
+              db.Exec("INSERT INTO ABC_1.Qxs300Pnr (PnrNum) VALUES ('0000009" + std::string(1, c.fault[0]) + "')"));
+    Statement stmt(db);
+    SQLRETURN rc = stmt.Exec(select);
+    for (int row = 0; rc == SQL_SUCCESS && row <= c.fetched; ++row) rc = SQLFetch(stmt.H());
+    ASSERT_EQ(SQL_ERROR, rc);
+    const std::vector<Diag> diags = fixture::Diagnostics(SQL_HANDLE_STMT, stmt.H());
+    ASSERT_FALSE(diags.empty());
+    EXPECT_EQ(c.native, diags[0].native);
+    EXPECT_EQ(c.sqlstate, diags[0].sqlstate);
+    if (c.fetched >= 0) {
+      EXPECT_EQ(SQL_ERROR, SQLFetch(stmt.H()));  // the cursor has ended
+    }
+    EXPECT_EQ("2", db.Scalar("SELECT COUNT(*) FROM (VALUES (1), (2)) AS v (n)"));
   }
 }
 
