@@ -313,48 +313,6 @@ DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initi
   });
 }
 
-DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
-                       const std::function<void()>& on_row) {
-  StmtHandle stmt;
-  // Its execution runs again when refused by locks; a fetch that fails has handed rows on already.
-  const DbResult executed = db.Retried(false, [&] {
-    DbResult failure = Failed(DiagSatz{});
-    const SQLRETURN rc = Execute_Own(db, stmt, statement, &failure);
-    return rc == SQL_ERROR || rc == SQL_INVALID_HANDLE ? failure : DbResult{};
-  });
-  if (executed.code != DB_OK) return executed;
-  // Bound once: the range reads are the batched step's own, not the day-by-day routines' cursors.
-  SQLLEN indicator = 0;
-  BindColumns(stmt.get(), cols, &indicator);
-  for (bool first = true;; first = false) {
-    if (!first) ClearColumns(cols);
-    DbResult r = Fetch(stmt.get());
-    if (r.code == DB_NODATA) return {DB_OK, {}};
-    if (r.code != DB_OK) return r;
-    on_row();
-  }
-}
-
-DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows, long* written,
-                       std::size_t per_statement) {
-  if (written != nullptr) *written = -1;
-  for (std::size_t first = 0; first < rows.size(); first += per_statement) {
-    std::string statement = head;
-    const std::size_t last = std::min(rows.size(), first + per_statement);
-    for (std::size_t i = first; i < last; ++i) {
-      if (i > first) statement += ", ";
-      statement += rows[i];
-    }
-    long done = 0;
-    if (DbResult r = Db_Write(db, statement, 0, &done); r.code != DB_OK) return r;
-    if (written != nullptr) {
-      *written =
-          done == DB_ROWS_UNKNOWN || *written == DB_ROWS_UNKNOWN ? DB_ROWS_UNKNOWN : std::max(*written, 0L) + done;
-    }
-  }
-  return {DB_OK, {}};
-}
-
 namespace {
 
 // Text parameters are declared with one size whatever their value, so that the server sees the

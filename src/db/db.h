@@ -291,24 +291,6 @@ DbResult Db_Query_One(DbConnection& db, const std::string& statement, std::initi
 // driver said SQL_SUCCESS.
 DbResult Db_Write(DbConnection& db, const std::string& statement, int passthrough = 0, long* rows = nullptr);
 
-// Range read pattern: a multi-row query read to its end at once, on a statement of its own with
-// the default attributes (a server sends such a result in batches, not a round trip per row as a
-// server cursor does). on_row runs after every row fetched, with the columns filled; they are
-// cleared before every row, so NULL arrives as empty text or 0. Returns 0 when every row was read
-// (none included), -1 when the execution or a fetch failed.
-DbResult Db_Query_Rows(DbConnection& db, const std::string& statement, std::initializer_list<DbCol> cols,
-                       const std::function<void()>& on_row);
-
-// Multi-row write pattern: head (an INSERT ... VALUES, or any text that a list of rows completes)
-// followed by the rows joined with ", ", at most per_statement rows to a statement (1,000 is SQL
-// Server's limit for a VALUES list). Each statement is a single-shot write and stands or fails
-// whole. Returns 0 when every statement succeeded, else the code of the first one that did not
-// (as Db_Write gives it); no statement follows a failed one. *written (where given) is set to the
-// rows of the statements that succeeded, -1 when none did (or there were no rows), DB_ROWS_UNKNOWN
-// when one of them did not say.
-DbResult Db_Write_Rows(DbConnection& db, const std::string& head, const std::vector<std::string>& rows,
-                       long* written = nullptr, std::size_t per_statement = 1000);
-
 // A parameter of a prepared statement: a text (SQL_C_CHAR to a varchar), a 32-bit integer
 // (SQL_C_LONG to an int), or NULL of either. length is the text's bytes or SQL_NULL_DATA; ODBC
 // reads it at the execution, so the parameters must live until the call returns.
