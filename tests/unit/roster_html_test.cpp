@@ -34,6 +34,7 @@ TEST(RosterHtml, TextIsEscapedAndKeptToUtf8) {
       {"\xF5\x80", bad + bad},
       {"a\x80z", "a" + bad + "z"},
       {"\xE2\x82", bad + bad},
+      {"\xF0\x90\x80", bad + bad + bad},
       {std::string("\x01\x1F\x7F", 3), bad + bad + "\x7F"},
   };
   for (const Case& c : cases) EXPECT_EQ(HtmlText(c.in), c.out) << c.in;
