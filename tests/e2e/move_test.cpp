@@ -141,6 +141,7 @@ TEST_F(PlanexDbMove, CopyAndDumpCarryEveryValueInBothCollations) {
                            "schema ABC_1,\n",
                            0),
               0u);
+    EXPECT_TRUE(Contains(script.substr(0, script.find("\n\n")), collation)) << script.substr(0, 600);
     struct Rule {
       const char* what;
       const char* text;
@@ -178,7 +179,7 @@ TEST_F(PlanexDbMove, CopyAndDumpCarryEveryValueInBothCollations) {
 }
 
 TEST_F(PlanexDbMove, CopyRefusesATargetThatHoldsRowsAndWritesNothing) {
-  Company source(fixture::Options{.first_day = "20260101"});
+  Company source(fixture::Options{.date_first = 1, .first_day = "20260101"});
   ASSERT_EQ(source.SetupError(), "");
   fixture::Sql(source, fixture::seed::Person("00000001", "Anna"));
   Company target(fixture::Options{.first_day = "20260101"});
@@ -206,6 +207,11 @@ TEST_F(PlanexDbMove, CopyRefusesATargetThatHoldsRowsAndWritesNothing) {
   EXPECT_EQ(r.exit_code, 0) << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex("\r\033\\[KABC_1.Qxs300Pnr +1 of 1 rows +[0-9]+ rows/s +0:00 left")))
       << r.out;
+  // The new file numbers weekdays as its source does, one made with DateFirst 1.
+  fixture::WriteText(source.Dir() + "/datefirst.sql", "SELECT @@DATEFIRST AS d");
+  r = fixture::Run(source.Dir(),
+                   {BuildDir() + "/planex-db", "--db", source.Dir() + "/seen.db", "sql", "datefirst.sql"});
+  EXPECT_EQ(r.out, "d\n-\n1\n(1 row)\n\n") << r.err;
 }
 
 // A copy stopped by SIGTERM after its first commit leaves part of the rows; copy refuses that
@@ -253,6 +259,33 @@ TEST_F(PlanexDbMove, InterruptedCopyIsRepairedByReplace) {
   ProcResult r = Copy(company, target, {"--replace"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(AllRows(target), source);
+
+  // A SIGTERM already waiting (held back by the caller) stops the copy at its first statement:
+  // nothing is committed, and planex-db ends by that signal.
+  args[args.size() - 1] = company.Dir() + "/held.db";
+  argv.clear();
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawnattr_t held;
+  posix_spawnattr_init(&held);
+  sigset_t term;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  posix_spawnattr_setsigmask(&held, &term);
+  posix_spawnattr_setflags(&held, POSIX_SPAWN_SETSIGMASK);
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &files, &held, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&held);
+  kill(pid, SIGTERM);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(Contains(fixture::ReadText(err), "copy: stopped by SIGTERM in table QXSYSTEM.Qxs133Bak"))
+      << fixture::ReadText(err);
+  EXPECT_EQ(fixture::QueryFile(company.Dir() + "/held.db", "SELECT COUNT(*) FROM QXSYSTEM.Qxs133Bak").rows,
+            Rows{{"0"}});
 }
 
 // The checksum compares what the target holds after writing with what was read: a target whose

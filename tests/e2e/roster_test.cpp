@@ -57,6 +57,7 @@ void SmallCompany(Company& c) {
   Sql(c, Person("00000001", "Müller, Jürgen"));
   Sql(c, PersonRow("00000001", "K5", "VZ", "GLZ"));
   Sql(c, Person("00000002", kPlanted));
+  Sql(c, "UPDATE ABC_1.Qxs300Pnr SET PnrSta = 4 WHERE PnrNum = '00000002'");  // deleted, still shown
   Sql(c, PersonRow("00000002", "K5", "VZ", "GLZ"));
   for (const char* day : {"20261228", "20261229", "20261230", "20261231", "20270101", "20270102"}) {
     Sql(c, Tag("00000001", day));
@@ -73,6 +74,9 @@ void SmallCompany(Company& c) {
   Sql(c, Ztg("00000002", "20261229", "G1", 6, "F06", 4));
   Sql(c, Tag("00000002", "20261230"));
   Sql(c, Ztg("00000002", "20261231", "G<b>", 1, "<i>"));
+  // A deleted day of the system's calendars: its day type is in no legend.
+  Sql(c, "INSERT INTO QXSYSTEM.Qxs133Kal (KalNum, KalDtm, KalTtp, KalSta) VALUES ('K9', " + Key("20261229") +
+             ", 'ZZ', 4)");
 }
 
 // The cells of a person's row, each as its markup after "<td".
@@ -129,13 +133,17 @@ TEST_F(Roster, CellsShowGroupCycleDayPlanValuesAndMarkers) {
   for (const char* text : {"Feiertag", "frei", "Arbeitstag", "kein Kalendertag"}) {
     EXPECT_TRUE(Contains(html, text)) << text;
   }
+  EXPECT_FALSE(Contains(html, "ZZ"));
   // Header: company, range in German dates, persons, newest record; months and the week over
   // the year's end.
-  for (const char* text : {"Mandant ABC_1", "Zeitraum: 28.12.2026 – 03.01.2027", "Personen: 2",
-                           "Neuester Satz: 20.12.2026 07:30:00", "Dezember 2026</th>", "Januar 2027</th>",
-                           "colspan=\"7\" title=\"KW 53/2026\">KW 53", "Müller, Jürgen", "Content-Security-Policy"}) {
+  for (const char* text :
+       {"Mandant ABC_1", "Zeitraum: 28.12.2026 – 03.01.2027", "Personen: 2", "Neuester Satz: 20.12.2026 07:30:00",
+        "Dezember 2026</th>", "Januar 2027</th>", "colspan=\"7\" title=\"KW 53/2026\">KW 53", "Müller, Jürgen",
+        "Content-Security-Policy", "<th class=\"p d\" title=\"gelöscht\"><small>00000002</small>"}) {
     EXPECT_TRUE(Contains(html, text)) << text;
   }
+  // No markup leaves a stray character behind its tag.
+  EXPECT_FALSE(Contains(html, ">=")) << html;
   // The planted name is text, not markup.
   EXPECT_FALSE(Contains(html, "<script")) << html;
   EXPECT_FALSE(Contains(html, "<img")) << html;
@@ -161,11 +169,16 @@ TEST_F(Roster, PersonRangeOutFileAndRefusals) {
       {"roster", "--schema", "ABC_1", "--from", "20260101", "--to", "20290101"},
       {"roster", "--schema", "ABC_1", "--from", "20261201", "--to", "20261231", "--persons", "5"},
       {"roster", "--schema", "ABC_1", "--from", "20261201", "--to", "20261231", "--persons", "123456789.."},
+      {"roster", "--schema", "ABC_1", "--from", "20261201", "--to", "20261231", "--persons", "0\x1f.."},
       {"demo", "--schema", "ABC_1", "--persons", "1..2"},
   };
   for (const auto& args : refused) {
     EXPECT_EQ(PlanexDb(company, args).exit_code, 2) << args.back();
   }
+  // A blank is a character of a person number: planex's own lowest bound is eight of them.
+  r = PlanexDb(company, {"roster", "--schema", "ABC_1", "--from", "20261228", "--to", "20261231", "--persons",
+                         "        ..00000001"});
+  EXPECT_TRUE(r.exit_code == 0 && Contains(r.out, "Personen: 1 (")) << r.err;
   // A failed read leaves no page behind.
   Sql(company, "DROP TABLE ABC_1.Qxs327Tag");
   r = PlanexDb(company, {"roster", "--schema", "ABC_1", "--from", "20261228", "--to", "20261231", "--out", "x.html"});

@@ -161,6 +161,7 @@ TEST(Batch, RunsThatMayDoNothingAreWarned) {
       {"1", "100", false, 0, "2027", {}},  // the persons' numbers differ in width: no rule to hold to
       {"        ", "zzzzzzzz", true, 0, "2020", {"end_year_past"}},
       {"        ", "zzzzzzzz", true, 0, "2026", {}},
+      {"        ", "zzzzzzzz", true, 0, "0000", {"end_year_past"}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> codes;

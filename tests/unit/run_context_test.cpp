@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "batch/preflight.h"
 #include "calendar/bak.h"
 #include "common/runlog.h"
 #include "db/run_context.h"
@@ -124,6 +125,36 @@ TEST(RunContext, ResultCarriesTheFailuresDiagnostic) {
   RunContext other = process.Context();
   other.schema = "NO_SUCH";
   EXPECT_EQ(Bsv_Pnr_Count(other, "        ", "zzzzzzzz"), -1);
+}
+
+// The checks before a run read the company on the run's connection; each step changes the company
+// further. A stored weekday outside 1..7 tells no numbering, so it stops no run.
+TEST(RunContext, PreflightReadsWeekdaysAndPersonNumberWidth) {
+  if (!fixture::DriverAvailable()) GTEST_SKIP() << "embedded driver not built";
+  fixture::Company company({.first_day = "20261201"});
+  ASSERT_EQ(company.SetupError(), "");
+  InProcessRun process(company);
+  ASSERT_TRUE(process.Connected());
+  RunContext run = process.Context();
+  for (const char* pnr : {"00000001", "P2"}) ASSERT_EQ(company.Exec(fixture::seed::Person(pnr, "Name")), 0);
+  const std::string last = " WHERE BakDtm = (SELECT MAX(BakDtm) FROM QXSYSTEM.Qxs133Bak)";
+  struct Case {
+    std::string sql;
+    const char* weekday_stop;  // "" when the run may go on
+    int width;
+  } cases[] = {
+      {fixture::seed::PersonRow("00000001", "K1", "A", "B"), "", 8},
+      {"UPDATE QXSYSTEM.Qxs133Bak SET BakWtg = 0" + last, "", 8},
+      {"UPDATE QXSYSTEM.Qxs133Bak SET BakWtg = DATEPART(weekday, BakDtm) % 7 + 1" + last, "weekday_numbering", 8},
+      {fixture::seed::PersonRow("P2", "K1", "A", "B"), "weekday_numbering", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_EQ(company.Exec(c.sql), 0);
+    const auto stop = Batch_Check_Weekdays(run, "PLANEX_TEST", "planex");
+    EXPECT_STREQ(stop ? stop->kind : "", c.weekday_stop);
+    EXPECT_EQ(Bsv_Pnr_Width(run), c.width);
+  }
 }
 
 }  // namespace
