@@ -145,30 +145,37 @@ bool Database::Open(const Settings& settings, Error& error) {
   }
   // Schemas live in a table of their own; dbo exists in every database, as on SQL Server.
   sqlite3_stmt* probe = nullptr;
-  bool has_schemas = false;
-  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'", -1, &probe, nullptr) ==
-      SQLITE_OK) {
-    has_schemas = sqlite3_step(probe) == SQLITE_ROW;
-  }
-  sqlite3_finalize(probe);
-  bool empty = false;
-  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master", -1, &probe, nullptr) == SQLITE_OK) {
-    empty = sqlite3_step(probe) == SQLITE_DONE;
-  }
-  sqlite3_finalize(probe);
-  // A new (empty) file records its collation beside; a file made before collations has none and
-  // stays binary, as it always was.
-  const std::string make = std::string(
-                               "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
-                               "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');") +
-                           (empty ? std::string("CREATE TABLE tsqlite_collation (name TEXT NOT NULL);"
-                                                "INSERT INTO tsqlite_collation VALUES ('") +
-                                        CollationName(wanted) + "');"
-                                  : std::string());
-  if (!has_schemas && !Exec(make.c_str(), error)) {
-    error = Raised<Err::ConnectFailed>(error.message);
-    Close();
-    return false;
+  auto any_row = [&](const char* query) {
+    bool found = false;
+    if (sqlite3_prepare_v2(db_, query, -1, &probe, nullptr) == SQLITE_OK) found = sqlite3_step(probe) == SQLITE_ROW;
+    sqlite3_finalize(probe);
+    probe = nullptr;
+    return found;
+  };
+  if (!any_row("SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'")) {
+    // A new (empty) file records its collation beside; a file made before collations has none and
+    // stays binary, as it always was. Another connection may be opening the same new file at this
+    // moment (a copy making its target while someone looks at it): the first to take the write
+    // lock makes the tables, and the other finds them made instead of failing on them.
+    if (!Exec("BEGIN IMMEDIATE", error)) {
+      error = Raised<Err::ConnectFailed>(error.message);
+      Close();
+      return false;
+    }
+    const bool has_schemas = any_row("SELECT 1 FROM sqlite_master WHERE name = 'tsqlite_schemas'");
+    const bool empty = !any_row("SELECT 1 FROM sqlite_master");
+    const std::string make = std::string(
+                                 "CREATE TABLE IF NOT EXISTS tsqlite_schemas (name TEXT PRIMARY KEY COLLATE NOCASE);"
+                                 "INSERT OR IGNORE INTO tsqlite_schemas VALUES ('dbo');") +
+                             (empty ? std::string("CREATE TABLE tsqlite_collation (name TEXT NOT NULL);"
+                                                  "INSERT INTO tsqlite_collation VALUES ('") +
+                                          CollationName(wanted) + "');"
+                                    : std::string());
+    if ((!has_schemas && !Exec(make.c_str(), error)) || !Exec("COMMIT", error)) {
+      error = Raised<Err::ConnectFailed>(error.message);
+      Close();
+      return false;
+    }
   }
   collation_ = Collation::Bin2Utf8;
   if (sqlite3_prepare_v2(db_, "SELECT name FROM tsqlite_collation", -1, &probe, nullptr) == SQLITE_OK &&

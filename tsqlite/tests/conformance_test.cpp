@@ -7,6 +7,7 @@
 
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "odbc_helpers.h"
@@ -787,6 +788,25 @@ TEST(Conformance, CollationIsTheFilesOwn) {
   EXPECT_FALSE(unknown.Ok());
   ASSERT_FALSE(unknown.ConnectDiags().empty());
   EXPECT_EQ(448, unknown.ConnectDiags()[0].native);
+}
+
+// Connections that open one new file at the same moment (a copy making its target while another
+// process looks at it) all connect, and the file keeps the collation it was made with.
+TEST(Conformance, ConnectionsOpeningOneNewFileAtOnceAllConnect) {
+  TempDir dir;
+  for (int file = 0; file < 12; ++file) {
+    const std::string path = dir.File("race" + std::to_string(file) + ".db");
+    std::vector<std::string> answers(6);
+    std::vector<std::thread> openers;
+    for (std::string& answer : answers) {
+      openers.emplace_back([&path, &answer] {
+        Connection db("Database=" + path + ";Collation=Latin1_General_100_BIN2_UTF8");
+        answer = db.Ok() ? Answer(db, "SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')") : "no connection";
+      });
+    }
+    for (std::thread& t : openers) t.join();
+    for (const std::string& answer : answers) EXPECT_EQ("Latin1_General_100_BIN2_UTF8", answer) << path;
+  }
 }
 
 }  // namespace
