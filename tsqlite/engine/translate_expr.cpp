@@ -16,6 +16,39 @@
 
 namespace tsqlite {
 
+namespace {
+
+// True when the SQLite text is one unit already: a name, a number, a parameter, a call f(...) or
+// a parenthesized whole. Parentheses around such a unit change nothing but cost SQLite's parser a
+// level of its fixed-size stack (100 in the system's SQLite), which a condition nested some tens
+// of levels deep would otherwise exhaust ("parser stack overflow").
+bool Enclosed(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' || sql[i] == '?' ||
+                            (i > 0 && sql[i] == '.'))) {
+    ++i;
+  }
+  if (i == sql.size()) return i > 0;
+  if (sql[i] != '(') return false;
+  int depth = 0;
+  for (; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      for (++i; i < sql.size() && sql[i] != close; ++i) {
+      }
+      if (i == sql.size()) return false;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && --depth == 0) {
+      return i + 1 == sql.size();
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 Expr Translator::Expression() {
   Nesting nesting(*this);
   if (failed_) return {};
@@ -57,7 +90,8 @@ Expr Translator::NotExpr() {
   if (AcceptWord(Kw::Not)) {
     Nesting nesting(*this);
     if (failed_) return {};
-    return {"NOT (" + NotExpr().sql + ")"};
+    const std::string operand = NotExpr().sql;
+    return {Enclosed(operand) ? "NOT " + operand : "NOT (" + operand + ")"};
   }
   return Predicate();
 }
@@ -408,7 +442,7 @@ Expr Translator::Primary() {
           e.number = e.null = false;
         }
         if (!ExpectOp(")")) return {};
-        e.sql = "(" + e.sql + ")";
+        if (!Enclosed(e.sql)) e.sql = "(" + e.sql + ")";
         return e;
       }
       return Fail(), Expr{};
