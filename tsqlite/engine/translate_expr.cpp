@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "translator_class.h"
@@ -70,6 +71,13 @@ std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t 
   return out + ")";
 }
 
+Expr Translator::Condition() {
+  const int outer = std::exchange(truth_, 1);
+  Expr e = Expression();
+  truth_ = outer;
+  return e;
+}
+
 Expr Translator::OrExpr() {
   std::vector<Expr> terms{AndExpr()};
   while (!failed_ && AcceptWord(Kw::Or)) terms.push_back(AndExpr());
@@ -90,13 +98,23 @@ Expr Translator::NotExpr() {
   if (AcceptWord(Kw::Not)) {
     Nesting nesting(*this);
     if (failed_) return {};
+    const int outer = std::exchange(truth_, -truth_);
     const std::string operand = NotExpr().sql;
+    truth_ = outer;
     return {Enclosed(operand) ? "NOT " + operand : "NOT (" + operand + ")"};
   }
   return Predicate();
 }
 
 Expr Translator::Predicate() {
+  // Operands are values; only a parenthesized group at the start may be a condition of its own.
+  const int truth = truth_;
+  struct Restore {
+    int& truth;
+    int value;
+    ~Restore() { truth = value; }
+  } restore{truth_, truth};
+  if (!IsOp("(")) truth_ = 0;
   if (AcceptWord(Kw::Exists)) {
     if (!ExpectOp("(")) return {};
     std::string q = QueryExpression();
@@ -104,6 +122,7 @@ Expr Translator::Predicate() {
     return {"EXISTS (" + q + ")"};
   }
   Expr l = Additive();
+  truth_ = 0;
   if (failed_) return {};
   static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
   for (const char* op : kCompare) {
@@ -138,8 +157,12 @@ Expr Translator::Predicate() {
     Expr lo = Additive();
     if (!ExpectWord(Kw::And)) return {};
     Expr hi = Additive();
-    // UNKNOWN whatever the other operands hold; one NULL bound alone still leaves FALSE possible.
+    // UNKNOWN whatever the other operands hold; one NULL bound alone still leaves FALSE possible
+    // (TRUE for NOT BETWEEN), which counts only where the condition around it tells FALSE from
+    // UNKNOWN: elsewhere the test value is not computed, as SQL Server's plan drops a range with
+    // a NULL bound that can never qualify a row.
     if (l.null || (lo.null && hi.null)) return {"NULL"};
+    if ((lo.null || hi.null) && truth == (neg ? -1 : 1)) return {"NULL"};
     Meets(l, lo);
     Meets(l, hi);
     if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
@@ -439,8 +462,9 @@ Expr Translator::Primary() {
           e = std::move(inner);
           e.column = false;
           e.param = 0;
-          e.number = e.null = false;
+          e.number = false;  // (NULL) stays the NULL literal
         }
+        truth_ = 0;  // what follows the group is a value
         if (!ExpectOp(")")) return {};
         if (!Enclosed(e.sql)) e.sql = "(" + e.sql + ")";
         return e;
@@ -493,7 +517,7 @@ Expr Translator::Case() {
   std::string sql = "CASE";
   if (!IsWord(Kw::When)) sql += " " + Expression().sql;
   while (AcceptWord(Kw::When)) {
-    sql += " WHEN " + Expression().sql;
+    sql += " WHEN " + Condition().sql;
     if (!ExpectWord(Kw::Then)) return {};
     sql += " THEN " + Expression().sql;
   }
