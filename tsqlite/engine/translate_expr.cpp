@@ -514,6 +514,12 @@ Expr Translator::Primary() {
 }
 
 Expr Translator::Case() {
+  // SQL Server nests CASE expressions ten levels deep at most.
+  struct Depth {
+    int& depth;
+    ~Depth() { --depth; }
+  } depth{++case_depth_};
+  if (case_depth_ > 10) return FailWith(Raised<Err::CaseNestedTooDeeply>()), Expr{};
   std::string sql = "CASE";
   if (!IsWord(Kw::When)) sql += " " + Expression().sql;
   while (AcceptWord(Kw::When)) {

@@ -381,6 +381,7 @@ class Translator {
   // only TRUE counts (FALSE and UNKNOWN act alike), -1 under an odd number of NOTs (only FALSE
   // counts), 0 where every value counts (a value, a CHECK constraint).
   int truth_ = 0;
+  int case_depth_ = 0;  // CASE expressions around the one being parsed
   Kw verb_ = Kw::None;  // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;

@@ -112,6 +112,10 @@ TEST_F(SafetyTest, DeepNestingFailsWith191AndLongChainsRun) {
       // stack once the parentheses are not doubled
       // (learn.microsoft.com/sql/t-sql/language-elements/not-transact-sql).
       {"30 levels of NOT (...)", "SELECT 1 WHERE " + Repeat("NOT (", 30) + "1 = 1" + Repeat(")", 30), 0},
+      // CASE nests ten levels deep, no more (learn.microsoft.com/sql/t-sql/language-elements/case-transact-sql,
+      // and the page of error 125).
+      {"10 nested CASE", "SELECT " + Repeat("CASE WHEN 1 = 1 THEN ", 10) + "1" + Repeat(" END", 10), 0},
+      {"11 nested CASE", "SELECT " + Repeat("CASE 1 WHEN 1 THEN ", 11) + "1" + Repeat(" END", 11), 125},
   };
   for (const Case& c : cases) EXPECT_EQ(c.native, NativeOf(c.sql)) << c.name;
   EXPECT_EQ("1", db_.Scalar(cases[10].sql));
