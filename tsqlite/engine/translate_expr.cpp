@@ -376,7 +376,7 @@ Expr Translator::Unary() {
       return negated;
     }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
-    negated.sql = e.number ? "-" + e.sql : "(- " + e.sql + ")";
+    negated.sql = e.number ? "-" + e.sql : Enclosed(e.sql) ? "- " + e.sql : "(- " + e.sql + ")";
     return negated;
   }
   if (AcceptOp("+")) return Unary();

@@ -116,12 +116,15 @@ TEST_F(SafetyTest, DeepNestingFailsWith191AndLongChainsRun) {
       // and the page of error 125).
       {"10 nested CASE", "SELECT " + Repeat("CASE WHEN 1 = 1 THEN ", 10) + "1" + Repeat(" END", 10), 0},
       {"11 nested CASE", "SELECT " + Repeat("CASE 1 WHEN 1 THEN ", 11) + "1" + Repeat(" END", 11), 125},
+      // A sign before a call takes no parentheses of its own: twenty signed calls fit SQLite's parser.
+      {"20 levels of - NULLIF(...)", "SELECT " + Repeat("- NULLIF(", 20) + "1" + Repeat(", 2)", 20), 0},
   };
   for (const Case& c : cases) EXPECT_EQ(c.native, NativeOf(c.sql)) << c.name;
   EXPECT_EQ("1", db_.Scalar(cases[10].sql));
   EXPECT_EQ("501", db_.Scalar(cases[8].sql));
   EXPECT_EQ("1", db_.Scalar(cases[12].sql));
   EXPECT_EQ("1", db_.Scalar(cases[13].sql));
+  EXPECT_EQ("1", db_.Scalar(cases[16].sql));
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 1" + Repeat(" AND 1 = 1", 2998) + " AND 1 = 2"));
   // Grouping keeps precedence: AND binds before OR.
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 2 AND 1 = 1 OR 1 = 2" + Repeat(" OR 1 = 2", 20)));
