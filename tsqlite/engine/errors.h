@@ -38,6 +38,7 @@ enum class Err : uint8_t {
   Unmapped,
   // SQL Server's
   SyntaxError,
+  CaseNestedTooDeeply,
   VariableDeclared,
   BreakOutsideLoop,
   ContinueOutsideLoop,
@@ -120,6 +121,7 @@ inline constexpr std::array<ErrorRow, static_cast<size_t>(Err::End)> kErrors{{
     {Err::SpillFailed, 0, "HY000", 0, "Cannot %s the rows of the result set: %s"},
     {Err::Unmapped, 0, "HY000", 0, "%s"},
     {Err::SyntaxError, 102, "42000", 15, "Incorrect syntax near '%s'."},
+    {Err::CaseNestedTooDeeply, 125, "42000", 15, "Case expressions may only be nested to level 10."},
     {Err::VariableDeclared, 134, "42000", 15,
      "The variable name '%s' has already been declared. Variable names must be unique within a query batch or stored "
      "procedure."},

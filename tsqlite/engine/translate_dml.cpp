@@ -304,7 +304,7 @@ void Translator::Update() {
     }
     sql += " FROM " + sources;
   }
-  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Condition().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 
@@ -316,7 +316,7 @@ void Translator::Delete() {
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
   from_ = " FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);
-  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Condition().sql;
   if (!failed_) Emit(Statement::Kind::Write, std::move(sql), true);
 }
 

@@ -10,11 +10,45 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "translator_class.h"
 
 namespace tsqlite {
+
+namespace {
+
+// True when the SQLite text is one unit already: a name, a number, a parameter, a call f(...) or
+// a parenthesized whole. Parentheses around such a unit change nothing but cost SQLite's parser a
+// level of its fixed-size stack (100 in the system's SQLite), which a condition nested some tens
+// of levels deep would otherwise exhaust ("parser stack overflow").
+bool Enclosed(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' || sql[i] == '?' ||
+                            (i > 0 && sql[i] == '.'))) {
+    ++i;
+  }
+  if (i == sql.size()) return i > 0;
+  if (sql[i] != '(') return false;
+  int depth = 0;
+  for (; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      for (++i; i < sql.size() && sql[i] != close; ++i) {
+      }
+      if (i == sql.size()) return false;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && --depth == 0) {
+      return i + 1 == sql.size();
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 Expr Translator::Expression() {
   Nesting nesting(*this);
@@ -37,6 +71,13 @@ std::string Translator::Chain(const std::vector<Expr>& terms, size_t lo, size_t 
   return out + ")";
 }
 
+Expr Translator::Condition() {
+  const int outer = std::exchange(truth_, 1);
+  Expr e = Expression();
+  truth_ = outer;
+  return e;
+}
+
 Expr Translator::OrExpr() {
   std::vector<Expr> terms{AndExpr()};
   while (!failed_ && AcceptWord(Kw::Or)) terms.push_back(AndExpr());
@@ -57,12 +98,23 @@ Expr Translator::NotExpr() {
   if (AcceptWord(Kw::Not)) {
     Nesting nesting(*this);
     if (failed_) return {};
-    return {"NOT (" + NotExpr().sql + ")"};
+    const int outer = std::exchange(truth_, -truth_);
+    const std::string operand = NotExpr().sql;
+    truth_ = outer;
+    return {Enclosed(operand) ? "NOT " + operand : "NOT (" + operand + ")"};
   }
   return Predicate();
 }
 
 Expr Translator::Predicate() {
+  // Operands are values; only a parenthesized group at the start may be a condition of its own.
+  const int truth = truth_;
+  struct Restore {
+    int& truth;
+    int value;
+    ~Restore() { truth = value; }
+  } restore{truth_, truth};
+  if (!IsOp("(")) truth_ = 0;
   if (AcceptWord(Kw::Exists)) {
     if (!ExpectOp("(")) return {};
     std::string q = QueryExpression();
@@ -70,6 +122,7 @@ Expr Translator::Predicate() {
     return {"EXISTS (" + q + ")"};
   }
   Expr l = Additive();
+  truth_ = 0;
   if (failed_) return {};
   static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
   for (const char* op : kCompare) {
@@ -104,8 +157,12 @@ Expr Translator::Predicate() {
     Expr lo = Additive();
     if (!ExpectWord(Kw::And)) return {};
     Expr hi = Additive();
-    // UNKNOWN whatever the other operands hold; one NULL bound alone still leaves FALSE possible.
+    // UNKNOWN whatever the other operands hold; one NULL bound alone still leaves FALSE possible
+    // (TRUE for NOT BETWEEN), which counts only where the condition around it tells FALSE from
+    // UNKNOWN: elsewhere the test value is not computed, as SQL Server's plan drops a range with
+    // a NULL bound that can never qualify a row.
     if (l.null || (lo.null && hi.null)) return {"NULL"};
+    if ((lo.null || hi.null) && truth == (neg ? -1 : 1)) return {"NULL"};
     Meets(l, lo);
     Meets(l, hi);
     if (l.column) return {"(" + l.sql + not_ + " BETWEEN " + lo.sql + " AND " + hi.sql + ")"};
@@ -305,7 +362,7 @@ Expr Translator::Unary() {
       return negated;
     }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
-    negated.sql = e.number ? "-" + e.sql : "(- " + e.sql + ")";
+    negated.sql = e.number ? "-" + e.sql : Enclosed(e.sql) ? "- " + e.sql : "(- " + e.sql + ")";
     return negated;
   }
   if (AcceptOp("+")) return Unary();
@@ -391,10 +448,11 @@ Expr Translator::Primary() {
           e = std::move(inner);
           e.column = false;
           e.param = 0;
-          e.number = e.null = false;
+          e.number = false;  // (NULL) stays the NULL literal
         }
+        truth_ = 0;  // what follows the group is a value
         if (!ExpectOp(")")) return {};
-        e.sql = "(" + e.sql + ")";
+        if (!Enclosed(e.sql)) e.sql = "(" + e.sql + ")";
         return e;
       }
       return Fail(), Expr{};
@@ -442,11 +500,17 @@ Expr Translator::Primary() {
 }
 
 Expr Translator::Case() {
+  // SQL Server nests CASE expressions ten levels deep at most.
+  struct Depth {
+    int& depth;
+    ~Depth() { --depth; }
+  } depth{++case_depth_};
+  if (case_depth_ > 10) return FailWith(Raised<Err::CaseNestedTooDeeply>()), Expr{};
   std::string sql = "CASE";
   if (!IsWord(Kw::When)) sql += " " + Expression().sql;
   std::vector<Expr> results;
   while (AcceptWord(Kw::When)) {
-    sql += " WHEN " + Expression().sql;
+    sql += " WHEN " + Condition().sql;
     if (!ExpectWord(Kw::Then)) return {};
     results.push_back(Expression());
     sql += " THEN " + results.back().sql;

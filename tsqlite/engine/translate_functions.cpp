@@ -200,13 +200,17 @@ Expr Translator::Function() {
     std::string style;
     if (AcceptOp(",")) style = Expression().sql;
     if (!ExpectOp(")")) return {};
-    return Convert(type, value, style, true);
+    Expr converted = Convert(type, value, style, true);
+    converted.null = value.null;  // CONVERT of the NULL literal folds to a NULL of the type
+    return converted;
   }
   if (form == ArgForm::Cast) {
     Expr value = Expression();
     SqlType type;
     if (!ExpectWord(Kw::As) || !ParseType(type) || !ExpectOp(")")) return {};
-    return Convert(type, value, "", true);
+    Expr converted = Convert(type, value, "", true);
+    converted.null = value.null;  // CAST(NULL AS int) folds to a NULL of the type
+    return converted;
   }
   const Rule rule = rows.front()->rule;
   const bool counts_rows = rule == Rule::CountsRows;  // COUNT(*)

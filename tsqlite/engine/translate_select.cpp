@@ -124,7 +124,7 @@ std::string Translator::SelectCore(std::string* limit) {
     sql += from;
     from_ = from;
   }
-  if (AcceptWord(Kw::Where)) sql += " WHERE " + Expression().sql;
+  if (AcceptWord(Kw::Where)) sql += " WHERE " + Condition().sql;
   if (AcceptWord(Kw::Group)) {
     if (!ExpectWord(Kw::By)) return "";
     sql += " GROUP BY ";
@@ -134,7 +134,7 @@ std::string Translator::SelectCore(std::string* limit) {
       if (!AcceptOp(",")) break;
     }
   }
-  if (AcceptWord(Kw::Having)) sql += " HAVING " + Expression().sql;
+  if (AcceptWord(Kw::Having)) sql += " HAVING " + Condition().sql;
   from_ = outer_from;
   return failed_ ? "" : sql;
 }
@@ -410,7 +410,7 @@ std::string Translator::JoinedTable() {
     }
     sql += join + TableSource();
     if (!ExpectWord(Kw::On)) return "";
-    sql += " ON " + Expression().sql;
+    sql += " ON " + Condition().sql;
     if (failed_) return "";
   }
   return failed_ ? "" : sql;

@@ -201,6 +201,9 @@ class Translator {
   // ---- expressions ----
 
   Expr Expression();
+  // A search condition of WHERE, HAVING, ON or CASE WHEN, where a row or branch is taken only
+  // when the condition is TRUE: FALSE and UNKNOWN act alike there.
+  Expr Condition();
 
   // A chain of terms joined by one operator, grouped as a balanced tree: SQLite's parser and its
   // expression depth limit see log(n) levels, so conditions of thousands of OR terms still run.
@@ -352,6 +355,11 @@ class Translator {
   // are asked for later) and recorded in out_.
   const std::vector<CatalogColumn>& TableColumns(const std::string& table, bool collations = false);
   int nesting_ = 0;
+  // What the predicate being parsed decides, seen from the search condition around it: 1 when
+  // only TRUE counts (FALSE and UNKNOWN act alike), -1 under an odd number of NOTs (only FALSE
+  // counts), 0 where every value counts (a value, a CHECK constraint).
+  int truth_ = 0;
+  int case_depth_ = 0;  // CASE expressions around the one being parsed
   Kw verb_ = Kw::None;  // of the statement being parsed
   std::string target_;  // the table it writes, as stored; "" for none
   std::vector<int> params_;

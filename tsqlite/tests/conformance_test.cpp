@@ -592,6 +592,16 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM dbo.c WHERE NULL NOT BETWEEN id / 0 AND 1 OR NULL IN (id / 0)", "0"},
     {"SELECT COUNT(*) FROM dbo.c WHERE id / 0 BETWEEN NULL AND NULL", "0"},
     {"SELECT COUNT(*) FROM dbo.c WHERE 1 / (id - id) > 1", "#8134"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE (NULL) <> 1 / (id - id) OR CAST(NULL AS int) = id / 0", "0"},
+    // One NULL bound: FALSE where the other bound excludes the value, else UNKNOWN. Where FALSE and
+    // UNKNOWN act alike (WHERE, CASE WHEN) a BETWEEN that can never be TRUE is not computed, nor,
+    // under NOT, a NOT BETWEEN that can never be FALSE; elsewhere the value is computed.
+    // https://learn.microsoft.com/en-us/sql/t-sql/language-elements/between-transact-sql
+    {"SELECT COUNT(*) FROM dbo.c WHERE id * 2147483647 * 2 BETWEEN NULL AND id", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE NOT (id * 2147483647 * 2 NOT BETWEEN id AND NULL)", "0"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE NOT id * 2147483647 * 2 BETWEEN id AND NULL", "#8115"},
+    {"SELECT COUNT(*) FROM dbo.c WHERE id NOT BETWEEN NULL AND 7 OR NOT id BETWEEN 8 AND NULL", "6"},
+    {"SELECT SUM(CASE WHEN id NOT BETWEEN NULL AND 7 THEN 1 ELSE 0 END) FROM dbo.c", "3"},
     // ABS of the smallest bigint has no positive bigint either.
     // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2008/ms189800(v=sql.100)
     {"SELECT ABS(CAST(-9223372036854775808 AS bigint)), ABS(CAST(-2147483648 AS bigint))", "#8115"},

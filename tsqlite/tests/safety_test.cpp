@@ -110,11 +110,23 @@ TEST_F(SafetyTest, DeepNestingFailsWith191AndLongChainsRun) {
       {"3000 AND terms", "SELECT 1 WHERE 1 = 1" + Repeat(" AND 1 = 1", 2999), 0},
       // A condition of 10,000 terms, each in parentheses: one level of nesting, not one per term.
       {"10000 OR terms", "SELECT 1 WHERE (1 = 2)" + Repeat(" OR (1 = 2) AND (2 = 2)", 9998) + " OR (1 = 1)", 0},
+      // Thirty levels of NOT (...) are well within SQL Server's nesting and within SQLite's parser
+      // stack once the parentheses are not doubled
+      // (learn.microsoft.com/sql/t-sql/language-elements/not-transact-sql).
+      {"30 levels of NOT (...)", "SELECT 1 WHERE " + Repeat("NOT (", 30) + "1 = 1" + Repeat(")", 30), 0},
+      // CASE nests ten levels deep, no more (learn.microsoft.com/sql/t-sql/language-elements/case-transact-sql,
+      // and the page of error 125).
+      {"10 nested CASE", "SELECT " + Repeat("CASE WHEN 1 = 1 THEN ", 10) + "1" + Repeat(" END", 10), 0},
+      {"11 nested CASE", "SELECT " + Repeat("CASE 1 WHEN 1 THEN ", 11) + "1" + Repeat(" END", 11), 125},
+      // A sign before a call takes no parentheses of its own: twenty signed calls fit SQLite's parser.
+      {"20 levels of - NULLIF(...)", "SELECT " + Repeat("- NULLIF(", 20) + "1" + Repeat(", 2)", 20), 0},
   };
   for (const Case& c : cases) EXPECT_EQ(c.native, NativeOf(c.sql)) << c.name;
   EXPECT_EQ("1", db_.Scalar(cases[10].sql));
   EXPECT_EQ("501", db_.Scalar(cases[8].sql));
   EXPECT_EQ("1", db_.Scalar(cases[12].sql));
+  EXPECT_EQ("1", db_.Scalar(cases[13].sql));
+  EXPECT_EQ("1", db_.Scalar(cases[16].sql));
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 1" + Repeat(" AND 1 = 1", 2998) + " AND 1 = 2"));
   // Grouping keeps precedence: AND binds before OR.
   EXPECT_EQ("", db_.Scalar("SELECT 1 WHERE 1 = 2 AND 1 = 1 OR 1 = 2" + Repeat(" OR 1 = 2", 20)));
