@@ -317,9 +317,10 @@ Expr Translator::Function() {
     return out;
   }
   // ISNULL is of its first argument's type: a replacement is converted to a text of known width
-  // (cut, a char padded); of a NULL first argument, the replacement's type.
+  // (cut, a char padded); of the NULL literal as first argument, the replacement's type (a NULL
+  // cast to a type keeps that type).
   if (args.size() == 2 && rule == Rule::IsNull) {
-    if (args[0].null) {
+    if (args[0].null && args[0].type.kind == SqlType::Kind::Unknown) {
       out.type = args[1].type;
       out.qualifier = args[1].qualifier;
       out.name = args[1].name;
