@@ -469,17 +469,8 @@ void FnColumnSize(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case K::Numeric:
       size = t.length >= 0 ? t.length : 18;
       break;
-    case K::Char:
-    case K::VarChar:
-    case K::NChar:
-    case K::NVarChar:
-    case K::Binary:
-    case K::VarBinary:
-    case K::Float:
-      size = t.max ? 0 : t.length;
-      break;
     default:
-      size = -1;
+      size = !t.TakesLength() ? -1 : t.max ? 0 : t.length;
       break;
   }
   if (size < 0) return sqlite3_result_null(ctx);

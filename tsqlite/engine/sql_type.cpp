@@ -175,16 +175,8 @@ std::string SqlTypeArgs(const SqlType& type) {
     case K::Time:
     case K::DatetimeOffset:
       return type.scale != 7 ? "(" + std::to_string(type.scale) + ")" : "";
-    case K::Char:
-    case K::VarChar:
-    case K::NChar:
-    case K::NVarChar:
-    case K::Binary:
-    case K::VarBinary:
-    case K::Float:
-      return type.max || type.length < 0 ? "" : "(" + std::to_string(type.length) + ")";
     default:
-      return "";
+      return type.TakesLength() && !type.max && type.length >= 0 ? "(" + std::to_string(type.length) + ")" : "";
   }
 }
 

@@ -53,6 +53,11 @@ struct SqlType {
   bool IsText() const { return National() || kind == Kind::Char || kind == Kind::VarChar || kind == Kind::Text; }
   // A text of unlimited width: (MAX), text, ntext.
   bool MaxText() const { return IsText() && max; }
+  // Written with a width in parentheses: char, varchar, nchar, nvarchar, binary, varbinary, float(n).
+  bool TakesLength() const {
+    return kind == Kind::Char || kind == Kind::VarChar || kind == Kind::NChar || kind == Kind::NVarChar ||
+           kind == Kind::Binary || kind == Kind::VarBinary || kind == Kind::Float;
+  }
   bool IsInteger() const { return kind >= Kind::Bit && kind <= Kind::BigInt; }
   bool IsExact() const { return kind >= Kind::Decimal && kind <= Kind::SmallMoney; }
 };
