@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <thread>
 #include <map>
 #include <unistd.h>
 
@@ -138,7 +140,17 @@ bool Database::Open(const Settings& settings, Error& error) {
                       : settings.synchronous_full
                           ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;"
                           : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;";
-  if (!Exec(setup, error)) {
+  // Connections turning one new file to WAL at the same moment: SQLite refuses the second at once
+  // (SQLITE_BUSY without its busy handler, as both hold a read lock and want to write), so the
+  // refused one tries again, as long as its lock timeout lets it wait for any other lock.
+  const auto give_up =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(lock_timeout_ms_ < 0 ? INT_MAX : lock_timeout_ms_);
+  bool set_up = Exec(setup, error);
+  while (!set_up && (sqlite3_errcode(db_) & 0xff) == SQLITE_BUSY && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    set_up = Exec(setup, error);
+  }
+  if (!set_up) {
     error = Raised<Err::ConnectFailed>(error.message);
     Close();
     return false;
