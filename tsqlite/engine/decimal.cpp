@@ -530,10 +530,12 @@ void FnNum(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 // ts_neg(x): unary minus; a decimal stays one, the smallest bigint has no negative (8115).
-void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ts_neg(x, n): n minus signs in a row ("- - x"), each as the one before.
+void FnNeg(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const int64_t times = argc > 1 ? sqlite3_value_int64(argv[1]) : 1;
   Decimal d;
   if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && ParseDecimalForm(TextView(argv[0]), d)) {
-    d.units = -d.units;
+    if (times % 2 != 0) d.units = -d.units;
     return ResultDecimal(ctx, d);
   }
   switch (sqlite3_value_numeric_type(argv[0])) {
@@ -544,10 +546,11 @@ void FnNeg(sqlite3_context* ctx, int, sqlite3_value** argv) {
       if (i == INT64_MIN) {
         return RaiseError(ctx, Raised<Err::ArithmeticOverflow>("expression", "bigint"));
       }
-      return sqlite3_result_int64(ctx, -i);
+      return sqlite3_result_int64(ctx, times % 2 != 0 ? -i : i);
     }
     case SQLITE_FLOAT:
-      return sqlite3_result_double(ctx, -sqlite3_value_double(argv[0]));
+      return sqlite3_result_double(ctx,
+                                   times % 2 != 0 ? -sqlite3_value_double(argv[0]) : sqlite3_value_double(argv[0]));
     default:
       return sqlite3_result_int64(ctx, 0);  // as SQLite negates a text that is no number
   }

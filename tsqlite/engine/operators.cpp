@@ -133,86 +133,103 @@ void ResultTerm(sqlite3_context* ctx, const Term& t) {
   }
 }
 
-// The two operands of multiply, divide or modulo, converted to numbers. False when the result is
-// already given: NULL for a NULL operand, error 8117 for a datetime (SQL Server allows only + and -
-// on datetime), or the conversion's error for a text that is no number.
-bool ArithmeticOperands(sqlite3_context* ctx, sqlite3_value** argv, const char* op, Operand& a, Operand& b) {
-  a = Classify(argv[0]);
-  b = Classify(argv[1]);
-  if (a.type == ValueType::Null || b.type == ValueType::Null) {
-    sqlite3_result_null(ctx);
-    return false;
-  }
-  if (a.type == ValueType::Datetime || b.type == ValueType::Datetime) {
-    RaiseError(ctx, Raised<Err::InvalidOperand>("datetime", op));
-    return false;
-  }
-  return Coerce(ctx, argv[0], a, false) && Coerce(ctx, argv[1], b, false);
-}
+enum class Product { Multiply, Divide, Modulo };
 
-// ts_mod(a, b) and ts_div(a, b): integer remainder with the sign of the dividend and truncating
-// division, both refusing a zero divisor with 8134 where SQLite would give NULL.
-void ModOrDivide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
-  Operand a, b;
-  if (!ArithmeticOperands(ctx, argv, modulo ? "modulo" : "divide", a, b)) return;
-  if ((b.type == ValueType::Int && b.i == 0) || (b.type == ValueType::Real && b.r == 0) ||
-      (b.type == ValueType::Decimal && b.d.units == 0)) {
-    RaiseDivideByZero(ctx);
-    return;
+// acc = acc * b, acc / b or acc % b: NULL for a NULL operand, error 8117 for a datetime (SQL
+// Server allows only + and - on datetime), or the conversion's error for a text that is no
+// number. Integer division truncates and the remainder takes the dividend's sign; a zero divisor
+// is refused with 8134 where SQLite would give NULL. False after an error was raised.
+bool Multiply(sqlite3_context* ctx, Term& acc, Term b, Product op) {
+  Operand& a = acc.o;
+  if (a.type == ValueType::Null || b.o.type == ValueType::Null) {
+    acc = Term{};
+    return true;
   }
-  if ((a.type == ValueType::Decimal || b.type == ValueType::Decimal) && a.type != ValueType::Real &&
-      b.type != ValueType::Real) {  // decimal with decimal or int: exact
-    Decimal r;
-    if (!DecimalArithmetic(DecimalOf(a), modulo ? DecimalOp::Modulo : DecimalOp::Divide, DecimalOf(b), r)) {
-      return RaiseDecimalOverflow(ctx);
+  if (a.type == ValueType::Datetime || b.o.type == ValueType::Datetime) {
+    RaiseError(ctx, Raised<Err::InvalidOperand>("datetime", op == Product::Multiply ? "multiply"
+                                                            : op == Product::Divide ? "divide"
+                                                                                    : "modulo"));
+    return false;
+  }
+  if (!Coerce(ctx, acc.text, a, false) || !Coerce(ctx, b.text, b.o, false)) return false;
+  acc.text.clear();  // a computed value, no longer the text it came from
+  if (op == Product::Multiply) {
+    if (a.type == ValueType::Int && b.o.type == ValueType::Int) {
+      int64_t r;
+      if (__builtin_mul_overflow(a.i, b.o.i, &r) || (IsInt32(a.i) && IsInt32(b.o.i) && !IsInt32(r))) {
+        RaiseIntOverflow(ctx);
+        return false;
+      }
+      a = Operand{ValueType::Int, r, 0, {}};
+      return true;
     }
-    const std::string form = DecimalForm(r);
-    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
-    return;
+    if (a.type != ValueType::Real && b.o.type != ValueType::Real) {  // decimal with decimal or int: exact
+      Decimal r;
+      if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Multiply, DecimalOf(b.o), r)) {
+        RaiseDecimalOverflow(ctx);
+        return false;
+      }
+      a = Operand{ValueType::Decimal, 0, 0, r};
+      return true;
+    }
+    a = Operand{ValueType::Real, 0, DoubleOf(a) * DoubleOf(b.o), {}};
+    return true;
+  }
+  const bool modulo = op == Product::Modulo;
+  if ((b.o.type == ValueType::Int && b.o.i == 0) || (b.o.type == ValueType::Real && b.o.r == 0) ||
+      (b.o.type == ValueType::Decimal && b.o.d.units == 0)) {
+    RaiseDivideByZero(ctx);
+    return false;
+  }
+  if ((a.type == ValueType::Decimal || b.o.type == ValueType::Decimal) && a.type != ValueType::Real &&
+      b.o.type != ValueType::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), modulo ? DecimalOp::Modulo : DecimalOp::Divide, DecimalOf(b.o), r)) {
+      RaiseDecimalOverflow(ctx);
+      return false;
+    }
+    a = Operand{ValueType::Decimal, 0, 0, r};
+    return true;
   }
   a = NumericOf(a);
-  b = NumericOf(b);
-  if (a.type == ValueType::Int && b.type == ValueType::Int) {
-    if (b.i == -1) {  // INT64_MIN / -1 would trap
-      if (modulo) {
-        sqlite3_result_int64(ctx, 0);
-      } else if (a.i == INT64_MIN) {
-        RaiseIntOverflow(ctx);
-      } else {
-        sqlite3_result_int64(ctx, -a.i);
-      }
-      return;
+  b.o = NumericOf(b.o);
+  if (a.type == ValueType::Int && b.o.type == ValueType::Int) {
+    if (b.o.i == -1 && !modulo && a.i == INT64_MIN) {  // INT64_MIN / -1 would trap
+      RaiseIntOverflow(ctx);
+      return false;
     }
-    sqlite3_result_int64(ctx, modulo ? a.i % b.i : a.i / b.i);
-    return;
+    const int64_t r = b.o.i == -1 ? (modulo ? 0 : -a.i) : modulo ? a.i % b.o.i : a.i / b.o.i;
+    a = Operand{ValueType::Int, r, 0, {}};
+    return true;
   }
   const double x = DoubleOf(a);
-  const double y = DoubleOf(b);
-  sqlite3_result_double(ctx, modulo ? std::fmod(x, y) : x / y);
+  const double y = DoubleOf(b.o);
+  a = Operand{ValueType::Real, 0, modulo ? std::fmod(x, y) : x / y, {}};
+  return true;
+}
+
+void Product2(sqlite3_context* ctx, sqlite3_value** argv, Product op) {
+  Term acc = TermOf(argv[0]);
+  if (Multiply(ctx, acc, TermOf(argv[1]), op)) ResultTerm(ctx, acc);
 }
 
 }  // namespace
 
 void FnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Operand a, b;
-  if (!ArithmeticOperands(ctx, argv, "multiply", a, b)) return;
-  if (a.type == ValueType::Int && b.type == ValueType::Int) {
-    int64_t r;
-    if (__builtin_mul_overflow(a.i, b.i, &r) || (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r))) {
-      RaiseIntOverflow(ctx);
-      return;
-    }
-    sqlite3_result_int64(ctx, r);
-    return;
+  Product2(ctx, argv, Product::Multiply);
+}
+
+// ts_muldiv(a, op, b, op, c, ...): a chain of *, / and % (op 0, 1 and 2) in one call, worked
+// from the left as the nested calls of two operands would: a long product nests no deeper in
+// the statement than a short one does.
+void FnMulDiv(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Term acc = TermOf(argv[0]);
+  for (int i = 1; i + 1 < argc && acc.o.type != ValueType::Null; i += 2) {
+    const int op = sqlite3_value_int(argv[i]);
+    const Product product = op == 1 ? Product::Divide : op == 2 ? Product::Modulo : Product::Multiply;
+    if (!Multiply(ctx, acc, TermOf(argv[i + 1]), product)) return;
   }
-  if (a.type != ValueType::Real && b.type != ValueType::Real) {  // decimal with decimal or int: exact
-    Decimal r;
-    if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Multiply, DecimalOf(b), r)) return RaiseDecimalOverflow(ctx);
-    const std::string form = DecimalForm(r);
-    sqlite3_result_text(ctx, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
-    return;
-  }
-  sqlite3_result_double(ctx, DoubleOf(a) * DoubleOf(b));
+  ResultTerm(ctx, acc);
 }
 
 void FnAvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -284,11 +301,11 @@ void FnAddSub(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  ModOrDivide(ctx, argv, true);
+  Product2(ctx, argv, Product::Modulo);
 }
 
 void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  ModOrDivide(ctx, argv, false);
+  Product2(ctx, argv, Product::Divide);
 }
 
 void FnTop(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -27,6 +27,10 @@ void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv);
 
 void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv);
 
+// ts_muldiv(a, op, b, op, c, ...) with op 0 for *, 1 for / and 2 for %: a chain of them worked
+// from the left in one call, as ts_addsub does for + and -.
+void FnMulDiv(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
 // ts_top(n): the row count of TOP (n), whole; a negative or NULL count is SQL Server's 1014.
 void FnTop(sqlite3_context* ctx, int, sqlite3_value** argv);
 

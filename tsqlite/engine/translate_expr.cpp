@@ -329,43 +329,65 @@ Expr Translator::ArithmeticChain(const std::vector<Expr>& terms, const std::vect
   return sum;
 }
 
+// Two operands make one call of ts_mul, ts_div or ts_mod; a longer chain makes one call of
+// ts_muldiv for up to 63 operators, as ArithmeticChain does for a sum.
 Expr Translator::Multiplicative() {
-  Expr l = Unary();
+  std::vector<Expr> factors{Unary()};
+  std::vector<int> ops;  // ops[k]: 0 for *, 1 for /, 2 for %, the operator before factors[k + 1]
   while (!failed_) {
-    const char* function = AcceptOp("*") ? "ts_mul(" : AcceptOp("/") ? "ts_div(" : AcceptOp("%") ? "ts_mod(" : nullptr;
-    if (function != nullptr) {
-      const Expr r = Unary();
-      Exact(l);
-      Exact(r);
-      Expr product;
-      product.sql = function + l.sql + ", " + r.sql + ")";
-      product.held = Expr::Held::Decimal;
-      l = std::move(product);
-    } else {
-      break;
-    }
+    const int op = AcceptOp("*") ? 0 : AcceptOp("/") ? 1 : AcceptOp("%") ? 2 : -1;
+    if (op < 0) break;
+    ops.push_back(op);
+    factors.push_back(Unary());
   }
-  return l;
+  if (failed_ || factors.size() == 1) return failed_ ? Expr{} : std::move(factors[0]);
+  for (const Expr& factor : factors) Exact(factor);
+  Expr product;
+  product.held = Expr::Held::Decimal;
+  if (factors.size() == 2) {
+    static constexpr const char* kTwo[] = {"ts_mul(", "ts_div(", "ts_mod("};
+    product.sql = kTwo[ops[0]] + factors[0].sql + ", " + factors[1].sql + ")";
+    return product;
+  }
+  std::string acc = factors[0].sql;
+  for (size_t k = 1; k < factors.size();) {
+    std::string call = "ts_muldiv(" + acc;
+    for (int n = 0; n < 63 && k < factors.size(); ++n, ++k) {
+      call += ", " + std::to_string(ops[k - 1]) + ", " + factors[k].sql;
+    }
+    acc = call + ")";
+  }
+  product.sql = std::move(acc);
+  return product;
 }
 
 Expr Translator::Unary() {
   Nesting nesting(*this);
   if (failed_) return {};
-  if (AcceptOp("-")) {
+  if (IsOp("-") || IsOp("+")) {
+    // A run of signs ("- + - x") is read at once: one call for all its minus signs, so that it
+    // nests no deeper in the statement than one sign does.
+    int minus = 0;
+    while (AcceptOp("-") || AcceptOp("+")) minus += tokens_[pos_ - 1].text == "-" ? 1 : 0;
     Expr e = Unary();
+    if (failed_ || minus == 0) return e;
     Expr negated;
     negated.type = e.type;
     if (e.param > 0 || e.column || e.held == Expr::Held::Decimal) {  // a decimal keeps its digits
       Exact(e);
-      negated.sql = "ts_neg(" + e.sql + ")";
+      negated.sql = "ts_neg(" + e.sql + (minus > 1 ? ", " + std::to_string(minus) : std::string()) + ")";
       negated.held = Expr::Held::Decimal;
       return negated;
     }
     // A blank after the sign: "-" followed by an emitted "-1" must never read as a comment.
-    negated.sql = e.number ? "-" + e.sql : Enclosed(e.sql) ? "- " + e.sql : "(- " + e.sql + ")";
+    negated.sql = e.sql;
+    for (int k = 0; k < minus; ++k) {
+      negated.sql = k == 0 && e.number      ? "-" + negated.sql
+                    : Enclosed(negated.sql) ? "- " + negated.sql
+                                            : "(- " + negated.sql + ")";
+    }
     return negated;
   }
-  if (AcceptOp("+")) return Unary();
   if (AcceptOp("~")) return {"(~" + Unary().sql + ")"};
   Expr e = Primary();
   if (!failed_ && AcceptWord(Kw::Collate)) {

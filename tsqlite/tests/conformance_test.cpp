@@ -176,6 +176,13 @@ const Case kCases[] = {
     {"SELECT ABS(-3)", "3"},
     {"SELECT 65536 * 65536", "#8115"},
     {"SELECT 6 * 7, -3 * 4", "42|-12"},
+    // *, / and % chained work from the left, each step with its own types and errors
+    // (learn.microsoft.com/sql/t-sql/language-elements/operator-precedence-transact-sql).
+    {"SELECT 7 / 2 * 2, 7 * 2 / 4 % 3, 2 * 3 % 4 * 5, 7 / 2 * 2.0", "6|0|10|6.0"},
+    {"SELECT 65536 * 2 * 32768 / 2", "#8115"},
+    {"SELECT 1 * NULL / 0, 1 * 0 / NULL", "NULL|NULL"},
+    {"SELECT 1 / 0 * NULL", "#8134"},
+    {"SELECT - - 5, - - - 5, - + - 5.50, - - n FROM dbo.c WHERE id = 3", "5|-5|5.50|-5"},
     {"SELECT CASE WHEN 2.5 * 2 = 5 THEN 1 ELSE 0 END", "1"},
     {"SELECT AVG(n) FROM dbo.c", "2"},
     {"SELECT AVG(id) FROM dbo.c WHERE id IN (1, 2)", "1"},
