@@ -83,6 +83,9 @@ enum class Err : uint8_t {
   DropWrongKind,
   ReadOnly,
   CannotOpenDatabase,
+  ViewAggregates,
+  ViewMultipleBases,
+  ViewDerivedField,
   ViewColumnTwice,
   ValueTooLarge,
   VarcharToNumeric,
@@ -188,6 +191,13 @@ inline constexpr std::array<ErrorRow, static_cast<size_t>(Err::End)> kErrors{{
     {Err::ReadOnly, 3906, "42000", 16, "Failed to update database \"%s\" because the database is read-only."},
     {Err::CannotOpenDatabase, 4060, "08004", 11,
      "Cannot open database \"%s\" requested by the login. The login failed."},
+    {Err::ViewAggregates, 4403, "42000", 16,
+     "Cannot update the view or function '%s' because it contains aggregates, or a DISTINCT or GROUP BY clause, or "
+     "PIVOT or UNPIVOT operator."},
+    {Err::ViewMultipleBases, 4405, "42000", 16,
+     "View or function '%s' is not updatable because the modification affects multiple base tables."},
+    {Err::ViewDerivedField, 4406, "42000", 16,
+     "Update or insert of view or function '%s' failed because it contains a derived or constant field."},
     {Err::ViewColumnTwice, 4506, "42000", 16,
      "Column names in each view or function must be unique. Column name '%s' in view or function '%s' is specified "
      "more than once."},

@@ -284,6 +284,33 @@ class SqliteCatalog : public Catalog {
     return columns;
   }
 
+  std::optional<UpdatableView> View(const std::string& view) const override {
+    std::optional<UpdatableView> found;
+    sqlite3_stmt* read = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT refusal, base, columns FROM tsqlite_views WHERE name = ?1", -1, &read,
+                           nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(read, 1, view.data(), static_cast<int>(view.size()), SQLITE_STATIC);
+      if (sqlite3_step(read) == SQLITE_ROW) {
+        found.emplace();
+        found->refusal = sqlite3_column_int(read, 0);
+        if (const unsigned char* base = sqlite3_column_text(read, 1)) found->base = reinterpret_cast<const char*>(base);
+        // "view column<TAB>table column" lines
+        const unsigned char* text = sqlite3_column_text(read, 2);
+        std::string_view lines = text == nullptr ? std::string_view() : reinterpret_cast<const char*>(text);
+        while (!lines.empty()) {
+          const size_t end = std::min(lines.find('\n'), lines.size());
+          const std::string_view line = lines.substr(0, end);
+          const size_t tab = std::min(line.find('\t'), line.size());
+          found->columns.emplace_back(std::string(line.substr(0, tab)),
+                                      std::string(tab < line.size() ? line.substr(tab + 1) : std::string_view()));
+          lines.remove_prefix(std::min(end + 1, lines.size()));
+        }
+      }
+    }
+    sqlite3_finalize(read);
+    return found;
+  }
+
  private:
   sqlite3* db_;
   sqlite3_stmt*& query_;
@@ -300,6 +327,8 @@ std::shared_ptr<Database::Entry> Database::Lookup(const Shape& shape) {
     for (const Translation::TableRead& read : found->second->translation.tables_read) {
       holds = holds && catalog.Columns(read.table, read.collations) == read.columns;
     }
+    for (const auto& [view, facts] : found->second->translation.views_read)
+      holds = holds && catalog.View(view) == facts;
     if (holds) return found->second;
     cache_.erase(found);
   }

@@ -18,8 +18,10 @@
 //   sqlite3_result_error() and a message "tsqlite:<native>:<SQL Server's message>", for example
 //   "tsqlite:8134:Divide by zero error encountered."; the executor maps it to that native number.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "collation.h"
@@ -109,6 +111,17 @@ struct CatalogColumn {
   bool operator==(const CatalogColumn&) const = default;
 };
 
+// What a view lets through to its table: INSERT, UPDATE and DELETE on a view of one table,
+// without DISTINCT, GROUP BY or aggregates, write that table (refusal 0); any other view refuses
+// them with SQL Server's error (4403, 4405 or 4406). CREATE VIEW records it.
+struct UpdatableView {
+  int refusal = 0;
+  std::string base;  // the table as stored ("S.T")
+  // Each column of the view in order with the table's column it shows; "" for a derived one.
+  std::vector<std::pair<std::string, std::string>> columns;
+  bool operator==(const UpdatableView&) const = default;
+};
+
 // The tables a translation may read the declared types of: a function's answer depends on its
 // argument's type where the value alone does not tell (DATALENGTH of an nvarchar column, a
 // datetime2(3) column cast to text, DATEADD of a varchar column, a varchar column written from an
@@ -119,6 +132,8 @@ class Catalog {
   // The columns of table S.T (as stored) in order; empty when there is no such table. The
   // collations of its text columns cost a look-up each, made only when asked for.
   virtual std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const = 0;
+  // What the view S.T (as stored) lets through, or nothing when S.T is no view CREATE VIEW made.
+  virtual std::optional<UpdatableView> View(const std::string& /*view*/) const { return std::nullopt; }
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
@@ -142,6 +157,8 @@ struct Translation {
     bool collations = false;  // read with the collations of its text columns
   };
   std::vector<TableRead> tables_read;
+  // The views written through, with what they let through as read: likewise.
+  std::vector<std::pair<std::string, UpdatableView>> views_read;
 };
 
 // Returns false (with the error filled in) when the batch cannot be translated. Text compares by

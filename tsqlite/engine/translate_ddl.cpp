@@ -485,15 +485,13 @@ void Translator::CreateTable() {
   identity_seed_ = 0;
 }
 
-namespace {
+namespace {}  // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
 }
-
-}  // namespace
 
 // A view is a SQLite view named as a table is ("schema.name"), holding the translated query, so
 // that the catalog and every query find it where they find tables; its columns keep the types
@@ -505,8 +503,8 @@ void Translator::CreateView(bool alter) {
   if (!ParseObjectName(view)) return;
   const auto duplicate = [&](const std::string& column) { FailWith(Raised<Err::ViewColumnTwice>(column, view.name)); };
   std::string columns;
+  std::vector<std::string> names;
   if (AcceptOp("(")) {
-    std::vector<std::string> names;
     for (;;) {
       Token t;
       if (!ExpectName(t)) return;
@@ -531,8 +529,10 @@ void Translator::CreateView(bool alter) {
     } while (AcceptOp(","));
   }
   if (!ExpectWord(Kw::As)) return;
+  const size_t query_start = pos_;
   const std::string query = QueryExpression();
   if (failed_) return;
+  const size_t query_end = pos_;
   if (IsWord(Kw::With) && IsWord(Kw::Check, 1) && WordIs(Peek(2).text, "OPTION")) pos_ += 3;
 
   RequireSchema(view.schema);
@@ -559,6 +559,7 @@ void Translator::CreateView(bool alter) {
     Emit(Statement::Kind::Ddl, "DROP VIEW " + view.Quoted());
   }
   Emit(Statement::Kind::Ddl, "CREATE VIEW " + view.Quoted() + columns + " AS " + query);
+  RecordView(view, ViewFacts(query_start, query_end, names), query);
 }
 
 // DROP VIEW [IF EXISTS] name [, name ...]
@@ -569,6 +570,7 @@ void Translator::DropView() {
     ObjectName view;
     if (!ParseObjectName(view)) return;
     Emit(Statement::Kind::Ddl, std::string("DROP VIEW ") + (if_exists ? "IF EXISTS " : "") + view.Quoted());
+    ForgetView(view);
     if (!AcceptOp(",")) return;
   }
 }

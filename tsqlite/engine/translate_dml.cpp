@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,6 +150,11 @@ void Translator::Insert() {
   AcceptWord(Kw::Into);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
+  // Through a view: the rows go to its table, each listed column to the table's column it shows.
+  const ObjectName written = obj;
+  const std::optional<UpdatableView> view = ViewWritten(obj);
+  if (failed_) return;
+  if (view) obj = ViewBase(*view);
   target_ = obj.Stored();
   std::string sql = "INSERT INTO " + obj.Quoted();
   // The columns written, in order: the query whose result column i is the i-th of them.
@@ -163,13 +169,23 @@ void Translator::Insert() {
       if (!ExpectName(t)) return;
       if (!first) sql += ", ";
       if (!first) columns += ", ";
-      sql += Name(t);
-      columns += Name(t);
-      names.push_back(RawName(t));
+      const std::string name = view ? ViewColumn(*view, written, RawName(t)) : RawName(t);
+      if (failed_) return;
+      sql += view ? QuoteName(name) : Name(t);
+      columns += view ? QuoteName(name) : Name(t);
+      names.push_back(name);
       if (AcceptOp(")")) break;
       if (!ExpectOp(",")) return;
     }
     sql += ")";
+  }
+  if (view && names.empty()) {  // every column of the view, in its order
+    for (const auto& [shown, column] : view->columns) {
+      names.push_back(ViewColumn(*view, written, shown));
+      if (failed_) return;
+      columns = (names.size() == 1 ? "" : columns + ", ") + QuoteName(names.back());
+    }
+    sql += " (" + columns + ")";
   }
   // Without a column list the values of a row go to every column but an IDENTITY one, which
   // numbers the rows itself (here SQLite's row number, declared INTEGER). A row with a value for it
@@ -265,6 +281,10 @@ void Translator::Insert() {
 void Translator::Update() {
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
+  if (const std::optional<UpdatableView> view = ViewWritten(obj)) {
+    if (!failed_) UpdateThroughView(obj, *view);
+    return;
+  }
   target_ = obj.Stored();
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "UPDATE " + obj.Quoted() + " AS " + QuoteName(obj.name) + " SET ";
@@ -312,6 +332,10 @@ void Translator::Delete() {
   AcceptWord(Kw::From);
   ObjectName obj;
   if (!ParseObjectName(obj)) return;
+  if (const std::optional<UpdatableView> view = ViewWritten(obj)) {
+    if (!failed_) DeleteThroughView(obj, *view);
+    return;
+  }
   target_ = obj.Stored();
   const Scope scope(*this, {Source{obj.name, obj.Stored()}});
   std::string sql = "DELETE FROM " + obj.Quoted() + " AS " + QuoteName(obj.name);

@@ -17,18 +17,6 @@
 
 namespace tsqlite {
 
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 void Translator::ScriptStatement() {
   Nesting nesting(*this);
   if (failed_) return;

@@ -36,6 +36,9 @@ struct Token {
 // A name quoted for SQLite.
 std::string QuoteName(std::string_view name);
 
+// Two names alike but for case, as SQL Server's catalog compares them.
+bool SameName(std::string_view a, std::string_view b);
+
 // A schema-qualified object: the schema as written (dbo when none) and the object's name.
 struct ObjectName {
   std::string schema;
@@ -300,6 +303,16 @@ class Translator {
   void CreateTable();
   void CreateView(bool alter);
   void DropView();
+  // ---- writes through views (translate_views.cpp) ----
+  static std::string RowidsView(const ObjectName& view);
+  UpdatableView ViewFacts(size_t start, size_t end, const std::vector<std::string>& names);
+  void RecordView(const ObjectName& view, const UpdatableView& facts, const std::string& query);
+  void ForgetView(const ObjectName& view);
+  std::optional<UpdatableView> ViewWritten(const ObjectName& target);
+  std::string ViewColumn(const UpdatableView& view, const ObjectName& target, const std::string& name);
+  static ObjectName ViewBase(const UpdatableView& view);
+  void DeleteThroughView(const ObjectName& target, const UpdatableView& view);
+  void UpdateThroughView(const ObjectName& target, const UpdatableView& view);
   void Drop();
   void Alter();
   const Shape& shape_;

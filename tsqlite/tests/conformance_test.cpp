@@ -555,6 +555,29 @@ const Case kCases[] = {
     {"DROP VIEW dbo.v1", "#3701"},
     {"DROP VIEW IF EXISTS dbo.v1", "ok"},
     {"DROP VIEW dbo.c", "#3705"},
+    // Writes through a view of one table go to that table; a view of aggregates, of joined tables,
+    // or a derived column written refuse them with 4403, 4405 and 4406.
+    // https://learn.microsoft.com/en-us/sql/relational-databases/views/modify-data-through-a-view
+    {"CREATE TABLE dbo.w (id int PRIMARY KEY, a int, b varchar(10) DEFAULT 'd', c int)", "ok"},
+    {"INSERT INTO dbo.w VALUES (1, 10, 'x', 100), (2, 20, 'y', 200), (3, 30, 'z', 300)", "ok"},
+    {"CREATE VIEW dbo.vw AS SELECT id, a AS aa, b, c + 1 AS c1 FROM dbo.w WHERE a >= 20", "ok"},
+    {"UPDATE vw SET aa = aa + 5 WHERE id IN (1, 2)", "ok"},
+    {"DELETE FROM dbo.vw WHERE b = 'z'", "ok"},
+    {"INSERT INTO vw (id, aa) VALUES (4, 40)", "ok"},
+    {"SELECT id, a, b, c FROM dbo.w", "1|10|x|100;2|25|y|200;4|40|d|NULL"},
+    {"SELECT id, aa, c1 FROM dbo.vw", "2|25|201;4|40|NULL"},
+    {"UPDATE vw SET c1 = 5", "#4406"},
+    {"INSERT INTO vw VALUES (5, 1, 'q', 2)", "#4406"},
+    {"CREATE VIEW dbo.vg AS SELECT a, COUNT(*) AS n FROM dbo.w GROUP BY a", "ok"},
+    {"DELETE FROM vg", "#4403"},
+    {"CREATE VIEW dbo.vj AS SELECT x.id FROM dbo.w AS x JOIN dbo.w AS y ON x.id = y.id", "ok"},
+    {"UPDATE vj SET id = 1", "#4405"},
+    // The same statement after ALTER VIEW writes the column the view shows now.
+    {"ALTER VIEW dbo.vw AS SELECT id, c AS aa FROM dbo.w", "ok"},
+    {"UPDATE vw SET aa = aa + 5 WHERE id IN (1, 2)", "ok"},
+    {"SELECT a, c FROM dbo.w WHERE id < 3", "10|105;25|205"},
+    {"DROP VIEW vw, vg, vj", "ok"},
+    {"SELECT COUNT(*) FROM sys.objects WHERE name LIKE 'v_'", "0"},
     // A joined table in parentheses, nested, its ON conditions reaching into the parentheses.
     // https://learn.microsoft.com/en-us/sql/t-sql/queries/from-transact-sql (<joined_table>)
     {"SELECT COUNT(*) FROM ( dbo.c AS a CROSS JOIN dbo.c b ) WHERE a.id = 1 AND b.id < 3", "2"},
