@@ -576,7 +576,12 @@ const Case kCases[] = {
     {"ALTER VIEW dbo.vw AS SELECT id, c AS aa FROM dbo.w", "ok"},
     {"UPDATE vw SET aa = aa + 5 WHERE id IN (1, 2)", "ok"},
     {"SELECT a, c FROM dbo.w WHERE id < 3", "10|105;25|205"},
-    {"DROP VIEW vw, vg, vj", "ok"},
+    {"CREATE VIEW dbo.vx AS SELECT x.id, x.a aa FROM dbo.w x WHERE x.a < (SELECT MAX(a) FROM dbo.w)", "ok"},
+    {"UPDATE vx SET aa = 7 WHERE id = 1", "ok"},
+    {"SELECT a FROM dbo.w WHERE id = 1", "7"},
+    {"CREATE VIEW dbo.vm AS SELECT MAX(a) AS m FROM dbo.w", "ok"},
+    {"DELETE FROM vm", "#4403"},
+    {"DROP VIEW vw, vg, vj, vx, vm", "ok"},
     {"SELECT COUNT(*) FROM sys.objects WHERE name LIKE 'v_'", "0"},
     // A joined table in parentheses, nested, its ON conditions reaching into the parentheses.
     // https://learn.microsoft.com/en-us/sql/t-sql/queries/from-transact-sql (<joined_table>)
