@@ -294,6 +294,15 @@ Expr Translator::Additive() {
   const bool national = std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return term.type.National(); });
   Expr sum = ArithmeticChain(terms, minus);
   if (national) sum.type.kind = SqlType::Kind::NVarChar;
+  // Else a sum of columns may be a concatenation with an nvarchar column: which, the catalog tells
+  // where a rule needs it (National).
+  if (!national && std::none_of(minus.begin(), minus.end(), [](bool m) { return m; })) {
+    for (const Expr& term : terms) {
+      if (term.type.kind != SqlType::Kind::Unknown) continue;
+      if (!term.name.empty()) sum.joined.emplace_back(term.qualifier, term.name);
+      sum.joined.insert(sum.joined.end(), term.joined.begin(), term.joined.end());
+    }
+  }
   // Text joined with a value a COLLATE clause names compares by that clause.
   for (const Expr& term : terms) {
     if (sum.collation.empty()) sum.collation = term.collation;
@@ -400,6 +409,7 @@ Expr Translator::Unary() {
     collated.qualifier = e.qualifier;  // the type of the column it is, or follows
     collated.name = e.name;
     collated.text_of = e.text_of;
+    collated.joined = e.joined;
     collated.collation = SqliteCollationOf(RawName(name));
     collated.sql = "(" + e.sql + " COLLATE " + collated.collation + ")";
     return collated;

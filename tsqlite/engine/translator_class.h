@@ -75,6 +75,10 @@ struct Expr {
   // The value is text made from that column's value: the column's type when it is text, else
   // varchar (UPPER, LEFT, REPLACE of it).
   bool text_of = false;
+  // A concatenation of values without a type of their own (n + v, UPPER(n) + v): the columns they
+  // are or follow, as [qualifier, name]. The value is nvarchar when one of them is (National); the
+  // catalog is read for that only where a rule asks, so a sum of columns reads nothing elsewhere.
+  std::vector<std::pair<std::string, std::string>> joined;
   // The collation a COLLATE clause names for the value, as SQLite names it (collation.h); the
   // clause is in `sql`, so SQLite compares by it. "" when no clause decides.
   std::string collation;
@@ -337,6 +341,8 @@ class Translator {
   // e's type; for a column or a value that follows one, from the column's declared type in the
   // catalog (Kind::Unknown when unknown).
   SqlType TypeOf(const Expr& e);
+  // Whether e is nvarchar: its type, or that of a column it is, follows or is joined from.
+  bool National(const Expr& e);
   // The collation of the column e is or follows, from the catalog; "" for other values, a column
   // that is not text, or one not known.
   std::string ColumnCollation(const Expr& e);

@@ -517,6 +517,12 @@ const Case kCases[] = {
     {"SELECT DATALENGTH(MAX(n)), DATALENGTH(MIN(UPPER(n))), DATEADD(day, 1, MAX(v)), CAST(MAX(d) AS varchar(40)) "
      "FROM dbo.nv",
      "8|8|2024-02-29 00:00:00.000|2024-01-01 10:00:00.000"},
+    // Text joined with an nvarchar column is nvarchar, whichever side the column stands on; varchar
+    // joined with varchar stays varchar.
+    // https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2012/ms190309(v=sql.110)
+    {"SELECT DATALENGTH(n + v), DATALENGTH(x.v + UPPER(n)), DATALENGTH(UPPER(v + n)), DATALENGTH(v + v), "
+     "LEN(REPLICATE(v + n, 5000)), DATALENGTH(v + 'x' + n) FROM dbo.nv AS x",
+     "28|28|28|20|4000|30"},
     {"DECLARE @v varchar(max) = 'ab' SELECT LEN(REPLICATE(@v, 5000))", "10000"},
     // A CASE is nvarchar when a result is (of the highest type's precedence); ISNULL of NULL is its
     // replacement's type.
