@@ -119,6 +119,10 @@ class Catalog {
   // The columns of table S.T (as stored) in order; empty when there is no such table. The
   // collations of its text columns cost a look-up each, made only when asked for.
   virtual std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const = 0;
+  // Whether a table may have a text column with a collation other than the database's (a COLLATE
+  // clause of its own); only such a column can differ from another column. Asked at most once per
+  // translation, where two columns are compared.
+  virtual bool OwnCollations() const { return true; }
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
@@ -142,6 +146,10 @@ struct Translation {
     bool collations = false;  // read with the collations of its text columns
   };
   std::vector<TableRead> tables_read;
+  // Two columns are compared without their collations read, as no column had a collation of its
+  // own (Catalog::OwnCollations): a table this connection makes or changes later asks for a new
+  // translation, which reads them if one now has.
+  bool plain_collations = false;
 };
 
 // Returns false (with the error filled in) when the batch cannot be translated. Text compares by

@@ -136,6 +136,7 @@ Expr Translator::Predicate() {
       // A comparison with the NULL literal is UNKNOWN: the other side is not computed, so its
       // overflow or division by zero is never raised (SQL Server folds it so before running).
       if (l.null || r.null) return {"NULL"};
+      if (CollationsConflict(l, r, op)) return {};
       Meets(l, r);
       Meets(r, l);
       const std::string by = ComparedBy(l, r);
@@ -209,6 +210,43 @@ std::string Translator::ComparedBy(const Expr& l, const Expr& r) {
   std::string by = ColumnCollation(l);
   if (by.empty()) by = ColumnCollation(r);
   return by.empty() ? SqliteCollation(collation_) : by;
+}
+
+bool Translator::CollationsConflict(const Expr& l, const Expr& r, std::string_view op) {
+  // A literal, a variable or a parameter takes the other side's collation, and a COLLATE clause
+  // decides over a column's; only two columns (or values made from them) can conflict.
+  if (l.name.empty() || r.name.empty() || !l.collation.empty() || !r.collation.empty() || catalog_ == nullptr) {
+    return false;
+  }
+  // Where no column has a collation of its own, every text column has the database's, and the
+  // columns' collations are not read (nor checked again at each execution).
+  if (own_collations_ < 0) own_collations_ = catalog_->OwnCollations() ? 1 : 0;
+  if (own_collations_ == 0) {
+    out_.plain_collations = true;
+    return false;
+  }
+  const std::string left = ColumnCollation(l), right = ColumnCollation(r);
+  if (left.empty() || right.empty()) return false;  // not text, or not known
+  const std::string_view left_name = CollationNameOfColumn(left), right_name = CollationNameOfColumn(right);
+  if (left_name == right_name) return false;
+  static constexpr std::pair<std::string_view, const char*> kOperations[] = {
+      {"=", "equal to"},
+      {"<>", "not equal to"},
+      {"!=", "not equal to"},
+      {"<", "less than"},
+      {">", "greater than"},
+      {"<=", "less than or equal to"},
+      {">=", "greater than or equal to"},
+      {"!<", "not less than"},
+      {"!>", "not greater than"},
+  };
+  const char* operation = "equal to";
+  for (const auto& [written, name] : kOperations) {
+    if (written == op) operation = name;
+  }
+  // SQL Server names the right operand's collation first.
+  FailWith(Raised<Err::CollationConflict>(right_name, left_name, operation));
+  return true;
 }
 
 std::string Translator::Collated(const Expr& e, const std::string& sql) {

@@ -354,6 +354,10 @@ class Translator {
   // (a column's declared one, a COLLATE clause); else that of the column an operand follows, or
   // the database's.
   std::string ComparedBy(const Expr& l, const Expr& r);
+  // SQL Server's 468: l and r are columns, or follow columns, of different collations, and no
+  // COLLATE clause decides between them. `op` is the comparison as written.
+  bool CollationsConflict(const Expr& l, const Expr& r, std::string_view op);
+  int own_collations_ = -1;  // Catalog::OwnCollations(), once asked; -1 before
   // An operand of BETWEEN or IN other than a column: SQLite takes a COLLATE on the left operand
   // for the whole comparison; a binary file keeps SQLite's default here, as it always did.
   std::string Collated(const Expr& e, const std::string& sql);

@@ -707,6 +707,16 @@ const CollationCase kCollationCases[] = {
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CS_AS THEN 1 ELSE 0 END", "0", "0", "0"},
     {"SELECT CASE WHEN 'g1' = 'G1' COLLATE Latin1_General_CI_AS THEN 1 ELSE 0 END", "1", "1", "1"},
     {"SELECT COUNT(*) FROM dbo.own WHERE s = 'A'", "0", "0", "0"},
+    // Two columns of different collations compared: 468, in WHERE and in JOIN ... ON, for a value made
+    // from a column too, unless a COLLATE clause decides; a literal takes the column's collation.
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/collation-precedence-transact-sql
+    // https://sqlserver-help.com/2014/08/ (Msg 468, the right operand's collation named first)
+    {"SELECT COUNT(*) FROM dbo.w JOIN dbo.own ON w.s = own.s", "#468", "0", "#468"},
+    {"SELECT COUNT(*) FROM dbo.w, dbo.own WHERE UPPER(own.s) <> w.s", "#468", "6", "#468"},
+    {"SELECT COUNT(*) FROM dbo.w JOIN dbo.own ON w.s = own.s COLLATE Latin1_General_CI_AS", "0", "0", "0"},
+    {"SELECT COUNT(*) FROM dbo.w JOIN dbo.own ON w.s COLLATE Latin1_General_CS_AS = own.s WHERE own.s = 'A'", "0", "0",
+     "0"},
+    {"SELECT COUNT(*) FROM dbo.w AS a JOIN dbo.w AS b ON a.s = b.s JOIN dbo.k ON k.s < a.s", "10", "12", "11"},
     // A CASE whose result is a column's has the column's collation.
     // https://learn.microsoft.com/en-us/sql/t-sql/statements/collation-precedence-transact-sql
     {"SELECT COUNT(*) FROM dbo.own WHERE CASE WHEN s = 'a' THEN s END = 'A'", "0", "0", "0"},
@@ -751,6 +761,7 @@ const CollationCase kCollationCases[] = {
      "UPPER(s) IN ('a') THEN 1 ELSE 0 END, CASE WHEN (s) BETWEEN 'A' AND 'A' THEN 1 ELSE 0 END FROM dbo.own",
      "1|1|1|1", "1|1|1|1", "1|1|1|1"},
     {"SELECT COUNT(*) FROM dbo.own WHERE CASE WHEN s = 'a' THEN s END = 'A'", "1", "1", "1"},
+    {"SELECT COUNT(*) FROM dbo.w JOIN dbo.own ON w.s = own.s", "0", "#468", "#468"},
     {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation'), SERVERPROPERTY('Collation')",
      "Latin1_General_CI_AS|Latin1_General_CI_AS", "Latin1_General_CS_AS|Latin1_General_CS_AS",
      "Latin1_General_100_BIN2_UTF8|Latin1_General_100_BIN2_UTF8"},
@@ -778,6 +789,15 @@ TEST(Conformance, TextComparesByTheFilesCollation) {
       if (want != nullptr) {
         EXPECT_EQ(want, Answer(db, c.sql)) << "row " << row + 1 << ": " << c.sql;
       }
+    }
+    // 468 names the right operand's collation first, then the left's, then the operation.
+    if (std::string(collation) == "Latin1_General_CS_AS") {
+      Statement conflict(db);
+      ASSERT_EQ(SQL_ERROR, conflict.Exec("SELECT 1 FROM dbo.w, dbo.own WHERE w.s < own.s"));
+      EXPECT_EQ(
+          "[tsqlite]Cannot resolve the collation conflict between \"Latin1_General_CI_AS\" and "
+          "\"Latin1_General_CS_AS\" in the less than operation.",
+          Diagnostics(SQL_HANDLE_STMT, conflict.H())[0].message);
     }
   }
 }
