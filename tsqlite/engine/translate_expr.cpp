@@ -225,8 +225,11 @@ bool Translator::CollationsConflict(const Expr& l, const Expr& r, std::string_vi
     out_.plain_collations = true;
     return false;
   }
+  // Only text has a collation: the columns' types are read first, which costs less to check
+  // again at each execution than their collations.
+  if (!TypeOf(l).IsText() || !TypeOf(r).IsText()) return false;
   const std::string left = ColumnCollation(l), right = ColumnCollation(r);
-  if (left.empty() || right.empty()) return false;  // not text, or not known
+  if (left.empty() || right.empty()) return false;  // not known
   const std::string_view left_name = CollationNameOfColumn(left), right_name = CollationNameOfColumn(right);
   if (left_name == right_name) return false;
   static constexpr std::pair<std::string_view, const char*> kOperations[] = {
