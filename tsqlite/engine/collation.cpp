@@ -215,6 +215,13 @@ const char* SqliteCollationOf(std::string_view name) {
   return "RTRIM";
 }
 
+std::string_view CollationNameOfColumn(std::string_view sqlite_collation) {
+  for (const Named& n : kCollations) {
+    if (EqualNoCase(sqlite_collation, n.sqlite)) return n.name;
+  }
+  return EqualNoCase(sqlite_collation, "BINARY") ? CollationName(Collation::Bin2Utf8) : sqlite_collation;
+}
+
 bool IgnoresCase(std::string_view sqlite_collation) {
   return EqualNoCase(sqlite_collation, SqliteCollation(Collation::CiAs)) || EqualNoCase(sqlite_collation, "NOCASE");
 }

@@ -24,6 +24,10 @@ const char* SqliteCollation(Collation c);
 // compares as it does; of any other, a case-insensitive one (_CI) as NOCASE, and the rest as RTRIM,
 // which keeps trailing blanks out of the comparison as every SQL Server collation does.
 const char* SqliteCollationOf(std::string_view name);
+// The name of the collation a text column declared with SQLite collation `sqlite_collation` has:
+// one of the three (SQLite's BINARY, of files made before collations, as binary); any other name
+// as it stands.
+std::string_view CollationNameOfColumn(std::string_view sqlite_collation);
 // Whether the SQLite collation named (as SqliteCollation() and SqliteCollationOf() give them)
 // ignores the case of letters.
 bool IgnoresCase(std::string_view sqlite_collation);

@@ -256,7 +256,8 @@ namespace {
 class SqliteCatalog : public Catalog {
  public:
   // query: the connection's prepared query, made at the first use and finalized with the connection.
-  SqliteCatalog(sqlite3* db, sqlite3_stmt*& query) : db_(db), query_(query) {}
+  SqliteCatalog(sqlite3* db, sqlite3_stmt*& query, Collation collation)
+      : db_(db), query_(query), collation_(collation) {}
   std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const override {
     std::vector<CatalogColumn> columns;
     if (query_ == nullptr &&
@@ -311,15 +312,40 @@ class SqliteCatalog : public Catalog {
     return found;
   }
 
+  // A column's own collation is written in its table's definition as one of the driver's SQLite
+  // collations other than the database's; a COLLATE clause of a CHECK may be taken for one, which
+  // only makes the translator read the columns' collations.
+  bool OwnCollations() const override {
+    std::vector<std::string> others;
+    for (Collation c : {Collation::CiAs, Collation::CsAs, Collation::Bin2Utf8}) {
+      if (c != collation_) others.push_back(std::string(" COLLATE ") + SqliteCollation(c));
+    }
+    sqlite3_stmt* stmt = nullptr;
+    bool found = true;  // when the question fails, the collations are read
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT 1 FROM (SELECT sql FROM main.sqlite_master WHERE type = 'table' UNION ALL "
+                           "SELECT sql FROM temp.sqlite_master WHERE type = 'table') "
+                           "WHERE instr(sql, ?1) > 0 OR instr(sql, ?2) > 0 LIMIT 1",
+                           -1, &stmt, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(stmt, 1, others[0].c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(stmt, 2, others[1].c_str(), -1, SQLITE_STATIC);
+      const int rc = sqlite3_step(stmt);
+      found = rc != SQLITE_DONE;
+    }
+    sqlite3_finalize(stmt);
+    return found;
+  }
+
  private:
   sqlite3* db_;
   sqlite3_stmt*& query_;
+  Collation collation_;  // the database's
 };
 
 }  // namespace
 
 std::shared_ptr<Database::Entry> Database::Lookup(const Shape& shape) {
-  const SqliteCatalog catalog(db_, table_info_);
+  const SqliteCatalog catalog(db_, table_info_, collation_);
   auto found = cache_.find(shape.key);
   if (found != cache_.end()) {
     // A translation that read column types holds while the tables still read so.
@@ -595,6 +621,11 @@ bool Database::RunBatch(Shape& shape, Batch& batch, int depth) {
           return false;
         }
         if (insert && sqlite3_total_changes64(db_) != changes) NoteIdentity(statement.target);
+        // A table made or changed may have a column with a collation of its own: a statement that
+        // compared columns without reading their collations is translated again.
+        if (statement.kind == Statement::Kind::Ddl) {
+          std::erase_if(cache_, [](const auto& kept) { return kept.second->translation.plain_collations; });
+        }
         break;
       }
     }

@@ -134,6 +134,10 @@ class Catalog {
   virtual std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const = 0;
   // What the view S.T (as stored) lets through, or nothing when S.T is no view CREATE VIEW made.
   virtual std::optional<UpdatableView> View(const std::string& /*view*/) const { return std::nullopt; }
+  // Whether a table may have a text column with a collation other than the database's (a COLLATE
+  // clause of its own); only such a column can differ from another column. Asked at most once per
+  // translation, where two columns are compared.
+  virtual bool OwnCollations() const { return true; }
 };
 
 // The result of translating one shape: the statements of the batch in order, or an error in SQL
@@ -159,6 +163,10 @@ struct Translation {
   std::vector<TableRead> tables_read;
   // The views written through, with what they let through as read: likewise.
   std::vector<std::pair<std::string, UpdatableView>> views_read;
+  // Two columns are compared without their collations read, as no column had a collation of its
+  // own (Catalog::OwnCollations): a table this connection makes or changes later asks for a new
+  // translation, which reads them if one now has.
+  bool plain_collations = false;
 };
 
 // Returns false (with the error filled in) when the batch cannot be translated. Text compares by

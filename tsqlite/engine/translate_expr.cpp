@@ -136,6 +136,7 @@ Expr Translator::Predicate() {
       // A comparison with the NULL literal is UNKNOWN: the other side is not computed, so its
       // overflow or division by zero is never raised (SQL Server folds it so before running).
       if (l.null || r.null) return {"NULL"};
+      if (CollationsConflict(l, r, op)) return {};
       Meets(l, r);
       Meets(r, l);
       const std::string by = ComparedBy(l, r);
@@ -209,6 +210,46 @@ std::string Translator::ComparedBy(const Expr& l, const Expr& r) {
   std::string by = ColumnCollation(l);
   if (by.empty()) by = ColumnCollation(r);
   return by.empty() ? SqliteCollation(collation_) : by;
+}
+
+bool Translator::CollationsConflict(const Expr& l, const Expr& r, std::string_view op) {
+  // A literal, a variable or a parameter takes the other side's collation, and a COLLATE clause
+  // decides over a column's; only two columns (or values made from them) can conflict.
+  if (l.name.empty() || r.name.empty() || !l.collation.empty() || !r.collation.empty() || catalog_ == nullptr) {
+    return false;
+  }
+  // Where no column has a collation of its own, every text column has the database's, and the
+  // columns' collations are not read (nor checked again at each execution).
+  if (own_collations_ < 0) own_collations_ = catalog_->OwnCollations() ? 1 : 0;
+  if (own_collations_ == 0) {
+    out_.plain_collations = true;
+    return false;
+  }
+  // Only text has a collation: the columns' types are read first, which costs less to check
+  // again at each execution than their collations.
+  if (!TypeOf(l).IsText() || !TypeOf(r).IsText()) return false;
+  const std::string left = ColumnCollation(l), right = ColumnCollation(r);
+  if (left.empty() || right.empty()) return false;  // not known
+  const std::string_view left_name = CollationNameOfColumn(left), right_name = CollationNameOfColumn(right);
+  if (left_name == right_name) return false;
+  static constexpr std::pair<std::string_view, const char*> kOperations[] = {
+      {"=", "equal to"},
+      {"<>", "not equal to"},
+      {"!=", "not equal to"},
+      {"<", "less than"},
+      {">", "greater than"},
+      {"<=", "less than or equal to"},
+      {">=", "greater than or equal to"},
+      {"!<", "not less than"},
+      {"!>", "not greater than"},
+  };
+  const char* operation = "equal to";
+  for (const auto& [written, name] : kOperations) {
+    if (written == op) operation = name;
+  }
+  // SQL Server names the right operand's collation first.
+  FailWith(Raised<Err::CollationConflict>(right_name, left_name, operation));
+  return true;
 }
 
 std::string Translator::Collated(const Expr& e, const std::string& sql) {
@@ -294,6 +335,15 @@ Expr Translator::Additive() {
   const bool national = std::any_of(terms.begin(), terms.end(), [](const Expr& term) { return term.type.National(); });
   Expr sum = ArithmeticChain(terms, minus);
   if (national) sum.type.kind = SqlType::Kind::NVarChar;
+  // Else a sum of columns may be a concatenation with an nvarchar column: which, the catalog tells
+  // where a rule needs it (National).
+  if (!national && std::none_of(minus.begin(), minus.end(), [](bool m) { return m; })) {
+    for (const Expr& term : terms) {
+      if (term.type.kind != SqlType::Kind::Unknown) continue;
+      if (!term.name.empty()) sum.joined.emplace_back(term.qualifier, term.name);
+      sum.joined.insert(sum.joined.end(), term.joined.begin(), term.joined.end());
+    }
+  }
   // Text joined with a value a COLLATE clause names compares by that clause.
   for (const Expr& term : terms) {
     if (sum.collation.empty()) sum.collation = term.collation;
@@ -400,6 +450,7 @@ Expr Translator::Unary() {
     collated.qualifier = e.qualifier;  // the type of the column it is, or follows
     collated.name = e.name;
     collated.text_of = e.text_of;
+    collated.joined = e.joined;
     collated.collation = SqliteCollationOf(RawName(name));
     collated.sql = "(" + e.sql + " COLLATE " + collated.collation + ")";
     return collated;

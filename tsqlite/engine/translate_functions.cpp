@@ -251,6 +251,7 @@ Expr Translator::Function() {
       out.qualifier = first->qualifier;
       out.name = first->name;
       out.text_of = first->text_of || row->result == Result::ArgText;
+      out.joined = first->joined;
     }
   }
   switch (row->result) {
@@ -271,7 +272,8 @@ Expr Translator::Function() {
       if (first != nullptr) out.type = first->type;
       break;
     case Result::ArgText:
-      // Of a column, the column's text type (TypeOf).
+      // Of a column, the column's text type (TypeOf); of a concatenation of columns, nvarchar when
+      // one of them is (National reads `joined`).
       if (out.name.empty()) {
         out.type.kind = first != nullptr && first->type.National() ? SqlType::Kind::NVarChar : SqlType::Kind::VarChar;
       }
@@ -306,7 +308,7 @@ Expr Translator::Function() {
   }
   // An nvarchar other than (max) holds 4,000 characters (8,000 bytes of UTF-16): REPLICATE of one
   // stops there.
-  if (args.size() == 2 && rule == Rule::Replicate && TypeOf(args[0]).National()) {
+  if (args.size() == 2 && rule == Rule::Replicate && National(args[0])) {
     out.sql = "CASE WHEN " + sql[1] + " < 0 THEN NULL ELSE substr(replace(hex(zeroblob(min(" + sql[1] +
               ", 4000 / max(length(" + sql[0] + "), 1) + 1))), '00', " + sql[0] + "), 1, 4000) END";
     return out;
@@ -325,6 +327,7 @@ Expr Translator::Function() {
       out.qualifier = args[1].qualifier;
       out.name = args[1].name;
       out.text_of = args[1].text_of;
+      out.joined = args[1].joined;
       out.collation = args[1].collation;
     } else if (!args[1].null) {
       const SqlType first_type = TypeOf(args[0]);
@@ -336,7 +339,7 @@ Expr Translator::Function() {
   // DATALENGTH counts the bytes of the value's type: two per UTF-16 unit for nvarchar, one per
   // character of code page 1252, or UTF-8's bytes for a varchar of a UTF-8 collation.
   if (args.size() == 1 && rule == Rule::DataLength) {
-    const char* unit = TypeOf(args[0]).National() ? "2" : CodePage1252(collation_) ? "0" : "1";
+    const char* unit = National(args[0]) ? "2" : CodePage1252(collation_) ? "0" : "1";
     out.sql = "ts_datalength(" + sql[0] + ", " + unit + ")";
     return out;
   }

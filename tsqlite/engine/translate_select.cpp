@@ -307,6 +307,13 @@ SqlType Translator::TypeOf(const Expr& e) {
   return type;
 }
 
+bool Translator::National(const Expr& e) {
+  if (TypeOf(e).National()) return true;
+  return std::any_of(e.joined.begin(), e.joined.end(), [this](const auto& column) {
+    return ParseSqlType(ColumnOf(column.first, column.second).type).National();
+  });
+}
+
 std::string Translator::ColumnCollation(const Expr& e) {
   if (e.name.empty()) return "";
   return ColumnOf(e.qualifier, e.name, true).collation;

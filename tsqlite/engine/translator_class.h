@@ -78,6 +78,10 @@ struct Expr {
   // The value is text made from that column's value: the column's type when it is text, else
   // varchar (UPPER, LEFT, REPLACE of it).
   bool text_of = false;
+  // A concatenation of values without a type of their own (n + v, UPPER(n) + v): the columns they
+  // are or follow, as [qualifier, name]. The value is nvarchar when one of them is (National); the
+  // catalog is read for that only where a rule asks, so a sum of columns reads nothing elsewhere.
+  std::vector<std::pair<std::string, std::string>> joined;
   // The collation a COLLATE clause names for the value, as SQLite names it (collation.h); the
   // clause is in `sql`, so SQLite compares by it. "" when no clause decides.
   std::string collation;
@@ -350,6 +354,8 @@ class Translator {
   // e's type; for a column or a value that follows one, from the column's declared type in the
   // catalog (Kind::Unknown when unknown).
   SqlType TypeOf(const Expr& e);
+  // Whether e is nvarchar: its type, or that of a column it is, follows or is joined from.
+  bool National(const Expr& e);
   // The collation of the column e is or follows, from the catalog; "" for other values, a column
   // that is not text, or one not known.
   std::string ColumnCollation(const Expr& e);
@@ -361,6 +367,10 @@ class Translator {
   // (a column's declared one, a COLLATE clause); else that of the column an operand follows, or
   // the database's.
   std::string ComparedBy(const Expr& l, const Expr& r);
+  // SQL Server's 468: l and r are columns, or follow columns, of different collations, and no
+  // COLLATE clause decides between them. `op` is the comparison as written.
+  bool CollationsConflict(const Expr& l, const Expr& r, std::string_view op);
+  int own_collations_ = -1;  // Catalog::OwnCollations(), once asked; -1 before
   // An operand of BETWEEN or IN other than a column: SQLite takes a COLLATE on the left operand
   // for the whole comparison; a binary file keeps SQLite's default here, as it always did.
   std::string Collated(const Expr& e, const std::string& sql);

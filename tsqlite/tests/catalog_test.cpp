@@ -15,7 +15,7 @@ struct Row {
   const char* answer;  // the first value as text, "NULL", "ok" for no result, "#n" for error n
 };
 
-std::string Answer(Connection& db, const std::string& sql) {
+std::string FirstValue(Connection& db, const std::string& sql) {
   std::vector<Diag> d;
   Statement stmt(db);
   const SQLRETURN rc = stmt.Exec(sql);
@@ -135,7 +135,7 @@ TEST(Catalog, MetadataFunctionsAnswerAsSqlServerDocuments) {
   TempDir dir;
   Connection db("Database=" + dir.File("f.db"));
   ASSERT_TRUE(db.Ok());
-  for (const Row& r : kRows) EXPECT_EQ(r.answer, Answer(db, r.sql)) << r.sql;
+  for (const Row& r : kRows) EXPECT_EQ(r.answer, FirstValue(db, r.sql)) << r.sql;
 }
 
 // A view is listed however it was made: here made in the file directly, as "S.V" beside the tables.
@@ -145,7 +145,7 @@ TEST(Catalog, ViewsAreListedAsViews) {
   {
     Connection db("Database=" + dir.File("f.db"));
     ASSERT_TRUE(db.Ok());
-    ASSERT_EQ("ok", Answer(db, "CREATE TABLE dbo.t (id int)"));
+    ASSERT_EQ("ok", FirstValue(db, "CREATE TABLE dbo.t (id int)"));
   }
   sqlite3* raw = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.File("f.db").c_str(), &raw));
@@ -165,7 +165,7 @@ TEST(Catalog, ViewsAreListedAsViews) {
       {"SELECT name FROM sys.objects WHERE type = 'V'", "v"},
       {"SELECT COUNT(*) FROM sys.tables", "1"},
   };
-  for (const Row& r : rows) EXPECT_EQ(r.answer, Answer(db, r.sql)) << r.sql;
+  for (const Row& r : rows) EXPECT_EQ(r.answer, FirstValue(db, r.sql)) << r.sql;
 }
 
 // An object's number stays the same in every connection, so a script may keep it.
@@ -175,12 +175,12 @@ TEST(Catalog, ObjectNumbersOutliveTheConnection) {
   {
     Connection db("Database=" + dir.File("f.db"));
     ASSERT_TRUE(db.Ok());
-    ASSERT_EQ("ok", Answer(db, "CREATE TABLE dbo.keep (id int)"));
-    first = Answer(db, "SELECT OBJECT_ID('dbo.keep')");
+    ASSERT_EQ("ok", FirstValue(db, "CREATE TABLE dbo.keep (id int)"));
+    first = FirstValue(db, "SELECT OBJECT_ID('dbo.keep')");
   }
   Connection again("Database=" + dir.File("f.db"));
   ASSERT_TRUE(again.Ok());
-  EXPECT_EQ(first, Answer(again, "SELECT OBJECT_ID('dbo.keep')"));
+  EXPECT_EQ(first, FirstValue(again, "SELECT OBJECT_ID('dbo.keep')"));
   EXPECT_NE("NULL", first);
 }
 

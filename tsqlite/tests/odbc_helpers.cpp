@@ -88,4 +88,28 @@ const char* const kSchema[] = {
     nullptr,
 };
 
+std::string Answer(const Connection& db, const std::string& sql) {
+  Statement stmt(db);
+  const SQLRETURN rc = stmt.Exec(sql);
+  if (rc == SQL_ERROR) {
+    const std::vector<Diag> d = Diagnostics(SQL_HANDLE_STMT, stmt.H());
+    return "#" + std::to_string(d.empty() ? 0 : d[0].native);
+  }
+  std::string out;
+  bool any = false;
+  do {
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt.H(), &columns);
+    if (columns == 0) continue;
+    if (any) out += " / ";
+    any = true;
+    const std::vector<std::vector<std::string>> rows = FetchAll(stmt.H());
+    for (size_t r = 0; r < rows.size(); ++r) {
+      if (r > 0) out += ";";
+      for (size_t c = 0; c < rows[r].size(); ++c) out += (c > 0 ? "|" : "") + rows[r][c];
+    }
+  } while (SQL_SUCCEEDED(SQLMoreResults(stmt.H())));
+  return any ? out : "ok";
+}
+
 }  // namespace tsqlite_test

@@ -42,6 +42,10 @@ class Connection : public fixture::Connection {
   explicit Connection(fixture::Connection&& opened) : fixture::Connection(std::move(opened)) {}
 };
 
+// The rows of the batch's result sets as text: columns joined by '|', rows by ';', result sets by
+// " / ", NULL as "NULL"; "ok" for a batch without a result set, "#<native>" for an error.
+std::string Answer(const Connection& db, const std::string& sql);
+
 // Installs db/schema.sql of the source tree with the client schema `client`; fails the test on
 // any statement that does not succeed.
 void InstallCompanySchema(Connection& db, const std::string& client);

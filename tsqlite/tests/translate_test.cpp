@@ -735,6 +735,49 @@ TEST(Translate, UntranslatableTextIsASyntaxError) {
   }
 }
 
+// Two compared columns have their collations read only where some column has one of its own: in a
+// file without, the comparison is written as without a catalog and nothing is kept to be checked
+// at each execution (planex's joins run thousands of times).
+TEST(Translate, ComparedColumnsReadCollationsOnlyWhereOneIsOwn) {
+  struct Files : Catalog {
+    bool own = false;
+    std::string a_collation;  // dbo.a.s's; dbo.b.s has Latin1_General_CI_AS
+    std::vector<CatalogColumn> Columns(const std::string& table, bool collations) const override {
+      const std::string c = !collations ? "" : table == "dbo.a" ? a_collation : "tsqlite_ci_as";
+      return {{"s", "VARCHAR(5)", c}, {"id", "INT", ""}};
+    }
+    bool OwnCollations() const override { return own; }
+  };
+  struct Case {
+    bool own;
+    const char* a_collation;
+    int tables_read;  // -1: fails with 468
+  };
+  const char* const tsql = "SELECT a.id FROM dbo.a JOIN dbo.b ON a.s = b.s WHERE a.id < b.id";
+  Shape shape;
+  Parameterize(tsql, shape);
+  Translation plain;
+  ASSERT_TRUE(Translate(shape, plain, Collation::CiAs));
+  for (const Case c :
+       {Case{false, "tsqlite_cs_as", 0}, Case{true, "tsqlite_ci_as", 2}, Case{true, "tsqlite_cs_as", -1}}) {
+    Files files;
+    files.own = c.own;
+    files.a_collation = c.a_collation;
+    Translation tr;
+    const bool ok = Translate(shape, tr, Collation::CiAs, &files);
+    SCOPED_TRACE(std::string(c.a_collation) + (c.own ? " own" : ""));
+    if (c.tables_read < 0) {
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(tr.native_error, 468);
+      continue;
+    }
+    ASSERT_TRUE(ok) << tr.message;
+    EXPECT_EQ(tr.statements[0].sql, plain.statements[0].sql);
+    EXPECT_EQ(tr.tables_read.size(), static_cast<size_t>(c.tables_read));
+    EXPECT_EQ(tr.plain_collations, !c.own);
+  }
+}
+
 // Damaged statements (characters dropped, doubled or replaced) must come back translated or as a
 // syntax error (or an unknown function), never crash or read outside the text.
 TEST(Translate, DamagedStatementsFailCleanly) {
