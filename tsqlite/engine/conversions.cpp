@@ -16,7 +16,6 @@
 #include <string_view>
 
 #include "calendar.h"
-#include "date_functions.h"
 #include "datetime.h"
 #include "decimal.h"
 #include "statement_cache.h"

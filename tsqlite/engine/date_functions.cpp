@@ -112,21 +112,6 @@ int DateFirstOf(sqlite3_context* ctx) {
 
 }  // namespace
 
-Form FormOf(sqlite3_value* v, int& scale) {
-  if (sqlite3_value_type(v) != SQLITE_TEXT) return Form::Datetime;
-  const unsigned char* t = sqlite3_value_text(v);
-  const int n = sqlite3_value_bytes(v);
-  if (n >= 8 && n <= 16 && n != 9 && t[2] == ':' && t[5] == ':') {
-    scale = n > 8 ? n - 9 : 0;
-    return Form::Time;
-  }
-  if (n >= 21 && n <= 27 && n != 23 && t[4] == '-' && t[19] == '.') {
-    scale = n - 20;
-    return Form::Datetime2;
-  }
-  return Form::Datetime;
-}
-
 void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const Part part = PartOf(argv[0]);
   if (part == Part::Unknown) {

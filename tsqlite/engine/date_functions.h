@@ -10,13 +10,6 @@
 
 namespace tsqlite {
 
-// What DATEADD gives back for a text operand: a time stays a time, a datetime2 whose digits of
-// the second are other than datetime's three keeps them (and its 100 ns); anything else is a
-// datetime.
-enum class Form { Datetime, Datetime2, Time };
-
-Form FormOf(sqlite3_value* v, int& scale);
-
 // ts_dateadd(part, n, x)
 // ts_dateadd(part, n, x[, typed]): DATEADD. typed is given when x is no literal nor parameter
 // (a column or an expression such as CAST(... AS date)): then a value in the date form

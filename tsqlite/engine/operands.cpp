@@ -204,6 +204,21 @@ bool Coerce(sqlite3_context* ctx, sqlite3_value* v, Operand& o, bool to_datetime
   return o.type != ValueType::Text || Coerce(ctx, TextOf(v), o, to_datetime);
 }
 
+Form FormOf(sqlite3_value* v, int& scale) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return Form::Datetime;
+  const unsigned char* t = sqlite3_value_text(v);
+  const int n = sqlite3_value_bytes(v);
+  if (n >= 8 && n <= 16 && n != 9 && t[2] == ':' && t[5] == ':') {
+    scale = n > 8 ? n - 9 : 0;
+    return Form::Time;
+  }
+  if (n >= 21 && n <= 27 && n != 23 && t[4] == '-' && t[19] == '.') {
+    scale = n - 20;
+    return Form::Datetime2;
+  }
+  return Form::Datetime;
+}
+
 bool IsInt32(int64_t v) {
   return v >= INT32_MIN && v <= INT32_MAX;
 }

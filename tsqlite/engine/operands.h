@@ -39,6 +39,12 @@ struct Operand {
   Decimal d;      // Decimal
 };
 
+// The form of a text operand, as DATEADD gives it back and CONVERT styles it: a time stays a time, a datetime2 whose
+// digits of the second are other than datetime's three keeps them (and its 100 ns); anything else is a datetime.
+enum class Form { Datetime, Datetime2, Time };
+
+Form FormOf(sqlite3_value* v, int& scale);
+
 // A decimal where only a double will do (a day count, a modulo, a product with a float).
 Operand NumericOf(Operand o);
 
