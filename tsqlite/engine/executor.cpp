@@ -621,10 +621,17 @@ bool Database::RunBatch(Shape& shape, Batch& batch, int depth) {
           return false;
         }
         if (insert && sqlite3_total_changes64(db_) != changes) NoteIdentity(statement.target);
-        // A table made or changed may have a column with a collation of its own: a statement that
-        // compared columns without reading their collations is translated again.
+        // A table made or changed may have a column with a collation of its own, and a view may
+        // now stand where a table stood: a statement that compared columns without reading their
+        // collations, or wrote a table, is translated again.
         if (statement.kind == Statement::Kind::Ddl) {
-          std::erase_if(cache_, [](const auto& kept) { return kept.second->translation.plain_collations; });
+          std::erase_if(cache_, [](const auto& kept) {
+            const Translation& t = kept.second->translation;
+            return t.plain_collations || (t.views_read.empty() &&
+                                          std::any_of(t.statements.begin(), t.statements.end(), [](const Statement& s) {
+                                            return s.kind == Statement::Kind::Write;
+                                          }));
+          });
         }
         break;
       }

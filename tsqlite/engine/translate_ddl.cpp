@@ -394,6 +394,8 @@ std::string Translator::ColumnDefinition(bool for_add_column) {
   ColumnType(column, type, own_collation, decl, checks);
   const char* key = identity ? " PRIMARY KEY AUTOINCREMENT" : " PRIMARY KEY";
   if (primary_key != std::string::npos) sql.insert(primary_key, key);
+  // A key's column refuses NULL, as on SQL Server; SQLite's own key of a table would take it.
+  if (primary_key != std::string::npos) sql += " NOT NULL";
   // An IDENTITY column is declared INTEGER, SQLite's row number, keyed here when no key is written.
   if (identity) decl = primary_key == std::string::npos ? std::string("INTEGER") + key : "INTEGER";
   return Name(name) + " " + decl + sql + checks;
@@ -417,7 +419,14 @@ std::string Translator::TableConstraint() {
   if (IsWord(Kw::Primary) && IsWord(Kw::Key, 1)) {
     pos_ += 2;
     if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
+    const size_t from = pos_;
     sql += "PRIMARY KEY (" + IndexColumns(true) + ")";
+    for (size_t k = from; k < pos_; ++k) {  // the key's columns refuse NULL (CreateTable)
+      const Token& t = tokens_[k];
+      if ((t.type == Tok::Word && t.kw != Kw::Asc && t.kw != Kw::Desc) || t.type == Tok::Quoted) {
+        key_columns_.push_back(RawName(t));
+      }
+    }
   } else if (AcceptWord(Kw::Unique)) {
     if (!AcceptWord(Kw::Clustered)) AcceptWord(Kw::Nonclustered);
     sql += "UNIQUE (" + IndexColumns(true) + ")";
@@ -439,13 +448,16 @@ std::string Translator::TableConstraint() {
 
 void Translator::CreateTable() {
   identity_seed_ = 0;
+  key_columns_.clear();
   ObjectName table;
   if (!ParseObjectName(table) || !ExpectOp("(")) return;
   std::vector<std::string> columns, constraints;
+  std::vector<std::string> names;  // of the columns, as written
   for (;;) {
     if (IsTableConstraint()) {
       constraints.push_back(TableConstraint());
     } else {
+      if (IsNameToken()) names.push_back(RawName(Peek()));
       columns.push_back(ColumnDefinition(false));
     }
     if (failed_) return;
@@ -458,6 +470,13 @@ void Translator::CreateTable() {
   }
   SkipStorageOptions();
   if (failed_) return;
+  // The columns of a PRIMARY KEY (...) refuse NULL, as they do on SQL Server.
+  for (size_t c = 0; c < columns.size() && c < names.size(); ++c) {
+    if (std::any_of(key_columns_.begin(), key_columns_.end(),
+                    [&](const std::string& k) { return SameName(k, names[c]); })) {
+      columns[c] += " NOT NULL";
+    }
+  }
   // SQLite gives an unnamed table constraint that follows the columns the last name a column
   // constraint was given (the width or range CHECK of the last column, which would then report
   // its own error for the table's CHECK); a named constraint that always holds ends that name.
@@ -484,8 +503,6 @@ void Translator::CreateTable() {
   }
   identity_seed_ = 0;
 }
-
-namespace {}  // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

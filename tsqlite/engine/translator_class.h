@@ -330,6 +330,8 @@ class Translator {
   bool record_items_ = false;
   // The seed of the IDENTITY column of the table being created; 0 when it has none.
   long identity_seed_ = 0;
+  // The columns a PRIMARY KEY (...) of the table being created names.
+  std::vector<std::string> key_columns_;
   // SELECT ... INTO table: the table the outermost SELECT creates; empty name when none.
   ObjectName into_;
   std::vector<std::string> item_types_;

@@ -559,6 +559,22 @@ const Case kCases[] = {
     {"CREATE VIEW dbo.vm AS SELECT MAX(a) AS m FROM dbo.w", "ok"},
     {"DELETE FROM vm", "#4403"},
     {"DROP VIEW vw, vg, vj, vx, vm", "ok"},
+    // The columns of a PRIMARY KEY refuse NULL when their nullability is not written
+    // (learn.microsoft.com/sql/t-sql/statements/create-table-transact-sql, PRIMARY KEY).
+    {"CREATE TABLE dbo.pk1 (id int PRIMARY KEY, a int)", "ok"},
+    {"INSERT INTO dbo.pk1 (a) VALUES (1)", "#515"},
+    {"CREATE TABLE dbo.pk2 (id int, k varchar(5), a int, CONSTRAINT pk2_key PRIMARY KEY (ID, [k] DESC))", "ok"},
+    {"INSERT INTO dbo.pk2 (id, a) VALUES (1, 1)", "#515"},
+    {"INSERT INTO dbo.pk2 (id, k, a) VALUES (1, 'x', NULL)", "ok"},
+    {"SELECT COLUMN_NAME, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'pk2'", "id|NO;k|NO;a|YES"},
+    // A write translated while its target was a table writes through the view that replaced it.
+    {"CREATE TABLE dbo.tv (a int)", "ok"},
+    {"INSERT INTO dbo.tv VALUES (1)", "ok"},
+    {"DROP TABLE dbo.tv", "ok"},
+    {"CREATE TABLE dbo.tw (a int)", "ok"},
+    {"CREATE VIEW dbo.tv AS SELECT a FROM dbo.tw WHERE a = 0", "ok"},
+    {"INSERT INTO dbo.tv VALUES (1)", "ok"},
+    {"SELECT COUNT(*) FROM dbo.tw WHERE a = 1", "1"},
     {"SELECT COUNT(*) FROM sys.objects WHERE name LIKE 'v_'", "0"},
     // A joined table in parentheses, nested, its ON conditions reaching into the parentheses.
     // https://learn.microsoft.com/en-us/sql/t-sql/queries/from-transact-sql (<joined_table>)
