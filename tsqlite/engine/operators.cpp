@@ -50,6 +50,39 @@ Term TermOf(sqlite3_value* v) {
   return t;
 }
 
+// a = a + b, a - b or a * b (op) of two numbers: int with int gives an int, past its range an
+// overflow, not a bigint; a decimal with a decimal or an int an exact decimal; anything with a
+// float a float, a sum or difference kept to 15 significant digits (ExactDigits). False after an
+// error was raised.
+bool Numbers(sqlite3_context* ctx, Operand& a, const Operand& b, DecimalOp op) {
+  if (a.type == ValueType::Int && b.type == ValueType::Int) {
+    int64_t r;
+    const bool wrapped = op == DecimalOp::Add        ? __builtin_add_overflow(a.i, b.i, &r)
+                         : op == DecimalOp::Subtract ? __builtin_sub_overflow(a.i, b.i, &r)
+                                                     : __builtin_mul_overflow(a.i, b.i, &r);
+    if (wrapped || (IsInt32(a.i) && IsInt32(b.i) && !IsInt32(r))) {
+      RaiseIntOverflow(ctx);
+      return false;
+    }
+    a = Operand{ValueType::Int, r, 0, {}};
+    return true;
+  }
+  if (a.type != ValueType::Real && b.type != ValueType::Real) {  // decimal with decimal or int: exact
+    Decimal r;
+    if (!DecimalArithmetic(DecimalOf(a), op, DecimalOf(b), r)) {
+      RaiseDecimalOverflow(ctx);
+      return false;
+    }
+    a = Operand{ValueType::Decimal, 0, 0, r};
+    return true;
+  }
+  const double x = DoubleOf(a);
+  const double y = DoubleOf(b);
+  const double r = op == DecimalOp::Add ? ExactDigits(x + y) : op == DecimalOp::Subtract ? ExactDigits(x - y) : x * y;
+  a = Operand{ValueType::Real, 0, r, {}};
+  return true;
+}
+
 // acc = acc + b, or acc - b, as T-SQL's binary + and - work: a datetime on either side makes the
 // result a datetime (both sides counted in days from 1900-01-01); two texts are concatenated by
 // +; numbers add as numbers. False after an error was raised.
@@ -87,30 +120,7 @@ bool Combine(sqlite3_context* ctx, Term& acc, Term b, bool subtract) {
     a = Operand{ValueType::Datetime, ms, 0, {}};
     return true;
   }
-  if (a.type == ValueType::Int && b.o.type == ValueType::Int) {
-    int64_t r;
-    // int with int gives int: a sum past its range is an overflow, not a bigint.
-    const bool wrapped = subtract ? __builtin_sub_overflow(a.i, b.o.i, &r) : __builtin_add_overflow(a.i, b.o.i, &r);
-    if (wrapped || (IsInt32(a.i) && IsInt32(b.o.i) && !IsInt32(r))) {
-      RaiseIntOverflow(ctx);
-      return false;
-    }
-    a = Operand{ValueType::Int, r, 0, {}};
-    return true;
-  }
-  if (a.type != ValueType::Real && b.o.type != ValueType::Real) {  // decimal with decimal or int: exact
-    Decimal r;
-    if (!DecimalArithmetic(DecimalOf(a), subtract ? DecimalOp::Subtract : DecimalOp::Add, DecimalOf(b.o), r)) {
-      RaiseDecimalOverflow(ctx);
-      return false;
-    }
-    a = Operand{ValueType::Decimal, 0, 0, r};
-    return true;
-  }
-  const double x = DoubleOf(a);
-  const double y = DoubleOf(b.o);
-  a = Operand{ValueType::Real, 0, ExactDigits(subtract ? x - y : x + y), {}};
-  return true;
+  return Numbers(ctx, a, b.o, subtract ? DecimalOp::Subtract : DecimalOp::Add);
 }
 
 void ResultTerm(sqlite3_context* ctx, const Term& t) {
@@ -153,28 +163,7 @@ bool Multiply(sqlite3_context* ctx, Term& acc, Term b, Product op) {
   }
   if (!Coerce(ctx, acc.text, a, false) || !Coerce(ctx, b.text, b.o, false)) return false;
   acc.text.clear();  // a computed value, no longer the text it came from
-  if (op == Product::Multiply) {
-    if (a.type == ValueType::Int && b.o.type == ValueType::Int) {
-      int64_t r;
-      if (__builtin_mul_overflow(a.i, b.o.i, &r) || (IsInt32(a.i) && IsInt32(b.o.i) && !IsInt32(r))) {
-        RaiseIntOverflow(ctx);
-        return false;
-      }
-      a = Operand{ValueType::Int, r, 0, {}};
-      return true;
-    }
-    if (a.type != ValueType::Real && b.o.type != ValueType::Real) {  // decimal with decimal or int: exact
-      Decimal r;
-      if (!DecimalArithmetic(DecimalOf(a), DecimalOp::Multiply, DecimalOf(b.o), r)) {
-        RaiseDecimalOverflow(ctx);
-        return false;
-      }
-      a = Operand{ValueType::Decimal, 0, 0, r};
-      return true;
-    }
-    a = Operand{ValueType::Real, 0, DoubleOf(a) * DoubleOf(b.o), {}};
-    return true;
-  }
+  if (op == Product::Multiply) return Numbers(ctx, a, b.o, DecimalOp::Multiply);
   const bool modulo = op == Product::Modulo;
   if ((b.o.type == ValueType::Int && b.o.i == 0) || (b.o.type == ValueType::Real && b.o.r == 0) ||
       (b.o.type == ValueType::Decimal && b.o.d.units == 0)) {
